@@ -1,0 +1,34 @@
+#include "config/LaunchAtLoginSetting.h"
+
+#include "config/SettingsKeys.h"
+#include "config/SettingsStore.h"
+#include "core/Scheduler.h"
+#include "platform/LoginItem.h"
+
+namespace velnor {
+
+LaunchAtLoginSetting::LaunchAtLoginSetting(SettingsStore& store, LoginItem& loginItem, Scheduler& scheduler,
+                                           ConsoleSink console)
+    : m_store(store)
+    , m_loginItem(loginItem)
+    , m_scheduler(scheduler)
+    , m_console(std::move(console))
+{
+}
+
+void LaunchAtLoginSetting::setEnabled(bool on, bool previous, SwitchUpdater updateSwitch)
+{
+    m_store.setString(SettingsKey::LaunchAtLogin, on ? QStringLiteral("true") : QStringLiteral("false"));
+    const auto failure = on ? m_loginItem.registerItem() : m_loginItem.unregisterItem();
+    if (!failure) {
+        m_console(on ? QStringLiteral("Successfully enabled launch at login")
+                     : QStringLiteral("Successfully disabled launch at login"));
+        m_scheduler.after(seconds(0.5), [this, updateSwitch] { updateSwitch(m_loginItem.isEnabled()); });
+        return;
+    }
+    m_console(QStringLiteral("Failed to ") + (on ? QStringLiteral("enable") : QStringLiteral("disable"))
+              + QStringLiteral(" launch at login: ") + *failure);
+    m_scheduler.post([updateSwitch, previous] { updateSwitch(previous); });
+}
+
+} // namespace velnor
