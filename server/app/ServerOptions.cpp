@@ -1,0 +1,137 @@
+#include "app/ServerOptions.h"
+
+#include <QCommandLineParser>
+#include <QStandardPaths>
+
+namespace velnor::server {
+
+namespace {
+
+const QString kHost = QStringLiteral("host");
+const QString kPort = QStringLiteral("port");
+const QString kDataDir = QStringLiteral("data-dir");
+const QString kTestControls = QStringLiteral("test-controls");
+const QString kTlsCert = QStringLiteral("tls-cert");
+const QString kTlsKey = QStringLiteral("tls-key");
+const QString kGrammar = QStringLiteral("grammar");
+const QString kLm = QStringLiteral("lm");
+const QString kDict = QStringLiteral("dict");
+const QString kHmm = QStringLiteral("hmm");
+const QString kLatest = QStringLiteral("latest-version");
+const QString kMaxUpload = QStringLiteral("max-upload-mb");
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool parseRelease(const QString& value, QHash<QString, LatestRelease>& releases, QString* error)
+{
+    const qsizetype eq = value.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return fail(error, QStringLiteral("--latest-version expects PLATFORM=VERSION[,URL], got \"%1\"").arg(value));
+    const QString platform = value.left(eq).trimmed().toLower();
+    const QString rest = value.mid(eq + 1);
+    const qsizetype comma = rest.indexOf(QLatin1Char(','));
+    LatestRelease release;
+    release.version = (comma < 0 ? rest : rest.left(comma)).trimmed();
+    release.url = comma < 0 ? QString() : rest.mid(comma + 1).trimmed();
+    if (platform != QLatin1String("linux") && platform != QLatin1String("macos"))
+        return fail(error, QStringLiteral("--latest-version: platform must be linux or macos, got \"%1\"").arg(platform));
+    if (release.version.isEmpty())
+        return fail(error, QStringLiteral("--latest-version: empty version for %1").arg(platform));
+    releases.insert(platform, release);
+    return true;
+}
+
+} // namespace
+
+void ServerOptions::addOptions(QCommandLineParser& parser)
+{
+    parser.addOptions({
+        {kHost, QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("ADDR")},
+        {kPort, QStringLiteral("Port to listen on (default %1; 0 picks a free port).").arg(kDefaultPort),
+         QStringLiteral("N")},
+        {kDataDir, QStringLiteral("Directory of the SQLite database velnor.db (default: the user's data "
+                                  "directory, $XDG_DATA_HOME/velnor-server)."),
+         QStringLiteral("DIR")},
+        {kTestControls, QStringLiteral(
+             "Enable the loopback-only test routes: GET /__test/sms-code?phone=P (last SMS code of P); "
+             "POST /__test/recognizer-script {\"texts\":[...]} (the next file recognitions answer these "
+             "texts, one per request, without decoding the upload); POST /__test/fault {\"path\",\"delay_ms\","
+             "\"http_status\",\"malformed_body\",\"drop_connection\",\"envelope_code\",\"count\"} (the next "
+             "count requests to path wait delay_ms, then are dropped, or answered with a non-JSON body, or "
+             "with an envelope of that code, and with that HTTP status); POST /__test/reset (clears both).")},
+        {kTlsCert, QStringLiteral("PEM certificate: serve https/wss instead of http/ws (needs --tls-key)."),
+         QStringLiteral("FILE")},
+        {kTlsKey, QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("FILE")},
+        {kGrammar, QStringLiteral("JSGF grammar for the recogniser instead of the language model."),
+         QStringLiteral("FILE")},
+        {kLm, QStringLiteral("Language model for the recogniser (default: Debian's en-us model)."),
+         QStringLiteral("FILE")},
+        {kDict, QStringLiteral("Pronunciation dictionary for the recogniser (default: cmudict-en-us)."),
+         QStringLiteral("FILE")},
+        {kHmm, QStringLiteral("Acoustic model directory for the recogniser (default: Debian's en-us)."),
+         QStringLiteral("DIR")},
+        {kLatest, QStringLiteral("Newest release offered by /app/check for a platform (linux or macos); "
+                                 "repeatable."),
+         QStringLiteral("PLATFORM=VERSION[,URL]")},
+        {kMaxUpload, QStringLiteral("Largest accepted upload in MiB (default %1).")
+                         .arg(kDefaultMaxUploadBytes / (1024 * 1024)),
+         QStringLiteral("N")},
+    });
+}
+
+std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser& parser, QString* error)
+{
+    ServerOptions options;
+    if (parser.isSet(kHost) && !options.host.setAddress(parser.value(kHost))) {
+        fail(error, QStringLiteral("--host: not an IP address: %1").arg(parser.value(kHost)));
+        return std::nullopt;
+    }
+    if (parser.isSet(kPort)) {
+        bool ok = false;
+        const uint port = parser.value(kPort).toUInt(&ok);
+        if (!ok || port > 65535) {
+            fail(error, QStringLiteral("--port: not a port number: %1").arg(parser.value(kPort)));
+            return std::nullopt;
+        }
+        options.port = static_cast<quint16>(port);
+    }
+    options.dataDir = parser.isSet(kDataDir)
+        ? parser.value(kDataDir)
+        : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    options.testControls = parser.isSet(kTestControls);
+    options.tlsCertificate = parser.value(kTlsCert);
+    options.tlsKey = parser.value(kTlsKey);
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
+        fail(error, QStringLiteral("--tls-cert and --tls-key go together"));
+        return std::nullopt;
+    }
+    if (parser.isSet(kHmm))
+        options.model.acousticModel = parser.value(kHmm);
+    if (parser.isSet(kLm))
+        options.model.languageModel = parser.value(kLm);
+    if (parser.isSet(kDict))
+        options.model.dictionary = parser.value(kDict);
+    if (parser.isSet(kGrammar))
+        options.model.grammar = parser.value(kGrammar);
+    for (const QString& value : parser.values(kLatest)) {
+        if (!parseRelease(value, options.latestReleases, error))
+            return std::nullopt;
+    }
+    if (parser.isSet(kMaxUpload)) {
+        bool ok = false;
+        const qint64 mib = parser.value(kMaxUpload).toLongLong(&ok);
+        if (!ok || mib < 1 || mib > 1024) {
+            fail(error, QStringLiteral("--max-upload-mb: expected 1 to 1024, got %1").arg(parser.value(kMaxUpload)));
+            return std::nullopt;
+        }
+        options.maxUploadBytes = mib * 1024 * 1024;
+    }
+    return options;
+}
+
+} // namespace velnor::server

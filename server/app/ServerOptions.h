@@ -1,0 +1,44 @@
+#pragma once
+
+#include "recognition/PocketsphinxRecognizer.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QString>
+
+#include <optional>
+
+class QCommandLineParser;
+
+namespace velnor::server {
+
+// The newest release offered to one platform by the update check.
+struct LatestRelease {
+    QString version;
+    QString url;
+};
+
+// Everything velnor-server takes from its command line (the real-time
+// endpoint reads its own options from the same parser).
+struct ServerOptions {
+    static constexpr quint16 kDefaultPort = 18470;
+    static constexpr qint64 kDefaultMaxUploadBytes = 20 * 1024 * 1024;
+
+    QHostAddress host = QHostAddress::LocalHost;
+    quint16 port = kDefaultPort;
+    QString dataDir;
+    bool testControls = false;
+    QString tlsCertificate;
+    QString tlsKey;
+    RecognizerModel model = RecognizerModel::debianEnglish();
+    QHash<QString, LatestRelease> latestReleases;   // by platform ("linux", "macos")
+    qint64 maxUploadBytes = kDefaultMaxUploadBytes;
+
+    bool useTls() const { return !tlsCertificate.isEmpty(); }
+
+    static void addOptions(QCommandLineParser& parser);
+    // None (with *error) when an option's value is unusable.
+    static std::optional<ServerOptions> fromParser(const QCommandLineParser& parser, QString* error);
+};
+
+} // namespace velnor::server
