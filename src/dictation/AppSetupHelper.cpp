@@ -1,0 +1,465 @@
+#include "dictation/AppSetupHelper.h"
+
+#include "audio/AudioFileRecorder.h"
+#include "audio/RecordingFiles.h"
+#include "backend/FileRecognitionService.h"
+#include "config/SettingsReaders.h"
+#include "core/Clock.h"
+#include "dictation/LogText.h"
+#include "log/Logger.h"
+#include "platform/Workspace.h"
+#include "textinput/TextInput.h"
+#include "ui/Indicator.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace velnor {
+
+namespace {
+constexpr Duration kDelayedStop = seconds(0.3);
+constexpr Duration kIndicatorRestartDelay = seconds(0.3);
+constexpr int kResultWaitSeconds = 3;
+constexpr Duration kIndicatorFinishDelay = seconds(2.0);
+constexpr qsizetype kMinimumAudioBytes = 10240;
+constexpr int kRecordingsKept = 10;
+
+// Applications whose full-screen windows hide ordinary floating windows.
+bool needsForcedIndicator(const std::optional<FrontAppInfo>& app)
+{
+    if (!app || !app->localizedName)
+        return false;
+    const QString& name = *app->localizedName;
+    return name.contains(QStringLiteral("Visual Studio Code")) || name.contains(QStringLiteral("Code"))
+        || name.contains(QStringLiteral("Xcode"));
+}
+} // namespace
+
+AppSetupHelper::AppSetupHelper(Collaborators collaborators)
+    : m_with(std::move(collaborators))
+    , m_sounds(m_with.settings, m_with.soundPlayer)
+    , m_autoSubmitter(m_with.settings, m_with.scheduler, m_with.log, m_with.keySynthesizer, m_with.accessibilityTrust,
+                      m_with.workspace)
+    , m_delivery(ResultDelivery::Collaborators{m_with.settings, m_with.scheduler, m_with.clock, m_with.log,
+                                               m_with.indicator, m_sounds, m_with.textInput, m_with.workspace,
+                                               m_with.textAdjustment, m_with.fileRecognition, m_autoSubmitter,
+                                               m_with.osType},
+                 [this] { resetRecognitionState(); })
+{
+}
+
+AppSetupHelper::~AppSetupHelper()
+{
+    m_recordingTimer.cancel();
+    m_delayedStopTimer.cancel();
+    if (m_currentRecognitionTask)
+        m_currentRecognitionTask->cancel();
+    if (m_tencentASR)
+        m_tencentASR->disconnect();
+}
+
+// MARK: - Hotkey
+
+void AppSetupHelper::handleKeyDown()
+{
+    m_isRecordingHandledByTimeout = false;
+    m_with.console(QStringLiteral("Pressed Down at ")
+                   + m_with.clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000")));
+
+    if (m_isDelayedStopInProgress) {
+        m_with.log.info(QStringLiteral("用户再次按键，取消延迟停止定时器"));
+        cancelDelayedStopTimer();
+    }
+    if (m_isCurrentlyRecognizing || m_isRealtimeRecognizing) {
+        m_with.log.info(QStringLiteral("检测到正在进行的识别任务，立即中断"));
+        cancelCurrentRecognition();
+    }
+
+    const WindowSize size = m_with.indicator.currentSize();
+    const bool recognizing = m_with.indicator.isRecognizing();
+    m_with.log.info(QStringLiteral("热键按下时状态: 窗口大小=") + QLatin1String(windowSizeName(size))
+                    + QStringLiteral(", 录音中=") + logtext::flag(m_with.indicator.isRecording())
+                    + QStringLiteral(", 识别中=") + logtext::flag(recognizing));
+    if (size == WindowSize::Large || recognizing) {
+        m_with.log.info(QStringLiteral("检测到异常状态，执行强制重置"));
+        m_with.indicator.resetToInitialState();
+        m_with.scheduler.after(kIndicatorRestartDelay, [this, guard = m_lifetime.guard()] {
+            if (!guard.expired())
+                m_with.indicator.startRecording();
+        });
+    } else {
+        m_with.indicator.startRecording();
+    }
+
+    placeIndicator(true);
+
+    const QString mode = settings::recognitionMode(m_with.settings);
+    m_with.log.info(QStringLiteral("当前识别模式: ") + mode);
+    if (mode == QStringLiteral("realtime"))
+        startRealtimeRecognition();
+    else
+        startTraditionalRecording();
+
+    armMaximumDurationTimer();
+}
+
+void AppSetupHelper::handleKeyUp()
+{
+    m_with.console(QStringLiteral("Pressed Up at ")
+                   + m_with.clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000")));
+    placeIndicator(false);
+
+    m_recordingTimer.cancel();
+    m_recordingTimer = {};
+
+    if (m_isRecordingHandledByTimeout) {
+        m_with.log.info(QStringLiteral("录音已被超时机制处理，跳过热键弹起处理"));
+        m_isRecordingHandledByTimeout = false;
+        return;
+    }
+
+    if (settings::isRealtimeMode(m_with.settings)) {
+        m_with.log.info(QStringLiteral("Stop Realtime Recognition"));
+        stopRealtimeRecognition();
+        m_with.indicator.startRecognizing();
+        m_with.log.info(QStringLiteral("实时识别已停止，等待识别结果..."));
+        return;
+    }
+    m_with.log.info(QStringLiteral("启动延迟停止录音定时器"));
+    startDelayedStopTimer();
+}
+
+void AppSetupHelper::placeIndicator(bool keyDown)
+{
+    if (!m_with.indicator.hasWindow())
+        return;
+    if (needsForcedIndicator(m_with.workspace.frontmostApplication())) {
+        m_with.indicator.bringToFront(true);
+        m_with.log.info(keyDown ? QStringLiteral("热键触发：检测到全屏应用，使用强制显示")
+                                : QStringLiteral("热键释放：检测到全屏应用，使用强制显示"));
+    } else {
+        m_with.indicator.bringToFront(false);
+    }
+}
+
+// MARK: - Maximum duration
+
+void AppSetupHelper::armMaximumDurationTimer()
+{
+    const int limit = settings::maxRecordingDurationSeconds(m_with.settings);
+    m_with.log.info(QStringLiteral("设置录音超时时间: ") + QString::number(limit) + QStringLiteral("秒"));
+    m_recordingTimer.cancel();
+    m_recordingTimer = m_with.scheduler.after(std::chrono::seconds(limit), [this, guard = m_lifetime.guard(), limit] {
+        if (!guard.expired())
+            onMaximumDurationReached(limit);
+    });
+}
+
+void AppSetupHelper::onMaximumDurationReached(int limit)
+{
+    m_with.log.info(QStringLiteral("录音达到最大时长限制(") + QString::number(limit) + QStringLiteral("秒)，自动停止录音"));
+    m_with.recorder.stopRecording();
+    m_with.recorder.setOnAudioSamplesReceived({});
+    m_isRecordingHandledByTimeout = true;
+    m_with.log.info(QStringLiteral("开始识别录音..."));
+    m_with.indicator.startRecognizing();
+    if (settings::isRealtimeMode(m_with.settings) && m_tencentASR) {
+        // Real-time mode records through the client, not the file recorder:
+        // stop its capture exactly as a key-up would, so the microphone
+        // closes and the final text still arrives.
+        stopRealtimeRecognition();
+        return;
+    }
+    processRecordingAndRecognize();
+}
+
+// MARK: - Traditional mode
+
+void AppSetupHelper::startTraditionalRecording()
+{
+    m_with.recordingFiles.cleanupOldAudioFiles(kRecordingsKept);
+    m_currentRecordingFile = m_with.recordingFiles.newAudioFileURL();
+    m_with.log.info(QStringLiteral("录音文件路径: ") + m_currentRecordingFile);
+    m_with.recorder.setOnAudioSamplesReceived(
+        [&scheduler = m_with.scheduler, &indicator = m_with.indicator, guard = m_lifetime.guard()](const QVector<float>& levels) {
+            // Arrives on the audio thread; the waveform lives on the main thread.
+            scheduler.post([&indicator, guard, levels] {
+                if (!guard.expired())
+                    indicator.showWaveformLevels(levels);
+            });
+        });
+    m_sounds.play();
+    m_with.recorder.startRecording(m_currentRecordingFile);
+}
+
+void AppSetupHelper::startDelayedStopTimer()
+{
+    cancelDelayedStopTimer();
+    m_isDelayedStopInProgress = true;
+    m_delayedStopTimer = m_with.scheduler.after(kDelayedStop, [this, guard = m_lifetime.guard()] {
+        if (guard.expired())
+            return;
+        m_with.scheduler.post([this, guard] {
+            if (guard.expired() || !m_isDelayedStopInProgress)
+                return;
+            m_with.log.info(QStringLiteral("延迟停止定时器触发，正在停止录音"));
+            performActualStopRecording();
+            m_isDelayedStopInProgress = false;
+        });
+    });
+    m_with.log.info(QStringLiteral("延迟停止定时器已启动，将在 0.3 秒后停止录音"));
+}
+
+void AppSetupHelper::cancelDelayedStopTimer()
+{
+    m_delayedStopTimer.cancel();
+    m_delayedStopTimer = {};
+    m_isDelayedStopInProgress = false;
+    m_with.log.info(QStringLiteral("延迟停止定时器已取消"));
+}
+
+void AppSetupHelper::performActualStopRecording()
+{
+    if (settings::recognitionMode(m_with.settings) != QStringLiteral("traditional")) {
+        m_with.log.info(QStringLiteral("延迟停止：Stop Realtime Recognition"));
+        stopRealtimeRecognition();
+        m_with.indicator.startRecognizing();
+        m_with.log.info(QStringLiteral("延迟停止：实时识别已停止，等待识别结果..."));
+        return;
+    }
+    m_with.log.info(QStringLiteral("延迟停止：Stop Recording"));
+    m_with.recorder.stopRecording();
+    m_with.recorder.setOnAudioSamplesReceived({});
+    m_with.log.info(QStringLiteral("延迟停止：start recognizeAudio..."));
+    m_with.indicator.startRecognizing();
+    processRecordingAndRecognize();
+}
+
+void AppSetupHelper::processRecordingAndRecognize()
+{
+    if (settings::isRealtimeMode(m_with.settings)) {
+        m_with.log.info(QStringLiteral("实时识别模式，识别已完成，但保持识别状态显示"));
+        resetRecognitionState();
+        return;
+    }
+    // The file this dictation recorded — never "whatever is newest in the
+    // folder", which could be another dictation's or a file of the user's.
+    const QString path = m_currentRecordingFile;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        m_with.log.error(QStringLiteral("没有找到录音文件，但保持识别状态显示"));
+        resetInternalStateOnly();
+        return;
+    }
+    m_with.log.info(QStringLiteral("识别录音文件: ") + QFileInfo(path).fileName());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_with.log.error(QStringLiteral("读取音频文件数据失败: ") + file.errorString()
+                         + QStringLiteral("，但保持识别状态显示"));
+        resetInternalStateOnly();
+        return;
+    }
+    processAudioData(file.readAll(), path);
+}
+
+void AppSetupHelper::processAudioData(const QByteArray& data, const QString& filePath)
+{
+    Q_UNUSED(filePath);
+    if (data.size() < kMinimumAudioBytes) {
+        m_with.log.info(QStringLiteral("音频文件太小(") + QString::number(data.size()) + QStringLiteral(" bytes)，跳过识别"));
+        resetRecognitionState();
+        return;
+    }
+    m_with.log.info(QStringLiteral("qasr_voice_type: ") + settings::currentQasrType(m_with.settings));
+
+    const std::optional<FrontAppInfo> frontApp = m_with.textInput.getFrontmostApp();
+    m_with.log.info(QStringLiteral("前台应用: ")
+                    + logtext::unknownIfAbsent(frontApp ? frontApp->localizedName : std::nullopt)
+                    + QStringLiteral(", 进程ID: ") + (frontApp ? QString::number(frontApp->processId) : QStringLiteral("未知"))
+                    + QStringLiteral(", Bundle ID: ")
+                    + logtext::unknownIfAbsent(frontApp ? frontApp->bundleId : std::nullopt));
+
+    const std::optional<QString> language = settings::outputLanguage(m_with.settings);
+    m_with.log.info(QStringLiteral("outLanguage: ") + logtext::orPlaceholder(language, QStringLiteral("nil")));
+    const bool overOver = settings::overOverEnabled(m_with.settings);
+
+    m_isCurrentlyRecognizing = true;
+    RecognizeAudioFileParams params;
+    params.fileType = QStringLiteral("m4a");
+    params.appID = frontApp && frontApp->bundleId ? *frontApp->bundleId : QString();
+    params.appName = frontApp && frontApp->localizedName ? *frontApp->localizedName : QString();
+    params.osType = m_with.osType;
+    params.outLanguage = language;
+    params.overOver = overOver;
+    params.audioData = data;
+    m_currentRecognitionTask = m_with.fileRecognition.recognizeAudioFile(
+        params, [this, guard = m_lifetime.guard(), frontApp](Result<RecognizeAudioFileResponse, ServiceError> result) {
+            if (guard.expired())
+                return;
+            m_isCurrentlyRecognizing = false;
+            m_currentRecognitionTask.reset();
+            if (result)
+                m_delivery.handleSuccessfulRecognition(result.value(), frontApp);
+            else
+                m_delivery.handleFailedRecognition(result.error());
+        });
+}
+
+// MARK: - Real-time mode
+
+void AppSetupHelper::startRealtimeRecognition()
+{
+    m_with.log.info(QStringLiteral("开始实时识别，使用并行连接和录音模式"));
+    retireRealtimeClient();
+    initTencentASR();
+    if (!m_tencentASR) {
+        m_with.log.error(QStringLiteral("腾讯云实时识别服务未初始化"));
+        resetRecognitionState();
+        return;
+    }
+    m_isRealtimeRecognizing = true;
+    m_recognitionCompletedViaCallback = false;
+    m_sounds.play();
+    m_with.log.info(QStringLiteral("腾讯云ASR服务开始并行连接和录音..."));
+    m_tencentASR->connectAndStartRecording();
+}
+
+void AppSetupHelper::initTencentASR()
+{
+    if (m_tencentASR)
+        return;
+    m_tencentASR = m_with.realtimeClientFactory ? m_with.realtimeClientFactory() : nullptr;
+    if (!m_tencentASR)
+        return;
+    const quint64 session = ++m_realtimeSession;
+    m_tencentASR->setRecognitionCompletionHandler([this, guard = m_lifetime.guard(), session](const QString& text) {
+        if (!guard.expired())
+            onRealtimeFinalText(session, text);
+    });
+    m_with.log.info(QStringLiteral("腾讯云实时识别服务已初始化"));
+}
+
+void AppSetupHelper::onRealtimeFinalText(quint64 session, const QString& text)
+{
+    m_with.log.info(QStringLiteral("🎯 收到识别完成回调，最终文本: '") + text + QLatin1Char('\''));
+    // Only the current dictation's client may mark completion and be cleaned
+    // up; an earlier client's late text is still delivered, as any final text is.
+    const bool current = m_tencentASR && session == m_realtimeSession;
+    if (current)
+        m_recognitionCompletedViaCallback = true;
+    m_delivery.handleRealtimeRecognitionResult(text);
+    if (current)
+        cleanupRealtimeConnection();
+}
+
+void AppSetupHelper::stopRealtimeRecognition()
+{
+    if (!m_tencentASR)
+        return;
+    m_with.log.info(QStringLiteral("停止实时语音识别，等待最终结果"));
+    m_tencentASR->stopRecording();
+    m_isRealtimeRecognizing = false;
+    m_with.log.info(QStringLiteral("设置实时识别结果等待超时时间: ") + QString::number(kResultWaitSeconds)
+                    + QStringLiteral("秒（降低超时时间，依赖final=1消息）"));
+    m_with.scheduler.after(std::chrono::seconds(kResultWaitSeconds),
+                           [this, guard = m_lifetime.guard(), session = m_realtimeSession] {
+                               if (!guard.expired())
+                                   onResultWaitTimeout(session);
+                           });
+}
+
+void AppSetupHelper::onResultWaitTimeout(quint64 session)
+{
+    // A timeout armed for an earlier client finds "its" client gone.
+    const bool ownClient = m_tencentASR && session == m_realtimeSession;
+    if (ownClient && m_recognitionCompletedViaCallback) {
+        m_with.log.info(QStringLiteral("✅ 识别已通过回调完成，跳过超时处理"));
+        return;
+    }
+    if (!ownClient) {
+        m_with.log.info(QStringLiteral("ℹ️ 超时检查时tencentASR已被清理，识别可能已完成"));
+        return;
+    }
+    m_with.log.warning(QStringLiteral("⏰ 实时识别结果等待超时(") + QString::number(kResultWaitSeconds)
+                       + QStringLiteral("秒)，检查当前状态"));
+    const QString current = m_tencentASR->currentText();
+    const QString final = m_tencentASR->finalText();
+    const QString chosen = current.isEmpty() ? final : current;
+    m_with.log.info(QStringLiteral("📊 超时时状态 - 当前文本: [") + current + QStringLiteral("], 最终文本: [") + final
+                    + QStringLiteral("], 选择结果: [") + chosen + QLatin1Char(']'));
+    if (!chosen.isEmpty()) {
+        m_with.log.info(QStringLiteral("✅ 使用超时识别结果: [") + chosen + QLatin1Char(']'));
+        m_delivery.handleRealtimeRecognitionResult(chosen);
+    } else {
+        m_with.log.warning(QStringLiteral("❌ 超时且没有识别到任何内容"));
+        resetRecognitionState();
+    }
+    cleanupRealtimeConnection();
+}
+
+void AppSetupHelper::cleanupRealtimeConnection()
+{
+    m_with.log.info(QStringLiteral("清理实时识别连接资源"));
+    retireRealtimeClient();
+}
+
+void AppSetupHelper::retireRealtimeClient()
+{
+    if (!m_tencentASR)
+        return;
+    m_tencentASR->disconnect();
+    // Destroyed on the next turn of the loop: this may run inside the
+    // client's own completion callback.
+    std::shared_ptr<RealtimeRecognitionClient> retired(std::move(m_tencentASR));
+    m_with.scheduler.post([retired] {});
+}
+
+// MARK: - Cancel and reset
+
+void AppSetupHelper::cancelCurrentRecognition()
+{
+    if (m_isCurrentlyRecognizing) {
+        m_with.log.info(QStringLiteral("正在中断当前识别任务"));
+        if (m_currentRecognitionTask) {
+            m_currentRecognitionTask->cancel();
+            m_currentRecognitionTask.reset();
+        }
+        m_isCurrentlyRecognizing = false;
+        m_with.indicator.finishRecognizing();
+        m_with.log.info(QStringLiteral("识别任务已中断，窗口状态已重置"));
+    }
+    if (m_isRealtimeRecognizing) {
+        m_with.log.info(QStringLiteral("正在中断实时识别任务"));
+        if (m_tencentASR)
+            m_tencentASR->stopRecording();
+        m_isRealtimeRecognizing = false;
+        m_with.indicator.finishRecognizing();
+        m_with.log.info(QStringLiteral("实时识别任务已中断，窗口状态已重置"));
+    }
+}
+
+void AppSetupHelper::clearDictationState()
+{
+    m_isCurrentlyRecognizing = false;
+    m_currentRecognitionTask.reset();
+    m_isRealtimeRecognizing = false;
+    m_recognitionCompletedViaCallback = false;
+}
+
+void AppSetupHelper::resetRecognitionState()
+{
+    m_sounds.play();
+    clearDictationState();
+    m_with.indicator.finishRecognizing();
+}
+
+void AppSetupHelper::resetInternalStateOnly()
+{
+    m_with.log.info(QStringLiteral("重置内部识别状态，保持悬浮窗识别状态显示"));
+    clearDictationState();
+    m_with.scheduler.after(kIndicatorFinishDelay, [this, guard = m_lifetime.guard()] {
+        if (!guard.expired())
+            m_with.indicator.finishRecognizing();
+    });
+}
+
+} // namespace velnor

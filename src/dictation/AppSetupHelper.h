@@ -1,0 +1,116 @@
+#pragma once
+
+#include "asr/RealtimeRecognitionClient.h"
+#include "core/Lifetime.h"
+#include "core/Scheduler.h"
+#include "core/TaskHandle.h"
+#include "dictation/AutoSubmitter.h"
+#include "dictation/DictationSounds.h"
+#include "dictation/ResultDelivery.h"
+#include "log/ConsoleSink.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace velnor {
+
+class AudioFileRecorder;
+class RecordingFiles;
+
+// The dictation controller: turns hotkey down/up into one dictation —
+// recording, recognition in one of two modes, a maximum duration, a delayed
+// stop, a bounded wait for real-time text — and hands the text to delivery.
+// Runs entirely on the main thread.
+class AppSetupHelper final {
+public:
+    struct Collaborators {
+        SettingsStore& settings;
+        Scheduler& scheduler;
+        const Clock& clock;
+        Logger& log;
+        ConsoleSink console;
+        Indicator& indicator;
+        AudioFileRecorder& recorder;
+        RecordingFiles& recordingFiles;
+        SoundPlayer& soundPlayer;
+        FileRecognitionService& fileRecognition;
+        TextAdjustmentService& textAdjustment;
+        TextInput& textInput;
+        const Workspace& workspace;
+        KeySynthesizer& keySynthesizer;
+        const AccessibilityTrust& accessibilityTrust;
+        RealtimeRecognitionClientFactory realtimeClientFactory;
+        // Sent to the backend as the OS type ("linux" here).
+        QString osType;
+    };
+
+    explicit AppSetupHelper(Collaborators collaborators);
+    ~AppSetupHelper();
+    AppSetupHelper(const AppSetupHelper&) = delete;
+    AppSetupHelper& operator=(const AppSetupHelper&) = delete;
+
+    // Hotkey handlers.
+    void handleKeyDown();
+    void handleKeyUp();
+
+    void startRealtimeRecognition();
+    void initTencentASR();
+    void stopRealtimeRecognition();
+    void cleanupRealtimeConnection();
+    void startTraditionalRecording();
+    void startDelayedStopTimer();
+    void cancelDelayedStopTimer();
+    void performActualStopRecording();
+    void processRecordingAndRecognize();
+    void processAudioData(const QByteArray& data, const QString& filePath);
+    void cancelCurrentRecognition();
+    void resetInternalStateOnly();
+    void resetRecognitionState();
+
+    // State, for the menu and for tests.
+    bool isCurrentlyRecognizing() const { return m_isCurrentlyRecognizing; }
+    bool isRealtimeRecognizing() const { return m_isRealtimeRecognizing; }
+    bool isRecordingHandledByTimeout() const { return m_isRecordingHandledByTimeout; }
+    bool isDelayedStopInProgress() const { return m_isDelayedStopInProgress; }
+    bool recognitionCompletedViaCallback() const { return m_recognitionCompletedViaCallback; }
+    bool hasRealtimeClient() const { return static_cast<bool>(m_tencentASR); }
+    // The file the current (or last) traditional dictation records into.
+    const QString& currentRecordingFile() const { return m_currentRecordingFile; }
+
+    ResultDelivery& delivery() { return m_delivery; }
+    AutoSubmitter& autoSubmitter() { return m_autoSubmitter; }
+
+private:
+    void placeIndicator(bool keyDown);
+    void armMaximumDurationTimer();
+    void onMaximumDurationReached(int seconds);
+    void onRealtimeFinalText(quint64 session, const QString& text);
+    void onResultWaitTimeout(quint64 session);
+    void clearDictationState();
+    void retireRealtimeClient();
+
+    Collaborators m_with;
+    DictationSounds m_sounds;
+    AutoSubmitter m_autoSubmitter;
+    ResultDelivery m_delivery;
+
+    TaskHandlePtr m_currentRecognitionTask;
+    bool m_isCurrentlyRecognizing = false;
+    std::unique_ptr<RealtimeRecognitionClient> m_tencentASR;
+    // Identifies the real-time client of the current dictation, so that a
+    // late timeout or callback of an earlier client cannot act on it.
+    quint64 m_realtimeSession = 0;
+    bool m_isRealtimeRecognizing = false;
+    bool m_recognitionCompletedViaCallback = false;
+    Cancellable m_recordingTimer;
+    bool m_isRecordingHandledByTimeout = false;
+    Cancellable m_delayedStopTimer;
+    bool m_isDelayedStopInProgress = false;
+    QString m_currentRecordingFile;
+
+    Lifetime m_lifetime;
+};
+
+} // namespace velnor

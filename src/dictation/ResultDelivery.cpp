@@ -1,0 +1,196 @@
+#include "dictation/ResultDelivery.h"
+
+#include "backend/FileRecognitionService.h"
+#include "config/SettingsReaders.h"
+#include "core/Clock.h"
+#include "core/Graphemes.h"
+#include "core/Scheduler.h"
+#include "dictation/AutoSubmitter.h"
+#include "dictation/DictationSounds.h"
+#include "dictation/LogText.h"
+#include "log/Logger.h"
+#include "platform/Workspace.h"
+#include "textinput/TextInput.h"
+#include "ui/Indicator.h"
+
+namespace velnor {
+
+namespace {
+constexpr Duration kBeforeTyping = seconds(0.1);
+constexpr Duration kBeforeAutoSubmit = seconds(0.8);
+} // namespace
+
+ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState)
+    : m_with(std::move(collaborators))
+    , m_resetRecognitionState(std::move(resetRecognitionState))
+{
+}
+
+void ResultDelivery::handleRealtimeRecognitionResult(const QString& text)
+{
+    m_with.log.info(QStringLiteral("🎯 开始处理实时识别结果: [") + text + QStringLiteral("], 长度: ")
+                    + QString::number(graphemeCount(text)) + QStringLiteral(", 时间: ")
+                    + m_with.clock.now().toString(Qt::ISODateWithMs));
+    const auto guard = m_lifetime.guard();
+    if (text.trimmed().isEmpty()) {
+        m_with.log.info(QStringLiteral("❌ 识别结果为空，重置状态"));
+        m_with.scheduler.after(kBeforeTyping, [this, guard] {
+            if (!guard.expired())
+                m_resetRecognitionState();
+        });
+        return;
+    }
+    m_with.log.info(QStringLiteral("✅ 实时识别成功，开始校对实时识别文本: [") + text + QLatin1Char(']'));
+    m_with.scheduler.after(kBeforeTyping, [this, guard, text] {
+        if (!guard.expired())
+            adjustAndInputRealtimeText(text);
+    });
+}
+
+void ResultDelivery::adjustAndInputRealtimeText(const QString& text)
+{
+    m_with.log.info(QStringLiteral("📝 开始校对和输入实时识别文本: [") + text + QLatin1Char(']'));
+    const std::optional<FrontAppInfo> app = m_with.textInput.getFrontmostApp();
+    if (app) {
+        m_with.log.info(QStringLiteral("📱 当前前台应用: ") + logtext::unknownIfAbsent(app->localizedName)
+                        + QStringLiteral(", Bundle ID: ") + logtext::unknownIfAbsent(app->bundleId));
+    } else {
+        m_with.log.warning(QStringLiteral("⚠️ 无法获取前台应用信息"));
+    }
+    const std::optional<QString> language = settings::outputLanguage(m_with.settings);
+    m_with.log.info(QStringLiteral("🌐 输出语言设置: ") + logtext::orPlaceholder(language, QStringLiteral("默认")));
+
+    m_with.log.info(QStringLiteral("🔄 开始调用文本校对服务..."));
+    AdjustTextParams params{text, app ? app->bundleId : std::nullopt, app ? app->localizedName : std::nullopt,
+                            m_with.osType, language};
+    m_with.adjuster.adjustText(params, [this, guard = m_lifetime.guard(), text](Result<AdjustTextResponse, ServiceError> result) {
+        if (guard.expired())
+            return;
+        QString chosen = text;
+        if (!result) {
+            m_with.log.warning(QStringLiteral("❌ 文本校对失败: ") + result.error().description
+                               + QStringLiteral("，使用原始文本"));
+        } else {
+            chosen = result.value().text.value_or(text);
+            m_with.log.info(QStringLiteral("✅ 文本校对成功，原文: '[") + text + QStringLiteral("]' -> 校对后: '[")
+                            + chosen + QStringLiteral("]'"));
+        }
+        // Typing on this desktop completes asynchronously; the reset (and its
+        // end sound) follows the typing as it does when typing is immediate.
+        performRealtimeTextInput(chosen, [this, guard] {
+            if (guard.expired())
+                return;
+            m_with.log.info(QStringLiteral("🔄 校对完成，重置识别状态"));
+            m_resetRecognitionState();
+        });
+    });
+}
+
+void ResultDelivery::performRealtimeTextInput(const QString& text, std::function<void()> done)
+{
+    m_with.log.info(QStringLiteral("⌨️ 开始执行实时文本输入: [") + text + QStringLiteral("], 长度: ")
+                    + QString::number(graphemeCount(text)));
+    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), text, done](const InsertionResult& result) {
+        if (guard.expired())
+            return;
+        m_with.log.info(QStringLiteral("✅ 实时识别文本输入完成: [") + text + QStringLiteral("], 应用信息: ")
+                        + logtext::describeMap(result.info) + QStringLiteral(", 输入方式: ")
+                        + textInputMethodName(result.method));
+        done();
+    });
+}
+
+void ResultDelivery::handleSuccessfulRecognition(const RecognizeAudioFileResponse& response,
+                                                 const std::optional<FrontAppInfo>& frontApp)
+{
+    // The front application of the upload is not needed beyond this point:
+    // the record update reports the application the text actually went to.
+    Q_UNUSED(frontApp);
+    m_with.indicator.finishRecognizing();
+    if (!response.text || response.text->isEmpty()) {
+        m_with.log.warning(QStringLiteral("识别文本为空"));
+        return;
+    }
+    const QString text = *response.text;
+    m_with.log.info(QStringLiteral("传统识别模式：直接输入文本: ") + text);
+    m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), text, response] {
+        if (!guard.expired())
+            performTextInput(text, response);
+    });
+    decideOverOver(response);
+}
+
+void ResultDelivery::decideOverOver(const RecognizeAudioFileResponse& response)
+{
+    const bool enabled = settings::overOverEnabled(m_with.settings);
+    if (!enabled || response.overOver != true) {
+        const QString value = response.overOver ? logtext::flag(*response.overOver) : QStringLiteral("nil");
+        m_with.log.info(QStringLiteral("🚫 over_over未触发 - 功能启用: ") + logtext::flag(enabled)
+                        + QStringLiteral(", over_over值: ") + value);
+        return;
+    }
+
+    const QString keyType = settings::overOverKeyType(m_with.settings);
+    const std::optional<FrontAppInfo> before = m_with.workspace.frontmostApplication();
+    const std::optional<QString> beforeId = before ? before->bundleId : std::nullopt;
+    m_with.log.info(QStringLiteral("🎯 over_over触发条件满足 - 功能启用: true, over_over值: true, 按键类型: ") + keyType);
+    m_with.log.info(QStringLiteral("🎯 当前焦点应用: ")
+                    + logtext::unknownIfAbsent(before ? before->localizedName : std::nullopt) + QStringLiteral(" (")
+                    + logtext::unknownIfAbsent(beforeId) + QLatin1Char(')'));
+    m_with.log.info(QStringLiteral("🎯 将在 0.8 秒后模拟按下") + keyType + QStringLiteral("键"));
+
+    m_with.scheduler.after(kBeforeAutoSubmit, [this, guard = m_lifetime.guard(), beforeId] {
+        if (guard.expired())
+            return;
+        const std::optional<FrontAppInfo> now = m_with.workspace.frontmostApplication();
+        const std::optional<QString> nowId = now ? now->bundleId : std::nullopt;
+        const bool changed = beforeId != nowId;
+        m_with.log.info(QStringLiteral("🔑 开始执行模拟按键 - 当前焦点: ")
+                        + logtext::unknownIfAbsent(now ? now->localizedName : std::nullopt) + QStringLiteral(" (")
+                        + logtext::unknownIfAbsent(nowId) + QLatin1Char(')'));
+        m_with.log.info(QStringLiteral("🔑 焦点是否发生变化: ") + logtext::flag(changed));
+        m_with.autoSubmitter.simulateEnterKey([this, guard](bool posted) {
+            if (!guard.expired())
+                m_with.log.info(QStringLiteral("🔑 模拟按键执行结果: ") + (posted ? QStringLiteral("成功") : QStringLiteral("失败")));
+        });
+    });
+}
+
+void ResultDelivery::performTextInput(const QString& text, const RecognizeAudioFileResponse& response)
+{
+    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), response](const InsertionResult& result) {
+        if (guard.expired() || !response.id)
+            return;
+        const bool known = !result.info.isEmpty();
+        updateRecognizeRecord(*response.id,
+                              known ? std::optional<QString>(result.info.value(QStringLiteral("bundleId"))) : std::nullopt,
+                              known ? std::optional<QString>(result.info.value(QStringLiteral("appName"))) : std::nullopt,
+                              textInputMethodName(result.method), m_with.osType);
+    });
+}
+
+void ResultDelivery::updateRecognizeRecord(const QString& id, const std::optional<QString>& appID,
+                                           const std::optional<QString>& appName, const QString& textInputMethod,
+                                           const QString& osType)
+{
+    RecognizeRecordUpdateReq request{id, appID, appName, textInputMethod, osType};
+    m_with.records.updateRecognizeRecord(request, [this, guard = m_lifetime.guard(), id](Result<bool, ServiceError> result) {
+        if (guard.expired())
+            return;
+        if (!result)
+            m_with.log.warning(QStringLiteral("更新语音识别记录出错: ") + result.error().toString());
+        else if (result.value())
+            m_with.log.info(QStringLiteral("更新语音识别记录成功: ") + id);
+        else
+            m_with.log.warning(QStringLiteral("更新语音识别记录失败: ") + id);
+    });
+}
+
+void ResultDelivery::handleFailedRecognition(const ServiceError& error)
+{
+    m_with.indicator.finishRecognizing();
+    m_with.sounds.play();
+    m_with.log.error(QStringLiteral("语音识别失败: ") + error.toString());
+}
+
+} // namespace velnor

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "backend/QASRTypes.h"
+#include "core/Lifetime.h"
+#include "core/ServiceError.h"
+#include "platform/FrontAppInfo.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace velnor {
+
+class AutoSubmitter;
+class Clock;
+class DictationSounds;
+class FileRecognitionService;
+class Indicator;
+class Logger;
+class Scheduler;
+class SettingsStore;
+class TextAdjustmentService;
+class TextInput;
+class Workspace;
+struct InsertionResult;
+
+// Brings the recognised text of one dictation into the user's application:
+// real-time text is corrected and typed; file-recognition text is typed, its
+// record updated with the insertion method, and "over over" auto-submits.
+class ResultDelivery final {
+public:
+    struct Collaborators {
+        const SettingsStore& settings;
+        Scheduler& scheduler;
+        const Clock& clock;
+        Logger& log;
+        Indicator& indicator;
+        DictationSounds& sounds;
+        TextInput& textInput;
+        const Workspace& workspace;
+        TextAdjustmentService& adjuster;
+        FileRecognitionService& records;
+        AutoSubmitter& autoSubmitter;
+        QString osType;
+    };
+
+    // `resetRecognitionState` is the controller's reset (end sound, indicator finished).
+    ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState);
+
+    void handleRealtimeRecognitionResult(const QString& text);
+    void adjustAndInputRealtimeText(const QString& text);
+    // `done` runs once the text was handed to the focused field.
+    void performRealtimeTextInput(const QString& text, std::function<void()> done);
+
+    void handleSuccessfulRecognition(const RecognizeAudioFileResponse& response, const std::optional<FrontAppInfo>& frontApp);
+    void performTextInput(const QString& text, const RecognizeAudioFileResponse& response);
+    void updateRecognizeRecord(const QString& id, const std::optional<QString>& appID,
+                               const std::optional<QString>& appName, const QString& textInputMethod,
+                               const QString& osType);
+    void handleFailedRecognition(const ServiceError& error);
+
+private:
+    void decideOverOver(const RecognizeAudioFileResponse& response);
+
+    Collaborators m_with;
+    std::function<void()> m_resetRecognitionState;
+    Lifetime m_lifetime;
+};
+
+} // namespace velnor

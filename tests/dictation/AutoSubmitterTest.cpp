@@ -1,0 +1,141 @@
+#include "dictation/DictationFixture.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class AutoSubmit : public DictationTest {
+protected:
+    // Runs simulateEnterKey to completion; returns the result and the virtual time it took.
+    std::pair<std::optional<bool>, qint64> press()
+    {
+        std::optional<bool> result;
+        const auto start = scheduler.now();
+        controller->autoSubmitter().simulateEnterKey([&result](bool posted) { result = posted; });
+        while (!result && scheduler.nextDueIn())
+            scheduler.advanceBy(*scheduler.nextDueIn());
+        return {result, (scheduler.now() - start).count()};
+    }
+
+    QList<std::pair<int, bool>> postedKeys() const
+    {
+        QList<std::pair<int, bool>> keysPosted;
+        for (const auto& p : keys.posted)
+            keysPosted.append({p.event.virtualKey, p.event.keyDown});
+        return keysPosted;
+    }
+};
+
+} // namespace
+
+TEST_F(AutoSubmit, PlainEnterIsOnePressHeldATenthOfASecond)
+{
+    const auto [result, elapsed] = press();
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(*result);
+    EXPECT_EQ(postedKeys(), (QList<std::pair<int, bool>>{{VirtualKey::Return, true}, {VirtualKey::Return, false}}));
+    EXPECT_EQ(keys.posted.at(1).atMs - keys.posted.at(0).atMs, 100);
+    EXPECT_EQ(elapsed, 300) << "0.1 s hold, then the 0.2 s pause before the result";
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ 模拟按键成功，尝试次数: 1")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 simulateEnterKey最终结果: true")));
+}
+
+TEST_F(AutoSubmit, CombinationsPressTheModifierAroundReturn)
+{
+    struct Case {
+        QString type;
+        int modifier;
+    };
+    for (const Case& c : {Case{QStringLiteral("ctrl_enter"), VirtualKey::LeftControl},
+                          Case{QStringLiteral("shift_enter"), VirtualKey::LeftShift}}) {
+        keys.posted.clear();
+        settings.setString(SettingsKey::OverOverKeyType, c.type);
+        const auto [result, elapsed] = press();
+        EXPECT_EQ(result, true);
+        EXPECT_EQ(postedKeys(), (QList<std::pair<int, bool>>{
+                                    {c.modifier, true}, {VirtualKey::Return, true}, {VirtualKey::Return, false}, {c.modifier, false}}));
+        QList<qint64> offsets;
+        for (const auto& p : keys.posted)
+            offsets.append(p.atMs - keys.posted.first().atMs);
+        EXPECT_EQ(offsets, (QList<qint64>{0, 20, 70, 90}));
+        EXPECT_EQ(elapsed, 290);
+    }
+}
+
+TEST_F(AutoSubmit, UnknownOrMiscasedTypesPressPlainEnter)
+{
+    settings.setString(SettingsKey::OverOverKeyType, QStringLiteral("CTRL_ENTER"));
+    press();
+    EXPECT_EQ(keys.posted.size(), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("⌨️ 执行普通Enter键")));
+}
+
+TEST_F(AutoSubmit, WithoutAccessibilityTrustNothingIsTriedAgain)
+{
+    trust.trusted = false;
+    const auto [result, elapsed] = press();
+    EXPECT_EQ(result, false);
+    EXPECT_EQ(elapsed, 0);
+    EXPECT_EQ(keys.sourcesCreated, 0);
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 辅助功能权限状态: false")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("🔑 模拟按键失败：缺少辅助功能权限")), QStringLiteral("ERROR"));
+    EXPECT_TRUE(log.startingWith(QStringLiteral("🔁")).isEmpty());
+}
+
+TEST_F(AutoSubmit, EventSourceFailuresAreRetriedThreeTimes)
+{
+    keys.failSourceCreations = 2;
+    const auto [result, elapsed] = press();
+    EXPECT_EQ(result, true);
+    EXPECT_EQ(keys.sourcesCreated, 1);
+    EXPECT_EQ(elapsed, 2 * 200 + 100 + 200);
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ 模拟按键成功，尝试次数: 3")));
+    EXPECT_EQ(log.startingWith(QStringLiteral("❌ 第")).size(), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("🔁 第1次尝试 - 当前焦点应用: Editor (org.example.editor)")));
+}
+
+TEST_F(AutoSubmit, EventsThatCannotBeCreatedFailAfterAboutOneSecond)
+{
+    keys.uncreatableKeys.insert(VirtualKey::Return);
+    const auto [result, elapsed] = press();
+    EXPECT_EQ(result, false);
+    EXPECT_TRUE(keys.posted.isEmpty());
+    EXPECT_EQ(elapsed, 3 * 200 + 2 * 200);
+    EXPECT_EQ(log.startingWith(QStringLiteral("⏎ 模拟回车键失败：无法创建键盘事件 (virtualKey: 0x24)")).size(), 3);
+    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 模拟按键最终失败，已尝试 3 次")), QStringLiteral("ERROR"));
+}
+
+TEST_F(AutoSubmit, MissingModifierEventPostsNothing)
+{
+    settings.setString(SettingsKey::OverOverKeyType, QStringLiteral("shift_enter"));
+    keys.uncreatableKeys.insert(VirtualKey::LeftShift);
+    const auto [result, elapsed] = press();
+    EXPECT_EQ(result, false);
+    EXPECT_TRUE(keys.posted.isEmpty());
+    EXPECT_EQ(log.startingWith(QStringLiteral("模拟Shift+回车键失败：无法创建键盘事件")).size(), 3);
+}
+
+TEST_F(AutoSubmit, TheEventLoopKeepsRunningDuringThePauses)
+{
+    bool otherWorkRan = false;
+    std::optional<bool> result;
+    controller->autoSubmitter().simulateEnterKey([&result](bool posted) { result = posted; });
+    EXPECT_FALSE(result.has_value()) << "the press must not complete synchronously";
+    scheduler.after(seconds(0.05), [&otherWorkRan] { otherWorkRan = true; });
+    advance(0.05);
+    EXPECT_TRUE(otherWorkRan);
+    EXPECT_EQ(keys.posted.size(), 1) << "only the key-down so far";
+    advance(0.25);
+    EXPECT_EQ(result, true);
+}
+
+TEST_F(AutoSubmit, AModifierIsReleasedEvenIfTheSubmitterGoesAway)
+{
+    settings.setString(SettingsKey::OverOverKeyType, QStringLiteral("ctrl_enter"));
+    controller->autoSubmitter().simulateEnterKey([](bool) {});
+    controller.reset();
+    scheduler.runUntilIdle();
+    ASSERT_EQ(keys.posted.size(), 4);
+    EXPECT_EQ(keys.posted.last().event, (SyntheticKeyEvent{VirtualKey::LeftControl, false}));
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/ManualScheduler.h"
+#include "dictation/AppSetupHelper.h"
+#include "platform/fake/FakeAudioFileRecorder.h"
+#include "platform/fake/FakeBackendServices.h"
+#include "platform/fake/FakeIndicator.h"
+#include "platform/fake/FakeKeySynthesizer.h"
+#include "platform/fake/FakeRealtimeClient.h"
+#include "platform/fake/FakeRecordingFiles.h"
+#include "platform/fake/FakeSoundPlayer.h"
+#include "platform/fake/FakeTextInput.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+
+// The real controller wired to fakes, on virtual time.
+class DictationTest : public ::testing::Test {
+protected:
+    DictationTest()
+        : log(clock)
+        , recordingFiles(temp.path())
+        , textInput(workspace)
+        , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
+    {
+        controller = std::make_unique<AppSetupHelper>(AppSetupHelper::Collaborators{
+            settings, scheduler, clock, log.logger(), consoleLines.sink(), indicator, recorder, recordingFiles,
+            sounds, recognition, adjustment, textInput, workspace, keys, trust, realtime.factory(),
+            QStringLiteral("linux")});
+    }
+
+    void advance(double secondsToAdvance) { scheduler.advanceBy(seconds(secondsToAdvance)); }
+
+    // A whole traditional press: down, hold, up, and the delayed stop.
+    void pressAndRelease(double holdSeconds = 1.0)
+    {
+        controller->handleKeyDown();
+        advance(holdSeconds);
+        controller->handleKeyUp();
+        advance(0.3);
+    }
+
+    void useRealtimeMode() { settings.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime")); }
+
+    static RecognizeAudioFileResponse response(std::optional<QString> text, std::optional<QString> id = QStringLiteral("rec-1"),
+                                               std::optional<bool> overOver = std::nullopt)
+    {
+        RecognizeAudioFileResponse r;
+        r.text = std::move(text);
+        r.id = std::move(id);
+        r.overOver = overOver;
+        return r;
+    }
+
+    static ServiceError networkError()
+    {
+        return ServiceError{QStringLiteral("QASRServiceNetworkErrorDomain"), -1,
+                            QStringLiteral("网络请求失败: connection refused"), {}, {}, {}};
+    }
+
+    TempDir temp;
+    ManualScheduler scheduler;
+    ManualClock clock;
+    LogCapture log;
+    LineCollector consoleLines;
+    MemorySettingsStore settings;
+    FakeIndicator indicator;
+    FakeAudioFileRecorder recorder;
+    FakeRecordingFiles recordingFiles;
+    FakeSoundPlayer sounds;
+    FakeFileRecognitionService recognition;
+    FakeTextAdjustmentService adjustment;
+    FakeWorkspace workspace;
+    FakeTextInput textInput;
+    FakeKeySynthesizer keys;
+    FakeAccessibilityTrust trust;
+    FakeRealtimeClientFactory realtime;
+    std::unique_ptr<AppSetupHelper> controller;
+};
+
+} // namespace velnor::test

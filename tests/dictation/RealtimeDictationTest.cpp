@@ -1,0 +1,166 @@
+#include "dictation/DictationFixture.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class RealtimeDictation : public DictationTest {
+protected:
+    void SetUp() override { useRealtimeMode(); }
+
+    FakeRealtimeClientRecord& client(qsizetype index = -1)
+    {
+        return *realtime.clients.at(index < 0 ? realtime.clients.size() - 1 : index);
+    }
+
+    void answerAdjustment(std::optional<QString> text)
+    {
+        AdjustTextResponse corrected;
+        corrected.text = std::move(text);
+        adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
+    }
+};
+
+} // namespace
+
+TEST_F(RealtimeDictation, FinalTextBeforeTheTimeoutIsCorrectedAndTyped)
+{
+    controller->handleKeyDown();
+    ASSERT_EQ(realtime.clients.size(), 1);
+    EXPECT_EQ(client().calls, QStringList{QStringLiteral("connectAndStartRecording")});
+    EXPECT_TRUE(controller->isRealtimeRecognizing());
+    EXPECT_TRUE(recorder.startedFiles.isEmpty()) << "the file recorder is not used in this mode";
+    EXPECT_EQ(sounds.played.size(), 1);
+
+    advance(1.5);
+    controller->handleKeyUp();
+    EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
+    EXPECT_FALSE(controller->isRealtimeRecognizing());
+    EXPECT_TRUE(indicator.recognizing);
+    EXPECT_TRUE(log.contains(QStringLiteral("实时识别已停止，等待识别结果...")));
+
+    advance(1.0);
+    client().complete(QStringLiteral("今天天气很好"));
+    EXPECT_TRUE(log.contains(QStringLiteral("🎯 收到识别完成回调，最终文本: '今天天气很好'")));
+    EXPECT_FALSE(controller->hasRealtimeClient());
+    advance(0.1);
+    ASSERT_EQ(adjustment.adjustments.size(), 1);
+    EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("今天天气很好"));
+    EXPECT_EQ(adjustment.adjustments.first().params.osType, QStringLiteral("linux"));
+    answerAdjustment(QStringLiteral("今天天气很好。"));
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
+    EXPECT_EQ(sounds.played.size(), 2);
+    EXPECT_FALSE(indicator.recognizing);
+
+    advance(3.0);
+    EXPECT_TRUE(log.contains(QStringLiteral("ℹ️ 超时检查时tencentASR已被清理，识别可能已完成")));
+    EXPECT_EQ(textInput.typed.size(), 1);
+    EXPECT_TRUE(recognition.updates.isEmpty()) << "no record update in real-time mode";
+}
+
+TEST_F(RealtimeDictation, TimeoutPrefersCurrentTextThenFinalText)
+{
+    struct Case {
+        QString current;
+        QString final;
+        QString expectedTyped;
+    };
+    const QList<Case> cases = {{QStringLiteral("partial"), QStringLiteral("final"), QStringLiteral("partial")},
+                               {QString(), QStringLiteral("final"), QStringLiteral("final")}};
+    for (const Case& c : cases) {
+        controller->handleKeyDown();
+        client().currentText = c.current;
+        client().finalText = c.final;
+        controller->handleKeyUp();
+        advance(2.9);
+        EXPECT_TRUE(adjustment.adjustments.isEmpty());
+        advance(0.1);
+        EXPECT_TRUE(log.contains(QStringLiteral("✅ 使用超时识别结果: [") + c.expectedTyped + QLatin1Char(']')));
+        EXPECT_TRUE(client().calls.contains(QStringLiteral("disconnect")));
+        advance(0.1);
+        ASSERT_EQ(adjustment.adjustments.size(), 1);
+        answerAdjustment(std::nullopt);
+        EXPECT_EQ(textInput.typed.last(), c.expectedTyped);
+        adjustment.adjustments.clear();
+        scheduler.runUntilIdle();
+    }
+}
+
+TEST_F(RealtimeDictation, TimeoutWithNothingRecognisedOnlyPlaysTheEndSound)
+{
+    controller->handleKeyDown();
+    controller->handleKeyUp();
+    advance(3.0);
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ 超时且没有识别到任何内容")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 超时且没有识别到任何内容")), QStringLiteral("WARNING"));
+    EXPECT_EQ(sounds.played.size(), 2);
+    advance(1.0);
+    EXPECT_TRUE(adjustment.adjustments.isEmpty());
+    EXPECT_TRUE(textInput.typed.isEmpty());
+}
+
+TEST_F(RealtimeDictation, EarlierTimeoutNeverActsOnTheNextDictationsClient)
+{
+    controller->handleKeyDown();
+    controller->handleKeyUp(); // first client's timeout due at t = 3 s
+    advance(1.0);
+    controller->handleKeyDown(); // second dictation replaces the first client
+    ASSERT_EQ(realtime.clients.size(), 2);
+    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("disconnect")));
+    client(1).currentText = QStringLiteral("still speaking");
+    advance(0.5);
+    controller->handleKeyUp(); // second client's timeout due at t = 4.5 s
+
+    advance(1.5); // t = 3 s
+    EXPECT_FALSE(client(1).calls.contains(QStringLiteral("disconnect")));
+    EXPECT_TRUE(controller->hasRealtimeClient());
+    EXPECT_TRUE(adjustment.adjustments.isEmpty());
+
+    client(1).complete(QStringLiteral("second dictation"));
+    advance(0.1);
+    ASSERT_EQ(adjustment.adjustments.size(), 1);
+    EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("second dictation"));
+    advance(2.0);
+    EXPECT_EQ(adjustment.adjustments.size(), 1) << "the second timeout sees its completion";
+}
+
+TEST_F(RealtimeDictation, MaximumDurationAlsoStopsTheClientsCapture)
+{
+    settings.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("5"));
+    controller->handleKeyDown();
+    client().currentText = QStringLiteral("a long monologue");
+    advance(5.0);
+    EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
+    EXPECT_TRUE(indicator.recognizing);
+
+    controller->handleKeyUp();
+    EXPECT_TRUE(log.contains(QStringLiteral("录音已被超时机制处理，跳过热键弹起处理")));
+    advance(3.0);
+    advance(0.1);
+    ASSERT_EQ(adjustment.adjustments.size(), 1);
+    EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("a long monologue"));
+}
+
+TEST_F(RealtimeDictation, ClientThatCannotBeCreatedResetsTheDictation)
+{
+    realtime.failCreation = true;
+    controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("腾讯云实时识别服务未初始化")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("腾讯云实时识别服务未初始化")), QStringLiteral("ERROR"));
+    EXPECT_FALSE(controller->isRealtimeRecognizing());
+    EXPECT_EQ(sounds.played.size(), 1) << "only the end sound";
+}
+
+TEST_F(RealtimeDictation, KeyDownWhileStreamingInterruptsTheStream)
+{
+    controller->handleKeyDown();
+    controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("正在中断实时识别任务")));
+    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("stopRecording")));
+    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("disconnect")));
+    scheduler.runDue();
+    EXPECT_FALSE(client(0).alive) << "the replaced client is released";
+    EXPECT_EQ(realtime.clients.size(), 2);
+    EXPECT_TRUE(controller->isRealtimeRecognizing());
+}

@@ -1,0 +1,163 @@
+#include "dictation/DictationFixture.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class Delivery : public DictationTest {
+protected:
+    ResultDelivery& delivery() { return controller->delivery(); }
+
+    void deliverFileResult(const RecognizeAudioFileResponse& r) { delivery().handleSuccessfulRecognition(r, workspace.frontApp); }
+};
+
+} // namespace
+
+TEST_F(Delivery, WhitespaceOnlyRealtimeTextTypesNothing)
+{
+    delivery().handleRealtimeRecognitionResult(QStringLiteral("  \n "));
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ 识别结果为空，重置状态")));
+    EXPECT_TRUE(sounds.played.isEmpty());
+    advance(0.1);
+    EXPECT_EQ(sounds.played.size(), 1);
+    EXPECT_TRUE(adjustment.adjustments.isEmpty());
+    EXPECT_TRUE(textInput.typed.isEmpty());
+}
+
+TEST_F(Delivery, RealtimeTextLengthCountsWhatTheUserSees)
+{
+    delivery().handleRealtimeRecognitionResult(QStringLiteral("👍🏽é"));
+    const QStringList lines = log.startingWith(QStringLiteral("🎯 开始处理实时识别结果: [👍🏽é], 长度: 2, 时间: "));
+    EXPECT_EQ(lines.size(), 1);
+}
+
+TEST_F(Delivery, CorrectionOutcomesDecideWhatIsTyped)
+{
+    struct Case {
+        const char* name;
+        std::optional<Result<AdjustTextResponse, ServiceError>> answer;
+        QString typed;
+    };
+    AdjustTextResponse withText;
+    withText.text = QStringLiteral("Corrected.");
+    AdjustTextResponse withoutText;
+    AdjustTextResponse emptyText;
+    emptyText.text = QString();
+    const QList<Case> cases = {
+        {"corrected", Result<AdjustTextResponse, ServiceError>::success(withText), QStringLiteral("Corrected.")},
+        {"no text", Result<AdjustTextResponse, ServiceError>::success(withoutText), QStringLiteral(" raw text")},
+        {"empty text", Result<AdjustTextResponse, ServiceError>::success(emptyText), QString()},
+        {"failure", Result<AdjustTextResponse, ServiceError>::failure(networkError()), QStringLiteral(" raw text")},
+    };
+    for (const Case& c : cases) {
+        adjustment.adjustments.clear();
+        textInput.typed.clear();
+        delivery().handleRealtimeRecognitionResult(QStringLiteral(" raw text"));
+        advance(0.1);
+        ASSERT_EQ(adjustment.adjustments.size(), 1) << c.name;
+        // The untrimmed text goes to correction.
+        EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral(" raw text")) << c.name;
+        adjustment.adjustments.first().answer(*c.answer);
+        EXPECT_EQ(textInput.typed, QStringList{c.typed}) << c.name;
+    }
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ 文本校对失败: 网络请求失败: connection refused，使用原始文本")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 文本校对失败: 网络请求失败: connection refused，使用原始文本")),
+              QStringLiteral("WARNING"));
+}
+
+TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
+{
+    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("default"));
+    workspace.frontApp = FrontAppInfo{std::nullopt, QStringLiteral("Terminal"), 9};
+    delivery().adjustAndInputRealtimeText(QStringLiteral("hi"));
+    ASSERT_EQ(adjustment.adjustments.size(), 1);
+    const AdjustTextParams& sent = adjustment.adjustments.first().params;
+    EXPECT_EQ(sent.appID, std::nullopt);
+    EXPECT_EQ(sent.appName, QStringLiteral("Terminal"));
+    EXPECT_EQ(sent.outLanguage, std::nullopt);
+    EXPECT_TRUE(log.contains(QStringLiteral("📱 当前前台应用: Terminal, Bundle ID: 未知")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🌐 输出语言设置: 默认")));
+
+    workspace.frontApp = std::nullopt;
+    delivery().adjustAndInputRealtimeText(QStringLiteral("hi"));
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ 无法获取前台应用信息")));
+}
+
+TEST_F(Delivery, TypingThatCompletesLaterStillResetsAfterwards)
+{
+    textInput.deferCompletion = true;
+    delivery().adjustAndInputRealtimeText(QStringLiteral("hello"));
+    adjustment.adjustments.first().answer(Result<AdjustTextResponse, ServiceError>::failure(networkError()));
+    EXPECT_TRUE(sounds.played.isEmpty()) << "the end sound follows the typing";
+    textInput.completePending();
+    EXPECT_EQ(sounds.played.size(), 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ 实时识别文本输入完成: [hello], 应用信息: [\"appName\": \"Editor\", "
+                                            "\"bundleId\": \"org.example.editor\", \"processId\": \"4242\"], 输入方式: accessibility")));
+}
+
+TEST_F(Delivery, EmptyFileResultFinishesSilently)
+{
+    deliverFileResult(response(QString()));
+    EXPECT_TRUE(indicator.calls.contains(QStringLiteral("finishRecognizing")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("识别文本为空")), QStringLiteral("WARNING"));
+    advance(1.0);
+    EXPECT_TRUE(textInput.typed.isEmpty());
+    EXPECT_TRUE(sounds.played.isEmpty());
+    EXPECT_TRUE(recognition.updates.isEmpty());
+}
+
+TEST_F(Delivery, ResultWithoutIdIsTypedWithoutRecordUpdate)
+{
+    deliverFileResult(response(QStringLiteral("text"), std::nullopt));
+    advance(0.1);
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("text")});
+    EXPECT_TRUE(recognition.updates.isEmpty());
+}
+
+TEST_F(Delivery, FailedTypingStillReportsTheMethodUnknown)
+{
+    textInput.method = TextInputMethod::Unknown;
+    workspace.frontApp = std::nullopt;
+    deliverFileResult(response(QStringLiteral("text")));
+    advance(0.1);
+    ASSERT_EQ(recognition.updates.size(), 1);
+    EXPECT_EQ(recognition.updates.first().params.textInputMethod, QStringLiteral("unknown"));
+    EXPECT_EQ(recognition.updates.first().params.appID, std::nullopt);
+    recognition.updates.first().answer(Result<bool, ServiceError>::success(false));
+    EXPECT_EQ(log.levelOf(QStringLiteral("更新语音识别记录失败: rec-1")), QStringLiteral("WARNING"));
+}
+
+TEST_F(Delivery, OverOverNeedsBothTheSettingAndTheBackendFlag)
+{
+    deliverFileResult(response(QStringLiteral("send it"), QStringLiteral("r"), true));
+    EXPECT_TRUE(log.contains(QStringLiteral("🚫 over_over未触发 - 功能启用: false, over_over值: true")));
+    settings.setString(SettingsKey::OverOverEnable, QStringLiteral("TRUE"));
+    deliverFileResult(response(QStringLiteral("send it"), QStringLiteral("r")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🚫 over_over未触发 - 功能启用: false, over_over值: nil")));
+    advance(2.0);
+    EXPECT_TRUE(keys.posted.isEmpty());
+}
+
+TEST_F(Delivery, OverOverPressesEnterAfterTheTextAndLogsAFocusChange)
+{
+    settings.setString(SettingsKey::OverOverEnable, QStringLiteral("true"));
+    deliverFileResult(response(QStringLiteral("ship it"), QStringLiteral("r"), true));
+    EXPECT_TRUE(log.contains(QStringLiteral("🎯 over_over触发条件满足 - 功能启用: true, over_over值: true, 按键类型: enter")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🎯 当前焦点应用: Editor (org.example.editor)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🎯 将在 0.8 秒后模拟按下enter键")));
+
+    advance(0.1);
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("ship it")});
+    workspace.frontApp = FrontAppInfo{QStringLiteral("org.example.chat"), QStringLiteral("Chat"), 77};
+    advance(0.69);
+    EXPECT_TRUE(keys.posted.isEmpty());
+    advance(0.01);
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 开始执行模拟按键 - 当前焦点: Chat (org.example.chat)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 焦点是否发生变化: true")));
+    advance(1.0);
+    ASSERT_EQ(keys.posted.size(), 2);
+    EXPECT_EQ(keys.posted.at(0).event, (SyntheticKeyEvent{VirtualKey::Return, true}));
+    EXPECT_EQ(keys.posted.at(0).atMs, 800);
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 模拟按键执行结果: 成功")));
+}

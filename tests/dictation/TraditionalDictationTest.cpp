@@ -1,0 +1,250 @@
+#include "dictation/DictationFixture.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+class TraditionalDictation : public DictationTest {};
+} // namespace
+
+TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
+{
+    controller->handleKeyDown();
+    EXPECT_EQ(recordingFiles.cleanupCalls, QList<int>{10});
+    ASSERT_EQ(recorder.startedFiles.size(), 1);
+    EXPECT_EQ(recorder.startedFiles.first(), recordingFiles.handedOut.first());
+    EXPECT_EQ(sounds.played, QStringList{QStringLiteral("ber.mov@1")});
+    EXPECT_TRUE(indicator.recording);
+    EXPECT_TRUE(consoleLines.lines().first().startsWith(QStringLiteral("Pressed Down at ")));
+
+    recorder.deliverLevels({0.1F, 0.5F});
+    scheduler.runDue();
+    EXPECT_EQ(indicator.waveformUpdates, 1);
+
+    advance(2.0);
+    controller->handleKeyUp();
+    EXPECT_TRUE(controller->isDelayedStopInProgress());
+    EXPECT_TRUE(log.contains(QStringLiteral("延迟停止定时器已启动，将在 0.3 秒后停止录音")));
+    advance(0.29);
+    EXPECT_EQ(recorder.stopCount, 0);
+    advance(0.01);
+    EXPECT_EQ(recorder.stopCount, 1);
+    EXPECT_FALSE(controller->isDelayedStopInProgress());
+    EXPECT_TRUE(indicator.recognizing);
+
+    ASSERT_EQ(recognition.recognitions.size(), 1);
+    const RecognizeAudioFileParams& sent = recognition.recognitions.first().params;
+    EXPECT_EQ(sent.fileType, QStringLiteral("m4a"));
+    EXPECT_EQ(sent.appID, QStringLiteral("org.example.editor"));
+    EXPECT_EQ(sent.appName, QStringLiteral("Editor"));
+    EXPECT_EQ(sent.osType, QStringLiteral("linux"));
+    EXPECT_EQ(sent.outLanguage, std::nullopt);
+    EXPECT_EQ(sent.overOver, false);
+    EXPECT_EQ(sent.audioData.size(), recorder.bytesPerRecording);
+    EXPECT_TRUE(controller->isCurrentlyRecognizing());
+
+    recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::success(
+        response(QStringLiteral("你好世界"), QStringLiteral("rec-9"))));
+    EXPECT_FALSE(controller->isCurrentlyRecognizing());
+    EXPECT_FALSE(indicator.recognizing);
+    EXPECT_TRUE(textInput.typed.isEmpty());
+    advance(0.1);
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("你好世界")});
+
+    ASSERT_EQ(recognition.updates.size(), 1);
+    const RecognizeRecordUpdateReq& update = recognition.updates.first().params;
+    EXPECT_EQ(update.id, QStringLiteral("rec-9"));
+    EXPECT_EQ(update.appID, QStringLiteral("org.example.editor"));
+    EXPECT_EQ(update.appName, QStringLiteral("Editor"));
+    EXPECT_EQ(update.textInputMethod, QStringLiteral("accessibility"));
+    EXPECT_EQ(update.osType, QStringLiteral("linux"));
+    recognition.updates.first().answer(Result<bool, ServiceError>::success(true));
+    EXPECT_TRUE(log.contains(QStringLiteral("更新语音识别记录成功: rec-9")));
+}
+
+TEST_F(TraditionalDictation, SettingsShapeTheUploadRequest)
+{
+    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
+    settings.setString(SettingsKey::OverOverEnable, QStringLiteral("true"));
+    workspace.frontApp = std::nullopt;
+    pressAndRelease();
+    ASSERT_EQ(recognition.recognitions.size(), 1);
+    const auto& sent = recognition.recognitions.first().params;
+    EXPECT_EQ(sent.outLanguage, QStringLiteral("en"));
+    EXPECT_EQ(sent.overOver, true);
+    // Without a front application the parts are sent empty, not left out.
+    EXPECT_EQ(sent.appID, QString());
+    EXPECT_EQ(sent.appName, QString());
+    EXPECT_TRUE(log.contains(QStringLiteral("outLanguage: en")));
+    EXPECT_TRUE(log.contains(QStringLiteral("qasr_voice_type: 16k_zh")));
+}
+
+TEST_F(TraditionalDictation, RepressWithinDelayedStopStartsANewRecordingOnANewFile)
+{
+    controller->handleKeyDown();
+    advance(1.0);
+    controller->handleKeyUp();
+    advance(0.2);
+    controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("用户再次按键，取消延迟停止定时器")));
+    EXPECT_TRUE(log.contains(QStringLiteral("延迟停止定时器已取消")));
+    advance(1.0);
+    EXPECT_EQ(recorder.stopCount, 0) << "the cancelled delayed stop must not stop the new recording";
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
+    ASSERT_EQ(recorder.startedFiles.size(), 2);
+    EXPECT_NE(recorder.startedFiles.at(0), recorder.startedFiles.at(1));
+
+    controller->handleKeyUp();
+    advance(0.3);
+    ASSERT_EQ(recognition.recognitions.size(), 1);
+}
+
+TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingAndSwallowsTheKeyUp)
+{
+    settings.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("30"));
+    controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("设置录音超时时间: 30秒")));
+    advance(29.9);
+    EXPECT_EQ(recorder.stopCount, 0);
+    advance(0.1);
+    EXPECT_TRUE(log.contains(QStringLiteral("录音达到最大时长限制(30秒)，自动停止录音")));
+    EXPECT_EQ(recorder.stopCount, 1);
+    EXPECT_FALSE(static_cast<bool>(recorder.onSamples));
+    ASSERT_EQ(recognition.recognitions.size(), 1);
+
+    controller->handleKeyUp();
+    EXPECT_TRUE(log.contains(QStringLiteral("录音已被超时机制处理，跳过热键弹起处理")));
+    EXPECT_FALSE(controller->isRecordingHandledByTimeout());
+    advance(1.0);
+    EXPECT_EQ(recorder.stopCount, 1);
+    EXPECT_EQ(recognition.recognitions.size(), 1);
+}
+
+TEST_F(TraditionalDictation, UnusableMaximumDurationFallsBackToFiftySeconds)
+{
+    for (const QString& stored : {QStringLiteral("abc"), QString()}) {
+        settings.setString(SettingsKey::MaxRecordingDuration, stored);
+        controller->handleKeyDown();
+        advance(49.9);
+        EXPECT_EQ(recorder.stopCount, 0) << stored.toStdString();
+        advance(0.1);
+        EXPECT_EQ(recorder.stopCount, 1) << stored.toStdString();
+        controller->handleKeyUp();
+        recorder.stopCount = 0;
+        recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+        recognition.recognitions.clear();
+    }
+}
+
+TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequest)
+{
+    pressAndRelease();
+    ASSERT_EQ(recognition.recognitions.size(), 1);
+    indicator.calls.clear();
+
+    controller->handleKeyDown();
+    EXPECT_TRUE(recognition.recognitions.first().isCancelled());
+    EXPECT_TRUE(log.contains(QStringLiteral("检测到正在进行的识别任务，立即中断")));
+    EXPECT_TRUE(log.contains(QStringLiteral("正在中断当前识别任务")));
+    EXPECT_EQ(indicator.calls.mid(0, 2), (QStringList{QStringLiteral("finishRecognizing"), QStringLiteral("startRecording")}));
+    EXPECT_TRUE(recorder.isRecording);
+
+    // A late answer to the cancelled request changes nothing.
+    recognition.recognitions.first().answer(
+        Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("old"))));
+    advance(0.5);
+    EXPECT_TRUE(textInput.typed.isEmpty());
+}
+
+TEST_F(TraditionalDictation, AbnormalIndicatorIsResetBeforeRecording)
+{
+    indicator.size = WindowSize::Large;
+    controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("热键按下时状态: 窗口大小=large, 录音中=false, 识别中=false")));
+    EXPECT_TRUE(log.contains(QStringLiteral("检测到异常状态，执行强制重置")));
+    EXPECT_EQ(indicator.calls.first(), QStringLiteral("resetToInitialState"));
+    EXPECT_FALSE(indicator.recording);
+    advance(0.3);
+    EXPECT_TRUE(indicator.recording);
+}
+
+TEST_F(TraditionalDictation, FullScreenEditorsGetTheForcedIndicator)
+{
+    workspace.frontApp = FrontAppInfo{QStringLiteral("code"), QStringLiteral("Visual Studio Code"), 7};
+    controller->handleKeyDown();
+    EXPECT_TRUE(indicator.calls.contains(QStringLiteral("bringToFront(forced)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("热键触发：检测到全屏应用，使用强制显示")));
+
+    workspace.frontApp = FrontAppInfo{QStringLiteral("gedit"), QStringLiteral("Text Editor"), 8};
+    controller->handleKeyUp();
+    EXPECT_TRUE(indicator.calls.contains(QStringLiteral("bringToFront")));
+    EXPECT_FALSE(log.contains(QStringLiteral("热键释放：检测到全屏应用，使用强制显示")));
+}
+
+TEST_F(TraditionalDictation, RecordingsBelowTheMinimumSizeAreNotUploaded)
+{
+    recorder.bytesPerRecording = 10239;
+    pressAndRelease();
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("音频文件太小(10239 bytes)，跳过识别")));
+    EXPECT_EQ(sounds.played.size(), 2) << "start and end sound";
+    EXPECT_FALSE(indicator.recognizing);
+
+    recorder.bytesPerRecording = 10240;
+    pressAndRelease();
+    EXPECT_EQ(recognition.recognitions.size(), 1);
+}
+
+TEST_F(TraditionalDictation, UploadsOnlyTheFileThisDictationRecorded)
+{
+    // A newer .m4a of the user's sits in the folder, and the recorder fails
+    // to produce a file: nothing may be uploaded.
+    temp.writeFile(QStringLiteral("my-song.m4a"), QByteArray(50000, 'x'));
+    recorder.startSucceeds = false;
+    pressAndRelease();
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("没有找到录音文件，但保持识别状态显示")));
+    EXPECT_EQ(log.levelOf(QStringLiteral("没有找到录音文件，但保持识别状态显示")), QStringLiteral("ERROR"));
+    EXPECT_TRUE(indicator.recognizing) << "the indicator keeps its look for two seconds";
+    advance(1.9);
+    EXPECT_TRUE(indicator.recognizing);
+    advance(0.1);
+    EXPECT_FALSE(indicator.recognizing);
+    EXPECT_EQ(sounds.played.size(), 1) << "no end sound on this path";
+}
+
+TEST_F(TraditionalDictation, FailedRecognitionFinishesWithTheEndSound)
+{
+    pressAndRelease();
+    recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+    EXPECT_FALSE(indicator.recognizing);
+    EXPECT_EQ(sounds.played.size(), 2);
+    const QStringList failures = log.startingWith(QStringLiteral("语音识别失败: "));
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().contains(QStringLiteral("QASRServiceNetworkErrorDomain")));
+    EXPECT_TRUE(textInput.typed.isEmpty());
+}
+
+TEST_F(TraditionalDictation, SoundsFollowTheSwitchExactly)
+{
+    settings.setString(SettingsKey::EnableSoundEffects, QStringLiteral("false"));
+    controller->handleKeyDown();
+    EXPECT_TRUE(sounds.played.isEmpty());
+    controller->handleKeyUp();
+    advance(0.3);
+
+    settings.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));
+    controller->handleKeyDown();
+    EXPECT_EQ(sounds.played.size(), 1);
+}
+
+TEST_F(TraditionalDictation, ControllerGoneMeansLateCallbacksDoNothing)
+{
+    controller->handleKeyDown();
+    controller->handleKeyUp();
+    auto pendingTimers = scheduler.pendingCount();
+    EXPECT_GT(pendingTimers, 0U);
+    controller.reset();
+    advance(60.0);
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "log/ConsoleSink.h"
+#include "log/Logger.h"
+#include "log/SecretRedactor.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+
+namespace velnor::test {
+
+// Collects console lines from any thread.
+class LineCollector final {
+public:
+    ConsoleSink sink()
+    {
+        return [this](const QString& line) {
+            std::lock_guard lock(m_mutex);
+            m_lines.append(line);
+        };
+    }
+
+    QStringList lines() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_lines.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_lines;
+};
+
+// An application log that writes only to memory, with lookups by message.
+class LogCapture final {
+public:
+    explicit LogCapture(const Clock& clock)
+        : m_logger(QString(), clock, m_collector.sink(), m_redactor)
+    {
+    }
+
+    Logger& logger() { return m_logger; }
+
+    // Messages (the text after " - ") in order, once everything is written.
+    QStringList messages()
+    {
+        m_logger.flush();
+        QStringList result;
+        for (const QString& line : m_collector.lines()) {
+            const qsizetype at = line.indexOf(QStringLiteral(" - "));
+            result.append(at < 0 ? line : line.mid(at + 3));
+        }
+        return result;
+    }
+
+    // Whole lines including level, e.g. "[WARNING]".
+    QStringList lines()
+    {
+        m_logger.flush();
+        return m_collector.lines();
+    }
+
+    bool contains(const QString& message) { return messages().contains(message); }
+
+    // Messages starting with a prefix.
+    QStringList startingWith(const QString& prefix)
+    {
+        QStringList result;
+        for (const QString& message : messages()) {
+            if (message.startsWith(prefix))
+                result.append(message);
+        }
+        return result;
+    }
+
+    // The level of the first line whose message equals `message`, e.g. "WARNING".
+    QString levelOf(const QString& message)
+    {
+        for (const QString& line : lines()) {
+            if (line.endsWith(QStringLiteral(" - ") + message)) {
+                const qsizetype open = line.indexOf(QStringLiteral(" ["));
+                const qsizetype close = line.indexOf(QLatin1Char(']'), open);
+                return line.mid(open + 2, close - open - 2);
+            }
+        }
+        return {};
+    }
+
+    void clear()
+    {
+        m_logger.flush();
+        m_collector.clear();
+    }
+
+private:
+    LineCollector m_collector;
+    SecretRedactor m_redactor;
+    Logger m_logger;
+};
+
+} // namespace velnor::test
