@@ -1,0 +1,164 @@
+#include "config/DefaultSettings.h"
+#include "config/IndicatorPositioner.h"
+#include "config/LaunchAtLoginSetting.h"
+#include "config/MemorySettingsStore.h"
+#include "config/QSettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "config/SettingsReaders.h"
+#include "core/ManualScheduler.h"
+#include "platform/fake/FakeLoginItem.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+struct RecordingPositioner final : IndicatorPositioner {
+    void setPosition(const QString& position) override { positions << position; }
+    QStringList positions;
+};
+
+} // namespace
+
+TEST(DefaultSettings, CleanStoreGetsTheTenDefaultsAndTheIndicatorIsPlacedLater)
+{
+    MemorySettingsStore store;
+    ManualScheduler scheduler;
+    RecordingPositioner positioner;
+    DefaultSettingsRegistrar(store, scheduler, positioner).registerDefaults();
+
+    const QMap<QString, QString> expected = {
+        {QStringLiteral("/velnor/floating_window/position"), QStringLiteral("bottom_center")},
+        {QStringLiteral("/debug/popup-after-textinput"), QStringLiteral("true")},
+        {QStringLiteral("/velnor/current_qasr_type"), QStringLiteral("16k_zh")},
+        {QStringLiteral("/velnor/audio/max_recording_duration"), QStringLiteral("30")},
+        {QStringLiteral("/audio/enable_sound_effects"), QStringLiteral("true")},
+        {QStringLiteral("/velnor/output/language"), QStringLiteral("default")},
+        {QStringLiteral("/velnor/speech/recognition_mode"), QStringLiteral("traditional")},
+        {QStringLiteral("/velnor/speech/realtime_timeout"), QStringLiteral("5")},
+        {QStringLiteral("/velnor/over_over/enable"), QStringLiteral("false")},
+        {QStringLiteral("/velnor/over_over/key_type"), QStringLiteral("enter")},
+    };
+    EXPECT_EQ(store.keys().size(), expected.size());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        EXPECT_EQ(store.string(it.key()), it.value()) << it.key().toStdString();
+    EXPECT_FALSE(store.contains(SettingsKey::HotkeyStart));
+
+    scheduler.advanceBy(seconds(0.49));
+    EXPECT_TRUE(positioner.positions.isEmpty());
+    scheduler.advanceBy(seconds(0.01));
+    EXPECT_EQ(positioner.positions, QStringList{QStringLiteral("bottom_center")});
+}
+
+TEST(DefaultSettings, FilledStoreIsNeverOverwritten)
+{
+    MemorySettingsStore store;
+    ManualScheduler scheduler;
+    RecordingPositioner positioner;
+    store.setString(SettingsKey::FloatingWindowPosition, QStringLiteral("top_left"));
+    store.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("45"));
+    store.setString(SettingsKey::RecognitionMode, QString());
+    DefaultSettingsRegistrar(store, scheduler, positioner).registerDefaults();
+    EXPECT_EQ(store.string(SettingsKey::FloatingWindowPosition), QStringLiteral("top_left"));
+    EXPECT_EQ(store.string(SettingsKey::MaxRecordingDuration), QStringLiteral("45"));
+    EXPECT_EQ(store.string(SettingsKey::RecognitionMode), QString()) << "an empty value is a value";
+    EXPECT_EQ(store.string(SettingsKey::OverOverKeyType), QStringLiteral("enter"));
+    scheduler.advanceBy(seconds(1));
+    EXPECT_TRUE(positioner.positions.isEmpty()) << "the indicator only moves when its position was registered";
+}
+
+TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
+{
+    MemorySettingsStore store;
+    EXPECT_FALSE(settings::isRealtimeMode(store));
+    EXPECT_EQ(settings::maxRecordingDurationSeconds(store), 50);
+    EXPECT_TRUE(settings::soundEffectsEnabled(store));
+    EXPECT_EQ(settings::outputLanguage(store), std::nullopt);
+    EXPECT_FALSE(settings::overOverEnabled(store));
+    EXPECT_EQ(settings::overOverKeyType(store), QStringLiteral("enter"));
+    EXPECT_EQ(settings::currentQasrType(store), QStringLiteral("16k_zh"));
+
+    const QList<std::pair<QString, int>> durations = {
+        {QStringLiteral("45"), 45}, {QStringLiteral("+7"), 7},      {QStringLiteral("-3"), -3},
+        {QStringLiteral("abc"), 50}, {QString(), 50},              {QStringLiteral("12.5"), 50},
+        {QStringLiteral(" 5"), 50},  {QStringLiteral("99999999999"), 50}};
+    for (const auto& [text, seconds] : durations) {
+        store.setString(SettingsKey::MaxRecordingDuration, text);
+        EXPECT_EQ(settings::maxRecordingDurationSeconds(store), seconds) << text.toStdString();
+    }
+
+    store.setString(SettingsKey::RecognitionMode, QStringLiteral("Realtime"));
+    EXPECT_FALSE(settings::isRealtimeMode(store));
+    store.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime"));
+    EXPECT_TRUE(settings::isRealtimeMode(store));
+    store.setString(SettingsKey::OverOverEnable, QStringLiteral("TRUE"));
+    EXPECT_FALSE(settings::overOverEnabled(store));
+    store.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));
+    EXPECT_TRUE(settings::soundEffectsEnabled(store));
+    store.setString(SettingsKey::EnableSoundEffects, QStringLiteral("false"));
+    EXPECT_FALSE(settings::soundEffectsEnabled(store));
+    for (const QString& none : {QString(), QStringLiteral("default")}) {
+        store.setString(SettingsKey::OutputLanguage, none);
+        EXPECT_EQ(settings::outputLanguage(store), std::nullopt);
+    }
+    store.setString(SettingsKey::OutputLanguage, QStringLiteral("ja"));
+    EXPECT_EQ(settings::outputLanguage(store), QStringLiteral("ja"));
+}
+
+TEST(QSettingsStore, ValuesSurviveANewInstanceAndTheFileIsAlwaysWhole)
+{
+    TempDir dir;
+    const QString path = dir.filePath(QStringLiteral("velnor/velnor.conf"));
+    {
+        QSettingsStore store(path);
+        store.setString(SettingsKey::OutputLanguage, QStringLiteral("zh-TW"));
+        store.setBool(SettingsKey::OnboardingCompleted, true);
+        store.setString(SettingsKey::UserJwt, QStringLiteral("tok"));
+        store.remove(SettingsKey::UserJwt);
+        EXPECT_TRUE(store.lastWriteSucceeded());
+    }
+    QSettingsStore reopened(path);
+    EXPECT_EQ(reopened.string(SettingsKey::OutputLanguage), QStringLiteral("zh-TW"));
+    EXPECT_TRUE(reopened.boolean(SettingsKey::OnboardingCompleted));
+    EXPECT_FALSE(reopened.boolean(SettingsKey::NeedsRestartAfterPermissions));
+    EXPECT_EQ(reopened.string(SettingsKey::UserJwt), std::nullopt);
+    // Writes go through a temporary file and a rename: nothing is left beside it.
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("velnor"))).entryList(QDir::Files), QStringList{QStringLiteral("velnor.conf")});
+}
+
+TEST(QSettingsStore, UnwritableLocationIsReportedNotFatal)
+{
+    TempDir dir;
+    dir.writeFile(QStringLiteral("blocker"), "a file where a folder should be");
+    QSettingsStore store(dir.filePath(QStringLiteral("blocker/velnor.conf")));
+    store.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
+    EXPECT_FALSE(store.lastWriteSucceeded());
+}
+
+TEST(LaunchAtLoginSetting, SuccessRefreshesTheSwitchFromTheActualState)
+{
+    MemorySettingsStore store;
+    ManualScheduler scheduler;
+    FakeLoginItem item;
+    LineCollector console;
+    LaunchAtLoginSetting setting(store, item, scheduler, console.sink());
+    QList<bool> switchStates;
+    setting.setEnabled(true, false, [&](bool on) { switchStates << on; });
+    EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("true"));
+    EXPECT_EQ(console.lines(), QStringList{QStringLiteral("Successfully enabled launch at login")});
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(switchStates, QList<bool>{true});
+
+    item.failure = QStringLiteral("permission denied");
+    setting.setEnabled(false, true, [&](bool on) { switchStates << on; });
+    EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("false"));
+    EXPECT_EQ(console.lines().last(), QStringLiteral("Failed to disable launch at login: permission denied"));
+    scheduler.runDue();
+    EXPECT_EQ(switchStates, (QList<bool>{true, true})) << "the switch goes back to where it was";
+}

@@ -1,0 +1,79 @@
+#include "core/SerialQueue.h"
+
+#include <QList>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+using namespace velnor;
+
+TEST(SerialQueue, RunsWorkInPostingOrderOnOneOtherThread)
+{
+    QList<int> order;
+    std::set<std::thread::id> threads;
+    std::mutex mutex;
+    {
+        SerialQueue queue(QStringLiteral("com.velnor.test"));
+        for (int i = 0; i < 200; ++i) {
+            queue.async([&, i] {
+                std::lock_guard lock(mutex);
+                order << i;
+                threads.insert(std::this_thread::get_id());
+            });
+        }
+        queue.waitUntilIdle();
+        EXPECT_EQ(order.size(), 200);
+    }
+    for (int i = 0; i < order.size(); ++i)
+        ASSERT_EQ(order.at(i), i);
+    EXPECT_EQ(threads.size(), 1U);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
+}
+
+TEST(SerialQueue, ShutdownRunsPostedWorkAndDropsDelayedWorkNotYetDue)
+{
+    std::atomic<int> immediate{0};
+    std::atomic<bool> delayedRan{false};
+    {
+        SerialQueue queue(QStringLiteral("com.velnor.test"));
+        queue.async([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+        for (int i = 0; i < 50; ++i)
+            queue.async([&] { ++immediate; });
+        queue.asyncAfter(std::chrono::hours(1), [&] { delayedRan = true; });
+    }
+    EXPECT_EQ(immediate.load(), 50);
+    EXPECT_FALSE(delayedRan.load());
+}
+
+TEST(SerialQueue, DelayedWorkRunsAfterItsDelayUnlessCancelled)
+{
+    SerialQueue queue(QStringLiteral("com.velnor.test"));
+    std::atomic<bool> cancelled{false};
+    const auto start = std::chrono::steady_clock::now();
+    std::promise<long long> keptAfterMs;
+    auto kept = keptAfterMs.get_future();
+    queue.asyncAfter(Duration(30), [&] {
+        keptAfterMs.set_value(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    });
+    Cancellable handle = queue.asyncAfter(Duration(10), [&] { cancelled = true; });
+    handle.cancel();
+    ASSERT_EQ(kept.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_GE(kept.get(), 30);
+    EXPECT_FALSE(cancelled.load());
+}
+
+TEST(SerialQueue, KnowsWhetherItIsTheCurrentThread)
+{
+    SerialQueue queue(QStringLiteral("com.velnor.test"));
+    std::atomic<bool> insideIsCurrent{false};
+    queue.async([&] { insideIsCurrent = queue.isCurrentThread(); });
+    queue.waitUntilIdle();
+    EXPECT_TRUE(insideIsCurrent.load());
+    EXPECT_FALSE(queue.isCurrentThread());
+}
