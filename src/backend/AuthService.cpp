@@ -1,0 +1,94 @@
+#include "backend/AuthService.h"
+
+namespace velnor {
+
+AuthService::AuthService(APIClient& client, Logger& log)
+    : m_client(client)
+    , m_log(log)
+{
+}
+
+const ServiceErrorTexts& AuthService::errorTexts()
+{
+    static const ServiceErrorTexts texts{
+        QStringLiteral("AuthServiceErrorDomain"), QStringLiteral("AuthServiceNetworkErrorDomain"),
+        QStringLiteral("AuthServiceTimeoutErrorDomain"), QStringLiteral("API错误: "), QStringLiteral("网络请求失败: "),
+        QStringLiteral("请求超时: 服务器响应时间超过10秒")};
+    return texts;
+}
+
+bool AuthService::isUnauthorized(const ServiceError& error)
+{
+    if (error.domain == errorTexts().envelopeDomain)
+        return error.code == 401;
+    if (error.domain == kAPIResponseErrorDomain)
+        return apiErrorCode(error) == 401;
+    return false;
+}
+
+QJsonObject AuthService::loginParameters(const VerifyCodeLoginRequest& request)
+{
+    QJsonObject body{{QStringLiteral("phone"), request.phoneNumber},
+                     {QStringLiteral("code"), request.verificationCode}};
+    if (request.inviteCode && !request.inviteCode->isEmpty())
+        body.insert(QStringLiteral("invite_code"), *request.inviteCode);
+    return body;
+}
+
+template <typename T>
+TaskHandlePtr AuthService::call(const APIRequest& request, Completion<T> completion)
+{
+    return m_client.send(request, [this, completion = std::move(completion)](auto result) {
+        using R = Result<T, ServiceError>;
+        if (!result) {
+            completion(R::failure(clientFailure(errorTexts(), result.error())));
+            return;
+        }
+        const APIResponse& envelope = result.value();
+        if (envelope.code != 0) {
+            completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
+            return;
+        }
+        auto data = envelope.typedData<T>(m_log);
+        if constexpr (std::is_same_v<T, bool>) {
+            completion(R::success(data.value_or(true)));
+        } else {
+            if (data)
+                completion(R::success(std::move(*data)));
+            else
+                completion(R::failure(APIResponseError::unknownError().toServiceError()));
+        }
+    });
+}
+
+TaskHandlePtr AuthService::sendVerificationCode(const QString& phone, Completion<bool> completion)
+{
+    APIRequest request;
+    request.url = m_client.endpoint(QStringLiteral("/auth/sms/code"));
+    request.method = QStringLiteral("POST");
+    request.headers = APIRequest::jsonHeaders();
+    request.parameters = QJsonObject{{QStringLiteral("phone"), phone}};
+    return call<bool>(request, std::move(completion));
+}
+
+TaskHandlePtr AuthService::loginWithVerificationCode(const VerifyCodeLoginRequest& login,
+                                                     Completion<LoginResponse> completion)
+{
+    APIRequest request;
+    request.url = m_client.endpoint(QStringLiteral("/auth/login/sms"));
+    request.method = QStringLiteral("POST");
+    request.headers = APIRequest::jsonHeaders();
+    request.parameters = loginParameters(login);
+    return call<LoginResponse>(request, std::move(completion));
+}
+
+TaskHandlePtr AuthService::meV2(Completion<User> completion)
+{
+    APIRequest request;
+    request.url = m_client.endpoint(QStringLiteral("/auth/mev2"));
+    request.method = QStringLiteral("GET");
+    request.headers = APIRequest::jsonHeaders();
+    return call<User>(request, std::move(completion));
+}
+
+} // namespace velnor

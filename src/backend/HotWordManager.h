@@ -1,0 +1,57 @@
+#pragma once
+
+#include "backend/HotwordService.h"
+#include "log/ConsoleSink.h"
+
+#include <QObject>
+
+#include <variant>
+
+namespace velnor {
+
+// The process-wide hot word cache. It fetches the list once when created,
+// refuses an add at 50 cached words and a delete of an uncached text, and
+// changes the cache only by replacing it with a fetched list (after every
+// successful add or delete). Ids of entries survive a refresh by text.
+// Lives on the main thread; callbacks run there.
+class HotWordManager final : public QObject {
+    Q_OBJECT
+public:
+    using ListCallback = std::function<void(const QList<HotWord>&)>;
+    using DoneCallback = std::function<void(Result<std::monostate, ServiceError>)>;
+
+    static constexpr qsizetype kMaxHotWords = 50;
+    static inline const QString kErrorDomain = QStringLiteral("HotWordManager");
+
+    HotWordManager(HotwordService& service, ConsoleSink print, QObject* parent = nullptr);
+
+    const QList<HotWord>& cachedHotWords() const { return m_cachedHotWords; }
+    bool isLoading() const { return m_isLoading; }
+
+    // Refreshes from the backend; the callback gets the new list, or the
+    // current one unchanged when the fetch failed.
+    void getHotwordList(ListCallback callback = nullptr);
+    // The cache, fetched first only when it is empty.
+    void getAllHotWords(ListCallback callback);
+    void addHotword(const QString& text, double weight, DoneCallback callback);
+    void deleteHotword(const QString& text, double weight, DoneCallback callback);
+
+    // Weight as the backend takes it: truncated toward zero (NaN counts as 0).
+    static qint64 wireWeight(double weight);
+
+signals:
+    void hotWordsChanged();
+    void loadingChanged(bool loading);
+
+private:
+    void setLoading(bool loading);
+    void refreshThenFinish(DoneCallback callback);
+    static ServiceError managerError(int code, const QString& description);
+
+    HotwordService& m_service;
+    ConsoleSink m_print;
+    QList<HotWord> m_cachedHotWords;
+    bool m_isLoading = false;
+};
+
+} // namespace velnor
