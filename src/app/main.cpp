@@ -1,0 +1,31 @@
+#include "app/simulation/HeadlessSimulation.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velnor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("velnor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELNOR_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Push-to-talk voice input."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate(QStringLiteral("simulate"),
+                                      QStringLiteral("Run one traditional and one real-time dictation against "
+                                                     "simulated devices and backend, printing the log."));
+    parser.addOption(simulate);
+    parser.process(app);
+
+    if (!parser.isSet(simulate)) {
+        // The desktop front end (hotkey, indicator, text insertion) is not in
+        // this build yet; the simulation shows the dictation session working.
+        std::fputs("velnor: the desktop front end is not part of this build yet; running --simulate\n", stderr);
+    }
+    return velnor::runHeadlessSimulation();
+}
