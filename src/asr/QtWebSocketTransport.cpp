@@ -1,0 +1,115 @@
+#include "asr/QtWebSocketTransport.h"
+
+#include <QFile>
+#include <QSslConfiguration>
+#include <QWebSocket>
+
+namespace velnor {
+
+QtWebSocketTransport::QtWebSocketTransport(QList<QSslCertificate> extraCaCertificates)
+    : m_extraCa(std::move(extraCaCertificates))
+{
+}
+
+QtWebSocketTransport::~QtWebSocketTransport()
+{
+    release();
+}
+
+void QtWebSocketTransport::open(const QUrl& url, Events events)
+{
+    release();
+    m_socket = new QWebSocket();
+    if (url.scheme() == QLatin1String("wss")) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        for (const QSslCertificate& certificate : std::as_const(m_extraCa))
+            ssl.addCaCertificate(certificate);
+        ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        m_socket->setSslConfiguration(ssl);
+    }
+    QWebSocket* socket = m_socket;
+    QObject::connect(socket, &QWebSocket::connected, socket, [events] {
+        if (events.opened)
+            events.opened();
+    });
+    QObject::connect(socket, &QWebSocket::disconnected, socket, [socket, events] {
+        if (events.closed)
+            events.closed(static_cast<int>(socket->closeCode()));
+    });
+    QObject::connect(socket, &QWebSocket::textMessageReceived, socket, [events](const QString& text) {
+        if (events.textReceived)
+            events.textReceived(text);
+    });
+    QObject::connect(socket, &QWebSocket::binaryMessageReceived, socket, [events](const QByteArray& data) {
+        if (events.binaryReceived)
+            events.binaryReceived(data);
+    });
+    // Qt 6.4 names the signal error(); errorOccurred() came later.
+    QObject::connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), socket, [socket, events](QAbstractSocket::SocketError) {
+        if (events.failed)
+            events.failed(socket->errorString());
+    });
+    QObject::connect(socket, &QWebSocket::sslErrors, socket, [events](const QList<QSslError>& errors) {
+        // Certificate problems end the connection; they are reported, never ignored.
+        QStringList texts;
+        for (const QSslError& e : errors)
+            texts.append(e.errorString());
+        if (events.failed)
+            events.failed(texts.join(QStringLiteral("; ")));
+    });
+    socket->open(url);
+}
+
+std::optional<QString> QtWebSocketTransport::sendBinary(const QByteArray& data)
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return QStringLiteral("WebSocket is not connected");
+    // An empty message is the end marker: 0 bytes written is its success.
+    const qint64 written = m_socket->sendBinaryMessage(data);
+    if (written < data.size())
+        return m_socket->errorString().isEmpty() ? QStringLiteral("WebSocket send failed") : m_socket->errorString();
+    return std::nullopt;
+}
+
+void QtWebSocketTransport::close(int closeCode)
+{
+    if (!m_socket)
+        return;
+    QWebSocket* socket = m_socket;
+    socket->disconnect();
+    socket->close(static_cast<QWebSocketProtocol::CloseCode>(closeCode));
+    release();
+}
+
+void QtWebSocketTransport::release()
+{
+    if (!m_socket)
+        return;
+    m_socket->disconnect();
+    // The socket may be inside one of its own signals; delete it later.
+    m_socket->deleteLater();
+    m_socket = nullptr;
+}
+
+std::optional<QString> QtWebSocketTransport::loadCaCertificates(const QString& pemFile, QList<QSslCertificate>* out)
+{
+    if (pemFile.isEmpty())
+        return std::nullopt;
+    QFile file(pemFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read CA certificate file %1: %2").arg(pemFile, file.errorString());
+    const QList<QSslCertificate> certificates = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (certificates.isEmpty())
+        return QStringLiteral("no PEM certificate in %1").arg(pemFile);
+    out->append(certificates);
+    return std::nullopt;
+}
+
+TencentASRSocketFactory QtWebSocketTransport::factory(QList<QSslCertificate> extraCaCertificates)
+{
+    return [extraCaCertificates]() -> std::unique_ptr<TencentASRSocket> {
+        return std::make_unique<QtWebSocketTransport>(extraCaCertificates);
+    };
+}
+
+} // namespace velnor

@@ -1,0 +1,172 @@
+#include "AsrTestSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace velnor::test {
+
+void ManualMainQueue::post(std::function<void()> work)
+{
+    std::lock_guard lock(m_mutex);
+    m_work.push_back(std::move(work));
+}
+
+int ManualMainQueue::drain()
+{
+    int ran = 0;
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_work.empty())
+                return ran;
+            work = std::move(m_work.front());
+            m_work.pop_front();
+        }
+        work();
+        ++ran;
+    }
+}
+
+Pacer::TimePoint FakePacer::now() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_now;
+}
+
+void FakePacer::sleepUntil(TimePoint when)
+{
+    std::lock_guard lock(m_mutex);
+    if (when > m_now)
+        m_now = when;
+    m_sleeps.push_back(std::chrono::duration_cast<std::chrono::microseconds>(m_now.time_since_epoch()));
+}
+
+void FakePacer::advance(std::chrono::microseconds delta)
+{
+    std::lock_guard lock(m_mutex);
+    m_now += delta;
+}
+
+std::vector<std::chrono::microseconds> FakePacer::sleeps() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sleeps;
+}
+
+void FakeSocket::open(const QUrl& openedUrl, Events openedEvents)
+{
+    url = openedUrl;
+    events = std::move(openedEvents);
+}
+
+std::optional<QString> FakeSocket::sendBinary(const QByteArray& data)
+{
+    if (failNextSend) {
+        auto failure = failNextSend;
+        failNextSend.reset();
+        return failure;
+    }
+    sent.append(data);
+    return std::nullopt;
+}
+
+void FakeSocket::close(int closeCode)
+{
+    closedWith = closeCode;
+}
+
+namespace {
+
+// What the client owns: forwards to a socket the hub keeps.
+class FakeSocketHandle final : public TencentASRSocket {
+public:
+    explicit FakeSocketHandle(std::shared_ptr<FakeSocket> socket)
+        : m_socket(std::move(socket))
+    {
+    }
+    void open(const QUrl& url, Events events) override { m_socket->open(url, std::move(events)); }
+    std::optional<QString> sendBinary(const QByteArray& data) override { return m_socket->sendBinary(data); }
+    void close(int closeCode) override { m_socket->close(closeCode); }
+
+private:
+    std::shared_ptr<FakeSocket> m_socket;
+};
+
+} // namespace
+
+TencentASRSocketFactory FakeSocketHub::factory()
+{
+    return [this]() -> std::unique_ptr<TencentASRSocket> {
+        auto socket = std::make_shared<FakeSocket>();
+        sockets.append(socket);
+        return std::make_unique<FakeSocketHandle>(socket);
+    };
+}
+
+CapturedLog::CapturedLog()
+{
+    auto mutex = m_mutex;
+    auto lines = m_lines;
+    ConsoleSink sink = [mutex, lines](const QString& line) {
+        std::lock_guard lock(*mutex);
+        lines->append(line);
+    };
+    m_logger = std::make_unique<TencentASRLogger>(QString(), m_clock, sink, m_systemLog, m_redactor);
+    m_logger->setLogLevel(TencentASRLogLevel::Debug);
+    m_logger->setEnableOSLog(false);
+}
+
+QStringList CapturedLog::lines()
+{
+    m_logger->flush();
+    std::lock_guard lock(*m_mutex);
+    return *m_lines;
+}
+
+int CapturedLog::count(const QString& text)
+{
+    int n = 0;
+    for (const QString& line : lines())
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+AsrHarness::AsrHarness(QString host)
+    : signature(std::move(host), clock, &hotWords, log.logger(), TencentASRSignature::systemRandom())
+{
+}
+
+TencentASRConfig AsrHarness::config() const
+{
+    TencentASRConfig config;
+    config.appId = QStringLiteral("1300000000");
+    config.secretId = QStringLiteral("AKIDtestsecretid000000000000000000000");
+    config.secretKey = QStringLiteral("testsecretkey0000000000000000000");
+    config.baseURL = QStringLiteral("wss://asr.example.test/asr/v2");
+    return config;
+}
+
+TencentASREnvironment AsrHarness::environment()
+{
+    return TencentASREnvironment{scheduler, mainQueue, pacer, log.logger(), signature, sockets.factory()};
+}
+
+QString handshakeMessage(const QString& voiceId)
+{
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"%1"})").arg(voiceId);
+}
+
+QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final)
+{
+    QJsonObject result{{QStringLiteral("slice_type"), sliceType},   {QStringLiteral("index"), index},
+                       {QStringLiteral("start_time"), index * 1000}, {QStringLiteral("end_time"), index * 1000 + 500},
+                       {QStringLiteral("voice_text_str"), text},    {QStringLiteral("word_size"), 0}};
+    QJsonObject message{{QStringLiteral("code"), 0}, {QStringLiteral("message"), QStringLiteral("success")},
+                        {QStringLiteral("voice_id"), QStringLiteral("v1")}, {QStringLiteral("result"), result}};
+    if (final)
+        message.insert(QStringLiteral("final"), 1);
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+} // namespace velnor::test

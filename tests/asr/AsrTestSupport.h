@@ -1,0 +1,121 @@
+#pragma once
+
+#include "asr/HotWordSource.h"
+#include "asr/MainQueue.h"
+#include "asr/Pacer.h"
+#include "asr/TencentASREnvironment.h"
+#include "asr/TencentASRSignature.h"
+#include "asr/TencentASRSocket.h"
+#include "core/Clock.h"
+#include "core/ManualScheduler.h"
+#include "log/SecretRedactor.h"
+#include "log/TencentASRLogger.h"
+#include "platform/fake/FakeSystemLog.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace velnor::test {
+
+// Main-thread hops collected from any thread; the test runs them with drain().
+class ManualMainQueue final : public MainQueue {
+public:
+    void post(std::function<void()> work) override;
+    // Runs queued work (and work it queues) until none is left; returns the count.
+    int drain();
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_work;
+};
+
+// Virtual monotonic time: sleeping jumps the clock and records the wait.
+class FakePacer final : public Pacer {
+public:
+    TimePoint now() const override;
+    void sleepUntil(TimePoint when) override;
+    void advance(std::chrono::microseconds delta);
+    // Moments (since the pacer's epoch) at which each sleep ended.
+    std::vector<std::chrono::microseconds> sleeps() const;
+
+private:
+    mutable std::mutex m_mutex;
+    TimePoint m_now{std::chrono::seconds(1000)};
+    std::vector<std::chrono::microseconds> m_sleeps;
+};
+
+// Records what the client did with its connection; tests fire the events.
+class FakeSocket final : public TencentASRSocket {
+public:
+    void open(const QUrl& url, Events events) override;
+    std::optional<QString> sendBinary(const QByteArray& data) override;
+    void close(int closeCode) override;
+
+    QUrl url;
+    Events events;
+    QList<QByteArray> sent;
+    std::optional<int> closedWith;
+    std::optional<QString> failNextSend;
+};
+
+// Every socket the factory made, oldest first. The hub keeps them alive
+// after the client dropped its handle, so tests can inspect them afterwards.
+struct FakeSocketHub {
+    QList<std::shared_ptr<FakeSocket>> sockets;
+    TencentASRSocketFactory factory();
+    FakeSocket& last() { return *sockets.last(); }
+};
+
+class FakeHotWords final : public HotWordSource {
+public:
+    QList<HotWordEntry> words;
+    QList<HotWordEntry> cachedHotWords() const override { return words; }
+};
+
+// The recognition log writing into memory at debug level.
+class CapturedLog final {
+public:
+    CapturedLog();
+    TencentASRLogger& logger() { return *m_logger; }
+    QStringList lines();
+    // Number of lines containing the text.
+    int count(const QString& text);
+    bool contains(const QString& text) { return count(text) > 0; }
+
+private:
+    ManualClock m_clock;
+    FakeSystemLog m_systemLog;
+    SecretRedactor m_redactor;
+    std::shared_ptr<std::mutex> m_mutex = std::make_shared<std::mutex>();
+    std::shared_ptr<QStringList> m_lines = std::make_shared<QStringList>();
+    std::unique_ptr<TencentASRLogger> m_logger;
+};
+
+// A complete fake environment for the client, the service and the cached client.
+struct AsrHarness {
+    explicit AsrHarness(QString host = QStringLiteral("asr.example.test"));
+
+    TencentASRConfig config() const;
+    TencentASREnvironment environment();
+    // Drains main-thread hops until quiet.
+    int drain() { return mainQueue.drain(); }
+
+    ManualScheduler scheduler;
+    ManualMainQueue mainQueue;
+    FakePacer pacer;
+    CapturedLog log;
+    ManualClock clock;
+    FakeHotWords hotWords;
+    FakeSocketHub sockets;
+    TencentASRSignature signature;
+};
+
+// The server's first message on a new connection.
+QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));
+QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final = false);
+
+} // namespace velnor::test

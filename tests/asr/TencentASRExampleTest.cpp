@@ -1,0 +1,308 @@
+#include "AsrTestSupport.h"
+
+#include "asr/TencentASRExample.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+// A capture whose buffers the test delivers by hand (as the audio thread).
+class ScriptedAudioCapture final : public AudioCapture {
+public:
+    explicit ScriptedAudioCapture(AudioFormat format)
+        : m_format(format)
+    {
+    }
+    bool isAvailable() const override { return true; }
+    std::optional<AudioFormat> inputFormat() const override { return m_format; }
+    std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+    {
+        requestedFrames = framesPerBuffer;
+        m_callback = std::move(onBuffer);
+        return std::nullopt;
+    }
+    void stop() override
+    {
+        stopped = true;
+        m_callback = nullptr;
+    }
+    bool deliver(const AudioBuffer& buffer)
+    {
+        if (!m_callback)
+            return false;
+        m_callback(buffer);
+        return true;
+    }
+
+    int requestedFrames = 0;
+    bool stopped = false;
+
+private:
+    AudioFormat m_format;
+    BufferCallback m_callback;
+};
+
+// 48 kHz interleaved float → 16 kHz mono 16-bit by keeping every third frame
+// of channel 0 (good enough to check the plumbing, not a real filter).
+class DecimatingResampler final : public Resampler {
+public:
+    std::optional<AudioBuffer> convert(const AudioBuffer& input) override
+    {
+        const int channels = input.format.channelCount;
+        const auto* samples = reinterpret_cast<const float*>(input.data.constData());
+        AudioBuffer out{TencentASRExample::targetFormat(), {}};
+        for (qint64 frame = 0; frame + 2 < input.frameCount(); frame += 3) {
+            const qint16 value = qint16(samples[frame * channels] * 32767.0f);
+            out.data.append(reinterpret_cast<const char*>(&value), 2);
+        }
+        return out;
+    }
+};
+
+// 512 frames of 16 kHz mono 16-bit audio whose samples all hold `tag`.
+AudioBuffer taggedBuffer(int tag, int frames = 512)
+{
+    AudioBuffer buffer{TencentASRExample::targetFormat(), QByteArray(frames * 2, Qt::Uninitialized)};
+    for (int i = 0; i < frames; ++i)
+        qToLittleEndian<qint16>(qint16(tag), buffer.data.data() + 2 * i);
+    return buffer;
+}
+
+class TencentASRExampleTest : public ::testing::Test {
+protected:
+    void SetUp() override { makeExample(TencentASRExample::targetFormat()); }
+
+    void makeExample(AudioFormat captureFormat)
+    {
+        example.reset();
+        capture = nullptr;
+        TencentASRExampleDependencies deps{
+            harness.environment(),
+            harness.config(),
+            permission,
+            [this, captureFormat]() -> std::unique_ptr<AudioCapture> {
+                auto made = std::make_unique<ScriptedAudioCapture>(captureFormat);
+                capture = made.get();
+                return made;
+            },
+            [](const AudioFormat&, const AudioFormat&) -> std::unique_ptr<Resampler> {
+                return std::make_unique<DecimatingResampler>();
+            }};
+        example = std::make_unique<TencentASRExample>(std::move(deps));
+        example->setRecognitionCompletionHandler([this](const QString& text) { completions.append(text); });
+    }
+
+    void start()
+    {
+        example->connectAndStartRecording();
+        harness.drain(); // the permission answer arrives on the main thread
+        ASSERT_NE(capture, nullptr);
+    }
+
+    void makeReady()
+    {
+        harness.sockets.last().events.opened();
+        harness.sockets.last().events.textReceived(test::handshakeMessage());
+    }
+
+    // Runs queues and main-thread hops until nothing moves any more.
+    void settle()
+    {
+        for (int quiet = 0; quiet < 2;) {
+            example->waitForAudioQueues();
+            if (auto* client = example->asrService()->webSocketClient())
+                client->waitForAudioQueue();
+            quiet = harness.drain() == 0 ? quiet + 1 : 0;
+        }
+    }
+
+    QByteArray sentAudio()
+    {
+        QByteArray all;
+        for (const QByteArray& packet : std::as_const(harness.sockets.last().sent))
+            all += packet;
+        return all;
+    }
+
+    test::AsrHarness harness;
+    FakeMicrophonePermission permission;
+    ScriptedAudioCapture* capture = nullptr;
+    std::unique_ptr<TencentASRExample> example;
+    QStringList completions;
+};
+
+TEST_F(TencentASRExampleTest, CachedAudioIsStreamedFirstThenLiveAudioThenTheEndMarker)
+{
+    start();
+    EXPECT_EQ(capture->requestedFrames, 512);
+    EXPECT_TRUE(example->isRecording());
+    QByteArray expected;
+    for (int i = 0; i < 12; ++i) {
+        capture->deliver(taggedBuffer(i));
+        expected += taggedBuffer(i).data;
+    }
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 12);
+    EXPECT_TRUE(harness.sockets.last().sent.isEmpty());
+
+    makeReady();
+    // Live audio arrives while the cache is being handed over.
+    for (int i = 12; i < 16; ++i) {
+        capture->deliver(taggedBuffer(i));
+        expected += taggedBuffer(i).data;
+        harness.drain();
+    }
+    example->stopRecording();
+    EXPECT_TRUE(capture == nullptr || capture->stopped);
+    settle();
+
+    const QList<QByteArray>& sent = harness.sockets.last().sent;
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_TRUE(sent.last().isEmpty()) << "the end marker comes last";
+    EXPECT_EQ(sentAudio(), expected);
+    EXPECT_EQ(harness.log.count("⚠️ 识别未启动"), 0) << "no cached audio may be dropped";
+    EXPECT_TRUE(example->isConnected());
+    EXPECT_EQ(example->connectionStatus(), "已连接");
+}
+
+TEST_F(TencentASRExampleTest, CacheKeepsTheNewest500Buffers)
+{
+    start();
+    for (int i = 0; i < 600; ++i)
+        capture->deliver(taggedBuffer(i, 16));
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 500);
+    EXPECT_EQ(harness.log.count("⚠️ 音频缓存达到上限，移除最早的缓存"), 100);
+
+    makeReady();
+    settle();
+    QByteArray expected;
+    for (int i = 100; i < 600; ++i)
+        expected += taggedBuffer(i, 16).data;
+    EXPECT_TRUE(sentAudio().startsWith(expected.left(sentAudio().size())));
+    example->stopRecording();
+    settle();
+    EXPECT_EQ(sentAudio(), expected);
+}
+
+TEST_F(TencentASRExampleTest, CacheIsGivenUpAfterTenSecondsWithoutAConnection)
+{
+    start();
+    for (int i = 0; i < 5; ++i)
+        capture->deliver(taggedBuffer(i));
+    harness.scheduler.advanceBy(seconds(9.9));
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 5);
+    harness.scheduler.advanceBy(seconds(0.1));
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 0);
+    EXPECT_EQ(example->errorMessage(), "连接超时，请重试");
+
+    // A connection that becomes ready afterwards does not start recognition.
+    makeReady();
+    capture->deliver(taggedBuffer(9));
+    settle();
+    EXPECT_FALSE(example->asrService()->isRecognizing());
+    EXPECT_TRUE(harness.sockets.last().sent.isEmpty());
+}
+
+TEST_F(TencentASRExampleTest, StopBeforeReadyStillEndsTheStreamAfterTheCache)
+{
+    start();
+    QByteArray expected;
+    for (int i = 0; i < 8; ++i) {
+        capture->deliver(taggedBuffer(i));
+        expected += taggedBuffer(i).data;
+    }
+    example->stopRecording();
+    settle();
+    EXPECT_TRUE(harness.log.contains("⏸️ 停止录音时仍在缓存模式，保留缓存数据等待连接，当前缓存数量: 8"));
+    makeReady();
+    settle();
+    ASSERT_FALSE(harness.sockets.last().sent.isEmpty());
+    EXPECT_TRUE(harness.sockets.last().sent.last().isEmpty());
+    EXPECT_EQ(sentAudio(), expected);
+}
+
+TEST_F(TencentASRExampleTest, ConvertsCaptureFormatTo16kMono)
+{
+    makeExample(AudioFormat{48000, 2, SampleType::Float32, true});
+    start();
+    AudioBuffer input{AudioFormat{48000, 2, SampleType::Float32, true}, QByteArray(4800 * 2 * 4, 0)};
+    capture->deliver(input);
+    capture->deliver(AudioBuffer{input.format, {}});
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 1);
+    EXPECT_TRUE(harness.log.contains("收到空音频缓冲区"));
+    makeReady();
+    example->stopRecording();
+    settle();
+    EXPECT_EQ(sentAudio().size(), 1600 * 2);
+}
+
+TEST_F(TencentASRExampleTest, RefusedMicrophoneStillConnects)
+{
+    permission.setStatus(MicrophonePermission::Status::Denied);
+    example->connectAndStartRecording();
+    harness.drain();
+    EXPECT_EQ(capture, nullptr);
+    EXPECT_EQ(example->errorMessage(), "需要麦克风权限才能进行语音识别");
+    EXPECT_EQ(harness.sockets.sockets.size(), 1);
+}
+
+TEST_F(TencentASRExampleTest, AskingForPermissionContinuesWithTheAnswer)
+{
+    permission.setStatus(MicrophonePermission::Status::NotDetermined);
+    start();
+    EXPECT_EQ(permission.requestCount(), 1);
+    EXPECT_TRUE(example->isRecording());
+}
+
+TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
+{
+    start();
+    makeReady();
+    settle();
+    harness.sockets.last().events.textReceived(test::resultMessage(1, 0, "abc"));
+    harness.sockets.last().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
+    settle();
+    EXPECT_EQ(completions, QStringList{"abc"});
+    EXPECT_EQ(example->currentText(), "abc");
+    EXPECT_EQ(example->finalText(), "");
+    EXPECT_FALSE(example->isRecording());
+
+    harness.sockets.last().events.textReceived(test::resultMessage(2, 0, "abcd"));
+    harness.sockets.last().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
+    settle();
+    EXPECT_EQ(completions, (QStringList{"abc", "abcd"}));
+}
+
+TEST_F(TencentASRExampleTest, ErrorWhileCachingDropsTheCache)
+{
+    start();
+    capture->deliver(taggedBuffer(1));
+    harness.sockets.last().events.failed(QStringLiteral("Connection refused"));
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 0);
+    EXPECT_EQ(example->errorMessage(), "网络错误: Connection refused");
+    EXPECT_TRUE(harness.log.contains("连接失败时清理音频缓存"));
+}
+
+TEST_F(TencentASRExampleTest, DisconnectRightAfterStartStopsEverything)
+{
+    start();
+    capture->deliver(taggedBuffer(1));
+    example->disconnect();
+    settle();
+    EXPECT_EQ(example->cachedBufferCount(), 0);
+    EXPECT_FALSE(example->isRecording());
+    EXPECT_EQ(harness.scheduler.pendingCount(), 0u);
+    EXPECT_EQ(harness.sockets.last().closedWith, 1000);
+}
+
+} // namespace
+} // namespace velnor

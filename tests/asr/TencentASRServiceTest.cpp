@@ -1,0 +1,290 @@
+#include "AsrTestSupport.h"
+
+#include "asr/TencentASRFactory.h"
+#include "asr/TencentASRService.h"
+#include "config/DeploymentConfig.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+struct RecordingServiceDelegate final : TencentASRServiceDelegate {
+    void tencentASRServiceDidChangeConnectionState(TencentASRService&, const TencentASRConnectionState& state) override
+    {
+        events.append("state:" + state.statusText());
+    }
+    void tencentASRServiceDidReceiveResult(TencentASRService&, const TencentASRResult& result) override
+    {
+        events.append("result:" + result.voiceTextStr);
+    }
+    void tencentASRServiceDidReceivePartialResult(TencentASRService&, const QString& text) override
+    {
+        events.append("partial:" + text);
+    }
+    void tencentASRServiceDidReceiveFinalResult(TencentASRService&, const QString& text) override
+    {
+        events.append("final:" + text);
+    }
+    void tencentASRServiceDidEncounterError(TencentASRService&, const TencentASRError& error) override
+    {
+        events.append("error:" + error.description());
+    }
+    void tencentASRServiceDidComplete(TencentASRService&) override { events.append("complete"); }
+
+    QStringList events;
+};
+
+QByteArray pcmRamp(int samples, int start = 0)
+{
+    QByteArray bytes(samples * 2, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i)
+        qToLittleEndian<qint16>(qint16(start + i), bytes.data() + 2 * i);
+    return bytes;
+}
+
+template <typename T>
+AudioBuffer bufferOf(std::initializer_list<T> samples, AudioFormat format)
+{
+    AudioBuffer buffer{format, QByteArray(reinterpret_cast<const char*>(std::data(samples)), qsizetype(samples.size() * sizeof(T)))};
+    return buffer;
+}
+
+class TencentASRServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { makeService(harness.config()); }
+
+    void makeService(const TencentASRConfig& config)
+    {
+        service = std::make_unique<TencentASRService>(config, harness.environment());
+        service->setDelegate(&delegate);
+    }
+
+    test::FakeSocket& socket() { return harness.sockets.last(); }
+
+    void becomeReady()
+    {
+        service->connect();
+        socket().events.opened();
+        socket().events.textReceived(test::handshakeMessage());
+        harness.drain();
+        ASSERT_TRUE(service->connectionState().is(TencentASRConnectionState::Kind::Ready));
+    }
+
+    // Lets queued audio travel processing queue → main → audio queue → main → socket.
+    void settle()
+    {
+        for (int quiet = 0; quiet < 2;) {
+            service->waitForProcessing();
+            if (service->webSocketClient())
+                service->webSocketClient()->waitForAudioQueue();
+            quiet = harness.drain() == 0 ? quiet + 1 : 0;
+        }
+    }
+
+    void receive(const QString& message)
+    {
+        socket().events.textReceived(message);
+        harness.drain();
+    }
+
+    test::AsrHarness harness;
+    RecordingServiceDelegate delegate;
+    std::unique_ptr<TencentASRService> service;
+};
+
+TEST(TencentASRFactoryTest, BuilderStartsFromTheDefaultAndKeepsItsBaseUrl)
+{
+    DeploymentConfig deployment;
+    deployment.realtimeScheme = QStringLiteral("wss");
+    deployment.realtimeHost = QStringLiteral("asr.internal:9443");
+    deployment.asrAppId = QStringLiteral("1300000001");
+    deployment.asrSecretId = QStringLiteral("id");
+    deployment.asrSecretKey = QStringLiteral("key");
+    const TencentASRConfig defaults = TencentASRConfig::makeDefault(deployment);
+    EXPECT_EQ(defaults.baseURL, "wss://asr.internal:9443/asr/v2");
+    EXPECT_EQ(defaults.sampleRate, 16000);
+    EXPECT_EQ(defaults.maxRetryCount, 3);
+    EXPECT_EQ(defaults.connectionTimeout, 30.0);
+    EXPECT_EQ(defaults.engineModelType, "16k_zh");
+    EXPECT_EQ(defaults.audioFormat, "pcm");
+
+    TencentASRFactory::ConfigBuilder builder(defaults);
+    EXPECT_EQ(builder.config(), defaults);
+    builder.appId = QStringLiteral("other");
+    builder.sampleRate = 8000;
+    const TencentASRConfig built = builder.config();
+    EXPECT_EQ(built.appId, "other");
+    EXPECT_EQ(built.sampleRate, 8000);
+    EXPECT_EQ(built.baseURL, defaults.baseURL);
+}
+
+TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
+{
+    TencentASRConfig config = harness.config();
+    config.appId.clear();
+    config.secretId.clear();
+    makeService(config);
+    service->connect();
+    harness.drain();
+    EXPECT_EQ(delegate.events, QStringList{"error:配置错误: AppID不能为空"});
+    EXPECT_TRUE(harness.sockets.sockets.isEmpty());
+    EXPECT_TRUE(harness.log.contains("❌ 配置验证失败: 配置错误: AppID不能为空"));
+
+    config = harness.config();
+    config.secretKey = QStringLiteral("   ");
+    makeService(config);
+    EXPECT_FALSE(service->validateConfig());
+}
+
+TEST_F(TencentASRServiceTest, StartBeforeReadyIsAConnectionError)
+{
+    service->startRecognition();
+    harness.drain();
+    EXPECT_EQ(delegate.events, QStringList{"error:连接错误: WebSocket未就绪，当前状态: 已断开"});
+    EXPECT_FALSE(service->isRecognizing());
+    service->sendAudioData(QByteArray(100, 'x'));
+    EXPECT_TRUE(harness.log.contains("⚠️ 识别未启动，忽略音频数据: 100字节"));
+}
+
+TEST_F(TencentASRServiceTest, AudioIsCutInto1280BytePacketsAndTheRemainderPrecedesTheEndMarker)
+{
+    becomeReady();
+    service->startRecognition();
+    const QByteArray audio = pcmRamp(1500); // 3000 bytes
+    service->sendAudioData(audio);
+    settle();
+    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280)}));
+    service->stopRecognition();
+    settle();
+    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280), audio.mid(2560), QByteArray()}));
+    EXPECT_TRUE(harness.log.contains("📤 发送剩余音频缓冲区数据: 440字节"));
+}
+
+TEST_F(TencentASRServiceTest, EndMarkerWaitsForTheWholeBacklog)
+{
+    becomeReady();
+    service->startRecognition();
+    // Stop right after a burst: nothing of the burst may follow the marker.
+    for (int i = 0; i < 20; ++i)
+        service->sendAudioData(pcmRamp(700, i * 700));
+    service->stopRecognition();
+    settle();
+    ASSERT_FALSE(socket().sent.isEmpty());
+    EXPECT_TRUE(socket().sent.last().isEmpty());
+    QByteArray received;
+    for (const QByteArray& packet : std::as_const(socket().sent))
+        received += packet;
+    QByteArray expected;
+    for (int i = 0; i < 20; ++i)
+        expected += pcmRamp(700, i * 700);
+    EXPECT_EQ(received, expected);
+    EXPECT_EQ(socket().sent.size(), 21 + 1 + 1); // 28000 bytes: 21 packets, the remainder, the marker
+}
+
+TEST_F(TencentASRServiceTest, PacketsArePacedOnePer40Milliseconds)
+{
+    becomeReady();
+    service->startRecognition();
+    service->sendAudioData(pcmRamp(640 * 6)); // six packets at once
+    settle();
+    ASSERT_EQ(socket().sent.size(), 6);
+    const auto sleeps = harness.pacer.sleeps();
+    ASSERT_EQ(sleeps.size(), 5u); // the first packet goes at once
+    for (std::size_t i = 1; i < sleeps.size(); ++i)
+        EXPECT_EQ((sleeps[i] - sleeps[i - 1]).count(), 40000) << i;
+
+    // A packet that arrives after more than 40 ms goes without waiting.
+    harness.pacer.advance(std::chrono::milliseconds(100));
+    service->sendAudioData(pcmRamp(640));
+    settle();
+    EXPECT_EQ(harness.pacer.sleeps().size(), 5u);
+    EXPECT_EQ(socket().sent.size(), 7);
+}
+
+TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalText)
+{
+    becomeReady();
+    service->startRecognition();
+    delegate.events.clear();
+    receive(test::resultMessage(1, 0, "ab"));
+    receive(test::resultMessage(2, 0, "abc"));
+    receive(test::resultMessage(1, 1, "d"));
+    EXPECT_EQ(delegate.events, (QStringList{"partial:ab", "result:ab", "final:abc", "result:abc", "partial:abcd", "result:d"}));
+    EXPECT_EQ(service->currentText(), "abcd");
+    EXPECT_EQ(service->finalText(), "abc");
+
+    receive(test::resultMessage(1, 3, "f"));
+    receive(test::resultMessage(2, 2, "e"));
+    EXPECT_EQ(service->currentText(), "abcdef");
+    EXPECT_EQ(service->finalText(), "abcdef");
+
+    receive(QStringLiteral(R"({"code":0,"final":1})"));
+    EXPECT_EQ(delegate.events.last(), "complete");
+    EXPECT_FALSE(service->isRecognizing());
+    // Texts survive the end of the stream, and a new start clears them.
+    EXPECT_EQ(service->finalText(), "abcdef");
+}
+
+TEST_F(TencentASRServiceTest, CompletionWithoutFinalTextStillCompletes)
+{
+    becomeReady();
+    service->startRecognition();
+    receive(QStringLiteral(R"({"code":0,"final":1})"));
+    EXPECT_EQ(delegate.events.last(), "complete");
+    EXPECT_TRUE(harness.log.contains("⚠️ 识别完成但没有最终结果"));
+}
+
+TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAudio)
+{
+    becomeReady();
+    service->startRecognition();
+    socket().events.closed(1000);
+    harness.drain();
+    EXPECT_FALSE(service->isRecognizing());
+    EXPECT_TRUE(harness.log.contains("⚠️ 识别过程中连接断开，停止识别"));
+    service->sendAudioData(pcmRamp(640));
+    settle();
+    EXPECT_TRUE(socket().sent.isEmpty());
+}
+
+TEST(TencentASRConversionTest, FloatSamplesAreLimitedAndTruncated)
+{
+    test::CapturedLog log;
+    const AudioFormat mono{16000, 1, SampleType::Float32, true};
+    const auto bytes = TencentASRService::convertPCMBufferToData(bufferOf<float>({1.5f, -1.0f, 0.5f, -0.5f, 0.0f}, mono), log.logger());
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, bufferOf<qint16>({32767, -32767, 16383, -16383, 0}, mono).data);
+}
+
+TEST(TencentASRConversionTest, OnlyChannelZeroIsKept)
+{
+    test::CapturedLog log;
+    const AudioFormat stereo{16000, 2, SampleType::Float32, true};
+    auto bytes = TencentASRService::convertPCMBufferToData(bufferOf<float>({0.5f, -0.9f, 1.0f, 0.1f}, stereo), log.logger());
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, bufferOf<qint16>({16383, 32767}, stereo).data);
+
+    const AudioFormat planar{16000, 2, SampleType::Int16, false};
+    bytes = TencentASRService::convertPCMBufferToData(bufferOf<qint16>({1, 2, 3, -1, -2, -3}, planar), log.logger());
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, bufferOf<qint16>({1, 2, 3}, planar).data);
+
+    const AudioFormat int32{16000, 2, SampleType::Int32, true};
+    bytes = TencentASRService::convertPCMBufferToData(bufferOf<qint32>({0x12345678, 7, -65536, 7}, int32), log.logger());
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, bufferOf<qint16>({0x1234, -1}, int32).data);
+}
+
+TEST(TencentASRConversionTest, UnusableBuffersGiveNothing)
+{
+    test::CapturedLog log;
+    EXPECT_FALSE(TencentASRService::convertPCMBufferToData(AudioBuffer{{16000, 1, SampleType::Int16, true}, {}}, log.logger()));
+    EXPECT_TRUE(log.contains("音频缓冲区为空，frameLength: 0"));
+    EXPECT_FALSE(TencentASRService::convertPCMBufferToData(AudioBuffer{{16000, 0, SampleType::Int16, true}, QByteArray(8, 0)}, log.logger()));
+}
+
+} // namespace
+} // namespace velnor

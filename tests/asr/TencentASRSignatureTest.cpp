@@ -1,0 +1,161 @@
+#include "AsrTestSupport.h"
+
+#include <QRegularExpression>
+#include <QUrlQuery>
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+// Reference HMAC-SHA1 + Base64 computed by OpenSSL, not by our code.
+QString opensslSignature(const QByteArray& key, const QByteArray& text)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_sha1(), key.constData(), int(key.size()), reinterpret_cast<const unsigned char*>(text.constData()),
+         size_t(text.size()), digest, &length);
+    unsigned char encoded[64];
+    const int encodedLength = EVP_EncodeBlock(encoded, digest, int(length));
+    return QString::fromLatin1(reinterpret_cast<const char*>(encoded), encodedLength);
+}
+
+// Splits an encoded query the way a strict server does: "&", then the first
+// "=", then percent-decoding (a "+" stays a "+").
+QMap<QString, QString> decodeQuery(const QByteArray& query)
+{
+    QMap<QString, QString> items;
+    for (const QByteArray& pair : query.split('&')) {
+        const qsizetype eq = pair.indexOf('=');
+        items.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(pair.left(eq))),
+                     QString::fromUtf8(QByteArray::fromPercentEncoding(pair.mid(eq + 1))));
+    }
+    return items;
+}
+
+class TencentASRSignatureTest : public ::testing::Test {
+protected:
+    test::AsrHarness harness{QStringLiteral("asr.example.test:8443")};
+    TencentASRConfig config = harness.config();
+};
+
+TEST_F(TencentASRSignatureTest, SignatureMatchesAnIndependentHmac)
+{
+    const QString text = QStringLiteral("asr.example.test/asr/v2/1300000000?a=1&b=中 文+/=");
+    EXPECT_EQ(TencentASRSignature::sign(QStringLiteral("k€y"), text), opensslSignature(QByteArray("k\xe2\x82\xacy"), text.toUtf8()));
+    EXPECT_EQ(TencentASRSignature::sign(config.secretKey, QString()), opensslSignature(config.secretKey.toUtf8(), {}));
+}
+
+TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
+{
+    harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
+    const auto params = harness.signature.generateSignatureParams(config, QStringLiteral("voice_x"));
+    EXPECT_EQ(params.size(), 12); // no hot words cached: no hotword_list
+    EXPECT_FALSE(params.contains("hotword_list"));
+    EXPECT_EQ(params["timestamp"], "1733400000");
+    EXPECT_EQ(params["expired"], "1733486400");
+    EXPECT_EQ(params["voice_format"], "1");
+    EXPECT_EQ(params["engine_model_type"], "16k_zh");
+    EXPECT_EQ(params["secretid"], config.secretId);
+    EXPECT_EQ(params["voice_id"], "voice_x");
+    for (const char* key : {"filter_dirty", "filter_modal", "filter_punc", "needvad"})
+        EXPECT_EQ(params[key], "1") << key;
+    const qint64 nonce = params["nonce"].toLongLong();
+    EXPECT_GE(nonce, 1733400000123000 + 1000);
+    EXPECT_LE(nonce, 1733400000123000 + 9999);
+
+    const QString text = harness.signature.buildSignatureString(config, params);
+    EXPECT_FALSE(text.contains("signature"));
+    EXPECT_TRUE(text.startsWith("asr.example.test:8443/asr/v2/1300000000?engine_model_type=16k_zh&expired="));
+    EXPECT_EQ(params["signature"], opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
+}
+
+TEST_F(TencentASRSignatureTest, UrlQueryRoundTripsAwkwardValuesExactly)
+{
+    harness.hotWords.words = {{QStringLiteral("hello world"), 5}, {QStringLiteral("腾讯云"), 10},
+                              {QStringLiteral("C++ & a=b?#%/"), 3}, {QStringLiteral("naïve 👩‍💻"), 2}};
+    const auto url = harness.signature.buildWebSocketURL(config, QStringLiteral("voice_1_1000"));
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->scheme(), "wss");
+    EXPECT_EQ(url->path(), "/asr/v2/1300000000");
+
+    const QByteArray encodedQuery = url->query(QUrl::FullyEncoded).toLatin1();
+    EXPECT_FALSE(encodedQuery.contains('+')) << encodedQuery.constData();
+    EXPECT_FALSE(encodedQuery.contains(' '));
+    const QMap<QString, QString> decoded = decodeQuery(encodedQuery);
+    EXPECT_EQ(decoded.size(), 13);
+    EXPECT_EQ(decoded["hotword_list"], QStringLiteral("hello world|5,腾讯云|10,C++ & a=b?#%/|3,naïve 👩‍💻|2"));
+
+    // What the request line carries decodes the same way through Qt's own reader.
+    const QUrlQuery reader(QUrl(QString::fromLatin1(url->toEncoded())));
+    for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
+        EXPECT_EQ(reader.queryItemValue(it.key(), QUrl::FullyDecoded), it.value()) << it.key().toStdString();
+
+    // A server recomputing the signature from the decoded values agrees.
+    QStringList pairs;
+    for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
+        if (it.key() != "signature")
+            pairs.append(it.key() + "=" + it.value());
+    const QString text = "asr.example.test:8443/asr/v2/1300000000?" + pairs.join('&');
+    EXPECT_EQ(decoded["signature"], opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
+}
+
+TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)
+{
+    config.baseURL = QStringLiteral("not a url at all");
+    EXPECT_FALSE(harness.signature.buildWebSocketURL(config, QStringLiteral("v")));
+    EXPECT_TRUE(harness.log.contains("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));
+}
+
+TEST_F(TencentASRSignatureTest, HotWordListRules)
+{
+    const QString forty = QString(40, QChar(u'字'));
+    harness.hotWords.words = {{QStringLiteral("a|b"), 5}, {QStringLiteral("a,b"), 5}, {forty, 5},
+                              {QStringLiteral("zero"), 0},  {QStringLiteral("big"), 20}, {QStringLiteral("frac"), 5.9},
+                              {QStringLiteral("neg"), -3},  {QString(), 4},             {QStringLiteral("eleven"), 11.9}};
+    EXPECT_EQ(harness.signature.generateHotwordList(),
+              QString(30, QChar(u'字')) + "|5,zero|1,big|11,frac|5,neg|1,eleven|11");
+    EXPECT_TRUE(harness.log.contains("🔥 生成热词列表: "));
+}
+
+TEST_F(TencentASRSignatureTest, HotWordCutNeverSplitsACharacter)
+{
+    // 29 letters then a family emoji (one character of several code points).
+    const QString family = QStringLiteral("👨‍👩‍👧");
+    harness.hotWords.words = {{QString(29, QChar('a')) + family + "tail", 3}};
+    EXPECT_EQ(harness.signature.generateHotwordList(), QString(29, QChar('a')) + family + "|3");
+}
+
+TEST_F(TencentASRSignatureTest, OnlyTheFirst128CachedWordsAreConsidered)
+{
+    for (int i = 0; i < 200; ++i)
+        harness.hotWords.words.append({i < 128 ? QStringLiteral("w,%1").arg(i) : QStringLiteral("ok%1").arg(i), 5});
+    EXPECT_EQ(harness.signature.generateHotwordList(), QString());
+    EXPECT_TRUE(harness.log.contains("ℹ️ 无可用热词"));
+}
+
+TEST_F(TencentASRSignatureTest, VoiceIdShape)
+{
+    harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
+    const QString id = harness.signature.generateVoiceId();
+    EXPECT_TRUE(QRegularExpression("^voice_1733400000123_[1-9][0-9]{3}$").match(id).hasMatch()) << id.toStdString();
+}
+
+TEST(TencentASRRandomTest, DrawsAboveTheLastFullBlockAreRejected)
+{
+    // 2^32 = 477218 × 9000 + 5296: draws from 4294962000 up would bias the result.
+    std::vector<quint32> draws{4294962000u, 4294967295u, 4294961999u};
+    std::size_t next = 0;
+    const auto source = [&] { return draws.at(next++); };
+    EXPECT_EQ(TencentASRSignature::uniformBelow(9000, source), 8999u);
+    EXPECT_EQ(next, 3u);
+    draws = {9000u};
+    next = 0;
+    EXPECT_EQ(TencentASRSignature::uniformBelow(9000, source), 0u);
+}
+
+} // namespace
+} // namespace velnor
