@@ -1,12 +1,13 @@
 #include "backend/APIClient.h"
 
+#include "backend/TokenRedaction.h"
+
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
 
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 namespace velnor {
@@ -81,12 +82,7 @@ QString APIClient::endpoint(const QString& path) const
 
 QString APIClient::redactBody(const QString& body)
 {
-    static const QRegularExpression tokenValue(
-        QStringLiteral("(\"(?:token|jwt|access_token|refresh_token)\"\\s*:\\s*\")(?:[^\"\\\\]|\\\\.)*(\")"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString result = body;
-    result.replace(tokenValue, QStringLiteral("\\1<redacted>\\2"));
-    return result;
+    return redactTokenValues(body);
 }
 
 QString APIClient::printedHeaders(const QList<HttpHeader>& headers)

@@ -4,6 +4,7 @@
 #include "backend/DecodingError.h"
 #include "backend/HttpTransport.h"
 #include "backend/JsonCodec.h"
+#include "backend/TokenRedaction.h"
 #include "core/Result.h"
 #include "core/ServiceError.h"
 #include "log/Logger.h"
@@ -110,7 +111,7 @@ std::optional<T> APIResponse::typedData(Logger& log) const
     if (!data)
         return std::nullopt;
     const QVariant& value = data->value();
-    const QString printedValue = AnyDecodable::printed(value);
+    const QString printedValue = redactTokenValues(AnyDecodable::printed(value));
     const QString valueType = AnyDecodable::typeName(value);
     const QString target = JsonCodec<T>::typeName();
     log.debug(QStringLiteral("尝试转换数据: 值=") + printedValue + QStringLiteral(", 类型=") + valueType

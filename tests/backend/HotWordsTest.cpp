@@ -1,0 +1,185 @@
+#include "backend/HotWordManager.h"
+#include "backend/support/ClientFixture.h"
+
+#include <QJsonArray>
+
+namespace velnor {
+namespace {
+
+using Done = Result<std::monostate, ServiceError>;
+
+QByteArray listBody(int count, const QString& prefix = QStringLiteral("w"))
+{
+    QJsonArray words;
+    for (int i = 0; i < count; ++i)
+        words.append(QJsonObject{{QStringLiteral("text"), prefix + QString::number(i)}, {QStringLiteral("weight"), 5}});
+    return QJsonDocument(QJsonObject{{QStringLiteral("code"), 0}, {QStringLiteral("data"), words}})
+        .toJson(QJsonDocument::Compact);
+}
+
+class HotWordsTest : public test::ClientFixture {
+protected:
+    HotWordsTest()
+    {
+        EXPECT_EQ(transport.count(), 1); // the start-up fetch
+        EXPECT_TRUE(manager.isLoading());
+    }
+
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const HotWord& word : manager.cachedHotWords())
+            result.append(word.text);
+        return result;
+    }
+
+    HotwordService service{client, log.logger()};
+    HotWordManager manager{service, log.printSink()};
+    std::optional<Done> done;
+    std::function<void(Done)> record = [this](Done d) { done = d; };
+};
+
+TEST_F(HotWordsTest, StartUpFetchFillsTheCacheInOrder)
+{
+    EXPECT_EQ(transport.last().method, "GET");
+    EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/hotwordlist"));
+    EXPECT_FALSE(transport.last().body.has_value());
+    transport.respondBody(R"({"code":0,"data":[{"text":"Velnor","weight":11},{"text":"Qt","weight":3}]})");
+    EXPECT_FALSE(manager.isLoading());
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("Velnor"), QStringLiteral("Qt")}));
+    EXPECT_EQ(manager.cachedHotWords().at(0).weight, 11.0);
+}
+
+TEST_F(HotWordsTest, RefreshKeepsIdsOfUnchangedTexts)
+{
+    transport.respondBody(R"({"code":0,"data":[{"text":"a","weight":1},{"text":"b","weight":2}]})");
+    const QUuid idA = manager.cachedHotWords().at(0).id;
+    const QUuid idB = manager.cachedHotWords().at(1).id;
+    EXPECT_NE(idA, idB);
+    manager.getHotwordList();
+    transport.respondBody(R"({"code":0,"data":[{"text":"c","weight":1},{"text":"b","weight":9},{"text":"a","weight":1}]})");
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
+    EXPECT_EQ(manager.cachedHotWords().at(1).id, idB);
+    EXPECT_EQ(manager.cachedHotWords().at(2).id, idA);
+    EXPECT_EQ(manager.cachedHotWords().at(1).weight, 9.0);
+}
+
+TEST_F(HotWordsTest, FailedOrEmptyFetches)
+{
+    transport.respondBody(listBody(2));
+    QList<HotWord> returned;
+    manager.getHotwordList([&](const QList<HotWord>& list) { returned = list; });
+    transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
+    EXPECT_EQ(returned.size(), 2); // the cache, unchanged
+    EXPECT_EQ(texts().size(), 2);
+    EXPECT_FALSE(manager.isLoading());
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("获取热词列表失败: 网络请求失败: Connection refused")));
+
+    manager.getHotwordList();
+    transport.respondBody(R"({"code":0,"data":null})");
+    EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+}
+
+TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
+{
+    transport.respondBody(R"({"code":0,"data":[]})");
+    QList<HotWord> all;
+    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
+    ASSERT_EQ(transport.count(), 2);
+    transport.respondBody(listBody(1));
+    EXPECT_EQ(all.size(), 1);
+    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
+    EXPECT_EQ(transport.count(), 2);
+}
+
+TEST_F(HotWordsTest, AddIsRefusedAtFiftyAndSentAtFortyNine)
+{
+    transport.respondBody(listBody(50));
+    manager.addHotword(QStringLiteral("new"), 5, record);
+    EXPECT_EQ(transport.count(), 1);
+    ASSERT_TRUE(done && !done->ok());
+    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
+    EXPECT_EQ(done->error().code, 1);
+    EXPECT_EQ(done->error().description, QStringLiteral("已达到最大热词数量限制"));
+
+    manager.getHotwordList();
+    transport.respondBody(listBody(49));
+    done.reset();
+    manager.addHotword(QStringLiteral("new"), 7.9, record);
+    ASSERT_EQ(transport.count(), 3);
+    EXPECT_EQ(transport.last().method, "POST");
+    EXPECT_EQ(jsonBody(2), (QJsonObject{{QStringLiteral("text"), QStringLiteral("new")}, {QStringLiteral("weight"), 7}}));
+    transport.respondBody(R"({"code":0,"data":true})");
+    EXPECT_FALSE(done.has_value()); // not before the refresh
+    ASSERT_EQ(transport.count(), 4);
+    transport.respondBody(listBody(50));
+    ASSERT_TRUE(done && done->ok());
+    EXPECT_EQ(manager.cachedHotWords().size(), 50);
+}
+
+TEST_F(HotWordsTest, AddAnsweredFalseOrFailing)
+{
+    transport.respondBody(listBody(1));
+    manager.addHotword(QStringLiteral("x"), -2.7, record);
+    EXPECT_EQ(jsonBody(1).value(QStringLiteral("weight")).toInt(), -2);
+    transport.respondBody(R"({"code":0,"data":false})");
+    EXPECT_EQ(done->error().code, 3);
+    EXPECT_EQ(done->error().description, QStringLiteral("添加热词API调用返回失败"));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("调用API添加热词失败: 添加热词API调用返回失败")));
+
+    manager.addHotword(QStringLiteral("x"), 1, record);
+    transport.respondBody(R"({"code":1001,"msg":"duplicate"})");
+    EXPECT_EQ(done->error().domain, QStringLiteral("HotwordServiceErrorDomain"));
+    EXPECT_EQ(done->error().code, 1001);
+    EXPECT_EQ(done->error().description, QStringLiteral("API错误: duplicate"));
+    EXPECT_EQ(transport.count(), 3); // no refresh after a failure
+}
+
+TEST_F(HotWordsTest, DeleteUsesTheCachedEntryAndOnlyCachedTexts)
+{
+    transport.respondBody(R"({"code":0,"data":[{"text":"abc","weight":5}]})");
+    manager.deleteHotword(QStringLiteral("zzz"), 5, record);
+    EXPECT_EQ(done->error().code, 4);
+    EXPECT_EQ(done->error().description, QStringLiteral("尝试删除的热词不在本地缓存中"));
+    EXPECT_EQ(transport.count(), 1);
+
+    done.reset();
+    manager.deleteHotword(QStringLiteral("abc"), 9, record);
+    ASSERT_EQ(transport.count(), 2);
+    EXPECT_EQ(transport.last().method, "DELETE");
+    EXPECT_EQ(jsonBody(1), (QJsonObject{{QStringLiteral("text"), QStringLiteral("abc")}, {QStringLiteral("weight"), 5}}));
+    transport.respondBody(R"({"code":0})"); // absent data counts as true
+    transport.respondBody(R"({"code":0,"data":[]})");
+    ASSERT_TRUE(done && done->ok());
+    EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+
+    manager.getHotwordList();
+    transport.respondBody(R"({"code":0,"data":[{"text":"abc","weight":5}]})");
+    manager.deleteHotword(QStringLiteral("abc"), 5, record);
+    transport.respondBody(R"({"code":0,"data":false})");
+    EXPECT_EQ(done->error().code, 5);
+    EXPECT_EQ(done->error().description, QStringLiteral("删除热词API调用返回失败"));
+}
+
+TEST_F(HotWordsTest, ServiceTimeoutMapsToItsDomain)
+{
+    transport.respondError(TransportErrorKind::TimedOut);
+    std::optional<Result<QList<Hotword>, ServiceError>> listed;
+    service.getHotwordList([&](auto r) { listed = r; });
+    transport.respondError(TransportErrorKind::TimedOut);
+    ASSERT_TRUE(listed && !listed->ok());
+    EXPECT_EQ(listed->error().domain, QStringLiteral("HotwordServiceTimeoutErrorDomain"));
+    EXPECT_EQ(listed->error().code, -1001);
+    EXPECT_EQ(listed->error().description, QStringLiteral("请求超时: 服务器响应时间超过10秒"));
+}
+
+TEST(HotWordWeight, TruncatesTowardZeroAndSurvivesOddValues)
+{
+    EXPECT_EQ(HotWordManager::wireWeight(7.9), 7);
+    EXPECT_EQ(HotWordManager::wireWeight(-7.9), -7);
+    EXPECT_EQ(HotWordManager::wireWeight(std::nan("")), 0);
+    EXPECT_EQ(HotWordManager::wireWeight(1e300), std::numeric_limits<qint64>::max());
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,90 @@
+#include "backend/UpdateChecker.h"
+#include "backend/support/FakeHttpTransport.h"
+#include "backend/support/LogCapture.h"
+
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+using test::FakeHttpTransport;
+
+const QByteArray kUpdate = R"({"code":0,"msg":"ok","data":{"is_need_update":true,"focus_update":false,
+    "update_url":"http://127.0.0.1/velnor-0.2.tar.gz","update_desc":"Fixes","update_version":"0.2.0"}})";
+
+class UpdateCheckerTest : public ::testing::Test {
+protected:
+    test::LogCapture log;
+    FakeHttpTransport transport;
+    UpdateChecker checker{transport,        QUrl(QStringLiteral("http://127.0.0.1:18470")),
+                          QStringLiteral("0.1.0+dev 1"), QStringLiteral("linux"), log.printSink()};
+};
+
+TEST_F(UpdateCheckerTest, OneRequestAtATimeWithoutTheToken)
+{
+    checker.checkForUpdates();
+    checker.checkForUpdates();
+    ASSERT_EQ(transport.count(), 1);
+    EXPECT_TRUE(checker.isCheckingUpdate());
+    const HttpRequest& sent = transport.last();
+    EXPECT_EQ(sent.method, "GET");
+    EXPECT_EQ(sent.url.path(), QStringLiteral("/app/check"));
+    EXPECT_EQ(sent.url.query(QUrl::FullyEncoded), QStringLiteral("current_version=0.1.0%2Bdev%201&platform=linux"));
+    EXPECT_EQ(QUrlQuery(sent.url).queryItemValue(QStringLiteral("current_version"), QUrl::FullyDecoded),
+              QStringLiteral("0.1.0+dev 1"));
+    EXPECT_FALSE(FakeHttpTransport::header(sent, "Authorization").has_value());
+    EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), QByteArray("application/json"));
+    EXPECT_FALSE(sent.body.has_value());
+
+    transport.respondBody(kUpdate);
+    EXPECT_FALSE(checker.isCheckingUpdate());
+    EXPECT_TRUE(checker.updateAvailable());
+    ASSERT_TRUE(checker.updateInfo().has_value());
+    EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.2.0"));
+    checker.checkForUpdates();
+    EXPECT_EQ(transport.count(), 2);
+}
+
+TEST_F(UpdateCheckerTest, NoUpdateStillStoresTheInfo)
+{
+    checker.checkForUpdates();
+    transport.respondBody(R"({"code":0,"msg":"","data":{"is_need_update":false,"focus_update":false,
+        "update_url":"","update_desc":"","update_version":"0.1.0"}})");
+    EXPECT_FALSE(checker.updateAvailable());
+    EXPECT_TRUE(checker.updateInfo().has_value());
+}
+
+TEST_F(UpdateCheckerTest, FailuresOnlyPrintAndChangeNothing)
+{
+    checker.checkForUpdates();
+    transport.respondBody(kUpdate);
+
+    checker.checkForUpdates();
+    transport.respondBody(R"({"code":0,"msg":"ok","data":{"is_need_update":false,"focus_update":false,
+        "update_url":"u","update_version":"9"}})");
+    checker.checkForUpdates();
+    transport.respondBody(R"({"code":3,"msg":"unknown platform","data":{"is_need_update":false,"focus_update":false,
+        "update_url":"","update_desc":"","update_version":""}})");
+    checker.checkForUpdates();
+    transport.respondBody(R"({"code":0,"data":{}})");
+    checker.checkForUpdates();
+    transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
+    checker.checkForUpdates();
+    transport.respond(transport.count() - 1, FakeHttpTransport::bodyResponse(QByteArray()));
+
+    EXPECT_TRUE(checker.updateAvailable());
+    EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.2.0"));
+    EXPECT_FALSE(checker.isCheckingUpdate());
+    const QStringList printed = log.printed();
+    ASSERT_EQ(printed.size(), 5);
+    EXPECT_TRUE(printed.at(0).startsWith(QStringLiteral("Failed to decode update response: keyNotFound")));
+    EXPECT_EQ(printed.at(1), QStringLiteral("Update check API error: unknown platform"));
+    EXPECT_TRUE(printed.at(2).startsWith(QStringLiteral("Failed to decode update response: ")));
+    EXPECT_EQ(printed.at(3), QStringLiteral("Update check failed: Connection refused"));
+    EXPECT_EQ(printed.at(4), QStringLiteral("No data received from update check"));
+}
+
+} // namespace
+} // namespace velnor
