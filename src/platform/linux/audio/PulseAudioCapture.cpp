@@ -1,0 +1,174 @@
+#include "platform/linux/audio/PulseAudioCapture.h"
+
+#include "platform/linux/audio/PulseConnection.h"
+#include "platform/linux/audio/PulseSourceInfo.h"
+
+#include <pulse/pulseaudio.h>
+
+namespace velnor {
+
+PulseAudioCapture::PulseAudioCapture(QString sourceName, std::function<void(const QString&)> onFailure)
+    : m_sourceName(std::move(sourceName))
+    , m_onFailure(std::move(onFailure))
+{
+}
+
+PulseAudioCapture::~PulseAudioCapture()
+{
+    stop();
+}
+
+AudioCaptureFactory PulseAudioCapture::factory(QString sourceName, std::function<void(const QString&)> onFailure)
+{
+    return [sourceName, onFailure]() -> std::unique_ptr<AudioCapture> {
+        return std::make_unique<PulseAudioCapture>(sourceName, onFailure);
+    };
+}
+
+std::optional<PulseAudioCapture::Source> PulseAudioCapture::resolveSource(QString* error) const
+{
+    PulseConnection connection("Velnor capture");
+    if (const auto failure = connection.connect()) {
+        *error = *failure;
+        return std::nullopt;
+    }
+    const auto name = m_sourceName.isEmpty() ? queryDefaultSourceName(connection) : std::optional<QString>(m_sourceName);
+    if (!name || name->isEmpty()) {
+        *error = name ? QStringLiteral("没有默认音频输入设备") : connection.lastError();
+        return std::nullopt;
+    }
+    const auto source = querySource(connection, *name);
+    if (!source || source->channelCount <= 0 || source->sampleRate <= 0) {
+        *error = QStringLiteral("音频输入设备不可用: ") + *name;
+        return std::nullopt;
+    }
+    return Source{*name, AudioFormat{source->sampleRate, source->channelCount, SampleType::Float32, true}};
+}
+
+std::optional<AudioFormat> PulseAudioCapture::inputFormat() const
+{
+    QString error;
+    m_source = resolveSource(&error);
+    if (!m_source)
+        return std::nullopt;
+    return m_source->format;
+}
+
+std::optional<QString> PulseAudioCapture::start(int framesPerBuffer, BufferCallback onBuffer)
+{
+    stop();
+    QString error;
+    if (!m_source)
+        m_source = resolveSource(&error);
+    if (!m_source)
+        return error;
+    if (framesPerBuffer <= 0)
+        return QStringLiteral("无效的缓冲区大小");
+
+    m_format = m_source->format;
+    m_chunkBytes = qsizetype(framesPerBuffer) * m_format.bytesPerFrame();
+    m_onBuffer = std::move(onBuffer);
+    m_pending.clear();
+    m_failed = false;
+
+    m_connection = std::make_unique<PulseConnection>("Velnor");
+    if (const auto failure = m_connection->connect()) {
+        m_connection.reset();
+        return failure;
+    }
+
+    PulseConnection::Lock lock(*m_connection);
+    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(m_format.sampleRate), uint8_t(m_format.channelCount)};
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    m_stream = pa_stream_new(m_connection->context(), "Velnor recording", &spec, &map);
+    if (!m_stream)
+        return m_connection->lastError();
+    pa_stream_set_read_callback(
+        m_stream, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->onReadable(); }, this);
+    pa_stream_set_state_callback(
+        m_stream, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->onStateChanged(); }, this);
+
+    // Ask for fragments of one buffer, so each arrives about as it fills.
+    pa_buffer_attr attr{};
+    attr.maxlength = uint32_t(-1);
+    attr.fragsize = uint32_t(m_chunkBytes);
+    const QByteArray device = m_source->name.toUtf8();
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(m_stream, device.constData(), &attr, flags) < 0)
+        return m_connection->lastError();
+    const bool ready = m_connection->waitUntil(
+        [this] {
+            const pa_stream_state_t state = pa_stream_get_state(m_stream);
+            return state == PA_STREAM_READY || state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+        },
+        3000);
+    if (!ready || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return m_connection->lastError();
+    return std::nullopt;
+}
+
+void PulseAudioCapture::onStateChanged()
+{
+    const pa_stream_state_t state = pa_stream_get_state(m_stream);
+    if (state == PA_STREAM_FAILED && !m_failed) {
+        m_failed = true;
+        if (m_onFailure)
+            m_onFailure(m_connection->lastError());
+    }
+    pa_threaded_mainloop_signal(m_connection->loop(), 0);
+}
+
+void PulseAudioCapture::onReadable()
+{
+    const void* data = nullptr;
+    size_t bytes = 0;
+    while (pa_stream_readable_size(m_stream) > 0) {
+        if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0)
+            break;
+        if (data)
+            m_pending.append(static_cast<const char*>(data), qsizetype(bytes));
+        else
+            m_pending.append(QByteArray(qsizetype(bytes), '\0')); // a hole: keep the timeline
+        pa_stream_drop(m_stream);
+    }
+    deliverWhole(false);
+}
+
+void PulseAudioCapture::deliverWhole(bool includePartial)
+{
+    qsizetype offset = 0;
+    while (m_pending.size() - offset >= m_chunkBytes
+           || (includePartial && m_pending.size() - offset >= m_format.bytesPerFrame())) {
+        const qsizetype take = std::min(m_chunkBytes, m_pending.size() - offset);
+        const qsizetype whole = take - take % m_format.bytesPerFrame();
+        AudioBuffer buffer{m_format, m_pending.mid(offset, whole)};
+        offset += whole;
+        if (m_onBuffer)
+            m_onBuffer(buffer);
+    }
+    m_pending.remove(0, offset);
+}
+
+void PulseAudioCapture::stop()
+{
+    if (!m_connection)
+        return;
+    if (m_stream) {
+        PulseConnection::Lock lock(*m_connection);
+        // Collect what the server already captured, then hand over the tail.
+        if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
+            onReadable();
+        deliverWhole(true);
+        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
+        m_stream = nullptr;
+    }
+    m_connection.reset(); // stops the loop thread: no callback after this
+    m_onBuffer = nullptr;
+    m_pending.clear();
+}
+
+} // namespace velnor

@@ -1,0 +1,70 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioFileSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+namespace Key = AudioFileSettings;
+
+const AudioFormat Mono48k{48000, 1, SampleType::Float32, true};
+
+TEST(AudioFileSettings, DefaultsComeFromTheInputFormat)
+{
+    test::CapturedOutput out;
+    const QVariantMap settings = AudioFileSettings::adapted(AudioFormat{44100, 2, SampleType::Float32, true}, {},
+                                                            out.logger);
+    EXPECT_EQ(settings.value(Key::FormatIdKey).toUInt(), 0x61616320u);
+    EXPECT_EQ(settings.value(Key::SampleRateKey).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(settings.value(Key::SampleRateKey).toDouble(), 44100.0);
+    EXPECT_EQ(settings.value(Key::ChannelCountKey).toUInt(), 2u);
+    EXPECT_EQ(settings.value(Key::QualityKey).toInt(), 96);
+    EXPECT_TRUE(out.logged(QStringLiteral("WARNING")).isEmpty());
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 适配后的音频设置: ")).size(), 1);
+}
+
+TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
+{
+    test::CapturedOutput out;
+    const QVariantMap user{{Key::SampleRateKey, 16000.0},
+                           {Key::ChannelCountKey, QVariant::fromValue<quint32>(2)},
+                           {Key::QualityKey, 64},
+                           {QStringLiteral("Custom"), QStringLiteral("kept")}};
+    const QVariantMap settings = AudioFileSettings::adapted(Mono48k, user, out.logger);
+    EXPECT_DOUBLE_EQ(settings.value(Key::SampleRateKey).toDouble(), 48000.0);
+    EXPECT_EQ(settings.value(Key::ChannelCountKey).toUInt(), 1u);
+    EXPECT_EQ(settings.value(Key::QualityKey).toInt(), 64);
+    EXPECT_EQ(settings.value(QStringLiteral("Custom")).toString(), QStringLiteral("kept"));
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 用户设置的采样率(16000)与输入格式不匹配(48000)，使用输入格式")).size(), 1);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 用户设置的通道数(2)与输入格式不匹配(1)，使用输入格式")).size(), 1);
+}
+
+TEST(AudioFileSettings, NonDoubleRateCannotSlipThrough)
+{
+    // An integer or text rate must not survive into the settings of a file
+    // that is written at the input's rate.
+    test::CapturedOutput out;
+    for (const QVariant& rate : {QVariant(16000), QVariant(QStringLiteral("16000"))}) {
+        const QVariantMap settings = AudioFileSettings::adapted(Mono48k, {{Key::SampleRateKey, rate}}, out.logger);
+        EXPECT_DOUBLE_EQ(settings.value(Key::SampleRateKey).toDouble(), 48000.0);
+    }
+    EXPECT_EQ(out.logged(QStringLiteral("用户设置的采样率(16000)")).size(), 2);
+}
+
+TEST(AudioFileSettings, BitRateGrowsWithQualityAndChannels)
+{
+    const auto rate = [](int quality, quint32 channels) {
+        return AudioFileSettings::bitRateFor(
+            {{Key::QualityKey, quality}, {Key::ChannelCountKey, QVariant::fromValue<quint32>(channels)}});
+    };
+    EXPECT_EQ(rate(96, 1), 96000);
+    EXPECT_EQ(rate(96, 2), 192000);
+    EXPECT_LT(rate(32, 1), rate(96, 1));
+    EXPECT_GE(rate(0, 1), 32000);
+    EXPECT_LE(rate(1000, 1), 160000);
+}
+
+} // namespace
+} // namespace velnor

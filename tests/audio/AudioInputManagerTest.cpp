@@ -1,0 +1,153 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioInputManager.h"
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "platform/fake/FakeAudioDevices.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+AudioSourceInfo source(const char* name, const char* description, const char* bus = "usb", int rate = 48000)
+{
+    AudioSourceInfo info;
+    info.name = QString::fromLatin1(name);
+    info.description = QString::fromUtf8(description);
+    info.bus = QString::fromLatin1(bus);
+    info.channelCount = 1;
+    info.sampleRate = rate;
+    return info;
+}
+
+class AudioInputManagerTest : public ::testing::Test {
+protected:
+    AudioInputManagerTest()
+    {
+        AudioSourceInfo monitor = source("alsa_output.pci.analog-stereo.monitor", "Monitor of Built-in Audio", "pci");
+        monitor.isMonitor = true;
+        AudioSourceInfo nullSource = source("null_in", "Null Input", "");
+        nullSource.isVirtual = true;
+        AudioSourceInfo internal = source("alsa_input.pci.analog-stereo", "Built-in Audio Analog Stereo", "pci");
+        internal.formFactor = QStringLiteral("internal");
+        AudioSourceInfo unplugged = source("alsa_input.usb-old", "Old USB Mic");
+        unplugged.isAlive = false;
+        AudioSourceInfo noInput = source("alsa_input.usb-broken", "Broken Mic");
+        noInput.channelCount = 0;
+        devices.sourceList = {monitor,
+                              nullSource,
+                              source("blackhole_in", "BlackHole 2ch", ""),
+                              internal,
+                              source("alsa_input.usb-mic", "USB Microphone"),
+                              unplugged,
+                              noInput,
+                              source("bluez_source.AA.a2dp", "Headset A", "bluetooth", 0),
+                              source("bluez_source.BB.hsp", "Headset B", "bluetooth", 7999),
+                              source("bluez_source.CC.hsp", "Headset C", "bluetooth", 8000),
+                              source("bluez_source.DD.hfp", "Headset D", "bluetooth", 16000),
+                              source("bluez_source.EE.hfp", "", "bluetooth", 16000)};
+        devices.defaultSource = QStringLiteral("alsa_input.usb-mic");
+    }
+
+    QStringList listedIds(const AudioInputManager& manager) const
+    {
+        QStringList ids;
+        for (const AudioInputDevice& device : manager.availableDevices())
+            ids.append(device.id);
+        return ids;
+    }
+
+    FakeAudioDevices devices;
+    MemorySettingsStore settings;
+    test::CapturedOutput out;
+};
+
+TEST_F(AudioInputManagerTest, ListsOnlyHealthyRealMicrophones)
+{
+    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    EXPECT_EQ(listedIds(manager),
+              (QStringList{QStringLiteral("alsa_input.pci.analog-stereo"), QStringLiteral("alsa_input.usb-mic"),
+                           QStringLiteral("bluez_source.CC.hsp"), QStringLiteral("bluez_source.DD.hfp")}));
+
+    const AudioInputDevice& internal = manager.availableDevices()[0];
+    EXPECT_TRUE(internal.isBuiltIn);
+    EXPECT_FALSE(internal.isDefault);
+    EXPECT_EQ(internal.name, QStringLiteral("Built-in Audio Analog Stereo"));
+    const AudioInputDevice& usb = manager.availableDevices()[1];
+    EXPECT_FALSE(usb.isBuiltIn);
+    EXPECT_TRUE(usb.isDefault);
+    EXPECT_TRUE(usb.isActive);
+
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备采样率异常: 0 Hz")).size(), 1);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备采样率异常: 7999 Hz")).size(), 1);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备连接正常: Headset C, 采样率: 8000 Hz")).size(), 1);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备名称无效: 未知设备")).size(), 1);
+}
+
+TEST_F(AudioInputManagerTest, BuiltInFollowsFormFactorThenBus)
+{
+    AudioSourceInfo info = source("x", "X", "pci");
+    EXPECT_TRUE(AudioInputManager::isBuiltIn(info));
+    info.formFactor = QStringLiteral("webcam");
+    EXPECT_FALSE(AudioInputManager::isBuiltIn(info));
+    info = source("y", "Y", "usb");
+    info.formFactor = QStringLiteral("internal");
+    EXPECT_TRUE(AudioInputManager::isBuiltIn(info));
+    EXPECT_FALSE(AudioInputManager::isBuiltIn(source("z", "Z", "usb")));
+}
+
+TEST_F(AudioInputManagerTest, SelectionRestoresFromStoreOrDefault)
+{
+    {
+        AudioInputManager manager(devices, settings, out.logger, out.printer());
+        ASSERT_TRUE(manager.selectedDevice());
+        EXPECT_EQ(manager.selectedDevice()->id, QStringLiteral("alsa_input.usb-mic"));
+    }
+    settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("bluez_source.DD.hfp"));
+    {
+        AudioInputManager manager(devices, settings, out.logger, out.printer());
+        ASSERT_TRUE(manager.selectedDevice());
+        EXPECT_EQ(manager.selectedDevice()->name, QStringLiteral("Headset D"));
+    }
+    // A stored device that is not attached: no selection, the id stays stored.
+    settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("gone"));
+    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    EXPECT_FALSE(manager.selectedDevice());
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId)), QStringLiteral("gone"));
+    EXPECT_TRUE(devices.defaultChanges.isEmpty());
+}
+
+TEST_F(AudioInputManagerTest, SelectingPersistsAndMakesItTheSystemDefault)
+{
+    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    const AudioInputDevice internal = manager.availableDevices()[0];
+    manager.selectDevice(internal);
+    EXPECT_EQ(manager.selectedDevice(), internal);
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId)), internal.id);
+    EXPECT_EQ(devices.defaultSource, internal.id);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("成功设置默认输入设备: Built-in Audio Analog Stereo")));
+
+    // Refreshing now marks the new default.
+    manager.refreshDevices();
+    EXPECT_TRUE(manager.availableDevices()[0].isDefault);
+    EXPECT_FALSE(manager.availableDevices()[1].isDefault);
+
+    devices.failure = QStringLiteral("Connection refused");
+    EXPECT_FALSE(manager.setDefaultInputDevice(internal));
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("设置默认输入设备失败: Connection refused")));
+    EXPECT_FALSE(manager.setDefaultInputDevice(AudioInputDevice{}));
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("无效的设备ID: ")));
+}
+
+TEST_F(AudioInputManagerTest, ServerFailureGivesAnEmptyList)
+{
+    devices.failure = QStringLiteral("Connection refused");
+    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    EXPECT_TRUE(manager.availableDevices().isEmpty());
+    EXPECT_FALSE(manager.selectedDevice());
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("获取音频设备列表失败: Connection refused")));
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,98 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioLevels.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+using test::floatBuffer;
+
+TEST(AudioLevels, CurveLiftsQuietInputAndClipsLoudInput)
+{
+    EXPECT_FLOAT_EQ(AudioLevels::levelFor(0.0f), 0.0f);
+    EXPECT_NEAR(AudioLevels::levelFor(0.001f), 0.271, 0.002);
+    EXPECT_NEAR(AudioLevels::levelFor(0.01f), 0.541, 0.002);
+    EXPECT_NEAR(AudioLevels::levelFor(0.05f), 0.878, 0.002);
+    EXPECT_NEAR(AudioLevels::levelFor(0.0777f), 1.0, 0.001);
+    EXPECT_FLOAT_EQ(AudioLevels::levelFor(0.08f), 1.0f);
+    EXPECT_FLOAT_EQ(AudioLevels::levelFor(0.3f), 1.0f);
+    EXPECT_FLOAT_EQ(AudioLevels::levelFor(1.0f), 1.0f);
+    // Magnitude, not signed value.
+    EXPECT_FLOAT_EQ(AudioLevels::levelFor(-0.05f), AudioLevels::levelFor(0.05f));
+    // Monotonic below the clip point.
+    float previous = 0.0f;
+    for (float a = 0.0001f; a < 0.07f; a += 0.001f) {
+        EXPECT_GT(AudioLevels::levelFor(a), previous) << a;
+        previous = AudioLevels::levelFor(a);
+    }
+}
+
+TEST(AudioLevels, DecimatesEveryStepthFrameOfTheFirstChannel)
+{
+    // 1024 frames: step 10, levels from frames 0, 10, … 990. Loud samples only
+    // on those frames give all-ones; loud samples only elsewhere give zeros.
+    std::vector<float> onGrid(1024, 0.0f);
+    std::vector<float> offGrid(1024, 0.5f);
+    for (int i = 0; i < 100; ++i) {
+        onGrid[size_t(i * 10)] = 0.5f;
+        offGrid[size_t(i * 10)] = 0.0f;
+    }
+    const QVector<float> hit = AudioLevels::reduce(floatBuffer(onGrid, 1));
+    const QVector<float> miss = AudioLevels::reduce(floatBuffer(offGrid, 1));
+    ASSERT_EQ(hit.size(), 100);
+    ASSERT_EQ(miss.size(), 100);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FLOAT_EQ(hit[i], 1.0f) << i;
+        EXPECT_FLOAT_EQ(miss[i], 0.0f) << i;
+    }
+}
+
+TEST(AudioLevels, ShortBufferGivesOneLevelPerFrameInOrder)
+{
+    std::vector<float> samples(60);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = float(i) * 0.001f;
+    const QVector<float> levels = AudioLevels::reduce(floatBuffer(samples, 1));
+    ASSERT_EQ(levels.size(), 60);
+    for (int i = 0; i < 60; ++i)
+        EXPECT_FLOAT_EQ(levels[i], AudioLevels::levelFor(float(i) * 0.001f)) << i;
+}
+
+TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannels)
+{
+    // Interleaved stereo: left silent, right at -0.4.
+    std::vector<float> stereo;
+    for (int i = 0; i < 200; ++i) {
+        stereo.push_back(0.0f);
+        stereo.push_back(-0.4f);
+    }
+    const AudioBuffer buffer = floatBuffer(stereo, 2);
+    const QVector<float> levels = AudioLevels::reduce(buffer);
+    ASSERT_EQ(levels.size(), 100);
+    for (float level : levels)
+        EXPECT_FLOAT_EQ(level, 0.0f);
+    EXPECT_FLOAT_EQ(AudioLevels::peak(buffer), 0.4f);
+
+    // Planar layout: the first block is channel 0.
+    std::vector<float> blocks(200, 0.2f);
+    blocks.resize(400, 0.0f);
+    AudioBuffer planar = floatBuffer(blocks, 2);
+    planar.format.interleaved = false;
+    EXPECT_FLOAT_EQ(AudioLevels::reduce(planar).front(), 1.0f);
+}
+
+TEST(AudioLevels, EmptyOrIntegerBuffersGiveNothing)
+{
+    EXPECT_TRUE(AudioLevels::reduce(floatBuffer({}, 1)).isEmpty());
+    EXPECT_FLOAT_EQ(AudioLevels::peak(floatBuffer({}, 1)), 0.0f);
+    AudioBuffer ints;
+    ints.format = AudioFormat{16000, 1, SampleType::Int16, true};
+    ints.data = QByteArray(640, '\x7f');
+    EXPECT_TRUE(AudioLevels::reduce(ints).isEmpty());
+    EXPECT_FLOAT_EQ(AudioLevels::peak(ints), 0.0f);
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,364 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioInputManager.h"
+#include "audio/AudioRecorder.h"
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/fake/FakeAudioDevices.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace velnor {
+namespace {
+
+using test::floatBuffer;
+
+// What the doubles below saw, shared with the test after they are gone.
+struct Trace {
+    std::mutex mutex;
+    QStringList events;
+    QString openedPath;
+    AudioFormat openedFormat;
+    int bitRate = 0;
+    QList<float> firstSamples; // first sample of every written buffer, in order
+    int framesPerBuffer = 0;
+
+    void add(const QString& event)
+    {
+        const std::lock_guard lock(mutex);
+        events.append(event);
+    }
+};
+
+class ScriptedCapture final : public AudioCapture {
+public:
+    ScriptedCapture(Trace& trace, std::optional<AudioFormat> format, std::optional<QString> startError,
+                    std::function<void(BufferCallback)> onStart)
+        : m_trace(trace)
+        , m_format(format)
+        , m_startError(std::move(startError))
+        , m_onStart(std::move(onStart))
+    {
+    }
+    bool isAvailable() const override { return true; }
+    std::optional<AudioFormat> inputFormat() const override
+    {
+        m_trace.add(QStringLiteral("format"));
+        return m_format;
+    }
+    std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+    {
+        m_trace.add(QStringLiteral("start"));
+        m_trace.framesPerBuffer = framesPerBuffer;
+        if (m_startError)
+            return m_startError;
+        if (m_onStart)
+            m_onStart(std::move(onBuffer));
+        return std::nullopt;
+    }
+    void stop() override { m_trace.add(QStringLiteral("stop")); }
+
+private:
+    Trace& m_trace;
+    std::optional<AudioFormat> m_format;
+    std::optional<QString> m_startError;
+    std::function<void(BufferCallback)> m_onStart;
+};
+
+class RecordingWriter final : public AacFileWriter {
+public:
+    RecordingWriter(Trace& trace, std::optional<QString> openError, int failingWrite)
+        : m_trace(trace)
+        , m_openError(std::move(openError))
+        , m_failingWrite(failingWrite)
+    {
+    }
+    bool isAvailable() const override { return true; }
+    std::optional<QString> open(const QString& path, const AudioFormat& format, int bitRate) override
+    {
+        m_trace.add(QStringLiteral("open"));
+        m_trace.openedPath = path;
+        m_trace.openedFormat = format;
+        m_trace.bitRate = bitRate;
+        return m_openError;
+    }
+    std::optional<QString> write(const AudioBuffer& buffer) override
+    {
+        if (++m_writes == m_failingWrite)
+            return QStringLiteral("disk full");
+        float first = 0.0f;
+        std::memcpy(&first, buffer.data.constData(), sizeof(float));
+        const std::lock_guard lock(m_trace.mutex);
+        m_trace.firstSamples.append(first);
+        return std::nullopt;
+    }
+    std::optional<QString> finish() override
+    {
+        m_trace.add(QStringLiteral("finish"));
+        return std::nullopt;
+    }
+
+private:
+    Trace& m_trace;
+    std::optional<QString> m_openError;
+    int m_failingWrite;
+    int m_writes = 0;
+};
+
+class FixedPermission final : public MicrophonePermission {
+public:
+    explicit FixedPermission(Status value)
+        : current(value)
+    {
+    }
+    Status status() const override { return current; }
+    void request(std::function<void(bool)> answer) override
+    {
+        ++requests;
+        answer(grant);
+    }
+    Status current;
+    bool grant = false;
+    int requests = 0;
+};
+
+class AudioRecorderTest : public ::testing::Test {
+protected:
+    AudioRecorderTest()
+    {
+        AudioSourceInfo mic;
+        mic.name = QStringLiteral("usb_mic");
+        mic.description = QStringLiteral("USB Mic");
+        mic.channelCount = 1;
+        mic.sampleRate = 48000;
+        AudioSourceInfo other = mic;
+        other.name = QStringLiteral("other_mic");
+        devices.sourceList = {mic, other};
+        devices.defaultSource = QStringLiteral("other_mic");
+    }
+
+    std::unique_ptr<AudioRecorder> makeRecorder(AudioInputManager* manager = nullptr)
+    {
+        AudioCaptureFactory captureFactory = [this]() -> std::unique_ptr<AudioCapture> {
+            if (noCapture)
+                return nullptr;
+            return std::make_unique<ScriptedCapture>(trace, format, startError, onStart);
+        };
+        AacFileWriterFactory writerFactory = [this] {
+            return std::make_unique<RecordingWriter>(trace, openError, failingWrite);
+        };
+        return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
+            captureFactory, writerFactory, permission, devices, manager, settings, out.logger, out.printer()});
+    }
+
+    // Pushes buffers whose first sample is their sequence number / 1000.
+    static std::function<void(AudioCapture::BufferCallback)> pushing(int count, int channels = 1,
+                                                                     float amplitude = 0.5f)
+    {
+        return [=](AudioCapture::BufferCallback onBuffer) {
+            for (int i = 0; i < count; ++i) {
+                std::vector<float> samples(size_t(1024 * channels), amplitude);
+                samples[0] = float(i) / 1000.0f;
+                onBuffer(floatBuffer(samples, channels));
+            }
+        };
+    }
+
+    Trace trace;
+    FakeAudioDevices devices;
+    MemorySettingsStore settings;
+    FixedPermission permission{MicrophonePermission::Status::Authorized};
+    test::CapturedOutput out;
+    std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
+    std::optional<QString> startError;
+    std::optional<QString> openError;
+    std::function<void(AudioCapture::BufferCallback)> onStart;
+    bool noCapture = false;
+    int failingWrite = 0;
+};
+
+TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
+{
+    onStart = pushing(20);
+    auto recorder = makeRecorder();
+    std::mutex levelsMutex;
+    QList<QVector<float>> levels;
+    recorder->setOnAudioSamplesReceived([&](const QVector<float>& values) {
+        const std::lock_guard lock(levelsMutex);
+        levels.append(values);
+    });
+
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/1.0.m4a")));
+    EXPECT_TRUE(recorder->isRecording());
+    recorder->stopRecording();
+    EXPECT_FALSE(recorder->hasAudioEngine());
+
+    EXPECT_EQ(trace.events, (QStringList{"format", "open", "start", "stop", "finish"}));
+    EXPECT_EQ(trace.openedPath, QStringLiteral("/docs/1.0.m4a"));
+    EXPECT_EQ(trace.openedFormat, *format);
+    EXPECT_EQ(trace.bitRate, 96000);
+    EXPECT_EQ(trace.framesPerBuffer, 1024);
+    ASSERT_EQ(trace.firstSamples.size(), 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_FLOAT_EQ(trace.firstSamples[i], float(i) / 1000.0f);
+    ASSERT_EQ(levels.size(), 20);
+    EXPECT_EQ(levels[5].size(), 100);
+    EXPECT_FLOAT_EQ(levels[5][1], 1.0f);
+
+    const QStringList lines = out.logLines();
+    const QStringList expected{
+        "[AudioRecorder] 开始录音流程",
+        "[AudioRecorder] 音频引擎创建成功",
+        "[AudioRecorder] 没有选定的音频输入设备，使用系统默认设备",
+        "[AudioRecorder] 输入节点音频格式 - 采样率: 48000, 通道数: 1, 格式: 1",
+        "[AudioRecorder] 使用适配后的音频设置: ",
+        "[AudioRecorder] 音频文件创建成功: /docs/1.0.m4a",
+        "[AudioRecorder] 音频引擎启动成功",
+    };
+    qsizetype at = 0;
+    for (const QString& text : expected) {
+        const auto found = std::find_if(lines.begin() + at, lines.end(), [&](const QString& l) { return l.contains(text); });
+        ASSERT_NE(found, lines.end()) << text.toStdString();
+        at = found - lines.begin();
+    }
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: 0.500")).size(), 20);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("音频引擎已启动，录音开始")));
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("准备写入文件: /docs/1.0.m4a")));
+}
+
+TEST_F(AudioRecorderTest, QuietBuffersAreNotLoggedAndFailedWritesLoseOnlyThatBuffer)
+{
+    onStart = pushing(5, 1, 0.004f);
+    failingWrite = 3;
+    auto recorder = makeRecorder();
+    std::atomic<int> levelCalls{0};
+    recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++levelCalls; });
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/2.0.m4a")));
+    recorder->stopRecording();
+
+    EXPECT_EQ(trace.firstSamples, (QList<float>{0.0f, 0.001f, 0.003f, 0.004f}));
+    EXPECT_EQ(levelCalls.load(), 4);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 写入音频数据失败: disk full")).size(), 1);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("写入错误: disk full")));
+    EXPECT_TRUE(out.logged(QStringLiteral("峰值")).isEmpty());
+}
+
+TEST_F(AudioRecorderTest, FiftySecondsFromAnotherThreadArriveComplete)
+{
+    // 50 s of 48 kHz stereo from a capture thread, encoded on the queue.
+    const int buffers = 50 * 48000 / 1024;
+    std::thread captureThread;
+    onStart = [&](AudioCapture::BufferCallback onBuffer) {
+        captureThread = std::thread([onBuffer, buffers] { pushing(buffers, 2)(onBuffer); });
+    };
+    format = AudioFormat{48000, 2, SampleType::Float32, true};
+    auto recorder = makeRecorder();
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/3.0.m4a")));
+    captureThread.join();
+    recorder->stopRecording();
+
+    ASSERT_EQ(trace.firstSamples.size(), buffers);
+    for (int i = 0; i < buffers; ++i)
+        ASSERT_FLOAT_EQ(trace.firstSamples[i], float(i) / 1000.0f) << i;
+    EXPECT_EQ(trace.bitRate, 192000);
+    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+}
+
+TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
+{
+    noCapture = true;
+    auto recorder = makeRecorder();
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
+    EXPECT_EQ(out.logged(QStringLiteral("[ERROR]")).filter(QStringLiteral("[AudioRecorder] 无法创建音频引擎")).size(), 1);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("无法创建音频引擎")));
+    EXPECT_FALSE(recorder->hasAudioEngine());
+
+    noCapture = false;
+    format.reset();
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/b.m4a")));
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: 没有可用的音频输入设备")).size(), 1);
+    EXPECT_FALSE(trace.events.contains(QStringLiteral("open")));
+
+    format = AudioFormat{48000, 1, SampleType::Float32, true};
+    openError = QStringLiteral("Permission denied");
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/c.m4a")));
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
+    EXPECT_FALSE(trace.events.contains(QStringLiteral("start")));
+
+    openError.reset();
+    startError = QStringLiteral("Connection refused");
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: Connection refused")).size(), 1);
+    // The engine stays until the next stop; stopping still closes the file.
+    EXPECT_TRUE(recorder->hasAudioEngine());
+    EXPECT_FALSE(recorder->isRecording());
+    recorder->stopRecording();
+    EXPECT_FALSE(recorder->hasAudioEngine());
+    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+    recorder->stopRecording();
+}
+
+TEST_F(AudioRecorderTest, SelectedDeviceBecomesTheDefaultBeforeCaptureOpens)
+{
+    settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("usb_mic"));
+    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    auto recorder = makeRecorder(&manager);
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/e.m4a")));
+    recorder->stopRecording();
+    EXPECT_EQ(devices.defaultChanges, QStringList{QStringLiteral("usb_mic")});
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 成功设置音频输入设备: USB Mic")).size(), 1);
+
+    // Setting a device fails without an engine, and for an empty id.
+    EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(*manager.selectedDevice()));
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/f.m4a")));
+    EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(AudioInputDevice{}));
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 无效的设备ID: ")).size(), 1);
+    recorder->stopRecording();
+
+    // A server refusing the change: recording goes on with the default.
+    devices.failure = QStringLiteral("Access denied");
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/g.m4a")));
+    recorder->stopRecording();
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 设置音频输入设备失败: Access denied")).size(), 1);
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 音频输入设备设置失败，使用默认设备")).size(), 1);
+}
+
+TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
+{
+    const QString key = QString::fromLatin1(SettingsKey::MicrophonePermission);
+    makeRecorder();
+    EXPECT_TRUE(settings.boolean(key));
+
+    settings.remove(key);
+    permission.current = MicrophonePermission::Status::NotDetermined;
+    makeRecorder();
+    EXPECT_EQ(permission.requests, 1);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("麦克风权限未授予，录音可能无法正常工作")));
+    EXPECT_FALSE(settings.boolean(key));
+
+    // A persisted grant skips the check; a denied start still records.
+    settings.setBool(key, true);
+    permission.current = MicrophonePermission::Status::Denied;
+    auto recorder = makeRecorder();
+    EXPECT_EQ(permission.requests, 1);
+    EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
+    recorder->stopRecording();
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
+    EXPECT_TRUE(out.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
+}
+
+TEST_F(AudioRecorderTest, ANewStartFinalisesTheRunningRecording)
+{
+    auto recorder = makeRecorder();
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/i.m4a")));
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/j.m4a")));
+    EXPECT_EQ(trace.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
+    recorder.reset();
+    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+}
+
+} // namespace
+} // namespace velnor

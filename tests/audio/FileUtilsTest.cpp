@@ -1,0 +1,123 @@
+#include "AudioTestSupport.h"
+#include "support/TempDir.h"
+
+#include "audio/FileUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+class FileUtilsTest : public ::testing::Test {
+protected:
+
+    // A file whose modification time is `minutesAgo` before a fixed moment.
+    QString make(const QString& name, int minutesAgo)
+    {
+        const QString path = dir.writeFile(name, QByteArray(64, 'a'));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+        EXPECT_TRUE(file.setFileTime(QDateTime(QDate(2026, 3, 1), QTime(12, 0)).addSecs(-60 * minutesAgo),
+                                     QFileDevice::FileModificationTime));
+        return path;
+    }
+
+    QStringList remaining() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+
+    test::TempDir dir;
+    test::CapturedOutput out;
+    FileUtils files{dir.path(), out.clock, out.logger, out.printer()};
+};
+
+TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
+{
+    EXPECT_EQ(FileUtils::fileNameFor(1765012345.678), QStringLiteral("1765012345.678.m4a"));
+    EXPECT_EQ(FileUtils::fileNameFor(1765012345.5), QStringLiteral("1765012345.5.m4a"));
+    EXPECT_EQ(FileUtils::fileNameFor(1765012345.0), QStringLiteral("1765012345.0.m4a"));
+    for (int i = 0; i < 200; ++i) {
+        const double seconds = 1.7e9 + QRandomGenerator::global()->bounded(1.0e8);
+        const QString name = FileUtils::fileNameFor(seconds);
+        ASSERT_TRUE(FileUtils::isRecordingFileName(name)) << name.toStdString();
+        EXPECT_EQ(name.chopped(4).toDouble(), seconds) << name.toStdString();
+    }
+
+    out.clock.set(QDateTime::fromMSecsSinceEpoch(1765012345678));
+    EXPECT_EQ(files.newAudioFileURL(), QDir(dir.path()).filePath(QStringLiteral("1765012345.678.m4a")));
+    EXPECT_FALSE(QFile::exists(files.newAudioFileURL()));
+}
+
+TEST_F(FileUtilsTest, OnlyTheAppsOwnNamesAreRecordings)
+{
+    EXPECT_TRUE(FileUtils::isRecordingFileName(QStringLiteral("1765012345.678.m4a")));
+    EXPECT_TRUE(FileUtils::isRecordingFileName(QStringLiteral("1765012345.123456.m4a")));
+    for (const char* foreign : {"song.m4a", "1765012345.678.M4A", "1765012345.678.m4a.part", "2023.01.m4a",
+                                "1765012345.m4a", "x1765012345.678.m4a", "1765012345.678.mp4"})
+        EXPECT_FALSE(FileUtils::isRecordingFileName(QString::fromLatin1(foreign))) << foreign;
+}
+
+TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignFiles)
+{
+    for (int i = 0; i < 12; ++i)
+        make(FileUtils::fileNameFor(1765000000.0 + i), 100 - i); // i = 0 is the oldest
+    make(QStringLiteral("song.m4a"), 500);
+    make(QStringLiteral("1700000000.5.M4A"), 400);
+    make(QStringLiteral("notes.txt"), 300);
+
+    files.cleanupOldAudioFiles(10);
+
+    const QStringList left = remaining();
+    EXPECT_FALSE(left.contains(QStringLiteral("1765000000.0.m4a")));
+    EXPECT_FALSE(left.contains(QStringLiteral("1765000001.0.m4a")));
+    EXPECT_TRUE(left.contains(QStringLiteral("1765000002.0.m4a")));
+    EXPECT_TRUE(left.contains(QStringLiteral("song.m4a")));
+    EXPECT_TRUE(left.contains(QStringLiteral("1700000000.5.M4A")));
+    EXPECT_TRUE(left.contains(QStringLiteral("notes.txt")));
+    EXPECT_EQ(left.size(), 13);
+    // Newest of the old ones first.
+    const QStringList deleted = out.logged(QStringLiteral("删除旧录音文件: "));
+    ASSERT_EQ(deleted.size(), 2);
+    EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
+    EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000000.0.m4a")));
+
+    files.cleanupOldAudioFiles(10);
+    EXPECT_EQ(remaining().size(), 13);
+    EXPECT_EQ(out.logged(QStringLiteral("删除旧录音文件")).size(), 2);
+}
+
+TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
+{
+    // Names say the opposite of the modification times.
+    make(QStringLiteral("1765000009.0.m4a"), 30);
+    const QString newest = make(QStringLiteral("1765000001.0.m4a"), 1);
+    make(QStringLiteral("1765000005.0.m4a"), 10);
+    make(QStringLiteral("mine-too.m4a"), 0);
+    make(QStringLiteral("1765000099.0.M4A"), 0);
+    EXPECT_EQ(files.getLatestAudioFile(), QFileInfo(newest).absoluteFilePath());
+
+    files.cleanupOldAudioFiles(1);
+    EXPECT_EQ(remaining(),
+              (QStringList{QStringLiteral("1765000001.0.m4a"), QStringLiteral("1765000099.0.M4A"),
+                           QStringLiteral("mine-too.m4a")}));
+}
+
+TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothing)
+{
+    make(QStringLiteral("song.m4a"), 0);
+    EXPECT_EQ(files.getLatestAudioFile(), std::nullopt);
+    EXPECT_TRUE(out.printed().isEmpty());
+
+    FileUtils missing(dir.filePath(QStringLiteral("gone")), out.clock, out.logger, out.printer());
+    EXPECT_EQ(missing.getLatestAudioFile(), std::nullopt);
+    missing.cleanupOldAudioFiles(10);
+    ASSERT_EQ(out.printed().size(), 2);
+    EXPECT_TRUE(out.printed()[0].startsWith(QStringLiteral("获取录音文件失败: ")));
+    EXPECT_TRUE(out.printed()[1].startsWith(QStringLiteral("清理旧录音文件失败: ")));
+    EXPECT_EQ(out.logged(QStringLiteral("[ERROR]")).size(), 2);
+}
+
+} // namespace
+} // namespace velnor
