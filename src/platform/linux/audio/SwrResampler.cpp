@@ -7,14 +7,20 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
 #include <vector>
 
 namespace velnor {
 
 namespace {
 
-// Input frames of silence fed first, longer than the filter's delay.
-constexpr int PrimeFrames = 64;
+// Input frames of silence fed first, longer than the filter's delay (which
+// grows with the decimation ratio): 64 frames per step of the ratio.
+int primeFrames(const AudioFormat& from, const AudioFormat& to)
+{
+    const int ratio = (from.sampleRate + to.sampleRate - 1) / to.sampleRate;
+    return 64 * std::max(1, ratio);
+}
 
 AVSampleFormat sampleFormat(const AudioFormat& format)
 {
@@ -132,7 +138,7 @@ std::optional<AudioBuffer> SwrResampler::convert(const AudioBuffer& input)
         return std::nullopt;
     if (!m_primed) {
         m_primed = true;
-        AudioBuffer silence{m_from, QByteArray(PrimeFrames * m_from.bytesPerFrame(), '\0')};
+        AudioBuffer silence{m_from, QByteArray(primeFrames(m_from, m_to) * m_from.bytesPerFrame(), '\0')};
         if (!runSwr(silence))
             return std::nullopt;
     }

@@ -12,7 +12,7 @@ namespace velnor {
 // total output is (total input) × target rate / input rate, truncated, so
 // per-buffer rounding never drifts (512 frames at 48 kHz give 170, 171, 171,
 // 170, … at 16 kHz). The filter's start-up delay is covered by a few frames
-// of leading silence (well under 2 ms).
+// of leading silence (a few milliseconds).
 class SwrResampler final : public Resampler {
 public:
     // Use create(): construction may fail.

@@ -1,0 +1,93 @@
+#include "AudioTestSupport.h"
+#include "DecodedAudio.h"
+#include "support/TempDir.h"
+
+#include "platform/linux/audio/FfmpegAacFileWriter.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace velnor {
+namespace {
+
+AudioBuffer tone(const AudioFormat& format, qint64 start, int frames)
+{
+    std::vector<float> samples;
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < format.channelCount; ++c)
+            samples.push_back(0.3f * float(std::sin(2.0 * M_PI * 440.0 * double(start + f) / format.sampleRate)));
+    return test::floatBuffer(samples, format.channelCount, format.sampleRate);
+}
+
+TEST(FfmpegAacFileWriter, WritesAacAtTheInputRateAndChannelsWithTheRecordedLength)
+{
+    for (const AudioFormat format : {AudioFormat{44100, 2, SampleType::Float32, true},
+                                     AudioFormat{48000, 1, SampleType::Float32, true}}) {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("1765000000.25.m4a"));
+        FfmpegAacFileWriter writer;
+        ASSERT_TRUE(writer.isAvailable());
+        ASSERT_EQ(writer.open(path, format, 96000 * format.channelCount), std::nullopt);
+        // Odd-sized buffers: frames that do not fill an AAC frame must survive.
+        qint64 frames = 0;
+        for (int i = 0; i < 97; ++i) {
+            const int size = 700 + (i % 5) * 111;
+            ASSERT_EQ(writer.write(tone(format, frames, size)), std::nullopt);
+            frames += size;
+        }
+        ASSERT_EQ(writer.finish(), std::nullopt);
+        EXPECT_EQ(writer.finish(), std::nullopt);
+
+        const test::DecodedAudio decoded = test::decodeAudioFile(path);
+        ASSERT_TRUE(decoded.opened);
+        EXPECT_EQ(decoded.codecName, QStringLiteral("aac"));
+        EXPECT_EQ(decoded.sampleRate, format.sampleRate);
+        EXPECT_EQ(decoded.channels, format.channelCount);
+        EXPECT_NEAR(double(decoded.firstChannel.size()), double(frames), 1024.0);
+        EXPECT_NEAR(decoded.containerSeconds, double(frames) / format.sampleRate, 1024.0 / format.sampleRate);
+        // The tone comes back at its level.
+        double sum = 0.0;
+        for (size_t i = 4096; i < decoded.firstChannel.size() - 4096; ++i)
+            sum += double(decoded.firstChannel[i]) * decoded.firstChannel[i];
+        EXPECT_NEAR(std::sqrt(sum / double(decoded.firstChannel.size() - 8192)), 0.3 / std::sqrt(2.0), 0.02);
+    }
+}
+
+TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
+{
+    test::TempDir dir;
+    const AudioFormat format{48000, 1, SampleType::Float32, true};
+    FfmpegAacFileWriter writer;
+    EXPECT_TRUE(writer.open(dir.filePath(QStringLiteral("missing/dir/x.m4a")), format, 0).has_value());
+    EXPECT_TRUE(writer.write(tone(format, 0, 1024)).has_value());
+    EXPECT_EQ(writer.finish(), std::nullopt);
+
+    EXPECT_TRUE(writer.open(dir.filePath(QStringLiteral("y.m4a")), AudioFormat{48000, 1, SampleType::Int16, true}, 0)
+                    .has_value());
+    ASSERT_EQ(writer.open(dir.filePath(QStringLiteral("z.m4a")), format, 0), std::nullopt);
+    EXPECT_TRUE(writer.write(tone(AudioFormat{44100, 1, SampleType::Float32, true}, 0, 1024)).has_value());
+    EXPECT_EQ(writer.write(tone(format, 0, 2048)), std::nullopt);
+    EXPECT_EQ(writer.finish(), std::nullopt);
+    EXPECT_TRUE(test::decodeAudioFile(dir.filePath(QStringLiteral("z.m4a"))).opened);
+}
+
+TEST(FfmpegAacFileWriter, DestroyingAnOpenWriterFinishesTheFile)
+{
+    test::TempDir dir;
+    const QString path = dir.filePath(QStringLiteral("dropped.m4a"));
+    const AudioFormat format{48000, 1, SampleType::Float32, true};
+    {
+        FfmpegAacFileWriter writer;
+        ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
+        ASSERT_EQ(writer.write(tone(format, 0, 48000)), std::nullopt);
+    }
+    const test::DecodedAudio decoded = test::decodeAudioFile(path);
+    ASSERT_TRUE(decoded.opened);
+    EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
+}
+
+} // namespace
+} // namespace velnor
