@@ -1,5 +1,6 @@
 // velnor-server: the HTTP API of the app's backend and the real-time
 // recognition endpoint, on one port.
+#include "app/ApiServer.h"
 #include "app/ServerOptions.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
@@ -9,9 +10,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QHttpServer>
-#include <QTcpServer>
+#include <QSslCertificate>
+#include <QSslKey>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace velnor::server;
@@ -24,6 +28,32 @@ int failStart(const QString& message)
     return 2;
 }
 
+bool setUpTls(QHttpServer& http, const ServerOptions& options, QString* error)
+{
+    QFile certificateFile(options.tlsCertificate);
+    QFile keyFile(options.tlsKey);
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the TLS certificate or key");
+        return false;
+    }
+    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
+    const QByteArray keyPem = keyFile.readAll();
+    QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
+    if (certificate.isNull() || key.isNull()) {
+        *error = QStringLiteral("the TLS certificate or key is not valid PEM");
+        return false;
+    }
+    http.sslSetup(certificate, key);
+    return true;
+}
+
+void quitOnSignal(int)
+{
+    QCoreApplication::quit();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -31,9 +61,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velnor-server"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type}: %{message}"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Velnor backend: HTTP API and real-time recognition."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Velnor backend: the HTTP API (accounts, hot words, file recognition, text correction, update check) "
+        "and real-time recognition, on one port. Data lives in velnor.db (SQLite) in the data directory."));
     parser.addHelpOption();
     parser.addVersionOption();
     ServerOptions::addOptions(parser);
@@ -49,6 +82,9 @@ int main(int argc, char** argv)
 
     QHttpServer http;
     const SpeechRecognizerFactory recognizers = pocketsphinxRecognizerFactory(options->model);
+    const std::unique_ptr<ApiServer> api = ApiServer::create(*options, http, recognizers, &error);
+    if (!api)
+        return failStart(error);
 
 #if VELNOR_SERVER_REALTIME
     const std::unique_ptr<RealtimeEndpoint> realtime =
@@ -57,9 +93,14 @@ int main(int argc, char** argv)
         return failStart(error);
 #endif
 
+    if (options->useTls() && !setUpTls(http, *options, &error))
+        return failStart(error);
     const quint16 port = http.listen(options->host, options->port);
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
+
+    std::signal(SIGTERM, quitOnSignal);
+    std::signal(SIGINT, quitOnSignal);
 
     const QString host = options->host.protocol() == QAbstractSocket::IPv6Protocol
         ? QStringLiteral("[%1]").arg(options->host.toString())

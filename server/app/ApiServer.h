@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/ServerOptions.h"
+#include "recognition/SpeechRecognizer.h"
+
+#include <memory>
+
+class QHttpServer;
+
+namespace velnor::server {
+
+class AccountStore;
+class ApiRouter;
+class AppRoutes;
+class AuthRoutes;
+class Authenticator;
+class Clock;
+class Database;
+class DictationRoutes;
+class FaultInjector;
+class HotWordRoutes;
+class HotWordStore;
+class RecognitionRecords;
+class RecognitionScript;
+class RecognizerPool;
+class SmsCodeIssuer;
+class TestControlRoutes;
+class TokenSigner;
+
+// The HTTP API: opens the data directory and puts every endpoint on `http`.
+class ApiServer final {
+public:
+    // None (with *error) when the database cannot be opened.
+    static std::unique_ptr<ApiServer> create(const ServerOptions& options, QHttpServer& http,
+                                             SpeechRecognizerFactory recognizers, QString* error);
+    ~ApiServer();
+    ApiServer(const ApiServer&) = delete;
+    ApiServer& operator=(const ApiServer&) = delete;
+
+private:
+    ApiServer();
+
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<Database> m_database;
+    std::unique_ptr<AccountStore> m_accounts;
+    std::unique_ptr<SmsCodeIssuer> m_codes;
+    std::unique_ptr<TokenSigner> m_signer;
+    std::unique_ptr<Authenticator> m_authenticator;
+    std::unique_ptr<HotWordStore> m_hotWords;
+    std::unique_ptr<RecognitionRecords> m_records;
+    std::unique_ptr<RecognizerPool> m_recognizers;
+    std::unique_ptr<RecognitionScript> m_script;
+    std::unique_ptr<FaultInjector> m_faults;
+    std::unique_ptr<ApiRouter> m_router;
+    std::unique_ptr<AuthRoutes> m_authRoutes;
+    std::unique_ptr<HotWordRoutes> m_hotWordRoutes;
+    std::unique_ptr<DictationRoutes> m_dictationRoutes;
+    std::unique_ptr<AppRoutes> m_appRoutes;
+    std::unique_ptr<TestControlRoutes> m_testRoutes;
+};
+
+} // namespace velnor::server

@@ -1,0 +1,107 @@
+#include "hotwords/HotWordStore.h"
+
+#include "storage/Database.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace velnor::server {
+
+HotWordStore::HotWordStore(Database& database)
+    : m_database(database)
+{
+}
+
+QString HotWordStore::normalizedText(const QString& text)
+{
+    return text.trimmed();
+}
+
+HotWordStore::Status HotWordStore::validate(const QString& text, int weight)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    if (codePoints.isEmpty() || codePoints.size() > kMaxTextLength)
+        return Status::InvalidText;
+    for (const uint codePoint : codePoints) {
+        const QChar::Category category = QChar::category(codePoint);
+        if (category == QChar::Other_Control || category == QChar::Other_Format || category == QChar::Other_Surrogate
+            || category == QChar::Other_NotAssigned || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            return Status::InvalidText;
+    }
+    if (weight < kMinWeight || weight > kMaxWeight)
+        return Status::InvalidWeight;
+    return Status::Ok;
+}
+
+std::optional<QList<HotWord>> HotWordStore::list(qint64 userId)
+{
+    QSqlQuery query(m_database.connection());
+    query.prepare(QStringLiteral("SELECT text, weight FROM hot_words WHERE user_id = ? ORDER BY id"));
+    query.addBindValue(userId);
+    if (!query.exec())
+        return std::nullopt;
+    QList<HotWord> words;
+    while (query.next())
+        words.append({query.value(0).toString(), query.value(1).toInt()});
+    return words;
+}
+
+HotWordStore::Status HotWordStore::add(qint64 userId, const QString& rawText, int weight)
+{
+    const QString text = normalizedText(rawText);
+    if (const Status status = validate(text, weight); status != Status::Ok)
+        return status;
+    Status status = Status::StorageError;
+    const bool ok = m_database.write([&](QSqlDatabase& db) {
+        QSqlQuery update(db);
+        update.prepare(QStringLiteral("UPDATE hot_words SET weight = ? WHERE user_id = ? AND text = ?"));
+        update.addBindValue(weight);
+        update.addBindValue(userId);
+        update.addBindValue(text);
+        if (!update.exec())
+            return false;
+        if (update.numRowsAffected() > 0) {
+            status = Status::Ok;
+            return true;
+        }
+        QSqlQuery count(db);
+        count.prepare(QStringLiteral("SELECT COUNT(*) FROM hot_words WHERE user_id = ?"));
+        count.addBindValue(userId);
+        if (!count.exec() || !count.next())
+            return false;
+        if (count.value(0).toInt() >= kMaxWords) {
+            status = Status::LimitReached;
+            return true;
+        }
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO hot_words(user_id, text, weight) VALUES(?, ?, ?)"));
+        insert.addBindValue(userId);
+        insert.addBindValue(text);
+        insert.addBindValue(weight);
+        if (!insert.exec())
+            return false;
+        status = Status::Ok;
+        return true;
+    });
+    return ok ? status : Status::StorageError;
+}
+
+HotWordStore::Status HotWordStore::remove(qint64 userId, const QString& rawText)
+{
+    const QString text = normalizedText(rawText);
+    Status status = Status::StorageError;
+    const bool ok = m_database.write([&](QSqlDatabase& db) {
+        QSqlQuery erase(db);
+        erase.prepare(QStringLiteral("DELETE FROM hot_words WHERE user_id = ? AND text = ?"));
+        erase.addBindValue(userId);
+        erase.addBindValue(text);
+        if (!erase.exec())
+            return false;
+        status = erase.numRowsAffected() > 0 ? Status::Ok : Status::NotFound;
+        return true;
+    });
+    return ok ? status : Status::StorageError;
+}
+
+} // namespace velnor::server

@@ -1,0 +1,125 @@
+#include "ManualClock.h"
+
+#include "accounts/AccountStore.h"
+#include "hotwords/HotWordStore.h"
+#include "records/RecognitionRecords.h"
+#include "storage/Database.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::server {
+namespace {
+
+using Status = HotWordStore::Status;
+
+class Stores : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        database = Database::open(dir.path(), &error);
+        ASSERT_TRUE(database) << error.toStdString();
+        AccountStore accounts(*database, clock);
+        first = accounts.signIn(QStringLiteral("13800000001"), QString()).value().id;
+        second = accounts.signIn(QStringLiteral("13800000002"), QString()).value().id;
+    }
+
+    QStringList texts(qint64 user)
+    {
+        QStringList result;
+        for (const HotWord& word : store().list(user).value())
+            result << word.text;
+        return result;
+    }
+    HotWordStore& store()
+    {
+        if (!m_store)
+            m_store = std::make_unique<HotWordStore>(*database);
+        return *m_store;
+    }
+
+    velnor::test::TempDir dir;
+    test::ManualClock clock;
+    std::unique_ptr<Database> database;
+    std::unique_ptr<HotWordStore> m_store;
+    qint64 first = 0;
+    qint64 second = 0;
+};
+
+TEST(HotWordRules, TextLengthAndWeightBounds)
+{
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("a"), 1), Status::Ok);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("十个汉字十个汉字十个"), 11), Status::Ok);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("十一个汉字十一个汉字十"), 5), Status::InvalidText);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("😀😀😀😀😀😀😀😀😀😀"), 5), Status::Ok) << "characters, not UTF-16 units";
+    EXPECT_EQ(HotWordStore::validate(QString(), 5), Status::InvalidText);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("a\nb"), 5), Status::InvalidText);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 0), Status::InvalidWeight);
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 12), Status::InvalidWeight);
+    EXPECT_EQ(HotWordStore::normalizedText(QStringLiteral("  Velnor \t")), QStringLiteral("Velnor"));
+}
+
+TEST_F(Stores, FiftyWordsPerUserAndUpdatesDoNotCount)
+{
+    for (int i = 0; i < HotWordStore::kMaxWords; ++i)
+        ASSERT_EQ(store().add(first, QStringLiteral("word%1").arg(i), 5), Status::Ok) << i;
+    EXPECT_EQ(store().add(first, QStringLiteral("one more"), 5), Status::LimitReached);
+    EXPECT_EQ(store().add(first, QStringLiteral(" word7 "), 9), Status::Ok) << "an existing text changes its weight";
+    EXPECT_EQ(store().add(second, QStringLiteral("word0"), 5), Status::Ok) << "the limit is per user";
+
+    const QList<HotWord> words = store().list(first).value();
+    ASSERT_EQ(words.size(), HotWordStore::kMaxWords);
+    EXPECT_EQ(words[0].text, QStringLiteral("word0"));
+    EXPECT_EQ(words[7].weight, 9);
+    EXPECT_EQ(words[49].text, QStringLiteral("word49")) << "kept in the order added";
+
+    EXPECT_EQ(store().remove(first, QStringLiteral("word3")), Status::Ok);
+    EXPECT_EQ(store().remove(first, QStringLiteral("word3")), Status::NotFound);
+    EXPECT_EQ(store().add(first, QStringLiteral("one more"), 5), Status::Ok) << "room again after a delete";
+    EXPECT_EQ(texts(second), QStringList{QStringLiteral("word0")});
+}
+
+TEST_F(Stores, InvalidWordsAreNotStored)
+{
+    EXPECT_EQ(store().add(first, QStringLiteral("   "), 5), Status::InvalidText);
+    EXPECT_EQ(store().add(first, QStringLiteral("elevenchars"), 5), Status::InvalidText);
+    EXPECT_EQ(store().add(first, QStringLiteral("fine"), 0), Status::InvalidWeight);
+    EXPECT_TRUE(texts(first).isEmpty());
+}
+
+TEST_F(Stores, RecordUpdatesBelongToTheRecordsUser)
+{
+    RecognitionRecords records(*database, clock);
+    RecognitionRecord mine;
+    mine.kind = QStringLiteral("recognize");
+    mine.userId = first;
+    mine.text = QStringLiteral("hello");
+    const std::optional<QString> id = records.add(mine, 1);
+    ASSERT_TRUE(id);
+    RecognitionRecord anonymous = mine;
+    anonymous.userId.reset();
+    const std::optional<QString> anonymousId = records.add(anonymous, 1);
+    ASSERT_TRUE(anonymousId);
+    EXPECT_NE(*id, *anonymousId);
+
+    RecordUpdate update;
+    update.textInputMethod = QStringLiteral("clipboard");
+    EXPECT_EQ(records.update(*id, second, update), RecognitionRecords::Status::NotFound);
+    EXPECT_EQ(records.update(*id, std::nullopt, update), RecognitionRecords::Status::NotFound);
+    EXPECT_EQ(records.update(QStringLiteral("no-such-id"), first, update), RecognitionRecords::Status::NotFound);
+    EXPECT_EQ(records.update(*id, first, update), RecognitionRecords::Status::Ok);
+    EXPECT_EQ(records.update(*anonymousId, std::nullopt, update), RecognitionRecords::Status::Ok);
+
+    RecordUpdate appOnly;
+    appOnly.appName = QStringLiteral("Editor");
+    EXPECT_EQ(records.update(*id, first, appOnly), RecognitionRecords::Status::Ok);
+    const auto stored = records.find(*id);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->textInputMethod, QStringLiteral("clipboard")) << "absent fields stay as they were";
+    EXPECT_EQ(stored->appName, QStringLiteral("Editor"));
+}
+
+} // namespace
+} // namespace velnor::server

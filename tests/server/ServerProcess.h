@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+namespace velnor::server::test {
+
+// A real velnor-server process on a free loopback port.
+class ServerProcess final {
+public:
+    ServerProcess();
+    ~ServerProcess();
+
+    // Starts the binary with `--port 0 --data-dir dataDir --test-controls` plus `extraArgs`
+    // and waits for its "listening" line. False (see error()) when it does not come up.
+    bool start(const QString& dataDir, const QStringList& extraArgs = {});
+    // Ends the process (SIGTERM, then kill) and waits for it.
+    void stop();
+
+    QUrl url(const QString& path) const;
+    QString error() const { return m_error; }
+    QByteArray standardError();
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QString m_base;
+    QString m_error;
+    QByteArray m_stderr;
+};
+
+// One HTTP exchange, raw: what a client of the server would see.
+struct HttpResult {
+    int status = 0;                 // 0 when no HTTP answer arrived
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QByteArray body;
+    QJsonObject json;               // the body as a JSON object, when it is one
+
+    int code() const { return json.value(QStringLiteral("code")).toInt(-12345); }
+    QJsonValue data() const { return json.value(QStringLiteral("data")); }
+    QString msg() const { return json.value(QStringLiteral("msg")).toString(); }
+};
+
+class RawHttp final {
+public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    HttpResult send(const QByteArray& method, const QUrl& url, const QByteArray& body = {},
+                    const Headers& headers = {}, int timeoutMs = 60000);
+    HttpResult json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token = {});
+    HttpResult get(const QUrl& url, const QString& token = {});
+
+private:
+    QNetworkAccessManager m_network;
+};
+
+// A multipart/form-data body built by hand, byte for byte.
+class MultipartBody final {
+public:
+    explicit MultipartBody(QByteArray boundary);
+
+    MultipartBody& field(const QByteArray& name, const QByteArray& value);
+    MultipartBody& file(const QByteArray& name, const QByteArray& fileName, const QByteArray& type, const QByteArray& data);
+    QByteArray finish() const;
+    QByteArray contentType() const;
+
+private:
+    QByteArray m_boundary;
+    QByteArray m_body;
+};
+
+} // namespace velnor::server::test
