@@ -29,7 +29,8 @@ protected:
     QStringList texts(qint64 user)
     {
         QStringList result;
-        for (const HotWord& word : store().list(user).value())
+        const QList<HotWord> words = store().list(user).value();
+        for (const HotWord& word : words)
             result << word.text;
         return result;
     }
