@@ -4,6 +4,7 @@
 #include "asr/MainQueue.h"
 #include "asr/Pacer.h"
 #include "asr/TencentASREnvironment.h"
+#include "asr/TencentASRService.h"
 #include "asr/TencentASRSignature.h"
 #include "asr/TencentASRSocket.h"
 #include "core/Clock.h"
@@ -112,6 +113,33 @@ struct AsrHarness {
     FakeHotWords hotWords;
     FakeSocketHub sockets;
     TencentASRSignature signature;
+};
+
+// Records every service report as "kind:text".
+struct RecordingServiceDelegate final : TencentASRServiceDelegate {
+    void tencentASRServiceDidChangeConnectionState(TencentASRService&, const TencentASRConnectionState& state) override
+    {
+        events.append("state:" + state.statusText());
+    }
+    void tencentASRServiceDidReceiveResult(TencentASRService&, const TencentASRResult& result) override
+    {
+        events.append("result:" + result.voiceTextStr);
+    }
+    void tencentASRServiceDidReceivePartialResult(TencentASRService&, const QString& text) override
+    {
+        events.append("partial:" + text);
+    }
+    void tencentASRServiceDidReceiveFinalResult(TencentASRService&, const QString& text) override
+    {
+        events.append("final:" + text);
+    }
+    void tencentASRServiceDidEncounterError(TencentASRService&, const TencentASRError& error) override
+    {
+        events.append("error:" + error.description());
+    }
+    void tencentASRServiceDidComplete(TencentASRService&) override { events.append("complete"); }
+
+    QStringList events;
 };
 
 // The server's first message on a new connection.

@@ -11,32 +11,6 @@
 namespace velnor {
 namespace {
 
-struct RecordingServiceDelegate final : TencentASRServiceDelegate {
-    void tencentASRServiceDidChangeConnectionState(TencentASRService&, const TencentASRConnectionState& state) override
-    {
-        events.append("state:" + state.statusText());
-    }
-    void tencentASRServiceDidReceiveResult(TencentASRService&, const TencentASRResult& result) override
-    {
-        events.append("result:" + result.voiceTextStr);
-    }
-    void tencentASRServiceDidReceivePartialResult(TencentASRService&, const QString& text) override
-    {
-        events.append("partial:" + text);
-    }
-    void tencentASRServiceDidReceiveFinalResult(TencentASRService&, const QString& text) override
-    {
-        events.append("final:" + text);
-    }
-    void tencentASRServiceDidEncounterError(TencentASRService&, const TencentASRError& error) override
-    {
-        events.append("error:" + error.description());
-    }
-    void tencentASRServiceDidComplete(TencentASRService&) override { events.append("complete"); }
-
-    QStringList events;
-};
-
 QByteArray pcmRamp(int samples, int start = 0)
 {
     QByteArray bytes(samples * 2, Qt::Uninitialized);
@@ -91,7 +65,7 @@ protected:
     }
 
     test::AsrHarness harness;
-    RecordingServiceDelegate delegate;
+    test::RecordingServiceDelegate delegate;
     std::unique_ptr<TencentASRService> service;
 };
 

@@ -1,0 +1,211 @@
+#include "realtime/RealtimeEndpoint.h"
+
+#include <QCommandLineParser>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QHttpServerResponse>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebSocket>
+
+namespace velnor::server {
+
+namespace {
+
+constexpr std::size_t kMaxKeptStatistics = 200;
+constexpr std::size_t kMaxIdleRecognizers = 4;
+
+QHttpServerResponse envelope(int code, const QString& message, const QJsonValue& data = QJsonValue())
+{
+    return QHttpServerResponse(QJsonObject{{QStringLiteral("code"), code},
+                                           {QStringLiteral("msg"), message},
+                                           {QStringLiteral("data"), data}});
+}
+
+bool isLoopback(const QHttpServerRequest& request)
+{
+    return request.remoteAddress().isLoopback();
+}
+
+QHttpServerResponse notFound()
+{
+    return QHttpServerResponse(QJsonObject{{QStringLiteral("code"), 404},
+                                           {QStringLiteral("msg"), QStringLiteral("no such endpoint")},
+                                           {QStringLiteral("data"), QJsonValue()}},
+                               QHttpServerResponder::StatusCode::NotFound);
+}
+
+} // namespace
+
+void RealtimeEndpoint::addOptions(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("asr-app-id"),
+                      QStringLiteral("Real-time recognition: the AppID clients connect to (/asr/v2/<AppID>)."),
+                      QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("asr-secret-id"),
+                      QStringLiteral("Real-time recognition: the SecretId clients sign with."), QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("asr-secret-key"),
+                      QStringLiteral("Real-time recognition: the SecretKey that signs requests (HMAC-SHA1). Without "
+                                     "the three account options every real-time connection is refused (4002)."),
+                      QStringLiteral("KEY")});
+    parser.addOption({QStringLiteral("realtime-host"),
+                      QStringLiteral("Real-time recognition: the host[:port] text clients sign (default: the "
+                                     "request's Host). With --test-controls, loopback clients may also use "
+                                     "POST /__test/realtime/script, GET /__test/realtime/connections and "
+                                     "POST /__test/realtime/reset (see server/realtime/RealtimeEndpoint.h)."),
+                      QStringLiteral("HOST")});
+}
+
+std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLineParser& parser, QHttpServer& http,
+                                                           SpeechRecognizerFactory recognizers, bool testControls,
+                                                           QString* error)
+{
+    RealtimeCredentials credentials{parser.value(QStringLiteral("asr-app-id")),
+                                    parser.value(QStringLiteral("asr-secret-id")),
+                                    parser.value(QStringLiteral("asr-secret-key"))};
+    const bool any = !credentials.appId.isEmpty() || !credentials.secretId.isEmpty() || !credentials.secretKey.isEmpty();
+    if (any && !credentials.isConfigured()) {
+        if (error)
+            *error = QStringLiteral("--asr-app-id, --asr-secret-id and --asr-secret-key must be given together");
+        return nullptr;
+    }
+    if (credentials.appId.contains(QLatin1Char('/'))) {
+        if (error)
+            *error = QStringLiteral("--asr-app-id must not contain '/'");
+        return nullptr;
+    }
+    if (!credentials.isConfigured())
+        qInfo("realtime: no --asr-app-id/--asr-secret-id/--asr-secret-key; real-time connections will be refused");
+
+    std::unique_ptr<RealtimeEndpoint> endpoint(new RealtimeEndpoint(http, std::move(recognizers), std::move(credentials),
+                                                                     parser.value(QStringLiteral("realtime-host"))));
+    if (testControls)
+        endpoint->registerTestRoutes();
+    return endpoint;
+}
+
+RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers,
+                                   RealtimeCredentials credentials, QString hostOverride)
+    : m_http(http)
+    , m_recognizers(std::move(recognizers))
+{
+    m_sessionHost.credentials = std::move(credentials);
+    m_sessionHost.hostOverride = std::move(hostOverride);
+    m_sessionHost.acquireRecognizer = [this](QString* error) { return acquireRecognizer(error); };
+    m_sessionHost.releaseRecognizer = [this](std::unique_ptr<SpeechRecognizer> recognizer) {
+        if (recognizer && m_idleRecognizers.size() < kMaxIdleRecognizers)
+            m_idleRecognizers.push_back(std::move(recognizer));
+    };
+    m_sessionHost.claimVoiceId = [this](const QString& voiceId) {
+        if (m_usedVoiceIds.contains(voiceId))
+            return false;
+        m_usedVoiceIds.insert(voiceId);
+        return true;
+    };
+
+    // The upgrade is only taken over when a route matches its path; a plain
+    // HTTP request to the path is told to upgrade.
+    m_http.route(QStringLiteral("/asr/v2/<arg>"), [](const QString&, const QHttpServerRequest& request,
+                                                     QHttpServerResponder&& responder) {
+        if (request.value(QByteArrayLiteral("upgrade")).compare("websocket", Qt::CaseInsensitive) == 0)
+            return;
+        responder.write(QJsonDocument(QJsonObject{{QStringLiteral("code"), 4001},
+                                                  {QStringLiteral("message"),
+                                                   QStringLiteral("WebSocket upgrade required")}}),
+                        QHttpServerResponder::StatusCode::UpgradeRequired);
+    });
+    connect(&m_http, &QAbstractHttpServer::newWebSocketConnection, this, &RealtimeEndpoint::acceptPending);
+}
+
+RealtimeEndpoint::~RealtimeEndpoint()
+{
+    m_sessions.clear();
+}
+
+std::unique_ptr<SpeechRecognizer> RealtimeEndpoint::acquireRecognizer(QString* error)
+{
+    if (!m_idleRecognizers.empty()) {
+        auto recognizer = std::move(m_idleRecognizers.back());
+        m_idleRecognizers.pop_back();
+        return recognizer;
+    }
+    if (!m_recognizers) {
+        *error = QStringLiteral("no recogniser configured");
+        return nullptr;
+    }
+    return m_recognizers(error);
+}
+
+void RealtimeEndpoint::acceptPending()
+{
+    while (m_http.hasPendingWebSocketConnections()) {
+        std::unique_ptr<QWebSocket> socket = m_http.nextPendingWebSocketConnection();
+        if (!socket)
+            continue;
+        if (!socket->requestUrl().path().startsWith(QLatin1String("/asr/v2/"))) {
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("no such endpoint"));
+            socket.release()->deleteLater();
+            continue;
+        }
+        auto stats = std::make_shared<RealtimeConnectionStats>();
+        stats->id = m_nextConnectionId++;
+        m_stats.push_back(stats);
+        while (m_stats.size() > kMaxKeptStatistics)
+            m_stats.pop_front();
+
+        std::optional<RealtimeScript> script;
+        if (!m_scripts.empty()) {
+            script = m_scripts.front();
+            if (--m_scripts.front().count <= 0)
+                m_scripts.pop_front();
+        }
+        auto session = std::make_unique<RealtimeSession>(std::move(socket), m_sessionHost, std::move(script), stats,
+                                                         [this](RealtimeSession* ended) {
+                                                             // Destroyed outside the socket's own signal.
+                                                             QTimer::singleShot(0, this, [this, ended] { m_sessions.erase(ended); });
+                                                         });
+        RealtimeSession* raw = session.get();
+        m_sessions.emplace(raw, std::move(session));
+        raw->start();
+    }
+}
+
+void RealtimeEndpoint::registerTestRoutes()
+{
+    using Method = QHttpServerRequest::Method;
+    m_http.route(QStringLiteral("/__test/realtime/script"), Method::Post, [this](const QHttpServerRequest& request) {
+        if (!isLoopback(request))
+            return notFound();
+        QJsonParseError parseError;
+        const QJsonDocument body = QJsonDocument::fromJson(request.body(), &parseError);
+        if (!body.isObject())
+            return envelope(400, QStringLiteral("the body must be a JSON object"));
+        QString error;
+        const std::optional<RealtimeScript> script = RealtimeScript::fromJson(body.object(), &error);
+        if (!script)
+            return envelope(400, error);
+        m_scripts.push_back(*script);
+        return envelope(0, QStringLiteral("success"), true);
+    });
+    m_http.route(QStringLiteral("/__test/realtime/connections"), Method::Get, [this](const QHttpServerRequest& request) {
+        if (!isLoopback(request))
+            return notFound();
+        QJsonArray list;
+        for (const auto& stats : m_stats)
+            list.append(stats->toJson());
+        return envelope(0, QStringLiteral("success"), list);
+    });
+    m_http.route(QStringLiteral("/__test/realtime/reset"), Method::Post, [this](const QHttpServerRequest& request) {
+        if (!isLoopback(request))
+            return notFound();
+        m_scripts.clear();
+        m_stats.clear();
+        m_usedVoiceIds.clear();
+        return envelope(0, QStringLiteral("success"), true);
+    });
+}
+
+} // namespace velnor::server

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "realtime/RealtimeScript.h"
+#include "realtime/RealtimeSession.h"
+#include "realtime/RealtimeStatistics.h"
+#include "recognition/SpeechRecognizer.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QCommandLineParser;
+class QHttpServer;
+class QHttpServerRequest;
+
+namespace velnor::server {
+
+// The real-time recognition endpoint "/asr/v2/<appid>" on the HTTP server's
+// port (ws://, or wss:// when the server runs TLS).
+//
+// Options: --asr-app-id, --asr-secret-id, --asr-secret-key (the account
+// clients sign with; without them every connection is refused with 4002) and
+// --realtime-host (the host text clients sign; default: the request's Host).
+//
+// With --test-controls, loopback clients also get:
+//   POST /__test/realtime/script       queue a script for the next connection(s):
+//        {"handshake_delay_ms":0, "count":1,
+//         "results":[{"after_packets":2,"slice_type":0,"index":0,"text":"…","start_time":0,"end_time":0}],
+//         "final_results":[…], "reject":{"code":4002,"message":"…"},
+//         "error":{"code":4008,"message":"…","after_packets":3,"close":false},
+//         "abnormal_close_after_packets":5, "drop_after_packets":5}
+//   GET  /__test/realtime/connections  per-connection statistics (packet sizes and arrival times,
+//                                      end marker and final times, close code, audio SHA-1)
+//   POST /__test/realtime/reset        clears scripts, statistics and used voice ids
+class RealtimeEndpoint final : public QObject {
+public:
+    static void addOptions(QCommandLineParser& parser);
+    // Registers "/asr/v2/<appid>" on `http` (route + newWebSocketConnection) and, when testControls,
+    // "/__test/realtime/..." routes. None (with *error) on bad options.
+    static std::unique_ptr<RealtimeEndpoint> create(const QCommandLineParser& parser, QHttpServer& http,
+                                                    SpeechRecognizerFactory recognizers, bool testControls,
+                                                    QString* error);
+    ~RealtimeEndpoint() override;
+
+private:
+    RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers, RealtimeCredentials credentials,
+                     QString hostOverride);
+
+    void acceptPending();
+    void registerTestRoutes();
+    std::unique_ptr<SpeechRecognizer> acquireRecognizer(QString* error);
+
+    QHttpServer& m_http;
+    SpeechRecognizerFactory m_recognizers;
+    RealtimeSessionHost m_sessionHost;
+    std::vector<std::unique_ptr<SpeechRecognizer>> m_idleRecognizers;
+    QSet<QString> m_usedVoiceIds;
+    std::deque<RealtimeScript> m_scripts;
+    std::deque<std::shared_ptr<RealtimeConnectionStats>> m_stats;
+    int m_nextConnectionId = 1;
+    std::map<RealtimeSession*, std::unique_ptr<RealtimeSession>> m_sessions;
+};
+
+} // namespace velnor::server

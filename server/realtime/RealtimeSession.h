@@ -1,0 +1,90 @@
+#pragma once
+
+#include "realtime/RealtimeScript.h"
+#include "realtime/RealtimeSignature.h"
+#include "realtime/RealtimeStatistics.h"
+#include "recognition/SpeechRecognizer.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QWebSocket;
+
+namespace velnor::server {
+
+// What a session needs from its endpoint.
+struct RealtimeSessionHost {
+    RealtimeCredentials credentials;
+    QString hostOverride; // the host text clients sign; empty = the request's Host
+    // A decoder for one stream (none with *error), and its return after the stream.
+    std::function<std::unique_ptr<SpeechRecognizer>(QString* error)> acquireRecognizer;
+    std::function<void(std::unique_ptr<SpeechRecognizer>)> releaseRecognizer;
+    // False when the voice id was used before.
+    std::function<bool(const QString& voiceId)> claimVoiceId;
+};
+
+// One real-time recognition stream on one WebSocket: checks the signed URL,
+// answers the handshake, decodes the 16-bit PCM as it arrives (or plays a
+// test script), sends per-segment results, and ends with a "final" message
+// and a normal close. Enforces the protocol's limits.
+class RealtimeSession final : public QObject {
+public:
+    static constexpr int kTooFast = 4000;
+    static constexpr int kNoAudio = 4008;
+    static constexpr int kBadMessage = 4010;
+    static constexpr int kInternal = 4005;
+
+    RealtimeSession(std::unique_ptr<QWebSocket> socket, const RealtimeSessionHost& host,
+                    std::optional<RealtimeScript> script, std::shared_ptr<RealtimeConnectionStats> stats,
+                    std::function<void(RealtimeSession*)> finished);
+    ~RealtimeSession() override;
+
+    void start();
+
+private:
+    void sendHandshake();
+    void onBinary(const QByteArray& data);
+    void onText(const QString& text);
+    void decode(const QByteArray& data);
+    void runScriptFor(int packetCount);
+    void finishStream();
+    void sendResult(qint64 sliceType, qint64 index, qint64 startMs, qint64 endMs, const QString& text);
+    void sendJson(const QJsonObject& json);
+    void failWith(int code, const QString& message, bool close = true);
+    void closeNormally();
+    double elapsedMs() const;
+
+    std::unique_ptr<QWebSocket> m_socket;
+    const RealtimeSessionHost& m_host;
+    std::optional<RealtimeScript> m_script;
+    std::shared_ptr<RealtimeConnectionStats> m_stats;
+    std::function<void(RealtimeSession*)> m_finished;
+
+    QElapsedTimer m_clock;
+    QTimer m_idleTimer;
+    bool m_ready = false;
+    bool m_ended = false;
+    int m_messageCounter = 0;
+    int m_packetCount = 0;
+    qsizetype m_nextScriptedResult = 0;
+    std::deque<std::pair<double, qint64>> m_recentAudio; // (arrival ms, bytes) within the last second
+    qint64 m_recentBytes = 0;
+
+    // Streaming decoding.
+    std::unique_ptr<SpeechRecognizer> m_recognizer;
+    QByteArray m_oddByte;
+    qint64 m_samples = 0;
+    bool m_segmentOpen = false;
+    bool m_segmentAnnounced = false;
+    qint64 m_segmentIndex = 0;
+    qint64 m_segmentStartMs = 0;
+    QString m_lastPartial;
+};
+
+} // namespace velnor::server

@@ -1,0 +1,398 @@
+// The real-time client against a real velnor-server on 127.0.0.1: real
+// WebSocket (ws and wss), real signing on both sides, pocketsphinx decoding
+// speech made by espeak-ng.
+#include "AsrTestSupport.h"
+#include "RealtimeServerFixture.h"
+
+#include "asr/QtWebSocketTransport.h"
+#include "asr/TencentASRExample.h"
+#include "core/QtScheduler.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+#include "platform/fake/FileAudioCapture.h"
+#include "support/TempDir.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+namespace velnor {
+namespace {
+
+using test::RealtimeServer;
+using Kind = TencentASRConnectionState::Kind;
+
+// Linear interpolation from any 16-bit mono rate to 16 kHz, continuous
+// across buffers; records its output so tests know the exact bytes sent.
+class RecordingLinearResampler final : public Resampler {
+public:
+    explicit RecordingLinearResampler(int inputRate, std::shared_ptr<QByteArray> output, std::shared_ptr<std::mutex> mutex)
+        : m_step(double(inputRate) / 16000.0)
+        , m_output(std::move(output))
+        , m_mutex(std::move(mutex))
+    {
+    }
+
+    std::optional<AudioBuffer> convert(const AudioBuffer& input) override
+    {
+        if (input.format.sampleType != SampleType::Int16 || input.format.channelCount != 1)
+            return std::nullopt;
+        const qint64 frames = input.frameCount();
+        std::vector<double> samples(std::size_t(frames + 1));
+        samples[0] = m_previous;
+        for (qint64 i = 0; i < frames; ++i)
+            samples[std::size_t(i + 1)] = qFromLittleEndian<qint16>(input.data.constData() + 2 * i);
+        AudioBuffer out{TencentASRExample::targetFormat(), {}};
+        // Positions are relative to the previous buffer's last sample (index 0).
+        while (m_position <= double(frames)) {
+            const auto base = std::size_t(m_position);
+            const double frac = m_position - double(base);
+            const double next = base + 1 < samples.size() ? samples[base + 1] : samples[base];
+            const auto value = qint16(std::lround(samples[base] * (1 - frac) + next * frac));
+            char bytes[2];
+            qToLittleEndian(value, bytes);
+            out.data.append(bytes, 2);
+            m_position += m_step;
+        }
+        m_position -= double(frames);
+        m_previous = samples.back();
+        std::lock_guard lock(*m_mutex);
+        m_output->append(out.data);
+        return out;
+    }
+
+private:
+    double m_step;
+    double m_position = 1.0;
+    double m_previous = 0;
+    std::shared_ptr<QByteArray> m_output;
+    std::shared_ptr<std::mutex> m_mutex;
+};
+
+// Production collaborators (Qt timers, the event loop, real sockets) around
+// the recognition log that tests read.
+struct RealEnvironment {
+    explicit RealEnvironment(const RealtimeServer& server, QList<QSslCertificate> ca = {})
+        : signature(server.hostText(), clock, &hotWords, log.logger())
+        , trusted(std::move(ca))
+    {
+        config.appId = QLatin1String(RealtimeServer::appId);
+        config.secretId = QLatin1String(RealtimeServer::secretId);
+        config.secretKey = QLatin1String(RealtimeServer::secretKey);
+        config.baseURL = server.scheme() + QStringLiteral("://") + server.hostText() + QStringLiteral("/asr/v2");
+    }
+
+    TencentASREnvironment environment()
+    {
+        return TencentASREnvironment{scheduler, mainQueue, pacer, log.logger(), signature,
+                                     QtWebSocketTransport::factory(trusted)};
+    }
+
+    QtScheduler scheduler;
+    QtMainQueue mainQueue;
+    SteadyPacer pacer;
+    test::CapturedLog log;
+    SystemClock clock;
+    test::FakeHotWords hotWords;
+    TencentASRSignature signature;
+    QList<QSslCertificate> trusted;
+    TencentASRConfig config;
+};
+
+QByteArray sha1Hex(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+}
+
+// 16 kHz mono 16-bit audio: a quiet tone, `ms` long.
+QByteArray tone(int ms)
+{
+    QByteArray bytes(ms * 16 * 2, Qt::Uninitialized);
+    for (int i = 0; i < ms * 16; ++i)
+        qToLittleEndian(qint16(800 * std::sin(i * 0.05) + (i % 7)), bytes.data() + 2 * i);
+    return bytes;
+}
+
+class RealtimeIntegrationTest : public ::testing::Test {
+protected:
+    void startServer(bool tls = false)
+    {
+        if (tls) {
+            const QString error = test::makeSelfSignedCertificate(dir.path());
+            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+            server.setCaFile(dir.filePath("cert.pem"));
+        }
+        const QString error = tls ? server.start(dir.path(), dir.filePath("cert.pem"), dir.filePath("key.pem"))
+                                  : server.start(dir.path());
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+
+    QList<QSslCertificate> trustedCa() { return QSslCertificate::fromPath(dir.filePath("cert.pem")); }
+
+    void script(const QJsonObject& body)
+    {
+        const QJsonObject answer = server.post("/__test/realtime/script", body);
+        ASSERT_EQ(answer.value("code").toInt(-1), 0) << QJsonDocument(answer).toJson().toStdString();
+    }
+
+    std::unique_ptr<TencentASRService> makeService(RealEnvironment& env, test::RecordingServiceDelegate& delegate)
+    {
+        auto service = std::make_unique<TencentASRService>(env.config, env.environment());
+        service->setDelegate(&delegate);
+        return service;
+    }
+
+    static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
+    {
+        return test::waitFor([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
+    }
+
+    QJsonObject connection(int index)
+    {
+        const QJsonArray all = server.connections();
+        return index < all.size() ? all.at(index).toObject() : QJsonObject();
+    }
+
+    test::TempDir dir;
+    RealtimeServer server;
+};
+
+// The whole real-time path of one dictation: microphone (a WAV of speech),
+// cache, signed connection, paced upload, decoding, transcript.
+void dictateThroughTheCachedClient(RealtimeServer& server, test::TempDir& dir, QList<QSslCertificate> ca)
+{
+    const QString wav = dir.filePath("speech.wav");
+    const QString synthError = test::synthesizeSpeech("hello world. the weather is nice today.", wav);
+    ASSERT_TRUE(synthError.isEmpty()) << synthError.toStdString();
+
+    RealEnvironment env(server, std::move(ca));
+    FakeMicrophonePermission permission;
+    auto converted = std::make_shared<QByteArray>();
+    auto mutex = std::make_shared<std::mutex>();
+    FileAudioCapture* capture = nullptr;
+    TencentASRExampleDependencies deps{
+        env.environment(), env.config, permission,
+        [&]() -> std::unique_ptr<AudioCapture> {
+            auto made = FileAudioCapture::fromWavFile(wav, 1.0);
+            capture = made.get();
+            return made;
+        },
+        [converted, mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
+            return std::make_unique<RecordingLinearResampler>(from.sampleRate, converted, mutex);
+        }};
+    TencentASRExample example(std::move(deps));
+    std::optional<QString> transcript;
+    example.setRecognitionCompletionHandler([&](const QString& text) { transcript = text; });
+
+    example.connectAndStartRecording();
+    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
+    ASSERT_TRUE(test::waitFor([&] { return capture->deliveredBuffers() > 0 && (capture->waitUntilFinished(), true); }, 30000));
+    example.stopRecording();
+    ASSERT_TRUE(test::waitFor([&] { return transcript.has_value(); }, 30000)) << "no final message";
+
+    const QJsonObject stats = server.connections().last().toObject();
+    QStringList segments;
+    for (const QJsonValue& text : stats.value("segments").toArray())
+        segments << text.toString();
+    EXPECT_FALSE(transcript->isEmpty());
+    EXPECT_EQ(*transcript, segments.join(QString())) << "client and server agree on the transcript";
+    EXPECT_TRUE(transcript->contains("hello") || transcript->contains("world") || transcript->contains("today"))
+        << transcript->toStdString();
+
+    // Every converted byte arrived, in capture order, cached part first.
+    {
+        std::lock_guard lock(*mutex);
+        EXPECT_EQ(stats.value("audio_bytes").toInteger(), converted->size());
+        EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(), sha1Hex(*converted));
+    }
+    const QJsonArray packets = stats.value("packets").toArray();
+    ASSERT_GT(packets.size(), 10);
+    for (qsizetype i = 0; i + 1 < packets.size(); ++i)
+        EXPECT_EQ(packets[i].toObject().value("bytes").toInt(), 1280) << i;
+    EXPECT_GE(stats.value("end_marker_ms").toDouble(), packets.last().toObject().value("t_ms").toDouble());
+    EXPECT_EQ(stats.value("close_code").toInt(), 1000);
+    example.disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, WholeDictationOverWs)
+{
+    startServer();
+    dictateThroughTheCachedClient(server, dir, {});
+}
+
+TEST_F(RealtimeIntegrationTest, WholeDictationOverWssWithAPrivateCa)
+{
+    startServer(true);
+    dictateThroughTheCachedClient(server, dir, trustedCa());
+}
+
+TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
+{
+    startServer(true);
+    RealEnvironment env(server); // no extra CA: the self-signed certificate is not trusted
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
+    EXPECT_FALSE(service->connectionState().is(Kind::Ready));
+    EXPECT_TRUE(server.connections().isEmpty());
+    service->disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, ForgedSignatureIsRejectedWithAnAuthenticationError)
+{
+    startServer();
+    RealEnvironment env(server);
+    env.config.secretKey = QStringLiteral("notthesecretkey00000000000000000");
+    env.config.maxRetryCount = 0;
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:").isEmpty(); }, 10000));
+    EXPECT_TRUE(delegate.events.filter("error:").first().startsWith("error:服务器错误(4002): ")) << delegate.events.join(" | ").toStdString();
+    EXPECT_EQ(connection(0).value("reject_code").toInt(), 4002);
+    service->disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, ReconnectsWithANewVoiceIdAfterAScripted4001)
+{
+    startServer();
+    script({{"reject", QJsonObject{{"code", 4001}, {"message", "scripted parameter error"}}}});
+    RealEnvironment env(server);
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:").isEmpty(); }, 10000));
+    EXPECT_EQ(delegate.events.filter("error:").first(), "error:服务器错误(4001): scripted parameter error");
+    ASSERT_TRUE(becameReady(*service)) << delegate.events.join(" | ").toStdString();
+    const QJsonArray all = server.connections();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_FALSE(all[0].toObject().value("accepted").toBool());
+    EXPECT_TRUE(all[1].toObject().value("accepted").toBool());
+    EXPECT_NE(all[0].toObject().value("voice_id"), all[1].toObject().value("voice_id"));
+    EXPECT_EQ(service->webSocketClient()->voiceId(), all[1].toObject().value("voice_id").toString());
+    service->disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedConnection)
+{
+    startServer();
+    script({{"results", QJsonArray()}, {"abnormal_close_after_packets", 3}});
+    script({{"results", QJsonArray()}, {"drop_after_packets", 3}});
+    RealEnvironment env(server);
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(becameReady(*service)) << round;
+        service->startRecognition();
+        service->sendAudioData(tone(200)); // 5 packets; the server breaks off after 3
+        ASSERT_TRUE(test::waitFor([&] { return !service->connectionState().is(Kind::Ready); }, 10000)) << round;
+    }
+    ASSERT_TRUE(becameReady(*service));
+    const QJsonArray all = server.connections();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[0].toObject().value("close_code").toInt(), 1011);
+    EXPECT_TRUE(all[2].toObject().value("accepted").toBool());
+    // The abnormal close is not an error; the dropped connection is a network error.
+    EXPECT_EQ(delegate.events.filter("error:").size(), 1) << delegate.events.join(" | ").toStdString();
+    EXPECT_TRUE(delegate.events.filter("error:").first().startsWith("error:网络错误: "));
+    service->disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, Code4008IsReportedButTheStreamGoesOn)
+{
+    startServer();
+    script({{"results", QJsonArray{QJsonObject{{"after_packets", 1}, {"slice_type", 0}, {"index", 0}, {"text", "你好"}}}},
+            {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "你好世界"}}}},
+            {"error", QJsonObject{{"code", 4008}, {"message", "客户端数据上传超时"}, {"after_packets", 2}, {"close", false}}}});
+    RealEnvironment env(server);
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    ASSERT_TRUE(becameReady(*service));
+    service->startRecognition();
+    service->sendAudioData(tone(200));
+    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("error:服务器错误(4008): 客户端数据上传超时"); }, 10000));
+    EXPECT_TRUE(service->connectionState().is(Kind::Ready));
+    EXPECT_TRUE(service->isRecognizing());
+    service->stopRecognition();
+    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 10000));
+    EXPECT_EQ(service->finalText(), "你好世界");
+    EXPECT_EQ(connection(0).value("audio_bytes").toInt(), 200 * 32);
+    service->disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, AudioCachedBeforeReadyIsFlushedInOrderAtRealTimePace)
+{
+    startServer();
+    script({{"handshake_delay_ms", 700},
+            {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "cached"}}}}});
+    RealEnvironment env(server);
+    FakeMicrophonePermission permission;
+    const QByteArray audio = tone(1500);
+    FileAudioCapture* capture = nullptr;
+    TencentASRExampleDependencies deps{env.environment(), env.config, permission,
+                                       [&]() -> std::unique_ptr<AudioCapture> {
+                                           auto made = std::make_unique<FileAudioCapture>(TencentASRExample::targetFormat(), audio);
+                                           capture = made.get();
+                                           return made;
+                                       },
+                                       nullptr};
+    TencentASRExample example(std::move(deps));
+    std::optional<QString> transcript;
+    example.setRecognitionCompletionHandler([&](const QString& text) { transcript = text; });
+    example.connectAndStartRecording();
+    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
+    capture->waitUntilFinished();
+    example.stopRecording();
+    ASSERT_TRUE(test::waitFor([&] { return transcript.has_value(); }, 20000));
+    EXPECT_EQ(*transcript, "cached");
+
+    const QJsonObject stats = connection(0);
+    EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(), sha1Hex(audio));
+    const QJsonArray packets = stats.value("packets").toArray();
+    ASSERT_EQ(packets.size(), (audio.size() + 1279) / 1280);
+    // The cache (about 0.7 s of audio) leaves at real-time pace, not in a burst.
+    const double first = packets.first().toObject().value("t_ms").toDouble();
+    const double tenth = packets[10].toObject().value("t_ms").toDouble();
+    EXPECT_GE(first, stats.value("handshake_ms").toDouble());
+    EXPECT_GT(tenth - first, 10 * 40 * 0.8);
+    EXPECT_EQ(stats.value("error_code").toInt(), 0) << "the server saw no rate violation";
+    EXPECT_GE(stats.value("end_marker_ms").toDouble(), packets.last().toObject().value("t_ms").toDouble());
+    example.disconnect();
+}
+
+TEST_F(RealtimeIntegrationTest, PacketsArriveAtTheServerOnePer40Milliseconds)
+{
+    startServer();
+    script({{"final_results", QJsonArray()}});
+    RealEnvironment env(server);
+    test::RecordingServiceDelegate delegate;
+    auto service = makeService(env, delegate);
+    service->connect();
+    ASSERT_TRUE(becameReady(*service));
+    service->startRecognition();
+    service->sendAudioData(tone(2000)); // a 2 s burst: 50 packets
+    service->stopRecognition();
+    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 20000));
+    const QJsonArray packets = connection(0).value("packets").toArray();
+    ASSERT_EQ(packets.size(), 50);
+    std::vector<double> gaps;
+    for (qsizetype i = 1; i < packets.size(); ++i)
+        gaps.push_back(packets[i].toObject().value("t_ms").toDouble() - packets[i - 1].toObject().value("t_ms").toDouble());
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_NEAR(gaps[gaps.size() / 2], 40.0, 5.0);
+    const double span = packets.last().toObject().value("t_ms").toDouble() - packets.first().toObject().value("t_ms").toDouble();
+    EXPECT_GT(span, 49 * 40 * 0.9);
+    EXPECT_EQ(connection(0).value("error_code").toInt(), 0);
+    service->disconnect();
+}
+
+} // namespace
+} // namespace velnor
