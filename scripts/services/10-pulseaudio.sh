@@ -50,9 +50,13 @@ pulseaudio_start() {
 
   # An idle null sink delivers nothing for its first seconds: keep silence
   # flowing into the microphone feed and let it settle before any test.
+  # The speaker gets the same, so its monitor answers at once too.
   pacat --playback --device=velnor_mic --rate=48000 --channels=1 --format=s16le \
     --latency-msec=10 --client-name=velnor-silence </dev/zero >/dev/null 2>&1 &
   echo $! >"$base/silence.pid"
+  pacat --playback --device=velnor_speaker --rate=48000 --channels=2 --format=s16le \
+    --latency-msec=10 --client-name=velnor-speaker-silence </dev/zero >/dev/null 2>&1 &
+  echo $! >>"$base/silence.pid"
   sleep 2
   echo "pulseaudio: ready at $PULSE_SERVER"
 }
@@ -60,7 +64,10 @@ pulseaudio_start() {
 pulseaudio_stop() {
   local base="${VELNOR_SERVICE_DIR:?}/pulseaudio"
   if [ -f "$base/silence.pid" ]; then
-    kill "$(cat "$base/silence.pid")" 2>/dev/null || true
+    local pid
+    for pid in $(cat "$base/silence.pid"); do
+      kill "$pid" 2>/dev/null || true
+    done
     rm -f "$base/silence.pid"
   fi
   if [ -n "${PULSE_SERVER:-}" ]; then

@@ -3,13 +3,10 @@
 #include "audio/SoundPlayer.h"
 
 #include <QObject>
-#include <QStringList>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
-
-class QSoundEffect;
 
 namespace velnor {
 
@@ -17,18 +14,19 @@ class Logger;
 
 // Plays the app's short sound effects from its resources (":/sounds/").
 //
-// The platform player decodes WAV only, so a sound asked for with another
-// extension ("ber" + "mov") falls back to the WAV of the same name. Our
-// sounds carry ≥ 200 ms of trailing silence: the player cuts the last
-// ~120 ms of a sound on PulseAudio.
+// Sounds are WAV files played through QAudioSink: on PulseAudio, Qt 6.4's
+// QSoundEffect played nothing at all here (and elsewhere cuts the last
+// ~120 ms), so our sounds also carry ≥ 200 ms of trailing silence. A sound
+// asked for with another extension ("ber" + "mov") falls back to the WAV of
+// the same name.
 class AudioPlayer final : public QObject, public SoundPlayer {
     Q_OBJECT
 public:
-    // `output` plays a located file; the default plays it with QSoundEffect.
+    // `output` plays a located file; the default plays it with QAudioSink.
     using Output = std::function<void(const QUrl& source, float volume)>;
 
-    AudioPlayer(Logger& log, QString resourceDir = QStringLiteral(":/sounds"), Output output = {},
-                QObject* parent = nullptr);
+    explicit AudioPlayer(Logger& log, QString resourceDir = QStringLiteral(":/sounds"), Output output = {},
+                         QObject* parent = nullptr);
     ~AudioPlayer() override;
 
     void playSound(const QString& name, const QString& extension, float volume) override;
@@ -38,13 +36,14 @@ public:
     QString locate(const QString& name, const QString& extension) const;
 
 private:
-    void playWithSoundEffect(const QUrl& source, float volume);
+    class Playback;
+    void playWithAudioSink(const QUrl& source, float volume);
 
     Logger& m_log;
     const QString m_resourceDir;
     Output m_output;
-    // The most recent player, kept so the sound outlives the call.
-    std::unique_ptr<QSoundEffect> m_player;
+    // The most recent sound, kept so it outlives the call; a new one replaces it.
+    std::unique_ptr<Playback> m_player;
 };
 
 } // namespace velnor

@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include "audio/AudioInputManager.h"
+#include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
 #include "core/ManualScheduler.h"
@@ -15,7 +16,10 @@
 #include "platform/linux/audio/SwrResampler.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -261,6 +265,99 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
     EXPECT_EQ(permissionStatus, MicrophonePermission::Status::Denied);
     EXPECT_TRUE(captureError.has_value());
     recorder->stopRecording();
+}
+
+// The start sound, from the app's resources, through Qt Multimedia to the
+// server's default output (whose monitor we record).
+TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
+{
+    const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
+    ASSERT_FALSE(sink.isEmpty());
+    PulseAudioCapture monitor(sink + QStringLiteral(".monitor"));
+    std::mutex mutex;
+    float peak = 0.0f;
+    ASSERT_EQ(monitor.start(1024,
+                            [&](const AudioBuffer& buffer) {
+                                const auto* samples = reinterpret_cast<const float*>(buffer.data.constData());
+                                const std::lock_guard lock(mutex);
+                                for (qint64 i = 0; i < buffer.frameCount() * buffer.format.channelCount; ++i)
+                                    peak = std::max(peak, std::fabs(samples[i]));
+                            }),
+              std::nullopt);
+
+    AudioPlayer player(out.logger);
+    player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
+    QEventLoop loop;
+    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+    loop.exec();
+    monitor.stop();
+
+    EXPECT_TRUE(out.logged(QStringLiteral("[ERROR]")).isEmpty()) << out.logLines().join(QLatin1Char('\n')).toStdString();
+    const std::lock_guard lock(mutex);
+    EXPECT_GT(peak, 0.3f); // the sound peaks at 0.5
+}
+
+// A second daemon of our own, killed while a recording runs: the recorder
+// stops receiving audio but stop() still leaves a playable file.
+TEST_F(AudioIntegrationTest, ADaemonDyingMidRecordingLeavesAPlayableFile)
+{
+    const QString socket = dir.filePath(QStringLiteral("native"));
+    QProcess daemon;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    env.remove(QStringLiteral("PULSE_SERVER"));
+    daemon.setProcessEnvironment(env);
+    daemon.start(QStringLiteral("pulseaudio"),
+                 {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                  QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"), QStringLiteral("-L"),
+                  QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket, QStringLiteral("-L"),
+                  QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1"),
+                  QStringLiteral("-L"), QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor")});
+    ASSERT_TRUE(daemon.waitForStarted(5000));
+    const QByteArray server = "unix:" + QFile::encodeName(socket);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(socket); }, 5000));
+    QProcess tone;
+    QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
+    toneEnv.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server));
+    tone.setProcessEnvironment(toneEnv);
+    tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
+    tone.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=doomed"),
+                                         QStringLiteral("--format=u8"), QStringLiteral("--rate=48000"),
+                                         QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=10")});
+    ASSERT_TRUE(tone.waitForStarted(5000));
+
+    std::atomic<qint64> frames{0};
+    std::atomic<int> failures{0};
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", server);
+    auto recorder = makeRecorder([&frames, &failures] {
+        return std::make_unique<CountingCapture>(
+            std::make_unique<PulseAudioCapture>(QStringLiteral("doomed_input"), [&failures](const QString&) { ++failures; }),
+            frames);
+    });
+    const QString path = dir.filePath(QStringLiteral("1765000002.5.m4a"));
+    const bool started = recorder->startRecording(path);
+    qputenv("PULSE_SERVER", saved);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(waitFor([&] { return frames > 24000; }, 5000));
+
+    daemon.kill();
+    daemon.waitForFinished(5000);
+    EXPECT_TRUE(waitFor([&] { return failures > 0; }, 5000));
+    const qint64 beforeStop = frames.load();
+    QElapsedTimer timer;
+    timer.start();
+    recorder->stopRecording();
+    EXPECT_LT(timer.elapsed(), 2000);
+    tone.kill();
+    tone.waitForFinished(5000);
+
+    const test::DecodedAudio file = test::decodeAudioFile(path);
+    ASSERT_TRUE(file.opened);
+    EXPECT_NEAR(double(file.firstChannel.size()), double(frames.load()), 2048.0);
+    EXPECT_GE(frames.load(), beforeStop);
 }
 
 } // namespace

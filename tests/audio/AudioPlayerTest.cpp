@@ -2,6 +2,7 @@
 #include "support/TempDir.h"
 
 #include "audio/AudioPlayer.h"
+#include "audio/WavData.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -38,44 +39,71 @@ TEST(AudioPlayer, FindsTheSoundAndFallsBackToItsWav)
 }
 
 // The shipped sound: a 16-bit PCM WAV whose last 200 ms are silent, because
-// the platform player cuts the end of a sound.
+// platform players cut the end of a sound.
 TEST(AudioPlayer, ShippedSoundIsPaddedWav)
 {
     QFile file(QStringLiteral(VELNOR_SOURCE_DIR "/resources/sounds/ber.wav"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    ASSERT_TRUE(bytes.startsWith("RIFF"));
-    ASSERT_EQ(bytes.mid(8, 4), QByteArray("WAVE"));
-
-    int rate = 0, channels = 0, bits = 0;
-    QByteArray samples;
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const QByteArray id = bytes.mid(at, 4);
-        const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
-        if (id == "fmt ") {
-            channels = qFromLittleEndian<quint16>(bytes.constData() + at + 10);
-            rate = int(qFromLittleEndian<quint32>(bytes.constData() + at + 12));
-            bits = qFromLittleEndian<quint16>(bytes.constData() + at + 22);
-        } else if (id == "data") {
-            samples = bytes.mid(at + 8, qsizetype(size));
-        }
-        at += 8 + qsizetype(size) + (size & 1);
-    }
-    ASSERT_EQ(bits, 16);
-    ASSERT_GT(rate, 0);
-    ASSERT_GT(channels, 0);
-    const qsizetype count = samples.size() / 2;
-    const qsizetype tail = qsizetype(rate) * channels / 5; // 200 ms
+    const auto wav = WavData::parse(file.readAll());
+    ASSERT_TRUE(wav);
+    ASSERT_EQ(wav->bitsPerSample, 16);
+    ASSERT_FALSE(wav->isFloat);
+    const qsizetype count = wav->samples.size() / 2;
+    const qsizetype tail = qsizetype(wav->sampleRate) * wav->channelCount / 5; // 200 ms
     ASSERT_GT(count, 2 * tail);
     int loudest = 0, tailLoudest = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        const int value = std::abs(int(qFromLittleEndian<qint16>(samples.constData() + 2 * i)));
+        const int value = std::abs(int(qFromLittleEndian<qint16>(wav->samples.constData() + 2 * i)));
         loudest = std::max(loudest, value);
         if (i >= count - tail)
             tailLoudest = std::max(tailLoudest, value);
     }
     EXPECT_GT(loudest, 8000);
     EXPECT_EQ(tailLoudest, 0);
+}
+
+QByteArray wavBytes(quint16 tag, quint16 channels, quint32 rate, quint16 bits, const QByteArray& data,
+                    const QByteArray& extraChunk = {})
+{
+    QByteArray fmt(16, '\0');
+    qToLittleEndian<quint16>(tag, fmt.data());
+    qToLittleEndian<quint16>(channels, fmt.data() + 2);
+    qToLittleEndian<quint32>(rate, fmt.data() + 4);
+    qToLittleEndian<quint16>(bits, fmt.data() + 14);
+    const auto chunk = [](const char* id, const QByteArray& body) {
+        QByteArray out(id, 4);
+        QByteArray size(4, '\0');
+        qToLittleEndian<quint32>(quint32(body.size()), size.data());
+        out += size + body;
+        if (body.size() % 2)
+            out += '\0';
+        return out;
+    };
+    const QByteArray body = QByteArray("WAVE") + chunk("fmt ", fmt) + extraChunk + chunk("data", data);
+    QByteArray size(4, '\0');
+    qToLittleEndian<quint32>(quint32(body.size()), size.data());
+    return QByteArray("RIFF") + size + body;
+}
+
+TEST(WavData, ReadsFormatsSkipsOtherChunksAndRejectsJunk)
+{
+    // An odd-sized chunk before the data must be skipped with its pad byte.
+    QByteArray list("LIST\x03\0\0\0abc\0", 12);
+    const auto wav = WavData::parse(wavBytes(3, 2, 44100, 32, QByteArray(8 * 10 + 3, '\x01'), list));
+    ASSERT_TRUE(wav);
+    EXPECT_TRUE(wav->isFloat);
+    EXPECT_EQ(wav->channelCount, 2);
+    EXPECT_EQ(wav->sampleRate, 44100);
+    EXPECT_EQ(wav->samples.size(), 80); // a partial frame at the end is dropped
+
+    QString error;
+    EXPECT_FALSE(WavData::parse(QByteArray("moov but not a wave file"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(WavData::parse(wavBytes(1, 1, 8000, 8, QByteArray(10, '\0'))));  // 8-bit unsupported
+    EXPECT_FALSE(WavData::parse(wavBytes(2, 1, 8000, 16, QByteArray(10, '\0')))); // ADPCM
+    QByteArray truncated = wavBytes(1, 1, 8000, 16, QByteArray(100, '\0'));
+    truncated.chop(50);
+    EXPECT_FALSE(WavData::parse(truncated));
 }
 
 } // namespace
