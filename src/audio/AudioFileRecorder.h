@@ -13,7 +13,8 @@ namespace velnor {
 class AudioFileRecorder {
 public:
     // Waveform levels of one captured buffer: at most 100 values in 0…1.
-    // Called on the audio thread.
+    // Called off the main thread (the recording's audio/encoder thread), once
+    // per buffer that reached the file, in capture order.
     using SamplesCallback = std::function<void(const QVector<float>& levels)>;
 
     AudioFileRecorder() = default;

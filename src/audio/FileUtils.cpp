@@ -40,8 +40,13 @@ bool FileUtils::isRecordingFileName(const QString& fileName)
 
 QString FileUtils::newAudioFileURL()
 {
+    // Many Linux accounts have no Documents folder until something makes it;
+    // without it every recording would fail to open.
+    QDir dir(m_documentsDir);
+    if (!m_documentsDir.isEmpty() && !dir.exists() && !QDir().mkpath(m_documentsDir))
+        report(QStringLiteral("无法创建文件夹: ") + m_documentsDir);
     const double seconds = double(m_clock.now().toMSecsSinceEpoch()) / 1000.0;
-    return QDir(m_documentsDir).filePath(fileNameFor(seconds));
+    return dir.filePath(fileNameFor(seconds));
 }
 
 void FileUtils::report(const QString& line)

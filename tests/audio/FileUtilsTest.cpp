@@ -104,6 +104,16 @@ TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
                            QStringLiteral("mine-too.m4a")}));
 }
 
+TEST_F(FileUtilsTest, AMissingDocumentsFolderIsCreatedForTheNextRecording)
+{
+    const QString documents = dir.filePath(QStringLiteral("home/Documents"));
+    FileUtils fresh(documents, out.clock, out.logger, out.printer());
+    const QString path = fresh.newAudioFileURL();
+    EXPECT_TRUE(QFileInfo(documents).isDir());
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(documents).absoluteFilePath());
+    EXPECT_TRUE(out.printed().isEmpty());
+}
+
 TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothing)
 {
     make(QStringLiteral("song.m4a"), 0);
