@@ -201,6 +201,25 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
                 static_cast<long long>(framesOut), correlation);
 }
 
+TEST_F(AudioIntegrationTest, AnUnwritableFileFailsTheStartAndLeavesNothingRunning)
+{
+    auto recorder = makeRecorder(PulseAudioCapture::factory(mic->sourceName()));
+    const QString path = dir.filePath(QStringLiteral("no-such-folder/deeper/1765000003.5.m4a"));
+    EXPECT_FALSE(recorder->startRecording(path));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: No such file or directory")).size(), 1);
+    recorder->stopRecording();
+    EXPECT_FALSE(QFile::exists(path));
+    // The same recorder records fine afterwards.
+    const QString good = dir.filePath(QStringLiteral("1765000004.5.m4a"));
+    std::atomic<int> buffers{0};
+    recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++buffers; });
+    ASSERT_TRUE(recorder->startRecording(good));
+    ASSERT_TRUE(waitFor([&] { return buffers > 20; }, 5000));
+    recorder->stopRecording();
+    EXPECT_TRUE(test::decodeAudioFile(good).opened);
+}
+
 TEST_F(AudioIntegrationTest, DeviceListSeesMicrophonesButNotMonitors)
 {
     AudioInputManager manager(devices, settings, out.logger, out.printer());
