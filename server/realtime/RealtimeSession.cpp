@@ -5,8 +5,6 @@
 #include <QJsonDocument>
 #include <QWebSocket>
 
-#include <cstring>
-#include <vector>
 
 namespace velnor::server {
 
@@ -41,8 +39,13 @@ RealtimeSession::RealtimeSession(std::unique_ptr<QWebSocket> socket, const Realt
 
 RealtimeSession::~RealtimeSession()
 {
-    if (m_recognizer && m_host.releaseRecognizer)
-        m_host.releaseRecognizer(std::move(m_recognizer));
+    // Joined first: no result is posted to a half-destroyed session.
+    if (m_decoder) {
+        std::unique_ptr<SpeechRecognizer> recognizer = m_decoder->release();
+        m_decoder.reset();
+        if (recognizer && m_host.releaseRecognizer)
+            m_host.releaseRecognizer(std::move(recognizer));
+    }
     if (m_socket)
         m_socket->disconnect(this);
 }
@@ -93,12 +96,14 @@ void RealtimeSession::start()
 
     if (!m_script || !m_script->scriptedText) {
         QString error;
-        m_recognizer = m_host.acquireRecognizer ? m_host.acquireRecognizer(&error) : nullptr;
-        if (!m_recognizer) {
+        std::unique_ptr<SpeechRecognizer> recognizer = m_host.acquireRecognizer ? m_host.acquireRecognizer(&error) : nullptr;
+        if (!recognizer) {
             failWith(kInternal, QStringLiteral("recogniser unavailable: ") + error);
             return;
         }
-        m_recognizer->startUtterance();
+        m_decoder = std::make_unique<RealtimeDecoder>(std::move(recognizer), [this](std::optional<RealtimeDecoder::Segment> segment) {
+            QMetaObject::invokeMethod(this, [this, segment] { onDecoded(segment); }, Qt::QueuedConnection);
+        });
     }
     const int delay = m_script ? m_script->handshakeDelayMs : 0;
     if (delay > 0)
@@ -182,8 +187,8 @@ void RealtimeSession::onBinary(const QByteArray& data)
         return;
     }
 
-    if (m_recognizer)
-        decode(data);
+    if (m_decoder)
+        m_decoder->push(data);
     runScriptFor(m_packetCount);
 }
 
@@ -215,45 +220,15 @@ void RealtimeSession::runScriptFor(int packetCount)
     }
 }
 
-void RealtimeSession::decode(const QByteArray& data)
+void RealtimeSession::onDecoded(const std::optional<RealtimeDecoder::Segment>& segment)
 {
-    QByteArray bytes = m_oddByte + data;
-    m_oddByte.clear();
-    if (bytes.size() % 2) {
-        m_oddByte = bytes.right(1);
-        bytes.chop(1);
+    if (!segment) {
+        sendFinal();
+        return;
     }
-    std::vector<std::int16_t> samples(std::size_t(bytes.size() / 2));
-    std::memcpy(samples.data(), bytes.constData(), std::size_t(bytes.size()));
-    const qint64 startMs = m_samples / 16;
-    m_samples += qint64(samples.size());
-    m_recognizer->process(samples);
-
-    const bool speaking = m_recognizer->inSpeech();
-    if (speaking && !m_segmentOpen) {
-        m_segmentOpen = true;
-        m_segmentAnnounced = false;
-        m_segmentStartMs = startMs;
-        m_lastPartial.clear();
-    }
-    if (m_segmentOpen) {
-        const QString partial = m_recognizer->partialHypothesis();
-        if (!partial.isEmpty() && partial != m_lastPartial) {
-            sendResult(m_segmentAnnounced ? 1 : 0, m_segmentIndex, m_segmentStartMs, m_samples / 16, partial);
-            m_segmentAnnounced = true;
-            m_lastPartial = partial;
-        }
-    }
-    if (!speaking && m_segmentOpen) {
-        // End of speech: the segment is stable.
-        const QString text = m_recognizer->endUtterance();
-        if (!text.isEmpty() || m_segmentAnnounced) {
-            sendResult(2, m_segmentIndex, m_segmentStartMs, m_samples / 16, text);
-            ++m_segmentIndex;
-        }
-        m_segmentOpen = false;
-        m_recognizer->startUtterance();
-    }
+    if (m_ended && m_stats->endMarkerMs < 0)
+        return; // the stream was broken off; nothing more is said
+    sendResult(segment->sliceType, segment->index, segment->startMs, segment->endMs, segment->text);
 }
 
 void RealtimeSession::finishStream()
@@ -263,11 +238,15 @@ void RealtimeSession::finishStream()
     m_ended = true;
     m_idleTimer.stop();
     m_stats->endMarkerMs = elapsedMs();
-    if (m_recognizer) {
-        const QString text = m_recognizer->endUtterance();
-        if (!text.isEmpty() || m_segmentAnnounced)
-            sendResult(2, m_segmentIndex, m_segmentStartMs, m_samples / 16, text);
-    }
+    // With a decoder, the final message follows its last segment.
+    if (m_decoder)
+        m_decoder->finish();
+    else
+        sendFinal();
+}
+
+void RealtimeSession::sendFinal()
+{
     if (m_script) {
         for (const RealtimeScript::Result& r : std::as_const(m_script->finalResults))
             sendResult(r.sliceType, r.index, r.startTime, r.endTime, r.text);

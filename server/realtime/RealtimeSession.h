@@ -1,5 +1,6 @@
 #pragma once
 
+#include "realtime/RealtimeDecoder.h"
 #include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
 #include "realtime/RealtimeStatistics.h"
@@ -51,9 +52,10 @@ private:
     void sendHandshake();
     void onBinary(const QByteArray& data);
     void onText(const QString& text);
-    void decode(const QByteArray& data);
+    void onDecoded(const std::optional<RealtimeDecoder::Segment>& segment);
     void runScriptFor(int packetCount);
     void finishStream();
+    void sendFinal();
     void sendResult(qint64 sliceType, qint64 index, qint64 startMs, qint64 endMs, const QString& text);
     void sendJson(const QJsonObject& json);
     void failWith(int code, const QString& message, bool close = true);
@@ -76,15 +78,8 @@ private:
     std::deque<std::pair<double, qint64>> m_recentAudio; // (arrival ms, bytes) within the last second
     qint64 m_recentBytes = 0;
 
-    // Streaming decoding.
-    std::unique_ptr<SpeechRecognizer> m_recognizer;
-    QByteArray m_oddByte;
-    qint64 m_samples = 0;
-    bool m_segmentOpen = false;
-    bool m_segmentAnnounced = false;
-    qint64 m_segmentIndex = 0;
-    qint64 m_segmentStartMs = 0;
-    QString m_lastPartial;
+    // Decoding runs on its own thread; results come back through the event loop.
+    std::unique_ptr<RealtimeDecoder> m_decoder;
 };
 
 } // namespace velnor::server
