@@ -3,6 +3,7 @@
 // a recording made here from synthetic speech.
 #include "backend/AccountSession.h"
 #include "backend/AdjustTextService.h"
+#include "backend/BackendServices.h"
 #include "backend/HotWordManager.h"
 #include "backend/LoginViewModel.h"
 #include "backend/OsType.h"
@@ -421,6 +422,33 @@ TEST_F(BackendIntegrationTest, SessionAndHotWordsSurviveAServerRestart)
     ASSERT_EQ(listed->value().size(), 1);
     EXPECT_EQ(listed->value().first().text, QStringLiteral("Persist"));
     EXPECT_EQ(listed->value().first().weight, 4);
+}
+
+TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequest)
+{
+    ASSERT_FALSE(signIn().isEmpty());
+    HotwordService hotwords(*client, log.logger());
+    Outcome<bool> added;
+    hotwords.addHotword(QStringLiteral("Bundle"), 2, [&](auto r) { added = r; });
+    ASSERT_TRUE(arrived(added) && added->ok());
+
+    auto services = std::make_unique<BackendServices>(BackendDependencies{
+        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.baseUrl(), QStringLiteral("0.1.0"),
+        currentOsType()});
+    EXPECT_TRUE(services->hotWordManager().isLoading());
+    ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
+    ASSERT_EQ(services->hotWordManager().cachedHotWords().size(), 1);
+    EXPECT_EQ(services->hotWordManager().cachedHotWords().first().text, QStringLiteral("Bundle"));
+
+    ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{QStringLiteral("delay_ms"), 800}}));
+    bool completed = false;
+    AdjustTextParams params;
+    params.text = QStringLiteral("late");
+    ASSERT_NE(services->textAdjustment().adjustText(params, [&](auto) { completed = true; }), nullptr);
+    test::runEventLoopFor(100);
+    services.reset();
+    test::runEventLoopFor(1200);
+    EXPECT_FALSE(completed);
 }
 
 TEST_F(BackendIntegrationTest, ServerDownIsANetworkError)
