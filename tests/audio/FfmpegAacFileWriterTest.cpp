@@ -24,8 +24,10 @@ AudioBuffer tone(const AudioFormat& format, qint64 start, int frames)
 
 TEST(FfmpegAacFileWriter, WritesAacAtTheInputRateAndChannelsWithTheRecordedLength)
 {
+    // More than eight channels need the frame's extended plane pointers.
     for (const AudioFormat format : {AudioFormat{44100, 2, SampleType::Float32, true},
-                                     AudioFormat{48000, 1, SampleType::Float32, true}}) {
+                                     AudioFormat{48000, 1, SampleType::Float32, true},
+                                     AudioFormat{16000, 16, SampleType::Float32, true}}) {
         test::TempDir dir;
         const QString path = dir.filePath(QStringLiteral("1765000000.25.m4a"));
         FfmpegAacFileWriter writer;

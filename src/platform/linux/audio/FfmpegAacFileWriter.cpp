@@ -154,7 +154,7 @@ std::optional<QString> FfmpegAacFileWriter::encodeFrames(bool flush)
         int code = av_frame_get_buffer(m_frame, 0);
         if (code < 0)
             return ffmpegError(code);
-        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), count);
+        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->extended_data), count);
         m_frame->pts = m_nextPts;
         m_nextPts += count;
         if (const auto error = sendAndDrain(m_frame))

@@ -7,6 +7,15 @@
 
 namespace velnor {
 
+namespace {
+
+constexpr int MaxSampleRate = 96000;
+constexpr int FallbackSampleRate = 48000;
+constexpr int MaxChannels = 8;
+constexpr int FallbackChannels = 2;
+
+} // namespace
+
 PulseAudioCapture::PulseAudioCapture(QString sourceName, std::function<void(const QString&)> onFailure)
     : m_sourceName(std::move(sourceName))
     , m_onFailure(std::move(onFailure))
@@ -42,7 +51,11 @@ std::optional<PulseAudioCapture::Source> PulseAudioCapture::resolveSource(QStrin
         *error = QStringLiteral("音频输入设备不可用: ") + *name;
         return std::nullopt;
     }
-    return Source{*name, AudioFormat{source->sampleRate, source->channelCount, SampleType::Float32, true}};
+    // The recording file's AAC stops at 96 kHz and cannot take every channel
+    // count; the server converts such sources for us (voice needs neither).
+    const int rate = source->sampleRate > MaxSampleRate ? FallbackSampleRate : source->sampleRate;
+    const int channels = source->channelCount > MaxChannels ? FallbackChannels : source->channelCount;
+    return Source{*name, AudioFormat{rate, channels, SampleType::Float32, true}};
 }
 
 std::optional<AudioFormat> PulseAudioCapture::inputFormat() const
@@ -94,7 +107,9 @@ std::optional<QString> PulseAudioCapture::start(int framesPerBuffer, BufferCallb
     attr.maxlength = uint32_t(-1);
     attr.fragsize = uint32_t(m_chunkBytes);
     const QByteArray device = m_source->name.toUtf8();
-    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    // Movable: if the microphone is unplugged mid-recording the server moves
+    // the stream to its fallback source instead of ending it.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_record(m_stream, device.constData(), &attr, flags) < 0)
         return m_connection->lastError();
     const bool ready = m_connection->waitUntil(

@@ -15,7 +15,8 @@ namespace velnor {
 class PulseConnection;
 
 // Records the system's default capture source through libpulse, in the
-// source's own rate and channel count as interleaved Float32.
+// source's own rate and channel count as interleaved Float32 (sources above
+// 96 kHz or 8 channels are recorded at 48 kHz stereo, which AAC can hold).
 //
 // libpulse directly rather than Qt Multimedia's QAudioSource, because on
 // PulseAudio Qt 6.4 picks the first non-monitor source instead of the
