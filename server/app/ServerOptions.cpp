@@ -62,8 +62,10 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
              "POST /__test/recognizer-script {\"texts\":[...]} (the next file recognitions answer these "
              "texts, one per request, without decoding the upload); POST /__test/fault {\"path\",\"delay_ms\","
              "\"http_status\",\"malformed_body\",\"drop_connection\",\"envelope_code\",\"count\"} (the next "
-             "count requests to path wait delay_ms, then are dropped, or answered with a non-JSON body, or "
-             "with an envelope of that code, and with that HTTP status); POST /__test/reset (clears both).")},
+             "count requests to path wait delay_ms, then have their connection closed after the response "
+             "headers (so clients cannot quietly resend them), or are answered with a non-JSON body, or with "
+             "an envelope of that code, and with that HTTP status; a status alone keeps the real answer); "
+             "POST /__test/reset (clears scripts and faults).")},
         {kTlsCert, QStringLiteral("PEM certificate: serve https/wss instead of http/ws (needs --tls-key)."),
          QStringLiteral("FILE")},
         {kTlsKey, QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("FILE")},

@@ -6,13 +6,11 @@
 #include <QElapsedTimer>
 #include <QHttpServer>
 #include <QHttpServerResponder>
-#include <QHttpServerResponse>
-#include <QHttpServerRouterRule>
 #include <QPointer>
+#include <QHttpServerRouterRule>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <QtConcurrent>
 
 namespace velnor::server {
 
@@ -31,8 +29,8 @@ const char* methodName(QHttpServerRequest::Method method)
     }
 }
 
-// Matches any request whose path has a "drop the connection" fault armed, so
-// that fault can close the socket before any normal route answers.
+// Matches requests that an armed "drop the connection" fault takes (deciding
+// uses the fault up), so the socket is closed before any normal route answers.
 class DropConnectionRule final : public QHttpServerRouterRule {
 public:
     DropConnectionRule(const QString& pattern, FaultInjector* faults, RouterHandler handler)
@@ -44,20 +42,41 @@ public:
 protected:
     bool matches(const QHttpServerRequest& request, QRegularExpressionMatch*) const override
     {
-        return m_faults->dropsNext(request.url().path());
+        return !request.url().path().startsWith(QLatin1String("/__test/"))
+            && m_faults->drops(request.url().path());
     }
 
 private:
     FaultInjector* m_faults;
 };
 
-QHttpServerResponse toResponse(const ApiReply& reply)
-{
-    return QHttpServerResponse(reply.contentType, reply.body,
-                               static_cast<QHttpServerResponder::StatusCode>(reply.httpStatus));
-}
-
 } // namespace
+
+// A responder kept while a worker thread prepares the answer. The HTTP server
+// deletes a socket soon after its client goes away (and the request with it);
+// the answer is written only if the socket is still there, checked on the
+// socket's own thread. (Answering through a future is no way round this: the
+// server's continuation writes to the deleted socket.)
+class ApiRouter::PendingAnswer {
+public:
+    explicit PendingAnswer(QHttpServerResponder&& responder)
+        : m_socket(responder.socket())
+        , m_responder(std::move(responder))
+    {
+    }
+
+    void answer(const ApiReply& reply)
+    {
+        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        m_responder.write(reply.body, reply.contentType, static_cast<QHttpServerResponder::StatusCode>(reply.httpStatus));
+    }
+
+private:
+    QPointer<QTcpSocket> m_socket;
+    QHttpServerResponder m_responder;
+};
+
 
 ApiRouter::ApiRouter(QHttpServer& http, qint64 maxBodyBytes, FaultInjector* faults)
     : m_http(http)
@@ -72,16 +91,20 @@ ApiRouter::ApiRouter(QHttpServer& http, qint64 maxBodyBytes, FaultInjector* faul
         m_http.route<DropConnectionRule>(
             QStringLiteral("/"), injector,
             [injector](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                const std::optional<Fault> fault = injector->take(request.url().path());
-                QTcpSocket* socket = responder.socket();
                 qInfo("%s %s -> connection dropped (injected fault)", methodName(request.method()),
                       qPrintable(request.url().path()));
-                if (!fault || fault->delayMs <= 0) {
-                    socket->abort();
-                    return;
-                }
-                // Only the socket is kept (guarded by the timer's context), never the responder.
-                QTimer::singleShot(fault->delayMs, socket, [socket] { socket->abort(); });
+                // The answer is cut off after its headers: a connection closed before any
+                // byte arrived would be quietly resent by HTTP clients, hiding the failure.
+                QTcpSocket* socket = responder.socket();
+                const auto cut = [socket] {
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 4096\r\n\r\n");
+                    socket->disconnectFromHost();
+                };
+                const int delayMs = injector->dropDelayMs();
+                if (delayMs <= 0)
+                    cut();
+                else  // only the socket is kept (the timer dies with it), never the responder
+                    QTimer::singleShot(delayMs, socket, cut);
             });
     }
 
@@ -114,12 +137,17 @@ void ApiRouter::addLoopbackOnly(QHttpServerRequest::Method method, const QString
 
 void ApiRouter::route(QHttpServerRequest::Method method, const QString& path, Handler handler, bool loopbackOnly)
 {
-    m_http.route(path, method, [this, handler = std::move(handler), loopbackOnly](const QHttpServerRequest& request) {
-        ApiRequest copy = ApiRequest::from(request);
-        return QtConcurrent::run(&m_pool, [this, copy = std::move(copy), handler, loopbackOnly] {
-            return toResponse(run(copy, handler, loopbackOnly));
-        });
-    });
+    m_http.route(path, method,
+                 [this, handler = std::move(handler), loopbackOnly](const QHttpServerRequest& request,
+                                                                     QHttpServerResponder&& responder) {
+                     auto pending = std::make_shared<PendingAnswer>(std::move(responder));
+                     m_pool.start([this, copy = ApiRequest::from(request), handler, loopbackOnly, pending] {
+                         const ApiReply reply = run(copy, handler, loopbackOnly);
+                         // Back on the thread that owns the sockets, where the guard can be trusted.
+                         QMetaObject::invokeMethod(
+                             &m_http, [pending, reply] { pending->answer(reply); }, Qt::QueuedConnection);
+                     });
+                 });
 }
 
 ApiReply ApiRouter::run(const ApiRequest& request, const Handler& handler, bool loopbackOnly) const

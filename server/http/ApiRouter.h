@@ -15,10 +15,8 @@ namespace velnor::server {
 class FaultInjector;
 
 // Puts API handlers on the HTTP server. Every handler runs on a worker thread
-// and its answer goes back as a future that completes there: the server then
-// writes it only if the client is still connected (a kept responder would be
-// written after the client left, which brings the whole process down).
-// Bodies above the upload limit are refused before any handler sees them;
+// (recognition takes seconds; nothing may block the event loop), and its answer
+// is written back only if the client is still connected. Bodies above the upload limit are refused before any handler sees them;
 // with a fault injector, armed faults are applied around the handlers.
 class ApiRouter final {
 public:
@@ -37,6 +35,8 @@ public:
     void shutdown();
 
 private:
+    class PendingAnswer;
+
     void route(QHttpServerRequest::Method method, const QString& path, Handler handler, bool loopbackOnly);
     ApiReply run(const ApiRequest& request, const Handler& handler, bool loopbackOnly) const;
 

@@ -60,11 +60,22 @@ void FaultInjector::clear()
     m_faults.clear();
 }
 
-bool FaultInjector::dropsNext(const QString& path) const
+bool FaultInjector::drops(const QString& path)
 {
     QMutexLocker lock(&m_mutex);
-    const auto found = m_faults.constFind(path);
-    return found != m_faults.constEnd() && found->dropConnection;
+    const auto found = m_faults.find(path);
+    if (found == m_faults.end() || !found->dropConnection)
+        return false;
+    m_dropDelayMs = found->delayMs;
+    if (--found->count <= 0)
+        m_faults.erase(found);
+    return true;
+}
+
+int FaultInjector::dropDelayMs()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_dropDelayMs;
 }
 
 std::optional<Fault> FaultInjector::take(const QString& path)

@@ -28,14 +28,17 @@ public:
     void arm(const QString& path, const Fault& fault);
     void clear();
 
-    // Whether the next request to `path` is to be dropped (without using the fault up).
-    bool dropsNext(const QString& path) const;
+    // Whether a request to `path` is to be dropped (which uses up one request of the fault).
+    bool drops(const QString& path);
+    // How long to wait before closing the connection that drops() just said to drop.
+    int dropDelayMs();
     // Uses up one request's worth of the fault armed for `path`, if any.
     std::optional<Fault> take(const QString& path);
 
 private:
-    mutable QMutex m_mutex;
+    QMutex m_mutex;
     QHash<QString, Fault> m_faults;
+    int m_dropDelayMs = 0;
 };
 
 } // namespace velnor::server

@@ -16,14 +16,15 @@ ServerProcess::~ServerProcess()
     stop();
 }
 
-bool ServerProcess::start(const QString& dataDir, const QStringList& extraArgs)
+bool ServerProcess::start(const QString& dataDir, const QStringList& extraArgs, bool testControls)
 {
     stop();
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(QStringLiteral(VELNOR_BINARY_DIR "/server/velnor-server"));
-    m_process->setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"),
-                                        dataDir, QStringLiteral("--test-controls")}
-                            + extraArgs);
+    QStringList arguments{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"), dataDir};
+    if (testControls)
+        arguments << QStringLiteral("--test-controls");
+    m_process->setArguments(arguments + extraArgs);
     m_process->start();
     if (!m_process->waitForStarted(10000)) {
         m_error = QStringLiteral("cannot start velnor-server: ") + m_process->errorString();
@@ -110,6 +111,19 @@ HttpResult RawHttp::get(const QUrl& url, const QString& token)
     if (!token.isEmpty())
         headers.append({"Authorization", "Bearer " + token.toUtf8()});
     return send("GET", url, {}, headers);
+}
+
+QByteArray waitForReply(QNetworkReply* reply)
+{
+    if (!reply->isFinished()) {
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, [reply] { reply->abort(); });
+        loop.exec();
+    }
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
 }
 
 MultipartBody::MultipartBody(QByteArray boundary)

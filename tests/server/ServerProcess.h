@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPair>
 #include <QProcess>
 #include <QString>
@@ -20,9 +21,10 @@ public:
     ServerProcess();
     ~ServerProcess();
 
-    // Starts the binary with `--port 0 --data-dir dataDir --test-controls` plus `extraArgs`
-    // and waits for its "listening" line. False (see error()) when it does not come up.
-    bool start(const QString& dataDir, const QStringList& extraArgs = {});
+    // Starts the binary with `--port 0 --data-dir dataDir` (and `--test-controls` unless
+    // told otherwise) plus `extraArgs`, and waits for its "listening" line. False (see
+    // error()) when it does not come up.
+    bool start(const QString& dataDir, const QStringList& extraArgs = {}, bool testControls = true);
     // Ends the process (SIGTERM, then kill) and waits for it.
     void stop();
 
@@ -61,6 +63,9 @@ public:
 private:
     QNetworkAccessManager m_network;
 };
+
+// Waits for a reply started elsewhere (several in flight at once) and returns its body.
+QByteArray waitForReply(QNetworkReply* reply);
 
 // A multipart/form-data body built by hand, byte for byte.
 class MultipartBody final {

@@ -1,0 +1,182 @@
+// The HTTP API of a real velnor-server process, spoken to in raw HTTP.
+#include "ApiFixture.h"
+
+#include <QJsonArray>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace velnor::server {
+namespace {
+
+using test::HttpResult;
+using test::MultipartBody;
+using test::ServerApi;
+using test::kPhone;
+
+TEST_F(ServerApi, SmsLoginEndToEnd)
+{
+    EXPECT_EQ(post("/auth/sms/code", {{"phone", "12345"}}).code(), 400);
+    const HttpResult sent = post("/auth/sms/code", {{"phone", kPhone}});
+    EXPECT_EQ(sent.status, 200);
+    EXPECT_EQ(sent.code(), 0);
+    EXPECT_EQ(sent.data(), QJsonValue(true));
+    EXPECT_EQ(post("/auth/sms/code", {{"phone", kPhone}}).code(), 429) << "one code a minute";
+
+    QUrl codeUrl = url("/__test/sms-code");
+    codeUrl.setQuery(QUrlQuery{{QStringLiteral("phone"), kPhone}});
+    const QString code = http.get(codeUrl).data().toObject().value("code").toString();
+    ASSERT_EQ(code.size(), 4);
+    const QString wrong = code == QStringLiteral("0000") ? QStringLiteral("1111") : QStringLiteral("0000");
+
+    const HttpResult refused = post("/auth/login/sms", {{"phone", kPhone}, {"code", wrong}});
+    EXPECT_EQ(refused.code(), 403);
+    EXPECT_FALSE(refused.msg().isEmpty());
+    const HttpResult login = post("/auth/login/sms", {{"phone", kPhone}, {"code", code}});
+    ASSERT_EQ(login.code(), 0) << login.body.toStdString();
+    const QJsonObject session = login.data().toObject();
+    const QString token = session.value("token").toString();
+    EXPECT_FALSE(token.isEmpty());
+    EXPECT_EQ(session.value("phone").toString(), kPhone);
+    EXPECT_FALSE(session.value("userId").toString().isEmpty());
+    EXPECT_EQ(post("/auth/login/sms", {{"phone", kPhone}, {"code", code}}).code(), 403) << "a code works once";
+
+    const HttpResult me = http.get(url("/auth/mev2"), token);
+    ASSERT_EQ(me.code(), 0) << me.body.toStdString();
+    const QJsonObject user = me.data().toObject();
+    EXPECT_EQ(user.value("phone").toString(), kPhone);
+    EXPECT_EQ(user.value("id").toString(), session.value("userId").toString());
+    EXPECT_EQ(user.value("generate_words_total").toInteger(-1), 0);
+    EXPECT_EQ(user.value("invite").toObject().value("code").toString().size(), 6);
+    EXPECT_EQ(user.value("vip2").toObject().value("status").toString(), QStringLiteral("active"));
+
+    const QByteArray log = server.standardError();
+    EXPECT_TRUE(log.contains("SMS code for " + kPhone.toUtf8() + ": " + code.toUtf8()));
+    EXPECT_FALSE(log.contains(token.toUtf8())) << "the token is never logged";
+}
+
+TEST_F(ServerApi, MissingOrForgedTokensGet401)
+{
+    const QString token = signIn();
+    QString forged = token;
+    forged[5] = forged[5] == QLatin1Char('x') ? QLatin1Char('y') : QLatin1Char('x');
+    for (const QString& bad : {QString(), forged, QStringLiteral("abc.def")}) {
+        EXPECT_EQ(http.get(url("/auth/mev2"), bad).code(), 401) << bad.toStdString();
+        EXPECT_EQ(http.get(url("/qasr/hotwordlist"), bad).code(), 401);
+    }
+    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", ""}}, forged).code(), 401)
+        << "a token that is sent must be valid, even where none is needed";
+    EXPECT_EQ(http.get(url("/auth/mev2"), token).code(), 0);
+}
+
+TEST_F(ServerApi, HotWordsAddListDeleteAndTheLimit)
+{
+    const QString token = signIn();
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(post("/qasr/hotword", {{"text", QStringLiteral("word%1").arg(i)}, {"weight", 1 + i % 11}}, token).code(), 0);
+    const HttpResult full = post("/qasr/hotword", {{"text", "extra"}, {"weight", 5}}, token);
+    EXPECT_EQ(full.code(), 422);
+    EXPECT_TRUE(full.msg().contains(QStringLiteral("50")));
+
+    const QJsonArray listed = http.get(url("/qasr/hotwordlist"), token).data().toArray();
+    ASSERT_EQ(listed.size(), 50);
+    EXPECT_EQ(listed[0].toObject(), (QJsonObject{{"text", "word0"}, {"weight", 1}}));
+    EXPECT_EQ(listed[49].toObject().value("text").toString(), QStringLiteral("word49"));
+
+    EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 0);
+    EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 404);
+    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 49);
+
+    EXPECT_EQ(post("/qasr/hotword", {{"text", "elevenchars"}, {"weight", 5}}, token).code(), 400);
+    EXPECT_EQ(post("/qasr/hotword", {{"text", "ok"}, {"weight", 12}}, token).code(), 400);
+    EXPECT_EQ(post("/qasr/hotword", {{"text", "ok"}, {"weight", "5"}}, token).code(), 400);
+    EXPECT_EQ(http.send("POST", url("/qasr/hotword"), "{not json", {{"Authorization", "Bearer " + token.toUtf8()}}).code(),
+              400);
+
+    const QString other = signIn(QStringLiteral("13900000000"));
+    EXPECT_TRUE(http.get(url("/qasr/hotwordlist"), other).data().toArray().isEmpty()) << "hot words are per user";
+}
+
+TEST_F(ServerApi, AdjustAppliesTheUsersHotWords)
+{
+    const QString token = signIn();
+    ASSERT_EQ(post("/qasr/hotword", {{"text", "Velnor"}, {"weight", 8}}, token).code(), 0);
+    const QByteArray text = "  open   VELNOR\tnow ";
+    const HttpResult adjusted = post("/qasr/adjust", {{"base64_text", QString::fromLatin1(text.toBase64())},
+                                                      {"app_id", "org.example.editor"}, {"os_type", "linux"}},
+                                     token);
+    ASSERT_EQ(adjusted.code(), 0) << adjusted.body.toStdString();
+    EXPECT_EQ(adjusted.data().toObject().value("text").toString(), QStringLiteral("open Velnor now"));
+    EXPECT_FALSE(adjusted.data().toObject().value("id").toString().isEmpty());
+
+    const HttpResult anonymous = post("/qasr/adjust", {{"base64_text", QString::fromLatin1(text.toBase64())}});
+    EXPECT_EQ(anonymous.data().toObject().value("text").toString(), QStringLiteral("open VELNOR now"));
+    const QString chinese = QStringLiteral("你好 世界");
+    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", QString::fromLatin1(chinese.toUtf8().toBase64())}})
+                  .data().toObject().value("text").toString(),
+              chinese);
+
+    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", "%%%not base64"}}).code(), 400);
+    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", QString::fromLatin1(QByteArray("\xff\xfe").toBase64())}}).code(), 400);
+    EXPECT_EQ(post("/qasr/adjust", {{"text", "missing key"}}).code(), 400);
+    EXPECT_EQ(http.send("POST", url("/qasr/adjust"), "[1,2]", {{"Content-Type", "application/json"}}).code(), 400);
+    EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 3)
+        << "the words of the signed-in correction count";
+}
+
+TEST_F(ServerApi, BrokenUploadsGetClearErrorsAndTheServerCarriesOn)
+{
+    const auto upload = [this](const QByteArray& contentType, const QByteArray& body) {
+        return http.send("POST", url("/qasr/recognize"), body, {{"Content-Type", contentType}});
+    };
+    MultipartBody noAudio("Boundary-1");
+    noAudio.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", QByteArray(20000, 'x'));
+    const HttpResult notAudio = upload(noAudio.contentType(), noAudio.finish());
+    EXPECT_EQ(notAudio.code(), 415) << notAudio.body.toStdString();
+    EXPECT_TRUE(notAudio.msg().contains(QStringLiteral("audio")));
+
+    EXPECT_EQ(upload(noAudio.contentType(), noAudio.finish().left(100)).code(), 400) << "truncated body";
+    EXPECT_EQ(upload("multipart/form-data", noAudio.finish()).code(), 400) << "no boundary";
+    EXPECT_EQ(upload("application/json", "{}").code(), 400);
+    MultipartBody noFile("B");
+    noFile.field("file_type", "m4a");
+    EXPECT_EQ(upload(noFile.contentType(), noFile.finish()).code(), 400);
+
+    MultipartBody huge("B");
+    huge.file("file", "audio.m4a", "audio/m4a", QByteArray(3 * 1024 * 1024, '\0'));
+    EXPECT_EQ(upload(huge.contentType(), huge.finish()).code(), 413) << "over --max-upload-mb 2";
+
+    EXPECT_EQ(http.send("GET", url("/no/such/path")).status, 404);
+    EXPECT_EQ(post("/qasr/recognize/update", {{"id", "no-such-record"}}).code(), 404);
+    EXPECT_EQ(post("/qasr/recognize/update", {{"app_id", "x"}}).code(), 400);
+    EXPECT_EQ(post("/auth/sms/code", {{"phone", kPhone}}).code(), 0) << "still serving";
+}
+
+TEST_F(ServerApi, UpdateCheckComparesWithTheConfiguredRelease)
+{
+    const auto check = [this](const char* version, const char* platform) {
+        QUrl checkUrl = url("/app/check");
+        checkUrl.setQuery(QUrlQuery{{QStringLiteral("current_version"), QString::fromLatin1(version)},
+                                    {QStringLiteral("platform"), QString::fromLatin1(platform)}});
+        return http.send("GET", checkUrl, {}, {{"Content-Type", "application/json"}});
+    };
+    const HttpResult older = check("1.1.9", "linux");
+    ASSERT_EQ(older.code(), 0) << older.body.toStdString();
+    const QJsonObject offer = older.data().toObject();
+    EXPECT_TRUE(offer.value("is_need_update").toBool());
+    EXPECT_FALSE(offer.value("focus_update").toBool(true));
+    EXPECT_EQ(offer.value("update_version").toString(), QStringLiteral("1.10.0"));
+    EXPECT_EQ(offer.value("update_url").toString(), QStringLiteral("https://downloads.invalid/velnor"));
+    EXPECT_TRUE(offer.value("update_desc").isString());
+    EXPECT_TRUE(older.json.value("msg").isString());
+
+    EXPECT_FALSE(check("1.10.0", "linux").data().toObject().value("is_need_update").toBool(true));
+    EXPECT_FALSE(check("2.0", "linux").data().toObject().value("is_need_update").toBool(true));
+    EXPECT_FALSE(check("0.1", "macos").data().toObject().value("is_need_update").toBool(true)) << "nothing published";
+    const HttpResult invalid = check("latest", "linux");
+    EXPECT_EQ(invalid.code(), 400);
+    EXPECT_TRUE(invalid.data().toObject().contains("update_desc")) << "data stays complete";
+}
+
+} // namespace
+} // namespace velnor::server

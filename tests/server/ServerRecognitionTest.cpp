@@ -1,0 +1,126 @@
+// File recognition through a real velnor-server: real speech in an .m4a upload.
+#include "ApiFixture.h"
+#include "SpeechFixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::server {
+namespace {
+
+using test::HttpResult;
+using test::MultipartBody;
+
+const QStringList kSentences{QStringLiteral("please open the window"),
+                             QStringLiteral("send the report tomorrow morning over over"),
+                             QStringLiteral("the meeting starts at nine")};
+
+// The server recognises with a grammar of the spoken sentences, so exact words can be asserted.
+class ServerRecognition : public test::ServerApi {
+protected:
+    void SetUp() override
+    {
+        grammar = speech.grammar(kSentences);
+        ASSERT_FALSE(grammar.isEmpty());
+        ServerApi::SetUp();
+    }
+    QStringList extraArgs() const override { return test::limitsAndRelease() << QStringLiteral("--grammar") << grammar; }
+
+    HttpResult upload(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields,
+                      const QString& token = {})
+    {
+        MultipartBody body("Boundary-0C7E29A4-5B1D-4F0E-9A61-3D2C8B7E6F10");
+        for (const auto& [name, value] : fields)
+            body.field(name, value);
+        body.file("file", "audio.m4a", "audio/m4a", audio);
+        test::RawHttp::Headers headers{{"Content-Type", body.contentType()}};
+        if (!token.isEmpty())
+            headers.append({"Authorization", "Bearer " + token.toUtf8()});
+        return http.send("POST", url("/qasr/recognize"), body.finish(), headers);
+    }
+
+    velnor::test::TempDir workDir;
+    test::SpeechFixtures speech{workDir.path()};
+    QString grammar;
+};
+
+TEST_F(ServerRecognition, RecognisesAnM4aUploadAndStoresTheRecord)
+{
+    const QString token = signIn();
+    const QByteArray audio = speech.m4a(kSentences[0], 0.5);
+    ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
+
+    const HttpResult result = upload(audio, {{"file_type", "m4a"}, {"app_id", "org.example.editor"},
+                                             {"app_name", "Editor"}, {"os_type", "linux"}, {"out_language", "en"},
+                                             {"version", "v2"}, {"over_over", "false"}},
+                                     token);
+    ASSERT_EQ(result.code(), 0) << result.body.toStdString();
+    const QJsonObject data = result.data().toObject();
+    EXPECT_EQ(data.value("text").toString(), kSentences[0]);
+    EXPECT_FALSE(data.value("over_over").toBool(true));
+    const QString id = data.value("id").toString();
+    ASSERT_FALSE(id.isEmpty());
+    EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 4);
+
+    EXPECT_EQ(post("/qasr/recognize/update",
+                   {{"id", id}, {"text_input_method", "clipboard"}, {"app_id", "org.example.editor"}}, token)
+                  .data(),
+              QJsonValue(true));
+    const QString stranger = signIn(QStringLiteral("13900000000"));
+    EXPECT_EQ(post("/qasr/recognize/update", {{"id", id}, {"text_input_method", "accessibility"}}, stranger).code(), 404)
+        << "another user's record";
+}
+
+TEST_F(ServerRecognition, OverOverEndingIsCutWhenAskedFor)
+{
+    const QByteArray audio = speech.m4a(kSentences[1]);
+    ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
+
+    const HttpResult asked = upload(audio, {{"file_type", "m4a"}, {"over_over", "true"}});
+    ASSERT_EQ(asked.code(), 0) << asked.body.toStdString();
+    EXPECT_EQ(asked.data().toObject().value("text").toString(), QStringLiteral("send the report tomorrow morning"));
+    EXPECT_TRUE(asked.data().toObject().value("over_over").toBool());
+
+    const HttpResult notAsked = upload(audio, {{"file_type", "m4a"}});
+    EXPECT_EQ(notAsked.data().toObject().value("text").toString(), kSentences[1]);
+    EXPECT_FALSE(notAsked.data().toObject().value("over_over").toBool(true));
+    EXPECT_NE(notAsked.data().toObject().value("id"), asked.data().toObject().value("id"));
+}
+
+TEST_F(ServerRecognition, ScriptedTextsReplaceTheDecoderOneRequestEach)
+{
+    ASSERT_EQ(post("/__test/recognizer-script", {{"texts", QJsonArray{"first text", "done over over"}}}).code(), 0);
+    const QByteArray notEvenAudio("scripted answers do not decode the upload");
+    EXPECT_EQ(upload(notEvenAudio, {{"file_type", "m4a"}}).data().toObject().value("text").toString(),
+              QStringLiteral("first text"));
+    const QJsonObject second = upload(notEvenAudio, {{"file_type", "m4a"}, {"over_over", "true"}}).data().toObject();
+    EXPECT_EQ(second.value("text").toString(), QStringLiteral("done"));
+    EXPECT_TRUE(second.value("over_over").toBool());
+    EXPECT_EQ(upload(notEvenAudio, {{"file_type", "m4a"}}).code(), 415) << "script used up: the decoder runs again";
+}
+
+TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRight)
+{
+    const QByteArray first = speech.m4a(kSentences[0]);
+    const QByteArray second = speech.m4a(kSentences[2]);
+    ASSERT_FALSE(first.isEmpty() || second.isEmpty()) << speech.error().toStdString();
+
+    // Several requests in flight at once on separate connections.
+    QList<QNetworkReply*> replies;
+    QNetworkAccessManager network;
+    for (int i = 0; i < 6; ++i) {
+        MultipartBody body("B" + QByteArray::number(i));
+        body.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", i % 2 ? second : first);
+        QNetworkRequest request(url("/qasr/recognize"));
+        request.setRawHeader("Content-Type", body.contentType());
+        replies << network.post(request, body.finish());
+    }
+    for (int i = 0; i < replies.size(); ++i) {
+        QNetworkReply* reply = replies[i];
+        const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(reply)).object();
+        EXPECT_EQ(envelope.value("code").toInt(-1), 0);
+        EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2 ? 2 : 0]) << i;
+    }
+}
+
+} // namespace
+} // namespace velnor::server

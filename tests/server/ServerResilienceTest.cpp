@@ -1,0 +1,120 @@
+// velnor-server across restarts, under injected faults and without test controls.
+#include "ApiFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::server {
+namespace {
+
+using test::HttpResult;
+using test::ServerApi;
+
+TEST_F(ServerApi, DataSurvivesARestart)
+{
+    const QString token = signIn();
+    ASSERT_EQ(post("/qasr/hotword", {{"text", "Velnor"}, {"weight", 7}}, token).code(), 0);
+    const HttpResult adjusted = post("/qasr/adjust", {{"base64_text", QString::fromLatin1(QByteArray("a b c").toBase64())}}, token);
+    const QString recordId = adjusted.data().toObject().value("id").toString();
+    ASSERT_FALSE(recordId.isEmpty());
+
+    server.stop();
+    ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString();
+
+    const HttpResult me = http.get(url("/auth/mev2"), token);
+    ASSERT_EQ(me.code(), 0) << "the session outlives the process: " << me.body.toStdString();
+    EXPECT_EQ(me.data().toObject().value("generate_words_total").toInteger(), 3);
+    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray(),
+              (QJsonArray{QJsonObject{{"text", "Velnor"}, {"weight", 7}}}));
+    EXPECT_EQ(post("/qasr/recognize/update", {{"id", recordId}, {"text_input_method", "accessibility"}}, token).code(), 0);
+    EXPECT_EQ(post("/auth/sms/code", {{"phone", test::kPhone}}).code(), 429) << "the resend wait is stored too";
+}
+
+TEST_F(ServerApi, InjectedFaultsHitTheNextRequestsOfTheirPath)
+{
+    const QJsonObject body{{"base64_text", QString::fromLatin1(QByteArray("hello").toBase64())}};
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"envelope_code", 500}, {"count", 2}}).code(), 0);
+    EXPECT_EQ(post("/qasr/adjust", body).code(), 500);
+    EXPECT_EQ(post("/qasr/adjust", body).code(), 500);
+    EXPECT_EQ(post("/qasr/adjust", body).code(), 0) << "count used up";
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"http_status", 503}, {"malformed_body", true}}).code(), 0);
+    EXPECT_EQ(post("/auth/sms/code", {{"phone", "12"}}).code(), 400) << "other paths are untouched";
+    const HttpResult malformed = post("/qasr/adjust", body);
+    EXPECT_EQ(malformed.status, 503);
+    EXPECT_TRUE(malformed.json.isEmpty());
+    EXPECT_FALSE(malformed.body.isEmpty());
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"http_status", 500}}).code(), 0);
+    const HttpResult statusOnly = post("/qasr/adjust", body);
+    EXPECT_EQ(statusOnly.status, 500);
+    EXPECT_EQ(statusOnly.code(), 0) << "a status alone keeps the real answer";
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"drop_connection", true}}).code(), 0);
+    const HttpResult dropped = post("/qasr/adjust", body);
+    EXPECT_EQ(dropped.error, QNetworkReply::RemoteHostClosedError);
+    EXPECT_TRUE(dropped.json.isEmpty());
+    EXPECT_EQ(post("/qasr/adjust", body).code(), 0) << "only the next request";
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"drop_connection", true}, {"delay_ms", 200}}).code(), 0);
+    EXPECT_EQ(post("/qasr/adjust", body).error, QNetworkReply::RemoteHostClosedError);
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"delay_ms", 800}}).code(), 0);
+    const HttpResult late = http.send("POST", url("/qasr/adjust"), QJsonDocument(body).toJson(),
+                                      {{"Content-Type", "application/json"}}, 300);
+    EXPECT_EQ(late.error, QNetworkReply::OperationCanceledError) << "the client gave up first";
+    // The answer to the client that left is finished while this slower one waits: the server lives on.
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"delay_ms", 1500}}).code(), 0);
+    const HttpResult waited = post("/qasr/adjust", body);
+    EXPECT_EQ(waited.code(), 0) << waited.body.toStdString();
+
+    ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"envelope_code", 7}, {"count", 5}}).code(), 0);
+    ASSERT_EQ(post("/__test/reset", {}).code(), 0);
+    EXPECT_EQ(post("/qasr/adjust", body).code(), 0) << "reset clears faults";
+    EXPECT_EQ(post("/__test/fault", {{"path", "qasr"}}).code(), 400);
+    EXPECT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"http_status", 42}}).code(), 400);
+}
+
+TEST_F(ServerApi, ConcurrentWritesOfOneUserAllLand)
+{
+    const QString token = signIn();
+    QNetworkAccessManager network;
+    QList<QNetworkReply*> replies;
+    for (int i = 0; i < 30; ++i) {
+        QNetworkRequest request(url("/qasr/hotword"));
+        request.setRawHeader("Content-Type", "application/json");
+        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        replies << network.post(request, QJsonDocument(QJsonObject{{"text", QStringLiteral("w%1").arg(i)},
+                                                                   {"weight", 3}}).toJson());
+    }
+    for (QNetworkReply* reply : replies) {
+        EXPECT_EQ(QJsonDocument::fromJson(test::waitForReply(reply)).object().value("code").toInt(-1), 0);
+    }
+    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 30);
+}
+
+TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
+{
+    velnor::test::TempDir dataDir;
+    test::ServerProcess server;
+    ASSERT_TRUE(server.start(dataDir.path(), {}, false)) << server.error().toStdString();
+    test::RawHttp http;
+    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/__test/fault")),
+                        {{"path", "/qasr/adjust"}, {"envelope_code", 500}})
+                  .status,
+              404);
+    EXPECT_EQ(http.get(server.url(QStringLiteral("/__test/sms-code?phone=13812345678"))).status, 404);
+    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/qasr/adjust")), {{"base64_text", ""}}).code(), 0);
+}
+
+TEST(ServerStartup, BadOptionsStopItWithAMessage)
+{
+    velnor::test::TempDir dataDir;
+    test::ServerProcess server;
+    EXPECT_FALSE(server.start(dataDir.path(), {QStringLiteral("--latest-version"), QStringLiteral("windows=1.0")}));
+    EXPECT_TRUE(server.standardError().contains("platform")) << server.standardError().toStdString();
+    EXPECT_FALSE(server.start(dataDir.filePath(QStringLiteral("file")) + QStringLiteral("/x"),
+                              {QStringLiteral("--host"), QStringLiteral("not-an-address")}));
+}
+
+} // namespace
+} // namespace velnor::server
