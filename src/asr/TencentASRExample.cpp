@@ -3,6 +3,7 @@
 #include "asr/MainQueue.h"
 #include "asr/Pacer.h"
 #include "asr/TencentASRFactory.h"
+#include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
 
 #include <QDateTime>
@@ -47,6 +48,8 @@ TencentASRExample::~TencentASRExample()
 
 void TencentASRExample::setupASRService()
 {
+    if (m_deps.redactor && !m_deps.defaultConfig.secretKey.isEmpty())
+        m_deps.redactor->addSecret(m_deps.defaultConfig.secretKey);
     TencentASRFactory::ConfigBuilder builder(m_deps.defaultConfig);
     builder.engineModelType = QStringLiteral("16k_zh");
     builder.audioFormat = QStringLiteral("pcm");

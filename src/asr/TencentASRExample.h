@@ -17,6 +17,8 @@
 
 namespace velnor {
 
+class SecretRedactor;
+
 // What the cached client needs besides the recognition environment.
 struct TencentASRExampleDependencies {
     TencentASREnvironment environment;
@@ -24,6 +26,8 @@ struct TencentASRExampleDependencies {
     MicrophonePermission& permission;
     AudioCaptureFactory captureFactory;
     ResamplerFactory resamplerFactory;
+    // The SecretKey is registered here so no log line can ever carry it.
+    SecretRedactor* redactor = nullptr;
 };
 
 // The real-time client of one dictation: starts capture and the connection

@@ -13,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
+#include <QWebSocket>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -392,6 +393,98 @@ TEST_F(RealtimeIntegrationTest, PacketsArriveAtTheServerOnePer40Milliseconds)
     EXPECT_GT(span, 49 * 40 * 0.9);
     EXPECT_EQ(connection(0).value("error_code").toInt(), 0);
     service->disconnect();
+}
+
+// A bare WebSocket on a URL signed by the client's signer: says exactly what
+// the test tells it to, to probe the server's protocol limits.
+class RawStream final {
+public:
+    explicit RawStream(const QUrl& url)
+    {
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
+        });
+        QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { closeCode = m_socket.closeCode(); });
+        m_socket.open(url);
+    }
+    bool handshake() { return test::waitFor([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
+    bool closed(int timeoutMs = 10000) { return test::waitFor([this] { return closeCode >= 0; }, timeoutMs); }
+    int lastCode() const { return messages.isEmpty() ? -1 : messages.last().value("code").toInt(-1); }
+    QWebSocket& socket() { return m_socket; }
+
+    QList<QJsonObject> messages;
+    int closeCode = -1;
+
+private:
+    QWebSocket m_socket;
+};
+
+class RealtimeServerLimitsTest : public RealtimeIntegrationTest {
+protected:
+    void SetUp() override
+    {
+        startServer();
+        env = std::make_unique<RealEnvironment>(server);
+    }
+    QUrl signedUrl(const QString& voiceId)
+    {
+        return *env->signature.buildWebSocketURL(env->config, voiceId);
+    }
+
+    std::unique_ptr<RealEnvironment> env;
+};
+
+TEST_F(RealtimeServerLimitsTest, EndMessageFinishesTheStreamAndOtherTextIsRefused)
+{
+    script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "done"}}}}});
+    RawStream stream(signedUrl("voice_end_1"));
+    ASSERT_TRUE(stream.handshake());
+    stream.socket().sendBinaryMessage(tone(80));
+    stream.socket().sendTextMessage(R"({"type":"end"})");
+    ASSERT_TRUE(stream.closed());
+    EXPECT_EQ(stream.closeCode, 1000);
+    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
+    EXPECT_EQ(stream.messages[stream.messages.size() - 2].value("result").toObject().value("voice_text_str").toString(), "done");
+
+    RawStream chatty(signedUrl("voice_end_2"));
+    ASSERT_TRUE(chatty.handshake());
+    chatty.socket().sendTextMessage(R"({"type":"hello"})");
+    ASSERT_TRUE(chatty.closed());
+    EXPECT_EQ(chatty.lastCode(), 4010);
+}
+
+TEST_F(RealtimeServerLimitsTest, AudioFasterThanRealTimeIs4000)
+{
+    script({{"results", QJsonArray()}});
+    RawStream stream(signedUrl("voice_fast"));
+    ASSERT_TRUE(stream.handshake());
+    for (int i = 0; i < 80; ++i) // 3.2 s of audio at once
+        stream.socket().sendBinaryMessage(tone(40));
+    ASSERT_TRUE(stream.closed());
+    EXPECT_EQ(stream.lastCode(), 4000);
+}
+
+TEST_F(RealtimeServerLimitsTest, AReusedVoiceIdIsAParameterError)
+{
+    script({{"results", QJsonArray()}, {"count", 2}});
+    const QUrl url = signedUrl("voice_once");
+    RawStream first(url);
+    ASSERT_TRUE(first.handshake());
+    RawStream second(url);
+    ASSERT_TRUE(second.closed());
+    EXPECT_EQ(second.lastCode(), 4001);
+    EXPECT_TRUE(second.messages.last().value("message").toString().contains("already used"));
+}
+
+TEST_F(RealtimeServerLimitsTest, FifteenSecondsWithoutAudioIs4008)
+{
+    script({{"results", QJsonArray()}});
+    RawStream stream(signedUrl("voice_idle"));
+    ASSERT_TRUE(stream.handshake());
+    stream.socket().sendBinaryMessage(tone(40));
+    ASSERT_FALSE(stream.closed(14000));
+    ASSERT_TRUE(stream.closed(4000));
+    EXPECT_EQ(stream.lastCode(), 4008);
 }
 
 } // namespace

@@ -167,6 +167,8 @@ TEST_F(TencentASRExampleTest, CachedAudioIsStreamedFirstThenLiveAudioThenTheEndM
     EXPECT_EQ(harness.log.count("⚠️ 识别未启动"), 0) << "no cached audio may be dropped";
     EXPECT_TRUE(example->isConnected());
     EXPECT_EQ(example->connectionStatus(), "已连接");
+    // Everything was logged at debug level, and the SecretKey never.
+    EXPECT_FALSE(harness.log.lines().join('\n').contains(harness.config().secretKey));
 }
 
 TEST_F(TencentASRExampleTest, CacheKeepsTheNewest500Buffers)

@@ -1,6 +1,9 @@
 #include "AsrTestSupport.h"
 
+#include "asr/TencentASRClientFactory.h"
 #include "asr/TencentASRFactory.h"
+#include "log/SecretRedactor.h"
+#include "platform/fake/FakeMicrophonePermission.h"
 #include "asr/TencentASRService.h"
 #include "config/DeploymentConfig.h"
 
@@ -93,6 +96,31 @@ TEST(TencentASRFactoryTest, BuilderStartsFromTheDefaultAndKeepsItsBaseUrl)
     EXPECT_EQ(built.appId, "other");
     EXPECT_EQ(built.sampleRate, 8000);
     EXPECT_EQ(built.baseURL, defaults.baseURL);
+}
+
+TEST(TencentASRClientFactoryTest, KeepsTheSecretKeyOutOfLogsAndMakesAClientPerDictation)
+{
+    DeploymentConfig deployment;
+    deployment.asrAppId = QStringLiteral("1300000001");
+    deployment.asrSecretId = QStringLiteral("id");
+    deployment.asrSecretKey = QStringLiteral("k3y-that-must-not-leak");
+    deployment.realtimeScheme = QStringLiteral("ws");
+    deployment.realtimeHost = QStringLiteral("127.0.0.1:18470");
+    deployment.realtimeCaCertificateFile = QStringLiteral("/nonexistent/ca.pem");
+    test::AsrHarness harness;
+    SecretRedactor redactor;
+    TencentASRClientFactory factory(deployment, harness.clock, &harness.hotWords, harness.log.logger(), harness.scheduler,
+                                    redactor);
+    EXPECT_EQ(redactor.redact(QStringLiteral("key=k3y-that-must-not-leak")), "key=<redacted>");
+    EXPECT_TRUE(factory.caCertificateError().has_value());
+    EXPECT_EQ(factory.defaultConfig().baseURL, "ws://127.0.0.1:18470/asr/v2");
+
+    FakeMicrophonePermission permission;
+    const RealtimeRecognitionClientFactory make = factory.makeFactory(permission, nullptr, nullptr);
+    auto first = make();
+    auto second = make();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first.get(), second.get());
 }
 
 TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
