@@ -45,18 +45,14 @@ TaskHandlePtr AuthService::call(const APIRequest& request, Completion<T> complet
             return;
         }
         const APIResponse& envelope = result.value();
-        if (envelope.code != 0) {
-            completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
-            return;
-        }
-        auto data = envelope.typedData<T>(m_log);
         if constexpr (std::is_same_v<T, bool>) {
-            completion(R::success(data.value_or(true)));
+            completion(booleanOutcome(envelope, errorTexts(), m_log));
+        } else if (envelope.code != 0) {
+            completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
+        } else if (auto data = envelope.typedData<T>(m_log)) {
+            completion(R::success(std::move(*data)));
         } else {
-            if (data)
-                completion(R::success(std::move(*data)));
-            else
-                completion(R::failure(APIResponseError::unknownError().toServiceError()));
+            completion(R::failure(APIResponseError::unknownError().toServiceError()));
         }
     });
 }

@@ -61,12 +61,7 @@ TaskHandlePtr HotwordService::change(const QString& method, const QString& text,
             completion(R::failure(clientFailure(errorTexts(), result.error())));
             return;
         }
-        const APIResponse& envelope = result.value();
-        if (envelope.code != 0) {
-            completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
-            return;
-        }
-        completion(R::success(envelope.typedData<bool>(m_log).value_or(true)));
+        completion(booleanOutcome(result.value(), errorTexts(), m_log));
     });
 }
 

@@ -131,12 +131,7 @@ TaskHandlePtr QASRService::updateRecognizeRecord(const RecognizeRecordUpdateReq&
             completion(R::failure(result.error().toServiceError()));
             return;
         }
-        const APIResponse& envelope = result.value();
-        if (envelope.code != 0) {
-            completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
-            return;
-        }
-        completion(R::success(envelope.typedData<bool>(m_log).value_or(true)));
+        completion(booleanOutcome(result.value(), errorTexts(), m_log));
     });
 }
 

@@ -29,6 +29,13 @@ ServiceError clientFailure(const ServiceErrorTexts& texts, const APIClientError&
     return error;
 }
 
+Result<bool, ServiceError> booleanOutcome(const APIResponse& envelope, const ServiceErrorTexts& texts, Logger& log)
+{
+    if (envelope.code != 0)
+        return Result<bool, ServiceError>::failure(envelopeError(texts, envelope.code, envelope.messageOrUnknown()));
+    return Result<bool, ServiceError>::success(envelope.typedData<bool>(log).value_or(true));
+}
+
 std::optional<int> apiErrorCode(const ServiceError& error)
 {
     const auto it = error.userInfo.constFind(kAPIErrorCodeKey);

@@ -28,6 +28,10 @@ ServiceError envelopeError(const ServiceErrorTexts& texts, int code, const QStri
 // else the network domain (-1) with prefix + the failure's description.
 ServiceError clientFailure(const ServiceErrorTexts& texts, const APIClientError& error);
 
+// The answer of a yes/no call: code 0 gives the boolean "data" (true when it
+// is absent or not a boolean), any other code the envelope error.
+Result<bool, ServiceError> booleanOutcome(const APIResponse& envelope, const ServiceErrorTexts& texts, Logger& log);
+
 // The envelope code a service error carries, if any (envelope domains and
 // server errors keep it under "APIErrorCode").
 std::optional<int> apiErrorCode(const ServiceError& error);
