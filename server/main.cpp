@@ -65,8 +65,13 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Velnor backend: the HTTP API (accounts, hot words, file recognition, text correction, update check) "
-        "and real-time recognition, on one port. Data lives in velnor.db (SQLite) in the data directory."));
+        "Velnor backend: the HTTP API and real-time recognition, on one port. Data lives in velnor.db "
+        "(SQLite) in the data directory.\n"
+        "Endpoints: POST /auth/sms/code, POST /auth/login/sms, GET /auth/mev2, GET /qasr/hotwordlist, "
+        "POST and DELETE /qasr/hotword, POST /qasr/adjust, POST /qasr/recognize (multipart upload), "
+        "POST /qasr/recognize/update, GET /app/check. Answers are HTTP 200 with {\"code\",\"msg\",\"data\"}; "
+        "code 0 is success, 401 a missing, forged or expired token. SMS codes are written to this log "
+        "(\"SMS code for <phone>: <code>\") instead of being sent."));
     parser.addHelpOption();
     parser.addVersionOption();
     ServerOptions::addOptions(parser);

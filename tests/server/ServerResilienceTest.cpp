@@ -106,6 +106,30 @@ TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
     EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/qasr/adjust")), {{"base64_text", ""}}).code(), 0);
 }
 
+TEST(ServerStartup, ServesHttpsWithTheGivenCertificate)
+{
+    velnor::test::TempDir dir;
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                   QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-keyout"), dir.filePath("key.pem"),
+                   QStringLiteral("-out"), dir.filePath("cert.pem")});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0) << openssl.readAllStandardError().toStdString();
+
+    test::ServerProcess server;
+    ASSERT_TRUE(server.start(dir.filePath("data"), {QStringLiteral("--tls-cert"), dir.filePath("cert.pem"),
+                                                    QStringLiteral("--tls-key"), dir.filePath("key.pem")}))
+        << server.error().toStdString();
+    EXPECT_EQ(server.url(QString()).scheme(), QStringLiteral("https"));
+    test::RawHttp http;
+    const HttpResult answer = http.get(server.url(QStringLiteral("/app/check?current_version=1.0&platform=linux")));
+    EXPECT_EQ(answer.code(), 0) << answer.body.toStdString();
+
+    EXPECT_FALSE(server.start(dir.filePath("data"), {QStringLiteral("--tls-cert"), dir.filePath("cert.pem")}))
+        << "a certificate needs its key";
+}
+
 TEST(ServerStartup, BadOptionsStopItWithAMessage)
 {
     velnor::test::TempDir dataDir;
