@@ -141,12 +141,19 @@ protected:
         ASSERT_EQ(answer.value("code").toInt(-1), 0) << QJsonDocument(answer).toJson().toStdString();
     }
 
-    std::unique_ptr<TencentASRService> makeService(RealEnvironment& env, test::RecordingServiceDelegate& delegate)
+    // A service of its own environment, connected; `tweak` adjusts the configuration first.
+    TencentASRService& connectService(const std::function<void(TencentASRConfig&)>& tweak = {})
     {
-        auto service = std::make_unique<TencentASRService>(env.config, env.environment());
+        env = std::make_unique<RealEnvironment>(server);
+        if (tweak)
+            tweak(env->config);
+        service = std::make_unique<TencentASRService>(env->config, env->environment());
         service->setDelegate(&delegate);
-        return service;
+        service->connect();
+        return *service;
     }
+
+    QStringList errors() const { return delegate.events.filter("error:"); }
 
     static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
     {
@@ -161,6 +168,9 @@ protected:
 
     test::TempDir dir;
     RealtimeServer server;
+    std::unique_ptr<RealEnvironment> env;
+    test::RecordingServiceDelegate delegate;
+    std::unique_ptr<TencentASRService> service;
 };
 
 // The whole real-time path of one dictation: microphone (a WAV of speech),
@@ -235,10 +245,7 @@ TEST_F(RealtimeIntegrationTest, WholeDictationOverWssWithAPrivateCa)
 TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
 {
     startServer(true);
-    RealEnvironment env(server); // no extra CA: the self-signed certificate is not trusted
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
+    connectService(); // no extra CA: the self-signed certificate is not trusted
     ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.connections().isEmpty());
@@ -248,14 +255,12 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
 TEST_F(RealtimeIntegrationTest, ForgedSignatureIsRejectedWithAnAuthenticationError)
 {
     startServer();
-    RealEnvironment env(server);
-    env.config.secretKey = QStringLiteral("notthesecretkey00000000000000000");
-    env.config.maxRetryCount = 0;
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
-    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:").isEmpty(); }, 10000));
-    EXPECT_TRUE(delegate.events.filter("error:").first().startsWith("error:服务器错误(4002): ")) << delegate.events.join(" | ").toStdString();
+    connectService([](TencentASRConfig& config) {
+        config.secretKey = QStringLiteral("notthesecretkey00000000000000000");
+        config.maxRetryCount = 0;
+    });
+    ASSERT_TRUE(test::waitFor([&] { return !errors().isEmpty(); }, 10000));
+    EXPECT_TRUE(errors().first().startsWith("error:服务器错误(4002): ")) << delegate.events.join(" | ").toStdString();
     EXPECT_EQ(connection(0).value("reject_code").toInt(), 4002);
     service->disconnect();
 }
@@ -264,12 +269,9 @@ TEST_F(RealtimeIntegrationTest, ReconnectsWithANewVoiceIdAfterAScripted4001)
 {
     startServer();
     script({{"reject", QJsonObject{{"code", 4001}, {"message", "scripted parameter error"}}}});
-    RealEnvironment env(server);
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
-    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:").isEmpty(); }, 10000));
-    EXPECT_EQ(delegate.events.filter("error:").first(), "error:服务器错误(4001): scripted parameter error");
+    connectService();
+    ASSERT_TRUE(test::waitFor([&] { return !errors().isEmpty(); }, 10000));
+    EXPECT_EQ(errors().first(), "error:服务器错误(4001): scripted parameter error");
     ASSERT_TRUE(becameReady(*service)) << delegate.events.join(" | ").toStdString();
     const QJsonArray all = server.connections();
     ASSERT_EQ(all.size(), 2);
@@ -285,10 +287,7 @@ TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedCo
     startServer();
     script({{"results", QJsonArray()}, {"abnormal_close_after_packets", 3}});
     script({{"results", QJsonArray()}, {"drop_after_packets", 3}});
-    RealEnvironment env(server);
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
+    connectService();
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(becameReady(*service)) << round;
         service->startRecognition();
@@ -301,8 +300,8 @@ TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedCo
     EXPECT_EQ(all[0].toObject().value("close_code").toInt(), 1011);
     EXPECT_TRUE(all[2].toObject().value("accepted").toBool());
     // The abnormal close is not an error; the dropped connection is a network error.
-    EXPECT_EQ(delegate.events.filter("error:").size(), 1) << delegate.events.join(" | ").toStdString();
-    EXPECT_TRUE(delegate.events.filter("error:").first().startsWith("error:网络错误: "));
+    EXPECT_EQ(errors().size(), 1) << delegate.events.join(" | ").toStdString();
+    EXPECT_TRUE(errors().first().startsWith("error:网络错误: "));
     service->disconnect();
 }
 
@@ -312,10 +311,7 @@ TEST_F(RealtimeIntegrationTest, Code4008IsReportedButTheStreamGoesOn)
     script({{"results", QJsonArray{QJsonObject{{"after_packets", 1}, {"slice_type", 0}, {"index", 0}, {"text", "你好"}}}},
             {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "你好世界"}}}},
             {"error", QJsonObject{{"code", 4008}, {"message", "客户端数据上传超时"}, {"after_packets", 2}, {"close", false}}}});
-    RealEnvironment env(server);
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
+    connectService();
     ASSERT_TRUE(becameReady(*service));
     service->startRecognition();
     service->sendAudioData(tone(200));
@@ -334,11 +330,11 @@ TEST_F(RealtimeIntegrationTest, AudioCachedBeforeReadyIsFlushedInOrderAtRealTime
     startServer();
     script({{"handshake_delay_ms", 700},
             {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "cached"}}}}});
-    RealEnvironment env(server);
+    env = std::make_unique<RealEnvironment>(server);
     FakeMicrophonePermission permission;
     const QByteArray audio = tone(1500);
     FileAudioCapture* capture = nullptr;
-    TencentASRExampleDependencies deps{env.environment(), env.config, permission,
+    TencentASRExampleDependencies deps{env->environment(), env->config, permission,
                                        [&]() -> std::unique_ptr<AudioCapture> {
                                            auto made = std::make_unique<FileAudioCapture>(TencentASRExample::targetFormat(), audio);
                                            capture = made.get();
@@ -373,10 +369,7 @@ TEST_F(RealtimeIntegrationTest, PacketsArriveAtTheServerOnePer40Milliseconds)
 {
     startServer();
     script({{"final_results", QJsonArray()}});
-    RealEnvironment env(server);
-    test::RecordingServiceDelegate delegate;
-    auto service = makeService(env, delegate);
-    service->connect();
+    connectService();
     ASSERT_TRUE(becameReady(*service));
     service->startRecognition();
     service->sendAudioData(tone(2000)); // a 2 s burst: 50 packets
@@ -426,12 +419,12 @@ protected:
         startServer();
         env = std::make_unique<RealEnvironment>(server);
     }
+
     QUrl signedUrl(const QString& voiceId)
     {
         return *env->signature.buildWebSocketURL(env->config, voiceId);
     }
 
-    std::unique_ptr<RealEnvironment> env;
 };
 
 TEST_F(RealtimeServerLimitsTest, EndMessageFinishesTheStreamAndOtherTextIsRefused)

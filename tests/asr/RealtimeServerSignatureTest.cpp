@@ -6,27 +6,19 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include "OpensslReference.h"
 
 #include <gtest/gtest.h>
 
 namespace velnor::server {
 namespace {
 
+using test::opensslSignature;
+
 const RealtimeCredentials credentials{QStringLiteral("1300000042"), QStringLiteral("AKIDsecretid"),
                                       QStringLiteral("the-secret-key")};
 constexpr qint64 now = 1733400000;
 
-QString opensslSignature(const QByteArray& key, const QByteArray& text)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    HMAC(EVP_sha1(), key.constData(), int(key.size()), reinterpret_cast<const unsigned char*>(text.constData()),
-         size_t(text.size()), digest, &length);
-    unsigned char encoded[64];
-    return QString::fromLatin1(reinterpret_cast<const char*>(encoded), EVP_EncodeBlock(encoded, digest, int(length)));
-}
 
 // A signed query written out by hand: sorted raw values signed, each value percent-encoded.
 QMap<QString, QString> validParams()

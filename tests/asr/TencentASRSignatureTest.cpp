@@ -3,25 +3,15 @@
 #include <QRegularExpression>
 #include <QUrlQuery>
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include "OpensslReference.h"
 
 #include <gtest/gtest.h>
 
 namespace velnor {
 namespace {
 
-// Reference HMAC-SHA1 + Base64 computed by OpenSSL, not by our code.
-QString opensslSignature(const QByteArray& key, const QByteArray& text)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    HMAC(EVP_sha1(), key.constData(), int(key.size()), reinterpret_cast<const unsigned char*>(text.constData()),
-         size_t(text.size()), digest, &length);
-    unsigned char encoded[64];
-    const int encodedLength = EVP_EncodeBlock(encoded, digest, int(length));
-    return QString::fromLatin1(reinterpret_cast<const char*>(encoded), encodedLength);
-}
+using test::opensslSignature;
+
 
 // Splits an encoded query the way a strict server does: "&", then the first
 // "=", then percent-decoding (a "+" stays a "+").
