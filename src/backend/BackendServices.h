@@ -5,6 +5,7 @@
 #include "backend/AccountSession.h"
 #include "backend/AdjustTextService.h"
 #include "backend/AuthService.h"
+#include "backend/HotWordCacheSource.h"
 #include "backend/HotWordManager.h"
 #include "backend/LoginViewModel.h"
 #include "backend/QASRService.h"
@@ -44,6 +45,8 @@ public:
     FileRecognitionService& fileRecognition() { return m_qasr; }
     HotwordService& hotwordService() { return m_hotwords; }
     HotWordManager& hotWordManager() { return m_hotWordManager; }
+    // The cache as the real-time recogniser's signing step reads it.
+    const HotWordSource& hotWordSource() const { return m_hotWordSource; }
     AuthService& auth() { return m_auth; }
     UserManager& users() { return m_users; }
     AccountNotifications& notifications() { return m_notifications; }
@@ -66,7 +69,8 @@ private:
     UserManager m_users;
     AccountSession m_session;
     UpdateChecker m_updateChecker;
-    HotWordManager m_hotWordManager; // last: its start-up fetch uses the members above
+    HotWordManager m_hotWordManager; // after the services: its start-up fetch uses them
+    HotWordCacheSource m_hotWordSource{m_hotWordManager};
 };
 
 } // namespace velnor

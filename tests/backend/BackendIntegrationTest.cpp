@@ -439,6 +439,10 @@ TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequ
     ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
     ASSERT_EQ(services->hotWordManager().cachedHotWords().size(), 1);
     EXPECT_EQ(services->hotWordManager().cachedHotWords().first().text, QStringLiteral("Bundle"));
+    const QList<HotWordEntry> forSigning = services->hotWordSource().cachedHotWords();
+    ASSERT_EQ(forSigning.size(), 1);
+    EXPECT_EQ(forSigning.first().text, QStringLiteral("Bundle"));
+    EXPECT_EQ(forSigning.first().weight, 2.0);
 
     ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{QStringLiteral("delay_ms"), 800}}));
     bool completed = false;
