@@ -1,0 +1,83 @@
+#include "SpeechFixtures.h"
+
+#include "audio/AudioDecoder.h"
+
+#include "support/TempDir.h"
+
+#include <QtEndian>
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+namespace velnor::server {
+namespace {
+
+// A PCM WAV file of a 440 Hz tone.
+QByteArray toneWav(int rate, int channels, double seconds)
+{
+    const int frames = static_cast<int>(rate * seconds);
+    QByteArray data;
+    for (int i = 0; i < frames; ++i) {
+        const auto sample = static_cast<qint16>(12000 * std::sin(2 * M_PI * 440 * i / rate));
+        for (int c = 0; c < channels; ++c)
+            data.append(reinterpret_cast<const char*>(&sample), 2);   // little-endian host
+    }
+    const auto u32 = [](quint32 v) { QByteArray b(4, '\0'); qToLittleEndian(v, b.data()); return b; };
+    const auto u16 = [](quint16 v) { QByteArray b(2, '\0'); qToLittleEndian(v, b.data()); return b; };
+    return "RIFF" + u32(36 + data.size()) + "WAVEfmt " + u32(16) + u16(1) + u16(channels) + u32(rate)
+        + u32(rate * channels * 2) + u16(channels * 2) + u16(16) + "data" + u32(data.size()) + data;
+}
+
+double rms(const std::vector<std::int16_t>& samples)
+{
+    double sum = 0;
+    for (const std::int16_t s : samples)
+        sum += double(s) * s;
+    return std::sqrt(sum / samples.size());
+}
+
+TEST(AudioDecoder, ResamplesAnyRateAndLayoutTo16kMono)
+{
+    for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{8000, 1}, std::pair{48000, 6}}) {
+        QString error;
+        const auto samples = AudioDecoder::decode(toneWav(rate, channels, 1.0), 10, &error);
+        ASSERT_TRUE(samples) << rate << "/" << channels << ": " << error.toStdString();
+        EXPECT_NEAR(static_cast<double>(samples->size()), 16000.0, 160.0) << rate << "/" << channels;
+        EXPECT_GT(rms(*samples), 4000) << "the tone survives the down-mix";
+    }
+}
+
+TEST(AudioDecoder, DecodesAnAacRecording)
+{
+    velnor::test::TempDir dir;
+    test::SpeechFixtures speech(dir.path());
+    const QByteArray m4a = speech.m4a(QStringLiteral("one two three"), 1.0);
+    ASSERT_FALSE(m4a.isEmpty()) << speech.error().toStdString();
+    QString error;
+    const auto samples = AudioDecoder::decode(m4a, 60, &error);
+    ASSERT_TRUE(samples) << error.toStdString();
+    EXPECT_GT(samples->size(), 16000u) << "speech plus a second of silence";
+    EXPECT_GT(rms(*samples), 100);
+
+    EXPECT_FALSE(AudioDecoder::decode(m4a.left(m4a.size() / 2), 60, &error)) << "cut in half";
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(AudioDecoder, RefusesNonAudioEmptyAndTooLong)
+{
+    QString error;
+    EXPECT_FALSE(AudioDecoder::decode(QByteArray(), 10, &error));
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(AudioDecoder::decode(QByteArray("{\"this\": \"is json, not audio\"}").repeated(100), 10, &error));
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(AudioDecoder::decode(toneWav(16000, 1, 2.0), 1.0, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("too long"))) << error.toStdString();
+    QByteArray headerOnly = toneWav(16000, 1, 0.5).left(44);
+    EXPECT_FALSE(AudioDecoder::decode(headerOnly, 10, &error)) << "a header without samples";
+}
+
+} // namespace
+} // namespace velnor::server
