@@ -54,6 +54,17 @@ TEST_F(APIClientTest, TokenIsReadAtRequestTimeAndEmptyTokenStillSendsTheHeader)
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Authorization"), QByteArray("Bearer "));
 }
 
+TEST_F(APIClientTest, DescribedHeadersAreAddedNotReplaced)
+{
+    signIn(QStringLiteral("tok-123456789"));
+    APIRequest request = jsonPost();
+    request.headers.append({QStringLiteral("Authorization"), QStringLiteral("Extra")});
+    request.headers.append({QStringLiteral("Content-Type"), QStringLiteral("text/plain")});
+    send(request);
+    EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Authorization"), QByteArray("Bearer tok-123456789, Extra"));
+    EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("application/json, text/plain"));
+}
+
 TEST_F(APIClientTest, NoLogLineHoldsTheBearerToken)
 {
     const QString token = QStringLiteral("eyJhbGciOiJIUzI1NiJ9.secret-part.signature");

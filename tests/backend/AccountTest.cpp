@@ -233,6 +233,20 @@ TEST_F(AccountSessionTest, DashboardRefreshSignsOutOn401AndOnOtherFailures)
     EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
 }
 
+TEST_F(AccountSessionTest, LoginSuccessMarksTheUserSignedIn)
+{
+    session.checkStoredSession();
+    EXPECT_FALSE(session.isLoggedIn());
+    settings.setString(key(SettingsKey::UserPhone), QStringLiteral("13800138000"));
+    notifications.post(Name::LoginSuccess);
+    EXPECT_TRUE(session.isLoggedIn());
+    EXPECT_EQ(session.userPhone(), QStringLiteral("13800138000"));
+    notifications.post(Name::Logout);
+    EXPECT_FALSE(session.isLoggedIn());
+    EXPECT_TRUE(session.userPhone().isEmpty());
+    EXPECT_FALSE(settings.contains(key(SettingsKey::UserPhone)));
+}
+
 TEST_F(AccountSessionTest, OtherFailureShowsTheLoginScreen)
 {
     storeSession();
