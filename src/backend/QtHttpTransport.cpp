@@ -62,6 +62,8 @@ void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::
         return;
     QNetworkRequest networkRequest(request.url);
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
+    // The bearer token must not follow a redirect to another origin.
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     for (const HttpHeader& header : request.headers)
         networkRequest.setRawHeader(header.first, header.second);
 

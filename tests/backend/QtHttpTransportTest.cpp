@@ -70,6 +70,18 @@ TEST_F(QtHttpTransportTest, UnauthorizedAndEmptyAnswersAreStillAnswers)
     EXPECT_FALSE(response->body.has_value());
 }
 
+TEST_F(QtHttpTransportTest, FollowsRedirectsOnlyWithinTheOrigin)
+{
+    CannedHttpServer elsewhere;
+    elsewhere.setAnswer(200, R"({"code":0})");
+    server.setRedirect(elsewhere.baseUrl() + QStringLiteral("/collect"));
+    start(post());
+    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
+    test::runEventLoopFor(100);
+    EXPECT_TRUE(elsewhere.requests().isEmpty()) << "the request and its token went to another origin";
+    EXPECT_NE(response->statusCode, 200);
+}
+
 TEST_F(QtHttpTransportTest, SilentServerTimesOut)
 {
     server.setMode(CannedHttpServer::Mode::Silent);

@@ -35,6 +35,12 @@ public:
             + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
 
+    void setRedirect(const QString& location)
+    {
+        m_answer = "HTTP/1.1 302 Found\r\nLocation: " + location.toUtf8()
+            + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    }
+
     // Whole requests received so far (head and body).
     const QList<QByteArray>& requests() const { return m_requests; }
 
