@@ -1,6 +1,7 @@
 // velnor-server: the HTTP API of the app's backend and the real-time
 // recognition endpoint, on one port.
 #include "app/ApiServer.h"
+#include "app/QuitOnSignals.h"
 #include "app/ServerOptions.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
@@ -15,7 +16,6 @@
 #include <QSslCertificate>
 #include <QSslKey>
 
-#include <csignal>
 #include <cstdio>
 
 using namespace velnor::server;
@@ -47,11 +47,6 @@ bool setUpTls(QHttpServer& http, const ServerOptions& options, QString* error)
     }
     http.sslSetup(certificate, key);
     return true;
-}
-
-void quitOnSignal(int)
-{
-    QCoreApplication::quit();
 }
 
 } // namespace
@@ -104,8 +99,7 @@ int main(int argc, char** argv)
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
 
-    std::signal(SIGTERM, quitOnSignal);
-    std::signal(SIGINT, quitOnSignal);
+    const QuitOnSignals quitOnSignals;
 
     const QString host = options->host.protocol() == QAbstractSocket::IPv6Protocol
         ? QStringLiteral("[%1]").arg(options->host.toString())

@@ -16,6 +16,8 @@ Authenticator::Caller Authenticator::identify(const ApiRequest& request) const
     if (!request.hasHeader("Authorization"))
         return {Kind::Anonymous, 0};
     const QByteArray value = request.header("Authorization").trimmed();
+    if (value.compare("Bearer", Qt::CaseInsensitive) == 0)
+        return {Kind::Anonymous, 0};   // "Bearer " with no token: a client holding an empty session
     if (!value.startsWith("Bearer ") && !value.startsWith("bearer "))
         return {Kind::Invalid, 0};
     const std::optional<qint64> userId = m_signer.verify(QString::fromLatin1(value.mid(7).trimmed()));

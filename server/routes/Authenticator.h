@@ -13,7 +13,7 @@ class TokenSigner;
 class Authenticator final {
 public:
     enum class Kind {
-        Anonymous,  // no Authorization header
+        Anonymous,  // no Authorization header, or one without a token
         User,       // a valid token of an existing user
         Invalid,    // a malformed, forged or expired token, or one of an unknown user
     };

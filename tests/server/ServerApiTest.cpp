@@ -67,6 +67,11 @@ TEST_F(ServerApi, MissingOrForgedTokensGet401)
     EXPECT_EQ(post("/qasr/adjust", {{"base64_text", ""}}, forged).code(), 401)
         << "a token that is sent must be valid, even where none is needed";
     EXPECT_EQ(http.get(url("/auth/mev2"), token).code(), 0);
+
+    // "Bearer " without a token is no session: no account data, but dictation still works.
+    const test::RawHttp::Headers emptyBearer{{"Content-Type", "application/json"}, {"Authorization", "Bearer "}};
+    EXPECT_EQ(http.send("GET", url("/auth/mev2"), {}, emptyBearer).code(), 401);
+    EXPECT_EQ(http.send("POST", url("/qasr/adjust"), "{\"base64_text\":\"aGk=\"}", emptyBearer).code(), 0);
 }
 
 TEST_F(ServerApi, HotWordsAddListDeleteAndTheLimit)

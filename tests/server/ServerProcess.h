@@ -27,6 +27,8 @@ public:
     bool start(const QString& dataDir, const QStringList& extraArgs = {}, bool testControls = true);
     // Ends the process (SIGTERM, then kill) and waits for it.
     void stop();
+    // Whether the last stop() saw the process exit with status 0 on its own after SIGTERM.
+    bool stoppedCleanly() const { return m_stoppedCleanly; }
 
     QUrl url(const QString& path) const;
     QString error() const { return m_error; }
@@ -37,6 +39,7 @@ private:
     QString m_base;
     QString m_error;
     QByteArray m_stderr;
+    bool m_stoppedCleanly = false;
 };
 
 // One HTTP exchange, raw: what a client of the server would see.

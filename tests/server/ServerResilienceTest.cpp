@@ -18,6 +18,7 @@ TEST_F(ServerApi, DataSurvivesARestart)
     ASSERT_FALSE(recordId.isEmpty());
 
     server.stop();
+    EXPECT_TRUE(server.stoppedCleanly()) << "SIGTERM ends the server normally";
     ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString();
 
     const HttpResult me = http.get(url("/auth/mev2"), token);
