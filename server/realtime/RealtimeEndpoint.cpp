@@ -1,6 +1,7 @@
 #include "realtime/RealtimeEndpoint.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -49,8 +50,14 @@ void RealtimeEndpoint::addOptions(QCommandLineParser& parser)
                       QStringLiteral("Real-time recognition: the SecretId clients sign with."), QStringLiteral("ID")});
     parser.addOption({QStringLiteral("asr-secret-key"),
                       QStringLiteral("Real-time recognition: the SecretKey that signs requests (HMAC-SHA1). Without "
-                                     "the three account options every real-time connection is refused (4002)."),
+                                     "the three account values every real-time connection is refused (4002). "
+                                     "Unset options fall back to VELNOR_ASR_APP_ID, VELNOR_ASR_SECRET_ID and "
+                                     "VELNOR_ASR_SECRET_KEY."),
                       QStringLiteral("KEY")});
+    parser.addOption({QStringLiteral("asr-secret-key-file"),
+                      QStringLiteral("Real-time recognition: read the SecretKey from this file (keeps it out of the "
+                                     "process list)."),
+                      QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("realtime-host"),
                       QStringLiteral("Real-time recognition: the host[:port] text clients sign (default: the "
                                      "request's Host). With --test-controls, loopback clients may also use "
@@ -63,13 +70,26 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
                                                            SpeechRecognizerFactory recognizers, bool testControls,
                                                            QString* error)
 {
-    RealtimeCredentials credentials{parser.value(QStringLiteral("asr-app-id")),
-                                    parser.value(QStringLiteral("asr-secret-id")),
-                                    parser.value(QStringLiteral("asr-secret-key"))};
+    auto valueOrEnvironment = [&parser](const char* option, const char* variable) {
+        const QString value = parser.value(QLatin1String(option));
+        return value.isEmpty() ? qEnvironmentVariable(variable) : value;
+    };
+    RealtimeCredentials credentials{valueOrEnvironment("asr-app-id", "VELNOR_ASR_APP_ID"),
+                                    valueOrEnvironment("asr-secret-id", "VELNOR_ASR_SECRET_ID"),
+                                    valueOrEnvironment("asr-secret-key", "VELNOR_ASR_SECRET_KEY")};
+    if (const QString keyFile = parser.value(QStringLiteral("asr-secret-key-file")); !keyFile.isEmpty()) {
+        QFile file(keyFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = QStringLiteral("cannot read --asr-secret-key-file %1: %2").arg(keyFile, file.errorString());
+            return nullptr;
+        }
+        credentials.secretKey = QString::fromUtf8(file.readAll()).trimmed();
+    }
     const bool any = !credentials.appId.isEmpty() || !credentials.secretId.isEmpty() || !credentials.secretKey.isEmpty();
     if (any && !credentials.isConfigured()) {
         if (error)
-            *error = QStringLiteral("--asr-app-id, --asr-secret-id and --asr-secret-key must be given together");
+            *error = QStringLiteral("the real-time AppID, SecretId and SecretKey must be given together");
         return nullptr;
     }
     if (credentials.appId.contains(QLatin1Char('/'))) {
@@ -78,7 +98,7 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
         return nullptr;
     }
     if (!credentials.isConfigured())
-        qInfo("realtime: no --asr-app-id/--asr-secret-id/--asr-secret-key; real-time connections will be refused");
+        qInfo("realtime: no AppID/SecretId/SecretKey configured; real-time connections will be refused");
 
     std::unique_ptr<RealtimeEndpoint> endpoint(new RealtimeEndpoint(http, std::move(recognizers), std::move(credentials),
                                                                      parser.value(QStringLiteral("realtime-host"))));

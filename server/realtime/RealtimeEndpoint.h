@@ -22,9 +22,11 @@ namespace velnor::server {
 // The real-time recognition endpoint "/asr/v2/<appid>" on the HTTP server's
 // port (ws://, or wss:// when the server runs TLS).
 //
-// Options: --asr-app-id, --asr-secret-id, --asr-secret-key (the account
-// clients sign with; without them every connection is refused with 4002) and
-// --realtime-host (the host text clients sign; default: the request's Host).
+// Options: --asr-app-id, --asr-secret-id, --asr-secret-key or
+// --asr-secret-key-file (the account clients sign with, falling back to
+// VELNOR_ASR_APP_ID / _SECRET_ID / _SECRET_KEY; without them every connection
+// is refused with 4002) and --realtime-host (the host text clients sign;
+// default: the request's Host).
 //
 // With --test-controls, loopback clients also get:
 //   POST /__test/realtime/script       queue a script for the next connection(s):

@@ -49,7 +49,12 @@ QString RealtimeServer::start(const QString& dataDir, const QString& tlsCert, co
     QStringList args{QStringLiteral("--port"), QStringLiteral("0"),         QStringLiteral("--test-controls"),
                      QStringLiteral("--data-dir"), dataDir,                 QStringLiteral("--asr-app-id"),
                      QLatin1String(appId),         QStringLiteral("--asr-secret-id"), QLatin1String(secretId),
-                     QStringLiteral("--asr-secret-key"), QLatin1String(secretKey)};
+                     QStringLiteral("--asr-secret-key-file"), dataDir + QStringLiteral("/asr.key")};
+    // The key travels in a file, not on the command line (which any local user can read).
+    QFile keyFile(dataDir + QStringLiteral("/asr.key"));
+    if (!keyFile.open(QIODevice::WriteOnly) || keyFile.write(QByteArray(secretKey) + '\n') < 0)
+        return QStringLiteral("cannot write the key file");
+    keyFile.close();
     if (m_tls)
         args << QStringLiteral("--tls-cert") << tlsCert << QStringLiteral("--tls-key") << tlsKey;
     m_process->start(serverExecutable(), args);
