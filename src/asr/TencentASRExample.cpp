@@ -4,6 +4,7 @@
 #include "asr/Pacer.h"
 #include "asr/TencentASRFactory.h"
 #include "log/SecretRedactor.h"
+#include "core/Graphemes.h"
 #include "log/TencentASRLogger.h"
 
 #include <QDateTime>
@@ -393,7 +394,7 @@ void TencentASRExample::tencentASRServiceDidReceiveResult(TencentASRService&, co
 {
     m_log.info(QStringLiteral("🎯 收到识别结果 - 文本: [") + result.voiceTextStr + QStringLiteral("], 类型: ")
                + sliceTypeName(result.sliceType) + QStringLiteral(", 索引: ") + QString::number(result.index));
-    m_log.info(QStringLiteral("✅ 识别成功，文本长度: ") + QString::number(result.voiceTextStr.size()));
+    m_log.info(QStringLiteral("✅ 识别成功，文本长度: ") + QString::number(graphemeCount(result.voiceTextStr)));
 }
 
 void TencentASRExample::tencentASRServiceDidReceivePartialResult(TencentASRService&, const QString& text)
@@ -402,7 +403,7 @@ void TencentASRExample::tencentASRServiceDidReceivePartialResult(TencentASRServi
     if (text.isEmpty())
         m_log.warning(QStringLiteral("📝 部分识别结果为空"));
     else
-        m_log.info(QStringLiteral("📝 部分识别结果: [") + text + QStringLiteral("], 长度: ") + QString::number(text.size()));
+        m_log.info(QStringLiteral("📝 部分识别结果: [") + text + QStringLiteral("], 长度: ") + QString::number(graphemeCount(text)));
 }
 
 void TencentASRExample::tencentASRServiceDidReceiveFinalResult(TencentASRService&, const QString& text)
@@ -411,7 +412,7 @@ void TencentASRExample::tencentASRServiceDidReceiveFinalResult(TencentASRService
     if (text.isEmpty())
         m_log.warning(QStringLiteral("❌ 最终识别结果为空文本"));
     else
-        m_log.info(QStringLiteral("🎉 最终识别成功: [") + text + QStringLiteral("], 长度: ") + QString::number(text.size()));
+        m_log.info(QStringLiteral("🎉 最终识别成功: [") + text + QStringLiteral("], 长度: ") + QString::number(graphemeCount(text)));
 }
 
 void TencentASRExample::tencentASRServiceDidEncounterError(TencentASRService&, const TencentASRError& error)
@@ -462,7 +463,7 @@ void TencentASRExample::tencentASRServiceDidComplete(TencentASRService&)
                + QStringLiteral("', 时间: ") + QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
     const QString result = m_finalText.isEmpty() ? m_currentText : m_finalText;
     if (!result.isEmpty())
-        m_log.info(QStringLiteral("✅ 识别完成且有结果 - 文本长度: ") + QString::number(result.size()));
+        m_log.info(QStringLiteral("✅ 识别完成且有结果 - 文本长度: ") + QString::number(graphemeCount(result)));
     else
         m_log.warning(QStringLiteral("⚠️ 识别完成但结果为空 - 最终文本为空且当前文本也为空"));
     m_log.info(QStringLiteral("📤 发送完成回调，文本: '") + result + QLatin1Char('\''));

@@ -1,6 +1,7 @@
 #include "asr/TencentASRService.h"
 
 #include "asr/MainQueue.h"
+#include "core/Graphemes.h"
 #include "log/TencentASRLogger.h"
 
 #include <QtEndian>
@@ -300,7 +301,7 @@ void TencentASRService::updateRecognitionText(const TencentASRResult& result)
 void TencentASRService::resetRecognitionState()
 {
     m_log.debug(QStringLiteral("🔄 重置识别状态..."));
-    const qsizetype characters = m_currentText.size();
+    const qsizetype characters = graphemeCount(m_currentText);
     const qsizetype segments = m_recognitionSegments.size();
     m_currentText.clear();
     m_finalText.clear();
@@ -380,7 +381,7 @@ void TencentASRService::webSocketClientDidComplete(TencentASRWebSocketClient&, b
     }
     if (!m_finalText.isEmpty())
         m_log.info(QStringLiteral("📝 最终识别结果: [") + m_finalText + QStringLiteral("] (")
-                   + QString::number(m_finalText.size()) + QStringLiteral("字符)"));
+                   + QString::number(graphemeCount(m_finalText)) + QStringLiteral("字符)"));
     else
         m_log.warning(QStringLiteral("⚠️ 识别完成但没有最终结果"));
     postToDelegate([this](TencentASRServiceDelegate& d) { d.tencentASRServiceDidComplete(*this); });

@@ -2,6 +2,7 @@
 
 #include "asr/MainQueue.h"
 #include "asr/TencentASRSignature.h"
+#include "core/Graphemes.h"
 #include "log/TencentASRLogger.h"
 
 #include <QJsonDocument>
@@ -201,7 +202,7 @@ void TencentASRWebSocketClient::handleFailed(const QString& description)
 
 void TencentASRWebSocketClient::handleReceivedText(const QString& text)
 {
-    m_log.debug(QStringLiteral("📥 收到文本消息，长度: ") + QString::number(text.size()));
+    m_log.debug(QStringLiteral("📥 收到文本消息，长度: ") + QString::number(graphemeCount(text)));
     parseTextMessage(text);
 }
 
@@ -219,7 +220,7 @@ void TencentASRWebSocketClient::handleReceivedBinary(const QByteArray& data)
 
 void TencentASRWebSocketClient::parseTextMessage(const QString& text)
 {
-    m_log.debug(QStringLiteral("📨 收到WebSocket消息: ") + text.left(200));
+    m_log.debug(QStringLiteral("📨 收到WebSocket消息: ") + firstGraphemes(text, 200));
     m_log.debug(QStringLiteral("🔍 开始解析消息，完整内容: ") + text);
     const QByteArray bytes = text.toUtf8();
 
@@ -285,7 +286,7 @@ void TencentASRWebSocketClient::handleASRResponse(const TencentASRResponse& resp
         const TencentASRResult& result = *response.result;
         if (!result.voiceTextStr.isEmpty()) {
             m_log.info(QStringLiteral("🎯 识别成功 - 文本: [") + result.voiceTextStr + QStringLiteral("] (")
-                       + QString::number(result.voiceTextStr.size()) + QStringLiteral("字符), 类型: ")
+                       + QString::number(graphemeCount(result.voiceTextStr)) + QStringLiteral("字符), 类型: ")
                        + QString::number(result.sliceType) + QStringLiteral(", 索引: ") + QString::number(result.index));
             m_log.debug(QStringLiteral("📊 识别详情 - 开始时间: ") + QString::number(result.startTime)
                         + QStringLiteral("ms, 结束时间: ") + QString::number(result.endTime)
@@ -301,7 +302,7 @@ void TencentASRWebSocketClient::handleASRResponse(const TencentASRResponse& resp
     if (isFinal) {
         const QString text = response.result ? response.result->voiceTextStr : QString();
         if (!text.isEmpty())
-            m_log.info(QStringLiteral("🏁 收到最终识别结果: [") + text + QStringLiteral("] (") + QString::number(text.size())
+            m_log.info(QStringLiteral("🏁 收到最终识别结果: [") + text + QStringLiteral("] (") + QString::number(graphemeCount(text))
                        + QStringLiteral("字符)"));
         else
             m_log.warning(QStringLiteral("🏁 收到最终识别结果但内容为空"));

@@ -276,6 +276,10 @@ TEST_F(TencentASRWebSocketClientTest, ResultsAndTheFinalMessageReachTheDelegate)
     EXPECT_TRUE(harness.log.contains("❌ 无法解析二进制消息为UTF-8文本"));
     EXPECT_TRUE(harness.log.contains("🏁 收到最终识别结果但内容为空"));
     EXPECT_TRUE(delegate.errors.isEmpty());
+
+    // Lengths in the log count characters as a reader sees them.
+    harness.sockets.last().events.textReceived(test::resultMessage(1, 1, QStringLiteral("👍🏽好")));
+    EXPECT_TRUE(harness.log.contains("🎯 识别成功 - 文本: [👍🏽好] (2字符), 类型: 1, 索引: 1"));
 }
 
 TEST_F(TencentASRWebSocketClientTest, LooseReadingOfMessagesTheStrictDecoderRejects)
