@@ -44,19 +44,23 @@ void QtWebSocketTransport::open(const QUrl& url, Events events)
         if (events.binaryReceived)
             events.binaryReceived(data);
     });
-    // Qt 6.4 names the signal error(); errorOccurred() came later.
-    QObject::connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), socket, [socket, events](QAbstractSocket::SocketError) {
-        if (events.failed)
-            events.failed(socket->errorString());
-    });
-    QObject::connect(socket, &QWebSocket::sslErrors, socket, [events](const QList<QSslError>& errors) {
-        // Certificate problems end the connection; they are reported, never ignored.
+    // Certificate problems end the connection (they are never ignored); the
+    // failure that follows carries their text.
+    auto sslProblems = std::make_shared<QString>();
+    QObject::connect(socket, &QWebSocket::sslErrors, socket, [sslProblems](const QList<QSslError>& errors) {
         QStringList texts;
         for (const QSslError& e : errors)
             texts.append(e.errorString());
-        if (events.failed)
-            events.failed(texts.join(QStringLiteral("; ")));
+        *sslProblems = texts.join(QStringLiteral("; "));
     });
+    // Qt 6.4 names the signal error(); errorOccurred() came later.
+    QObject::connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), socket,
+                     [socket, events, sslProblems](QAbstractSocket::SocketError) {
+                         if (!events.failed)
+                             return;
+                         const QString text = socket->errorString();
+                         events.failed(sslProblems->isEmpty() ? text : text + QStringLiteral(" (") + *sslProblems + QLatin1Char(')'));
+                     });
     socket->open(url);
 }
 

@@ -249,6 +249,8 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.connections().isEmpty());
+    ASSERT_EQ(errors().size(), 1) << errors().join(" | ").toStdString();
+    EXPECT_TRUE(errors().first().contains("certificate")) << errors().first().toStdString();
     service->disconnect();
 }
 
