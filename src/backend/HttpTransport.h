@@ -24,6 +24,9 @@ struct HttpRequest {
     std::optional<QByteArray> body;
     // Idle time after which the transfer is given up and reported as timed out.
     Duration timeout{std::chrono::seconds(60)};
+    // An answer larger than this is cut off and reported as a transport error:
+    // a backend that never stops sending must not fill the memory.
+    qint64 maxResponseBytes = 16 * 1024 * 1024;
 };
 
 // Why a transfer produced no HTTP answer.

@@ -82,13 +82,20 @@ void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::
         *timedOut = true;
         reply->abort();
     });
-    auto progress = [idle] { idle->start(); };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, progress);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
+    auto tooLarge = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [idle] { idle->start(); });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, idle,
+                     [idle, reply, tooLarge, limit = request.maxResponseBytes](qint64 received, qint64 total) {
+                         idle->start();
+                         if (received > limit || total > limit) {
+                             *tooLarge = true;
+                             reply->abort();
+                         }
+                     });
     idle->start();
 
     QObject::connect(reply, &QNetworkReply::finished, reply,
-                     [reply, transfer, timedOut, completion = std::move(completion)] {
+                     [reply, transfer, timedOut, tooLarge, completion = std::move(completion)] {
                          reply->deleteLater();
                          if (transfer->cancelled)
                              return;
@@ -98,6 +105,10 @@ void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::
                              response.error = TransportError{TransportErrorKind::TimedOut,
                                                              QNetworkReply::TimeoutError,
                                                              QStringLiteral("The request timed out.")};
+                         } else if (*tooLarge) {
+                             response.error = TransportError{TransportErrorKind::Other,
+                                                             QNetworkReply::UnknownContentError,
+                                                             QStringLiteral("The answer is too large.")};
                          } else if (status.isValid()) {
                              response.statusCode = status.toInt();
                              const QByteArray body = reply->readAll();

@@ -82,6 +82,18 @@ TEST_F(QtHttpTransportTest, FollowsRedirectsOnlyWithinTheOrigin)
     EXPECT_NE(response->statusCode, 200);
 }
 
+TEST_F(QtHttpTransportTest, OversizedAnswerIsCutOff)
+{
+    server.setAnswer(200, QByteArray(64 * 1024, ' ') + R"({"code":0})");
+    HttpRequest request = post();
+    request.maxResponseBytes = 8 * 1024;
+    start(request);
+    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
+    ASSERT_TRUE(response->error.has_value());
+    EXPECT_EQ(response->error->description, QStringLiteral("The answer is too large."));
+    EXPECT_FALSE(response->body.has_value());
+}
+
 TEST_F(QtHttpTransportTest, SilentServerTimesOut)
 {
     server.setMode(CannedHttpServer::Mode::Silent);
