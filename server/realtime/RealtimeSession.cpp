@@ -74,6 +74,7 @@ void RealtimeSession::start()
         RealtimeSignature::verify(m_host.credentials, hostText, url.path(), url.query(QUrl::FullyEncoded).toLatin1(),
                                   QDateTime::currentSecsSinceEpoch());
     m_stats->voiceId = verdict.voiceId;
+    m_stats->hotwordList = verdict.params.value(QStringLiteral("hotword_list"));
     if (verdict.accepted() && m_host.claimVoiceId && !m_host.claimVoiceId(verdict.voiceId)) {
         verdict.code = RealtimeSignature::kParameterError;
         verdict.message = QStringLiteral("voice_id %1 was already used").arg(verdict.voiceId);

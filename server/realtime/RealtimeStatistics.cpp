@@ -16,6 +16,7 @@ QJsonObject RealtimeConnectionStats::toJson() const
     return QJsonObject{
         {QStringLiteral("id"), id},
         {QStringLiteral("voice_id"), voiceId},
+        {QStringLiteral("hotword_list"), hotwordList},
         {QStringLiteral("accepted"), accepted},
         {QStringLiteral("reject_code"), rejectCode},
         {QStringLiteral("reject_message"), rejectMessage},

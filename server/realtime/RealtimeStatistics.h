@@ -18,6 +18,7 @@ struct RealtimeConnectionStats {
 
     int id = 0;
     QString voiceId;
+    QString hotwordList; // as decoded from the signed URL
     bool accepted = false;
     int rejectCode = 0;
     QString rejectMessage;

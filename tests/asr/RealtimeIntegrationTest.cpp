@@ -182,6 +182,8 @@ void dictateThroughTheCachedClient(RealtimeServer& server, test::TempDir& dir, Q
     ASSERT_TRUE(synthError.isEmpty()) << synthError.toStdString();
 
     RealEnvironment env(server, std::move(ca));
+    // Hot words with characters a URL must escape travel signed and intact.
+    env.hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
     FakeMicrophonePermission permission;
     auto converted = std::make_shared<QByteArray>();
     auto mutex = std::make_shared<std::mutex>();
@@ -210,6 +212,7 @@ void dictateThroughTheCachedClient(RealtimeServer& server, test::TempDir& dir, Q
     QStringList segments;
     for (const QJsonValue& text : stats.value("segments").toArray())
         segments << text.toString();
+    EXPECT_EQ(stats.value("hotword_list").toString(), QStringLiteral("C++ & a=b?#%|5,腾讯 云|11"));
     EXPECT_FALSE(transcript->isEmpty());
     EXPECT_EQ(*transcript, segments.join(QString())) << "client and server agree on the transcript";
     EXPECT_TRUE(transcript->contains("hello") || transcript->contains("world") || transcript->contains("today"))
