@@ -5,11 +5,11 @@
 
 namespace velnor::server {
 
-RealtimeDecoder::RealtimeDecoder(std::unique_ptr<SpeechRecognizer> recognizer, Sink sink)
-    : m_recognizer(std::move(recognizer))
+RealtimeDecoder::RealtimeDecoder(std::unique_ptr<SpeechRecognizer> ready, Loader loader, Sink sink)
+    : m_recognizer(std::move(ready))
+    , m_loader(std::move(loader))
     , m_sink(std::move(sink))
 {
-    m_recognizer->startUtterance();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -46,6 +46,16 @@ std::unique_ptr<SpeechRecognizer> RealtimeDecoder::release()
 
 void RealtimeDecoder::run()
 {
+    if (!m_recognizer) {
+        QString error = QStringLiteral("no recogniser configured");
+        m_recognizer = m_loader ? m_loader(&error) : nullptr;
+        if (!m_recognizer) {
+            m_sink(Event{Event::Kind::LoadFailed, {}, error});
+            return;
+        }
+    }
+    m_recognizer->startUtterance();
+    m_sink(Event{Event::Kind::Loaded, {}, {}});
     for (;;) {
         std::optional<QByteArray> job;
         {
@@ -89,7 +99,7 @@ void RealtimeDecoder::decode(const QByteArray& pcm)
     if (m_segmentOpen) {
         const QString partial = m_recognizer->partialHypothesis();
         if (!partial.isEmpty() && partial != m_lastPartial) {
-            m_sink(Segment{m_segmentAnnounced ? 1 : 0, m_segmentIndex, m_segmentStartMs, m_samples / 16, partial});
+            emitSegment(m_segmentAnnounced ? 1 : 0, partial);
             m_segmentAnnounced = true;
             m_lastPartial = partial;
         }
@@ -98,7 +108,7 @@ void RealtimeDecoder::decode(const QByteArray& pcm)
         // Speech ended: the segment's text is stable.
         const QString text = m_recognizer->endUtterance();
         if (!text.isEmpty() || m_segmentAnnounced) {
-            m_sink(Segment{2, m_segmentIndex, m_segmentStartMs, m_samples / 16, text});
+            emitSegment(2, text);
             ++m_segmentIndex;
         }
         m_segmentOpen = false;
@@ -106,12 +116,17 @@ void RealtimeDecoder::decode(const QByteArray& pcm)
     }
 }
 
+void RealtimeDecoder::emitSegment(qint64 sliceType, const QString& text)
+{
+    m_sink(Event{Event::Kind::Segment, Segment{sliceType, m_segmentIndex, m_segmentStartMs, m_samples / 16, text}, {}});
+}
+
 void RealtimeDecoder::endStream()
 {
     const QString text = m_recognizer->endUtterance();
     if (!text.isEmpty() || m_segmentAnnounced)
-        m_sink(Segment{2, m_segmentIndex, m_segmentStartMs, m_samples / 16, text});
-    m_sink(std::nullopt);
+        emitSegment(2, text);
+    m_sink(Event{Event::Kind::Finished, {}, {}});
 }
 
 } // namespace velnor::server

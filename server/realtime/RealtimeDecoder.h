@@ -29,10 +29,21 @@ public:
         qint64 endMs = 0;
         QString text;
     };
-    // Called on the decoder's thread: a segment result, or none once finish() is done.
-    using Sink = std::function<void(std::optional<Segment> segment)>;
+    // What the decoder's thread reports, in order: Loaded (or LoadFailed),
+    // then segments, then Finished once finish() is done.
+    struct Event {
+        enum class Kind { Loaded, LoadFailed, Segment, Finished };
+        Kind kind = Kind::Segment;
+        Segment segment;
+        QString error;
+    };
+    // Called on the decoder's thread.
+    using Sink = std::function<void(const Event& event)>;
+    using Loader = std::function<std::unique_ptr<SpeechRecognizer>(QString* error)>;
 
-    RealtimeDecoder(std::unique_ptr<SpeechRecognizer> recognizer, Sink sink);
+    // Loading a model takes long: it happens on the decoder's thread, never
+    // on the caller's. A ready decoder (from a pool) is used as it is.
+    RealtimeDecoder(std::unique_ptr<SpeechRecognizer> ready, Loader loader, Sink sink);
     ~RealtimeDecoder();
     RealtimeDecoder(const RealtimeDecoder&) = delete;
     RealtimeDecoder& operator=(const RealtimeDecoder&) = delete;
@@ -41,15 +52,17 @@ public:
     void push(QByteArray pcm);
     // After the audio already pushed: the last segment (if any), then the end.
     void finish();
-    // Stops the thread (dropping audio not yet decoded) and hands the decoder back.
+    // Stops the thread (dropping audio not yet decoded) and hands the decoder back (if any).
     std::unique_ptr<SpeechRecognizer> release();
 
 private:
     void run();
+    void emitSegment(qint64 sliceType, const QString& text);
     void decode(const QByteArray& pcm);
     void endStream();
 
     std::unique_ptr<SpeechRecognizer> m_recognizer;
+    Loader m_loader;
     Sink m_sink;
 
     std::mutex m_mutex;

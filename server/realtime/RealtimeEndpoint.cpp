@@ -114,7 +114,21 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
 {
     m_sessionHost.credentials = std::move(credentials);
     m_sessionHost.hostOverride = std::move(hostOverride);
-    m_sessionHost.acquireRecognizer = [this](QString* error) { return acquireRecognizer(error); };
+    m_sessionHost.takeIdleRecognizer = [this]() -> std::unique_ptr<SpeechRecognizer> {
+        if (m_idleRecognizers.empty())
+            return nullptr;
+        auto recognizer = std::move(m_idleRecognizers.back());
+        m_idleRecognizers.pop_back();
+        return recognizer;
+    };
+    // Runs on a decoder thread: the factory only reads its model paths.
+    m_sessionHost.loadRecognizer = [factory = m_recognizers](QString* error) -> std::unique_ptr<SpeechRecognizer> {
+        if (!factory) {
+            *error = QStringLiteral("no recogniser configured");
+            return nullptr;
+        }
+        return factory(error);
+    };
     m_sessionHost.releaseRecognizer = [this](std::unique_ptr<SpeechRecognizer> recognizer) {
         if (recognizer && m_idleRecognizers.size() < kMaxIdleRecognizers)
             m_idleRecognizers.push_back(std::move(recognizer));
@@ -143,20 +157,6 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
 RealtimeEndpoint::~RealtimeEndpoint()
 {
     m_sessions.clear();
-}
-
-std::unique_ptr<SpeechRecognizer> RealtimeEndpoint::acquireRecognizer(QString* error)
-{
-    if (!m_idleRecognizers.empty()) {
-        auto recognizer = std::move(m_idleRecognizers.back());
-        m_idleRecognizers.pop_back();
-        return recognizer;
-    }
-    if (!m_recognizers) {
-        *error = QStringLiteral("no recogniser configured");
-        return nullptr;
-    }
-    return m_recognizers(error);
 }
 
 void RealtimeEndpoint::acceptPending()

@@ -54,7 +54,6 @@ private:
 
     void acceptPending();
     void registerTestRoutes();
-    std::unique_ptr<SpeechRecognizer> acquireRecognizer(QString* error);
 
     QHttpServer& m_http;
     SpeechRecognizerFactory m_recognizers;

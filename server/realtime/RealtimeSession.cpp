@@ -96,16 +96,19 @@ void RealtimeSession::start()
     qInfo("realtime: connection %d accepted, voice_id %s", m_stats->id, qPrintable(verdict.voiceId));
 
     if (!m_script || !m_script->scriptedText) {
-        QString error;
-        std::unique_ptr<SpeechRecognizer> recognizer = m_host.acquireRecognizer ? m_host.acquireRecognizer(&error) : nullptr;
-        if (!recognizer) {
-            failWith(kInternal, QStringLiteral("recogniser unavailable: ") + error);
-            return;
-        }
-        m_decoder = std::make_unique<RealtimeDecoder>(std::move(recognizer), [this](std::optional<RealtimeDecoder::Segment> segment) {
-            QMetaObject::invokeMethod(this, [this, segment] { onDecoded(segment); }, Qt::QueuedConnection);
-        });
+        // The handshake waits until the decoder is loaded (on its own thread).
+        m_decoder = std::make_unique<RealtimeDecoder>(
+            m_host.takeIdleRecognizer ? m_host.takeIdleRecognizer() : nullptr, m_host.loadRecognizer,
+            [this](const RealtimeDecoder::Event& event) {
+                QMetaObject::invokeMethod(this, [this, event] { onDecoderEvent(event); }, Qt::QueuedConnection);
+            });
+        return;
     }
+    scheduleHandshake();
+}
+
+void RealtimeSession::scheduleHandshake()
+{
     const int delay = m_script ? m_script->handshakeDelayMs : 0;
     if (delay > 0)
         QTimer::singleShot(delay, this, [this] { sendHandshake(); });
@@ -221,15 +224,26 @@ void RealtimeSession::runScriptFor(int packetCount)
     }
 }
 
-void RealtimeSession::onDecoded(const std::optional<RealtimeDecoder::Segment>& segment)
+void RealtimeSession::onDecoderEvent(const RealtimeDecoder::Event& event)
 {
-    if (!segment) {
+    using Kind = RealtimeDecoder::Event::Kind;
+    switch (event.kind) {
+    case Kind::Loaded:
+        scheduleHandshake();
+        return;
+    case Kind::LoadFailed:
+        failWith(kInternal, QStringLiteral("recogniser unavailable: ") + event.error);
+        return;
+    case Kind::Finished:
         sendFinal();
         return;
+    case Kind::Segment:
+        if (m_ended && m_stats->endMarkerMs < 0)
+            return; // the stream was broken off; nothing more is said
+        sendResult(event.segment.sliceType, event.segment.index, event.segment.startMs, event.segment.endMs,
+                   event.segment.text);
+        return;
     }
-    if (m_ended && m_stats->endMarkerMs < 0)
-        return; // the stream was broken off; nothing more is said
-    sendResult(segment->sliceType, segment->index, segment->startMs, segment->endMs, segment->text);
 }
 
 void RealtimeSession::finishStream()

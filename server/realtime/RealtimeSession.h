@@ -23,8 +23,10 @@ namespace velnor::server {
 struct RealtimeSessionHost {
     RealtimeCredentials credentials;
     QString hostOverride; // the host text clients sign; empty = the request's Host
-    // A decoder for one stream (none with *error), and its return after the stream.
-    std::function<std::unique_ptr<SpeechRecognizer>(QString* error)> acquireRecognizer;
+    // An idle loaded decoder (or none), a way to load a new one (slow: run off
+    // the event loop), and the return of a decoder after its stream.
+    std::function<std::unique_ptr<SpeechRecognizer>()> takeIdleRecognizer;
+    std::function<std::unique_ptr<SpeechRecognizer>(QString* error)> loadRecognizer;
     std::function<void(std::unique_ptr<SpeechRecognizer>)> releaseRecognizer;
     // False when the voice id was used before.
     std::function<bool(const QString& voiceId)> claimVoiceId;
@@ -49,10 +51,11 @@ public:
     void start();
 
 private:
+    void scheduleHandshake();
     void sendHandshake();
     void onBinary(const QByteArray& data);
     void onText(const QString& text);
-    void onDecoded(const std::optional<RealtimeDecoder::Segment>& segment);
+    void onDecoderEvent(const RealtimeDecoder::Event& event);
     void runScriptFor(int packetCount);
     void finishStream();
     void sendFinal();
