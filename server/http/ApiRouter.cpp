@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QHttpServer>
 #include <QHttpServerResponder>
-#include <QPointer>
 #include <QHttpServerRouterRule>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
