@@ -106,7 +106,7 @@ TEST(RealtimeServerDecoderTest, OddByteCountsAreJoinedAcrossPackets)
     decoder.push(QByteArray(5, 0));
     decoder.finish();
     EXPECT_EQ(collector.waitFor("finished"), (QStringList{"loaded", "finished"}));
-    decoder.release();
+    const auto back = decoder.release();
     EXPECT_EQ(raw->processedSamples, 4);
 }
 

@@ -13,10 +13,14 @@ namespace {
 // A capture whose buffers the test delivers by hand (as the audio thread).
 class ScriptedAudioCapture final : public AudioCapture {
 public:
-    explicit ScriptedAudioCapture(AudioFormat format)
+    // `self` is cleared when the capture is destroyed, `stoppedFlag` set when stopped.
+    ScriptedAudioCapture(AudioFormat format, ScriptedAudioCapture** self, bool* stoppedFlag)
         : m_format(format)
+        , m_self(self)
+        , m_stoppedFlag(stoppedFlag)
     {
     }
+    ~ScriptedAudioCapture() override { *m_self = nullptr; }
     bool isAvailable() const override { return true; }
     std::optional<AudioFormat> inputFormat() const override { return m_format; }
     std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
@@ -27,7 +31,7 @@ public:
     }
     void stop() override
     {
-        stopped = true;
+        *m_stoppedFlag = true;
         m_callback = nullptr;
     }
     bool deliver(const AudioBuffer& buffer)
@@ -39,10 +43,11 @@ public:
     }
 
     int requestedFrames = 0;
-    bool stopped = false;
 
 private:
     AudioFormat m_format;
+    ScriptedAudioCapture** m_self;
+    bool* m_stoppedFlag;
     BufferCallback m_callback;
 };
 
@@ -85,7 +90,7 @@ protected:
             harness.config(),
             permission,
             [this, captureFormat]() -> std::unique_ptr<AudioCapture> {
-                auto made = std::make_unique<ScriptedAudioCapture>(captureFormat);
+                auto made = std::make_unique<ScriptedAudioCapture>(captureFormat, &capture, &captureStopped);
                 capture = made.get();
                 return made;
             },
@@ -131,6 +136,7 @@ protected:
     test::AsrHarness harness;
     FakeMicrophonePermission permission;
     ScriptedAudioCapture* capture = nullptr;
+    bool captureStopped = false;
     std::unique_ptr<TencentASRExample> example;
     QStringList completions;
 };
@@ -157,7 +163,8 @@ TEST_F(TencentASRExampleTest, CachedAudioIsStreamedFirstThenLiveAudioThenTheEndM
         harness.drain();
     }
     example->stopRecording();
-    EXPECT_TRUE(capture == nullptr || capture->stopped);
+    EXPECT_TRUE(captureStopped);
+    EXPECT_EQ(capture, nullptr) << "the capture is released at stop";
     settle();
 
     const QList<QByteArray>& sent = harness.sockets.last().sent;
