@@ -1,0 +1,120 @@
+// One real-time dictation as the user makes it: the real dictation
+// controller with the real cached client (made by the client factory the
+// app uses) against a real velnor-server decoding espeak-ng speech; only the
+// microphone (a WAV file), the indicator, the text field and the correction
+// service are stand-ins.
+#include "AsrTestSupport.h"
+#include "RealtimeServerFixture.h"
+#include "RecordingLinearResampler.h"
+
+#include "asr/TencentASRClientFactory.h"
+#include "config/DeploymentConfig.h"
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/QtScheduler.h"
+#include "dictation/AppSetupHelper.h"
+#include "platform/fake/FakeAudioFileRecorder.h"
+#include "platform/fake/FakeBackendServices.h"
+#include "platform/fake/FakeIndicator.h"
+#include "platform/fake/FakeKeySynthesizer.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+#include "platform/fake/FakeRecordingFiles.h"
+#include "platform/fake/FakeSoundPlayer.h"
+#include "platform/fake/FakeTextInput.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/FileAudioCapture.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
+{
+    test::TempDir dir;
+    test::RealtimeServer server;
+    const QString started = server.start(dir.path());
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
+    const QString wav = dir.filePath("speech.wav");
+    const QString synthError = test::synthesizeSpeech("hello world. the weather is nice today.", wav);
+    ASSERT_TRUE(synthError.isEmpty()) << synthError.toStdString();
+
+    DeploymentConfig deployment;
+    deployment.realtimeScheme = QStringLiteral("ws");
+    deployment.realtimeHost = server.hostText();
+    deployment.asrAppId = QLatin1String(test::RealtimeServer::appId);
+    deployment.asrSecretId = QLatin1String(test::RealtimeServer::secretId);
+    deployment.asrSecretKey = QLatin1String(test::RealtimeServer::secretKey);
+
+    QtScheduler scheduler;
+    SystemClock clock;
+    test::CapturedLog asrLog;
+    test::LogCapture appLog(clock);
+    test::LineCollector console;
+    SecretRedactor redactor;
+    test::FakeHotWords hotWords;
+    TencentASRClientFactory clients(deployment, clock, &hotWords, asrLog.logger(), scheduler, redactor);
+    FakeMicrophonePermission permission;
+    FileAudioCapture* capture = nullptr;
+    auto converted = std::make_shared<QByteArray>();
+    auto mutex = std::make_shared<std::mutex>();
+    const RealtimeRecognitionClientFactory factory = clients.makeFactory(
+        permission,
+        [&]() -> std::unique_ptr<AudioCapture> {
+            auto made = FileAudioCapture::fromWavFile(wav, 1.0);
+            capture = made.get();
+            return made;
+        },
+        [converted, mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
+            return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, converted, mutex);
+        });
+
+    MemorySettingsStore settings;
+    settings.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime"));
+    FakeIndicator indicator;
+    FakeAudioFileRecorder recorder;
+    FakeRecordingFiles recordingFiles(dir.path());
+    FakeSoundPlayer sounds;
+    FakeFileRecognitionService recognition;
+    FakeTextAdjustmentService adjustment;
+    FakeWorkspace workspace;
+    FakeTextInput textInput(workspace);
+    FakeKeySynthesizer keys([] { return qint64(0); });
+    FakeAccessibilityTrust trust;
+    AppSetupHelper controller(AppSetupHelper::Collaborators{
+        settings, scheduler, clock, appLog.logger(), console.sink(), indicator, recorder, recordingFiles, sounds,
+        recognition, adjustment, textInput, workspace, keys, trust, factory, QStringLiteral("linux")});
+
+    controller.handleKeyDown();
+    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
+    // The user speaks the whole sentence, then lets go of the key.
+    ASSERT_TRUE(test::waitFor([&] { return capture->deliveredBuffers() > 0; }, 5000));
+    capture->waitUntilFinished();
+    controller.handleKeyUp();
+
+    // The transcript goes to correction; the corrected text is typed.
+    ASSERT_TRUE(test::waitFor([&] { return !adjustment.adjustments.isEmpty(); }, 10000)) << "no final transcript";
+    const QString transcript = adjustment.adjustments.last().params.text;
+    EXPECT_TRUE(transcript.contains("hello") || transcript.contains("world") || transcript.contains("today"))
+        << transcript.toStdString();
+    AdjustTextResponse corrected;
+    corrected.text = transcript + QStringLiteral("!");
+    adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
+    ASSERT_TRUE(test::waitFor([&] { return !textInput.typed.isEmpty(); }, 5000));
+    EXPECT_EQ(textInput.typed, QStringList{transcript + QStringLiteral("!")});
+
+    // The server heard every converted byte, and the transcript it made.
+    const QJsonObject stats = server.connections().last().toObject();
+    QStringList segments;
+    for (const QJsonValue& text : stats.value("segments").toArray())
+        segments << text.toString();
+    EXPECT_EQ(segments.join(QString()), transcript);
+    std::lock_guard lock(*mutex);
+    EXPECT_EQ(stats.value("audio_bytes").toInteger(), converted->size());
+    EXPECT_FALSE(asrLog.lines().join('\n').contains(deployment.asrSecretKey));
+}
+
+} // namespace
+} // namespace velnor
