@@ -104,6 +104,8 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
                                                                      parser.value(QStringLiteral("realtime-host"))));
     if (testControls)
         endpoint->registerTestRoutes();
+    if (endpoint->m_sessionHost.credentials.isConfigured())
+        endpoint->preloadRecognizer();
     return endpoint;
 }
 
@@ -156,7 +158,25 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
 
 RealtimeEndpoint::~RealtimeEndpoint()
 {
+    if (m_preloader.joinable())
+        m_preloader.join();
     m_sessions.clear();
+}
+
+void RealtimeEndpoint::preloadRecognizer()
+{
+    m_preloader = std::thread([this, load = m_sessionHost.loadRecognizer] {
+        QString error;
+        auto loaded = std::make_shared<std::unique_ptr<SpeechRecognizer>>(load(&error));
+        if (!*loaded) {
+            qWarning("realtime: cannot load the recogniser: %s", qPrintable(error));
+            return;
+        }
+        QMetaObject::invokeMethod(this, [this, loaded] {
+            if (m_idleRecognizers.size() < kMaxIdleRecognizers)
+                m_idleRecognizers.push_back(std::move(*loaded));
+        }, Qt::QueuedConnection);
+    });
 }
 
 void RealtimeEndpoint::acceptPending()

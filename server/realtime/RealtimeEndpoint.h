@@ -11,6 +11,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QCommandLineParser;
@@ -54,6 +55,7 @@ private:
 
     void acceptPending();
     void registerTestRoutes();
+    void preloadRecognizer();
 
     QHttpServer& m_http;
     SpeechRecognizerFactory m_recognizers;
@@ -64,6 +66,8 @@ private:
     std::deque<std::shared_ptr<RealtimeConnectionStats>> m_stats;
     int m_nextConnectionId = 1;
     std::map<RealtimeSession*, std::unique_ptr<RealtimeSession>> m_sessions;
+    // Loads the first decoder in the background, so the first stream does not wait for it.
+    std::thread m_preloader;
 };
 
 } // namespace velnor::server

@@ -7,6 +7,7 @@
 #include "RealtimeServerFixture.h"
 #include "RecordingLinearResampler.h"
 
+#include "asr/QtWebSocketTransport.h"
 #include "asr/TencentASRClientFactory.h"
 #include "config/DeploymentConfig.h"
 #include "config/MemorySettingsStore.h"
@@ -56,6 +57,9 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     SecretRedactor redactor;
     test::FakeHotWords hotWords;
     TencentASRClientFactory clients(deployment, clock, &hotWords, asrLog.logger(), scheduler, redactor);
+    QtMainQueue mainQueue;
+    SteadyPacer pacer;
+    TencentASRSignature signature(server.hostText(), clock, &hotWords, asrLog.logger());
     FakeMicrophonePermission permission;
     FileAudioCapture* capture = nullptr;
     auto converted = std::make_shared<QByteArray>();
@@ -86,6 +90,23 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     AppSetupHelper controller(AppSetupHelper::Collaborators{
         settings, scheduler, clock, appLog.logger(), console.sink(), indicator, recorder, recordingFiles, sounds,
         recognition, adjustment, textInput, workspace, keys, trust, factory, QStringLiteral("linux")});
+
+    // A server that has served before keeps a loaded decoder: warm it, so the
+    // dictation's handshake does not wait for the model to load (which would
+    // push the final text past the controller's 3 s wait).
+    {
+        TencentASREnvironment environment{scheduler, mainQueue, pacer, asrLog.logger(), signature,
+                                          QtWebSocketTransport::factory({})};
+        TencentASRService warmUp(clients.defaultConfig(), environment);
+        test::RecordingServiceDelegate delegate;
+        warmUp.setDelegate(&delegate);
+        warmUp.connect();
+        ASSERT_TRUE(test::waitFor([&] { return warmUp.connectionState().is(TencentASRConnectionState::Kind::Ready); }, 20000));
+        warmUp.startRecognition();
+        warmUp.stopRecognition();
+        ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 10000));
+        warmUp.disconnect();
+    }
 
     controller.handleKeyDown();
     ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
