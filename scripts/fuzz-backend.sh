@@ -4,10 +4,7 @@
 #   scripts/fuzz-backend.sh [seconds]   (default 60)
 set -euo pipefail
 
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  echo "fuzz-backend: needs clang and libFuzzer: apt-get install clang libclang-rt-14-dev" >&2
-  exit 2
-fi
+bash "$(dirname "${BASH_SOURCE[0]}")/install-fuzz-deps.sh"
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"

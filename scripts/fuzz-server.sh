@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
+bash "$root/scripts/install-fuzz-deps.sh"
 out="$root/build/fuzz"
 mkdir -p "$out/corpus"
 cp -n "$root"/tests/server/fuzz/corpus/* "$out/corpus/" 2>/dev/null || true

@@ -1,4 +1,5 @@
 #include "app/simulation/HeadlessSimulation.h"
+#include "app/simulation/SpeechSimulation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -19,7 +20,13 @@ int main(int argc, char** argv)
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Run one traditional and one real-time dictation against "
                                                      "simulated devices and backend, printing the log."));
+    const QCommandLineOption speech(QStringList{QStringLiteral("speech")},
+                                    QStringLiteral("With --simulate: use the real recorder, backend client and real-time "
+                                                   "client against the configured backend, with this WAV file of speech "
+                                                   "as the microphone."),
+                                    QStringLiteral("wav"));
     parser.addOption(simulate);
+    parser.addOption(speech);
     parser.process(app);
 
     if (!parser.isSet(simulate)) {
@@ -27,5 +34,7 @@ int main(int argc, char** argv)
         // this build yet; the simulation shows the dictation session working.
         std::fputs("velnor: the desktop front end is not part of this build yet; running --simulate\n", stderr);
     }
+    if (parser.isSet(speech))
+        return velnor::runSpeechSimulation(parser.value(speech));
     return velnor::runHeadlessSimulation();
 }

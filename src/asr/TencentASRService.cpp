@@ -16,19 +16,6 @@ namespace {
 
 constexpr auto packetInterval = std::chrono::milliseconds(40);
 
-// The numeric sample-format codes the logs print (32-bit float 1, 16-bit 3, 32-bit 4).
-int formatCode(SampleType type)
-{
-    switch (type) {
-    case SampleType::Float32:
-        return 1;
-    case SampleType::Int16:
-        return 3;
-    case SampleType::Int32:
-        return 4;
-    }
-    return 0;
-}
 
 qint16 floatToInt16(float x)
 {
@@ -241,12 +228,12 @@ std::optional<QByteArray> TencentASRService::convertPCMBufferToData(const AudioB
     log.debug(QStringLiteral("音频格式 - 采样率: %1, 通道数: %2, 位深: %3")
                   .arg(format.sampleRate)
                   .arg(format.channelCount)
-                  .arg(formatCode(format.sampleType)));
+                  .arg(commonFormatNumber(format.sampleType)));
     const int bytesPerSample = format.bytesPerSample();
     const qint64 needed = frames * format.bytesPerFrame();
     if (format.channelCount <= 0 || buffer.data.size() < needed) {
         log.error(QStringLiteral("无法获取音频通道数据，格式: %1, 通道数: %2")
-                      .arg(formatCode(format.sampleType))
+                      .arg(commonFormatNumber(format.sampleType))
                       .arg(format.channelCount));
         return std::nullopt;
     }

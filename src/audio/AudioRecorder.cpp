@@ -35,19 +35,6 @@ int statusNumber(MicrophonePermission::Status status)
     return 0;
 }
 
-// The platform's common-format numbers, as the log lines print them.
-int commonFormatNumber(SampleType type)
-{
-    switch (type) {
-    case SampleType::Float32:
-        return 1;
-    case SampleType::Int16:
-        return 3;
-    case SampleType::Int32:
-        return 4;
-    }
-    return 0;
-}
 
 QString describeSettings(const QVariantMap& settings)
 {

@@ -14,7 +14,7 @@
 
 namespace velnor {
 
-// How a type of the envelope's "data" is read from JSON. Each specialisation
+// How a type of the envelope's "data" is read from JSON. The codec of each type
 // gives:
 //   static QString typeName();
 //   static Result<T, DecodingError> decode(const QJsonValue& json, const QString& path);

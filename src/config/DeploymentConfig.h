@@ -13,10 +13,11 @@ namespace velnor {
 struct DeploymentConfig {
     // Backend HTTP API base URL (paths such as "/qasr/adjust" are appended).
     QUrl backendBaseUrl{QStringLiteral("http://127.0.0.1:18470")};
-    // Real-time recogniser: scheme ("wss" or "ws") and host[:port]; the host
+    // Real-time recogniser (velnor-server serves it on its HTTP port):
+    // scheme ("wss" or "ws") and host[:port]; the host
     // is also part of the signed text.
     QString realtimeScheme{QStringLiteral("ws")};
-    QString realtimeHost{QStringLiteral("127.0.0.1:18471")};
+    QString realtimeHost{QStringLiteral("127.0.0.1:18470")};
     // Extra CA certificate (PEM file) trusted for wss:// to the recogniser.
     QString realtimeCaCertificateFile;
     QString asrAppId;

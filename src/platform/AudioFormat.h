@@ -33,6 +33,21 @@ struct AudioBuffer {
     }
 };
 
+// The numeric sample-format codes log lines print (32-bit float 1,
+// 16-bit integer 3, 32-bit integer 4), as the reference platform numbers them.
+inline int commonFormatNumber(SampleType type)
+{
+    switch (type) {
+    case SampleType::Float32:
+        return 1;
+    case SampleType::Int16:
+        return 3;
+    case SampleType::Int32:
+        return 4;
+    }
+    return 0;
+}
+
 // "16000 Hz, 1 ch, Int16" — for log lines.
 inline QString describe(const AudioFormat& format)
 {

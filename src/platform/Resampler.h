@@ -10,8 +10,9 @@ namespace velnor {
 
 // Converts a stream of buffers from one PCM format to another (rate,
 // channels, sample type). Keeps filter state between calls, so consecutive
-// buffers of one stream join without clicks. Output frames per call are
-// input frames × target rate / input rate (truncated).
+// buffers of one stream join without clicks. Frame counts are exact over the
+// stream: the output so far is always input so far × target rate / input
+// rate (truncated), so a single call may yield one frame more or less.
 class Resampler {
 public:
     Resampler() = default;

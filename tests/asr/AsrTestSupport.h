@@ -64,7 +64,7 @@ public:
 };
 
 // Every socket the factory made, oldest first. The hub keeps them alive
-// after the client dropped its handle, so tests can inspect them afterwards.
+// after the client dropped its handle, so tests can examine them afterwards.
 struct FakeSocketHub {
     QList<std::shared_ptr<FakeSocket>> sockets;
     TencentASRSocketFactory factory();

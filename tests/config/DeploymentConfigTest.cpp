@@ -10,7 +10,7 @@ TEST(DeploymentConfig, DefaultsPointAtALocalServerAndCarryNoCredentials)
 {
     const DeploymentConfig config = DeploymentConfig::load(QString(), QProcessEnvironment());
     EXPECT_EQ(config.backendBaseUrl.host(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(config.realtimeHost, QStringLiteral("127.0.0.1:18471"));
+    EXPECT_EQ(config.realtimeHost, QStringLiteral("127.0.0.1:18470"));
     EXPECT_TRUE(config.asrSecretKey.isEmpty());
     EXPECT_TRUE(config.asrSecretId.isEmpty());
 }

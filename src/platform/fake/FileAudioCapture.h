@@ -33,6 +33,8 @@ public:
     // Blocks until every buffer was delivered or stop() was called.
     void waitUntilFinished();
     int deliveredBuffers() const { return m_delivered.load(); }
+    // How long the file plays, in frames.
+    qint64 totalFrames() const { return m_format.bytesPerFrame() > 0 ? m_pcm.size() / m_format.bytesPerFrame() : 0; }
 
 private:
     void run(int framesPerBuffer, BufferCallback onBuffer);

@@ -91,10 +91,10 @@ std::optional<QString> PulseAudioCapture::start(int framesPerBuffer, BufferCallb
     }
 
     PulseConnection::Lock lock(*m_connection);
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(m_format.sampleRate), uint8_t(m_format.channelCount)};
+    pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, uint32_t(m_format.sampleRate), uint8_t(m_format.channelCount)};
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    m_stream = pa_stream_new(m_connection->context(), "Velnor recording", &spec, &map);
+    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    m_stream = pa_stream_new(m_connection->context(), "Velnor recording", &sampleFormat, &map);
     if (!m_stream)
         return m_connection->lastError();
     pa_stream_set_read_callback(
