@@ -1,5 +1,7 @@
 #include "accounts/TokenSigner.h"
 
+#include "core/ConstantTime.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
@@ -10,16 +12,6 @@ namespace {
 
 constexpr auto kBase64Url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
-// Compares without an early exit, so the time taken says nothing about the signature.
-bool equalInConstantTime(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char difference = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return difference == 0;
-}
 
 } // namespace
 

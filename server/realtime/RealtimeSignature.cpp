@@ -1,5 +1,7 @@
 #include "realtime/RealtimeSignature.h"
 
+#include "core/ConstantTime.h"
+
 #include <QMessageAuthenticationCode>
 #include <QStringList>
 
@@ -24,16 +26,6 @@ bool isInteger(const QString& text)
     return ok;
 }
 
-// Comparison time does not depend on where the first difference is.
-bool sameBytes(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char difference = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return difference == 0;
-}
 
 } // namespace
 
@@ -96,7 +88,7 @@ RealtimeVerdict RealtimeSignature::verify(const RealtimeCredentials& credentials
     if (params.value(QStringLiteral("expired")).toLongLong() <= nowSeconds)
         return reject(kAuthenticationError, QStringLiteral("signature expired"), params);
     const QString expected = expectedSignature(credentials.secretKey, hostText, path, params);
-    if (!sameBytes(expected.toLatin1(), params.value(QStringLiteral("signature")).toUtf8()))
+    if (!equalInConstantTime(expected.toLatin1(), params.value(QStringLiteral("signature")).toUtf8()))
         return reject(kAuthenticationError, QStringLiteral("signature mismatch"), params);
 
     RealtimeVerdict verdict;
