@@ -42,7 +42,6 @@ private:
 struct SpeechFixture {
     QString wavPath;
     std::vector<float> samples;
-    int sampleRate = 48000;
 };
 SpeechFixture makeSpeech(const QString& dir, const QString& text);
 

@@ -29,16 +29,6 @@ std::vector<qint16> int16Samples(const AudioBuffer& buffer)
     return samples;
 }
 
-TEST(SwrResampler, OneBufferGivesExactlyTheRatioOfFrames)
-{
-    auto resampler = SwrResampler::create(Stereo48k, Mono16k);
-    ASSERT_TRUE(resampler);
-    const auto out = resampler->convert(sine(Stereo48k, 0, 4800, 440.0));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->format, Mono16k);
-    EXPECT_EQ(out->frameCount(), 1600);
-}
-
 TEST(SwrResampler, CountsNeverDriftOverAStreamOfSmallBuffers)
 {
     for (const int rate : {48000, 44100, 22050, 96000}) {
@@ -58,12 +48,16 @@ TEST(SwrResampler, CountsNeverDriftOverAStreamOfSmallBuffers)
     }
 }
 
-TEST(SwrResampler, KeepsTheToneAndItsLevel)
+TEST(SwrResampler, StereoToMonoGivesExactlyTheRatioOfFramesAndKeepsTheToneAndItsLevel)
 {
     auto resampler = SwrResampler::create(Stereo48k, Mono16k);
+    ASSERT_TRUE(resampler);
     std::vector<qint16> samples;
     for (int i = 0; i < 20; ++i) {
         const auto out = resampler->convert(sine(Stereo48k, qint64(i) * 4800, 4800, 1000.0));
+        ASSERT_TRUE(out);
+        ASSERT_EQ(out->format, Mono16k);
+        ASSERT_EQ(out->frameCount(), 1600) << i; // from the first buffer on
         const auto chunk = int16Samples(*out);
         samples.insert(samples.end(), chunk.begin(), chunk.end());
     }
