@@ -13,7 +13,7 @@ QString key(const char* name)
     return QString::fromLatin1(name);
 }
 
-TEST(LoginRules, PhoneNumbers)
+TEST(LoginRules, PhoneNumbersAndVerificationCodes)
 {
     EXPECT_TRUE(LoginViewModel::isValidPhoneNumber(QStringLiteral("13800138000")));
     EXPECT_TRUE(LoginViewModel::isValidPhoneNumber(QStringLiteral("19912345678")));
@@ -24,10 +24,7 @@ TEST(LoginRules, PhoneNumbers)
     EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("13800138000\n")));
     // Digits of other scripts are not a phone number.
     EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("138001380٠٠")));
-}
 
-TEST(LoginRules, VerificationCodes)
-{
     EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("0000")));
     EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("1234")));
     EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("١٢٣٤"))); // numeric in the Unicode sense

@@ -47,7 +47,6 @@ TEST(Envelope, OnlyCodeIsRequired)
     EXPECT_EQ(minimal.value().code, 401);
     EXPECT_FALSE(minimal.value().msg.has_value());
     EXPECT_FALSE(minimal.value().data.has_value());
-    EXPECT_EQ(minimal.value().messageOrUnknown(), QStringLiteral("Unknown error"));
 
     auto full = APIResponse::decode(R"({"code": 0, "msg": "ok", "data": {"id": "r1"}})");
     ASSERT_TRUE(full.ok());
@@ -99,12 +98,6 @@ TEST_F(TypedData, BooleanComesOnlyFromABoolean)
     EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
 
     EXPECT_FALSE(envelope(R"({"code":0,"data":1})").typedData<bool>(log.logger()).has_value());
-    const QStringList messages = log.messages();
-    EXPECT_TRUE(messages.contains(QStringLiteral("尝试转换数据: 值=1, 类型=Int, 目标类型=Bool")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("类型检查: _data类型=AnyDecodable, T类型=Bool, _data.value类型=Int")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("进入布尔值特殊处理分支")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("数据无法序列化为JSON: 1")));
-
     EXPECT_FALSE(envelope(R"({"code":0,"data":{"ok":true}})").typedData<bool>(log.logger()).has_value());
     EXPECT_TRUE(log.contains(QStringLiteral("数据类型转换失败: ")));
 }
@@ -119,11 +112,6 @@ TEST_F(TypedData, RecordsAreReadByTheirKeys)
     EXPECT_FALSE(adjusted->message.has_value());
     EXPECT_TRUE(log.contains(
         QStringLiteral("JSON转换成功: AdjustTextResponse(id: Optional(\"r1\"), text: Optional(\"你好\"), message: nil)")));
-
-    auto recognized = envelope(R"({"code":0,"data":{"text":"hi","id":"7","over_over":true}})")
-                          .typedData<RecognizeAudioFileResponse>(log.logger());
-    ASSERT_TRUE(recognized.has_value());
-    EXPECT_EQ(recognized->overOver, true);
 
     // A present value of the wrong type fails the whole record.
     EXPECT_FALSE(envelope(R"({"code":0,"data":{"text":5}})").typedData<AdjustTextResponse>(log.logger()).has_value());
@@ -140,13 +128,6 @@ TEST_F(TypedData, ResultAccessorGivesEmptyListsButUnknownErrorForRecords)
     auto unreadable = envelope(R"({"code":0,"data":{"text":"a"}})").result<QList<Hotword>>(log.logger());
     ASSERT_TRUE(unreadable.ok());
     EXPECT_TRUE(unreadable.value().isEmpty());
-
-    auto words = envelope(R"({"code":0,"data":[{"text":"a","weight":5},{"text":"b","weight":11}]})")
-                     .result<QList<Hotword>>(log.logger());
-    ASSERT_TRUE(words.ok());
-    ASSERT_EQ(words.value().size(), 2);
-    EXPECT_EQ(words.value().at(1).text, QStringLiteral("b"));
-    EXPECT_EQ(words.value().at(1).weight, 11);
 
     auto record = envelope(R"({"code":0,"data":null})").result<AdjustTextResponse>(log.logger());
     ASSERT_FALSE(record.ok());
@@ -176,18 +157,6 @@ TEST_F(TypedData, UserRecordWithNestedObjects)
     EXPECT_FALSE(envelope(R"({"code":0,"data":{"vip2":{"status":1}}})").typedData<User>(log.logger()).has_value());
     EXPECT_FALSE(
         envelope(R"({"code":0,"data":{"generate_words_total":-1}})").typedData<User>(log.logger()).has_value());
-}
-
-TEST_F(TypedData, LoginResponseNeedsATokenAndNeverPrintsIt)
-{
-    EXPECT_FALSE(envelope(R"({"code":0,"data":{"phone":"13800138000"}})")
-                     .typedData<LoginResponse>(log.logger())
-                     .has_value());
-    auto login = envelope(R"({"code":0,"data":{"token":"secret-token-value","phone":"13800138000"}})")
-                     .typedData<LoginResponse>(log.logger());
-    ASSERT_TRUE(login.has_value());
-    EXPECT_EQ(login->token, QStringLiteral("secret-token-value"));
-    EXPECT_FALSE(log.contains(QStringLiteral("secret-token-value")));
 }
 
 } // namespace

@@ -121,11 +121,6 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartWithItsBoundary)
     EXPECT_EQ(sent.url.path(), QStringLiteral("/qasr/recognize"));
     EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), "multipart/form-data; boundary=" + kBoundary.toUtf8());
     EXPECT_EQ(sent.body, QASRService::multipartBody(params, kBoundary));
-    const QStringList messages = log.messages();
-    EXPECT_TRUE(messages.contains(QStringLiteral("[QASR] - fileType: m4a")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("[QASR] - appID: nil")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("[QASR] - version: v2")));
-    EXPECT_TRUE(messages.contains(QStringLiteral("[QASR] - overOver: true")));
 }
 
 TEST_F(QASRServiceTest, RecognitionResultsAndErrors)
