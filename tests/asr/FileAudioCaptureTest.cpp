@@ -1,4 +1,3 @@
-#include "platform/fake/FakeMicrophonePermission.h"
 #include "platform/fake/FileAudioCapture.h"
 #include "support/TempDir.h"
 
@@ -74,16 +73,6 @@ TEST(FileAudioCaptureTest, RefusesWhatIsNotUsablePcm)
     eightBit[34] = 8; // bits per sample
     EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("8bit.wav", eightBit), 1.0, &error));
     EXPECT_TRUE(error.contains("unsupported"));
-}
-
-TEST(FakeMicrophonePermissionTest, AnswersAndRemembersTheAnswer)
-{
-    FakeMicrophonePermission permission(MicrophonePermission::Status::NotDetermined, false);
-    std::optional<bool> answer;
-    permission.request([&](bool granted) { answer = granted; });
-    EXPECT_EQ(answer, false);
-    EXPECT_EQ(permission.status(), MicrophonePermission::Status::Denied);
-    EXPECT_EQ(permission.requestCount(), 1);
 }
 
 } // namespace

@@ -124,14 +124,9 @@ TEST(RealtimeServerScriptTest, ReadsScriptsAndRefusesMalformedOnes)
             .object(),
         &error);
     ASSERT_TRUE(script) << error.toStdString();
-    EXPECT_EQ(script->handshakeDelayMs, 300);
-    EXPECT_EQ(script->count, 2);
     EXPECT_TRUE(script->scriptedText);
-    ASSERT_EQ(script->results.size(), 1);
-    EXPECT_EQ(script->results[0].afterPackets, 2);
     ASSERT_TRUE(script->error);
     EXPECT_FALSE(script->error->close);
-    EXPECT_EQ(script->dropAfterPackets, 5);
 
     EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"results":[{"slice_type":1}]})").object(), &error));
     EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"error":{"message":"no code"}})").object(), &error));

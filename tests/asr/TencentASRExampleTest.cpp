@@ -1,4 +1,5 @@
 #include "AsrTestSupport.h"
+#include "RecordingLinearResampler.h"
 
 #include "asr/TencentASRExample.h"
 #include "platform/fake/FakeMicrophonePermission.h"
@@ -51,23 +52,6 @@ private:
     BufferCallback m_callback;
 };
 
-// 48 kHz interleaved float → 16 kHz mono 16-bit by keeping every third frame
-// of channel 0 (good enough to check the plumbing, not a real filter).
-class DecimatingResampler final : public Resampler {
-public:
-    std::optional<AudioBuffer> convert(const AudioBuffer& input) override
-    {
-        const int channels = input.format.channelCount;
-        const auto* samples = reinterpret_cast<const float*>(input.data.constData());
-        AudioBuffer out{TencentASRExample::targetFormat(), {}};
-        for (qint64 frame = 0; frame + 2 < input.frameCount(); frame += 3) {
-            const qint16 value = qint16(samples[frame * channels] * 32767.0f);
-            out.data.append(reinterpret_cast<const char*>(&value), 2);
-        }
-        return out;
-    }
-};
-
 // 512 frames of 16 kHz mono 16-bit audio whose samples all hold `tag`.
 AudioBuffer taggedBuffer(int tag, int frames = 512)
 {
@@ -94,8 +78,9 @@ protected:
                 capture = made.get();
                 return made;
             },
-            [](const AudioFormat&, const AudioFormat&) -> std::unique_ptr<Resampler> {
-                return std::make_unique<DecimatingResampler>();
+            [](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
+                return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, std::make_shared<QByteArray>(),
+                                                                        std::make_shared<std::mutex>());
             }};
         example = std::make_unique<TencentASRExample>(std::move(deps));
         example->setRecognitionCompletionHandler([this](const QString& text) { completions.append(text); });
@@ -239,9 +224,9 @@ TEST_F(TencentASRExampleTest, StopBeforeReadyStillEndsTheStreamAfterTheCache)
 
 TEST_F(TencentASRExampleTest, ConvertsCaptureFormatTo16kMono)
 {
-    makeExample(AudioFormat{48000, 2, SampleType::Float32, true});
+    makeExample(AudioFormat{48000, 1, SampleType::Int16, true});
     start();
-    AudioBuffer input{AudioFormat{48000, 2, SampleType::Float32, true}, QByteArray(4800 * 2 * 4, 0)};
+    AudioBuffer input{AudioFormat{48000, 1, SampleType::Int16, true}, QByteArray(4800 * 2, 0)};
     capture->deliver(input);
     capture->deliver(AudioBuffer{input.format, {}});
     settle();
@@ -253,22 +238,20 @@ TEST_F(TencentASRExampleTest, ConvertsCaptureFormatTo16kMono)
     EXPECT_EQ(sentAudio().size(), 1600 * 2);
 }
 
-TEST_F(TencentASRExampleTest, RefusedMicrophoneStillConnects)
-{
-    permission.setStatus(MicrophonePermission::Status::Denied);
-    example->connectAndStartRecording();
-    harness.drain();
-    EXPECT_EQ(capture, nullptr);
-    EXPECT_EQ(example->errorMessage(), "需要麦克风权限才能进行语音识别");
-    EXPECT_EQ(harness.sockets.sockets.size(), 1);
-}
-
-TEST_F(TencentASRExampleTest, AskingForPermissionContinuesWithTheAnswer)
+TEST_F(TencentASRExampleTest, MicrophonePermissionIsAskedForAndARefusalStillConnects)
 {
     permission.setStatus(MicrophonePermission::Status::NotDetermined);
     start();
     EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(example->isRecording());
+
+    makeExample(TencentASRExample::targetFormat());
+    permission.setStatus(MicrophonePermission::Status::Denied);
+    example->connectAndStartRecording();
+    harness.drain();
+    EXPECT_EQ(capture, nullptr);
+    EXPECT_EQ(example->errorMessage(), "需要麦克风权限才能进行语音识别");
+    EXPECT_EQ(harness.sockets.sockets.size(), 2);
 }
 
 TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)

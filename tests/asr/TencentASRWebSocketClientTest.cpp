@@ -107,20 +107,6 @@ TEST_F(TencentASRWebSocketClientTest, EmptyCredentialsAreAConfigurationError)
     EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
-TEST_F(TencentASRWebSocketClientTest, NonFatalCodesAreReportedAndChangeNothing)
-{
-    becomeReady();
-    client->startAudioStream();
-    harness.sockets.last().events.textReceived(QStringLiteral(R"({"code":4008,"message":"客户端数据上传超时"})"));
-    harness.drain();
-    ASSERT_EQ(delegate.errors.size(), 1);
-    EXPECT_EQ(delegate.errors.first(), TencentASRError::serverError(4008, "客户端数据上传超时"));
-    EXPECT_TRUE(client->connectionState().is(Kind::Ready));
-    EXPECT_TRUE(client->isAudioStreamActive());
-    EXPECT_EQ(client->retryCount(), 0);
-    EXPECT_TRUE(harness.log.contains("⚠️ 非致命错误 (4008): 客户端数据上传超时 - 继续处理"));
-}
-
 TEST_F(TencentASRWebSocketClientTest, FatalCodeReconnectsAfterTwoSecondsWithANewVoiceId)
 {
     becomeReady();
