@@ -4,7 +4,7 @@
 //  2. the time from handing the end marker to the socket to the client's
 //     completion report (the server decodes the stream with pocketsphinx).
 // Usage: realtime_bench [rounds [--scripted]]   (VELNOR_SERVER_BIN overrides the server path)
-#include "RealtimeServerFixture.h"
+#include "AsrTestSupport.h"
 
 #include "asr/MainQueue.h"
 #include "asr/Pacer.h"
@@ -17,6 +17,8 @@
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
 #include "platform/fake/FakeSystemLog.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -75,14 +77,14 @@ int main(int argc, char** argv)
     const bool scripted = argc > 2 && QByteArray(argv[2]) == "--scripted";
 
     QTemporaryDir dir;
-    test::RealtimeServer server;
-    if (const QString error = server.start(dir.path()); !error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    test::ServerProcess server;
+    if (!server.start(dir.path(), test::realtimeServerArgs(dir.path()))) {
+        std::fprintf(stderr, "%s\n", qPrintable(server.error()));
         return 1;
     }
 
     if (scripted)
-        server.post(QStringLiteral("/__test/realtime/script"),
+        server.control("POST", QStringLiteral("/__test/realtime/script"),
                     QJsonObject{{QStringLiteral("final_results"), QJsonArray()}, {QStringLiteral("count"), rounds}});
 
     QtScheduler scheduler;
@@ -93,13 +95,13 @@ int main(int argc, char** argv)
     SecretRedactor redactor;
     TencentASRLogger log(QString(), clock, silentSink(), systemLog, redactor);
     log.setLogLevel(TencentASRLogLevel::Error);
-    TencentASRSignature signature(server.hostText(), clock, nullptr, log);
+    TencentASRSignature signature(server.url().authority(), clock, nullptr, log);
     TencentASREnvironment environment{scheduler, mainQueue, pacer, log, signature, QtWebSocketTransport::factory({})};
     TencentASRConfig config;
-    config.appId = QLatin1String(test::RealtimeServer::appId);
-    config.secretId = QLatin1String(test::RealtimeServer::secretId);
-    config.secretKey = QLatin1String(test::RealtimeServer::secretKey);
-    config.baseURL = QStringLiteral("ws://") + server.hostText() + QStringLiteral("/asr/v2");
+    config.appId = QLatin1String(test::RealtimeCredentials::appId);
+    config.secretId = QLatin1String(test::RealtimeCredentials::secretId);
+    config.secretKey = QLatin1String(test::RealtimeCredentials::secretKey);
+    config.baseURL = QStringLiteral("ws://") + server.url().authority() + QStringLiteral("/asr/v2");
 
     std::vector<double> jitter;
     std::vector<double> endToFinal;
@@ -108,7 +110,7 @@ int main(int argc, char** argv)
         TencentASRService service(config, environment);
         service.setDelegate(&delegate);
         service.connect();
-        if (!test::waitFor([&] { return service.connectionState().is(TencentASRConnectionState::Kind::Ready); }, 20000)) {
+        if (!test::waitUntil([&] { return service.connectionState().is(TencentASRConnectionState::Kind::Ready); }, 20000)) {
             std::fprintf(stderr, "round %d: connection not ready\n", round);
             return 1;
         }
@@ -121,14 +123,14 @@ int main(int argc, char** argv)
             service.waitForProcessing();
             drained = true;
         });
-        test::waitFor([&] { return drained.load(); }, 60000);
+        test::waitUntil([&] { return drained.load(); }, 60000);
         waiter.join();
-        test::waitFor([] { return false; }, 100); // let the last packets leave
+        test::runEventLoopFor(100); // let the last packets leave
 
         QElapsedTimer timer;
         timer.start();
         service.stopRecognition();
-        if (!test::waitFor([&] { return delegate.completed; }, 20000)) {
+        if (!test::waitUntil([&] { return delegate.completed; }, 20000)) {
             std::fprintf(stderr, "round %d: no final message\n", round);
             return 1;
         }
@@ -136,7 +138,7 @@ int main(int argc, char** argv)
         service.disconnect();
     }
 
-    const QJsonArray connections = server.connections();
+    const QJsonArray connections = server.realtimeConnections();
     for (const QJsonValue& connection : connections) {
         const QJsonArray packets = connection.toObject().value(QStringLiteral("packets")).toArray();
         for (qsizetype i = 1; i < packets.size(); ++i) {

@@ -2,10 +2,9 @@
 // /qasr/recognize (default English language model) and how much of it the
 // server spends decoding the audio and recognising the speech.
 // Usage: velnor_server_roundtrip_bench [runs]   (default 5)
-#include "ServerProcess.h"
-#include "SpeechFixtures.h"
-
 #include "audio/AudioDecoder.h"
+#include "support/ServerProcess.h"
+#include "support/SpeechFixtures.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +35,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 5;
     QTemporaryDir work;
-    test::SpeechFixtures speech(work.path());
+    velnor::test::SpeechFixtures speech(work.path());
     const QByteArray audio = speech.m4a(QString::fromLatin1(kSentence));
     if (audio.isEmpty()) {
         std::fprintf(stderr, "cannot make the recording: %s\n", qPrintable(speech.error()));
@@ -60,20 +59,20 @@ int main(int argc, char** argv)
     }
 
     // Over HTTP, against the real server (the first upload loads the model and is not counted).
-    test::ServerProcess server;
+    velnor::test::ServerProcess server;
     if (!server.start(work.filePath(QStringLiteral("data")), {}, false)) {
         std::fprintf(stderr, "%s\n", qPrintable(server.error()));
         return 1;
     }
-    test::RawHttp http;
-    test::MultipartBody body("Boundary-5C1F3B9E-0D2A-4E7B-8F66-1A2B3C4D5E6F");
+    velnor::test::RawHttp http;
+    velnor::test::MultipartBody body("Boundary-5C1F3B9E-0D2A-4E7B-8F66-1A2B3C4D5E6F");
     body.field("file_type", "m4a").field("version", "v2").field("over_over", "false").file("file", "audio.m4a", "audio/m4a", audio);
     const QByteArray payload = body.finish();
     QString served;
     for (int i = 0; i <= runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const test::HttpResult result =
+        const velnor::test::HttpResult result =
             http.send("POST", server.url(QStringLiteral("/qasr/recognize")), payload, {{"Content-Type", body.contentType()}});
         if (result.code() != 0) {
             std::fprintf(stderr, "upload failed: %s\n", result.body.constData());

@@ -1,5 +1,6 @@
 #include "AsrTestSupport.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -106,13 +107,7 @@ TencentASRSocketFactory FakeSocketHub::factory()
 
 CapturedLog::CapturedLog()
 {
-    auto mutex = m_mutex;
-    auto lines = m_lines;
-    ConsoleSink sink = [mutex, lines](const QString& line) {
-        std::lock_guard lock(*mutex);
-        lines->append(line);
-    };
-    m_logger = std::make_unique<TencentASRLogger>(QString(), m_clock, sink, m_systemLog, m_redactor);
+    m_logger = std::make_unique<TencentASRLogger>(QString(), m_clock, m_lines.sink(), m_systemLog, m_redactor);
     m_logger->setLogLevel(TencentASRLogLevel::Debug);
     m_logger->setEnableOSLog(false);
 }
@@ -120,8 +115,7 @@ CapturedLog::CapturedLog()
 QStringList CapturedLog::lines()
 {
     m_logger->flush();
-    std::lock_guard lock(*m_mutex);
-    return *m_lines;
+    return m_lines.lines();
 }
 
 int CapturedLog::count(const QString& text)
@@ -150,6 +144,17 @@ TencentASRConfig AsrHarness::config() const
 TencentASREnvironment AsrHarness::environment()
 {
     return TencentASREnvironment{scheduler, mainQueue, pacer, log.logger(), signature, sockets.factory()};
+}
+
+QStringList realtimeServerArgs(const QString& dataDir)
+{
+    const QString keyPath = dataDir + QStringLiteral("/asr.key");
+    QFile keyFile(keyPath);
+    if (keyFile.open(QIODevice::WriteOnly))
+        keyFile.write(QByteArray(RealtimeCredentials::secretKey) + '\n');
+    return {QStringLiteral("--asr-app-id"), QLatin1String(RealtimeCredentials::appId),
+            QStringLiteral("--asr-secret-id"), QLatin1String(RealtimeCredentials::secretId),
+            QStringLiteral("--asr-secret-key-file"), keyPath};
 }
 
 QString handshakeMessage(const QString& voiceId)

@@ -12,6 +12,7 @@
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
 #include "platform/fake/FakeSystemLog.h"
+#include "support/LogCapture.h"
 
 #include <QList>
 #include <QStringList>
@@ -91,8 +92,7 @@ private:
     ManualClock m_clock;
     FakeSystemLog m_systemLog;
     SecretRedactor m_redactor;
-    std::shared_ptr<std::mutex> m_mutex = std::make_shared<std::mutex>();
-    std::shared_ptr<QStringList> m_lines = std::make_shared<QStringList>();
+    LineCollector m_lines;
     std::unique_ptr<TencentASRLogger> m_logger;
 };
 
@@ -141,6 +141,17 @@ struct RecordingServiceDelegate final : TencentASRServiceDelegate {
 
     QStringList events;
 };
+
+// Made-up real-time credentials that a test velnor-server and the client share.
+struct RealtimeCredentials {
+    static constexpr const char* appId = "1300000042";
+    static constexpr const char* secretId = "AKIDintegration0000000000000000000000";
+    static constexpr const char* secretKey = "integrationsecretkey000000000000";
+};
+
+// velnor-server arguments giving it those credentials. The key travels in a
+// file written to `dataDir`, not on the command line (which any local user can read).
+QStringList realtimeServerArgs(const QString& dataDir);
 
 // The server's first message on a new connection.
 QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));

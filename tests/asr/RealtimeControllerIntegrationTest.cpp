@@ -4,7 +4,6 @@
 // microphone (a WAV file), the indicator, the text field and the correction
 // service are stand-ins.
 #include "AsrTestSupport.h"
-#include "RealtimeServerFixture.h"
 #include "RecordingLinearResampler.h"
 
 #include "asr/QtWebSocketTransport.h"
@@ -24,7 +23,10 @@
 #include "platform/fake/FakeTextInput.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/FileAudioCapture.h"
+#include "support/EventLoopWait.h"
 #include "support/LogCapture.h"
+#include "support/ServerProcess.h"
+#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -35,19 +37,18 @@ namespace {
 TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     test::TempDir dir;
-    test::RealtimeServer server;
-    const QString started = server.start(dir.path());
-    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
-    const QString wav = dir.filePath("speech.wav");
-    const QString synthError = test::synthesizeSpeech("hello world. the weather is nice today.", wav);
-    ASSERT_TRUE(synthError.isEmpty()) << synthError.toStdString();
+    test::ServerProcess server;
+    ASSERT_TRUE(server.start(dir.path(), test::realtimeServerArgs(dir.path()))) << server.error().toStdString();
+    test::SpeechFixtures speech(dir.path());
+    const QString wav = speech.wav("hello world. the weather is nice today.");
+    ASSERT_FALSE(wav.isEmpty()) << speech.error().toStdString();
 
     DeploymentConfig deployment;
     deployment.realtimeScheme = QStringLiteral("ws");
-    deployment.realtimeHost = server.hostText();
-    deployment.asrAppId = QLatin1String(test::RealtimeServer::appId);
-    deployment.asrSecretId = QLatin1String(test::RealtimeServer::secretId);
-    deployment.asrSecretKey = QLatin1String(test::RealtimeServer::secretKey);
+    deployment.realtimeHost = server.url().authority();
+    deployment.asrAppId = QLatin1String(test::RealtimeCredentials::appId);
+    deployment.asrSecretId = QLatin1String(test::RealtimeCredentials::secretId);
+    deployment.asrSecretKey = QLatin1String(test::RealtimeCredentials::secretKey);
 
     QtScheduler scheduler;
     SystemClock clock;
@@ -59,7 +60,7 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     TencentASRClientFactory clients(deployment, clock, &hotWords, asrLog.logger(), scheduler, redactor);
     QtMainQueue mainQueue;
     SteadyPacer pacer;
-    TencentASRSignature signature(server.hostText(), clock, &hotWords, asrLog.logger());
+    TencentASRSignature signature(server.url().authority(), clock, &hotWords, asrLog.logger());
     FakeMicrophonePermission permission;
     FileAudioCapture* capture = nullptr;
     auto converted = std::make_shared<QByteArray>();
@@ -101,33 +102,33 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
         test::RecordingServiceDelegate delegate;
         warmUp.setDelegate(&delegate);
         warmUp.connect();
-        ASSERT_TRUE(test::waitFor([&] { return warmUp.connectionState().is(TencentASRConnectionState::Kind::Ready); }, 20000));
+        ASSERT_TRUE(test::waitUntil([&] { return warmUp.connectionState().is(TencentASRConnectionState::Kind::Ready); }, 20000));
         warmUp.startRecognition();
         warmUp.stopRecognition();
-        ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 10000));
+        ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("complete"); }, 10000));
         warmUp.disconnect();
     }
 
     controller.handleKeyDown();
-    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return capture != nullptr; }, 5000));
     // The user speaks the whole sentence, then lets go of the key.
-    ASSERT_TRUE(test::waitFor([&] { return capture->deliveredBuffers() > 0; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return capture->deliveredBuffers() > 0; }, 5000));
     capture->waitUntilFinished();
     controller.handleKeyUp();
 
     // The transcript goes to correction; the corrected text is typed.
-    ASSERT_TRUE(test::waitFor([&] { return !adjustment.adjustments.isEmpty(); }, 10000)) << "no final transcript";
+    ASSERT_TRUE(test::waitUntil([&] { return !adjustment.adjustments.isEmpty(); }, 10000)) << "no final transcript";
     const QString transcript = adjustment.adjustments.last().params.text;
     EXPECT_TRUE(transcript.contains("hello") || transcript.contains("world") || transcript.contains("today"))
         << transcript.toStdString();
     AdjustTextResponse corrected;
     corrected.text = transcript + QStringLiteral("!");
     adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
-    ASSERT_TRUE(test::waitFor([&] { return !textInput.typed.isEmpty(); }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return !textInput.typed.isEmpty(); }, 5000));
     EXPECT_EQ(textInput.typed, QStringList{transcript + QStringLiteral("!")});
 
     // The server heard every converted byte, and the transcript it made.
-    const QJsonObject stats = server.connections().last().toObject();
+    const QJsonObject stats = server.realtimeConnections().last().toObject();
     QStringList segments;
     for (const QJsonValue& text : stats.value("segments").toArray())
         segments << text.toString();

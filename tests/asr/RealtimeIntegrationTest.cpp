@@ -2,7 +2,6 @@
 // WebSocket (ws and wss), real signing on both sides, pocketsphinx decoding
 // speech made by espeak-ng.
 #include "AsrTestSupport.h"
-#include "RealtimeServerFixture.h"
 #include "RecordingLinearResampler.h"
 
 #include "asr/QtWebSocketTransport.h"
@@ -10,6 +9,9 @@
 #include "core/QtScheduler.h"
 #include "platform/fake/FakeMicrophonePermission.h"
 #include "platform/fake/FileAudioCapture.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
+#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include <QCryptographicHash>
@@ -26,20 +28,23 @@
 namespace velnor {
 namespace {
 
-using test::RealtimeServer;
+using test::RealtimeCredentials;
+using test::ServerProcess;
 using Kind = TencentASRConnectionState::Kind;
 
 // Production collaborators (Qt timers, the event loop, real sockets) around
 // the recognition log that tests read.
 struct RealEnvironment {
-    explicit RealEnvironment(const RealtimeServer& server, QList<QSslCertificate> ca = {})
-        : signature(server.hostText(), clock, &hotWords, log.logger())
+    explicit RealEnvironment(const ServerProcess& server, QList<QSslCertificate> ca = {})
+        : signature(server.url().authority(), clock, &hotWords, log.logger())
         , trusted(std::move(ca))
     {
-        config.appId = QLatin1String(RealtimeServer::appId);
-        config.secretId = QLatin1String(RealtimeServer::secretId);
-        config.secretKey = QLatin1String(RealtimeServer::secretKey);
-        config.baseURL = server.scheme() + QStringLiteral("://") + server.hostText() + QStringLiteral("/asr/v2");
+        config.appId = QLatin1String(RealtimeCredentials::appId);
+        config.secretId = QLatin1String(RealtimeCredentials::secretId);
+        config.secretKey = QLatin1String(RealtimeCredentials::secretKey);
+        QUrl base = server.url(QStringLiteral("/asr/v2"));
+        base.setScheme(base.scheme() == QLatin1String("https") ? QStringLiteral("wss") : QStringLiteral("ws"));
+        config.baseURL = base.toString();
     }
 
     TencentASREnvironment environment()
@@ -77,21 +82,21 @@ class RealtimeIntegrationTest : public ::testing::Test {
 protected:
     void startServer(bool tls = false)
     {
+        QStringList args = test::realtimeServerArgs(dir.path());
         if (tls) {
             const QString error = test::makeSelfSignedCertificate(dir.path());
             ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-            server.setCaFile(dir.filePath("cert.pem"));
+            args << QStringLiteral("--tls-cert") << dir.filePath("cert.pem") << QStringLiteral("--tls-key")
+                 << dir.filePath("key.pem");
         }
-        const QString error = tls ? server.start(dir.path(), dir.filePath("cert.pem"), dir.filePath("key.pem"))
-                                  : server.start(dir.path());
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        ASSERT_TRUE(server.start(dir.path(), args)) << server.error().toStdString();
     }
 
     QList<QSslCertificate> trustedCa() { return QSslCertificate::fromPath(dir.filePath("cert.pem")); }
 
     void script(const QJsonObject& body)
     {
-        const QJsonObject answer = server.post("/__test/realtime/script", body);
+        const QJsonObject answer = server.control("POST", QStringLiteral("/__test/realtime/script"), body);
         ASSERT_EQ(answer.value("code").toInt(-1), 0) << QJsonDocument(answer).toJson().toStdString();
     }
 
@@ -111,17 +116,17 @@ protected:
 
     static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
     {
-        return test::waitFor([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
+        return test::waitUntil([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
     }
 
     QJsonObject connection(int index)
     {
-        const QJsonArray all = server.connections();
+        const QJsonArray all = server.realtimeConnections();
         return index < all.size() ? all.at(index).toObject() : QJsonObject();
     }
 
     test::TempDir dir;
-    RealtimeServer server;
+    ServerProcess server;
     std::unique_ptr<RealEnvironment> env;
     test::RecordingServiceDelegate delegate;
     std::unique_ptr<TencentASRService> service;
@@ -129,11 +134,11 @@ protected:
 
 // The whole real-time path of one dictation: microphone (a WAV of speech),
 // cache, signed connection, paced upload, decoding, transcript.
-void dictateThroughTheCachedClient(RealtimeServer& server, test::TempDir& dir, QList<QSslCertificate> ca)
+void dictateThroughTheCachedClient(ServerProcess& server, test::TempDir& dir, QList<QSslCertificate> ca)
 {
-    const QString wav = dir.filePath("speech.wav");
-    const QString synthError = test::synthesizeSpeech("hello world. the weather is nice today.", wav);
-    ASSERT_TRUE(synthError.isEmpty()) << synthError.toStdString();
+    test::SpeechFixtures speech(dir.path());
+    const QString wav = speech.wav("hello world. the weather is nice today.");
+    ASSERT_FALSE(wav.isEmpty()) << speech.error().toStdString();
 
     RealEnvironment env(server, std::move(ca));
     // Hot words with characters a URL must escape travel signed and intact.
@@ -157,12 +162,12 @@ void dictateThroughTheCachedClient(RealtimeServer& server, test::TempDir& dir, Q
     example.setRecognitionCompletionHandler([&](const QString& text) { transcript = text; });
 
     example.connectAndStartRecording();
-    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
-    ASSERT_TRUE(test::waitFor([&] { return capture->deliveredBuffers() > 0 && (capture->waitUntilFinished(), true); }, 30000));
+    ASSERT_TRUE(test::waitUntil([&] { return capture != nullptr; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return capture->deliveredBuffers() > 0 && (capture->waitUntilFinished(), true); }, 30000));
     example.stopRecording();
-    ASSERT_TRUE(test::waitFor([&] { return transcript.has_value(); }, 30000)) << "no final message";
+    ASSERT_TRUE(test::waitUntil([&] { return transcript.has_value(); }, 30000)) << "no final message";
 
-    const QJsonObject stats = server.connections().last().toObject();
+    const QJsonObject stats = server.realtimeConnections().last().toObject();
     QStringList segments;
     for (const QJsonValue& text : stats.value("segments").toArray())
         segments << text.toString();
@@ -203,9 +208,9 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
 {
     startServer(true);
     connectService(); // no extra CA: the self-signed certificate is not trusted
-    ASSERT_TRUE(test::waitFor([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
-    EXPECT_TRUE(server.connections().isEmpty());
+    EXPECT_TRUE(server.realtimeConnections().isEmpty());
     ASSERT_EQ(errors().size(), 1) << errors().join(" | ").toStdString();
     EXPECT_TRUE(errors().first().contains("certificate")) << errors().first().toStdString();
     service->disconnect();
@@ -218,7 +223,7 @@ TEST_F(RealtimeIntegrationTest, ForgedSignatureIsRejectedWithAnAuthenticationErr
         config.secretKey = QStringLiteral("notthesecretkey00000000000000000");
         config.maxRetryCount = 0;
     });
-    ASSERT_TRUE(test::waitFor([&] { return !errors().isEmpty(); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return !errors().isEmpty(); }, 10000));
     EXPECT_TRUE(errors().first().startsWith("error:服务器错误(4002): ")) << delegate.events.join(" | ").toStdString();
     EXPECT_EQ(connection(0).value("reject_code").toInt(), 4002);
     service->disconnect();
@@ -229,10 +234,10 @@ TEST_F(RealtimeIntegrationTest, ReconnectsWithANewVoiceIdAfterAScripted4001)
     startServer();
     script({{"reject", QJsonObject{{"code", 4001}, {"message", "scripted parameter error"}}}});
     connectService();
-    ASSERT_TRUE(test::waitFor([&] { return !errors().isEmpty(); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return !errors().isEmpty(); }, 10000));
     EXPECT_EQ(errors().first(), "error:服务器错误(4001): scripted parameter error");
     ASSERT_TRUE(becameReady(*service)) << delegate.events.join(" | ").toStdString();
-    const QJsonArray all = server.connections();
+    const QJsonArray all = server.realtimeConnections();
     ASSERT_EQ(all.size(), 2);
     EXPECT_FALSE(all[0].toObject().value("accepted").toBool());
     EXPECT_TRUE(all[1].toObject().value("accepted").toBool());
@@ -251,10 +256,10 @@ TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedCo
         ASSERT_TRUE(becameReady(*service)) << round;
         service->startRecognition();
         service->sendAudioData(tone(200)); // 5 packets; the server breaks off after 3
-        ASSERT_TRUE(test::waitFor([&] { return !service->connectionState().is(Kind::Ready); }, 10000)) << round;
+        ASSERT_TRUE(test::waitUntil([&] { return !service->connectionState().is(Kind::Ready); }, 10000)) << round;
     }
     ASSERT_TRUE(becameReady(*service));
-    const QJsonArray all = server.connections();
+    const QJsonArray all = server.realtimeConnections();
     ASSERT_EQ(all.size(), 3);
     EXPECT_EQ(all[0].toObject().value("close_code").toInt(), 1011);
     EXPECT_TRUE(all[2].toObject().value("accepted").toBool());
@@ -274,11 +279,11 @@ TEST_F(RealtimeIntegrationTest, Code4008IsReportedButTheStreamGoesOn)
     ASSERT_TRUE(becameReady(*service));
     service->startRecognition();
     service->sendAudioData(tone(200));
-    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("error:服务器错误(4008): 客户端数据上传超时"); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("error:服务器错误(4008): 客户端数据上传超时"); }, 10000));
     EXPECT_TRUE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(service->isRecognizing());
     service->stopRecognition();
-    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("complete"); }, 10000));
     EXPECT_EQ(service->finalText(), "你好世界");
     EXPECT_EQ(connection(0).value("audio_bytes").toInt(), 200 * 32);
     service->disconnect();
@@ -304,10 +309,10 @@ TEST_F(RealtimeIntegrationTest, AudioCachedBeforeReadyIsFlushedInOrderAtRealTime
     std::optional<QString> transcript;
     example.setRecognitionCompletionHandler([&](const QString& text) { transcript = text; });
     example.connectAndStartRecording();
-    ASSERT_TRUE(test::waitFor([&] { return capture != nullptr; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return capture != nullptr; }, 5000));
     capture->waitUntilFinished();
     example.stopRecording();
-    ASSERT_TRUE(test::waitFor([&] { return transcript.has_value(); }, 20000));
+    ASSERT_TRUE(test::waitUntil([&] { return transcript.has_value(); }, 20000));
     EXPECT_EQ(*transcript, "cached");
 
     const QJsonObject stats = connection(0);
@@ -333,7 +338,7 @@ TEST_F(RealtimeIntegrationTest, PacketsArriveAtTheServerOnePer40Milliseconds)
     service->startRecognition();
     service->sendAudioData(tone(2000)); // a 2 s burst: 50 packets
     service->stopRecognition();
-    ASSERT_TRUE(test::waitFor([&] { return delegate.events.contains("complete"); }, 20000));
+    ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("complete"); }, 20000));
     const QJsonArray packets = connection(0).value("packets").toArray();
     ASSERT_EQ(packets.size(), 50);
     std::vector<double> gaps;
@@ -359,8 +364,8 @@ public:
         QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { closeCode = m_socket.closeCode(); });
         m_socket.open(url);
     }
-    bool handshake() { return test::waitFor([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
-    bool closed(int timeoutMs = 10000) { return test::waitFor([this] { return closeCode >= 0; }, timeoutMs); }
+    bool handshake() { return test::waitUntil([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
+    bool closed(int timeoutMs = 10000) { return test::waitUntil([this] { return closeCode >= 0; }, timeoutMs); }
     int lastCode() const { return messages.isEmpty() ? -1 : messages.last().value("code").toInt(-1); }
     QWebSocket& socket() { return m_socket; }
 

@@ -2,6 +2,7 @@
 #include "AudioTestSupport.h"
 #include "DecodedAudio.h"
 #include "PulseTestSupport.h"
+#include "support/EventLoopWait.h"
 #include "support/TempDir.h"
 
 #include "audio/AudioInputManager.h"
@@ -59,18 +60,6 @@ private:
     std::atomic<qint64>& m_frames;
 };
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 class AudioIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -114,7 +103,7 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     });
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
-    ASSERT_TRUE(waitFor([&] { return frames > 0; }, 5000)) << "no audio from the virtual microphone";
+    ASSERT_TRUE(test::waitUntil([&] { return frames > 0; }, 5000)) << "no audio from the virtual microphone";
     ASSERT_TRUE(mic->play(speech.wavPath));
     QThread::msleep(300);
     recorder->stopRecording();
@@ -168,7 +157,7 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
                                     converted.push_back(float(samples[i]) / 32768.0f);
                             }),
               std::nullopt);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(test::waitUntil([&] {
         const std::lock_guard lock(mutex);
         return framesIn > 0;
     }, 5000));
@@ -215,7 +204,7 @@ TEST_F(AudioIntegrationTest, AnUnwritableFileFailsTheStartAndLeavesNothingRunnin
     std::atomic<int> buffers{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++buffers; });
     ASSERT_TRUE(recorder->startRecording(good));
-    ASSERT_TRUE(waitFor([&] { return buffers > 20; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return buffers > 20; }, 5000));
     recorder->stopRecording();
     EXPECT_TRUE(test::decodeAudioFile(good).opened);
 }
@@ -336,7 +325,7 @@ TEST_F(AudioIntegrationTest, ADaemonDyingMidRecordingLeavesAPlayableFile)
                   QStringLiteral("-L"), QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor")});
     ASSERT_TRUE(daemon.waitForStarted(5000));
     const QByteArray server = "unix:" + QFile::encodeName(socket);
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(socket); }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return QFile::exists(socket); }, 5000));
     QProcess tone;
     QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
     toneEnv.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server));
@@ -360,11 +349,11 @@ TEST_F(AudioIntegrationTest, ADaemonDyingMidRecordingLeavesAPlayableFile)
     const bool started = recorder->startRecording(path);
     qputenv("PULSE_SERVER", saved);
     ASSERT_TRUE(started);
-    ASSERT_TRUE(waitFor([&] { return frames > 24000; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
 
     daemon.kill();
     daemon.waitForFinished(5000);
-    EXPECT_TRUE(waitFor([&] { return failures > 0; }, 5000));
+    EXPECT_TRUE(test::waitUntil([&] { return failures > 0; }, 5000));
     const qint64 beforeStop = frames.load();
     QElapsedTimer timer;
     timer.start();

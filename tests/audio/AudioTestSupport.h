@@ -4,12 +4,12 @@
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
 #include "platform/AudioFormat.h"
+#include "support/LogCapture.h"
 
 #include <QStringList>
 
 #include <cstring>
 #include <ostream>
-#include <mutex>
 #include <vector>
 
 // Readable QString values in assertion messages.
@@ -23,33 +23,24 @@ namespace velnor::test {
 // Collects what a component logs and prints, readable from the test thread.
 class CapturedOutput final {
     // First: the logger drains into these when it is destroyed.
-    std::mutex m_mutex;
-    QStringList m_logLines;
-    QStringList m_printed;
+    LineCollector m_logLines;
+    LineCollector m_printed;
 
 public:
     CapturedOutput()
-        : logger(QString(), clock, [this](const QString& line) { append(m_logLines, line); }, redactor)
+        : logger(QString(), clock, m_logLines.sink(), redactor)
     {
     }
 
-    ConsoleSink printer()
-    {
-        return [this](const QString& line) { append(m_printed, line); };
-    }
+    ConsoleSink printer() { return m_printed.sink(); }
 
     QStringList logLines()
     {
         logger.flush();
-        const std::lock_guard lock(m_mutex);
-        return m_logLines;
+        return m_logLines.lines();
     }
 
-    QStringList printed()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_printed;
-    }
+    QStringList printed() const { return m_printed.lines(); }
 
     // The log lines containing `text`.
     QStringList logged(const QString& text) { return logLines().filter(text); }
@@ -57,13 +48,6 @@ public:
     ManualClock clock;
     SecretRedactor redactor;
     Logger logger;
-
-private:
-    void append(QStringList& list, const QString& line)
-    {
-        const std::lock_guard lock(m_mutex);
-        list.append(line);
-    }
 };
 
 inline AudioBuffer floatBuffer(const std::vector<float>& interleaved, int channels, int rate = 48000)

@@ -1,5 +1,7 @@
 #include "PulseTestSupport.h"
 
+#include "support/SpeechFixtures.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
@@ -83,17 +85,11 @@ SpeechFixture makeSpeech(const QString& dir, const QString& text)
     SpeechFixture fixture;
     fixture.wavPath = dir + QStringLiteral("/speech.wav");
     const QString rawPath = dir + QStringLiteral("/speech.f32");
-    QProcess espeak;
-    QProcess sox;
-    espeak.setStandardOutputProcess(&sox);
-    espeak.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"), QStringLiteral("-s"),
-                                               QStringLiteral("175"), QStringLiteral("--stdout"), text});
-    sox.start(QStringLiteral("sox"), {QStringLiteral("-R"), QStringLiteral("-t"), QStringLiteral("wav"), QStringLiteral("-"),
-                                      QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("1"),
-                                      QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-b"),
-                                      QStringLiteral("32"), fixture.wavPath});
-    espeak.waitForFinished(30000);
-    sox.waitForFinished(30000);
+    SpeechFixtures speech(dir);
+    QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-R"), speech.wav(text), QStringLiteral("-r"),
+                                              QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("1"),
+                                              QStringLiteral("-e"), QStringLiteral("floating-point"),
+                                              QStringLiteral("-b"), QStringLiteral("32"), fixture.wavPath});
     QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-R"), fixture.wavPath, QStringLiteral("-t"),
                                               QStringLiteral("raw"), rawPath});
     QFile raw(rawPath);

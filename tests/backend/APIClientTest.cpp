@@ -40,7 +40,7 @@ TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeout)
     EXPECT_EQ(FakeHttpTransport::header(sent, "Authorization"), QByteArray("Bearer tok-123456789"));
     EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), QByteArray("application/json"));
     EXPECT_EQ(jsonBody(0), (QJsonObject{{QStringLiteral("base64_text"), QStringLiteral("aGk=")}}));
-    EXPECT_TRUE(log.contains(QStringLiteral("API请求: POST https://api.example.test/qasr/adjust\n请求头: "
+    EXPECT_TRUE(log.mentions(QStringLiteral("API请求: POST https://api.example.test/qasr/adjust\n请求头: "
                                             "[\"Content-Type\": \"application/json\"]\n请求参数: "
                                             "{\"base64_text\":\"aGk=\"}")));
 }
@@ -86,7 +86,7 @@ TEST_F(APIClientTest, GetHasNoBodyAndLogsNoParameters)
     request.headers = APIRequest::jsonHeaders();
     send(request);
     EXPECT_FALSE(transport.last().body.has_value());
-    EXPECT_FALSE(log.contains(QStringLiteral("请求参数")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("请求参数")));
 }
 
 TEST_F(APIClientTest, MultipartReplacesTheContentType)
@@ -102,8 +102,8 @@ TEST_F(APIClientTest, MultipartReplacesTheContentType)
     EXPECT_EQ(contentTypes, 1);
     EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), QByteArray("multipart/form-data; boundary=B"));
     EXPECT_EQ(sent.body, QByteArray("--B\r\n"));
-    EXPECT_TRUE(log.contains(QStringLiteral("\n请求体: [multipart form data]")));
-    EXPECT_FALSE(log.contains(QStringLiteral("请求参数")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("\n请求体: [multipart form data]")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("请求参数")));
 }
 
 TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
@@ -116,7 +116,7 @@ TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
     scheduler.runDue();
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::InvalidURL);
-    EXPECT_TRUE(log.contains(QStringLiteral("API请求失败: 无效的URL - not a url")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("API请求失败: 无效的URL - not a url")));
 }
 
 TEST_F(APIClientTest, AnyStatusWithAnEnvelopeIsAnEnvelope)
@@ -125,7 +125,7 @@ TEST_F(APIClientTest, AnyStatusWithAnEnvelopeIsAnEnvelope)
     transport.respond(0, FakeHttpTransport::bodyResponse(R"({"code":7,"msg":"busy"})", 500));
     ASSERT_TRUE(outcome && outcome->ok());
     EXPECT_EQ(outcome->value().code, 7);
-    EXPECT_TRUE(log.contains(QStringLiteral("API响应: POST https://api.example.test/qasr/adjust\n状态码: 500\n响应数据: "
+    EXPECT_TRUE(log.mentions(QStringLiteral("API响应: POST https://api.example.test/qasr/adjust\n状态码: 500\n响应数据: "
                                             "{\"code\":7,\"msg\":\"busy\"}")));
 }
 
@@ -137,8 +137,8 @@ TEST_F(APIClientTest, CodeAndMessageBodyBecomesAServerError)
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::Response);
     EXPECT_EQ(outcome->error().response.code, 42);
     EXPECT_EQ(outcome->error().response.message, QStringLiteral("quota"));
-    EXPECT_TRUE(log.contains(QStringLiteral("解析响应失败: ")));
-    EXPECT_FALSE(log.contains(QStringLiteral("解析失败的JSON数据")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("解析响应失败: ")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("解析失败的JSON数据")));
 }
 
 TEST_F(APIClientTest, UndecodableBodyGivesTheFirstDecodingError)
@@ -148,7 +148,7 @@ TEST_F(APIClientTest, UndecodableBodyGivesTheFirstDecodingError)
     ASSERT_TRUE(outcome && !outcome->ok());
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::Decoding);
     EXPECT_EQ(outcome->error().decoding.kind, DecodingError::Kind::TypeMismatch);
-    EXPECT_TRUE(log.contains(QStringLiteral("解析失败的JSON数据: {\"code\": \"x\"}")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("解析失败的JSON数据: {\"code\": \"x\"}")));
 }
 
 TEST_F(APIClientTest, TransportFailuresAndEmptyAnswers)
@@ -157,12 +157,12 @@ TEST_F(APIClientTest, TransportFailuresAndEmptyAnswers)
     transport.respondError(TransportErrorKind::TimedOut, QStringLiteral("The request timed out."));
     ASSERT_TRUE(outcome && !outcome->ok());
     EXPECT_TRUE(outcome->error().isTimeout());
-    EXPECT_TRUE(log.contains(QStringLiteral("\n错误: The request timed out.")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("\n错误: The request timed out.")));
 
     send(jsonPost());
     transport.respond(1, FakeHttpTransport::bodyResponse(QByteArray(), 204));
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::NoData);
-    EXPECT_TRUE(log.contains(QStringLiteral("状态码: 204\n错误: 无数据返回")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("状态码: 204\n错误: 无数据返回")));
 }
 
 TEST_F(APIClientTest, CancelledRequestNeverCompletes)

@@ -149,8 +149,8 @@ TEST_F(AccountTest, LoginStoresTheSessionFetchesTheUserAndPostsSuccess)
     ASSERT_TRUE(users.userInfoV2().has_value());
     EXPECT_EQ(users.userInfoV2()->generatewordsTotal, 1500u);
     EXPECT_EQ(posted, QList<Name>{Name::LoginSuccess});
-    EXPECT_TRUE(log.contains(QStringLiteral("获取用户信息成功: User(id: Optional(\"u9\")")));
-    EXPECT_FALSE(log.contains(QStringLiteral("fresh-token-abcdef")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息成功: User(id: Optional(\"u9\")")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("fresh-token-abcdef")));
 }
 
 TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
@@ -254,7 +254,7 @@ TEST_F(AccountSessionTest, OtherFailureShowsTheLoginScreen)
     EXPECT_EQ(posted, QList<Name>{Name::NetworkError});
     EXPECT_TRUE(loginScreen);
     EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
-    EXPECT_TRUE(log.contains(QStringLiteral("收到网络错误通知，显示登录界面")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("收到网络错误通知，显示登录界面")));
 }
 
 TEST_F(AccountSessionTest, StartUpCheckSignsOutOnAnyFailure)
@@ -269,7 +269,7 @@ TEST_F(AccountSessionTest, StartUpCheckSignsOutOnAnyFailure)
     transport.respondError(TransportErrorKind::Other, QStringLiteral("Network unreachable"));
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
-    EXPECT_TRUE(log.contains(QStringLiteral("获取用户信息失败: ")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息失败: ")));
 }
 
 } // namespace

@@ -60,7 +60,7 @@ TEST_F(AdjustTextServiceTest, CorrectionUnknownErrorAndEnvelopeCodes)
     ASSERT_TRUE(outcome && outcome->ok());
     EXPECT_EQ(outcome->value().id, QStringLiteral("rec-1"));
     EXPECT_EQ(outcome->value().text, QStringLiteral("Hi."));
-    EXPECT_TRUE(log.contains(QStringLiteral("[AdjustText] 文本校对成功: 'Hi.'")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("[AdjustText] 文本校对成功: 'Hi.'")));
 
     // A success without data is the unknown error.
     adjust(textOnly(QStringLiteral("hi")));
@@ -69,7 +69,7 @@ TEST_F(AdjustTextServiceTest, CorrectionUnknownErrorAndEnvelopeCodes)
     EXPECT_EQ(error().domain, kAPIResponseErrorDomain);
     EXPECT_EQ(error().code, 2);
     EXPECT_EQ(error().description, QStringLiteral("未知错误"));
-    EXPECT_TRUE(log.contains(QStringLiteral("[AdjustText] API错误: unknownError")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("[AdjustText] API错误: unknownError")));
 
     // An envelope code becomes the service's own domain.
     adjust(textOnly(QStringLiteral("hi")));
@@ -100,7 +100,7 @@ TEST_F(AdjustTextServiceTest, TimeoutAndOtherFailures)
     EXPECT_EQ(error().domain, QStringLiteral("AdjustTextServiceNetworkErrorDomain"));
     EXPECT_EQ(error().code, -1);
     EXPECT_EQ(error().description, QStringLiteral("文本校对网络请求失败: Connection refused"));
-    EXPECT_TRUE(log.contains(QStringLiteral("[AdjustText] 网络请求失败: ")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("[AdjustText] 网络请求失败: ")));
 }
 
 TEST_F(AdjustTextServiceTest, TextWithoutAUtf8FormIsRefusedWithoutARequest)

@@ -11,13 +11,13 @@
 #include "backend/QtHttpTransport.h"
 #include "backend/UpdateChecker.h"
 #include "backend/UserManager.h"
-#include "backend/support/BackendServer.h"
-#include "backend/support/EventLoopWait.h"
-#include "backend/support/LogCapture.h"
-#include "backend/support/SpeechFile.h"
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/QtScheduler.h"
+#include "support/EventLoopWait.h"
+#include "support/LogCapture.h"
+#include "support/ServerProcess.h"
+#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include <QElapsedTimer>
@@ -60,7 +60,7 @@ protected:
         if (!server.start(data.path(), extraArgs))
             return false;
         client = std::make_unique<APIClient>(transport, settings, scheduler, log.logger(), log.redactor(),
-                                             server.baseUrl(), timeout);
+                                             server.url(), timeout);
         return true;
     }
 
@@ -82,7 +82,7 @@ protected:
 
     test::TempDir data;
     test::TempDir work;
-    test::BackendServer server;
+    test::ServerProcess server;
     test::LogCapture log;
     MemorySettingsStore settings;
     QtScheduler scheduler;
@@ -129,7 +129,7 @@ TEST_F(BackendIntegrationTest, SmsLoginEndToEnd)
     ASSERT_TRUE(users.userInfoV2().has_value());
     EXPECT_EQ(users.userInfoV2()->phone, kPhone);
     EXPECT_FALSE(log.text().contains(*token)) << "the bearer token reached the log";
-    EXPECT_TRUE(log.contains(QStringLiteral("\"Authorization\": \"Bearer <redacted>\"")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("\"Authorization\": \"Bearer <redacted>\"")));
 }
 
 TEST_F(BackendIntegrationTest, MeV2WithAGoodAndAForgedToken)
@@ -246,8 +246,8 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
 {
     ASSERT_FALSE(signIn().isEmpty());
     ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("ship it over over")}));
-    test::SpeechFile speech(work.path());
-    const QByteArray audio = speech.m4a(QStringLiteral("ship it over over"));
+    test::SpeechFixtures speech(work.path());
+    const QByteArray audio = speech.m4a(QStringLiteral("ship it over over"), 0.5);
     ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
 
     QASRService service(*client, log.logger());
@@ -289,11 +289,11 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
 TEST_F(BackendIntegrationTest, RealRecognitionOfAFiveSecondRecording)
 {
     const QString sentence = QStringLiteral("please send the report to the team over over");
-    test::SpeechFile speech(work.path());
+    test::SpeechFixtures speech(work.path());
     const QString grammar = speech.grammar({sentence, QStringLiteral("please call me later")});
     ASSERT_TRUE(startServer({QStringLiteral("--grammar"), grammar})) << server.error().toStdString();
     ASSERT_FALSE(signIn().isEmpty());
-    const QByteArray audio = speech.m4a(sentence, 5.0);
+    const QByteArray audio = speech.m4a(sentence, 0.5, 5.0);
     ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
 
     QASRService service(*client, log.logger());
@@ -323,7 +323,7 @@ TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
 {
     ASSERT_TRUE(startServer({QStringLiteral("--latest-version"), QStringLiteral("linux=0.3.0,http://127.0.0.1/velnor")}))
         << server.error().toStdString();
-    UpdateChecker older(transport, server.baseUrl(), QStringLiteral("0.2.9"), currentOsType(), log.printSink());
+    UpdateChecker older(transport, server.url(), QStringLiteral("0.2.9"), currentOsType(), log.printSink());
     older.checkForUpdates();
     older.checkForUpdates();
     ASSERT_TRUE(waitUntil([&] { return !older.isCheckingUpdate(); }));
@@ -332,7 +332,7 @@ TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
     EXPECT_EQ(older.updateInfo()->update_version, QStringLiteral("0.3.0"));
     EXPECT_EQ(older.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
 
-    UpdateChecker current(transport, server.baseUrl(), QStringLiteral("0.3.0"), currentOsType(), log.printSink());
+    UpdateChecker current(transport, server.url(), QStringLiteral("0.3.0"), currentOsType(), log.printSink());
     current.checkForUpdates();
     ASSERT_TRUE(waitUntil([&] { return !current.isCheckingUpdate(); }));
     EXPECT_FALSE(current.updateAvailable());
@@ -344,7 +344,7 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
 {
     ASSERT_FALSE(signIn().isEmpty());
     timeout = std::chrono::milliseconds(400);
-    APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.baseUrl(), timeout);
+    APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.url(), timeout);
     AdjustTextService adjust(impatient, scheduler, log.logger());
     AdjustTextParams params;
     params.text = QStringLiteral("hello");
@@ -433,7 +433,7 @@ TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequ
     ASSERT_TRUE(arrived(added) && added->ok());
 
     auto services = std::make_unique<BackendServices>(BackendDependencies{
-        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.baseUrl(), QStringLiteral("0.1.0"),
+        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.url(), QStringLiteral("0.1.0"),
         currentOsType()});
     EXPECT_TRUE(services->hotWordManager().isLoading());
     ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));

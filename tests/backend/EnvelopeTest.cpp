@@ -2,7 +2,7 @@
 #include "backend/AuthTypes.h"
 #include "backend/HotwordTypes.h"
 #include "backend/QASRCodecs.h"
-#include "backend/support/LogCapture.h"
+#include "support/LogCapture.h"
 
 #include <QJsonDocument>
 
@@ -99,7 +99,7 @@ TEST_F(TypedData, BooleanComesOnlyFromABoolean)
 
     EXPECT_FALSE(envelope(R"({"code":0,"data":1})").typedData<bool>(log.logger()).has_value());
     EXPECT_FALSE(envelope(R"({"code":0,"data":{"ok":true}})").typedData<bool>(log.logger()).has_value());
-    EXPECT_TRUE(log.contains(QStringLiteral("数据类型转换失败: ")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
 }
 
 TEST_F(TypedData, RecordsAreReadByTheirKeys)
@@ -110,14 +110,14 @@ TEST_F(TypedData, RecordsAreReadByTheirKeys)
     EXPECT_EQ(adjusted->id, QStringLiteral("r1"));
     EXPECT_EQ(adjusted->text, QStringLiteral("你好"));
     EXPECT_FALSE(adjusted->message.has_value());
-    EXPECT_TRUE(log.contains(
+    EXPECT_TRUE(log.mentions(
         QStringLiteral("JSON转换成功: AdjustTextResponse(id: Optional(\"r1\"), text: Optional(\"你好\"), message: nil)")));
 
     // A present value of the wrong type fails the whole record.
     EXPECT_FALSE(envelope(R"({"code":0,"data":{"text":5}})").typedData<AdjustTextResponse>(log.logger()).has_value());
     // A bare string is not a record and is not written as JSON again.
     EXPECT_FALSE(envelope(R"({"code":0,"data":"text"})").typedData<AdjustTextResponse>(log.logger()).has_value());
-    EXPECT_TRUE(log.contains(QStringLiteral("数据无法序列化为JSON: \"text\"")));
+    EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
 }
 
 TEST_F(TypedData, ResultAccessorGivesEmptyListsButUnknownErrorForRecords)

@@ -1,6 +1,6 @@
 #include "backend/QtHttpTransport.h"
 #include "backend/support/CannedHttpServer.h"
-#include "backend/support/EventLoopWait.h"
+#include "support/EventLoopWait.h"
 
 #include <QNetworkAccessManager>
 #include <QThread>

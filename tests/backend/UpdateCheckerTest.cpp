@@ -1,6 +1,6 @@
 #include "backend/UpdateChecker.h"
 #include "backend/support/FakeHttpTransport.h"
-#include "backend/support/LogCapture.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

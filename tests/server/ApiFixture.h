@@ -1,7 +1,6 @@
 #pragma once
 
-#include "ServerProcess.h"
-
+#include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
 #include <QJsonArray>
@@ -11,6 +10,8 @@
 #include <gtest/gtest.h>
 
 namespace velnor::server::test {
+
+using namespace velnor::test;
 
 // A velnor-server started for each test (with a 2 MiB upload limit and a
 // published Linux release 1.10.0), and helpers to talk to it.

@@ -1,4 +1,4 @@
-#include "SpeechFixtures.h"
+#include "support/SpeechFixtures.h"
 
 #include "audio/AudioDecoder.h"
 

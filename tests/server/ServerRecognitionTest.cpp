@@ -1,6 +1,6 @@
 // File recognition through a real velnor-server: real speech in an .m4a upload.
 #include "ApiFixture.h"
-#include "SpeechFixtures.h"
+#include "support/SpeechFixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -110,13 +110,8 @@ TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
 TEST(ServerStartup, ServesHttpsWithTheGivenCertificate)
 {
     velnor::test::TempDir dir;
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                   QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-keyout"), dir.filePath("key.pem"),
-                   QStringLiteral("-out"), dir.filePath("cert.pem")});
-    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0) << openssl.readAllStandardError().toStdString();
+    const QString certificateError = test::makeSelfSignedCertificate(dir.path());
+    ASSERT_TRUE(certificateError.isEmpty()) << certificateError.toStdString();
 
     test::ServerProcess server;
     ASSERT_TRUE(server.start(dir.filePath("data"), {QStringLiteral("--tls-cert"), dir.filePath("cert.pem"),

@@ -7,7 +7,6 @@
 
 #include <QStringList>
 
-#include <memory>
 #include <mutex>
 
 namespace velnor::test {
@@ -40,15 +39,21 @@ private:
     QStringList m_lines;
 };
 
-// An application log that writes only to memory, with lookups by message.
+// An application log that writes only to memory (already redacted), with
+// lookups by message; on its own manual clock unless given one.
 class LogCapture final {
 public:
+    LogCapture()
+        : LogCapture(m_ownClock)
+    {
+    }
     explicit LogCapture(const Clock& clock)
         : m_logger(QString(), clock, m_collector.sink(), m_redactor)
     {
     }
 
     Logger& logger() { return m_logger; }
+    SecretRedactor& redactor() { return m_redactor; }
 
     // Messages (the text after " - ") in order, once everything is written.
     QStringList messages()
@@ -70,6 +75,9 @@ public:
     }
 
     bool contains(const QString& message) { return messages().contains(message); }
+    // All lines as one text, and whether it contains `part` anywhere.
+    QString text() { return lines().join(QLatin1Char('\n')); }
+    bool mentions(const QString& part) { return text().contains(part); }
 
     // Messages starting with a prefix.
     QStringList startingWith(const QString& prefix)
@@ -101,8 +109,14 @@ public:
         m_collector.clear();
     }
 
+    // A print sink that keeps what the code under test printed.
+    ConsoleSink printSink() { return m_printed.sink(); }
+    QStringList printed() const { return m_printed.lines(); }
+
 private:
+    ManualClock m_ownClock;
     LineCollector m_collector;
+    LineCollector m_printed;
     SecretRedactor m_redactor;
     Logger m_logger;
 };

@@ -2,7 +2,7 @@
 
 #include "backend/APIClient.h"
 #include "backend/support/FakeHttpTransport.h"
-#include "backend/support/LogCapture.h"
+#include "support/LogCapture.h"
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"

@@ -1,12 +1,14 @@
-#include "SpeechFixtures.h"
+#include "support/SpeechFixtures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstring>
 
-namespace velnor::server::test {
+namespace velnor::test {
 
 SpeechFixtures::SpeechFixtures(QString workDir)
     : m_dir(std::move(workDir))
@@ -25,7 +27,7 @@ bool SpeechFixtures::run(const QString& program, const QStringList& arguments)
     return true;
 }
 
-QString SpeechFixtures::speechWav(const QString& sentence)
+QString SpeechFixtures::wav(const QString& sentence)
 {
     const QString path = QDir(m_dir).filePath(QStringLiteral("speech%1.wav").arg(++m_counter));
     if (!run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"), QStringLiteral("-s"),
@@ -36,11 +38,11 @@ QString SpeechFixtures::speechWav(const QString& sentence)
 
 std::vector<std::int16_t> SpeechFixtures::pcm16k(const QString& sentence)
 {
-    const QString wav = speechWav(sentence);
-    if (wav.isEmpty())
+    const QString spoken = wav(sentence);
+    if (spoken.isEmpty())
         return {};
-    const QString raw = wav + QStringLiteral(".raw");
-    if (!run(QStringLiteral("sox"), {QStringLiteral("-R"), wav, QStringLiteral("-r"), QStringLiteral("16000"),
+    const QString raw = spoken + QStringLiteral(".raw");
+    if (!run(QStringLiteral("sox"), {QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("16000"),
                                      QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
                                      QStringLiteral("16"), QStringLiteral("-e"), QStringLiteral("signed-integer"),
                                      QStringLiteral("-t"), QStringLiteral("raw"), raw}))
@@ -54,19 +56,22 @@ std::vector<std::int16_t> SpeechFixtures::pcm16k(const QString& sentence)
     return samples;
 }
 
-QByteArray SpeechFixtures::m4a(const QString& sentence, double padSeconds)
+QByteArray SpeechFixtures::m4a(const QString& sentence, double padSeconds, double minSeconds)
 {
-    const QString wav = speechWav(sentence);
-    if (wav.isEmpty())
+    const QString spoken = wav(sentence);
+    if (spoken.isEmpty())
         return {};
-    const QString resampled = wav + QStringLiteral(".44k.wav");
-    QStringList soxArgs{QStringLiteral("-R"), wav, QStringLiteral("-r"), QStringLiteral("44100"),
+    // espeak-ng writes 22 050 Hz mono 16-bit: its length follows from the size.
+    const double spokenSeconds = static_cast<double>(QFileInfo(spoken).size() - 44) / (22050.0 * 2.0);
+    const double tail = std::max(padSeconds, minSeconds - spokenSeconds - padSeconds);
+    const QString resampled = spoken + QStringLiteral(".44k.wav");
+    QStringList soxArgs{QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("44100"),
                         QStringLiteral("-c"), QStringLiteral("2"), resampled};
-    if (padSeconds > 0)
-        soxArgs << QStringLiteral("pad") << QStringLiteral("0") << QString::number(padSeconds);
+    if (padSeconds > 0 || tail > 0)
+        soxArgs << QStringLiteral("pad") << QString::number(padSeconds, 'f', 3) << QString::number(tail, 'f', 3);
     if (!run(QStringLiteral("sox"), soxArgs))
         return {};
-    const QString m4aPath = wav + QStringLiteral(".m4a");
+    const QString m4aPath = spoken + QStringLiteral(".m4a");
     if (!run(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                                         QStringLiteral("-y"), QStringLiteral("-i"), resampled, QStringLiteral("-c:a"),
                                         QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("96k"), m4aPath}))
@@ -92,4 +97,4 @@ QString SpeechFixtures::grammar(const QStringList& sentences)
     return path;
 }
 
-} // namespace velnor::server::test
+} // namespace velnor::test

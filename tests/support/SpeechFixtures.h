@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace velnor::server::test {
+namespace velnor::test {
 
 // Real speech made at test time: espeak-ng's voice, passed through sox and,
 // for uploads, ffmpeg's AAC encoder, like a recording the app would send.
@@ -15,10 +15,13 @@ class SpeechFixtures final {
 public:
     explicit SpeechFixtures(QString workDir);
 
-    // 16 kHz mono int16 samples of `sentence`; empty on failure (see error()).
+    // espeak-ng's own WAV (22.05 kHz mono 16-bit) of `sentence`: its path, empty on failure (see error()).
+    QString wav(const QString& sentence);
+    // 16 kHz mono int16 samples of `sentence`; empty on failure.
     std::vector<std::int16_t> pcm16k(const QString& sentence);
-    // An .m4a (AAC, 44.1 kHz stereo) file's bytes, padded with `padSeconds` of silence at the end.
-    QByteArray m4a(const QString& sentence, double padSeconds = 0.0);
+    // An .m4a (AAC, 44.1 kHz stereo) file's bytes with `padSeconds` of silence at each end, and more at the
+    // end when needed to last at least `minSeconds`.
+    QByteArray m4a(const QString& sentence, double padSeconds = 0.0, double minSeconds = 0.0);
     // A JSGF grammar accepting exactly these sentences (lower case words); returns its path.
     QString grammar(const QStringList& sentences);
 
@@ -26,11 +29,10 @@ public:
 
 private:
     bool run(const QString& program, const QStringList& arguments);
-    QString speechWav(const QString& sentence);
 
     QString m_dir;
     QString m_error;
     int m_counter = 0;
 };
 
-} // namespace velnor::server::test
+} // namespace velnor::test

@@ -1,13 +1,14 @@
-#include "ServerProcess.h"
+#include "support/ServerProcess.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 
-namespace velnor::server::test {
+namespace velnor::test {
 
 ServerProcess::ServerProcess() = default;
 
@@ -20,11 +21,15 @@ bool ServerProcess::start(const QString& dataDir, const QStringList& extraArgs, 
 {
     stop();
     m_process = std::make_unique<QProcess>();
-    m_process->setProgram(QStringLiteral(VELNOR_BINARY_DIR "/server/velnor-server"));
+    const QString binary = qEnvironmentVariable("VELNOR_SERVER_BIN");
+    m_process->setProgram(binary.isEmpty() ? QStringLiteral(VELNOR_BINARY_DIR "/server/velnor-server") : binary);
     QStringList arguments{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data-dir"), dataDir};
     if (testControls)
         arguments << QStringLiteral("--test-controls");
     m_process->setArguments(arguments + extraArgs);
+    if (!m_stderr.isOpen())
+        m_stderr.open();
+    m_process->setStandardErrorFile(m_stderr.fileName(), QIODevice::Append);
     m_process->start();
     if (!m_process->waitForStarted(10000)) {
         m_error = QStringLiteral("cannot start velnor-server: ") + m_process->errorString();
@@ -63,7 +68,6 @@ void ServerProcess::stop()
             m_process->waitForFinished(5000);
         }
     }
-    m_stderr += m_process->readAllStandardError();
     m_process.reset();
 }
 
@@ -74,9 +78,40 @@ QUrl ServerProcess::url(const QString& path) const
 
 QByteArray ServerProcess::standardError()
 {
-    if (m_process)
-        m_stderr += m_process->readAllStandardError();
-    return m_stderr;
+    QFile file(m_stderr.fileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject ServerProcess::control(const QByteArray& method, const QString& pathAndQuery, const QJsonObject& body)
+{
+    RawHttp http;
+    const QUrl target = url(pathAndQuery);
+    return (method == "GET" ? http.get(target) : http.json(method, target, body)).json;
+}
+
+QString ServerProcess::smsCode(const QString& phone)
+{
+    const QJsonObject answer = control("GET", QStringLiteral("/__test/sms-code?phone=") + phone);
+    return answer.value(QStringLiteral("data")).toObject().value(QStringLiteral("code")).toString();
+}
+
+bool ServerProcess::injectFault(const QString& path, QJsonObject fault, int count)
+{
+    fault.insert(QStringLiteral("path"), path);
+    fault.insert(QStringLiteral("count"), count);
+    return control("POST", QStringLiteral("/__test/fault"), fault).value(QStringLiteral("code")).toInt(-1) == 0;
+}
+
+bool ServerProcess::scriptRecognizer(const QStringList& texts)
+{
+    const QJsonObject body{{QStringLiteral("texts"), QJsonArray::fromStringList(texts)}};
+    return control("POST", QStringLiteral("/__test/recognizer-script"), body).value(QStringLiteral("code")).toInt(-1)
+        == 0;
+}
+
+QJsonArray ServerProcess::realtimeConnections()
+{
+    return control("GET", QStringLiteral("/__test/realtime/connections")).value(QStringLiteral("data")).toArray();
 }
 
 HttpResult RawHttp::send(const QByteArray& method, const QUrl& url, const QByteArray& body, const Headers& headers,
@@ -160,4 +195,18 @@ QByteArray MultipartBody::contentType() const
     return "multipart/form-data; boundary=" + m_boundary;
 }
 
-} // namespace velnor::server::test
+QString makeSelfSignedCertificate(const QString& dir)
+{
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"), QStringLiteral("-keyout"),
+                   dir + QStringLiteral("/key.pem"), QStringLiteral("-out"), dir + QStringLiteral("/cert.pem")});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        return QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAllStandardError());
+    return {};
+}
+
+} // namespace velnor::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -9,11 +10,12 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include <memory>
 
-namespace velnor::server::test {
+namespace velnor::test {
 
 // A real velnor-server process on a free loopback port.
 class ServerProcess final {
@@ -21,24 +23,36 @@ public:
     ServerProcess();
     ~ServerProcess();
 
-    // Starts the binary with `--port 0 --data-dir dataDir` (and `--test-controls` unless
-    // told otherwise) plus `extraArgs`, and waits for its "listening" line. False (see
-    // error()) when it does not come up.
+    // Starts the binary ($VELNOR_SERVER_BIN when set) with `--port 0 --data-dir dataDir`
+    // (and `--test-controls` unless told otherwise) plus `extraArgs`, and waits for its
+    // "listening" line. False (see error()) when it does not come up.
     bool start(const QString& dataDir, const QStringList& extraArgs = {}, bool testControls = true);
     // Ends the process (SIGTERM, then kill) and waits for it.
     void stop();
     // Whether the last stop() saw the process exit with status 0 on its own after SIGTERM.
     bool stoppedCleanly() const { return m_stoppedCleanly; }
 
-    QUrl url(const QString& path) const;
+    QUrl url(const QString& path = {}) const;
     QString error() const { return m_error; }
+    // Everything the process wrote to stderr so far (kept in a file, so a busy
+    // server never waits on a full pipe).
     QByteArray standardError();
+
+    // A test-control call ("/__test/..."); the answer's JSON object, empty on failure.
+    QJsonObject control(const QByteArray& method, const QString& pathAndQuery, const QJsonObject& body = {});
+    // The last SMS code the server issued for `phone`.
+    QString smsCode(const QString& phone);
+    // The next `count` requests to `path` get the fault described by `fault`.
+    bool injectFault(const QString& path, QJsonObject fault, int count = 1);
+    bool scriptRecognizer(const QStringList& texts);
+    // What the server recorded of each real-time connection, oldest first.
+    QJsonArray realtimeConnections();
 
 private:
     std::unique_ptr<QProcess> m_process;
     QString m_base;
     QString m_error;
-    QByteArray m_stderr;
+    QTemporaryFile m_stderr;
     bool m_stoppedCleanly = false;
 };
 
@@ -85,4 +99,8 @@ private:
     QByteArray m_body;
 };
 
-} // namespace velnor::server::test
+// A self-signed certificate for 127.0.0.1 made with the openssl command.
+// Empty error = written to dir/cert.pem and dir/key.pem.
+QString makeSelfSignedCertificate(const QString& dir);
+
+} // namespace velnor::test
