@@ -55,7 +55,8 @@ inline AudioBuffer floatBuffer(const std::vector<float>& interleaved, int channe
     AudioBuffer buffer;
     buffer.format = AudioFormat{rate, channels, SampleType::Float32, true};
     buffer.data.resize(qsizetype(interleaved.size() * sizeof(float)));
-    std::memcpy(buffer.data.data(), interleaved.data(), interleaved.size() * sizeof(float));
+    if (!interleaved.empty()) // memcpy from an empty vector's null pointer is undefined
+        std::memcpy(buffer.data.data(), interleaved.data(), interleaved.size() * sizeof(float));
     return buffer;
 }
 
