@@ -12,11 +12,11 @@
 #include "dictation/AppSetupHelper.h"
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
-#include "platform/fake/FakeAudioFileRecorder.h"
-#include "platform/fake/FakeIndicator.h"
+#include "testing/FakeAudioFileRecorder.h"
+#include "testing/FakeIndicator.h"
 #include "platform/fake/FakeKeySynthesizer.h"
-#include "platform/fake/FakeRecordingFiles.h"
-#include "platform/fake/FakeSoundPlayer.h"
+#include "testing/FakeRecordingFiles.h"
+#include "testing/FakeSoundPlayer.h"
 #include "platform/fake/FakeWorkspace.h"
 
 #include <QCoreApplication>

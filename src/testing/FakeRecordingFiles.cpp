@@ -1,4 +1,4 @@
-#include "platform/fake/FakeRecordingFiles.h"
+#include "testing/FakeRecordingFiles.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeBackendServices.h"
+#include "testing/FakeBackendServices.h"
 
 namespace velnor {
 

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeIndicator.h"
+#include "testing/FakeIndicator.h"
 
 namespace velnor {
 

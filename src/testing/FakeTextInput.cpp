@@ -1,4 +1,4 @@
-#include "platform/fake/FakeTextInput.h"
+#include "testing/FakeTextInput.h"
 
 #include "platform/Workspace.h"
 

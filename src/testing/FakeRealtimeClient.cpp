@@ -1,4 +1,4 @@
-#include "platform/fake/FakeRealtimeClient.h"
+#include "testing/FakeRealtimeClient.h"
 
 namespace velnor {
 

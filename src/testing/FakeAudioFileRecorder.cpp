@@ -1,4 +1,4 @@
-#include "platform/fake/FakeAudioFileRecorder.h"
+#include "testing/FakeAudioFileRecorder.h"
 
 #include <QFile>
 
