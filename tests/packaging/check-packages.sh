@@ -50,7 +50,11 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
 fi
 version=$(env -u DISPLAY QT_QPA_PLATFORM=offscreen "$root/usr/bin/velnor" --version) || fail "velnor --version failed"
 grep -q "velnor" <<<"$version" || fail "velnor --version printed: $version"
-"$root/usr/bin/velnor-server" --help | grep -q -- "--port" || fail "velnor-server --help lacks its options"
-"$root/usr/bin/velnor-server" --version | grep -q "velnor-server" || fail "velnor-server --version"
-zcat "$root/usr/share/man/man1/velnor-server.1.gz" | grep -q -- "test-controls" || fail "man page lacks the options"
+# Whole outputs first: grep -q closing the pipe early would fail the writer.
+help=$("$root/usr/bin/velnor-server" --help) || fail "velnor-server --help failed"
+grep -q -- "--port" <<<"$help" || fail "velnor-server --help lacks its options"
+server_version=$("$root/usr/bin/velnor-server" --version) || fail "velnor-server --version failed"
+grep -q "velnor-server" <<<"$server_version" || fail "velnor-server --version printed: $server_version"
+man=$(zcat "$root/usr/share/man/man1/velnor-server.1.gz") || fail "man page unreadable"
+grep -q -- "test-controls" <<<"$man" || fail "man page lacks the options"
 echo "packages: $(basename "$app_deb"), $(basename "$server_deb") checked"
