@@ -125,6 +125,42 @@ TEST_F(RealtimeDictation, EarlierTimeoutNeverActsOnTheNextDictationsClient)
     EXPECT_EQ(adjustment.adjustments.size(), 1) << "the second timeout sees its completion";
 }
 
+TEST_F(RealtimeDictation, ARetiredSessionsLateFinalTextIsNeverTyped)
+{
+    // The result wait delivered the partial text and retired the client, but
+    // the client's completion was already queued behind it: it must neither
+    // type the text again nor reach the next dictation.
+    struct Case {
+        const char* name;
+        bool nextDictationStarted;
+    };
+    for (const Case& c : {Case{"right behind the timeout", false}, Case{"during the next dictation", true}}) {
+        adjustment.adjustments.clear();
+        controller->handleKeyDown();
+        client().currentText = QStringLiteral("partial");
+        const RealtimeRecognitionClient::CompletionHandler queued = client().handler;
+        controller->handleKeyUp();
+        scheduler.after(seconds(3.0), [&] {
+            if (!c.nextDictationStarted)
+                queued(QStringLiteral("partial and final"));
+        });
+        advance(3.0);
+        if (c.nextDictationStarted) {
+            controller->handleKeyDown();
+            queued(QStringLiteral("partial and final"));
+        }
+        advance(0.1);
+        ASSERT_EQ(adjustment.adjustments.size(), 1) << c.name;
+        EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("partial")) << c.name;
+        EXPECT_EQ(controller->isRealtimeRecognizing(), c.nextDictationStarted) << c.name;
+        answerAdjustment(std::nullopt);
+        if (c.nextDictationStarted)
+            controller->handleKeyUp();
+        scheduler.runUntilIdle();
+    }
+    EXPECT_EQ(textInput.typed, (QStringList{QStringLiteral("partial"), QStringLiteral("partial")}));
+}
+
 TEST_F(RealtimeDictation, MaximumDurationAlsoStopsTheClientsCapture)
 {
     settings.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("5"));
