@@ -93,10 +93,6 @@ TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
         EXPECT_EQ(settings::maxRecordingDurationSeconds(store), seconds) << text.toStdString();
     }
 
-    store.setString(SettingsKey::RecognitionMode, QStringLiteral("Realtime"));
-    EXPECT_FALSE(settings::isRealtimeMode(store));
-    store.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime"));
-    EXPECT_TRUE(settings::isRealtimeMode(store));
     store.setString(SettingsKey::OverOverEnable, QStringLiteral("TRUE"));
     EXPECT_FALSE(settings::overOverEnabled(store));
     store.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));

@@ -46,18 +46,6 @@ TEST(ManualScheduler, CancelledWorkIsNotPending)
     EXPECT_FALSE(scheduler.nextDueIn().has_value());
 }
 
-TEST(ManualScheduler, FinishedHandlesReportFinishedAndCancelIsHarmless)
-{
-    ManualScheduler scheduler;
-    int runs = 0;
-    Cancellable handle = scheduler.after(seconds(0.5), [&] { ++runs; });
-    scheduler.advanceBy(seconds(0.5));
-    EXPECT_TRUE(handle.isFinished());
-    handle.cancel();
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(Cancellable().isFinished());
-}
-
 TEST(ManualScheduler, RunUntilIdleStopsAtTheLimitForSelfReschedulingWork)
 {
     ManualScheduler scheduler;

@@ -75,8 +75,6 @@ TEST_F(TraditionalDictation, SettingsShapeTheUploadRequest)
     // Without a front application the parts are sent empty, not left out.
     EXPECT_EQ(sent.appID, QString());
     EXPECT_EQ(sent.appName, QString());
-    EXPECT_TRUE(log.contains(QStringLiteral("outLanguage: en")));
-    EXPECT_TRUE(log.contains(QStringLiteral("qasr_voice_type: 16k_zh")));
 }
 
 TEST_F(TraditionalDictation, RepressWithinDelayedStopStartsANewRecordingOnANewFile)
@@ -143,14 +141,6 @@ TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequestAndIgnoresItsLa
     EXPECT_TRUE(textInput.typed.isEmpty());
     EXPECT_EQ(sounds.played.size(), 2) << "two start sounds, no end sound";
     EXPECT_TRUE(indicator.recording);
-
-    // The new dictation still completes normally.
-    controller->handleKeyUp();
-    advance(0.3);
-    ASSERT_EQ(recognition.recognitions.size(), 2);
-    recognition.recognitions.last().answer(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("new"))));
-    advance(0.1);
-    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("new")});
 }
 
 TEST_F(TraditionalDictation, AbnormalIndicatorIsResetBeforeRecording)
