@@ -12,6 +12,7 @@
 #include "platform/linux/audio/FfmpegAacFileWriter.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
+#include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/SwrResampler.h"
 
@@ -215,9 +216,12 @@ void benchFirstSample(int runs)
     Logger log(QString(), clock, silentSink(), redactor);
     MemorySettingsStore settings;
     ManualScheduler scheduler;
-    PulseAudioDevices devices;
-    PulseMicrophonePermission permission(devices, scheduler);
-    const AudioCaptureFactory captureFactory = PulseAudioCapture::factory();
+    PulseConnection connection("Velnor bench");
+    PulseAudioDevices devices(connection);
+    PulseMicrophonePermission permission(connection, scheduler);
+    const AudioCaptureFactory captureFactory = PulseAudioCapture::factory(connection);
+    for (int waited = 0; !connection.snapshot() && waited < 5000; waited += 10)
+        QThread::msleep(10);
     std::atomic<qint64> firstAt{0};
     QElapsedTimer timer;
     AudioCaptureFactory timed = [&]() -> std::unique_ptr<AudioCapture> {
