@@ -41,17 +41,18 @@ private:
         pa_operation_unref(operation);
     }
 
+    // The last thing either callback does: the owner may delete the listing.
     void finishOne()
     {
         if (--m_pending == 0)
-            m_owner.publish(result());
+            m_owner.listingFinished(this);
     }
 
     static void onSource(pa_context* context, const pa_source_info* info, int eol, void* self)
     {
         auto* listing = static_cast<Listing*>(self);
         listing->m_sources.add(info, eol, eol < 0 ? QString::fromUtf8(pa_strerror(pa_context_errno(context))) : QString());
-        if (listing->m_sources.isFinished())
+        if (eol != 0)
             listing->finishOne();
     }
 
@@ -198,33 +199,25 @@ void PulseConnection::beginListing()
     m_listing = new Listing(*this);
     m_listing->start(m_context);
     if (m_listing->isFinished()) // nothing could be asked
-        publish(m_listing->result());
+        listingFinished(m_listing);
+}
+
+void PulseConnection::listingFinished(Listing* listing)
+{
+    publish(listing->result());
+    delete listing;
+    m_listing = nullptr;
+    if (m_listAgain) {
+        m_listAgain = false;
+        beginListing();
+    }
 }
 
 void PulseConnection::publish(Result<Snapshot, QString> result)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_snapshot = std::move(result);
-        m_settled = true;
-    }
-    if (m_listing && m_listing->isFinished()) {
-        // Runs inside the listing's own callback: free it once that returns.
-        Listing* done = m_listing;
-        m_listing = nullptr;
-        pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_loop);
-        api->defer_new(
-            api,
-            [](pa_mainloop_api* a, pa_defer_event* event, void* finished) {
-                delete static_cast<Listing*>(finished);
-                a->defer_free(event);
-            },
-            done);
-        if (m_listAgain) {
-            m_listAgain = false;
-            beginListing();
-        }
-    }
+    const std::lock_guard lock(m_mutex);
+    m_snapshot = std::move(result);
+    m_settled = true;
 }
 
 Result<PulseConnection::Snapshot, QString> PulseConnection::snapshot() const

@@ -75,6 +75,7 @@ private:
     void onContextState();
     void scheduleReconnect();
     void beginListing();
+    void listingFinished(Listing* listing);
     void publish(Result<Snapshot, QString> result);
     static void onReconnectTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval* when, void* self);
 
