@@ -70,6 +70,22 @@ TEST_F(QtHttpTransportTest, UnauthorizedAndEmptyAnswersAreStillAnswers)
     EXPECT_FALSE(response->body.has_value());
 }
 
+TEST_F(QtHttpTransportTest, ConnectionCutMidBodyIsATransportError)
+{
+    // A whole envelope that is only the start of the announced body must not
+    // pass for the answer, nor a half one for an undecodable answer.
+    for (const QByteArray& sent : {QByteArray(R"({"code":0,"data":true})"), QByteArray(R"({"code":0,"da)")}) {
+        SCOPED_TRACE(sent.toStdString());
+        server.setCutAnswer(200, sent, sent.size() + 100);
+        response.reset();
+        start(post());
+        ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
+        ASSERT_TRUE(response->error.has_value());
+        EXPECT_EQ(response->error->kind, TransportErrorKind::Other);
+        EXPECT_FALSE(response->body.has_value());
+    }
+}
+
 TEST_F(QtHttpTransportTest, FollowsRedirectsOnlyWithinTheOrigin)
 {
     CannedHttpServer elsewhere;
