@@ -190,14 +190,6 @@ TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
     ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
     EXPECT_EQ(recognized->value().text, QStringLiteral("still here"));
 
-    Outcome<bool> updated;
-    RecognizeRecordUpdateReq update;
-    update.id = recognized->value().id.value_or(QString());
-    update.textInputMethod = QStringLiteral("accessibility");
-    services->fileRecognition().updateRecognizeRecord(update, [&](auto r) { updated = r; });
-    ASSERT_TRUE(arrived(updated));
-    EXPECT_TRUE(updated->ok()) << updated->error().toString().toStdString();
-
     Outcome<AdjustTextResponse> adjusted;
     AdjustTextParams params;
     params.text = QStringLiteral("and corrected");

@@ -176,18 +176,6 @@ TEST_F(HotWordsTest, DeleteUsesTheCachedEntryAndOnlyCachedTexts)
     EXPECT_EQ(done->error().description, QStringLiteral("删除热词API调用返回失败"));
 }
 
-TEST_F(HotWordsTest, ServiceTimeoutMapsToItsDomain)
-{
-    transport.respondError(TransportErrorKind::TimedOut);
-    std::optional<Result<QList<Hotword>, ServiceError>> listed;
-    service.getHotwordList([&](auto r) { listed = r; });
-    transport.respondError(TransportErrorKind::TimedOut);
-    ASSERT_TRUE(listed && !listed->ok());
-    EXPECT_EQ(listed->error().domain, QStringLiteral("HotwordServiceTimeoutErrorDomain"));
-    EXPECT_EQ(listed->error().code, -1001);
-    EXPECT_EQ(listed->error().description, QStringLiteral("请求超时: 服务器响应时间超过10秒"));
-}
-
 TEST(HotWordWeight, SurvivesOddValues)
 {
     EXPECT_EQ(HotWordManager::wireWeight(std::nan("")), 0);
