@@ -1,5 +1,6 @@
 #include "app/simulation/HeadlessSimulation.h"
 #include "app/simulation/SpeechSimulation.h"
+#include "config/DeploymentConfig.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,6 +29,13 @@ int main(int argc, char** argv)
     parser.addOption(simulate);
     parser.addOption(speech);
     parser.process(app);
+
+    const velnor::DeploymentConfig deployment =
+        velnor::DeploymentConfig::load(velnor::DeploymentConfig::userFilePath(), QProcessEnvironment::systemEnvironment());
+    if (const auto refusal = velnor::insecureTransportError(deployment)) {
+        std::fprintf(stderr, "velnor: %s\n", qUtf8Printable(*refusal));
+        return 2;
+    }
 
     if (!parser.isSet(simulate)) {
         // The desktop front end (hotkey, indicator, text insertion) is not in

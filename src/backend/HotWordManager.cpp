@@ -51,37 +51,43 @@ void HotWordManager::setLoading(bool loading)
 
 void HotWordManager::getHotwordList(ListCallback callback)
 {
+    const quint64 generation = ++m_startedFetches;
     setLoading(true);
     QPointer<HotWordManager> self(this);
-    m_service.getHotwordList([self, callback = std::move(callback)](Result<QList<Hotword>, ServiceError> result) {
-        if (!self)
-            return;
-        if (!result) {
-            self->m_print(QStringLiteral("获取热词列表失败: ") + result.error().description);
-            self->setLoading(false);
+    m_service.getHotwordList(
+        [self, generation, callback = std::move(callback)](Result<QList<Hotword>, ServiceError> result) {
+            if (!self)
+                return;
+            if (!result)
+                self->m_print(QStringLiteral("获取热词列表失败: ") + result.error().description);
+            else if (generation > self->m_appliedFetch) {
+                self->m_appliedFetch = generation;
+                self->applyFetched(result.value());
+            }
+            if (generation == self->m_startedFetches)
+                self->setLoading(false);
+            // A stale or failed fetch answers with the cache, which is at least as new.
             if (callback)
                 callback(self->m_cachedHotWords);
-            return;
-        }
-        // With duplicate texts in the cache the first entry's id wins.
-        QHash<QString, QUuid> idsByText;
-        for (const HotWord& cached : self->m_cachedHotWords) {
-            if (!idsByText.contains(cached.text))
-                idsByText.insert(cached.text, cached.id);
-        }
-        QList<HotWord> fresh;
-        fresh.reserve(result.value().size());
-        for (const Hotword& received : result.value()) {
-            const QUuid id = idsByText.value(received.text);
-            fresh.append(HotWord{id.isNull() ? QUuid::createUuid() : id, received.text,
-                                 static_cast<double>(received.weight)});
-        }
-        self->m_cachedHotWords = std::move(fresh);
-        emit self->hotWordsChanged();
-        self->setLoading(false);
-        if (callback)
-            callback(self->m_cachedHotWords);
-    });
+        });
+}
+
+void HotWordManager::applyFetched(const QList<Hotword>& received)
+{
+    // With duplicate texts in the cache the first entry's id wins.
+    QHash<QString, QUuid> idsByText;
+    for (const HotWord& cached : m_cachedHotWords) {
+        if (!idsByText.contains(cached.text))
+            idsByText.insert(cached.text, cached.id);
+    }
+    QList<HotWord> fresh;
+    fresh.reserve(received.size());
+    for (const Hotword& word : received) {
+        const QUuid id = idsByText.value(word.text);
+        fresh.append(HotWord{id.isNull() ? QUuid::createUuid() : id, word.text, static_cast<double>(word.weight)});
+    }
+    m_cachedHotWords = std::move(fresh);
+    emit hotWordsChanged();
 }
 
 void HotWordManager::getAllHotWords(ListCallback callback)

@@ -13,6 +13,8 @@ namespace velnor {
 // refuses an add at 50 cached words and a delete of an uncached text, and
 // changes the cache only by replacing it with a fetched list (after every
 // successful add or delete). Ids of entries survive a refresh by text.
+// Fetches may overlap and answer out of order: a list older than the one
+// already applied is dropped, and loading lasts until the newest fetch ends.
 // Lives on the main thread; callbacks run there.
 class HotWordManager final : public QObject {
     Q_OBJECT
@@ -45,6 +47,7 @@ signals:
 
 private:
     void setLoading(bool loading);
+    void applyFetched(const QList<Hotword>& received);
     void refreshThenFinish(DoneCallback callback);
     static ServiceError managerError(int code, const QString& description);
 
@@ -52,6 +55,8 @@ private:
     ConsoleSink m_print;
     QList<HotWord> m_cachedHotWords;
     bool m_isLoading = false;
+    quint64 m_startedFetches = 0;  // generation of the newest fetch started
+    quint64 m_appliedFetch = 0;    // generation of the list in the cache
 };
 
 } // namespace velnor

@@ -171,6 +171,14 @@ TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
     transport.respondBody(R"({"code":0,"data":{"phone":"13800138000"}})");
     EXPECT_EQ(model->errorMessage(), QStringLiteral("未知错误"));
     EXPECT_FALSE(model->isLoggedIn());
+
+    // A token that would break the header line of every request is not stored.
+    model->login();
+    transport.respondBody(R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})");
+    EXPECT_EQ(model->errorMessage(), QStringLiteral("数据解析错误"));
+    EXPECT_FALSE(model->isLoggedIn());
+    EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
+    EXPECT_EQ(transport.count(), 3) << "no user data request with it";
 }
 
 TEST_F(AccountTest, LoginStaysValidWhenTheUserDataFails)

@@ -7,6 +7,7 @@ namespace velnor {
 namespace {
 
 using Done = Result<std::monostate, ServiceError>;
+using test::FakeHttpTransport;
 
 QByteArray listBody(int count, const QString& prefix = QStringLiteral("w"))
 {
@@ -39,20 +40,10 @@ protected:
     std::function<void(Done)> record = [this](Done d) { done = d; };
 };
 
-TEST_F(HotWordsTest, StartUpFetchFillsTheCacheInOrder)
-{
-    EXPECT_EQ(transport.last().method, "GET");
-    EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/hotwordlist"));
-    EXPECT_FALSE(transport.last().body.has_value());
-    transport.respondBody(R"({"code":0,"data":[{"text":"Velnor","weight":11},{"text":"Qt","weight":3}]})");
-    EXPECT_FALSE(manager.isLoading());
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("Velnor"), QStringLiteral("Qt")}));
-    EXPECT_EQ(manager.cachedHotWords().at(0).weight, 11.0);
-}
-
-TEST_F(HotWordsTest, RefreshKeepsIdsOfUnchangedTexts)
+TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
 {
     transport.respondBody(R"({"code":0,"data":[{"text":"a","weight":1},{"text":"b","weight":2}]})");
+    EXPECT_FALSE(manager.isLoading());
     const QUuid idA = manager.cachedHotWords().at(0).id;
     const QUuid idB = manager.cachedHotWords().at(1).id;
     EXPECT_NE(idA, idB);
@@ -78,6 +69,30 @@ TEST_F(HotWordsTest, FailedOrEmptyFetches)
     manager.getHotwordList();
     transport.respondBody(R"({"code":0,"data":null})");
     EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+}
+
+TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
+{
+    // The start-up fetch (call 0) is still running when an add refreshes the list.
+    manager.addHotword(QStringLiteral("new"), 5, record);
+    transport.respond(1, FakeHttpTransport::bodyResponse(R"({"code":0,"data":true})"));
+    ASSERT_EQ(transport.count(), 3);
+    transport.respond(2, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[{"text":"new","weight":5}]})"));
+    ASSERT_TRUE(done && done->ok());
+    EXPECT_FALSE(manager.isLoading()) << "the newest fetch has ended";
+    transport.respond(0, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[]})"));
+    EXPECT_EQ(texts(), QStringList{QStringLiteral("new")}) << "the just-added word vanished";
+
+    // Two refreshes answered in order: loading lasts until the second ends.
+    QList<HotWord> answered;
+    manager.getHotwordList([&](const QList<HotWord>& list) { answered = list; });
+    manager.getHotwordList();
+    transport.respond(3, FakeHttpTransport::bodyResponse(listBody(1, QStringLiteral("a"))));
+    EXPECT_TRUE(manager.isLoading());
+    EXPECT_EQ(answered.size(), 1);
+    transport.respond(4, FakeHttpTransport::bodyResponse(listBody(2, QStringLiteral("b"))));
+    EXPECT_FALSE(manager.isLoading());
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
 }
 
 TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
@@ -159,18 +174,6 @@ TEST_F(HotWordsTest, DeleteUsesTheCachedEntryAndOnlyCachedTexts)
     transport.respondBody(R"({"code":0,"data":false})");
     EXPECT_EQ(done->error().code, 5);
     EXPECT_EQ(done->error().description, QStringLiteral("删除热词API调用返回失败"));
-}
-
-TEST_F(HotWordsTest, ServiceTimeoutMapsToItsDomain)
-{
-    transport.respondError(TransportErrorKind::TimedOut);
-    std::optional<Result<QList<Hotword>, ServiceError>> listed;
-    service.getHotwordList([&](auto r) { listed = r; });
-    transport.respondError(TransportErrorKind::TimedOut);
-    ASSERT_TRUE(listed && !listed->ok());
-    EXPECT_EQ(listed->error().domain, QStringLiteral("HotwordServiceTimeoutErrorDomain"));
-    EXPECT_EQ(listed->error().code, -1001);
-    EXPECT_EQ(listed->error().description, QStringLiteral("请求超时: 服务器响应时间超过10秒"));
 }
 
 TEST(HotWordWeight, SurvivesOddValues)
