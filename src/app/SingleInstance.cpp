@@ -34,13 +34,14 @@ QString SingleInstance::defaultServerName()
 
 SingleInstance::Role SingleInstance::claim()
 {
-    if (listen())
-        return Role::Primary;
+    // Ask first: listening would silently take the name over from a running
+    // instance (Qt replaces the socket file).
     if (askRunningInstanceToShow())
         return Role::Secondary;
-    // Nobody answers on the socket: a crashed run left it behind.
+    // Nobody answers: no socket, or one a crashed run left behind.
     QLocalServer::removeServer(m_serverName);
-    listen();
+    if (!listen())
+        qWarning("velnor: cannot listen on %s: a second launch will start another instance", qPrintable(m_serverName));
     return Role::Primary;
 }
 

@@ -36,7 +36,7 @@ QImage paintTrayIcon(int size)
     return image;
 }
 
-QIcon trayIcon()
+QIcon makeTrayIcon()
 {
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64})

@@ -8,6 +8,6 @@ namespace velnor {
 // The tray icon, drawn here: a microphone in a rounded badge, readable on
 // light and dark panels from 16 px up.
 QImage paintTrayIcon(int size);
-QIcon trayIcon();
+QIcon makeTrayIcon();
 
 } // namespace velnor

@@ -53,7 +53,7 @@ void TrayMenuView::showIcon()
 {
     if (m_icon)
         return;
-    m_icon = std::make_unique<QSystemTrayIcon>(trayIcon());
+    m_icon = std::make_unique<QSystemTrayIcon>(makeTrayIcon());
     m_icon->setToolTip(QStringLiteral("Velnor"));
     // Panels differ: some open the context menu on a left click, most only on
     // a right click. Open it on both, as a menu-bar item does.
