@@ -16,6 +16,17 @@ class Logger;
 class Pasteboard;
 struct PasteboardContents;
 
+struct ClipboardTiming {
+    Duration afterWrite = seconds(0.05);
+    Duration keyHold = seconds(0.05);
+    Duration afterKeyUp = seconds(0.05);
+    // Longest wait for the target to read the text before restoring.
+    Duration restoreFallback = seconds(0.5);
+    // Longest wait for the user to let go of the hotkey's modifiers.
+    Duration modifierReleaseLimit = seconds(1.0);
+    Duration modifierPoll = seconds(0.02);
+};
+
 // Inserts text by clipboard: saves the user's clipboard, writes the text,
 // presses the application's paste chord and puts the user's clipboard back
 // once the target has read the text (or after a bounded wait), and only if
@@ -24,19 +35,8 @@ class ClipboardTool final {
 public:
     using Completion = std::function<void(bool pasted)>;
 
-    struct Timing {
-        Duration afterWrite = seconds(0.05);
-        Duration keyHold = seconds(0.05);
-        Duration afterKeyUp = seconds(0.05);
-        // Longest wait for the target to read the text before restoring.
-        Duration restoreFallback = seconds(0.5);
-        // Longest wait for the user to let go of the hotkey's modifiers.
-        Duration modifierReleaseLimit = seconds(1.0);
-        Duration modifierPoll = seconds(0.02);
-    };
-
     ClipboardTool(Pasteboard& pasteboard, KeySynthesizer& keys, Scheduler& scheduler, Logger& log,
-                  Timing timing = {});
+                  ClipboardTiming timing = {});
 
     // The completion runs once the clipboard is restored (or left alone).
     void inputText(const QString& text, const std::optional<FrontAppInfo>& app, Completion completion);
@@ -54,7 +54,7 @@ private:
     KeySynthesizer& m_keys;
     Scheduler& m_scheduler;
     Logger& m_log;
-    const Timing m_timing;
+    const ClipboardTiming m_timing;
     Lifetime m_lifetime;
 };
 
