@@ -12,6 +12,7 @@ struct ClipboardTool::Run {
     PasteboardContents saved;
     std::optional<FrontAppInfo> app;
     Completion completion;
+    bool chordPosted = false;
     bool read = false;
     bool pasted = false;
     bool restored = false;
@@ -39,7 +40,8 @@ void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppI
     const std::weak_ptr<Run> weakRun = run;
     const bool written = m_pasteboard.writeText(text, [this, guard, weakRun] {
         const auto current = weakRun.lock();
-        if (guard.expired() || !current || current->read)
+        // A read before the paste chord is a clipboard manager's, not the target's.
+        if (guard.expired() || !current || current->read || !current->chordPosted)
             return;
         current->read = true;
         // Restore as soon as the target has its copy, but never before the
@@ -101,6 +103,7 @@ void ClipboardTool::simulatePaste(std::shared_ptr<Run> run)
         complete(run, false);
         return;
     }
+    run->chordPosted = true;
     for (const auto& event : downs)
         source->post(event);
     // The releases go out even if this tool is gone by then: a key must never stay down.

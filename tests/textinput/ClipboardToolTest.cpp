@@ -39,6 +39,7 @@ TEST(ClipboardTool, RestoresOnlyAfterTheTargetReadOrTheFallbackAndOnlyOurOwnText
         {"fast reader", 60, false, 150, 149},
         {"slow reader", 400, false, 400, 399},
         {"never reads", -1, false, 650, 549},
+        {"only a clipboard manager reads, before the paste", 10, false, 650, 549},
         {"someone else took the clipboard", 400, true, -1, -1},
     };
     for (const auto& c : cases) {
