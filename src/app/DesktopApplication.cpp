@@ -31,13 +31,19 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
     , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(), FfmpegAacFileWriter::factory(), m_microphone,
                                              m_audioDevices, nullptr, m_settings, m_log, m_console})
     , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
+    , m_desktop(m_settings, m_scheduler, m_log, m_console,
+                [this] {
+                    m_notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"),
+                                        QStringLiteral("无法向当前应用模拟按键（X 服务器需要 XTest 扩展），"
+                                                       "听写的文字未能输入。"));
+                })
     , m_controller(AppSetupHelper::Collaborators{
           m_settings, m_scheduler, m_clock, m_log, m_console, m_indicator, m_recorder, m_recordingFiles, m_sounds,
-          m_backend.fileRecognition(), m_backend.textAdjustment(), m_textInput, m_workspace, m_keySynthesizer,
-          m_accessibility,
+          m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.workspace(),
+          m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(), SwrResampler::factory()),
           currentOsType()})
-    , m_shortcuts(m_settings, m_log, m_hotkeys, [this] { m_controller.handleKeyDown(); },
+    , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); })
     , m_mainWindow(makePlaceholderMainWindow)
     , m_tray(m_scheduler, m_log, [this] { return buildTrayMenu(m_settings, m_languages.languages()); },
@@ -55,7 +61,6 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
 
 DesktopApplication::~DesktopApplication()
 {
-    m_hotkeys.unregisterAll();
     m_log.flush();
 }
 

@@ -6,8 +6,7 @@
 #include "app/PermissionCheck.h"
 #include "app/ShortcutRegistration.h"
 #include "app/placeholders/MinimalIndicator.h"
-#include "app/placeholders/NoHotkeyRegistry.h"
-#include "app/simulation/ConsoleTextInput.h"
+#include "app/DesktopPlatform.h"
 #include "asr/TencentASRClientFactory.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
@@ -23,8 +22,6 @@
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
-#include "platform/fake/FakeKeySynthesizer.h"
-#include "platform/fake/FakeWorkspace.h"
 #include "platform/linux/SyslogSystemLog.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
@@ -77,15 +74,11 @@ private:
     AudioPlayer m_sounds{m_log};
     TencentASRClientFactory m_realtimeClients;
 
-    FakeWorkspace m_workspace;
-    FakeAccessibilityTrust m_accessibility;
-    FakeKeySynthesizer m_keySynthesizer;
-    ConsoleTextInput m_textInput{m_workspace, m_console};
+    DesktopPlatform m_desktop;
     AppSetupHelper m_controller;
 
-    NoHotkeyRegistry m_hotkeys{m_log};
     ShortcutRegistration m_shortcuts;
-    PermissionCheck m_permissions{m_accessibility, m_microphone, m_settings, m_log};
+    PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};
     LanguageConfigManager m_languages{m_log, QStringLiteral(":/LanguageConfig.plist")};
     MainWindowPresenter m_mainWindow;
     TrayMenuView m_tray;

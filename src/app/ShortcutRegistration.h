@@ -1,33 +1,31 @@
 #pragma once
 
-#include "app/HotkeyRegistry.h"
-
-#include <QString>
+#include <functional>
 
 namespace velnor {
 
 class Logger;
 class SettingsStore;
+class Shortcut;
 
 // Registers the stored dictation hotkey ("/velnor/hotkey/start") with the
 // key-down and key-up handlers of the dictation controller.
 class ShortcutRegistration final {
 public:
-    ShortcutRegistration(SettingsStore& settings, Logger& log, HotkeyRegistry& registry, HotkeyRegistry::Handler onKeyDown,
-                         HotkeyRegistry::Handler onKeyUp);
+    using Handler = std::function<void()>;
+
+    ShortcutRegistration(SettingsStore& settings, Logger& log, Shortcut& registrar, Handler onKeyDown,
+                         Handler onKeyUp);
 
     void registerShortcuts();
     void unregisterAll();
 
-    // The hotkey a stored value selects; anything unknown is Fn+Shift.
-    static DictationHotkey hotkeyFor(const QString& value);
-
 private:
     SettingsStore& m_settings;
     Logger& m_log;
-    HotkeyRegistry& m_registry;
-    HotkeyRegistry::Handler m_onKeyDown;
-    HotkeyRegistry::Handler m_onKeyUp;
+    Shortcut& m_registrar;
+    Handler m_onKeyDown;
+    Handler m_onKeyUp;
 };
 
 } // namespace velnor

@@ -7,6 +7,7 @@
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
+#include "keyboard/KeyboardTestRig.h"
 #include "platform/fake/FakeMicrophonePermission.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "support/LogCapture.h"
@@ -19,37 +20,25 @@ namespace {
 
 using Status = MicrophonePermission::Status;
 
-// Records registrations and keeps the handlers, so a test can press the hotkey.
-class RecordingHotkeyRegistry final : public HotkeyRegistry {
-public:
-    struct Registration {
-        DictationHotkey hotkey;
-        Handler down;
-        Handler up;
-    };
-    void registerHotkey(DictationHotkey hotkey, Handler onKeyDown, Handler onKeyUp) override
-    {
-        active.append({hotkey, std::move(onKeyDown), std::move(onKeyUp)});
-        calls.append(QStringLiteral("register"));
+// Presses and releases a hotkey as the key source reports it.
+void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
+{
+    namespace F = EventModifier;
+    switch (hotkey) {
+    case HotkeyType::fnShift:
+        keys.flagsChanged(KeyCode::shift, F::Shift);
+        keys.flagsChanged(KeyCode::function, F::Shift | F::Function);
+        keys.flagsChanged(KeyCode::function, F::Shift);
+        keys.flagsChanged(KeyCode::shift, 0);
+        return;
+    case HotkeyType::rightCommand:
+        keys.flagsChanged(KeyCode::rightCommand, F::Command);
+        keys.flagsChanged(KeyCode::rightCommand, 0);
+        return;
+    default:
+        FAIL() << "not used here";
     }
-    void unregisterAll() override
-    {
-        active.clear();
-        calls.append(QStringLiteral("unregisterAll"));
-    }
-    // Presses and releases `hotkey`: only registered hotkeys reach a handler.
-    void press(DictationHotkey hotkey)
-    {
-        for (const Registration& registration : active) {
-            if (registration.hotkey == hotkey) {
-                registration.down();
-                registration.up();
-            }
-        }
-    }
-    QList<Registration> active;
-    QStringList calls;
-};
+}
 
 class RecordingPositioner final : public IndicatorPositioner {
 public:
@@ -64,10 +53,10 @@ protected:
     MemorySettingsStore settings;
     ManualScheduler scheduler;
     test::LogCapture log;
-    RecordingHotkeyRegistry hotkeys;
+    test::KeyboardTestRig hotkeys;
     RecordingPositioner positioner;
     QStringList dictation;
-    ShortcutRegistration shortcuts{settings, log.logger(), hotkeys, [this] { dictation.append(QStringLiteral("down")); },
+    ShortcutRegistration shortcuts{settings, log.logger(), *hotkeys.registrar, [this] { dictation.append(QStringLiteral("down")); },
                                    [this] { dictation.append(QStringLiteral("up")); }};
     FakeAccessibilityTrust trust;
     FakeMicrophonePermission microphone;
@@ -107,16 +96,15 @@ TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecond
 
     scheduler.advanceBy(seconds(0.999));
     EXPECT_TRUE(steps.isEmpty());
-    EXPECT_TRUE(hotkeys.active.isEmpty());
+    EXPECT_TRUE(hotkeys.manager->registeredShortcuts().isEmpty());
     scheduler.advanceBy(seconds(0.001));
     EXPECT_EQ(steps, (QStringList{QStringLiteral("permissions"), QStringLiteral("shortcuts"), QStringLiteral("menu")}));
-    ASSERT_EQ(hotkeys.active.size(), 1);
-    EXPECT_EQ(hotkeys.active.front().hotkey, DictationHotkey::FnShift);
+    ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1);
     EXPECT_TRUE(log.contains(QStringLiteral("开始注册热键...")));
     EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: fn_shift")));
     EXPECT_TRUE(log.contains(QStringLiteral("热键注册完成")));
 
-    hotkeys.press(DictationHotkey::FnShift);
+    pressAndRelease(hotkeys, HotkeyType::fnShift);
     EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
 
     // A second turn of time changes nothing: the sequence runs once.
@@ -126,22 +114,22 @@ TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecond
 
 TEST_F(AppStartupTest, StoredHotkeyValuesSelectTheirHotkeyAndAnythingElseIsFnShift)
 {
-    const QList<std::pair<QString, DictationHotkey>> cases{
-        {QStringLiteral("fn_shift"), DictationHotkey::FnShift},
-        {QStringLiteral("ctrl_shift"), DictationHotkey::CtrlShift},
-        {QStringLiteral("fn"), DictationHotkey::Fn},
-        {QStringLiteral("left_option"), DictationHotkey::LeftOption},
-        {QStringLiteral("right_command"), DictationHotkey::RightCommand},
-        {QStringLiteral("caps_lock"), DictationHotkey::FnShift},
-        {QString(), DictationHotkey::FnShift},
+    const QList<std::pair<QString, HotkeyType>> cases{
+        {QStringLiteral("fn_shift"), HotkeyType::fnShift},
+        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift},
+        {QStringLiteral("fn"), HotkeyType::fn},
+        {QStringLiteral("left_option"), HotkeyType::leftOption},
+        {QStringLiteral("right_command"), HotkeyType::rightCommand},
+        {QStringLiteral("caps_lock"), HotkeyType::fnShift},
+        {QString(), HotkeyType::fnShift},
     };
     for (const auto& [stored, expected] : cases) {
         SCOPED_TRACE(stored.toStdString());
         settings.setString(QString::fromLatin1(SettingsKey::HotkeyStart), stored);
         shortcuts.unregisterAll();
         shortcuts.registerShortcuts();
-        ASSERT_EQ(hotkeys.active.size(), 1);
-        EXPECT_EQ(hotkeys.active.front().hotkey, expected);
+        ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1);
+        EXPECT_EQ(hotkeys.manager->registeredShortcuts().front()->modifiers(), hotkeyModifiers(expected));
         EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: ") + stored));
     }
 }
@@ -219,11 +207,10 @@ TEST_F(AppStartupTest, ChoosingAnotherHotkeyReplacesTheRegistration)
     rightCommand.value = QStringLiteral("right_command");
     delegate.handle(rightCommand);
 
-    EXPECT_EQ(hotkeys.calls,
-              (QStringList{QStringLiteral("register"), QStringLiteral("unregisterAll"), QStringLiteral("register")}));
-    hotkeys.press(DictationHotkey::FnShift);
+    ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1) << "the old registration is gone";
+    pressAndRelease(hotkeys, HotkeyType::fnShift);
     EXPECT_TRUE(dictation.isEmpty()) << "the old hotkey no longer dictates";
-    hotkeys.press(DictationHotkey::RightCommand);
+    pressAndRelease(hotkeys, HotkeyType::rightCommand);
     EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
     EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: right_command")));
 }
@@ -245,7 +232,7 @@ TEST_F(AppStartupTest, ItemsWithoutAValueLogAnErrorAndChangeNothing)
     EXPECT_EQ(value(SettingsKey::OutputLanguage), QStringLiteral("<none>"));
     EXPECT_EQ(value(SettingsKey::HotkeyStart), QStringLiteral("<none>"));
     EXPECT_EQ(value(SettingsKey::FloatingWindowPosition), QStringLiteral("<none>"));
-    EXPECT_TRUE(hotkeys.calls.isEmpty());
+    EXPECT_TRUE(hotkeys.manager->registeredShortcuts().isEmpty());
     EXPECT_TRUE(positioner.positions.isEmpty());
     EXPECT_EQ(menuBuilds, 0);
 }
