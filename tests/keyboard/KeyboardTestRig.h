@@ -22,7 +22,6 @@ struct KeyboardStack {
     {
         if (!selected.isEmpty())
             settings.setString(QStringLiteral("/velnor/keyboard/selected_device_id"), selected);
-        monitor.start();
         keyboards = std::make_unique<KeyboardManager>(settings, monitor);
         manager = std::make_unique<ShortcutManager>(keys, monitor, *keyboards);
         manager->start();
