@@ -53,7 +53,6 @@ int main(int argc, char** argv)
     MemorySettingsStore settings;
     x11::XInputKeyboardDevices devices;
     HIDEventMonitor monitor(devices, silentSink());
-    monitor.start();
     KeyboardManager keyboards(settings, monitor);
     x11::XInputKeySource keySource;
     ShortcutManager manager(keySource, monitor, keyboards);

@@ -8,6 +8,7 @@ HIDEventMonitor::HIDEventMonitor(KeyboardDevices& devices, ConsoleSink console)
     : m_devices(devices)
     , m_console(std::move(console))
 {
+    start();
 }
 
 HIDEventMonitor::~HIDEventMonitor() { stop(); }

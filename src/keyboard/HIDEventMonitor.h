@@ -17,11 +17,13 @@ class HIDEventMonitor final {
 public:
     using KeyEventHandler = std::function<void(const std::optional<KeyboardIdentity>&)>;
 
+    // Starts watching at once.
     HIDEventMonitor(KeyboardDevices& devices, ConsoleSink console);
     ~HIDEventMonitor();
     HIDEventMonitor(const HIDEventMonitor&) = delete;
     HIDEventMonitor& operator=(const HIDEventMonitor&) = delete;
 
+    // Starts again after stop(); does nothing while started.
     void start();
     void stop();
     bool isStarted() const { return m_started; }

@@ -10,14 +10,15 @@ struct HotkeyEntry {
     const char* value;
     quint32 modifiers;
     const char* shortName; // UTF-8
+    const char* keysWithoutFn;
 };
 
 constexpr std::array<HotkeyEntry, 5> kHotkeys{{
-    {HotkeyType::fnShift, "fn_shift", ModifierKey::FunctionBit | ModifierKey::ShiftBit, "Fn + Shift"},
-    {HotkeyType::ctrlShift, "ctrl_shift", ModifierKey::ControlBit | ModifierKey::ShiftBit, "Ctrl + Shift"},
-    {HotkeyType::fn, "fn", ModifierKey::FunctionBit, "Fn"},
-    {HotkeyType::leftOption, "left_option", ModifierKey::OptionBit, "左 Option"},
-    {HotkeyType::rightCommand, "right_command", ModifierKey::RightCommandBit, "Right Command"},
+    {HotkeyType::fnShift, "fn_shift", ModifierKey::FunctionBit | ModifierKey::ShiftBit, "Fn + Shift", "Right Ctrl + Shift"},
+    {HotkeyType::ctrlShift, "ctrl_shift", ModifierKey::ControlBit | ModifierKey::ShiftBit, "Ctrl + Shift", "Left Ctrl + Shift"},
+    {HotkeyType::fn, "fn", ModifierKey::FunctionBit, "Fn", "Right Ctrl"},
+    {HotkeyType::leftOption, "left_option", ModifierKey::OptionBit, "左 Option", "Left Alt"},
+    {HotkeyType::rightCommand, "right_command", ModifierKey::RightCommandBit, "Right Command", "Right Super"},
 }};
 
 const HotkeyEntry& entryFor(HotkeyType type)
@@ -45,6 +46,8 @@ HotkeyType hotkeyTypeFromSetting(const std::optional<QString>& value)
 QString settingValue(HotkeyType type) { return QLatin1String(entryFor(type).value); }
 
 ModifierKey hotkeyModifiers(HotkeyType type) { return {entryFor(type).modifiers}; }
+
+QString hotkeyKeysWithoutFn(HotkeyType type) { return QLatin1String(entryFor(type).keysWithoutFn); }
 
 QString hotkeyShortName(const std::optional<QString>& value)
 {

@@ -18,5 +18,9 @@ QString settingValue(HotkeyType type);
 ModifierKey hotkeyModifiers(HotkeyType type);
 // The short display name of the stored hotkey ("Fn + Shift", "左 Option" …).
 QString hotkeyShortName(const std::optional<QString>& value);
+// The keys to hold on a keyboard that reports no Fn key (every keyboard on
+// X11), where right Control is Fn, Super is Command and Alt is Option:
+// "Right Ctrl + Shift" for fnShift. For the hotkey pickers' hints.
+QString hotkeyKeysWithoutFn(HotkeyType type);
 
 } // namespace velnor

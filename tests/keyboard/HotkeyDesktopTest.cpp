@@ -1,11 +1,7 @@
 // Real XTest key presses on the test desktop (scripts/with-services.sh)
 // through the XI2 key source and keyboard list into the hotkey manager.
+#include "KeyboardTestRig.h"
 #include "XTestKeys.h"
-#include "config/MemorySettingsStore.h"
-#include "keyboard/HIDEventMonitor.h"
-#include "keyboard/KeyboardManager.h"
-#include "keyboard/Shortcut.h"
-#include "keyboard/ShortcutManager.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/XInputKeySource.h"
 #include "platform/linux/x11/XInputKeyboardDevices.h"
@@ -33,12 +29,10 @@ protected:
             GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
         ASSERT_TRUE(driver.isConnected());
         m_clock.start();
-        monitor.start();
-        ASSERT_TRUE(monitor.isStarted());
-        keyboards = std::make_unique<KeyboardManager>(settings, monitor);
-        manager = std::make_unique<ShortcutManager>(keySource, monitor, *keyboards);
-        ASSERT_TRUE(manager->start());
-        registrar = std::make_unique<Shortcut>(*manager, [this](const QString& line) { console << line; });
+        stack = std::make_unique<KeyboardStack>(keySource, devices);
+        ASSERT_TRUE(stack->monitor.isStarted());
+        ASSERT_TRUE(stack->manager->start()) << "the XI2 key source did not start";
+        manager = stack->manager.get();
     }
 
     void TearDown() override
@@ -50,9 +44,9 @@ protected:
 
     void useHotkey(HotkeyType type)
     {
-        registrar->unregisterAll();
-        registrar->registerHotkey(
-            type, [this] { fired << QStringLiteral("down"); }, [this] { fired << QStringLiteral("up"); });
+        stack->registrar->unregisterAll();
+        stack->hotkey(type);
+        stack->fired.clear();
     }
 
     // Sends a marker key (A) and waits for it: every event posted before it
@@ -71,16 +65,11 @@ protected:
 
     QElapsedTimer m_clock;
     XTestKeys driver;
-    MemorySettingsStore settings;
     x11::SyntheticKeyEchoes echoes{[this] { return m_clock.elapsed(); }};
     x11::XInputKeySource keySource{{}, &echoes};
     x11::XInputKeyboardDevices devices;
-    QStringList console;
-    HIDEventMonitor monitor{devices, [this](const QString& line) { console << line; }};
-    std::unique_ptr<KeyboardManager> keyboards;
-    std::unique_ptr<ShortcutManager> manager;
-    std::unique_ptr<Shortcut> registrar;
-    QStringList fired;
+    std::unique_ptr<KeyboardStack> stack;
+    ShortcutManager* manager = nullptr;
 };
 
 TEST_F(HotkeyDesktop, ChordsFireOnRealKeysInEitherOrder)
@@ -116,13 +105,12 @@ TEST_F(HotkeyDesktop, ChordsFireOnRealKeysInEitherOrder)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         useHotkey(row.type);
-        fired.clear();
         for (const std::uint8_t key : row.down)
             driver.press(key);
         for (const std::uint8_t key : row.up)
             driver.release(key);
         settle();
-        EXPECT_EQ(fired, row.expected);
+        EXPECT_EQ(stack->fired, row.expected);
         EXPECT_TRUE(manager->currentModifiers().isEmpty());
     }
 }
@@ -134,13 +122,13 @@ TEST_F(HotkeyDesktop, CapsLockLockedBlocksTheHotkeyUntilUnlocked)
     ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers() == ModifierKey::capsLock(); }, 5000));
     driver.chord({XKey::RightControl, XKey::LeftShift}, {XKey::LeftShift, XKey::RightControl});
     settle();
-    EXPECT_TRUE(fired.isEmpty());
+    EXPECT_TRUE(stack->fired.isEmpty());
 
     driver.chord({XKey::CapsLock}, {XKey::CapsLock});
     ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers().isEmpty(); }, 5000));
     driver.chord({XKey::RightControl, XKey::LeftShift}, {XKey::LeftShift, XKey::RightControl});
     settle();
-    EXPECT_EQ(fired, (QStringList{"down", "up"}));
+    EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
 }
 
 TEST_F(HotkeyDesktop, OurOwnSyntheticKeysAreIgnoredOthersXTestKeysAreNot)
@@ -153,12 +141,12 @@ TEST_F(HotkeyDesktop, OurOwnSyntheticKeysAreIgnoredOthersXTestKeysAreNot)
         press ? driver.press(key) : driver.release(key);
     }
     settle();
-    EXPECT_TRUE(fired.isEmpty());
+    EXPECT_TRUE(stack->fired.isEmpty());
     EXPECT_EQ(echoes.pending(), 0);
 
     driver.chord({XKey::LeftControl, XKey::LeftShift}, {XKey::LeftShift, XKey::LeftControl});
     settle();
-    EXPECT_EQ(fired, (QStringList{"down", "up"}));
+    EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
 }
 
 // Adds (or removes) a master device pair through XI2; the server creates an
@@ -201,7 +189,7 @@ TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
 {
     const auto names = [this] {
         QStringList result;
-        for (const KeyboardDeviceInfo& device : monitor.keyboardDevices())
+        for (const KeyboardDeviceInfo& device : stack->monitor.keyboardDevices())
             result << device.name;
         return result;
     };
@@ -209,19 +197,19 @@ TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
     const QString added = QStringLiteral("velnor-hotkey-test XTEST keyboard");
     addMaster(driver.connection(), "velnor-hotkey-test");
     ASSERT_TRUE(waitUntil([&] { return names().contains(added); }, 5000)) << names().join(", ").toStdString();
-    EXPECT_TRUE(console.contains(QStringLiteral("Keyboard device added: ") + added));
+    EXPECT_TRUE(stack->console.contains(QStringLiteral("Keyboard device added: ") + added));
 
     removeMaster(driver.connection(), QStringLiteral("velnor-hotkey-test keyboard"));
     ASSERT_TRUE(waitUntil([&] { return !names().contains(added); }, 5000));
-    EXPECT_TRUE(console.contains(QStringLiteral("Keyboard device removed: ") + added));
+    EXPECT_TRUE(stack->console.contains(QStringLiteral("Keyboard device removed: ") + added));
 
     // XTest devices carry no ids: a key from them is an unknown source, and
     // virtual keyboards never make the list.
     driver.chord({XKey::LeftShift}, {XKey::LeftShift});
     settle();
     EXPECT_EQ(manager->lastKeyboardEvent(), std::nullopt);
-    keyboards->refreshKeyboards();
-    for (const KeyboardDevice& keyboard : keyboards->availableKeyboards())
+    stack->keyboards->refreshKeyboards();
+    for (const KeyboardDevice& keyboard : stack->keyboards->availableKeyboards())
         EXPECT_FALSE(keyboard.name.contains(QStringLiteral("XTEST"))) << keyboard.name.toStdString();
 }
 

@@ -14,15 +14,14 @@
 
 namespace velnor::test {
 
-// The keyboard subsystem wired to fake platform keys and devices.
-struct KeyboardTestRig {
-    explicit KeyboardTestRig(const QList<KeyboardDeviceInfo>& attached = {}, const QString& selected = {})
+// The keyboard subsystem as the app wires it, on the given platform keys and
+// keyboards; hotkey edges are written to `fired`, printed lines to `console`.
+struct KeyboardStack {
+    KeyboardStack(GlobalKeySource& keys, KeyboardDevices& devices, const QString& selected = {})
+        : monitor(devices, [this](const QString& line) { console << line; })
     {
-        for (const KeyboardDeviceInfo& device : attached)
-            devices.attach(device);
         if (!selected.isEmpty())
             settings.setString(QStringLiteral("/velnor/keyboard/selected_device_id"), selected);
-        monitor.start();
         keyboards = std::make_unique<KeyboardManager>(settings, monitor);
         manager = std::make_unique<ShortcutManager>(keys, monitor, *keyboards);
         manager->start();
@@ -37,6 +36,33 @@ struct KeyboardTestRig {
             [this, tag] { fired << tag + QStringLiteral("up"); });
     }
 
+    MemorySettingsStore settings;
+    QStringList console;
+    HIDEventMonitor monitor;
+    std::unique_ptr<KeyboardManager> keyboards;
+    std::unique_ptr<ShortcutManager> manager;
+    std::unique_ptr<Shortcut> registrar;
+    QStringList fired;
+};
+
+struct FakeKeyboardPlatform {
+    explicit FakeKeyboardPlatform(const QList<KeyboardDeviceInfo>& attached)
+    {
+        for (const KeyboardDeviceInfo& device : attached)
+            devices.attach(device);
+    }
+    FakeGlobalKeySource keys;
+    FakeKeyboardDevices devices;
+};
+
+// The keyboard subsystem on fake keys and keyboards.
+struct KeyboardTestRig : FakeKeyboardPlatform, KeyboardStack {
+    explicit KeyboardTestRig(const QList<KeyboardDeviceInfo>& attached = {}, const QString& selected = {})
+        : FakeKeyboardPlatform(attached)
+        , KeyboardStack(keys, devices, selected)
+    {
+    }
+
     void flagsChanged(KeyCode key, quint32 flags, int source = 0)
     {
         keys.emitEvent({GlobalKeyEventType::FlagsChanged, static_cast<int>(key), flags, source});
@@ -45,16 +71,6 @@ struct KeyboardTestRig {
     {
         keys.emitEvent({type, keyCode, flags, source});
     }
-
-    MemorySettingsStore settings;
-    FakeGlobalKeySource keys;
-    FakeKeyboardDevices devices;
-    QStringList console;
-    HIDEventMonitor monitor{devices, [this](const QString& line) { console << line; }};
-    std::unique_ptr<KeyboardManager> keyboards;
-    std::unique_ptr<ShortcutManager> manager;
-    std::unique_ptr<Shortcut> registrar;
-    QStringList fired;
 };
 
 inline KeyboardDeviceInfo keyboard(int deviceId, int vendor, int product, const QString& name = QStringLiteral("Keyboard"),

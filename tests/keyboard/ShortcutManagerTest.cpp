@@ -159,25 +159,27 @@ TEST(HotkeyTypes, SettingValuesModifiersNamesAndDefaultCallbacks)
         HotkeyType type;
         quint32 modifiers;
         QString shortName;
+        QString keysWithoutFn;
         QStringList printed; // key down, key up
     };
     const std::vector<Row> rows{
-        {QStringLiteral("fn_shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift, 0x1200, "Ctrl + Shift",
+        {QStringLiteral("fn_shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift, 0x1200, "Ctrl + Shift", "Left Ctrl + Shift",
          {"ctrl+Shift 按下", "ctrl+Shift 抬起"}},
-        {QStringLiteral("fn"), HotkeyType::fn, 0x20000, "Fn", {"fn 按下", "fn 抬起"}},
-        {QStringLiteral("left_option"), HotkeyType::leftOption, 0x800, "左 Option",
+        {QStringLiteral("fn"), HotkeyType::fn, 0x20000, "Fn", "Right Ctrl", {"fn 按下", "fn 抬起"}},
+        {QStringLiteral("left_option"), HotkeyType::leftOption, 0x800, "左 Option", "Left Alt",
          {"left option 按下", "left option 抬起"}},
-        {QStringLiteral("right_command"), HotkeyType::rightCommand, 0x100000, "Right Command",
+        {QStringLiteral("right_command"), HotkeyType::rightCommand, 0x100000, "Right Command", "Right Super",
          {"right command 按下", "right command 抬起"}},
-        {QStringLiteral("Fn_Shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {std::nullopt, HotkeyType::fnShift, 0x20200, "Fn + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {QStringLiteral("Fn_Shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {std::nullopt, HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.stored.value_or(QStringLiteral("<absent>")).toStdString());
         EXPECT_EQ(hotkeyTypeFromSetting(row.stored), row.type);
         EXPECT_EQ(hotkeyModifiers(row.type).rawValue, row.modifiers);
         EXPECT_EQ(hotkeyShortName(row.stored), row.shortName);
+        EXPECT_EQ(hotkeyKeysWithoutFn(row.type), row.keysWithoutFn);
         EXPECT_EQ(hotkeyTypeFromSetting(settingValue(row.type)), row.type);
 
         KeyboardTestRig rig;

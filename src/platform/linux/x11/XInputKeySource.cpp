@@ -4,8 +4,6 @@
 #include "platform/linux/x11/XInputQuery.h"
 #include "platform/linux/x11/XKeycodeTable.h"
 
-#include <QSocketNotifier>
-
 #include <xcb/xinput.h>
 // xkb.h names a field "explicit", a C++ keyword.
 #define explicit xkb_explicit
@@ -16,11 +14,6 @@ namespace velnor::x11 {
 namespace {
 
 constexpr int kCapsLockVirtualKey = 57;
-
-XcbConnection connectTo(const QByteArray& display)
-{
-    return XcbConnection(xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr));
-}
 
 // Caps Lock state from XKB; false when the server has no XKB.
 std::optional<std::uint8_t> initXkb(xcb_connection_t* connection, std::uint8_t& firstEvent)
@@ -52,72 +45,48 @@ XInputKeySource::~XInputKeySource() { stop(); }
 
 bool XInputKeySource::isAvailable() const
 {
-    if (m_connection)
-        return true;
-    const XcbConnection probe = connectTo(m_display);
-    return !xcb_connection_has_error(probe.get()) && initXInput2(probe.get()).has_value();
+    return (m_connection && m_connection->isOpen()) || XInputConnection::isAvailable(m_display);
 }
 
 bool XInputKeySource::start(Handler handler)
 {
     stop();
-    XcbConnection connection = connectTo(m_display);
-    if (xcb_connection_has_error(connection.get()))
+    auto connection = std::make_unique<XInputConnection>(m_display);
+    if (!connection->isOpen())
         return false;
-    const auto opcode = initXInput2(connection.get());
-    if (!opcode)
-        return false;
-    m_xinputOpcode = *opcode;
-    m_capsLocked = (initXkb(connection.get(), m_xkbFirstEvent).value_or(0) & XCB_MOD_MASK_LOCK) != 0;
+    m_capsLocked = (initXkb(connection->get(), m_xkbFirstEvent).value_or(0) & XCB_MOD_MASK_LOCK) != 0;
     m_xtestKeyboards.clear();
-    for (const XInputKeyboard& keyboard : querySlaveKeyboards(connection.get())) {
+    for (const XInputKeyboard& keyboard : querySlaveKeyboards(connection->get())) {
         if (isXTestKeyboardName(keyboard.name))
             m_xtestKeyboards.insert(keyboard.deviceId);
     }
-    selectRootEvents(connection.get(), XCB_INPUT_DEVICE_ALL_MASTER,
+    selectRootEvents(connection->get(), XCB_INPUT_DEVICE_ALL_MASTER,
                      XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE);
-    xcb_flush(connection.get());
+    xcb_flush(connection->get());
 
     m_connection = std::move(connection);
     m_handler = std::move(handler);
     m_heldModifiers.clear();
-    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()),
-                                                   QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { readEvents(); });
-    // Replies above may have pulled events into XCB's queue already.
-    readEvents();
+    m_connection->watch([this](const xcb_generic_event_t& event) { onEvent(event); });
     return true;
 }
 
 void XInputKeySource::stop()
 {
-    m_notifier.reset();
     m_connection.reset();
     m_handler = {};
 }
 
-void XInputKeySource::readEvents()
+void XInputKeySource::onEvent(const xcb_generic_event_t& event)
 {
-    while (m_connection) {
-        const XcbReply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection.get()));
-        if (!event)
-            break;
-        const std::uint8_t type = event->response_type & 0x7F;
-        if (type == XCB_GE_GENERIC) {
-            const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-            const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event.get());
-            if (generic->extension == m_xinputOpcode
-                && (generic->event_type == XCB_INPUT_RAW_KEY_PRESS || generic->event_type == XCB_INPUT_RAW_KEY_RELEASE))
-                onRawKey(raw->detail, raw->sourceid, generic->event_type == XCB_INPUT_RAW_KEY_PRESS);
-        } else if (m_xkbFirstEvent != 0 && type == m_xkbFirstEvent) {
-            const auto* xkb = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(event.get());
-            if (xkb->xkbType == XCB_XKB_STATE_NOTIFY)
-                onLockedModifiers(xkb->lockedMods);
-        }
-    }
-    if (m_connection && xcb_connection_has_error(m_connection.get())) {
-        // The display went away: nothing more will arrive.
-        m_notifier.reset();
+    const bool press = m_connection->isXInputEvent(event, XCB_INPUT_RAW_KEY_PRESS);
+    if (press || m_connection->isXInputEvent(event, XCB_INPUT_RAW_KEY_RELEASE)) {
+        const auto& raw = reinterpret_cast<const xcb_input_raw_key_press_event_t&>(event);
+        onRawKey(raw.detail, raw.sourceid, press);
+    } else if (m_xkbFirstEvent != 0 && (event.response_type & 0x7F) == m_xkbFirstEvent) {
+        const auto& xkb = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
+        if (xkb.xkbType == XCB_XKB_STATE_NOTIFY)
+            onLockedModifiers(xkb.lockedMods);
     }
 }
 

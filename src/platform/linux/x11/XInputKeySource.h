@@ -1,15 +1,13 @@
 #pragma once
 
 #include "platform/GlobalKeySource.h"
-#include "platform/linux/x11/XcbHandles.h"
+#include "platform/linux/x11/XInputConnection.h"
 
 #include <QByteArray>
 #include <QSet>
 
 #include <cstdint>
 #include <memory>
-
-class QSocketNotifier;
 
 namespace velnor::x11 {
 
@@ -31,7 +29,7 @@ public:
     void stop() override;
 
 private:
-    void readEvents();
+    void onEvent(const xcb_generic_event_t& event);
     void onRawKey(std::uint32_t xKeycode, int sourceDevice, bool press);
     void onLockedModifiers(std::uint8_t lockedMods);
     void emitEvent(GlobalKeyEventType type, int keyCode, int sourceDevice);
@@ -39,10 +37,8 @@ private:
 
     QByteArray m_display;
     SyntheticKeyEchoes* m_ownEchoes;
-    XcbConnection m_connection;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<XInputConnection> m_connection;
     Handler m_handler;
-    std::uint8_t m_xinputOpcode = 0;
     std::uint8_t m_xkbFirstEvent = 0;
     QSet<int> m_xtestKeyboards;
     // Held modifier keys (X keycode → EventModifier flag).

@@ -3,8 +3,6 @@
 #include "platform/linux/x11/UdevKeyboards.h"
 #include "platform/linux/x11/XInputQuery.h"
 
-#include <QSocketNotifier>
-
 #include <xcb/xinput.h>
 
 #include <algorithm>
@@ -20,37 +18,30 @@ XInputKeyboardDevices::~XInputKeyboardDevices() { stop(); }
 
 bool XInputKeyboardDevices::isAvailable() const
 {
-    if (m_connection)
-        return true;
-    const XcbConnection probe(xcb_connect(m_display.isEmpty() ? nullptr : m_display.constData(), nullptr));
-    return !xcb_connection_has_error(probe.get()) && initXInput2(probe.get()).has_value();
+    return (m_connection && m_connection->isOpen()) || XInputConnection::isAvailable(m_display);
 }
 
 bool XInputKeyboardDevices::start(DeviceHandler added, DeviceHandler removed)
 {
     stop();
-    XcbConnection connection(xcb_connect(m_display.isEmpty() ? nullptr : m_display.constData(), nullptr));
-    if (xcb_connection_has_error(connection.get()))
+    auto connection = std::make_unique<XInputConnection>(m_display);
+    if (!connection->isOpen())
         return false;
-    const auto opcode = initXInput2(connection.get());
-    if (!opcode)
-        return false;
-    m_xinputOpcode = *opcode;
-    selectRootEvents(connection.get(), XCB_INPUT_DEVICE_ALL, XCB_INPUT_XI_EVENT_MASK_HIERARCHY);
-    xcb_flush(connection.get());
+    selectRootEvents(connection->get(), XCB_INPUT_DEVICE_ALL, XCB_INPUT_XI_EVENT_MASK_HIERARCHY);
+    xcb_flush(connection->get());
     m_connection = std::move(connection);
     m_added = std::move(added);
     m_removed = std::move(removed);
-    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()),
-                                                   QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { readEvents(); });
     synchronize();
+    m_connection->watch([this](const xcb_generic_event_t& event) {
+        if (m_connection->isXInputEvent(event, XCB_INPUT_HIERARCHY))
+            synchronize();
+    });
     return true;
 }
 
 void XInputKeyboardDevices::stop()
 {
-    m_notifier.reset();
     m_connection.reset();
     m_devices.clear();
     m_added = {};
@@ -68,27 +59,9 @@ std::optional<KeyboardDeviceInfo> XInputKeyboardDevices::deviceForSource(int sou
 
 QList<KeyboardDeviceInfo> XInputKeyboardDevices::scanRegistry() const { return udevKeyboards(); }
 
-void XInputKeyboardDevices::readEvents()
-{
-    bool hierarchyChanged = false;
-    while (m_connection) {
-        const XcbReply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection.get()));
-        if (!event)
-            break;
-        const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-        if ((event->response_type & 0x7F) == XCB_GE_GENERIC && generic->extension == m_xinputOpcode
-            && generic->event_type == XCB_INPUT_HIERARCHY)
-            hierarchyChanged = true;
-    }
-    if (m_connection && xcb_connection_has_error(m_connection.get()))
-        m_notifier.reset();
-    else if (hierarchyChanged)
-        synchronize();
-}
-
 void XInputKeyboardDevices::synchronize()
 {
-    const QList<XInputKeyboard> present = querySlaveKeyboards(m_connection.get());
+    const QList<XInputKeyboard> present = querySlaveKeyboards(m_connection->get());
     const auto departed = m_devices;
     for (const KeyboardDeviceInfo& known : departed) {
         const bool stillThere = std::any_of(present.begin(), present.end(), [&known](const XInputKeyboard& keyboard) {
@@ -114,9 +87,9 @@ KeyboardDeviceInfo XInputKeyboardDevices::describe(int deviceId, const QString& 
     KeyboardDeviceInfo info;
     info.deviceId = deviceId;
     info.name = name;
-    const auto node = queryDeviceNode(m_connection.get(), deviceId);
+    const auto node = queryDeviceNode(m_connection->get(), deviceId);
     const auto facts = node ? udevFactsForNode(*node) : std::nullopt;
-    if (const auto ids = queryProductIds(m_connection.get(), deviceId)) {
+    if (const auto ids = queryProductIds(m_connection->get(), deviceId)) {
         info.vendorId = ids->vendorId;
         info.productId = ids->productId;
         info.hasIds = true;

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "platform/KeyboardDevices.h"
-#include "platform/linux/x11/XcbHandles.h"
+#include "platform/linux/x11/XInputConnection.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 #include <memory>
-
-class QSocketNotifier;
 
 namespace velnor::x11 {
 
@@ -29,16 +27,13 @@ public:
     QList<KeyboardDeviceInfo> scanRegistry() const override;
 
 private:
-    void readEvents();
     // Re-reads the server's list and reports arrivals and departures.
     void synchronize();
     KeyboardDeviceInfo describe(int deviceId, const QString& name) const;
     const KeyboardDeviceInfo* find(int deviceId) const;
 
     QByteArray m_display;
-    XcbConnection m_connection;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    std::uint8_t m_xinputOpcode = 0;
+    std::unique_ptr<XInputConnection> m_connection;
     QList<KeyboardDeviceInfo> m_devices;
     DeviceHandler m_added;
     DeviceHandler m_removed;
