@@ -2,11 +2,11 @@
 
 #include "app/AppDelegate.h"
 #include "app/AppStartup.h"
+#include "app/DesktopPlatform.h"
+#include "app/DesktopUi.h"
 #include "app/MainWindowPresenter.h"
 #include "app/PermissionCheck.h"
 #include "app/ShortcutRegistration.h"
-#include "app/placeholders/MinimalIndicator.h"
-#include "app/DesktopPlatform.h"
 #include "asr/TencentASRClientFactory.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
@@ -25,10 +25,18 @@
 #include "platform/linux/SyslogSystemLog.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
+#include "platform/linux/x11/X11OverlayWindows.h"
+#include "ui/indicator/FloatingWindowController.h"
+#include "ui/indicator/FloatingWindowView.h"
 #include "ui/tray/TrayMenuView.h"
 #include "ui/tray/TrayNotice.h"
 
+#include <QElapsedTimer>
+
 namespace velnor {
+
+// Ends the event loop whatever the windows say (tray "退出", session logout).
+void quitApplication();
 
 // Where the app keeps its files.
 struct AppPaths {
@@ -48,11 +56,15 @@ public:
     DesktopApplication(const DesktopApplication&) = delete;
     DesktopApplication& operator=(const DesktopApplication&) = delete;
 
-    // The start-up sequence; the tray menu and the hotkey follow a second later.
+    // The start-up sequence; the tray menu and the hotkey follow a second
+    // later. A first run opens the main window with the onboarding.
     void start();
     void openMainWindow() { m_mainWindow.openMainWindow(); }
 
 private:
+    FloatingWindowController::Dependencies indicatorDependencies();
+    void hotkeyChanged();
+
     AppPaths m_paths;
     ConsoleSink m_console = standardOutputSink();
     SystemClock m_clock;
@@ -63,7 +75,11 @@ private:
     TencentASRLogger m_asrLog{m_paths.documentsDir, m_clock, m_console, m_systemLog, m_redactor};
     QSettingsStore m_settings{m_paths.settingsFile};
     DeploymentConfig m_deployment;
-    MinimalIndicator m_indicator;
+
+    QElapsedTimer m_uptime;
+    X11OverlayWindows m_overlay;
+    FloatingWindowView m_indicatorView{&m_overlay};
+    FloatingWindowController m_indicator;
     DefaultSettingsRegistrar m_defaults{m_settings, m_scheduler, m_indicator};
     BackendServices m_backend;
 
@@ -80,6 +96,7 @@ private:
     ShortcutRegistration m_shortcuts;
     PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};
     LanguageConfigManager m_languages{m_log, QStringLiteral(":/LanguageConfig.plist")};
+    DesktopUi m_ui;
     MainWindowPresenter m_mainWindow;
     TrayMenuView m_tray;
     TrayNotice m_notice;

@@ -40,7 +40,7 @@ public:
 
     Shortcut& shortcuts() { return m_shortcut; }
     TextInput& textInput() { return m_textInput; }
-    const Workspace& workspace() const { return m_workspace; }
+    x11::EwmhWorkspace& workspace() { return m_workspace; }
     KeySynthesizer& keySynthesizer() { return m_keys; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
     KeyboardManager& keyboards() { return m_keyboards; }

@@ -42,7 +42,7 @@ int runDesktopApp(QApplication& app)
     velnor::DesktopApplication desktop(velnor::AppPaths::standard());
     QObject::connect(&instance, &velnor::SingleInstance::activationRequested, &app,
                      [&desktop] { desktop.openMainWindow(); });
-    const velnor::QuitOnSignal quitOnSignal([](int) { QCoreApplication::quit(); });
+    const velnor::QuitOnSignal quitOnSignal([](int) { velnor::quitApplication(); });
     desktop.start();
     return QApplication::exec();
 }

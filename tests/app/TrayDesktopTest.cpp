@@ -50,6 +50,9 @@ protected:
             QDir().mkpath(home.filePath(QString::fromLatin1(dir)));
         QFile::setPermissions(home.filePath(QStringLiteral("run")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                                        QFileDevice::ExeOwner);
+        // A returning user: the onboarding is done, the app starts in the tray only.
+        QDir().mkpath(home.filePath(QStringLiteral("config/velnor")));
+        home.writeFile(QStringLiteral("config/velnor/velnor.conf"), "[General]\nOnboardingCompleted=true\n");
         environment.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
