@@ -30,6 +30,8 @@ struct PasteboardContents {
 struct PasteChord {
     QList<int> modifiers;
     int key = 0;
+    // Whether the chord pastes the X11 primary selection (xterm's Shift+Insert).
+    bool pastesSelection = false;
     bool operator==(const PasteChord&) const = default;
 };
 
@@ -46,10 +48,12 @@ public:
 
     virtual bool isAvailable() const = 0;
     virtual PasteboardContents save() = 0;
-    // Puts the text on the clipboard (and the primary selection); `onRead`
+    // Puts the text on the clipboard, and on the primary selection too when
+    // `alsoSelection` (only then: taking the primary selection makes GTK
+    // fields drop their selection, which the paste must replace). `onRead`
     // runs once another application has read the text. False when the
     // clipboard refused it.
-    virtual bool writeText(const QString& text, ReadObserver onRead) = 0;
+    virtual bool writeText(const QString& text, bool alsoSelection, ReadObserver onRead) = 0;
     // Whether the clipboard still holds the text of the last writeText().
     virtual bool holdsWrittenText() const = 0;
     // Replaces the clipboard with the saved contents; empty contents leave it empty.

@@ -11,6 +11,7 @@ namespace velnor {
 struct ClipboardTool::Run {
     PasteboardContents saved;
     std::optional<FrontAppInfo> app;
+    PasteChord chord;
     Completion completion;
     bool chordPosted = false;
     bool read = false;
@@ -38,7 +39,8 @@ void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppI
 
     const auto guard = m_lifetime.guard();
     const std::weak_ptr<Run> weakRun = run;
-    const bool written = m_pasteboard.writeText(text, [this, guard, weakRun] {
+    run->chord = m_pasteboard.pasteChordFor(app);
+    const bool written = m_pasteboard.writeText(text, run->chord.pastesSelection, [this, guard, weakRun] {
         const auto current = weakRun.lock();
         // A read before the paste chord is a clipboard manager's, not the target's.
         if (guard.expired() || !current || current->read || !current->chordPosted)
@@ -80,7 +82,7 @@ void ClipboardTool::waitForModifierRelease(std::shared_ptr<Run> run, Duration wa
 
 void ClipboardTool::simulatePaste(std::shared_ptr<Run> run)
 {
-    const PasteChord chord = m_pasteboard.pasteChordFor(run->app);
+    const PasteChord& chord = run->chord;
     const auto source = m_keys.createEventSource();
     QList<SyntheticKeyEvent> downs;
     QList<SyntheticKeyEvent> ups;

@@ -75,6 +75,9 @@ TEST(ClipboardTool, PressesTheChordAfterTheModifiersAreUpAndReleasesEveryKey)
     rig.pasteboard.chord = {{VirtualKey::LeftControl, VirtualKey::LeftShift}, VirtualKey::V};
     rig.keys.modifierHeldQueries = 5; // the user lets go of the hotkey 100 ms after the write
     rig.paste(QStringLiteral("x"));
+    // Only xterm's chord pastes the primary selection; elsewhere taking it
+    // would unselect what the paste must replace.
+    EXPECT_EQ(rig.pasteboard.contents.selection, userClipboard().selection);
     rig.pasteboard.readByTarget();
     rig.scheduler.runUntilIdle();
     const QList<std::pair<SyntheticKeyEvent, qint64>> expected = {

@@ -2,22 +2,17 @@
 
 namespace velnor {
 
-namespace {
-PasteboardContents textContents(const QString& text)
-{
-    const PasteboardFormat plain{QStringLiteral("text/plain"), text.toUtf8()};
-    return {{plain}, {plain}};
-}
-} // namespace
-
-bool FakePasteboard::writeText(const QString& text, ReadObserver onRead)
+bool FakePasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
 {
     if (refuseWrites) {
         contents = {};
         return false;
     }
     written << text;
-    contents = textContents(text);
+    const PasteboardFormat plain{QStringLiteral("text/plain"), text.toUtf8()};
+    contents.clipboard = {plain};
+    if (alsoSelection)
+        contents.selection = {plain};
     m_written = contents;
     m_ours = true;
     m_onRead = std::move(onRead);
@@ -51,7 +46,7 @@ std::optional<QString> FakePasteboard::readByTarget()
 
 void FakePasteboard::takeOver(const QString& text)
 {
-    contents = textContents(text);
+    contents.clipboard = {{QStringLiteral("text/plain"), text.toUtf8()}};
     m_ours = false;
 }
 

@@ -10,7 +10,7 @@ class FakePasteboard final : public Pasteboard {
 public:
     bool isAvailable() const override { return true; }
     PasteboardContents save() override { return contents; }
-    bool writeText(const QString& text, ReadObserver onRead) override;
+    bool writeText(const QString& text, bool alsoSelection, ReadObserver onRead) override;
     bool holdsWrittenText() const override { return m_ours && contents == m_written; }
     void restore(const PasteboardContents& saved) override;
     PasteChord pasteChordFor(const std::optional<FrontAppInfo>& app) const override;

@@ -88,9 +88,8 @@ PasteboardContents QtClipboardPasteboard::save()
     return contents;
 }
 
-bool QtClipboardPasteboard::writeText(const QString& text, ReadObserver onRead)
+bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
 {
-    // Terminals such as xterm paste the primary selection, others the clipboard.
     auto makeData = [&] {
         auto data = std::make_unique<WatchedTextMimeData>(onRead);
         data->setText(text);
@@ -99,7 +98,8 @@ bool QtClipboardPasteboard::writeText(const QString& text, ReadObserver onRead)
     auto clipboardData = makeData();
     m_written = clipboardData.get();
     m_clipboard.setMimeData(clipboardData.release(), QClipboard::Clipboard);
-    if (m_clipboard.supportsSelection()) {
+    m_writtenSelection.clear();
+    if (alsoSelection && m_clipboard.supportsSelection()) {
         auto selectionData = makeData();
         m_writtenSelection = selectionData.get();
         m_clipboard.setMimeData(selectionData.release(), QClipboard::Selection);

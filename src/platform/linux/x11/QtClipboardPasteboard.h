@@ -19,7 +19,7 @@ public:
 
     bool isAvailable() const override { return true; }
     PasteboardContents save() override;
-    bool writeText(const QString& text, ReadObserver onRead) override;
+    bool writeText(const QString& text, bool alsoSelection, ReadObserver onRead) override;
     bool holdsWrittenText() const override;
     void restore(const PasteboardContents& contents) override;
     PasteChord pasteChordFor(const std::optional<FrontAppInfo>& app) const override;

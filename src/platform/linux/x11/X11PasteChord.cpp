@@ -26,7 +26,7 @@ PasteChord pasteChordForWindowClass(const QString& windowClass)
     };
     const QString name = windowClass.toLower();
     if (selectionTerminals.contains(name))
-        return {{VirtualKey::LeftShift}, VirtualKey::Insert};
+        return {{VirtualKey::LeftShift}, VirtualKey::Insert, true};
     if (terminals.contains(name))
         return {{VirtualKey::LeftControl, VirtualKey::LeftShift}, VirtualKey::V};
     return {{VirtualKey::LeftControl}, VirtualKey::V};
