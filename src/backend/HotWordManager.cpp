@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -110,8 +111,24 @@ void HotWordManager::addHotword(const QString& text, double weight, DoneCallback
         callback(Done::failure(managerError(1, QStringLiteral("已达到最大热词数量限制"))));
         return;
     }
+    sendAdd(text, wireWeight(weight), std::move(callback));
+}
+
+void HotWordManager::updateHotwordWeight(const QString& text, qint64 weight, DoneCallback callback)
+{
+    const bool listed = std::any_of(m_cachedHotWords.cbegin(), m_cachedHotWords.cend(),
+                                    [&](const HotWord& word) { return word.text == text; });
+    if (!listed) {
+        callback(Done::failure(managerError(4, QStringLiteral("尝试修改的热词不在本地缓存中"))));
+        return;
+    }
+    sendAdd(text, std::clamp(weight, kMinWeight, kMaxWeight), std::move(callback));
+}
+
+void HotWordManager::sendAdd(const QString& text, qint64 weight, DoneCallback callback)
+{
     QPointer<HotWordManager> self(this);
-    m_service.addHotword(text, wireWeight(weight),
+    m_service.addHotword(text, weight,
                          [self, callback = std::move(callback)](Result<bool, ServiceError> result) {
                              if (!self)
                                  return;

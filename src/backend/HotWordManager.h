@@ -37,6 +37,14 @@ public:
     void getAllHotWords(ListCallback callback);
     void addHotword(const QString& text, double weight, DoneCallback callback);
     void deleteHotword(const QString& text, double weight, DoneCallback callback);
+    // Changes the weight of a listed word by adding the same text again (the
+    // backend replaces the weight). A full list does not refuse it: the word
+    // is already counted, and a delete-then-add could lose it.
+    void updateHotwordWeight(const QString& text, qint64 weight, DoneCallback callback);
+
+    // The weights the recogniser and the backend accept.
+    static constexpr qint64 kMinWeight = 1;
+    static constexpr qint64 kMaxWeight = 11;
 
     // Weight as the backend takes it: truncated toward zero (NaN counts as 0).
     static qint64 wireWeight(double weight);
@@ -50,6 +58,7 @@ private:
     void applyFetched(const QList<Hotword>& received);
     void refreshThenFinish(DoneCallback callback);
     static ServiceError managerError(int code, const QString& description);
+    void sendAdd(const QString& text, qint64 weight, DoneCallback callback);
 
     HotwordService& m_service;
     ConsoleSink m_print;

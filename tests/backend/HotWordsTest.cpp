@@ -132,6 +132,34 @@ TEST_F(HotWordsTest, AddIsRefusedAtFiftyAndSentAtFortyNine)
     EXPECT_EQ(manager.cachedHotWords().size(), 50);
 }
 
+TEST_F(HotWordsTest, WeightChangeOfAListedWordIsSentAtAFullListAndClamped)
+{
+    transport.respondBody(listBody(50));
+    struct Case {
+        qint64 weight;
+        int sent;
+    };
+    for (const Case c : {Case{8, 8}, Case{0, 1}, Case{40, 11}}) {
+        done.reset();
+        const qsizetype before = transport.count();
+        manager.updateHotwordWeight(QStringLiteral("w3"), c.weight, record);
+        ASSERT_EQ(transport.count(), before + 1) << c.weight;
+        EXPECT_EQ(transport.last().method, "POST"); // never a delete: the word cannot get lost
+        EXPECT_EQ(jsonBody(before), (QJsonObject{{QStringLiteral("text"), QStringLiteral("w3")},
+                                                 {QStringLiteral("weight"), c.sent}}));
+        transport.respondBody(R"({"code":0,"data":true})");
+        transport.respondBody(listBody(50));
+        ASSERT_TRUE(done && done->ok()) << c.weight;
+    }
+
+    done.reset();
+    const qsizetype before = transport.count();
+    manager.updateHotwordWeight(QStringLiteral("unknown"), 5, record);
+    EXPECT_EQ(transport.count(), before);
+    ASSERT_TRUE(done && !done->ok());
+    EXPECT_EQ(done->error().code, 4);
+}
+
 TEST_F(HotWordsTest, AddAnsweredFalseOrFailing)
 {
     transport.respondBody(listBody(1));

@@ -1,0 +1,42 @@
+#include "app/DesktopPlatform.h"
+
+#include "log/Logger.h"
+
+#include <QGuiApplication>
+
+namespace velnor {
+
+DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
+                                 std::function<void()> untrustedNotice)
+    : m_pasteboard(*QGuiApplication::clipboard())
+    , m_inserter(m_accessibilityBridge, log)
+    , m_accessibility(
+          m_inserter, [this](std::function<void()> work) { m_accessibilityQueue.async(std::move(work)); },
+          [this](std::function<void()> work) { m_mainQueue.post(std::move(work)); }, scheduler, log)
+    , m_clipboardTool(m_pasteboard, m_keys, scheduler, log)
+    , m_textInput(m_workspace, m_trust, m_accessibility, m_clipboardTool, log, std::move(untrustedNotice))
+    , m_hidMonitor(m_keyboardDevices, console)
+    , m_keyboards(settings, m_hidMonitor)
+    , m_shortcut(m_shortcutManager, console)
+{
+    m_uptime.start();
+    // Our own pastes come back through XI2 like anyone's XTest input; they
+    // must not reach the hotkey.
+    m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });
+    m_hidMonitor.start();
+    // The keyboard list needs the devices the monitor has just read.
+    m_keyboards.refreshKeyboards();
+    if (!m_shortcutManager.start())
+        log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
+    if (!m_keys.isAvailable())
+        log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));
+}
+
+DesktopPlatform::~DesktopPlatform()
+{
+    m_shortcut.unregisterAll();
+    m_shortcutManager.stop();
+    m_hidMonitor.stop();
+}
+
+} // namespace velnor
