@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds both Debian packages from a configured build tree, then checks what a
+# user would get from `apt install ./velnor_*.deb`: the declared dependencies,
+# the file list, and that the unpacked binaries run.
+# Usage: check-packages.sh <build dir>
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) \
+  || { cat "$work/cpack.log" >&2; fail "cpack did not build the packages"; }
+app_deb=$(ls "$work"/out/velnor_*.deb 2>/dev/null | head -n1)
+server_deb=$(ls "$work"/out/velnor-server_*.deb 2>/dev/null | head -n1)
+[ -n "$app_deb" ] || fail "no velnor package"
+[ -n "$server_deb" ] || fail "no velnor-server package"
+
+depends() { dpkg-deb --field "$1" Depends; }
+expect_depends() {
+  local deb="$1"; shift
+  local deps; deps="$(depends "$deb")"
+  for want in "$@"; do
+    grep -q -- "$want" <<<"$deps" || fail "$(basename "$deb") does not depend on $want (Depends: $deps)"
+  done
+}
+# Libraries found by dpkg-shlibdeps plus the run-time pieces named by hand.
+expect_depends "$app_deb" libqt6widgets6 libqt6network6 libpulse0 libavcodec libatspi2.0-0 libxcb-xinput0 \
+  qt6-qpa-plugins at-spi2-core "pulseaudio | pipewire-pulse"
+expect_depends "$server_deb" libqt6httpserver6 libpocketsphinx3 pocketsphinx-en-us libqt6sql6-sqlite
+
+expect_files() {
+  local deb="$1"; shift
+  local list; list="$(dpkg-deb --contents "$deb" | awk '{print $NF}')"
+  for want in "$@"; do
+    grep -qx -- "$want" <<<"$list" || fail "$(basename "$deb") lacks $want"
+  done
+}
+expect_files "$app_deb" ./usr/bin/velnor ./usr/share/applications/velnor.desktop \
+  ./usr/share/icons/hicolor/scalable/apps/velnor.svg
+expect_files "$server_deb" ./usr/bin/velnor-server ./usr/lib/systemd/user/velnor-server.service \
+  ./usr/share/man/man1/velnor-server.1.gz
+
+root="$work/root"
+dpkg -x "$app_deb" "$root"
+dpkg -x "$server_deb" "$root"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desktop-file-validate "$root/usr/share/applications/velnor.desktop" || fail "desktop entry does not validate"
+fi
+version=$(env -u DISPLAY QT_QPA_PLATFORM=offscreen "$root/usr/bin/velnor" --version) || fail "velnor --version failed"
+grep -q "velnor" <<<"$version" || fail "velnor --version printed: $version"
+"$root/usr/bin/velnor-server" --help | grep -q -- "--port" || fail "velnor-server --help lacks its options"
+"$root/usr/bin/velnor-server" --version | grep -q "velnor-server" || fail "velnor-server --version"
+zcat "$root/usr/share/man/man1/velnor-server.1.gz" | grep -q -- "test-controls" || fail "man page lacks the options"
+echo "packages: $(basename "$app_deb"), $(basename "$server_deb") checked"
