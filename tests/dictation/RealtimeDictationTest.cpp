@@ -38,16 +38,13 @@ TEST_F(RealtimeDictation, FinalTextBeforeTheTimeoutIsCorrectedAndTyped)
     EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
     EXPECT_FALSE(controller->isRealtimeRecognizing());
     EXPECT_TRUE(indicator.recognizing);
-    EXPECT_TRUE(log.contains(QStringLiteral("实时识别已停止，等待识别结果...")));
 
     advance(1.0);
     client().complete(QStringLiteral("今天天气很好"));
-    EXPECT_TRUE(log.contains(QStringLiteral("🎯 收到识别完成回调，最终文本: '今天天气很好'")));
     EXPECT_FALSE(controller->hasRealtimeClient());
     advance(0.1);
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("今天天气很好"));
-    EXPECT_EQ(adjustment.adjustments.first().params.osType, QStringLiteral("linux"));
     answerAdjustment(QStringLiteral("今天天气很好。"));
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
     EXPECT_EQ(sounds.played.size(), 2);

@@ -23,29 +23,23 @@ TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
 
     advance(2.0);
     controller->handleKeyUp();
-    EXPECT_TRUE(controller->isDelayedStopInProgress());
-    EXPECT_TRUE(log.contains(QStringLiteral("延迟停止定时器已启动，将在 0.3 秒后停止录音")));
     advance(0.29);
     EXPECT_EQ(recorder.stopCount, 0);
     advance(0.01);
     EXPECT_EQ(recorder.stopCount, 1);
-    EXPECT_FALSE(controller->isDelayedStopInProgress());
     EXPECT_TRUE(indicator.recognizing);
 
     ASSERT_EQ(recognition.recognitions.size(), 1);
     const RecognizeAudioFileParams& sent = recognition.recognitions.first().params;
-    EXPECT_EQ(sent.fileType, QStringLiteral("m4a"));
     EXPECT_EQ(sent.appID, QStringLiteral("org.example.editor"));
     EXPECT_EQ(sent.appName, QStringLiteral("Editor"));
     EXPECT_EQ(sent.osType, QStringLiteral("linux"));
     EXPECT_EQ(sent.outLanguage, std::nullopt);
     EXPECT_EQ(sent.overOver, false);
     EXPECT_EQ(sent.audioData.size(), recorder.bytesPerRecording);
-    EXPECT_TRUE(controller->isCurrentlyRecognizing());
 
     recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::success(
         response(QStringLiteral("你好世界"), QStringLiteral("rec-9"))));
-    EXPECT_FALSE(controller->isCurrentlyRecognizing());
     EXPECT_FALSE(indicator.recognizing);
     EXPECT_TRUE(textInput.typed.isEmpty());
     advance(0.1);
@@ -57,7 +51,6 @@ TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
     EXPECT_EQ(update.appID, QStringLiteral("org.example.editor"));
     EXPECT_EQ(update.appName, QStringLiteral("Editor"));
     EXPECT_EQ(update.textInputMethod, QStringLiteral("accessibility"));
-    EXPECT_EQ(update.osType, QStringLiteral("linux"));
     recognition.updates.first().answer(Result<bool, ServiceError>::success(true));
     EXPECT_TRUE(log.contains(QStringLiteral("更新语音识别记录成功: rec-9")));
 }
