@@ -60,7 +60,7 @@ QString TargetApp::command(const QString& line)
 DesktopInsertionRig::DesktopInsertionRig(bool accessibility)
     : pasteboard(*QGuiApplication::clipboard())
     , bridge(std::make_unique<atspi::AtspiHelperBridge>(
-          accessibility ? QStringLiteral(VELNOR_BINARY_DIR "/src/platform/linux/atspi/velnor-atspi-helper")
+          accessibility ? atspi::AtspiHelperBridge::defaultHelperPath()
                         : QStringLiteral("/nonexistent/velnor-atspi-helper")))
 {
 }
