@@ -190,7 +190,6 @@ void FloatingWindowController::animateTo(const QRectF& target, double targetRadi
 
 void FloatingWindowController::applyStyle(WindowSize size)
 {
-    m_styleSize = size;
     if (windowStyle(size).showCustomView) {
         if (!m_content)
             m_content = std::make_unique<CustomContentView>(m_with.scheduler, m_with.random, now());
@@ -349,7 +348,7 @@ void FloatingWindowController::onFrame()
 
 IndicatorScene FloatingWindowController::scene() const
 {
-    const WindowStyle& style = windowStyle(m_styleSize);
+    const WindowStyle& style = windowStyle(m_currentSize);
     IndicatorScene result;
     result.size = m_frame.size();
     result.cornerRadius = m_cornerRadius;
