@@ -154,6 +154,27 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitch)
     EXPECT_TRUE(switchTo(0));
 }
 
+TEST_F(IndicatorDesktopTest, ShowsOverAFullScreenWindow)
+{
+    makeIndicator();
+    const QRect bar(940, 1069, 40, 6);
+    ASSERT_TRUE(waitUntil([&] { return indicatorAt(bar); }));
+    QWidget editor;
+    editor.setStyleSheet(QStringLiteral("background: white"));
+    editor.showFullScreen();
+    editor.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == idOf(editor) && geometryOf(editor).height() == 1080; }));
+    const auto pixelAt = [](const QPoint& at) {
+        return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+    };
+    ASSERT_TRUE(waitUntil([&] { return pixelAt(bar.topLeft() - QPoint(20, 20)) == Qt::white; }));
+    // Without a compositor the idle bar is black at 0.3 over mid-grey.
+    const auto barShows = [&] { return qAbs(pixelAt(bar.center()).red() - 90) <= 3; };
+    controller->bringToFront(true); // what a hotkey press does
+    EXPECT_TRUE(waitUntil(barShows, 3000)) << "the full-screen window covers the bar";
+    EXPECT_EQ(activeWindow(), idOf(editor));
+}
+
 TEST_F(IndicatorDesktopTest, BottomLeftSitsBesideALeftPanel)
 {
     settings.setString(QLatin1String(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_left"));
