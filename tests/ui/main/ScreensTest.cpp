@@ -84,6 +84,14 @@ TEST_F(ScreensTest, SettingsScreenWritesNothingWhenItShows)
     EXPECT_EQ(settings.string(key(SettingsKey::FloatingWindowPosition)), QStringLiteral("top_left"));
     EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
     EXPECT_EQ(settings.string(key(SettingsKey::HotkeyStart)), QStringLiteral("fn"));
+
+    // The tray menu changed a value while the window was hidden: shown again, not written back.
+    settings.setString(key(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_right"));
+    const auto beforeReshow = snapshot(settings);
+    page.hide();
+    page.show();
+    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
+    EXPECT_EQ(snapshot(settings), beforeReshow);
 }
 
 TEST_F(ScreensTest, UpdateButtonOpensOnlyWebLinks)
@@ -159,6 +167,11 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     ASSERT_NE(window.loginSheet(), nullptr);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Velnor"));
     EXPECT_EQ(window.size(), QSize(800, 600));
+
+    // The sheet dims the screens below it.
+    const QImage shot = window.grab().toImage();
+    const QColor corner = shot.pixelColor(5, 5);
+    EXPECT_LT(corner.lightness(), 200) << corner.name().toStdString();
 
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::keyClick(window.loginSheet()->findChild<QLineEdit*>(QStringLiteral("phone")), Qt::Key_Escape);
