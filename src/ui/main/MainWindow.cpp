@@ -1,5 +1,6 @@
 #include "ui/main/MainWindow.h"
 
+#include "ui/common/Icons.h"
 #include "ui/common/Theme.h"
 #include "ui/main/DashboardPage.h"
 #include "ui/main/HotWordsPage.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(MainWindowServices& services, QWidget* parent)
     , m_loginScrim(nullptr)
 {
     setWindowTitle(QStringLiteral("Velnor"));
+    setWindowIcon(QIcon(Icons::logo(64)));
     resize(800, 600);
     setMinimumSize(800, 600);
     setStyleSheet(Theme::styleSheet());
