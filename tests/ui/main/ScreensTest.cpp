@@ -2,6 +2,7 @@
 #include "ui/main/HotWordsPage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/onboarding/OnboardingView.h"
 #include "ui/support/UiHarness.h"
 
 #include <QComboBox>
@@ -187,6 +188,27 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     EXPECT_EQ(quitRequests, 0);
     dialogs.accept();
     EXPECT_EQ(quitRequests, 1);
+}
+
+TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
+{
+    accessibility.enabled = true;
+    OnboardingModel model(settings, scheduler, permissions, services().relaunch);
+    OnboardingView view(model, settings);
+    view.resize(620, 500);
+    view.show();
+    model.appear();
+
+    buttonWithText(&view, QStringLiteral("开始设置"))->click();
+    EXPECT_EQ(model.step(), OnboardingStep::Accessibility);
+    // Already granted: no instructions, just the way on.
+    EXPECT_EQ(buttonWithText(&view, QStringLiteral("打开系统设置")), nullptr);
+    buttonWithText(&view, QStringLiteral("继续"))->click();
+    buttonWithText(&view, QStringLiteral("授予麦克风权限"))->click();
+    scheduler.advanceBy(seconds(0.5));
+    ASSERT_EQ(model.step(), OnboardingStep::Complete);
+    buttonWithText(&view, QStringLiteral("开始体验"))->click();
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
 }
 
 } // namespace
