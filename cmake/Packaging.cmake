@@ -4,6 +4,10 @@
 include(GNUInstallDirs)
 
 install(TARGETS velnor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT app)
+# The app finds its accessibility helper in ../libexec/velnor beside its own folder.
+if(TARGET velnor-atspi-helper)
+  install(TARGETS velnor-atspi-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velnor COMPONENT app)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor.svg

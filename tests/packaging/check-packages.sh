@@ -36,7 +36,8 @@ expect_files() {
     grep -qx -- "$want" <<<"$list" || fail "$(basename "$deb") lacks $want"
   done
 }
-expect_files "$app_deb" ./usr/bin/velnor ./usr/share/applications/velnor.desktop \
+expect_files "$app_deb" ./usr/bin/velnor ./usr/libexec/velnor/velnor-atspi-helper \
+  ./usr/share/applications/velnor.desktop \
   ./usr/share/icons/hicolor/scalable/apps/velnor.svg
 expect_files "$server_deb" ./usr/bin/velnor-server ./usr/lib/systemd/user/velnor-server.service \
   ./usr/share/man/man1/velnor-server.1.gz
