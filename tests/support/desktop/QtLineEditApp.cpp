@@ -41,7 +41,7 @@ int main(int argc, char** argv)
         const QString line = QString::fromUtf8(raw.c_str());
         if (line == QStringLiteral("text")) {
             printText();
-        } else if (line.startsWith(QStringLiteral("set "))) {
+        } else if (line == QStringLiteral("set") || line.startsWith(QStringLiteral("set "))) {
             edit.setText(line.mid(4));
             printText();
         } else if (line.startsWith(QStringLiteral("select "))) {
