@@ -47,7 +47,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
     , m_indicator(indicatorDependencies())
     , m_backend(BackendDependencies{m_settings, m_scheduler, m_log, m_redactor, m_console, m_deployment.backendBaseUrl,
                                     QCoreApplication::applicationVersion(), currentOsType()})
-    , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(), FfmpegAacFileWriter::factory(), m_microphone,
+    , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(m_pulse), FfmpegAacFileWriter::factory(), m_microphone,
                                              m_audioDevices, nullptr, m_settings, m_log, m_console})
     , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
     , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(),
@@ -60,7 +60,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
           m_settings, m_scheduler, m_clock, m_log, m_console, m_indicator, m_recorder, m_recordingFiles, m_sounds,
           m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.workspace(),
           m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
-          m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(), SwrResampler::factory()),
+          m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); })

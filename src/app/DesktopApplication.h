@@ -24,6 +24,7 @@
 #include "log/TencentASRLogger.h"
 #include "platform/linux/SyslogSystemLog.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
+#include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
 #include "ui/indicator/FloatingWindowController.h"
@@ -85,8 +86,11 @@ private:
     DefaultSettingsRegistrar m_defaults{m_settings, m_scheduler, m_indicator};
     BackendServices m_backend;
 
-    PulseAudioDevices m_audioDevices;
-    PulseMicrophonePermission m_microphone{m_audioDevices, m_scheduler};
+    // One sound-server connection for the app's life: nothing on the hotkey
+    // path waits for the server.
+    PulseConnection m_pulse{"Velnor"};
+    PulseAudioDevices m_audioDevices{m_pulse};
+    PulseMicrophonePermission m_microphone{m_pulse, m_scheduler};
     AudioRecorder m_recorder;
     FileUtils m_recordingFiles{m_paths.documentsDir, m_clock, m_log, m_console};
     AudioPlayer m_sounds{m_log};
