@@ -35,9 +35,7 @@ TEST(SettingsRules, PickersKeepAStoredValueTheyDoNotOffer)
     const QList<Choice> withFn = SettingChoices::hotkeyOptions(QStringLiteral("fn"));
     ASSERT_EQ(withFn.size(), 5);
     EXPECT_EQ(withFn.last(), (Choice{QStringLiteral("fn"), QStringLiteral("Fn")}));
-    EXPECT_EQ(SettingChoices::hotkeyDisplayName(QStringLiteral("left_option")), QStringLiteral("左 Option"));
     EXPECT_EQ(SettingChoices::hotkeyDisplayName(QStringLiteral("bogus")), QStringLiteral("Fn + Shift"));
-    EXPECT_EQ(SettingChoices::indicatorPositionTitle(QStringLiteral("top_right")), QStringLiteral("右上角"));
 }
 
 class SettingsModelTest : public ::testing::Test, protected test::UiHarness {
