@@ -59,21 +59,6 @@ TEST_F(MainWindowModelTest, SuccessfulLoginClosesTheSheetWhateverTheUserFetchDoe
     }
 }
 
-TEST_F(MainWindowModelTest, OfflineStartKeepsTheStoredSessionAndOnlyA401EndsIt)
-{
-    storeSession();
-    model.firstAppear();
-    ASSERT_TRUE(fail(kMe));
-    EXPECT_TRUE(model.isLoggedIn());
-    EXPECT_FALSE(model.showLoginView());
-    EXPECT_EQ(model.userPhone(), QStringLiteral("13800138000"));
-
-    session.refreshAccountData(nullptr);
-    ASSERT_TRUE(answer(kMe, R"({"code":401,"msg":"expired"})"));
-    EXPECT_FALSE(model.isLoggedIn());
-    EXPECT_TRUE(model.userPhone().isEmpty());
-}
-
 TEST_F(MainWindowModelTest, AnsweredAccountFailureSignsOutAndShowsAFreshLoginForm)
 {
     storeSession();
