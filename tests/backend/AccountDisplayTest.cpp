@@ -34,14 +34,5 @@ TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrderElseShowsTheText)
         EXPECT_EQ(formatSubscriptionEnd(QString::fromLatin1(text)), QString::fromLatin1(text));
 }
 
-TEST(AccountDisplay, SubscriptionStatesIgnoreCase)
-{
-    EXPECT_EQ(subscriptionState(QStringLiteral("ACTIVE")), SubscriptionState::Active);
-    EXPECT_EQ(subscriptionState(QStringLiteral("Expired")), SubscriptionState::Expired);
-    EXPECT_EQ(subscriptionState(QStringLiteral("inactive")), SubscriptionState::Inactive);
-    EXPECT_EQ(subscriptionState(QStringLiteral("trial")), SubscriptionState::Unknown);
-    EXPECT_EQ(subscriptionState(std::nullopt), SubscriptionState::Unknown);
-}
-
 } // namespace
 } // namespace velnor
