@@ -25,14 +25,6 @@ TEST(KeyCodes, HundredThirteenDistinctKeysWithNamesAndNoOthers)
     EXPECT_EQ(raw.size(), 113);
     for (const int unknown : {-1, 10, 52, 66, 127, 255})
         EXPECT_EQ(keyCodeFromRaw(unknown), std::nullopt) << unknown;
-
-    const std::vector<std::pair<KeyCode, QString>> names{
-        {KeyCode::a, "A"}, {KeyCode::zero, "0"}, {KeyCode::backslash, "\\"}, {KeyCode::keypad1, "Keypad 1"},
-        {KeyCode::keypadClear, "Keypad Clear"}, {KeyCode::keypadEnter, "Keypad Enter"}, {KeyCode::f20, "F20"},
-        {KeyCode::escape, "Esc"}, {KeyCode::function, "Fn"}, {KeyCode::rightControl, "Right Control"},
-        {KeyCode::forwardDelete, "Forward Delete"}, {KeyCode::leftArrow, "←"}, {KeyCode::upArrow, "↑"}};
-    for (const auto& [key, name] : names)
-        EXPECT_EQ(displayName(key), name);
 }
 
 TEST(ModifierConversion, RightBitsOnlyForTheEventsOwnKey)
