@@ -174,6 +174,7 @@ TEST(HotkeyTypes, SettingValuesModifiersNamesAndDefaultCallbacks)
          {"right command 按下", "right command 抬起"}},
         {QStringLiteral("Fn_Shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
         {std::nullopt, HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {QStringLiteral("caps_lock"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.stored.value_or(QStringLiteral("<absent>")).toStdString());
