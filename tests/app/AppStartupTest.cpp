@@ -109,28 +109,6 @@ TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecond
     EXPECT_EQ(steps.size(), 3);
 }
 
-TEST_F(AppStartupTest, StoredHotkeyValuesSelectTheirHotkeyAndAnythingElseIsFnShift)
-{
-    const QList<std::pair<QString, HotkeyType>> cases{
-        {QStringLiteral("fn_shift"), HotkeyType::fnShift},
-        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift},
-        {QStringLiteral("fn"), HotkeyType::fn},
-        {QStringLiteral("left_option"), HotkeyType::leftOption},
-        {QStringLiteral("right_command"), HotkeyType::rightCommand},
-        {QStringLiteral("caps_lock"), HotkeyType::fnShift},
-        {QString(), HotkeyType::fnShift},
-    };
-    for (const auto& [stored, expected] : cases) {
-        SCOPED_TRACE(stored.toStdString());
-        settings.setString(QString::fromLatin1(SettingsKey::HotkeyStart), stored);
-        shortcuts.unregisterAll();
-        shortcuts.registerShortcuts();
-        ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1);
-        EXPECT_EQ(hotkeys.manager->registeredShortcuts().front()->modifiers(), hotkeyModifiers(expected));
-        EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: ") + stored));
-    }
-}
-
 TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne)
 {
     struct Case {
