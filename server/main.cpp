@@ -65,7 +65,8 @@ int main(int argc, char** argv)
         "Endpoints: POST /auth/sms/code, POST /auth/login/sms, GET /auth/mev2, GET /qasr/hotwordlist, "
         "POST and DELETE /qasr/hotword, POST /qasr/adjust, POST /qasr/recognize (multipart upload), "
         "POST /qasr/recognize/update, GET /app/check. Answers are HTTP 200 with {\"code\",\"msg\",\"data\"}; "
-        "code 0 is success, 401 a missing, forged or expired token. SMS codes are written to this log "
+        "code 0 is success, 401 a missing, forged or expired token where an account is needed (the dictation "
+        "endpoints take such a token as signed out; the hot word list is then empty). SMS codes are written to this log "
         "(\"SMS code for <phone>: <code>\") instead of being sent."));
     parser.addHelpOption();
     parser.addVersionOption();

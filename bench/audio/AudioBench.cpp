@@ -1,7 +1,7 @@
-// Usage: audio_bench [seconds-of-audio]
+// Usage: audio_bench [seconds-of-audio] | audio_bench latency [runs]
 // Pins itself (and the ffmpeg runs) to one core and prints × real time for
 // AAC encoding and 16 kHz resampling, ours beside the ffmpeg CLI doing the
-// same conversion, then the start-to-first-buffer latency of a recording
+// same conversion, then the startRecording-to-first-sample latency of a recording
 // when PULSE_SERVER is set.
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
@@ -12,6 +12,7 @@
 #include "platform/linux/audio/FfmpegAacFileWriter.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
+#include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/SwrResampler.h"
 
@@ -167,50 +168,92 @@ void benchConversions(double seconds)
     }
 }
 
-void benchFirstBuffer()
+// Decorates the real capture to note when its first buffer arrives.
+class TimingCapture final : public AudioCapture {
+public:
+    TimingCapture(std::unique_ptr<AudioCapture> inner, std::atomic<qint64>& firstAt, const QElapsedTimer& timer)
+        : m_inner(std::move(inner))
+        , m_firstAt(firstAt)
+        , m_timer(timer)
+    {
+    }
+    bool isAvailable() const override { return m_inner->isAvailable(); }
+    std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
+    std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+    {
+        return m_inner->start(framesPerBuffer, [this, onBuffer = std::move(onBuffer)](const AudioBuffer& buffer) {
+            qint64 expected = 0;
+            m_firstAt.compare_exchange_strong(expected, m_timer.nsecsElapsed());
+            onBuffer(buffer);
+        });
+    }
+    void stop() override { m_inner->stop(); }
+
+private:
+    std::unique_ptr<AudioCapture> m_inner;
+    std::atomic<qint64>& m_firstAt;
+    const QElapsedTimer& m_timer;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const auto at = std::min(values.size() - 1, size_t(std::ceil(p * double(values.size()))) - 1);
+    return values[at];
+}
+
+// startRecording → first captured sample: the first buffer's arrival minus
+// one buffer's duration (its first sample was captured that long before),
+// plus how long startRecording holds the calling (GUI) thread.
+void benchFirstSample(int runs)
 {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-        std::printf("startRecording to first buffer: skipped (PULSE_SERVER not set; run via scripts/with-services.sh)\n");
+        std::printf("startRecording to first sample: skipped (PULSE_SERVER not set; run via scripts/with-services.sh)\n");
         return;
     }
     ManualClock clock;
     SecretRedactor redactor;
     Logger log(QString(), clock, silentSink(), redactor);
     MemorySettingsStore settings;
-    PulseAudioDevices devices;
     ManualScheduler scheduler;
-    PulseMicrophonePermission permission(devices, scheduler);
-    AudioRecorder recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(), FfmpegAacFileWriter::factory(),
-                                                       permission, devices, nullptr, settings, log, silentSink()});
+    PulseConnection connection("Velnor bench");
+    PulseAudioDevices devices(connection);
+    PulseMicrophonePermission permission(connection, scheduler);
+    const AudioCaptureFactory captureFactory = PulseAudioCapture::factory(connection);
+    for (int waited = 0; !connection.snapshot() && waited < 5000; waited += 10)
+        QThread::msleep(10);
+    std::atomic<qint64> firstAt{0};
+    QElapsedTimer timer;
+    AudioCaptureFactory timed = [&]() -> std::unique_ptr<AudioCapture> {
+        return std::make_unique<TimingCapture>(captureFactory(), firstAt, timer);
+    };
+    AudioRecorder recorder(AudioRecorder::Dependencies{timed, FfmpegAacFileWriter::factory(), permission, devices,
+                                                       nullptr, settings, log, silentSink()});
     QTemporaryDir dir;
     std::vector<double> startCalls;
-    std::vector<double> firstBuffers;
-    for (int run = 0; run < 10; ++run) {
-        std::atomic<qint64> firstAt{0};
-        QElapsedTimer timer;
-        recorder.setOnAudioSamplesReceived([&](const QVector<float>&) {
-            qint64 expected = 0;
-            firstAt.compare_exchange_strong(expected, timer.nsecsElapsed());
-        });
+    std::vector<double> firstSamples;
+    for (int run = 0; run < runs; ++run) {
+        firstAt = 0;
         timer.start();
-        const bool started = recorder.startRecording(dir.filePath(QStringLiteral("run%1.m4a").arg(run)));
+        const bool started = recorder.startRecording(dir.filePath(QStringLiteral("run.m4a")));
         const double startCall = double(timer.nsecsElapsed()) / 1e6;
         while (started && firstAt == 0 && timer.elapsed() < 5000)
-            QThread::msleep(1);
+            QThread::usleep(200);
         recorder.stopRecording();
         if (!started || firstAt == 0) {
-            std::printf("startRecording to first buffer: no buffer (run %d)\n", run);
+            std::printf("startRecording to first sample: no buffer (run %d)\n", run);
             return;
         }
+        // Interleaved float at the source's rate, AudioRecorder::FramesPerBuffer frames per buffer.
+        const double bufferMs = 1000.0 * AudioRecorder::FramesPerBuffer / 48000.0;
         startCalls.push_back(startCall);
-        firstBuffers.push_back(double(firstAt.load()) / 1e6);
+        firstSamples.push_back(double(firstAt.load()) / 1e6 - bufferMs);
     }
-    std::sort(startCalls.begin(), startCalls.end());
-    std::sort(firstBuffers.begin(), firstBuffers.end());
-    std::printf("startRecording returns after: median %.1f ms (min %.1f, max %.1f)\n", startCalls[5], startCalls.front(),
-                startCalls.back());
-    std::printf("startRecording to first delivered buffer (levels of 1024 frames): median %.1f ms (min %.1f, max %.1f)\n",
-                firstBuffers[5], firstBuffers.front(), firstBuffers.back());
+    std::printf("%d recordings of the default source (48 kHz):\n", runs);
+    std::printf("  startRecording holds the caller:       median %6.2f ms, p99 %6.2f ms\n", percentile(startCalls, 0.5),
+                percentile(startCalls, 0.99));
+    std::printf("  startRecording to first captured sample: median %6.2f ms, p99 %6.2f ms\n",
+                percentile(firstSamples, 0.5), percentile(firstSamples, 0.99));
 }
 
 } // namespace
@@ -222,8 +265,13 @@ int main(int argc, char** argv)
     CPU_ZERO(&cpus);
     CPU_SET(0, &cpus);
     sched_setaffinity(0, sizeof(cpus), &cpus);
+    // "audio_bench latency [runs]" measures only the start of a recording.
+    if (argc > 1 && QByteArray(argv[1]) == "latency") {
+        benchFirstSample(argc > 2 ? std::max(1, std::atoi(argv[2])) : 200);
+        return 0;
+    }
     const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60.0;
     benchConversions(seconds);
-    benchFirstBuffer();
+    benchFirstSample(200);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 
 #include <QSqlQuery>
+#include <QTextBoundaryFinder>
 #include <QVariant>
 
 namespace velnor::server {
@@ -17,16 +18,38 @@ QString HotWordStore::normalizedText(const QString& text)
     return text.trimmed();
 }
 
+namespace {
+
+// User-perceived characters, as the app counts them when it cuts a typed hot
+// word: an emoji ZWJ sequence, a flag or a letter with its marks is one.
+qsizetype characterCount(const QString& text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+// Format characters that only join or tag emoji; other invisible formatting
+// (bidi overrides, byte-order marks) is refused.
+bool isEmojiJoiner(uint codePoint)
+{
+    return codePoint == 0x200C || codePoint == 0x200D || (codePoint >= 0xE0020 && codePoint <= 0xE007F);
+}
+
+} // namespace
+
 HotWordStore::Status HotWordStore::validate(const QString& text, int weight)
 {
-    const QList<uint> codePoints = text.toUcs4();
-    if (codePoints.isEmpty() || codePoints.size() > kMaxTextLength)
+    const qsizetype characters = characterCount(text);
+    if (characters == 0 || characters > kMaxTextLength)
         return Status::InvalidText;
-    for (const uint codePoint : codePoints) {
+    for (const uint codePoint : text.toUcs4()) {
         const QChar::Category category = QChar::category(codePoint);
-        if (category == QChar::Other_Control || category == QChar::Other_Format || category == QChar::Other_Surrogate
-            || category == QChar::Other_NotAssigned || category == QChar::Separator_Line
-            || category == QChar::Separator_Paragraph)
+        if (category == QChar::Other_Control || (category == QChar::Other_Format && !isEmojiJoiner(codePoint))
+            || category == QChar::Other_Surrogate || category == QChar::Other_NotAssigned
+            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
             return Status::InvalidText;
     }
     if (weight < kMinWeight || weight > kMaxWeight)

@@ -19,7 +19,7 @@ struct HotWord {
 class HotWordStore final {
 public:
     static constexpr int kMaxWords = 50;
-    static constexpr int kMaxTextLength = 10;   // characters (code points)
+    static constexpr int kMaxTextLength = 10;   // user-perceived characters
     static constexpr int kMinWeight = 1;
     static constexpr int kMaxWeight = 11;
 

@@ -15,7 +15,7 @@ public:
     enum Code : int {
         Ok = 0,
         BadRequest = 400,
-        Unauthorized = 401,   // missing, forged or expired token: the client signs out
+        Unauthorized = 401,   // missing, forged or expired token where an account is needed: the client signs out
         Forbidden = 403,
         NotFound = 404,
         PayloadTooLarge = 413,

@@ -1,17 +1,69 @@
+#include "app/DesktopApplication.h"
+#include "app/DisplayProbe.h"
+#include "app/QuitOnSignal.h"
+#include "app/SingleInstance.h"
 #include "app/simulation/HeadlessSimulation.h"
 #include "app/simulation/SpeechSimulation.h"
+#include "config/DeploymentConfig.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <cstdio>
+#include <memory>
 
-int main(int argc, char** argv)
+namespace {
+
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names)
 {
-    QCoreApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        for (const char* name : names) {
+            if (qstrcmp(argv[i], name) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+void describe(QCoreApplication& app)
+{
     QCoreApplication::setApplicationName(QStringLiteral("velnor"));
     QCoreApplication::setOrganizationName(QStringLiteral("velnor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELNOR_VERSION));
+    Q_UNUSED(app);
+}
+
+int runDesktopApp(QApplication& app)
+{
+    velnor::SingleInstance instance(velnor::SingleInstance::defaultServerName());
+    if (instance.claim() == velnor::SingleInstance::Role::Secondary) {
+        std::fputs("velnor: already running; its main window is shown\n", stdout);
+        return 0;
+    }
+    velnor::DesktopApplication desktop(velnor::AppPaths::standard());
+    QObject::connect(&instance, &velnor::SingleInstance::activationRequested, &app,
+                     [&desktop] { desktop.openMainWindow(); });
+    const velnor::QuitOnSignal quitOnSignal([](int) { velnor::quitApplication(); });
+    desktop.start();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Only the desktop app needs a display; the simulations, --help and
+    // --version run anywhere.
+    const bool desktop = !hasArgument(argc, argv, {"--simulate", "--help", "-h", "--help-all", "--version", "-v"});
+    if (desktop) {
+        if (const auto problem = velnor::x11DisplayProblem()) {
+            std::fprintf(stderr, "velnor: %s\n", qPrintable(*problem));
+            return 2;
+        }
+    }
+    std::unique_ptr<QCoreApplication> app = desktop ? std::make_unique<QApplication>(argc, argv)
+                                                    : std::make_unique<QCoreApplication>(argc, argv);
+    describe(*app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Push-to-talk voice input."));
@@ -27,13 +79,18 @@ int main(int argc, char** argv)
                                     QStringLiteral("wav"));
     parser.addOption(simulate);
     parser.addOption(speech);
-    parser.process(app);
+    parser.process(*app);
 
-    if (!parser.isSet(simulate)) {
-        // The desktop front end (hotkey, indicator, text insertion) is not in
-        // this build yet; the simulation shows the dictation session working.
-        std::fputs("velnor: the desktop front end is not part of this build yet; running --simulate\n", stderr);
+    if (desktop || parser.isSet(speech)) {
+        const velnor::DeploymentConfig deployment = velnor::DeploymentConfig::load(
+            velnor::DeploymentConfig::userFilePath(), QProcessEnvironment::systemEnvironment());
+        if (const auto refusal = velnor::insecureTransportError(deployment)) {
+            std::fprintf(stderr, "velnor: %s\n", qUtf8Printable(*refusal));
+            return 2;
+        }
     }
+    if (desktop)
+        return runDesktopApp(static_cast<QApplication&>(*app));
     if (parser.isSet(speech))
         return velnor::runSpeechSimulation(parser.value(speech));
     return velnor::runHeadlessSimulation();

@@ -64,15 +64,34 @@ void QtWebSocketTransport::open(const QUrl& url, Events events)
     socket->open(url);
 }
 
-std::optional<QString> QtWebSocketTransport::sendBinary(const QByteArray& data)
+std::optional<TencentASRSocket::SendFailure> QtWebSocketTransport::checkConnected() const
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
-        return QStringLiteral("WebSocket is not connected");
-    // An empty message is the end marker: 0 bytes written is its success.
-    const qint64 written = m_socket->sendBinaryMessage(data);
-    if (written < data.size())
-        return m_socket->errorString().isEmpty() ? QStringLiteral("WebSocket send failed") : m_socket->errorString();
+        return SendFailure{QStringLiteral("WebSocket is not connected"), true};
     return std::nullopt;
+}
+
+std::optional<TencentASRSocket::SendFailure> QtWebSocketTransport::checkWritten(qint64 written, qint64 expected) const
+{
+    if (written >= expected)
+        return std::nullopt;
+    const QString text = m_socket->errorString();
+    return SendFailure{text.isEmpty() ? QStringLiteral("WebSocket send failed") : text, false};
+}
+
+std::optional<TencentASRSocket::SendFailure> QtWebSocketTransport::sendBinary(const QByteArray& data)
+{
+    if (auto failure = checkConnected())
+        return failure;
+    return checkWritten(m_socket->sendBinaryMessage(data), data.size());
+}
+
+std::optional<TencentASRSocket::SendFailure> QtWebSocketTransport::sendText(const QString& text)
+{
+    if (auto failure = checkConnected())
+        return failure;
+    // QWebSocket counts the UTF-8 bytes it framed.
+    return checkWritten(m_socket->sendTextMessage(text), text.toUtf8().size());
 }
 
 void QtWebSocketTransport::close(int closeCode)

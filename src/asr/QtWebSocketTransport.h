@@ -20,7 +20,8 @@ public:
     ~QtWebSocketTransport() override;
 
     void open(const QUrl& url, Events events) override;
-    std::optional<QString> sendBinary(const QByteArray& data) override;
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override;
+    std::optional<SendFailure> sendText(const QString& text) override;
     void close(int closeCode) override;
 
     // Reads the PEM file (empty path: none); the error text when it is unusable.
@@ -29,6 +30,8 @@ public:
 
 private:
     void release();
+    std::optional<SendFailure> checkConnected() const;
+    std::optional<SendFailure> checkWritten(qint64 written, qint64 expected) const;
 
     QList<QSslCertificate> m_extraCa;
     QWebSocket* m_socket = nullptr;

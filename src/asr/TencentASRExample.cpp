@@ -87,8 +87,10 @@ void TencentASRExample::connectAndStartRecording()
 void TencentASRExample::startRecordingWithCache()
 {
     m_log.info(QStringLiteral("🎙️ 开始录音并缓存音频数据"));
-    auto continueWith = [this, life = std::weak_ptr<char>(m_life)](bool granted) {
-        m_deps.environment.mainQueue.post([this, life, granted] {
+    // The answer may come after this client is gone: the continuation holds
+    // the main queue itself (it outlives every client), never `this`.
+    auto continueWith = [this, &mainQueue = m_deps.environment.mainQueue, life = std::weak_ptr<char>(m_life)](bool granted) {
+        mainQueue.post([this, life, granted] {
             if (!life.expired())
                 setupAudioRecordingWithCache(granted);
         });
@@ -261,8 +263,9 @@ void TencentASRExample::finishFlush()
     m_shouldFlushCacheOnConnection = false;
     m_log.info(QStringLiteral("✅ 已切换到实时传输模式，新音频将直接发送"));
     // A stop that came while the connection was not ready still ends the
-    // stream, after the cache.
-    if (m_recordingStopped)
+    // stream, after the cache. Only a stop already queued here counts: the
+    // buffers captured before it are still ahead of it on this queue.
+    if (m_stopQueued)
         stopRecognitionAfterQueuedAudio();
 }
 
@@ -339,6 +342,7 @@ void TencentASRExample::stopRecording()
     // while recognition has not started). The service's stop (remainder and
     // end marker) likewise follows every captured buffer, cached ones too.
     m_audioCacheQueue->async([this] {
+        m_stopQueued = true;
         if (m_isCachingAudio) {
             m_log.info(QStringLiteral("⏸️ 停止录音时仍在缓存模式，保留缓存数据等待连接，当前缓存数量: ")
                        + QString::number(m_cachedAudioBuffers.size()));

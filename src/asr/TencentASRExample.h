@@ -109,6 +109,8 @@ private:
     bool m_flushPending = false;
     // After the flush, live audio follows the cached audio through the upload queue.
     bool m_routeThroughUpload = false;
+    // The stop has reached this queue, behind every buffer captured before it.
+    bool m_stopQueued = false;
     std::atomic<int> m_cachedCount{0};
     std::atomic<bool> m_isCachingAudio{false};
     std::atomic<bool> m_shouldFlushCacheOnConnection{false};

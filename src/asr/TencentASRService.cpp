@@ -89,6 +89,14 @@ void TencentASRService::disconnect()
         m_webSocketClient.reset();
     }
     resetRecognitionState();
+    // The client's own report dies with it: say it here, so a later
+    // startRecognition() cannot believe the old connection is still ready.
+    if (!m_connectionState.is(TencentASRConnectionState::Kind::Disconnected)) {
+        m_connectionState = TencentASRConnectionState::disconnected();
+        postToDelegate([this](TencentASRServiceDelegate& d) {
+            d.tencentASRServiceDidChangeConnectionState(*this, TencentASRConnectionState::disconnected());
+        });
+    }
     m_log.debug(QStringLiteral("✅ 已断开腾讯云实时语音识别服务"));
 }
 
@@ -270,7 +278,7 @@ void TencentASRService::updateRecognitionText(const TencentASRResult& result)
     m_log.debug(QStringLiteral("📝 更新识别文本 - 段落") + QString::number(result.index) + QStringLiteral(": [")
                 + result.voiceTextStr + QLatin1Char(']'));
     m_recognitionSegments.insert(result.index, result.voiceTextStr);
-    QString text;
+    QString text = m_earlierStreamsText;
     for (const QString& segment : std::as_const(m_recognitionSegments))
         text += segment;
     m_currentText = text;
@@ -293,6 +301,8 @@ void TencentASRService::resetRecognitionState()
     m_currentText.clear();
     m_finalText.clear();
     m_recognitionSegments.clear();
+    m_earlierStreamsText.clear();
+    m_segmentsVoiceId.clear();
     // The byte buffer belongs to the processing queue: it is cleared there,
     // after the work already queued.
     m_audioProcessingQueue.async([this, characters, segments] {
@@ -315,8 +325,9 @@ void TencentASRService::webSocketClientDidChangeState(TencentASRWebSocketClient&
 {
     m_log.debug(QStringLiteral("🔄 连接状态变化: ") + m_connectionState.statusText() + QStringLiteral(" -> ")
                 + state.statusText());
-    m_environment.mainQueue.post([this, life = std::weak_ptr<char>(m_life), state] {
-        if (life.expired())
+    // A report of a client that disconnect() has since dropped is stale.
+    m_environment.mainQueue.post([this, life = std::weak_ptr<char>(m_life), state, epoch = m_epoch.load()] {
+        if (life.expired() || epoch != m_epoch)
             return;
         m_connectionState = state;
         if (m_delegate)
@@ -349,8 +360,17 @@ void TencentASRService::webSocketClientDidChangeState(TencentASRWebSocketClient&
     }
 }
 
-void TencentASRService::webSocketClientDidReceiveResult(TencentASRWebSocketClient&, const TencentASRResult& result)
+void TencentASRService::webSocketClientDidReceiveResult(TencentASRWebSocketClient& client, const TencentASRResult& result)
 {
+    // A reconnection is a new stream whose segment indices restart at 0:
+    // what the earlier stream recognised is kept ahead of it.
+    if (client.voiceId() != m_segmentsVoiceId) {
+        if (!m_recognitionSegments.isEmpty()) {
+            m_earlierStreamsText = m_currentText;
+            m_recognitionSegments.clear();
+        }
+        m_segmentsVoiceId = client.voiceId();
+    }
     m_log.info(QStringLiteral("🎯 收到识别结果 - 文本: [") + result.voiceTextStr + QStringLiteral("], 类型: ")
                + sliceTypeName(result.sliceType) + QStringLiteral(", 索引: ") + QString::number(result.index)
                + QStringLiteral(", 开始时间: ") + QString::number(result.startTime) + QStringLiteral(", 结束时间: ")

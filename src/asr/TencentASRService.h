@@ -98,6 +98,9 @@ private:
     QString m_currentText;
     QString m_finalText;
     QMap<qint64, QString> m_recognitionSegments;
+    // The stream the segments belong to, and the text of the streams before it.
+    QString m_segmentsVoiceId;
+    QString m_earlierStreamsText;
 
     // Read from any thread.
     std::atomic<bool> m_isRecognizing{false};

@@ -29,9 +29,18 @@ public:
     TencentASRSocket(const TencentASRSocket&) = delete;
     TencentASRSocket& operator=(const TencentASRSocket&) = delete;
 
+    // Why a send did not happen.
+    struct SendFailure {
+        QString description;
+        // The connection is already closing or closed: its close event follows.
+        bool connectionGone = false;
+    };
+
     virtual void open(const QUrl& url, Events events) = 0;
-    // Sends one binary message (empty = the end marker); the error text on failure.
-    virtual std::optional<QString> sendBinary(const QByteArray& data) = 0;
+    // Sends one binary message (an audio packet).
+    virtual std::optional<SendFailure> sendBinary(const QByteArray& data) = 0;
+    // Sends one text message (the end of the stream).
+    virtual std::optional<SendFailure> sendText(const QString& text) = 0;
     // Closes with the code; no event is delivered afterwards.
     virtual void close(int closeCode) = 0;
 };

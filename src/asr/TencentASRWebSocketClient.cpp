@@ -17,6 +17,10 @@ namespace {
 
 constexpr int normalClosure = 1000;
 
+// The recogniser ends a stream with this text message; to it a zero-length
+// binary frame is only an empty audio packet.
+const QString endOfStreamMessage = QStringLiteral(R"({"type":"end"})");
+
 QString yesNo(bool value)
 {
     return value ? QStringLiteral("true") : QStringLiteral("false");
@@ -129,7 +133,10 @@ void TencentASRWebSocketClient::connect()
 
 void TencentASRWebSocketClient::checkConnectionTimeout()
 {
-    if (!m_state.is(TencentASRConnectionState::Kind::Connecting))
+    // The handshake is part of connecting: a server that accepts the upgrade
+    // but never answers must not leave the client "connected" for ever.
+    using Kind = TencentASRConnectionState::Kind;
+    if (!m_state.is(Kind::Connecting) && !m_state.is(Kind::Connected) && !m_state.is(Kind::Authenticating))
         return;
     m_log.error(QStringLiteral("⏰ 连接超时(") + QString::number(m_config.connectionTimeout, 'f', 1)
                 + QStringLiteral("秒)，当前状态: ") + m_state.statusText());
@@ -402,21 +409,23 @@ void TencentASRWebSocketClient::queueSend(const QByteArray& data, bool endMarker
         m_mainQueue.post([this, life = std::weak_ptr<char>(m_life), data, endMarker, size, generation] {
             if (life.expired() || generation != m_socketGeneration || !m_socket)
                 return;
-            const std::optional<QString> failure = m_socket->sendBinary(data);
-            if (endMarker) {
-                if (!failure)
-                    m_log.debug(QStringLiteral("✅ 结束标志发送成功，等待最终识别结果"));
-                else
-                    m_log.error(QStringLiteral("❌ 发送结束标志失败: ") + *failure);
+            // The connection ended while the packet was queued: its close or
+            // error is reported by its own event, not by this packet.
+            if (!m_state.is(TencentASRConnectionState::Kind::Ready)) {
+                m_log.warning(QStringLiteral("🚫 连接未就绪(") + m_state.statusText() + QStringLiteral(")，丢弃待发送数据，数据大小: ")
+                              + size + QStringLiteral(" bytes"));
                 return;
             }
+            const auto failure = endMarker ? m_socket->sendText(endOfStreamMessage) : m_socket->sendBinary(data);
             if (!failure) {
-                m_log.debug(QStringLiteral("✅ 音频数据发送成功: ") + size + QStringLiteral(" bytes"));
+                m_log.debug(endMarker ? QStringLiteral("✅ 结束标志发送成功，等待最终识别结果")
+                                      : QStringLiteral("✅ 音频数据发送成功: ") + size + QStringLiteral(" bytes"));
                 return;
             }
-            m_log.error(QStringLiteral("❌ 音频数据发送失败: ") + *failure + QStringLiteral("，数据大小: ") + size
-                        + QStringLiteral(" bytes"));
-            handleError(TencentASRError::networkError(*failure));
+            m_log.error((endMarker ? QStringLiteral("❌ 发送结束标志失败: ") : QStringLiteral("❌ 音频数据发送失败: "))
+                        + failure->description + QStringLiteral("，数据大小: ") + size + QStringLiteral(" bytes"));
+            if (!failure->connectionGone && !endMarker)
+                handleError(TencentASRError::networkError(failure->description));
         });
     });
 }

@@ -12,11 +12,13 @@
 
 namespace velnor {
 
-FileUtils::FileUtils(QString documentsDir, const Clock& clock, Logger& log, ConsoleSink print)
+FileUtils::FileUtils(QString documentsDir, const Clock& clock, Logger& log, ConsoleSink print,
+                     PinnedRecording isPinned)
     : m_documentsDir(std::move(documentsDir))
     , m_clock(clock)
     , m_log(log)
     , m_print(std::move(print))
+    , m_isPinned(std::move(isPinned))
 {
 }
 
@@ -104,6 +106,8 @@ void FileUtils::cleanupOldAudioFiles(int keepCount)
     }
     const qsizetype keep = std::max(0, keepCount);
     for (qsizetype i = keep; i < files->size(); ++i) {
+        if (m_isPinned && m_isPinned(files->at(i).absoluteFilePath()))
+            continue;
         QFile file(files->at(i).absoluteFilePath());
         if (!file.remove()) {
             report(QStringLiteral("清理旧录音文件失败: ") + file.errorString());

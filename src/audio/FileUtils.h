@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <functional>
+
 namespace velnor {
 
 class Clock;
@@ -19,7 +21,12 @@ class Logger;
 // "X.M4A" — is never listed, returned or deleted.
 class FileUtils final : public RecordingFiles {
 public:
-    FileUtils(QString documentsDir, const Clock& clock, Logger& log, ConsoleSink print);
+    // A recording for which `isPinned(absolutePath)` holds is never pruned: it
+    // is the only copy of a dictation that was not delivered yet.
+    using PinnedRecording = std::function<bool(const QString& absolutePath)>;
+
+    FileUtils(QString documentsDir, const Clock& clock, Logger& log, ConsoleSink print,
+              PinnedRecording isPinned = {});
 
     void cleanupOldAudioFiles(int keepCount) override;
     QString newAudioFileURL() override;
@@ -40,6 +47,7 @@ private:
     const Clock& m_clock;
     Logger& m_log;
     const ConsoleSink m_print;
+    const PinnedRecording m_isPinned;
 };
 
 } // namespace velnor

@@ -1,5 +1,6 @@
 #include "backend/APIClient.h"
 
+#include "backend/BearerToken.h"
 #include "backend/TokenRedaction.h"
 
 #include "config/SettingsKeys.h"
@@ -123,7 +124,12 @@ TaskHandlePtr APIClient::send(const APIRequest& request, Completion completion)
     // Read at request time, so a login or logout takes effect on the next call.
     if (const auto token = m_settings.string(QString::fromLatin1(SettingsKey::UserJwt))) {
         m_redactor.addSecret(*token);
-        addHeader(http.headers, "Authorization", "Bearer " + token->toUtf8());
+        // A damaged token is not sent: the call goes out as signed out and the
+        // account check then ends the session.
+        if (isHeaderSafeToken(*token))
+            addHeader(http.headers, "Authorization", "Bearer " + token->toUtf8());
+        else
+            m_log.error(QStringLiteral("会话令牌含有控制字符，请求不携带令牌"));
     }
     for (const auto& [name, value] : request.headers)
         addHeader(http.headers, name.toLatin1(), value.toUtf8());

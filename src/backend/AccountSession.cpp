@@ -9,6 +9,14 @@
 
 namespace velnor {
 
+namespace {
+bool isUnreachable(const ServiceError& error)
+{
+    const ServiceErrorTexts& texts = AuthService::errorTexts();
+    return error.domain == texts.networkDomain || error.domain == texts.timeoutDomain;
+}
+} // namespace
+
 AccountSession::AccountSession(AuthService& auth, SettingsStore& settings, UserManager& users,
                                AccountNotifications& notifications, Logger& log, ConsoleSink print, QObject* parent)
     : QObject(parent)
@@ -60,7 +68,9 @@ void AccountSession::checkStoredSession()
             return;
         if (!result) {
             self->m_log.error(QStringLiteral("获取用户信息失败: ") + result.error().toString());
-            self->signOut();
+            // Only a rejected token ends the session: an offline start keeps it.
+            if (AuthService::isUnauthorized(result.error()))
+                self->signOut();
             return;
         }
         self->m_log.info(QStringLiteral("获取用户信息成功: ") + JsonCodec<User>::printed(result.value()));
@@ -86,6 +96,10 @@ void AccountSession::refreshAccountData(std::function<void(const User&)> onUser)
         const QString line = QStringLiteral("获取用户信息失败: ") + result.error().toString();
         self->m_log.error(line);
         self->m_print(line);
+        // Offline (no answer at all) the stored session stays: signing out
+        // would trap the user at a login that cannot succeed either.
+        if (isUnreachable(result.error()))
+            return;
         self->m_notifications.post(AccountNotifications::Name::NetworkError);
     });
 }

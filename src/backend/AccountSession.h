@@ -24,10 +24,12 @@ public:
     const QString& userPhone() const { return m_userPhone; }
 
     // Start-up: with a stored token and phone the user counts as signed in and
-    // the account data is requested; any failure signs out.
+    // the account data is requested; a 401 signs out, other failures keep the
+    // stored session.
     void checkStoredSession();
     // Dashboard: on success `onUser` gets the data; a 401 posts the logout
-    // notification, any other failure the network-error one.
+    // notification, any other answered failure the network-error one; when the
+    // backend cannot be reached the session is kept.
     void refreshAccountData(std::function<void(const User&)> onUser);
 
 signals:

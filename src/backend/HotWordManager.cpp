@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -51,37 +52,43 @@ void HotWordManager::setLoading(bool loading)
 
 void HotWordManager::getHotwordList(ListCallback callback)
 {
+    const quint64 generation = ++m_startedFetches;
     setLoading(true);
     QPointer<HotWordManager> self(this);
-    m_service.getHotwordList([self, callback = std::move(callback)](Result<QList<Hotword>, ServiceError> result) {
-        if (!self)
-            return;
-        if (!result) {
-            self->m_print(QStringLiteral("获取热词列表失败: ") + result.error().description);
-            self->setLoading(false);
+    m_service.getHotwordList(
+        [self, generation, callback = std::move(callback)](Result<QList<Hotword>, ServiceError> result) {
+            if (!self)
+                return;
+            if (!result)
+                self->m_print(QStringLiteral("获取热词列表失败: ") + result.error().description);
+            else if (generation > self->m_appliedFetch) {
+                self->m_appliedFetch = generation;
+                self->applyFetched(result.value());
+            }
+            if (generation == self->m_startedFetches)
+                self->setLoading(false);
+            // A stale or failed fetch answers with the cache, which is at least as new.
             if (callback)
                 callback(self->m_cachedHotWords);
-            return;
-        }
-        // With duplicate texts in the cache the first entry's id wins.
-        QHash<QString, QUuid> idsByText;
-        for (const HotWord& cached : self->m_cachedHotWords) {
-            if (!idsByText.contains(cached.text))
-                idsByText.insert(cached.text, cached.id);
-        }
-        QList<HotWord> fresh;
-        fresh.reserve(result.value().size());
-        for (const Hotword& received : result.value()) {
-            const QUuid id = idsByText.value(received.text);
-            fresh.append(HotWord{id.isNull() ? QUuid::createUuid() : id, received.text,
-                                 static_cast<double>(received.weight)});
-        }
-        self->m_cachedHotWords = std::move(fresh);
-        emit self->hotWordsChanged();
-        self->setLoading(false);
-        if (callback)
-            callback(self->m_cachedHotWords);
-    });
+        });
+}
+
+void HotWordManager::applyFetched(const QList<Hotword>& received)
+{
+    // With duplicate texts in the cache the first entry's id wins.
+    QHash<QString, QUuid> idsByText;
+    for (const HotWord& cached : m_cachedHotWords) {
+        if (!idsByText.contains(cached.text))
+            idsByText.insert(cached.text, cached.id);
+    }
+    QList<HotWord> fresh;
+    fresh.reserve(received.size());
+    for (const Hotword& word : received) {
+        const QUuid id = idsByText.value(word.text);
+        fresh.append(HotWord{id.isNull() ? QUuid::createUuid() : id, word.text, static_cast<double>(word.weight)});
+    }
+    m_cachedHotWords = std::move(fresh);
+    emit hotWordsChanged();
 }
 
 void HotWordManager::getAllHotWords(ListCallback callback)
@@ -104,8 +111,24 @@ void HotWordManager::addHotword(const QString& text, double weight, DoneCallback
         callback(Done::failure(managerError(1, QStringLiteral("已达到最大热词数量限制"))));
         return;
     }
+    sendAdd(text, wireWeight(weight), std::move(callback));
+}
+
+void HotWordManager::updateHotwordWeight(const QString& text, qint64 weight, DoneCallback callback)
+{
+    const bool listed = std::any_of(m_cachedHotWords.cbegin(), m_cachedHotWords.cend(),
+                                    [&](const HotWord& word) { return word.text == text; });
+    if (!listed) {
+        callback(Done::failure(managerError(4, QStringLiteral("尝试修改的热词不在本地缓存中"))));
+        return;
+    }
+    sendAdd(text, std::clamp(weight, kMinWeight, kMaxWeight), std::move(callback));
+}
+
+void HotWordManager::sendAdd(const QString& text, qint64 weight, DoneCallback callback)
+{
     QPointer<HotWordManager> self(this);
-    m_service.addHotword(text, wireWeight(weight),
+    m_service.addHotword(text, weight,
                          [self, callback = std::move(callback)](Result<bool, ServiceError> result) {
                              if (!self)
                                  return;

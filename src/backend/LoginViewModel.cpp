@@ -1,5 +1,6 @@
 #include "backend/LoginViewModel.h"
 
+#include "backend/BearerToken.h"
 #include "backend/UserManager.h"
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
@@ -166,6 +167,12 @@ void LoginViewModel::login()
         }
         const LoginResponse& response = result.value();
         self->m_redactor.addSecret(response.token);
+        if (!isHeaderSafeToken(response.token)) {
+            // Stored, it would be written into the header of every request.
+            self->m_log.error(QStringLiteral("登录返回的令牌含有控制字符，已拒绝"));
+            self->setError(APIResponseError::parsingError().description());
+            return;
+        }
         self->m_settings.setString(key(SettingsKey::UserJwt), response.token);
         if (response.phone)
             self->m_settings.setString(key(SettingsKey::UserPhone), *response.phone);

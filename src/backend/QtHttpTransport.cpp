@@ -45,6 +45,14 @@ private:
     QPointer<QObject> m_context;
 };
 
+// Errors of the connection itself (refused, closed, reset, TLS…), as opposed
+// to the content errors Qt derives from an HTTP status. One of them after the
+// headers means the body is incomplete.
+bool isConnectionFailure(QNetworkReply::NetworkError error)
+{
+    return error != QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError;
+}
+
 TransportErrorKind kindOf(QNetworkReply::NetworkError error)
 {
     switch (error) {
@@ -109,7 +117,7 @@ void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::
                              response.error = TransportError{TransportErrorKind::Other,
                                                              QNetworkReply::UnknownContentError,
                                                              QStringLiteral("The answer is too large.")};
-                         } else if (status.isValid()) {
+                         } else if (status.isValid() && !isConnectionFailure(reply->error())) {
                              response.statusCode = status.toInt();
                              const QByteArray body = reply->readAll();
                              if (!body.isEmpty())

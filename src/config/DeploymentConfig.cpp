@@ -1,7 +1,10 @@
 #include "config/DeploymentConfig.h"
 
+#include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -32,7 +35,62 @@ void overrideUrl(QUrl& field, const QSettings* ini, const char* iniKey, const QP
         field = url;
 }
 
+bool isTrue(const QString& value)
+{
+    const QString normalized = value.trimmed().toLower();
+    return normalized == QLatin1String("1") || normalized == QLatin1String("true");
+}
+
+bool isLoopbackHost(const QString& host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// Empty when `scheme` to `host` is acceptable.
+std::optional<QString> cleartextRefusal(const QString& what, const QString& scheme, const QString& host,
+                                        const QString& secureScheme, const QString& clearScheme, bool allowInsecure)
+{
+    if (scheme == secureScheme)
+        return std::nullopt;
+    if (scheme != clearScheme) {
+        return QStringLiteral("the %1 must use %2:// (or %3:// to this computer), not \"%4\"")
+            .arg(what, secureScheme, clearScheme, scheme);
+    }
+    if (host.isEmpty())
+        return QStringLiteral("the %1 has no host").arg(what);
+    if (isLoopbackHost(host) || allowInsecure)
+        return std::nullopt;
+    return QStringLiteral("refusing to send the session token and audio in clear text to %1: the %2 uses %3://. "
+                          "Use %4://, or allow insecure transport explicitly with allow_insecure = true in %5 "
+                          "or VELNOR_ALLOW_INSECURE=1")
+        .arg(host, what, clearScheme, secureScheme, DeploymentConfig::userFilePath());
+}
+
 } // namespace
+
+QString DeploymentConfig::userFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("velnor/deployment.conf"));
+}
+
+std::optional<QString> insecureTransportError(const DeploymentConfig& deployment)
+{
+    const QUrl& backend = deployment.backendBaseUrl;
+    if (auto refusal = cleartextRefusal(QStringLiteral("backend URL"), backend.scheme(), backend.host(),
+                                        QStringLiteral("https"), QStringLiteral("http"),
+                                        deployment.allowInsecureTransport))
+        return refusal;
+    // The host may carry a port ("host:port", "[::1]:port").
+    const QString realtimeHost = QUrl(QStringLiteral("ws://") + deployment.realtimeHost).host();
+    const QString realtimeScheme =
+        deployment.realtimeScheme.isEmpty() ? QStringLiteral("wss") : deployment.realtimeScheme.toLower();
+    return cleartextRefusal(QStringLiteral("real-time recogniser"), realtimeScheme, realtimeHost, QStringLiteral("wss"),
+                            QStringLiteral("ws"), deployment.allowInsecureTransport);
+}
 
 DeploymentConfig DeploymentConfig::load(const QString& iniFilePath, const QProcessEnvironment& environment)
 {
@@ -51,6 +109,9 @@ DeploymentConfig DeploymentConfig::load(const QString& iniFilePath, const QProce
     overrideString(config.asrSecretId, source, "realtime/secret_id", environment, "VELNOR_ASR_SECRET_ID");
     overrideString(config.asrSecretKey, source, "realtime/secret_key", environment, "VELNOR_ASR_SECRET_KEY");
     overrideUrl(config.websiteUrl, source, "web/url", environment, "VELNOR_WEB_URL");
+    QString allowInsecure;
+    overrideString(allowInsecure, source, "allow_insecure", environment, "VELNOR_ALLOW_INSECURE");
+    config.allowInsecureTransport = isTrue(allowInsecure);
     return config;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Lifetime.h"
 #include "log/ConsoleSink.h"
 
 #include <functional>
@@ -19,7 +20,8 @@ public:
     LaunchAtLoginSetting(SettingsStore& store, LoginItem& loginItem, Scheduler& scheduler, ConsoleSink console);
 
     // `updateSwitch` sets the switch: 0.5 s after success to the login item's
-    // actual state, or (on the next turn of the loop) back to `previous` after a failure.
+    // actual state, or (on the next turn of the loop) back to `previous` after a
+    // failure, which also restores the stored value. Nothing runs once this is gone.
     void setEnabled(bool on, bool previous, SwitchUpdater updateSwitch);
 
 private:
@@ -27,6 +29,7 @@ private:
     LoginItem& m_loginItem;
     Scheduler& m_scheduler;
     ConsoleSink m_console;
+    Lifetime m_lifetime;
 };
 
 } // namespace velnor

@@ -17,7 +17,7 @@ public:
         return it->toString();
     }
 
-    bool boolean(const QString& key) const override { return m_values.value(key).toBool(); }
+    bool boolean(const QString& key) const override { return booleanFrom(m_values.value(key)); }
     void setValue(const QString& key, const QVariant& value) override { m_values.insert(key, value); }
     void remove(const QString& key) override { m_values.remove(key); }
 

@@ -18,12 +18,7 @@ std::optional<QString> QSettingsStore::string(const QString& key) const
 
 bool QSettingsStore::boolean(const QString& key) const
 {
-    const QVariant value = m_settings.value(key);
-    if (!value.isValid())
-        return false;
-    // INI keeps every value as text; "true"/"1" read back as true.
-    const QString text = value.toString().trimmed().toLower();
-    return text == QStringLiteral("true") || text == QStringLiteral("1");
+    return booleanFrom(m_settings.value(key));
 }
 
 void QSettingsStore::setValue(const QString& key, const QVariant& value)

@@ -27,6 +27,11 @@ public:
     void setString(const QString& key, const QString& value) { setValue(key, value); }
     void setBool(const QString& key, bool value) { setValue(key, value); }
     QString stringOr(const QString& key, const QString& fallback) const { return string(key).value_or(fallback); }
+
+    // The one rule every store applies when a stored value is read as a
+    // boolean: a real boolean as it is; text (an INI file keeps nothing else)
+    // is true only for "true" or "1", in any case and without surrounding blanks.
+    static bool booleanFrom(const QVariant& value);
 };
 
 } // namespace velnor

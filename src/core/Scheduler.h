@@ -45,6 +45,7 @@ public:
     Scheduler(const Scheduler&) = delete;
     Scheduler& operator=(const Scheduler&) = delete;
 
+    // A negative delay counts as zero: the work runs on the next turn.
     virtual Cancellable after(Duration delay, std::function<void()> work) = 0;
 
     // Runs the work on the next turn of the loop (a hop to the main queue).

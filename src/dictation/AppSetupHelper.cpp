@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace velnor {
 
 namespace {
@@ -52,6 +54,7 @@ AppSetupHelper::~AppSetupHelper()
 {
     m_recordingTimer.cancel();
     m_delayedStopTimer.cancel();
+    m_indicatorFinishTimer.cancel();
     if (m_currentRecognitionTask)
         m_currentRecognitionTask->cancel();
     if (m_tencentASR)
@@ -74,6 +77,10 @@ void AppSetupHelper::handleKeyDown()
         m_with.log.info(QStringLiteral("检测到正在进行的识别任务，立即中断"));
         cancelCurrentRecognition();
     }
+    // A finish still pending from the last dictation's reset would close the
+    // indicator in the middle of this recording.
+    m_indicatorFinishTimer.cancel();
+    m_indicatorFinishTimer = {};
 
     const WindowSize size = m_with.indicator.currentSize();
     const bool recognizing = m_with.indicator.isRecognizing();
@@ -220,7 +227,9 @@ void AppSetupHelper::cancelDelayedStopTimer()
 
 void AppSetupHelper::performActualStopRecording()
 {
-    if (settings::recognitionMode(m_with.settings) != QStringLiteral("traditional")) {
+    // The same test as key-down: any value but "realtime" recorded to a file,
+    // and that recorder is what has to stop.
+    if (settings::isRealtimeMode(m_with.settings)) {
         m_with.log.info(QStringLiteral("延迟停止：Stop Realtime Recognition"));
         stopRealtimeRecognition();
         m_with.indicator.startRecognizing();
@@ -244,7 +253,8 @@ void AppSetupHelper::processRecordingAndRecognize()
     }
     // The file this dictation recorded — never "whatever is newest in the
     // folder", which could be another dictation's or a file of the user's.
-    const QString path = m_currentRecordingFile;
+    // Taken, not read: a later stop without a new recording must not find it.
+    const QString path = std::exchange(m_currentRecordingFile, QString());
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         m_with.log.error(QStringLiteral("没有找到录音文件，但保持识别状态显示"));
         resetInternalStateOnly();
@@ -283,6 +293,8 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     const bool overOver = settings::overOverEnabled(m_with.settings);
 
     m_isCurrentlyRecognizing = true;
+    const quint64 upload = ++m_uploadSequence;
+    m_activeUpload = upload;
     RecognizeAudioFileParams params;
     params.fileType = QStringLiteral("m4a");
     params.appID = frontApp && frontApp->bundleId ? *frontApp->bundleId : QString();
@@ -292,9 +304,12 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     params.overOver = overOver;
     params.audioData = data;
     m_currentRecognitionTask = m_with.fileRecognition.recognizeAudioFile(
-        params, [this, guard = m_lifetime.guard(), frontApp](Result<RecognizeAudioFileResponse, ServiceError> result) {
-            if (guard.expired())
+        params, [this, guard = m_lifetime.guard(), frontApp, upload](Result<RecognizeAudioFileResponse, ServiceError> result) {
+            // A cancelled request may still answer (its reply raced the
+            // cancel); the dictation it belonged to is over.
+            if (guard.expired() || upload != m_activeUpload)
                 return;
+            m_activeUpload = 0;
             m_isCurrentlyRecognizing = false;
             m_currentRecognitionTask.reset();
             if (result)
@@ -341,14 +356,16 @@ void AppSetupHelper::initTencentASR()
 void AppSetupHelper::onRealtimeFinalText(quint64 session, const QString& text)
 {
     m_with.log.info(QStringLiteral("🎯 收到识别完成回调，最终文本: '") + text + QLatin1Char('\''));
-    // Only the current dictation's client may mark completion and be cleaned
-    // up; an earlier client's late text is still delivered, as any final text is.
-    const bool current = m_tencentASR && session == m_realtimeSession;
-    if (current)
-        m_recognitionCompletedViaCallback = true;
+    // A retired client has had its say: either the result wait already
+    // delivered its text, or a newer dictation replaced it. Delivering again
+    // would type the text twice, or into the next dictation.
+    if (!m_tencentASR || session != m_realtimeSession) {
+        m_with.log.info(QStringLiteral("ℹ️ 识别会话已结束，忽略迟到的完成回调"));
+        return;
+    }
+    m_recognitionCompletedViaCallback = true;
     m_delivery.handleRealtimeRecognitionResult(text);
-    if (current)
-        cleanupRealtimeConnection();
+    cleanupRealtimeConnection();
 }
 
 void AppSetupHelper::stopRealtimeRecognition()
@@ -423,6 +440,7 @@ void AppSetupHelper::cancelCurrentRecognition()
             m_currentRecognitionTask->cancel();
             m_currentRecognitionTask.reset();
         }
+        m_activeUpload = 0;
         m_isCurrentlyRecognizing = false;
         m_with.indicator.finishRecognizing();
         m_with.log.info(QStringLiteral("识别任务已中断，窗口状态已重置"));
@@ -456,7 +474,8 @@ void AppSetupHelper::resetInternalStateOnly()
 {
     m_with.log.info(QStringLiteral("重置内部识别状态，保持悬浮窗识别状态显示"));
     clearDictationState();
-    m_with.scheduler.after(kIndicatorFinishDelay, [this, guard = m_lifetime.guard()] {
+    m_indicatorFinishTimer.cancel();
+    m_indicatorFinishTimer = m_with.scheduler.after(kIndicatorFinishDelay, [this, guard = m_lifetime.guard()] {
         if (!guard.expired())
             m_with.indicator.finishRecognizing();
     });

@@ -76,8 +76,6 @@ public:
     bool isDelayedStopInProgress() const { return m_isDelayedStopInProgress; }
     bool recognitionCompletedViaCallback() const { return m_recognitionCompletedViaCallback; }
     bool hasRealtimeClient() const { return static_cast<bool>(m_tencentASR); }
-    // The file the current (or last) traditional dictation records into.
-    const QString& currentRecordingFile() const { return m_currentRecordingFile; }
 
     ResultDelivery& delivery() { return m_delivery; }
     AutoSubmitter& autoSubmitter() { return m_autoSubmitter; }
@@ -98,6 +96,9 @@ private:
 
     TaskHandlePtr m_currentRecognitionTask;
     bool m_isCurrentlyRecognizing = false;
+    // Which upload may still complete; 0 once it completed or was cancelled.
+    quint64 m_uploadSequence = 0;
+    quint64 m_activeUpload = 0;
     std::unique_ptr<RealtimeRecognitionClient> m_tencentASR;
     // Identifies the real-time client of the current dictation, so that a
     // late timeout or callback of an earlier client cannot act on it.
@@ -109,6 +110,8 @@ private:
     Cancellable m_delayedStopTimer;
     bool m_isDelayedStopInProgress = false;
     QString m_currentRecordingFile;
+    // The delayed indicator finish of resetInternalStateOnly().
+    Cancellable m_indicatorFinishTimer;
 
     Lifetime m_lifetime;
 };

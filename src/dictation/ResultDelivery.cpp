@@ -13,12 +13,51 @@
 #include "textinput/TextInput.h"
 #include "ui/Indicator.h"
 
+#include <utility>
+
 namespace velnor {
 
 namespace {
 constexpr Duration kBeforeTyping = seconds(0.1);
 constexpr Duration kBeforeAutoSubmit = seconds(0.8);
 } // namespace
+
+// The submit key goes out at the later of two moments: the auto-submit delay
+// elapsed, and the text is in the field. Insertion completes asynchronously
+// (an AT-SPI write, a paste the target has to fetch); pressing Enter before it
+// would send an empty or half-typed message.
+class ResultDelivery::SubmitGate final {
+public:
+    explicit SubmitGate(std::function<void()> press)
+        : m_press(std::move(press))
+    {
+    }
+
+    void delayElapsed()
+    {
+        m_delayElapsed = true;
+        pressWhenReady();
+    }
+
+    void textInserted()
+    {
+        m_textInserted = true;
+        pressWhenReady();
+    }
+
+    bool waitsForText() const { return m_delayElapsed && !m_textInserted; }
+
+private:
+    void pressWhenReady()
+    {
+        if (m_delayElapsed && m_textInserted && m_press)
+            std::exchange(m_press, {})();
+    }
+
+    std::function<void()> m_press;
+    bool m_delayElapsed = false;
+    bool m_textInserted = false;
+};
 
 ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState)
     : m_with(std::move(collaborators))
@@ -113,21 +152,25 @@ void ResultDelivery::handleSuccessfulRecognition(const RecognizeAudioFileRespons
     }
     const QString text = *response.text;
     m_with.log.info(QStringLiteral("传统识别模式：直接输入文本: ") + text);
-    m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), text, response] {
-        if (!guard.expired())
-            performTextInput(text, response);
+    const std::shared_ptr<SubmitGate> submit = decideOverOver(response);
+    m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), text, response, submit] {
+        if (guard.expired())
+            return;
+        performTextInput(text, response, [submit] {
+            if (submit)
+                submit->textInserted();
+        });
     });
-    decideOverOver(response);
 }
 
-void ResultDelivery::decideOverOver(const RecognizeAudioFileResponse& response)
+std::shared_ptr<ResultDelivery::SubmitGate> ResultDelivery::decideOverOver(const RecognizeAudioFileResponse& response)
 {
     const bool enabled = settings::overOverEnabled(m_with.settings);
     if (!enabled || response.overOver != true) {
         const QString value = response.overOver ? logtext::flag(*response.overOver) : QStringLiteral("nil");
         m_with.log.info(QStringLiteral("🚫 over_over未触发 - 功能启用: ") + logtext::flag(enabled)
                         + QStringLiteral(", over_over值: ") + value);
-        return;
+        return nullptr;
     }
 
     const QString keyType = settings::overOverKeyType(m_with.settings);
@@ -139,27 +182,45 @@ void ResultDelivery::decideOverOver(const RecognizeAudioFileResponse& response)
                     + logtext::unknownIfAbsent(beforeId) + QLatin1Char(')'));
     m_with.log.info(QStringLiteral("🎯 将在 0.8 秒后模拟按下") + keyType + QStringLiteral("键"));
 
-    m_with.scheduler.after(kBeforeAutoSubmit, [this, guard = m_lifetime.guard(), beforeId] {
+    auto submit = std::make_shared<SubmitGate>([this, guard = m_lifetime.guard(), beforeId] {
+        if (!guard.expired())
+            pressSubmitKey(beforeId);
+    });
+    m_with.scheduler.after(kBeforeAutoSubmit, [this, guard = m_lifetime.guard(), submit] {
         if (guard.expired())
             return;
-        const std::optional<FrontAppInfo> now = m_with.workspace.frontmostApplication();
-        const std::optional<QString> nowId = now ? now->bundleId : std::nullopt;
-        const bool changed = beforeId != nowId;
-        m_with.log.info(QStringLiteral("🔑 开始执行模拟按键 - 当前焦点: ")
-                        + logtext::unknownIfAbsent(now ? now->localizedName : std::nullopt) + QStringLiteral(" (")
-                        + logtext::unknownIfAbsent(nowId) + QLatin1Char(')'));
-        m_with.log.info(QStringLiteral("🔑 焦点是否发生变化: ") + logtext::flag(changed));
-        m_with.autoSubmitter.simulateEnterKey([this, guard](bool posted) {
-            if (!guard.expired())
-                m_with.log.info(QStringLiteral("🔑 模拟按键执行结果: ") + (posted ? QStringLiteral("成功") : QStringLiteral("失败")));
-        });
+        submit->delayElapsed();
+        if (submit->waitsForText())
+            m_with.log.info(QStringLiteral("🔑 文本尚未输入完成，输入完成后再模拟按键"));
+    });
+    return submit;
+}
+
+void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId)
+{
+    const std::optional<FrontAppInfo> now = m_with.workspace.frontmostApplication();
+    const std::optional<QString> nowId = now ? now->bundleId : std::nullopt;
+    const bool changed = beforeId != nowId;
+    m_with.log.info(QStringLiteral("🔑 开始执行模拟按键 - 当前焦点: ")
+                    + logtext::unknownIfAbsent(now ? now->localizedName : std::nullopt) + QStringLiteral(" (")
+                    + logtext::unknownIfAbsent(nowId) + QLatin1Char(')'));
+    m_with.log.info(QStringLiteral("🔑 焦点是否发生变化: ") + logtext::flag(changed));
+    m_with.autoSubmitter.simulateEnterKey([this, guard = m_lifetime.guard()](bool posted) {
+        if (!guard.expired())
+            m_with.log.info(QStringLiteral("🔑 模拟按键执行结果: ") + (posted ? QStringLiteral("成功") : QStringLiteral("失败")));
     });
 }
 
-void ResultDelivery::performTextInput(const QString& text, const RecognizeAudioFileResponse& response)
+void ResultDelivery::performTextInput(const QString& text, const RecognizeAudioFileResponse& response,
+                                      std::function<void()> inserted)
 {
-    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), response](const InsertionResult& result) {
-        if (guard.expired() || !response.id)
+    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), response,
+                                                    inserted = std::move(inserted)](const InsertionResult& result) {
+        if (guard.expired())
+            return;
+        if (inserted)
+            inserted();
+        if (!response.id)
             return;
         const bool known = !result.info.isEmpty();
         updateRecognizeRecord(*response.id,

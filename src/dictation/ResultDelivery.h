@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace velnor {
 
@@ -53,14 +55,19 @@ public:
     void performRealtimeTextInput(const QString& text, std::function<void()> done);
 
     void handleSuccessfulRecognition(const RecognizeAudioFileResponse& response, const std::optional<FrontAppInfo>& frontApp);
-    void performTextInput(const QString& text, const RecognizeAudioFileResponse& response);
+    // `inserted` runs once the text is in the field (whatever the method).
+    void performTextInput(const QString& text, const RecognizeAudioFileResponse& response,
+                          std::function<void()> inserted = {});
     void updateRecognizeRecord(const QString& id, const std::optional<QString>& appID,
                                const std::optional<QString>& appName, const QString& textInputMethod,
                                const QString& osType);
     void handleFailedRecognition(const ServiceError& error);
 
 private:
-    void decideOverOver(const RecognizeAudioFileResponse& response);
+    class SubmitGate;
+    // Logs the over-over decision; when it holds, the gate that presses the key.
+    std::shared_ptr<SubmitGate> decideOverOver(const RecognizeAudioFileResponse& response);
+    void pressSubmitKey(const std::optional<QString>& beforeId);
 
     Collaborators m_with;
     std::function<void()> m_resetRecognitionState;

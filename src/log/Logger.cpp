@@ -85,7 +85,9 @@ void Logger::write(const QDateTime& when, LogLevel level, const CallSite& site, 
     m_console(line);
     if (m_documentsDir.isEmpty())
         return;
+    // Many Linux accounts have no Documents folder until something makes it.
     // Failures are ignored: the log never reports to its callers.
+    QDir().mkpath(m_documentsDir);
     (void)appendToFile(filePathFor(when), line.toUtf8() + '\n');
 }
 

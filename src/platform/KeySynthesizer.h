@@ -12,6 +12,8 @@ inline constexpr int V = 0x09;
 inline constexpr int Return = 0x24;
 inline constexpr int LeftShift = 0x38;
 inline constexpr int LeftControl = 0x3B;
+// The reference keyboard's Help key sits where PC keyboards have Insert.
+inline constexpr int Insert = 0x72;
 } // namespace VirtualKey
 
 struct SyntheticKeyEvent {
@@ -42,6 +44,9 @@ public:
     KeySynthesizer& operator=(const KeySynthesizer&) = delete;
 
     virtual bool isAvailable() const = 0;
+    // Whether the user holds a modifier key (Shift, Control, Alt, Super…)
+    // right now: a synthetic chord must wait until they are up.
+    virtual bool isModifierHeld() const = 0;
     // None when no event source can be made (no display, no XTest).
     virtual std::shared_ptr<KeyEventSource> createEventSource() = 0;
 };

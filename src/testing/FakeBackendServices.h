@@ -14,12 +14,12 @@ struct PendingCall {
     std::shared_ptr<bool> cancelled = std::make_shared<bool>(false);
 
     bool isCancelled() const { return *cancelled; }
-    // Answers unless the caller cancelled (a cancelled request never completes).
+    // Answers even when the caller cancelled: a reply can race the cancel,
+    // and callers must cope with it.
     template <typename R>
     void answer(R result) const
     {
-        if (!*cancelled)
-            completion(std::move(result));
+        completion(std::move(result));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "testing/FakeRecordingFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace velnor {
 
@@ -13,9 +14,11 @@ QString FakeRecordingFiles::newAudioFileURL()
 
 std::optional<QString> FakeRecordingFiles::getLatestAudioFile()
 {
-    if (handedOut.isEmpty())
-        return std::nullopt;
-    return handedOut.last();
+    for (auto it = handedOut.crbegin(); it != handedOut.crend(); ++it) {
+        if (QFileInfo(*it).isFile())
+            return *it;
+    }
+    return std::nullopt;
 }
 
 } // namespace velnor

@@ -6,7 +6,8 @@
 
 namespace velnor {
 
-// Recording locations numbered in a folder of the test's choosing.
+// Recording locations numbered in a folder of the test's choosing; the
+// latest file is, as on disk, the newest recording that was really written.
 class FakeRecordingFiles final : public RecordingFiles {
 public:
     explicit FakeRecordingFiles(QString folder)

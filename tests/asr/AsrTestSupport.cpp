@@ -61,15 +61,30 @@ void FakeSocket::open(const QUrl& openedUrl, Events openedEvents)
     events = std::move(openedEvents);
 }
 
-std::optional<QString> FakeSocket::sendBinary(const QByteArray& data)
+std::optional<TencentASRSocket::SendFailure> FakeSocket::record(const QByteArray& frame)
 {
     if (failNextSend) {
         auto failure = failNextSend;
         failNextSend.reset();
         return failure;
     }
-    sent.append(data);
+    sent.append(frame);
     return std::nullopt;
+}
+
+std::optional<TencentASRSocket::SendFailure> FakeSocket::sendBinary(const QByteArray& data)
+{
+    return record(data);
+}
+
+std::optional<TencentASRSocket::SendFailure> FakeSocket::sendText(const QString& text)
+{
+    return record("TEXT:" + text.toUtf8());
+}
+
+QByteArray endOfStream()
+{
+    return QByteArrayLiteral(R"(TEXT:{"type":"end"})");
 }
 
 void FakeSocket::close(int closeCode)
@@ -87,7 +102,8 @@ public:
     {
     }
     void open(const QUrl& url, Events events) override { m_socket->open(url, std::move(events)); }
-    std::optional<QString> sendBinary(const QByteArray& data) override { return m_socket->sendBinary(data); }
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return m_socket->sendBinary(data); }
+    std::optional<SendFailure> sendText(const QString& text) override { return m_socket->sendText(text); }
     void close(int closeCode) override { m_socket->close(closeCode); }
 
 private:

@@ -54,15 +54,23 @@ private:
 class FakeSocket final : public TencentASRSocket {
 public:
     void open(const QUrl& url, Events events) override;
-    std::optional<QString> sendBinary(const QByteArray& data) override;
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override;
+    // Recorded in `sent` as "TEXT:" and the message's UTF-8.
+    std::optional<SendFailure> sendText(const QString& text) override;
     void close(int closeCode) override;
 
     QUrl url;
     Events events;
     QList<QByteArray> sent;
     std::optional<int> closedWith;
-    std::optional<QString> failNextSend;
+    std::optional<SendFailure> failNextSend;
+
+private:
+    std::optional<SendFailure> record(const QByteArray& frame);
 };
+
+// The end of a stream as FakeSocket records it.
+QByteArray endOfStream();
 
 // Every socket the factory made, oldest first. The hub keeps them alive
 // after the client dropped its handle, so tests can examine them afterwards.

@@ -113,12 +113,25 @@ TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
     EXPECT_FALSE(service->validateConfig());
 }
 
-TEST_F(TencentASRServiceTest, StartBeforeReadyIsAConnectionError)
+// Never connected, or connected and then disconnected by its owner: either
+// way there is no connection to start on.
+TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
 {
-    service->startRecognition();
-    harness.drain();
-    EXPECT_EQ(delegate.events, QStringList{"error:连接错误: WebSocket未就绪，当前状态: 已断开"});
-    EXPECT_FALSE(service->isRecognizing());
+    for (const bool connectedBefore : {false, true}) {
+        SCOPED_TRACE(connectedBefore ? "after its own disconnect" : "never connected");
+        makeService(harness.config());
+        if (connectedBefore) {
+            becomeReady();
+            service->disconnect();
+            harness.drain();
+            EXPECT_EQ(delegate.events.last(), "state:" + TencentASRConnectionState::disconnected().statusText());
+        }
+        delegate.events.clear();
+        service->startRecognition();
+        harness.drain();
+        EXPECT_EQ(delegate.events, QStringList{"error:连接错误: WebSocket未就绪，当前状态: 已断开"});
+        EXPECT_FALSE(service->isRecognizing());
+    }
     service->sendAudioData(QByteArray(100, 'x'));
     EXPECT_TRUE(harness.log.contains("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
@@ -133,7 +146,7 @@ TEST_F(TencentASRServiceTest, AudioIsCutInto1280BytePacketsAndTheRemainderPreced
     EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280)}));
     service->stopRecognition();
     settle();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280), audio.mid(2560), QByteArray()}));
+    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280), audio.mid(2560), test::endOfStream()}));
     EXPECT_TRUE(harness.log.contains("📤 发送剩余音频缓冲区数据: 440字节"));
 }
 
@@ -147,9 +160,9 @@ TEST_F(TencentASRServiceTest, EndMarkerWaitsForTheWholeBacklog)
     service->stopRecognition();
     settle();
     ASSERT_FALSE(socket().sent.isEmpty());
-    EXPECT_TRUE(socket().sent.last().isEmpty());
+    EXPECT_EQ(socket().sent.last(), test::endOfStream());
     QByteArray received;
-    for (const QByteArray& packet : std::as_const(socket().sent))
+    for (const QByteArray& packet : socket().sent.first(socket().sent.size() - 1))
         received += packet;
     QByteArray expected;
     for (int i = 0; i < 20; ++i)
@@ -213,6 +226,32 @@ TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAu
     service->sendAudioData(pcmRamp(640));
     settle();
     EXPECT_TRUE(socket().sent.isEmpty());
+}
+
+// "abc"+"def" then, after a reconnection, "ghi": the new stream's indices
+// restart at 0 and must not overwrite what the first stream recognised.
+TEST_F(TencentASRServiceTest, AReconnectionAppendsToWhatTheFirstStreamRecognised)
+{
+    becomeReady();
+    service->startRecognition();
+    receive(test::resultMessage(2, 0, "abc"));
+    receive(test::resultMessage(2, 1, "def"));
+    harness.clock.advance(5); // a later millisecond for the new voice id
+    socket().events.failed(QStringLiteral("The remote host closed the connection"));
+    harness.scheduler.advanceBy(seconds(2));
+    ASSERT_EQ(harness.sockets.sockets.size(), 2);
+    socket().events.opened();
+    socket().events.textReceived(test::handshakeMessage());
+    receive(test::resultMessage(1, 0, "gh"));
+    EXPECT_EQ(service->currentText(), "abcdefgh");
+    receive(test::resultMessage(2, 0, "ghi"));
+    EXPECT_EQ(service->currentText(), "abcdefghi");
+    EXPECT_EQ(service->finalText(), "abcdefghi");
+
+    // A new recognition starts from nothing again.
+    service->startRecognition();
+    receive(test::resultMessage(2, 0, "x"));
+    EXPECT_EQ(service->finalText(), "x");
 }
 
 // Float samples are limited and truncated; only channel 0 is kept, whatever the layout.

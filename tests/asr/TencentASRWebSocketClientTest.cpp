@@ -126,7 +126,6 @@ TEST_F(TencentASRWebSocketClientTest, FatalCodeReconnectsAfterTwoSecondsWithANew
     ASSERT_EQ(harness.sockets.sockets.size(), 2);
     EXPECT_NE(client->voiceId(), firstId);
     EXPECT_EQ(voiceIdIn(harness.sockets.last()), client->voiceId());
-    EXPECT_TRUE(harness.log.contains("🔄 重连时生成新的VoiceId: " + client->voiceId() + " (原VoiceId: " + firstId + ")"));
     EXPECT_EQ(client->retryCount(), 1);
 }
 
@@ -152,20 +151,6 @@ TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheC
     harness.sockets.last().events.failed(QStringLiteral("Connection refused"));
     harness.scheduler.advanceBy(seconds(2));
     EXPECT_EQ(harness.sockets.sockets.size(), 6);
-}
-
-TEST_F(TencentASRWebSocketClientTest, AbnormalCloseReconnectsWithoutReportingAnError)
-{
-    becomeReady();
-    client->startAudioStream();
-    harness.sockets.last().events.closed(1006);
-    harness.drain();
-    EXPECT_TRUE(delegate.errors.isEmpty());
-    EXPECT_TRUE(client->connectionState().is(Kind::Disconnected));
-    EXPECT_FALSE(client->isAudioStreamActive());
-    EXPECT_TRUE(harness.log.contains("⚠️ 非正常关闭，准备重连..."));
-    harness.scheduler.advanceBy(seconds(2));
-    EXPECT_EQ(harness.sockets.sockets.size(), 2);
 }
 
 TEST_F(TencentASRWebSocketClientTest, ErrorFollowedByBrokenConnectionReconnectsOnce)
@@ -198,24 +183,40 @@ TEST_F(TencentASRWebSocketClientTest, FailureAfterTheConnectionClosedIsOnlyLogge
     EXPECT_EQ(harness.sockets.sockets.size(), 1);
 }
 
-TEST_F(TencentASRWebSocketClientTest, ConnectionTimerFiresOnlyWhileConnecting)
+TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHandshake)
 {
-    client->connect();
-    harness.scheduler.advanceBy(seconds(29.9));
-    EXPECT_TRUE(delegate.errors.isEmpty());
-    harness.scheduler.advanceBy(seconds(0.1));
-    harness.drain();
-    ASSERT_EQ(delegate.errors.size(), 1);
-    EXPECT_EQ(delegate.errors.first(), TencentASRError::timeoutError());
-    EXPECT_TRUE(harness.log.contains("⏰ 连接超时(30.0秒)，当前状态: 连接中"));
+    struct Case {
+        const char* name;
+        bool opens; // the server accepts the WebSocket upgrade
+        const char* stateText;
+    };
+    for (const Case& c : {Case{"no upgrade", false, "连接中"}, Case{"upgrade without handshake", true, "已连接"}}) {
+        SCOPED_TRACE(c.name);
+        harness.sockets.sockets.clear();
+        delegate.errors.clear();
+        makeClient(harness.config());
+        client->connect();
+        if (c.opens)
+            harness.sockets.last().events.opened();
+        harness.scheduler.advanceBy(seconds(29.9));
+        harness.drain();
+        EXPECT_TRUE(delegate.errors.isEmpty());
+        harness.scheduler.advanceBy(seconds(0.1));
+        harness.drain();
+        ASSERT_EQ(delegate.errors.size(), 1);
+        EXPECT_EQ(delegate.errors.first(), TencentASRError::timeoutError());
+        EXPECT_TRUE(harness.log.contains(QStringLiteral("⏰ 连接超时(30.0秒)，当前状态: ") + c.stateText));
 
-    // The reconnection opens in time: its own timer does nothing.
-    harness.scheduler.advanceBy(seconds(2));
-    ASSERT_EQ(harness.sockets.sockets.size(), 2);
-    harness.sockets.last().events.opened();
-    harness.scheduler.advanceBy(seconds(40));
-    harness.drain();
-    EXPECT_EQ(delegate.errors.size(), 1);
+        // The reconnection completes its handshake in time: its own timer does nothing.
+        harness.scheduler.advanceBy(seconds(2));
+        ASSERT_EQ(harness.sockets.sockets.size(), 2);
+        harness.sockets.last().events.opened();
+        harness.sockets.last().events.textReceived(test::handshakeMessage());
+        harness.scheduler.advanceBy(seconds(40));
+        harness.drain();
+        EXPECT_EQ(delegate.errors.size(), 1);
+        EXPECT_TRUE(client->connectionState().is(Kind::Ready));
+    }
 }
 
 TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerComesLast)
@@ -232,7 +233,7 @@ TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerCome
     client->stopAudioStream();
     client->stopAudioStream();
     flushSends();
-    EXPECT_EQ(harness.sockets.last().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), QByteArray()}));
+    EXPECT_EQ(harness.sockets.last().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
     EXPECT_TRUE(harness.log.contains("⚠️ 尝试发送空音频数据"));
     EXPECT_TRUE(harness.log.contains("⚠️ 音频流未激活，无需停止"));
     EXPECT_TRUE(harness.log.contains("✅ 结束标志发送成功，等待最终识别结果"));
@@ -241,12 +242,45 @@ TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerCome
 TEST_F(TencentASRWebSocketClientTest, SendFailureIsANetworkError)
 {
     becomeReady();
-    harness.sockets.last().failNextSend = QStringLiteral("broken pipe");
+    harness.sockets.last().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
     client->sendAudioData(QByteArray(10, 'x'));
     flushSends();
     ASSERT_EQ(delegate.errors.size(), 1);
     EXPECT_EQ(delegate.errors.first().description(), "网络错误: broken pipe");
     EXPECT_TRUE(client->connectionState().is(Kind::Error));
+}
+
+// Packets still queued when the server ends the connection are dropped: the
+// server's own report stands, and a normal close is not retried.
+TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
+{
+    // The transport already sees the connection closing; its close event is on its way.
+    becomeReady();
+    client->startAudioStream();
+    harness.sockets.last().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("WebSocket is not connected"), true};
+    client->sendAudioData(QByteArray(1280, 'a'));
+    flushSends();
+    harness.sockets.last().events.closed(1000);
+    harness.scheduler.advanceBy(seconds(30));
+    harness.drain();
+    EXPECT_TRUE(delegate.errors.isEmpty());
+    EXPECT_TRUE(client->connectionState().is(Kind::Disconnected));
+    EXPECT_EQ(harness.sockets.sockets.size(), 1);
+
+    // The server reported a fatal error before closing: packets queued
+    // behind it are neither sent nor reported over it.
+    delegate.errors.clear();
+    makeClient(harness.config());
+    becomeReady();
+    client->startAudioStream();
+    client->sendAudioData(QByteArray(1280, 'b'));
+    client->stopAudioStream();
+    harness.sockets.last().events.textReceived(QStringLiteral(R"({"code":4005,"message":"音频解码失败"})"));
+    flushSends();
+    EXPECT_TRUE(harness.sockets.last().sent.isEmpty());
+    ASSERT_EQ(delegate.errors.size(), 1);
+    EXPECT_EQ(client->connectionState().errorValue(), TencentASRError::serverError(4005, QStringLiteral("音频解码失败")));
+    EXPECT_TRUE(harness.log.contains("丢弃待发送数据"));
 }
 
 TEST_F(TencentASRWebSocketClientTest, ResultsAndTheFinalMessageReachTheDelegate)

@@ -11,20 +11,6 @@ namespace Key = AudioFileSettings;
 
 const AudioFormat Mono48k{48000, 1, SampleType::Float32, true};
 
-TEST(AudioFileSettings, DefaultsComeFromTheInputFormat)
-{
-    test::CapturedOutput out;
-    const QVariantMap settings = AudioFileSettings::adapted(AudioFormat{44100, 2, SampleType::Float32, true}, {},
-                                                            out.logger);
-    EXPECT_EQ(settings.value(Key::FormatIdKey).toUInt(), 0x61616320u);
-    EXPECT_EQ(settings.value(Key::SampleRateKey).typeId(), QMetaType::Double);
-    EXPECT_DOUBLE_EQ(settings.value(Key::SampleRateKey).toDouble(), 44100.0);
-    EXPECT_EQ(settings.value(Key::ChannelCountKey).toUInt(), 2u);
-    EXPECT_EQ(settings.value(Key::QualityKey).toInt(), 96);
-    EXPECT_TRUE(out.logged(QStringLiteral("WARNING")).isEmpty());
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 适配后的音频设置: ")).size(), 1);
-}
-
 TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
 {
     // An integer or text rate must not slip through either.
@@ -42,19 +28,6 @@ TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
     }
     EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 用户设置的采样率(16000)与输入格式不匹配(48000)，使用输入格式")).size(), 3);
     EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 用户设置的通道数(2)与输入格式不匹配(1)，使用输入格式")).size(), 3);
-}
-
-TEST(AudioFileSettings, BitRateGrowsWithQualityAndChannels)
-{
-    const auto rate = [](int quality, quint32 channels) {
-        return AudioFileSettings::bitRateFor(
-            {{Key::QualityKey, quality}, {Key::ChannelCountKey, QVariant::fromValue<quint32>(channels)}});
-    };
-    EXPECT_EQ(rate(96, 1), 96000);
-    EXPECT_EQ(rate(96, 2), 192000);
-    EXPECT_LT(rate(32, 1), rate(96, 1));
-    EXPECT_GE(rate(0, 1), 32000);
-    EXPECT_LE(rate(1000, 1), 160000);
 }
 
 } // namespace

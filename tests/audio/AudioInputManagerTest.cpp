@@ -83,17 +83,6 @@ TEST_F(AudioInputManagerTest, ListsOnlyHealthyRealMicrophones)
     EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备名称无效: 未知设备")).size(), 1);
 }
 
-TEST_F(AudioInputManagerTest, BuiltInFollowsFormFactorThenBus)
-{
-    AudioSourceInfo info = source("x", "X", "pci");
-    EXPECT_TRUE(AudioInputManager::isBuiltIn(info));
-    info.formFactor = QStringLiteral("webcam");
-    EXPECT_FALSE(AudioInputManager::isBuiltIn(info));
-    info = source("y", "Y", "usb");
-    info.formFactor = QStringLiteral("internal");
-    EXPECT_TRUE(AudioInputManager::isBuiltIn(info));
-}
-
 TEST_F(AudioInputManagerTest, SelectionRestoresFromStoreOrDefault)
 {
     {

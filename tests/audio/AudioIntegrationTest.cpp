@@ -13,6 +13,7 @@
 #include "platform/linux/audio/FfmpegAacFileWriter.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/audio/PulseAudioDevices.h"
+#include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/SwrResampler.h"
 
@@ -27,6 +28,8 @@
 
 #include <atomic>
 #include <cmath>
+
+#include <signal.h>
 
 namespace velnor {
 namespace {
@@ -68,6 +71,15 @@ protected:
             GTEST_SKIP() << "PULSE_SERVER is not set: run through scripts/with-services.sh";
         mic = std::make_unique<test::VirtualMicrophone>();
         ASSERT_TRUE(mic->isReady());
+        // The connection learns of the new source from the server's change event.
+        ASSERT_TRUE(test::waitUntil([&] { return hasSource(connection, mic->sourceName()); }, 5000));
+    }
+
+    static bool hasSource(const PulseConnection& pulse, const QString& name)
+    {
+        const auto snapshot = pulse.snapshot();
+        return snapshot && std::any_of(snapshot.value().sources.cbegin(), snapshot.value().sources.cend(),
+                                       [&](const AudioSourceInfo& s) { return s.name == name; });
     }
 
     std::unique_ptr<AudioRecorder> makeRecorder(AudioCaptureFactory captureFactory)
@@ -80,9 +92,10 @@ protected:
     test::TempDir dir;
     test::CapturedOutput out;
     MemorySettingsStore settings;
-    PulseAudioDevices devices;
+    PulseConnection connection{"Velnor tests"};
+    PulseAudioDevices devices{connection};
     ManualScheduler scheduler;
-    PulseMicrophonePermission permission{devices, scheduler};
+    PulseMicrophonePermission permission{connection, scheduler};
     std::unique_ptr<test::VirtualMicrophone> mic;
 };
 
@@ -93,8 +106,8 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 
     std::atomic<qint64> frames{0};
     const QString source = mic->sourceName();
-    auto recorder = makeRecorder([&frames, source] {
-        return std::make_unique<CountingCapture>(std::make_unique<PulseAudioCapture>(source), frames);
+    auto recorder = makeRecorder([this, &frames, source] {
+        return std::make_unique<CountingCapture>(std::make_unique<PulseAudioCapture>(connection, source), frames);
     });
     std::atomic<int> levelCalls{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>& levels) {
@@ -130,7 +143,7 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
 {
     const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
-    PulseAudioCapture capture(mic->sourceName());
+    PulseAudioCapture capture(connection, mic->sourceName());
     const auto format = capture.inputFormat();
     ASSERT_TRUE(format);
     EXPECT_EQ(*format, (AudioFormat{48000, 1, SampleType::Float32, true}));
@@ -192,7 +205,7 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
 
 TEST_F(AudioIntegrationTest, AnUnwritableFileFailsTheStartAndLeavesNothingRunning)
 {
-    auto recorder = makeRecorder(PulseAudioCapture::factory(mic->sourceName()));
+    auto recorder = makeRecorder(PulseAudioCapture::factory(connection, mic->sourceName()));
     const QString path = dir.filePath(QStringLiteral("no-such-folder/deeper/1765000003.5.m4a"));
     EXPECT_FALSE(recorder->startRecording(path));
     EXPECT_FALSE(recorder->isRecording());
@@ -250,29 +263,22 @@ TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 
 TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 {
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir.filePath(QStringLiteral("no-daemon"))));
-    auto recorder = makeRecorder(PulseAudioCapture::factory());
+    PulseConnection nowhere("Velnor tests", "unix:" + QFile::encodeName(dir.filePath(QStringLiteral("no-daemon"))));
+    PulseAudioDevices noDevices(nowhere);
+    PulseMicrophonePermission noPermission(nowhere, scheduler);
+    ASSERT_TRUE(test::waitUntil([&] { return nowhere.isSettled(); }, 5000));
+    AudioRecorder recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(nowhere), FfmpegAacFileWriter::factory(),
+                                                       noPermission, noDevices, nullptr, settings, out.logger, out.printer()});
     const QString path = dir.filePath(QStringLiteral("1765000001.5.m4a"));
-    QElapsedTimer timer;
-    timer.start();
-    const bool started = recorder->startRecording(path);
-    const qint64 elapsed = timer.elapsed();
-    const auto list = devices.sources();
-    const auto permissionStatus = permission.status();
-    PulseAudioCapture capture;
-    const auto captureError = capture.start(512, [](const AudioBuffer&) {});
-    qputenv("PULSE_SERVER", saved);
-
-    EXPECT_FALSE(started);
-    EXPECT_LT(elapsed, 5000);
+    EXPECT_FALSE(recorder.startRecording(path));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: ")).size(), 1);
     EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
-    EXPECT_FALSE(list);
-    EXPECT_EQ(permissionStatus, MicrophonePermission::Status::Denied);
-    EXPECT_TRUE(captureError.has_value());
-    recorder->stopRecording();
+    EXPECT_FALSE(noDevices.sources());
+    EXPECT_EQ(noPermission.status(), MicrophonePermission::Status::Denied);
+    PulseAudioCapture capture(nowhere);
+    EXPECT_TRUE(capture.start(512, [](const AudioBuffer&) {}).has_value());
+    recorder.stopRecording();
 }
 
 // The start sound, from the app's resources, through Qt Multimedia to the
@@ -281,7 +287,7 @@ TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
     const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
     ASSERT_FALSE(sink.isEmpty());
-    PulseAudioCapture monitor(sink + QStringLiteral(".monitor"));
+    PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
     std::mutex mutex;
     float peak = 0.0f;
     ASSERT_EQ(monitor.start(1024,
@@ -305,67 +311,112 @@ TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
     EXPECT_GT(peak, 0.3f); // the sound peaks at 0.5
 }
 
-// A second daemon of our own, killed while a recording runs: the recorder
-// stops receiving audio but stop() still leaves a playable file.
-TEST_F(AudioIntegrationTest, ADaemonDyingMidRecordingLeavesAPlayableFile)
+// A daemon of our own on a private socket, fed with noise, that a test may
+// freeze, kill and start again.
+class PrivateDaemon final {
+public:
+    explicit PrivateDaemon(const QString& dir)
+        : m_dir(dir)
+    {
+    }
+    ~PrivateDaemon() { stop(); }
+
+    QByteArray server() const { return "unix:" + QFile::encodeName(m_dir + QStringLiteral("/native")); }
+
+    bool start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+            env.insert(QString::fromLatin1(variable), m_dir);
+        env.remove(QStringLiteral("PULSE_SERVER"));
+        m_daemon.setProcessEnvironment(env);
+        m_daemon.start(QStringLiteral("pulseaudio"),
+                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                        QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"), QStringLiteral("-L"),
+                        QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + m_dir + QStringLiteral("/native"),
+                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1"),
+                        QStringLiteral("-L"), QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor")});
+        if (!m_daemon.waitForStarted(5000))
+            return false;
+        QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
+        toneEnv.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
+        m_tone.setProcessEnvironment(toneEnv);
+        m_tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
+        // pacat retries until the daemon's socket answers.
+        return test::waitUntil([&] {
+            if (m_tone.state() == QProcess::NotRunning)
+                m_tone.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=doomed"),
+                                                       QStringLiteral("--format=u8"), QStringLiteral("--rate=48000"),
+                                                       QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=10")});
+            return m_tone.waitForFinished(200) == false && m_tone.state() == QProcess::Running;
+        }, 10000);
+    }
+
+    void signal(int number) const { ::kill(pid_t(m_daemon.processId()), number); }
+
+    void stop()
+    {
+        for (QProcess* process : {&m_tone, &m_daemon}) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+private:
+    QString m_dir;
+    QProcess m_daemon;
+    QProcess m_tone;
+};
+
+// The app's one connection outlives its server: a frozen server never holds
+// up a start, a dead one leaves a playable file, and when a server comes
+// back on the same address recording works again without a new connection.
+TEST_F(AudioIntegrationTest, TheConnectionOutlivesAFrozenOrDyingServer)
 {
-    const QString socket = dir.filePath(QStringLiteral("native"));
-    QProcess daemon;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), dir.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-    env.remove(QStringLiteral("PULSE_SERVER"));
-    daemon.setProcessEnvironment(env);
-    daemon.start(QStringLiteral("pulseaudio"),
-                 {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                  QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"), QStringLiteral("-L"),
-                  QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket, QStringLiteral("-L"),
-                  QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1"),
-                  QStringLiteral("-L"), QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor")});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
-    const QByteArray server = "unix:" + QFile::encodeName(socket);
-    ASSERT_TRUE(test::waitUntil([&] { return QFile::exists(socket); }, 5000));
-    QProcess tone;
-    QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
-    toneEnv.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server));
-    tone.setProcessEnvironment(toneEnv);
-    tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
-    tone.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=doomed"),
-                                         QStringLiteral("--format=u8"), QStringLiteral("--rate=48000"),
-                                         QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=10")});
-    ASSERT_TRUE(tone.waitForStarted(5000));
+    PrivateDaemon daemon(dir.path());
+    ASSERT_TRUE(daemon.start());
+    PulseConnection own("Velnor tests", daemon.server());
+    PulseAudioDevices ownDevices(own);
+    PulseMicrophonePermission ownPermission(own, scheduler);
+    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 5000));
 
     std::atomic<qint64> frames{0};
     std::atomic<int> failures{0};
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", server);
-    auto recorder = makeRecorder([&frames, &failures] {
-        return std::make_unique<CountingCapture>(
-            std::make_unique<PulseAudioCapture>(QStringLiteral("doomed_input"), [&failures](const QString&) { ++failures; }),
-            frames);
-    });
-    const QString path = dir.filePath(QStringLiteral("1765000002.5.m4a"));
-    const bool started = recorder->startRecording(path);
-    qputenv("PULSE_SERVER", saved);
-    ASSERT_TRUE(started);
+    AudioRecorder recorder(AudioRecorder::Dependencies{
+        [&] {
+            return std::make_unique<CountingCapture>(
+                std::make_unique<PulseAudioCapture>(own, QStringLiteral("doomed_input"), [&failures](const QString&) { ++failures; }),
+                frames);
+        },
+        FfmpegAacFileWriter::factory(), ownPermission, ownDevices, nullptr, settings, out.logger, out.printer()});
+
+    // Frozen: start and stop go through on the app's side, and the audio
+    // comes once the server runs again.
+    daemon.signal(SIGSTOP);
+    const bool startedWhileFrozen = recorder.startRecording(dir.filePath(QStringLiteral("frozen.m4a")));
+    daemon.signal(SIGCONT);
+    ASSERT_TRUE(startedWhileFrozen);
     ASSERT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
 
-    daemon.kill();
-    daemon.waitForFinished(5000);
+    // Dying mid-recording: the stream reports it, stop() finalises the file.
+    daemon.stop();
     EXPECT_TRUE(test::waitUntil([&] { return failures > 0; }, 5000));
     const qint64 beforeStop = frames.load();
-    QElapsedTimer timer;
-    timer.start();
-    recorder->stopRecording();
-    EXPECT_LT(timer.elapsed(), 2000);
-    tone.kill();
-    tone.waitForFinished(5000);
-
-    const test::DecodedAudio file = test::decodeAudioFile(path);
+    recorder.stopRecording();
+    const test::DecodedAudio file = test::decodeAudioFile(dir.filePath(QStringLiteral("frozen.m4a")));
     ASSERT_TRUE(file.opened);
     EXPECT_NEAR(double(file.firstChannel.size()), double(frames.load()), 2048.0);
     EXPECT_GE(frames.load(), beforeStop);
+    EXPECT_FALSE(ownDevices.sources());
+
+    // Back again: the same connection finds it.
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 10000));
+    frames = 0;
+    ASSERT_TRUE(recorder.startRecording(dir.filePath(QStringLiteral("again.m4a"))));
+    EXPECT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
+    recorder.stopRecording();
+    EXPECT_EQ(ownPermission.status(), MicrophonePermission::Status::Authorized);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
-#include "platform/MicrophonePermission.h"
 #include "platform/fake/FakeAudioDevices.h"
+#include "platform/fake/FakeMicrophonePermission.h"
 
 #include <gtest/gtest.h>
 
@@ -108,23 +108,6 @@ private:
     int m_writes = 0;
 };
 
-class FixedPermission final : public MicrophonePermission {
-public:
-    explicit FixedPermission(Status value)
-        : current(value)
-    {
-    }
-    Status status() const override { return current; }
-    void request(std::function<void(bool)> answer) override
-    {
-        ++requests;
-        answer(grant);
-    }
-    Status current;
-    bool grant = false;
-    int requests = 0;
-};
-
 class AudioRecorderTest : public ::testing::Test {
 protected:
     AudioRecorderTest()
@@ -170,7 +153,7 @@ protected:
     Trace trace;
     FakeAudioDevices devices;
     MemorySettingsStore settings;
-    FixedPermission permission{MicrophonePermission::Status::Authorized};
+    FakeMicrophonePermission permission{MicrophonePermission::Status::Authorized, false};
     test::CapturedOutput out;
     std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
     std::optional<QString> startError;
@@ -333,17 +316,17 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_TRUE(settings.boolean(key));
 
     settings.remove(key);
-    permission.current = MicrophonePermission::Status::NotDetermined;
+    permission.setStatus(MicrophonePermission::Status::NotDetermined);
     makeRecorder();
-    EXPECT_EQ(permission.requests, 1);
+    EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(out.printed().contains(QStringLiteral("麦克风权限未授予，录音可能无法正常工作")));
     EXPECT_FALSE(settings.boolean(key));
 
     // A persisted grant skips the check; a denied start still records.
     settings.setBool(key, true);
-    permission.current = MicrophonePermission::Status::Denied;
+    permission.setStatus(MicrophonePermission::Status::Denied);
     auto recorder = makeRecorder();
-    EXPECT_EQ(permission.requests, 1);
+    EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
     recorder->stopRecording();
     EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);

@@ -102,5 +102,31 @@ TEST(PulseSourceInfo, UnpluggedOrInvalidSourcesAreDead)
     EXPECT_FALSE(toSourceInfo(invalid.info()).isAlive);
 }
 
+// The server refusing a listing (end of list < 0) is a failure with its
+// reason, never an empty list (no devices, microphone "denied").
+TEST(PulseSourceInfo, ARefusedListingIsAFailureNotAnEmptyList)
+{
+    SourceBuilder source;
+    struct Case {
+        const char* name;
+        bool refused;
+    };
+    for (const Case& c : {Case{"complete", false}, Case{"refused", true}}) {
+        SCOPED_TRACE(c.name);
+        SourceListing listing;
+        listing.add(&source.info(), 0, {});
+        EXPECT_FALSE(listing.isFinished());
+        listing.add(nullptr, c.refused ? -1 : 1, c.refused ? QStringLiteral("Access denied") : QString());
+        listing.add(&source.info(), 0, {}); // nothing counts after the end
+        EXPECT_TRUE(listing.isFinished());
+        const auto result = listing.result();
+        ASSERT_EQ(result.ok(), !c.refused);
+        if (c.refused)
+            EXPECT_EQ(result.error(), "Access denied");
+        else
+            EXPECT_EQ(result.value().size(), 1);
+    }
+}
+
 } // namespace
 } // namespace velnor

@@ -18,7 +18,7 @@ TEST(AccountDisplay, CountsInThousandsAndTenThousands)
         EXPECT_EQ(formatCount(value), QString::fromLatin1(shown)) << value;
 }
 
-TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrder)
+TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrderElseShowsTheText)
 {
     const QTimeZone shanghai(8 * 3600);
     EXPECT_EQ(formatSubscriptionEnd(QStringLiteral("2026-03-31T20:00:00.123Z"), shanghai), QStringLiteral("2026-04-01"));
@@ -29,21 +29,9 @@ TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrder)
     EXPECT_EQ(formatSubscriptionEnd(QStringLiteral("2026-03-31"), shanghai), QStringLiteral("2026-03-31"));
     const QTimeZone newYork(-5 * 3600);
     EXPECT_EQ(formatSubscriptionEnd(QStringLiteral("2026-01-01T02:00:00Z"), newYork), QStringLiteral("2025-12-31"));
-}
-
-TEST(AccountDisplay, UnparsableEndIsShownAsReceived)
-{
+    // Unparsable: shown as received.
     for (const char* text : {"next year", "2026-13-01", "2026/03/31", "", "2026-03-31T25:00:00Z"})
         EXPECT_EQ(formatSubscriptionEnd(QString::fromLatin1(text)), QString::fromLatin1(text));
-}
-
-TEST(AccountDisplay, SubscriptionStatesIgnoreCase)
-{
-    EXPECT_EQ(subscriptionState(QStringLiteral("ACTIVE")), SubscriptionState::Active);
-    EXPECT_EQ(subscriptionState(QStringLiteral("Expired")), SubscriptionState::Expired);
-    EXPECT_EQ(subscriptionState(QStringLiteral("inactive")), SubscriptionState::Inactive);
-    EXPECT_EQ(subscriptionState(QStringLiteral("trial")), SubscriptionState::Unknown);
-    EXPECT_EQ(subscriptionState(std::nullopt), SubscriptionState::Unknown);
 }
 
 } // namespace

@@ -171,6 +171,14 @@ TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
     transport.respondBody(R"({"code":0,"data":{"phone":"13800138000"}})");
     EXPECT_EQ(model->errorMessage(), QStringLiteral("未知错误"));
     EXPECT_FALSE(model->isLoggedIn());
+
+    // A token that would break the header line of every request is not stored.
+    model->login();
+    transport.respondBody(R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})");
+    EXPECT_EQ(model->errorMessage(), QStringLiteral("数据解析错误"));
+    EXPECT_FALSE(model->isLoggedIn());
+    EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
+    EXPECT_EQ(transport.count(), 3) << "no user data request with it";
 }
 
 TEST_F(AccountTest, LoginStaysValidWhenTheUserDataFails)
@@ -257,19 +265,29 @@ TEST_F(AccountSessionTest, OtherFailureShowsTheLoginScreen)
     EXPECT_TRUE(log.mentions(QStringLiteral("收到网络错误通知，显示登录界面")));
 }
 
-TEST_F(AccountSessionTest, StartUpCheckSignsOutOnAnyFailure)
+TEST_F(AccountSessionTest, OnlyARejectedTokenEndsTheStoredSession)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_EQ(transport.count(), 0);
 
+    // Offline start, timeout, offline dashboard refresh: still signed in.
     storeSession();
     session.checkStoredSession();
-    EXPECT_TRUE(session.isLoggedIn());
     transport.respondError(TransportErrorKind::Other, QStringLiteral("Network unreachable"));
+    session.checkStoredSession();
+    transport.respondError(TransportErrorKind::TimedOut);
+    session.refreshAccountData(nullptr);
+    transport.respondError(TransportErrorKind::Other, QStringLiteral("Network unreachable"));
+    EXPECT_TRUE(session.isLoggedIn());
+    EXPECT_TRUE(settings.contains(key(SettingsKey::UserJwt)));
+    EXPECT_TRUE(posted.isEmpty());
+    EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息失败: ")));
+
+    session.checkStoredSession();
+    transport.respondBody(R"({"code":401,"msg":"token expired"})");
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_FALSE(settings.contains(key(SettingsKey::UserJwt)));
-    EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息失败: ")));
 }
 
 } // namespace

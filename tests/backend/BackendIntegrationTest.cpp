@@ -164,6 +164,41 @@ TEST_F(BackendIntegrationTest, MeV2WithAGoodAndAForgedToken)
     EXPECT_FALSE(users.userInfoV2().has_value());
 }
 
+// A token that expired (here: forged, which the server takes the same way)
+// must not cost a dictation, nor print a hot word error at every start.
+TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
+{
+    const QString token = signIn();
+    ASSERT_FALSE(token.isEmpty());
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token.left(token.size() - 2) + QStringLiteral("xx"));
+
+    auto services = std::make_unique<BackendServices>(BackendDependencies{
+        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.url(), QStringLiteral("0.1.0"),
+        currentOsType()});
+    ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
+    EXPECT_TRUE(services->hotWordManager().cachedHotWords().isEmpty());
+    EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
+
+    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("still here")}));
+    RecognizeAudioFileParams upload;
+    upload.fileType = QStringLiteral("m4a");
+    upload.osType = currentOsType();
+    upload.audioData = QByteArray(20000, 'x');
+    Outcome<RecognizeAudioFileResponse> recognized;
+    services->fileRecognition().recognizeAudioFile(upload, [&](auto r) { recognized = r; });
+    ASSERT_TRUE(arrived(recognized));
+    ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
+    EXPECT_EQ(recognized->value().text, QStringLiteral("still here"));
+
+    Outcome<AdjustTextResponse> adjusted;
+    AdjustTextParams params;
+    params.text = QStringLiteral("and corrected");
+    services->textAdjustment().adjustText(params, [&](auto r) { adjusted = r; });
+    ASSERT_TRUE(arrived(adjusted));
+    ASSERT_TRUE(adjusted->ok()) << adjusted->error().toString().toStdString();
+    EXPECT_EQ(adjusted->value().text, QStringLiteral("and corrected"));
+}
+
 TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
 {
     ASSERT_FALSE(signIn().isEmpty());

@@ -7,6 +7,7 @@ namespace velnor {
 namespace {
 
 using Done = Result<std::monostate, ServiceError>;
+using test::FakeHttpTransport;
 
 QByteArray listBody(int count, const QString& prefix = QStringLiteral("w"))
 {
@@ -39,20 +40,10 @@ protected:
     std::function<void(Done)> record = [this](Done d) { done = d; };
 };
 
-TEST_F(HotWordsTest, StartUpFetchFillsTheCacheInOrder)
-{
-    EXPECT_EQ(transport.last().method, "GET");
-    EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/hotwordlist"));
-    EXPECT_FALSE(transport.last().body.has_value());
-    transport.respondBody(R"({"code":0,"data":[{"text":"Velnor","weight":11},{"text":"Qt","weight":3}]})");
-    EXPECT_FALSE(manager.isLoading());
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("Velnor"), QStringLiteral("Qt")}));
-    EXPECT_EQ(manager.cachedHotWords().at(0).weight, 11.0);
-}
-
-TEST_F(HotWordsTest, RefreshKeepsIdsOfUnchangedTexts)
+TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
 {
     transport.respondBody(R"({"code":0,"data":[{"text":"a","weight":1},{"text":"b","weight":2}]})");
+    EXPECT_FALSE(manager.isLoading());
     const QUuid idA = manager.cachedHotWords().at(0).id;
     const QUuid idB = manager.cachedHotWords().at(1).id;
     EXPECT_NE(idA, idB);
@@ -80,6 +71,30 @@ TEST_F(HotWordsTest, FailedOrEmptyFetches)
     EXPECT_TRUE(manager.cachedHotWords().isEmpty());
 }
 
+TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
+{
+    // The start-up fetch (call 0) is still running when an add refreshes the list.
+    manager.addHotword(QStringLiteral("new"), 5, record);
+    transport.respond(1, FakeHttpTransport::bodyResponse(R"({"code":0,"data":true})"));
+    ASSERT_EQ(transport.count(), 3);
+    transport.respond(2, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[{"text":"new","weight":5}]})"));
+    ASSERT_TRUE(done && done->ok());
+    EXPECT_FALSE(manager.isLoading()) << "the newest fetch has ended";
+    transport.respond(0, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[]})"));
+    EXPECT_EQ(texts(), QStringList{QStringLiteral("new")}) << "the just-added word vanished";
+
+    // Two refreshes answered in order: loading lasts until the second ends.
+    QList<HotWord> answered;
+    manager.getHotwordList([&](const QList<HotWord>& list) { answered = list; });
+    manager.getHotwordList();
+    transport.respond(3, FakeHttpTransport::bodyResponse(listBody(1, QStringLiteral("a"))));
+    EXPECT_TRUE(manager.isLoading());
+    EXPECT_EQ(answered.size(), 1);
+    transport.respond(4, FakeHttpTransport::bodyResponse(listBody(2, QStringLiteral("b"))));
+    EXPECT_FALSE(manager.isLoading());
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
+}
+
 TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
 {
     transport.respondBody(R"({"code":0,"data":[]})");
@@ -92,29 +107,48 @@ TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
     EXPECT_EQ(transport.count(), 2);
 }
 
-TEST_F(HotWordsTest, AddIsRefusedAtFiftyAndSentAtFortyNine)
+// The refusal at fifty is proven against the real server.
+TEST_F(HotWordsTest, AddAtFortyNineIsSentAndDoneOnlyAfterTheRefresh)
 {
-    transport.respondBody(listBody(50));
-    manager.addHotword(QStringLiteral("new"), 5, record);
-    EXPECT_EQ(transport.count(), 1);
-    ASSERT_TRUE(done && !done->ok());
-    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
-    EXPECT_EQ(done->error().code, 1);
-    EXPECT_EQ(done->error().description, QStringLiteral("已达到最大热词数量限制"));
-
-    manager.getHotwordList();
     transport.respondBody(listBody(49));
-    done.reset();
     manager.addHotword(QStringLiteral("new"), 7.9, record);
-    ASSERT_EQ(transport.count(), 3);
+    ASSERT_EQ(transport.count(), 2);
     EXPECT_EQ(transport.last().method, "POST");
-    EXPECT_EQ(jsonBody(2), (QJsonObject{{QStringLiteral("text"), QStringLiteral("new")}, {QStringLiteral("weight"), 7}}));
+    EXPECT_EQ(jsonBody(1), (QJsonObject{{QStringLiteral("text"), QStringLiteral("new")}, {QStringLiteral("weight"), 7}}));
     transport.respondBody(R"({"code":0,"data":true})");
     EXPECT_FALSE(done.has_value()); // not before the refresh
-    ASSERT_EQ(transport.count(), 4);
+    ASSERT_EQ(transport.count(), 3);
     transport.respondBody(listBody(50));
     ASSERT_TRUE(done && done->ok());
     EXPECT_EQ(manager.cachedHotWords().size(), 50);
+}
+
+TEST_F(HotWordsTest, WeightChangeOfAListedWordIsSentAtAFullListAndClamped)
+{
+    transport.respondBody(listBody(50));
+    struct Case {
+        qint64 weight;
+        int sent;
+    };
+    for (const Case c : {Case{8, 8}, Case{0, 1}, Case{40, 11}}) {
+        done.reset();
+        const qsizetype before = transport.count();
+        manager.updateHotwordWeight(QStringLiteral("w3"), c.weight, record);
+        ASSERT_EQ(transport.count(), before + 1) << c.weight;
+        EXPECT_EQ(transport.last().method, "POST"); // never a delete: the word cannot get lost
+        EXPECT_EQ(jsonBody(before), (QJsonObject{{QStringLiteral("text"), QStringLiteral("w3")},
+                                                 {QStringLiteral("weight"), c.sent}}));
+        transport.respondBody(R"({"code":0,"data":true})");
+        transport.respondBody(listBody(50));
+        ASSERT_TRUE(done && done->ok()) << c.weight;
+    }
+
+    done.reset();
+    const qsizetype before = transport.count();
+    manager.updateHotwordWeight(QStringLiteral("unknown"), 5, record);
+    EXPECT_EQ(transport.count(), before);
+    ASSERT_TRUE(done && !done->ok());
+    EXPECT_EQ(done->error().code, 4);
 }
 
 TEST_F(HotWordsTest, AddAnsweredFalseOrFailing)
@@ -159,18 +193,6 @@ TEST_F(HotWordsTest, DeleteUsesTheCachedEntryAndOnlyCachedTexts)
     transport.respondBody(R"({"code":0,"data":false})");
     EXPECT_EQ(done->error().code, 5);
     EXPECT_EQ(done->error().description, QStringLiteral("删除热词API调用返回失败"));
-}
-
-TEST_F(HotWordsTest, ServiceTimeoutMapsToItsDomain)
-{
-    transport.respondError(TransportErrorKind::TimedOut);
-    std::optional<Result<QList<Hotword>, ServiceError>> listed;
-    service.getHotwordList([&](auto r) { listed = r; });
-    transport.respondError(TransportErrorKind::TimedOut);
-    ASSERT_TRUE(listed && !listed->ok());
-    EXPECT_EQ(listed->error().domain, QStringLiteral("HotwordServiceTimeoutErrorDomain"));
-    EXPECT_EQ(listed->error().code, -1001);
-    EXPECT_EQ(listed->error().description, QStringLiteral("请求超时: 服务器响应时间超过10秒"));
 }
 
 TEST(HotWordWeight, SurvivesOddValues)

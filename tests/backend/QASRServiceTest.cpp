@@ -30,26 +30,11 @@ protected:
     std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
 };
 
-TEST(MultipartBody, OnlyFileTypeAndAudioGiveTwoPartsPlusVersion)
-{
-    // "version" is always "v2", so the minimal body has file_type, version and file.
-    const QByteArray body = QASRService::multipartBody(upload(QByteArray("\x00\x01\r\n--x", 7)), QStringLiteral("B"));
-    const QByteArray expected = QByteArray("--B\r\n"
-                                           "Content-Disposition: form-data; name=\"file_type\"\r\n\r\n"
-                                           "m4a\r\n"
-                                           "--B\r\n"
-                                           "Content-Disposition: form-data; name=\"version\"\r\n\r\n"
-                                           "v2\r\n"
-                                           "--B\r\n"
-                                           "Content-Disposition: form-data; name=\"file\"; filename=\"audio.m4a\"\r\n"
-                                           "Content-Type: audio/m4a\r\n\r\n")
-        + QByteArray("\x00\x01\r\n--x", 7) + QByteArray("\r\n--B--\r\n");
-    EXPECT_EQ(body, expected);
-}
-
 TEST(MultipartBody, EveryFieldInItsOrder)
 {
-    RecognizeAudioFileParams params = upload("AUDIO");
+    // The audio goes as it is, even bytes that look like a delimiter.
+    const QByteArray audio("\x00\x01\r\n--B", 7);
+    RecognizeAudioFileParams params = upload(audio);
     params.appID = QStringLiteral("org.example.Editor");
     params.appName = QStringLiteral("编辑器");
     params.osType = QStringLiteral("linux");
@@ -65,7 +50,7 @@ TEST(MultipartBody, EveryFieldInItsOrder)
         + part("app_name", QStringLiteral("编辑器").toUtf8()) + part("os_type", "linux") + part("out_language", "")
         + part("version", "v2") + part("over_over", "false")
         + "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"audio.m4a\"\r\nContent-Type: audio/m4a\r\n\r\n"
-          "AUDIO\r\n--B--\r\n";
+        + audio + "\r\n--B--\r\n";
     EXPECT_EQ(body, expected);
     EXPECT_FALSE(body.contains("not-sent"));
 }
@@ -97,18 +82,11 @@ TEST(MultipartBody, ValuesCannotAddHeadersOrParts)
     EXPECT_TRUE(body.contains("filename=\"audio.m4aContent-Type: text/html\"\r\n"));
 }
 
-TEST(MultipartBody, BoundariesAreFreshUpperCaseUuids)
+TEST(MultipartBody, BoundariesAreFresh)
 {
     QSet<QString> seen;
-    for (int i = 0; i < 50; ++i) {
-        const QString boundary = MultipartFormBody::newBoundary();
-        EXPECT_TRUE(boundary.startsWith(QStringLiteral("Boundary-")));
-        const QString uuid = boundary.mid(9);
-        EXPECT_EQ(uuid.size(), 36);
-        EXPECT_EQ(uuid, uuid.toUpper());
-        EXPECT_FALSE(QUuid::fromString(uuid).isNull());
-        seen.insert(boundary);
-    }
+    for (int i = 0; i < 50; ++i)
+        seen.insert(MultipartFormBody::newBoundary());
     EXPECT_EQ(seen.size(), 50);
 }
 

@@ -30,3 +30,60 @@ TEST(DeploymentConfig, EnvironmentOverridesTheFileWhichOverridesDefaults)
     EXPECT_EQ(config.asrAppId, QStringLiteral("100"));
     EXPECT_EQ(config.asrSecretKey, QStringLiteral("from-env"));
 }
+
+TEST(DeploymentConfig, CleartextToAnotherHostIsRefusedUnlessAllowed)
+{
+    struct Case {
+        const char* backend;
+        const char* scheme;
+        const char* host;
+        bool allowInsecure;
+        const char* refusedHost; // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:18470", "ws", "127.0.0.1:18470", false, nullptr},
+        {"http://localhost:8080/api", "ws", "[::1]:18470", false, nullptr},
+        {"http://127.9.8.7", "", "asr.example.test", false, nullptr}, // no scheme means wss
+        {"https://api.example.test", "wss", "asr.example.test", false, nullptr},
+        {"http://api.example.test", "ws", "asr.example.test", true, nullptr},
+        {"http://api.example.test/v1", "ws", "127.0.0.1:18470", false, "api.example.test"},
+        {"https://api.example.test", "ws", "asr.example.test:80", false, "asr.example.test"},
+        {"http://127.0.0.1.example.test", "wss", "asr.example.test", false, "127.0.0.1.example.test"},
+        {"https://api.example.test", "ws", "127.0.0.1@asr.example.test", false, "asr.example.test"},
+        {"http://[::ffff:192.0.2.1]", "wss", "asr.example.test", false, "::ffff:192.0.2.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.backend) + " " + c.scheme + "://" + c.host);
+        DeploymentConfig config;
+        config.backendBaseUrl = QUrl(QString::fromLatin1(c.backend));
+        config.realtimeScheme = QString::fromLatin1(c.scheme);
+        config.realtimeHost = QString::fromLatin1(c.host);
+        config.allowInsecureTransport = c.allowInsecure;
+        const std::optional<QString> refusal = insecureTransportError(config);
+        if (!c.refusedHost) {
+            EXPECT_FALSE(refusal.has_value()) << refusal->toStdString();
+            continue;
+        }
+        ASSERT_TRUE(refusal.has_value());
+        EXPECT_TRUE(refusal->contains(QString::fromLatin1(c.refusedHost))) << refusal->toStdString();
+        EXPECT_TRUE(refusal->contains(QStringLiteral("VELNOR_ALLOW_INSECURE=1")));
+    }
+
+    DeploymentConfig unknownScheme;
+    unknownScheme.backendBaseUrl = QUrl(QStringLiteral("ftp://127.0.0.1/"));
+    EXPECT_TRUE(insecureTransportError(unknownScheme).has_value());
+}
+
+TEST(DeploymentConfig, InsecureTransportIsAllowedOnlyExplicitly)
+{
+    TempDir dir;
+    const QString ini = dir.writeFile(QStringLiteral("deployment.conf"),
+                                      "allow_insecure = true\n[backend]\nbase_url=http://api.example.test\n");
+    EXPECT_TRUE(DeploymentConfig::load(ini, QProcessEnvironment()).allowInsecureTransport);
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("0"));
+    EXPECT_FALSE(DeploymentConfig::load(ini, env).allowInsecureTransport) << "the environment wins";
+    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("1"));
+    EXPECT_TRUE(DeploymentConfig::load(QString(), env).allowInsecureTransport);
+    EXPECT_FALSE(DeploymentConfig::load(QString(), QProcessEnvironment()).allowInsecureTransport);
+}

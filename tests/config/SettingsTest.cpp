@@ -93,10 +93,6 @@ TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
         EXPECT_EQ(settings::maxRecordingDurationSeconds(store), seconds) << text.toStdString();
     }
 
-    store.setString(SettingsKey::RecognitionMode, QStringLiteral("Realtime"));
-    EXPECT_FALSE(settings::isRealtimeMode(store));
-    store.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime"));
-    EXPECT_TRUE(settings::isRealtimeMode(store));
     store.setString(SettingsKey::OverOverEnable, QStringLiteral("TRUE"));
     EXPECT_FALSE(settings::overOverEnabled(store));
     store.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));
@@ -141,24 +137,92 @@ TEST(QSettingsStore, UnwritableLocationIsReportedNotFatal)
     EXPECT_FALSE(store.lastWriteSucceeded());
 }
 
-TEST(LaunchAtLoginSetting, SuccessRefreshesTheSwitchFromTheActualState)
+TEST(SettingsStores, BothStoresReadBooleansByTheSameRule)
 {
+    // Tests run on the memory store; what they see must be what the INI
+    // store does in production.
+    struct Case {
+        QVariant stored;
+        bool expected;
+    };
+    const QList<Case> cases = {
+        {true, true},
+        {false, false},
+        {QStringLiteral("true"), true},
+        {QStringLiteral("TRUE"), true},
+        {QStringLiteral("1"), true},
+        {QStringLiteral("false"), false},
+        {QStringLiteral("yes"), false},
+        {QStringLiteral("2"), false},
+        {QString(), false},
+    };
+    TempDir dir;
+    MemorySettingsStore memory;
+    QSettingsStore ini(dir.filePath(QStringLiteral("velnor.conf")));
+    for (const Case& c : cases) {
+        memory.setValue(SettingsKey::OnboardingCompleted, c.stored);
+        ini.setValue(SettingsKey::OnboardingCompleted, c.stored);
+        const QSettingsStore reopened(ini.filePath());
+        EXPECT_EQ(memory.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
+        EXPECT_EQ(reopened.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
+    }
+}
+
+namespace {
+
+struct LaunchAtLogin : ::testing::Test {
     MemorySettingsStore store;
     ManualScheduler scheduler;
     FakeLoginItem item;
     LineCollector console;
-    LaunchAtLoginSetting setting(store, item, scheduler, console.sink());
+    std::optional<LaunchAtLoginSetting> setting{std::in_place, store, item, scheduler, console.sink()};
     QList<bool> switchStates;
-    setting.setEnabled(true, false, [&](bool on) { switchStates << on; });
+
+    void flip(bool on, bool previous)
+    {
+        setting->setEnabled(on, previous, [this](bool state) { switchStates << state; });
+    }
+};
+
+} // namespace
+
+TEST_F(LaunchAtLogin, SuccessRefreshesTheSwitchFromTheActualState)
+{
+    flip(true, false);
     EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("true"));
     EXPECT_EQ(console.lines(), QStringList{QStringLiteral("Successfully enabled launch at login")});
     scheduler.advanceBy(seconds(0.5));
     EXPECT_EQ(switchStates, QList<bool>{true});
+}
 
+TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValue)
+{
+    struct Case {
+        bool on;
+        std::optional<QString> storedBefore;
+    };
     item.failure = QStringLiteral("permission denied");
-    setting.setEnabled(false, true, [&](bool on) { switchStates << on; });
-    EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("false"));
-    EXPECT_EQ(console.lines().last(), QStringLiteral("Failed to disable launch at login: permission denied"));
-    scheduler.runDue();
-    EXPECT_EQ(switchStates, (QList<bool>{true, true})) << "the switch goes back to where it was";
+    for (const Case& c : {Case{true, std::nullopt}, Case{true, QStringLiteral("false")}, Case{false, QStringLiteral("true")}}) {
+        switchStates.clear();
+        if (c.storedBefore)
+            store.setString(SettingsKey::LaunchAtLogin, *c.storedBefore);
+        else
+            store.remove(SettingsKey::LaunchAtLogin);
+        flip(c.on, !c.on);
+        EXPECT_EQ(console.lines().last(), QStringLiteral("Failed to ") + (c.on ? QStringLiteral("enable") : QStringLiteral("disable"))
+                                              + QStringLiteral(" launch at login: permission denied"));
+        EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), c.storedBefore) << "the switch would reload in the wrong state";
+        scheduler.runDue();
+        EXPECT_EQ(switchStates, QList<bool>{!c.on}) << "the switch goes back to where it was";
+    }
+}
+
+TEST_F(LaunchAtLogin, NothingRunsOnceTheSettingIsGone)
+{
+    flip(true, false);
+    item.failure = QStringLiteral("permission denied");
+    flip(false, true);
+    setting.reset();
+    scheduler.advanceBy(seconds(1));
+    EXPECT_TRUE(switchStates.isEmpty());
 }

@@ -23,29 +23,23 @@ TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
 
     advance(2.0);
     controller->handleKeyUp();
-    EXPECT_TRUE(controller->isDelayedStopInProgress());
-    EXPECT_TRUE(log.contains(QStringLiteral("延迟停止定时器已启动，将在 0.3 秒后停止录音")));
     advance(0.29);
     EXPECT_EQ(recorder.stopCount, 0);
     advance(0.01);
     EXPECT_EQ(recorder.stopCount, 1);
-    EXPECT_FALSE(controller->isDelayedStopInProgress());
     EXPECT_TRUE(indicator.recognizing);
 
     ASSERT_EQ(recognition.recognitions.size(), 1);
     const RecognizeAudioFileParams& sent = recognition.recognitions.first().params;
-    EXPECT_EQ(sent.fileType, QStringLiteral("m4a"));
     EXPECT_EQ(sent.appID, QStringLiteral("org.example.editor"));
     EXPECT_EQ(sent.appName, QStringLiteral("Editor"));
     EXPECT_EQ(sent.osType, QStringLiteral("linux"));
     EXPECT_EQ(sent.outLanguage, std::nullopt);
     EXPECT_EQ(sent.overOver, false);
     EXPECT_EQ(sent.audioData.size(), recorder.bytesPerRecording);
-    EXPECT_TRUE(controller->isCurrentlyRecognizing());
 
     recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::success(
         response(QStringLiteral("你好世界"), QStringLiteral("rec-9"))));
-    EXPECT_FALSE(controller->isCurrentlyRecognizing());
     EXPECT_FALSE(indicator.recognizing);
     EXPECT_TRUE(textInput.typed.isEmpty());
     advance(0.1);
@@ -57,7 +51,6 @@ TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
     EXPECT_EQ(update.appID, QStringLiteral("org.example.editor"));
     EXPECT_EQ(update.appName, QStringLiteral("Editor"));
     EXPECT_EQ(update.textInputMethod, QStringLiteral("accessibility"));
-    EXPECT_EQ(update.osType, QStringLiteral("linux"));
     recognition.updates.first().answer(Result<bool, ServiceError>::success(true));
     EXPECT_TRUE(log.contains(QStringLiteral("更新语音识别记录成功: rec-9")));
 }
@@ -75,8 +68,6 @@ TEST_F(TraditionalDictation, SettingsShapeTheUploadRequest)
     // Without a front application the parts are sent empty, not left out.
     EXPECT_EQ(sent.appID, QString());
     EXPECT_EQ(sent.appName, QString());
-    EXPECT_TRUE(log.contains(QStringLiteral("outLanguage: en")));
-    EXPECT_TRUE(log.contains(QStringLiteral("qasr_voice_type: 16k_zh")));
 }
 
 TEST_F(TraditionalDictation, RepressWithinDelayedStopStartsANewRecordingOnANewFile)
@@ -120,23 +111,7 @@ TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingAndSwallowsTheKeyUp
     EXPECT_EQ(recognition.recognitions.size(), 1);
 }
 
-TEST_F(TraditionalDictation, UnusableMaximumDurationFallsBackToFiftySeconds)
-{
-    for (const QString& stored : {QStringLiteral("abc"), QString()}) {
-        settings.setString(SettingsKey::MaxRecordingDuration, stored);
-        controller->handleKeyDown();
-        advance(49.9);
-        EXPECT_EQ(recorder.stopCount, 0) << stored.toStdString();
-        advance(0.1);
-        EXPECT_EQ(recorder.stopCount, 1) << stored.toStdString();
-        controller->handleKeyUp();
-        recorder.stopCount = 0;
-        recognition.recognitions.first().answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
-        recognition.recognitions.clear();
-    }
-}
-
-TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequest)
+TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequestAndIgnoresItsLateAnswer)
 {
     pressAndRelease();
     ASSERT_EQ(recognition.recognitions.size(), 1);
@@ -144,16 +119,21 @@ TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequest)
 
     controller->handleKeyDown();
     EXPECT_TRUE(recognition.recognitions.first().isCancelled());
-    EXPECT_TRUE(log.contains(QStringLiteral("检测到正在进行的识别任务，立即中断")));
     EXPECT_TRUE(log.contains(QStringLiteral("正在中断当前识别任务")));
     EXPECT_EQ(indicator.calls.mid(0, 2), (QStringList{QStringLiteral("finishRecognizing"), QStringLiteral("startRecording")}));
     EXPECT_TRUE(recorder.isRecording);
 
-    // A late answer to the cancelled request changes nothing.
-    recognition.recognitions.first().answer(
-        Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("old"))));
+    // Answers racing the cancel (an abort error, a reply already on its way)
+    // belong to the abandoned dictation: no end sound, nothing typed, the
+    // new recording's indicator untouched. Kept on purpose: the re-press
+    // already says the user moved on.
+    const auto& cancelled = recognition.recognitions.first();
+    cancelled.answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+    cancelled.answer(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("old"))));
     advance(0.5);
     EXPECT_TRUE(textInput.typed.isEmpty());
+    EXPECT_EQ(sounds.played.size(), 2) << "two start sounds, no end sound";
+    EXPECT_TRUE(indicator.recording);
 }
 
 TEST_F(TraditionalDictation, AbnormalIndicatorIsResetBeforeRecording)
@@ -197,20 +177,76 @@ TEST_F(TraditionalDictation, RecordingsBelowTheMinimumSizeAreNotUploaded)
 
 TEST_F(TraditionalDictation, UploadsOnlyTheFileThisDictationRecorded)
 {
-    // A newer .m4a of the user's sits in the folder, and the recorder fails
-    // to produce a file: nothing may be uploaded.
-    temp.writeFile(QStringLiteral("my-song.m4a"), QByteArray(50000, 'x'));
+    // After one dictation went through, a stop that has no fresh recording of
+    // its own must not upload that dictation's file (or a file of the user's) again.
+    struct Case {
+        const char* name;
+        std::function<void()> secondStop;
+    };
+    const QList<Case> cases = {
+        {"recording fails",
+         [this] {
+             recorder.startSucceeds = false;
+             pressAndRelease();
+         }},
+        {"key-up without key-down",
+         [this] {
+             controller->handleKeyUp();
+             advance(0.3);
+         }},
+    };
+    for (const Case& c : cases) {
+        recorder.startSucceeds = true;
+        recognition.recognitions.clear();
+        pressAndRelease();
+        ASSERT_EQ(recognition.recognitions.size(), 1) << c.name;
+        recognition.recognitions.first().answer(
+            Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("first"))));
+        temp.writeFile(QStringLiteral("my-song.m4a"), QByteArray(50000, 'x'));
+
+        c.secondStop();
+        EXPECT_EQ(recognition.recognitions.size(), 1) << c.name;
+        EXPECT_EQ(log.levelOf(QStringLiteral("没有找到录音文件，但保持识别状态显示")), QStringLiteral("ERROR")) << c.name;
+        scheduler.runUntilIdle();
+    }
+}
+
+TEST_F(TraditionalDictation, MissingRecordingKeepsTheIndicatorTwoSecondsButNeverClosesTheNextOne)
+{
     recorder.startSucceeds = false;
     pressAndRelease();
-    EXPECT_TRUE(recognition.recognitions.isEmpty());
-    EXPECT_TRUE(log.contains(QStringLiteral("没有找到录音文件，但保持识别状态显示")));
-    EXPECT_EQ(log.levelOf(QStringLiteral("没有找到录音文件，但保持识别状态显示")), QStringLiteral("ERROR"));
     EXPECT_TRUE(indicator.recognizing) << "the indicator keeps its look for two seconds";
+    EXPECT_EQ(sounds.played.size(), 1) << "no end sound on this path";
     advance(1.9);
     EXPECT_TRUE(indicator.recognizing);
     advance(0.1);
     EXPECT_FALSE(indicator.recognizing);
-    EXPECT_EQ(sounds.played.size(), 1) << "no end sound on this path";
+
+    // Pressed again within those two seconds: the pending finish is void.
+    pressAndRelease();
+    advance(1.0);
+    recorder.startSucceeds = true;
+    controller->handleKeyDown();
+    advance(1.5);
+    EXPECT_TRUE(indicator.recording) << "a stale finish closed the new recording's indicator";
+    controller->handleKeyUp();
+    advance(0.3);
+    EXPECT_EQ(recognition.recognitions.size(), 1);
+}
+
+TEST_F(TraditionalDictation, EveryModeButRealtimeRecordsToAFileAndStopsIt)
+{
+    for (const QString& mode : {QStringLiteral("traditional"), QStringLiteral("Traditional"), QString(),
+                                QStringLiteral("realtime ")}) {
+        settings.setString(SettingsKey::RecognitionMode, mode);
+        recorder.stopCount = 0;
+        recognition.recognitions.clear();
+        pressAndRelease();
+        EXPECT_FALSE(recorder.isRecording) << "microphone left open for mode '" << mode.toStdString() << "'";
+        EXPECT_EQ(recorder.stopCount, 1) << mode.toStdString();
+        EXPECT_EQ(recognition.recognitions.size(), 1) << mode.toStdString();
+        EXPECT_TRUE(realtime.clients.isEmpty()) << mode.toStdString();
+    }
 }
 
 TEST_F(TraditionalDictation, FailedRecognitionFinishesWithTheEndSound)
@@ -223,19 +259,6 @@ TEST_F(TraditionalDictation, FailedRecognitionFinishesWithTheEndSound)
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures.first().contains(QStringLiteral("QASRServiceNetworkErrorDomain")));
     EXPECT_TRUE(textInput.typed.isEmpty());
-}
-
-TEST_F(TraditionalDictation, SoundsFollowTheSwitchExactly)
-{
-    settings.setString(SettingsKey::EnableSoundEffects, QStringLiteral("false"));
-    controller->handleKeyDown();
-    EXPECT_TRUE(sounds.played.isEmpty());
-    controller->handleKeyUp();
-    advance(0.3);
-
-    settings.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));
-    controller->handleKeyDown();
-    EXPECT_EQ(sounds.played.size(), 1);
 }
 
 TEST_F(TraditionalDictation, ControllerGoneMeansLateCallbacksDoNothing)

@@ -54,7 +54,15 @@ TEST(HotWordRules, TextLengthAndWeightBounds)
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("a"), 1), Status::Ok);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("十个汉字十个汉字十个"), 11), Status::Ok);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("十一个汉字十一个汉字十"), 5), Status::InvalidText);
-    EXPECT_EQ(HotWordStore::validate(QStringLiteral("😀😀😀😀😀😀😀😀😀😀"), 5), Status::Ok) << "characters, not UTF-16 units";
+    // Ten user-perceived characters, as the app counts them, whatever their code points.
+    const QString family = QStringLiteral("👨\u200D👩\u200D👧");
+    const QString flagOfEngland = QString::fromUcs4(U"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
+    for (const QString& character : {QStringLiteral("😀"), family, QStringLiteral("🇨🇳"), QStringLiteral("e\u0301"),
+                                     QStringLiteral("👍🏽"), flagOfEngland}) {
+        EXPECT_EQ(HotWordStore::validate(character.repeated(10), 5), Status::Ok) << character.toStdString();
+        EXPECT_EQ(HotWordStore::validate(character.repeated(11), 5), Status::InvalidText) << character.toStdString();
+    }
+    EXPECT_EQ(HotWordStore::validate(QStringLiteral("a\u202Eb"), 5), Status::InvalidText) << "a bidi override";
     EXPECT_EQ(HotWordStore::validate(QString(), 5), Status::InvalidText);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("a\nb"), 5), Status::InvalidText);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 0), Status::InvalidWeight);

@@ -33,6 +33,15 @@ FakeKeySynthesizer::FakeKeySynthesizer(std::function<qint64()> now)
 {
 }
 
+bool FakeKeySynthesizer::isModifierHeld() const
+{
+    if (modifierHeldQueries == 0)
+        return false;
+    if (modifierHeldQueries > 0)
+        --modifierHeldQueries;
+    return true;
+}
+
 std::shared_ptr<KeyEventSource> FakeKeySynthesizer::createEventSource()
 {
     if (failSourceCreations > 0) {

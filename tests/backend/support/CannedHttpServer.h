@@ -35,6 +35,15 @@ public:
             + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
 
+    // Announces `announcedLength` body bytes, sends `body`, then closes: the
+    // connection is cut mid-body.
+    void setCutAnswer(int status, const QByteArray& body, qsizetype announcedLength)
+    {
+        setAnswer(status, body);
+        m_answer.replace("Content-Length: " + QByteArray::number(body.size()),
+                         "Content-Length: " + QByteArray::number(announcedLength));
+    }
+
     void setRedirect(const QString& location)
     {
         m_answer = "HTTP/1.1 302 Found\r\nLocation: " + location.toUtf8()

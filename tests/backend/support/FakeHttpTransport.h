@@ -24,6 +24,7 @@ public:
     const HttpRequest& request(qsizetype index) const { return m_calls.at(index).request; }
     const HttpRequest& last() const { return m_calls.last().request; }
     bool isCancelled(qsizetype index) const { return *m_calls.at(index).cancelled; }
+    bool isAnswered(qsizetype index) const { return m_calls.at(index).answered; }
 
     // Answers call `index` (the last one by default); a cancelled call gets no completion.
     void respond(qsizetype index, HttpResponse response);

@@ -5,6 +5,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+
 namespace velnor {
 
 namespace {
@@ -16,8 +18,10 @@ constexpr int FallbackChannels = 2;
 
 } // namespace
 
-PulseAudioCapture::PulseAudioCapture(QString sourceName, std::function<void(const QString&)> onFailure)
-    : m_sourceName(std::move(sourceName))
+PulseAudioCapture::PulseAudioCapture(PulseConnection& connection, QString sourceName,
+                                     std::function<void(const QString&)> onFailure)
+    : m_connection(connection)
+    , m_sourceName(std::move(sourceName))
     , m_onFailure(std::move(onFailure))
 {
 }
@@ -27,35 +31,37 @@ PulseAudioCapture::~PulseAudioCapture()
     stop();
 }
 
-AudioCaptureFactory PulseAudioCapture::factory(QString sourceName, std::function<void(const QString&)> onFailure)
+AudioCaptureFactory PulseAudioCapture::factory(PulseConnection& connection, QString sourceName,
+                                               std::function<void(const QString&)> onFailure)
 {
-    return [sourceName, onFailure]() -> std::unique_ptr<AudioCapture> {
-        return std::make_unique<PulseAudioCapture>(sourceName, onFailure);
+    return [&connection, sourceName, onFailure]() -> std::unique_ptr<AudioCapture> {
+        return std::make_unique<PulseAudioCapture>(connection, sourceName, onFailure);
     };
 }
 
 std::optional<PulseAudioCapture::Source> PulseAudioCapture::resolveSource(QString* error) const
 {
-    PulseConnection connection("Velnor capture");
-    if (const auto failure = connection.connect()) {
-        *error = *failure;
+    const auto snapshot = m_connection.snapshot();
+    if (!snapshot) {
+        *error = snapshot.error();
         return std::nullopt;
     }
-    const auto name = m_sourceName.isEmpty() ? queryDefaultSourceName(connection) : std::optional<QString>(m_sourceName);
-    if (!name || name->isEmpty()) {
-        *error = name ? QStringLiteral("没有默认音频输入设备") : connection.lastError();
+    const QString name = m_sourceName.isEmpty() ? snapshot.value().defaultSource : m_sourceName;
+    if (name.isEmpty()) {
+        *error = QStringLiteral("没有默认音频输入设备");
         return std::nullopt;
     }
-    const auto source = querySource(connection, *name);
-    if (!source || source->channelCount <= 0 || source->sampleRate <= 0) {
-        *error = QStringLiteral("音频输入设备不可用: ") + *name;
+    const QList<AudioSourceInfo>& sources = snapshot.value().sources;
+    const auto source = std::find_if(sources.cbegin(), sources.cend(), [&](const AudioSourceInfo& s) { return s.name == name; });
+    if (source == sources.cend() || source->channelCount <= 0 || source->sampleRate <= 0) {
+        *error = QStringLiteral("音频输入设备不可用: ") + name;
         return std::nullopt;
     }
     // The recording file's AAC stops at 96 kHz and cannot take every channel
     // count; the server converts such sources for us (voice needs neither).
     const int rate = source->sampleRate > MaxSampleRate ? FallbackSampleRate : source->sampleRate;
     const int channels = source->channelCount > MaxChannels ? FallbackChannels : source->channelCount;
-    return Source{*name, AudioFormat{rate, channels, SampleType::Float32, true}};
+    return Source{name, AudioFormat{rate, channels, SampleType::Float32, true}};
 }
 
 std::optional<AudioFormat> PulseAudioCapture::inputFormat() const
@@ -84,19 +90,16 @@ std::optional<QString> PulseAudioCapture::start(int framesPerBuffer, BufferCallb
     m_pending.clear();
     m_failed = false;
 
-    m_connection = std::make_unique<PulseConnection>("Velnor");
-    if (const auto failure = m_connection->connect()) {
-        m_connection.reset();
-        return failure;
-    }
-
-    PulseConnection::Lock lock(*m_connection);
+    PulseConnection::Lock lock(m_connection);
+    pa_context* context = m_connection.readyContext();
+    if (!context)
+        return m_connection.lastError();
     pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, uint32_t(m_format.sampleRate), uint8_t(m_format.channelCount)};
     pa_channel_map map;
     pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
-    m_stream = pa_stream_new(m_connection->context(), "Velnor recording", &sampleFormat, &map);
+    m_stream = pa_stream_new(context, "Velnor recording", &sampleFormat, &map);
     if (!m_stream)
-        return m_connection->lastError();
+        return m_connection.lastError();
     pa_stream_set_read_callback(
         m_stream, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->onReadable(); }, this);
     pa_stream_set_state_callback(
@@ -110,16 +113,13 @@ std::optional<QString> PulseAudioCapture::start(int framesPerBuffer, BufferCallb
     // Movable: if the microphone is unplugged mid-recording the server moves
     // the stream to its fallback source instead of ending it.
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_record(m_stream, device.constData(), &attr, flags) < 0)
-        return m_connection->lastError();
-    const bool ready = m_connection->waitUntil(
-        [this] {
-            const pa_stream_state_t state = pa_stream_get_state(m_stream);
-            return state == PA_STREAM_READY || state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-        },
-        3000);
-    if (!ready || pa_stream_get_state(m_stream) != PA_STREAM_READY)
-        return m_connection->lastError();
+    if (pa_stream_connect_record(m_stream, device.constData(), &attr, flags) < 0) {
+        const QString refused = m_connection.lastError();
+        releaseStream();
+        return refused;
+    }
+    // The server answers while the caller goes on: a refusal arrives
+    // through onFailure, audio through the buffer callback.
     return std::nullopt;
 }
 
@@ -129,9 +129,8 @@ void PulseAudioCapture::onStateChanged()
     if (state == PA_STREAM_FAILED && !m_failed) {
         m_failed = true;
         if (m_onFailure)
-            m_onFailure(m_connection->lastError());
+            m_onFailure(QString::fromUtf8(pa_strerror(pa_context_errno(pa_stream_get_context(m_stream)))));
     }
-    pa_threaded_mainloop_signal(m_connection->loop(), 0);
 }
 
 void PulseAudioCapture::onReadable()
@@ -167,23 +166,26 @@ void PulseAudioCapture::deliverWhole(bool includePartial)
 
 void PulseAudioCapture::stop()
 {
-    if (!m_connection)
-        return;
     if (m_stream) {
-        PulseConnection::Lock lock(*m_connection);
+        PulseConnection::Lock lock(m_connection);
         // Collect what the server already captured, then hand over the tail.
         if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
             onReadable();
         deliverWhole(true);
-        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
-        m_stream = nullptr;
+        releaseStream();
     }
-    m_connection.reset(); // stops the loop thread: no callback after this
     m_onBuffer = nullptr;
     m_pending.clear();
+}
+
+void PulseAudioCapture::releaseStream()
+{
+    // With the loop locked: no callback of this stream runs after this.
+    pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
 }
 
 } // namespace velnor

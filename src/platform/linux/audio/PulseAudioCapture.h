@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 
 struct pa_stream;
 
@@ -22,15 +21,17 @@ class PulseConnection;
 // PulseAudio Qt 6.4 picks the first non-monitor source instead of the
 // server's default, never reconnects when the server (re)starts after the
 // app, and delivers buffers only through the owning thread's event loop.
-// Here buffers arrive on PulseAudio's own thread, a fresh connection is made
-// per recording, and the source is the one the server calls default.
+// Here buffers arrive on PulseAudio's own thread, the stream rides the app's
+// one connection (start and stop never wait for the server), and the source
+// is the one the server calls default.
 class PulseAudioCapture final : public AudioCapture {
 public:
     // `sourceName` empty records the server's default source (the app's
     // choice is made the default before each recording). `onFailure` hears
-    // (on the audio thread) when a running stream dies, e.g. the server went
-    // away. Both optional.
-    explicit PulseAudioCapture(QString sourceName = {}, std::function<void(const QString&)> onFailure = {});
+    // (on the audio thread) when the stream fails to open or dies, e.g. the
+    // server went away. Both optional.
+    explicit PulseAudioCapture(PulseConnection& connection, QString sourceName = {},
+                               std::function<void(const QString&)> onFailure = {});
     ~PulseAudioCapture() override;
 
     bool isAvailable() const override { return true; }
@@ -38,7 +39,8 @@ public:
     std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override;
     void stop() override;
 
-    static AudioCaptureFactory factory(QString sourceName = {}, std::function<void(const QString&)> onFailure = {});
+    static AudioCaptureFactory factory(PulseConnection& connection, QString sourceName = {},
+                                       std::function<void(const QString&)> onFailure = {});
 
 private:
     struct Source {
@@ -50,11 +52,12 @@ private:
     void onReadable();
     void onStateChanged();
     void deliverWhole(bool includePartial);
+    void releaseStream();
 
+    PulseConnection& m_connection;
     const QString m_sourceName;
     std::function<void(const QString&)> m_onFailure;
     mutable std::optional<Source> m_source;
-    std::unique_ptr<PulseConnection> m_connection;
     pa_stream* m_stream = nullptr;
     BufferCallback m_onBuffer;
     AudioFormat m_format;

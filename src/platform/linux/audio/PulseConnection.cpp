@@ -1,36 +1,74 @@
 #include "platform/linux/audio/PulseConnection.h"
 
+#include "platform/linux/audio/PulseSourceInfo.h"
+
 #include <pulse/pulseaudio.h>
 
 namespace velnor {
 
-namespace {
+// One round of "list the sources, read the default" on the loop thread.
+class PulseConnection::Listing final {
+public:
+    explicit Listing(PulseConnection& owner)
+        : m_owner(owner)
+    {
+    }
 
-void signalLoop(pa_context*, void* loop)
-{
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-}
+    void start(pa_context* context)
+    {
+        track(pa_context_get_source_info_list(context, &Listing::onSource, this));
+        track(pa_context_get_server_info(context, &Listing::onServer, this));
+        if (m_pending < 2)
+            m_sources.add(nullptr, -1, QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+    }
 
-bool contextAlive(pa_context* context)
-{
-    const pa_context_state_t state = pa_context_get_state(context);
-    return state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED;
-}
+    bool isFinished() const { return m_pending == 0; }
 
-struct Deadline {
-    pa_threaded_mainloop* loop;
-    bool passed = false;
+    Result<Snapshot, QString> result() const
+    {
+        const auto sources = m_sources.result();
+        if (!sources)
+            return Result<Snapshot, QString>::failure(sources.error());
+        return Result<Snapshot, QString>::success(Snapshot{sources.value(), m_defaultSource});
+    }
+
+private:
+    void track(pa_operation* operation)
+    {
+        if (!operation)
+            return;
+        ++m_pending;
+        pa_operation_unref(operation);
+    }
+
+    // The last thing either callback does: the owner may delete the listing.
+    void finishOne()
+    {
+        if (--m_pending == 0)
+            m_owner.listingFinished(this);
+    }
+
+    static void onSource(pa_context* context, const pa_source_info* info, int eol, void* self)
+    {
+        auto* listing = static_cast<Listing*>(self);
+        listing->m_sources.add(info, eol, eol < 0 ? QString::fromUtf8(pa_strerror(pa_context_errno(context))) : QString());
+        if (eol != 0)
+            listing->finishOne();
+    }
+
+    static void onServer(pa_context*, const pa_server_info* info, void* self)
+    {
+        auto* listing = static_cast<Listing*>(self);
+        if (info && info->default_source_name)
+            listing->m_defaultSource = QString::fromUtf8(info->default_source_name);
+        listing->finishOne();
+    }
+
+    PulseConnection& m_owner;
+    SourceListing m_sources;
+    QString m_defaultSource;
+    int m_pending = 0;
 };
-
-void deadlinePassed(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* userdata)
-{
-    auto* deadline = static_cast<Deadline*>(userdata);
-    deadline->passed = true;
-    api->time_free(event);
-    pa_threaded_mainloop_signal(deadline->loop, 0);
-}
-
-} // namespace
 
 PulseConnection::Lock::Lock(const PulseConnection& connection)
     : m_loop(connection.m_loop)
@@ -43,83 +81,180 @@ PulseConnection::Lock::~Lock()
     pa_threaded_mainloop_unlock(m_loop);
 }
 
-PulseConnection::PulseConnection(const char* clientName)
+PulseConnection::PulseConnection(QByteArray clientName, QByteArray server)
+    : m_clientName(std::move(clientName))
+    , m_server(std::move(server))
 {
     m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
+    if (!m_loop || pa_threaded_mainloop_start(m_loop) < 0) {
+        publish(Result<Snapshot, QString>::failure(QStringLiteral("PulseAudio 线程无法启动")));
         return;
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), clientName);
-    if (m_context)
-        pa_context_set_state_callback(m_context, signalLoop, m_loop);
+    }
+    Lock lock(*this);
+    startAttempt();
 }
 
 PulseConnection::~PulseConnection()
 {
-    if (m_started && m_context) {
-        {
-            Lock lock(*this);
+    if (!m_loop)
+        return;
+    {
+        Lock lock(*this);
+        if (m_reconnectTimer)
+            pa_threaded_mainloop_get_api(m_loop)->time_free(m_reconnectTimer);
+        m_reconnectTimer = nullptr;
+        if (m_context) {
             pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
             pa_context_disconnect(m_context);
         }
     }
-    if (m_started)
-        pa_threaded_mainloop_stop(m_loop);
+    // The loop thread ends here: no callback runs after this.
+    pa_threaded_mainloop_stop(m_loop);
+    delete m_listing;
     if (m_context)
         pa_context_unref(m_context);
-    if (m_loop)
-        pa_threaded_mainloop_free(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+void PulseConnection::startAttempt()
+{
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), m_clientName.constData());
+    if (!m_context) {
+        publish(Result<Snapshot, QString>::failure(QStringLiteral("PulseAudio 客户端无法创建")));
+        scheduleReconnect();
+        return;
+    }
+    pa_context_set_state_callback(
+        m_context, [](pa_context*, void* self) { static_cast<PulseConnection*>(self)->onContextState(); }, this);
+    const char* server = m_server.isEmpty() ? nullptr : m_server.constData();
+    if (pa_context_connect(m_context, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        onContextState(); // failed at once: same path as a failure reported later
+}
+
+void PulseConnection::onContextState()
+{
+    switch (pa_context_get_state(m_context)) {
+    case PA_CONTEXT_READY:
+        pa_context_set_subscribe_callback(
+            m_context,
+            [](pa_context*, pa_subscription_event_type_t, uint32_t, void* self) {
+                static_cast<PulseConnection*>(self)->beginListing();
+            },
+            this);
+        if (pa_operation* subscribe = pa_context_subscribe(
+                m_context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER), nullptr, nullptr))
+            pa_operation_unref(subscribe);
+        beginListing();
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED: {
+        const QString error = QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
+        // The server's answers to this context will never come.
+        delete m_listing;
+        m_listing = nullptr;
+        m_listAgain = false;
+        publish(Result<Snapshot, QString>::failure(error));
+        scheduleReconnect();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void PulseConnection::scheduleReconnect()
+{
+    if (m_reconnectTimer)
+        return;
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, pa_usec_t(ReconnectDelayMs) * PA_USEC_PER_MSEC);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_loop);
+    m_reconnectTimer = api->time_new(api, &when, &PulseConnection::onReconnectTimer, this);
+}
+
+void PulseConnection::onReconnectTimer(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self)
+{
+    auto* connection = static_cast<PulseConnection*>(self);
+    api->time_free(event);
+    connection->m_reconnectTimer = nullptr;
+    if (connection->m_context) {
+        pa_context_set_state_callback(connection->m_context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(connection->m_context, nullptr, nullptr);
+        pa_context_disconnect(connection->m_context);
+        pa_context_unref(connection->m_context);
+        connection->m_context = nullptr;
+    }
+    connection->startAttempt();
+}
+
+void PulseConnection::beginListing()
+{
+    // Change events come in bursts: one listing at a time, one more after it.
+    if (m_listing) {
+        m_listAgain = true;
+        return;
+    }
+    m_listing = new Listing(*this);
+    m_listing->start(m_context);
+    if (m_listing->isFinished()) // nothing could be asked
+        listingFinished(m_listing);
+}
+
+void PulseConnection::listingFinished(Listing* listing)
+{
+    publish(listing->result());
+    delete listing;
+    m_listing = nullptr;
+    if (m_listAgain) {
+        m_listAgain = false;
+        beginListing();
+    }
+}
+
+void PulseConnection::publish(Result<Snapshot, QString> result)
+{
+    const std::lock_guard lock(m_mutex);
+    m_snapshot = std::move(result);
+    m_settled = true;
+}
+
+Result<PulseConnection::Snapshot, QString> PulseConnection::snapshot() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_snapshot;
+}
+
+bool PulseConnection::isSettled() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_settled;
+}
+
+void PulseConnection::noteDefaultSource(const QString& name)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_snapshot)
+        m_snapshot.value().defaultSource = name;
+}
+
+void PulseConnection::refreshLocked()
+{
+    if (readyContext())
+        beginListing();
+}
+
+pa_context* PulseConnection::readyContext() const
+{
+    return m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY ? m_context : nullptr;
 }
 
 QString PulseConnection::lastError() const
 {
     if (!m_context)
-        return QStringLiteral("PulseAudio 客户端无法创建");
+        return QStringLiteral("PulseAudio 服务器未连接");
     return QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
-}
-
-bool PulseConnection::waitUntil(const std::function<bool()>& ready, int timeoutMs)
-{
-    Deadline deadline{m_loop};
-    pa_time_event* timer = pa_context_rttime_new(m_context, pa_rtclock_now() + pa_usec_t(timeoutMs) * PA_USEC_PER_MSEC,
-                                                 deadlinePassed, &deadline);
-    while (!ready() && !deadline.passed && contextAlive(m_context))
-        pa_threaded_mainloop_wait(m_loop);
-    if (!deadline.passed && timer)
-        pa_threaded_mainloop_get_api(m_loop)->time_free(timer);
-    return ready();
-}
-
-std::optional<QString> PulseConnection::connect(int timeoutMs)
-{
-    if (!m_loop || !m_context)
-        return QStringLiteral("PulseAudio 客户端无法创建");
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return lastError();
-    if (pa_threaded_mainloop_start(m_loop) < 0)
-        return QStringLiteral("PulseAudio 线程无法启动");
-    m_started = true;
-    Lock lock(*this);
-    const bool ready = waitUntil([this] { return pa_context_get_state(m_context) == PA_CONTEXT_READY; }, timeoutMs);
-    if (ready)
-        return std::nullopt;
-    return contextAlive(m_context) ? QStringLiteral("PulseAudio 服务器无响应") : lastError();
-}
-
-bool PulseConnection::run(const std::function<pa_operation*(std::function<void()> done)>& begin, int timeoutMs)
-{
-    bool finished = false;
-    Lock lock(*this);
-    pa_operation* operation = begin([this, &finished] {
-        finished = true;
-        pa_threaded_mainloop_signal(m_loop, 0);
-    });
-    if (!operation)
-        return false;
-    const bool ok = waitUntil([&finished] { return finished; }, timeoutMs);
-    if (!ok)
-        pa_operation_cancel(operation);
-    pa_operation_unref(operation);
-    return ok;
 }
 
 } // namespace velnor

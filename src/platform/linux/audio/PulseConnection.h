@@ -1,42 +1,57 @@
 #pragma once
 
+#include "core/Result.h"
+#include "platform/AudioDevices.h"
+
+#include <QByteArray>
 #include <QString>
 
-#include <functional>
+#include <mutex>
 #include <optional>
 
 struct pa_context;
-struct pa_operation;
+struct pa_mainloop_api;
 struct pa_threaded_mainloop;
+struct pa_time_event;
 
 namespace velnor {
 
-// One connection to the PulseAudio server (or PipeWire's PulseAudio
-// service) on its own threaded main loop. The server comes from the usual
-// client configuration (PULSE_SERVER, XDG_RUNTIME_DIR); nothing is spawned.
+// The app's one connection to the PulseAudio server (or PipeWire's
+// PulseAudio service), kept for the app's life on its own threaded main
+// loop. It never makes its caller wait for the server: it connects in the
+// background, reconnects whenever the server goes away and comes back, and
+// keeps the source list and the default source up to date from the server's
+// change events, so readers get the latest copy at once.
+//
+// The server comes from the usual client configuration (PULSE_SERVER,
+// XDG_RUNTIME_DIR) unless one is given; nothing is spawned.
 class PulseConnection final {
 public:
-    explicit PulseConnection(const char* clientName);
+    struct Snapshot {
+        QList<AudioSourceInfo> sources;
+        QString defaultSource; // empty when the server has none
+    };
+
+    static constexpr int ReconnectDelayMs = 500;
+
+    explicit PulseConnection(QByteArray clientName, QByteArray server = {});
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;
 
-    // Connects within the timeout; the error text otherwise.
-    std::optional<QString> connect(int timeoutMs = 3000);
+    // The latest sources and default source, or why there are none (not
+    // connected yet, server gone, listing refused).
+    Result<Snapshot, QString> snapshot() const;
+    // Whether the first connection attempt has been answered either way.
+    bool isSettled() const;
+    // Records the default the app just asked the server for, so a recording
+    // that starts before the server's change event uses it.
+    void noteDefaultSource(const QString& name);
+    // Loop thread: asks for a fresh copy of the list (after a request the
+    // server refused).
+    void refreshLocked();
 
-    // Starts an operation through `begin` (called with the loop locked; it
-    // gets a completion to call from the PulseAudio callback) and waits for
-    // it. False when the server failed or did not answer in time; the
-    // operation is then cancelled, so its callback never runs late.
-    bool run(const std::function<pa_operation*(std::function<void()> done)>& begin, int timeoutMs = 3000);
-
-    // The last error of the context, as text.
-    QString lastError() const;
-
-    pa_threaded_mainloop* loop() const { return m_loop; }
-    pa_context* context() const { return m_context; }
-
-    // Locks the loop for the scope.
+    // Locks the loop for the scope (never from the loop's own thread).
     class Lock final {
     public:
         explicit Lock(const PulseConnection& connection);
@@ -48,14 +63,34 @@ public:
         pa_threaded_mainloop* m_loop;
     };
 
-    // With the loop locked: waits until `ready` holds, the context fails or
-    // the timeout passes. Returns `ready()`.
-    bool waitUntil(const std::function<bool()>& ready, int timeoutMs);
+    // With the loop locked: the ready context, or none while (re)connecting.
+    pa_context* readyContext() const;
+    // With the loop locked: the last error of the context, as text.
+    QString lastError() const;
 
 private:
+    class Listing;
+
+    void startAttempt();
+    void onContextState();
+    void scheduleReconnect();
+    void beginListing();
+    void listingFinished(Listing* listing);
+    void publish(Result<Snapshot, QString> result);
+    static void onReconnectTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval* when, void* self);
+
+    const QByteArray m_clientName;
+    const QByteArray m_server;
     pa_threaded_mainloop* m_loop = nullptr;
+    // Loop thread (or locked).
     pa_context* m_context = nullptr;
-    bool m_started = false;
+    pa_time_event* m_reconnectTimer = nullptr;
+    Listing* m_listing = nullptr;
+    bool m_listAgain = false;
+
+    mutable std::mutex m_mutex;
+    Result<Snapshot, QString> m_snapshot = Result<Snapshot, QString>::failure(QStringLiteral("PulseAudio 服务器连接中"));
+    bool m_settled = false;
 };
 
 } // namespace velnor

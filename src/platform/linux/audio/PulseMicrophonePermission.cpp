@@ -1,24 +1,31 @@
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 
-#include "core/Scheduler.h"
-#include "platform/AudioDevices.h"
+#include "platform/linux/audio/PulseConnection.h"
 
 #include <algorithm>
 
 namespace velnor {
 
-PulseMicrophonePermission::PulseMicrophonePermission(AudioDevices& devices, Scheduler& mainQueue)
-    : m_devices(devices)
+PulseMicrophonePermission::PulseMicrophonePermission(PulseConnection& connection, Scheduler& mainQueue)
+    : m_connection(connection)
     , m_mainQueue(mainQueue)
 {
 }
 
+PulseMicrophonePermission::~PulseMicrophonePermission()
+{
+    m_pending.cancel();
+}
+
 MicrophonePermission::Status PulseMicrophonePermission::status() const
 {
-    const auto sources = m_devices.sources();
-    if (!sources)
+    if (!m_connection.isSettled())
+        return Status::NotDetermined;
+    const auto snapshot = m_connection.snapshot();
+    if (!snapshot)
         return Status::Denied;
-    const bool usable = std::any_of(sources.value().cbegin(), sources.value().cend(), [](const AudioSourceInfo& s) {
+    const QList<AudioSourceInfo>& sources = snapshot.value().sources;
+    const bool usable = std::any_of(sources.cbegin(), sources.cend(), [](const AudioSourceInfo& s) {
         return !s.isMonitor && !s.isVirtual && s.isAlive && s.channelCount > 0;
     });
     return usable ? Status::Authorized : Status::Denied;
@@ -26,10 +33,21 @@ MicrophonePermission::Status PulseMicrophonePermission::status() const
 
 void PulseMicrophonePermission::request(std::function<void(bool granted)> answer)
 {
-    const bool granted = status() == Status::Authorized;
-    m_mainQueue.post([answer = std::move(answer), granted] {
+    answerWhenSettled(std::move(answer), Duration::zero());
+}
+
+void PulseMicrophonePermission::answerWhenSettled(std::function<void(bool granted)> answer, Duration waited)
+{
+    // Looked at again on the main queue: the question never waits for the server.
+    const bool settled = m_connection.isSettled() || waited >= AnswerTimeout;
+    const Duration delay = settled ? Duration::zero() : PollInterval;
+    m_pending = m_mainQueue.after(delay, [this, answer = std::move(answer), settled, waited, delay]() mutable {
+        if (!settled) {
+            answerWhenSettled(std::move(answer), waited + delay);
+            return;
+        }
         if (answer)
-            answer(granted);
+            answer(status() == Status::Authorized);
     });
 }
 

@@ -1,7 +1,5 @@
 #include "platform/linux/audio/PulseSourceInfo.h"
 
-#include "platform/linux/audio/PulseConnection.h"
-
 #include <pulse/pulseaudio.h>
 
 namespace velnor {
@@ -36,54 +34,28 @@ AudioSourceInfo toSourceInfo(const pa_source_info& info)
     return source;
 }
 
-std::optional<QString> queryDefaultSourceName(PulseConnection& connection)
+void SourceListing::add(const pa_source_info* info, int eol, const QString& errorText)
 {
-    struct Query {
-        std::function<void()> done;
-        QString name;
-    } query;
-    const bool ok = connection.run([&](std::function<void()> done) {
-        query.done = std::move(done);
-        return pa_context_get_server_info(
-            connection.context(),
-            [](pa_context*, const pa_server_info* info, void* userdata) {
-                auto* self = static_cast<Query*>(userdata);
-                if (info && info->default_source_name)
-                    self->name = QString::fromUtf8(info->default_source_name);
-                self->done();
-            },
-            &query);
-    });
-    if (!ok)
-        return std::nullopt;
-    return query.name;
+    if (m_finished)
+        return;
+    if (eol < 0) {
+        m_failure = errorText.isEmpty() ? QStringLiteral("PulseAudio 拒绝列出音频设备") : errorText;
+        m_finished = true;
+    } else if (eol > 0) {
+        m_finished = true;
+    } else if (info) {
+        m_sources.append(toSourceInfo(*info));
+    }
 }
 
-std::optional<AudioSourceInfo> querySource(PulseConnection& connection, const QString& name)
+Result<QList<AudioSourceInfo>, QString> SourceListing::result() const
 {
-    struct Query {
-        std::function<void()> done;
-        std::optional<AudioSourceInfo> source;
-    } query;
-    const QByteArray utf8 = name.toUtf8();
-    const bool ok = connection.run([&](std::function<void()> done) {
-        query.done = std::move(done);
-        return pa_context_get_source_info_by_name(
-            connection.context(), utf8.constData(),
-            [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
-                auto* self = static_cast<Query*>(userdata);
-                if (eol != 0) {
-                    self->done();
-                    return;
-                }
-                if (info)
-                    self->source = toSourceInfo(*info);
-            },
-            &query);
-    });
-    if (!ok)
-        return std::nullopt;
-    return query.source;
+    using R = Result<QList<AudioSourceInfo>, QString>;
+    if (m_failure)
+        return R::failure(*m_failure);
+    if (!m_finished)
+        return R::failure(QStringLiteral("PulseAudio 设备列表不完整"));
+    return R::success(m_sources);
 }
 
 } // namespace velnor

@@ -1,22 +1,31 @@
 #pragma once
 
+#include "core/Result.h"
 #include "platform/AudioDevices.h"
-
-#include <optional>
 
 struct pa_source_info;
 
 namespace velnor {
 
-class PulseConnection;
-
 // A PulseAudio source description in the platform's terms.
 AudioSourceInfo toSourceInfo(const pa_source_info& info);
 
-// The server's default source name (empty when none); none on failure.
-std::optional<QString> queryDefaultSourceName(PulseConnection& connection);
+// One listing of the server's sources, fed by the list callback.
+class SourceListing final {
+public:
+    // Each call of the callback: a source (eol 0), the end of the list
+    // (eol > 0), or the server's refusal (eol < 0, with its error text).
+    void add(const pa_source_info* info, int eol, const QString& errorText);
 
-// The named source's description; none when it does not exist or on failure.
-std::optional<AudioSourceInfo> querySource(PulseConnection& connection, const QString& name);
+    bool isFinished() const { return m_finished; }
+    // The sources, or the error when the server refused the listing: a
+    // refused listing is not an empty one.
+    Result<QList<AudioSourceInfo>, QString> result() const;
+
+private:
+    QList<AudioSourceInfo> m_sources;
+    std::optional<QString> m_failure;
+    bool m_finished = false;
+};
 
 } // namespace velnor

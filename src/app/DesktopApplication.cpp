@@ -1,0 +1,138 @@
+#include "app/DesktopApplication.h"
+
+#include "backend/OsType.h"
+#include "config/SettingsKeys.h"
+#include "keyboard/KeyboardManager.h"
+#include "platform/linux/audio/FfmpegAacFileWriter.h"
+#include "platform/linux/audio/PulseAudioCapture.h"
+#include "platform/linux/audio/SwrResampler.h"
+#include "ui/tray/TrayMenuModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QStandardPaths>
+
+namespace velnor {
+
+void quitApplication()
+{
+    // exit(), not quit(): in Qt 6 a window that refuses to close (the main
+    // window only hides) cancels quit(), and the app would keep running.
+    QCoreApplication::exit(0);
+}
+
+QString atspiHelperPath()
+{
+    // Installed beside the app; in a build tree, where the build put it.
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("velnor-atspi-helper"));
+    return QFileInfo::exists(beside) ? beside : QStringLiteral(VELNOR_ATSPI_HELPER);
+}
+
+AppPaths AppPaths::standard()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    AppPaths paths;
+    paths.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    paths.settingsFile = QDir(config).filePath(QStringLiteral("velnor/velnor.conf"));
+    paths.deploymentFile = QDir(config).filePath(QStringLiteral("velnor/deployment.conf"));
+    return paths;
+}
+
+DesktopApplication::DesktopApplication(const AppPaths& paths)
+    : m_paths(paths)
+    , m_deployment(DeploymentConfig::load(paths.deploymentFile, QProcessEnvironment::systemEnvironment()))
+    , m_indicator(indicatorDependencies())
+    , m_backend(BackendDependencies{m_settings, m_scheduler, m_log, m_redactor, m_console, m_deployment.backendBaseUrl,
+                                    QCoreApplication::applicationVersion(), currentOsType()})
+    , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(m_pulse), FfmpegAacFileWriter::factory(), m_microphone,
+                                             m_audioDevices, nullptr, m_settings, m_log, m_console})
+    , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
+    , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(),
+                [this] {
+                    m_notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"),
+                                        QStringLiteral("无法向当前应用模拟按键（X 服务器需要 XTest 扩展），"
+                                                       "听写的文字未能输入。"));
+                })
+    , m_controller(AppSetupHelper::Collaborators{
+          m_settings, m_scheduler, m_clock, m_log, m_console, m_indicator, m_recorder, m_recordingFiles, m_sounds,
+          m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.workspace(),
+          m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
+          m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
+          currentOsType()})
+    , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
+                  [this] { m_controller.handleKeyUp(); })
+    , m_ui(DesktopUi::Dependencies{
+          m_settings, m_scheduler, m_log, m_console, m_backend, m_audioDevices, m_microphone, m_deployment,
+          SettingsHooks{[this](const QString& position) { m_indicator.setPosition(position); },
+                        [this] { hotkeyChanged(); },
+                        [this] {
+                            QList<KeyboardEntry> entries;
+                            for (const KeyboardDevice& device : m_desktop.keyboards().availableKeyboards())
+                                entries.append({device.id, device.name, device.isBuiltIn, {}});
+                            return entries;
+                        },
+                        [this] { return m_desktop.keyboards().selectedKeyboardID(); },
+                        [this](const QString& id) { m_desktop.keyboards().selectKeyboard(id); }},
+          quitApplication})
+    , m_mainWindow([this] { return m_ui.makeMainWindow(); })
+    , m_tray(m_scheduler, m_log, [this] { return buildTrayMenu(m_settings, m_languages.languages()); },
+             [this](const TrayMenuItem& item) { m_delegate.handle(item); })
+    , m_notice([this] { return m_tray.trayIcon(); }, m_log)
+    , m_delegate(m_settings, m_log, m_shortcuts, m_indicator,
+                 AppDelegate::Hooks{[this] { m_mainWindow.openMainWindow(); }, quitApplication,
+                                    [this] { m_tray.scheduleMenuRebuild(); }})
+    , m_startup(m_log, m_scheduler, m_defaults, m_paths.documentsDir, m_paths.settingsFile,
+                AppStartup::DelayedSteps{[this] { m_permissions.requestPermissions(); },
+                                         [this] { m_shortcuts.registerShortcuts(); },
+                                         [this] { m_tray.setupMenuBar(); }})
+{
+    QObject::connect(&m_desktop.workspace(), &x11::EwmhWorkspace::activeApplicationChanged, [this] {
+        m_indicator.handleApplicationActivation(m_desktop.workspace().frontmostApplication());
+    });
+    QObject::connect(&m_desktop.workspace(), &x11::EwmhWorkspace::currentDesktopChanged,
+                     [this] { m_indicator.handleSpaceChange(); });
+}
+
+DesktopApplication::~DesktopApplication()
+{
+    m_log.flush();
+}
+
+FloatingWindowController::Dependencies DesktopApplication::indicatorDependencies()
+{
+    m_uptime.start();
+    return {m_scheduler,
+            m_settings,
+            m_log,
+            m_systemLog,
+            m_indicatorView,
+            [] {
+                const QScreen* screen = QGuiApplication::primaryScreen();
+                return screen ? screen->availableGeometry() : QRect();
+            },
+            [this] { return m_desktop.workspace().frontmostApplicationIcon(); },
+            [this] { return Duration(m_uptime.elapsed()); },
+            [] { return QRandomGenerator::global()->generateDouble(); }};
+}
+
+void DesktopApplication::hotkeyChanged()
+{
+    // The settings screen stored a new hotkey: register it and show it in the tray.
+    m_shortcuts.unregisterAll();
+    m_shortcuts.registerShortcuts();
+    m_tray.scheduleMenuRebuild();
+}
+
+void DesktopApplication::start()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_languages.loadLanguageConfig();
+    m_startup.setup();
+    if (!m_settings.boolean(QString::fromLatin1(SettingsKey::OnboardingCompleted)))
+        m_mainWindow.openMainWindow();
+}
+
+} // namespace velnor

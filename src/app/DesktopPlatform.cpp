@@ -1,0 +1,35 @@
+#include "app/DesktopPlatform.h"
+
+#include "log/Logger.h"
+
+#include <QGuiApplication>
+
+namespace velnor {
+
+DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
+                                 const QString& atspiHelper, std::function<void()> untrustedNotice)
+    : m_pasteboard(*QGuiApplication::clipboard())
+    , m_textInput(m_workspace, m_trust, std::make_unique<atspi::AtspiHelperBridge>(atspiHelper), m_pasteboard, m_keys,
+                  scheduler, log, TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(untrustedNotice)})
+    , m_hidMonitor(m_keyboardDevices, console)
+    , m_keyboards(settings, m_hidMonitor)
+    , m_shortcut(m_shortcutManager, console)
+{
+    m_uptime.start();
+    // Our own pastes come back through XI2 like anyone's XTest input; they
+    // must not reach the hotkey.
+    m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });
+    if (!m_shortcutManager.start())
+        log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
+    if (!m_keys.isAvailable())
+        log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));
+}
+
+DesktopPlatform::~DesktopPlatform()
+{
+    m_shortcut.unregisterAll();
+    m_shortcutManager.stop();
+    m_hidMonitor.stop();
+}
+
+} // namespace velnor

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "keyboard/HIDEventMonitor.h"
+#include "keyboard/KeyboardManager.h"
+#include "keyboard/Shortcut.h"
+#include "keyboard/ShortcutManager.h"
+#include "platform/linux/atspi/AtspiHelperBridge.h"
+#include "platform/linux/x11/EwmhWorkspace.h"
+#include "platform/linux/x11/QtClipboardPasteboard.h"
+#include "platform/linux/x11/SyntheticKeyEchoes.h"
+#include "platform/linux/x11/X11AccessibilityTrust.h"
+#include "platform/linux/x11/XInputKeySource.h"
+#include "platform/linux/x11/XInputKeyboardDevices.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
+#include "textinput/TextInputStack.h"
+
+#include <QElapsedTimer>
+
+namespace velnor {
+
+class Logger;
+class Scheduler;
+class SettingsStore;
+
+// The X11 desktop as the app meets it: the global hotkey (XI2 keys on the
+// chosen keyboard) and the text insertion into the focused field (AT-SPI,
+// else the clipboard and an XTest paste).
+class DesktopPlatform final {
+public:
+    // `atspiHelper` is the program that talks to the accessibility bus.
+    DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
+                    const QString& atspiHelper, std::function<void()> untrustedNotice);
+    ~DesktopPlatform();
+    DesktopPlatform(const DesktopPlatform&) = delete;
+    DesktopPlatform& operator=(const DesktopPlatform&) = delete;
+
+    Shortcut& shortcuts() { return m_shortcut; }
+    TextInput& textInput() { return m_textInput.textInputMgr(); }
+    x11::EwmhWorkspace& workspace() { return m_workspace; }
+    KeySynthesizer& keySynthesizer() { return m_keys; }
+    const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
+    KeyboardManager& keyboards() { return m_keyboards; }
+
+private:
+    QElapsedTimer m_uptime;
+    x11::SyntheticKeyEchoes m_echoes{[this] { return m_uptime.elapsed(); }};
+    x11::XTestKeySynthesizer m_keys;
+    x11::X11AccessibilityTrust m_trust{m_keys};
+    x11::EwmhWorkspace m_workspace;
+    x11::QtClipboardPasteboard m_pasteboard;
+    TextInputStack m_textInput;
+
+    x11::XInputKeyboardDevices m_keyboardDevices;
+    HIDEventMonitor m_hidMonitor;
+    KeyboardManager m_keyboards;
+    x11::XInputKeySource m_keySource{{}, &m_echoes};
+    ShortcutManager m_shortcutManager{m_keySource, m_hidMonitor, m_keyboards};
+    Shortcut m_shortcut;
+};
+
+} // namespace velnor

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "history/HistoryEntry.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace velnor {
+
+// The history's SQLite file, used from one thread only (the store's queue).
+// The file is created readable by the user alone (0600) and kept in WAL mode,
+// so a crash mid-write never corrupts what was already stored.
+class HistoryDatabase final {
+public:
+    explicit HistoryDatabase(QString path);
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase&) = delete;
+    HistoryDatabase& operator=(const HistoryDatabase&) = delete;
+
+    // Creates the folder, the file and the schema; the error text on failure.
+    std::optional<QString> open();
+    bool isOpen() const { return m_open; }
+    const QString& lastError() const { return m_lastError; }
+
+    bool upsert(const HistoryEntry& entry);
+    std::optional<HistoryEntry> find(const QString& id);
+    // Newest first; `search` matches the texts and the application name.
+    QList<HistoryEntry> list(const QString& search, int limit);
+    bool remove(const QString& id);
+    bool removeAll();
+    // Entries a crash left unfinished become failed with `errorText`; their ids.
+    QStringList failUnfinished(const QString& errorText);
+    // Deletes entries started before `cutoff`; their recording paths.
+    QStringList removeStartedBefore(const QDateTime& cutoff);
+    // Recordings of entries not delivered yet: the only copy of that speech.
+    QStringList undeliveredRecordings();
+
+private:
+    bool exec(const QString& sql);
+    void fail(const QString& what, const QString& error);
+
+    const QString m_path;
+    const QString m_connectionName;
+    bool m_open = false;
+    QString m_lastError;
+};
+
+} // namespace velnor

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace velnor {
+
+// Where a dictation stands. Recording and Recognizing are the unfinished
+// states a crash can leave behind.
+enum class HistoryOutcome { Recording, Recognizing, Delivered, Failed, Cancelled };
+
+QString historyOutcomeName(HistoryOutcome outcome);
+// Unknown names read back as Failed: an entry is never silently lost.
+HistoryOutcome historyOutcomeFromName(const QString& name);
+
+// One dictation as the history keeps it.
+struct HistoryEntry {
+    QString id; // made by the store when the dictation starts
+    QDateTime startedAt;
+    QString mode; // "traditional" or "realtime"
+    QString appName;
+    QString bundleId;
+    double durationSeconds = 0;
+    QString recordingPath; // file mode only; empty once pruned
+    QString recognizedText;
+    QString correctedText;
+    QString insertionMethod; // "accessibility", "clipboard", "unknown" or empty
+    HistoryOutcome outcome = HistoryOutcome::Recording;
+    QString errorText;
+
+    bool isFinished() const
+    {
+        return outcome != HistoryOutcome::Recording && outcome != HistoryOutcome::Recognizing;
+    }
+    // The text the user got (or would have got).
+    QString deliveredText() const { return correctedText.isEmpty() ? recognizedText : correctedText; }
+    bool operator==(const HistoryEntry&) const = default;
+};
+
+} // namespace velnor

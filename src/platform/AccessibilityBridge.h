@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/Scheduler.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velnor {
+
+// Why an accessibility read gave nothing (the reference platform's error codes).
+enum class AccessibilityError {
+    None = 0,
+    NotImplemented = -25208,
+    InvalidElement = -25202,
+    CannotComplete = -25204,
+    Failure = -25200,
+};
+
+// One element of another application's accessibility tree. Reads and writes
+// block on the target application, so callers use elements off the GUI thread
+// (see AccessibilityBridge); an element stays on the thread that made it.
+class AccessibleElement {
+public:
+    AccessibleElement() = default;
+    virtual ~AccessibleElement() = default;
+    AccessibleElement(const AccessibleElement&) = delete;
+    AccessibleElement& operator=(const AccessibleElement&) = delete;
+
+    // Roles use the reference names where one fits ("AXTextField",
+    // "AXTextArea", "AXComboBox", "AXWebArea"…), else the platform's own.
+    virtual std::optional<QString> role() = 0;
+    virtual std::optional<QString> title() = 0;
+    // "AXValue": the whole text; none when the element has no text.
+    virtual std::optional<QString> value() = 0;
+    // "AXSelectedText": the selected text (empty when only a caret).
+    virtual std::optional<QString> selectedText() = 0;
+    virtual QStringList attributeNames() = 0;
+    virtual std::optional<bool> isFocused() = 0;
+    // None when the children cannot be read.
+    virtual std::optional<std::vector<std::shared_ptr<AccessibleElement>>> children() = 0;
+
+    // Replaces the selection with the text, or inserts it at the caret.
+    // True only when the element now holds the text where it belongs.
+    virtual bool setSelectedText(const QString& text) = 0;
+    // Replaces the whole contents; true only when read back equal.
+    virtual bool setValue(const QString& text) = 0;
+};
+
+// The focused element of an application, or why there is none.
+struct FocusedElementResult {
+    std::shared_ptr<AccessibleElement> element;
+    AccessibilityError error = AccessibilityError::None;
+};
+
+// Reads and drives other applications' UI through the platform's
+// accessibility service. Every call may block on the target application for
+// up to the messaging timeout: call it from a worker thread, never the GUI
+// thread, and always from the same thread.
+class AccessibilityBridge {
+public:
+    AccessibilityBridge() = default;
+    virtual ~AccessibilityBridge() = default;
+    AccessibilityBridge(const AccessibilityBridge&) = delete;
+    AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
+
+    // Whether the accessibility service can reach applications at all.
+    virtual bool isAvailable() = 0;
+    // The root element of the application with this process id, with the
+    // given messaging timeout applied to every call made through it.
+    virtual std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout) = 0;
+    virtual FocusedElementResult focusedElement(AccessibleElement& application) = 0;
+};
+
+} // namespace velnor

@@ -1,0 +1,206 @@
+#include "platform/linux/atspi/AtspiHelperBridge.h"
+
+#include "platform/linux/atspi/AtspiHelperProtocol.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+namespace velnor::atspi {
+
+// One running helper. A call that fails to answer in time ends the helper:
+// its answers would otherwise arrive out of step with later questions.
+class HelperConnection final {
+public:
+    explicit HelperConnection(const QString& path)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(path, {});
+        m_alive = m_process.waitForStarted(5000);
+    }
+
+    ~HelperConnection()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(1000)) {
+            m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+
+    bool isAlive() const { return m_alive; }
+
+    std::optional<QJsonObject> call(QJsonObject request)
+    {
+        if (!m_alive)
+            return std::nullopt;
+        m_process.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
+        // Each call the helper makes is bounded by the messaging timeout; a
+        // walk of children makes several.
+        const int limitMs = int(m_timeout.count()) * 2 + 1000;
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(limitMs)) {
+                m_alive = false;
+                m_process.kill();
+                m_process.waitForFinished(1000);
+                return std::nullopt;
+            }
+        }
+        const QJsonDocument answer = QJsonDocument::fromJson(m_process.readLine());
+        if (!answer.isObject())
+            return std::nullopt;
+        return answer.object();
+    }
+
+    void setTimeout(Duration timeout) { m_timeout = timeout; }
+
+private:
+    QProcess m_process;
+    bool m_alive = false;
+    Duration m_timeout = seconds(5.0);
+};
+
+namespace {
+
+QJsonObject request(const QString& name, int id)
+{
+    return {{QStringLiteral("op"), name}, {QStringLiteral("id"), id}};
+}
+
+class HelperElement final : public AccessibleElement {
+public:
+    HelperElement(std::shared_ptr<HelperConnection> connection, int id)
+        : m_connection(std::move(connection))
+        , m_id(id)
+    {
+    }
+    ~HelperElement() override { m_connection->call(request(op::Release, m_id)); }
+
+    int id() const { return m_id; }
+    const std::shared_ptr<HelperConnection>& connection() const { return m_connection; }
+
+    std::optional<QString> role() override { return text(op::Role); }
+    std::optional<QString> title() override { return text(op::Title); }
+    std::optional<QString> value() override { return text(op::Value); }
+    std::optional<QString> selectedText() override { return text(op::SelectedText); }
+
+    QStringList attributeNames() override
+    {
+        QStringList names;
+        if (const auto answer = okAnswer(request(op::AttributeNames, m_id))) {
+            for (const auto& name : answer->value(QStringLiteral("values")).toArray())
+                names << name.toString();
+        }
+        return names;
+    }
+
+    std::optional<bool> isFocused() override
+    {
+        const auto answer = okAnswer(request(op::Focus, m_id));
+        return answer ? std::optional<bool>(answer->value(QStringLiteral("value")).toBool()) : std::nullopt;
+    }
+
+    std::optional<std::vector<std::shared_ptr<AccessibleElement>>> children() override
+    {
+        const auto answer = okAnswer(request(op::Children, m_id));
+        if (!answer)
+            return std::nullopt;
+        std::vector<std::shared_ptr<AccessibleElement>> list;
+        for (const auto& id : answer->value(QStringLiteral("ids")).toArray())
+            list.push_back(std::make_shared<HelperElement>(m_connection, id.toInt()));
+        return list;
+    }
+
+    bool setSelectedText(const QString& inserted) override { return write(op::SetSelectedText, inserted); }
+    bool setValue(const QString& newText) override { return write(op::SetValue, newText); }
+
+private:
+    std::optional<QJsonObject> okAnswer(const QJsonObject& question)
+    {
+        auto answer = m_connection->call(question);
+        if (!answer || !answer->value(QStringLiteral("ok")).toBool())
+            return std::nullopt;
+        return answer;
+    }
+
+    std::optional<QString> text(const QString& name)
+    {
+        const auto answer = okAnswer(request(name, m_id));
+        return answer ? std::optional<QString>(answer->value(QStringLiteral("value")).toString()) : std::nullopt;
+    }
+
+    bool write(const QString& name, const QString& text)
+    {
+        QJsonObject question = request(name, m_id);
+        question.insert(QStringLiteral("text"), text);
+        return okAnswer(question).has_value();
+    }
+
+    const std::shared_ptr<HelperConnection> m_connection;
+    const int m_id;
+};
+
+} // namespace
+
+AtspiHelperBridge::AtspiHelperBridge(QString helperPath)
+    : m_helperPath(std::move(helperPath))
+{
+}
+
+AtspiHelperBridge::~AtspiHelperBridge() = default;
+
+QString AtspiHelperBridge::defaultHelperPath()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {here + QLatin1Char('/') + kHelperName,
+                                     here + QStringLiteral("/../libexec/velnor/") + kHelperName}) {
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    }
+    return QStringLiteral(VELNOR_ATSPI_HELPER_BUILD_PATH);
+}
+
+std::shared_ptr<HelperConnection> AtspiHelperBridge::connection()
+{
+    if (!m_connection || !m_connection->isAlive())
+        m_connection = std::make_shared<HelperConnection>(m_helperPath);
+    return m_connection;
+}
+
+bool AtspiHelperBridge::isAvailable()
+{
+    const auto answer = connection()->call({{QStringLiteral("op"), op::Available}});
+    return answer && answer->value(QStringLiteral("ok")).toBool();
+}
+
+std::shared_ptr<AccessibleElement> AtspiHelperBridge::applicationElement(qint32 processId, Duration messagingTimeout)
+{
+    const auto helper = connection();
+    helper->setTimeout(messagingTimeout);
+    const auto answer = helper->call({{QStringLiteral("op"), op::Application},
+                                      {QStringLiteral("pid"), processId},
+                                      {QStringLiteral("timeoutMs"), qint64(messagingTimeout.count())}});
+    if (!answer || !answer->value(QStringLiteral("ok")).toBool())
+        return nullptr;
+    return std::make_shared<HelperElement>(helper, answer->value(QStringLiteral("id")).toInt());
+}
+
+FocusedElementResult AtspiHelperBridge::focusedElement(AccessibleElement& application)
+{
+    auto* element = dynamic_cast<HelperElement*>(&application);
+    if (!element)
+        return {nullptr, AccessibilityError::InvalidElement};
+    const auto answer = element->connection()->call(request(op::Focused, element->id()));
+    if (!answer)
+        return {nullptr, AccessibilityError::CannotComplete};
+    if (!answer->value(QStringLiteral("ok")).toBool())
+        return {nullptr, AccessibilityError(answer->value(QStringLiteral("error")).toInt(int(AccessibilityError::Failure)))};
+    return {std::make_shared<HelperElement>(element->connection(), answer->value(QStringLiteral("id")).toInt()),
+            AccessibilityError::None};
+}
+
+} // namespace velnor::atspi

@@ -1,0 +1,133 @@
+#include "platform/linux/x11/QtClipboardPasteboard.h"
+
+#include "platform/linux/x11/X11PasteChord.h"
+
+#include <QClipboard>
+#include <QMimeData>
+
+#include <memory>
+
+namespace velnor::x11 {
+
+namespace {
+
+// Tells once when another application fetches the text.
+class WatchedTextMimeData final : public QMimeData {
+public:
+    explicit WatchedTextMimeData(Pasteboard::ReadObserver onRead)
+        : m_onRead(std::move(onRead))
+    {
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        if (m_onRead)
+            m_onRead();
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+private:
+    Pasteboard::ReadObserver m_onRead;
+};
+
+QList<PasteboardFormat> saveMode(const QClipboard& clipboard, QClipboard::Mode mode)
+{
+    QList<PasteboardFormat> formats;
+    const QMimeData* data = clipboard.mimeData(mode);
+    if (!data)
+        return formats;
+    for (const QString& format : data->formats()) {
+        if (!isSavedClipboardFormat(format))
+            continue;
+        // An owner that cannot deliver a format loses only that format.
+        const QByteArray bytes = data->data(format);
+        if (!bytes.isEmpty())
+            formats.append({format, bytes});
+    }
+    return formats;
+}
+
+void restoreMode(QClipboard& clipboard, QClipboard::Mode mode, const QList<PasteboardFormat>& formats)
+{
+    if (formats.isEmpty()) {
+        clipboard.clear(mode);
+        return;
+    }
+    auto data = std::make_unique<QMimeData>();
+    for (const auto& format : formats)
+        data->setData(format.mimeType, format.data);
+    clipboard.setMimeData(data.release(), mode);
+}
+
+} // namespace
+
+bool isSavedClipboardFormat(const QString& mimeType)
+{
+    static const QStringList protocolTargets = {
+        QStringLiteral("TARGETS"),      QStringLiteral("MULTIPLE"),
+        QStringLiteral("TIMESTAMP"),    QStringLiteral("SAVE_TARGETS"),
+        QStringLiteral("application/x-qt-image"),
+    };
+    return !mimeType.isEmpty() && !protocolTargets.contains(mimeType);
+}
+
+QtClipboardPasteboard::QtClipboardPasteboard(QClipboard& clipboard)
+    : m_clipboard(clipboard)
+{
+}
+
+QtClipboardPasteboard::~QtClipboardPasteboard() = default;
+
+PasteboardContents QtClipboardPasteboard::save()
+{
+    PasteboardContents contents;
+    contents.clipboard = saveMode(m_clipboard, QClipboard::Clipboard);
+    if (m_clipboard.supportsSelection())
+        contents.selection = saveMode(m_clipboard, QClipboard::Selection);
+    return contents;
+}
+
+bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
+{
+    auto makeData = [&] {
+        auto data = std::make_unique<WatchedTextMimeData>(onRead);
+        data->setText(text);
+        return data;
+    };
+    auto clipboardData = makeData();
+    m_written = clipboardData.get();
+    m_clipboard.setMimeData(clipboardData.release(), QClipboard::Clipboard);
+    m_writtenSelection.clear();
+    if (alsoSelection && m_clipboard.supportsSelection()) {
+        auto selectionData = makeData();
+        m_writtenSelection = selectionData.get();
+        m_clipboard.setMimeData(selectionData.release(), QClipboard::Selection);
+    }
+    return holdsWrittenText();
+}
+
+bool QtClipboardPasteboard::holdsWrittenText() const
+{
+    return m_written && m_clipboard.ownsClipboard() && m_clipboard.mimeData(QClipboard::Clipboard) == m_written;
+}
+
+void QtClipboardPasteboard::restore(const PasteboardContents& contents)
+{
+    if (holdsWrittenText())
+        restoreMode(m_clipboard, QClipboard::Clipboard, contents.clipboard);
+    // The primary selection is restored separately: the user may have
+    // selected something new since, which must stay.
+    if (m_writtenSelection && m_clipboard.ownsSelection()
+        && m_clipboard.mimeData(QClipboard::Selection) == m_writtenSelection)
+        restoreMode(m_clipboard, QClipboard::Selection, contents.selection);
+    m_written.clear();
+    m_writtenSelection.clear();
+}
+
+PasteChord QtClipboardPasteboard::pasteChordFor(const std::optional<FrontAppInfo>& app) const
+{
+    return pasteChordForWindowClass(app && app->bundleId ? *app->bundleId : QString());
+}
+
+} // namespace velnor::x11

@@ -1,0 +1,34 @@
+#include "platform/linux/x11/SyntheticKeyEchoes.h"
+
+namespace velnor::x11 {
+
+SyntheticKeyEchoes::SyntheticKeyEchoes(std::function<std::int64_t()> nowMs)
+    : m_nowMs(std::move(nowMs))
+{
+}
+
+void SyntheticKeyEchoes::expect(std::uint32_t xKeycode, bool press)
+{
+    dropExpired();
+    m_expected.append({xKeycode, press, m_nowMs()});
+}
+
+bool SyntheticKeyEchoes::consume(std::uint32_t xKeycode, bool press)
+{
+    dropExpired();
+    // The server delivers XTest input in posting order, so only the oldest
+    // announcement can match.
+    if (m_expected.isEmpty() || m_expected.front().xKeycode != xKeycode || m_expected.front().press != press)
+        return false;
+    m_expected.removeFirst();
+    return true;
+}
+
+void SyntheticKeyEchoes::dropExpired()
+{
+    const std::int64_t now = m_nowMs();
+    while (!m_expected.isEmpty() && now - m_expected.front().postedAtMs > kEchoLifetimeMs)
+        m_expected.removeFirst();
+}
+
+} // namespace velnor::x11

@@ -1,0 +1,58 @@
+#include "textinput/AccessibilityWorker.h"
+
+#include "log/Logger.h"
+#include "textinput/AccessibilityInserter.h"
+
+#include <memory>
+
+namespace velnor {
+
+AccessibilityWorker::AccessibilityWorker(AccessibilityInserter& inserter, Executor background, Executor toMain,
+                                         Scheduler& scheduler, Logger& log, Duration budget)
+    : m_inserter(inserter)
+    , m_background(std::move(background))
+    , m_toMain(std::move(toMain))
+    , m_scheduler(scheduler)
+    , m_log(log)
+    , m_budget(budget)
+{
+}
+
+AccessibilityWorker::~AccessibilityWorker() = default;
+
+void AccessibilityWorker::insert(qint32 processId, const QString& appName, const QString& text,
+                                 Completion completion)
+{
+    struct Wait {
+        InsertionTicket ticket;
+        Completion completion;
+        Cancellable budgetTimer;
+        bool reported = false; // main thread only
+    };
+    auto wait = std::make_shared<Wait>();
+    wait->completion = std::move(completion);
+    const auto guard = m_lifetime.guard();
+
+    auto report = [guard](const std::shared_ptr<Wait>& w, bool inserted) {
+        if (guard.expired() || w->reported)
+            return;
+        w->reported = true;
+        w->budgetTimer.cancel();
+        w->completion(inserted);
+    };
+
+    wait->budgetTimer = m_scheduler.after(m_budget, [this, guard, wait, report] {
+        if (guard.expired() || !wait->ticket.abandon())
+            return; // the write began: its own result decides
+        m_log.warning(QStringLiteral("辅助功能响应超时，改用剪贴板方式"));
+        report(wait, false);
+    });
+
+    // The work holds what it uses, not this object, which may be gone by then.
+    m_background([&inserter = m_inserter, toMain = m_toMain, processId, appName, text, wait, report] {
+        const bool inserted = inserter.insert(processId, appName, text, wait->ticket);
+        toMain([wait, report, inserted] { report(wait, inserted); });
+    });
+}
+
+} // namespace velnor

@@ -1,0 +1,164 @@
+#include "textinput/ClipboardTool.h"
+
+#include "log/Logger.h"
+#include "platform/KeySynthesizer.h"
+#include "platform/Pasteboard.h"
+
+#include <memory>
+
+namespace velnor {
+
+struct ClipboardTool::Run {
+    PasteboardContents saved;
+    std::optional<FrontAppInfo> app;
+    PasteChord chord;
+    Completion completion;
+    bool chordPosted = false;
+    bool read = false;
+    bool pasted = false;
+    bool restored = false;
+    Cancellable fallback;
+};
+
+ClipboardTool::ClipboardTool(Pasteboard& pasteboard, KeySynthesizer& keys, Scheduler& scheduler, Logger& log,
+                             ClipboardTiming timing)
+    : m_pasteboard(pasteboard)
+    , m_keys(keys)
+    , m_scheduler(scheduler)
+    , m_log(log)
+    , m_timing(timing)
+{
+}
+
+void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppInfo>& app, Completion completion)
+{
+    auto run = std::make_shared<Run>();
+    run->app = app;
+    run->completion = std::move(completion);
+    run->saved = m_pasteboard.save();
+
+    const auto guard = m_lifetime.guard();
+    const std::weak_ptr<Run> weakRun = run;
+    run->chord = m_pasteboard.pasteChordFor(app);
+    const bool written = m_pasteboard.writeText(text, run->chord.pastesSelection, [this, guard, weakRun] {
+        const auto current = weakRun.lock();
+        // A read before the paste chord is a clipboard manager's, not the target's.
+        if (guard.expired() || !current || current->read || !current->chordPosted)
+            return;
+        current->read = true;
+        // Restore as soon as the target has its copy, but never before the
+        // paste chord is finished (it may still be reading).
+        if (current->pasted)
+            restoreContents(current);
+    });
+    if (!written) {
+        m_log.info(QStringLiteral("无法设置新文本到剪贴板"));
+        m_pasteboard.restore(run->saved);
+        complete(run, false);
+        return;
+    }
+    m_scheduler.after(m_timing.afterWrite, [this, guard, run] {
+        if (!guard.expired())
+            waitForModifierRelease(run, Duration::zero());
+    });
+}
+
+void ClipboardTool::waitForModifierRelease(std::shared_ptr<Run> run, Duration waited)
+{
+    // The hotkey's modifiers may still be down: Ctrl+V with Shift held is a
+    // different command in many applications.
+    if (m_keys.isModifierHeld()) {
+        if (waited < m_timing.modifierReleaseLimit) {
+            m_scheduler.after(m_timing.modifierPoll, [this, guard = m_lifetime.guard(), run, waited] {
+                if (!guard.expired())
+                    waitForModifierRelease(run, waited + m_timing.modifierPoll);
+            });
+            return;
+        }
+        m_log.warning(QStringLiteral("修饰键仍被按住，仍然模拟粘贴"));
+    }
+    simulatePaste(std::move(run));
+}
+
+void ClipboardTool::simulatePaste(std::shared_ptr<Run> run)
+{
+    const PasteChord& chord = run->chord;
+    const auto source = m_keys.createEventSource();
+    QList<SyntheticKeyEvent> downs;
+    QList<SyntheticKeyEvent> ups;
+    bool allCreated = source != nullptr;
+    QList<int> keys = chord.modifiers;
+    keys.append(chord.key);
+    for (qsizetype i = 0; allCreated && i < keys.size(); ++i) {
+        const auto down = source->createKeyboardEvent(keys[i], true);
+        const auto up = source->createKeyboardEvent(keys[i], false);
+        allCreated = down && up;
+        if (allCreated) {
+            downs.append(*down);
+            ups.prepend(*up);
+        }
+    }
+    if (!allCreated) {
+        // Nothing was pressed, so nothing is left to release.
+        m_log.error(QStringLiteral("模拟粘贴操作失败"));
+        restoreContents(run);
+        complete(run, false);
+        return;
+    }
+    run->chordPosted = true;
+    for (const auto& event : downs)
+        source->post(event);
+    // The releases go out even if this tool is gone by then: a key must never stay down.
+    m_scheduler.after(m_timing.keyHold, [this, guard = m_lifetime.guard(), source, ups, run] {
+        for (const auto& event : ups)
+            source->post(event);
+        if (guard.expired())
+            return;
+        m_scheduler.after(m_timing.afterKeyUp, [this, guard, run] {
+            if (!guard.expired())
+                awaitRead(run);
+        });
+    });
+}
+
+void ClipboardTool::awaitRead(std::shared_ptr<Run> run)
+{
+    run->pasted = true;
+    if (run->read) {
+        restoreContents(run);
+        return;
+    }
+    // A slow target may read long after the key-up; a target that never
+    // reads (no text field after all) must not keep the user's clipboard away.
+    const Duration remaining = m_timing.restoreFallback - m_timing.afterKeyUp;
+    run->fallback = m_scheduler.after(std::max(remaining, Duration::zero()), [this, guard = m_lifetime.guard(), run] {
+        if (!guard.expired())
+            restoreContents(run);
+    });
+}
+
+void ClipboardTool::restoreContents(const std::shared_ptr<Run>& run)
+{
+    if (run->restored)
+        return;
+    run->restored = true;
+    run->fallback.cancel();
+    if (m_pasteboard.holdsWrittenText())
+        m_pasteboard.restore(run->saved);
+    else
+        m_log.info(QStringLiteral("剪贴板已被其他程序更改，不再恢复"));
+    if (run->pasted) {
+        m_log.info(QStringLiteral("使用剪贴板方式成功输入文本"));
+        complete(run, true);
+    }
+}
+
+void ClipboardTool::complete(const std::shared_ptr<Run>& run, bool pasted)
+{
+    if (!run->completion)
+        return;
+    const Completion completion = std::exchange(run->completion, {});
+    completion(pasted);
+}
+
+} // namespace velnor

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+namespace velnor {
+
+class LaunchAtLoginSetting;
+class SettingsStore;
+
+// A keyboard as the settings screen lists it.
+struct KeyboardEntry {
+    QString id;
+    QString name;
+    bool isBuiltIn = false;
+    QString status;
+};
+
+// What the composition root plugs in for the parts that live elsewhere: the
+// indicator, the hotkey registration and the keyboard list.
+struct SettingsHooks {
+    std::function<void(const QString& position)> moveIndicator;
+    std::function<void()> hotkeyChanged;
+    std::function<QList<KeyboardEntry>()> keyboards;
+    std::function<QString()> selectedKeyboardId;
+    std::function<void(const QString& id)> selectKeyboard;
+};
+
+// Reads and writes the settings behind the settings screen. Loading only
+// reads; every write is a user's choice.
+class SettingsModel final {
+public:
+    struct Values {
+        QString position;
+        QString voiceType;
+        QString hotkey;
+        int maxDurationSeconds = 50;
+        bool soundEffects = true;
+        bool overOver = false;
+        QString overOverKeyType;
+        bool launchAtLogin = false;
+    };
+
+    static constexpr int kMinDuration = 5;
+    static constexpr int kMaxDuration = 50;
+    static constexpr int kDurationStep = 5;
+
+    SettingsModel(SettingsStore& settings, LaunchAtLoginSetting& launchAtLogin, SettingsHooks hooks);
+
+    Values load() const;
+
+    void setPosition(const QString& position);
+    void setHotkey(const QString& hotkey);
+    void setVoiceType(const QString& voiceType);
+    // Stores the duration snapped to the slider's steps; returns it.
+    int setMaxDuration(int seconds);
+    void setSoundEffects(bool on);
+    void setOverOver(bool on);
+    void setOverOverKeyType(const QString& keyType);
+    void setLaunchAtLogin(bool on, bool previous, std::function<void(bool on)> updateSwitch);
+
+    QList<KeyboardEntry> keyboards() const;
+    QString selectedKeyboardId() const;
+    void selectKeyboard(const QString& id);
+
+    static int snapDuration(int seconds);
+    // Only web links may be handed to the browser from an update answer.
+    static bool isOpenableUpdateUrl(const QUrl& url);
+
+private:
+    SettingsStore& m_settings;
+    LaunchAtLoginSetting& m_launchAtLogin;
+    SettingsHooks m_hooks;
+};
+
+} // namespace velnor

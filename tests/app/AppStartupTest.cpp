@@ -1,0 +1,216 @@
+#include "app/AppDelegate.h"
+#include "app/AppStartup.h"
+#include "app/PermissionCheck.h"
+#include "app/ShortcutRegistration.h"
+#include "config/DefaultSettings.h"
+#include "config/IndicatorPositioner.h"
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/ManualScheduler.h"
+#include "keyboard/KeyboardTestRig.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "support/LogCapture.h"
+#include "ui/tray/TrayMenuModel.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+using Status = MicrophonePermission::Status;
+
+// Presses and releases a hotkey as the key source reports it.
+void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
+{
+    namespace F = EventModifier;
+    switch (hotkey) {
+    case HotkeyType::fnShift:
+        keys.flagsChanged(KeyCode::shift, F::Shift);
+        keys.flagsChanged(KeyCode::function, F::Shift | F::Function);
+        keys.flagsChanged(KeyCode::function, F::Shift);
+        keys.flagsChanged(KeyCode::shift, 0);
+        return;
+    case HotkeyType::rightCommand:
+        keys.flagsChanged(KeyCode::rightCommand, F::Command);
+        keys.flagsChanged(KeyCode::rightCommand, 0);
+        return;
+    default:
+        FAIL() << "not used here";
+    }
+}
+
+class RecordingPositioner final : public IndicatorPositioner {
+public:
+    void setPosition(const QString& position) override { positions.append(position); }
+    QStringList positions;
+};
+
+class AppStartupTest : public ::testing::Test {
+protected:
+    QString value(const char* key) const { return settings.stringOr(QString::fromLatin1(key), QStringLiteral("<none>")); }
+
+    MemorySettingsStore settings;
+    ManualScheduler scheduler;
+    test::LogCapture log;
+    test::KeyboardTestRig hotkeys;
+    RecordingPositioner positioner;
+    QStringList dictation;
+    ShortcutRegistration shortcuts{settings, log.logger(), *hotkeys.registrar, [this] { dictation.append(QStringLiteral("down")); },
+                                   [this] { dictation.append(QStringLiteral("up")); }};
+    FakeAccessibilityTrust trust;
+    FakeMicrophonePermission microphone;
+    PermissionCheck permissions{trust, microphone, settings, log.logger()};
+    DefaultSettingsRegistrar defaults{settings, scheduler, positioner};
+    QStringList steps;
+    int menuBuilds = 0;
+    AppStartup startup{log.logger(), scheduler, defaults, QStringLiteral("/home/u/Documents"),
+                       QStringLiteral("/home/u/.config/velnor/velnor.conf"),
+                       AppStartup::DelayedSteps{[this] {
+                                                    steps.append(QStringLiteral("permissions"));
+                                                    permissions.requestPermissions();
+                                                },
+                                                [this] {
+                                                    steps.append(QStringLiteral("shortcuts"));
+                                                    shortcuts.registerShortcuts();
+                                                },
+                                                [this] {
+                                                    steps.append(QStringLiteral("menu"));
+                                                    ++menuBuilds;
+                                                }}};
+    AppDelegate delegate{settings, log.logger(), shortcuts, positioner,
+                         AppDelegate::Hooks{[] {}, [] {}, [this] { ++menuBuilds; }}};
+};
+
+TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecondLater)
+{
+    startup.setup();
+    EXPECT_EQ(log.messages().mid(0, 3),
+              (QStringList{QStringLiteral("init app..."), QStringLiteral("Documents directory: /home/u/Documents"),
+                           QStringLiteral("UserDefaults file: /home/u/.config/velnor/velnor.conf")}));
+    EXPECT_EQ(value(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_center"))
+        << "defaults registered at once";
+
+    scheduler.advanceBy(seconds(0.999));
+    EXPECT_TRUE(steps.isEmpty());
+    EXPECT_TRUE(hotkeys.manager->registeredShortcuts().isEmpty());
+    scheduler.advanceBy(seconds(0.001));
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("permissions"), QStringLiteral("shortcuts"), QStringLiteral("menu")}));
+    ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("开始注册热键...")));
+    EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: fn_shift")));
+    EXPECT_TRUE(log.contains(QStringLiteral("热键注册完成")));
+
+    pressAndRelease(hotkeys, HotkeyType::fnShift);
+    EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+
+    // A second turn of time changes nothing: the sequence runs once.
+    scheduler.advanceBy(seconds(10));
+    EXPECT_EQ(steps.size(), 3);
+}
+
+TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne)
+{
+    struct Case {
+        bool trusted;
+        Status microphoneStatus;
+        QStringList warnings;
+        bool info;
+    };
+    const QString noAccessibility = QStringLiteral("辅助功能权限未授予，部分功能可能无法正常工作");
+    const QString noMicrophone = QStringLiteral("麦克风权限未授予，语音识别功能将无法使用");
+    const QList<Case> cases{
+        {true, Status::Authorized, {}, true},
+        {false, Status::Authorized, {noAccessibility}, false},
+        {true, Status::NotDetermined, {noMicrophone}, false},
+        {false, Status::Denied, {noAccessibility, noMicrophone}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.trusted << " " << static_cast<int>(c.microphoneStatus));
+        log.clear();
+        trust.trusted = c.trusted;
+        microphone.setStatus(c.microphoneStatus);
+        permissions.requestPermissions();
+        EXPECT_EQ(settings.boolean(QString::fromLatin1(SettingsKey::AccessibilityPermission)), c.trusted);
+        EXPECT_EQ(settings.boolean(QString::fromLatin1(SettingsKey::MicrophonePermission)),
+                  c.microphoneStatus == Status::Authorized);
+        QStringList warnings;
+        for (const QString& line : log.lines()) {
+            if (line.contains(QStringLiteral("[WARNING]")))
+                warnings.append(line.mid(line.indexOf(QStringLiteral(" - ")) + 3));
+        }
+        EXPECT_EQ(warnings, c.warnings);
+        EXPECT_EQ(log.contains(QStringLiteral("所有系统权限已授予")), c.info);
+        EXPECT_EQ(microphone.requestCount(), 0) << "the check never asks";
+    }
+}
+
+TEST_F(AppStartupTest, MenuSelectionsStoreLogAndRebuild)
+{
+    struct Case {
+        TrayAction action;
+        QString value;
+        const char* key;
+        QString logLine;
+    };
+    const QList<Case> cases{
+        {TrayAction::SelectLanguage, QStringLiteral("en"), SettingsKey::OutputLanguage, QStringLiteral("已选择语言: en")},
+        {TrayAction::SelectFloatingWindowPosition, QStringLiteral("top_right"), SettingsKey::FloatingWindowPosition,
+         QStringLiteral("已选择悬浮窗位置: top_right")},
+        {TrayAction::SelectHotkey, QStringLiteral("left_option"), SettingsKey::HotkeyStart,
+         QStringLiteral("已选择热键: left_option")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logLine.toStdString());
+        const int builds = menuBuilds;
+        TrayMenuItem item;
+        item.action = c.action;
+        item.value = c.value;
+        delegate.handle(item);
+        EXPECT_EQ(value(c.key), c.value);
+        EXPECT_TRUE(log.contains(c.logLine));
+        EXPECT_EQ(menuBuilds, builds + 1);
+    }
+    EXPECT_EQ(positioner.positions, QStringList{QStringLiteral("top_right")});
+}
+
+TEST_F(AppStartupTest, ChoosingAnotherHotkeyReplacesTheRegistration)
+{
+    shortcuts.registerShortcuts();
+    TrayMenuItem rightCommand;
+    rightCommand.action = TrayAction::SelectHotkey;
+    rightCommand.value = QStringLiteral("right_command");
+    delegate.handle(rightCommand);
+
+    ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1) << "the old registration is gone";
+    pressAndRelease(hotkeys, HotkeyType::fnShift);
+    EXPECT_TRUE(dictation.isEmpty()) << "the old hotkey no longer dictates";
+    pressAndRelease(hotkeys, HotkeyType::rightCommand);
+    EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+    EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: right_command")));
+}
+
+TEST_F(AppStartupTest, ItemsWithoutAValueLogAnErrorAndChangeNothing)
+{
+    const QList<std::pair<TrayAction, QString>> cases{
+        {TrayAction::SelectLanguage, QStringLiteral("无法获取语言代码")},
+        {TrayAction::SelectHotkey, QStringLiteral("无法获取热键代码")},
+        {TrayAction::SelectFloatingWindowPosition, QStringLiteral("无法获取悬浮窗位置代码")},
+    };
+    for (const auto& [action, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        TrayMenuItem item;
+        item.action = action;
+        delegate.handle(item);
+        EXPECT_EQ(log.levelOf(message), QStringLiteral("ERROR"));
+    }
+    EXPECT_EQ(value(SettingsKey::OutputLanguage), QStringLiteral("<none>"));
+    EXPECT_EQ(value(SettingsKey::HotkeyStart), QStringLiteral("<none>"));
+    EXPECT_EQ(value(SettingsKey::FloatingWindowPosition), QStringLiteral("<none>"));
+    EXPECT_TRUE(hotkeys.manager->registeredShortcuts().isEmpty());
+    EXPECT_TRUE(positioner.positions.isEmpty());
+    EXPECT_EQ(menuBuilds, 0);
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,82 @@
+#include "core/ManualScheduler.h"
+#include "core/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QStringList>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace velnor;
+
+// What every caller may rely on, whichever scheduler runs the work: the
+// production one on a real event loop, the test one on virtual time.
+namespace {
+
+template <typename S>
+struct Driver;
+
+template <>
+struct Driver<ManualScheduler> {
+    ManualScheduler scheduler;
+    void runFor(Duration span) { scheduler.advanceBy(span); }
+};
+
+template <>
+struct Driver<QtScheduler> {
+    QtScheduler scheduler;
+    void runFor(Duration span)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(span, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+};
+
+template <typename S>
+class SchedulerContract : public ::testing::Test {
+protected:
+    Driver<S> driver;
+    Scheduler& scheduler = driver.scheduler;
+};
+
+using Schedulers = ::testing::Types<ManualScheduler, QtScheduler>;
+TYPED_TEST_SUITE(SchedulerContract, Schedulers);
+
+} // namespace
+
+TYPED_TEST(SchedulerContract, NegativeDelaysRunAtTheNextTurnLikeAPost)
+{
+    // A negative maximum duration ("-3") must still stop the recording.
+    QStringList ran;
+    this->scheduler.after(Duration(10), [&] { ran << QStringLiteral("later"); });
+    this->scheduler.after(Duration(-3000), [&] { ran << QStringLiteral("negative"); });
+    EXPECT_TRUE(ran.isEmpty()) << "work never runs inside after()";
+    this->driver.runFor(Duration(30));
+    EXPECT_EQ(ran, (QStringList{QStringLiteral("negative"), QStringLiteral("later")}));
+}
+
+TYPED_TEST(SchedulerContract, CancelledWorkNeverRuns)
+{
+    int runs = 0;
+    const Cancellable soon = this->scheduler.post([&] { ++runs; });
+    const Cancellable later = this->scheduler.after(Duration(5), [&] { ++runs; });
+    const Cancellable kept = this->scheduler.after(Duration(5), [&] { runs += 10; });
+    soon.cancel();
+    later.cancel();
+    this->driver.runFor(Duration(30));
+    EXPECT_EQ(runs, 10);
+    EXPECT_TRUE(kept.isFinished());
+}
+
+TEST(QtScheduler, NothingRunsAfterTheSchedulerIsGone)
+{
+    bool ran = false;
+    {
+        QtScheduler scheduler;
+        scheduler.post([&] { ran = true; });
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ran);
+}

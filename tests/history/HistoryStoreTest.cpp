@@ -1,0 +1,197 @@
+#include "audio/FileUtils.h"
+#include "core/Clock.h"
+#include "history/HistoryStore.h"
+#include "log/Logger.h"
+#include "log/SecretRedactor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+using namespace velnor;
+
+namespace {
+
+class HistoryStoreTest : public ::testing::Test {
+protected:
+    std::unique_ptr<HistoryStore> makeStore()
+    {
+        // Answers run on the store's queue; each test waits on a future.
+        return std::make_unique<HistoryStore>(HistoryStore::Dependencies{
+            dbPath(), clock, [this] { return enabled; }, [](std::function<void()> work) { work(); }});
+    }
+    QString dbPath() const { return dir.filePath(QStringLiteral("history/history.db")); }
+
+    QList<HistoryEntry> all(HistoryStore& store, const QString& search = {})
+    {
+        std::promise<QList<HistoryEntry>> answer;
+        store.fetch(search, 100, [&](QList<HistoryEntry> entries) { answer.set_value(std::move(entries)); });
+        return answer.get_future().get();
+    }
+    QStringList open(HistoryStore& store)
+    {
+        std::promise<QStringList> answer;
+        store.open([&](std::optional<QString> error, QStringList recovered) {
+            EXPECT_FALSE(error.has_value()) << error.value_or(QString()).toStdString();
+            answer.set_value(recovered);
+        });
+        return answer.get_future().get();
+    }
+    QString makeRecording(const QString& name)
+    {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("m4a");
+        return QFileInfo(file).absoluteFilePath();
+    }
+
+    QTemporaryDir dir;
+    ManualClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 0), Qt::UTC)};
+    bool enabled = true;
+};
+
+TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
+{
+    auto store = makeStore();
+    open(*store);
+    const QString delivered = store->recordStarted("traditional", "Editor", "org.example.Editor");
+    store->recordRecognizing(delivered, 2.5, "/tmp/1.m4a");
+    store->recordDelivered(delivered, "hello wrld", "hello world", "clipboard");
+    clock.advance(1000);
+    const QString failed = store->recordStarted("traditional", "Terminal", "xterm");
+    store->recordRecognizing(failed, 1.0, "/tmp/2.m4a");
+    store->recordFailed(failed, "网络连接失败");
+    clock.advance(1000);
+    const QString cancelled = store->recordStarted("realtime", "Chat", "chat");
+    store->recordCancelled(cancelled);
+    store->recordDelivered(cancelled, "late", "late", "unknown"); // a finished entry stays as it ended
+
+    const auto entries = all(*store);
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0].id, cancelled);
+    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
+    EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
+    EXPECT_EQ(entries[1].errorText, "网络连接失败");
+    EXPECT_EQ(entries[1].recordingPath, "/tmp/2.m4a");
+    EXPECT_EQ(entries[2].outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(entries[2].deliveredText(), "hello world");
+    EXPECT_EQ(entries[2].insertionMethod, "clipboard");
+    EXPECT_EQ(entries[2].appName, "Editor");
+    EXPECT_DOUBLE_EQ(entries[2].durationSeconds, 2.5);
+    EXPECT_EQ(entries[2].startedAt, clock.now().addMSecs(-2000));
+
+    EXPECT_TRUE(store->isRecordingPinned("/tmp/2.m4a")); // failed: the only copy of that speech
+    EXPECT_FALSE(store->isRecordingPinned("/tmp/1.m4a"));
+
+    EXPECT_EQ(all(*store, "_").size(), 0); // LIKE wildcards are searched for literally
+    EXPECT_EQ(all(*store, "world").size(), 1);
+    EXPECT_EQ(all(*store, "Terminal").size(), 1);
+
+    store->remove(failed);
+    EXPECT_EQ(all(*store).size(), 2);
+    EXPECT_FALSE(store->isRecordingPinned("/tmp/2.m4a"));
+    store->clear();
+    EXPECT_TRUE(all(*store).isEmpty());
+}
+
+TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeepsItsRecording)
+{
+    const QString recording = makeRecording("1765000000.5.m4a");
+    QString id;
+    {
+        auto store = makeStore();
+        open(*store);
+        id = store->recordStarted("traditional", "Editor", "editor");
+        store->recordRecognizing(id, 3.0, recording);
+        // The process dies here: no outcome is ever recorded.
+    }
+    auto restarted = makeStore();
+    EXPECT_EQ(open(*restarted), QStringList{id});
+    const auto entries = all(*restarted);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Failed);
+    EXPECT_FALSE(entries[0].errorText.isEmpty());
+    EXPECT_TRUE(restarted->isRecordingPinned(recording));
+    EXPECT_TRUE(open(*restarted).isEmpty()) << "recovered only once";
+}
+
+TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
+{
+    auto store = makeStore();
+    open(*store);
+    QStringList recordings;
+    for (int i = 0; i < 12; ++i) {
+        recordings << makeRecording(FileUtils::fileNameFor(1765000000.0 + i));
+        QFile file(recordings.last());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::fromSecsSinceEpoch(1765000000 + i), QFileDevice::FileModificationTime);
+    }
+    const QString oldest = store->recordStarted("traditional", "Editor", "editor");
+    store->recordRecognizing(oldest, 1.0, recordings[0]);
+    store->recordFailed(oldest, "超时");
+
+    SecretRedactor redactor;
+    Logger log(dir.filePath("logs"), clock, [](const QString&) {}, redactor);
+    FileUtils files(dir.path(), clock, log, [](const QString&) {},
+                    [&](const QString& path) { return store->isRecordingPinned(path); });
+    files.cleanupOldAudioFiles(10);
+    EXPECT_TRUE(QFile::exists(recordings[0])) << "pinned: the failed dictation's only copy";
+    EXPECT_FALSE(QFile::exists(recordings[1]));
+    EXPECT_TRUE(QFile::exists(recordings[2]));
+}
+
+TEST_F(HistoryStoreTest, RetentionDropsOldEntriesWithTheirRecordings)
+{
+    auto store = makeStore();
+    open(*store);
+    const QString oldRecording = makeRecording("old.m4a");
+    const QString newRecording = makeRecording("new.m4a");
+    clock.advance(-40LL * 24 * 3600 * 1000);
+    const QString old = store->recordStarted("traditional", "A", "a");
+    store->recordRecognizing(old, 1.0, oldRecording);
+    store->recordFailed(old, "x");
+    clock.advance(39LL * 24 * 3600 * 1000);
+    const QString recent = store->recordStarted("traditional", "B", "b");
+    store->recordRecognizing(recent, 1.0, newRecording);
+    store->recordFailed(recent, "y");
+    clock.advance(24LL * 3600 * 1000);
+
+    std::promise<int> removed;
+    store->pruneOlderThan(30, [&](int count) { removed.set_value(count); });
+    EXPECT_EQ(removed.get_future().get(), 1);
+    const auto entries = all(*store);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].id, recent);
+    EXPECT_FALSE(QFile::exists(oldRecording));
+    EXPECT_TRUE(QFile::exists(newRecording));
+    EXPECT_FALSE(store->isRecordingPinned(oldRecording));
+}
+
+TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)
+{
+    {
+        auto store = makeStore();
+        open(*store);
+        store->recordStarted("traditional", "A", "a");
+    }
+    const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(dbPath()) & groupOrOthers, 0);
+    EXPECT_TRUE(QFile::permissions(dbPath()) & QFileDevice::WriteOwner);
+    QFile::remove(dbPath());
+
+    enabled = false;
+    auto off = makeStore();
+    open(*off);
+    const QString id = off->recordStarted("traditional", "A", "a");
+    EXPECT_TRUE(id.isEmpty());
+    off->recordFailed(id, "x");
+    off.reset();
+    EXPECT_FALSE(QFile::exists(dbPath()));
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+// Real XTest key presses on the test desktop (scripts/with-services.sh)
+// through the XI2 key source and keyboard list into the hotkey manager.
+#include "KeyboardTestRig.h"
+#include "XTestKeys.h"
+#include "platform/linux/x11/SyntheticKeyEchoes.h"
+#include "platform/linux/x11/XInputKeySource.h"
+#include "platform/linux/x11/XInputKeyboardDevices.h"
+#include "support/EventLoopWait.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <xcb/xinput.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace velnor::test {
+namespace {
+
+// The whole hotkey stack as the app builds it, on $DISPLAY.
+class HotkeyDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
+        ASSERT_TRUE(driver.isConnected());
+        m_clock.start();
+        stack = std::make_unique<KeyboardStack>(keySource, devices);
+        ASSERT_TRUE(stack->monitor.isStarted());
+        ASSERT_TRUE(stack->manager->start()) << "the XI2 key source did not start";
+        manager = stack->manager.get();
+    }
+
+    void TearDown() override
+    {
+        // Leave no key held and Caps Lock off for the next test.
+        if (driver.isConnected() && manager && manager->currentModifiers().intersects(ModifierKey::capsLock()))
+            driver.chord({XKey::CapsLock}, {XKey::CapsLock});
+    }
+
+    void useHotkey(HotkeyType type)
+    {
+        stack->registrar->unregisterAll();
+        stack->hotkey(type);
+        stack->fired.clear();
+    }
+
+    // Sends a marker key (A) and waits for it: every event posted before it
+    // has been handled by then.
+    void settle()
+    {
+        bool seen = false;
+        // A key shortcut matches the flags exactly, and a locked Caps Lock is one.
+        const ModifierKey locked = manager->currentModifiers() & ModifierKey::capsLock();
+        const auto marker = ShortcutManager::Shortcut::create(
+            *manager, KeyCode::a, locked, [&seen] { seen = true; }, {});
+        driver.chord({XKey::LetterA}, {XKey::LetterA});
+        ASSERT_TRUE(waitUntil([&seen] { return seen; }, 5000));
+        manager->unregisterShortcut(marker);
+    }
+
+    QElapsedTimer m_clock;
+    XTestKeys driver;
+    x11::SyntheticKeyEchoes echoes{[this] { return m_clock.elapsed(); }};
+    x11::XInputKeySource keySource{{}, &echoes};
+    x11::XInputKeyboardDevices devices;
+    std::unique_ptr<KeyboardStack> stack;
+    ShortcutManager* manager = nullptr;
+};
+
+TEST_F(HotkeyDesktop, ChordsFireOnRealKeysInEitherOrder)
+{
+    struct Row {
+        const char* name;
+        HotkeyType type;
+        std::vector<std::uint8_t> down;
+        std::vector<std::uint8_t> up;
+        QStringList expected;
+    };
+    const QStringList downUp{"down", "up"};
+    const std::vector<Row> rows{
+        // Right Control is Fn on this platform.
+        {"Fn+Shift as right Ctrl then Shift", HotkeyType::fnShift, {XKey::RightControl, XKey::LeftShift},
+         {XKey::LeftShift, XKey::RightControl}, downUp},
+        {"Fn+Shift as Shift then right Ctrl", HotkeyType::fnShift, {XKey::LeftShift, XKey::RightControl},
+         {XKey::LeftShift, XKey::RightControl}, downUp},
+        {"left Ctrl+Shift is not Fn+Shift", HotkeyType::fnShift, {XKey::LeftControl, XKey::LeftShift},
+         {XKey::LeftShift, XKey::LeftControl}, {}},
+        {"Ctrl+Shift is left Ctrl", HotkeyType::ctrlShift, {XKey::LeftControl, XKey::LeftShift},
+         {XKey::LeftControl, XKey::LeftShift}, downUp},
+        {"right Ctrl+Shift is not Ctrl+Shift", HotkeyType::ctrlShift, {XKey::RightControl, XKey::LeftShift},
+         {XKey::LeftShift, XKey::RightControl}, {}},
+        {"Fn alone", HotkeyType::fn, {XKey::RightControl}, {XKey::RightControl}, downUp},
+        {"Left Option is left Alt", HotkeyType::leftOption, {XKey::LeftAlt}, {XKey::LeftAlt}, downUp},
+        {"Right Command is right Super", HotkeyType::rightCommand, {XKey::RightSuper}, {XKey::RightSuper},
+         downUp},
+        {"Shift tapped under Ctrl+Alt", HotkeyType::ctrlShift,
+         {XKey::LeftControl, XKey::LeftAlt, XKey::LeftShift}, {XKey::LeftShift, XKey::LeftAlt, XKey::LeftControl},
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        useHotkey(row.type);
+        for (const std::uint8_t key : row.down)
+            driver.press(key);
+        for (const std::uint8_t key : row.up)
+            driver.release(key);
+        settle();
+        EXPECT_EQ(stack->fired, row.expected);
+        EXPECT_TRUE(manager->currentModifiers().isEmpty());
+    }
+}
+
+TEST_F(HotkeyDesktop, CapsLockLockedBlocksTheHotkeyUntilUnlocked)
+{
+    useHotkey(HotkeyType::fnShift);
+    driver.chord({XKey::CapsLock}, {XKey::CapsLock});
+    ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers() == ModifierKey::capsLock(); }, 5000));
+    driver.chord({XKey::RightControl, XKey::LeftShift}, {XKey::LeftShift, XKey::RightControl});
+    settle();
+    EXPECT_TRUE(stack->fired.isEmpty());
+
+    driver.chord({XKey::CapsLock}, {XKey::CapsLock});
+    ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers().isEmpty(); }, 5000));
+    driver.chord({XKey::RightControl, XKey::LeftShift}, {XKey::LeftShift, XKey::RightControl});
+    settle();
+    EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
+}
+
+TEST_F(HotkeyDesktop, OurOwnSyntheticKeysAreIgnoredOthersXTestKeysAreNot)
+{
+    useHotkey(HotkeyType::ctrlShift);
+    // What a paste with the hotkey's own modifiers would post.
+    for (const auto& [key, press] : std::vector<std::pair<std::uint8_t, bool>>{
+             {XKey::LeftControl, true}, {XKey::LeftShift, true}, {XKey::LeftShift, false}, {XKey::LeftControl, false}}) {
+        echoes.expect(key, press);
+        press ? driver.press(key) : driver.release(key);
+    }
+    settle();
+    EXPECT_TRUE(stack->fired.isEmpty());
+    EXPECT_EQ(echoes.pending(), 0);
+
+    driver.chord({XKey::LeftControl, XKey::LeftShift}, {XKey::LeftShift, XKey::LeftControl});
+    settle();
+    EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
+}
+
+// Adds (or removes) a master device pair through XI2; the server creates an
+// XTEST slave keyboard with it, as for a keyboard plugged in.
+void addMaster(xcb_connection_t* connection, const QByteArray& name)
+{
+    std::vector<std::uint8_t> change(8 + ((name.size() + 3) & ~3), 0);
+    const std::uint16_t header[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER,
+                                    static_cast<std::uint16_t>(change.size() / 4),
+                                    static_cast<std::uint16_t>(name.size())};
+    std::memcpy(change.data(), header, sizeof header);
+    change[6] = 1; // send core events
+    change[7] = 1; // enable
+    std::memcpy(change.data() + 8, name.constData(), name.size());
+    xcb_input_xi_change_hierarchy(connection, 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
+    xcb_flush(connection);
+}
+
+void removeMaster(xcb_connection_t* connection, const QString& keyboardName)
+{
+    const x11::XcbReply<xcb_input_xi_query_device_reply_t> reply(xcb_input_xi_query_device_reply(
+        connection, xcb_input_xi_query_device(connection, XCB_INPUT_DEVICE_ALL_MASTER), nullptr));
+    ASSERT_TRUE(reply);
+    for (auto it = xcb_input_xi_query_device_infos_iterator(reply.get()); it.rem > 0;
+         xcb_input_xi_device_info_next(&it)) {
+        const QString name = QString::fromUtf8(xcb_input_xi_device_info_name(it.data),
+                                               xcb_input_xi_device_info_name_length(it.data));
+        if (name != keyboardName)
+            continue;
+        const std::uint16_t change[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_REMOVE_MASTER, 3, it.data->deviceid,
+                                        XCB_INPUT_CHANGE_MODE_FLOAT, 0, 0};
+        xcb_input_xi_change_hierarchy(connection, 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change));
+        xcb_flush(connection);
+        return;
+    }
+    FAIL() << "no master keyboard " << keyboardName.toStdString();
+}
+
+TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
+{
+    const auto names = [this] {
+        QStringList result;
+        for (const KeyboardDeviceInfo& device : stack->monitor.keyboardDevices())
+            result << device.name;
+        return result;
+    };
+    ASSERT_TRUE(names().contains(QStringLiteral("Virtual core XTEST keyboard")));
+    const QString added = QStringLiteral("velnor-hotkey-test XTEST keyboard");
+    addMaster(driver.connection(), "velnor-hotkey-test");
+    ASSERT_TRUE(waitUntil([&] { return names().contains(added); }, 5000)) << names().join(", ").toStdString();
+    EXPECT_TRUE(stack->console.contains(QStringLiteral("Keyboard device added: ") + added));
+
+    removeMaster(driver.connection(), QStringLiteral("velnor-hotkey-test keyboard"));
+    ASSERT_TRUE(waitUntil([&] { return !names().contains(added); }, 5000));
+    EXPECT_TRUE(stack->console.contains(QStringLiteral("Keyboard device removed: ") + added));
+
+    // XTest devices carry no ids: a key from them is an unknown source, and
+    // virtual keyboards never make the list.
+    driver.chord({XKey::LeftShift}, {XKey::LeftShift});
+    settle();
+    EXPECT_EQ(manager->lastKeyboardEvent(), std::nullopt);
+    stack->keyboards->refreshKeyboards();
+    for (const KeyboardDevice& keyboard : stack->keyboards->availableKeyboards())
+        EXPECT_FALSE(keyboard.name.contains(QStringLiteral("XTEST"))) << keyboard.name.toStdString();
+}
+
+} // namespace
+} // namespace velnor::test

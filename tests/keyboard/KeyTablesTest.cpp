@@ -1,0 +1,123 @@
+#include "keyboard/KeyCode.h"
+#include "keyboard/ModifierKey.h"
+#include "platform/GlobalKeySource.h"
+#include "platform/linux/x11/SyntheticKeyEchoes.h"
+#include "platform/linux/x11/UdevKeyboards.h"
+#include "platform/linux/x11/XKeycodeTable.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+TEST(KeyCodes, HundredThirteenDistinctKeysWithNamesAndNoOthers)
+{
+    const auto keys = allKeyCodes();
+    ASSERT_EQ(keys.size(), 113u);
+    QSet<int> raw;
+    for (const KeyCode key : keys) {
+        raw.insert(static_cast<int>(key));
+        EXPECT_EQ(keyCodeFromRaw(static_cast<int>(key)), key);
+        EXPECT_FALSE(displayName(key).isEmpty()) << static_cast<int>(key);
+    }
+    EXPECT_EQ(raw.size(), 113);
+    for (const int unknown : {-1, 10, 52, 66, 127, 255})
+        EXPECT_EQ(keyCodeFromRaw(unknown), std::nullopt) << unknown;
+}
+
+TEST(ModifierConversion, RightBitsOnlyForTheEventsOwnKey)
+{
+    namespace M = EventModifier;
+    struct Row {
+        quint32 flags;
+        int keyCode;
+        quint32 expected;
+    };
+    const std::vector<Row> rows{
+        {M::Command, 54, 0x100000}, {M::Command, 55, 0x100},   {M::Command, -1, 0x100},
+        {M::Option, 61, 0x80000},   {M::Option, 58, 0x800},    {M::Control, 62, 0x20000},
+        {M::Control, 59, 0x1000},   {M::Shift, 60, 0x40000},   {M::Shift, 63, 0x200},
+        {M::Function, 63, 0x20000}, {M::CapsLock, 57, 0x400},  {M::Function | M::Control, 63, 0x21000},
+        {M::Command | M::Shift | M::Option, 60, 0x40900}, {0, 56, 0},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(modifierKeyFromEventFlags(row.flags, row.keyCode).rawValue, row.expected)
+            << std::hex << row.flags << " key " << std::dec << row.keyCode;
+}
+
+TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
+{
+    QSet<int> reached;
+    for (std::uint32_t xKeycode = 0; xKeycode < 256; ++xKeycode) {
+        const auto meaning = x11::meaningOfXKeycode(xKeycode);
+        if (!meaning)
+            continue;
+        ASSERT_TRUE(keyCodeFromRaw(meaning->virtualKey).has_value()) << xKeycode;
+        reached.insert(meaning->virtualKey);
+    }
+    EXPECT_EQ(reached.size(), 112);
+    EXPECT_FALSE(reached.contains(static_cast<int>(KeyCode::rightControl)));
+
+    struct Row {
+        std::uint32_t xKeycode;
+        KeyCode key;
+        std::uint32_t flag;
+    };
+    const std::vector<Row> rows{
+        {38, KeyCode::a, 0}, {52, KeyCode::z, 0}, {10, KeyCode::one, 0}, {36, KeyCode::returnKey, 0},
+        {37, KeyCode::control, EventModifier::Control}, {105, KeyCode::function, EventModifier::Function},
+        {50, KeyCode::shift, EventModifier::Shift}, {62, KeyCode::rightShift, EventModifier::Shift},
+        {64, KeyCode::option, EventModifier::Option}, {108, KeyCode::rightOption, EventModifier::Option},
+        {133, KeyCode::command, EventModifier::Command}, {134, KeyCode::rightCommand, EventModifier::Command},
+        {66, KeyCode::capsLock, 0}, {67, KeyCode::f1, 0}, {119, KeyCode::forwardDelete, 0},
+    };
+    for (const Row& row : rows) {
+        const auto meaning = x11::meaningOfXKeycode(row.xKeycode);
+        ASSERT_TRUE(meaning) << row.xKeycode;
+        EXPECT_EQ(meaning->virtualKey, static_cast<int>(row.key)) << row.xKeycode;
+        EXPECT_EQ(meaning->modifierFlag, row.flag) << row.xKeycode;
+    }
+}
+
+// Counting an ACPI button or a USB keyboard as internal would make "built_in"
+// shut out the keyboard of a desktop PC.
+TEST(InternalKeyboardBus, OnlyTheLaptopsOwnKeyboard)
+{
+    struct Row {
+        const char* bus;
+        const char* name;
+        bool internal;
+    };
+    const std::vector<Row> rows{
+        {"serio", "AT Translated Set 2 keyboard", true}, {"platform", "cros_ec keyboard", true},
+        {"platform", "gpio-keys", false},                {"acpi", "Power Button", false},
+        {"hid", "Logitech USB Keyboard", false},          {"usb", "Keyboard", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(x11::isInternalKeyboardBus(QString::fromLatin1(row.bus), QString::fromLatin1(row.name)), row.internal)
+            << row.bus << " " << row.name;
+}
+
+TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)
+{
+    std::int64_t now = 0;
+    x11::SyntheticKeyEchoes echoes([&now] { return now; });
+    echoes.expect(37, true);
+    echoes.expect(55, true);
+    EXPECT_FALSE(echoes.consume(50, true)) << "someone else's XTest key";
+    EXPECT_FALSE(echoes.consume(55, true)) << "out of posting order";
+    EXPECT_TRUE(echoes.consume(37, true));
+    EXPECT_FALSE(echoes.consume(55, false)) << "press and release differ";
+    EXPECT_TRUE(echoes.consume(55, true));
+    EXPECT_FALSE(echoes.consume(55, true)) << "each echo is used once";
+
+    echoes.expect(55, false);
+    now += x11::SyntheticKeyEchoes::kEchoLifetimeMs + 1;
+    EXPECT_FALSE(echoes.consume(55, false)) << "a lost echo must not swallow a later real key";
+    EXPECT_EQ(echoes.pending(), 0);
+}
+
+} // namespace
+} // namespace velnor::test

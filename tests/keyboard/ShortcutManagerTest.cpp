@@ -1,0 +1,267 @@
+#include "KeyboardTestRig.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+namespace M = EventModifier;
+
+struct FlagStep {
+    KeyCode key;
+    quint32 flags; // held after the change
+};
+
+struct ChordCase {
+    const char* name;
+    HotkeyType type;
+    std::vector<FlagStep> steps;
+    QStringList expected;
+    friend void PrintTo(const ChordCase& chord, std::ostream* out) { *out << chord.name; }
+};
+
+class ModifierChords : public ::testing::TestWithParam<ChordCase> {};
+
+TEST_P(ModifierChords, FireExactlyTheExpectedEdges)
+{
+    const ChordCase& chord = GetParam();
+    KeyboardTestRig rig;
+    rig.hotkey(chord.type);
+    for (const FlagStep& step : chord.steps)
+        rig.flagsChanged(step.key, step.flags);
+    EXPECT_EQ(rig.fired, chord.expected);
+}
+
+const QStringList kDownUp{"down", "up"};
+
+INSTANTIATE_TEST_SUITE_P(
+    HotkeyManager, ModifierChords,
+    ::testing::Values(
+        ChordCase{"FnThenShift", HotkeyType::fnShift,
+                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
+                   {KeyCode::shift, M::Function}, {KeyCode::function, 0}},
+                  kDownUp},
+        ChordCase{"ShiftThenFnReleasingFnFirst", HotkeyType::fnShift,
+                  {{KeyCode::shift, M::Shift}, {KeyCode::function, M::Shift | M::Function},
+                   {KeyCode::function, M::Shift}, {KeyCode::shift, 0}},
+                  kDownUp},
+        ChordCase{"RightCommand", HotkeyType::rightCommand,
+                  {{KeyCode::rightCommand, M::Command}, {KeyCode::rightCommand, 0}},
+                  kDownUp},
+        ChordCase{"LeftCommandIsNotRightCommand", HotkeyType::rightCommand,
+                  {{KeyCode::command, M::Command}, {KeyCode::command, 0}},
+                  {}},
+        ChordCase{"RightOptionIsNotLeftOption", HotkeyType::leftOption,
+                  {{KeyCode::rightOption, M::Option}, {KeyCode::rightOption, 0}, {KeyCode::option, M::Option},
+                   {KeyCode::option, 0}},
+                  kDownUp},
+        // Releasing an extra modifier lands exactly on the chord again: a
+        // second key-down, and no key-up for the extra key.
+        ChordCase{"ExtraControlReleasedGivesSecondKeyDown", HotkeyType::fnShift,
+                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
+                   {KeyCode::control, M::Function | M::Shift | M::Control},
+                   {KeyCode::control, M::Function | M::Shift}, {KeyCode::shift, M::Function}},
+                  {"down", "down", "up"}},
+        ChordCase{"FnAloneRepeatsKeyDownAroundShift", HotkeyType::fn,
+                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
+                   {KeyCode::shift, M::Function}, {KeyCode::function, 0}},
+                  {"down", "down", "up"}},
+        ChordCase{"CapsLockOnBlocksEveryChord", HotkeyType::fnShift,
+                  {{KeyCode::capsLock, M::CapsLock}, {KeyCode::function, M::CapsLock | M::Function},
+                   {KeyCode::shift, M::CapsLock | M::Function | M::Shift}, {KeyCode::shift, M::CapsLock | M::Function}},
+                  {}},
+        // Caps Lock switched on mid-chord must not leave the dictation running.
+        ChordCase{"CapsLockDuringChordStillReleases", HotkeyType::fnShift,
+                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
+                   {KeyCode::capsLock, M::Function | M::Shift | M::CapsLock},
+                   {KeyCode::shift, M::Function | M::CapsLock}},
+                  kDownUp},
+        // Key-up belongs to key-down: Shift tapped while Ctrl+Alt are held
+        // never pressed Ctrl+Shift, so it must not release it either.
+        ChordCase{"ShiftTappedUnderCtrlAltFiresNoKeyUp", HotkeyType::ctrlShift,
+                  {{KeyCode::control, M::Control}, {KeyCode::option, M::Control | M::Option},
+                   {KeyCode::shift, M::Control | M::Option | M::Shift}, {KeyCode::shift, M::Control | M::Option},
+                   {KeyCode::option, M::Control}, {KeyCode::control, 0}},
+                  {}},
+        // A right modifier merely held while another changes counts as its left side.
+        ChordCase{"HeldRightShiftCountsAsShift", HotkeyType::fnShift,
+                  {{KeyCode::rightShift, M::Shift}, {KeyCode::function, M::Shift | M::Function},
+                   {KeyCode::function, M::Shift}},
+                  kDownUp}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(ShortcutRegistration, PausingRemovesAndResumingAppendsAtTheEnd)
+{
+    KeyboardTestRig rig;
+    const auto first = rig.hotkey(HotkeyType::fn, QStringLiteral("first-"));
+    rig.hotkey(HotkeyType::fn, QStringLiteral("second-"));
+
+    first->setPaused(true);
+    rig.flagsChanged(KeyCode::function, M::Function);
+    EXPECT_EQ(rig.fired, QStringList{"second-down"});
+    // A paused shortcut forgets its key-down: resuming mid-chord gives no stray key-up.
+    first->setPaused(false);
+    rig.flagsChanged(KeyCode::function, 0);
+    rig.flagsChanged(KeyCode::function, M::Function);
+    EXPECT_EQ(rig.fired, (QStringList{"second-down", "second-up", "second-down", "first-down"}));
+    first->setPaused(false);
+    EXPECT_EQ(rig.manager->registeredShortcuts().size(), 2);
+}
+
+TEST(ShortcutRegistration, UnregisterAllSilencesOldHotkeyEvenFromInsideAHandler)
+{
+    KeyboardTestRig rig;
+    rig.registrar->registerHotkey(HotkeyType::fn, [&rig] {
+        rig.fired << QStringLiteral("fn-down");
+        rig.registrar->unregisterAll();
+        rig.hotkey(HotkeyType::rightCommand, QStringLiteral("cmd-"));
+    });
+    rig.hotkey(HotkeyType::fn, QStringLiteral("late-"));
+
+    rig.flagsChanged(KeyCode::function, M::Function);
+    rig.flagsChanged(KeyCode::function, 0);
+    rig.flagsChanged(KeyCode::function, M::Function);
+    rig.flagsChanged(KeyCode::rightCommand, M::Command);
+    EXPECT_EQ(rig.fired, (QStringList{"fn-down", "cmd-down"}));
+    EXPECT_EQ(rig.manager->registeredShortcuts().size(), 1);
+}
+
+TEST(ShortcutRegistration, SameObjectRegistersOnce)
+{
+    KeyboardTestRig rig;
+    const auto shortcut = rig.hotkey(HotkeyType::fn);
+    rig.manager->registerShortcut(shortcut);
+    rig.flagsChanged(KeyCode::function, M::Function);
+    EXPECT_EQ(rig.fired, QStringList{"down"});
+}
+
+TEST(KeyShortcuts, MatchKeyAndExactModifiersAndIgnoreUnknownCodes)
+{
+    KeyboardTestRig rig;
+    QStringList fired;
+    const auto shortcut = ShortcutManager::Shortcut::create(
+        *rig.manager, KeyCode::space, ModifierKey::option(), [&] { fired << "down"; }, [&] { fired << "up"; });
+    rig.hotkey(HotkeyType::leftOption, QStringLiteral("modifier-"));
+
+    rig.key(GlobalKeyEventType::KeyUp, int(KeyCode::space), M::Option); // up before any down
+    rig.key(GlobalKeyEventType::KeyDown, int(KeyCode::space), M::Option | M::Shift);
+    rig.key(GlobalKeyEventType::KeyDown, 10, M::Option); // not one of the 113 keys
+    rig.key(GlobalKeyEventType::KeyDown, -1, M::Option);
+    rig.key(GlobalKeyEventType::KeyDown, int(KeyCode::space), M::Option);
+    rig.key(GlobalKeyEventType::KeyUp, int(KeyCode::space), M::Option);
+    EXPECT_EQ(fired, kDownUp);
+    EXPECT_TRUE(rig.fired.isEmpty()) << "modifier-only shortcuts ignore key events";
+}
+
+TEST(HotkeyTypes, SettingValuesModifiersNamesAndDefaultCallbacks)
+{
+    struct Row {
+        std::optional<QString> stored;
+        HotkeyType type;
+        quint32 modifiers;
+        QString shortName;
+        QString keysWithoutFn;
+        QStringList printed; // key down, key up
+    };
+    const std::vector<Row> rows{
+        {QStringLiteral("fn_shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift, 0x1200, "Ctrl + Shift", "Left Ctrl + Shift",
+         {"ctrl+Shift 按下", "ctrl+Shift 抬起"}},
+        {QStringLiteral("fn"), HotkeyType::fn, 0x20000, "Fn", "Right Ctrl", {"fn 按下", "fn 抬起"}},
+        {QStringLiteral("left_option"), HotkeyType::leftOption, 0x800, "左 Option", "Left Alt",
+         {"left option 按下", "left option 抬起"}},
+        {QStringLiteral("right_command"), HotkeyType::rightCommand, 0x100000, "Right Command", "Right Super",
+         {"right command 按下", "right command 抬起"}},
+        {QStringLiteral("Fn_Shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {std::nullopt, HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {QStringLiteral("caps_lock"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored.value_or(QStringLiteral("<absent>")).toStdString());
+        EXPECT_EQ(hotkeyTypeFromSetting(row.stored), row.type);
+        EXPECT_EQ(hotkeyModifiers(row.type).rawValue, row.modifiers);
+        EXPECT_EQ(hotkeyShortName(row.stored), row.shortName);
+        EXPECT_EQ(hotkeyKeysWithoutFn(row.type), row.keysWithoutFn);
+        EXPECT_EQ(hotkeyTypeFromSetting(settingValue(row.type)), row.type);
+
+        KeyboardTestRig rig;
+        const auto shortcut = rig.registrar->registerHotkey(row.type);
+        const ModifierKey chord = shortcut->modifiers();
+        quint32 flags = 0;
+        if (chord.intersects(ModifierKey::function()))
+            flags |= M::Function;
+        if (chord.intersects(ModifierKey::shift()))
+            flags |= M::Shift;
+        if (chord.intersects(ModifierKey::control()))
+            flags |= M::Control;
+        if (chord.intersects(ModifierKey::option()))
+            flags |= M::Option;
+        if (chord.intersects(ModifierKey::rightCommand()))
+            flags |= M::Command;
+        const KeyCode key = row.type == HotkeyType::rightCommand ? KeyCode::rightCommand : KeyCode::option;
+        rig.flagsChanged(key, flags);
+        rig.flagsChanged(key, 0);
+        EXPECT_EQ(rig.console, row.printed);
+    }
+}
+
+// MARK: - Keyboard filter
+
+const KeyboardDeviceInfo kUsb = keyboard(11, 1133, 49948, QStringLiteral("Logitech USB Keyboard"));
+const KeyboardDeviceInfo kUsbSibling = keyboard(12, 1133, 50000, QStringLiteral("Logitech K400"));
+const KeyboardDeviceInfo kLaptop = keyboard(13, 1, 1, QStringLiteral("AT Translated Set 2 keyboard"), true);
+const KeyboardDeviceInfo kAppleOutsideTable = keyboard(14, 1452, 0x22C, QStringLiteral("Apple Keyboard"));
+const KeyboardDeviceInfo kXTest = keyboard(4, 0, 0, QStringLiteral("Virtual core XTEST keyboard"));
+
+struct FilterCase {
+    const char* name;
+    QList<KeyboardDeviceInfo> attached;
+    QString selected; // empty: never chosen
+    int source;
+    bool fires;
+    friend void PrintTo(const FilterCase& filter, std::ostream* out) { *out << filter.name; }
+};
+
+class KeyboardFilter : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(KeyboardFilter, LetsThroughOnlyTheChosenKeyboard)
+{
+    const FilterCase& filter = GetParam();
+    KeyboardTestRig rig(filter.attached, filter.selected);
+    rig.hotkey(HotkeyType::fn);
+    rig.flagsChanged(KeyCode::function, M::Function, filter.source);
+    EXPECT_EQ(rig.fired.size(), filter.fires ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HotkeyManager, KeyboardFilter,
+    ::testing::Values(
+        // "built_in" on a desktop PC, where no internal keyboard exists.
+        FilterCase{"BuiltInOnDesktopPcTakesTheUsbKeyboard", {kXTest, kUsb}, {}, kUsb.deviceId, true},
+        FilterCase{"BuiltInOnLaptopTakesTheInternalKeyboard", {kXTest, kLaptop, kUsb}, {}, kLaptop.deviceId, true},
+        FilterCase{"BuiltInOnLaptopDropsTheUsbKeyboard", {kXTest, kLaptop, kUsb}, {}, kUsb.deviceId, false},
+        FilterCase{"BuiltInDropsAppleKeyboardOutsideTable", {kLaptop, kAppleOutsideTable}, "built_in",
+                   kAppleOutsideTable.deviceId, false},
+        FilterCase{"SelectedIdTakesThatKeyboard", {kLaptop, kUsb, kUsbSibling}, "1133_49948", kUsb.deviceId, true},
+        FilterCase{"SelectedIdDropsSameVendorOtherProduct", {kUsb, kUsbSibling}, "1133_49948",
+                   kUsbSibling.deviceId, false},
+        FilterCase{"SelectedIdDropsTheLaptopKeyboard", {kLaptop, kUsb}, "1133_49948", kLaptop.deviceId, false},
+        FilterCase{"UnknownSourceDroppedWhenSelectionListed", {kXTest, kUsb}, "1133_49948", kXTest.deviceId, false},
+        FilterCase{"UnknownSourcePassesWhenSelectionGone", {kXTest, kUsb}, "9_9", kXTest.deviceId, true},
+        FilterCase{"UnknownSourcePassesWithBuiltIn", {kXTest, kLaptop}, "built_in", kXTest.deviceId, true},
+        FilterCase{"UnattachedSourceIdIsUnknown", {kUsb}, "built_in", 99, true}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(KeyboardFilterState, LastKeyboardFollowsEveryKeyInputIncludingUnknownOnes)
+{
+    KeyboardTestRig rig({kXTest, kUsb}, QStringLiteral("1133_49948"));
+    rig.hotkey(HotkeyType::fn);
+    rig.flagsChanged(KeyCode::function, M::Function, kUsb.deviceId);
+    EXPECT_EQ(rig.manager->lastKeyboardEvent(), (KeyboardIdentity{1133, 49948, false}));
+    rig.flagsChanged(KeyCode::function, 0, kXTest.deviceId);
+    EXPECT_EQ(rig.manager->lastKeyboardEvent(), std::nullopt);
+    EXPECT_EQ(rig.fired, QStringList{"down"}) << "the XTest release came from an unselected source";
+}
+
+} // namespace
+} // namespace velnor::test

@@ -1,0 +1,60 @@
+// Pure pieces of the X11/AT-SPI insertion backends, tested without a display.
+#include "platform/KeySynthesizer.h"
+#include "platform/linux/atspi/ToolkitTextUnits.h"
+#include "platform/linux/x11/QtClipboardPasteboard.h"
+#include "platform/linux/x11/X11PasteChord.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+TEST(X11PasteChord, TerminalsGetTheirOwnChordAndOnlyXtermPastesThePrimarySelection)
+{
+    const PasteChord ctrlV{{VirtualKey::LeftControl}, VirtualKey::V, false};
+    const PasteChord ctrlShiftV{{VirtualKey::LeftControl, VirtualKey::LeftShift}, VirtualKey::V, false};
+    const PasteChord shiftInsert{{VirtualKey::LeftShift}, VirtualKey::Insert, true};
+    const std::vector<std::pair<QString, PasteChord>> cases = {
+        {QStringLiteral("XTerm"), shiftInsert},          {QStringLiteral("URxvt"), shiftInsert},
+        {QStringLiteral("Gnome-terminal"), ctrlShiftV}, {QStringLiteral("konsole"), ctrlShiftV},
+        {QStringLiteral("kitty"), ctrlShiftV},          {QStringLiteral("Gedit"), ctrlV},
+        {QStringLiteral("firefox-esr"), ctrlV},         {QString(), ctrlV},
+    };
+    for (const auto& [windowClass, chord] : cases)
+        EXPECT_EQ(x11::pasteChordForWindowClass(windowClass), chord) << windowClass.toStdString();
+}
+
+TEST(X11Clipboard, SavesDataFormatsButNotTheSelectionProtocolsOwnTargets)
+{
+    for (const char* format : {"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "application/x-qt-image", ""})
+        EXPECT_FALSE(x11::isSavedClipboardFormat(QString::fromLatin1(format))) << format;
+    for (const char* format : {"text/plain", "text/html", "image/png", "text/uri-list", "x-special/gnome-copied-files"})
+        EXPECT_TRUE(x11::isSavedClipboardFormat(QString::fromLatin1(format))) << format;
+}
+
+TEST(ToolkitTextUnits, OffsetsAndInsertLengthsFollowEachToolkitsUnits)
+{
+    // "a😀é" with a decomposed é: code points a, U+1F600, e, U+0301.
+    const QString text = QStringLiteral("a😀e\u0301b");
+    const auto gtk = atspi::ToolkitTextUnits::forToolkit(QStringLiteral("GTK"));
+    const auto qt = atspi::ToolkitTextUnits::forToolkit(QStringLiteral("Qt"));
+    const auto other = atspi::ToolkitTextUnits::forToolkit(QStringLiteral("Gecko"));
+
+    // The caret after the emoji: code point 2 in GTK, UTF-16 unit 3 in Qt.
+    EXPECT_EQ(gtk.indexOf(text, 2), 3);
+    EXPECT_EQ(qt.indexOf(text, 3), 3);
+    EXPECT_EQ(gtk.offsetOf(text, 3), 2);
+    EXPECT_EQ(qt.offsetOf(text, 3), 3);
+    EXPECT_EQ(gtk.indexOf(text, 99), text.size());
+
+    // Insert lengths: UTF-8 bytes (GTK), UTF-16 units (Qt), code points (others).
+    EXPECT_EQ(gtk.lengthOf(text), 1 + 4 + 1 + 2 + 1);
+    EXPECT_EQ(qt.lengthOf(text), 6);
+    EXPECT_EQ(other.lengthOf(text), 5);
+
+    EXPECT_EQ(atspi::spliced(QStringLiteral("keep old"), 5, 8, QStringLiteral("新")), QStringLiteral("keep 新"));
+    EXPECT_EQ(atspi::spliced(QStringLiteral("ab"), 1, 1, QStringLiteral("😀")), QStringLiteral("a😀b"));
+}
+
+} // namespace
+} // namespace velnor

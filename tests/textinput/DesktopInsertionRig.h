@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/QtScheduler.h"
+#include "platform/linux/atspi/AtspiHelperBridge.h"
+#include "platform/linux/x11/EwmhWorkspace.h"
+#include "platform/linux/x11/QtClipboardPasteboard.h"
+#include "platform/linux/x11/X11AccessibilityTrust.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
+#include "support/LogCapture.h"
+#include "textinput/TextInputStack.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace velnor::test {
+
+// A real target application on the test desktop, driven by the line
+// commands of tests/support/desktop.
+class TargetApp final {
+public:
+    TargetApp(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
+    ~TargetApp();
+
+    bool started() const { return m_ready; }
+    qint64 processId() const { return m_process.processId(); }
+    // Sends a command and returns its one-line answer.
+    QString command(const QString& line);
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// The production insertion stack on the test display.
+class DesktopInsertionRig final {
+public:
+    // Without `accessibility` the helper cannot start, as on a system
+    // without AT-SPI: every insertion goes through the clipboard.
+    explicit DesktopInsertionRig(bool accessibility = true);
+
+    // Waits until the window manager made the process frontmost and, when
+    // `accessible`, until the accessibility bus knows it.
+    bool waitUntilFrontmost(qint64 processId, bool accessible);
+    InsertionResult insert(const QString& text);
+
+    QtScheduler scheduler;
+    LogCapture log;
+    x11::XTestKeySynthesizer keys;
+    x11::EwmhWorkspace workspace;
+    x11::X11AccessibilityTrust trust{keys};
+    x11::QtClipboardPasteboard pasteboard;
+    TextInputStack stack;
+    TextInputMgr& manager = stack.textInputMgr();
+};
+
+// The environment of a target application: accessible or not.
+QProcessEnvironment targetEnvironment(bool accessible);
+QString helperPath(const QString& name);
+
+} // namespace velnor::test

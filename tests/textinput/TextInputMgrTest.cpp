@@ -1,0 +1,169 @@
+#include "InsertionRig.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+using Fixture = InsertionRig;
+
+struct FieldCase {
+    const char* name;
+    std::function<void(Fixture&)> arrange;
+    TextInputMethod method;
+    QString fieldAfter;
+};
+
+TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
+{
+    const std::vector<FieldCase> cases = {
+        {"caret insert", [](Fixture&) {}, TextInputMethod::Accessibility, QStringLiteral("a你好b")},
+        {"selection replaced",
+         [](Fixture& f) {
+             f.field->caret = 0;
+             f.field->selectionLength = 2;
+         },
+         TextInputMethod::Accessibility, QStringLiteral("你好")},
+        {"no focused element: the tree is searched",
+         [](Fixture& f) {
+             f.bridge.focused = nullptr;
+             f.bridge.focusedError = AccessibilityError::NotImplemented;
+             f.field->roleName = QStringLiteral("AXWebArea");
+         },
+         TextInputMethod::Accessibility, QStringLiteral("a你好b")},
+        {"search finds nothing focused",
+         [](Fixture& f) {
+             f.bridge.focused = nullptr;
+             f.field->focused = false;
+         },
+         TextInputMethod::Clipboard, QStringLiteral("ab")},
+        {"focused element without text: no search",
+         [](Fixture& f) {
+             auto label = std::make_shared<FakeAccessibleElement>();
+             f.bridge.focused = label;
+         },
+         TextInputMethod::Clipboard, QStringLiteral("ab")},
+        {"whole-value write refused on a field with text",
+         [](Fixture& f) { f.field->refuseSelectedText = true; },
+         TextInputMethod::Clipboard, QStringLiteral("ab")},
+        {"whole-value write on an empty field",
+         [](Fixture& f) {
+             f.field->refuseSelectedText = true;
+             f.field->text.clear();
+             f.field->caret = 0;
+         },
+         TextInputMethod::Accessibility, QStringLiteral("你好")},
+        {"no accessible application", [](Fixture& f) { f.bridge.applications.clear(); },
+         TextInputMethod::Clipboard, QStringLiteral("ab")},
+        {"clipboard refuses too",
+         [](Fixture& f) {
+             f.bridge.applications.clear();
+             f.pasteboard.refuseWrites = true;
+         },
+         TextInputMethod::Unknown, QStringLiteral("ab")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        c.arrange(f);
+        f.type(QStringLiteral("你好"));
+        f.scheduler.advanceBy(seconds(0.2));
+        f.pasteboard.readByTarget();
+        f.scheduler.runUntilIdle();
+        ASSERT_EQ(f.results.size(), 1u);
+        EXPECT_EQ(f.results[0].method, c.method);
+        EXPECT_EQ(f.field->text, c.fieldAfter);
+        EXPECT_EQ(f.results[0].info.value(QStringLiteral("bundleId")), QStringLiteral("org.example.editor"));
+        EXPECT_EQ(f.pasteboard.contents, userClipboard());
+        EXPECT_EQ(f.pasteboard.written.size(), c.method == TextInputMethod::Clipboard ? 1 : 0);
+    }
+}
+
+TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
+{
+    Fixture rig;
+    rig.field->selectionLength = 1;
+    rig.type(QString());
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 1u);
+    EXPECT_EQ(rig.results[0].method, TextInputMethod::Unknown);
+    EXPECT_EQ(rig.field->text, QStringLiteral("ab"));
+    EXPECT_EQ(rig.field->writes, 0);
+    EXPECT_TRUE(rig.pasteboard.written.isEmpty());
+    EXPECT_TRUE(rig.keys.posted.isEmpty());
+}
+
+TEST(TextInputMgr, UntrustedOrNoFrontAppGoesToTheClipboardWithOneNoticePerRun)
+{
+    Fixture rig;
+    rig.trust.trusted = false;
+    rig.type(QStringLiteral("one"));
+    rig.pasteboard.readByTarget();
+    rig.scheduler.runUntilIdle();
+    rig.type(QStringLiteral("two"));
+    rig.pasteboard.readByTarget();
+    rig.scheduler.runUntilIdle();
+    EXPECT_EQ(rig.notices, 1);
+    EXPECT_EQ(rig.field->writes, 0);
+
+    rig.trust.trusted = true;
+    rig.workspace.frontApp.reset();
+    rig.type(QStringLiteral("three"));
+    rig.pasteboard.readByTarget();
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 3u);
+    for (const auto& result : rig.results)
+        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_TRUE(rig.results[2].info.isEmpty());
+    EXPECT_EQ(rig.field->writes, 0);
+}
+
+TEST(TextInputMgr, InsertionsRunOneAtATimeSoTheSecondSavesTheUsersClipboard)
+{
+    Fixture rig;
+    rig.bridge.applications.clear();
+    rig.type(QStringLiteral("first"));
+    rig.type(QStringLiteral("second"));
+    // The target is slow: nobody reads until the fallback restored the clipboard.
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 2u);
+    EXPECT_EQ(rig.pasteboard.written, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    EXPECT_EQ(rig.pasteboard.contents, userClipboard());
+    // Both chords were pressed and released, the second after the first restore.
+    ASSERT_EQ(rig.keys.posted.size(), 8);
+    EXPECT_GE(rig.keys.posted[4].atMs, 500);
+}
+
+TEST(TextInputMgr, AccessibilityOverBudgetFallsBackAndTheLateWorkerWritesNothing)
+{
+    Fixture rig;
+    rig.deferBackground = true;
+    rig.type(QStringLiteral("late"));
+    rig.scheduler.advanceBy(seconds(1.5));
+    rig.pasteboard.readByTarget();
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 1u);
+    EXPECT_EQ(rig.results[0].method, TextInputMethod::Clipboard);
+    rig.runBackground(); // the target answers at last
+    rig.scheduler.runUntilIdle();
+    EXPECT_EQ(rig.field->writes, 0);
+    EXPECT_EQ(rig.results.size(), 1u);
+}
+
+TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedNotDuplicated)
+{
+    Fixture rig;
+    rig.deferBackground = true;
+    rig.type(QStringLiteral("slow"));
+    // The budget runs out while the target is busy with the write itself.
+    rig.field->onWrite = [&rig] { rig.scheduler.advanceBy(seconds(2.0)); };
+    rig.runBackground();
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 1u);
+    EXPECT_EQ(rig.results[0].method, TextInputMethod::Accessibility);
+    EXPECT_TRUE(rig.pasteboard.written.isEmpty());
+    EXPECT_EQ(rig.field->writes, 1);
+}
+
+} // namespace
+} // namespace velnor::test

@@ -1,0 +1,195 @@
+// Dictated text typed into real applications on the test desktop (Xvfb,
+// openbox, AT-SPI): run under scripts/with-services.sh.
+#include "DesktopInsertionRig.h"
+
+#include "support/EventLoopWait.h"
+#include "support/TempDir.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+// Chinese, an emoji with a skin-tone modifier (a surrogate pair plus one
+// more), a decomposed "é" (e + combining acute) and a precomposed one.
+const QString kMixedText = QStringLiteral("你好，世界 👋🏽 cafe\u0301 é ok");
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY");
+}
+
+struct FieldCase {
+    const char* name;
+    QString program;
+    bool accessible;
+    TextInputMethod method;
+};
+
+TEST(TextInsertionDesktop, DictationLandsAtTheCaretOrOverTheSelectionInGtkAndQtFields)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    const std::vector<FieldCase> cases = {
+        {"GTK entry, accessibility", QStringLiteral("velnor-gtk-entry"), true, TextInputMethod::Accessibility},
+        {"GTK entry, clipboard", QStringLiteral("velnor-gtk-entry"), false, TextInputMethod::Clipboard},
+        {"Qt line edit, accessibility", QStringLiteral("velnor-qt-line-edit"), true, TextInputMethod::Accessibility},
+        {"Qt line edit, clipboard", QStringLiteral("velnor-qt-line-edit"), false, TextInputMethod::Clipboard},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DesktopInsertionRig rig(c.accessible);
+        TargetApp app(helperPath(c.program), {QString::fromLatin1(c.name)}, targetEnvironment(c.accessible));
+        ASSERT_TRUE(app.started());
+        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), c.accessible));
+
+        // Caret between "a" and "b".
+        app.command(QStringLiteral("set ab"));
+        app.command(QStringLiteral("select 1 1"));
+        const InsertionResult atCaret = rig.insert(kMixedText);
+        EXPECT_EQ(atCaret.method, c.method);
+        EXPECT_EQ(atCaret.info.value(QStringLiteral("processId")), QString::number(app.processId()));
+        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("a") + kMixedText + QStringLiteral("b"));
+
+        // A selection ("old" of "keep old") is replaced, the rest kept.
+        app.command(QStringLiteral("set keep old"));
+        app.command(QStringLiteral("select 5 -1"));
+        const InsertionResult overSelection = rig.insert(QStringLiteral("新的 😀"));
+        EXPECT_EQ(overSelection.method, c.method);
+        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("keep 新的 😀"));
+    }
+}
+
+TEST(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    if (QStandardPaths::findExecutable(QStringLiteral("xterm")).isEmpty())
+        GTEST_SKIP() << "xterm not installed";
+    TempDir dir;
+    const QString output = dir.path() + QStringLiteral("/typed.txt");
+    DesktopInsertionRig rig(false);
+    QProcess xterm;
+    QProcessEnvironment environment = targetEnvironment(false);
+    xterm.setProcessEnvironment(environment);
+    // The shell script writes one line typed into the terminal to the file.
+    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
+                                           QStringLiteral("-c"), QStringLiteral("stty -echo; head -n 1 > '%1'").arg(output)});
+    ASSERT_TRUE(xterm.waitForStarted(10000));
+    ASSERT_TRUE(rig.waitUntilFrontmost(xterm.processId(), false));
+
+    const InsertionResult result = rig.insert(kMixedText);
+    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_EQ(result.info.value(QStringLiteral("bundleId")), QStringLiteral("XTerm"));
+    // Enter ends the line, as auto-submit would.
+    const auto source = rig.keys.createEventSource();
+    ASSERT_NE(source, nullptr);
+    source->post({VirtualKey::Return, true});
+    source->post({VirtualKey::Return, false});
+    ASSERT_TRUE(xterm.waitForFinished(10000));
+    QFile typed(output);
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(typed.readAll()), kMixedText + QLatin1Char('\n'));
+}
+
+// Restores the keyboard layout a test switched away from.
+class LayoutGuard final {
+public:
+    explicit LayoutGuard(const QStringList& arguments)
+        : m_switched(QProcess::execute(QStringLiteral("setxkbmap"), arguments) == 0)
+    {
+    }
+    ~LayoutGuard() { QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+    bool switched() const { return m_switched; }
+
+private:
+    bool m_switched;
+};
+
+TEST(TextInsertionDesktop, ThePasteChordFollowsTheActiveLayoutSoDvorakUsersGetAPaste)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    if (QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+        GTEST_SKIP() << "setxkbmap not installed";
+    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("dvorak")}, targetEnvironment(false));
+    ASSERT_TRUE(app.started());
+    // On Dvorak the key that types "v" is where QWERTY has ".", and QWERTY's
+    // "v" key types "k": a positional Ctrl+V would be Ctrl+K.
+    const LayoutGuard dvorak({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")});
+    ASSERT_TRUE(dvorak.switched());
+    DesktopInsertionRig rig(false);
+    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const InsertionResult result = rig.insert(QStringLiteral("德沃夏克 ok"));
+    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("德沃夏克 ok"));
+}
+
+TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForByte)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+        GTEST_SKIP() << "xclip not installed";
+    QImage image(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x * 4, y * 5, (x ^ y) & 0xff, 200));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+
+    DesktopInsertionRig rig(false);
+    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("clipboard image")},
+                  targetEnvironment(false));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+
+    // Another program owns the clipboard with only a PNG on it.
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                          QStringLiteral("image/png"), QStringLiteral("-i")});
+    ASSERT_TRUE(owner.waitForStarted(5000));
+    owner.write(png);
+    owner.closeWriteChannel();
+    const auto ownerServes = [] {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasFormat(QStringLiteral("image/png"));
+    };
+    ASSERT_TRUE(waitUntil(ownerServes, 5000));
+
+    const InsertionResult result = rig.insert(QStringLiteral("图片还在"));
+    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("图片还在"));
+
+    QProcess reader;
+    reader.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                           QStringLiteral("image/png"), QStringLiteral("-o")});
+    // This process owns the restored clipboard: the loop must run to answer xclip.
+    ASSERT_TRUE(waitUntil([&] { return reader.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(reader.readAllStandardOutput(), png);
+    owner.waitForFinished(5000);
+}
+
+} // namespace
+} // namespace velnor::test
+
+int main(int argc, char** argv)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    // Without a display the tests skip; the offscreen platform keeps Qt alive.
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,201 @@
+// The indicator on a real X11 desktop (Xvfb + openbox): it never becomes the
+// active window, clicks fall through it, it stays on every desktop and it
+// keeps clear of panels. The desktop is read and driven with the X tools a
+// user would have (xdotool, xprop, xwininfo).
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/QtScheduler.h"
+#include "platform/fake/FakeSystemLog.h"
+#include "platform/linux/x11/X11OverlayWindows.h"
+#include "support/EventLoopWait.h"
+#include "support/LogCapture.h"
+#include "ui/indicator/FloatingWindowController.h"
+#include "ui/indicator/FloatingWindowView.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace velnor {
+namespace {
+
+using test::waitUntil;
+
+QString x11Tool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString idOf(const QWidget& window)
+{
+    return QString::number(window.winId());
+}
+
+// Where the X server has the window, in root coordinates.
+QRect geometryOf(const QWidget& window)
+{
+    const QString info = x11Tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), idOf(window)});
+    const auto field = [&info](const char* name) {
+        return QRegularExpression(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?\\d+)"))
+            .match(info)
+            .captured(1)
+            .toInt();
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
+}
+
+QString activeWindow()
+{
+    return x11Tool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+}
+
+void click(const QPoint& at)
+{
+    x11Tool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
+                                        QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+// An ordinary application window that counts the clicks it gets.
+class ClickTarget final : public QWidget {
+public:
+    ClickTarget()
+        : QWidget(nullptr, Qt::FramelessWindowHint)
+    {
+    }
+    QList<QPoint> presses;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override { presses.append(event->globalPosition().toPoint()); }
+};
+
+struct IndicatorDesktopTest : ::testing::Test {
+    X11OverlayWindows overlay;
+    QtScheduler scheduler;
+    MemorySettingsStore settings;
+    test::LogCapture log;
+    FakeSystemLog systemLog;
+    QElapsedTimer clock;
+    std::unique_ptr<FloatingWindowView> view;
+    std::unique_ptr<FloatingWindowController> controller;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
+        clock.start();
+    }
+
+    void makeIndicator()
+    {
+        view = std::make_unique<FloatingWindowView>(&overlay);
+        controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
+            scheduler, settings, log.logger(), systemLog, *view,
+            [] { return QGuiApplication::primaryScreen()->availableGeometry(); }, [] { return QImage(); },
+            [this] { return Duration(clock.elapsed()); },
+            [] { return QRandomGenerator::global()->generateDouble(); }});
+    }
+    bool indicatorAt(const QRect& frame) { return geometryOf(*view) == frame; }
+};
+
+TEST_F(IndicatorDesktopTest, NeverActiveAndClicksReachTheWindowBelow)
+{
+    ClickTarget below;
+    below.setGeometry(660, 680, 600, 400);
+    below.show();
+    below.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == idOf(below); }));
+
+    makeIndicator();
+    controller->startRecording();
+    const QRect pill(910, 1045, 100, 30);
+    ASSERT_TRUE(waitUntil([&] { return indicatorAt(pill); }));
+    test::runEventLoopFor(200); // let the window manager act on the new window, if it would
+    EXPECT_EQ(activeWindow(), idOf(below));
+
+    // The first synthetic click on a fresh desktop can be lost on its way in
+    // (openbox), so a click beside the pill proves the path first.
+    const QPoint beside(700, 720);
+    click(beside);
+    ASSERT_TRUE(waitUntil([&] { return below.presses.contains(beside); }, 3000));
+    click(pill.center());
+    EXPECT_TRUE(waitUntil([&] { return below.presses.contains(pill.center()); }, 3000))
+        << "the click stayed in the indicator";
+    EXPECT_EQ(activeWindow(), idOf(below));
+}
+
+TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitch)
+{
+    makeIndicator();
+    const QRect bar(940, 1069, 40, 6);
+    ASSERT_TRUE(waitUntil([&] { return indicatorAt(bar); }));
+    EXPECT_TRUE(x11Tool(QStringLiteral("xprop"), {QStringLiteral("-id"), idOf(*view), QStringLiteral("_NET_WM_DESKTOP")})
+                    .endsWith(QStringLiteral("= 4294967295")));
+    const auto switchTo = [](int desktop) {
+        x11Tool(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QString::number(desktop)});
+        return x11Tool(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")}) == QString::number(desktop);
+    };
+    ASSERT_TRUE(switchTo(1)) << "the desktop has one workspace";
+    controller->handleSpaceChange();
+    test::runEventLoopFor(200);
+    EXPECT_TRUE(x11Tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), idOf(*view)})
+                    .contains(QStringLiteral("Map State: IsViewable")));
+    EXPECT_TRUE(indicatorAt(bar));
+    EXPECT_TRUE(switchTo(0));
+}
+
+TEST_F(IndicatorDesktopTest, ShowsOverAFullScreenWindow)
+{
+    makeIndicator();
+    const QRect bar(940, 1069, 40, 6);
+    ASSERT_TRUE(waitUntil([&] { return indicatorAt(bar); }));
+    QWidget editor;
+    editor.setStyleSheet(QStringLiteral("background: white"));
+    editor.showFullScreen();
+    editor.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == idOf(editor) && geometryOf(editor).height() == 1080; }));
+    const auto pixelAt = [](const QPoint& at) {
+        return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+    };
+    ASSERT_TRUE(waitUntil([&] { return pixelAt(bar.topLeft() - QPoint(20, 20)) == Qt::white; }));
+    // Without a compositor the idle bar is black at 0.3 over mid-grey.
+    const auto barShows = [&] { return qAbs(pixelAt(bar.center()).red() - 90) <= 3; };
+    controller->bringToFront(true); // what a hotkey press does
+    EXPECT_TRUE(waitUntil(barShows, 3000)) << "the full-screen window covers the bar";
+    EXPECT_EQ(activeWindow(), idOf(editor));
+}
+
+TEST_F(IndicatorDesktopTest, BottomLeftSitsBesideALeftPanel)
+{
+    settings.setString(QLatin1String(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_left"));
+    QWidget panel(nullptr, Qt::FramelessWindowHint);
+    panel.setGeometry(0, 0, 100, 1080);
+    panel.show();
+    ASSERT_TRUE(waitUntil([&] { return geometryOf(panel).width() == 100; }));
+    x11Tool(QStringLiteral("xprop"), {QStringLiteral("-id"), idOf(panel), QStringLiteral("-f"),
+                                      QStringLiteral("_NET_WM_STRUT_PARTIAL"), QStringLiteral("32c"),
+                                      QStringLiteral("-set"), QStringLiteral("_NET_WM_STRUT_PARTIAL"),
+                                      QStringLiteral("100,0,0,0,0,1079,0,0,0,0,0,0")});
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::primaryScreen()->availableGeometry().left() == 100; }));
+
+    makeIndicator();
+    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1069, 40, 6)); }))
+        << "bar at x " << geometryOf(*view).x();
+    // Growing, the pill keeps its left edge beside the panel.
+    controller->startRecording();
+    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1045, 100, 30)); }))
+        << "pill at x " << geometryOf(*view).x();
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,124 @@
+#include "ui/indicator/IndicatorGeometry.h"
+#include "ui/indicator/IndicatorPainter.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+// Renders a frozen frame at one pixel per point.
+QImage render(const IndicatorScene& scene)
+{
+    QImage image(scene.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintIndicator(painter, scene);
+    painter.end();
+    return image;
+}
+
+IndicatorScene sceneFor(WindowSize size)
+{
+    const WindowStyle& style = windowStyle(size);
+    IndicatorScene scene;
+    scene.size = style.size;
+    scene.cornerRadius = style.cornerRadius;
+    scene.background = style.backgroundColor;
+    scene.alpha = style.alphaValue;
+    return scene;
+}
+
+IndicatorScene recordingScene(const BarLevels& levels)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Large);
+    scene.hasContent = true;
+    scene.front = {true, 0};
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        scene.barHeights[i] = barHeightFraction(levels[i]);
+    return scene;
+}
+
+// Rows of column x whose pixel is saturated colour (a bar, not the grey pill).
+int colouredRows(const QImage& image, int x)
+{
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QColor pixel = image.pixelColor(x, y);
+        rows += pixel.hsvSaturation() > 128 && pixel.value() > 80 ? 1 : 0;
+    }
+    return rows;
+}
+
+TEST(IndicatorPainter, TheIdleBarIsTranslucentBlackWithClearCorners)
+{
+    const QImage image = render(sceneFor(WindowSize::Small));
+    EXPECT_LE(image.pixelColor(0, 0).alpha(), 3); // antialiasing may touch it
+    EXPECT_LE(image.pixelColor(39, 5).alpha(), 3);
+    const QColor middle = image.pixelColor(20, 3);
+    EXPECT_NEAR(middle.alpha(), 77, 2); // 0.3 of opaque
+    EXPECT_EQ(middle.value(), 0);
+}
+
+TEST(IndicatorPainter, BarHeightsFollowTheLevels)
+{
+    BarLevels levels{};
+    levels[0] = 1.0;  // half the 30-point height
+    levels[1] = 0.0;  // a tenth
+    levels[2] = 0.5;  // three tenths
+    const QImage image = render(recordingScene(levels));
+    const FaceLayout layout = faceLayout(QSizeF(100, 30));
+    const double firstBar = layout.waveformHost.center().x() - 29;
+    const auto barColumn = [&](int bar) { return static_cast<int>(firstBar + bar * 6 + 2); };
+    EXPECT_NEAR(colouredRows(image, barColumn(0)), 15, 1);
+    EXPECT_NEAR(colouredRows(image, barColumn(1)), 3, 1);
+    EXPECT_NEAR(colouredRows(image, barColumn(2)), 9, 1);
+    EXPECT_EQ(colouredRows(image, barColumn(0) + 3), 0); // the gap between bars
+    EXPECT_EQ(image.pixelColor(99, 29).alpha(), 0);        // a clear corner
+}
+
+TEST(IndicatorPainter, TheIconSitsRightAtSixtyPercent)
+{
+    IndicatorScene scene = recordingScene(BarLevels{});
+    scene.appIcon = QImage(64, 32, QImage::Format_ARGB32);
+    scene.appIcon.fill(Qt::white);
+    const QImage image = render(scene);
+    // Scaled proportionally: a 2:1 image is 18×9, centred in the 18×18 frame.
+    const QColor centre = image.pixelColor(83, 15);
+    const QColor aboveIt = image.pixelColor(83, 8);
+    // White at 0.6 inside a view at 0.7, over the black pill: half-bright.
+    EXPECT_NEAR(centre.value(), 130, 10);
+    EXPECT_LT(aboveIt.value(), 20);
+}
+
+TEST(IndicatorPainter, TheRecognisingFaceShowsNineColouredDots)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Large);
+    scene.hasContent = true;
+    scene.back = {true, 0};
+    scene.ripple.fill(1.0);
+    const QImage image = render(scene);
+    const QRectF host = faceLayout(scene.size).rippleHost;
+    // The first dot's left half and the last dot (drawn on top) show their own colours.
+    const QColor first = image.pixelColor(static_cast<int>(host.left() + 6 - 3), 15);
+    const QColor last = image.pixelColor(static_cast<int>(host.right() - 6), 15);
+    EXPECT_NEAR(first.hueF(), rippleDotColors()[0].hueF(), 0.02);
+    EXPECT_NEAR(last.hueF(), rippleDotColors()[8].hueF(), 0.02);
+    // At rest the dots shrink to faint specks.
+    scene.ripple.fill(0.0);
+    const QColor resting = render(scene).pixelColor(static_cast<int>(host.right() - 6), 15);
+    EXPECT_LT(resting.alpha() + 20, last.alpha());
+}
+
+TEST(IndicatorPainter, WithoutACompositorThePillIsOpaqueGrey)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Small);
+    scene.opaqueBackdrop = true;
+    const QColor middle = render(scene).pixelColor(20, 3);
+    EXPECT_EQ(middle.alpha(), 255);
+    EXPECT_NEAR(middle.red(), 90, 2); // black at 0.3 over mid-grey
+}
+
+} // namespace
+} // namespace velnor

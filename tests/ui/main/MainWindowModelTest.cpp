@@ -1,0 +1,120 @@
+#include "ui/main/DashboardSummary.h"
+#include "ui/main/MainWindowModel.h"
+#include "ui/support/UiHarness.h"
+
+#include "config/SettingsKeys.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+const QString kMe = QStringLiteral("/auth/mev2");
+const QByteArray kUser = R"({"code":0,"data":{"id":"u1","phone":"13800138000"}})";
+
+class MainWindowModelTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    MainWindowModel model{settings, session, login};
+
+    void signInThroughTheSheet()
+    {
+        login.setPhoneNumber(QStringLiteral("13800138000"));
+        login.setVerificationCode(QStringLiteral("1234"));
+        login.login();
+        ASSERT_TRUE(answer(QStringLiteral("/auth/login/sms"),
+                           R"({"code":0,"data":{"token":"jwt-1","phone":"13800138000"}})"));
+    }
+};
+
+TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
+{
+    model.firstAppear();
+    EXPECT_TRUE(model.showPermissionOnboarding());
+    EXPECT_EQ(model.onboardingStep(), OnboardingStep::Welcome);
+    EXPECT_TRUE(model.showLoginView());
+    EXPECT_EQ(model.selectedMenuItem(), MenuItem::Dashboard);
+    EXPECT_FALSE(model.isLoggedIn());
+
+    // Once per window.
+    model.onboardingFinished();
+    model.firstAppear();
+    EXPECT_FALSE(model.showPermissionOnboarding());
+}
+
+TEST_F(MainWindowModelTest, SuccessfulLoginClosesTheSheetWhateverTheUserFetchDoes)
+{
+    for (const bool fetchSucceeds : {false, true}) {
+        settings.remove(QString::fromLatin1(SettingsKey::UserJwt));
+        model.requestLogin();
+        model.firstAppear();
+        ASSERT_TRUE(model.showLoginView());
+        signInThroughTheSheet();
+        if (fetchSucceeds)
+            ASSERT_TRUE(answer(kMe, kUser));
+        else
+            ASSERT_TRUE(fail(kMe));
+        EXPECT_FALSE(model.showLoginView()) << fetchSucceeds;
+        EXPECT_TRUE(model.isLoggedIn()) << fetchSucceeds;
+        EXPECT_EQ(model.userPhone(), QStringLiteral("13800138000"));
+    }
+}
+
+TEST_F(MainWindowModelTest, AnsweredAccountFailureSignsOutAndShowsAFreshLoginForm)
+{
+    storeSession();
+    login.checkLoginStatus(); // as at start-up with a stored session
+    model.firstAppear();
+    ASSERT_TRUE(answer(kMe, kUser));
+    ASSERT_TRUE(login.isLoggedIn());
+
+    session.refreshAccountData(nullptr);
+    ASSERT_TRUE(answer(kMe, R"({"code":500,"msg":"oops"})"));
+    EXPECT_FALSE(model.isLoggedIn());
+    EXPECT_TRUE(model.showLoginView());
+    // The sheet shows the form, not a stale "signed in" state that would close it.
+    EXPECT_FALSE(login.isLoggedIn());
+}
+
+TEST_F(MainWindowModelTest, LogoutFromTheUserMenu)
+{
+    storeSession();
+    model.firstAppear();
+    ASSERT_TRUE(answer(kMe, kUser));
+    model.logout();
+    EXPECT_FALSE(model.isLoggedIn());
+    EXPECT_FALSE(settings.contains(QString::fromLatin1(SettingsKey::UserJwt)));
+}
+
+TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
+{
+    struct Case {
+        std::optional<QString> status;
+        QString text;
+        QString colour;
+    };
+    const QString grey = QStringLiteral("#8e8e93");
+    for (const Case& c : {Case{QStringLiteral("Active"), QStringLiteral("已激活"), QStringLiteral("#7ed321")},
+                          Case{QStringLiteral("expired"), QStringLiteral("已过期"), QStringLiteral("#d0021b")},
+                          Case{QStringLiteral("INACTIVE"), QStringLiteral("未激活"), QStringLiteral("#ff9500")},
+                          Case{QStringLiteral("trial"), QStringLiteral("trial"), grey},
+                          Case{std::nullopt, QStringLiteral("未知"), grey}}) {
+        User user;
+        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), c.status};
+        const DashboardSummary summary = DashboardSummary::from(user, QTimeZone::utc());
+        EXPECT_EQ(summary.statusText, c.text);
+        EXPECT_EQ(summary.statusColour.name(), c.colour) << c.text.toStdString();
+        EXPECT_EQ(summary.expiry, QStringLiteral("2026-03-01"));
+    }
+
+    User user;
+    user.generatewordsTotal = 25000;
+    user.invite = Invite{QStringLiteral("VEL123"), 3};
+    const DashboardSummary summary = DashboardSummary::from(user);
+    EXPECT_EQ(summary.wordsDictated, QStringLiteral("2.5w"));
+    EXPECT_EQ(summary.invites, QStringLiteral("3"));
+    EXPECT_EQ(summary.inviteCode, QStringLiteral("VEL123"));
+    EXPECT_EQ(DashboardSummary::from(std::nullopt).statusText, QStringLiteral("未知"));
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,77 @@
+#include "ui/common/SettingChoices.h"
+#include "ui/main/SettingsModel.h"
+#include "ui/support/UiHarness.h"
+
+#include "config/SettingsKeys.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+TEST(SettingsRules, DurationSnapsToTheSliderSteps)
+{
+    const std::pair<int, int> cases[] = {{-3, 5}, {0, 5}, {5, 5}, {7, 5}, {8, 10}, {33, 35}, {50, 50}, {51, 50}, {600, 50}};
+    for (const auto& [given, snapped] : cases)
+        EXPECT_EQ(SettingsModel::snapDuration(given), snapped) << given;
+}
+
+TEST(SettingsRules, OnlyWebLinksOpenFromAnUpdateAnswer)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"https://velnor.example/download", true}, {"HTTP://mirror.example/v.tar.gz", true},
+        {"file:///etc/passwd", false},             {"javascript:alert(1)", false},
+        {"ftp://mirror.example/v", false},          {"https://", false},
+        {"", false},                                {"/relative/path", false},
+        {"x-scheme-handler://run", false},
+    };
+    for (const auto& [url, openable] : cases)
+        EXPECT_EQ(SettingsModel::isOpenableUpdateUrl(QUrl(QString::fromLatin1(url))), openable) << url;
+}
+
+TEST(SettingsRules, PickersKeepAStoredValueTheyDoNotOffer)
+{
+    EXPECT_EQ(SettingChoices::hotkeyOptions(QStringLiteral("fn_shift")).size(), 4);
+    const QList<Choice> withFn = SettingChoices::hotkeyOptions(QStringLiteral("fn"));
+    ASSERT_EQ(withFn.size(), 5);
+    EXPECT_EQ(withFn.last(), (Choice{QStringLiteral("fn"), QStringLiteral("Fn")}));
+    EXPECT_EQ(SettingChoices::hotkeyDisplayName(QStringLiteral("bogus")), QStringLiteral("Fn + Shift"));
+}
+
+class SettingsModelTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    SettingsModel model{settings, launchAtLogin, services().settingsHooks};
+};
+
+TEST_F(SettingsModelTest, LoadAppliesTheFallbacksAndWritesNothing)
+{
+    const QStringList keysBefore = settings.keys();
+    const SettingsModel::Values values = model.load();
+    EXPECT_EQ(values.position, QStringLiteral("bottom_center"));
+    EXPECT_EQ(values.voiceType, QStringLiteral("16k_zh"));
+    EXPECT_EQ(values.hotkey, QStringLiteral("fn_shift"));
+    EXPECT_EQ(values.maxDurationSeconds, 50);
+    EXPECT_FALSE(values.overOver);
+    EXPECT_EQ(values.overOverKeyType, QStringLiteral("enter"));
+    EXPECT_TRUE(values.soundEffects);
+    EXPECT_FALSE(values.launchAtLogin);
+    EXPECT_EQ(settings.keys(), keysBefore);
+}
+
+TEST_F(SettingsModelTest, ChoicesAreStoredAndReachTheirListeners)
+{
+    model.setPosition(QStringLiteral("top_left"));
+    EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
+    EXPECT_EQ(model.setMaxDuration(23), 25);
+    model.setOverOver(true);
+    model.setSoundEffects(false);
+    const SettingsModel::Values values = model.load();
+    EXPECT_EQ(values.position, QStringLiteral("top_left"));
+    EXPECT_EQ(values.maxDurationSeconds, 25);
+    EXPECT_TRUE(values.overOver);
+    EXPECT_FALSE(values.soundEffects);
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::MaxRecordingDuration)), QStringLiteral("25"));
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,196 @@
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/ManualScheduler.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+#include "ui/onboarding/OnboardingModel.h"
+#include "ui/onboarding/PermissionManager.h"
+#include "ui/support/FakeAccessibilityBus.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+using Step = OnboardingStep;
+using MicStatus = MicrophonePermission::Status;
+
+QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+class OnboardingTest : public ::testing::Test {
+protected:
+    std::unique_ptr<OnboardingModel> makeModel(Step initial = Step::Welcome)
+    {
+        auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, relaunch, initial);
+        QObject::connect(model.get(), &OnboardingModel::finished, [this] { ++finishedCount; });
+        model->appear();
+        return model;
+    }
+
+    MemorySettingsStore settings;
+    ManualScheduler scheduler;
+    test::FakeAccessibilityBus accessibility;
+    FakeMicrophonePermission microphone{MicStatus::Authorized};
+    PermissionManager permissions{settings, accessibility, microphone};
+    int relaunches = 0;
+    std::optional<QString> relaunchError;
+    OnboardingModel::Relaunch relaunch = [this] {
+        ++relaunches;
+        return relaunchError;
+    };
+    int finishedCount = 0;
+};
+
+TEST_F(OnboardingTest, FirstAppearanceRule)
+{
+    struct Case {
+        bool needsRestart;
+        bool completed;
+        bool shows;
+    };
+    for (const Case c : {Case{false, false, true}, Case{false, true, false}, Case{true, true, true},
+                         Case{true, false, true}}) {
+        MemorySettingsStore store;
+        if (c.needsRestart)
+            store.setBool(key(SettingsKey::NeedsRestartAfterPermissions), true);
+        if (c.completed)
+            store.setBool(key(SettingsKey::OnboardingCompleted), true);
+        EXPECT_EQ(OnboardingModel::shouldShowAtFirstAppearance(store), c.shows) << c.needsRestart << c.completed;
+        // A pending restart shows the onboarding once: the flag goes at once.
+        EXPECT_FALSE(store.contains(key(SettingsKey::NeedsRestartAfterPermissions)));
+    }
+}
+
+TEST_F(OnboardingTest, AlreadyGrantedUserFinishesWithoutRestart)
+{
+    accessibility.enabled = true;
+    auto model = makeModel();
+    EXPECT_TRUE(model->hasAccessibilityPermission());
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::AccessibilityPermission)));
+    EXPECT_EQ(model->stepNumber(), 1);
+
+    model->beginSetup();
+    EXPECT_EQ(model->step(), Step::Accessibility);
+    model->continueToMicrophone();
+    model->grantMicrophone();
+    EXPECT_TRUE(model->hasMicrophonePermission());
+    scheduler.advanceBy(seconds(0.4));
+    EXPECT_EQ(model->step(), Step::Microphone); // the step waits half a second
+    scheduler.advanceBy(seconds(0.1));
+    EXPECT_EQ(model->step(), Step::Complete);
+    EXPECT_EQ(model->stepNumber(), 5);
+
+    settings.setBool(key(SettingsKey::WasAccessibilityJustSet), true);
+    model->finish();
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
+    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
+    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
+    EXPECT_EQ(relaunches, 0);
+}
+
+TEST_F(OnboardingTest, GrantDuringOnboardingGoesThroughRestartAndResumesAfterIt)
+{
+    accessibility.checksUntilEnabled = 3;
+    auto model = makeModel();
+    model->beginSetup();
+    model->openAccessibilitySettings();
+    model->openAccessibilitySettings(); // a second press starts no second poll
+    EXPECT_EQ(accessibility.enableCalls, 2);
+    EXPECT_TRUE(model->isWaitingForAccessibility());
+
+    const int checksBefore = accessibility.checks;
+    scheduler.advanceBy(seconds(1.0));
+    EXPECT_EQ(accessibility.checks, checksBefore + 2); // one check per 0.5 s
+    EXPECT_FALSE(model->hasAccessibilityPermission());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_TRUE(model->hasAccessibilityPermission());
+    EXPECT_TRUE(model->wasAccessibilityJustSet());
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::WasAccessibilityJustSet)));
+    EXPECT_FALSE(model->isWaitingForAccessibility());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Microphone);
+    scheduler.advanceBy(seconds(5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 3); // the poll stopped
+
+    model->grantMicrophone();
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Restart);
+    model->restartNow();
+    EXPECT_EQ(relaunches, 1);
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::NeedsRestartAfterPermissions)));
+
+    // The relaunched app: the onboarding shows again and knows the grant.
+    model.reset();
+    EXPECT_TRUE(OnboardingModel::shouldShowAtFirstAppearance(settings));
+    auto relaunched = makeModel();
+    EXPECT_TRUE(relaunched->wasAccessibilityJustSet());
+    EXPECT_TRUE(relaunched->hasAccessibilityPermission());
+    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
+}
+
+TEST_F(OnboardingTest, FailedRelaunchKeepsTheAppRunningAndLetsTheUserGoOn)
+{
+    relaunchError = QStringLiteral("No such file");
+    auto model = makeModel(Step::Restart);
+    model->restartNow();
+    EXPECT_EQ(model->step(), Step::Restart);
+    EXPECT_TRUE(model->errorText().contains(QStringLiteral("No such file")));
+    // No restart is pending, so the next start does not reopen the onboarding for it.
+    EXPECT_FALSE(settings.contains(key(SettingsKey::NeedsRestartAfterPermissions)));
+    model->continueWithoutRestart();
+    EXPECT_EQ(model->step(), Step::Complete);
+}
+
+TEST_F(OnboardingTest, MicrophoneStepAsksTheLiveStatusNotTheStoredAnswer)
+{
+    struct Case {
+        MicStatus status;
+        bool answer;
+        bool granted;
+        int requests;
+    };
+    for (const Case c : {Case{MicStatus::Denied, true, false, 0}, Case{MicStatus::Restricted, true, false, 0},
+                         Case{MicStatus::NotDetermined, false, false, 1}, Case{MicStatus::NotDetermined, true, true, 1},
+                         Case{MicStatus::Authorized, false, true, 0}}) {
+        FakeMicrophonePermission mic(c.status, c.answer);
+        PermissionManager manager(settings, accessibility, mic);
+        OnboardingModel model(settings, scheduler, manager, relaunch, Step::Microphone);
+        // A grant stored earlier (the microphone has been unplugged since) proves nothing.
+        settings.setBool(key(SettingsKey::MicrophonePermission), true);
+        model.grantMicrophone();
+        scheduler.advanceBy(seconds(0.5));
+        EXPECT_EQ(model.hasMicrophonePermission(), c.granted) << int(c.status);
+        EXPECT_EQ(mic.requestCount(), c.requests) << int(c.status);
+        EXPECT_EQ(settings.boolean(key(SettingsKey::MicrophonePermission)), c.granted) << int(c.status);
+        EXPECT_EQ(model.step(), c.granted ? Step::Complete : Step::Microphone) << int(c.status);
+        EXPECT_EQ(model.errorText().isEmpty(), c.granted);
+    }
+}
+
+TEST_F(OnboardingTest, NoTimerOutlivesTheOnboarding)
+{
+    auto model = makeModel();
+    model->beginSetup();
+    model->openAccessibilitySettings();
+    model->finish();
+    const int checks = accessibility.checks;
+    scheduler.advanceBy(seconds(3));
+    EXPECT_EQ(accessibility.checks, checks);
+
+    auto second = makeModel(Step::Accessibility);
+    accessibility.enabled = false;
+    accessibility.checksUntilEnabled = 1;
+    second->openAccessibilitySettings();
+    scheduler.advanceBy(seconds(0.5)); // granted: the step change is pending
+    const int checksAtEnd = accessibility.checks;
+    second.reset();
+    scheduler.advanceBy(seconds(3)); // neither the poll nor the step change runs on a dead model
+    EXPECT_EQ(accessibility.checks, checksAtEnd);
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::WasAccessibilityJustSet)));
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,79 @@
+#include "ui/support/UiHarness.h"
+
+#include "config/SettingsKeys.h"
+
+namespace velnor::test {
+
+UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* realScheduler)
+    : activeTransport(realTransport ? *realTransport : transport)
+    , activeScheduler(realScheduler ? *realScheduler : scheduler)
+    , client(activeTransport, settings, activeScheduler, log.logger(), log.redactor(), base)
+    , updates(activeTransport, base, QStringLiteral("1.2.0"), QStringLiteral("linux"), log.printSink())
+    , audioInputs(audioDevices, settings, log.logger(), log.printSink())
+    , languages(log.logger(), QStringLiteral(VELNOR_SOURCE_DIR "/resources/qasr.json"))
+    , m_services{settings,
+                 activeScheduler,
+                 log.logger(),
+                 dialogs,
+                 notifications,
+                 session,
+                 login,
+                 users,
+                 hotWords,
+                 updates,
+                 audioInputs,
+                 languages,
+                 launchAtLogin,
+                 permissions,
+                 SettingsHooks{[this](const QString& position) { indicatorMoves.append(position); }, nullptr, nullptr,
+                               nullptr, nullptr},
+                 ProductLinks{QUrl(QStringLiteral("https://velnor.example/")),
+                              QUrl(QStringLiteral("https://velnor.example/recharge")),
+                              QUrl(QStringLiteral("https://velnor.example/terms")),
+                              QUrl(QStringLiteral("https://velnor.example/privacy"))},
+                 [this](const QUrl& url) { openedUrls.append(url.toString()); },
+                 [this] { ++quitRequests; },
+                 [this]() -> std::optional<QString> {
+                     ++relaunches;
+                     return std::nullopt;
+                 }}
+{
+    languages.loadLanguages();
+}
+
+std::optional<qsizetype> UiHarness::pending(const QString& path) const
+{
+    for (qsizetype i = 0; i < transport.count(); ++i) {
+        if (transport.request(i).url.path() == path && !transport.isAnswered(i) && !transport.isCancelled(i))
+            return i;
+    }
+    return std::nullopt;
+}
+
+bool UiHarness::answer(const QString& path, const QByteArray& body, int status)
+{
+    const auto index = pending(path);
+    if (!index)
+        return false;
+    transport.respond(*index, FakeHttpTransport::bodyResponse(body, status));
+    return true;
+}
+
+bool UiHarness::fail(const QString& path)
+{
+    const auto index = pending(path);
+    if (!index)
+        return false;
+    HttpResponse response;
+    response.error = TransportError{TransportErrorKind::Other, 99, QStringLiteral("Network unreachable")};
+    transport.respond(*index, response);
+    return true;
+}
+
+void UiHarness::storeSession(const QString& phone)
+{
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), QStringLiteral("token-abc"));
+    settings.setString(QString::fromLatin1(SettingsKey::UserPhone), phone);
+}
+
+} // namespace velnor::test

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "audio/AudioInputManager.h"
+#include "backend/APIClient.h"
+#include "backend/AccountNotifications.h"
+#include "backend/AccountSession.h"
+#include "backend/AuthService.h"
+#include "backend/HotWordManager.h"
+#include "backend/HotwordService.h"
+#include "backend/LoginViewModel.h"
+#include "backend/UpdateChecker.h"
+#include "backend/UserManager.h"
+#include "backend/support/FakeHttpTransport.h"
+#include "config/LanguageManager.h"
+#include "config/LaunchAtLoginSetting.h"
+#include "config/MemorySettingsStore.h"
+#include "core/ManualScheduler.h"
+#include "platform/fake/FakeAudioDevices.h"
+#include "platform/fake/FakeLoginItem.h"
+#include "platform/fake/FakeMicrophonePermission.h"
+#include "support/LogCapture.h"
+#include "ui/main/MainWindowServices.h"
+#include "ui/onboarding/PermissionManager.h"
+#include "ui/support/FakeAccessibilityBus.h"
+#include "ui/support/RecordingDialogs.h"
+
+namespace velnor::test {
+
+// Every service the main window drives, on in-memory settings, virtual time,
+// a fake HTTP transport (answered by the test) and platform fakes.
+// Build it, answer the hot word fetch, then build the window from services().
+class UiHarness {
+public:
+    static inline const QUrl kBase{QStringLiteral("https://api.example.test")};
+
+    // By default on the fake transport and virtual time; a real transport,
+    // base URL and scheduler make it talk to a real server.
+    explicit UiHarness(HttpTransport* realTransport = nullptr, const QUrl& base = kBase, Scheduler* realScheduler = nullptr);
+
+    MainWindowServices& services() { return m_services; }
+    // Answers the oldest unanswered request whose path is `path`.
+    bool answer(const QString& path, const QByteArray& body, int status = 200);
+    bool fail(const QString& path);
+    void storeSession(const QString& phone = QStringLiteral("13800138000"));
+
+    LogCapture log;
+    MemorySettingsStore settings;
+    ManualScheduler scheduler;
+    FakeHttpTransport transport;
+    RecordingDialogs dialogs;
+    FakeAudioDevices audioDevices;
+    FakeLoginItem loginItem;
+    FakeMicrophonePermission microphone;
+    FakeAccessibilityBus accessibility;
+    AccountNotifications notifications;
+    HttpTransport& activeTransport;
+    Scheduler& activeScheduler;
+    APIClient client;
+    AuthService auth{client, log.logger()};
+    UserManager users{settings};
+    AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
+    LoginViewModel login{auth, settings, users, notifications, activeScheduler, log.logger(), log.redactor(), log.printSink()};
+    HotwordService hotwordService{client, log.logger()};
+    HotWordManager hotWords{hotwordService, log.printSink()};
+    UpdateChecker updates;
+    AudioInputManager audioInputs;
+    LanguageManager languages;
+    LaunchAtLoginSetting launchAtLogin{settings, loginItem, activeScheduler, log.printSink()};
+    PermissionManager permissions{settings, accessibility, microphone};
+    QStringList indicatorMoves;
+    QStringList openedUrls;
+    int quitRequests = 0;
+    int relaunches = 0;
+
+private:
+    std::optional<qsizetype> pending(const QString& path) const;
+
+    MainWindowServices m_services;
+};
+
+} // namespace velnor::test
