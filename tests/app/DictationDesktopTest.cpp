@@ -6,6 +6,7 @@
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
+#include "support/desktop/FieldApp.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -20,34 +21,8 @@
 namespace velnor {
 namespace {
 
-// A program with one text field that answers line commands ("text" prints
-// the field) and says "ready" once shown.
-class FieldApp final {
-public:
-    FieldApp(const QString& program, const QStringList& arguments)
-    {
-        m_process.start(program, arguments);
-        m_ready = test::waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
-                  m_process.readLine().trimmed() == "ready";
-    }
-    ~FieldApp()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool isReady() const { return m_ready; }
-    QString text()
-    {
-        m_process.write("text\n");
-        if (!test::waitUntil([this] { return m_process.canReadLine(); }, 5000))
-            return QStringLiteral("<no answer>");
-        return QString::fromUtf8(m_process.readLine()).chopped(1);
-    }
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
-};
+using test::activeWindowName;
+using test::FieldApp;
 
 // xterm running a shell line that writes what is typed into a file.
 class XtermField final {
@@ -78,14 +53,6 @@ private:
     QProcess m_process;
     bool m_ready = false;
 };
-
-QString activeWindowName()
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")});
-    xdotool.waitForFinished(5000);
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
-}
 
 class DictationDesktopTest : public ::testing::Test {
 protected:
