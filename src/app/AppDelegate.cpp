@@ -52,25 +52,29 @@ void AppDelegate::quitApp()
     m_hooks.quit();
 }
 
-void AppDelegate::selectLanguage(const std::optional<QString>& code)
+bool AppDelegate::storeChoice(const std::optional<QString>& code, const char* key, const QString& missingText,
+                              const QString& chosenText)
 {
     if (!code) {
-        m_log.error(QStringLiteral("无法获取语言代码"));
-        return;
+        m_log.error(missingText);
+        return false;
     }
-    m_settings.setString(QString::fromLatin1(SettingsKey::OutputLanguage), *code);
-    m_log.info(QStringLiteral("已选择语言: ") + *code);
+    m_settings.setString(QString::fromLatin1(key), *code);
+    m_log.info(chosenText + *code);
+    return true;
+}
+
+void AppDelegate::selectLanguage(const std::optional<QString>& code)
+{
+    if (!storeChoice(code, SettingsKey::OutputLanguage, QStringLiteral("无法获取语言代码"), QStringLiteral("已选择语言: ")))
+        return;
     m_hooks.scheduleMenuRebuild();
 }
 
 void AppDelegate::selectHotkey(const std::optional<QString>& code)
 {
-    if (!code) {
-        m_log.error(QStringLiteral("无法获取热键代码"));
+    if (!storeChoice(code, SettingsKey::HotkeyStart, QStringLiteral("无法获取热键代码"), QStringLiteral("已选择热键: ")))
         return;
-    }
-    m_settings.setString(QString::fromLatin1(SettingsKey::HotkeyStart), *code);
-    m_log.info(QStringLiteral("已选择热键: ") + *code);
     m_shortcuts.unregisterAll();
     m_shortcuts.registerShortcuts();
     m_hooks.scheduleMenuRebuild();
@@ -78,12 +82,9 @@ void AppDelegate::selectHotkey(const std::optional<QString>& code)
 
 void AppDelegate::selectFloatingWindowPosition(const std::optional<QString>& code)
 {
-    if (!code) {
-        m_log.error(QStringLiteral("无法获取悬浮窗位置代码"));
+    if (!storeChoice(code, SettingsKey::FloatingWindowPosition, QStringLiteral("无法获取悬浮窗位置代码"),
+                     QStringLiteral("已选择悬浮窗位置: ")))
         return;
-    }
-    m_settings.setString(QString::fromLatin1(SettingsKey::FloatingWindowPosition), *code);
-    m_log.info(QStringLiteral("已选择悬浮窗位置: ") + *code);
     m_indicator.setPosition(*code);
     m_hooks.scheduleMenuRebuild();
 }

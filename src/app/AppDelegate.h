@@ -38,6 +38,11 @@ public:
     void selectFloatingWindowPosition(const std::optional<QString>& code);
 
 private:
+    // Stores a chosen item's value under `key` and logs it; without a value,
+    // logs the error and stores nothing.
+    bool storeChoice(const std::optional<QString>& code, const char* key, const QString& missingText,
+                     const QString& chosenText);
+
     SettingsStore& m_settings;
     Logger& m_log;
     ShortcutRegistration& m_shortcuts;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QStandardPaths>
@@ -21,6 +22,13 @@ void quitApplication()
     // exit(), not quit(): in Qt 6 a window that refuses to close (the main
     // window only hides) cancels quit(), and the app would keep running.
     QCoreApplication::exit(0);
+}
+
+QString atspiHelperPath()
+{
+    // Installed beside the app; in a build tree, where the build put it.
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("velnor-atspi-helper"));
+    return QFileInfo::exists(beside) ? beside : QStringLiteral(VELNOR_ATSPI_HELPER);
 }
 
 AppPaths AppPaths::standard()
@@ -42,7 +50,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
     , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(), FfmpegAacFileWriter::factory(), m_microphone,
                                              m_audioDevices, nullptr, m_settings, m_log, m_console})
     , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
-    , m_desktop(m_settings, m_scheduler, m_log, m_console,
+    , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(),
                 [this] {
                     m_notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"),
                                         QStringLiteral("无法向当前应用模拟按键（X 服务器需要 XTest 扩展），"

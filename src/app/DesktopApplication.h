@@ -37,6 +37,8 @@ namespace velnor {
 
 // Ends the event loop whatever the windows say (tray "退出", session logout).
 void quitApplication();
+// The accessibility helper program the app starts.
+QString atspiHelperPath();
 
 // Where the app keeps its files.
 struct AppPaths {

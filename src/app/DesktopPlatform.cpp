@@ -7,12 +7,11 @@
 namespace velnor {
 
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                                 std::function<void()> untrustedNotice)
+                                 const QString& atspiHelper, std::function<void()> untrustedNotice)
     : m_pasteboard(*QGuiApplication::clipboard())
+    , m_accessibilityBridge(atspiHelper)
     , m_inserter(m_accessibilityBridge, log)
-    , m_accessibility(
-          m_inserter, [this](std::function<void()> work) { m_accessibilityQueue.async(std::move(work)); },
-          [this](std::function<void()> work) { m_mainQueue.post(std::move(work)); }, scheduler, log)
+    , m_accessibility(m_inserter, m_accessibilityThread.background(), m_accessibilityThread.toMain(), scheduler, log)
     , m_clipboardTool(m_pasteboard, m_keys, scheduler, log)
     , m_textInput(m_workspace, m_trust, m_accessibility, m_clipboardTool, log, std::move(untrustedNotice))
     , m_hidMonitor(m_keyboardDevices, console)

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "app/placeholders/UnavailableAccessibilityBridge.h"
-#include "asr/MainQueue.h"
-#include "core/SerialQueue.h"
 #include "keyboard/HIDEventMonitor.h"
 #include "keyboard/KeyboardManager.h"
 #include "keyboard/Shortcut.h"
 #include "keyboard/ShortcutManager.h"
+#include "platform/linux/atspi/AtspiHelperBridge.h"
 #include "platform/linux/x11/EwmhWorkspace.h"
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
@@ -15,6 +13,7 @@
 #include "platform/linux/x11/XInputKeyboardDevices.h"
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 #include "textinput/AccessibilityInserter.h"
+#include "textinput/AccessibilityThread.h"
 #include "textinput/AccessibilityWorker.h"
 #include "textinput/ClipboardTool.h"
 #include "textinput/TextInputMgr.h"
@@ -32,8 +31,9 @@ class SettingsStore;
 // else the clipboard and an XTest paste).
 class DesktopPlatform final {
 public:
+    // `atspiHelper` is the program that talks to the accessibility bus.
     DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                    std::function<void()> untrustedNotice);
+                    const QString& atspiHelper, std::function<void()> untrustedNotice);
     ~DesktopPlatform();
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;
@@ -52,10 +52,10 @@ private:
     x11::X11AccessibilityTrust m_trust{m_keys};
     x11::EwmhWorkspace m_workspace;
     x11::QtClipboardPasteboard m_pasteboard;
-    UnavailableAccessibilityBridge m_accessibilityBridge;
+    atspi::AtspiHelperBridge m_accessibilityBridge;
     AccessibilityInserter m_inserter;
-    QtMainQueue m_mainQueue;
-    SerialQueue m_accessibilityQueue{QStringLiteral("com.velnor.accessibility")};
+    // After the bridge and the inserter: its queued work drains before they go.
+    AccessibilityThread m_accessibilityThread;
     AccessibilityWorker m_accessibility;
     ClipboardTool m_clipboardTool;
     TextInputMgr m_textInput;

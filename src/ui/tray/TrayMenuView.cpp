@@ -2,12 +2,31 @@
 
 #include "core/Scheduler.h"
 #include "log/Logger.h"
+#include "ui/common/Icons.h"
 #include "ui/tray/TrayIconArt.h"
 
+#include <QHash>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace velnor {
+
+namespace {
+
+// Our own line icons for the entries' symbols; choices show check marks instead.
+QIcon symbolIcon(const QString& symbol)
+{
+    static const QHash<QString, Icons::Glyph> glyphs{
+        {QStringLiteral("macwindow"), Icons::Glyph::Window},
+        {QStringLiteral("keyboard"), Icons::Glyph::Keyboard},
+        {QStringLiteral("globe"), Icons::Glyph::TextBubble},
+        {QStringLiteral("power"), Icons::Glyph::Minus},
+    };
+    const auto it = glyphs.constFind(symbol);
+    return it == glyphs.constEnd() ? QIcon() : Icons::icon(*it);
+}
+
+} // namespace
 
 TrayMenuView::TrayMenuView(Scheduler& mainQueue, Logger& log, ModelSource model, ActionHandler onAction,
                            QObject* parent)
@@ -77,6 +96,7 @@ QMenu* TrayMenuView::buildMenu(const QList<TrayMenuItem>& items, QWidget* parent
         if (!item.children.isEmpty()) {
             QMenu* sub = buildMenu(item.children, menu);
             sub->setTitle(item.title);
+            sub->setIcon(symbolIcon(item.symbol));
             sub->menuAction()->setToolTip(item.accessibleDescription);
             menu->addMenu(sub);
             continue;
@@ -86,6 +106,8 @@ QMenu* TrayMenuView::buildMenu(const QList<TrayMenuItem>& items, QWidget* parent
         if (item.value) {
             action->setCheckable(true);
             action->setChecked(item.checked);
+        } else {
+            action->setIcon(symbolIcon(item.symbol));
         }
         if (!item.shortcutKey.isEmpty())
             action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + item.shortcutKey.toUpper()));

@@ -6,7 +6,9 @@
 #include "ui/tray/TrayIconArt.h"
 #include "ui/tray/TrayMenuModel.h"
 #include "ui/tray/TrayMenuView.h"
+#include "ui/tray/TrayNotice.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMenu>
@@ -183,6 +185,18 @@ TEST_F(TrayMenuViewTest, TheWidgetMenuMirrorsTheModel)
     EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     EXPECT_FALSE(quit->isCheckable());
     EXPECT_TRUE(actionTitled(menu, QStringLiteral("底部中间"))->isChecked());
+}
+
+TEST(TrayNotice, EachNoticeIsGivenOncePerRunWithoutAnyWindow)
+{
+    test::LogCapture log;
+    TrayNotice notice([] { return nullptr; }, log.logger());
+    notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"), QStringLiteral("a"));
+    notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"), QStringLiteral("a"));
+    notice.notifyOnce(QStringLiteral("microphone"), QStringLiteral("麦克风"), QStringLiteral("b"));
+    EXPECT_EQ(log.messages(), (QStringList{QStringLiteral("需要辅助功能权限: a"), QStringLiteral("麦克风: b")}));
+    EXPECT_EQ(log.levelOf(QStringLiteral("需要辅助功能权限: a")), QStringLiteral("WARNING"));
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "no dialog that could take the focus";
 }
 
 TEST(TrayIconArt, DrawsAnOpaqueBadgeWithALightGlyphAndTransparentCorners)
