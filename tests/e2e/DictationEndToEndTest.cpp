@@ -8,16 +8,17 @@
 #include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 #include "support/desktop/FieldApp.h"
+#include "support/desktop/UserClipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QMimeData>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace velnor::test {
@@ -66,13 +67,15 @@ protected:
         return field;
     }
 
-    // Holds the hotkey while `sentence` is spoken, then lets go.
-    void dictate(const QString& sentence)
+    // Holds the hotkey while `sentence` is spoken (and `whileSpeaking` runs), then lets go.
+    void dictate(const QString& sentence, const std::function<void()>& whileSpeaking = {})
     {
         const QString wav = voice.record(sentence);
         ASSERT_FALSE(wav.isEmpty()) << voice.error().toStdString();
         pressHotkey(keys);
         ASSERT_TRUE(voice.startSaying(wav)) << voice.error().toStdString();
+        if (whileSpeaking)
+            whileSpeaking();
         ASSERT_TRUE(voice.waitDone()) << voice.error().toStdString();
         releaseHotkey(keys);
     }
@@ -88,25 +91,10 @@ protected:
         EXPECT_LE(wer, kMaxWordErrorRate) << text.toStdString();
     }
 
-    // The user's clipboard before dictating: text and a PNG image.
-    void fillUserClipboard()
-    {
-        auto* data = new QMimeData;
-        data->setText(QStringLiteral("the user's own text"));
-        data->setData(QStringLiteral("image/png"), userImage);
-        QGuiApplication::clipboard()->setMimeData(data);
-    }
-
+    void fillUserClipboard() { clipboard.fill(); }
     void expectUserClipboardBack()
     {
-        const bool back = waitUntil(
-            [this] {
-                const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-                return data && data->text() == QStringLiteral("the user's own text") &&
-                       data->data(QStringLiteral("image/png")) == userImage;
-            },
-            10000);
-        EXPECT_TRUE(back) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
+        EXPECT_TRUE(clipboard.waitUntilBack()) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
     }
 
     TempDir dir;
@@ -116,7 +104,7 @@ protected:
     XTestKeys keys;
     Voice voice{dir.path()};
     std::unique_ptr<AppUnderTest> app;
-    const QByteArray userImage = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray("user image bytes \x00\x01\x02", 20);
+    UserClipboard clipboard;
 };
 
 TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServerRestart)
@@ -147,13 +135,8 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
 
     // velnor-server goes away while the user speaks: a clear failure, then a restart on the same port.
     gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk-again"));
-    const QString wav = voice.record(sentence);
     const QString port = QString::number(server.url().port());
-    pressHotkey(keys);
-    ASSERT_TRUE(voice.startSaying(wav));
-    server.stop();
-    ASSERT_TRUE(voice.waitDone());
-    releaseHotkey(keys);
+    dictate(sentence, [this] { server.stop(); });
     EXPECT_TRUE(waitUntil([&] { return app->log().contains(QStringLiteral("语音识别失败")); }, 30000)) << app->log().toStdString();
     EXPECT_TRUE(app->isRunning());
     EXPECT_EQ(gtk->text(), QString());
