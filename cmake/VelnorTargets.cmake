@@ -31,8 +31,13 @@ function(velnor_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} velnor_test_support GTest::gtest GTest::gmock)
   velnor_apply_warnings(${name})
+  set(extra_properties)
+  if(ARG_LABEL STREQUAL "desktop" OR ARG_LABEL STREQUAL "e2e")
+    # One display, clipboard and keyboard focus for all: never two at once.
+    set(extra_properties RESOURCE_LOCK velnor_desktop)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${extra_properties}
     DISCOVERY_TIMEOUT 30)
 endfunction()

@@ -9,11 +9,8 @@ namespace velnor {
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
                                  const QString& atspiHelper, std::function<void()> untrustedNotice)
     : m_pasteboard(*QGuiApplication::clipboard())
-    , m_accessibilityBridge(atspiHelper)
-    , m_inserter(m_accessibilityBridge, log)
-    , m_accessibility(m_inserter, m_accessibilityThread.background(), m_accessibilityThread.toMain(), scheduler, log)
-    , m_clipboardTool(m_pasteboard, m_keys, scheduler, log)
-    , m_textInput(m_workspace, m_trust, m_accessibility, m_clipboardTool, log, std::move(untrustedNotice))
+    , m_textInput(m_workspace, m_trust, std::make_unique<atspi::AtspiHelperBridge>(atspiHelper), m_pasteboard, m_keys,
+                  scheduler, log, TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(untrustedNotice)})
     , m_hidMonitor(m_keyboardDevices, console)
     , m_keyboards(settings, m_hidMonitor)
     , m_shortcut(m_shortcutManager, console)
@@ -22,9 +19,6 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
     // Our own pastes come back through XI2 like anyone's XTest input; they
     // must not reach the hotkey.
     m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });
-    m_hidMonitor.start();
-    // The keyboard list needs the devices the monitor has just read.
-    m_keyboards.refreshKeyboards();
     if (!m_shortcutManager.start())
         log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
     if (!m_keys.isAvailable())

@@ -12,11 +12,7 @@
 #include "platform/linux/x11/XInputKeySource.h"
 #include "platform/linux/x11/XInputKeyboardDevices.h"
 #include "platform/linux/x11/XTestKeySynthesizer.h"
-#include "textinput/AccessibilityInserter.h"
-#include "textinput/AccessibilityThread.h"
-#include "textinput/AccessibilityWorker.h"
-#include "textinput/ClipboardTool.h"
-#include "textinput/TextInputMgr.h"
+#include "textinput/TextInputStack.h"
 
 #include <QElapsedTimer>
 
@@ -39,7 +35,7 @@ public:
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;
 
     Shortcut& shortcuts() { return m_shortcut; }
-    TextInput& textInput() { return m_textInput; }
+    TextInput& textInput() { return m_textInput.textInputMgr(); }
     x11::EwmhWorkspace& workspace() { return m_workspace; }
     KeySynthesizer& keySynthesizer() { return m_keys; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
@@ -52,13 +48,7 @@ private:
     x11::X11AccessibilityTrust m_trust{m_keys};
     x11::EwmhWorkspace m_workspace;
     x11::QtClipboardPasteboard m_pasteboard;
-    atspi::AtspiHelperBridge m_accessibilityBridge;
-    AccessibilityInserter m_inserter;
-    // After the bridge and the inserter: its queued work drains before they go.
-    AccessibilityThread m_accessibilityThread;
-    AccessibilityWorker m_accessibility;
-    ClipboardTool m_clipboardTool;
-    TextInputMgr m_textInput;
+    TextInputStack m_textInput;
 
     x11::XInputKeyboardDevices m_keyboardDevices;
     HIDEventMonitor m_hidMonitor;

@@ -48,9 +48,10 @@ void AccessibilityWorker::insert(qint32 processId, const QString& appName, const
         report(wait, false);
     });
 
-    m_background([this, processId, appName, text, wait, report] {
-        const bool inserted = m_inserter.insert(processId, appName, text, wait->ticket);
-        m_toMain([wait, report, inserted] { report(wait, inserted); });
+    // The work holds what it uses, not this object, which may be gone by then.
+    m_background([&inserter = m_inserter, toMain = m_toMain, processId, appName, text, wait, report] {
+        const bool inserted = inserter.insert(processId, appName, text, wait->ticket);
+        toMain([wait, report, inserted] { report(wait, inserted); });
     });
 }
 

@@ -78,11 +78,8 @@ protected:
                                                     steps.append(QStringLiteral("menu"));
                                                     ++menuBuilds;
                                                 }}};
-    QStringList opened;
-    bool quit = false;
     AppDelegate delegate{settings, log.logger(), shortcuts, positioner,
-                         AppDelegate::Hooks{[this] { opened.append(QStringLiteral("main window")); },
-                                            [this] { quit = true; }, [this] { ++menuBuilds; }}};
+                         AppDelegate::Hooks{[] {}, [] {}, [this] { ++menuBuilds; }}};
 };
 
 TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecondLater)
@@ -235,18 +232,6 @@ TEST_F(AppStartupTest, ItemsWithoutAValueLogAnErrorAndChangeNothing)
     EXPECT_TRUE(hotkeys.manager->registeredShortcuts().isEmpty());
     EXPECT_TRUE(positioner.positions.isEmpty());
     EXPECT_EQ(menuBuilds, 0);
-}
-
-TEST_F(AppStartupTest, OpenAndQuitReachTheirHooks)
-{
-    TrayMenuItem item;
-    item.action = TrayAction::OpenMainWindow;
-    delegate.handle(item);
-    EXPECT_EQ(opened, QStringList{QStringLiteral("main window")});
-    EXPECT_FALSE(quit);
-    item.action = TrayAction::Quit;
-    delegate.handle(item);
-    EXPECT_TRUE(quit);
 }
 
 } // namespace

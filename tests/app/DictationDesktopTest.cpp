@@ -49,9 +49,13 @@ public:
     bool isReady() const { return m_ready; }
     QString text()
     {
+        // Blocking, not a nested event loop: this runs inside the polls of waitUntil.
         m_process.write("text\n");
-        if (!test::waitUntil([this] { return m_process.canReadLine(); }, 5000))
-            return QStringLiteral("<no answer>");
+        m_process.waitForBytesWritten(1000);
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(5000))
+                return QStringLiteral("<no answer>");
+        }
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
 
@@ -209,7 +213,7 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     ASSERT_TRUE(test::waitUntil([] { return activeWindowName() == QStringLiteral("velnor-gtk"); }, 10000));
     fillUserClipboard();
     dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return gtk.text() == gtkText; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return gtk.text() == gtkText; }, 20000)) << "field: " << gtk.text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 1; }, 10000)) << "the inaccessible GTK entry gets a paste";
     expectUserClipboardBack();
 
@@ -217,7 +221,7 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     ASSERT_TRUE(qt.isReady());
     ASSERT_TRUE(test::waitUntil([] { return activeWindowName() == QStringLiteral("velnor-qt"); }, 10000));
     dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return qt.text() == qtText; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return qt.text() == qtText; }, 20000)) << "field: " << qt.text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
     expectUserClipboardBack();
 

@@ -2,6 +2,7 @@
 #include "keyboard/ModifierKey.h"
 #include "platform/GlobalKeySource.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
+#include "platform/linux/x11/UdevKeyboards.h"
 #include "platform/linux/x11/XKeycodeTable.h"
 
 #include <QSet>
@@ -86,6 +87,25 @@ TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
         EXPECT_EQ(meaning->virtualKey, static_cast<int>(row.key)) << row.xKeycode;
         EXPECT_EQ(meaning->modifierFlag, row.flag) << row.xKeycode;
     }
+}
+
+// Counting an ACPI button or a USB keyboard as internal would make "built_in"
+// shut out the keyboard of a desktop PC.
+TEST(InternalKeyboardBus, OnlyTheLaptopsOwnKeyboard)
+{
+    struct Row {
+        const char* bus;
+        const char* name;
+        bool internal;
+    };
+    const std::vector<Row> rows{
+        {"serio", "AT Translated Set 2 keyboard", true}, {"platform", "cros_ec keyboard", true},
+        {"platform", "gpio-keys", false},                {"acpi", "Power Button", false},
+        {"hid", "Logitech USB Keyboard", false},          {"usb", "Keyboard", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(x11::isInternalKeyboardBus(QString::fromLatin1(row.bus), QString::fromLatin1(row.name)), row.internal)
+            << row.bus << " " << row.name;
 }
 
 TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)

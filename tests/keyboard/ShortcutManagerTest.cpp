@@ -17,6 +17,7 @@ struct ChordCase {
     HotkeyType type;
     std::vector<FlagStep> steps;
     QStringList expected;
+    friend void PrintTo(const ChordCase& chord, std::ostream* out) { *out << chord.name; }
 };
 
 class ModifierChords : public ::testing::TestWithParam<ChordCase> {};
@@ -217,6 +218,7 @@ struct FilterCase {
     QString selected; // empty: never chosen
     int source;
     bool fires;
+    friend void PrintTo(const FilterCase& filter, std::ostream* out) { *out << filter.name; }
 };
 
 class KeyboardFilter : public ::testing::TestWithParam<FilterCase> {};

@@ -59,16 +59,11 @@ QString TargetApp::command(const QString& line)
 
 DesktopInsertionRig::DesktopInsertionRig(bool accessibility)
     : pasteboard(*QGuiApplication::clipboard())
-    , bridge(std::make_unique<atspi::AtspiHelperBridge>(
-          accessibility ? QStringLiteral(VELNOR_BINARY_DIR "/src/platform/linux/atspi/velnor-atspi-helper")
-                        : QStringLiteral("/nonexistent/velnor-atspi-helper")))
+    , stack(workspace, trust,
+            std::make_unique<atspi::AtspiHelperBridge>(accessibility ? atspi::AtspiHelperBridge::defaultHelperPath()
+                                                                     : QStringLiteral("/nonexistent/velnor-atspi-helper")),
+            pasteboard, keys, scheduler, log.logger(), {seconds(2.0), seconds(3.0), {}})
 {
-}
-
-DesktopInsertionRig::~DesktopInsertionRig()
-{
-    // The helper's pipe belongs to the worker thread, its shutdown too.
-    thread.runAndWait([this] { bridge.reset(); });
 }
 
 bool DesktopInsertionRig::waitUntilFrontmost(qint64 processId, bool accessible)
@@ -84,7 +79,8 @@ bool DesktopInsertionRig::waitUntilFrontmost(qint64 processId, bool accessible)
     return waitUntil(
         [&] {
             bool known = false;
-            thread.runAndWait([&] { known = bridge->applicationElement(qint32(processId), seconds(1.0)) != nullptr; });
+            stack.runOnAccessibilityThread(
+                [&] { known = stack.bridge().applicationElement(qint32(processId), seconds(1.0)) != nullptr; });
             return known;
         },
         15000);

@@ -7,10 +7,7 @@
 #include "platform/linux/x11/X11AccessibilityTrust.h"
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 #include "support/LogCapture.h"
-#include "textinput/AccessibilityInserter.h"
-#include "textinput/AccessibilityThread.h"
-#include "textinput/ClipboardTool.h"
-#include "textinput/TextInputMgr.h"
+#include "textinput/TextInputStack.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -40,7 +37,6 @@ public:
     // Without `accessibility` the helper cannot start, as on a system
     // without AT-SPI: every insertion goes through the clipboard.
     explicit DesktopInsertionRig(bool accessibility = true);
-    ~DesktopInsertionRig();
 
     // Waits until the window manager made the process frontmost and, when
     // `accessible`, until the accessibility bus knows it.
@@ -53,13 +49,8 @@ public:
     x11::EwmhWorkspace workspace;
     x11::X11AccessibilityTrust trust{keys};
     x11::QtClipboardPasteboard pasteboard;
-    std::unique_ptr<atspi::AtspiHelperBridge> bridge;
-    AccessibilityInserter inserter{*bridge, log.logger(), seconds(2.0)};
-    // After the bridge and inserter: its queued work drains before they go.
-    AccessibilityThread thread;
-    AccessibilityWorker worker{inserter, thread.background(), thread.toMain(), scheduler, log.logger(), seconds(3.0)};
-    ClipboardTool clipboardTool{pasteboard, keys, scheduler, log.logger()};
-    TextInputMgr manager{workspace, trust, worker, clipboardTool, log.logger()};
+    TextInputStack stack;
+    TextInputMgr& manager = stack.textInputMgr();
 };
 
 // The environment of a target application: accessible or not.

@@ -100,6 +100,39 @@ TEST(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
     EXPECT_EQ(QString::fromUtf8(typed.readAll()), kMixedText + QLatin1Char('\n'));
 }
 
+// Restores the keyboard layout a test switched away from.
+class LayoutGuard final {
+public:
+    explicit LayoutGuard(const QStringList& arguments)
+        : m_switched(QProcess::execute(QStringLiteral("setxkbmap"), arguments) == 0)
+    {
+    }
+    ~LayoutGuard() { QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+    bool switched() const { return m_switched; }
+
+private:
+    bool m_switched;
+};
+
+TEST(TextInsertionDesktop, ThePasteChordFollowsTheActiveLayoutSoDvorakUsersGetAPaste)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    if (QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+        GTEST_SKIP() << "setxkbmap not installed";
+    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("dvorak")}, targetEnvironment(false));
+    ASSERT_TRUE(app.started());
+    // On Dvorak the key that types "v" is where QWERTY has ".", and QWERTY's
+    // "v" key types "k": a positional Ctrl+V would be Ctrl+K.
+    const LayoutGuard dvorak({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")});
+    ASSERT_TRUE(dvorak.switched());
+    DesktopInsertionRig rig(false);
+    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const InsertionResult result = rig.insert(QStringLiteral("德沃夏克 ok"));
+    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("德沃夏克 ok"));
+}
+
 TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForByte)
 {
     if (!hasDisplay())

@@ -72,7 +72,9 @@ void drawGlyph(QPainter& p, Glyph which, const QColor& colour)
         p.setPen(Qt::NoPen);
         p.setBrush(colour);
         p.drawEllipse(QPointF(12, 12), 9.5, 9.5);
-        p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap));
+        // The sign is cut out, so it shows whatever lies below in any colour.
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(QPen(Qt::black, 2.2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(7.5, 12), QPointF(16.5, 12));
         if (which == Glyph::Plus)
             p.drawLine(QPointF(12, 7.5), QPointF(12, 16.5));
@@ -142,6 +144,11 @@ void drawGlyph(QPainter& p, Glyph which, const QColor& colour)
                 p.drawLine(QPointF(10.8, 15.5), QPointF(16.5, 8.8));
             }
         }
+        break;
+    }
+    case Glyph::ChevronDown: {
+        p.drawLine(QPointF(6.5, 9.5), QPointF(12, 15));
+        p.drawLine(QPointF(12, 15), QPointF(17.5, 9.5));
         break;
     }
     case Glyph::Card: {

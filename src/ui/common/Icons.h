@@ -27,6 +27,7 @@ enum class Glyph {
     Card,
     Warning,
     Check,
+    ChevronDown,
 };
 
 // The rounded-square logo: a microphone whose sound waves open to the right.

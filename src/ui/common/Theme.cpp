@@ -26,11 +26,11 @@ QPushButton#primary:hover { background: #325fc2; }
 QPushButton#primary:disabled { background: #a8bdeb; }
 QPushButton#danger { color: #d0021b; }
 QPushButton#link { border: none; background: transparent; color: #3b6fe0; padding: 0 2px; }
-QLineEdit, QComboBox, QSpinBox { padding: 5px 8px; border: 1px solid #cfd6e2; border-radius: 7px; background: white; }
-QLineEdit:focus, QComboBox:focus, QSpinBox:focus { border-color: #3b6fe0; }
+QLineEdit { padding: 5px 8px; border: 1px solid #cfd6e2; border-radius: 7px; background: white; }
+QLineEdit:focus { border-color: #3b6fe0; }
+QComboBox, QSpinBox { min-height: 24px; }
 QProgressBar { border: none; border-radius: 3px; background: #e3e8f0; max-height: 6px; }
 QProgressBar::chunk { border-radius: 3px; background: #3b6fe0; }
-QWidget#sheetScrim { background: rgba(15, 23, 42, 110); }
 QFrame#sheet { background: white; border-radius: 14px; }
 )");
 }

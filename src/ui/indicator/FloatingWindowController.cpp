@@ -13,7 +13,10 @@ namespace velnor {
 
 namespace {
 
-constexpr Duration kFrameInterval{16};
+// Resizes run at 60 frames a second; the waveform and ripple, which move
+// gently and for as long as the user speaks, at 30 to keep recording cheap.
+constexpr Duration kResizeFrameInterval{16};
+constexpr Duration kContentFrameInterval{33};
 constexpr Duration kVisibilityInterval = seconds(2.0);
 constexpr Duration kReassertDelay = seconds(0.1);
 constexpr Duration kShrinkDelay = seconds(0.3);
@@ -187,7 +190,6 @@ void FloatingWindowController::animateTo(const QRectF& target, double targetRadi
 
 void FloatingWindowController::applyStyle(WindowSize size)
 {
-    m_styleSize = size;
     if (windowStyle(size).showCustomView) {
         if (!m_content)
             m_content = std::make_unique<CustomContentView>(m_with.scheduler, m_with.random, now());
@@ -214,7 +216,9 @@ bool FloatingWindowController::stepResize()
 
 void FloatingWindowController::forceCorrectSmallWindowSize()
 {
-    if (m_currentSize != WindowSize::Small)
+    // A shrink still running ends at the exact size; snapping it half-way
+    // would cut it short and shift the bar by a rounding pixel each time.
+    if (m_currentSize != WindowSize::Small || m_resize)
         return;
     const QSizeF small = windowStyle(WindowSize::Small).size;
     const QSize actual = m_with.surface.frame().size();
@@ -225,7 +229,6 @@ void FloatingWindowController::forceCorrectSmallWindowSize()
                     + QString::number(small.width()) + QStringLiteral("×") + QString::number(small.height())
                     + QStringLiteral(")"));
     const QRectF present = m_with.surface.frame();
-    m_resize.reset();
     m_frame = anchoredFrame(present, small, positionOfFrame(present, availableArea()));
     m_cornerRadius = windowStyle(WindowSize::Small).cornerRadius;
     this->present();
@@ -327,7 +330,8 @@ void FloatingWindowController::scheduleFrame()
     if (m_frameScheduled)
         return;
     m_frameScheduled = true;
-    m_frameTimer = m_with.scheduler.after(kFrameInterval, [this] { onFrame(); });
+    const Duration interval = m_resize ? kResizeFrameInterval : kContentFrameInterval;
+    m_frameTimer = m_with.scheduler.after(interval, [this] { onFrame(); });
 }
 
 void FloatingWindowController::onFrame()
@@ -344,7 +348,7 @@ void FloatingWindowController::onFrame()
 
 IndicatorScene FloatingWindowController::scene() const
 {
-    const WindowStyle& style = windowStyle(m_styleSize);
+    const WindowStyle& style = windowStyle(m_currentSize);
     IndicatorScene result;
     result.size = m_frame.size();
     result.cornerRadius = m_cornerRadius;

@@ -105,7 +105,6 @@ private:
     WindowSize m_currentSize = WindowSize::Small;
     bool m_isRecording = false;
     bool m_isRecognizing = false;
-    WindowSize m_styleSize = WindowSize::Small;
     QRectF m_frame;
     double m_cornerRadius = 0;
     std::optional<ResizeAnimation> m_resize;

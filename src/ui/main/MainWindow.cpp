@@ -1,5 +1,6 @@
 #include "ui/main/MainWindow.h"
 
+#include "ui/common/Icons.h"
 #include "ui/common/Theme.h"
 #include "ui/main/DashboardPage.h"
 #include "ui/main/HotWordsPage.h"
@@ -11,22 +12,32 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QStackedWidget>
 
 namespace velnor {
 
 namespace {
 
-// A dimmed layer over the whole window with `sheet` in its middle.
+// A dimmed layer over the whole window with a sheet in its middle; it also
+// keeps clicks away from the screens below.
+class Scrim final : public QWidget {
+public:
+    Scrim(QWidget* window, QWidget* sheet)
+        : QWidget(window)
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(sheet, 0, Qt::AlignCenter);
+        setGeometry(window->rect());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(15, 23, 42, 110)); }
+};
+
 QWidget* scrim(QWidget* window, QWidget* sheet)
 {
-    auto* layer = new QWidget(window);
-    layer->setObjectName(QStringLiteral("sheetScrim"));
-    layer->setAttribute(Qt::WA_StyledBackground);
-    auto* layout = new QVBoxLayout(layer);
-    layout->addWidget(sheet, 0, Qt::AlignCenter);
-    layer->setGeometry(window->rect());
-    return layer;
+    return new Scrim(window, sheet);
 }
 
 } // namespace
@@ -39,6 +50,7 @@ MainWindow::MainWindow(MainWindowServices& services, QWidget* parent)
     , m_loginScrim(nullptr)
 {
     setWindowTitle(QStringLiteral("Velnor"));
+    setWindowIcon(QIcon(Icons::logo(64)));
     resize(800, 600);
     setMinimumSize(800, 600);
     setStyleSheet(Theme::styleSheet());
@@ -107,6 +119,9 @@ void MainWindow::render()
         openOnboarding();
     else if (!m_model.showPermissionOnboarding() && m_onboarding)
         closeOnboarding();
+    // The onboarding comes first: it stays above the login sheet.
+    if (m_onboardingScrim)
+        m_onboardingScrim->raise();
 }
 
 void MainWindow::openOnboarding()

@@ -30,16 +30,16 @@ const QColor kGreen(0x2f, 0xa8, 0x4f);
 
 // Shows `choices` with `current` selected; a stored value the list lacks is
 // shown as its own entry rather than silently replaced.
-QComboBox* choiceBox(QList<Choice> choices, const QString& current)
+void showChoices(QComboBox* box, QList<Choice> choices, const QString& current)
 {
-    auto* box = new QComboBox;
+    const QSignalBlocker quiet(box);
     const bool listed = std::any_of(choices.cbegin(), choices.cend(), [&](const Choice& c) { return c.value == current; });
     if (!listed && !current.isEmpty())
         choices.append({current, current});
+    box->clear();
     for (const Choice& choice : choices)
         box->addItem(choice.title, choice.value);
     box->setCurrentIndex(box->findData(current));
-    return box;
 }
 
 QLabel* caption(const QString& text)
@@ -70,19 +70,39 @@ SettingsPage::SettingsPage(MainWindowServices& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
     , m_model(services.settings, services.launchAtLogin, services.settingsHooks)
-    , m_loaded(m_model.load())
 {
     PageLayout page(this, QStringLiteral("设置"));
     for (QWidget* card : {versionCard(), indicatorCard(), hotkeyCard(), recognitionCard(), keyboardCard(),
                           audioInputCard(), permissionsCard()})
         page.add(card);
     page.finish();
+    loadValues();
 }
 
 void SettingsPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    loadValues();
     renderPermissions();
+}
+
+void SettingsPage::loadValues()
+{
+    const SettingsModel::Values loaded = m_model.load();
+    showChoices(m_positions, SettingChoices::indicatorPositions(), loaded.position);
+    showChoices(m_hotkeys, SettingChoices::hotkeyOptions(loaded.hotkey), loaded.hotkey);
+    QList<Choice> voiceTypes;
+    for (const auto& [value, name] : m_services.languages.languages())
+        voiceTypes.append({value, name});
+    showChoices(m_languages, voiceTypes, loaded.voiceType);
+    showChoices(m_keyTypes, SettingChoices::overOverKeyTypes(), loaded.overOverKeyType);
+    const QSignalBlocker quietDuration(m_duration), quietSounds(m_sounds), quietOverOver(m_overOver),
+        quietLaunch(m_launchAtLogin);
+    m_duration->setValue(loaded.maxDurationSeconds / SettingsModel::kDurationStep);
+    m_durationLabel->setText(QStringLiteral("最大录音时长: ") + QString::number(loaded.maxDurationSeconds));
+    m_sounds->setChecked(loaded.soundEffects);
+    m_overOver->setChecked(loaded.overOver);
+    m_launchAtLogin->setChecked(loaded.launchAtLogin);
 }
 
 QWidget* SettingsPage::versionCard()
@@ -134,11 +154,11 @@ void SettingsPage::renderUpdate()
 QWidget* SettingsPage::indicatorCard()
 {
     auto* card = new Card(Icons::Glyph::Window, QStringLiteral("悬浮窗设置"));
-    QComboBox* positions = choiceBox(SettingChoices::indicatorPositions(), m_loaded.position);
-    connect(positions, &QComboBox::activated, this,
-            [this, positions](int index) { m_model.setPosition(positions->itemData(index).toString()); });
+    m_positions = new QComboBox;
+    connect(m_positions, &QComboBox::activated, this,
+            [this](int index) { m_model.setPosition(m_positions->itemData(index).toString()); });
     QFormLayout* layout = form();
-    layout->addRow(QStringLiteral("悬浮窗位置"), positions);
+    layout->addRow(QStringLiteral("悬浮窗位置"), m_positions);
     card->body()->addLayout(layout);
     return card;
 }
@@ -146,11 +166,11 @@ QWidget* SettingsPage::indicatorCard()
 QWidget* SettingsPage::hotkeyCard()
 {
     auto* card = new Card(Icons::Glyph::Keyboard, QStringLiteral("快捷键设置"));
-    QComboBox* hotkeys = choiceBox(SettingChoices::hotkeyOptions(m_loaded.hotkey), m_loaded.hotkey);
-    connect(hotkeys, &QComboBox::activated, this,
-            [this, hotkeys](int index) { m_model.setHotkey(hotkeys->itemData(index).toString()); });
+    m_hotkeys = new QComboBox;
+    connect(m_hotkeys, &QComboBox::activated, this,
+            [this](int index) { m_model.setHotkey(m_hotkeys->itemData(index).toString()); });
     QFormLayout* layout = form();
-    layout->addRow(QStringLiteral("全局快捷键"), hotkeys);
+    layout->addRow(QStringLiteral("全局快捷键"), m_hotkeys);
     card->body()->addLayout(layout);
     card->body()->addWidget(caption(SettingChoices::hotkeyLinuxNote()));
     return card;
@@ -159,40 +179,34 @@ QWidget* SettingsPage::hotkeyCard()
 QWidget* SettingsPage::recognitionCard()
 {
     auto* card = new Card(Icons::Glyph::Waveform, QStringLiteral("语音识别设置"));
-    QList<Choice> voiceTypes;
-    for (const auto& [value, name] : m_services.languages.languages())
-        voiceTypes.append({value, name});
-    QComboBox* languages = choiceBox(voiceTypes, m_loaded.voiceType);
-    connect(languages, &QComboBox::activated, this,
-            [this, languages](int index) { m_model.setVoiceType(languages->itemData(index).toString()); });
+    m_languages = new QComboBox;
+    connect(m_languages, &QComboBox::activated, this,
+            [this](int index) { m_model.setVoiceType(m_languages->itemData(index).toString()); });
 
-    auto* duration = new QSlider(Qt::Horizontal);
-    duration->setRange(SettingsModel::kMinDuration / SettingsModel::kDurationStep,
-                       SettingsModel::kMaxDuration / SettingsModel::kDurationStep);
-    duration->setValue(m_loaded.maxDurationSeconds / SettingsModel::kDurationStep);
-    m_durationLabel = new QLabel(QStringLiteral("最大录音时长: ") + QString::number(m_loaded.maxDurationSeconds));
-    connect(duration, &QSlider::valueChanged, this, [this](int steps) {
+    m_duration = new QSlider(Qt::Horizontal);
+    m_duration->setRange(SettingsModel::kMinDuration / SettingsModel::kDurationStep,
+                         SettingsModel::kMaxDuration / SettingsModel::kDurationStep);
+    m_durationLabel = new QLabel;
+    connect(m_duration, &QSlider::valueChanged, this, [this](int steps) {
         const int stored = m_model.setMaxDuration(steps * SettingsModel::kDurationStep);
         m_durationLabel->setText(QStringLiteral("最大录音时长: ") + QString::number(stored));
     });
 
-    auto* sounds = new QCheckBox(QStringLiteral("启用音效"));
-    sounds->setChecked(m_loaded.soundEffects);
-    connect(sounds, &QCheckBox::clicked, this, [this](bool on) { m_model.setSoundEffects(on); });
-    auto* overOver = new QCheckBox(QStringLiteral("Over Over 识别"));
-    overOver->setChecked(m_loaded.overOver);
-    connect(overOver, &QCheckBox::clicked, this, [this](bool on) { m_model.setOverOver(on); });
-    QComboBox* keyTypes = choiceBox(SettingChoices::overOverKeyTypes(), m_loaded.overOverKeyType);
-    connect(keyTypes, &QComboBox::activated, this,
-            [this, keyTypes](int index) { m_model.setOverOverKeyType(keyTypes->itemData(index).toString()); });
+    m_sounds = new QCheckBox(QStringLiteral("启用音效"));
+    connect(m_sounds, &QCheckBox::clicked, this, [this](bool on) { m_model.setSoundEffects(on); });
+    m_overOver = new QCheckBox(QStringLiteral("Over Over 识别"));
+    connect(m_overOver, &QCheckBox::clicked, this, [this](bool on) { m_model.setOverOver(on); });
+    m_keyTypes = new QComboBox;
+    connect(m_keyTypes, &QComboBox::activated, this,
+            [this](int index) { m_model.setOverOverKeyType(m_keyTypes->itemData(index).toString()); });
 
     QFormLayout* layout = form();
-    layout->addRow(QStringLiteral("识别语言"), languages);
-    layout->addRow(m_durationLabel, duration);
-    layout->addRow(sounds);
-    layout->addRow(overOver);
+    layout->addRow(QStringLiteral("识别语言"), m_languages);
+    layout->addRow(m_durationLabel, m_duration);
+    layout->addRow(m_sounds);
+    layout->addRow(m_overOver);
     layout->addRow(caption(QStringLiteral("识别到以'over over'结束时自动按键")));
-    layout->addRow(QStringLiteral("模拟按键类型"), keyTypes);
+    layout->addRow(QStringLiteral("模拟按键类型"), m_keyTypes);
     card->body()->addLayout(layout);
     return card;
 }
@@ -302,7 +316,6 @@ QWidget* SettingsPage::permissionsCard()
     card->body()->addWidget(caption(QStringLiteral("授权后需要重启")));
 
     m_launchAtLogin = new QCheckBox(QStringLiteral("开机启动"));
-    m_launchAtLogin->setChecked(m_loaded.launchAtLogin);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool on) {
         QPointer<QCheckBox> toggle(m_launchAtLogin);
         m_model.setLaunchAtLogin(on, !on, [toggle](bool actual) {

@@ -40,10 +40,18 @@ private:
     void fillKeyboards();
     void fillAudioInputs();
     void renderPermissions();
+    // Shows the stored values (the tray menu may have changed some); writes nothing.
+    void loadValues();
 
     MainWindowServices& m_services;
     SettingsModel m_model;
-    const SettingsModel::Values m_loaded;
+    QComboBox* m_positions = nullptr;
+    QComboBox* m_hotkeys = nullptr;
+    QComboBox* m_languages = nullptr;
+    QSlider* m_duration = nullptr;
+    QCheckBox* m_sounds = nullptr;
+    QCheckBox* m_overOver = nullptr;
+    QComboBox* m_keyTypes = nullptr;
     QPushButton* m_checkUpdate = nullptr;
     QLabel* m_newVersion = nullptr;
     QPushButton* m_updateNow = nullptr;

@@ -61,8 +61,8 @@ Sidebar::Sidebar(MainWindowModel& model, QWidget* parent)
     person->setPixmap(Icons::glyph(Icons::Glyph::Person, 22, QColor(0x4a, 0x55, 0x68)));
     userRow->addWidget(person);
     userRow->addWidget(m_user, 1);
-    m_userMenuButton->setText(QStringLiteral("▾"));
-    m_userMenuButton->setFlat(true);
+    m_userMenuButton->setIcon(Icons::icon(Icons::Glyph::ChevronDown));
+    m_userMenuButton->setObjectName(QStringLiteral("link"));
     m_userMenuButton->setFixedWidth(30);
     userRow->addWidget(m_userMenuButton);
     layout->addLayout(userRow);

@@ -6,7 +6,10 @@
 #include "ui/common/SettingChoices.h"
 #include "ui/onboarding/OnboardingModel.h"
 
+#include <QEasingCurve>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -186,10 +189,38 @@ QWidget* OnboardingView::completePage()
                 start);
 }
 
+// Each step change eases in over 0.3 s.
+void OnboardingView::fadeIn()
+{
+    auto* effect = new QGraphicsOpacityEffect(m_pages);
+    m_pages->setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", effect);
+    fade->setDuration(300);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    // Without the effect afterwards: text renders crisper and cheaper.
+    // Queued: the effect owns the animation that is still emitting.
+    connect(
+        fade, &QPropertyAnimation::finished, m_pages,
+        [pages = m_pages, effect] {
+            if (pages->graphicsEffect() == effect)
+                pages->setGraphicsEffect(nullptr);
+        },
+        Qt::QueuedConnection);
+    fade->start();
+}
+
 void OnboardingView::render()
 {
     m_progress->setValue(m_model.stepNumber());
-    m_pages->setCurrentIndex(static_cast<int>(m_model.step()));
+    const int step = static_cast<int>(m_model.step());
+    if (step != m_shownStep) {
+        if (m_shownStep >= 0)
+            fadeIn();
+        m_shownStep = step;
+        m_pages->setCurrentIndex(step);
+    }
     m_accessibilitySteps->setVisible(!m_model.hasAccessibilityPermission());
     m_accessibilityGranted->setVisible(m_model.hasAccessibilityPermission());
     m_waiting->setText(m_model.isWaitingForAccessibility() ? QStringLiteral("正在检测…设置后会自动继续")

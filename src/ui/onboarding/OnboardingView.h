@@ -26,6 +26,7 @@ private:
     QWidget* restartPage();
     QWidget* completePage();
     void render();
+    void fadeIn();
 
     OnboardingModel& m_model;
     SettingsStore& m_settings;
@@ -39,6 +40,7 @@ private:
     QPushButton* m_laterButton = nullptr;
     QLabel* m_summary = nullptr;
     QLabel* m_usage = nullptr;
+    int m_shownStep = -1;
 };
 
 } // namespace velnor

@@ -35,6 +35,9 @@ static gboolean on_command(GIOChannel* channel, GIOCondition condition, gpointer
     g_strchomp(line);
     if (strcmp(line, "text") == 0) {
         print_text();
+    } else if (strcmp(line, "set") == 0) { /* "set " once its trailing blank is cut */
+        gtk_entry_set_text(GTK_ENTRY(entry), "");
+        print_text();
     } else if (strncmp(line, "set ", 4) == 0) {
         gtk_entry_set_text(GTK_ENTRY(entry), line + 4);
         print_text();

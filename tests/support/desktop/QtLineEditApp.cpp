@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         const QString command = QString::fromUtf8(raw.c_str());
         if (command == QStringLiteral("text")) {
             printText();
-        } else if (command.startsWith(QStringLiteral("set "))) {
+        } else if (command == QStringLiteral("set") || command.startsWith(QStringLiteral("set "))) {
             field.setText(command.mid(4));
             printText();
         } else if (command.startsWith(QStringLiteral("select "))) {

@@ -36,29 +36,6 @@ TEST(IndicatorGeometry, OriginsSitFivePointsInsideTheAvailableArea)
     }
 }
 
-TEST(IndicatorGeometry, FramesAreClassifiedInsideTheirOwnScreen)
-{
-    struct Case {
-        QRectF available;
-        IndicatorPosition placed;
-    };
-    const Case cases[] = {
-        {kLaptop, IndicatorPosition::TopLeft},         {kLaptop, IndicatorPosition::BottomCenter},
-        {kLaptop, IndicatorPosition::TopRight},        {kSecondScreen, IndicatorPosition::BottomLeft},
-        {kSecondScreen, IndicatorPosition::TopCenter}, {kSecondScreen, IndicatorPosition::BottomRight},
-        {kBesideLeftPanel, IndicatorPosition::TopLeft},
-    };
-    for (const Case& c : cases) {
-        for (const QSizeF& size : {kSmall, kLarge}) {
-            const QRectF frame(originFor(c.placed, size, c.available), size);
-            EXPECT_EQ(positionOfFrame(frame, c.available), c.placed)
-                << positionSettingValue(c.placed).toStdString() << " at x " << frame.x();
-        }
-    }
-    EXPECT_EQ(positionOfFrame(QRectF(), kLaptop), IndicatorPosition::BottomCenter);
-    EXPECT_EQ(positionOfFrame(QRectF(0, 0, 40, 6), QRectF()), IndicatorPosition::BottomCenter);
-}
-
 TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
 {
     for (const QRectF& available : {kLaptop, kSecondScreen, kBesideLeftPanel}) {
@@ -74,11 +51,9 @@ TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
             EXPECT_EQ(shrunk, small);
         }
     }
-    // Bottom centre grows upwards, symmetrically about its centre.
-    const QRectF bar(700, 864, 40, 6);
-    const QRectF pill = anchoredFrame(bar, kLarge, IndicatorPosition::BottomCenter);
-    EXPECT_EQ(pill.bottom(), bar.bottom());
-    EXPECT_EQ(pill.center().x(), bar.center().x());
+    // Nothing to measure against: bottom centre.
+    EXPECT_EQ(positionOfFrame(QRectF(), kLaptop), IndicatorPosition::BottomCenter);
+    EXPECT_EQ(positionOfFrame(QRectF(0, 0, 40, 6), QRectF()), IndicatorPosition::BottomCenter);
 }
 
 TEST(IndicatorGeometry, SettingValuesAndIndexes)
@@ -87,7 +62,6 @@ TEST(IndicatorGeometry, SettingValuesAndIndexes)
         const IndicatorPosition position = *positionFromIndex(index);
         EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
     }
-    EXPECT_EQ(positionSettingValue(IndicatorPosition::BottomCenter), QStringLiteral("bottom_center"));
     for (const auto& value : {std::optional<QString>(), std::optional<QString>(QStringLiteral("middle")),
                               std::optional<QString>(QStringLiteral("TOP_LEFT"))})
         EXPECT_EQ(positionFromSetting(value), IndicatorPosition::BottomCenter);
@@ -101,8 +75,6 @@ TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
     EXPECT_FALSE(pill.contains(QPoint(0, 0)));
     EXPECT_FALSE(pill.contains(QPoint(99, 29)));
     EXPECT_TRUE(pill.contains(QPoint(50, 15)));
-    EXPECT_TRUE(pill.contains(QPoint(0, 15)));
-    EXPECT_TRUE(pill.contains(QPoint(50, 0)));
     // A radius larger than the bar allows is capped, and zero is a plain rectangle.
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 15).contains(QPoint(20, 0)));
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 0).contains(QPoint(0, 0)));

@@ -74,11 +74,8 @@ TEST(IndicatorPainter, BarHeightsFollowTheLevels)
     EXPECT_NEAR(colouredRows(image, barColumn(0)), 15, 1);
     EXPECT_NEAR(colouredRows(image, barColumn(1)), 3, 1);
     EXPECT_NEAR(colouredRows(image, barColumn(2)), 9, 1);
-    // Between bars only the pill shows.
-    EXPECT_EQ(colouredRows(image, barColumn(0) + 3), 0);
-    // The pill's corners stay clear.
-    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
-    EXPECT_EQ(image.pixelColor(99, 29).alpha(), 0);
+    EXPECT_EQ(colouredRows(image, barColumn(0) + 3), 0); // the gap between bars
+    EXPECT_EQ(image.pixelColor(99, 29).alpha(), 0);        // a clear corner
 }
 
 TEST(IndicatorPainter, TheIconSitsRightAtSixtyPercent)
@@ -123,17 +120,6 @@ TEST(IndicatorPainter, WithoutACompositorThePillIsOpaqueGrey)
     const QColor middle = render(scene).pixelColor(20, 3);
     EXPECT_EQ(middle.alpha(), 255);
     EXPECT_NEAR(middle.red(), 90, 2); // black at 0.3 over mid-grey
-}
-
-TEST(IndicatorPainter, FlippedOutFacesDrawNothing)
-{
-    BarLevels loud{};
-    loud.fill(1.0);
-    IndicatorScene scene = recordingScene(loud);
-    scene.front = {true, -1};
-    const QImage image = render(scene);
-    for (int x = 0; x < 74; ++x)
-        ASSERT_EQ(colouredRows(image, x), 0) << x;
 }
 
 } // namespace

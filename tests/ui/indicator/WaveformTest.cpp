@@ -56,29 +56,8 @@ TEST(WaveformLevels, HueStaysInsideZeroToOne)
         {0.3, 0.3}, {1.05, 0.05}, {1.0, 0.0}, {-0.2, 0.8}, {std::nan(""), 0.0}, {7.25, 0.25}};
     for (const auto& [hue, wrapped] : cases)
         EXPECT_NEAR(wrapHue(hue), wrapped, 1e-9) << hue;
-    // The bottom colour of a hue near the end of the cycle is a valid colour near red.
-    const QColor bottom = barBottomColor(0.95);
-    EXPECT_TRUE(bottom.isValid());
-    EXPECT_NEAR(bottom.hueF(), 0.05, 0.01);
-}
-
-TEST(WaveformSpring, OvershootsButSettlesOnItsTarget)
-{
-    SpringValue spring(0.4, 0.3, barHeightFraction(1.0));
-    spring.setTarget(barHeightFraction(0.0));
-    double lowest = spring.value();
-    for (int frame = 0; frame < 120; ++frame) {
-        spring.advance(1.0 / 60);
-        lowest = std::min(lowest, spring.value());
-    }
-    // An under-damped spring dips below a silent bar's height …
-    EXPECT_LT(lowest, 0.0);
-    // … and comes to rest on it within two seconds.
-    EXPECT_NEAR(spring.value(), 0.1, 1e-3);
-    for (int frame = 0; frame < 300 && !spring.isSettled(); ++frame)
-        spring.advance(1.0 / 60);
-    EXPECT_TRUE(spring.isSettled());
-    EXPECT_FALSE(spring.advance(1.0 / 60));
+    // The bottom colour of a hue near the end of the cycle is red again.
+    EXPECT_NEAR(barBottomColor(0.95).hueF(), 0.05, 0.01);
 }
 
 struct WaveformModelTest : ::testing::Test {
@@ -92,7 +71,6 @@ TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgain)
     AudioWaveformViewModel model(scheduler, random);
     model.startAnimating(scheduler.now());
     model.startAnimating(scheduler.now()); // a second start adds no second timer
-    EXPECT_EQ(model.samples(), BarLevels{});
     scheduler.advanceBy(seconds(0.5));
     EXPECT_EQ(draws, 10);
     EXPECT_DOUBLE_EQ(model.samples()[9], 0.10);
@@ -105,16 +83,6 @@ TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgain)
     EXPECT_EQ(draws, 30);
     EXPECT_EQ(model.samples(), BarLevels{});
     EXPECT_EQ(scheduler.pendingCount(), 0u);
-}
-
-TEST_F(WaveformModelTest, HueCyclesEveryFiveSecondsFromWhenItAppeared)
-{
-    scheduler.advanceBy(seconds(1));
-    AudioWaveformViewModel model(scheduler, random);
-    EXPECT_EQ(model.hue(seconds(3)), 0.0); // not animating yet
-    model.startAnimating(scheduler.now());
-    EXPECT_NEAR(model.hue(seconds(3.5)), 0.5, 1e-9);
-    EXPECT_NEAR(model.hue(seconds(6.5)), 0.1, 1e-9);
 }
 
 TEST_F(WaveformModelTest, AGoneModelDrawsNothing)
@@ -160,8 +128,6 @@ TEST_F(WaveformModelTest, FacesFlipOnlyOnAChange)
     };
     content.setState(ViewState::Recording, scheduler.now());
     IndicatorScene scene = sceneAt(scheduler.now());
-    EXPECT_TRUE(content.showingFront());
-    EXPECT_TRUE(scene.front.visible);
     EXPECT_EQ(scene.front.offset, 0.0);
     EXPECT_FALSE(scene.back.visible);
 

@@ -2,6 +2,7 @@
 #include "ui/main/HotWordsPage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/onboarding/OnboardingView.h"
 #include "ui/support/UiHarness.h"
 
 #include <QComboBox>
@@ -84,6 +85,14 @@ TEST_F(ScreensTest, SettingsScreenWritesNothingWhenItShows)
     EXPECT_EQ(settings.string(key(SettingsKey::FloatingWindowPosition)), QStringLiteral("top_left"));
     EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
     EXPECT_EQ(settings.string(key(SettingsKey::HotkeyStart)), QStringLiteral("fn"));
+
+    // The tray menu changed a value while the window was hidden: shown again, not written back.
+    settings.setString(key(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_right"));
+    const auto beforeReshow = snapshot(settings);
+    page.hide();
+    page.show();
+    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
+    EXPECT_EQ(snapshot(settings), beforeReshow);
 }
 
 TEST_F(ScreensTest, UpdateButtonOpensOnlyWebLinks)
@@ -160,6 +169,11 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Velnor"));
     EXPECT_EQ(window.size(), QSize(800, 600));
 
+    // The sheet dims the screens below it.
+    const QImage shot = window.grab().toImage();
+    const QColor corner = shot.pixelColor(5, 5);
+    EXPECT_LT(corner.lightness(), 200) << corner.name().toStdString();
+
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::keyClick(window.loginSheet()->findChild<QLineEdit*>(QStringLiteral("phone")), Qt::Key_Escape);
     EXPECT_NE(window.loginSheet(), nullptr);
@@ -174,6 +188,27 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     EXPECT_EQ(quitRequests, 0);
     dialogs.accept();
     EXPECT_EQ(quitRequests, 1);
+}
+
+TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
+{
+    accessibility.enabled = true;
+    OnboardingModel model(settings, scheduler, permissions, services().relaunch);
+    OnboardingView view(model, settings);
+    view.resize(620, 500);
+    view.show();
+    model.appear();
+
+    buttonWithText(&view, QStringLiteral("开始设置"))->click();
+    EXPECT_EQ(model.step(), OnboardingStep::Accessibility);
+    // Already granted: no instructions, just the way on.
+    EXPECT_EQ(buttonWithText(&view, QStringLiteral("打开系统设置")), nullptr);
+    buttonWithText(&view, QStringLiteral("继续"))->click();
+    buttonWithText(&view, QStringLiteral("授予麦克风权限"))->click();
+    scheduler.advanceBy(seconds(0.5));
+    ASSERT_EQ(model.step(), OnboardingStep::Complete);
+    buttonWithText(&view, QStringLiteral("开始体验"))->click();
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
 }
 
 } // namespace

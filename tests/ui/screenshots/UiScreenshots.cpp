@@ -4,10 +4,12 @@
 #include "audio/AudioInputManager.h"
 #include "config/SettingsKeys.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/SettingsPage.h"
 #include "ui/support/UiHarness.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <cstdio>
@@ -16,7 +18,7 @@ namespace velnor {
 namespace {
 
 const QByteArray kUser = R"({"code":0,"data":{"id":"u1","phone":"13800138000","nick":"林晓",
-  "generate_words_total":128400,"vip2":{"start_time":"2026-01-01T00:00:00Z","end_time":"2027-01-01T00:00:00Z",
+  "generate_words_total":128400,"vip2":{"startTime":"2026-01-01T00:00:00Z","endTime":"2027-01-01T00:00:00Z",
   "status":"active"},"invite":{"code":"VEL8K2Q","total_invites":12}}})";
 
 const QByteArray kHotWords = R"({"code":0,"data":[{"text":"Velnor","weight":11},{"text":"语音输入","weight":10},
@@ -47,6 +49,7 @@ public:
 
     bool run()
     {
+        m_harness.settings.setBool(QString::fromLatin1(SettingsKey::OnboardingCompleted), true);
         m_harness.accessibility.enabled = false;
         m_harness.microphone.setStatus(MicrophonePermission::Status::NotDetermined);
         MainWindow window(m_harness.services());
@@ -79,6 +82,9 @@ public:
             "update_url":"https://velnor.example/download","update_desc":"","update_version":"1.3.0"}})");
         settle();
         ok = save(window, QStringLiteral("main-settings")) && ok;
+        // Every settings card at once, to check that nothing is clipped.
+        auto* settingsScroll = window.findChild<SettingsPage*>()->findChild<QScrollArea*>();
+        ok = save(*settingsScroll->widget(), QStringLiteral("main-settings-all")) && ok;
         return ok;
     }
 
@@ -94,7 +100,9 @@ private:
     {
         for (int round = 0; round < 5; ++round) {
             QApplication::processEvents();
-            answerAll(QStringLiteral("/auth/mev2"), kUser);
+            // As the backend does: account data only for a signed-in user.
+            const bool signedIn = m_harness.settings.contains(QString::fromLatin1(SettingsKey::UserJwt));
+            answerAll(QStringLiteral("/auth/mev2"), signedIn ? kUser : QByteArray(R"({"code":401,"msg":"unauthorized"})"));
             answerAll(QStringLiteral("/qasr/hotwordlist"), kHotWords);
             m_harness.scheduler.advanceBy(seconds(0.5));
         }

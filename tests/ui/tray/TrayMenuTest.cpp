@@ -3,7 +3,6 @@
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
 #include "support/LogCapture.h"
-#include "ui/tray/TrayIconArt.h"
 #include "ui/tray/TrayMenuModel.h"
 #include "ui/tray/TrayMenuView.h"
 #include "ui/tray/TrayNotice.h"
@@ -172,21 +171,6 @@ TEST_F(TrayMenuViewTest, ASelectionReachesTheHandlerAndTheMenuIsRebuiltOnALaterT
     EXPECT_FALSE(first) << "the replaced menu is released";
 }
 
-TEST_F(TrayMenuViewTest, TheWidgetMenuMirrorsTheModel)
-{
-    view.setupMenuBar();
-    QMenu* menu = view.menu();
-    QStringList top;
-    for (QAction* action : menu->actions())
-        top.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(top, titles(buildTrayMenu(settings, kLanguages)));
-    QAction* quit = actionTitled(menu, QStringLiteral("退出"));
-    ASSERT_NE(quit, nullptr);
-    EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-    EXPECT_FALSE(quit->isCheckable());
-    EXPECT_TRUE(actionTitled(menu, QStringLiteral("底部中间"))->isChecked());
-}
-
 TEST(TrayNotice, EachNoticeIsGivenOncePerRunWithoutAnyWindow)
 {
     test::LogCapture log;
@@ -197,23 +181,6 @@ TEST(TrayNotice, EachNoticeIsGivenOncePerRunWithoutAnyWindow)
     EXPECT_EQ(log.messages(), (QStringList{QStringLiteral("需要辅助功能权限: a"), QStringLiteral("麦克风: b")}));
     EXPECT_EQ(log.levelOf(QStringLiteral("需要辅助功能权限: a")), QStringLiteral("WARNING"));
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "no dialog that could take the focus";
-}
-
-TEST(TrayIconArt, DrawsAnOpaqueBadgeWithALightGlyphAndTransparentCorners)
-{
-    for (const int size : {16, 22, 32, 64}) {
-        SCOPED_TRACE(size);
-        const QImage icon = paintTrayIcon(size);
-        ASSERT_EQ(icon.size(), QSize(size, size));
-        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
-        EXPECT_EQ(qAlpha(icon.pixel(size - 1, size - 1)), 0);
-        // The microphone head sits in the middle of the upper half: light on the dark badge.
-        const QColor head = icon.pixelColor(size / 2, size * 10 / 32);
-        const QColor badge = icon.pixelColor(size * 5 / 32, size / 2);
-        EXPECT_GT(head.lightness(), 200);
-        EXPECT_LT(badge.lightness(), 150);
-        EXPECT_EQ(badge.alpha(), 255);
-    }
 }
 
 } // namespace

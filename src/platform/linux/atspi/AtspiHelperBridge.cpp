@@ -2,6 +2,8 @@
 
 #include "platform/linux/atspi/AtspiHelperProtocol.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -150,6 +152,17 @@ AtspiHelperBridge::AtspiHelperBridge(QString helperPath)
 }
 
 AtspiHelperBridge::~AtspiHelperBridge() = default;
+
+QString AtspiHelperBridge::defaultHelperPath()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {here + QLatin1Char('/') + kHelperName,
+                                     here + QStringLiteral("/../libexec/velnor/") + kHelperName}) {
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    }
+    return QStringLiteral(VELNOR_ATSPI_HELPER_BUILD_PATH);
+}
 
 std::shared_ptr<HelperConnection> AtspiHelperBridge::connection()
 {

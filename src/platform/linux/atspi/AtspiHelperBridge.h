@@ -13,8 +13,12 @@ class HelperConnection;
 // died or missed a deadline). Use it from one worker thread.
 class AtspiHelperBridge final : public AccessibilityBridge {
 public:
-    explicit AtspiHelperBridge(QString helperPath);
+    explicit AtspiHelperBridge(QString helperPath = defaultHelperPath());
     ~AtspiHelperBridge() override;
+
+    // Beside the running executable, else in ../libexec/velnor, else where
+    // the build put it.
+    static QString defaultHelperPath();
 
     bool isAvailable() override;
     std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout) override;
