@@ -1,35 +1,93 @@
-// A Qt window with one line edit, for tests that type into a real field.
+// A Qt window with one text field, for tests that type into a real field.
 //
-//   velnor-qt-line-edit [TITLE]
+//   velnor-qt-line-edit [--multiline] [--report-changes] [TITLE]
 //
 // The same line commands as velnor-gtk-entry on standard input ("text",
 // "set <TEXT>", "select <A> <B>", "quit"), one answer line each; "ready"
-// once the window is shown, the text again on exit.
+// once the window is shown, the text again on exit. --multiline makes the
+// field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
+// also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
+// for latency measurements.
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
-#include <cstdio>
+#include <ctime>
+#include <functional>
 #include <iostream>
 #include <string>
+
+namespace {
+
+long long monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// The few operations the commands need, on either kind of field.
+struct Field {
+    QWidget* widget = nullptr;
+    std::function<QString()> text;
+    std::function<void(const QString&)> setText;
+    std::function<void(int, int)> select;
+};
+
+Field lineEdit(QLineEdit* edit)
+{
+    return {edit, [edit] { return edit->text(); }, [edit](const QString& text) { edit->setText(text); },
+            [edit](int start, int end) {
+                edit->setSelection(start, (end < 0 ? int(edit->text().size()) : end) - start);
+            }};
+}
+
+Field plainTextEdit(QPlainTextEdit* edit)
+{
+    return {edit, [edit] { return edit->toPlainText(); }, [edit](const QString& text) { edit->setPlainText(text); },
+            [edit](int start, int end) {
+                QTextCursor cursor = edit->textCursor();
+                cursor.setPosition(start);
+                cursor.setPosition(end < 0 ? int(edit->toPlainText().size()) : end, QTextCursor::KeepAnchor);
+                edit->setTextCursor(cursor);
+            }};
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QLineEdit edit;
-    edit.setWindowTitle(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("velnor-qt-line-edit"));
-    edit.resize(400, 40);
-    edit.show();
-    edit.activateWindow();
-    edit.setFocus();
+    QStringList arguments = app.arguments().mid(1);
+    const bool multiline = arguments.removeAll(QStringLiteral("--multiline")) > 0;
+    const bool reportChanges = arguments.removeAll(QStringLiteral("--report-changes")) > 0;
+
+    QLineEdit line;
+    QPlainTextEdit lines;
+    const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
+    field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
+    field.widget->resize(400, multiline ? 120 : 40);
+    field.widget->show();
+    field.widget->activateWindow();
+    field.widget->setFocus();
 
     QTextStream out(stdout);
+    auto printable = [&] { return field.text().replace(QLatin1Char('\n'), QStringLiteral("\\n")); };
     auto printText = [&] {
-        out << edit.text() << '\n';
+        out << printable() << '\n';
         out.flush();
     };
+    auto report = [&] {
+        out << "changed " << monotonicNs() << ' ' << printable() << '\n';
+        out.flush();
+    };
+    if (reportChanges) {
+        QObject::connect(&line, &QLineEdit::textChanged, &app, report);
+        QObject::connect(&lines, &QPlainTextEdit::textChanged, &app, report);
+    }
     QSocketNotifier input(0, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
         std::string raw;
@@ -38,21 +96,18 @@ int main(int argc, char** argv)
             app.quit();
             return;
         }
-        const QString line = QString::fromUtf8(raw.c_str());
-        if (line == QStringLiteral("text")) {
+        const QString command = QString::fromUtf8(raw.c_str());
+        if (command == QStringLiteral("text")) {
             printText();
-        } else if (line == QStringLiteral("set") || line.startsWith(QStringLiteral("set "))) {
-            edit.setText(line.mid(4));
+        } else if (command == QStringLiteral("set") || command.startsWith(QStringLiteral("set "))) {
+            field.setText(command.mid(4));
             printText();
-        } else if (line.startsWith(QStringLiteral("select "))) {
-            const QStringList parts = line.mid(7).split(QLatin1Char(' '));
-            if (parts.size() == 2) {
-                const int start = parts[0].toInt();
-                const int end = parts[1].toInt() < 0 ? int(edit.text().size()) : parts[1].toInt();
-                edit.setSelection(start, end - start);
-            }
+        } else if (command.startsWith(QStringLiteral("select "))) {
+            const QStringList parts = command.mid(7).split(QLatin1Char(' '));
+            if (parts.size() == 2)
+                field.select(parts[0].toInt(), parts[1].toInt());
             printText();
-        } else if (line == QStringLiteral("quit")) {
+        } else if (command == QStringLiteral("quit")) {
             app.quit();
         }
     });

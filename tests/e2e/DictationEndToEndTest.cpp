@@ -1,0 +1,216 @@
+// The whole product as a user meets it on the X11 desktop: `velnor` in its own
+// process, the hotkey through XTest, espeak-ng speech into the PulseAudio
+// virtual microphone, velnor-server recognising with the real decoder, and
+// real GTK and Qt fields. Needs scripts/with-services.sh.
+#include "e2e/EndToEndSession.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
+#include "support/SpeechFixtures.h"
+#include "support/TempDir.h"
+#include "support/desktop/FieldApp.h"
+#include "support/desktop/UserClipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace velnor::test {
+namespace {
+
+// At least half the words must come through.
+constexpr double kMaxWordErrorRate = 0.5;
+
+// The general English model mishears up to 80 % of espeak-ng's words through
+// the microphone path, run to run; the decoder gets a grammar of these
+// sentences (the spoken ones among others) so a broken audio path still shows
+// as wrong or missing words, not as noise in the comparison.
+const QStringList kSentences{QStringLiteral("please send the report to the team today"),
+                             QStringLiteral("please open the window over over"),
+                             QStringLiteral("send the report tomorrow morning"),
+                             QStringLiteral("the quick brown fox jumps over the lazy dog"),
+                             QStringLiteral("please call me back later"),
+                             QStringLiteral("turn off the lights in the kitchen")};
+
+class DictationEndToEndTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { useThrowAwayRealtimeCredentials(); }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run under scripts/with-services.sh";
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("VELNOR_PULSE_MIC_SINK")) << "run under scripts/with-services.sh";
+        ASSERT_TRUE(keys.isConnected());
+        grammar = SpeechFixtures(dir.path()).grammar(kSentences);
+        ASSERT_TRUE(server.start(serverData, {QStringLiteral("--grammar"), grammar})) << server.error().toStdString();
+    }
+
+    void startApp(AppUnderTest::Options options)
+    {
+        app = std::make_unique<AppUnderTest>(dir.filePath(QStringLiteral("user")), server.url(), std::move(options));
+        const QString error = app->start(QStringLiteral(VELNOR_APP_BIN));
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+
+    std::unique_ptr<FieldApp> openField(const QString& program, const QString& title, QStringList arguments = {})
+    {
+        arguments.append(title);
+        auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + program, arguments);
+        EXPECT_TRUE(field->isReady()) << program.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return activeWindowName() == title; }, 10000)) << activeWindowName().toStdString();
+        return field;
+    }
+
+    // Holds the hotkey while `sentence` is spoken (and `whileSpeaking` runs), then lets go.
+    void dictate(const QString& sentence, const std::function<void()>& whileSpeaking = {})
+    {
+        const QString wav = voice.record(sentence);
+        ASSERT_FALSE(wav.isEmpty()) << voice.error().toStdString();
+        pressHotkey(keys);
+        ASSERT_TRUE(voice.startSaying(wav)) << voice.error().toStdString();
+        if (whileSpeaking)
+            whileSpeaking();
+        ASSERT_TRUE(voice.waitDone()) << voice.error().toStdString();
+        releaseHotkey(keys);
+    }
+
+    // Waits for the next insertion, then compares the field with what was said.
+    void expectHeard(FieldApp& field, const QString& sentence, qsizetype insertionsBefore)
+    {
+        ASSERT_TRUE(waitUntil([&] { return app->insertions() > insertionsBefore; }, 30000)) << app->log().toStdString();
+        QString text;
+        waitUntil([&] { return !(text = field.text()).isEmpty(); }, 5000);
+        const double wer = wordErrorRate(sentence, text);
+        std::printf("said \"%s\", typed \"%s\": word error rate %.2f\n", qPrintable(sentence), qPrintable(text), wer);
+        EXPECT_LE(wer, kMaxWordErrorRate) << text.toStdString();
+    }
+
+    void fillUserClipboard() { clipboard.fill(); }
+    void expectUserClipboardBack()
+    {
+        EXPECT_TRUE(clipboard.waitUntilBack()) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
+    }
+
+    TempDir dir;
+    const QString serverData = dir.filePath(QStringLiteral("server"));
+    QString grammar;
+    ServerProcess server;
+    XTestKeys keys;
+    Voice voice{dir.path()};
+    std::unique_ptr<AppUnderTest> app;
+    UserClipboard clipboard;
+};
+
+TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServerRestart)
+{
+    startApp({.recognitionMode = QStringLiteral("traditional"), .overOver = true, .extraEnvironment = {}});
+    fillUserClipboard();
+
+    // Plain dictation into a GTK entry.
+    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
+    const QString sentence = kSentences[0];
+    dictate(sentence);
+    expectHeard(*gtk, sentence, 0);
+    expectUserClipboardBack();
+
+    // "over over" at the end: the words typed first, then Enter in the multi-line field.
+    auto notes = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-notes"), {QStringLiteral("--multiline")});
+    dictate(kSentences[1]);
+    ASSERT_TRUE(waitUntil([&] { return app->log().contains(QStringLiteral("模拟按键执行结果: 成功")); }, 30000))
+        << app->log().toStdString();
+    QString text;
+    EXPECT_TRUE(waitUntil([&] { return (text = notes->text()).endsWith(QStringLiteral("\\n")); }, 5000)) << text.toStdString();
+    EXPECT_FALSE(text.startsWith(QStringLiteral("\\n"))) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("\\n")), 1) << text.toStdString();
+    EXPECT_LE(wordErrorRate(QStringLiteral("please open the window"), text.chopped(2)), kMaxWordErrorRate) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("over over"))) << text.toStdString();
+    notes.reset();
+    expectUserClipboardBack();
+
+    // velnor-server goes away while the user speaks: a clear failure, then a restart on the same port.
+    gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk-again"));
+    const QString port = QString::number(server.url().port());
+    dictate(sentence, [this] { server.stop(); });
+    EXPECT_TRUE(waitUntil([&] { return app->log().contains(QStringLiteral("语音识别失败")); }, 30000)) << app->log().toStdString();
+    EXPECT_TRUE(app->isRunning());
+    EXPECT_EQ(gtk->text(), QString());
+    ASSERT_TRUE(server.start(serverData, {QStringLiteral("--grammar"), grammar, QStringLiteral("--port"), port}))
+        << server.error().toStdString();
+    const qsizetype before = app->insertions();
+    dictate(sentence);
+    expectHeard(*gtk, sentence, before);
+    expectUserClipboardBack();
+}
+
+TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppedStream)
+{
+    startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
+    fillUserClipboard();
+
+    auto qt = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
+    const QString sentence = kSentences[2];
+    dictate(sentence);
+    expectHeard(*qt, sentence, 0);
+    expectUserClipboardBack();
+    // The stream ended with the end marker, and the final result was sent after it.
+    QJsonObject stream;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QJsonArray connections = server.realtimeConnections();
+            stream = connections.isEmpty() ? QJsonObject() : connections.first().toObject();
+            return stream.value(QStringLiteral("final_ms")).toDouble() > 0;
+        },
+        10000))
+        << app->log().toStdString();
+    EXPECT_EQ(server.realtimeConnections().size(), 1);
+    EXPECT_GT(stream.value(QStringLiteral("end_marker_ms")).toDouble(), 0.0);
+    EXPECT_GE(stream.value(QStringLiteral("final_ms")).toDouble(), stream.value(QStringLiteral("end_marker_ms")).toDouble());
+
+    // The connection drops late in the sentence: what was heard so far still arrives.
+    const int packets = int(stream.value(QStringLiteral("packets")).toArray().size());
+    ASSERT_GT(packets, 10);
+    ASSERT_EQ(server.control("POST", QStringLiteral("/__test/realtime/script"),
+                             {{QStringLiteral("drop_after_packets"), packets * 3 / 4}})
+                  .value(QStringLiteral("code"))
+                  .toInt(-1),
+              0);
+    ASSERT_EQ(qt->setText({}), QString());
+    dictate(sentence);
+    EXPECT_TRUE(waitUntil([&] { return !qt->text().isEmpty(); }, 30000)) << app->log().toStdString();
+    std::printf("dropped stream delivered \"%s\"\n", qPrintable(qt->text()));
+    EXPECT_TRUE(app->isRunning());
+    expectUserClipboardBack();
+}
+
+TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
+{
+    QProcessEnvironment noSound;
+    noSound.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir.filePath(QStringLiteral("no-pulse")));
+    startApp({.recognitionMode = QStringLiteral("traditional"), .overOver = false, .extraEnvironment = noSound});
+    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-mute"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        pressHotkey(keys);
+        releaseHotkey(keys);
+    }
+    EXPECT_TRUE(waitUntil([&] { return app->log().count(QStringLiteral("录音启动失败")) == 2; }, 15000))
+        << app->log().toStdString();
+    EXPECT_EQ(gtk->text(), QString());
+    EXPECT_TRUE(app->stop(10000)) << "velnor hung on quit";
+}
+
+} // namespace
+} // namespace velnor::test
+
+int main(int argc, char** argv)
+{
+    // A real X11 client: it owns the user's clipboard during the test.
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,184 @@
+#include "e2e/EndToEndSession.h"
+
+#include "support/EventLoopWait.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <algorithm>
+#include <csignal>
+#include <vector>
+
+namespace velnor::test {
+
+void useThrowAwayRealtimeCredentials()
+{
+    auto random = [](int bytes) {
+        QByteArray data(bytes, Qt::Uninitialized);
+        for (char& byte : data)
+            byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
+        return data.toHex();
+    };
+    qputenv("VELNOR_ASR_APP_ID", "1300000001");
+    qputenv("VELNOR_ASR_SECRET_ID", "e2e-" + random(6));
+    qputenv("VELNOR_ASR_SECRET_KEY", random(24));
+}
+
+AppUnderTest::AppUnderTest(QString homeDir, const QUrl& backend, Options options)
+    : m_home(std::move(homeDir))
+    , m_backend(backend)
+    , m_options(std::move(options))
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+AppUnderTest::~AppUnderTest()
+{
+    stop();
+}
+
+void AppUnderTest::writeSettings() const
+{
+    QSettings settings(QDir(m_home).filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("/velnor/speech/recognition_mode"), m_options.recognitionMode);
+    settings.setValue(QStringLiteral("/velnor/over_over/enable"),
+                      m_options.overOver ? QStringLiteral("true") : QStringLiteral("false"));
+    settings.sync();
+}
+
+QString AppUnderTest::start(const QString& program)
+{
+    for (const char* sub : {"home", "config/velnor"})
+        QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
+    writeSettings();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QDir(m_home).filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_home).filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("VELNOR_BACKEND_URL"), m_backend.toString());
+    environment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
+    environment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
+                       QStringLiteral("%1:%2").arg(m_backend.host()).arg(m_backend.port()));
+    environment.insert(m_options.extraEnvironment);
+    m_process.setProcessEnvironment(environment);
+    m_process.start(program, {});
+    if (!m_process.waitForStarted(5000))
+        return QStringLiteral("velnor did not start: ") + m_process.errorString();
+    if (!waitUntil([this] { return log().contains(QStringLiteral("热键注册完成")) || !isRunning(); }, 30000) ||
+        !isRunning())
+        return QStringLiteral("velnor did not register its hotkey:\n") + log();
+    return {};
+}
+
+bool AppUnderTest::stop(int timeoutMs)
+{
+    if (!isRunning())
+        return true;
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    if (m_process.waitForFinished(timeoutMs))
+        return true;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    return false;
+}
+
+QString AppUnderTest::log()
+{
+    m_log += QString::fromUtf8(m_process.readAll());
+    return m_log;
+}
+
+qsizetype AppUnderTest::insertions()
+{
+    const QString text = log();
+    return text.count(QStringLiteral("使用剪贴板方式成功输入文字")) + text.count(QStringLiteral("使用辅助功能API成功输入文字"));
+}
+
+Voice::Voice(QString workDir)
+    : m_dir(std::move(workDir))
+{
+}
+
+QString Voice::record(const QString& sentence)
+{
+    const QString base = QDir(m_dir).filePath(QStringLiteral("voice%1").arg(++m_counter));
+    const QString raw = base + QStringLiteral("-raw.wav");
+    const QString padded = base + QStringLiteral(".wav");
+    // The silence in front covers the recorder's start; espeak-ng's rate and voice
+    // are the ones the recogniser copes with best.
+    if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"),
+                                                        QStringLiteral("-s"), QStringLiteral("160"),
+                                                        QStringLiteral("-w"), raw, sentence}) != 0 ||
+        QProcess::execute(QStringLiteral("sox"), {raw, padded, QStringLiteral("pad"), QStringLiteral("0.4"),
+                                                  QStringLiteral("0.3")}) != 0) {
+        m_error = QStringLiteral("espeak-ng or sox failed for: ") + sentence;
+        return {};
+    }
+    return padded;
+}
+
+bool Voice::startSaying(const QString& wav)
+{
+    m_player.start(QStringLiteral("paplay"),
+                   {QStringLiteral("--device=") + qEnvironmentVariable("VELNOR_PULSE_MIC_SINK"), wav});
+    if (!m_player.waitForStarted(5000)) {
+        m_error = QStringLiteral("paplay did not start: ") + m_player.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool Voice::waitDone(int timeoutMs)
+{
+    return waitUntil([this] { return m_player.state() == QProcess::NotRunning; }, timeoutMs) &&
+           m_player.exitCode() == 0;
+}
+
+void pressHotkey(XTestKeys& keys)
+{
+    keys.press(XKey::RightControl);
+    keys.press(XKey::LeftShift);
+}
+
+void releaseHotkey(XTestKeys& keys)
+{
+    keys.release(XKey::LeftShift);
+    keys.release(XKey::RightControl);
+}
+
+namespace {
+
+QStringList wordsOf(const QString& text)
+{
+    static const QRegularExpression nonWord(QStringLiteral("[^\\w']+"));
+    return text.toLower().split(nonWord, Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+double wordErrorRate(const QString& spoken, const QString& heard)
+{
+    const QStringList reference = wordsOf(spoken);
+    const QStringList hypothesis = wordsOf(heard);
+    if (reference.isEmpty())
+        return hypothesis.isEmpty() ? 0.0 : 1.0;
+    // One row of the edit-distance table at a time.
+    std::vector<qsizetype> previous(static_cast<std::size_t>(hypothesis.size()) + 1);
+    std::vector<qsizetype> current(previous.size());
+    for (std::size_t j = 0; j < previous.size(); ++j)
+        previous[j] = static_cast<qsizetype>(j);
+    for (qsizetype i = 1; i <= reference.size(); ++i) {
+        current[0] = i;
+        for (qsizetype j = 1; j <= hypothesis.size(); ++j) {
+            const auto uj = static_cast<std::size_t>(j);
+            const qsizetype substitution = previous[uj - 1] + (reference[i - 1] == hypothesis[j - 1] ? 0 : 1);
+            current[uj] = std::min({substitution, previous[uj] + 1, current[uj - 1] + 1});
+        }
+        std::swap(previous, current);
+    }
+    return static_cast<double>(previous.back()) / static_cast<double>(reference.size());
+}
+
+} // namespace velnor::test

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "keyboard/XTestKeys.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+namespace velnor::test {
+
+// Throw-away real-time recognition credentials in this process's environment,
+// so velnor-server and the app started from here share them.
+void useThrowAwayRealtimeCredentials();
+
+// `velnor` started as a user starts it: its own process, HOME and
+// XDG_CONFIG_HOME under `homeDir`, its settings file written beforehand.
+class AppUnderTest final {
+public:
+    struct Options {
+        QString recognitionMode = QStringLiteral("traditional"); // "traditional" (file upload) or "realtime"
+        bool overOver = false;
+        QProcessEnvironment extraEnvironment;
+    };
+
+    AppUnderTest(QString homeDir, const QUrl& backend, Options options);
+    ~AppUnderTest();
+    AppUnderTest(const AppUnderTest&) = delete;
+    AppUnderTest& operator=(const AppUnderTest&) = delete;
+
+    // Starts the app and waits until its hotkey is registered. Empty = started, else why not.
+    QString start(const QString& program);
+    // SIGTERM; true when the app exited within `timeoutMs` (killed otherwise).
+    bool stop(int timeoutMs = 10000);
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
+
+    // Everything the app logged so far.
+    QString log();
+    // Dictations the app reports as typed into the focused field.
+    qsizetype insertions();
+
+private:
+    void writeSettings() const;
+
+    QString m_home;
+    QUrl m_backend;
+    Options m_options;
+    QProcess m_process;
+    QString m_log;
+};
+
+// Speech into the virtual microphone (scripts/services/10-pulseaudio.sh).
+class Voice final {
+public:
+    explicit Voice(QString workDir);
+
+    // espeak-ng's `sentence` with a little silence around it; its path, empty on failure (see error()).
+    QString record(const QString& sentence);
+    // Starts playing `wav` into the microphone sink; waitDone() waits for its end.
+    bool startSaying(const QString& wav);
+    bool waitDone(int timeoutMs = 20000);
+    QString error() const { return m_error; }
+
+private:
+    QString m_dir;
+    QString m_error;
+    QProcess m_player;
+    int m_counter = 0;
+};
+
+// The default hotkey (Fn+Shift: right Control + Shift on Linux), held through XTest.
+void pressHotkey(XTestKeys& keys);
+void releaseHotkey(XTestKeys& keys);
+
+// Word error rate of `heard` against `spoken`: word-level edit distance over
+// the spoken word count, case and punctuation ignored.
+double wordErrorRate(const QString& spoken, const QString& heard);
+
+} // namespace velnor::test

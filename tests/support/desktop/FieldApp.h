@@ -1,0 +1,56 @@
+#pragma once
+
+#include "support/EventLoopWait.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace velnor::test {
+
+// One of the target programs beside this header (velnor-gtk-entry,
+// velnor-qt-line-edit): one text field that answers line commands ("text"
+// prints the field) and says "ready" once shown.
+class FieldApp final {
+public:
+    FieldApp(const QString& program, const QStringList& arguments)
+    {
+        m_process.start(program, arguments);
+        m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
+                  m_process.readLine().trimmed() == "ready";
+    }
+    ~FieldApp()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    FieldApp(const FieldApp&) = delete;
+    FieldApp& operator=(const FieldApp&) = delete;
+
+    bool isReady() const { return m_ready; }
+    QString text() { return command("text"); }
+    QString setText(const QString& text) { return command("set " + text.toUtf8()); }
+
+private:
+    QString command(const QByteArray& line)
+    {
+        m_process.write(line + '\n');
+        if (!waitUntil([this] { return m_process.canReadLine(); }, 5000))
+            return QStringLiteral("<no answer>");
+        return QString::fromUtf8(m_process.readLine()).chopped(1);
+    }
+
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// The title of the window the window manager has active (xdotool).
+inline QString activeWindowName()
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")});
+    xdotool.waitForFinished(5000);
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+} // namespace velnor::test
