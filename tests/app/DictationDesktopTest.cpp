@@ -6,11 +6,12 @@
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
+#include "support/desktop/FieldApp.h"
+#include "support/desktop/UserClipboard.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -19,50 +20,6 @@
 
 namespace velnor {
 namespace {
-
-// A program with one text field that answers line commands ("text" prints
-// the field) and says "ready" once shown.
-class FieldApp final {
-public:
-    // Without `accessible` the toolkit stays off the accessibility bus, so
-    // the text can only arrive through the clipboard.
-    FieldApp(const QString& program, const QString& title, bool accessible)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        if (accessible) {
-            environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        } else {
-            environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
-            environment.insert(QStringLiteral("QT_ACCESSIBILITY"), QStringLiteral("0"));
-        }
-        m_process.setProcessEnvironment(environment);
-        m_process.start(program, {title});
-        m_ready = test::waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
-                  m_process.readLine().trimmed() == "ready";
-    }
-    ~FieldApp()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool isReady() const { return m_ready; }
-    QString text()
-    {
-        // Blocking, not a nested event loop: this runs inside the polls of waitUntil.
-        m_process.write("text\n");
-        m_process.waitForBytesWritten(1000);
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return QStringLiteral("<no answer>");
-        }
-        return QString::fromUtf8(m_process.readLine()).chopped(1);
-    }
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
-};
 
 // xterm running a shell line that writes what is typed into a file.
 class XtermField final {
@@ -93,14 +50,6 @@ private:
     QProcess m_process;
     bool m_ready = false;
 };
-
-QString activeWindowName()
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")});
-    xdotool.waitForFinished(5000);
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
-}
 
 class DictationDesktopTest : public ::testing::Test {
 protected:
@@ -156,15 +105,6 @@ protected:
                                   QStringLiteral("0.5")}) == 0;
     }
 
-    // The user's clipboard before dictating: text and a PNG image.
-    void fillUserClipboard()
-    {
-        auto* data = new QMimeData;
-        data->setText(QStringLiteral("the user's own text"));
-        data->setData(QStringLiteral("image/png"), userImage);
-        QGuiApplication::clipboard()->setMimeData(data);
-    }
-
     // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
     void dictate()
     {
@@ -181,15 +121,8 @@ protected:
 
     void expectUserClipboardBack()
     {
-        // The clipboard is handed back once the target has read the paste.
-        const bool back = test::waitUntil(
-            [this] {
-                const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-                return data && data->text() == QStringLiteral("the user's own text") &&
-                       data->data(QStringLiteral("image/png")) == userImage;
-            },
-            10000);
-        EXPECT_TRUE(back) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
+        EXPECT_TRUE(userClipboard.waitUntilBack())
+            << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
     }
 
     test::TempDir dir;
@@ -198,7 +131,7 @@ protected:
     QProcess velnor;
     QString m_output;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
-    const QByteArray userImage = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray("user image bytes \x00\x01\x02", 20);
+    const test::UserClipboard userClipboard;
 };
 
 TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardComesBack)
@@ -208,18 +141,20 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     const QString xtermText = QStringLiteral("make test");
     ASSERT_TRUE(server.scriptRecognizer({gtkText, qtText, xtermText}));
 
-    FieldApp gtk(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), QStringLiteral("velnor-gtk"), false);
+    test::FieldApp gtk(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), {QStringLiteral("velnor-gtk")},
+                       test::fieldEnvironment(false));
     ASSERT_TRUE(gtk.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return activeWindowName() == QStringLiteral("velnor-gtk"); }, 10000));
-    fillUserClipboard();
+    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-gtk"); }, 10000));
+    userClipboard.fill();
     dictate();
     EXPECT_TRUE(test::waitUntil([&] { return gtk.text() == gtkText; }, 20000)) << "field: " << gtk.text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 1; }, 10000)) << "the inaccessible GTK entry gets a paste";
     expectUserClipboardBack();
 
-    FieldApp qt(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-qt-line-edit"), QStringLiteral("velnor-qt"), true);
+    test::FieldApp qt(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-qt-line-edit"), {QStringLiteral("velnor-qt")},
+                      test::fieldEnvironment(true));
     ASSERT_TRUE(qt.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return activeWindowName() == QStringLiteral("velnor-qt"); }, 10000));
+    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-qt"); }, 10000));
     dictate();
     EXPECT_TRUE(test::waitUntil([&] { return qt.text() == qtText; }, 20000)) << "field: " << qt.text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
@@ -227,7 +162,7 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
 
     XtermField xterm(dir.filePath(QStringLiteral("xterm.txt")));
     ASSERT_TRUE(xterm.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return activeWindowName() == QStringLiteral("velnor-xterm"); }, 10000));
+    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-xterm"); }, 10000));
     dictate();
     // The shell line ends with Enter, as the user would press it once the text is in.
     ASSERT_TRUE(test::waitUntil([this] { return insertions() == 3; }, 20000)) << output().toStdString();

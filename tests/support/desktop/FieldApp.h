@@ -3,6 +3,7 @@
 #include "support/EventLoopWait.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -13,8 +14,10 @@ namespace velnor::test {
 // prints the field) and says "ready" once shown.
 class FieldApp final {
 public:
-    FieldApp(const QString& program, const QStringList& arguments)
+    FieldApp(const QString& program, const QStringList& arguments,
+             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        m_process.setProcessEnvironment(environment);
         m_process.start(program, arguments);
         m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
                   m_process.readLine().trimmed() == "ready";
@@ -32,17 +35,36 @@ public:
     QString setText(const QString& text) { return command("set " + text.toUtf8()); }
 
 private:
+    // Blocking, not a nested event loop: callers poll this inside waitUntil.
     QString command(const QByteArray& line)
     {
         m_process.write(line + '\n');
-        if (!waitUntil([this] { return m_process.canReadLine(); }, 5000))
-            return QStringLiteral("<no answer>");
+        m_process.waitForBytesWritten(1000);
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(5000))
+                return QStringLiteral("<no answer>");
+        }
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
 
     QProcess m_process;
     bool m_ready = false;
 };
+
+// The environment of a target program. Without `accessible` the toolkit stays
+// off the accessibility bus, so text can only arrive through the clipboard.
+inline QProcessEnvironment fieldEnvironment(bool accessible)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (accessible) {
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    } else {
+        environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("QT_ACCESSIBILITY"), QStringLiteral("0"));
+    }
+    return environment;
+}
 
 // The title of the window the window manager has active (xdotool).
 inline QString activeWindowName()
