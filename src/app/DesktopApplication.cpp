@@ -91,7 +91,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
     , m_notice([this] { return m_tray.trayIcon(); }, m_log)
     , m_delegate(m_settings, m_log, m_shortcuts, m_indicator,
                  AppDelegate::Hooks{[this] { m_mainWindow.openMainWindow(); }, quitApplication,
-                                    [this] { m_tray.scheduleMenuRebuild(); }})
+                                    [this] { m_tray.scheduleMenuRebuild(); },
+                                    [this] { m_reinserter.reinsertLastText(); }})
     , m_startup(m_log, m_scheduler, m_defaults, m_paths.documentsDir, m_paths.settingsFile,
                 AppStartup::DelayedSteps{[this] { m_permissions.requestPermissions(); },
                                          [this] { m_shortcuts.registerShortcuts(); },

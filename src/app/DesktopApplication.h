@@ -20,6 +20,7 @@
 #include "core/QtScheduler.h"
 #include "dictation/AppSetupHelper.h"
 #include "history/HistoryService.h"
+#include "history/LastTextReinserter.h"
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
@@ -105,6 +106,7 @@ private:
 
     DesktopPlatform m_desktop;
     AppSetupHelper m_controller;
+    LastTextReinserter m_reinserter{m_history.store(), m_desktop.textInput(), m_log};
 
     ShortcutRegistration m_shortcuts;
     PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};

@@ -1,6 +1,7 @@
 #include "dictation/DictationFixture.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/LastTextReinserter.h"
 
 #include <future>
 
@@ -140,4 +141,24 @@ TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
         EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
     EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
     EXPECT_TRUE(historyRecorder.currentEntryId().isEmpty());
+}
+
+TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
+{
+    LastTextReinserter reinserter(store, textInput, log.logger());
+    reinserter.reinsertLastText();
+    entries(); // the store answers in order: the reinsert has run
+    EXPECT_TRUE(textInput.typed.isEmpty()) << "nothing delivered yet, nothing typed";
+
+    dictate(1.0);
+    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("第一句"))));
+    clock.advance(1000);
+    dictate(1.0);
+    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+    ASSERT_EQ(textInput.typed, QStringList{QStringLiteral("第一句")});
+
+    reinserter.reinsertLastText();
+    entries();
+    EXPECT_EQ(textInput.typed, (QStringList{QStringLiteral("第一句"), QStringLiteral("第一句")}))
+        << "the failed dictation on top is skipped";
 }
