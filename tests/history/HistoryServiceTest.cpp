@@ -91,16 +91,3 @@ TEST_F(HistoryServiceTest, RetentionAppliesAtStartAndEveryDayWithTheCurrentSetti
     passDays(2);
     EXPECT_TRUE(entryTexts().isEmpty()) << "a changed retention applies from the next prune";
 }
-
-TEST_F(HistoryServiceTest, HistoryOffWritesNothingAndOnAgainRecords)
-{
-    settings.setString(SettingsKey::HistoryEnabled, QStringLiteral("false"));
-    service.start();
-    dictate(QStringLiteral("private"), true);
-    EXPECT_TRUE(entryTexts().isEmpty());
-    EXPECT_FALSE(QFile::exists(temp.filePath(QStringLiteral("history.db"))));
-
-    settings.setString(SettingsKey::HistoryEnabled, QStringLiteral("true"));
-    dictate(QStringLiteral("public"), true);
-    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("public/delivered")});
-}
