@@ -25,6 +25,10 @@ void AppDelegate::handle(const TrayMenuItem& item)
     case TrayAction::OpenMainWindow:
         openMainWindow();
         return;
+    case TrayAction::ReinsertLastText:
+        if (m_hooks.reinsertLastText)
+            m_hooks.reinsertLastText();
+        return;
     case TrayAction::Quit:
         quitApp();
         return;

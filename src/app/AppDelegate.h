@@ -23,6 +23,8 @@ public:
         std::function<void()> quit;
         // Rebuilds the tray menu later, never from inside the menu's own action.
         std::function<void()> scheduleMenuRebuild;
+        // Types the last delivered dictation into the front application again.
+        std::function<void()> reinsertLastText;
     };
 
     AppDelegate(SettingsStore& settings, Logger& log, ShortcutRegistration& shortcuts, IndicatorPositioner& indicator,

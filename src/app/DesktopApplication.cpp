@@ -38,12 +38,19 @@ AppPaths AppPaths::standard()
     paths.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     paths.settingsFile = QDir(config).filePath(QStringLiteral("velnor/velnor.conf"));
     paths.deploymentFile = QDir(config).filePath(QStringLiteral("velnor/deployment.conf"));
+    // $XDG_DATA_HOME/velnor/history.db. Not AppDataLocation: with the
+    // organization name set too, that would be ".../velnor/velnor".
+    paths.historyDatabase = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                                .filePath(QStringLiteral("velnor/history.db"));
     return paths;
 }
 
 DesktopApplication::DesktopApplication(const AppPaths& paths)
     : m_paths(paths)
     , m_deployment(DeploymentConfig::load(paths.deploymentFile, QProcessEnvironment::systemEnvironment()))
+    , m_history(HistoryService::Dependencies{
+          paths.historyDatabase, m_settings, m_clock, m_scheduler, m_log,
+          [](std::function<void()> work) { QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection); }})
     , m_indicator(indicatorDependencies())
     , m_backend(BackendDependencies{m_settings, m_scheduler, m_log, m_redactor, m_console, m_deployment.backendBaseUrl,
                                     QCoreApplication::applicationVersion(), currentOsType()})
@@ -61,7 +68,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
           m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.workspace(),
           m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
-          currentOsType()})
+          currentOsType()},
+                   &m_history.recorder())
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); })
     , m_ui(DesktopUi::Dependencies{
@@ -83,7 +91,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
     , m_notice([this] { return m_tray.trayIcon(); }, m_log)
     , m_delegate(m_settings, m_log, m_shortcuts, m_indicator,
                  AppDelegate::Hooks{[this] { m_mainWindow.openMainWindow(); }, quitApplication,
-                                    [this] { m_tray.scheduleMenuRebuild(); }})
+                                    [this] { m_tray.scheduleMenuRebuild(); },
+                                    [this] { m_reinserter.reinsertLastText(); }})
     , m_startup(m_log, m_scheduler, m_defaults, m_paths.documentsDir, m_paths.settingsFile,
                 AppStartup::DelayedSteps{[this] { m_permissions.requestPermissions(); },
                                          [this] { m_shortcuts.registerShortcuts(); },
@@ -131,6 +140,7 @@ void DesktopApplication::start()
     QApplication::setQuitOnLastWindowClosed(false);
     m_languages.loadLanguageConfig();
     m_startup.setup();
+    m_history.start();
     if (!m_settings.boolean(QString::fromLatin1(SettingsKey::OnboardingCompleted)))
         m_mainWindow.openMainWindow();
 }

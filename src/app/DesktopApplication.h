@@ -19,6 +19,8 @@
 #include "core/Clock.h"
 #include "core/QtScheduler.h"
 #include "dictation/AppSetupHelper.h"
+#include "history/HistoryService.h"
+#include "history/LastTextReinserter.h"
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
@@ -46,6 +48,7 @@ struct AppPaths {
     QString documentsDir;   // empty when there is none
     QString settingsFile;
     QString deploymentFile;
+    QString historyDatabase;
 
     static AppPaths standard();
 };
@@ -79,6 +82,8 @@ private:
     QSettingsStore m_settings{m_paths.settingsFile};
     DeploymentConfig m_deployment;
 
+    HistoryService m_history;
+
     QElapsedTimer m_uptime;
     X11OverlayWindows m_overlay;
     FloatingWindowView m_indicatorView{&m_overlay};
@@ -92,12 +97,16 @@ private:
     PulseAudioDevices m_audioDevices{m_pulse};
     PulseMicrophonePermission m_microphone{m_pulse, m_scheduler};
     AudioRecorder m_recorder;
-    FileUtils m_recordingFiles{m_paths.documentsDir, m_clock, m_log, m_console};
+    // Recordings of dictations not delivered yet are the only copy of the
+    // user's words: the keep-the-newest prune leaves them alone.
+    FileUtils m_recordingFiles{m_paths.documentsDir, m_clock, m_log, m_console,
+                               [this](const QString& path) { return m_history.store().isRecordingPinned(path); }};
     AudioPlayer m_sounds{m_log};
     TencentASRClientFactory m_realtimeClients;
 
     DesktopPlatform m_desktop;
     AppSetupHelper m_controller;
+    LastTextReinserter m_reinserter{m_history.store(), m_desktop.textInput(), m_log};
 
     ShortcutRegistration m_shortcuts;
     PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};

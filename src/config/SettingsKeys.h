@@ -18,6 +18,8 @@ inline constexpr const char* HotkeyStart = "/velnor/hotkey/start";
 inline constexpr const char* LaunchAtLogin = "/velnor/launch_at_login";
 inline constexpr const char* KeyboardSelectedDeviceId = "/velnor/keyboard/selected_device_id";
 inline constexpr const char* AudioSelectedInputDeviceId = "/velnor/audio/selected_input_device_id";
+inline constexpr const char* HistoryEnabled = "/velnor/history/enabled";
+inline constexpr const char* HistoryRetentionDays = "/velnor/history/retention_days";
 
 // Session keys.
 inline constexpr const char* UserJwt = "/user/jwt";

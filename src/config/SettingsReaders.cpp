@@ -58,4 +58,20 @@ QString currentQasrType(const SettingsStore& store)
     return store.stringOr(SettingsKey::CurrentQasrType, QStringLiteral("16k_zh"));
 }
 
+bool historyEnabled(const SettingsStore& store)
+{
+    return store.string(SettingsKey::HistoryEnabled) != QStringLiteral("false");
+}
+
+int historyRetentionDays(const SettingsStore& store)
+{
+    constexpr int kDefaultRetentionDays = 30;
+    const QString text = store.stringOr(SettingsKey::HistoryRetentionDays, QString());
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < 1 || text.trimmed() != text)
+        return kDefaultRetentionDays;
+    return value;
+}
+
 } // namespace velnor::settings

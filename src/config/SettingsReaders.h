@@ -31,5 +31,10 @@ QString overOverKeyType(const SettingsStore& store);
 
 QString currentQasrType(const SettingsStore& store);
 
+// History is kept unless the value is exactly "false".
+bool historyEnabled(const SettingsStore& store);
+// Whole days, at least 1; 30 when absent or not a positive decimal integer.
+int historyRetentionDays(const SettingsStore& store);
+
 } // namespace settings
 } // namespace velnor

@@ -5,6 +5,7 @@
 #include "backend/FileRecognitionService.h"
 #include "config/SettingsReaders.h"
 #include "core/Clock.h"
+#include "dictation/DictationObserver.h"
 #include "dictation/LogText.h"
 #include "log/Logger.h"
 #include "platform/Workspace.h"
@@ -37,8 +38,9 @@ bool needsForcedIndicator(const std::optional<FrontAppInfo>& app)
 }
 } // namespace
 
-AppSetupHelper::AppSetupHelper(Collaborators collaborators)
+AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* observer)
     : m_with(std::move(collaborators))
+    , m_observer(observer)
     , m_sounds(m_with.settings, m_with.soundPlayer)
     , m_autoSubmitter(m_with.settings, m_with.scheduler, m_with.log, m_with.keySynthesizer, m_with.accessibilityTrust,
                       m_with.workspace)
@@ -46,7 +48,7 @@ AppSetupHelper::AppSetupHelper(Collaborators collaborators)
                                                m_with.indicator, m_sounds, m_with.textInput, m_with.workspace,
                                                m_with.textAdjustment, m_with.fileRecognition, m_autoSubmitter,
                                                m_with.osType},
-                 [this] { resetRecognitionState(); })
+                 [this] { resetRecognitionState(); }, observer)
 {
 }
 
@@ -102,7 +104,13 @@ void AppSetupHelper::handleKeyDown()
 
     const QString mode = settings::recognitionMode(m_with.settings);
     m_with.log.info(QStringLiteral("当前识别模式: ") + mode);
-    if (mode == QStringLiteral("realtime"))
+    const bool realtime = mode == QStringLiteral("realtime");
+    m_dictationStartedAt = m_with.clock.now();
+    notify([&](DictationObserver& o) {
+        o.dictationStarted(realtime ? QStringLiteral("realtime") : QStringLiteral("traditional"),
+                           m_with.workspace.frontmostApplication());
+    });
+    if (realtime)
         startRealtimeRecognition();
     else
         startTraditionalRecording();
@@ -257,6 +265,7 @@ void AppSetupHelper::processRecordingAndRecognize()
     const QString path = std::exchange(m_currentRecordingFile, QString());
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         m_with.log.error(QStringLiteral("没有找到录音文件，但保持识别状态显示"));
+        notify([](DictationObserver& o) { o.failed(QStringLiteral("没有找到录音文件")); });
         resetInternalStateOnly();
         return;
     }
@@ -265,6 +274,7 @@ void AppSetupHelper::processRecordingAndRecognize()
     if (!file.open(QIODevice::ReadOnly)) {
         m_with.log.error(QStringLiteral("读取音频文件数据失败: ") + file.errorString()
                          + QStringLiteral("，但保持识别状态显示"));
+        notify([&](DictationObserver& o) { o.failed(QStringLiteral("读取音频文件数据失败: ") + file.errorString()); });
         resetInternalStateOnly();
         return;
     }
@@ -273,9 +283,10 @@ void AppSetupHelper::processRecordingAndRecognize()
 
 void AppSetupHelper::processAudioData(const QByteArray& data, const QString& filePath)
 {
-    Q_UNUSED(filePath);
     if (data.size() < kMinimumAudioBytes) {
         m_with.log.info(QStringLiteral("音频文件太小(") + QString::number(data.size()) + QStringLiteral(" bytes)，跳过识别"));
+        // Too short to hold speech: nothing was lost.
+        notify([](DictationObserver& o) { o.cancelled(); });
         resetRecognitionState();
         return;
     }
@@ -292,6 +303,7 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     m_with.log.info(QStringLiteral("outLanguage: ") + logtext::orPlaceholder(language, QStringLiteral("nil")));
     const bool overOver = settings::overOverEnabled(m_with.settings);
 
+    notifyRecognizing(filePath);
     m_isCurrentlyRecognizing = true;
     const quint64 upload = ++m_uploadSequence;
     m_activeUpload = upload;
@@ -328,6 +340,7 @@ void AppSetupHelper::startRealtimeRecognition()
     initTencentASR();
     if (!m_tencentASR) {
         m_with.log.error(QStringLiteral("腾讯云实时识别服务未初始化"));
+        notify([](DictationObserver& o) { o.failed(QStringLiteral("腾讯云实时识别服务未初始化")); });
         resetRecognitionState();
         return;
     }
@@ -375,6 +388,7 @@ void AppSetupHelper::stopRealtimeRecognition()
     m_with.log.info(QStringLiteral("停止实时语音识别，等待最终结果"));
     m_tencentASR->stopRecording();
     m_isRealtimeRecognizing = false;
+    notifyRecognizing(QString());
     m_with.log.info(QStringLiteral("设置实时识别结果等待超时时间: ") + QString::number(kResultWaitSeconds)
                     + QStringLiteral("秒（降低超时时间，依赖final=1消息）"));
     m_with.scheduler.after(std::chrono::seconds(kResultWaitSeconds),
@@ -408,6 +422,7 @@ void AppSetupHelper::onResultWaitTimeout(quint64 session)
         m_delivery.handleRealtimeRecognitionResult(chosen);
     } else {
         m_with.log.warning(QStringLiteral("❌ 超时且没有识别到任何内容"));
+        notify([](DictationObserver& o) { o.failed(QStringLiteral("超时且没有识别到任何内容")); });
         resetRecognitionState();
     }
     cleanupRealtimeConnection();
@@ -432,8 +447,16 @@ void AppSetupHelper::retireRealtimeClient()
 
 // MARK: - Cancel and reset
 
+void AppSetupHelper::notifyRecognizing(const QString& recordingPath)
+{
+    const double duration = static_cast<double>(m_dictationStartedAt.msecsTo(m_with.clock.now())) / 1000.0;
+    notify([&](DictationObserver& o) { o.recognizing(duration, recordingPath); });
+}
+
 void AppSetupHelper::cancelCurrentRecognition()
 {
+    if (m_isCurrentlyRecognizing || m_isRealtimeRecognizing)
+        notify([](DictationObserver& o) { o.cancelled(); });
     if (m_isCurrentlyRecognizing) {
         m_with.log.info(QStringLiteral("正在中断当前识别任务"));
         if (m_currentRecognitionTask) {

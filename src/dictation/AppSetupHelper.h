@@ -9,6 +9,7 @@
 #include "dictation/ResultDelivery.h"
 #include "log/ConsoleSink.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -17,6 +18,7 @@
 namespace velnor {
 
 class AudioFileRecorder;
+class DictationObserver;
 class RecordingFiles;
 
 // The dictation controller: turns hotkey down/up into one dictation —
@@ -46,7 +48,8 @@ public:
         QString osType;
     };
 
-    explicit AppSetupHelper(Collaborators collaborators);
+    // `observer` (may be null) follows each dictation to its end.
+    explicit AppSetupHelper(Collaborators collaborators, DictationObserver* observer = nullptr);
     ~AppSetupHelper();
     AppSetupHelper(const AppSetupHelper&) = delete;
     AppSetupHelper& operator=(const AppSetupHelper&) = delete;
@@ -88,8 +91,19 @@ private:
     void onResultWaitTimeout(quint64 session);
     void clearDictationState();
     void retireRealtimeClient();
+    void notifyRecognizing(const QString& recordingPath);
+
+    template <typename Call>
+    void notify(Call call)
+    {
+        if (m_observer)
+            call(*m_observer);
+    }
 
     Collaborators m_with;
+    DictationObserver* m_observer;
+    // When the current dictation's key went down, for its duration.
+    QDateTime m_dictationStartedAt;
     DictationSounds m_sounds;
     AutoSubmitter m_autoSubmitter;
     ResultDelivery m_delivery;

@@ -6,6 +6,7 @@
 #include "core/Graphemes.h"
 #include "core/Scheduler.h"
 #include "dictation/AutoSubmitter.h"
+#include "dictation/DictationObserver.h"
 #include "dictation/DictationSounds.h"
 #include "dictation/LogText.h"
 #include "log/Logger.h"
@@ -59,10 +60,24 @@ private:
     bool m_textInserted = false;
 };
 
-ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState)
+ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState,
+                               DictationObserver* observer)
     : m_with(std::move(collaborators))
     , m_resetRecognitionState(std::move(resetRecognitionState))
+    , m_observer(observer)
 {
+}
+
+void ResultDelivery::reportDelivered(const QString& recognized, const QString& corrected, TextInputMethod method)
+{
+    if (m_observer)
+        m_observer->delivered(recognized, corrected, textInputMethodName(method));
+}
+
+void ResultDelivery::reportFailed(const QString& errorText)
+{
+    if (m_observer)
+        m_observer->failed(errorText);
 }
 
 void ResultDelivery::handleRealtimeRecognitionResult(const QString& text)
@@ -73,6 +88,7 @@ void ResultDelivery::handleRealtimeRecognitionResult(const QString& text)
     const auto guard = m_lifetime.guard();
     if (text.trimmed().isEmpty()) {
         m_with.log.info(QStringLiteral("❌ 识别结果为空，重置状态"));
+        reportFailed(QStringLiteral("识别结果为空"));
         m_with.scheduler.after(kBeforeTyping, [this, guard] {
             if (!guard.expired())
                 m_resetRecognitionState();
@@ -116,16 +132,17 @@ void ResultDelivery::adjustAndInputRealtimeText(const QString& text)
         }
         // Typing on this desktop completes asynchronously; the reset (and its
         // end sound) follows the typing as it does when typing is immediate.
-        performRealtimeTextInput(chosen, [this, guard] {
+        performRealtimeTextInput(chosen, [this, guard, text, chosen](TextInputMethod method) {
             if (guard.expired())
                 return;
+            reportDelivered(text, chosen, method);
             m_with.log.info(QStringLiteral("🔄 校对完成，重置识别状态"));
             m_resetRecognitionState();
         });
     });
 }
 
-void ResultDelivery::performRealtimeTextInput(const QString& text, std::function<void()> done)
+void ResultDelivery::performRealtimeTextInput(const QString& text, std::function<void(TextInputMethod)> done)
 {
     m_with.log.info(QStringLiteral("⌨️ 开始执行实时文本输入: [") + text + QStringLiteral("], 长度: ")
                     + QString::number(graphemeCount(text)));
@@ -135,7 +152,7 @@ void ResultDelivery::performRealtimeTextInput(const QString& text, std::function
         m_with.log.info(QStringLiteral("✅ 实时识别文本输入完成: [") + text + QStringLiteral("], 应用信息: ")
                         + logtext::describeMap(result.info) + QStringLiteral(", 输入方式: ")
                         + textInputMethodName(result.method));
-        done();
+        done(result.method);
     });
 }
 
@@ -148,6 +165,7 @@ void ResultDelivery::handleSuccessfulRecognition(const RecognizeAudioFileRespons
     m_with.indicator.finishRecognizing();
     if (!response.text || response.text->isEmpty()) {
         m_with.log.warning(QStringLiteral("识别文本为空"));
+        reportFailed(QStringLiteral("识别文本为空"));
         return;
     }
     const QString text = *response.text;
@@ -214,10 +232,12 @@ void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId)
 void ResultDelivery::performTextInput(const QString& text, const RecognizeAudioFileResponse& response,
                                       std::function<void()> inserted)
 {
-    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), response,
+    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), text, response,
                                                     inserted = std::move(inserted)](const InsertionResult& result) {
         if (guard.expired())
             return;
+        // File recognition returns the text already corrected.
+        reportDelivered(text, text, result.method);
         if (inserted)
             inserted();
         if (!response.id)
@@ -252,6 +272,7 @@ void ResultDelivery::handleFailedRecognition(const ServiceError& error)
     m_with.indicator.finishRecognizing();
     m_with.sounds.play();
     m_with.log.error(QStringLiteral("语音识别失败: ") + error.toString());
+    reportFailed(error.description.isEmpty() ? error.toString() : error.description);
 }
 
 } // namespace velnor

@@ -4,6 +4,7 @@
 #include "core/Lifetime.h"
 #include "core/ServiceError.h"
 #include "platform/FrontAppInfo.h"
+#include "textinput/TextInput.h"
 
 #include <QString>
 
@@ -15,6 +16,7 @@ namespace velnor {
 
 class AutoSubmitter;
 class Clock;
+class DictationObserver;
 class DictationSounds;
 class FileRecognitionService;
 class Indicator;
@@ -22,9 +24,7 @@ class Logger;
 class Scheduler;
 class SettingsStore;
 class TextAdjustmentService;
-class TextInput;
 class Workspace;
-struct InsertionResult;
 
 // Brings the recognised text of one dictation into the user's application:
 // real-time text is corrected and typed; file-recognition text is typed, its
@@ -46,13 +46,15 @@ public:
         QString osType;
     };
 
-    // `resetRecognitionState` is the controller's reset (end sound, indicator finished).
-    ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState);
+    // `resetRecognitionState` is the controller's reset (end sound, indicator
+    // finished); `observer` (may be null) learns how the dictation ended.
+    ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState,
+                   DictationObserver* observer = nullptr);
 
     void handleRealtimeRecognitionResult(const QString& text);
     void adjustAndInputRealtimeText(const QString& text);
-    // `done` runs once the text was handed to the focused field.
-    void performRealtimeTextInput(const QString& text, std::function<void()> done);
+    // `done` runs once the text was handed to the focused field, with how.
+    void performRealtimeTextInput(const QString& text, std::function<void(TextInputMethod)> done);
 
     void handleSuccessfulRecognition(const RecognizeAudioFileResponse& response, const std::optional<FrontAppInfo>& frontApp);
     // `inserted` runs once the text is in the field (whatever the method).
@@ -68,9 +70,12 @@ private:
     // Logs the over-over decision; when it holds, the gate that presses the key.
     std::shared_ptr<SubmitGate> decideOverOver(const RecognizeAudioFileResponse& response);
     void pressSubmitKey(const std::optional<QString>& beforeId);
+    void reportDelivered(const QString& recognized, const QString& corrected, TextInputMethod method);
+    void reportFailed(const QString& errorText);
 
     Collaborators m_with;
     std::function<void()> m_resetRecognitionState;
+    DictationObserver* m_observer;
     Lifetime m_lifetime;
 };
 

@@ -137,6 +137,16 @@ void HistoryStore::recordCancelled(const QString& id)
     finish(id, [](HistoryEntry& entry) { entry.outcome = HistoryOutcome::Cancelled; });
 }
 
+void HistoryStore::recordRetryDelivered(HistoryEntry failedEntry, const QString& text)
+{
+    failedEntry.outcome = HistoryOutcome::Delivered;
+    failedEntry.recognizedText = text;
+    failedEntry.correctedText = text;
+    failedEntry.errorText.clear();
+    unpin(failedEntry.recordingPath);
+    write(failedEntry);
+}
+
 void HistoryStore::fetch(const QString& search, int limit, std::function<void(QList<HistoryEntry>)> done)
 {
     m_queue->async([this, search, limit, done = std::move(done)]() mutable {

@@ -53,6 +53,9 @@ public:
                          const QString& insertionMethod);
     void recordFailed(const QString& id, const QString& errorText);
     void recordCancelled(const QString& id);
+    // A failed entry whose recording was recognised again: delivered with the
+    // text, its recording no longer the only copy.
+    void recordRetryDelivered(HistoryEntry failedEntry, const QString& text);
 
     void fetch(const QString& search, int limit, std::function<void(QList<HistoryEntry>)> done);
     void find(const QString& id, std::function<void(std::optional<HistoryEntry>)> done);

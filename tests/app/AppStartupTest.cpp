@@ -79,7 +79,7 @@ protected:
                                                     ++menuBuilds;
                                                 }}};
     AppDelegate delegate{settings, log.logger(), shortcuts, positioner,
-                         AppDelegate::Hooks{[] {}, [] {}, [this] { ++menuBuilds; }}};
+                         AppDelegate::Hooks{[] {}, [] {}, [this] { ++menuBuilds; }, [] {}}};
 };
 
 TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecondLater)

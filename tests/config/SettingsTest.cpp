@@ -93,6 +93,17 @@ TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
         EXPECT_EQ(settings::maxRecordingDurationSeconds(store), seconds) << text.toStdString();
     }
 
+    EXPECT_TRUE(settings::historyEnabled(store));
+    EXPECT_EQ(settings::historyRetentionDays(store), 30);
+    const QList<std::pair<QString, int>> retention = {
+        {QStringLiteral("7"), 7}, {QStringLiteral("0"), 30}, {QStringLiteral("-5"), 30}, {QStringLiteral("x"), 30}};
+    for (const auto& [text, days] : retention) {
+        store.setString(SettingsKey::HistoryRetentionDays, text);
+        EXPECT_EQ(settings::historyRetentionDays(store), days) << text.toStdString();
+    }
+    store.setString(SettingsKey::HistoryEnabled, QStringLiteral("false"));
+    EXPECT_FALSE(settings::historyEnabled(store));
+
     store.setString(SettingsKey::OverOverEnable, QStringLiteral("TRUE"));
     EXPECT_FALSE(settings::overOverEnabled(store));
     store.setString(SettingsKey::EnableSoundEffects, QStringLiteral("no"));

@@ -29,10 +29,15 @@ protected:
         , textInput(workspace)
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        controller = std::make_unique<AppSetupHelper>(AppSetupHelper::Collaborators{
+        controller = std::make_unique<AppSetupHelper>(collaborators());
+    }
+
+    AppSetupHelper::Collaborators collaborators()
+    {
+        return AppSetupHelper::Collaborators{
             settings, scheduler, clock, log.logger(), consoleLines.sink(), indicator, recorder, recordingFiles,
             sounds, recognition, adjustment, textInput, workspace, keys, trust, realtime.factory(),
-            QStringLiteral("linux")});
+            QStringLiteral("linux")};
     }
 
     void advance(double secondsToAdvance) { scheduler.advanceBy(seconds(secondsToAdvance)); }

@@ -37,6 +37,8 @@ SettingsModel::Values SettingsModel::load() const
     values.soundEffects = settings::soundEffectsEnabled(m_settings);
     values.overOver = m_settings.stringOr(key(SettingsKey::OverOverEnable), QStringLiteral("false")) == flag(true);
     values.overOverKeyType = m_settings.stringOr(key(SettingsKey::OverOverKeyType), QStringLiteral("enter"));
+    values.historyEnabled = settings::historyEnabled(m_settings);
+    values.historyRetentionDays = settings::historyRetentionDays(m_settings);
     values.launchAtLogin = m_settings.stringOr(key(SettingsKey::LaunchAtLogin), QStringLiteral("false")) == flag(true);
     return values;
 }
@@ -70,6 +72,18 @@ int SettingsModel::setMaxDuration(int seconds)
 void SettingsModel::setSoundEffects(bool on)
 {
     m_settings.setString(key(SettingsKey::EnableSoundEffects), flag(on));
+}
+
+void SettingsModel::setHistoryEnabled(bool on)
+{
+    m_settings.setString(key(SettingsKey::HistoryEnabled), flag(on));
+}
+
+int SettingsModel::setHistoryRetentionDays(int days)
+{
+    const int stored = std::clamp(days, kMinRetentionDays, kMaxRetentionDays);
+    m_settings.setString(key(SettingsKey::HistoryRetentionDays), QString::number(stored));
+    return stored;
 }
 
 void SettingsModel::setOverOver(bool on)

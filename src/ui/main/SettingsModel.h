@@ -42,11 +42,15 @@ public:
         bool overOver = false;
         QString overOverKeyType;
         bool launchAtLogin = false;
+        bool historyEnabled = true;
+        int historyRetentionDays = 30;
     };
 
     static constexpr int kMinDuration = 5;
     static constexpr int kMaxDuration = 50;
     static constexpr int kDurationStep = 5;
+    static constexpr int kMinRetentionDays = 1;
+    static constexpr int kMaxRetentionDays = 3650;
 
     SettingsModel(SettingsStore& settings, LaunchAtLoginSetting& launchAtLogin, SettingsHooks hooks);
 
@@ -60,6 +64,9 @@ public:
     void setSoundEffects(bool on);
     void setOverOver(bool on);
     void setOverOverKeyType(const QString& keyType);
+    void setHistoryEnabled(bool on);
+    // Stores the retention clamped to the allowed days; returns it.
+    int setHistoryRetentionDays(int days);
     void setLaunchAtLogin(bool on, bool previous, std::function<void(bool on)> updateSwitch);
 
     QList<KeyboardEntry> keyboards() const;

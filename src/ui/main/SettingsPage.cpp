@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 
 namespace velnor {
 
@@ -72,7 +73,7 @@ SettingsPage::SettingsPage(MainWindowServices& services, QWidget* parent)
     , m_model(services.settings, services.launchAtLogin, services.settingsHooks)
 {
     PageLayout page(this, QStringLiteral("设置"));
-    for (QWidget* card : {versionCard(), indicatorCard(), hotkeyCard(), recognitionCard(), keyboardCard(),
+    for (QWidget* card : {versionCard(), indicatorCard(), hotkeyCard(), recognitionCard(), historyCard(), keyboardCard(),
                           audioInputCard(), permissionsCard()})
         page.add(card);
     page.finish();
@@ -97,12 +98,14 @@ void SettingsPage::loadValues()
     showChoices(m_languages, voiceTypes, loaded.voiceType);
     showChoices(m_keyTypes, SettingChoices::overOverKeyTypes(), loaded.overOverKeyType);
     const QSignalBlocker quietDuration(m_duration), quietSounds(m_sounds), quietOverOver(m_overOver),
-        quietLaunch(m_launchAtLogin);
+        quietLaunch(m_launchAtLogin), quietHistory(m_history), quietRetention(m_retentionDays);
     m_duration->setValue(loaded.maxDurationSeconds / SettingsModel::kDurationStep);
     m_durationLabel->setText(QStringLiteral("最大录音时长: ") + QString::number(loaded.maxDurationSeconds));
     m_sounds->setChecked(loaded.soundEffects);
     m_overOver->setChecked(loaded.overOver);
     m_launchAtLogin->setChecked(loaded.launchAtLogin);
+    m_history->setChecked(loaded.historyEnabled);
+    m_retentionDays->setValue(loaded.historyRetentionDays);
 }
 
 QWidget* SettingsPage::versionCard()
@@ -207,6 +210,27 @@ QWidget* SettingsPage::recognitionCard()
     layout->addRow(m_overOver);
     layout->addRow(caption(QStringLiteral("识别到以'over over'结束时自动按键")));
     layout->addRow(QStringLiteral("模拟按键类型"), m_keyTypes);
+    card->body()->addLayout(layout);
+    return card;
+}
+
+QWidget* SettingsPage::historyCard()
+{
+    auto* card = new Card(Icons::Glyph::Gear, QStringLiteral("听写历史"));
+    m_history = new QCheckBox(QStringLiteral("保存听写历史"));
+    connect(m_history, &QCheckBox::clicked, this, [this](bool on) { m_model.setHistoryEnabled(on); });
+    m_retentionDays = new QSpinBox;
+    m_retentionDays->setRange(SettingsModel::kMinRetentionDays, SettingsModel::kMaxRetentionDays);
+    m_retentionDays->setSuffix(QStringLiteral(" 天"));
+    // Committed when the user is done typing, not at every keystroke: "3" on
+    // the way to "30" must not prune a month of history.
+    m_retentionDays->setKeyboardTracking(false);
+    connect(m_retentionDays, &QSpinBox::valueChanged, this, [this](int days) { m_model.setHistoryRetentionDays(days); });
+
+    QFormLayout* layout = form();
+    layout->addRow(m_history);
+    layout->addRow(caption(QStringLiteral("关闭后不再记录新的听写")));
+    layout->addRow(QStringLiteral("保留天数"), m_retentionDays);
     card->body()->addLayout(layout);
     return card;
 }

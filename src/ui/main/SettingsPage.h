@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace velnor {
 
@@ -37,6 +38,7 @@ private:
     QWidget* audioInputCard();
     QWidget* permissionsCard();
     void renderUpdate();
+    QWidget* historyCard();
     void fillKeyboards();
     void fillAudioInputs();
     void renderPermissions();
@@ -65,6 +67,8 @@ private:
     QLabel* m_microphoneState = nullptr;
     QPushButton* m_microphoneButton = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
+    QCheckBox* m_history = nullptr;
+    QSpinBox* m_retentionDays = nullptr;
 };
 
 } // namespace velnor

@@ -92,6 +92,11 @@ QList<TrayMenuItem> buildTrayMenu(const SettingsStore& settings, const QList<Lan
     open.accessibleDescription = open.title;
     open.action = TrayAction::OpenMainWindow;
 
+    TrayMenuItem reinsert;
+    reinsert.title = QStringLiteral("重新输入上一条");
+    reinsert.accessibleDescription = QStringLiteral("把上一条听写的文字再输入到当前应用");
+    reinsert.action = TrayAction::ReinsertLastText;
+
     TrayMenuItem quit;
     quit.title = QStringLiteral("退出");
     quit.symbol = QStringLiteral("power");
@@ -106,6 +111,7 @@ QList<TrayMenuItem> buildTrayMenu(const SettingsStore& settings, const QList<Lan
 
     return {
         open,
+        reinsert,
         TrayMenuItem::separator(),
         submenu(QStringLiteral("输出语言"), QStringLiteral("globe"), languageItems(languages, language)),
         submenu(QStringLiteral("快捷键设置"), QStringLiteral("keyboard"),

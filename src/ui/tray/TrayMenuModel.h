@@ -10,7 +10,7 @@ namespace velnor {
 class SettingsStore;
 struct LanguageConfig;
 
-enum class TrayAction { None, OpenMainWindow, SelectLanguage, SelectHotkey, SelectFloatingWindowPosition, Quit };
+enum class TrayAction { None, OpenMainWindow, ReinsertLastText, SelectLanguage, SelectHotkey, SelectFloatingWindowPosition, Quit };
 
 // One entry of the tray menu, independent of the toolkit that shows it.
 struct TrayMenuItem {

@@ -55,6 +55,8 @@ TEST_F(SettingsModelTest, LoadAppliesTheFallbacksAndWritesNothing)
     EXPECT_EQ(values.overOverKeyType, QStringLiteral("enter"));
     EXPECT_TRUE(values.soundEffects);
     EXPECT_FALSE(values.launchAtLogin);
+    EXPECT_TRUE(values.historyEnabled);
+    EXPECT_EQ(values.historyRetentionDays, 30);
     EXPECT_EQ(settings.keys(), keysBefore);
 }
 
@@ -71,6 +73,18 @@ TEST_F(SettingsModelTest, ChoicesAreStoredAndReachTheirListeners)
     EXPECT_TRUE(values.overOver);
     EXPECT_FALSE(values.soundEffects);
     EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::MaxRecordingDuration)), QStringLiteral("25"));
+}
+
+TEST_F(SettingsModelTest, HistorySettingsAreStoredAsTheReadersExpect)
+{
+    model.setHistoryEnabled(false);
+    const std::pair<int, int> retention[] = {{7, 7}, {0, 1}, {-4, 1}, {99999, SettingsModel::kMaxRetentionDays}};
+    for (const auto& [given, stored] : retention) {
+        EXPECT_EQ(model.setHistoryRetentionDays(given), stored) << given;
+        EXPECT_EQ(model.load().historyRetentionDays, stored) << given;
+    }
+    EXPECT_FALSE(model.load().historyEnabled);
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::HistoryEnabled)), QStringLiteral("false"));
 }
 
 } // namespace

@@ -58,10 +58,11 @@ TEST(TrayMenuModel, ListsEveryItemInOrderWithItsAction)
     MemorySettingsStore settings;
     const QList<TrayMenuItem> menu = buildTrayMenu(settings, kLanguages);
 
-    EXPECT_EQ(titles(menu), (QStringList{QStringLiteral("打开主界面"), QStringLiteral("-"), QStringLiteral("输出语言"),
+    EXPECT_EQ(titles(menu), (QStringList{QStringLiteral("打开主界面"), QStringLiteral("重新输入上一条"), QStringLiteral("-"), QStringLiteral("输出语言"),
                                          QStringLiteral("快捷键设置"), QStringLiteral("悬浮窗位置"),
                                          QStringLiteral("-"), QStringLiteral("退出")}));
     EXPECT_EQ(menu.front().action, TrayAction::OpenMainWindow);
+    EXPECT_EQ(menu.at(1).action, TrayAction::ReinsertLastText);
     EXPECT_EQ(menu.back().action, TrayAction::Quit);
 
     // A separator follows each language marked for one.

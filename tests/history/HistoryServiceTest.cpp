@@ -1,0 +1,93 @@
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/Clock.h"
+#include "core/ManualScheduler.h"
+#include "history/HistoryService.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class HistoryServiceTest : public ::testing::Test {
+protected:
+    QStringList entryTexts()
+    {
+        std::promise<QStringList> answer;
+        service.store().fetch({}, 100, [&](QList<HistoryEntry> entries) {
+            QStringList texts;
+            for (const HistoryEntry& entry : entries)
+                texts << entry.deliveredText() + QLatin1Char('/') + historyOutcomeName(entry.outcome);
+            answer.set_value(texts);
+        });
+        return answer.get_future().get();
+    }
+
+    QString dictate(const QString& text, bool deliver)
+    {
+        const QString recording = temp.filePath(text + QStringLiteral(".m4a"));
+        QFile file(recording);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("m4a");
+        file.close();
+        DictationObserver& recorder = service.recorder();
+        recorder.dictationStarted(QStringLiteral("traditional"), std::nullopt);
+        recorder.recognizing(1.0, recording);
+        if (deliver)
+            recorder.delivered(text, text, QStringLiteral("clipboard"));
+        else
+            recorder.failed(QStringLiteral("网络请求失败"));
+        return recording;
+    }
+
+    void passDays(int days)
+    {
+        clock.advance(qint64(days) * 24 * 3600 * 1000);
+        scheduler.advanceBy(std::chrono::hours(24 * days));
+    }
+
+    TempDir temp;
+    ManualClock clock;
+    ManualScheduler scheduler;
+    LogCapture log{clock};
+    MemorySettingsStore settings;
+    HistoryService service{HistoryService::Dependencies{temp.filePath(QStringLiteral("history.db")), settings, clock,
+                                                        scheduler, log.logger(), [](std::function<void()> work) { work(); }}};
+};
+
+} // namespace
+
+TEST_F(HistoryServiceTest, RetentionAppliesAtStartAndEveryDayWithTheCurrentSetting)
+{
+    settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("7"));
+    const QString oldRecording = dictate(QStringLiteral("old"), false);
+    clock.advance(qint64(10) * 24 * 3600 * 1000);
+    const QString recentRecording = dictate(QStringLiteral("recent"), false);
+
+    service.start();
+    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("/failed")});
+    EXPECT_FALSE(QFile::exists(oldRecording)) << "an entry's recording goes with it";
+    EXPECT_TRUE(QFile::exists(recentRecording));
+
+    passDays(5);
+    EXPECT_EQ(entryTexts().size(), 1);
+    passDays(3);
+    EXPECT_TRUE(entryTexts().isEmpty()) << "the daily prune removes what aged past the retention";
+    EXPECT_FALSE(QFile::exists(recentRecording));
+
+    settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("2"));
+    dictate(QStringLiteral("kept"), true);
+    passDays(1);
+    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("kept/delivered")});
+    passDays(2);
+    EXPECT_TRUE(entryTexts().isEmpty()) << "a changed retention applies from the next prune";
+}
