@@ -9,6 +9,7 @@
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -70,10 +71,16 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()},
                    &m_history.recorder())
+    , m_retry({m_history.store(), m_backend.fileRecognition(), m_settings, m_log, currentOsType()})
+    , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
+                     static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); }})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); })
     , m_ui(DesktopUi::Dependencies{
           m_settings, m_scheduler, m_log, m_console, m_backend, m_audioDevices, m_microphone, m_deployment,
+          HistoryPageModel::Dependencies{m_history.store(), m_retry, m_settings, m_clock, m_log,
+                                         {[](const QString& text) { QGuiApplication::clipboard()->setText(text); },
+                                          [this](const QString& text) { m_previousApp.insert(text); }}},
           SettingsHooks{[this](const QString& position) { m_indicator.setPosition(position); },
                         [this] { hotkeyChanged(); },
                         [this] {

@@ -19,6 +19,7 @@
 #include "core/Clock.h"
 #include "core/QtScheduler.h"
 #include "dictation/AppSetupHelper.h"
+#include "history/DictationRetry.h"
 #include "history/HistoryService.h"
 #include "history/LastTextReinserter.h"
 #include "log/Logger.h"
@@ -29,6 +30,7 @@
 #include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
+#include "textinput/PreviousAppInserter.h"
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
 #include "ui/tray/TrayMenuView.h"
@@ -107,6 +109,9 @@ private:
     DesktopPlatform m_desktop;
     AppSetupHelper m_controller;
     LastTextReinserter m_reinserter{m_history.store(), m_desktop.textInput(), m_log};
+    DictationRetry m_retry;
+    // The history screen's "重新输入": the window steps aside first.
+    PreviousAppInserter m_previousApp;
 
     ShortcutRegistration m_shortcuts;
     PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};

@@ -50,6 +50,7 @@ DesktopUi::DesktopUi(Dependencies dependencies)
                  m_languages,
                  m_launchAtLogin,
                  m_permissions,
+                 m_with.history,
                  m_with.settingsHooks,
                  productLinks(m_with.deployment.websiteUrl),
                  [](const QUrl& url) { QDesktopServices::openUrl(url); },

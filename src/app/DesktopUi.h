@@ -34,6 +34,7 @@ public:
         AudioDevices& audioDevices;
         MicrophonePermission& microphone;
         const DeploymentConfig& deployment;
+        HistoryPageModel::Dependencies history;
         SettingsHooks settingsHooks;
         std::function<void()> quitApp;
     };

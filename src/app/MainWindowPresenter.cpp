@@ -27,6 +27,12 @@ void MainWindowPresenter::openMainWindow()
     m_window->activateWindow();
 }
 
+void MainWindowPresenter::hideMainWindow()
+{
+    if (m_window)
+        m_window->hide();
+}
+
 bool MainWindowPresenter::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window.get() && event->type() == QEvent::Close) {

@@ -21,6 +21,7 @@ public:
     ~MainWindowPresenter() override;
 
     void openMainWindow();
+    void hideMainWindow();
     QWidget* mainWindow() const { return m_window.get(); }
 
 protected:

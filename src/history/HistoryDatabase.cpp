@@ -93,15 +93,22 @@ HistoryDatabase::~HistoryDatabase()
 std::optional<QString> HistoryDatabase::open()
 {
     const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return QStringLiteral("无法创建历史记录目录: ") + info.absolutePath();
-    // Create the file ourselves first, so it never exists with wider permissions.
+    const QString folder = info.absolutePath();
+    if (!QDir(folder).exists()) {
+        if (!QDir().mkpath(folder))
+            return QStringLiteral("无法创建历史记录目录: ") + folder;
+        // Our own folder: nobody else lists what was dictated.
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // Created by us with the final mode, so the file never exists readable by
+    // others; SQLite gives its WAL and shared-memory files the same mode.
     if (!info.exists()) {
         QFile file(m_path);
-        if (!file.open(QIODevice::WriteOnly))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly))
             return QStringLiteral("无法创建历史记录文件: ") + file.errorString();
     }
-    QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(m_path, ownerOnly);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);

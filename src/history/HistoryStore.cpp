@@ -38,6 +38,8 @@ void HistoryStore::answerOnMain(std::function<void(Answer)> done, Answer answer)
 
 void HistoryStore::open(std::function<void(std::optional<QString>, QStringList)> done)
 {
+    if (!done)
+        done = [](std::optional<QString>, QStringList) {};
     if (!m_deps.isEnabled()) {
         m_deps.toMainThread([done] { done(std::nullopt, {}); });
         return;
@@ -65,11 +67,29 @@ bool HistoryStore::ensureOpen()
     return true;
 }
 
+bool HistoryStore::openExisting()
+{
+    return m_database->isOpen() || (QFile::exists(m_deps.databasePath) && ensureOpen());
+}
+
+void HistoryStore::setChangeListener(std::function<void()> listener)
+{
+    *m_changeListener = std::move(listener);
+}
+
+void HistoryStore::notifyChanged()
+{
+    m_deps.toMainThread([listener = std::weak_ptr(m_changeListener)] {
+        if (const auto alive = listener.lock(); alive && *alive)
+            (*alive)();
+    });
+}
+
 void HistoryStore::write(const HistoryEntry& entry)
 {
     m_queue->async([this, entry] {
-        if (ensureOpen())
-            m_database->upsert(entry);
+        if (ensureOpen() && m_database->upsert(entry))
+            notifyChanged();
     });
 }
 
@@ -150,14 +170,14 @@ void HistoryStore::recordRetryDelivered(HistoryEntry failedEntry, const QString&
 void HistoryStore::fetch(const QString& search, int limit, std::function<void(QList<HistoryEntry>)> done)
 {
     m_queue->async([this, search, limit, done = std::move(done)]() mutable {
-        answerOnMain(std::move(done), m_database->list(search, limit));
+        answerOnMain(std::move(done), openExisting() ? m_database->list(search, limit) : QList<HistoryEntry>());
     });
 }
 
 void HistoryStore::find(const QString& id, std::function<void(std::optional<HistoryEntry>)> done)
 {
     m_queue->async([this, id, done = std::move(done)]() mutable {
-        answerOnMain(std::move(done), m_database->find(id));
+        answerOnMain(std::move(done), openExisting() ? m_database->find(id) : std::nullopt);
     });
 }
 
@@ -165,9 +185,12 @@ void HistoryStore::remove(const QString& id)
 {
     m_unfinished.remove(id);
     m_queue->async([this, id] {
+        if (!openExisting())
+            return;
         if (const auto entry = m_database->find(id))
             unpin(entry->recordingPath);
-        m_database->remove(id);
+        if (m_database->remove(id))
+            notifyChanged();
     });
 }
 
@@ -175,9 +198,12 @@ void HistoryStore::clear()
 {
     m_unfinished.clear();
     m_queue->async([this] {
-        if (m_database->removeAll()) {
-            const std::lock_guard lock(m_pinnedMutex);
-            m_pinned.clear();
+        if (openExisting() && m_database->removeAll()) {
+            {
+                const std::lock_guard lock(m_pinnedMutex);
+                m_pinned.clear();
+            }
+            notifyChanged();
         }
     });
 }
@@ -187,7 +213,8 @@ void HistoryStore::pruneOlderThan(int days, std::function<void(int)> done)
     const QDateTime cutoff = m_deps.clock.now().addDays(-std::max(0, days));
     m_queue->async([this, cutoff, done = std::move(done)]() mutable {
         int removed = 0;
-        for (const QString& path : m_database->removeStartedBefore(cutoff)) {
+        const QStringList recordings = openExisting() ? m_database->removeStartedBefore(cutoff) : QStringList();
+        for (const QString& path : recordings) {
             unpin(path);
             if (QFile::remove(path))
                 ++removed;

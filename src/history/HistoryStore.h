@@ -69,10 +69,18 @@ public:
     // the keep-the-newest-ten prune skips those. Any thread.
     bool isRecordingPinned(const QString& path) const;
 
+    // Called on the main thread after each change has reached the file (a
+    // screen showing the history refreshes). One listener; empty to stop.
+    void setChangeListener(std::function<void()> listener);
+
 private:
     // Queue thread: opens the file on first use; false (and the reason kept)
     // when it cannot be opened.
     bool ensureOpen();
+    // Queue thread: reading, deleting and pruning need no new file. With
+    // history off, entries kept earlier can still be read and removed.
+    bool openExisting();
+    void notifyChanged();
     void write(const HistoryEntry& entry);
     void finish(const QString& id, const std::function<void(HistoryEntry&)>& change);
     void pin(const QString& path);
@@ -85,6 +93,8 @@ private:
     QString m_openError; // queue thread
     std::unique_ptr<SerialQueue> m_queue;
     QHash<QString, HistoryEntry> m_unfinished; // main thread
+    // Held weakly by answers in flight, so none outlives the store.
+    std::shared_ptr<std::function<void()>> m_changeListener = std::make_shared<std::function<void()>>();
     mutable std::mutex m_pinnedMutex;
     QSet<QString> m_pinned;
 };

@@ -182,6 +182,7 @@ TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)
         | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     EXPECT_EQ(QFile::permissions(dbPath()) & groupOrOthers, 0);
     EXPECT_TRUE(QFile::permissions(dbPath()) & QFileDevice::WriteOwner);
+    EXPECT_EQ(QFile::permissions(QFileInfo(dbPath()).absolutePath()) & groupOrOthers, 0);
     QFile::remove(dbPath());
 
     enabled = false;
@@ -190,6 +191,7 @@ TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)
     const QString id = off->recordStarted("traditional", "A", "a");
     EXPECT_TRUE(id.isEmpty());
     off->recordFailed(id, "x");
+    EXPECT_TRUE(all(*off).isEmpty()); // reading creates no file either
     off.reset();
     EXPECT_FALSE(QFile::exists(dbPath()));
 }

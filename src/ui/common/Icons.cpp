@@ -151,6 +151,12 @@ void drawGlyph(QPainter& p, Glyph which, const QColor& colour)
         p.drawLine(QPointF(12, 15), QPointF(17.5, 9.5));
         break;
     }
+    case Glyph::Clock: {
+        p.drawEllipse(QPointF(12, 12), 9, 9);
+        p.drawLine(QPointF(12, 12), QPointF(12, 6.5));
+        p.drawLine(QPointF(12, 12), QPointF(15.8, 14.2));
+        break;
+    }
     case Glyph::Card: {
         p.drawRoundedRect(QRectF(2.5, 5.5, 19, 13), 2.5, 2.5);
         p.setBrush(colour);

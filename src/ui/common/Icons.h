@@ -28,6 +28,7 @@ enum class Glyph {
     Warning,
     Check,
     ChevronDown,
+    Clock, // history
 };
 
 // The rounded-square logo: a microphone whose sound waves open to the right.

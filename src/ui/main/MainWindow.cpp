@@ -3,6 +3,7 @@
 #include "ui/common/Icons.h"
 #include "ui/common/Theme.h"
 #include "ui/main/DashboardPage.h"
+#include "ui/main/HistoryPage.h"
 #include "ui/main/HotWordsPage.h"
 #include "ui/main/LoginSheet.h"
 #include "ui/main/MainWindowServices.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow(MainWindowServices& services, QWidget* parent)
     auto* settings = new SettingsPage(services);
     m_pages->addWidget(new DashboardPage(services));
     m_pages->addWidget(new HotWordsPage(services));
+    m_pages->addWidget(new HistoryPage(services.history, services.dialogs));
     m_pages->addWidget(settings);
     layout->addWidget(m_pages, 1);
     connect(settings, &SettingsPage::permissionRequested, this, [this](bool accessibility) {

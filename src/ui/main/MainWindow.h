@@ -14,7 +14,7 @@ class LoginSheet;
 class OnboardingView;
 struct MainWindowServices;
 
-// The app's one main window (800×600, "Velnor"): sidebar, the three screens
+// The app's one main window (800×600, "Velnor"): sidebar, the screens
 // and the login and onboarding sheets. Closing only hides it.
 class MainWindow final : public QWidget {
     Q_OBJECT

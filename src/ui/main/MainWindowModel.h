@@ -12,7 +12,8 @@ class AccountSession;
 class LoginViewModel;
 class SettingsStore;
 
-enum class MenuItem { Dashboard, Hotwords, Settings };
+// In sidebar order; each is also its screen's place in the window.
+enum class MenuItem { Dashboard, Hotwords, History, Settings };
 
 // The main window's navigation and sheets: which screen shows, whether the
 // user is signed in, and when the login and onboarding sheets are up.

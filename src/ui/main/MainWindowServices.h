@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/main/HistoryPageModel.h"
 #include "ui/main/SettingsModel.h"
 #include "ui/onboarding/OnboardingModel.h"
 
@@ -48,6 +49,7 @@ struct MainWindowServices {
     LanguageManager& languages;
     LaunchAtLoginSetting& launchAtLogin;
     PermissionManager& permissions;
+    HistoryPageModel::Dependencies history;
     SettingsHooks settingsHooks;
     ProductLinks links;
     std::function<void(const QUrl&)> openUrl;

@@ -44,6 +44,7 @@ Sidebar::Sidebar(MainWindowModel& model, QWidget* parent)
     };
     for (const Entry& entry : {Entry{MenuItem::Dashboard, QStringLiteral("仪表盘"), Icons::Glyph::Gauge},
                                Entry{MenuItem::Hotwords, QStringLiteral("热词"), Icons::Glyph::TextBubble},
+                               Entry{MenuItem::History, QStringLiteral("历史"), Icons::Glyph::Clock},
                                Entry{MenuItem::Settings, QStringLiteral("设置"), Icons::Glyph::Gear}}) {
         auto* button = new QPushButton(Icons::icon(entry.glyph), entry.title);
         button->setObjectName(QStringLiteral("menuItem"));

@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace velnor {
 
-// Logo, the three screens and the user area.
+// Logo, the screens and the user area.
 class Sidebar final : public QWidget {
     Q_OBJECT
 public:

@@ -3,6 +3,8 @@
 // of each into the folder given as the first argument.
 #include "audio/AudioInputManager.h"
 #include "config/SettingsKeys.h"
+#include "support/EventLoopWait.h"
+#include "ui/main/HistoryPage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/support/UiHarness.h"
@@ -76,6 +78,11 @@ public:
         window.model().select(MenuItem::Hotwords);
         settle();
         ok = save(window, QStringLiteral("main-hotwords")) && ok;
+        const int seeded = seedHistory();
+        window.model().select(MenuItem::History);
+        test::waitUntil([&] { return window.findChild<HistoryPage*>()->model().entries().size() == seeded; });
+        settle();
+        ok = save(window, QStringLiteral("main-history")) && ok;
         window.model().select(MenuItem::Settings);
         m_harness.updates.checkForUpdates();
         answerAll(QStringLiteral("/app/check"), R"({"code":0,"msg":"ok","data":{"is_need_update":true,"focus_update":false,
@@ -89,6 +96,55 @@ public:
     }
 
 private:
+    // A day of dictations as the store records them: delivered by either
+    // method, a failed upload whose recording waits for a retry, a cancelled
+    // one, and one a crash left unfinished.
+    int seedHistory()
+    {
+        struct Dictation {
+            QDateTime at;
+            QString mode;
+            QString app;
+            QString text;
+            QString error; // failed when set
+        };
+        const QDate today(2026, 12, 6);
+        const QList<Dictation> dictations{
+            {QDateTime(today.addDays(-1), QTime(16, 12)), QStringLiteral("traditional"), QStringLiteral("LibreOffice Writer"),
+             QStringLiteral("本季度新增用户主要来自华东地区，复购率比上季度提高了百分之六。"), {}},
+            {QDateTime(today.addDays(-1), QTime(21, 40)), QStringLiteral("realtime"), QStringLiteral("Telegram"), {}, {}},
+            {QDateTime(today, QTime(9, 2)), QStringLiteral("traditional"), QStringLiteral("Terminal"), {},
+             QStringLiteral("应用在识别完成前退出")},
+            {QDateTime(today, QTime(18, 5)), QStringLiteral("realtime"), QStringLiteral("Firefox"),
+             QStringLiteral("Kubernetes 集群今晚十点升级，请提前保存工作。"), {}},
+            {QDateTime(today, QTime(18, 20)), QStringLiteral("traditional"), QStringLiteral("Thunderbird"), {},
+             QStringLiteral("网络请求失败: Connection refused")},
+            {QDateTime(today, QTime(18, 24)), QStringLiteral("traditional"), QStringLiteral("文本编辑器"),
+             QStringLiteral("下午三点的季度复盘改到周四，会议室不变。"), {}},
+        };
+        HistoryStore& store = m_harness.history;
+        store.open({});
+        int index = 0;
+        for (const Dictation& dictation : dictations) {
+            m_harness.clock.set(dictation.at);
+            const QString id = store.recordStarted(dictation.mode, dictation.app, QStringLiteral("org.example.app"));
+            const QString recording = dictation.mode == QStringLiteral("traditional")
+                                          ? m_harness.historyDir.writeFile(QStringLiteral("%1.m4a").arg(++index), "m4a")
+                                          : QString();
+            store.recordRecognizing(id, 3.2, recording);
+            if (!dictation.error.isEmpty())
+                store.recordFailed(id, dictation.error);
+            else if (dictation.text.isEmpty())
+                store.recordCancelled(id);
+            else
+                store.recordDelivered(id, dictation.text, dictation.text,
+                                      dictation.mode == QStringLiteral("realtime") ? QStringLiteral("accessibility")
+                                                                                   : QStringLiteral("clipboard"));
+        }
+        m_harness.clock.set(QDateTime(today, QTime(18, 30)));
+        return static_cast<int>(dictations.size());
+    }
+
     void answerAll(const QString& path, const QByteArray& body)
     {
         while (m_harness.answer(path, body)) {

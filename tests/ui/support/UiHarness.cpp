@@ -1,6 +1,9 @@
 #include "ui/support/UiHarness.h"
 
 #include "config/SettingsKeys.h"
+#include "config/SettingsReaders.h"
+
+#include <QCoreApplication>
 
 namespace velnor::test {
 
@@ -11,6 +14,11 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
     , updates(activeTransport, base, QStringLiteral("1.2.0"), QStringLiteral("linux"), log.printSink())
     , audioInputs(audioDevices, settings, log.logger(), log.printSink())
     , languages(log.logger(), QStringLiteral(VELNOR_SOURCE_DIR "/resources/qasr.json"))
+    , history({historyDir.filePath(QStringLiteral("history.db")), clock,
+               [this] { return settings::historyEnabled(settings); },
+               [](std::function<void()> work) {
+                   QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+               }})
     , m_services{settings,
                  activeScheduler,
                  log.logger(),
@@ -25,6 +33,9 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                  languages,
                  launchAtLogin,
                  permissions,
+                 HistoryPageModel::Dependencies{history, retry, settings, clock, log.logger(),
+                                                {[this](const QString& text) { copiedTexts.append(text); },
+                                                 [this](const QString& text) { reinsertedTexts.append(text); }}},
                  SettingsHooks{[this](const QString& position) { indicatorMoves.append(position); }, nullptr, nullptr,
                                nullptr, nullptr},
                  ProductLinks{QUrl(QStringLiteral("https://velnor.example/")),

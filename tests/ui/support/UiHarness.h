@@ -8,17 +8,22 @@
 #include "backend/HotWordManager.h"
 #include "backend/HotwordService.h"
 #include "backend/LoginViewModel.h"
+#include "backend/QASRService.h"
 #include "backend/UpdateChecker.h"
 #include "backend/UserManager.h"
 #include "backend/support/FakeHttpTransport.h"
 #include "config/LanguageManager.h"
 #include "config/LaunchAtLoginSetting.h"
 #include "config/MemorySettingsStore.h"
+#include "core/Clock.h"
 #include "core/ManualScheduler.h"
+#include "history/DictationRetry.h"
+#include "history/HistoryStore.h"
 #include "platform/fake/FakeAudioDevices.h"
 #include "platform/fake/FakeLoginItem.h"
 #include "platform/fake/FakeMicrophonePermission.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
 #include "ui/main/MainWindowServices.h"
 #include "ui/onboarding/PermissionManager.h"
 #include "ui/support/FakeAccessibilityBus.h"
@@ -67,6 +72,15 @@ public:
     LanguageManager languages;
     LaunchAtLoginSetting launchAtLogin{settings, loginItem, activeScheduler, log.printSink()};
     PermissionManager permissions{settings, accessibility, microphone};
+    // A real history file in a temporary folder; its answers come back
+    // through the event loop.
+    TempDir historyDir;
+    ManualClock clock{QDateTime(QDate(2026, 12, 6), QTime(18, 30))};
+    HistoryStore history;
+    QASRService recognition{client, log.logger()};
+    DictationRetry retry{{history, recognition, settings, log.logger(), QStringLiteral("linux")}};
+    QStringList copiedTexts;
+    QStringList reinsertedTexts;
     QStringList indicatorMoves;
     QStringList openedUrls;
     int quitRequests = 0;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/Lifetime.h"
+#include "core/Scheduler.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace velnor {
+
+class Logger;
+class TextInput;
+class Workspace;
+
+// Types a text picked in our own window into the application the user was
+// in before: the window steps aside, and once the desktop has handed the
+// focus to another application the text goes in as a dictation's would.
+class PreviousAppInserter final {
+public:
+    static constexpr Duration kPollInterval = std::chrono::milliseconds(40);
+    // A desktop that gives the focus to nobody still gets the text (the
+    // insertion falls back to the clipboard with no focused field).
+    static constexpr Duration kFocusLimit = std::chrono::milliseconds(1500);
+
+    struct Dependencies {
+        const Workspace& workspace;
+        TextInput& textInput;
+        Scheduler& scheduler;
+        Logger& log;
+        qint32 ownProcessId;
+        // Hides our window so the focus can return.
+        std::function<void()> stepAside;
+    };
+
+    explicit PreviousAppInserter(Dependencies dependencies);
+
+    // A newer request replaces one still waiting for the focus.
+    void insert(const QString& text);
+
+private:
+    void waitForFocus(Duration waited);
+    bool ownWindowIsInFront() const;
+
+    Dependencies m_with;
+    QString m_text;
+    Cancellable m_poll;
+    Lifetime m_lifetime;
+};
+
+} // namespace velnor

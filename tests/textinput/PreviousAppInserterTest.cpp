@@ -1,0 +1,56 @@
+#include "core/ManualScheduler.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "support/LogCapture.h"
+#include "testing/FakeTextInput.h"
+#include "textinput/PreviousAppInserter.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+constexpr qint32 kOwnPid = 777;
+
+class PreviousAppInserterTest : public ::testing::Test {
+protected:
+    PreviousAppInserterTest() { workspace.frontApp = FrontAppInfo{QStringLiteral("velnor"), QStringLiteral("Velnor"), kOwnPid}; }
+
+    void focusReturnsToEditor() { workspace.frontApp = FrontAppInfo{QStringLiteral("gedit"), QStringLiteral("Editor"), 4242}; }
+
+    FakeWorkspace workspace;
+    FakeTextInput textInput{workspace};
+    ManualScheduler scheduler;
+    test::LogCapture log;
+    int stepAsides = 0;
+    PreviousAppInserter inserter{{workspace, textInput, scheduler, log.logger(), kOwnPid, [this] { ++stepAsides; }}};
+};
+
+TEST_F(PreviousAppInserterTest, TypesOnlyOnceAnotherApplicationHasTheFocus)
+{
+    inserter.insert(QStringLiteral("打错窗口的那句话"));
+    EXPECT_EQ(stepAsides, 1);
+    scheduler.advanceBy(std::chrono::milliseconds(200));
+    EXPECT_TRUE(textInput.typed.isEmpty()) << "never into our own window";
+
+    focusReturnsToEditor();
+    scheduler.advanceBy(PreviousAppInserter::kPollInterval);
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("打错窗口的那句话")});
+    scheduler.runUntilIdle();
+    EXPECT_EQ(textInput.typed.size(), 1);
+}
+
+TEST_F(PreviousAppInserterTest, ANewerTextReplacesOneStillWaitingAndNobodyInFrontStillGetsIt)
+{
+    inserter.insert(QStringLiteral("first"));
+    scheduler.advanceBy(std::chrono::milliseconds(100));
+    inserter.insert(QStringLiteral("second"));
+    scheduler.advanceBy(PreviousAppInserter::kFocusLimit - std::chrono::milliseconds(100));
+    EXPECT_TRUE(textInput.typed.isEmpty());
+
+    scheduler.runUntilIdle();
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("second")});
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("窗口隐藏后焦点未回到其他应用")));
+}
+
+} // namespace
+} // namespace velnor

@@ -1,0 +1,181 @@
+#include "config/SettingsKeys.h"
+#include "support/EventLoopWait.h"
+#include "ui/main/HistoryPage.h"
+#include "ui/support/UiHarness.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace velnor {
+namespace {
+
+using test::waitUntil;
+
+class HistoryPageTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    HistoryPageTest()
+    {
+        history.open({});
+        delivered = seed(QStringLiteral("Editor"), [this](const QString& id) {
+            history.recordDelivered(id, QStringLiteral("你好世界"), QStringLiteral("你好，世界。"), QStringLiteral("clipboard"));
+        });
+        recording = historyDir.writeFile(QStringLiteral("failed.m4a"), "m4a bytes");
+        failed = seed(QStringLiteral("Terminal"), [this](const QString& id) {
+            history.recordRecognizing(id, 2.0, recording);
+            history.recordFailed(id, QStringLiteral("网络请求失败: Connection refused"));
+        });
+    }
+
+    QString seed(const QString& app, const std::function<void(const QString&)>& finish)
+    {
+        clock.advance(60'000);
+        const QString id = history.recordStarted(QStringLiteral("traditional"), app, QStringLiteral("org.example.") + app);
+        finish(id);
+        return id;
+    }
+
+    void show()
+    {
+        page.resize(600, 700);
+        page.show();
+        ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 2; }));
+    }
+
+    const HistoryEntry* shown(const QString& id)
+    {
+        for (const HistoryEntry& entry : page.model().entries()) {
+            if (entry.id == id)
+                return &entry;
+        }
+        return nullptr;
+    }
+
+    QList<QPushButton*> buttons(const QString& text)
+    {
+        QCoreApplication::processEvents(); // rebuilt rows show on a later turn
+        QList<QPushButton*> found;
+        for (QPushButton* button : page.findChildren<QPushButton*>()) {
+            if (button->text() == text && button->isVisibleTo(&page))
+                found.append(button);
+        }
+        return found;
+    }
+
+    QStringList storedIds()
+    {
+        std::optional<QStringList> ids;
+        history.fetch({}, 10, [&](const QList<HistoryEntry>& entries) {
+            ids = QStringList();
+            for (const HistoryEntry& entry : entries)
+                ids->append(entry.id);
+        });
+        EXPECT_TRUE(waitUntil([&] { return ids.has_value(); }));
+        return ids.value_or(QStringList{QStringLiteral("no answer")});
+    }
+
+    QString delivered;
+    QString failed;
+    QString recording;
+    HistoryPage page{services().history, dialogs};
+};
+
+TEST_F(HistoryPageTest, ListsNewestFirstSearchesAndHandsTextsOn)
+{
+    show();
+    EXPECT_EQ(page.model().entries()[0].id, failed);
+    EXPECT_EQ(page.model().entries()[1].id, delivered);
+    // Text actions only where there is text; retry only on the failed one.
+    EXPECT_EQ(buttons(QStringLiteral("复制")).size(), 1);
+    EXPECT_EQ(buttons(QStringLiteral("重试")).size(), 1);
+    EXPECT_EQ(buttons(QStringLiteral("删除")).size(), 2);
+
+    buttons(QStringLiteral("复制")).first()->click();
+    buttons(QStringLiteral("重新输入")).first()->click();
+    EXPECT_EQ(copiedTexts, QStringList{QStringLiteral("你好，世界。")});
+    EXPECT_EQ(reinsertedTexts, QStringList{QStringLiteral("你好，世界。")});
+
+    page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->setText(QStringLiteral("Termi"));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 1; }));
+    EXPECT_EQ(page.model().entries()[0].id, failed);
+    page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->setText(QStringLiteral("100%"));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().isEmpty(); }));
+    EXPECT_TRUE(buttons(QStringLiteral("删除")).isEmpty());
+}
+
+TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
+{
+    show();
+    buttons(QStringLiteral("重试")).first()->click();
+    EXPECT_EQ(buttons(QStringLiteral("重试中…")).size(), 1);
+    QByteArray upload;
+    ASSERT_TRUE(waitUntil([&] {
+        for (qsizetype i = 0; i < transport.count(); ++i) {
+            if (transport.request(i).url.path() == QStringLiteral("/qasr/recognize"))
+                upload = transport.request(i).body.value_or(QByteArray());
+        }
+        return !upload.isEmpty();
+    }));
+    // The same upload as the dictation's: its recording and its application.
+    EXPECT_TRUE(upload.contains("m4a bytes"));
+    EXPECT_TRUE(upload.contains("org.example.Terminal"));
+
+    // A failed retry leaves the entry as it was, ready for another try.
+    ASSERT_TRUE(fail(QStringLiteral("/qasr/recognize")));
+    ASSERT_TRUE(waitUntil([this] { return !page.model().isRetrying(failed); }));
+    EXPECT_TRUE(page.model().notice().startsWith(QStringLiteral("重新识别失败: ")));
+    EXPECT_EQ(shown(failed)->outcome, HistoryOutcome::Failed);
+
+    buttons(QStringLiteral("重试")).first()->click();
+    bool answered = false;
+    ASSERT_TRUE(waitUntil([&] {
+        return answered = answered || answer(QStringLiteral("/qasr/recognize"), R"({"code":0,"data":{"text":"终于识别出来了"}})");
+    }));
+    ASSERT_TRUE(waitUntil([this] { return shown(failed) && shown(failed)->outcome == HistoryOutcome::Delivered; }));
+    EXPECT_EQ(page.model().notice(), QStringLiteral("重新识别成功: 终于识别出来了"));
+    EXPECT_EQ(shown(failed)->deliveredText(), QStringLiteral("终于识别出来了"));
+    EXPECT_FALSE(history.isRecordingPinned(recording)) << "no longer the only copy";
+    EXPECT_TRUE(buttons(QStringLiteral("重试")).isEmpty());
+}
+
+TEST_F(HistoryPageTest, DeleteAndClearAllReachTheFile)
+{
+    show();
+    buttons(QStringLiteral("删除")).first()->click();
+    EXPECT_EQ(page.model().entries().size(), 1);
+    EXPECT_TRUE(waitUntil([this] { return !history.isRecordingPinned(recording); }));
+    EXPECT_EQ(storedIds(), QStringList{delivered});
+
+    buttons(QStringLiteral("清空")).first()->click();
+    EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("清空历史")});
+    dialogs.accept();
+    EXPECT_TRUE(page.model().entries().isEmpty());
+    EXPECT_TRUE(storedIds().isEmpty());
+}
+
+TEST_F(HistoryPageTest, WithHistoryOffThePageSaysSoAndNothingNewIsWritten)
+{
+    settings.setString(QString::fromLatin1(SettingsKey::HistoryEnabled), QStringLiteral("false"));
+    EXPECT_TRUE(history.recordStarted(QStringLiteral("traditional"), QStringLiteral("Chat"), QStringLiteral("chat")).isEmpty());
+    show(); // the two kept entries, still readable
+    bool saysOff = false;
+    for (QLabel* label : page.findChildren<QLabel*>())
+        saysOff |= label->text() == QStringLiteral("听写历史已关闭") && label->isVisibleTo(&page);
+    EXPECT_TRUE(saysOff);
+}
+
+TEST(HistoryLabels, TimesReadRelativeToToday)
+{
+    const QDateTime now(QDate(2026, 12, 6), QTime(18, 30));
+    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 12, 6), QTime(9, 5)), now), QStringLiteral("今天 09:05"));
+    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 12, 5), QTime(23, 10)), now), QStringLiteral("昨天 23:10"));
+    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 1, 4), QTime(8, 0)), now), QStringLiteral("1月4日 08:00"));
+    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2025, 12, 31), QTime(8, 0)), now),
+              QStringLiteral("2025年12月31日 08:00"));
+}
+
+} // namespace
+} // namespace velnor
