@@ -266,7 +266,7 @@ TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedE
     const auto second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), GetParam().accessible);
     ASSERT_TRUE(second);
     ASSERT_EQ(second->text(), QString());
-    chooseFromTrayMenu(TrayAction::ReinsertLastText);
+    ASSERT_NO_FATAL_FAILURE(chooseFromTrayMenu(TrayAction::ReinsertLastText));
 
     EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000)) << output().toStdString();
     EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
@@ -274,7 +274,8 @@ TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedE
     expectUserClipboardBack();
     EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
     EXPECT_EQ(first->text().toStdString(), text.toStdString()) << "the first window is left alone";
-    EXPECT_EQ(test::activeWindowName(), QStringLiteral("velnor-gtk-second"));
+    EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
+    EXPECT_EQ(insertions(), 2) << "one dictation, one re-insert";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest,
