@@ -2,12 +2,16 @@
 // with its configured hotkey, the real recorder on the virtual microphone,
 // velnor-server with a scripted recognition, and real target applications.
 // Needs scripts/with-services.sh (Xvfb, openbox, D-Bus, AT-SPI, PulseAudio).
+#include "config/LanguageConfigManager.h"
+#include "config/MemorySettingsStore.h"
 #include "keyboard/XTestKeys.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 #include "support/desktop/FieldApp.h"
+#include "support/desktop/TrayHost.h"
 #include "support/desktop/UserClipboard.h"
+#include "ui/tray/TrayMenuModel.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -17,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 
 namespace velnor {
 namespace {
@@ -119,6 +124,16 @@ protected:
         keys.release(test::XKey::RightControl);
     }
 
+    // A target program's window, once it is shown and has the focus; null when not.
+    static std::unique_ptr<test::FieldApp> openField(const char* program, const QString& title, bool accessible)
+    {
+        auto field = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program),
+                                                      QStringList{title}, test::fieldEnvironment(accessible));
+        if (!field->isReady() || !test::waitUntil([&] { return test::activeWindowName() == title; }, 10000))
+            return nullptr;
+        return field;
+    }
+
     void expectUserClipboardBack()
     {
         EXPECT_TRUE(userClipboard.waitUntilBack())
@@ -141,22 +156,18 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     const QString xtermText = QStringLiteral("make test");
     ASSERT_TRUE(server.scriptRecognizer({gtkText, qtText, xtermText}));
 
-    test::FieldApp gtk(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), {QStringLiteral("velnor-gtk")},
-                       test::fieldEnvironment(false));
-    ASSERT_TRUE(gtk.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-gtk"); }, 10000));
+    const auto gtk = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk"), false);
+    ASSERT_TRUE(gtk);
     userClipboard.fill();
     dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return gtk.text() == gtkText; }, 20000)) << "field: " << gtk.text().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return gtk->text() == gtkText; }, 20000)) << "field: " << gtk->text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 1; }, 10000)) << "the inaccessible GTK entry gets a paste";
     expectUserClipboardBack();
 
-    test::FieldApp qt(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-qt-line-edit"), {QStringLiteral("velnor-qt")},
-                      test::fieldEnvironment(true));
-    ASSERT_TRUE(qt.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-qt"); }, 10000));
+    const auto qt = openField("velnor-qt-line-edit", QStringLiteral("velnor-qt"), true);
+    ASSERT_TRUE(qt);
     dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return qt.text() == qtText; }, 20000)) << "field: " << qt.text().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return qt->text() == qtText; }, 20000)) << "field: " << qt->text().toStdString();
     EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
     expectUserClipboardBack();
 
@@ -166,14 +177,111 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     dictate();
     // The shell line ends with Enter, as the user would press it once the text is in.
     ASSERT_TRUE(test::waitUntil([this] { return insertions() == 3; }, 20000)) << output().toStdString();
-    keys.press(36);
-    keys.release(36);
+    keys.press(test::XKey::Return);
+    keys.release(test::XKey::Return);
     EXPECT_TRUE(test::waitUntil([&] { return xterm.text() == xtermText; }, 20000)) << output().toStdString();
     expectUserClipboardBack();
 
     EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 2; }, 10000)) << "xterm gets a paste";
     EXPECT_EQ(byAccessibility(), 1);
 }
+
+// Presses of the Down key that reach `action` in a freshly opened tray menu:
+// the menu skips separators and starts above its first entry.
+int downPressesTo(TrayAction action)
+{
+    const MemorySettingsStore settings;
+    int presses = 0;
+    for (const TrayMenuItem& item : buildTrayMenu(settings, {})) {
+        if (item.isSeparator)
+            continue;
+        ++presses;
+        if (item.action == action)
+            return presses;
+    }
+    return 0;
+}
+
+// How the target entries take text: over AT-SPI, or (toolkit off the bus)
+// only by a paste, which borrows the user's clipboard.
+struct ReinsertWay {
+    const char* name;
+    bool accessible;
+    const char* method;
+};
+
+// The same user with a tray host on the desktop: the app's menu is a click away.
+class TrayMenuDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
+protected:
+    void SetUp() override
+    {
+        // The host must be there before the app looks for one.
+        ASSERT_TRUE(tray.start()) << "trayer is in scripts/packages/desktop.txt";
+        DictationDesktopTest::SetUp();
+    }
+
+    // Opens the menu with a click on the icon, as a user does, and chooses
+    // `action` with the arrow keys and Enter.
+    void chooseFromTrayMenu(TrayAction action)
+    {
+        const int presses = downPressesTo(action);
+        ASSERT_GT(presses, 0);
+        const auto icon = [this] { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        test::clickAt(icon()->center(), 1);
+        ASSERT_TRUE(test::waitUntil(
+            [] { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }, 10000));
+        // Keys typed before the menu holds the keyboard would go to the focused field.
+        ASSERT_TRUE(test::waitUntil([this] { return keys.keyboardGrabbedElsewhere(); }, 10000));
+        for (int i = 0; i < presses; ++i) {
+            keys.press(test::XKey::Down);
+            keys.release(test::XKey::Down);
+        }
+        keys.press(test::XKey::Return);
+        keys.release(test::XKey::Return);
+    }
+
+    qsizetype reinsertionsBy(const char* method)
+    {
+        return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
+    }
+
+    test::TrayHost tray;
+};
+
+TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
+{
+    const QString text = QStringLiteral("发给张三：明天 9:30 见 👍");
+    ASSERT_TRUE(server.scriptRecognizer({text}));
+
+    const auto first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), GetParam().accessible);
+    ASSERT_TRUE(first);
+    userClipboard.fill();
+    dictate();
+    ASSERT_TRUE(test::waitUntil([&] { return first->text() == text; }, 20000)) << "field: " << first->text().toStdString();
+    ASSERT_TRUE(test::waitUntil([this] { return insertions() == 1; }, 10000)) << output().toStdString();
+    expectUserClipboardBack();
+
+    // The text was meant for another window: the user switches to it and asks for it again.
+    const auto second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), GetParam().accessible);
+    ASSERT_TRUE(second);
+    ASSERT_EQ(second->text(), QString());
+    ASSERT_NO_FATAL_FAILURE(chooseFromTrayMenu(TrayAction::ReinsertLastText));
+
+    EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
+        << "field: " << second->text().toStdString();
+    expectUserClipboardBack();
+    EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
+    EXPECT_EQ(first->text().toStdString(), text.toStdString()) << "the first window is left alone";
+    EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
+    EXPECT_EQ(insertions(), 2) << "one dictation, one re-insert";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest,
+                         ::testing::Values(ReinsertWay{"ByPaste", false, "clipboard"},
+                                           ReinsertWay{"ByAccessibility", true, "accessibility"}),
+                         [](const ::testing::TestParamInfo<ReinsertWay>& way) { return std::string(way.param.name); });
 
 } // namespace
 } // namespace velnor

@@ -2,44 +2,18 @@
 // services of scripts/with-services.sh (Xvfb, openbox, D-Bus) and trayer.
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
+#include "support/desktop/TrayHost.h"
 
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <optional>
 
 namespace velnor {
 namespace {
-
-QString runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
-// Windows of the X tree whose name and class match, with absolute geometry.
-QList<QRect> windowsNamed(const QString& name, const QString& windowClass)
-{
-    // e.g.:   0x600006 "velnor": ("velnor" "velnor")  22x30+0+0  +1897+1
-    static const QRegularExpression line(QStringLiteral(
-        R"re(0x[0-9a-f]+ "([^"]*)": \("[^"]*" "([^"]*)"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re"));
-    QList<QRect> found;
-    const QString tree = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    for (const QString& text : tree.split(QLatin1Char('\n'))) {
-        const auto match = line.match(text);
-        if (match.hasMatch() && match.captured(1) == name && match.captured(2) == windowClass)
-            found.append(QRect(match.captured(5).toInt(), match.captured(6).toInt(), match.captured(3).toInt(),
-                               match.captured(4).toInt()));
-    }
-    return found;
-}
 
 class TrayDesktopTest : public ::testing::Test {
 protected:
@@ -62,25 +36,10 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&velnor, &trayer}) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
+        if (velnor.state() != QProcess::NotRunning) {
+            velnor.kill();
+            velnor.waitForFinished(5000);
         }
-    }
-
-    void startTrayer()
-    {
-        trayer.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                      QStringLiteral("--widthtype"), QStringLiteral("pixel"), QStringLiteral("--width"),
-                      QStringLiteral("120"), QStringLiteral("--heighttype"), QStringLiteral("pixel"),
-                      QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
-                      QStringLiteral("true")});
-        ASSERT_TRUE(trayer.waitForStarted(5000)) << "trayer is in scripts/packages/desktop.txt";
-        ASSERT_TRUE(test::waitUntil([] { return !windowsNamed(QStringLiteral("panel"), QStringLiteral("trayer")).isEmpty(); },
-                                    10000));
     }
 
     void startVelnor(QProcess& process)
@@ -91,33 +50,23 @@ protected:
         ASSERT_TRUE(process.waitForStarted(5000));
     }
 
-    // The docked icon: a small velnor window inside the tray panel.
-    std::optional<QRect> trayIcon()
-    {
-        const QList<QRect> panels = windowsNamed(QStringLiteral("panel"), QStringLiteral("trayer"));
-        for (const QRect& window : windowsNamed(QStringLiteral("velnor"), QStringLiteral("velnor"))) {
-            if (!panels.isEmpty() && panels.front().contains(window))
-                return window;
-        }
-        return std::nullopt;
-    }
-
     test::TempDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QProcess trayer;
+    test::TrayHost tray;
     QProcess velnor;
 };
 
 TEST_F(TrayDesktopTest, TheIconDocksItsMenuOpensAndASecondLaunchShowsTheWindowWhileTheBackendIsDown)
 {
-    startTrayer();
+    ASSERT_TRUE(tray.start()) << "trayer is in scripts/packages/desktop.txt";
     startVelnor(velnor);
+    const auto trayIcon = [this] { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
     ASSERT_TRUE(test::waitUntil([&] { return trayIcon().has_value(); }, 15000)) << velnor.readAll().toStdString();
     const QRect icon = *trayIcon();
 
     // Our own icon is drawn in the slot: the indigo badge.
     const QString shot = home.filePath(QStringLiteral("tray.png"));
-    runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
+    test::runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
     QImage screen(shot);
     ASSERT_FALSE(screen.isNull());
     int badgePixels = 0;
@@ -130,29 +79,21 @@ TEST_F(TrayDesktopTest, TheIconDocksItsMenuOpensAndASecondLaunchShowsTheWindowWh
     EXPECT_GT(badgePixels, icon.width() * icon.height() / 4);
 
     // A right click opens the menu: a popup of seven entries below the icon.
-    const QPoint centre = icon.center();
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(centre.x()),
-                                        QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("3")});
-    auto menuWindow = [&]() -> std::optional<QRect> {
-        for (const QRect& window : windowsNamed(QStringLiteral("velnor"), QStringLiteral("velnor"))) {
-            if (window.width() > 100 && window.height() > 80 && window.height() < 400)
-                return window;
-        }
-        return std::nullopt;
-    };
+    test::clickAt(icon.center(), 3);
+    const auto menuWindow = [] { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
     ASSERT_TRUE(test::waitUntil([&] { return menuWindow().has_value(); }, 10000));
     if (const QString dir = qEnvironmentVariable("VELNOR_SCREENSHOT_DIR"); !dir.isEmpty()) {
         // Open the hotkey submenu, so the picture shows the check mark too.
         const QRect menu = *menuWindow();
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(menu.left() + 50),
-                                            QString::number(menu.top() + menu.height() / 2)});
+        test::runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(menu.left() + 50),
+                                                  QString::number(menu.top() + menu.height() / 2)});
         test::runEventLoopFor(800); // let the submenu open and paint before the picture
-        runTool(QStringLiteral("import"),
-                {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
-                 QStringLiteral("520x330+1400+0"), QDir(dir).filePath(QStringLiteral("tray-menu.png"))});
+        test::runTool(QStringLiteral("import"),
+                      {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                       QStringLiteral("520x330+1400+0"), QDir(dir).filePath(QStringLiteral("tray-menu.png"))});
     }
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+    test::runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+    test::runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
 
     // A second launch hands over to the first and exits; the first shows its window.
     QProcess second;
@@ -161,11 +102,11 @@ TEST_F(TrayDesktopTest, TheIconDocksItsMenuOpensAndASecondLaunchShowsTheWindowWh
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(test::waitUntil(
-        [] { return !windowsNamed(QStringLiteral("Velnor"), QStringLiteral("velnor")).isEmpty(); }, 10000));
+        [] { return !test::windowsNamed(QStringLiteral("Velnor"), QStringLiteral("velnor")).isEmpty(); }, 10000));
 
     // Closing the main window keeps the app running.
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Velnor$"),
-                                        QStringLiteral("windowclose")});
+    test::runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                              QStringLiteral("^Velnor$"), QStringLiteral("windowclose")});
     test::runEventLoopFor(500);
     EXPECT_EQ(velnor.state(), QProcess::Running);
 

@@ -34,6 +34,19 @@ public:
             release(key);
     }
 
+    // Whether another client holds the keyboard grab (an open popup menu does):
+    // a grab of our own fails then. The ungrab goes out with the grab, so a
+    // grab that succeeds is held for no longer than the server takes to read
+    // both, and cannot steal the keyboard from a menu that is still opening.
+    bool keyboardGrabbedElsewhere()
+    {
+        const auto cookie =
+            xcb_grab_keyboard(m_connection.get(), 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_ungrab_keyboard(m_connection.get(), XCB_CURRENT_TIME);
+        const x11::XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(m_connection.get(), cookie, nullptr));
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+
 private:
     void post(std::uint8_t type, std::uint8_t xKeycode)
     {
@@ -54,6 +67,8 @@ inline constexpr std::uint8_t LeftAlt = 64;
 inline constexpr std::uint8_t CapsLock = 66;
 inline constexpr std::uint8_t RightSuper = 134;
 inline constexpr std::uint8_t LetterA = 38;
+inline constexpr std::uint8_t Return = 36;
+inline constexpr std::uint8_t Down = 116;
 } // namespace XKey
 
 } // namespace velnor::test
