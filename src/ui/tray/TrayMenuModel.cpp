@@ -94,6 +94,7 @@ QList<TrayMenuItem> buildTrayMenu(const SettingsStore& settings, const QList<Lan
 
     TrayMenuItem reinsert;
     reinsert.title = QStringLiteral("重新输入上一条");
+    reinsert.symbol = QStringLiteral("clock.arrow.circlepath");
     reinsert.accessibleDescription = QStringLiteral("把上一条听写的文字再输入到当前应用");
     reinsert.action = TrayAction::ReinsertLastText;
 

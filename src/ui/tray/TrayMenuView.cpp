@@ -21,6 +21,7 @@ QIcon symbolIcon(const QString& symbol)
         {QStringLiteral("keyboard"), Icons::Glyph::Keyboard},
         {QStringLiteral("globe"), Icons::Glyph::TextBubble},
         {QStringLiteral("power"), Icons::Glyph::Minus},
+        {QStringLiteral("clock.arrow.circlepath"), Icons::Glyph::Clock},
     };
     const auto it = glyphs.constFind(symbol);
     return it == glyphs.constEnd() ? QIcon() : Icons::icon(*it);
