@@ -63,6 +63,17 @@ TransportErrorKind kindOf(QNetworkReply::NetworkError error)
     }
 }
 
+// Qt does not always report a connection the server closed mid-body; the
+// announced length tells. (A compressed body's length is not comparable.)
+bool isTruncated(const QNetworkReply& reply, qsizetype received)
+{
+    if (reply.hasRawHeader("Content-Encoding"))
+        return false;
+    bool announced = false;
+    const qint64 length = reply.rawHeader("Content-Length").toLongLong(&announced);
+    return announced && received < length;
+}
+
 void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::shared_ptr<Transfer>& transfer,
          HttpTransport::Completion completion)
 {
@@ -118,10 +129,16 @@ void run(QNetworkAccessManager& manager, const HttpRequest& request, const std::
                                                              QNetworkReply::UnknownContentError,
                                                              QStringLiteral("The answer is too large.")};
                          } else if (status.isValid() && !isConnectionFailure(reply->error())) {
-                             response.statusCode = status.toInt();
                              const QByteArray body = reply->readAll();
-                             if (!body.isEmpty())
-                                 response.body = body;
+                             if (isTruncated(*reply, body.size())) {
+                                 response.error = TransportError{TransportErrorKind::Other,
+                                                                 QNetworkReply::RemoteHostClosedError,
+                                                                 QStringLiteral("The connection closed mid-answer.")};
+                             } else {
+                                 response.statusCode = status.toInt();
+                                 if (!body.isEmpty())
+                                     response.body = body;
+                             }
                          } else {
                              const auto error = reply->error();
                              response.error = TransportError{kindOf(error), error, reply->errorString()};
