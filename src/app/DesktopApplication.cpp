@@ -71,7 +71,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()},
                    &m_history.recorder())
-    , m_retry({m_history.store(), m_backend.fileRecognition(), m_settings, m_log, currentOsType()})
+    , m_retry({m_history.store(), m_backend.fileRecognition(), m_log, currentOsType()})
     , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
                      static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); }})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },

@@ -303,17 +303,20 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     m_with.log.info(QStringLiteral("outLanguage: ") + logtext::orPlaceholder(language, QStringLiteral("nil")));
     const bool overOver = settings::overOverEnabled(m_with.settings);
 
-    notifyRecognizing(filePath);
+    const UploadSettings sent{frontApp && frontApp->bundleId ? *frontApp->bundleId : QString(),
+                              frontApp && frontApp->localizedName ? *frontApp->localizedName : QString(), language,
+                              overOver};
+    notifyRecognizing(filePath, sent);
     m_isCurrentlyRecognizing = true;
     const quint64 upload = ++m_uploadSequence;
     m_activeUpload = upload;
     RecognizeAudioFileParams params;
     params.fileType = QStringLiteral("m4a");
-    params.appID = frontApp && frontApp->bundleId ? *frontApp->bundleId : QString();
-    params.appName = frontApp && frontApp->localizedName ? *frontApp->localizedName : QString();
+    params.appID = sent.appID;
+    params.appName = sent.appName;
     params.osType = m_with.osType;
-    params.outLanguage = language;
-    params.overOver = overOver;
+    params.outLanguage = sent.outLanguage;
+    params.overOver = sent.overOver;
     params.audioData = data;
     m_currentRecognitionTask = m_with.fileRecognition.recognizeAudioFile(
         params, [this, guard = m_lifetime.guard(), frontApp, upload](Result<RecognizeAudioFileResponse, ServiceError> result) {
@@ -447,10 +450,10 @@ void AppSetupHelper::retireRealtimeClient()
 
 // MARK: - Cancel and reset
 
-void AppSetupHelper::notifyRecognizing(const QString& recordingPath)
+void AppSetupHelper::notifyRecognizing(const QString& recordingPath, const UploadSettings& upload)
 {
     const double duration = static_cast<double>(m_dictationStartedAt.msecsTo(m_with.clock.now())) / 1000.0;
-    notify([&](DictationObserver& o) { o.recognizing(duration, recordingPath); });
+    notify([&](DictationObserver& o) { o.recognizing(duration, recordingPath, upload); });
 }
 
 void AppSetupHelper::cancelCurrentRecognition()

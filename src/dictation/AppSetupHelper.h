@@ -5,6 +5,7 @@
 #include "core/Scheduler.h"
 #include "core/TaskHandle.h"
 #include "dictation/AutoSubmitter.h"
+#include "dictation/DictationObserver.h"
 #include "dictation/DictationSounds.h"
 #include "dictation/ResultDelivery.h"
 #include "log/ConsoleSink.h"
@@ -18,7 +19,6 @@
 namespace velnor {
 
 class AudioFileRecorder;
-class DictationObserver;
 class RecordingFiles;
 
 // The dictation controller: turns hotkey down/up into one dictation —
@@ -91,7 +91,7 @@ private:
     void onResultWaitTimeout(quint64 session);
     void clearDictationState();
     void retireRealtimeClient();
-    void notifyRecognizing(const QString& recordingPath);
+    void notifyRecognizing(const QString& recordingPath, const UploadSettings& upload = {});
 
     template <typename Call>
     void notify(Call call)

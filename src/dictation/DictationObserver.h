@@ -8,6 +8,15 @@
 
 namespace velnor {
 
+// What a recording-mode upload sent besides the audio, so that it can be
+// sent again exactly as it was.
+struct UploadSettings {
+    QString appID;
+    QString appName;
+    std::optional<QString> outLanguage;
+    bool overOver = false;
+};
+
 // Follows one dictation from key-down to its end, for whoever keeps a record
 // of it. Every dictation that starts ends in exactly one of delivered, failed
 // or cancelled. Called on the main thread.
@@ -20,9 +29,9 @@ public:
 
     // `mode` is "traditional" or "realtime".
     virtual void dictationStarted(const QString& mode, const std::optional<FrontAppInfo>& frontApp) = 0;
-    // The recording ended and went to recognition; the path is empty in
-    // real-time mode, which keeps no file.
-    virtual void recognizing(double durationSeconds, const QString& recordingPath) = 0;
+    // The recording ended and went to recognition; the path (and the upload)
+    // are empty in real-time mode, which keeps no file.
+    virtual void recognizing(double durationSeconds, const QString& recordingPath, const UploadSettings& upload) = 0;
     virtual void delivered(const QString& recognizedText, const QString& correctedText, const QString& insertionMethod) = 0;
     virtual void failed(const QString& errorText) = 0;
     virtual void cancelled() = 0;

@@ -1,7 +1,6 @@
 #include "history/DictationRetry.h"
 
 #include "backend/FileRecognitionService.h"
-#include "config/SettingsReaders.h"
 #include "history/HistoryStore.h"
 #include "log/Logger.h"
 
@@ -38,15 +37,14 @@ void DictationRetry::send(const HistoryEntry& entry, Completion done)
         done(Result<QString, QString>::failure(error));
         return;
     }
-    // The upload the dictation made: the application it was dictated into,
-    // the output language and the auto-submit flag.
+    // The upload the dictation made, as it was sent.
     RecognizeAudioFileParams params;
     params.fileType = QStringLiteral("m4a");
     params.appID = entry.bundleId;
     params.appName = entry.appName;
     params.osType = m_with.osType;
-    params.outLanguage = settings::outputLanguage(m_with.settings);
-    params.overOver = settings::overOverEnabled(m_with.settings);
+    params.outLanguage = entry.outLanguage;
+    params.overOver = entry.overOver;
     params.audioData = file.readAll();
     m_with.log.info(QStringLiteral("重试识别录音: ") + entry.recordingPath);
     m_with.recognition.recognizeAudioFile(

@@ -12,7 +12,6 @@ namespace velnor {
 class FileRecognitionService;
 class HistoryStore;
 class Logger;
-class SettingsStore;
 struct HistoryEntry;
 
 // Sends the recording of a failed file-mode dictation to recognition again,
@@ -22,7 +21,6 @@ public:
     struct Dependencies {
         HistoryStore& store;
         FileRecognitionService& recognition;
-        const SettingsStore& settings;
         Logger& log;
         QString osType;
     };

@@ -15,7 +15,7 @@ namespace {
 
 const QString kColumns = QStringLiteral(
     "id, started_at, mode, app_name, bundle_id, duration, recording_path, recognized_text, "
-    "corrected_text, insertion_method, outcome, error_text");
+    "corrected_text, insertion_method, outcome, error_text, out_language, over_over");
 
 HistoryEntry entryFrom(const QSqlQuery& query)
 {
@@ -32,6 +32,9 @@ HistoryEntry entryFrom(const QSqlQuery& query)
     entry.insertionMethod = query.value(9).toString();
     entry.outcome = historyOutcomeFromName(query.value(10).toString());
     entry.errorText = query.value(11).toString();
+    if (!query.value(12).isNull())
+        entry.outLanguage = query.value(12).toString();
+    entry.overOver = query.value(13).toBool();
     return entry;
 }
 
@@ -119,11 +122,28 @@ std::optional<QString> HistoryDatabase::open()
                                "id TEXT PRIMARY KEY, started_at INTEGER NOT NULL, mode TEXT NOT NULL, "
                                "app_name TEXT, bundle_id TEXT, duration REAL, recording_path TEXT, "
                                "recognized_text TEXT, corrected_text TEXT, insertion_method TEXT, "
-                               "outcome TEXT NOT NULL, error_text TEXT)"))
+                               "outcome TEXT NOT NULL, error_text TEXT, out_language TEXT, over_over INTEGER)"))
+        && addMissingColumn(QStringLiteral("out_language"), QStringLiteral("TEXT"))
+        && addMissingColumn(QStringLiteral("over_over"), QStringLiteral("INTEGER"))
         && exec(QStringLiteral("CREATE INDEX IF NOT EXISTS history_started ON history(started_at)"));
     if (!m_open)
         return m_lastError;
     return std::nullopt;
+}
+
+bool HistoryDatabase::addMissingColumn(const QString& name, const QString& type)
+{
+    // Files from before a column existed gain it; their rows read it as empty.
+    QSqlQuery columns(QSqlDatabase::database(m_connectionName, false));
+    if (!columns.exec(QStringLiteral("PRAGMA table_info(history)"))) {
+        fail(QStringLiteral("table_info"), columns.lastError().text());
+        return false;
+    }
+    while (columns.next()) {
+        if (columns.value(1).toString() == name)
+            return true;
+    }
+    return exec(QStringLiteral("ALTER TABLE history ADD COLUMN %1 %2").arg(name, type));
 }
 
 bool HistoryDatabase::exec(const QString& sql)
@@ -146,7 +166,7 @@ bool HistoryDatabase::upsert(const HistoryEntry& entry)
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO history (") + kColumns
-                  + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                  + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(entry.id);
     query.addBindValue(entry.startedAt.toMSecsSinceEpoch());
     query.addBindValue(entry.mode);
@@ -159,6 +179,8 @@ bool HistoryDatabase::upsert(const HistoryEntry& entry)
     query.addBindValue(entry.insertionMethod);
     query.addBindValue(historyOutcomeName(entry.outcome));
     query.addBindValue(entry.errorText);
+    query.addBindValue(entry.outLanguage ? QVariant(*entry.outLanguage) : QVariant(QMetaType(QMetaType::QString)));
+    query.addBindValue(entry.overOver);
     if (query.exec())
         return true;
     fail(QStringLiteral("upsert"), query.lastError().text());

@@ -40,6 +40,7 @@ public:
 
 private:
     bool exec(const QString& sql);
+    bool addMissingColumn(const QString& name, const QString& type);
     void fail(const QString& what, const QString& error);
 
     const QString m_path;

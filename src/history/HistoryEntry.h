@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 namespace velnor {
 
 // Where a dictation stands. Recording and Recognizing are the unfinished
@@ -18,8 +20,12 @@ struct HistoryEntry {
     QString id; // made by the store when the dictation starts
     QDateTime startedAt;
     QString mode; // "traditional" or "realtime"
+    // The application the text was for: at key-down, then as the upload sent it.
     QString appName;
     QString bundleId;
+    // The upload's other settings, so a retry sends the same request.
+    std::optional<QString> outLanguage;
+    bool overOver = false;
     double durationSeconds = 0;
     QString recordingPath; // file mode only; empty once pruned
     QString recognizedText;

@@ -19,10 +19,10 @@ void HistoryRecorder::dictationStarted(const QString& mode, const std::optional<
                                         frontApp ? frontApp->bundleId.value_or(QString()) : QString());
 }
 
-void HistoryRecorder::recognizing(double durationSeconds, const QString& recordingPath)
+void HistoryRecorder::recognizing(double durationSeconds, const QString& recordingPath, const UploadSettings& upload)
 {
     if (!m_currentId.isEmpty())
-        m_store.recordRecognizing(m_currentId, durationSeconds, recordingPath);
+        m_store.recordRecognizing(m_currentId, durationSeconds, recordingPath, upload);
 }
 
 void HistoryRecorder::delivered(const QString& recognizedText, const QString& correctedText, const QString& insertionMethod)

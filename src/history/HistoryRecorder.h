@@ -15,7 +15,7 @@ public:
     explicit HistoryRecorder(HistoryStore& store);
 
     void dictationStarted(const QString& mode, const std::optional<FrontAppInfo>& frontApp) override;
-    void recognizing(double durationSeconds, const QString& recordingPath) override;
+    void recognizing(double durationSeconds, const QString& recordingPath, const UploadSettings& upload) override;
     void delivered(const QString& recognizedText, const QString& correctedText, const QString& insertionMethod) override;
     void failed(const QString& errorText) override;
     void cancelled() override;

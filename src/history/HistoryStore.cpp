@@ -108,7 +108,8 @@ QString HistoryStore::recordStarted(const QString& mode, const QString& appName,
     return entry.id;
 }
 
-void HistoryStore::recordRecognizing(const QString& id, double durationSeconds, const QString& recordingPath)
+void HistoryStore::recordRecognizing(const QString& id, double durationSeconds, const QString& recordingPath,
+                                     const UploadSettings& upload)
 {
     const auto found = m_unfinished.find(id);
     if (found == m_unfinished.end())
@@ -116,6 +117,12 @@ void HistoryStore::recordRecognizing(const QString& id, double durationSeconds, 
     found->outcome = HistoryOutcome::Recognizing;
     found->durationSeconds = durationSeconds;
     found->recordingPath = recordingPath;
+    if (!upload.appID.isEmpty() || !upload.appName.isEmpty()) {
+        found->bundleId = upload.appID;
+        found->appName = upload.appName;
+    }
+    found->outLanguage = upload.outLanguage;
+    found->overOver = upload.overOver;
     if (!recordingPath.isEmpty())
         pin(recordingPath);
     write(*found);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictation/DictationObserver.h"
 #include "history/HistoryEntry.h"
 
 #include <QHash>
@@ -48,7 +49,8 @@ public:
 
     // Each returns the new entry's id, or an empty id with history off.
     QString recordStarted(const QString& mode, const QString& appName, const QString& bundleId);
-    void recordRecognizing(const QString& id, double durationSeconds, const QString& recordingPath);
+    void recordRecognizing(const QString& id, double durationSeconds, const QString& recordingPath,
+                           const UploadSettings& upload = {});
     void recordDelivered(const QString& id, const QString& recognizedText, const QString& correctedText,
                          const QString& insertionMethod);
     void recordFailed(const QString& id, const QString& errorText);

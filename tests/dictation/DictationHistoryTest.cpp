@@ -72,6 +72,8 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
          HistoryOutcome::Cancelled, {}, {}},
     };
     textInput.method = TextInputMethod::Clipboard;
+    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
+    settings.setString(SettingsKey::OverOverEnable, QStringLiteral("true"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         historyRecorder.cancelled(); // the re-press case leaves a new dictation open
@@ -90,6 +92,9 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
         EXPECT_EQ(entry.appName, QStringLiteral("Editor"));
         EXPECT_EQ(entry.bundleId, QStringLiteral("org.example.editor"));
         EXPECT_DOUBLE_EQ(entry.durationSeconds, 2.0);
+        // What a retry needs to send the same upload.
+        EXPECT_EQ(entry.outLanguage, QStringLiteral("en"));
+        EXPECT_TRUE(entry.overOver);
         EXPECT_EQ(entry.recordingPath, recording) << "the recording stays with its entry";
         EXPECT_EQ(entry.errorText, c.errorText);
         EXPECT_EQ(entry.recognizedText, c.text);

@@ -89,7 +89,7 @@ TEST_F(DictationRetryIntegration, FailedWhileTheServerIsDownDeliveredByRetryOnce
     ASSERT_TRUE(server.start(serverData.path())) << server.error().toStdString();
     ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("找回的文字")}));
     const auto upService = connectedService();
-    DictationRetry retry(DictationRetry::Dependencies{store, *upService, settings, log.logger(), QStringLiteral("linux")});
+    DictationRetry retry(DictationRetry::Dependencies{store, *upService, log.logger(), QStringLiteral("linux")});
     std::optional<Result<QString, QString>> outcome;
     retry.retry(failed.id, [&](Result<QString, QString> result) { outcome = std::move(result); });
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000));

@@ -41,7 +41,7 @@ protected:
         file.close();
         DictationObserver& recorder = service.recorder();
         recorder.dictationStarted(QStringLiteral("traditional"), std::nullopt);
-        recorder.recognizing(1.0, recording);
+        recorder.recognizing(1.0, recording, {});
         if (deliver)
             recorder.delivered(text, text, QStringLiteral("clipboard"));
         else

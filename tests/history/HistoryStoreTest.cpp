@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -194,6 +196,36 @@ TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)
     EXPECT_TRUE(all(*off).isEmpty()); // reading creates no file either
     off.reset();
     EXPECT_FALSE(QFile::exists(dbPath()));
+}
+
+TEST_F(HistoryStoreTest, AFileFromBeforeTheUploadColumnsKeepsItsEntriesAndGainsThem)
+{
+    {
+        QDir().mkpath(QFileInfo(dbPath()).absolutePath());
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old-file"));
+        old.setDatabaseName(dbPath());
+        ASSERT_TRUE(old.open());
+        QSqlQuery query(old);
+        ASSERT_TRUE(query.exec("CREATE TABLE history (id TEXT PRIMARY KEY, started_at INTEGER NOT NULL, mode TEXT NOT NULL, "
+                               "app_name TEXT, bundle_id TEXT, duration REAL, recording_path TEXT, recognized_text TEXT, "
+                               "corrected_text TEXT, insertion_method TEXT, outcome TEXT NOT NULL, error_text TEXT)"));
+        ASSERT_TRUE(query.exec("INSERT INTO history VALUES ('old', 1, 'traditional', 'Editor', 'ed', 1.0, '/r/1.m4a', "
+                               "'hi', 'hi', 'clipboard', 'delivered', '')"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old-file"));
+
+    auto store = makeStore();
+    open(*store);
+    const QString id = store->recordStarted("traditional", "Mail", "mail");
+    store->recordRecognizing(id, 1.0, "/r/2.m4a", {"mail", "Mail", QStringLiteral("en"), true});
+    store->recordFailed(id, "超时");
+    const auto entries = all(*store);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[1].id, "old");
+    EXPECT_EQ(entries[1].deliveredText(), "hi");
+    EXPECT_FALSE(entries[1].outLanguage.has_value());
+    EXPECT_EQ(entries[0].outLanguage, QStringLiteral("en"));
+    EXPECT_TRUE(entries[0].overOver);
 }
 
 } // namespace

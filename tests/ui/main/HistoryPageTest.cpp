@@ -25,7 +25,8 @@ protected:
         });
         recording = historyDir.writeFile(QStringLiteral("failed.m4a"), "m4a bytes");
         failed = seed(QStringLiteral("Terminal"), [this](const QString& id) {
-            history.recordRecognizing(id, 2.0, recording);
+            history.recordRecognizing(id, 2.0, recording,
+                                      {QStringLiteral("org.example.Terminal"), QStringLiteral("Terminal"), QStringLiteral("en"), true});
             history.recordFailed(id, QStringLiteral("网络请求失败: Connection refused"));
         });
     }
@@ -119,9 +120,11 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
         }
         return !upload.isEmpty();
     }));
-    // The same upload as the dictation's: its recording and its application.
+    // The same upload as the dictation's, whatever the settings say now.
     EXPECT_TRUE(upload.contains("m4a bytes"));
     EXPECT_TRUE(upload.contains("org.example.Terminal"));
+    EXPECT_TRUE(upload.contains("name=\"out_language\"\r\n\r\nen\r\n"));
+    EXPECT_TRUE(upload.contains("name=\"over_over\"\r\n\r\ntrue\r\n"));
 
     // A failed retry leaves the entry as it was, ready for another try.
     ASSERT_TRUE(fail(QStringLiteral("/qasr/recognize")));

@@ -78,7 +78,7 @@ public:
     ManualClock clock{QDateTime(QDate(2026, 12, 6), QTime(18, 30))};
     HistoryStore history;
     QASRService recognition{client, log.logger()};
-    DictationRetry retry{{history, recognition, settings, log.logger(), QStringLiteral("linux")}};
+    DictationRetry retry{{history, recognition, log.logger(), QStringLiteral("linux")}};
     QStringList copiedTexts;
     QStringList reinsertedTexts;
     QStringList indicatorMoves;
