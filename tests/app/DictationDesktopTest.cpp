@@ -4,6 +4,7 @@
 // Needs scripts/with-services.sh (Xvfb, openbox, D-Bus, AT-SPI, PulseAudio).
 #include "config/LanguageConfigManager.h"
 #include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
 #include "keyboard/XTestKeys.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
@@ -17,11 +18,14 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 namespace velnor {
 namespace {
@@ -68,14 +72,11 @@ protected:
 
         for (const char* sub : {"home", "config", "run"})
             QDir().mkpath(dir.filePath(QString::fromLatin1(sub)));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("VELNOR_BACKEND_URL"), server.url().toString());
-        velnor.setProcessEnvironment(environment);
-        velnor.setProcessChannelMode(QProcess::MergedChannels);
-        velnor.start(QStringLiteral(VELNOR_APP_BIN), {});
-        ASSERT_TRUE(velnor.waitForStarted(5000));
+        velnorEnvironment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+        velnorEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        velnorEnvironment.insert(QStringLiteral("VELNOR_BACKEND_URL"), server.url().toString());
+        ASSERT_NO_FATAL_FAILURE(prepareVelnor());
+        ASSERT_NO_FATAL_FAILURE(startVelnor(velnor));
         ASSERT_TRUE(test::waitUntil([this] { return output().contains(QStringLiteral("热键注册完成")); }, 20000))
             << output().toStdString();
     }
@@ -90,6 +91,17 @@ protected:
         server.stop();
     }
 
+    // What a fixture adds before the app's first start: settings, environment.
+    virtual void prepareVelnor() {}
+
+    void startVelnor(QProcess& process)
+    {
+        process.setProcessEnvironment(velnorEnvironment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(VELNOR_APP_BIN), {});
+        ASSERT_TRUE(process.waitForStarted(5000));
+    }
+
     QString output()
     {
         m_output += QString::fromUtf8(velnor.readAll());
@@ -100,6 +112,11 @@ protected:
     qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
     qsizetype byAccessibility() { return output().count(QStringLiteral("使用辅助功能API成功输入文字")); }
     qsizetype insertions() { return byClipboard() + byAccessibility(); }
+    // Texts picked again in the app and typed into the now focused field.
+    qsizetype reinsertionsBy(const char* method)
+    {
+        return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
+    }
 
     bool makeNoise()
     {
@@ -143,6 +160,7 @@ protected:
     test::TempDir dir;
     test::ServerProcess server;
     test::XTestKeys keys;
+    QProcessEnvironment velnorEnvironment = QProcessEnvironment::systemEnvironment();
     QProcess velnor;
     QString m_output;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
@@ -210,6 +228,13 @@ struct ReinsertWay {
     const char* method;
 };
 
+constexpr ReinsertWay kReinsertWays[] = {{"ByPaste", false, "clipboard"}, {"ByAccessibility", true, "accessibility"}};
+
+std::string wayName(const ::testing::TestParamInfo<ReinsertWay>& way)
+{
+    return way.param.name;
+}
+
 // The same user with a tray host on the desktop: the app's menu is a click away.
 class TrayMenuDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
 protected:
@@ -239,11 +264,6 @@ protected:
         }
         keys.press(test::XKey::Return);
         keys.release(test::XKey::Return);
-    }
-
-    qsizetype reinsertionsBy(const char* method)
-    {
-        return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
     test::TrayHost tray;
@@ -278,10 +298,117 @@ TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedE
     EXPECT_EQ(insertions(), 2) << "one dictation, one re-insert";
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest,
-                         ::testing::Values(ReinsertWay{"ByPaste", false, "clipboard"},
-                                           ReinsertWay{"ByAccessibility", true, "accessibility"}),
-                         [](const ::testing::TestParamInfo<ReinsertWay>& way) { return std::string(way.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
+
+// A returning user, signed in, whose app is on the accessibility bus: the
+// test finds the main window's controls on screen as assistive tools do.
+class HistoryPageDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
+protected:
+    void prepareVelnor() override
+    {
+        const QString phone = QStringLiteral("13912345678");
+        test::RawHttp http;
+        const QJsonObject who{{QStringLiteral("phone"), phone}};
+        ASSERT_EQ(http.json("POST", server.url(QStringLiteral("/auth/sms/code")), who).code(), 0);
+        const test::HttpResult login = http.json("POST", server.url(QStringLiteral("/auth/login/sms")),
+                                                 {{QStringLiteral("phone"), phone},
+                                                  {QStringLiteral("code"), server.smsCode(phone)}});
+        const QString token = login.data().toObject().value(QStringLiteral("token")).toString();
+        ASSERT_FALSE(token.isEmpty()) << login.body.toStdString();
+
+        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+        settings.setValue(QString::fromLatin1(SettingsKey::OnboardingCompleted), true);
+        // What a login through the sheet leaves behind.
+        settings.setValue(QString::fromLatin1(SettingsKey::UserJwt), token);
+        settings.setValue(QString::fromLatin1(SettingsKey::UserPhone), phone);
+        settings.sync();
+        ASSERT_EQ(settings.status(), QSettings::NoError);
+        velnorEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    }
+
+    // A second launch hands over to the running app, which shows its window.
+    void openMainWindowByLaunchingAgain()
+    {
+        QProcess second;
+        ASSERT_NO_FATAL_FAILURE(startVelnor(second));
+        ASSERT_TRUE(second.waitForFinished(10000));
+        ASSERT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+        ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("Velnor"); }, 10000))
+            << "active: " << test::activeWindowName().toStdString();
+        ASSERT_TRUE(mainWindowIsShown());
+    }
+
+    // The indicator bears the app's title too; only the main window is this large.
+    static bool mainWindowIsShown()
+    {
+        const QList<test::XWindow> windows = test::windowsNamed(QStringLiteral("Velnor"), QStringLiteral("velnor"));
+        return std::any_of(windows.begin(), windows.end(), [](const test::XWindow& window) {
+            return window.geometry.width() >= 800 && window.geometry.height() >= 600 && test::isViewable(window);
+        });
+    }
+
+    // Clicks the topmost control named `name` in the app once it shows, where
+    // the accessibility bus says it is on screen. The place must hold for two
+    // looks in a row: a row just added may not be laid out yet.
+    void click(const QString& name)
+    {
+        QProcess tool;
+        QByteArray place;
+        const auto settled = [&] {
+            tool.start(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-atspi-locate"),
+                       {QString::number(velnor.processId()), name});
+            tool.waitForFinished(10000);
+            if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+                return tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 1;
+            const QByteArray previous = std::exchange(place, tool.readAllStandardOutput());
+            return place == previous;
+        };
+        ASSERT_TRUE(test::waitUntil(settled, 15000)) << tool.readAllStandardError().toStdString();
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        const QStringList centre = QString::fromLatin1(place).trimmed().split(QLatin1Char(' '));
+        ASSERT_EQ(centre.size(), 2);
+        test::clickAt(QPoint(centre[0].toInt(), centre[1].toInt()), 1);
+    }
+};
+
+TEST_P(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUserWasIn)
+{
+    const QString older = QStringLiteral("先发这句。");
+    const QString newer = QStringLiteral("再发这句：周五 18:00 前交 ✅");
+    ASSERT_TRUE(server.scriptRecognizer({older, newer}));
+
+    const auto first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), GetParam().accessible);
+    ASSERT_TRUE(first);
+    userClipboard.fill();
+    dictate();
+    ASSERT_TRUE(test::waitUntil([&] { return insertions() == 1; }, 20000)) << output().toStdString();
+    dictate();
+    ASSERT_TRUE(test::waitUntil([&] { return first->text() == older + newer; }, 20000))
+        << "field: " << first->text().toStdString();
+    expectUserClipboardBack();
+
+    // The newer text was meant for another window: the user goes there, then
+    // to the history screen, and sends it again.
+    const auto second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), GetParam().accessible);
+    ASSERT_TRUE(second);
+    ASSERT_EQ(second->text(), QString());
+    ASSERT_NO_FATAL_FAILURE(openMainWindowByLaunchingAgain());
+    ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("历史")));
+    ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("重新输入")));
+
+    EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000))
+        << output().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return second->text() == newer; }, 20000))
+        << "field: " << second->text().toStdString();
+    expectUserClipboardBack();
+    EXPECT_FALSE(mainWindowIsShown());
+    EXPECT_EQ(second->text().toStdString(), newer.toStdString()) << "typed once";
+    EXPECT_EQ(first->text().toStdString(), (older + newer).toStdString()) << "the first window is left alone";
+    EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
+    EXPECT_EQ(insertions(), 3) << "two dictations, one re-insert";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, HistoryPageDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
 
 } // namespace
 } // namespace velnor
