@@ -36,7 +36,7 @@ using Kind = TencentASRConnectionState::Kind;
 // the recognition log that tests read.
 struct RealEnvironment {
     explicit RealEnvironment(const ServerProcess& server, QList<QSslCertificate> ca = {})
-        : signature(server.url().authority(), clock, &hotWords, log.logger())
+        : signature(server.url().authority(), clock, &hotWords, log.recognitionLogger())
         , trusted(std::move(ca))
     {
         config.appId = QLatin1String(RealtimeCredentials::appId);
@@ -49,14 +49,14 @@ struct RealEnvironment {
 
     TencentASREnvironment environment()
     {
-        return TencentASREnvironment{scheduler, mainQueue, pacer, log.logger(), signature,
+        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature,
                                      QtWebSocketTransport::factory(trusted)};
     }
 
     QtScheduler scheduler;
     QtMainQueue mainQueue;
     SteadyPacer pacer;
-    test::CapturedLog log;
+    test::LogCapture log;
     SystemClock clock;
     test::FakeHotWords hotWords;
     TencentASRSignature signature;
