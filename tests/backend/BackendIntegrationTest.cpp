@@ -20,9 +20,7 @@
 #include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
-#include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -319,39 +317,6 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
     ASSERT_TRUE(arrived(updated));
     ASSERT_FALSE(updated->ok());
     EXPECT_EQ(updated->error().domain, QStringLiteral("QASRServiceErrorDomain"));
-}
-
-TEST_F(BackendIntegrationTest, RealRecognitionOfAFiveSecondRecording)
-{
-    const QString sentence = QStringLiteral("please send the report to the team over over");
-    test::SpeechFixtures speech(work.path());
-    const QString grammar = speech.grammar({sentence, QStringLiteral("please call me later")});
-    ASSERT_TRUE(startServer({QStringLiteral("--grammar"), grammar})) << server.error().toStdString();
-    ASSERT_FALSE(signIn().isEmpty());
-    const QByteArray audio = speech.m4a(sentence, 0.5, 5.0);
-    ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
-
-    QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params;
-    params.fileType = QStringLiteral("m4a");
-    params.osType = currentOsType();
-    params.overOver = true;
-    params.audioData = audio;
-    Outcome<RecognizeAudioFileResponse> recognized;
-    QElapsedTimer roundTrip;
-    roundTrip.start();
-    service.recognizeAudioFile(params, [&](auto r) { recognized = r; });
-    ASSERT_TRUE(waitUntil([&] { return recognized.has_value(); }, 60000));
-    const qint64 elapsed = roundTrip.elapsed();
-    ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
-    EXPECT_EQ(recognized->value().text, QStringLiteral("please send the report to the team"));
-    EXPECT_EQ(recognized->value().overOver, true);
-
-    // Not a timing assertion: the figure, and the server's own share of it.
-    static const QRegularExpression serverTime(QStringLiteral("POST /qasr/recognize -> HTTP 200, code 0 \\((\\d+) ms\\)"));
-    const auto match = serverTime.match(QString::fromUtf8(server.standardError()));
-    std::cout << "[ measure ] 5 s recording (" << audio.size() << " bytes .m4a): round trip " << elapsed
-              << " ms, server " << (match.hasMatch() ? match.captured(1).toStdString() : std::string("?")) << " ms\n";
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
