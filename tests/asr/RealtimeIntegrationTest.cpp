@@ -131,23 +131,25 @@ protected:
     std::unique_ptr<TencentASRService> service;
 };
 
-// The whole real-time path of one dictation: microphone (a WAV of speech),
-// cache, signed connection, paced upload, decoding, transcript.
-void dictateThroughTheCachedClient(ServerProcess& server, test::TempDir& dir, QList<QSslCertificate> ca)
+// The whole real-time path of one dictation over TLS with a private CA:
+// microphone (a WAV of speech), cache, signed connection, paced upload,
+// decoding, transcript. (Plain ws is the controller integration test's.)
+TEST_F(RealtimeIntegrationTest, WholeDictationOverWssWithAPrivateCa)
 {
+    startServer(true);
     test::SpeechFixtures speech(dir.path());
     const QString wav = speech.wav("hello world. the weather is nice today.");
     ASSERT_FALSE(wav.isEmpty()) << speech.error().toStdString();
 
-    RealEnvironment env(server, std::move(ca));
+    env = std::make_unique<RealEnvironment>(server, trustedCa());
     // Hot words with characters a URL must escape travel signed and intact.
-    env.hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
+    env->hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
     FakeMicrophonePermission permission;
     auto converted = std::make_shared<QByteArray>();
     auto mutex = std::make_shared<std::mutex>();
     FileAudioCapture* capture = nullptr;
     TencentASRExampleDependencies deps{
-        env.environment(), env.config, permission,
+        env->environment(), env->config, permission,
         [&]() -> std::unique_ptr<AudioCapture> {
             auto made = FileAudioCapture::fromWavFile(wav, 1.0);
             capture = made.get();
@@ -189,18 +191,6 @@ void dictateThroughTheCachedClient(ServerProcess& server, test::TempDir& dir, QL
     EXPECT_GE(stats.value("end_marker_ms").toDouble(), packets.last().toObject().value("t_ms").toDouble());
     EXPECT_EQ(stats.value("close_code").toInt(), 1000);
     example.disconnect();
-}
-
-TEST_F(RealtimeIntegrationTest, WholeDictationOverWs)
-{
-    startServer();
-    dictateThroughTheCachedClient(server, dir, {});
-}
-
-TEST_F(RealtimeIntegrationTest, WholeDictationOverWssWithAPrivateCa)
-{
-    startServer(true);
-    dictateThroughTheCachedClient(server, dir, trustedCa());
 }
 
 TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)

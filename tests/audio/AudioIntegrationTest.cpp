@@ -222,26 +222,6 @@ TEST_F(AudioIntegrationTest, AnUnwritableFileFailsTheStartAndLeavesNothingRunnin
     EXPECT_TRUE(test::decodeAudioFile(good).opened);
 }
 
-TEST_F(AudioIntegrationTest, DeviceListSeesMicrophonesButNotMonitors)
-{
-    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
-    QStringList ids;
-    for (const AudioInputDevice& device : manager.availableDevices())
-        ids.append(device.id);
-    EXPECT_TRUE(ids.contains(mic->sourceName())) << ids.join(QLatin1Char(' ')).toStdString();
-    for (const QString& id : ids)
-        EXPECT_FALSE(id.endsWith(QStringLiteral(".monitor"))) << id.toStdString();
-
-    const auto raw = devices.sources();
-    ASSERT_TRUE(raw);
-    const auto monitor = std::find_if(raw.value().begin(), raw.value().end(), [&](const AudioSourceInfo& s) {
-        return s.name == mic->sinkName() + QStringLiteral(".monitor");
-    });
-    ASSERT_NE(monitor, raw.value().end());
-    EXPECT_TRUE(monitor->isMonitor);
-    EXPECT_EQ(permission.status(), MicrophonePermission::Status::Authorized);
-}
-
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 {
     const QString previous = test::VirtualMicrophone::pactl({QStringLiteral("get-default-source")});
