@@ -86,9 +86,9 @@ desktop_demo() {
   sox "$work/raw.wav" "$work/speech.wav" pad 0.4 0.3
   echo "Holding the hotkey and saying: $sentence"
   # The default hotkey: right Control (X keycode 105) + left Shift (50).
-  "$build/tests/support/desktop/velnor-xtest-keys" press 105 press 50
+  "$build/tools/xtest-keys/velnor-xtest-keys" press 105 press 50
   paplay --device="$VELNOR_PULSE_MIC_SINK" "$work/speech.wav"
-  "$build/tests/support/desktop/velnor-xtest-keys" release 50 release 105
+  "$build/tools/xtest-keys/velnor-xtest-keys" release 50 release 105
   wait_for_log "成功输入文字"
   echo text >&7
   read -r -t 5 line <&8

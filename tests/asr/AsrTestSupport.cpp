@@ -6,12 +6,6 @@
 
 namespace velnor::test {
 
-void ManualMainQueue::post(std::function<void()> work)
-{
-    std::lock_guard lock(m_mutex);
-    m_work.push_back(std::move(work));
-}
-
 int ManualMainQueue::drain()
 {
     int ran = 0;
@@ -29,36 +23,12 @@ int ManualMainQueue::drain()
     }
 }
 
-Pacer::TimePoint FakePacer::now() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_now;
-}
-
 void FakePacer::sleepUntil(TimePoint when)
 {
     std::lock_guard lock(m_mutex);
     if (when > m_now)
         m_now = when;
     m_sleeps.push_back(std::chrono::duration_cast<std::chrono::microseconds>(m_now.time_since_epoch()));
-}
-
-void FakePacer::advance(std::chrono::microseconds delta)
-{
-    std::lock_guard lock(m_mutex);
-    m_now += delta;
-}
-
-std::vector<std::chrono::microseconds> FakePacer::sleeps() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_sleeps;
-}
-
-void FakeSocket::open(const QUrl& openedUrl, Events openedEvents)
-{
-    url = openedUrl;
-    events = std::move(openedEvents);
 }
 
 std::optional<TencentASRSocket::SendFailure> FakeSocket::record(const QByteArray& frame)
@@ -70,26 +40,6 @@ std::optional<TencentASRSocket::SendFailure> FakeSocket::record(const QByteArray
     }
     sent.append(frame);
     return std::nullopt;
-}
-
-std::optional<TencentASRSocket::SendFailure> FakeSocket::sendBinary(const QByteArray& data)
-{
-    return record(data);
-}
-
-std::optional<TencentASRSocket::SendFailure> FakeSocket::sendText(const QString& text)
-{
-    return record("TEXT:" + text.toUtf8());
-}
-
-QByteArray endOfStream()
-{
-    return QByteArrayLiteral(R"(TEXT:{"type":"end"})");
-}
-
-void FakeSocket::close(int closeCode)
-{
-    closedWith = closeCode;
 }
 
 namespace {
@@ -121,29 +71,8 @@ TencentASRSocketFactory FakeSocketHub::factory()
     };
 }
 
-CapturedLog::CapturedLog()
-{
-    m_logger = std::make_unique<TencentASRLogger>(QString(), m_clock, m_lines.sink(), m_systemLog, m_redactor);
-    m_logger->setLogLevel(TencentASRLogLevel::Debug);
-    m_logger->setEnableOSLog(false);
-}
-
-QStringList CapturedLog::lines()
-{
-    m_logger->flush();
-    return m_lines.lines();
-}
-
-int CapturedLog::count(const QString& text)
-{
-    int n = 0;
-    for (const QString& line : lines())
-        n += line.contains(text) ? 1 : 0;
-    return n;
-}
-
 AsrHarness::AsrHarness(QString host)
-    : signature(std::move(host), clock, &hotWords, log.logger(), TencentASRSignature::systemRandom())
+    : signature(std::move(host), clock, &hotWords, log.recognitionLogger(), TencentASRSignature::systemRandom())
 {
 }
 
@@ -159,7 +88,7 @@ TencentASRConfig AsrHarness::config() const
 
 TencentASREnvironment AsrHarness::environment()
 {
-    return TencentASREnvironment{scheduler, mainQueue, pacer, log.logger(), signature, sockets.factory()};
+    return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, sockets.factory()};
 }
 
 QStringList realtimeServerArgs(const QString& dataDir)

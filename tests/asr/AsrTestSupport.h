@@ -9,9 +9,6 @@
 #include "asr/TencentASRSocket.h"
 #include "core/Clock.h"
 #include "core/ManualScheduler.h"
-#include "log/SecretRedactor.h"
-#include "log/TencentASRLogger.h"
-#include "platform/fake/FakeSystemLog.h"
 #include "support/LogCapture.h"
 
 #include <QList>
@@ -26,7 +23,11 @@ namespace velnor::test {
 // Main-thread hops collected from any thread; the test runs them with drain().
 class ManualMainQueue final : public MainQueue {
 public:
-    void post(std::function<void()> work) override;
+    void post(std::function<void()> work) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_work.push_back(std::move(work));
+    }
     // Runs queued work (and work it queues) until none is left; returns the count.
     int drain();
 
@@ -38,11 +39,23 @@ private:
 // Virtual monotonic time: sleeping jumps the clock and records the wait.
 class FakePacer final : public Pacer {
 public:
-    TimePoint now() const override;
+    TimePoint now() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
     void sleepUntil(TimePoint when) override;
-    void advance(std::chrono::microseconds delta);
+    void advance(std::chrono::microseconds delta)
+    {
+        std::lock_guard lock(m_mutex);
+        m_now += delta;
+    }
     // Moments (since the pacer's epoch) at which each sleep ended.
-    std::vector<std::chrono::microseconds> sleeps() const;
+    std::vector<std::chrono::microseconds> sleeps() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_sleeps;
+    }
 
 private:
     mutable std::mutex m_mutex;
@@ -53,11 +66,15 @@ private:
 // Records what the client did with its connection; tests fire the events.
 class FakeSocket final : public TencentASRSocket {
 public:
-    void open(const QUrl& url, Events events) override;
-    std::optional<SendFailure> sendBinary(const QByteArray& data) override;
+    void open(const QUrl& openedUrl, Events openedEvents) override
+    {
+        url = openedUrl;
+        events = std::move(openedEvents);
+    }
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
     // Recorded in `sent` as "TEXT:" and the message's UTF-8.
-    std::optional<SendFailure> sendText(const QString& text) override;
-    void close(int closeCode) override;
+    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
+    void close(int closeCode) override { closedWith = closeCode; }
 
     QUrl url;
     Events events;
@@ -70,7 +87,10 @@ private:
 };
 
 // The end of a stream as FakeSocket records it.
-QByteArray endOfStream();
+inline QByteArray endOfStream()
+{
+    return QByteArrayLiteral(R"(TEXT:{"type":"end"})");
+}
 
 // Every socket the factory made, oldest first. The hub keeps them alive
 // after the client dropped its handle, so tests can examine them afterwards.
@@ -86,24 +106,6 @@ public:
     QList<HotWordEntry> cachedHotWords() const override { return words; }
 };
 
-// The recognition log writing into memory at debug level.
-class CapturedLog final {
-public:
-    CapturedLog();
-    TencentASRLogger& logger() { return *m_logger; }
-    QStringList lines();
-    // Number of lines containing the text.
-    int count(const QString& text);
-    bool contains(const QString& text) { return count(text) > 0; }
-
-private:
-    ManualClock m_clock;
-    FakeSystemLog m_systemLog;
-    SecretRedactor m_redactor;
-    LineCollector m_lines;
-    std::unique_ptr<TencentASRLogger> m_logger;
-};
-
 // A complete fake environment for the client, the service and the cached client.
 struct AsrHarness {
     explicit AsrHarness(QString host = QStringLiteral("asr.example.test"));
@@ -116,7 +118,7 @@ struct AsrHarness {
     ManualScheduler scheduler;
     ManualMainQueue mainQueue;
     FakePacer pacer;
-    CapturedLog log;
+    LogCapture log;
     ManualClock clock;
     FakeHotWords hotWords;
     FakeSocketHub sockets;

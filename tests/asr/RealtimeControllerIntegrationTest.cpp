@@ -52,15 +52,12 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 
     QtScheduler scheduler;
     SystemClock clock;
-    test::CapturedLog asrLog;
-    test::LogCapture appLog(clock);
-    test::LineCollector console;
-    SecretRedactor redactor;
+    test::LogCapture log(clock);
     test::FakeHotWords hotWords;
-    TencentASRClientFactory clients(deployment, clock, &hotWords, asrLog.logger(), scheduler, redactor);
+    TencentASRClientFactory clients(deployment, clock, &hotWords, log.recognitionLogger(), scheduler, log.redactor());
     QtMainQueue mainQueue;
     SteadyPacer pacer;
-    TencentASRSignature signature(server.url().authority(), clock, &hotWords, asrLog.logger());
+    TencentASRSignature signature(server.url().authority(), clock, &hotWords, log.recognitionLogger());
     FakeMicrophonePermission permission;
     FileAudioCapture* capture = nullptr;
     auto converted = std::make_shared<QByteArray>();
@@ -89,14 +86,14 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     FakeKeySynthesizer keys([] { return qint64(0); });
     FakeAccessibilityTrust trust;
     AppSetupHelper controller(AppSetupHelper::Collaborators{
-        settings, scheduler, clock, appLog.logger(), console.sink(), indicator, recorder, recordingFiles, sounds,
+        settings, scheduler, clock, log.logger(), log.printSink(), indicator, recorder, recordingFiles, sounds,
         recognition, adjustment, textInput, workspace, keys, trust, factory, QStringLiteral("linux")});
 
     // A server that has served before keeps a loaded decoder: warm it, so the
     // dictation's handshake does not wait for the model to load (which would
     // push the final text past the controller's 3 s wait).
     {
-        TencentASREnvironment environment{scheduler, mainQueue, pacer, asrLog.logger(), signature,
+        TencentASREnvironment environment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature,
                                           QtWebSocketTransport::factory({})};
         TencentASRService warmUp(clients.defaultConfig(), environment);
         test::RecordingServiceDelegate delegate;
@@ -135,7 +132,7 @@ TEST(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     EXPECT_EQ(segments.join(QString()), transcript);
     std::lock_guard lock(*mutex);
     EXPECT_EQ(stats.value("audio_bytes").toInteger(), converted->size());
-    EXPECT_FALSE(asrLog.lines().join('\n').contains(deployment.asrSecretKey));
+    EXPECT_FALSE(log.mentions(deployment.asrSecretKey));
 }
 
 } // namespace

@@ -161,7 +161,7 @@ TEST_F(TencentASRExampleTest, CachedAudioIsStreamedFirstThenLiveAudioThenTheEndM
     EXPECT_TRUE(example->isConnected());
     EXPECT_EQ(example->connectionStatus(), "已连接");
     // Everything was logged at debug level, and the SecretKey never.
-    EXPECT_FALSE(harness.log.lines().join('\n').contains(harness.config().secretKey));
+    EXPECT_FALSE(harness.log.mentions(harness.config().secretKey));
 }
 
 TEST_F(TencentASRExampleTest, CacheKeepsTheNewest500Buffers)
@@ -215,7 +215,7 @@ TEST_F(TencentASRExampleTest, StopBeforeReadyStillEndsTheStreamAfterTheCache)
     }
     example->stopRecording();
     settle();
-    EXPECT_TRUE(harness.log.contains("⏸️ 停止录音时仍在缓存模式，保留缓存数据等待连接，当前缓存数量: 8"));
+    EXPECT_TRUE(harness.log.mentions("⏸️ 停止录音时仍在缓存模式，保留缓存数据等待连接，当前缓存数量: 8"));
     makeReady();
     settle();
     ASSERT_FALSE(harness.sockets.last().sent.isEmpty());
@@ -232,7 +232,7 @@ TEST_F(TencentASRExampleTest, ConvertsCaptureFormatTo16kMono)
     capture->deliver(AudioBuffer{input.format, {}});
     settle();
     EXPECT_EQ(example->cachedBufferCount(), 1);
-    EXPECT_TRUE(harness.log.contains("收到空音频缓冲区"));
+    EXPECT_TRUE(harness.log.mentions("收到空音频缓冲区"));
     makeReady();
     example->stopRecording();
     settle();
@@ -271,7 +271,7 @@ TEST_F(TencentASRExampleTest, APermissionAnswerAfterTheClientIsGoneDoesNothing)
     client.reset();
     deferred.pending(true);
     harness.drain();
-    EXPECT_FALSE(harness.log.contains("设置缓存模式音频录制"));
+    EXPECT_FALSE(harness.log.mentions("设置缓存模式音频录制"));
 }
 
 TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
@@ -301,7 +301,7 @@ TEST_F(TencentASRExampleTest, ErrorWhileCachingDropsTheCache)
     settle();
     EXPECT_EQ(example->cachedBufferCount(), 0);
     EXPECT_EQ(example->errorMessage(), "网络错误: Connection refused");
-    EXPECT_TRUE(harness.log.contains("连接失败时清理音频缓存"));
+    EXPECT_TRUE(harness.log.mentions("连接失败时清理音频缓存"));
 }
 
 TEST_F(TencentASRExampleTest, DisconnectRightAfterStartStopsEverything)

@@ -1,7 +1,6 @@
 #include "AsrTestSupport.h"
 
 #include "asr/TencentASRClientFactory.h"
-#include "log/SecretRedactor.h"
 #include "platform/fake/FakeMicrophonePermission.h"
 #include "config/DeploymentConfig.h"
 
@@ -80,10 +79,9 @@ TEST(TencentASRClientFactoryTest, KeepsTheSecretKeyOutOfLogsAndMakesAClientPerDi
     deployment.realtimeHost = QStringLiteral("127.0.0.1:18470");
     deployment.realtimeCaCertificateFile = QStringLiteral("/nonexistent/ca.pem");
     test::AsrHarness harness;
-    SecretRedactor redactor;
-    TencentASRClientFactory factory(deployment, harness.clock, &harness.hotWords, harness.log.logger(), harness.scheduler,
-                                    redactor);
-    EXPECT_EQ(redactor.redact(QStringLiteral("key=k3y-that-must-not-leak")), "key=<redacted>");
+    TencentASRClientFactory factory(deployment, harness.clock, &harness.hotWords, harness.log.recognitionLogger(),
+                                    harness.scheduler, harness.log.redactor());
+    EXPECT_EQ(harness.log.redactor().redact(QStringLiteral("key=k3y-that-must-not-leak")), "key=<redacted>");
     EXPECT_TRUE(factory.caCertificateError().has_value());
     EXPECT_EQ(factory.defaultConfig().baseURL, "ws://127.0.0.1:18470/asr/v2");
 
@@ -105,7 +103,7 @@ TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
     harness.drain();
     EXPECT_EQ(delegate.events, QStringList{"error:配置错误: AppID不能为空"});
     EXPECT_TRUE(harness.sockets.sockets.isEmpty());
-    EXPECT_TRUE(harness.log.contains("❌ 配置验证失败: 配置错误: AppID不能为空"));
+    EXPECT_TRUE(harness.log.mentions("❌ 配置验证失败: 配置错误: AppID不能为空"));
 
     config = harness.config();
     config.secretKey = QStringLiteral("   ");
@@ -133,7 +131,7 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
         EXPECT_FALSE(service->isRecognizing());
     }
     service->sendAudioData(QByteArray(100, 'x'));
-    EXPECT_TRUE(harness.log.contains("⚠️ 识别未启动，忽略音频数据: 100字节"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
 
 TEST_F(TencentASRServiceTest, AudioIsCutInto1280BytePacketsAndTheRemainderPrecedesTheEndMarker)
@@ -147,7 +145,7 @@ TEST_F(TencentASRServiceTest, AudioIsCutInto1280BytePacketsAndTheRemainderPreced
     service->stopRecognition();
     settle();
     EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280), audio.mid(2560), test::endOfStream()}));
-    EXPECT_TRUE(harness.log.contains("📤 发送剩余音频缓冲区数据: 440字节"));
+    EXPECT_TRUE(harness.log.mentions("📤 发送剩余音频缓冲区数据: 440字节"));
 }
 
 TEST_F(TencentASRServiceTest, EndMarkerWaitsForTheWholeBacklog)
@@ -222,7 +220,7 @@ TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAu
     socket().events.closed(1000);
     harness.drain();
     EXPECT_FALSE(service->isRecognizing());
-    EXPECT_TRUE(harness.log.contains("⚠️ 识别过程中连接断开，停止识别"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 识别过程中连接断开，停止识别"));
     service->sendAudioData(pcmRamp(640));
     settle();
     EXPECT_TRUE(socket().sent.isEmpty());
@@ -257,8 +255,8 @@ TEST_F(TencentASRServiceTest, AReconnectionAppendsToWhatTheFirstStreamRecognised
 // Float samples are limited and truncated; only channel 0 is kept, whatever the layout.
 TEST(TencentASRConversionTest, ConvertsToMono16Bit)
 {
-    test::CapturedLog log;
-    const auto convert = [&](const AudioBuffer& buffer) { return TencentASRService::convertPCMBufferToData(buffer, log.logger()); };
+    test::LogCapture log;
+    const auto convert = [&](const AudioBuffer& buffer) { return TencentASRService::convertPCMBufferToData(buffer, log.recognitionLogger()); };
     const AudioFormat mono{16000, 1, SampleType::Float32, true};
     EXPECT_EQ(convert(bufferOf<float>({1.5f, -1.0f, 0.5f, -0.5f, 0.0f}, mono)),
               bufferOf<qint16>({32767, -32767, 16383, -16383, 0}, mono).data);
@@ -271,7 +269,7 @@ TEST(TencentASRConversionTest, ConvertsToMono16Bit)
 
     // Unusable buffers give nothing.
     EXPECT_FALSE(convert(AudioBuffer{{16000, 1, SampleType::Int16, true}, {}}));
-    EXPECT_TRUE(log.contains("音频缓冲区为空，frameLength: 0"));
+    EXPECT_TRUE(log.mentions("音频缓冲区为空，frameLength: 0"));
     EXPECT_FALSE(convert(AudioBuffer{{16000, 0, SampleType::Int16, true}, QByteArray(8, 0)}));
 }
 

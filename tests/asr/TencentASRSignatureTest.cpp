@@ -96,7 +96,7 @@ TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)
 {
     config.baseURL = QStringLiteral("not a url at all");
     EXPECT_FALSE(harness.signature.buildWebSocketURL(config, QStringLiteral("v")));
-    EXPECT_TRUE(harness.log.contains("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));
+    EXPECT_TRUE(harness.log.mentions("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));
 }
 
 TEST_F(TencentASRSignatureTest, HotWordListRules)
@@ -110,7 +110,7 @@ TEST_F(TencentASRSignatureTest, HotWordListRules)
                               {QString(29, QChar('a')) + family + "tail", 3}};
     EXPECT_EQ(harness.signature.generateHotwordList(), QString(30, QChar(u'字')) + "|5,zero|1,big|11,frac|5,neg|1,eleven|11,"
                                                            + QString(29, QChar('a')) + family + "|3");
-    EXPECT_TRUE(harness.log.contains("🔥 生成热词列表: "));
+    EXPECT_TRUE(harness.log.mentions("🔥 生成热词列表: "));
 }
 
 TEST_F(TencentASRSignatureTest, OnlyTheFirst128CachedWordsAreConsidered)
@@ -118,7 +118,7 @@ TEST_F(TencentASRSignatureTest, OnlyTheFirst128CachedWordsAreConsidered)
     for (int i = 0; i < 200; ++i)
         harness.hotWords.words.append({i < 128 ? QStringLiteral("w,%1").arg(i) : QStringLiteral("ok%1").arg(i), 5});
     EXPECT_EQ(harness.signature.generateHotwordList(), QString());
-    EXPECT_TRUE(harness.log.contains("ℹ️ 无可用热词"));
+    EXPECT_TRUE(harness.log.mentions("ℹ️ 无可用热词"));
 }
 
 TEST(TencentASRRandomTest, DrawsAboveTheLastFullBlockAreRejected)

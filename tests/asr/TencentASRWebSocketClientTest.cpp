@@ -86,11 +86,11 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     // State reports read the state when they run: all three report the latest.
     ASSERT_FALSE(delegate.states.isEmpty());
     EXPECT_TRUE(delegate.states.last().is(Kind::Ready));
-    EXPECT_TRUE(harness.log.contains("✅ WebSocket握手成功，连接已就绪"));
-    EXPECT_TRUE(harness.log.contains("⚠️ 成功响应但无识别结果数据"));
+    EXPECT_TRUE(harness.log.mentions("✅ WebSocket握手成功，连接已就绪"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 成功响应但无识别结果数据"));
 
     client->connect();
-    EXPECT_TRUE(harness.log.contains("WebSocket已连接或正在连接中"));
+    EXPECT_TRUE(harness.log.mentions("WebSocket已连接或正在连接中"));
     EXPECT_EQ(harness.sockets.sockets.size(), 1);
 }
 
@@ -118,7 +118,7 @@ TEST_F(TencentASRWebSocketClientTest, FatalCodeReconnectsAfterTwoSecondsWithANew
     harness.drain();
     ASSERT_EQ(delegate.errors.size(), 1);
     EXPECT_EQ(delegate.errors.first().description(), "服务器错误(4001): 参数不合法");
-    EXPECT_TRUE(harness.log.contains("将在2.0秒后进行第1次重连"));
+    EXPECT_TRUE(harness.log.mentions("将在2.0秒后进行第1次重连"));
 
     harness.scheduler.advanceBy(seconds(1.9));
     EXPECT_EQ(harness.sockets.sockets.size(), 1);
@@ -139,7 +139,7 @@ TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheC
     }
     harness.sockets.last().events.failed(QStringLiteral("Connection refused"));
     harness.drain();
-    EXPECT_TRUE(harness.log.contains("达到最大重试次数，停止重连"));
+    EXPECT_TRUE(harness.log.mentions("达到最大重试次数，停止重连"));
     harness.scheduler.advanceBy(seconds(60));
     EXPECT_EQ(harness.sockets.sockets.size(), 4);
     EXPECT_EQ(delegate.errors.size(), 4);
@@ -173,7 +173,7 @@ TEST_F(TencentASRWebSocketClientTest, FailureAfterTheConnectionClosedIsOnlyLogge
     harness.scheduler.advanceBy(seconds(30));
     EXPECT_TRUE(delegate.errors.isEmpty());
     EXPECT_EQ(harness.sockets.sockets.size(), 1);
-    EXPECT_TRUE(harness.log.contains("ℹ️ 连接已断开，忽略URLSession完成错误: cancelled"));
+    EXPECT_TRUE(harness.log.mentions("ℹ️ 连接已断开，忽略URLSession完成错误: cancelled"));
 
     // After disconnect() the old connection's events do not reach the client at all.
     client->disconnect();
@@ -205,7 +205,7 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
         harness.drain();
         ASSERT_EQ(delegate.errors.size(), 1);
         EXPECT_EQ(delegate.errors.first(), TencentASRError::timeoutError());
-        EXPECT_TRUE(harness.log.contains(QStringLiteral("⏰ 连接超时(30.0秒)，当前状态: ") + c.stateText));
+        EXPECT_TRUE(harness.log.mentions(QStringLiteral("⏰ 连接超时(30.0秒)，当前状态: ") + c.stateText));
 
         // The reconnection completes its handshake in time: its own timer does nothing.
         harness.scheduler.advanceBy(seconds(2));
@@ -224,7 +224,7 @@ TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerCome
     client->connect();
     harness.sockets.last().events.opened();
     client->sendAudioData(QByteArray(1280, 'a'));
-    EXPECT_TRUE(harness.log.contains("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
+    EXPECT_TRUE(harness.log.mentions("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
     harness.sockets.last().events.textReceived(test::handshakeMessage());
     client->startAudioStream();
     client->sendAudioData(QByteArray());
@@ -234,9 +234,9 @@ TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerCome
     client->stopAudioStream();
     flushSends();
     EXPECT_EQ(harness.sockets.last().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
-    EXPECT_TRUE(harness.log.contains("⚠️ 尝试发送空音频数据"));
-    EXPECT_TRUE(harness.log.contains("⚠️ 音频流未激活，无需停止"));
-    EXPECT_TRUE(harness.log.contains("✅ 结束标志发送成功，等待最终识别结果"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 尝试发送空音频数据"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
+    EXPECT_TRUE(harness.log.mentions("✅ 结束标志发送成功，等待最终识别结果"));
 }
 
 TEST_F(TencentASRWebSocketClientTest, SendFailureIsANetworkError)
@@ -280,7 +280,7 @@ TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
     EXPECT_TRUE(harness.sockets.last().sent.isEmpty());
     ASSERT_EQ(delegate.errors.size(), 1);
     EXPECT_EQ(client->connectionState().errorValue(), TencentASRError::serverError(4005, QStringLiteral("音频解码失败")));
-    EXPECT_TRUE(harness.log.contains("丢弃待发送数据"));
+    EXPECT_TRUE(harness.log.mentions("丢弃待发送数据"));
 }
 
 TEST_F(TencentASRWebSocketClientTest, ResultsAndTheFinalMessageReachTheDelegate)
@@ -293,13 +293,13 @@ TEST_F(TencentASRWebSocketClientTest, ResultsAndTheFinalMessageReachTheDelegate)
     ASSERT_EQ(delegate.results.size(), 1);
     EXPECT_EQ(delegate.results.first().voiceTextStr, "你好");
     EXPECT_EQ(delegate.completions, QList<bool>{true});
-    EXPECT_TRUE(harness.log.contains("❌ 无法解析二进制消息为UTF-8文本"));
-    EXPECT_TRUE(harness.log.contains("🏁 收到最终识别结果但内容为空"));
+    EXPECT_TRUE(harness.log.mentions("❌ 无法解析二进制消息为UTF-8文本"));
+    EXPECT_TRUE(harness.log.mentions("🏁 收到最终识别结果但内容为空"));
     EXPECT_TRUE(delegate.errors.isEmpty());
 
     // Lengths in the log count characters as a reader sees them.
     harness.sockets.last().events.textReceived(test::resultMessage(1, 1, QStringLiteral("👍🏽好")));
-    EXPECT_TRUE(harness.log.contains("🎯 识别成功 - 文本: [👍🏽好] (2字符), 类型: 1, 索引: 1"));
+    EXPECT_TRUE(harness.log.mentions("🎯 识别成功 - 文本: [👍🏽好] (2字符), 类型: 1, 索引: 1"));
 }
 
 TEST_F(TencentASRWebSocketClientTest, LooseReadingOfMessagesTheStrictDecoderRejects)
@@ -316,7 +316,7 @@ TEST_F(TencentASRWebSocketClientTest, LooseReadingOfMessagesTheStrictDecoderReje
     ASSERT_EQ(delegate.errors.size(), 3);
     EXPECT_EQ(delegate.errors[1].description(), "解析错误: JSON格式不符合预期");
     EXPECT_TRUE(delegate.errors[2].description().startsWith("解析错误: JSON解析失败: "));
-    EXPECT_TRUE(harness.log.contains("🔧 完全无法解析的响应"));
+    EXPECT_TRUE(harness.log.mentions("🔧 完全无法解析的响应"));
 }
 
 } // namespace

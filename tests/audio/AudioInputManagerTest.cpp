@@ -59,12 +59,12 @@ protected:
 
     FakeAudioDevices devices;
     MemorySettingsStore settings;
-    test::CapturedOutput out;
+    test::LogCapture log;
 };
 
 TEST_F(AudioInputManagerTest, ListsOnlyHealthyRealMicrophones)
 {
-    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     EXPECT_EQ(listedIds(manager),
               (QStringList{QStringLiteral("alsa_input.pci.analog-stereo"), QStringLiteral("alsa_input.usb-mic"),
                            QStringLiteral("bluez_source.CC.hsp"), QStringLiteral("bluez_source.DD.hfp")}));
@@ -78,27 +78,27 @@ TEST_F(AudioInputManagerTest, ListsOnlyHealthyRealMicrophones)
     EXPECT_TRUE(usb.isDefault);
     EXPECT_TRUE(usb.isActive);
 
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备采样率异常: 7999 Hz")).size(), 1);
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备连接正常: Headset C, 采样率: 8000 Hz")).size(), 1);
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioInputManager] 蓝牙设备名称无效: 未知设备")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioInputManager] 蓝牙设备采样率异常: 7999 Hz")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioInputManager] 蓝牙设备连接正常: Headset C, 采样率: 8000 Hz")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioInputManager] 蓝牙设备名称无效: 未知设备")).size(), 1);
 }
 
 TEST_F(AudioInputManagerTest, SelectionRestoresFromStoreOrDefault)
 {
     {
-        AudioInputManager manager(devices, settings, out.logger, out.printer());
+        AudioInputManager manager(devices, settings, log.logger(), log.printSink());
         ASSERT_TRUE(manager.selectedDevice());
         EXPECT_EQ(manager.selectedDevice()->id, QStringLiteral("alsa_input.usb-mic"));
     }
     settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("bluez_source.DD.hfp"));
     {
-        AudioInputManager manager(devices, settings, out.logger, out.printer());
+        AudioInputManager manager(devices, settings, log.logger(), log.printSink());
         ASSERT_TRUE(manager.selectedDevice());
         EXPECT_EQ(manager.selectedDevice()->name, QStringLiteral("Headset D"));
     }
     // A stored device that is not attached: no selection, the id stays stored.
     settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("gone"));
-    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     EXPECT_FALSE(manager.selectedDevice());
     EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId)), QStringLiteral("gone"));
     EXPECT_TRUE(devices.defaultChanges.isEmpty());
@@ -106,13 +106,13 @@ TEST_F(AudioInputManagerTest, SelectionRestoresFromStoreOrDefault)
 
 TEST_F(AudioInputManagerTest, SelectingPersistsAndMakesItTheSystemDefault)
 {
-    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     const AudioInputDevice internal = manager.availableDevices()[0];
     manager.selectDevice(internal);
     EXPECT_EQ(manager.selectedDevice(), internal);
     EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId)), internal.id);
     EXPECT_EQ(devices.defaultSource, internal.id);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("成功设置默认输入设备: Built-in Audio Analog Stereo")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("成功设置默认输入设备: Built-in Audio Analog Stereo")));
 
     // Refreshing now marks the new default.
     manager.refreshDevices();
@@ -121,18 +121,18 @@ TEST_F(AudioInputManagerTest, SelectingPersistsAndMakesItTheSystemDefault)
 
     devices.failure = QStringLiteral("Connection refused");
     EXPECT_FALSE(manager.setDefaultInputDevice(internal));
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("设置默认输入设备失败: Connection refused")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("设置默认输入设备失败: Connection refused")));
     EXPECT_FALSE(manager.setDefaultInputDevice(AudioInputDevice{}));
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("无效的设备ID: ")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("无效的设备ID: ")));
 }
 
 TEST_F(AudioInputManagerTest, ServerFailureGivesAnEmptyList)
 {
     devices.failure = QStringLiteral("Connection refused");
-    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     EXPECT_TRUE(manager.availableDevices().isEmpty());
     EXPECT_FALSE(manager.selectedDevice());
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("获取音频设备列表失败: Connection refused")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("获取音频设备列表失败: Connection refused")));
 }
 
 } // namespace

@@ -20,11 +20,11 @@ struct Played {
 TEST(AudioPlayer, FindsTheSoundAndFallsBackToItsWav)
 {
     test::TempDir dir;
-    test::CapturedOutput out;
+    test::LogCapture log;
     dir.writeFile(QStringLiteral("ber.wav"), QByteArray("RIFF"));
     dir.writeFile(QStringLiteral("tick.mov"), QByteArray("moov"));
     QList<Played> played;
-    AudioPlayer player(out.logger, dir.path(), [&](const QUrl& url, float volume) { played.append({url, volume}); });
+    AudioPlayer player(log.logger(), dir.path(), [&](const QUrl& url, float volume) { played.append({url, volume}); });
 
     player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
     player.playSound(QStringLiteral("tick"), QStringLiteral("mov"), 0.5f);
@@ -35,7 +35,7 @@ TEST(AudioPlayer, FindsTheSoundAndFallsBackToItsWav)
 
     player.playSound(QStringLiteral("nope"), QStringLiteral("mov"), 1.0f);
     EXPECT_EQ(played.size(), 2);
-    EXPECT_EQ(out.logged(QStringLiteral("[ERROR]")).filter(QStringLiteral("Audio file not found: nope.mov")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("Audio file not found: nope.mov")).size(), 1);
 }
 
 // The shipped sound: a 16-bit PCM WAV whose last 200 ms are silent, because

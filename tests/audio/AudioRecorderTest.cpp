@@ -134,7 +134,7 @@ protected:
             return std::make_unique<RecordingWriter>(trace, openError, failingWrite);
         };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
-            captureFactory, writerFactory, permission, devices, manager, settings, out.logger, out.printer()});
+            captureFactory, writerFactory, permission, devices, manager, settings, log.logger(), log.printSink()});
     }
 
     // Pushes buffers whose first sample is their sequence number / 1000.
@@ -154,7 +154,7 @@ protected:
     FakeAudioDevices devices;
     MemorySettingsStore settings;
     FakeMicrophonePermission permission{MicrophonePermission::Status::Authorized, false};
-    test::CapturedOutput out;
+    test::LogCapture log;
     std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
     std::optional<QString> startError;
     std::optional<QString> openError;
@@ -191,7 +191,7 @@ TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
     EXPECT_EQ(levels[5].size(), 100);
     EXPECT_FLOAT_EQ(levels[5][1], 1.0f);
 
-    const QStringList lines = out.logLines();
+    const QStringList lines = log.lines();
     const QStringList expected{
         "[AudioRecorder] 开始录音流程",
         "[AudioRecorder] 音频引擎创建成功",
@@ -207,9 +207,9 @@ TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
         ASSERT_NE(found, lines.end()) << text.toStdString();
         at = found - lines.begin();
     }
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: 0.500")).size(), 20);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("音频引擎已启动，录音开始")));
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("准备写入文件: /docs/1.0.m4a")));
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: 0.500")).size(), 20);
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("音频引擎已启动，录音开始")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("准备写入文件: /docs/1.0.m4a")));
 }
 
 TEST_F(AudioRecorderTest, QuietBuffersAreNotLoggedAndFailedWritesLoseOnlyThatBuffer)
@@ -224,9 +224,9 @@ TEST_F(AudioRecorderTest, QuietBuffersAreNotLoggedAndFailedWritesLoseOnlyThatBuf
 
     EXPECT_EQ(trace.firstSamples, (QList<float>{0.0f, 0.001f, 0.003f, 0.004f}));
     EXPECT_EQ(levelCalls.load(), 4);
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 写入音频数据失败: disk full")).size(), 1);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("写入错误: disk full")));
-    EXPECT_TRUE(out.logged(QStringLiteral("峰值")).isEmpty());
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 写入音频数据失败: disk full")).size(), 1);
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("写入错误: disk full")));
+    EXPECT_TRUE(log.linesWith(QStringLiteral("峰值")).isEmpty());
 }
 
 TEST_F(AudioRecorderTest, FiftySecondsFromAnotherThreadArriveComplete)
@@ -255,26 +255,26 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
     noCapture = true;
     auto recorder = makeRecorder();
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
-    EXPECT_EQ(out.logged(QStringLiteral("[ERROR]")).filter(QStringLiteral("[AudioRecorder] 无法创建音频引擎")).size(), 1);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("无法创建音频引擎")));
+    EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("[AudioRecorder] 无法创建音频引擎")).size(), 1);
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("无法创建音频引擎")));
     EXPECT_FALSE(recorder->hasAudioEngine());
 
     noCapture = false;
     format.reset();
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/b.m4a")));
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: 没有可用的音频输入设备")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: 没有可用的音频输入设备")).size(), 1);
     EXPECT_FALSE(trace.events.contains(QStringLiteral("open")));
 
     format = AudioFormat{48000, 1, SampleType::Float32, true};
     openError = QStringLiteral("Permission denied");
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/c.m4a")));
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
     EXPECT_FALSE(trace.events.contains(QStringLiteral("start")));
 
     openError.reset();
     startError = QStringLiteral("Connection refused");
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 录音启动失败: Connection refused")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: Connection refused")).size(), 1);
     // The engine stays until the next stop; stopping still closes the file.
     EXPECT_TRUE(recorder->hasAudioEngine());
     EXPECT_FALSE(recorder->isRecording());
@@ -287,26 +287,26 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
 TEST_F(AudioRecorderTest, SelectedDeviceBecomesTheDefaultBeforeCaptureOpens)
 {
     settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("usb_mic"));
-    AudioInputManager manager(devices, settings, out.logger, out.printer());
+    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     auto recorder = makeRecorder(&manager);
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/e.m4a")));
     recorder->stopRecording();
     EXPECT_EQ(devices.defaultChanges, QStringList{QStringLiteral("usb_mic")});
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 成功设置音频输入设备: USB Mic")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 成功设置音频输入设备: USB Mic")).size(), 1);
 
     // Setting a device fails without an engine, and for an empty id.
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(*manager.selectedDevice()));
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/f.m4a")));
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(AudioInputDevice{}));
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 无效的设备ID: ")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 无效的设备ID: ")).size(), 1);
     recorder->stopRecording();
 
     // A server refusing the change: recording goes on with the default.
     devices.failure = QStringLiteral("Access denied");
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/g.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 设置音频输入设备失败: Access denied")).size(), 1);
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 音频输入设备设置失败，使用默认设备")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 设置音频输入设备失败: Access denied")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 音频输入设备设置失败，使用默认设备")).size(), 1);
 }
 
 TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
@@ -319,7 +319,7 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     permission.setStatus(MicrophonePermission::Status::NotDetermined);
     makeRecorder();
     EXPECT_EQ(permission.requestCount(), 1);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("麦克风权限未授予，录音可能无法正常工作")));
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，录音可能无法正常工作")));
     EXPECT_FALSE(settings.boolean(key));
 
     // A persisted grant skips the check; a denied start still records.
@@ -329,8 +329,8 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(out.logged(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
-    EXPECT_TRUE(out.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
 }
 
 TEST_F(AudioRecorderTest, ANewStartFinalisesTheRunningRecording)

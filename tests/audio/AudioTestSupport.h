@@ -1,8 +1,5 @@
 #pragma once
 
-#include "core/Clock.h"
-#include "log/Logger.h"
-#include "log/SecretRedactor.h"
 #include "platform/AudioFormat.h"
 #include "support/LogCapture.h"
 
@@ -19,36 +16,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 }
 
 namespace velnor::test {
-
-// Collects what a component logs and prints, readable from the test thread.
-class CapturedOutput final {
-    // First: the logger drains into these when it is destroyed.
-    LineCollector m_logLines;
-    LineCollector m_printed;
-
-public:
-    CapturedOutput()
-        : logger(QString(), clock, m_logLines.sink(), redactor)
-    {
-    }
-
-    ConsoleSink printer() { return m_printed.sink(); }
-
-    QStringList logLines()
-    {
-        logger.flush();
-        return m_logLines.lines();
-    }
-
-    QStringList printed() const { return m_printed.lines(); }
-
-    // The log lines containing `text`.
-    QStringList logged(const QString& text) { return logLines().filter(text); }
-
-    ManualClock clock;
-    SecretRedactor redactor;
-    Logger logger;
-};
 
 inline AudioBuffer floatBuffer(const std::vector<float>& interleaved, int channels, int rate = 48000)
 {

@@ -29,8 +29,9 @@ protected:
     QStringList remaining() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
 
     test::TempDir dir;
-    test::CapturedOutput out;
-    FileUtils files{dir.path(), out.clock, out.logger, out.printer()};
+    ManualClock clock;
+    test::LogCapture log{clock};
+    FileUtils files{dir.path(), clock, log.logger(), log.printSink()};
 };
 
 TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
@@ -45,7 +46,7 @@ TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
         EXPECT_EQ(name.chopped(4).toDouble(), seconds) << name.toStdString();
     }
 
-    out.clock.set(QDateTime::fromMSecsSinceEpoch(1765012345678));
+    clock.set(QDateTime::fromMSecsSinceEpoch(1765012345678));
     EXPECT_EQ(files.newAudioFileURL(), QDir(dir.path()).filePath(QStringLiteral("1765012345.678.m4a")));
     EXPECT_FALSE(QFile::exists(files.newAudioFileURL()));
 }
@@ -77,14 +78,14 @@ TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignFiles)
     EXPECT_TRUE(left.contains(QStringLiteral("notes.txt")));
     EXPECT_EQ(left.size(), 13);
     // Newest of the old ones first.
-    const QStringList deleted = out.logged(QStringLiteral("删除旧录音文件: "));
+    const QStringList deleted = log.linesWith(QStringLiteral("删除旧录音文件: "));
     ASSERT_EQ(deleted.size(), 2);
     EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
     EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000000.0.m4a")));
 
     files.cleanupOldAudioFiles(10);
     EXPECT_EQ(remaining().size(), 13);
-    EXPECT_EQ(out.logged(QStringLiteral("删除旧录音文件")).size(), 2);
+    EXPECT_EQ(log.linesWith(QStringLiteral("删除旧录音文件")).size(), 2);
 }
 
 TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
@@ -106,26 +107,26 @@ TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
 TEST_F(FileUtilsTest, AMissingDocumentsFolderIsCreatedForTheNextRecording)
 {
     const QString documents = dir.filePath(QStringLiteral("home/Documents"));
-    FileUtils fresh(documents, out.clock, out.logger, out.printer());
+    FileUtils fresh(documents, clock, log.logger(), log.printSink());
     const QString path = fresh.newAudioFileURL();
     EXPECT_TRUE(QFileInfo(documents).isDir());
     EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(documents).absoluteFilePath());
-    EXPECT_TRUE(out.printed().isEmpty());
+    EXPECT_TRUE(log.printed().isEmpty());
 }
 
 TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothing)
 {
     make(QStringLiteral("song.m4a"), 0);
     EXPECT_EQ(files.getLatestAudioFile(), std::nullopt);
-    EXPECT_TRUE(out.printed().isEmpty());
+    EXPECT_TRUE(log.printed().isEmpty());
 
-    FileUtils missing(dir.filePath(QStringLiteral("gone")), out.clock, out.logger, out.printer());
+    FileUtils missing(dir.filePath(QStringLiteral("gone")), clock, log.logger(), log.printSink());
     EXPECT_EQ(missing.getLatestAudioFile(), std::nullopt);
     missing.cleanupOldAudioFiles(10);
-    ASSERT_EQ(out.printed().size(), 2);
-    EXPECT_TRUE(out.printed()[0].startsWith(QStringLiteral("获取录音文件失败: ")));
-    EXPECT_TRUE(out.printed()[1].startsWith(QStringLiteral("清理旧录音文件失败: ")));
-    EXPECT_EQ(out.logged(QStringLiteral("[ERROR]")).size(), 2);
+    ASSERT_EQ(log.printed().size(), 2);
+    EXPECT_TRUE(log.printed()[0].startsWith(QStringLiteral("获取录音文件失败: ")));
+    EXPECT_TRUE(log.printed()[1].startsWith(QStringLiteral("清理旧录音文件失败: ")));
+    EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).size(), 2);
 }
 
 } // namespace

@@ -20,9 +20,7 @@
 #include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
-#include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -240,13 +238,6 @@ TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
     EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
     EXPECT_EQ(done->error().code, 1);
 
-    // The server keeps its own limit when the local one is bypassed.
-    Outcome<bool> direct;
-    service.addHotword(QStringLiteral("w51"), 3, [&](auto r) { direct = r; });
-    ASSERT_TRUE(arrived(direct));
-    ASSERT_FALSE(direct->ok());
-    EXPECT_EQ(direct->error().domain, QStringLiteral("HotwordServiceErrorDomain"));
-
     done.reset();
     words.deleteHotword(QStringLiteral("Velnor"), 1, [&](auto r) { done = r; });
     ASSERT_TRUE(arrived(done));
@@ -254,27 +245,6 @@ TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
     EXPECT_EQ(words.cachedHotWords().size(), 49);
     EXPECT_FALSE(std::any_of(words.cachedHotWords().cbegin(), words.cachedHotWords().cend(),
                              [](const HotWord& w) { return w.text == QStringLiteral("Velnor"); }));
-}
-
-TEST_F(BackendIntegrationTest, AdjustAppliesTheUsersHotWords)
-{
-    ASSERT_FALSE(signIn().isEmpty());
-    HotwordService hotwords(*client, log.logger());
-    Outcome<bool> added;
-    hotwords.addHotword(QStringLiteral("Velnor"), 11, [&](auto r) { added = r; });
-    ASSERT_TRUE(arrived(added) && added->ok());
-
-    AdjustTextService service(*client, scheduler, log.logger());
-    Outcome<AdjustTextResponse> adjusted;
-    AdjustTextParams params;
-    params.text = QStringLiteral("  open   velnor now ");
-    params.appName = QStringLiteral("Editor\r\nX-Evil: 1");
-    params.osType = currentOsType();
-    service.adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    ASSERT_TRUE(adjusted->ok()) << adjusted->error().toString().toStdString();
-    EXPECT_EQ(adjusted->value().text, QStringLiteral("open Velnor now"));
-    EXPECT_FALSE(adjusted->value().id.value_or(QString()).isEmpty());
 }
 
 TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
@@ -319,39 +289,6 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
     ASSERT_TRUE(arrived(updated));
     ASSERT_FALSE(updated->ok());
     EXPECT_EQ(updated->error().domain, QStringLiteral("QASRServiceErrorDomain"));
-}
-
-TEST_F(BackendIntegrationTest, RealRecognitionOfAFiveSecondRecording)
-{
-    const QString sentence = QStringLiteral("please send the report to the team over over");
-    test::SpeechFixtures speech(work.path());
-    const QString grammar = speech.grammar({sentence, QStringLiteral("please call me later")});
-    ASSERT_TRUE(startServer({QStringLiteral("--grammar"), grammar})) << server.error().toStdString();
-    ASSERT_FALSE(signIn().isEmpty());
-    const QByteArray audio = speech.m4a(sentence, 0.5, 5.0);
-    ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
-
-    QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params;
-    params.fileType = QStringLiteral("m4a");
-    params.osType = currentOsType();
-    params.overOver = true;
-    params.audioData = audio;
-    Outcome<RecognizeAudioFileResponse> recognized;
-    QElapsedTimer roundTrip;
-    roundTrip.start();
-    service.recognizeAudioFile(params, [&](auto r) { recognized = r; });
-    ASSERT_TRUE(waitUntil([&] { return recognized.has_value(); }, 60000));
-    const qint64 elapsed = roundTrip.elapsed();
-    ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
-    EXPECT_EQ(recognized->value().text, QStringLiteral("please send the report to the team"));
-    EXPECT_EQ(recognized->value().overOver, true);
-
-    // Not a timing assertion: the figure, and the server's own share of it.
-    static const QRegularExpression serverTime(QStringLiteral("POST /qasr/recognize -> HTTP 200, code 0 \\((\\d+) ms\\)"));
-    const auto match = serverTime.match(QString::fromUtf8(server.standardError()));
-    std::cout << "[ measure ] 5 s recording (" << audio.size() << " bytes .m4a): round trip " << elapsed
-              << " ms, server " << (match.hasMatch() ? match.captured(1).toStdString() : std::string("?")) << " ms\n";
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
@@ -430,33 +367,6 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
     patient.adjustText(params, [&](auto r) { adjusted = r; });
     ASSERT_TRUE(arrived(adjusted));
     EXPECT_TRUE(adjusted->ok());
-}
-
-TEST_F(BackendIntegrationTest, SessionAndHotWordsSurviveAServerRestart)
-{
-    ASSERT_FALSE(signIn().isEmpty());
-    HotwordService service(*client, log.logger());
-    Outcome<bool> added;
-    service.addHotword(QStringLiteral("Persist"), 4, [&](auto r) { added = r; });
-    ASSERT_TRUE(arrived(added) && added->ok());
-
-    server.stop();
-    ASSERT_TRUE(startServer()) << server.error().toStdString(); // a new port, so a new client
-
-    AuthService auth(*client, log.logger());
-    HotwordService again(*client, log.logger());
-    Outcome<User> me;
-    auth.meV2([&](auto r) { me = r; });
-    ASSERT_TRUE(arrived(me));
-    ASSERT_TRUE(me->ok()) << me->error().toString().toStdString();
-    EXPECT_EQ(me->value().phone, kPhone);
-
-    Outcome<QList<Hotword>> listed;
-    again.getHotwordList([&](auto r) { listed = r; });
-    ASSERT_TRUE(arrived(listed) && listed->ok());
-    ASSERT_EQ(listed->value().size(), 1);
-    EXPECT_EQ(listed->value().first().text, QStringLiteral("Persist"));
-    EXPECT_EQ(listed->value().first().weight, 4);
 }
 
 TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequest)

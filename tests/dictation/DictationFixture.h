@@ -35,7 +35,7 @@ protected:
     AppSetupHelper::Collaborators collaborators()
     {
         return AppSetupHelper::Collaborators{
-            settings, scheduler, clock, log.logger(), consoleLines.sink(), indicator, recorder, recordingFiles,
+            settings, scheduler, clock, log.logger(), log.printSink(), indicator, recorder, recordingFiles,
             sounds, recognition, adjustment, textInput, workspace, keys, trust, realtime.factory(),
             QStringLiteral("linux")};
     }
@@ -73,7 +73,6 @@ protected:
     ManualScheduler scheduler;
     ManualClock clock;
     LogCapture log;
-    LineCollector consoleLines;
     MemorySettingsStore settings;
     FakeIndicator indicator;
     FakeAudioFileRecorder recorder;

@@ -15,7 +15,7 @@ TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
     EXPECT_EQ(recorder.startedFiles.first(), recordingFiles.handedOut.first());
     EXPECT_EQ(sounds.played, QStringList{QStringLiteral("ber.mov@1")});
     EXPECT_TRUE(indicator.recording);
-    EXPECT_TRUE(consoleLines.lines().first().startsWith(QStringLiteral("Pressed Down at ")));
+    EXPECT_TRUE(log.printed().first().startsWith(QStringLiteral("Pressed Down at ")));
 
     recorder.deliverLevels({0.1F, 0.5F});
     scheduler.runDue();

@@ -4,9 +4,12 @@
 #include "log/ConsoleSink.h"
 #include "log/Logger.h"
 #include "log/SecretRedactor.h"
+#include "log/TencentASRLogger.h"
+#include "platform/SystemLog.h"
 
 #include <QStringList>
 
+#include <memory>
 #include <mutex>
 
 namespace velnor::test {
@@ -39,8 +42,9 @@ private:
     QStringList m_lines;
 };
 
-// An application log that writes only to memory (already redacted), with
-// lookups by message; on its own manual clock unless given one.
+// The application log (and, on first use, the recognition log at debug level)
+// writing only to memory, already redacted, plus what the code printed. On its
+// own manual clock unless given one.
 class LogCapture final {
 public:
     LogCapture()
@@ -48,38 +52,52 @@ public:
     {
     }
     explicit LogCapture(const Clock& clock)
-        : m_logger(QString(), clock, m_collector.sink(), m_redactor)
+        : m_clock(clock)
+        , m_logger(QString(), clock, m_collector.sink(), m_redactor)
     {
     }
 
     Logger& logger() { return m_logger; }
     SecretRedactor& redactor() { return m_redactor; }
 
-    // Messages (the text after " - ") in order, once everything is written.
-    QStringList messages()
+    TencentASRLogger& recognitionLogger()
+    {
+        if (!m_recognitionLogger) {
+            m_recognitionLogger = std::make_unique<TencentASRLogger>(QString(), m_clock, m_collector.sink(),
+                                                                     m_noSystemLog, m_redactor);
+            m_recognitionLogger->setLogLevel(TencentASRLogLevel::Debug);
+            m_recognitionLogger->setEnableOSLog(false);
+        }
+        return *m_recognitionLogger;
+    }
+
+    // Whole lines including level, e.g. "[WARNING]", once everything is written.
+    QStringList lines()
     {
         m_logger.flush();
+        if (m_recognitionLogger)
+            m_recognitionLogger->flush();
+        return m_collector.lines();
+    }
+
+    // Messages (the text after " - ") in order.
+    QStringList messages()
+    {
         QStringList result;
-        for (const QString& line : m_collector.lines()) {
+        for (const QString& line : lines()) {
             const qsizetype at = line.indexOf(QStringLiteral(" - "));
             result.append(at < 0 ? line : line.mid(at + 3));
         }
         return result;
     }
 
-    // Whole lines including level, e.g. "[WARNING]".
-    QStringList lines()
-    {
-        m_logger.flush();
-        return m_collector.lines();
-    }
-
     bool contains(const QString& message) { return messages().contains(message); }
-    // All lines as one text, and whether it contains `part` anywhere.
     QString text() { return lines().join(QLatin1Char('\n')); }
+    // The lines containing `part` anywhere.
+    QStringList linesWith(const QString& part) { return lines().filter(part); }
+    qsizetype count(const QString& part) { return linesWith(part).size(); }
     bool mentions(const QString& part) { return text().contains(part); }
 
-    // Messages starting with a prefix.
     QStringList startingWith(const QString& prefix)
     {
         QStringList result;
@@ -105,7 +123,7 @@ public:
 
     void clear()
     {
-        m_logger.flush();
+        lines();
         m_collector.clear();
     }
 
@@ -114,11 +132,20 @@ public:
     QStringList printed() const { return m_printed.lines(); }
 
 private:
+    struct NoSystemLog final : SystemLog {
+        bool isAvailable() const override { return false; }
+        void write(Type, const QString&) override {}
+    };
+
     ManualClock m_ownClock;
+    const Clock& m_clock;
+    // Before the loggers: they drain into these when destroyed.
     LineCollector m_collector;
     LineCollector m_printed;
     SecretRedactor m_redactor;
+    NoSystemLog m_noSystemLog;
     Logger m_logger;
+    std::unique_ptr<TencentASRLogger> m_recognitionLogger;
 };
 
 } // namespace velnor::test
