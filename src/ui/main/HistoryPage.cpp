@@ -3,6 +3,7 @@
 #include "ui/common/Card.h"
 #include "ui/common/Dialogs.h"
 #include "ui/main/PageLayout.h"
+#include "ui/main/PageParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,13 +15,6 @@
 namespace velnor {
 
 namespace {
-
-QLabel* caption(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setObjectName(QStringLiteral("caption"));
-    return label;
-}
 
 // Outcome colours: text on a pale fill of the same hue.
 QLabel* badge(HistoryOutcome outcome)
@@ -50,22 +44,6 @@ QPushButton* action(const QString& text)
     return button;
 }
 
-QWidget* emptyState(QLabel* title)
-{
-    auto* empty = new QWidget;
-    auto* layout = new QVBoxLayout(empty);
-    auto* icon = new QLabel;
-    icon->setPixmap(Icons::glyph(Icons::Glyph::Clock, 40, QColor(0x9a, 0xa5, 0xb1)));
-    icon->setAlignment(Qt::AlignCenter);
-    title->setAlignment(Qt::AlignCenter);
-    QLabel* hint = caption(QStringLiteral("按住快捷键说话，松开后文字会出现在这里"));
-    hint->setAlignment(Qt::AlignCenter);
-    layout->addWidget(icon);
-    layout->addWidget(title);
-    layout->addWidget(hint);
-    return empty;
-}
-
 } // namespace
 
 HistoryPage::HistoryPage(HistoryPageModel::Dependencies dependencies, Dialogs& dialogs, QWidget* parent)
@@ -74,7 +52,7 @@ HistoryPage::HistoryPage(HistoryPageModel::Dependencies dependencies, Dialogs& d
     , m_dialogs(dialogs)
     , m_search(new QLineEdit)
     , m_clear(new QPushButton(QStringLiteral("清空")))
-    , m_notice(caption(QString()))
+    , m_notice(PageParts::caption(QString()))
     , m_offCard(new Card(Icons::Glyph::Info, QStringLiteral("听写历史已关闭"), QColor(0xe0, 0x8a, 0x00)))
     , m_listCard(new Card(Icons::Glyph::Clock, QString()))
     , m_listOrEmpty(new QStackedWidget)
@@ -94,7 +72,7 @@ HistoryPage::HistoryPage(HistoryPageModel::Dependencies dependencies, Dialogs& d
     page.header()->addWidget(m_clear);
 
     m_offCard->body()->addWidget(
-        caption(QStringLiteral("新的听写不会被记录。可在“设置 › 听写历史”中打开“保存听写历史”。")));
+        PageParts::caption(QStringLiteral("新的听写不会被记录。可在“设置 › 听写历史”中打开“保存听写历史”。")));
     page.add(m_offCard);
 
     m_notice->setWordWrap(true);
@@ -106,7 +84,8 @@ HistoryPage::HistoryPage(HistoryPageModel::Dependencies dependencies, Dialogs& d
     m_rows->setSpacing(0);
     listWidget->setLayout(m_rows);
     m_listOrEmpty->addWidget(listWidget);
-    m_listOrEmpty->addWidget(emptyState(m_emptyTitle));
+    m_listOrEmpty->addWidget(
+        PageParts::emptyState(Icons::Glyph::Clock, m_emptyTitle, QStringLiteral("按住快捷键说话，松开后文字会出现在这里")));
     m_listCard->body()->addWidget(m_listOrEmpty);
     page.add(m_listCard);
     page.finish();
@@ -143,14 +122,7 @@ void HistoryPage::renderEntries()
     m_offCard->setVisible(!m_model.isHistoryEnabled());
     m_clear->setEnabled(!entries.isEmpty() || !m_model.search().isEmpty());
     m_listCard->setTitle(QStringLiteral("听写记录 (") + QString::number(entries.size()) + QStringLiteral(")"));
-    // Later, not now: the rebuild may run inside a row's own click.
-    while (QLayoutItem* item = m_rows->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
+    PageParts::clearRows(m_rows);
     for (const HistoryEntry& entry : entries)
         m_rows->addWidget(row(entry));
     m_emptyTitle->setText(m_model.search().trimmed().isEmpty() ? QStringLiteral("暂无听写记录")
@@ -173,7 +145,7 @@ QWidget* HistoryPage::row(const HistoryEntry& entry)
     if (!entry.appName.isEmpty())
         facts << entry.appName;
     facts << HistoryPageModel::modeLabel(entry.mode);
-    top->addWidget(caption(facts.join(QStringLiteral("  ·  "))), 1);
+    top->addWidget(PageParts::caption(facts.join(QStringLiteral("  ·  "))), 1);
     top->addWidget(badge(entry.outcome));
     layout->addLayout(top);
 

@@ -7,6 +7,7 @@
 #include "ui/common/Dialogs.h"
 #include "ui/main/MainWindowServices.h"
 #include "ui/main/PageLayout.h"
+#include "ui/main/PageParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,36 +23,12 @@ namespace velnor {
 
 namespace {
 
-QLabel* caption(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setObjectName(QStringLiteral("caption"));
-    return label;
-}
-
 QSpinBox* weightBox(int value)
 {
     auto* box = new QSpinBox;
     box->setRange(static_cast<int>(HotWordManager::kMinWeight), static_cast<int>(HotWordManager::kMaxWeight));
     box->setValue(value);
     return box;
-}
-
-QWidget* emptyState()
-{
-    auto* empty = new QWidget;
-    auto* layout = new QVBoxLayout(empty);
-    auto* icon = new QLabel;
-    icon->setPixmap(Icons::glyph(Icons::Glyph::TextBubble, 40, QColor(0x9a, 0xa5, 0xb1)));
-    icon->setAlignment(Qt::AlignCenter);
-    auto* title = new QLabel(QStringLiteral("暂无热词，请添加"));
-    title->setAlignment(Qt::AlignCenter);
-    QLabel* hint = caption(QStringLiteral("添加热词可以提高语音识别的准确率"));
-    hint->setAlignment(Qt::AlignCenter);
-    layout->addWidget(icon);
-    layout->addWidget(title);
-    layout->addWidget(hint);
-    return empty;
 }
 
 } // namespace
@@ -95,8 +72,8 @@ HotWordsPage::HotWordsPage(MainWindowServices& services, QWidget* parent)
     inputRow->addWidget(m_add);
     addCard->body()->addLayout(inputRow);
     auto* hints = new QHBoxLayout;
-    hints->addWidget(caption(QStringLiteral("最长 10 个汉字")));
-    hints->addWidget(caption(QStringLiteral("约 4 小时生效")));
+    hints->addWidget(PageParts::caption(QStringLiteral("最长 10 个汉字")));
+    hints->addWidget(PageParts::caption(QStringLiteral("约 4 小时生效")));
     hints->addStretch(1);
     addCard->body()->addLayout(hints);
     page.add(addCard);
@@ -107,7 +84,8 @@ HotWordsPage::HotWordsPage(MainWindowServices& services, QWidget* parent)
     m_rows->setContentsMargins(0, 0, 0, 0);
     listWidget->setLayout(m_rows);
     m_listOrEmpty->addWidget(listWidget);
-    m_listOrEmpty->addWidget(emptyState());
+    m_listOrEmpty->addWidget(PageParts::emptyState(Icons::Glyph::TextBubble, new QLabel(QStringLiteral("暂无热词，请添加")),
+                                                   QStringLiteral("添加热词可以提高语音识别的准确率")));
     auto* listHeader = new QHBoxLayout;
     listHeader->addStretch(1);
     listHeader->addWidget(m_editToggle);
@@ -155,14 +133,7 @@ void HotWordsPage::rebuildList()
 {
     const QList<HotWord>& words = m_services.hotWords.cachedHotWords();
     m_listCard->setTitle(QStringLiteral("热词列表 (") + QString::number(words.size()) + QStringLiteral(")"));
-    // Later, not now: the rebuild may run inside a row's own signal.
-    while (QLayoutItem* item = m_rows->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
+    PageParts::clearRows(m_rows);
     for (const HotWord& word : words)
         m_rows->addWidget(row(word));
     m_listOrEmpty->setCurrentIndex(words.isEmpty() ? 1 : 0);
@@ -194,7 +165,7 @@ QWidget* HotWordsPage::row(const HotWord& word)
         layout->addWidget(new QLabel(QStringLiteral("权重:")));
         layout->addWidget(box);
     } else {
-        layout->addWidget(caption(QStringLiteral("权重: ") + QString::number(HotWordManager::wireWeight(word.weight))));
+        layout->addWidget(PageParts::caption(QStringLiteral("权重: ") + QString::number(HotWordManager::wireWeight(word.weight))));
     }
     return result;
 }

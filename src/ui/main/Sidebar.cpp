@@ -54,7 +54,11 @@ Sidebar::Sidebar(MainWindowModel& model, QWidget* parent)
         layout->addWidget(button);
     }
     m_items->setExclusive(true);
-    connect(m_items, &QButtonGroup::idClicked, this, [this](int id) { m_model.select(static_cast<MenuItem>(id)); });
+    // Toggled, not clicked: a screen reader's action checks the button without a click.
+    connect(m_items, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_model.select(static_cast<MenuItem>(id));
+    });
     layout->addStretch(1);
 
     auto* userRow = new QHBoxLayout;
