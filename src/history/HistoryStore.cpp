@@ -40,18 +40,16 @@ void HistoryStore::open(std::function<void(std::optional<QString>, QStringList)>
 {
     if (!done)
         done = [](std::optional<QString>, QStringList) {};
-    if (!m_deps.isEnabled()) {
-        m_deps.toMainThread([done] { done(std::nullopt, {}); });
-        return;
-    }
-    m_queue->async([this, done] {
-        const std::optional<QString> error = ensureOpen() ? std::nullopt : std::optional(m_openError);
-        QStringList recovered;
-        if (!error) {
-            recovered = m_database->failUnfinished(kCrashedText);
-            for (const QString& path : m_database->undeliveredRecordings())
-                pin(path);
+    m_queue->async([this, done, enabled = m_deps.isEnabled()] {
+        // With history off an existing file is only read: its recordings
+        // still need their protection, its entries stay as they are.
+        if (!enabled) {
+            openExisting();
+            m_deps.toMainThread([done] { done(std::nullopt, {}); });
+            return;
         }
+        const std::optional<QString> error = ensureOpen() ? std::nullopt : std::optional(m_openError);
+        const QStringList recovered = error ? QStringList() : recoverOnce();
         m_deps.toMainThread([done, error, recovered] { done(error, recovered); });
     });
 }
@@ -64,7 +62,17 @@ bool HistoryStore::ensureOpen()
         m_openError = *error;
         return false;
     }
+    for (const QString& path : m_database->undeliveredRecordings())
+        pin(path);
     return true;
+}
+
+QStringList HistoryStore::recoverOnce()
+{
+    if (m_recovered)
+        return {};
+    m_recovered = true;
+    return m_database->failUnfinished(kCrashedText);
 }
 
 bool HistoryStore::openExisting()
@@ -88,7 +96,12 @@ void HistoryStore::notifyChanged()
 void HistoryStore::write(const HistoryEntry& entry)
 {
     m_queue->async([this, entry] {
-        if (ensureOpen() && m_database->upsert(entry))
+        // History switched on after a start with it off: what a crash left
+        // unfinished is settled before this run's first entry.
+        if (!ensureOpen())
+            return;
+        recoverOnce();
+        if (m_database->upsert(entry))
             notifyChanged();
     });
 }

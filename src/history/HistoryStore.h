@@ -82,6 +82,9 @@ private:
     // Queue thread: reading, deleting and pruning need no new file. With
     // history off, entries kept earlier can still be read and removed.
     bool openExisting();
+    // Queue thread: the first time history is written (or opened switched
+    // on) in this run, entries a crash left unfinished become failed.
+    QStringList recoverOnce();
     void notifyChanged();
     void write(const HistoryEntry& entry);
     void finish(const QString& id, const std::function<void(HistoryEntry&)>& change);
@@ -93,6 +96,7 @@ private:
     Dependencies m_deps;
     std::unique_ptr<HistoryDatabase> m_database; // used on the queue only
     QString m_openError; // queue thread
+    bool m_recovered = false; // queue thread
     std::unique_ptr<SerialQueue> m_queue;
     QHash<QString, HistoryEntry> m_unfinished; // main thread
     // Held weakly by answers in flight, so none outlives the store.

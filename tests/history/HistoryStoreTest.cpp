@@ -121,6 +121,32 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
     EXPECT_TRUE(open(*restarted).isEmpty()) << "recovered only once";
 }
 
+TEST_F(HistoryStoreTest, StartedWithHistoryOffTheCrashedEntryKeepsItsRecordingUntilHistoryIsBack)
+{
+    const QString recording = makeRecording("1765000000.5.m4a");
+    QString crashed;
+    {
+        auto store = makeStore();
+        open(*store);
+        crashed = store->recordStarted("traditional", "Editor", "editor");
+        store->recordRecognizing(crashed, 3.0, recording);
+    }
+    enabled = false;
+    auto restarted = makeStore();
+    EXPECT_TRUE(open(*restarted).isEmpty());
+    EXPECT_TRUE(restarted->isRecordingPinned(recording)) << "the keep-ten prune must not take it";
+    EXPECT_EQ(all(*restarted).value(0).outcome, HistoryOutcome::Recognizing) << "nothing written while off";
+
+    enabled = true; // switched on in the settings, then a dictation
+    const QString next = restarted->recordStarted("traditional", "Mail", "mail");
+    restarted->recordCancelled(next);
+    const auto entries = all(*restarted);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[1].id, crashed);
+    EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
+    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
+}
+
 TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
 {
     auto store = makeStore();
