@@ -3,6 +3,7 @@
 #include "app/ApiServer.h"
 #include "app/QuitOnSignals.h"
 #include "app/ServerOptions.h"
+#include "http/LowLatencyTcpServer.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
 #if VELNOR_SERVER_REALTIME
@@ -96,7 +97,8 @@ int main(int argc, char** argv)
 
     if (options->useTls() && !setUpTls(http, *options, &error))
         return failStart(error);
-    const quint16 port = http.listen(options->host, options->port);
+    const quint16 port = options->useTls() ? http.listen(options->host, options->port)
+                                           : listenWithLowLatency(http, options->host, options->port);
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
 

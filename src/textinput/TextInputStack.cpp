@@ -13,6 +13,9 @@ TextInputStack::TextInputStack(const Workspace& workspace, const AccessibilityTr
     , m_clipboardTool(pasteboard, keys, scheduler, log)
     , m_manager(workspace, trust, m_worker, m_clipboardTool, log, std::move(options.untrustedNotice))
 {
+    // Bring the bridge up now (on Linux: start the helper process and join
+    // the accessibility bus), so the first dictation does not wait for it.
+    m_thread.background()([bridge = m_bridge.get()] { (void)bridge->isAvailable(); });
 }
 
 TextInputStack::~TextInputStack()

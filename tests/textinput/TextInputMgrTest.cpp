@@ -1,4 +1,7 @@
 #include "InsertionRig.h"
+#include "textinput/TextInputStack.h"
+
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +166,35 @@ TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedNotDuplicated
     EXPECT_EQ(rig.results[0].method, TextInputMethod::Accessibility);
     EXPECT_TRUE(rig.pasteboard.written.isEmpty());
     EXPECT_EQ(rig.field->writes, 1);
+}
+
+// Counts the calls that bring the bridge up, and the thread they came from.
+class WarmUpBridge final : public AccessibilityBridge {
+public:
+    bool isAvailable() override
+    {
+        ++calls;
+        thread = QThread::currentThread();
+        return true;
+    }
+    std::shared_ptr<AccessibleElement> applicationElement(qint32, Duration) override { return nullptr; }
+    FocusedElementResult focusedElement(AccessibleElement&) override { return {}; }
+
+    std::atomic<int> calls{0};
+    std::atomic<QThread*> thread{nullptr};
+};
+
+TEST(TextInputStack, BringsTheBridgeUpOffTheGuiThreadBeforeAnyInsertion)
+{
+    Fixture rig;
+    auto bridge = std::make_unique<WarmUpBridge>();
+    WarmUpBridge& seen = *bridge;
+    TextInputStack stack(rig.workspace, rig.trust, std::move(bridge), rig.pasteboard, rig.keys, rig.scheduler,
+                         rig.log.logger(), {});
+    stack.runOnAccessibilityThread([] {});
+    EXPECT_EQ(seen.calls.load(), 1);
+    EXPECT_NE(seen.thread.load(), nullptr);
+    EXPECT_NE(seen.thread.load(), QThread::currentThread());
 }
 
 } // namespace

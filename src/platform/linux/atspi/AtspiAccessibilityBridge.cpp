@@ -4,6 +4,12 @@
 
 namespace velnor::atspi {
 
+struct AtspiAccessibilityBridge::KnownApplication {
+    qint32 processId = 0;
+    GRef<AtspiAccessible> accessible;
+    ToolkitTextUnits units;
+};
+
 namespace {
 
 QString toolkitOf(AtspiAccessible* application)
@@ -13,12 +19,18 @@ QString toolkitOf(AtspiAccessible* application)
     return name && !error.failed() ? *name : QString();
 }
 
+GRef<AtspiAccessible> newReference(AtspiAccessible* accessible)
+{
+    return GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+}
+
 } // namespace
 
 AtspiAccessibilityBridge::AtspiAccessibilityBridge() = default;
 
 AtspiAccessibilityBridge::~AtspiAccessibilityBridge()
 {
+    m_lastApplication.reset();
     if (m_initialised)
         atspi_exit();
 }
@@ -58,6 +70,8 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
         return nullptr;
     atspi_set_timeout(static_cast<gint>(messagingTimeout.count()), static_cast<gint>(messagingTimeout.count()));
     drainEvents();
+    if (auto known = knownApplication(processId))
+        return known;
     const GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
         return nullptr;
@@ -77,9 +91,28 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
         // is dispatching with a blocking call into the same dispatch.)
         atspi_accessible_clear_cache(application.get());
         const ToolkitTextUnits units = ToolkitTextUnits::forToolkit(toolkitOf(application.get()));
+        m_lastApplication = std::make_unique<KnownApplication>(
+            KnownApplication{processId, newReference(application.get()), units});
         return std::make_shared<AtspiElement>(std::move(application), units);
     }
     return nullptr;
+}
+
+std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::knownApplication(qint32 processId)
+{
+    if (!m_lastApplication || m_lastApplication->processId != processId)
+        return nullptr;
+    // Asked of the bus, not the cache: an application that ended (or a new
+    // one that got its process id) no longer answers under the old name.
+    AtspiAccessible* application = m_lastApplication->accessible.get();
+    ErrorSlot error;
+    const guint pid = atspi_accessible_get_process_id(application, error.out());
+    if (error.failed() || static_cast<qint32>(pid) != processId) {
+        m_lastApplication.reset();
+        return nullptr;
+    }
+    atspi_accessible_clear_cache(application);
+    return std::make_shared<AtspiElement>(newReference(application), m_lastApplication->units);
 }
 
 FocusedElementResult AtspiAccessibilityBridge::focusedElement(AccessibleElement& application)

@@ -18,9 +18,15 @@ public:
     FocusedElementResult focusedElement(AccessibleElement& application) override;
 
 private:
+    // The application found for a process id last time, kept so that the
+    // next insertion into it skips asking every application for its id.
+    struct KnownApplication;
+
     bool ensureInitialised();
     void drainEvents();
+    std::shared_ptr<AccessibleElement> knownApplication(qint32 processId);
 
+    std::unique_ptr<KnownApplication> m_lastApplication;
     bool m_initialised = false;
     bool m_failed = false;
 };
