@@ -36,11 +36,8 @@ Logger::~Logger() = default;
 
 void Logger::log(LogLevel level, QString message, std::source_location location)
 {
-    ++m_queuedLines;
     m_queue.async([this, when = m_clock.now(), level, location, message = std::move(message)] {
         write(when, level, CallSite::from(location), message);
-        if (m_queuedLines.fetch_sub(1) == 1 || level == LogLevel::Error)
-            writeHeldLines();
     });
 }
 
@@ -66,7 +63,6 @@ void Logger::error(QString message, std::source_location location)
 
 void Logger::flush()
 {
-    m_queue.async([this] { writeHeldLines(); });
     m_queue.waitUntilIdle();
 }
 
@@ -89,15 +85,10 @@ void Logger::write(const QDateTime& when, LogLevel level, const CallSite& site, 
     m_console(line);
     if (m_documentsDir.isEmpty())
         return;
-    // Many Linux accounts have no Documents folder until something makes it
-    // (the held lines make their folder). Failures are ignored: the log never
-    // reports to its callers.
-    (void)m_file.append(filePathFor(when), line.toUtf8() + '\n');
-}
-
-void Logger::writeHeldLines()
-{
-    (void)m_file.write();
+    // Many Linux accounts have no Documents folder until something makes it.
+    // Failures are ignored: the log never reports to its callers.
+    QDir().mkpath(m_documentsDir);
+    (void)appendToFile(filePathFor(when), line.toUtf8() + '\n');
 }
 
 } // namespace velnor

@@ -2,12 +2,10 @@
 
 #include "core/SerialQueue.h"
 #include "log/ConsoleSink.h"
-#include "log/LogFile.h"
 
 #include <QDateTime>
 #include <QString>
 
-#include <atomic>
 #include <source_location>
 
 namespace velnor {
@@ -41,16 +39,11 @@ public:
 
 private:
     void write(const QDateTime& when, LogLevel level, const CallSite& site, const QString& message);
-    void writeHeldLines();
 
     const QString m_documentsDir;
     const Clock& m_clock;
     const ConsoleSink m_console;
     const SecretRedactor& m_redactor;
-    // Touched on the queue only.
-    BufferedLogFile m_file{true};
-    // Lines posted and not yet formatted: none left means the burst is over.
-    std::atomic<int> m_queuedLines{0};
     // Declared last: destroyed first, so queued lines drain while the members above live.
     SerialQueue m_queue{QStringLiteral("com.velnor.logger")};
 };

@@ -102,11 +102,8 @@ void TencentASRLogger::log(TencentASRLogLevel level, QString message, const std:
 {
     if (static_cast<int>(level) < static_cast<int>(m_logLevel.load()))
         return;
-    ++m_queuedLines;
     m_queue.async([this, when = m_clock.now(), level, location, message = std::move(message)] {
         write(when, level, CallSite::from(location), message);
-        if (m_queuedLines.fetch_sub(1) == 1 || level == TencentASRLogLevel::Error)
-            writeHeldLines();
     });
 }
 
@@ -121,15 +118,9 @@ void TencentASRLogger::write(const QDateTime& when, TencentASRLogLevel level, co
     if (m_enableOSLog && m_systemLog.isAvailable())
         m_systemLog.write(systemLogType(level), message);
     if (m_enableFileOutput && m_logFilePath) {
-        if (auto failure = m_file.append(*m_logFilePath, line.toUtf8() + '\n'))
+        if (auto failure = appendToFile(*m_logFilePath, line.toUtf8() + '\n'))
             m_console(QStringLiteral("写入日志文件失败: ") + *failure);
     }
-}
-
-void TencentASRLogger::writeHeldLines()
-{
-    if (auto failure = m_file.write())
-        m_console(QStringLiteral("写入日志文件失败: ") + *failure);
 }
 
 QString TencentASRLogger::formatLine(const QDateTime& when, TencentASRLogLevel level, const CallSite& site,
@@ -185,7 +176,6 @@ std::optional<QString> TencentASRLogger::logFilePath() const
 
 void TencentASRLogger::flush()
 {
-    m_queue.async([this] { writeHeldLines(); });
     m_queue.waitUntilIdle();
 }
 

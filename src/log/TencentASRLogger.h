@@ -2,7 +2,6 @@
 
 #include "core/SerialQueue.h"
 #include "log/ConsoleSink.h"
-#include "log/LogFile.h"
 
 #include <QDateTime>
 #include <QString>
@@ -58,7 +57,6 @@ public:
 private:
     void log(TencentASRLogLevel level, QString message, const std::source_location& location);
     void write(const QDateTime& when, TencentASRLogLevel level, const CallSite& site, const QString& message);
-    void writeHeldLines();
 
     const QString m_documentsDir;
     const Clock& m_clock;
@@ -74,9 +72,6 @@ private:
 
     // Touched on the queue only (logFilePath() reads it there too).
     std::optional<QString> m_logFilePath;
-    BufferedLogFile m_file{false};
-    // Lines posted and not yet formatted: none left means the burst is over.
-    std::atomic<int> m_queuedLines{0};
 
     mutable SerialQueue m_queue{QStringLiteral("com.velnor.tencent.asr.logger")};
 };
