@@ -12,6 +12,7 @@ struct ClipboardTool::Run {
     PasteboardContents saved;
     std::optional<FrontAppInfo> app;
     PasteChord chord;
+    QString text;
     Completion completion;
     bool chordPosted = false;
     bool read = false;
@@ -36,11 +37,16 @@ void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppI
     run->app = app;
     run->completion = std::move(completion);
     run->saved = m_pasteboard.save();
+    run->chord = m_pasteboard.pasteChordFor(app);
+    run->text = text;
+    write(run, true);
+}
 
+void ClipboardTool::write(std::shared_ptr<Run> run, bool firstAttempt)
+{
     const auto guard = m_lifetime.guard();
     const std::weak_ptr<Run> weakRun = run;
-    run->chord = m_pasteboard.pasteChordFor(app);
-    const bool written = m_pasteboard.writeText(text, run->chord.pastesSelection, [this, guard, weakRun] {
+    const bool written = m_pasteboard.writeText(run->text, run->chord.pastesSelection, [this, guard, weakRun] {
         const auto current = weakRun.lock();
         // A read before the paste chord is a clipboard manager's, not the target's.
         if (guard.expired() || !current || current->read || !current->chordPosted)
@@ -51,6 +57,15 @@ void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppI
         if (current->pasted)
             restoreContents(current);
     });
+    if (!written && firstAttempt) {
+        // A clipboard taken by another program a moment ago can refuse us
+        // until the event loop has seen that; one more try after a pause.
+        m_scheduler.after(m_timing.afterWrite, [this, guard, run] {
+            if (!guard.expired())
+                write(run, false);
+        });
+        return;
+    }
     if (!written) {
         m_log.info(QStringLiteral("无法设置新文本到剪贴板"));
         m_pasteboard.restore(run->saved);

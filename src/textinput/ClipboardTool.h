@@ -44,6 +44,7 @@ public:
 private:
     struct Run;
 
+    void write(std::shared_ptr<Run> run, bool firstAttempt);
     void waitForModifierRelease(std::shared_ptr<Run> run, Duration waited);
     void simulatePaste(std::shared_ptr<Run> run);
     void awaitRead(std::shared_ptr<Run> run);

@@ -119,6 +119,15 @@ TEST(ClipboardTool, FailuresPressNothingAndPutTheClipboardBack)
         EXPECT_EQ(f.pasteboard.contents, userClipboard());
     }
 
+    // Refused once (another program took the clipboard a moment ago): the
+    // second try gets through.
+    ClipboardRig busy;
+    busy.pasteboard.refusedWritesLeft = 1;
+    busy.paste(QStringLiteral("x"));
+    busy.scheduler.runUntilIdle();
+    EXPECT_EQ(busy.pasted, std::vector<bool>{true});
+    EXPECT_EQ(busy.pasteboard.written, QStringList{QStringLiteral("x")});
+
     ClipboardRig empty;
     empty.pasteboard.contents = {};
     empty.paste(QStringLiteral("x"));

@@ -1,10 +1,13 @@
 #include "platform/fake/FakePasteboard.h"
 
+#include <algorithm>
+
 namespace velnor {
 
 bool FakePasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
 {
-    if (refuseWrites) {
+    if (refuseWrites || refusedWritesLeft > 0) {
+        refusedWritesLeft = std::max(0, refusedWritesLeft - 1);
         contents = {};
         return false;
     }

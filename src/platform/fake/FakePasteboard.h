@@ -22,6 +22,7 @@ public:
 
     PasteboardContents contents;
     bool refuseWrites = false;
+    int refusedWritesLeft = 0; // refuses this many writes, then accepts
     PasteChord chord{{0x3B}, 0x09};
     int restores = 0;
     QStringList written;

@@ -1,8 +1,10 @@
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 
 #include "platform/linux/x11/X11PasteChord.h"
+#include "platform/linux/x11/XcbHandles.h"
 
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QMimeData>
 
 #include <memory>
@@ -60,6 +62,26 @@ void restoreMode(QClipboard& clipboard, QClipboard::Mode mode, const QList<Paste
     clipboard.setMimeData(data.release(), mode);
 }
 
+// Appends nothing to a property of our own on the root window: the server
+// answers every client watching the root (Qt does) with a PropertyNotify
+// that carries the current server time.
+void refreshServerTime()
+{
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    static constexpr char kName[] = "_VELNOR_TIME_PROBE";
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, sizeof(kName) - 1, kName);
+    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
+    if (!reply)
+        return;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, root, reply->atom, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_delete_property(connection, root, reply->atom);
+    xcb_flush(connection);
+}
+
 } // namespace
 
 bool isSavedClipboardFormat(const QString& mimeType)
@@ -104,7 +126,13 @@ bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, R
         m_writtenSelection = selectionData.get();
         m_clipboard.setMimeData(selectionData.release(), QClipboard::Selection);
     }
-    return holdsWrittenText();
+    if (holdsWrittenText())
+        return true;
+    // The server ignores a selection claim older than the current owner's,
+    // and Qt claims with the time of the last event it has seen. A property
+    // change on the root brings Qt a fresh time before the caller retries.
+    refreshServerTime();
+    return false;
 }
 
 bool QtClipboardPasteboard::holdsWrittenText() const
