@@ -95,12 +95,14 @@ void HistoryStore::notifyChanged()
 
 void HistoryStore::write(const HistoryEntry& entry)
 {
-    m_queue->async([this, entry] {
-        // History switched on after a start with it off: what a crash left
-        // unfinished is settled before this run's first entry.
+    m_queue->async([this, entry, enabled = m_deps.isEnabled()] {
         if (!ensureOpen())
             return;
-        recoverOnce();
+        // History switched on after a start with it off: what a crash left
+        // unfinished is settled before this run's first entry. (A retry with
+        // history off rewrites only its own entry.)
+        if (enabled)
+            recoverOnce();
         if (m_database->upsert(entry))
             notifyChanged();
     });
