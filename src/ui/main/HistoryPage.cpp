@@ -121,7 +121,10 @@ void HistoryPage::renderEntries()
     const QList<HistoryEntry>& entries = m_model.entries();
     m_offCard->setVisible(!m_model.isHistoryEnabled());
     m_clear->setEnabled(!entries.isEmpty() || !m_model.search().isEmpty());
-    m_listCard->setTitle(QStringLiteral("听写记录 (") + QString::number(entries.size()) + QStringLiteral(")"));
+    // Only the newest are listed; older ones are found by searching.
+    const bool cut = entries.size() >= HistoryPageModel::kShownEntries;
+    m_listCard->setTitle(cut ? QStringLiteral("听写记录 (最近 %1 条，更早的可搜索)").arg(entries.size())
+                             : QStringLiteral("听写记录 (%1)").arg(entries.size()));
     PageParts::clearRows(m_rows);
     for (const HistoryEntry& entry : entries)
         m_rows->addWidget(row(entry));
