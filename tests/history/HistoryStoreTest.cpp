@@ -43,6 +43,16 @@ protected:
         });
         return answer.get_future().get();
     }
+    // A run that dies while its dictation is being recognised: no outcome
+    // is ever recorded. Returns the entry's id.
+    QString crashWhileRecognizing(const QString& recording)
+    {
+        auto store = makeStore();
+        open(*store);
+        const QString id = store->recordStarted("traditional", "Editor", "editor");
+        store->recordRecognizing(id, 3.0, recording);
+        return id;
+    }
     QString makeRecording(const QString& name)
     {
         QFile file(dir.filePath(name));
@@ -103,14 +113,7 @@ TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
 TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeepsItsRecording)
 {
     const QString recording = makeRecording("1765000000.5.m4a");
-    QString id;
-    {
-        auto store = makeStore();
-        open(*store);
-        id = store->recordStarted("traditional", "Editor", "editor");
-        store->recordRecognizing(id, 3.0, recording);
-        // The process dies here: no outcome is ever recorded.
-    }
+    const QString id = crashWhileRecognizing(recording);
     auto restarted = makeStore();
     EXPECT_EQ(open(*restarted), QStringList{id});
     const auto entries = all(*restarted);
@@ -124,13 +127,7 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
 TEST_F(HistoryStoreTest, StartedWithHistoryOffTheCrashedEntryKeepsItsRecordingUntilHistoryIsBack)
 {
     const QString recording = makeRecording("1765000000.5.m4a");
-    QString crashed;
-    {
-        auto store = makeStore();
-        open(*store);
-        crashed = store->recordStarted("traditional", "Editor", "editor");
-        store->recordRecognizing(crashed, 3.0, recording);
-    }
+    const QString crashed = crashWhileRecognizing(recording);
     enabled = false;
     auto restarted = makeStore();
     EXPECT_TRUE(open(*restarted).isEmpty());
