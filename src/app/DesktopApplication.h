@@ -108,10 +108,12 @@ private:
 
     DesktopPlatform m_desktop;
     AppSetupHelper m_controller;
-    LastTextReinserter m_reinserter{m_history.store(), m_desktop.textInput(), m_log};
     DictationRetry m_retry;
-    // The history screen's "重新输入": the window steps aside first.
+    // Texts typed again from the history screen or the tray: never into our
+    // own window, which steps aside first when it is in front.
     PreviousAppInserter m_previousApp;
+    LastTextReinserter m_reinserter{m_history.store(), [this](const QString& text) { m_previousApp.insert(text); },
+                                    m_log};
 
     ShortcutRegistration m_shortcuts;
     PermissionCheck m_permissions{m_desktop.accessibilityTrust(), m_microphone, m_settings, m_log};

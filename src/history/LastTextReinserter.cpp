@@ -2,7 +2,6 @@
 
 #include "history/HistoryStore.h"
 #include "log/Logger.h"
-#include "textinput/TextInput.h"
 
 #include <algorithm>
 
@@ -13,9 +12,9 @@ namespace {
 constexpr int kEntriesSearched = 100;
 } // namespace
 
-LastTextReinserter::LastTextReinserter(HistoryStore& store, TextInput& textInput, Logger& log)
+LastTextReinserter::LastTextReinserter(HistoryStore& store, Typist type, Logger& log)
     : m_store(store)
-    , m_textInput(textInput)
+    , m_type(std::move(type))
     , m_log(log)
 {
 }
@@ -33,10 +32,7 @@ void LastTextReinserter::reinsertLastText()
             return;
         }
         m_log.info(QStringLiteral("重新输入上一条听写文字"));
-        m_textInput.inputTextToFocusedField(last->deliveredText(), [this, guard](const InsertionResult& result) {
-            if (!guard.expired())
-                m_log.info(QStringLiteral("重新输入完成，输入方式: ") + textInputMethodName(result.method));
-        });
+        m_type(last->deliveredText());
     });
 }
 

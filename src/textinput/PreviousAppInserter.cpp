@@ -17,7 +17,8 @@ void PreviousAppInserter::insert(const QString& text)
         return;
     m_poll.cancel();
     m_text = text;
-    m_with.stepAside();
+    if (ownWindowIsInFront())
+        m_with.stepAside();
     // Even when focus already moved, the window manager's answer comes on a
     // later turn: look from there.
     m_poll = m_with.scheduler.post([this, guard = m_lifetime.guard()] {

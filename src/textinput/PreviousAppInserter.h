@@ -13,9 +13,10 @@ class Logger;
 class TextInput;
 class Workspace;
 
-// Types a text picked in our own window into the application the user was
-// in before: the window steps aside, and once the desktop has handed the
-// focus to another application the text goes in as a dictation's would.
+// Types a text again into the application the user works in, never into our
+// own window: when that is in front it steps aside, and once the desktop has
+// handed the focus to another application the text goes in as a dictation's
+// would.
 class PreviousAppInserter final {
 public:
     static constexpr Duration kPollInterval = std::chrono::milliseconds(40);

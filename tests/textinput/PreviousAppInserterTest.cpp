@@ -39,6 +39,15 @@ TEST_F(PreviousAppInserterTest, TypesOnlyOnceAnotherApplicationHasTheFocus)
     EXPECT_EQ(textInput.typed.size(), 1);
 }
 
+TEST_F(PreviousAppInserterTest, WithAnotherApplicationInFrontNothingStepsAside)
+{
+    focusReturnsToEditor();
+    inserter.insert(QStringLiteral("again"));
+    scheduler.runDue();
+    EXPECT_EQ(stepAsides, 0);
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("again")});
+}
+
 TEST_F(PreviousAppInserterTest, ANewerTextReplacesOneStillWaitingAndNobodyInFrontStillGetsIt)
 {
     inserter.insert(QStringLiteral("first"));
