@@ -7,6 +7,7 @@
 #include "core/Clock.h"
 #include "dictation/DictationObserver.h"
 #include "dictation/LogText.h"
+#include "dictation/RecordingUpload.h"
 #include "log/Logger.h"
 #include "platform/Workspace.h"
 #include "textinput/TextInput.h"
@@ -310,16 +311,8 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     m_isCurrentlyRecognizing = true;
     const quint64 upload = ++m_uploadSequence;
     m_activeUpload = upload;
-    RecognizeAudioFileParams params;
-    params.fileType = QStringLiteral("m4a");
-    params.appID = sent.appID;
-    params.appName = sent.appName;
-    params.osType = m_with.osType;
-    params.outLanguage = sent.outLanguage;
-    params.overOver = sent.overOver;
-    params.audioData = data;
     m_currentRecognitionTask = m_with.fileRecognition.recognizeAudioFile(
-        params, [this, guard = m_lifetime.guard(), frontApp, upload](Result<RecognizeAudioFileResponse, ServiceError> result) {
+        recordingUpload(sent, m_with.osType, data), [this, guard = m_lifetime.guard(), frontApp, upload](Result<RecognizeAudioFileResponse, ServiceError> result) {
             // A cancelled request may still answer (its reply raced the
             // cancel); the dictation it belonged to is over.
             if (guard.expired() || upload != m_activeUpload)

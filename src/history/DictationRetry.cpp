@@ -1,6 +1,7 @@
 #include "history/DictationRetry.h"
 
 #include "backend/FileRecognitionService.h"
+#include "dictation/RecordingUpload.h"
 #include "history/HistoryStore.h"
 #include "log/Logger.h"
 
@@ -38,14 +39,8 @@ void DictationRetry::send(const HistoryEntry& entry, Completion done)
         return;
     }
     // The upload the dictation made, as it was sent.
-    RecognizeAudioFileParams params;
-    params.fileType = QStringLiteral("m4a");
-    params.appID = entry.bundleId;
-    params.appName = entry.appName;
-    params.osType = m_with.osType;
-    params.outLanguage = entry.outLanguage;
-    params.overOver = entry.overOver;
-    params.audioData = file.readAll();
+    const RecognizeAudioFileParams params = recordingUpload(
+        UploadSettings{entry.bundleId, entry.appName, entry.outLanguage, entry.overOver}, m_with.osType, file.readAll());
     m_with.log.info(QStringLiteral("重试识别录音: ") + entry.recordingPath);
     m_with.recognition.recognizeAudioFile(
         params, [this, guard = m_lifetime.guard(), entry, done](Result<RecognizeAudioFileResponse, ServiceError> result) {
