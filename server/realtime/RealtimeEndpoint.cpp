@@ -12,12 +12,18 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include "recognition/RecordingLimits.h"
+
 namespace velnor::server {
 
 namespace {
 
 constexpr std::size_t kMaxKeptStatistics = 200;
-constexpr std::size_t kMaxIdleRecognizers = 4;
+constexpr int kDefaultMaxSessions = 4;
+// A 40 ms packet is 1280 bytes; nothing the protocol sends comes near this.
+constexpr qint64 kMaxMessageBytes = 64 * 1024;
+constexpr int kRefusedCloseWaitMs = 5000;
+const QString kMaxSessionsOption = QStringLiteral("max-realtime-sessions");
 
 QHttpServerResponse envelope(int code, const QString& message, const QJsonValue& data = QJsonValue())
 {
@@ -64,6 +70,12 @@ void RealtimeEndpoint::addOptions(QCommandLineParser& parser)
                                      "POST /__test/realtime/script, GET /__test/realtime/connections and "
                                      "POST /__test/realtime/reset (see server/realtime/RealtimeEndpoint.h)."),
                       QStringLiteral("HOST")});
+    parser.addOption({kMaxSessionsOption,
+                      QStringLiteral("Real-time recognition: streams served at once, each with its own loaded decoder "
+                                     "(default %1); further connections are refused with code %2.")
+                          .arg(kDefaultMaxSessions)
+                          .arg(RealtimeSession::kTooManySessions),
+                      QStringLiteral("N")});
 }
 
 std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLineParser& parser, QHttpServer& http,
@@ -99,9 +111,20 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
     }
     if (!credentials.isConfigured())
         qInfo("realtime: no AppID/SecretId/SecretKey configured; real-time connections will be refused");
+    int maxSessions = kDefaultMaxSessions;
+    if (parser.isSet(kMaxSessionsOption)) {
+        bool ok = false;
+        maxSessions = parser.value(kMaxSessionsOption).toInt(&ok);
+        if (!ok || maxSessions < 1 || maxSessions > 1024) {
+            if (error)
+                *error = QStringLiteral("--%1: expected 1 to 1024, got %2").arg(kMaxSessionsOption, parser.value(kMaxSessionsOption));
+            return nullptr;
+        }
+    }
 
     std::unique_ptr<RealtimeEndpoint> endpoint(new RealtimeEndpoint(http, std::move(recognizers), std::move(credentials),
-                                                                     parser.value(QStringLiteral("realtime-host"))));
+                                                                     parser.value(QStringLiteral("realtime-host")),
+                                                                     maxSessions));
     if (testControls)
         endpoint->registerTestRoutes();
     if (endpoint->m_sessionHost.credentials.isConfigured())
@@ -110,12 +133,18 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
 }
 
 RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers,
-                                   RealtimeCredentials credentials, QString hostOverride)
+                                   RealtimeCredentials credentials, QString hostOverride, int maxSessions)
     : m_http(http)
     , m_recognizers(std::move(recognizers))
+    , m_maxSessions(static_cast<std::size_t>(maxSessions))
+    , m_usedVoiceIds(m_clock)
 {
     m_sessionHost.credentials = std::move(credentials);
     m_sessionHost.hostOverride = std::move(hostOverride);
+    m_sessionHost.clock = &m_clock;
+    m_sessionHost.maxSessionMs = kMaxRealtimeSessionSeconds * 1000;
+    // Decoders are loaded once and passed from stream to stream: at most one
+    // per session the cap allows, live and idle together.
     m_sessionHost.takeIdleRecognizer = [this]() -> std::unique_ptr<SpeechRecognizer> {
         if (m_idleRecognizers.empty())
             return nullptr;
@@ -132,14 +161,10 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
         return factory(error);
     };
     m_sessionHost.releaseRecognizer = [this](std::unique_ptr<SpeechRecognizer> recognizer) {
-        if (recognizer && m_idleRecognizers.size() < kMaxIdleRecognizers)
-            m_idleRecognizers.push_back(std::move(recognizer));
+        keepIdle(std::move(recognizer));
     };
-    m_sessionHost.claimVoiceId = [this](const QString& voiceId) {
-        if (m_usedVoiceIds.contains(voiceId))
-            return false;
-        m_usedVoiceIds.insert(voiceId);
-        return true;
+    m_sessionHost.claimVoiceId = [this](const QString& voiceId, qint64 expiresAt) {
+        return m_usedVoiceIds.claim(voiceId, expiresAt);
     };
 
     // The upgrade is only taken over when a route matches its path; a plain
@@ -172,11 +197,26 @@ void RealtimeEndpoint::preloadRecognizer()
             qWarning("realtime: cannot load the recogniser: %s", qPrintable(error));
             return;
         }
-        QMetaObject::invokeMethod(this, [this, loaded] {
-            if (m_idleRecognizers.size() < kMaxIdleRecognizers)
-                m_idleRecognizers.push_back(std::move(*loaded));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, loaded] { keepIdle(std::move(*loaded)); }, Qt::QueuedConnection);
     });
+}
+
+void RealtimeEndpoint::keepIdle(std::unique_ptr<SpeechRecognizer> recognizer)
+{
+    if (recognizer && m_idleRecognizers.size() + m_sessions.size() <= m_maxSessions)
+        m_idleRecognizers.push_back(std::move(recognizer));
+}
+
+void RealtimeEndpoint::refuse(std::unique_ptr<QWebSocket> socket, int code, const QString& message)
+{
+    QWebSocket* raw = socket.release();
+    raw->setParent(this);
+    connect(raw, &QWebSocket::disconnected, raw, &QObject::deleteLater);
+    raw->sendTextMessage(QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}})
+            .toJson(QJsonDocument::Compact)));
+    raw->close(QWebSocketProtocol::CloseCodeNormal);
+    QTimer::singleShot(kRefusedCloseWaitMs, raw, &QWebSocket::abort); // a client that never answers the close
 }
 
 void RealtimeEndpoint::acceptPending()
@@ -190,11 +230,21 @@ void RealtimeEndpoint::acceptPending()
             socket.release()->deleteLater();
             continue;
         }
+        socket->setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
+        socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
+        if (m_sessions.size() >= m_maxSessions) {
+            qInfo("realtime: connection refused: %zu sessions already", m_sessions.size());
+            refuse(std::move(socket), RealtimeSession::kTooManySessions,
+                   QStringLiteral("too many real-time sessions at once; try again shortly"));
+            continue;
+        }
         auto stats = std::make_shared<RealtimeConnectionStats>();
         stats->id = m_nextConnectionId++;
-        m_stats.push_back(stats);
-        while (m_stats.size() > kMaxKeptStatistics)
-            m_stats.pop_front();
+        if (m_sessionHost.keepStatistics) {
+            m_stats.push_back(stats);
+            while (m_stats.size() > kMaxKeptStatistics)
+                m_stats.pop_front();
+        }
 
         std::optional<RealtimeScript> script;
         if (!m_scripts.empty()) {
@@ -215,6 +265,7 @@ void RealtimeEndpoint::acceptPending()
 
 void RealtimeEndpoint::registerTestRoutes()
 {
+    m_sessionHost.keepStatistics = true;
     using Method = QHttpServerRequest::Method;
     m_http.route(QStringLiteral("/__test/realtime/script"), Method::Post, [this](const QHttpServerRequest& request) {
         if (!isLoopback(request))

@@ -3,10 +3,10 @@
 #include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSession.h"
 #include "realtime/RealtimeStatistics.h"
+#include "realtime/UsedVoiceIds.h"
 #include "recognition/SpeechRecognizer.h"
 
 #include <QObject>
-#include <QSet>
 
 #include <deque>
 #include <map>
@@ -17,6 +17,7 @@
 class QCommandLineParser;
 class QHttpServer;
 class QHttpServerRequest;
+class QWebSocket;
 
 namespace velnor::server {
 
@@ -27,7 +28,9 @@ namespace velnor::server {
 // --asr-secret-key-file (the account clients sign with, falling back to
 // VELNOR_ASR_APP_ID / _SECRET_ID / _SECRET_KEY; without them every connection
 // is refused with 4002) and --realtime-host (the host text clients sign;
-// default: the request's Host).
+// default: the request's Host), --max-realtime-sessions (streams at once;
+// more are refused with 4006). Messages are limited to 64 KiB and a stream to
+// the app's longest recording plus a margin.
 //
 // With --test-controls, loopback clients also get:
 //   POST /__test/realtime/script       queue a script for the next connection(s):
@@ -36,7 +39,7 @@ namespace velnor::server {
 //         "final_results":[…], "reject":{"code":4002,"message":"…"},
 //         "error":{"code":4008,"message":"…","after_packets":3,"close":false},
 //         "abnormal_close_after_packets":5, "drop_after_packets":5}
-//   GET  /__test/realtime/connections  per-connection statistics (packet sizes and arrival times,
+//   GET  /__test/realtime/connections  per-connection statistics (kept only with test controls) (packet sizes and arrival times,
 //                                      end marker and final times, close code, audio SHA-1)
 //   POST /__test/realtime/reset        clears scripts, statistics and used voice ids
 class RealtimeEndpoint final : public QObject {
@@ -51,17 +54,22 @@ public:
 
 private:
     RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers, RealtimeCredentials credentials,
-                     QString hostOverride);
+                     QString hostOverride, int maxSessions);
 
     void acceptPending();
+    void keepIdle(std::unique_ptr<SpeechRecognizer> recognizer);
+    // Tells the client `code` and closes, without starting a session.
+    void refuse(std::unique_ptr<QWebSocket> socket, int code, const QString& message);
     void registerTestRoutes();
     void preloadRecognizer();
 
     QHttpServer& m_http;
     SpeechRecognizerFactory m_recognizers;
+    std::size_t m_maxSessions;
+    SystemClock m_clock;
+    UsedVoiceIds m_usedVoiceIds;
     RealtimeSessionHost m_sessionHost;
     std::vector<std::unique_ptr<SpeechRecognizer>> m_idleRecognizers;
-    QSet<QString> m_usedVoiceIds;
     std::deque<RealtimeScript> m_scripts;
     std::deque<std::shared_ptr<RealtimeConnectionStats>> m_stats;
     int m_nextConnectionId = 1;

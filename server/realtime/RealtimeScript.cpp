@@ -101,7 +101,8 @@ std::optional<RealtimeScript> RealtimeScript::fromJson(const QJsonObject& json, 
         (qstrcmp(key, "reject") == 0 ? script.reject : script.error) = *parsed;
     }
     for (auto [key, target] : {std::pair{"abnormal_close_after_packets", &script.abnormalCloseAfterPackets},
-                               std::pair{"drop_after_packets", &script.dropAfterPackets}}) {
+                               std::pair{"drop_after_packets", &script.dropAfterPackets},
+                               std::pair{"max_session_ms", &script.maxSessionMs}}) {
         if (json.contains(QLatin1String(key))) {
             int value = 0;
             if (!readInt(json, key, &value, error))

@@ -36,6 +36,7 @@ struct RealtimeScript {
     std::optional<Error> error;
     std::optional<int> abnormalCloseAfterPackets; // close code 1011
     std::optional<int> dropAfterPackets;          // TCP connection aborted
+    std::optional<int> maxSessionMs;              // a shorter session length than the server's own
     int count = 1;                                // connections it applies to
 
     // None (with *error) on a malformed body.

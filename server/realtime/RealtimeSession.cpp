@@ -1,6 +1,5 @@
 #include "realtime/RealtimeSession.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
@@ -35,6 +34,11 @@ RealtimeSession::RealtimeSession(std::unique_ptr<QWebSocket> socket, const Realt
     m_idleTimer.setInterval(kNoAudioTimeoutMs);
     connect(&m_idleTimer, &QTimer::timeout, this,
             [this] { failWith(kNoAudio, QStringLiteral("no audio received for 15 seconds")); });
+    m_lengthTimer.setSingleShot(true);
+    connect(&m_lengthTimer, &QTimer::timeout, this, [this] {
+        qInfo("realtime: connection %d reached the longest session; finishing it", m_stats->id);
+        finishStream();
+    });
 }
 
 RealtimeSession::~RealtimeSession()
@@ -63,6 +67,7 @@ void RealtimeSession::start()
     connect(socket, &QWebSocket::disconnected, this, [this] {
         m_stats->closeCode = m_socket->closeCode();
         m_idleTimer.stop();
+        m_lengthTimer.stop();
         qInfo("realtime: connection %d closed (code %d)", m_stats->id, m_stats->closeCode);
         if (m_finished)
             m_finished(this);
@@ -72,12 +77,22 @@ void RealtimeSession::start()
     const QString hostText = m_host.hostOverride.isEmpty() ? hostTextOf(url) : m_host.hostOverride;
     RealtimeVerdict verdict =
         RealtimeSignature::verify(m_host.credentials, hostText, url.path(), url.query(QUrl::FullyEncoded).toLatin1(),
-                                  QDateTime::currentSecsSinceEpoch());
+                                  m_host.clock->nowMs() / 1000);
     m_stats->voiceId = verdict.voiceId;
     m_stats->hotwordList = verdict.params.value(QStringLiteral("hotword_list"));
-    if (verdict.accepted() && m_host.claimVoiceId && !m_host.claimVoiceId(verdict.voiceId)) {
-        verdict.code = RealtimeSignature::kParameterError;
-        verdict.message = QStringLiteral("voice_id %1 was already used").arg(verdict.voiceId);
+    if (verdict.accepted()) {
+        switch (m_host.claimVoiceId(verdict.voiceId, verdict.params.value(QStringLiteral("expired")).toLongLong())) {
+        case UsedVoiceIds::Claim::Accepted:
+            break;
+        case UsedVoiceIds::Claim::Reused:
+            verdict.code = RealtimeSignature::kParameterError;
+            verdict.message = QStringLiteral("voice_id %1 was already used").arg(verdict.voiceId);
+            break;
+        case UsedVoiceIds::Claim::Full:
+            verdict.code = kTooManySessions;
+            verdict.message = QStringLiteral("too many recent real-time connections");
+            break;
+        }
     }
     if (!verdict.accepted()) {
         m_stats->rejectCode = verdict.code;
@@ -94,6 +109,7 @@ void RealtimeSession::start()
     }
     m_stats->accepted = true;
     qInfo("realtime: connection %d accepted, voice_id %s", m_stats->id, qPrintable(verdict.voiceId));
+    m_lengthTimer.start(m_script && m_script->maxSessionMs ? *m_script->maxSessionMs : m_host.maxSessionMs);
 
     if (!m_script || !m_script->scriptedText) {
         // The handshake waits until the decoder is loaded (on its own thread).
@@ -149,6 +165,7 @@ void RealtimeSession::failWith(int code, const QString& message, bool close)
 void RealtimeSession::closeNormally()
 {
     m_idleTimer.stop();
+    m_lengthTimer.stop();
     m_socket->close(QWebSocketProtocol::CloseCodeNormal);
 }
 
@@ -175,9 +192,11 @@ void RealtimeSession::onBinary(const QByteArray& data)
     }
     m_idleTimer.start();
     ++m_packetCount;
-    m_stats->packets.append({data.size(), now});
-    if (m_stats->audio.size() + data.size() <= RealtimeConnectionStats::kMaxAudioBytes)
-        m_stats->audio.append(data);
+    if (m_host.keepStatistics) {
+        m_stats->packets.append({data.size(), now});
+        if (m_stats->audio.size() + data.size() <= RealtimeConnectionStats::kMaxAudioBytes)
+            m_stats->audio.append(data);
+    }
 
     // More than 3 s of audio within one second: the client is not pacing.
     m_recentAudio.emplace_back(now, data.size());
@@ -252,6 +271,7 @@ void RealtimeSession::finishStream()
         return;
     m_ended = true;
     m_idleTimer.stop();
+    m_lengthTimer.stop();
     m_stats->endMarkerMs = elapsedMs();
     // With a decoder, the final message follows its last segment.
     if (m_decoder)

@@ -4,6 +4,7 @@
 #include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
 #include "realtime/RealtimeStatistics.h"
+#include "realtime/UsedVoiceIds.h"
 #include "recognition/SpeechRecognizer.h"
 
 #include <QElapsedTimer>
@@ -28,8 +29,13 @@ struct RealtimeSessionHost {
     std::function<std::unique_ptr<SpeechRecognizer>()> takeIdleRecognizer;
     std::function<std::unique_ptr<SpeechRecognizer>(QString* error)> loadRecognizer;
     std::function<void(std::unique_ptr<SpeechRecognizer>)> releaseRecognizer;
-    // False when the voice id was used before.
-    std::function<bool(const QString& voiceId)> claimVoiceId;
+    // Whether the voice id of a URL valid until `expiresAt` (seconds since 1970) may open a stream.
+    std::function<UsedVoiceIds::Claim(const QString& voiceId, qint64 expiresAt)> claimVoiceId;
+    const Clock* clock = nullptr;
+    // A stream ends (with its final text) after this long.
+    int maxSessionMs = 0;
+    // Packet arrival times and the audio itself are kept only for the test routes.
+    bool keepStatistics = false;
 };
 
 // One real-time recognition stream on one WebSocket: checks the signed URL,
@@ -42,6 +48,7 @@ public:
     static constexpr int kNoAudio = 4008;
     static constexpr int kBadMessage = 4010;
     static constexpr int kInternal = 4005;
+    static constexpr int kTooManySessions = 4006;
 
     RealtimeSession(std::unique_ptr<QWebSocket> socket, const RealtimeSessionHost& host,
                     std::optional<RealtimeScript> script, std::shared_ptr<RealtimeConnectionStats> stats,
@@ -73,6 +80,7 @@ private:
 
     QElapsedTimer m_clock;
     QTimer m_idleTimer;
+    QTimer m_lengthTimer;
     bool m_ready = false;
     bool m_ended = false;
     int m_messageCounter = 0;

@@ -85,8 +85,16 @@ RealtimeVerdict RealtimeSignature::verify(const RealtimeCredentials& credentials
 
     if (params.value(QStringLiteral("secretid")) != credentials.secretId)
         return reject(kAuthenticationError, QStringLiteral("unknown secretid"), params);
-    if (params.value(QStringLiteral("expired")).toLongLong() <= nowSeconds)
+    const qint64 timestamp = params.value(QStringLiteral("timestamp")).toLongLong();
+    const qint64 expired = params.value(QStringLiteral("expired")).toLongLong();
+    if (expired <= nowSeconds)
         return reject(kAuthenticationError, QStringLiteral("signature expired"), params);
+    // A URL signed long ago (or far ahead), or one meant to stay valid for
+    // longer than a day, is a URL someone kept: signed URLs are made at connection time.
+    if (timestamp < nowSeconds - kMaxClockSkewSeconds || timestamp > nowSeconds + kMaxClockSkewSeconds)
+        return reject(kAuthenticationError, QStringLiteral("timestamp is more than 10 minutes off"), params);
+    if (expired - timestamp > kMaxLifetimeSeconds)
+        return reject(kAuthenticationError, QStringLiteral("signature valid for more than a day"), params);
     const QString expected = expectedSignature(credentials.secretKey, hostText, path, params);
     if (!equalInConstantTime(expected.toLatin1(), params.value(QStringLiteral("signature")).toUtf8()))
         return reject(kAuthenticationError, QStringLiteral("signature mismatch"), params);

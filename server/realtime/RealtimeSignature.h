@@ -29,11 +29,14 @@ struct RealtimeVerdict {
 // Server-side check of a signed real-time URL: the path names our AppID, the
 // query carries every required parameter, the signature is the Base64
 // HMAC-SHA1 of host + path + "?" + the sorted, decoded parameters, and the
-// signature has not expired.
+// URL is fresh: signed within 10 minutes of now, valid for at most a day and
+// not expired.
 class RealtimeSignature final {
 public:
     static constexpr int kParameterError = 4001;
     static constexpr int kAuthenticationError = 4002;
+    static constexpr qint64 kMaxClockSkewSeconds = 10 * 60;
+    static constexpr qint64 kMaxLifetimeSeconds = 24 * 60 * 60;
 
     // `hostText` is the host[:port] the client signed; `encodedQuery` the raw query.
     static RealtimeVerdict verify(const RealtimeCredentials& credentials, const QString& hostText,

@@ -15,7 +15,9 @@
 #include "support/TempDir.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QJsonDocument>
+#include <QUrlQuery>
 #include <QWebSocket>
 #include <QtEndian>
 
@@ -79,9 +81,9 @@ QByteArray tone(int ms)
 
 class RealtimeIntegrationTest : public ::testing::Test {
 protected:
-    void startServer(bool tls = false)
+    void startServer(bool tls = false, const QStringList& extraArgs = {})
     {
-        QStringList args = test::realtimeServerArgs(dir.path());
+        QStringList args = test::realtimeServerArgs(dir.path()) + extraArgs;
         if (tls) {
             const QString error = test::makeSelfSignedCertificate(dir.path());
             ASSERT_TRUE(error.isEmpty()) << error.toStdString();
@@ -344,9 +346,11 @@ private:
 
 class RealtimeServerLimitsTest : public RealtimeIntegrationTest {
 protected:
+    static constexpr int kMaxSessions = 2;
+
     void SetUp() override
     {
-        startServer();
+        startServer(false, {QStringLiteral("--max-realtime-sessions"), QString::number(kMaxSessions)});
         env = std::make_unique<RealEnvironment>(server);
     }
 
@@ -355,7 +359,87 @@ protected:
         return *env->signature.buildWebSocketURL(env->config, voiceId);
     }
 
+    // What someone holding the app's key can make: a correctly signed URL with
+    // the given timestamp and expiry.
+    QUrl forgedUrl(const QString& voiceId, qint64 timestamp, qint64 expired)
+    {
+        QUrl url = signedUrl(voiceId);
+        QMap<QString, QString> params;
+        for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+            params.insert(key, value);
+        params.remove("signature");
+        params["timestamp"] = QString::number(timestamp);
+        params["expired"] = QString::number(expired);
+        QStringList pairs;
+        for (auto it = params.cbegin(); it != params.cend(); ++it)
+            pairs << it.key() + "=" + it.value();
+        params["signature"] = TencentASRSignature::sign(QLatin1String(RealtimeCredentials::secretKey),
+                                                        url.authority() + url.path() + "?" + pairs.join('&'));
+        QByteArray query;
+        for (auto it = params.cbegin(); it != params.cend(); ++it)
+            query += (query.isEmpty() ? "" : "&") + QUrl::toPercentEncoding(it.key()) + "=" + QUrl::toPercentEncoding(it.value());
+        url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
+        return url;
+    }
 };
+
+TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsAreRefused)
+{
+    script({{"results", QJsonArray()}, {"count", 3}});
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (const auto& [timestamp, expired] : {std::pair{qint64(1), qint64(9999999999)},
+                                             std::pair{now - 3600, now + 600}, std::pair{now, now + 2 * 86400}}) {
+        SCOPED_TRACE(timestamp);
+        RawStream stream(forgedUrl(QStringLiteral("voice_forged_%1").arg(timestamp), timestamp, expired));
+        ASSERT_TRUE(stream.closed());
+        EXPECT_EQ(stream.lastCode(), 4002);
+    }
+    RawStream fresh(forgedUrl(QStringLiteral("voice_fresh"), now, now + 3600));
+    EXPECT_TRUE(fresh.handshake()) << "a URL signed now for an hour is fine";
+}
+
+TEST_F(RealtimeServerLimitsTest, MessagesOver64KiBCloseTheConnection)
+{
+    script({{"results", QJsonArray()}});
+    RawStream stream(signedUrl("voice_big"));
+    ASSERT_TRUE(stream.handshake());
+    stream.socket().sendBinaryMessage(QByteArray(65 * 1024, '\0'));
+    ASSERT_TRUE(stream.closed());
+    EXPECT_EQ(stream.closeCode, QWebSocketProtocol::CloseCodeTooMuchData);
+}
+
+TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAreRefusedWith4006)
+{
+    script({{"results", QJsonArray()}, {"count", kMaxSessions + 1}});
+    std::vector<std::unique_ptr<RawStream>> open;
+    for (int i = 0; i < kMaxSessions; ++i) {
+        open.push_back(std::make_unique<RawStream>(signedUrl(QStringLiteral("voice_cap_%1").arg(i))));
+        ASSERT_TRUE(open.back()->handshake());
+    }
+    RawStream extra(signedUrl("voice_cap_extra"));
+    ASSERT_TRUE(extra.closed());
+    EXPECT_EQ(extra.lastCode(), 4006);
+
+    open.front()->socket().close();
+    ASSERT_TRUE(open.front()->closed());
+    test::runEventLoopFor(100); // the server lets go of the closed session
+    RawStream again(signedUrl("voice_cap_again"));
+    EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
+}
+
+TEST_F(RealtimeServerLimitsTest, AStreamEndsWithItsFinalTextAtTheLongestSession)
+{
+    script({{"results", QJsonArray()}, {"max_session_ms", 500}});
+    RawStream stream(signedUrl("voice_long"));
+    ASSERT_TRUE(stream.handshake());
+    for (int i = 0; i < 25 && stream.closeCode < 0; ++i) {
+        stream.socket().sendBinaryMessage(tone(40));
+        test::runEventLoopFor(40);
+    }
+    ASSERT_TRUE(stream.closed(3000)) << "still open while audio keeps coming";
+    EXPECT_EQ(stream.closeCode, 1000);
+    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
+}
 
 TEST_F(RealtimeServerLimitsTest, EndMessageFinishesTheStreamAndOtherTextIsRefused)
 {

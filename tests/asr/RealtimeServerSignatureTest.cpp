@@ -1,6 +1,9 @@
 // The server's own signature check, against HMACs computed by OpenSSL.
 #include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
+#include "realtime/UsedVoiceIds.h"
+
+#include "../server/ManualClock.h"
 
 #include <QJsonDocument>
 #include <QStringList>
@@ -13,7 +16,7 @@
 namespace velnor::server {
 namespace {
 
-using test::opensslSignature;
+using velnor::test::opensslSignature;
 
 const RealtimeCredentials credentials{QStringLiteral("1300000042"), QStringLiteral("AKIDsecretid"),
                                       QStringLiteral("the-secret-key")};
@@ -78,6 +81,48 @@ TEST(RealtimeServerSignatureTest, RefusesForgedExpiredOrForeignRequests)
 
     RealtimeCredentials none;
     EXPECT_EQ(RealtimeSignature::verify(none, "h", "/asr/v2/x", signedQuery(validParams()), now).code, 4002);
+}
+
+TEST(RealtimeServerSignatureTest, OnlyFreshShortLivedUrlsAreAccepted)
+{
+    struct Case {
+        qint64 timestamp;
+        qint64 expired;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {now, now + 86400, true},        {now - 600, now + 60, true},      {now + 600, now + 1200, true},
+        {now - 601, now + 60, false},    {now + 601, now + 1200, false},   {1, 9999999999, false},
+        {now, now + 86401, false},       {now - 60, now + 86400, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.timestamp - now << " / " << c.expired - now);
+        auto params = validParams();
+        params["timestamp"] = QString::number(c.timestamp);
+        params["expired"] = QString::number(c.expired);
+        const RealtimeVerdict verdict = verify(signedQuery(params));
+        EXPECT_EQ(verdict.code, c.accepted ? 0 : 4002) << verdict.message.toStdString();
+    }
+}
+
+// Voice ids are remembered until their URL expires, and no longer.
+TEST(RealtimeServerVoiceIdsTest, RemembersEachIdUntilItsUrlExpires)
+{
+    test::ManualClock clock(now * 1000);
+    UsedVoiceIds ids(clock, 3);
+    EXPECT_EQ(ids.claim("a", now + 60), UsedVoiceIds::Claim::Accepted);
+    EXPECT_EQ(ids.claim("a", now + 60), UsedVoiceIds::Claim::Reused);
+    EXPECT_EQ(ids.claim("b", now + 3600), UsedVoiceIds::Claim::Accepted);
+    EXPECT_EQ(ids.claim("c", now + 3600), UsedVoiceIds::Claim::Accepted);
+    EXPECT_EQ(ids.claim("d", now + 3600), UsedVoiceIds::Claim::Full) << "a hard cap on what is kept";
+
+    clock.advanceMs(60 * 1000);
+    EXPECT_EQ(ids.claim("d", now + 3600), UsedVoiceIds::Claim::Accepted) << "a's URL expired: its place is free";
+    EXPECT_EQ(ids.size(), 3);
+    EXPECT_EQ(ids.claim("b", now + 3600), UsedVoiceIds::Claim::Reused);
+    clock.advanceMs(3600 * 1000);
+    EXPECT_EQ(ids.claim("e", now + 7200), UsedVoiceIds::Claim::Accepted);
+    EXPECT_EQ(ids.size(), 1) << "every expired id is forgotten";
 }
 
 TEST(RealtimeServerSignatureTest, ParameterProblemsAre4001)
