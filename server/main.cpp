@@ -1,6 +1,7 @@
 // velnor-server: the HTTP API of the app's backend and the real-time
 // recognition endpoint, on one port.
 #include "app/ApiServer.h"
+#include "app/GracefulShutdown.h"
 #include "app/QuitOnSignals.h"
 #include "app/ServerOptions.h"
 #include "http/LowLatencyTcpServer.h"
@@ -102,7 +103,8 @@ int main(int argc, char** argv)
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
 
-    const QuitOnSignals quitOnSignals;
+    GracefulShutdown shutdown(http, [&api] { api->drain(); }, [&api] { return api->idle(); });
+    const QuitOnSignals quitOnSignals([&shutdown] { shutdown.begin(); });
 
     const QString host = options->host.protocol() == QAbstractSocket::IPv6Protocol
         ? QStringLiteral("[%1]").arg(options->host.toString())

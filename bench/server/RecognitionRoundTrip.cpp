@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const auto samples = AudioDecoder::decode(audio, 300, &error);
+        const auto samples = AudioDecoder::decode(audio, {300}, &error);
         decodeMs.push_back(timer.nsecsElapsed() / 1e6);
         if (!samples) {
             std::fprintf(stderr, "%s\n", qPrintable(error));

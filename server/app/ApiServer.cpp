@@ -4,6 +4,7 @@
 #include "accounts/SmsCodeIssuer.h"
 #include "accounts/TokenSigner.h"
 #include "core/Clock.h"
+#include "core/WorkPool.h"
 #include "hotwords/HotWordStore.h"
 #include "http/ApiRouter.h"
 #include "http/FaultInjector.h"
@@ -39,8 +40,21 @@ ApiServer::ApiServer() = default;
 ApiServer::~ApiServer()
 {
     // Handlers still running use everything below; let them finish first.
+    if (m_recognitionWork)
+        m_recognitionWork->waitForDone();
     if (m_router)
         m_router->shutdown();
+}
+
+void ApiServer::drain()
+{
+    m_recognitionWork->drain();
+    m_router->drain();
+}
+
+bool ApiServer::idle() const
+{
+    return m_recognitionWork->idle() && m_router->idle();
 }
 
 std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttpServer& http,
@@ -65,8 +79,10 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
     server->m_authenticator = std::make_unique<Authenticator>(*server->m_signer, *server->m_accounts);
     server->m_hotWords = std::make_unique<HotWordStore>(*server->m_database);
     server->m_records = std::make_unique<RecognitionRecords>(*server->m_database, clock);
-    server->m_recognizers =
-        std::make_unique<RecognizerPool>(std::move(recognizers), std::max(1, QThread::idealThreadCount()));
+    const int recognitionThreads =
+        options.recognitionThreads > 0 ? options.recognitionThreads : std::max(1, QThread::idealThreadCount());
+    server->m_recognitionWork = std::make_unique<WorkPool>(recognitionThreads, options.recognitionQueue);
+    server->m_recognizers = std::make_unique<RecognizerPool>(std::move(recognizers), recognitionThreads);
     server->m_script = std::make_unique<RecognitionScript>();
     server->m_faults = std::make_unique<FaultInjector>();
 
@@ -76,7 +92,7 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
     server->m_authRoutes = std::make_unique<AuthRoutes>(router, *server->m_codes, *server->m_accounts,
                                                         *server->m_signer, *server->m_authenticator, clock);
     server->m_hotWordRoutes = std::make_unique<HotWordRoutes>(router, *server->m_hotWords, *server->m_authenticator);
-    server->m_dictationRoutes = std::make_unique<DictationRoutes>(router, *server->m_recognizers, *server->m_script,
+    server->m_dictationRoutes = std::make_unique<DictationRoutes>(router, *server->m_recognitionWork, *server->m_recognizers, *server->m_script,
                                                                   *server->m_records, *server->m_hotWords,
                                                                   *server->m_authenticator);
     server->m_appRoutes = std::make_unique<AppRoutes>(router, options.latestReleases);

@@ -26,6 +26,7 @@ class RecognizerPool;
 class SmsCodeIssuer;
 class TestControlRoutes;
 class TokenSigner;
+class WorkPool;
 
 // The HTTP API: opens the data directory and puts every endpoint on `http`.
 class ApiServer final {
@@ -36,6 +37,11 @@ public:
     ~ApiServer();
     ApiServer(const ApiServer&) = delete;
     ApiServer& operator=(const ApiServer&) = delete;
+
+    // Shutting down: requests still queued, and any new ones, are answered 503; running ones finish.
+    void drain();
+    // No request is running or waiting (their answers are on their way to the event loop).
+    bool idle() const;
 
 private:
     ApiServer();
@@ -48,6 +54,7 @@ private:
     std::unique_ptr<Authenticator> m_authenticator;
     std::unique_ptr<HotWordStore> m_hotWords;
     std::unique_ptr<RecognitionRecords> m_records;
+    std::unique_ptr<WorkPool> m_recognitionWork;
     std::unique_ptr<RecognizerPool> m_recognizers;
     std::unique_ptr<RecognitionScript> m_script;
     std::unique_ptr<FaultInjector> m_faults;

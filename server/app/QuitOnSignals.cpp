@@ -1,6 +1,5 @@
 #include "app/QuitOnSignals.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -21,15 +20,15 @@ void onSignal(int)
 
 } // namespace
 
-QuitOnSignals::QuitOnSignals()
+QuitOnSignals::QuitOnSignals(std::function<void()> handler)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
     m_notifier = std::make_unique<QSocketNotifier>(g_signalPipe[1], QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, [] {
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [handler = std::move(handler)] {
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[1], &byte, 1);
-        QCoreApplication::quit();
+        handler();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -2,18 +2,19 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
 
 namespace velnor::server {
 
-// Ends the event loop on SIGTERM or SIGINT, so running requests finish and the
-// database closes cleanly. The signal handler only writes a byte to a pipe;
-// the quitting happens on the event loop.
+// Calls `onSignal` on the event loop at each SIGTERM or SIGINT (the shutdown
+// then runs as ordinary event-loop work). The signal handler only writes a
+// byte to a pipe.
 class QuitOnSignals final : public QObject {
 public:
-    QuitOnSignals();
+    explicit QuitOnSignals(std::function<void()> onSignal);
     ~QuitOnSignals() override;
 
 private:

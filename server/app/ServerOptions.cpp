@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QStandardPaths>
 
+#include <tuple>
+
 namespace velnor::server {
 
 namespace {
@@ -19,6 +21,8 @@ const QString kDict = QStringLiteral("dict");
 const QString kHmm = QStringLiteral("hmm");
 const QString kLatest = QStringLiteral("latest-version");
 const QString kMaxUpload = QStringLiteral("max-upload-mb");
+const QString kRecognitionThreads = QStringLiteral("recognition-threads");
+const QString kRecognitionQueue = QStringLiteral("recognition-queue");
 
 bool fail(QString* error, const QString& text)
 {
@@ -83,8 +87,30 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
         {kMaxUpload, QStringLiteral("Largest accepted upload in MiB (default %1).")
                          .arg(kDefaultMaxUploadBytes / (1024 * 1024)),
          QStringLiteral("N")},
+        {kRecognitionThreads, QStringLiteral("File recognitions decoded at once (default: one per CPU core)."),
+         QStringLiteral("N")},
+        {kRecognitionQueue, QStringLiteral("Uploads that may wait for a recognition thread (default %1); further "
+                                           "ones are answered 503 at once.")
+                                .arg(kDefaultRecognitionQueue),
+         QStringLiteral("N")},
     });
 }
+
+namespace {
+
+// A whole number in [low, high] from option `name`, or none (with *error).
+std::optional<int> boundedInt(const QCommandLineParser& parser, const QString& name, int low, int high, QString* error)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < low || value > high) {
+        fail(error, QStringLiteral("--%1: expected %2 to %3, got %4").arg(name).arg(low).arg(high).arg(parser.value(name)));
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
 
 std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser& parser, QString* error)
 {
@@ -106,6 +132,12 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
         ? parser.value(kDataDir)
         : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     options.testControls = parser.isSet(kTestControls);
+    // The test routes answer anyone who reaches them (scripted texts for every
+    // user's dictation, SMS codes): only this machine may.
+    if (options.testControls && !options.host.isLoopback()) {
+        fail(error, QStringLiteral("--test-controls needs a loopback --host (127.0.0.1 or ::1)"));
+        return std::nullopt;
+    }
     options.tlsCertificate = parser.value(kTlsCert);
     options.tlsKey = parser.value(kTlsKey);
     if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
@@ -132,6 +164,15 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
             return std::nullopt;
         }
         options.maxUploadBytes = mib * 1024 * 1024;
+    }
+    for (const auto& [name, target, low] : {std::tuple{kRecognitionThreads, &options.recognitionThreads, 1},
+                                           std::tuple{kRecognitionQueue, &options.recognitionQueue, 0}}) {
+        if (!parser.isSet(name))
+            continue;
+        const std::optional<int> value = boundedInt(parser, name, low, 1024, error);
+        if (!value)
+            return std::nullopt;
+        *target = *value;
     }
     return options;
 }

@@ -23,6 +23,7 @@ struct LatestRelease {
 struct ServerOptions {
     static constexpr quint16 kDefaultPort = 18470;
     static constexpr qint64 kDefaultMaxUploadBytes = 20 * 1024 * 1024;
+    static constexpr int kDefaultRecognitionQueue = 8;
 
     QHostAddress host = QHostAddress::LocalHost;
     quint16 port = kDefaultPort;
@@ -33,6 +34,8 @@ struct ServerOptions {
     RecognizerModel model = RecognizerModel::debianEnglish();
     QHash<QString, LatestRelease> latestReleases;   // by platform ("linux", "macos")
     qint64 maxUploadBytes = kDefaultMaxUploadBytes;
+    int recognitionThreads = 0;   // file recognitions decoded at once; 0 = one per CPU core
+    int recognitionQueue = kDefaultRecognitionQueue;   // uploads waiting for a thread; more are answered 503
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
 

@@ -7,6 +7,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <QDeadlineTimer>
+
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -16,16 +18,36 @@ namespace velnor::server {
 namespace {
 
 constexpr int kIoBufferSize = 32 * 1024;
+// The containers the app and its tests upload: MP4/M4A (the demuxer of that
+// family is named "mov,mp4,m4a,3gp,3g2,mj2") and WAV. Playlists, concat lists,
+// manifests and session descriptions name other files or network addresses
+// and are never opened.
+constexpr const char* kAllowedContainers = "mov,wav";
 
 struct MemoryFile {
     const uint8_t* data;
     int64_t size;
     int64_t position = 0;
+    const QDeadlineTimer* deadline = nullptr;
 };
+
+// FFmpeg's interrupt callback: a non-zero answer stops whatever it is doing.
+int pastDeadline(void* opaque)
+{
+    return static_cast<const QDeadlineTimer*>(opaque)->hasExpired() ? 1 : 0;
+}
+
+// An upload is one self-contained file: any attempt to open another file or URL is refused.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
 
 int readMemory(void* opaque, uint8_t* buffer, int size)
 {
     auto* file = static_cast<MemoryFile*>(opaque);
+    if (file->deadline && file->deadline->hasExpired())
+        return AVERROR_EXIT;
     const int64_t count = std::min<int64_t>(size, file->size - file->position);
     if (count <= 0)
         return AVERROR_EOF;
@@ -51,13 +73,6 @@ int64_t seekMemory(void* opaque, int64_t offset, int whence)
         return AVERROR(EINVAL);
     file->position = target;
     return target;
-}
-
-QString avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
 }
 
 struct IoDeleter {
@@ -190,61 +205,77 @@ std::optional<T> failure(QString* error, const QString& text)
 
 } // namespace
 
-std::optional<std::vector<std::int16_t>> AudioDecoder::decode(const QByteArray& file, double maxSeconds, QString* error)
+std::optional<std::vector<std::int16_t>> AudioDecoder::decode(const QByteArray& file, const Limits& limits,
+                                                              QString* error)
 {
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    using Result = std::vector<std::int16_t>;
 
     if (file.isEmpty())
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("the audio file is empty"));
+        return failure<Result>(error, QStringLiteral("the audio file is empty"));
 
-    MemoryFile memory{reinterpret_cast<const uint8_t*>(file.constData()), file.size()};
+    const QDeadlineTimer deadline(limits.deadlineMs);
+    MemoryFile memory{reinterpret_cast<const uint8_t*>(file.constData()), file.size(), 0, &deadline};
     auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
     std::unique_ptr<AVIOContext, IoDeleter> io(
         avio_alloc_context(ioBuffer, kIoBufferSize, 0, &memory, readMemory, nullptr, seekMemory));
     if (!io) {
         av_free(ioBuffer);
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("out of memory"));
+        return failure<Result>(error, QStringLiteral("out of memory"));
     }
 
     AVFormatContext* rawFormat = avformat_alloc_context();
     if (!rawFormat)
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("out of memory"));
+        return failure<Result>(error, QStringLiteral("out of memory"));
     rawFormat->pb = io.get();
     rawFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (const int opened = avformat_open_input(&rawFormat, nullptr, nullptr, nullptr); opened < 0)
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("not an audio file (%1)").arg(avError(opened)));
+    rawFormat->io_open = refuseNestedOpen;
+    rawFormat->interrupt_callback = {pastDeadline, const_cast<QDeadlineTimer*>(&deadline)};
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kAllowedContainers, 0);
+    av_dict_set(&options, "protocol_whitelist", "", 0);
+    const int opened = avformat_open_input(&rawFormat, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    // A failure after the deadline is the deadline's doing.
+    const auto failed = [&](const QString& text) {
+        return failure<Result>(error, deadline.hasExpired() ? QStringLiteral("decoding took too long") : text);
+    };
+    // FFmpeg's own error texts are not passed on: they can tell which files exist.
+    if (opened < 0)
+        return failed(QStringLiteral("not an m4a or wav audio file"));
     std::unique_ptr<AVFormatContext, FormatDeleter> format(rawFormat);
     if (avformat_find_stream_info(format.get(), nullptr) < 0)
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("not an audio file (no stream information)"));
+        return failed(QStringLiteral("not an audio file (no stream information)"));
 
     const AVCodec* codec = nullptr;
     const int streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (streamIndex < 0 || !codec)
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("the file has no audio stream"));
+        return failure<Result>(error, QStringLiteral("the file has no audio stream"));
     std::unique_ptr<AVCodecContext, CodecDeleter> decoder(avcodec_alloc_context3(codec));
     if (!decoder || avcodec_parameters_to_context(decoder.get(), format->streams[streamIndex]->codecpar) < 0
         || avcodec_open2(decoder.get(), codec, nullptr) < 0)
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("the audio codec cannot be opened"));
+        return failure<Result>(error, QStringLiteral("the audio codec cannot be opened"));
 
-    std::vector<std::int16_t> samples;
-    const size_t maxSamples = static_cast<size_t>(std::max(0.0, maxSeconds) * kSampleRate);
+    Result samples;
+    const size_t maxSamples = static_cast<size_t>(std::max(0.0, limits.maxSeconds) * kSampleRate);
     Converter converter(decoder.get(), samples, maxSamples);
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
     QString reason;
     while (av_read_frame(format.get(), packet.get()) >= 0) {
-        if (packet->stream_index == streamIndex && avcodec_send_packet(decoder.get(), packet.get()) >= 0
-            && !converter.drain(&reason)) {
-            av_packet_unref(packet.get());
-            return failure<std::vector<std::int16_t>>(error, reason);
-        }
+        const bool decoded = packet->stream_index != streamIndex || avcodec_send_packet(decoder.get(), packet.get()) < 0
+            || converter.drain(&reason);
         av_packet_unref(packet.get());
+        if (!decoded || deadline.hasExpired())
+            return failed(reason);
     }
+    if (deadline.hasExpired())
+        return failed(reason);
     avcodec_send_packet(decoder.get(), nullptr);
     if (!converter.drain(&reason) || !converter.flushResampler(&reason))
-        return failure<std::vector<std::int16_t>>(error, reason);
+        return failure<Result>(error, reason);
     if (samples.empty())
-        return failure<std::vector<std::int16_t>>(error, QStringLiteral("the file holds no decodable audio"));
+        return failure<Result>(error, QStringLiteral("the file holds no decodable audio"));
     return samples;
 }
 

@@ -17,6 +17,7 @@ namespace velnor::server {
 namespace {
 
 constexpr int kWorkerThreads = 16;
+constexpr int kMaxQueuedRequests = 256;
 
 const char* methodName(QHttpServerRequest::Method method)
 {
@@ -82,10 +83,8 @@ ApiRouter::ApiRouter(QHttpServer& http, qint64 maxBodyBytes, FaultInjector* faul
     : m_http(http)
     , m_maxBodyBytes(maxBodyBytes)
     , m_faults(faults)
+    , m_pool(kWorkerThreads, kMaxQueuedRequests)
 {
-    m_pool.setMaxThreadCount(kWorkerThreads);
-    m_pool.setExpiryTimeout(-1);   // threads keep their database connections
-
     if (m_faults) {
         FaultInjector* injector = m_faults;
         m_http.route<DropConnectionRule>(
@@ -127,27 +126,44 @@ void ApiRouter::shutdown()
 
 void ApiRouter::add(QHttpServerRequest::Method method, const QString& path, Handler handler)
 {
-    route(method, path, std::move(handler), false);
+    route(method, path, std::move(handler), false, m_pool);
+}
+
+void ApiRouter::add(QHttpServerRequest::Method method, const QString& path, Handler handler, WorkPool& pool)
+{
+    route(method, path, std::move(handler), false, pool);
 }
 
 void ApiRouter::addLoopbackOnly(QHttpServerRequest::Method method, const QString& path, Handler handler)
 {
-    route(method, path, std::move(handler), true);
+    route(method, path, std::move(handler), true, m_pool);
 }
 
-void ApiRouter::route(QHttpServerRequest::Method method, const QString& path, Handler handler, bool loopbackOnly)
+void ApiRouter::route(QHttpServerRequest::Method method, const QString& path, Handler handler, bool loopbackOnly,
+                      WorkPool& pool)
 {
     m_http.route(path, method,
-                 [this, handler = std::move(handler), loopbackOnly](const QHttpServerRequest& request,
-                                                                     QHttpServerResponder&& responder) {
+                 [this, handler = std::move(handler), loopbackOnly, &pool](const QHttpServerRequest& request,
+                                                                            QHttpServerResponder&& responder) {
                      auto pending = std::make_shared<PendingAnswer>(std::move(responder));
-                     m_pool.start([this, copy = ApiRequest::from(request), handler, loopbackOnly, pending] {
-                         const ApiReply reply = run(copy, handler, loopbackOnly);
+                     const bool taken = pool.tryStart([this, copy = ApiRequest::from(request), handler, loopbackOnly,
+                                                       pending](bool runIt) {
+                         const ApiReply reply = runIt ? run(copy, handler, loopbackOnly) : busy(copy.method, copy.path);
                          // Back on the thread that owns the sockets, where the guard can be trusted.
                          QMetaObject::invokeMethod(
                              &m_http, [pending, reply] { pending->answer(reply); }, Qt::QueuedConnection);
                      });
+                     if (!taken)
+                         pending->answer(busy(request.method(), request.url().path()));
                  });
+}
+
+ApiReply ApiRouter::busy(QHttpServerRequest::Method method, const QString& path)
+{
+    ApiReply reply = Envelope::failure(Envelope::Unavailable, QStringLiteral("the server is busy; try again shortly"));
+    reply.httpStatus = 503;
+    qInfo("%s %s -> HTTP 503, code 503 (busy)", methodName(method), qPrintable(path));
+    return reply;
 }
 
 ApiReply ApiRouter::run(const ApiRequest& request, const Handler& handler, bool loopbackOnly) const

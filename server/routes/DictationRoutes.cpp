@@ -7,6 +7,7 @@
 #include "http/MultipartParser.h"
 #include "recognition/RecognitionScript.h"
 #include "recognition/RecognizerPool.h"
+#include "recognition/RecordingLimits.h"
 #include "records/RecognitionRecords.h"
 #include "text/TextAdjuster.h"
 #include "text/TranscriptRules.h"
@@ -43,8 +44,9 @@ bool optionalString(const QJsonObject& body, const char* key, std::optional<QStr
 
 } // namespace
 
-DictationRoutes::DictationRoutes(ApiRouter& router, RecognizerPool& recognizers, RecognitionScript& script,
-                                 RecognitionRecords& records, HotWordStore& hotWords, const Authenticator& authenticator)
+DictationRoutes::DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, RecognizerPool& recognizers,
+                                 RecognitionScript& script, RecognitionRecords& records, HotWordStore& hotWords,
+                                 const Authenticator& authenticator)
     : m_recognizers(recognizers)
     , m_script(script)
     , m_records(records)
@@ -52,7 +54,8 @@ DictationRoutes::DictationRoutes(ApiRouter& router, RecognizerPool& recognizers,
     , m_authenticator(authenticator)
 {
     using Method = QHttpServerRequest::Method;
-    router.add(Method::Post, QStringLiteral("/qasr/recognize"), [this](const ApiRequest& r) { return recognize(r); });
+    router.add(Method::Post, QStringLiteral("/qasr/recognize"), [this](const ApiRequest& r) { return recognize(r); },
+               recognitionWork);
     router.add(Method::Post, QStringLiteral("/qasr/recognize/update"),
                [this](const ApiRequest& r) { return updateRecord(r); });
     router.add(Method::Post, QStringLiteral("/qasr/adjust"), [this](const ApiRequest& r) { return adjust(r); });
@@ -90,7 +93,7 @@ ApiReply DictationRoutes::recognize(const ApiRequest& request)
         heard = *scripted;
     } else {
         const std::optional<std::vector<std::int16_t>> samples =
-            AudioDecoder::decode(file->data, kMaxAudioSeconds, &error);
+            AudioDecoder::decode(file->data, {kMaxUploadAudioSeconds}, &error);
         if (!samples)
             return Envelope::failure(Envelope::UnsupportedAudio, QStringLiteral("cannot decode the audio: %1").arg(error));
         audioMs = static_cast<qint64>(samples->size()) * 1000 / AudioDecoder::kSampleRate;

@@ -10,18 +10,20 @@ class HotWordStore;
 class RecognitionRecords;
 class RecognitionScript;
 class RecognizerPool;
+class WorkPool;
 
 // "/qasr/recognize" (an uploaded recording to text), "/qasr/recognize/update"
 // (how the text was delivered) and "/qasr/adjust" (correcting a transcript).
 // Signed-out clients may dictate; a token, when sent, must be valid, and a
 // signed-in user's hot words correct the text and the words count towards the
-// user's total.
+// user's total. An upload is decoded only when it is a self-contained m4a or
+// wav file no longer than the app's longest recording.
 class DictationRoutes final {
 public:
-    static constexpr double kMaxAudioSeconds = 300.0;
     static constexpr qsizetype kMaxTextLength = 100000;
 
-    DictationRoutes(ApiRouter& router, RecognizerPool& recognizers, RecognitionScript& script,
+    // Uploads are recognised on `recognitionWork`, apart from the other endpoints' workers.
+    DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, RecognizerPool& recognizers, RecognitionScript& script,
                     RecognitionRecords& records, HotWordStore& hotWords, const Authenticator& authenticator);
 
 private:

@@ -41,7 +41,7 @@ TEST(AudioDecoder, ResamplesAnyRateAndLayoutTo16kMono)
 {
     for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{8000, 1}, std::pair{48000, 6}}) {
         QString error;
-        const auto samples = AudioDecoder::decode(toneWav(rate, channels, 1.0), 10, &error);
+        const auto samples = AudioDecoder::decode(toneWav(rate, channels, 1.0), {10}, &error);
         ASSERT_TRUE(samples) << rate << "/" << channels << ": " << error.toStdString();
         EXPECT_NEAR(static_cast<double>(samples->size()), 16000.0, 160.0) << rate << "/" << channels;
         EXPECT_GT(rms(*samples), 4000) << "the tone survives the down-mix";
@@ -55,28 +55,36 @@ TEST(AudioDecoder, DecodesAnAacRecording)
     const QByteArray m4a = speech.m4a(QStringLiteral("one two three"), 1.0);
     ASSERT_FALSE(m4a.isEmpty()) << speech.error().toStdString();
     QString error;
-    const auto samples = AudioDecoder::decode(m4a, 60, &error);
+    const auto samples = AudioDecoder::decode(m4a, {60}, &error);
     ASSERT_TRUE(samples) << error.toStdString();
     EXPECT_GT(samples->size(), 16000u) << "speech plus a second of silence";
     EXPECT_GT(rms(*samples), 100);
 
-    EXPECT_FALSE(AudioDecoder::decode(m4a.left(m4a.size() / 2), 60, &error)) << "cut in half";
+    EXPECT_FALSE(AudioDecoder::decode(m4a.left(m4a.size() / 2), {60}, &error)) << "cut in half";
     EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(AudioDecoder, RefusesNonAudioEmptyAndTooLong)
 {
     QString error;
-    EXPECT_FALSE(AudioDecoder::decode(QByteArray(), 10, &error));
+    EXPECT_FALSE(AudioDecoder::decode(QByteArray(), {10}, &error));
     EXPECT_FALSE(error.isEmpty());
     error.clear();
-    EXPECT_FALSE(AudioDecoder::decode(QByteArray("{\"this\": \"is json, not audio\"}").repeated(100), 10, &error));
+    EXPECT_FALSE(AudioDecoder::decode(QByteArray("{\"this\": \"is json, not audio\"}").repeated(100), {10}, &error));
     EXPECT_FALSE(error.isEmpty());
     error.clear();
-    EXPECT_FALSE(AudioDecoder::decode(toneWav(16000, 1, 2.0), 1.0, &error));
+    EXPECT_FALSE(AudioDecoder::decode(toneWav(16000, 1, 2.0), {1.0}, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("too long"))) << error.toStdString();
     QByteArray headerOnly = toneWav(16000, 1, 0.5).left(44);
-    EXPECT_FALSE(AudioDecoder::decode(headerOnly, 10, &error)) << "a header without samples";
+    EXPECT_FALSE(AudioDecoder::decode(headerOnly, {10}, &error)) << "a header without samples";
+}
+
+TEST(AudioDecoder, StopsADecodeThatOverrunsItsDeadline)
+{
+    QString error;
+    EXPECT_FALSE(AudioDecoder::decode(toneWav(16000, 1, 2.0), {10, 0}, &error));
+    EXPECT_EQ(error, QStringLiteral("decoding took too long"));
+    EXPECT_TRUE(AudioDecoder::decode(toneWav(16000, 1, 2.0), {10, 5000}, &error)) << error.toStdString();
 }
 
 } // namespace

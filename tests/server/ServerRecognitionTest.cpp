@@ -1,6 +1,13 @@
 // File recognition through a real velnor-server: real speech in an .m4a upload.
 #include "ApiFixture.h"
+#include "support/EventLoopWait.h"
 #include "support/SpeechFixtures.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +33,7 @@ protected:
     QStringList extraArgs() const override { return test::limitsAndRelease() << QStringLiteral("--grammar") << grammar; }
 
     HttpResult upload(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields,
-                      const QString& token = {})
+                      const QString& token = {}, int timeoutMs = 60000)
     {
         MultipartBody body("Boundary-0C7E29A4-5B1D-4F0E-9A61-3D2C8B7E6F10");
         for (const auto& [name, value] : fields)
@@ -35,7 +42,7 @@ protected:
         test::RawHttp::Headers headers{{"Content-Type", body.contentType()}};
         if (!token.isEmpty())
             headers.append({"Authorization", "Bearer " + token.toUtf8()});
-        return http.send("POST", url("/qasr/recognize"), body.finish(), headers);
+        return http.send("POST", url("/qasr/recognize"), body.finish(), headers, timeoutMs);
     }
 
     velnor::test::TempDir workDir;
@@ -107,6 +114,51 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRight)
         EXPECT_EQ(envelope.value("code").toInt(-1), 0);
         EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2 ? 2 : 0]) << i;
     }
+}
+
+// Uploads that would make a media library read other files or open
+// connections: each names a real target (a speech file next to the server, a
+// loopback listener) and must be refused without reaching it.
+TEST_F(ServerRecognition, UploadsNamingOtherFilesOrAddressesAreRefused)
+{
+    // The server runs in this process's working directory, where a relative name would lead.
+    const QString target = QStringLiteral("velnor-hostile-%1.wav").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QFile::copy(speech.wav(kSentences[0]), QDir::current().filePath(target)));
+    const auto removeTarget = qScopeGuard([&] { QFile::remove(QDir::current().filePath(target)); });
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&listener, &QTcpServer::newConnection, [&] { ++connections; });
+    const QByteArray port = QByteArray::number(listener.serverPort());
+    const QByteArray base = "http://127.0.0.1:" + port + "/";
+
+    const QList<QPair<const char*, QByteArray>> attacks{
+        {"concat", "ffconcat version 1.0\nfile " + target.toUtf8() + "\n"},
+        {"hls", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + base + "segment.ts\n#EXT-X-ENDLIST\n"},
+        {"dash", "<?xml version=\"1.0\"?><MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"static\" "
+                 "profiles=\"urn:mpeg:dash:profile:isoff-on-demand:2011\" mediaPresentationDuration=\"PT10S\" "
+                 "minBufferTime=\"PT1S\"><BaseURL>" + base + "</BaseURL><Period><AdaptationSet mimeType=\"audio/mp4\">"
+                 "<Representation id=\"a\" bandwidth=\"64000\" codecs=\"mp4a.40.2\"><BaseURL>a.m4a</BaseURL>"
+                 "<SegmentBase indexRange=\"0-100\"/></Representation></AdaptationSet></Period></MPD>"},
+        {"sdp", "v=0\no=- 0 0 IN IP4 127.0.0.1\ns=x\nc=IN IP4 127.0.0.1\nt=0 0\nm=audio " + port + " RTP/AVP 0\n"},
+    };
+    for (const auto& [kind, file] : attacks) {
+        SCOPED_TRACE(kind);
+        const HttpResult result = upload(file, {{"file_type", "m4a"}}, {}, 20000);
+        EXPECT_EQ(result.code(), 415) << result.body.toStdString();
+        EXPECT_FALSE(result.msg().contains(target)) << "error texts do not tell which files exist";
+    }
+    velnor::test::runEventLoopFor(200);
+    EXPECT_EQ(connections, 0) << "no upload made the server connect anywhere";
+}
+
+TEST_F(ServerRecognition, AudioLongerThanTheLongestRecordingIsNotDecoded)
+{
+    const QByteArray twoMinutes = speech.m4a(kSentences[2], 0.0, 120.0);
+    ASSERT_FALSE(twoMinutes.isEmpty()) << speech.error().toStdString();
+    const HttpResult result = upload(twoMinutes, {{"file_type", "m4a"}});
+    EXPECT_EQ(result.code(), 415) << result.body.toStdString();
+    EXPECT_TRUE(result.msg().contains("too long")) << result.msg().toStdString();
 }
 
 } // namespace

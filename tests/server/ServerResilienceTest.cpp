@@ -1,5 +1,6 @@
 // velnor-server across restarts, under injected faults and without test controls.
 #include "ApiFixture.h"
+#include "support/EventLoopWait.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,81 @@ TEST_F(ServerApi, ConcurrentWritesOfOneUserAllLand)
     EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 30);
 }
 
+// One recognition thread and one waiting place: every further upload is busy.
+class BusyServer : public ServerApi {
+protected:
+    QStringList extraArgs() const override
+    {
+        return test::limitsAndRelease() << QStringLiteral("--recognition-threads") << QStringLiteral("1")
+                                        << QStringLiteral("--recognition-queue") << QStringLiteral("1");
+    }
+
+    // `count` scripted uploads started at once, each held `delayMs` by its handler.
+    QList<QNetworkReply*> startUploads(int count, int delayMs)
+    {
+        EXPECT_TRUE(server.scriptRecognizer(QStringList(count, QStringLiteral("held"))));
+        EXPECT_TRUE(server.injectFault(QStringLiteral("/qasr/recognize"), {{"delay_ms", delayMs}}, count));
+        QList<QNetworkReply*> replies;
+        for (int i = 0; i < count; ++i) {
+            test::MultipartBody body("B" + QByteArray::number(i));
+            body.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", "not decoded: scripted");
+            QNetworkRequest request(url("/qasr/recognize"));
+            request.setRawHeader("Content-Type", body.contentType());
+            QNetworkReply* reply = network.post(request, body.finish());
+            QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [reply](qint64 sent, qint64 total) {
+                if (total > 0 && sent == total)
+                    reply->setProperty("sent", true);
+            });
+            replies << reply;
+        }
+        const bool allSent = test::waitUntil([&] {
+            return std::all_of(replies.cbegin(), replies.cend(),
+                               [](QNetworkReply* r) { return r->isFinished() || r->property("sent").toBool(); });
+        });
+        EXPECT_TRUE(allSent);
+        return replies;
+    }
+
+    static int codeOf(QNetworkReply* reply)
+    {
+        return QJsonDocument::fromJson(test::waitForReply(reply)).object().value("code").toInt(-1);
+    }
+
+    QNetworkAccessManager network;
+};
+
+TEST_F(BusyServer, UploadsBeyondTheRecognitionPoolAreBusyAndNeverStallOtherEndpoints)
+{
+    const QList<QNetworkReply*> uploads = startUploads(16, 2000);
+    const HttpResult check = http.get(url("/app/check?current_version=1.0&platform=linux"));
+    EXPECT_EQ(check.code(), 0) << check.body.toStdString();
+    const auto answeredOk = [&] {
+        return std::count_if(uploads.cbegin(), uploads.cend(), [](QNetworkReply* r) {
+            return r->isFinished() && r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+        });
+    };
+    EXPECT_EQ(answeredOk(), 0) << "the update check did not wait for a recognition";
+
+    QList<int> codes;
+    for (QNetworkReply* reply : uploads)
+        codes << codeOf(reply);
+    EXPECT_EQ(codes.count(0), 2) << "one running, one queued";
+    EXPECT_EQ(codes.count(503), 14) << "the rest answered busy with the envelope";
+}
+
+// SIGTERM while an upload runs and another waits: the running one is
+// answered, the waiting one is told 503, and the process ends on its own.
+TEST_F(BusyServer, TerminationAnswersRunningAndQueuedUploadsThenExits)
+{
+    const QList<QNetworkReply*> uploads = startUploads(2, 1500);
+    ASSERT_EQ(http.get(url("/app/check?current_version=1.0&platform=linux")).code(), 0);
+    server.stop();
+    EXPECT_TRUE(server.stoppedCleanly()) << server.standardError().toStdString();
+    EXPECT_EQ(codeOf(uploads[0]), 0) << "the running upload got its answer";
+    EXPECT_EQ(uploads[0]->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    EXPECT_EQ(codeOf(uploads[1]), 503) << "the queued upload was answered, not dropped";
+}
+
 TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
 {
     velnor::test::TempDir dataDir;
@@ -134,6 +210,14 @@ TEST(ServerStartup, BadOptionsStopItWithAMessage)
     EXPECT_TRUE(server.standardError().contains("platform")) << server.standardError().toStdString();
     EXPECT_FALSE(server.start(dataDir.filePath(QStringLiteral("file")) + QStringLiteral("/x"),
                               {QStringLiteral("--host"), QStringLiteral("not-an-address")}));
+    // Test routes answer whoever reaches them: never on an address others can reach.
+    for (const char* host : {"0.0.0.0", "::"}) {
+        EXPECT_FALSE(server.start(dataDir.path(), {QStringLiteral("--host"), QLatin1String(host)})) << host;
+        EXPECT_TRUE(server.standardError().contains("--test-controls needs a loopback --host"))
+            << server.standardError().toStdString();
+    }
+    EXPECT_TRUE(server.start(dataDir.path(), {QStringLiteral("--host"), QStringLiteral("0.0.0.0")}, false))
+        << "without test controls any address will do";
 }
 
 } // namespace
