@@ -62,7 +62,7 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
                                   "directory, $XDG_DATA_HOME/velnor-server)."),
          QStringLiteral("DIR")},
         {kTestControls, QStringLiteral(
-             "Enable the loopback-only test routes: GET /__test/sms-code?phone=P (last SMS code of P); "
+             "Enable the loopback-only test routes (refused unless --host is a loopback address): GET /__test/sms-code?phone=P (last SMS code of P); "
              "POST /__test/recognizer-script {\"texts\":[...]} (the next file recognitions answer these "
              "texts, one per request, without decoding the upload); POST /__test/fault {\"path\",\"delay_ms\","
              "\"http_status\",\"malformed_body\",\"drop_connection\",\"envelope_code\",\"count\"} (the next "
