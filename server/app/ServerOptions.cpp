@@ -1,5 +1,7 @@
 #include "app/ServerOptions.h"
 
+#include "app/HttpLimitOptions.h"
+
 #include <QCommandLineParser>
 #include <QStandardPaths>
 
@@ -84,6 +86,7 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
                          .arg(kDefaultMaxUploadBytes / (1024 * 1024)),
          QStringLiteral("N")},
     });
+    addHttpLimitOptions(parser);
 }
 
 std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser& parser, QString* error)
@@ -133,6 +136,10 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
         }
         options.maxUploadBytes = mib * 1024 * 1024;
     }
+    const std::optional<HttpLimits> limits = httpLimitsFromParser(parser, options.host, options.maxUploadBytes, error);
+    if (!limits)
+        return std::nullopt;
+    options.httpLimits = *limits;
     return options;
 }
 

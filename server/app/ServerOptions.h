@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpLimits.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
 #include <QHash>
@@ -33,6 +34,7 @@ struct ServerOptions {
     RecognizerModel model = RecognizerModel::debianEnglish();
     QHash<QString, LatestRelease> latestReleases;   // by platform ("linux", "macos")
     qint64 maxUploadBytes = kDefaultMaxUploadBytes;
+    HttpLimits httpLimits;   // its maxBodyBytes is maxUploadBytes
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
 
