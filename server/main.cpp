@@ -4,7 +4,9 @@
 #include "app/GracefulShutdown.h"
 #include "app/QuitOnSignals.h"
 #include "app/ServerOptions.h"
+#include "http/LogSafety.h"
 #include "http/LowLatencyTcpServer.h"
+#include "http/TlsTcpServer.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
 #if VELNOR_SERVER_REALTIME
@@ -13,10 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QHttpServer>
-#include <QSslCertificate>
-#include <QSslKey>
 
 #include <cstdio>
 
@@ -30,27 +29,6 @@ int failStart(const QString& message)
     return 2;
 }
 
-bool setUpTls(QHttpServer& http, const ServerOptions& options, QString* error)
-{
-    QFile certificateFile(options.tlsCertificate);
-    QFile keyFile(options.tlsKey);
-    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read the TLS certificate or key");
-        return false;
-    }
-    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
-    const QByteArray keyPem = keyFile.readAll();
-    QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
-    if (key.isNull())
-        key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
-    if (certificate.isNull() || key.isNull()) {
-        *error = QStringLiteral("the TLS certificate or key is not valid PEM");
-        return false;
-    }
-    http.sslSetup(certificate, key);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -59,6 +37,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("velnor-server"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
     qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type}: %{message}"));
+    installEscapingMessageHandler();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -96,10 +75,11 @@ int main(int argc, char** argv)
         return failStart(error);
 #endif
 
-    if (options->useTls() && !setUpTls(http, *options, &error))
+    std::optional<QSslConfiguration> tls;
+    if (options->useTls() && !(tls = loadTlsConfiguration(options->tlsCertificate, options->tlsKey, &error)))
         return failStart(error);
-    const quint16 port = options->useTls() ? http.listen(options->host, options->port)
-                                           : listenWithLowLatency(http, options->host, options->port);
+    const quint16 port = tls ? listenWithTls(http, options->host, options->port, *tls, options->httpLimits)
+                             : listenWithLowLatency(http, options->host, options->port, options->httpLimits);
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
 

@@ -1,5 +1,7 @@
 #include "app/ServerOptions.h"
 
+#include "app/HttpLimitOptions.h"
+
 #include <QCommandLineParser>
 #include <QStandardPaths>
 
@@ -94,6 +96,7 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
                                 .arg(kDefaultRecognitionQueue),
          QStringLiteral("N")},
     });
+    addHttpLimitOptions(parser);
 }
 
 namespace {
@@ -174,6 +177,10 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
             return std::nullopt;
         *target = *value;
     }
+    const std::optional<HttpLimits> limits = httpLimitsFromParser(parser, options.host, options.maxUploadBytes, error);
+    if (!limits)
+        return std::nullopt;
+    options.httpLimits = *limits;
     return options;
 }
 

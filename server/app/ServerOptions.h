@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpLimits.h"
 #include "recognition/PocketsphinxRecognizer.h"
 
 #include <QHash>
@@ -36,6 +37,7 @@ struct ServerOptions {
     qint64 maxUploadBytes = kDefaultMaxUploadBytes;
     int recognitionThreads = 0;   // file recognitions decoded at once; 0 = one per CPU core
     int recognitionQueue = kDefaultRecognitionQueue;   // uploads waiting for a thread; more are answered 503
+    HttpLimits httpLimits;   // its maxBodyBytes is maxUploadBytes
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
 

@@ -10,6 +10,7 @@ ApiRequest ApiRequest::from(const QHttpServerRequest& request)
     ApiRequest copy;
     copy.method = request.method();
     copy.path = request.url().path();
+    copy.encodedPath = request.url().path(QUrl::FullyEncoded);
     copy.query = request.query();
     copy.headers = request.headers();
     copy.body = request.body();

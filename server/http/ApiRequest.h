@@ -17,6 +17,7 @@ namespace velnor::server {
 struct ApiRequest {
     QHttpServerRequest::Method method = QHttpServerRequest::Method::Unknown;
     QString path;
+    QString encodedPath;   // as sent (percent-encoded): the form that goes into logs
     QUrlQuery query;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;

@@ -91,7 +91,7 @@ ApiRouter::ApiRouter(QHttpServer& http, qint64 maxBodyBytes, FaultInjector* faul
             QStringLiteral("/"), injector,
             [injector](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
                 qInfo("%s %s -> connection dropped (injected fault)", methodName(request.method()),
-                      qPrintable(request.url().path()));
+                      qPrintable(request.url().path(QUrl::FullyEncoded)));
                 // The answer is cut off after its headers: a connection closed before any
                 // byte arrived would be quietly resent by HTTP clients, hiding the failure.
                 QTcpSocket* socket = responder.socket();
@@ -108,7 +108,8 @@ ApiRouter::ApiRouter(QHttpServer& http, qint64 maxBodyBytes, FaultInjector* faul
     }
 
     m_http.setMissingHandler([](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-        qInfo("%s %s -> no such endpoint", methodName(request.method()), qPrintable(request.url().path()));
+        qInfo("%s %s -> no such endpoint", methodName(request.method()),
+              qPrintable(request.url().path(QUrl::FullyEncoded)));
         const ApiReply reply = Envelope::failure(Envelope::NotFound, QStringLiteral("no such endpoint"));
         responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode::NotFound);
     });
@@ -194,14 +195,14 @@ ApiReply ApiRouter::run(const ApiRequest& request, const Handler& handler, bool 
             try {
                 reply = handler(request);
             } catch (const std::exception& e) {
-                qWarning("%s %s failed: %s", methodName(request.method), qPrintable(request.path), e.what());
+                qWarning("%s %s failed: %s", methodName(request.method), qPrintable(request.encodedPath), e.what());
                 reply = Envelope::failure(Envelope::InternalError, QStringLiteral("internal server error"));
             }
         }
         if (fault && fault->httpStatus != 0)
             reply.httpStatus = fault->httpStatus;
     }
-    qInfo("%s %s -> HTTP %d, code %d (%lld ms)%s", methodName(request.method), qPrintable(request.path),
+    qInfo("%s %s -> HTTP %d, code %d (%lld ms)%s", methodName(request.method), qPrintable(request.encodedPath),
           reply.httpStatus, reply.envelopeCode, static_cast<long long>(timer.elapsed()), fault ? " [injected fault]" : "");
     return reply;
 }

@@ -22,8 +22,24 @@ void acknowledgeAtOnce([[maybe_unused]] QTcpSocket& socket)
 
 } // namespace
 
+LowLatencyTcpServer::LowLatencyTcpServer(const HttpLimits& limits, QObject* parent)
+    : QTcpServer(parent)
+    , m_gate(limits)
+{
+}
+
+QTcpSocket* LowLatencyTcpServer::nextPendingConnection()
+{
+    QTcpSocket* socket = QTcpServer::nextPendingConnection();
+    if (socket)
+        m_gate.guard(*socket);
+    return socket;
+}
+
 void LowLatencyTcpServer::incomingConnection(qintptr descriptor)
 {
+    if (!m_gate.admit(descriptor, true))
+        return;
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket; // closes the descriptor
@@ -36,9 +52,10 @@ void LowLatencyTcpServer::incomingConnection(qintptr descriptor)
     addPendingConnection(socket);
 }
 
-quint16 listenWithLowLatency(QAbstractHttpServer& http, const QHostAddress& address, quint16 port)
+quint16 listenWithLowLatency(QAbstractHttpServer& http, const QHostAddress& address, quint16 port,
+                             const HttpLimits& limits)
 {
-    auto* server = new LowLatencyTcpServer(&http);
+    auto* server = new LowLatencyTcpServer(limits, &http);
     if (!server->listen(address, port)) {
         delete server;
         return 0;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "http/ConnectionGuard.h"
+#include "http/HttpLimits.h"
+
 #include <QHostAddress>
 #include <QTcpServer>
 
@@ -12,17 +15,24 @@ namespace velnor::server {
 // after the first waits until the previous one is acknowledged; a receiver
 // that delays its acknowledgements (40 ms on Linux) stalls every upload of
 // more than 16 KiB. Each connection acknowledges at once what it read and
-// sends its answers without delay.
+// sends its answers without delay. Connections are admitted and guarded
+// within `limits`.
 class LowLatencyTcpServer final : public QTcpServer {
 public:
-    using QTcpServer::QTcpServer;
+    explicit LowLatencyTcpServer(const HttpLimits& limits = {}, QObject* parent = nullptr);
+
+    QTcpSocket* nextPendingConnection() override;
 
 protected:
     void incomingConnection(qintptr descriptor) override;
+
+private:
+    ConnectionGate m_gate;
 };
 
 // Listens like QAbstractHttpServer::listen() on a LowLatencyTcpServer owned
 // by `http`; 0 when the address cannot be bound.
-quint16 listenWithLowLatency(QAbstractHttpServer& http, const QHostAddress& address, quint16 port);
+quint16 listenWithLowLatency(QAbstractHttpServer& http, const QHostAddress& address, quint16 port,
+                             const HttpLimits& limits = {});
 
 } // namespace velnor::server

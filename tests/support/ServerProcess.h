@@ -33,6 +33,8 @@ public:
     bool stoppedCleanly() const { return m_stoppedCleanly; }
 
     QUrl url(const QString& path = {}) const;
+    // The running server's process id (0 when none), e.g. to read its /proc entries.
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
     QString error() const { return m_error; }
     // Everything the process wrote to stderr so far (kept in a file, so a busy
     // server never waits on a full pipe).
