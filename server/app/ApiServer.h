@@ -20,10 +20,12 @@ class DictationRoutes;
 class FaultInjector;
 class HotWordRoutes;
 class HotWordStore;
+class PeriodicPruning;
 class RecognitionRecords;
 class RecognitionScript;
 class RecognizerPool;
 class SmsCodeIssuer;
+class SmsSender;
 class TestControlRoutes;
 class TokenSigner;
 
@@ -44,10 +46,12 @@ private:
     std::unique_ptr<Database> m_database;
     std::unique_ptr<AccountStore> m_accounts;
     std::unique_ptr<SmsCodeIssuer> m_codes;
+    std::unique_ptr<SmsSender> m_sms;
     std::unique_ptr<TokenSigner> m_signer;
     std::unique_ptr<Authenticator> m_authenticator;
     std::unique_ptr<HotWordStore> m_hotWords;
     std::unique_ptr<RecognitionRecords> m_records;
+    std::unique_ptr<PeriodicPruning> m_pruning;
     std::unique_ptr<RecognizerPool> m_recognizers;
     std::unique_ptr<RecognitionScript> m_script;
     std::unique_ptr<FaultInjector> m_faults;

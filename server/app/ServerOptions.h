@@ -33,12 +33,21 @@ struct ServerOptions {
     RecognizerModel model = RecognizerModel::debianEnglish();
     QHash<QString, LatestRelease> latestReleases;   // by platform ("linux", "macos")
     qint64 maxUploadBytes = kDefaultMaxUploadBytes;
+    // Accounts and stored dictations.
+    static constexpr int kDefaultRetentionDays = 30;
+    int retentionDays = kDefaultRetentionDays;
+    QString smsCommand;    // empty: codes go to the log
+    bool devSms = false;   // also answer codes to loopback callers
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
 
     static void addOptions(QCommandLineParser& parser);
+    static void addAccountOptions(QCommandLineParser& parser);
     // None (with *error) when an option's value is unusable.
     static std::optional<ServerOptions> fromParser(const QCommandLineParser& parser, QString* error);
+
+private:
+    bool readAccountOptions(const QCommandLineParser& parser, QString* error);
 };
 
 } // namespace velnor::server
