@@ -94,8 +94,8 @@ void ServerOptions::addAccountOptions(QCommandLineParser& parser)
 {
     parser.addOptions({
         {kRetentionDays, QStringLiteral("Days a stored dictation (recognised or corrected text) is kept (default %1); "
-                                        "older ones are deleted at start and every hour. Texts of signed-out callers "
-                                        "are never stored.")
+                                        "older ones are deleted at start and every hour. Text corrections "
+                                        "(/qasr/adjust) of signed-out callers are never stored.")
                              .arg(kDefaultRetentionDays),
          QStringLiteral("N")},
         {kSmsCommand, QStringLiteral("Deliver login codes with this program (an SMS gateway client), run without a "
