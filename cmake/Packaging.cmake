@@ -25,9 +25,10 @@ if(HELP2MAN_PROGRAM)
     OUTPUT ${velnor_server_man}
     COMMAND ${HELP2MAN_PROGRAM} --no-info --no-discard-stderr
             --name=${CMAKE_PROJECT_NAME}\ backend\ and\ real-time\ recogniser
+            --include=${PROJECT_SOURCE_DIR}/packaging/velnor-server.h2m
             --output=velnor-server.1 $<TARGET_FILE:velnor-server>
     COMMAND gzip -n -9 -f velnor-server.1
-    DEPENDS velnor-server
+    DEPENDS velnor-server ${PROJECT_SOURCE_DIR}/packaging/velnor-server.h2m
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     COMMENT "Man page of velnor-server from its --help")
   add_custom_target(velnor_server_man ALL DEPENDS ${velnor_server_man})

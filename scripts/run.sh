@@ -23,9 +23,10 @@ use_local_credentials() {
 }
 
 # start_server <data dir> <log prefix>: starts velnor-server on a free port and
-# points the app's environment at it (server_pid is set).
+# points the app's environment at it (server_pid is set). It is this user's own
+# server on loopback, so --dev-sms hands login codes to the app's login sheet.
 start_server() {
-  "$server" --port 0 --data-dir "$1" >"$2.out" 2>"$2.err" &
+  "$server" --port 0 --data-dir "$1" --dev-sms >"$2.out" 2>"$2.err" &
   server_pid=$!
   local address="" _
   for _ in $(seq 1 150); do
@@ -116,7 +117,10 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   trap 'kill $server_pid 2>/dev/null' EXIT
   use_local_credentials
   start_server "$data" "$data/server"
-  echo "velnor-server on $VELNOR_BACKEND_URL; starting Velnor (hold right Ctrl + Shift and speak)."
+  echo "velnor-server on $VELNOR_BACKEND_URL, its log in $data/server.err."
+  echo "Signing in: type a phone number in the login sheet and press 获取验证码; this local server"
+  echo "fills the code in for you (--dev-sms), then press 登录."
+  echo "Starting Velnor (hold right Ctrl + Shift and speak)."
   "$app"
 else
   cmake --build --preset release --target velnor velnor-server velnor-gtk-entry velnor-xtest-keys

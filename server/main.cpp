@@ -47,11 +47,13 @@ int main(int argc, char** argv)
         "POST and DELETE /qasr/hotword, POST /qasr/adjust, POST /qasr/recognize (multipart upload), "
         "POST /qasr/recognize/update, GET /app/check. Answers are HTTP 200 with {\"code\",\"msg\",\"data\"}; "
         "code 0 is success, 401 a missing, forged or expired token where an account is needed (the dictation "
-        "endpoints take such a token as signed out; the hot word list is then empty). SMS codes are written to this log "
-        "(\"SMS code for <phone>: <code>\") instead of being sent."));
+        "endpoints take such a token as signed out; the hot word list is then empty). SMS login codes are written to "
+        "this log (\"SMS code for 139****5678: <code>\") instead of being sent, for development; a real deployment "
+        "names its SMS gateway with --sms-command. The data directory is created 0700 and velnor.db 0600."));
     parser.addHelpOption();
     parser.addVersionOption();
     ServerOptions::addOptions(parser);
+    ServerOptions::addAccountOptions(parser);
 #if VELNOR_SERVER_REALTIME
     RealtimeEndpoint::addOptions(parser);
 #endif

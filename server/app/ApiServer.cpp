@@ -2,6 +2,7 @@
 
 #include "accounts/AccountStore.h"
 #include "accounts/SmsCodeIssuer.h"
+#include "accounts/SmsSender.h"
 #include "accounts/TokenSigner.h"
 #include "core/Clock.h"
 #include "core/WorkPool.h"
@@ -18,6 +19,7 @@
 #include "routes/HotWordRoutes.h"
 #include "routes/TestControlRoutes.h"
 #include "storage/Database.h"
+#include "storage/PeriodicPruning.h"
 
 #include <QRandomGenerator>
 #include <QThread>
@@ -72,9 +74,22 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
             *error = QStringLiteral("cannot store the token key in %1").arg(server->m_database->filePath());
         return nullptr;
     }
+    // Login codes are stored only as hashes keyed by this.
+    const QByteArray codeKey = server->m_database->metaValue(QStringLiteral("login_code_key"), newSecret);
+    if (codeKey.size() < 32) {
+        if (error)
+            *error = QStringLiteral("cannot store the login code key in %1").arg(server->m_database->filePath());
+        return nullptr;
+    }
     const Clock& clock = *server->m_clock;
     server->m_accounts = std::make_unique<AccountStore>(*server->m_database, clock);
-    server->m_codes = std::make_unique<SmsCodeIssuer>(*server->m_database, clock);
+    server->m_codes = std::make_unique<SmsCodeIssuer>(*server->m_database, clock, codeKey);
+    if (options.testControls)
+        server->m_codes->keepLastCodes();
+    if (options.smsCommand.isEmpty())
+        server->m_sms = std::make_unique<LogSmsSender>();
+    else
+        server->m_sms = std::make_unique<CommandSmsSender>(options.smsCommand);
     server->m_signer = std::make_unique<TokenSigner>(secret, clock);
     server->m_authenticator = std::make_unique<Authenticator>(*server->m_signer, *server->m_accounts);
     server->m_hotWords = std::make_unique<HotWordStore>(*server->m_database);
@@ -83,6 +98,19 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
         options.recognitionThreads > 0 ? options.recognitionThreads : std::max(1, QThread::idealThreadCount());
     server->m_recognitionWork = std::make_unique<WorkPool>(recognitionThreads, options.recognitionQueue);
     server->m_recognizers = std::make_unique<RecognizerPool>(std::move(recognizers), recognitionThreads);
+    const qint64 retentionMs = qint64(options.retentionDays) * 24 * 3600 * 1000;
+    RecognitionRecords& records = *server->m_records;
+    SmsCodeIssuer& codes = *server->m_codes;
+    server->m_pruning = std::make_unique<PeriodicPruning>(
+        std::vector<PeriodicPruning::Job>{[&records, retentionMs] {
+                                              const std::optional<int> pruned = records.prune(retentionMs);
+                                              if (!pruned)
+                                                  qWarning("cannot prune old records");
+                                              else if (*pruned > 0)
+                                                  qInfo("pruned %d records past the retention time", *pruned);
+                                          },
+                                          [&codes] { codes.prune(); }},
+        std::chrono::hours(1));
     server->m_script = std::make_unique<RecognitionScript>();
     server->m_faults = std::make_unique<FaultInjector>();
 
@@ -90,7 +118,8 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
                                                    options.testControls ? server->m_faults.get() : nullptr);
     ApiRouter& router = *server->m_router;
     server->m_authRoutes = std::make_unique<AuthRoutes>(router, *server->m_codes, *server->m_accounts,
-                                                        *server->m_signer, *server->m_authenticator, clock);
+                                                        *server->m_signer, *server->m_authenticator, clock,
+                                                        CodeDelivery{*server->m_sms, options.devSms});
     server->m_hotWordRoutes = std::make_unique<HotWordRoutes>(router, *server->m_hotWords, *server->m_authenticator);
     server->m_dictationRoutes = std::make_unique<DictationRoutes>(router, *server->m_recognitionWork, *server->m_recognizers, *server->m_script,
                                                                   *server->m_records, *server->m_hotWords,

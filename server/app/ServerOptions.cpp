@@ -25,6 +25,9 @@ const QString kLatest = QStringLiteral("latest-version");
 const QString kMaxUpload = QStringLiteral("max-upload-mb");
 const QString kRecognitionThreads = QStringLiteral("recognition-threads");
 const QString kRecognitionQueue = QStringLiteral("recognition-queue");
+const QString kRetentionDays = QStringLiteral("retention-days");
+const QString kSmsCommand = QStringLiteral("sms-command");
+const QString kDevSms = QStringLiteral("dev-sms");
 
 bool fail(QString* error, const QString& text)
 {
@@ -64,7 +67,8 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
                                   "directory, $XDG_DATA_HOME/velnor-server)."),
          QStringLiteral("DIR")},
         {kTestControls, QStringLiteral(
-             "Enable the loopback-only test routes (refused unless --host is a loopback address): GET /__test/sms-code?phone=P (last SMS code of P); "
+             "Enable the loopback-only test routes (refused unless --host is a loopback address): "
+             "GET /__test/sms-code?phone=P (last SMS code of P, kept in memory); "
              "POST /__test/recognizer-script {\"texts\":[...]} (the next file recognitions answer these "
              "texts, one per request, without decoding the upload); POST /__test/fault {\"path\",\"delay_ms\","
              "\"http_status\",\"malformed_body\",\"drop_connection\",\"envelope_code\",\"count\"} (the next "
@@ -114,6 +118,45 @@ std::optional<int> boundedInt(const QCommandLineParser& parser, const QString& n
 }
 
 } // namespace
+void ServerOptions::addAccountOptions(QCommandLineParser& parser)
+{
+    parser.addOptions({
+        {kRetentionDays, QStringLiteral("Days a stored dictation (recognised or corrected text) is kept (default %1); "
+                                        "older ones are deleted at start and every hour. Text corrections "
+                                        "(/qasr/adjust) of signed-out callers are never stored.")
+                             .arg(kDefaultRetentionDays),
+         QStringLiteral("N")},
+        {kSmsCommand, QStringLiteral("Deliver login codes with this program (an SMS gateway client), run without a "
+                                     "shell as PROGRAM PHONE with the code and a newline on its standard input; "
+                                     "exit status 0 within 8 s means sent, anything else answers the app with an "
+                                     "error. Its output is discarded. Without it, codes are only written to this "
+                                     "server's log (\"SMS code for 139****5678: 1234\"), which suits development "
+                                     "only: nothing reaches the phone."),
+         QStringLiteral("PROGRAM")},
+        {kDevSms, QStringLiteral("Also return each login code in the answer of /auth/sms/code (data.dev_code), to "
+                                 "callers on this machine (loopback) only, so the app fills it in. For a "
+                                 "single-user development or personal setup only: behind a reverse proxy on the "
+                                 "same machine every caller is loopback. Not together with --sms-command.")},
+    });
+}
+
+bool ServerOptions::readAccountOptions(const QCommandLineParser& parser, QString* error)
+{
+    if (parser.isSet(kRetentionDays)) {
+        bool ok = false;
+        retentionDays = parser.value(kRetentionDays).toInt(&ok);
+        if (!ok || retentionDays < 1 || retentionDays > 3650)
+            return fail(error, QStringLiteral("--retention-days: expected 1 to 3650, got %1").arg(parser.value(kRetentionDays)));
+    }
+    smsCommand = parser.value(kSmsCommand);
+    if (parser.isSet(kSmsCommand) && smsCommand.isEmpty())
+        return fail(error, QStringLiteral("--sms-command: empty program"));
+    devSms = parser.isSet(kDevSms);
+    if (devSms && !smsCommand.isEmpty())
+        return fail(error, QStringLiteral("--dev-sms and --sms-command exclude each other: with a real SMS gateway, "
+                                          "codes must not also be handed out in answers"));
+    return true;
+}
 
 std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser& parser, QString* error)
 {
@@ -181,6 +224,8 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
     if (!limits)
         return std::nullopt;
     options.httpLimits = *limits;
+    if (!options.readAccountOptions(parser, error))
+        return std::nullopt;
     return options;
 }
 

@@ -38,12 +38,21 @@ struct ServerOptions {
     int recognitionThreads = 0;   // file recognitions decoded at once; 0 = one per CPU core
     int recognitionQueue = kDefaultRecognitionQueue;   // uploads waiting for a thread; more are answered 503
     HttpLimits httpLimits;   // its maxBodyBytes is maxUploadBytes
+    // Accounts and stored dictations.
+    static constexpr int kDefaultRetentionDays = 30;
+    int retentionDays = kDefaultRetentionDays;
+    QString smsCommand;    // empty: codes go to the log
+    bool devSms = false;   // also answer codes to loopback callers
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
 
     static void addOptions(QCommandLineParser& parser);
+    static void addAccountOptions(QCommandLineParser& parser);
     // None (with *error) when an option's value is unusable.
     static std::optional<ServerOptions> fromParser(const QCommandLineParser& parser, QString* error);
+
+private:
+    bool readAccountOptions(const QCommandLineParser& parser, QString* error);
 };
 
 } // namespace velnor::server

@@ -42,10 +42,14 @@ bool isEmojiJoiner(uint codePoint)
 
 HotWordStore::Status HotWordStore::validate(const QString& text, int weight)
 {
+    // Code points first: one "character" can carry any number of combining marks.
+    const QList<uint> codePoints = text.toUcs4();
+    if (codePoints.size() > kMaxCodePoints)
+        return Status::InvalidText;
     const qsizetype characters = characterCount(text);
     if (characters == 0 || characters > kMaxTextLength)
         return Status::InvalidText;
-    for (const uint codePoint : text.toUcs4()) {
+    for (const uint codePoint : codePoints) {
         const QChar::Category category = QChar::category(codePoint);
         if (category == QChar::Other_Control || (category == QChar::Other_Format && !isEmojiJoiner(codePoint))
             || category == QChar::Other_Surrogate || category == QChar::Other_NotAssigned

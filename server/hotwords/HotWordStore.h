@@ -20,6 +20,7 @@ class HotWordStore final {
 public:
     static constexpr int kMaxWords = 50;
     static constexpr int kMaxTextLength = 10;   // user-perceived characters
+    static constexpr int kMaxCodePoints = 64;   // however many marks or joiners they carry
     static constexpr int kMinWeight = 1;
     static constexpr int kMaxWeight = 11;
 

@@ -6,6 +6,8 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace velnor::server {
 
 namespace {
@@ -21,17 +23,42 @@ QVariant text(const QString& value)
     return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
 }
 
+// Drops the user's records beyond the newest `keep`.
+bool trimUser(QSqlDatabase& db, qint64 userId, int keep)
+{
+    QSqlQuery trim(db);
+    trim.prepare(QStringLiteral(
+        "DELETE FROM records WHERE user_id = ? AND rowid IN (SELECT rowid FROM records WHERE user_id = ?"
+        " ORDER BY created_at DESC, rowid DESC LIMIT -1 OFFSET ?)"));
+    trim.addBindValue(userId);
+    trim.addBindValue(userId);
+    trim.addBindValue(keep);
+    return trim.exec();
+}
+
 } // namespace
 
-RecognitionRecords::RecognitionRecords(Database& database, const Clock& clock)
+RecognitionRecords::RecognitionRecords(Database& database, const Clock& clock, RecordLimits limits)
     : m_database(database)
     , m_clock(clock)
+    , m_limits(limits)
 {
+}
+
+// At most the length limit, never half a surrogate pair.
+QString RecognitionRecords::storedText(const QString& value) const
+{
+    qsizetype length = std::min(value.size(), m_limits.maxTextLength);
+    if (length < value.size() && length > 0 && value.at(length - 1).isHighSurrogate())
+        --length;
+    return value.left(length);
 }
 
 std::optional<QString> RecognitionRecords::add(RecognitionRecord record, qint64 words)
 {
     record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.rawText = storedText(record.rawText);
+    record.text = storedText(record.text);
     const bool ok = m_database.write([&](QSqlDatabase& db) {
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
@@ -45,7 +72,11 @@ std::optional<QString> RecognitionRecords::add(RecognitionRecord record, qint64 
             insert.addBindValue(value);
         if (!insert.exec())
             return false;
-        if (!record.userId || words <= 0)
+        if (!record.userId)
+            return true;
+        if (!trimUser(db, *record.userId, m_limits.maxRecordsPerUser))
+            return false;
+        if (words <= 0)
             return true;
         QSqlQuery credit(db);
         credit.prepare(QStringLiteral("UPDATE users SET words_total = words_total + ? WHERE id = ?"));
@@ -84,6 +115,21 @@ RecognitionRecords::Status RecognitionRecords::update(const QString& id, std::op
         return true;
     });
     return ok ? status : Status::StorageError;
+}
+
+std::optional<int> RecognitionRecords::prune(qint64 maxAgeMs)
+{
+    int deleted = 0;
+    const bool ok = m_database.write([&](QSqlDatabase& db) {
+        QSqlQuery erase(db);
+        erase.prepare(QStringLiteral("DELETE FROM records WHERE created_at < ?"));
+        erase.addBindValue(m_clock.nowMs() - maxAgeMs);
+        if (!erase.exec())
+            return false;
+        deleted = erase.numRowsAffected();
+        return true;
+    });
+    return ok ? std::optional<int>(deleted) : std::nullopt;
 }
 
 std::optional<RecognitionRecord> RecognitionRecords::find(const QString& id)

@@ -2,6 +2,7 @@
 
 #include "accounts/AccountStore.h"
 #include "accounts/SmsCodeIssuer.h"
+#include "accounts/SmsSender.h"
 #include "accounts/TokenSigner.h"
 #include "http/ApiRouter.h"
 #include "http/Envelope.h"
@@ -10,8 +11,6 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
-
-#include <cstdio>
 
 namespace velnor::server {
 
@@ -32,15 +31,31 @@ ApiReply invalidJson(const QString& error)
     return Envelope::failure(Envelope::BadRequest, error);
 }
 
+ApiReply tooManyFromPeer(int retryAfterSeconds)
+{
+    return Envelope::failure(Envelope::TooManyRequests,
+                             QStringLiteral("too many requests from this address; try again in %1 s").arg(retryAfterSeconds));
+}
+
+ApiReply phoneLocked(int retryAfterSeconds)
+{
+    return Envelope::failure(Envelope::TooManyRequests,
+                             QStringLiteral("too many wrong codes for this phone; try again in %1 min")
+                                 .arg((retryAfterSeconds + 59) / 60));
+}
+
 } // namespace
 
 AuthRoutes::AuthRoutes(ApiRouter& router, SmsCodeIssuer& codes, AccountStore& accounts, const TokenSigner& signer,
-                       const Authenticator& authenticator, const Clock& clock)
+                       const Authenticator& authenticator, const Clock& clock, CodeDelivery delivery)
     : m_codes(codes)
     , m_accounts(accounts)
     , m_signer(signer)
     , m_authenticator(authenticator)
     , m_clock(clock)
+    , m_delivery(delivery)
+    , m_codeRequests(clock, kCodeRequestsPerPeer, kPeerWindowMs)
+    , m_loginAttempts(clock, kLoginAttemptsPerPeer, kPeerWindowMs)
 {
     using Method = QHttpServerRequest::Method;
     router.add(Method::Post, QStringLiteral("/auth/sms/code"), [this](const ApiRequest& r) { return sendCode(r); });
@@ -48,8 +63,32 @@ AuthRoutes::AuthRoutes(ApiRouter& router, SmsCodeIssuer& codes, AccountStore& ac
     router.add(Method::Get, QStringLiteral("/auth/mev2"), [this](const ApiRequest& r) { return me(r); });
 }
 
+bool AuthRoutes::mayAnswerCodeTo(const QHostAddress& peer)
+{
+    bool isV4 = false;
+    const QHostAddress address(peer.toIPv4Address(&isV4));   // ::ffff:127.0.0.1 is loopback too
+    return isV4 ? address.isLoopback() : peer.isLoopback();
+}
+
+ApiReply AuthRoutes::deliver(const ApiRequest& request, const QString& phone, const QString& code)
+{
+    QString error;
+    if (!m_delivery.sender.send(phone, code, &error)) {
+        qWarning("SMS to %s failed: %s", qPrintable(maskedPhone(phone)), qPrintable(error));
+        // The user may ask again at once rather than wait for a code that never came.
+        m_codes.withdraw(phone);
+        return Envelope::failure(Envelope::Unavailable, QStringLiteral("the SMS could not be sent; try again later"));
+    }
+    if (m_delivery.answerToLoopback && mayAnswerCodeTo(request.remoteAddress))
+        return Envelope::success(QJsonObject{{QStringLiteral("dev_code"), code}});
+    return Envelope::success(true);
+}
+
 ApiReply AuthRoutes::sendCode(const ApiRequest& request)
 {
+    int retryAfter = 0;
+    if (!m_codeRequests.tryAcquire(request.remoteAddress, &retryAfter))
+        return tooManyFromPeer(retryAfter);
     QString error;
     const std::optional<QJsonObject> body = request.jsonObject(&error);
     if (!body)
@@ -58,10 +97,9 @@ ApiReply AuthRoutes::sendCode(const ApiRequest& request)
     const SmsCodeIssuer::Issued issued = m_codes.issue(phone);
     switch (issued.status) {
     case SmsCodeIssuer::IssueStatus::Issued:
-        // The development delivery: the code goes to the server's log.
-        std::fprintf(stderr, "SMS code for %s: %s\n", qPrintable(phone), qPrintable(issued.code));
-        std::fflush(stderr);
-        return Envelope::success(true);
+        return deliver(request, phone, issued.code);
+    case SmsCodeIssuer::IssueStatus::Locked:
+        return phoneLocked(issued.retryAfterSeconds);
     case SmsCodeIssuer::IssueStatus::InvalidPhone:
         return Envelope::failure(Envelope::BadRequest, kInvalidPhone);
     case SmsCodeIssuer::IssueStatus::TooSoon:
@@ -76,6 +114,9 @@ ApiReply AuthRoutes::sendCode(const ApiRequest& request)
 
 ApiReply AuthRoutes::login(const ApiRequest& request)
 {
+    int retryAfter = 0;
+    if (!m_loginAttempts.tryAcquire(request.remoteAddress, &retryAfter))
+        return tooManyFromPeer(retryAfter);
     QString error;
     const std::optional<QJsonObject> body = request.jsonObject(&error);
     if (!body)
@@ -86,7 +127,8 @@ ApiReply AuthRoutes::login(const ApiRequest& request)
     if (!SmsCodeIssuer::isValidPhone(phone))
         return Envelope::failure(Envelope::BadRequest, kInvalidPhone);
 
-    switch (m_codes.check(phone, code)) {
+    const SmsCodeIssuer::Checked checked = m_codes.check(phone, code);
+    switch (checked.status) {
     case SmsCodeIssuer::CheckStatus::Accepted:
         break;
     case SmsCodeIssuer::CheckStatus::InvalidInput:
@@ -100,6 +142,8 @@ ApiReply AuthRoutes::login(const ApiRequest& request)
     case SmsCodeIssuer::CheckStatus::TooManyAttempts:
         return Envelope::failure(Envelope::TooManyRequests,
                                  QStringLiteral("too many wrong codes; request a new verification code"));
+    case SmsCodeIssuer::CheckStatus::Locked:
+        return phoneLocked(checked.retryAfterSeconds);
     case SmsCodeIssuer::CheckStatus::StorageError:
         return Envelope::failure(Envelope::InternalError, QStringLiteral("the code could not be checked"));
     }

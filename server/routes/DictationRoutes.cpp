@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QStringDecoder>
+#include <QUuid>
 
 namespace velnor::server {
 
@@ -187,6 +188,12 @@ ApiReply DictationRoutes::adjust(const ApiRequest& request)
     record.userId = caller.user();
     record.rawText = text;
     record.text = corrected(text, caller);
+    // Signed-out texts are corrected but not kept: anyone could fill the disk
+    // with them, and no account would ever see them. Nothing updates them later.
+    if (!record.userId)
+        return Envelope::success(QJsonObject{{QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                                             {QStringLiteral("text"), record.text},
+                                             {QStringLiteral("message"), QStringLiteral("ok")}});
     record.appId = appId.value_or(QString());
     record.appName = appName.value_or(QString());
     record.osType = osType.value_or(QString());

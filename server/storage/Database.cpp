@@ -1,11 +1,19 @@
 #include "storage/Database.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QUuid>
 #include <QVariant>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace velnor::server {
 
@@ -22,13 +30,22 @@ const char* const kSchema[] = {
     " invite_code TEXT NOT NULL UNIQUE,"
     " invited_by INTEGER REFERENCES users(id),"
     " total_invites INTEGER NOT NULL DEFAULT 0)",
-    "CREATE TABLE IF NOT EXISTS sms_codes("
+    // Earlier versions kept login codes in clear here.
+    "DROP TABLE IF EXISTS sms_codes",
+    "CREATE TABLE IF NOT EXISTS login_codes("
     " phone TEXT PRIMARY KEY,"
-    " code TEXT NOT NULL,"
+    " code_hash BLOB NOT NULL,"
     " issued_at INTEGER NOT NULL,"
     " expires_at INTEGER NOT NULL,"
     " failed_attempts INTEGER NOT NULL DEFAULT 0,"
     " used INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE IF NOT EXISTS login_guard("
+    " phone TEXT PRIMARY KEY,"
+    " window_start INTEGER NOT NULL,"
+    " failures INTEGER NOT NULL,"
+    " locked_until INTEGER NOT NULL DEFAULT 0,"
+    " lockouts INTEGER NOT NULL DEFAULT 0,"
+    " last_failure_at INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS hot_words("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " user_id INTEGER NOT NULL REFERENCES users(id),"
@@ -47,7 +64,57 @@ const char* const kSchema[] = {
     " audio_ms INTEGER,"
     " text_input_method TEXT,"
     " updated_at INTEGER)",
+    "CREATE INDEX IF NOT EXISTS records_by_age ON records(created_at)",
+    "CREATE INDEX IF NOT EXISTS records_by_user ON records(user_id, created_at)",
 };
+
+// The SQLite file and its companions; all are created owner-only before SQLite
+// writes a byte, since the database holds the key that signs session tokens.
+const char* const kFileSuffixes[] = {"", "-wal", "-shm"};
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Creates each missing folder of `directory` with mode 0700 and makes the
+// data directory itself 0700 (an earlier version may have left it open).
+bool makePrivateDirectory(const QString& directory, QString* error)
+{
+    const QString absolute = QDir(directory).absolutePath();
+    QString path;
+    for (const QString& part : absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += QLatin1Char('/') + part;
+        const QByteArray native = QFile::encodeName(path);
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            return fail(error, QStringLiteral("cannot create data directory %1: %2").arg(path, systemError()));
+    }
+    if (::chmod(QFile::encodeName(absolute).constData(), 0700) != 0)
+        return fail(error, QStringLiteral("cannot make data directory %1 private: %2").arg(absolute, systemError()));
+    return true;
+}
+
+bool makePrivateFile(const QString& path, QString* error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(error, QStringLiteral("cannot create %1: %2").arg(path, systemError()));
+    // A file left by an earlier version may still be readable by others.
+    if (::fchmod(fd, 0600) != 0) {
+        const QString reason = systemError();
+        ::close(fd);
+        return fail(error, QStringLiteral("cannot make %1 private: %2").arg(path, reason));
+    }
+    ::close(fd);
+    return true;
+}
 
 bool exec(QSqlDatabase& db, const QString& sql, QString* error = nullptr)
 {
@@ -63,12 +130,14 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error = nullptr)
 
 std::unique_ptr<Database> Database::open(const QString& directory, QString* error)
 {
-    if (!QDir().mkpath(directory)) {
-        if (error)
-            *error = QStringLiteral("cannot create data directory %1").arg(directory);
+    if (!makePrivateDirectory(directory, error))
         return nullptr;
+    const QString path = QDir(directory).filePath(QLatin1String(kFileName));
+    for (const char* suffix : kFileSuffixes) {
+        if (!makePrivateFile(path + QLatin1String(suffix), error))
+            return nullptr;
     }
-    std::unique_ptr<Database> database(new Database(QDir(directory).filePath(QLatin1String(kFileName))));
+    std::unique_ptr<Database> database(new Database(path));
     if (!database->createSchema(error))
         return nullptr;
     return database;

@@ -7,10 +7,11 @@ namespace velnor::server {
 TranscriptRules::Ending TranscriptRules::stripOverOver(const QString& text)
 {
     static const QRegularExpression ending(
-        QStringLiteral("(?<![\\p{L}\\p{N}\\p{M}_])over[\\s\\p{P}]+over[\\s\\p{P}]*$"),
+        QStringLiteral("(?<![\\p{L}\\p{N}\\p{M}_])over[\\s\\p{P}]+over[\\s\\p{P}]*\\z"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    // "\z", not "$": "$" also matches before a final newline.
     // What led into the ending ("send it, over over") is no sentence end: drop it too.
-    static const QRegularExpression lead(QStringLiteral("[\\s,;:\\x{3001}\\x{FF0C}\\x{FF1B}\\x{FF1A}]+$"),
+    static const QRegularExpression lead(QStringLiteral("[\\s,;:\\x{3001}\\x{FF0C}\\x{FF1B}\\x{FF1A}]+\\z"),
                                          QRegularExpression::UseUnicodePropertiesOption);
     const QRegularExpressionMatch match = ending.match(text);
     if (!match.hasMatch())

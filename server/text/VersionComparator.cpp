@@ -6,7 +6,8 @@ namespace velnor::server {
 
 std::optional<QList<int>> VersionComparator::parse(const QString& version)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[vV]?([0-9]{1,9}(?:\\.[0-9]{1,9}){0,5})(?:[-+~ ].*)?$"));
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[vV]?([0-9]{1,9}(?:\\.[0-9]{1,9}){0,5})(?:[-+~ ].*)?")));
     const QRegularExpressionMatch match = pattern.match(version.trimmed());
     if (!match.hasMatch())
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "backend/AuthService.h"
 
+#include "config/DeploymentConfig.h"
+
 namespace velnor {
 
 AuthService::AuthService(APIClient& client, Logger& log)
@@ -47,6 +49,8 @@ TaskHandlePtr AuthService::call(const APIRequest& request, Completion<T> complet
         const APIResponse& envelope = result.value();
         if constexpr (std::is_same_v<T, bool>) {
             completion(booleanOutcome(envelope, errorTexts(), m_log));
+        } else if constexpr (std::is_same_v<T, SentCode>) {
+            completion(sentCode(envelope));
         } else if (envelope.code != 0) {
             completion(R::failure(envelopeError(errorTexts(), envelope.code, envelope.messageOrUnknown())));
         } else if (auto data = envelope.typedData<T>(m_log)) {
@@ -57,14 +61,31 @@ TaskHandlePtr AuthService::call(const APIRequest& request, Completion<T> complet
     });
 }
 
-TaskHandlePtr AuthService::sendVerificationCode(const QString& phone, Completion<bool> completion)
+Result<SentCode, ServiceError> AuthService::sentCode(const APIResponse& envelope) const
+{
+    const QVariant data = envelope.data ? envelope.data->value() : QVariant();
+    if (envelope.code != 0 || data.typeId() != QMetaType::QVariantMap) {
+        auto sent = booleanOutcome(envelope, errorTexts(), m_log);
+        if (!sent)
+            return Result<SentCode, ServiceError>::failure(sent.error());
+        return Result<SentCode, ServiceError>::success(SentCode{sent.value(), std::nullopt});
+    }
+    // A code in the answer is only believed from this computer's own server.
+    const QVariant code = data.toMap().value(QStringLiteral("dev_code"));
+    SentCode sent;
+    if (code.typeId() == QMetaType::QString && isLoopbackHost(m_client.baseUrl().host()))
+        sent.localCode = code.toString();
+    return Result<SentCode, ServiceError>::success(sent);
+}
+
+TaskHandlePtr AuthService::sendVerificationCode(const QString& phone, Completion<SentCode> completion)
 {
     APIRequest request;
     request.url = m_client.endpoint(QStringLiteral("/auth/sms/code"));
     request.method = QStringLiteral("POST");
     request.headers = APIRequest::jsonHeaders();
     request.parameters = QJsonObject{{QStringLiteral("phone"), phone}};
-    return call<bool>(request, std::move(completion));
+    return call<SentCode>(request, std::move(completion));
 }
 
 TaskHandlePtr AuthService::loginWithVerificationCode(const VerifyCodeLoginRequest& login,

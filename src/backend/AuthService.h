@@ -12,6 +12,14 @@ struct VerifyCodeLoginRequest {
     std::optional<QString> inviteCode; // sent only when present and not empty
 };
 
+// What a code request answered. A velnor-server on this computer started with
+// --dev-sms also hands back the code itself ("data": {"dev_code": "1234"}); it
+// is taken only from a backend on this computer.
+struct SentCode {
+    bool sent = true;
+    std::optional<QString> localCode;
+};
+
 // The three account calls. Each ends in one completion on the main thread.
 class AuthService final {
 public:
@@ -20,7 +28,7 @@ public:
 
     AuthService(APIClient& client, Logger& log);
 
-    TaskHandlePtr sendVerificationCode(const QString& phone, Completion<bool> completion);
+    TaskHandlePtr sendVerificationCode(const QString& phone, Completion<SentCode> completion);
     TaskHandlePtr loginWithVerificationCode(const VerifyCodeLoginRequest& request, Completion<LoginResponse> completion);
     TaskHandlePtr meV2(Completion<User> completion);
 
@@ -32,6 +40,7 @@ public:
 private:
     template <typename T>
     TaskHandlePtr call(const APIRequest& request, Completion<T> completion);
+    Result<SentCode, ServiceError> sentCode(const APIResponse& envelope) const;
 
     APIClient& m_client;
     Logger& m_log;

@@ -68,6 +68,7 @@ void LoginViewModel::setPhoneNumber(const QString& value)
 void LoginViewModel::setVerificationCode(const QString& value)
 {
     m_verificationCode = value;
+    m_codeFromLocalServer = false;
     emit changed();
 }
 
@@ -107,7 +108,7 @@ void LoginViewModel::sendVerificationCode()
     m_isSendingCode = true;
     setError(std::nullopt);
     QPointer<LoginViewModel> self(this);
-    m_auth.sendVerificationCode(m_phoneNumber, [self](Result<bool, ServiceError> result) {
+    m_auth.sendVerificationCode(m_phoneNumber, [self](Result<SentCode, ServiceError> result) {
         if (!self)
             return;
         self->m_isSendingCode = false;
@@ -115,8 +116,13 @@ void LoginViewModel::sendVerificationCode()
             self->setError(userFacingMessage(result.error()));
             return;
         }
+        const SentCode& sent = result.value();
+        if (sent.localCode && isValidVerificationCode(*sent.localCode)) {
+            self->m_verificationCode = *sent.localCode;
+            self->m_codeFromLocalServer = true;
+        }
         self->startCountdown();
-        self->m_print(QStringLiteral("验证码发送成功: ") + (result.value() ? QStringLiteral("true") : QStringLiteral("false")));
+        self->m_print(QStringLiteral("验证码发送成功: ") + (sent.sent ? QStringLiteral("true") : QStringLiteral("false")));
         emit self->changed();
     });
 }

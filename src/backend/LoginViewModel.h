@@ -40,6 +40,9 @@ public:
     bool isSendingCode() const { return m_isSendingCode; }
     int countdownSeconds() const { return m_countdownSeconds; }
     const QString& userPhone() const { return m_userPhone; }
+    // The code field holds a code this computer's own server answered (the
+    // user still signs in with "登录"); cleared once the user edits the field.
+    bool codeFromLocalServer() const { return m_codeFromLocalServer; }
 
     void setPhoneNumber(const QString& value);
     void setVerificationCode(const QString& value);
@@ -77,6 +80,7 @@ private:
     bool m_isSendingCode = false;
     int m_countdownSeconds = 0;
     QString m_userPhone;
+    bool m_codeFromLocalServer = false;
     Cancellable m_countdownTimer;
 };
 

@@ -41,14 +41,6 @@ bool isTrue(const QString& value)
     return normalized == QLatin1String("1") || normalized == QLatin1String("true");
 }
 
-bool isLoopbackHost(const QString& host)
-{
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
-
 // Empty when `scheme` to `host` is acceptable.
 std::optional<QString> cleartextRefusal(const QString& what, const QString& scheme, const QString& host,
                                         const QString& secureScheme, const QString& clearScheme, bool allowInsecure)
@@ -75,6 +67,14 @@ QString DeploymentConfig::userFilePath()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("velnor/deployment.conf"));
+}
+
+bool isLoopbackHost(const QString& host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
 }
 
 std::optional<QString> insecureTransportError(const DeploymentConfig& deployment)

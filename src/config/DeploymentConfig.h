@@ -41,6 +41,9 @@ struct DeploymentConfig {
     static QString userFilePath();
 };
 
+// "localhost" or a loopback address: this computer.
+bool isLoopbackHost(const QString& host);
+
 // Why the app must not start with this deployment, or none. The bearer token,
 // the signed real-time URL and the audio never cross the network in clear:
 // http:// and ws:// are accepted for loopback hosts only, unless the

@@ -103,6 +103,41 @@ TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixty)
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
+// "--dev-sms" on a velnor-server on this computer answers the code itself; the
+// sheet fills it in. From any other backend, or anything but a 4-digit code,
+// nothing is filled in.
+TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
+{
+    APIClient localClient{transport, settings, scheduler, log.logger(), log.redactor(),
+                          QUrl(QStringLiteral("http://127.0.0.1:18470"))};
+    AuthService localAuth{localClient, log.logger()};
+    struct Case {
+        bool local;
+        const char* answer;
+        const char* filled;
+    };
+    for (const Case& c : {Case{true, R"({"code":0,"data":{"dev_code":"4321"}})", "4321"},
+                          Case{false, R"({"code":0,"data":{"dev_code":"4321"}})", ""},
+                          Case{true, R"({"code":0,"data":{"dev_code":"43a1"}})", ""},
+                          Case{true, R"({"code":0,"data":{"dev_code":4321}})", ""},
+                          Case{true, R"({"code":0,"data":true})", ""},
+                          Case{true, R"({"code":429,"msg":"later","data":{"dev_code":"4321"}})", ""}}) {
+        SCOPED_TRACE(c.answer);
+        LoginViewModel model(c.local ? localAuth : auth, settings, users, notifications, scheduler, log.logger(),
+                             log.redactor(), log.printSink());
+        model.setPhoneNumber(QStringLiteral("13800138000"));
+        model.sendVerificationCode();
+        transport.respondBody(c.answer);
+        EXPECT_EQ(model.verificationCode(), QString::fromLatin1(c.filled));
+        EXPECT_EQ(model.codeFromLocalServer(), *c.filled != 0);
+        if (*c.filled) {
+            model.setVerificationCode(QStringLiteral("432"));
+            EXPECT_FALSE(model.codeFromLocalServer()) << "the user's own edit is no longer the server's code";
+        }
+    }
+    EXPECT_EQ(transport.count(), 6) << "no login was sent for the user";
+}
+
 TEST_F(AccountTest, SendCodeFailureShowsTheMessage)
 {
     auto model = makeModel();

@@ -66,7 +66,7 @@ protected:
     QString signIn(const QString& phone = kPhone)
     {
         AuthService auth(*client, log.logger());
-        Outcome<bool> sent;
+        Outcome<SentCode> sent;
         auth.sendVerificationCode(phone, [&](auto r) { sent = r; });
         EXPECT_TRUE(arrived(sent) && sent->ok());
         Outcome<LoginResponse> login;
@@ -404,7 +404,7 @@ TEST_F(BackendIntegrationTest, ServerDownIsANetworkError)
 {
     server.stop();
     AuthService auth(*client, log.logger());
-    Outcome<bool> sent;
+    Outcome<SentCode> sent;
     auth.sendVerificationCode(kPhone, [&](auto r) { sent = r; });
     ASSERT_TRUE(arrived(sent));
     ASSERT_FALSE(sent->ok());

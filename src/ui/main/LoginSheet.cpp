@@ -87,6 +87,10 @@ QWidget* LoginSheet::signInForm()
     codeRow->addWidget(m_code, 1);
     codeRow->addWidget(m_sendCode);
     layout->addLayout(codeRow);
+    m_localCodeNotice = new QLabel(QStringLiteral("验证码来自本机的 velnor-server，已自动填入"));
+    m_localCodeNotice->setObjectName(QStringLiteral("localCodeNotice"));
+    m_localCodeNotice->setStyleSheet(QStringLiteral("color: #2e7d32; font-size: 12px;"));
+    layout->addWidget(m_localCodeNotice);
 
     m_errorRow = new QWidget;
     auto* errorLayout = new QHBoxLayout(m_errorRow);
@@ -147,6 +151,7 @@ void LoginSheet::render()
         m_phone->setText(m_model.phoneNumber());
     if (m_code->text() != m_model.verificationCode())
         m_code->setText(m_model.verificationCode());
+    m_localCodeNotice->setVisible(m_model.codeFromLocalServer());
     const int countdown = m_model.countdownSeconds();
     m_sendCode->setEnabled(!m_model.isSendingCode() && countdown <= 0);
     m_sendCode->setText(m_model.isSendingCode() ? QStringLiteral("发送中...")

@@ -31,6 +31,7 @@ private:
     QLineEdit* m_phone = nullptr;
     QLineEdit* m_code = nullptr;
     QPushButton* m_sendCode = nullptr;
+    QLabel* m_localCodeNotice = nullptr;
     QPushButton* m_login = nullptr;
     QLabel* m_error = nullptr;
     QWidget* m_errorRow = nullptr;

@@ -1,5 +1,6 @@
 // The login sheet and the hot word screen against a real velnor-server on
-// 127.0.0.1: what a user types reaches the server, and a weight change at a
+// 127.0.0.1: what a user types reaches the server, a server started with
+// --dev-sms fills in the code (and only that server), and a weight change at a
 // full list keeps the word.
 #include "backend/QtHttpTransport.h"
 #include "config/SettingsKeys.h"
@@ -32,7 +33,7 @@ class HotWordsServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.start(data.path())) << server.error().toStdString();
+        ASSERT_TRUE(server.start(data.path(), serverArguments())) << server.error().toStdString();
         harness = std::make_unique<test::UiHarness>(&transport, server.url(), &scheduler);
         harness->settings.setBool(QString::fromLatin1(SettingsKey::OnboardingCompleted), true);
     }
@@ -40,6 +41,16 @@ protected:
     {
         if (HasFailure())
             std::cerr << "velnor-server said:\n" << server.standardError().toStdString() << '\n';
+    }
+
+    virtual QStringList serverArguments() const { return {}; }
+
+    // Types the phone into the sheet and asks for a code.
+    void requestCode(QWidget* sheet)
+    {
+        QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("phone")), kPhone);
+        sheet->findChild<QPushButton*>(QStringLiteral("sendCode"))->click();
+        ASSERT_TRUE(waitUntil([&] { return harness->login.countdownSeconds() > 0; }));
     }
 
     static QPushButton* button(QWidget* root, const QString& text)
@@ -75,10 +86,11 @@ TEST_F(HotWordsServerTest, SignInThroughTheSheetThenChangeAWeightAtAFullList)
     QWidget* sheet = window.loginSheet();
     ASSERT_NE(sheet, nullptr);
 
-    QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("phone")), kPhone);
-    sheet->findChild<QPushButton*>(QStringLiteral("sendCode"))->click();
-    ASSERT_TRUE(waitUntil([&] { return harness->login.countdownSeconds() > 0; }));
-    QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("code")), server.smsCode(kPhone));
+    requestCode(sheet);
+    QLineEdit* code = sheet->findChild<QLineEdit*>(QStringLiteral("code"));
+    EXPECT_TRUE(code->text().isEmpty()) << "a server without --dev-sms keeps the code to itself";
+    EXPECT_FALSE(sheet->findChild<QLabel*>(QStringLiteral("localCodeNotice"))->isVisibleTo(sheet));
+    QTest::keyClicks(code, server.smsCode(kPhone));
     button(sheet, QStringLiteral("登录"))->click();
     ASSERT_TRUE(waitUntil([&] { return window.loginSheet() == nullptr; }));
     EXPECT_TRUE(window.model().isLoggedIn());
@@ -106,6 +118,32 @@ TEST_F(HotWordsServerTest, SignInThroughTheSheetThenChangeAWeightAtAFullList)
     ASSERT_TRUE(waitUntil([&] { return cached(QStringLiteral("词7")) && cached(QStringLiteral("词7"))->weight == 9; }));
     EXPECT_EQ(harness->hotWords.cachedHotWords().size(), HotWordManager::kMaxHotWords);
     EXPECT_TRUE(harness->dialogs.alerts.isEmpty()) << harness->dialogs.alerts.join(QLatin1Char('\n')).toStdString();
+}
+
+class DevSmsLoginTest : public HotWordsServerTest {
+protected:
+    QStringList serverArguments() const override { return {QStringLiteral("--dev-sms")}; }
+};
+
+TEST_F(DevSmsLoginTest, TheLocalServersCodeIsFilledInAndTheUserSignsIn)
+{
+    MainWindow window(harness->services());
+    window.show();
+    QWidget* sheet = window.loginSheet();
+    ASSERT_NE(sheet, nullptr);
+    QLabel* notice = sheet->findChild<QLabel*>(QStringLiteral("localCodeNotice"));
+    EXPECT_FALSE(notice->isVisibleTo(sheet));
+
+    requestCode(sheet);
+    QLineEdit* code = sheet->findChild<QLineEdit*>(QStringLiteral("code"));
+    EXPECT_EQ(code->text(), server.smsCode(kPhone));
+    EXPECT_TRUE(notice->isVisibleTo(sheet));
+    EXPECT_EQ(notice->text(), QStringLiteral("验证码来自本机的 velnor-server，已自动填入"));
+    EXPECT_FALSE(window.model().isLoggedIn()) << "signing in is still the user's click";
+
+    button(sheet, QStringLiteral("登录"))->click();
+    ASSERT_TRUE(waitUntil([&] { return window.loginSheet() == nullptr; }));
+    EXPECT_TRUE(window.model().isLoggedIn());
 }
 
 } // namespace
