@@ -27,9 +27,9 @@ void quitApplication()
 
 QString atspiHelperPath()
 {
-    // Installed beside the app; in a build tree, where the build put it.
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("velnor-atspi-helper"));
-    return QFileInfo::exists(beside) ? beside : QStringLiteral(VELNOR_ATSPI_HELPER);
+    // Where the package installs it (../libexec/velnor), else the build's.
+    return atspi::AtspiHelperBridge::findHelper(QCoreApplication::applicationDirPath(),
+                                                QStringLiteral(VELNOR_ATSPI_HELPER));
 }
 
 AppPaths AppPaths::standard()
@@ -59,10 +59,14 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
                                              m_audioDevices, nullptr, m_settings, m_log, m_console})
     , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
     , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(),
-                [this] {
-                    m_notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"),
-                                        QStringLiteral("无法向当前应用模拟按键（X 服务器需要 XTest 扩展），"
-                                                       "听写的文字未能输入。"));
+                [this](TextInputNotice notice) {
+                    if (notice == TextInputNotice::ProtectedField)
+                        m_notice.notifyOnce(QStringLiteral("password-field"), QStringLiteral("没有输入到密码框"),
+                                            QStringLiteral("听写的文字不会输入到密码框中，已放在剪贴板上。"));
+                    else
+                        m_notice.notifyOnce(QStringLiteral("accessibility"), QStringLiteral("需要辅助功能权限"),
+                                            QStringLiteral("无法向当前应用模拟按键（X 服务器需要 XTest 扩展），"
+                                                           "听写的文字已放在剪贴板上，请手动粘贴。"));
                 })
     , m_controller(AppSetupHelper::Collaborators{
           m_settings, m_scheduler, m_clock, m_log, m_console, m_indicator, m_recorder, m_recordingFiles, m_sounds,

@@ -7,10 +7,13 @@
 namespace velnor {
 
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                                 const QString& atspiHelper, std::function<void()> untrustedNotice)
+                                 const QString& atspiHelper, std::function<void(TextInputNotice)> notice)
     : m_pasteboard(*QGuiApplication::clipboard())
-    , m_textInput(m_workspace, m_trust, std::make_unique<atspi::AtspiHelperBridge>(atspiHelper), m_pasteboard, m_keys,
-                  scheduler, log, TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(untrustedNotice)})
+    , m_textInput(m_workspace, m_trust,
+                  std::make_unique<atspi::AtspiHelperBridge>(atspiHelper,
+                                                             [&log](const QString& why) { log.warning(why); }),
+                  m_pasteboard, m_keys, scheduler, log,
+                  TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(notice)})
     , m_hidMonitor(m_keyboardDevices, console)
     , m_keyboards(settings, m_hidMonitor)
     , m_shortcut(m_shortcutManager, console)

@@ -29,7 +29,7 @@ class DesktopPlatform final {
 public:
     // `atspiHelper` is the program that talks to the accessibility bus.
     DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                    const QString& atspiHelper, std::function<void()> untrustedNotice);
+                    const QString& atspiHelper, std::function<void(TextInputNotice)> notice);
     ~DesktopPlatform();
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;

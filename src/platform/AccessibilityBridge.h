@@ -20,6 +20,17 @@ enum class AccessibilityError {
     Failure = -25200,
 };
 
+// What a write did to a field.
+enum class WriteResult {
+    // The field holds the text where it belongs.
+    Written,
+    // The field is as it was: another way may still insert the text.
+    NotWritten,
+    // No answer in time, or a change that could not be undone: the text may
+    // be in the field, so inserting it another way could type it twice.
+    Unknown,
+};
+
 // One element of another application's accessibility tree. Reads and writes
 // block on the target application, so callers use elements off the GUI thread
 // (see AccessibilityBridge); an element stays on the thread that made it.
@@ -38,16 +49,23 @@ public:
     virtual std::optional<QString> value() = 0;
     // "AXSelectedText": the selected text (empty when only a caret).
     virtual std::optional<QString> selectedText() = 0;
+    // The length of the text without fetching it; none without text.
+    virtual std::optional<int> characterCount() = 0;
+    // A password or other field whose text must never be read or written.
+    virtual bool isProtectedText() = 0;
     virtual QStringList attributeNames() = 0;
     virtual std::optional<bool> isFocused() = 0;
-    // None when the children cannot be read.
+    // None when the children cannot be read. Elements that manage their
+    // descendants (tables, large lists) report none of them.
     virtual std::optional<std::vector<std::shared_ptr<AccessibleElement>>> children() = 0;
 
     // Replaces the selection with the text, or inserts it at the caret.
-    // True only when the element now holds the text where it belongs.
-    virtual bool setSelectedText(const QString& text) = 0;
-    // Replaces the whole contents; true only when read back equal.
-    virtual bool setValue(const QString& text) = 0;
+    // Written only when the element now holds the text where it belongs; a
+    // failed write is undone by deleting what it inserted, nothing else.
+    // Protected fields are never written.
+    virtual WriteResult setSelectedText(const QString& text) = 0;
+    // Replaces the whole contents; Written only when read back equal.
+    virtual WriteResult setValue(const QString& text) = 0;
 };
 
 // The focused element of an application, or why there is none.
@@ -70,8 +88,10 @@ public:
     // Whether the accessibility service can reach applications at all.
     virtual bool isAvailable() = 0;
     // The root element of the application with this process id, with the
-    // given messaging timeout applied to every call made through it.
-    virtual std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout) = 0;
+    // given messaging timeout applied to every call made through it. Walks
+    // of its tree stop once `searchBudget` has passed since this call.
+    virtual std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout,
+                                                                  Duration searchBudget) = 0;
     virtual FocusedElementResult focusedElement(AccessibleElement& application) = 0;
 };
 

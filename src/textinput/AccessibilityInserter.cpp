@@ -31,10 +31,12 @@ QString errorText(AccessibilityError error)
 
 } // namespace
 
-AccessibilityInserter::AccessibilityInserter(AccessibilityBridge& bridge, Logger& log, Duration messagingTimeout)
+AccessibilityInserter::AccessibilityInserter(AccessibilityBridge& bridge, Logger& log, Duration messagingTimeout,
+                                             Duration searchBudget)
     : m_bridge(bridge)
     , m_log(log)
     , m_messagingTimeout(messagingTimeout)
+    , m_searchBudget(searchBudget)
 {
 }
 
@@ -50,44 +52,62 @@ bool InsertionTicket::abandon()
     return m_state.compare_exchange_strong(expected, Abandoned);
 }
 
-bool AccessibilityInserter::insert(qint32 processId, const QString& appName, const QString& text,
-                                   InsertionTicket& ticket)
+AccessibilityOutcome AccessibilityInserter::insert(qint32 processId, const QString& appName, const QString& text,
+                                                   InsertionTicket& ticket)
 {
     const auto root = getAppRootElement(processId, appName);
     if (!root) {
         m_log.info(QStringLiteral("无法获取应用根元素"));
-        return false;
+        return AccessibilityOutcome::NotInserted;
     }
     const auto field = getFocusedTextField(root, ticket);
     if (!field) {
         m_log.info(QStringLiteral("未找到焦点输入框"));
-        return false;
+        return AccessibilityOutcome::NotInserted;
+    }
+    if (field->isProtectedText()) {
+        m_log.info(QStringLiteral("焦点输入框是密码框，不输入文字"));
+        return AccessibilityOutcome::ProtectedField;
     }
     if (!ticket.claimWrite())
-        return false;
+        return AccessibilityOutcome::NotInserted;
     return write(*field, text);
 }
 
-bool AccessibilityInserter::write(AccessibleElement& field, const QString& text)
+AccessibilityOutcome AccessibilityInserter::write(AccessibleElement& field, const QString& text)
 {
-    if (field.setSelectedText(text)) {
+    const auto logUnknown = [this] { m_log.warning(QStringLiteral("辅助功能写入结果未知，不再用剪贴板输入")); };
+    switch (field.setSelectedText(text)) {
+    case WriteResult::Written:
         m_log.info(QStringLiteral("成功输入文字"));
-        return true;
+        return AccessibilityOutcome::Inserted;
+    case WriteResult::Unknown:
+        logUnknown();
+        return AccessibilityOutcome::Unknown;
+    case WriteResult::NotWritten:
+        break;
     }
     // Setting the value replaces everything the user typed: only an empty
     // field may be written that way; otherwise the clipboard inserts at the caret.
-    const auto current = field.value();
-    if (current && current->isEmpty() && field.setValue(text)) {
-        m_log.info(QStringLiteral("使用kAXValueAttribute成功输入文字"));
-        return true;
+    if (field.characterCount() == 0) {
+        switch (field.setValue(text)) {
+        case WriteResult::Written:
+            m_log.info(QStringLiteral("使用kAXValueAttribute成功输入文字"));
+            return AccessibilityOutcome::Inserted;
+        case WriteResult::Unknown:
+            logUnknown();
+            return AccessibilityOutcome::Unknown;
+        case WriteResult::NotWritten:
+            break;
+        }
     }
     m_log.info(QStringLiteral("辅助功能API输入失败"));
-    return false;
+    return AccessibilityOutcome::NotInserted;
 }
 
 std::shared_ptr<AccessibleElement> AccessibilityInserter::getAppRootElement(qint32 processId, const QString& appName)
 {
-    auto root = m_bridge.applicationElement(processId, m_messagingTimeout);
+    auto root = m_bridge.applicationElement(processId, m_messagingTimeout, m_searchBudget);
     m_log.info(QStringLiteral("创建根元素 - 应用: ") + appName + QStringLiteral(", 进程ID: ")
                + QString::number(processId));
     return root;
@@ -103,13 +123,14 @@ std::shared_ptr<AccessibleElement> AccessibilityInserter::getFocusedTextField(
         AccessibleElement& element = *focused.element;
         m_log.info(QStringLiteral("焦点元素角色: ") + element.role().value_or(QString()));
         m_log.info(QStringLiteral("焦点元素标题: ") + element.title().value_or(QString()));
-        // The field may hold a password or private text: its length is enough to diagnose.
-        const auto value = element.value();
-        if (value)
-            m_log.debug(QStringLiteral("焦点元素当前值: （") + QString::number(value->size())
-                        + QStringLiteral(" 个字符）"));
+        // The field may hold a password or private text: its length is
+        // enough to diagnose, and cheaper than the text of a long document.
+        const auto count = element.characterCount();
+        if (count)
+            m_log.debug(QStringLiteral("焦点元素当前值: （") + QString::number(*count) + QStringLiteral(" 个字符）"));
         m_log.debug(QStringLiteral("焦点元素支持的属性列表: ") + element.attributeNames().join(QStringLiteral(", ")));
-        if (!value && !element.selectedText()) {
+        // Value and selection are both readable exactly when there is text.
+        if (!count) {
             m_log.info(QStringLiteral("焦点元素不支持文本编辑"));
             return nullptr;
         }
@@ -152,7 +173,7 @@ bool AccessibilityInserter::isTextInputElement(AccessibleElement& element)
         m_log.debug(QStringLiteral("找到文本输入元素，角色: ") + *role);
         return true;
     }
-    if (element.value() || element.selectedText()) {
+    if (element.characterCount()) {
         m_log.debug(QStringLiteral("找到支持文本编辑的元素"));
         return true;
     }

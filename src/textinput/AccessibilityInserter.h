@@ -29,13 +29,28 @@ private:
     std::atomic<int> m_state{Searching};
 };
 
+// How an accessibility insertion ended.
+enum class AccessibilityOutcome {
+    Inserted,
+    // Nothing was written: the clipboard may insert the text.
+    NotInserted,
+    // A write began but its result is not known: the text may be in the
+    // field already, so it must not be pasted as well.
+    Unknown,
+    // The focused field is a password field: nothing may type into it.
+    ProtectedField,
+};
+
 // Writes text into the focused text element of an application through the
 // accessibility bridge. Blocking: runs on the accessibility worker thread.
 class AccessibilityInserter final {
 public:
-    AccessibilityInserter(AccessibilityBridge& bridge, Logger& log, Duration messagingTimeout = seconds(5.0));
+    // Walks of the application's tree stop after `searchBudget`.
+    AccessibilityInserter(AccessibilityBridge& bridge, Logger& log, Duration messagingTimeout = seconds(5.0),
+                          Duration searchBudget = seconds(1.5));
 
-    bool insert(qint32 processId, const QString& appName, const QString& text, InsertionTicket& ticket);
+    AccessibilityOutcome insert(qint32 processId, const QString& appName, const QString& text,
+                                InsertionTicket& ticket);
 
     std::shared_ptr<AccessibleElement> getAppRootElement(qint32 processId, const QString& appName);
     std::shared_ptr<AccessibleElement> getFocusedTextField(const std::shared_ptr<AccessibleElement>& root,
@@ -47,11 +62,12 @@ public:
     bool isElementFocused(AccessibleElement& element);
 
 private:
-    bool write(AccessibleElement& field, const QString& text);
+    AccessibilityOutcome write(AccessibleElement& field, const QString& text);
 
     AccessibilityBridge& m_bridge;
     Logger& m_log;
     const Duration m_messagingTimeout;
+    const Duration m_searchBudget;
 };
 
 } // namespace velnor

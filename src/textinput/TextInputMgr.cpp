@@ -2,6 +2,7 @@
 
 #include "log/Logger.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 #include "textinput/AccessibilityWorker.h"
 #include "textinput/ClipboardTool.h"
@@ -16,14 +17,15 @@ QString unknownIfMissing(const std::optional<QString>& value)
 } // namespace
 
 TextInputMgr::TextInputMgr(const Workspace& workspace, const AccessibilityTrust& trust,
-                           AccessibilityWorker& accessibility, ClipboardTool& clipboardTool, Logger& log,
-                           std::function<void()> untrustedNotice)
+                           AccessibilityWorker& accessibility, ClipboardTool& clipboardTool, Pasteboard& pasteboard,
+                           Logger& log, std::function<void(TextInputNotice)> notice)
     : m_workspace(workspace)
     , m_trust(trust)
     , m_accessibility(accessibility)
     , m_clipboardTool(clipboardTool)
+    , m_pasteboard(pasteboard)
     , m_log(log)
-    , m_untrustedNotice(std::move(untrustedNotice))
+    , m_notice(std::move(notice))
 {
 }
 
@@ -52,10 +54,6 @@ bool TextInputMgr::checkAccessibilityPermissions()
 {
     const bool trusted = m_trust.isProcessTrusted();
     m_log.info(QStringLiteral("辅助功能权限状态: ") + (trusted ? QStringLiteral("true") : QStringLiteral("false")));
-    if (!trusted && !m_untrustedNoticeShown && m_untrustedNotice) {
-        m_untrustedNoticeShown = true;
-        m_untrustedNotice();
-    }
     return trusted;
 }
 
@@ -82,35 +80,60 @@ void TextInputMgr::insert(const Request& request)
         finish(request.completion, result);
         return;
     }
-    inputByAccessibility(request.text, app,
-                         [this, guard = m_lifetime.guard(), request, app, result](bool inserted) mutable {
-                             if (guard.expired())
-                                 return;
-                             if (inserted) {
-                                 m_log.info(QStringLiteral("使用辅助功能API成功输入文字"));
-                                 result.method = TextInputMethod::Accessibility;
-                                 finish(request.completion, result);
-                                 return;
-                             }
-                             m_log.info(QStringLiteral("尝试使用剪贴板方式"));
-                             inputByClipboard(request.text, app, result, request.completion);
-                         });
+    inputByAccessibility(
+        request.text, app,
+        [this, guard = m_lifetime.guard(), request, app, result](AccessibilityOutcome outcome) mutable {
+            if (guard.expired())
+                return;
+            switch (outcome) {
+            case AccessibilityOutcome::Inserted:
+                m_log.info(QStringLiteral("使用辅助功能API成功输入文字"));
+                result.method = TextInputMethod::Accessibility;
+                break;
+            case AccessibilityOutcome::Unknown:
+                // The text may be in the field: a paste could type it twice.
+                break;
+            case AccessibilityOutcome::ProtectedField:
+                leaveOnClipboard(request.text, TextInputNotice::ProtectedField);
+                break;
+            case AccessibilityOutcome::NotInserted:
+                m_log.info(QStringLiteral("尝试使用剪贴板方式"));
+                // Pasting needs synthetic keys; the accessibility write did not.
+                if (!checkAccessibilityPermissions()) {
+                    m_log.info(QStringLiteral("辅助功能权限未启用"));
+                    leaveOnClipboard(request.text, TextInputNotice::CannotPaste);
+                    break;
+                }
+                inputByClipboard(request.text, app, result, request.completion);
+                return;
+            }
+            finish(request.completion, result);
+        });
 }
 
 void TextInputMgr::inputByAccessibility(const QString& text, const std::optional<FrontAppInfo>& app,
-                                        std::function<void(bool)> done)
+                                        std::function<void(AccessibilityOutcome)> done)
 {
-    if (!checkAccessibilityPermissions()) {
-        m_log.info(QStringLiteral("辅助功能权限未启用"));
-        done(false);
-        return;
-    }
     if (!app) {
         m_log.info(QStringLiteral("无法获取前台应用"));
-        done(false);
+        done(AccessibilityOutcome::NotInserted);
         return;
     }
     m_accessibility.insert(app->processId, unknownIfMissing(app->localizedName), text, std::move(done));
+}
+
+void TextInputMgr::leaveOnClipboard(const QString& text, TextInputNotice notice)
+{
+    // Not typed, and not lost: the user can paste it where it belongs.
+    if (m_pasteboard.writeText(text, false, {}))
+        m_log.info(QStringLiteral("听写的文字未输入，已留在剪贴板上"));
+    else
+        m_log.info(QStringLiteral("无法设置新文本到剪贴板"));
+    const bool once = notice == TextInputNotice::CannotPaste;
+    if (!m_notice || (once && m_cannotPasteNoticeShown))
+        return;
+    m_cannotPasteNoticeShown = m_cannotPasteNoticeShown || once;
+    m_notice(notice);
 }
 
 void TextInputMgr::inputByClipboard(const QString& text, const std::optional<FrontAppInfo>& app,

@@ -8,10 +8,11 @@ TextInputStack::TextInputStack(const Workspace& workspace, const AccessibilityTr
                                std::unique_ptr<AccessibilityBridge> bridge, Pasteboard& pasteboard,
                                KeySynthesizer& keys, Scheduler& scheduler, Logger& log, Options options)
     : m_bridge(std::move(bridge))
-    , m_inserter(*m_bridge, log, options.messagingTimeout)
-    , m_worker(m_inserter, m_thread.background(), m_thread.toMain(), scheduler, log, options.accessibilityBudget)
+    , m_inserter(*m_bridge, log, options.messagingTimeout, options.accessibilityBudget)
+    , m_worker(m_inserter, m_thread.background(), m_thread.toMain(), scheduler, log, options.accessibilityBudget,
+               options.writeLimit)
     , m_clipboardTool(pasteboard, keys, scheduler, log)
-    , m_manager(workspace, trust, m_worker, m_clipboardTool, log, std::move(options.untrustedNotice))
+    , m_manager(workspace, trust, m_worker, m_clipboardTool, pasteboard, log, std::move(options.notice))
 {
     // Bring the bridge up now (on Linux: start the helper process and join
     // the accessibility bus), so the first dictation does not wait for it.

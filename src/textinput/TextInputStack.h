@@ -26,9 +26,13 @@ public:
     struct Options {
         // Per call into the target application.
         Duration messagingTimeout = seconds(5.0);
-        // How long an insertion waits for accessibility before the clipboard.
+        // How long an insertion waits for accessibility before the clipboard
+        // (and how long the helper walks the target's tree).
         Duration accessibilityBudget = seconds(1.5);
-        std::function<void()> untrustedNotice;
+        std::function<void(TextInputNotice)> notice;
+        // How long a write under way may take before its result counts as
+        // unknown (a helper call waits up to twice the messaging timeout).
+        Duration writeLimit = seconds(12.0);
     };
 
     TextInputStack(const Workspace& workspace, const AccessibilityTrust& trust,

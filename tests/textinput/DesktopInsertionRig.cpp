@@ -80,7 +80,7 @@ bool DesktopInsertionRig::waitUntilFrontmost(qint64 processId, bool accessible)
         [&] {
             bool known = false;
             stack.runOnAccessibilityThread(
-                [&] { known = stack.bridge().applicationElement(qint32(processId), seconds(1.0)) != nullptr; });
+                [&] { known = stack.bridge().applicationElement(qint32(processId), seconds(1.0), seconds(1.0)) != nullptr; });
             return known;
         },
         15000);

@@ -65,7 +65,7 @@ struct InsertionRig {
     std::shared_ptr<FakeAccessibleElement> field;
     bool deferBackground = false;
     std::deque<std::function<void()>> background;
-    int notices = 0;
+    std::vector<TextInputNotice> notices;
     std::vector<InsertionResult> results;
 
     AccessibilityInserter inserter{bridge, log.logger()};
@@ -77,9 +77,10 @@ struct InsertionRig {
                                        work();
                                },
                                [this](std::function<void()> work) { scheduler.post(std::move(work)); },
-                               scheduler, log.logger()};
+                               scheduler, log.logger(), seconds(1.5), seconds(12.0)};
     ClipboardTool clipboardTool{pasteboard, keys, scheduler, log.logger()};
-    TextInputMgr manager{workspace, trust, worker, clipboardTool, log.logger(), [this] { ++notices; }};
+    TextInputMgr manager{workspace,   trust, worker, clipboardTool, pasteboard, log.logger(),
+                         [this](TextInputNotice notice) { notices.push_back(notice); }};
 };
 
 } // namespace velnor::test

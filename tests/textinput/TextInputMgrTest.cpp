@@ -15,6 +15,8 @@ struct FieldCase {
     std::function<void(Fixture&)> arrange;
     TextInputMethod method;
     QString fieldAfter;
+    // Not typed, but put on the clipboard for the user to paste.
+    bool leftOnClipboard = false;
 };
 
 TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
@@ -64,6 +66,11 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
              f.pasteboard.refuseWrites = true;
          },
          TextInputMethod::Unknown, QStringLiteral("ab")},
+        {"password field: typed nowhere, left on the clipboard",
+         [](Fixture& f) { f.field->protectedText = true; }, TextInputMethod::Unknown, QStringLiteral("ab"), true},
+        {"write without an answer: the text may be there, so no paste",
+         [](Fixture& f) { f.field->writeAnswer = WriteResult::Unknown; }, TextInputMethod::Unknown,
+         QStringLiteral("a你好b")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -77,8 +84,12 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
         EXPECT_EQ(f.results[0].method, c.method);
         EXPECT_EQ(f.field->text, c.fieldAfter);
         EXPECT_EQ(f.results[0].info.value(QStringLiteral("bundleId")), QStringLiteral("org.example.editor"));
-        EXPECT_EQ(f.pasteboard.contents, userClipboard());
-        EXPECT_EQ(f.pasteboard.written.size(), c.method == TextInputMethod::Clipboard ? 1 : 0);
+        EXPECT_EQ(f.pasteboard.written.size(), c.method == TextInputMethod::Clipboard || c.leftOnClipboard ? 1 : 0);
+        EXPECT_EQ(f.pasteboard.contents == userClipboard(), !c.leftOnClipboard);
+        EXPECT_EQ(f.keys.posted.isEmpty(), c.method != TextInputMethod::Clipboard);
+        // Only a length was needed: the field's text never crossed over.
+        EXPECT_EQ(f.field->textReads, 0);
+        EXPECT_EQ(f.bridge.lastBudget, seconds(1.5));
     }
 }
 
@@ -96,29 +107,36 @@ TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
     EXPECT_TRUE(rig.keys.posted.isEmpty());
 }
 
-TEST(TextInputMgr, UntrustedOrNoFrontAppGoesToTheClipboardWithOneNoticePerRun)
+TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOnTheClipboardWithOneNotice)
 {
     Fixture rig;
     rig.trust.trusted = false;
     rig.type(QStringLiteral("one"));
-    rig.pasteboard.readByTarget();
     rig.scheduler.runUntilIdle();
+    EXPECT_EQ(rig.field->text, QStringLiteral("aoneb"));
+
+    rig.bridge.applications.clear();
     rig.type(QStringLiteral("two"));
-    rig.pasteboard.readByTarget();
     rig.scheduler.runUntilIdle();
-    EXPECT_EQ(rig.notices, 1);
-    EXPECT_EQ(rig.field->writes, 0);
+    rig.type(QStringLiteral("three"));
+    rig.scheduler.runUntilIdle();
+    ASSERT_EQ(rig.results.size(), 3u);
+    EXPECT_EQ(rig.results[0].method, TextInputMethod::Accessibility);
+    EXPECT_EQ(rig.results[1].method, TextInputMethod::Unknown);
+    EXPECT_EQ(rig.results[2].method, TextInputMethod::Unknown);
+    EXPECT_EQ(rig.pasteboard.readByTarget(), QStringLiteral("three"));
+    EXPECT_TRUE(rig.keys.posted.isEmpty());
+    EXPECT_EQ(rig.notices, std::vector<TextInputNotice>{TextInputNotice::CannotPaste});
 
     rig.trust.trusted = true;
     rig.workspace.frontApp.reset();
-    rig.type(QStringLiteral("three"));
+    rig.type(QStringLiteral("four"));
     rig.pasteboard.readByTarget();
     rig.scheduler.runUntilIdle();
-    ASSERT_EQ(rig.results.size(), 3u);
-    for (const auto& result : rig.results)
-        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
-    EXPECT_TRUE(rig.results[2].info.isEmpty());
-    EXPECT_EQ(rig.field->writes, 0);
+    ASSERT_EQ(rig.results.size(), 4u);
+    EXPECT_EQ(rig.results[3].method, TextInputMethod::Clipboard);
+    EXPECT_TRUE(rig.results[3].info.isEmpty());
+    EXPECT_EQ(rig.field->writes, 1);
 }
 
 TEST(TextInputMgr, InsertionsRunOneAtATimeSoTheSecondSavesTheUsersClipboard)
@@ -153,19 +171,31 @@ TEST(TextInputMgr, AccessibilityOverBudgetFallsBackAndTheLateWorkerWritesNothing
     EXPECT_EQ(rig.results.size(), 1u);
 }
 
-TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedNotDuplicated)
+TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedThenUnknownButNeverPasted)
 {
-    Fixture rig;
-    rig.deferBackground = true;
-    rig.type(QStringLiteral("slow"));
-    // The budget runs out while the target is busy with the write itself.
-    rig.field->onWrite = [&rig] { rig.scheduler.advanceBy(seconds(2.0)); };
-    rig.runBackground();
-    rig.scheduler.runUntilIdle();
-    ASSERT_EQ(rig.results.size(), 1u);
-    EXPECT_EQ(rig.results[0].method, TextInputMethod::Accessibility);
-    EXPECT_TRUE(rig.pasteboard.written.isEmpty());
-    EXPECT_EQ(rig.field->writes, 1);
+    struct Case {
+        const char* name;
+        Duration writeTakes;
+        TextInputMethod method;
+    };
+    const std::vector<Case> cases = {
+        {"answers late", seconds(2.0), TextInputMethod::Accessibility},
+        {"never answers in time", seconds(20.0), TextInputMethod::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture rig;
+        rig.deferBackground = true;
+        rig.type(QStringLiteral("slow"));
+        // The budget runs out while the target is busy with the write itself.
+        rig.field->onWrite = [&rig, &c] { rig.scheduler.advanceBy(c.writeTakes); };
+        rig.runBackground();
+        rig.scheduler.runUntilIdle();
+        ASSERT_EQ(rig.results.size(), 1u);
+        EXPECT_EQ(rig.results[0].method, c.method);
+        EXPECT_TRUE(rig.pasteboard.written.isEmpty());
+        EXPECT_EQ(rig.field->writes, 1);
+    }
 }
 
 // Counts the calls that bring the bridge up, and the thread they came from.
@@ -177,7 +207,7 @@ public:
         thread = QThread::currentThread();
         return true;
     }
-    std::shared_ptr<AccessibleElement> applicationElement(qint32, Duration) override { return nullptr; }
+    std::shared_ptr<AccessibleElement> applicationElement(qint32, Duration, Duration) override { return nullptr; }
     FocusedElementResult focusedElement(AccessibleElement&) override { return {}; }
 
     std::atomic<int> calls{0};

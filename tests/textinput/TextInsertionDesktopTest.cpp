@@ -68,6 +68,27 @@ TEST(TextInsertionDesktop, DictationLandsAtTheCaretOrOverTheSelectionInGtkAndQtF
     }
 }
 
+TEST(TextInsertionDesktop, PasswordFieldsKeepTheirTextAndTheDictationWaitsOnTheClipboard)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    for (const QString& program : {QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-qt-line-edit")}) {
+        SCOPED_TRACE(program.toStdString());
+        DesktopInsertionRig rig;
+        TargetApp app(helperPath(program), {QStringLiteral("password"), QStringLiteral("--password")},
+                      targetEnvironment(true));
+        ASSERT_TRUE(app.started());
+        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), true));
+        app.command(QStringLiteral("set secret"));
+        app.command(QStringLiteral("select 3 3"));
+
+        const InsertionResult result = rig.insert(QStringLiteral("听写 dictation"));
+        EXPECT_EQ(result.method, TextInputMethod::Unknown);
+        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("secret"));
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("听写 dictation"));
+    }
+}
+
 TEST(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
 {
     if (!hasDisplay())

@@ -2,11 +2,25 @@
 
 namespace velnor {
 
+std::optional<QString> FakeAccessibleElement::value()
+{
+    if (!hasText)
+        return std::nullopt;
+    ++textReads;
+    return text;
+}
+
 std::optional<QString> FakeAccessibleElement::selectedText()
 {
     if (!hasText || !selectionReadable)
         return std::nullopt;
+    ++textReads;
     return text.mid(caret, selectionLength);
+}
+
+std::optional<int> FakeAccessibleElement::characterCount()
+{
+    return hasText ? std::optional<int>(static_cast<int>(text.size())) : std::nullopt;
 }
 
 std::optional<std::vector<std::shared_ptr<AccessibleElement>>> FakeAccessibleElement::children()
@@ -16,28 +30,28 @@ std::optional<std::vector<std::shared_ptr<AccessibleElement>>> FakeAccessibleEle
     return std::vector<std::shared_ptr<AccessibleElement>>(kids.begin(), kids.end());
 }
 
-bool FakeAccessibleElement::setSelectedText(const QString& inserted)
+WriteResult FakeAccessibleElement::setSelectedText(const QString& inserted)
 {
     if (onWrite)
         onWrite();
-    if (refuseSelectedText || !hasText)
-        return false;
+    if (refuseSelectedText || !hasText || protectedText)
+        return WriteResult::NotWritten;
     ++writes;
     text.replace(caret, selectionLength, inserted);
     caret += static_cast<int>(inserted.size());
     selectionLength = 0;
-    return true;
+    return writeAnswer.value_or(WriteResult::Written);
 }
 
-bool FakeAccessibleElement::setValue(const QString& newText)
+WriteResult FakeAccessibleElement::setValue(const QString& newText)
 {
-    if (refuseValue || !hasText)
-        return false;
+    if (refuseValue || !hasText || protectedText)
+        return WriteResult::NotWritten;
     ++writes;
     text = newText;
     caret = static_cast<int>(newText.size());
     selectionLength = 0;
-    return true;
+    return writeAnswer.value_or(WriteResult::Written);
 }
 
 std::shared_ptr<FakeAccessibleElement> FakeAccessibleElement::addChild()
@@ -47,9 +61,11 @@ std::shared_ptr<FakeAccessibleElement> FakeAccessibleElement::addChild()
 }
 
 std::shared_ptr<AccessibleElement> FakeAccessibilityBridge::applicationElement(qint32 processId,
-                                                                               Duration messagingTimeout)
+                                                                               Duration messagingTimeout,
+                                                                               Duration searchBudget)
 {
     lastTimeout = messagingTimeout;
+    lastBudget = searchBudget;
     return applications.value(processId);
 }
 

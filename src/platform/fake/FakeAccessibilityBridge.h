@@ -14,13 +14,15 @@ class FakeAccessibleElement final : public AccessibleElement {
 public:
     std::optional<QString> role() override { return roleName; }
     std::optional<QString> title() override { return titleText; }
-    std::optional<QString> value() override { return hasText ? std::optional<QString>(text) : std::nullopt; }
+    std::optional<QString> value() override;
     std::optional<QString> selectedText() override;
+    std::optional<int> characterCount() override;
+    bool isProtectedText() override { return protectedText; }
     QStringList attributeNames() override { return {QStringLiteral("AXRole")}; }
     std::optional<bool> isFocused() override { return focused; }
     std::optional<std::vector<std::shared_ptr<AccessibleElement>>> children() override;
-    bool setSelectedText(const QString& inserted) override;
-    bool setValue(const QString& newText) override;
+    WriteResult setSelectedText(const QString& inserted) override;
+    WriteResult setValue(const QString& newText) override;
 
     std::shared_ptr<FakeAccessibleElement> addChild();
 
@@ -35,6 +37,12 @@ public:
     bool refuseSelectedText = false;
     bool refuseValue = false;
     bool childrenReadable = true;
+    // A password field: writes are refused like the real bridge refuses them.
+    bool protectedText = false;
+    // What writes answer after doing their edit, e.g. Unknown for a helper
+    // that stopped answering once the target had the text.
+    std::optional<WriteResult> writeAnswer;
+    int textReads = 0;
     std::vector<std::shared_ptr<FakeAccessibleElement>> kids;
     // Runs at the start of every write, e.g. to let time pass meanwhile.
     std::function<void()> onWrite;
@@ -44,7 +52,8 @@ public:
 class FakeAccessibilityBridge final : public AccessibilityBridge {
 public:
     bool isAvailable() override { return available; }
-    std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout) override;
+    std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout,
+                                                          Duration searchBudget) override;
     FocusedElementResult focusedElement(AccessibleElement& application) override;
 
     bool available = true;
@@ -54,6 +63,7 @@ public:
     std::shared_ptr<FakeAccessibleElement> focused;
     AccessibilityError focusedError = AccessibilityError::None;
     Duration lastTimeout{0};
+    Duration lastBudget{0};
 };
 
 } // namespace velnor

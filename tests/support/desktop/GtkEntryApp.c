@@ -1,6 +1,6 @@
 /* A GTK 3 window with one text entry, for tests that type into a real field.
  *
- *   velnor-gtk-entry [TITLE]
+ *   velnor-gtk-entry [TITLE] [--password]
  *
  * Standard input takes commands, one per line; each answer is one line:
  *   text          prints the entry's text
@@ -78,6 +78,8 @@ int main(int argc, char** argv)
     gtk_window_set_title(GTK_WINDOW(window), argc > 1 ? argv[1] : "velnor-gtk-entry");
     gtk_window_set_default_size(GTK_WINDOW(window), 400, 60);
     entry = gtk_entry_new();
+    if (argc > 2 && strcmp(argv[2], "--password") == 0)
+        gtk_entry_set_visibility(GTK_ENTRY(entry), FALSE);
     gtk_container_add(GTK_CONTAINER(window), entry);
     g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), NULL);
     gtk_widget_show_all(window);

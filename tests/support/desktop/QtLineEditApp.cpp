@@ -1,13 +1,13 @@
 // A Qt window with one text field, for tests that type into a real field.
 //
-//   velnor-qt-line-edit [--multiline] [--report-changes] [TITLE]
+//   velnor-qt-line-edit [--multiline] [--report-changes] [--password] [TITLE]
 //
 // The same line commands as velnor-gtk-entry on standard input ("text",
 // "set <TEXT>", "select <A> <B>", "quit"), one answer line each; "ready"
 // once the window is shown, the text again on exit. --multiline makes the
 // field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
 // also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
-// for latency measurements.
+// for latency measurements. --password hides the line edit's text.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -64,8 +64,11 @@ int main(int argc, char** argv)
     QStringList arguments = app.arguments().mid(1);
     const bool multiline = arguments.removeAll(QStringLiteral("--multiline")) > 0;
     const bool reportChanges = arguments.removeAll(QStringLiteral("--report-changes")) > 0;
+    const bool password = arguments.removeAll(QStringLiteral("--password")) > 0;
 
     QLineEdit line;
+    if (password)
+        line.setEchoMode(QLineEdit::Password);
     QPlainTextEdit lines;
     const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
     field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));

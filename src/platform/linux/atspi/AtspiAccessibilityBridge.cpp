@@ -64,13 +64,15 @@ bool AtspiAccessibilityBridge::isAvailable()
 }
 
 std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(qint32 processId,
-                                                                              Duration messagingTimeout)
+                                                                              Duration messagingTimeout,
+                                                                              Duration searchBudget)
 {
     if (processId <= 0 || !ensureInitialised())
         return nullptr;
+    const WalkDeadline deadline = std::chrono::steady_clock::now() + searchBudget;
     atspi_set_timeout(static_cast<gint>(messagingTimeout.count()), static_cast<gint>(messagingTimeout.count()));
     drainEvents();
-    if (auto known = knownApplication(processId))
+    if (auto known = knownApplication(processId, deadline))
         return known;
     const GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
@@ -93,12 +95,13 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
         const ToolkitTextUnits units = ToolkitTextUnits::forToolkit(toolkitOf(application.get()));
         m_lastApplication = std::make_unique<KnownApplication>(
             KnownApplication{processId, newReference(application.get()), units});
-        return std::make_shared<AtspiElement>(std::move(application), units);
+        return std::make_shared<AtspiElement>(std::move(application), units, deadline);
     }
     return nullptr;
 }
 
-std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::knownApplication(qint32 processId)
+std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::knownApplication(qint32 processId,
+                                                                            WalkDeadline deadline)
 {
     if (!m_lastApplication || m_lastApplication->processId != processId)
         return nullptr;
@@ -112,7 +115,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::knownApplication(qi
         return nullptr;
     }
     atspi_accessible_clear_cache(application);
-    return std::make_shared<AtspiElement>(newReference(application), m_lastApplication->units);
+    return std::make_shared<AtspiElement>(newReference(application), m_lastApplication->units, deadline);
 }
 
 FocusedElementResult AtspiAccessibilityBridge::focusedElement(AccessibleElement& application)
@@ -143,7 +146,8 @@ FocusedElementResult AtspiAccessibilityBridge::focusedElement(AccessibleElement&
     g_array_free(matches, TRUE);
     if (!element)
         return {nullptr, AccessibilityError::Failure};
-    return {std::make_shared<AtspiElement>(std::move(element), root->units()), AccessibilityError::None};
+    return {std::make_shared<AtspiElement>(std::move(element), root->units(), root->walkDeadline()),
+            AccessibilityError::None};
 }
 
 } // namespace velnor::atspi

@@ -2,6 +2,8 @@
 
 #include "platform/AccessibilityBridge.h"
 
+#include <chrono>
+
 namespace velnor::atspi {
 
 // The accessibility bridge over the AT-SPI bus, for the helper process (see
@@ -14,7 +16,8 @@ public:
     ~AtspiAccessibilityBridge() override;
 
     bool isAvailable() override;
-    std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout) override;
+    std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout,
+                                                          Duration searchBudget) override;
     FocusedElementResult focusedElement(AccessibleElement& application) override;
 
 private:
@@ -24,7 +27,8 @@ private:
 
     bool ensureInitialised();
     void drainEvents();
-    std::shared_ptr<AccessibleElement> knownApplication(qint32 processId);
+    std::shared_ptr<AccessibleElement> knownApplication(qint32 processId,
+                                                        std::chrono::steady_clock::time_point walkDeadline);
 
     std::unique_ptr<KnownApplication> m_lastApplication;
     bool m_initialised = false;

@@ -38,9 +38,10 @@ QString referenceRoleName(AtspiRole role)
     }
 }
 
-AtspiElement::AtspiElement(GRef<AtspiAccessible> accessible, ToolkitTextUnits units)
+AtspiElement::AtspiElement(GRef<AtspiAccessible> accessible, ToolkitTextUnits units, WalkDeadline walkDeadline)
     : m_accessible(std::move(accessible))
     , m_units(units)
+    , m_walkDeadline(walkDeadline)
 {
 }
 
@@ -111,6 +112,28 @@ std::optional<QString> AtspiElement::selectedText()
     return contents->mid(range->start, range->end - range->start);
 }
 
+std::optional<int> AtspiElement::characterCount()
+{
+    const GRef<AtspiText> text(atspi_accessible_get_text_iface(m_accessible.get()));
+    if (!text)
+        return std::nullopt;
+    ErrorSlot error;
+    const int count = atspi_text_get_character_count(text.get(), error.out());
+    if (error.failed() || count < 0)
+        return std::nullopt;
+    return count;
+}
+
+bool AtspiElement::isProtectedText()
+{
+    // AT-SPI has no state for protected text: GTK (an entry without
+    // visibility), Qt (echo mode Password), Gecko and Chromium
+    // (<input type=password>) all give such fields this role.
+    ErrorSlot error;
+    const AtspiRole role = atspi_accessible_get_role(m_accessible.get(), error.out());
+    return !error.failed() && role == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
 QStringList AtspiElement::attributeNames()
 {
     QStringList names;
@@ -133,75 +156,111 @@ std::optional<bool> AtspiElement::isFocused()
     return atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED) != FALSE;
 }
 
-bool AtspiElement::isEditable()
+bool AtspiElement::hasState(AtspiStateType state)
 {
     const GRef<AtspiStateSet> states(atspi_accessible_get_state_set(m_accessible.get()));
-    return states && atspi_state_set_contains(states.get(), ATSPI_STATE_EDITABLE);
+    return states && atspi_state_set_contains(states.get(), state);
 }
 
 std::optional<std::vector<std::shared_ptr<AccessibleElement>>> AtspiElement::children()
 {
+    std::vector<std::shared_ptr<AccessibleElement>> list;
+    // Tables and long lists (a spreadsheet's million cells) make their
+    // children on demand: listing them would take forever.
+    if (hasState(ATSPI_STATE_MANAGES_DESCENDANTS))
+        return list;
     ErrorSlot countError;
     const int count = atspi_accessible_get_child_count(m_accessible.get(), countError.out());
     if (countError.failed() || count < 0)
         return std::nullopt;
-    std::vector<std::shared_ptr<AccessibleElement>> list;
     for (int i = 0; i < count; ++i) {
+        // The insertion has given up on the walk by now: stop asking.
+        if (std::chrono::steady_clock::now() >= m_walkDeadline)
+            return std::nullopt;
         ErrorSlot childError;
         GRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(m_accessible.get(), i, childError.out()));
         if (!childError.failed() && child)
-            list.push_back(std::make_shared<AtspiElement>(std::move(child), m_units));
+            list.push_back(std::make_shared<AtspiElement>(std::move(child), m_units, m_walkDeadline));
     }
     return list;
 }
 
-bool AtspiElement::setSelectedText(const QString& inserted)
+WriteResult AtspiElement::setSelectedText(const QString& inserted)
 {
     const GRef<AtspiText> text(atspi_accessible_get_text_iface(m_accessible.get()));
     const GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(m_accessible.get()));
-    if (!text || !editable || !isEditable())
-        return false;
+    if (!text || !editable || isProtectedText() || !hasState(ATSPI_STATE_EDITABLE))
+        return WriteResult::NotWritten;
     const auto before = fullText(text.get());
     if (!before)
-        return false;
+        return WriteResult::NotWritten;
     const auto range = selection(text.get(), *before);
     if (!range)
-        return false;
-    const int start = m_units.offsetOf(*before, range->start);
-    if (range->end > range->start) {
-        ErrorSlot error;
-        const int end = m_units.offsetOf(*before, range->end);
-        if (!atspi_editable_text_delete_text(editable.get(), start, end, error.out()) || error.failed())
-            return false;
-    }
+        return WriteResult::NotWritten;
+
+    // Insert after the selection first and delete the selection second: a
+    // failure at either step is undone by deleting only what was inserted,
+    // so the user's own text is never written back (which would lose rich
+    // text's formatting).
     const QByteArray utf8 = inserted.toUtf8();
     ErrorSlot insertError;
-    const bool insertedOk = atspi_editable_text_insert_text(editable.get(), start, utf8.constData(),
-                                                            m_units.lengthOf(inserted), insertError.out())
-                            && !insertError.failed();
-    const QString expected = spliced(*before, range->start, range->end, inserted);
-    if (insertedOk && fullText(text.get()) == expected)
-        return true;
-    // Whatever went wrong, the user's text must not be left half-edited:
-    // put the field back as it was before the clipboard takes over.
-    if (fullText(text.get()) != *before) {
-        ErrorSlot error;
-        atspi_editable_text_set_text_contents(editable.get(), before->toUtf8().constData(), error.out());
-    }
-    return false;
+    atspi_editable_text_insert_text(editable.get(), m_units.offsetOf(*before, range->end), utf8.constData(),
+                                    m_units.lengthOf(inserted), insertError.out());
+    const QString withInsertion = spliced(*before, range->end, range->end, inserted);
+    const auto afterInsert = fullText(text.get());
+    if (afterInsert != withInsertion)
+        return undoInsertion(text.get(), editable.get(), *before, range->end);
+    if (range->end == range->start)
+        return WriteResult::Written;
+
+    ErrorSlot deleteError;
+    atspi_editable_text_delete_text(editable.get(), m_units.offsetOf(*before, range->start),
+                                    m_units.offsetOf(*before, range->end), deleteError.out());
+    const auto afterDelete = fullText(text.get());
+    if (afterDelete == spliced(*before, range->start, range->end, inserted))
+        return WriteResult::Written;
+    if (afterDelete != withInsertion)
+        return WriteResult::Unknown;
+    return undoInsertion(text.get(), editable.get(), *before, range->end);
 }
 
-bool AtspiElement::setValue(const QString& newText)
+WriteResult AtspiElement::undoInsertion(AtspiText* text, AtspiEditableText* editable, const QString& before,
+                                        qsizetype at)
+{
+    const auto now = fullText(text);
+    if (!now)
+        return WriteResult::Unknown;
+    if (*now == before)
+        return WriteResult::NotWritten;
+    // Whatever landed at the insertion point (all of the text, part of it,
+    // or garbage) sits between the user's text before and after it.
+    const qsizetype added = now->size() - before.size();
+    if (added <= 0 || !now->startsWith(before.left(at)) || !now->endsWith(before.mid(at)))
+        return WriteResult::Unknown;
+    ErrorSlot error;
+    atspi_editable_text_delete_text(editable, m_units.offsetOf(*now, at), m_units.offsetOf(*now, at + added),
+                                    error.out());
+    return fullText(text) == before ? WriteResult::NotWritten : WriteResult::Unknown;
+}
+
+WriteResult AtspiElement::setValue(const QString& newText)
 {
     const GRef<AtspiText> text(atspi_accessible_get_text_iface(m_accessible.get()));
     const GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(m_accessible.get()));
-    if (!text || !editable || !isEditable())
-        return false;
+    if (!text || !editable || isProtectedText() || !hasState(ATSPI_STATE_EDITABLE))
+        return WriteResult::NotWritten;
+    const auto before = fullText(text.get());
+    if (!before)
+        return WriteResult::NotWritten;
     ErrorSlot error;
-    if (!atspi_editable_text_set_text_contents(editable.get(), newText.toUtf8().constData(), error.out())
-        || error.failed())
-        return false;
-    return fullText(text.get()) == newText;
+    atspi_editable_text_set_text_contents(editable.get(), newText.toUtf8().constData(), error.out());
+    const auto now = fullText(text.get());
+    if (now == newText)
+        return WriteResult::Written;
+    if (now == before)
+        return WriteResult::NotWritten;
+    // Only an empty field's contents can be told apart from what was set.
+    return before->isEmpty() ? undoInsertion(text.get(), editable.get(), *before, 0) : WriteResult::Unknown;
 }
 
 } // namespace velnor::atspi

@@ -3,22 +3,31 @@
 #include "platform/linux/atspi/AtspiHelperProtocol.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace velnor::atspi {
 
-// One running helper. A call that fails to answer in time ends the helper:
-// its answers would otherwise arrive out of step with later questions.
+// One running helper. A call that fails to answer in time ends the helper
+// (it may be stuck on a target that no longer answers); a line that is not
+// the answer to the question just asked is skipped.
 class HelperConnection final {
 public:
-    explicit HelperConnection(const QString& path)
+    HelperConnection(const QString& path, AtspiHelperBridge::Diagnostics report)
+        : m_report(std::move(report))
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(path, {});
         m_alive = m_process.waitForStarted(5000);
+        if (!m_alive && m_report)
+            m_report(QStringLiteral("The AT-SPI helper %1 could not start (%2): text goes through the clipboard")
+                         .arg(path, m_process.errorString()));
     }
 
     ~HelperConnection()
@@ -38,29 +47,41 @@ public:
     {
         if (!m_alive)
             return std::nullopt;
+        const int seq = ++m_lastSeq;
+        request.insert(QStringLiteral("seq"), seq);
         m_process.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
         // Each call the helper makes is bounded by the messaging timeout; a
-        // walk of children makes several.
-        const int limitMs = int(m_timeout.count()) * 2 + 1000;
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(limitMs)) {
-                m_alive = false;
-                m_process.kill();
-                m_process.waitForFinished(1000);
-                return std::nullopt;
+        // write makes several.
+        const QDeadlineTimer deadline(int(m_timeout.count()) * 2 + 1000);
+        for (;;) {
+            while (!m_process.canReadLine()) {
+                if (!m_process.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
+                    end(QStringLiteral("The AT-SPI helper did not answer in time; it is restarted for the next insertion"));
+                    return std::nullopt;
+                }
             }
+            const QJsonDocument answer = QJsonDocument::fromJson(m_process.readLine());
+            if (answer.isObject() && answer.object().value(QStringLiteral("seq")).toInt() == seq)
+                return answer.object();
         }
-        const QJsonDocument answer = QJsonDocument::fromJson(m_process.readLine());
-        if (!answer.isObject())
-            return std::nullopt;
-        return answer.object();
     }
 
     void setTimeout(Duration timeout) { m_timeout = timeout; }
 
 private:
+    void end(const QString& why)
+    {
+        m_alive = false;
+        m_process.kill();
+        m_process.waitForFinished(1000);
+        if (m_report)
+            m_report(why);
+    }
+
     QProcess m_process;
+    const AtspiHelperBridge::Diagnostics m_report;
     bool m_alive = false;
+    int m_lastSeq = 0;
     Duration m_timeout = seconds(5.0);
 };
 
@@ -87,6 +108,19 @@ public:
     std::optional<QString> title() override { return text(op::Title); }
     std::optional<QString> value() override { return text(op::Value); }
     std::optional<QString> selectedText() override { return text(op::SelectedText); }
+
+    std::optional<int> characterCount() override
+    {
+        const auto answer = okAnswer(request(op::CharacterCount, m_id));
+        return answer ? std::optional<int>(answer->value(QStringLiteral("value")).toInt()) : std::nullopt;
+    }
+
+    // Unreadable counts as protected: nothing is written where that is unsure.
+    bool isProtectedText() override
+    {
+        const auto answer = okAnswer(request(op::Protected, m_id));
+        return !answer || answer->value(QStringLiteral("value")).toBool(true);
+    }
 
     QStringList attributeNames() override
     {
@@ -115,8 +149,8 @@ public:
         return list;
     }
 
-    bool setSelectedText(const QString& inserted) override { return write(op::SetSelectedText, inserted); }
-    bool setValue(const QString& newText) override { return write(op::SetValue, newText); }
+    WriteResult setSelectedText(const QString& inserted) override { return write(op::SetSelectedText, inserted); }
+    WriteResult setValue(const QString& newText) override { return write(op::SetValue, newText); }
 
 private:
     std::optional<QJsonObject> okAnswer(const QJsonObject& question)
@@ -133,11 +167,17 @@ private:
         return answer ? std::optional<QString>(answer->value(QStringLiteral("value")).toString()) : std::nullopt;
     }
 
-    bool write(const QString& name, const QString& text)
+    // No answer: the helper may have written before it stopped answering.
+    WriteResult write(const QString& name, const QString& text)
     {
         QJsonObject question = request(name, m_id);
         question.insert(QStringLiteral("text"), text);
-        return okAnswer(question).has_value();
+        const auto answer = m_connection->call(question);
+        if (!answer)
+            return WriteResult::Unknown;
+        if (!answer->value(QStringLiteral("ok")).toBool())
+            return WriteResult::NotWritten;
+        return writeResultFromName(answer->value(QStringLiteral("result")).toString());
     }
 
     const std::shared_ptr<HelperConnection> m_connection;
@@ -146,8 +186,9 @@ private:
 
 } // namespace
 
-AtspiHelperBridge::AtspiHelperBridge(QString helperPath)
+AtspiHelperBridge::AtspiHelperBridge(QString helperPath, Diagnostics report)
     : m_helperPath(std::move(helperPath))
+    , m_report(std::move(report))
 {
 }
 
@@ -155,19 +196,28 @@ AtspiHelperBridge::~AtspiHelperBridge() = default;
 
 QString AtspiHelperBridge::defaultHelperPath()
 {
-    const QString here = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {here + QLatin1Char('/') + kHelperName,
-                                     here + QStringLiteral("/../libexec/velnor/") + kHelperName}) {
+    return findHelper(QCoreApplication::applicationDirPath(), QStringLiteral(VELNOR_ATSPI_HELPER_BUILD_PATH));
+}
+
+QString AtspiHelperBridge::findHelper(const QString& programDir, const QString& buildPath)
+{
+    // The package puts the app in /usr/bin and the helper in
+    // /usr/libexec/velnor; a build tree has it where the build made it.
+    for (const QString& candidate : {QDir(programDir).filePath(kHelperName),
+                                     QDir(programDir).filePath(QStringLiteral("../libexec/velnor/") + kHelperName)}) {
         if (QFileInfo(candidate).isExecutable())
-            return candidate;
+            return QDir::cleanPath(candidate);
     }
-    return QStringLiteral(VELNOR_ATSPI_HELPER_BUILD_PATH);
+    return buildPath;
 }
 
 std::shared_ptr<HelperConnection> AtspiHelperBridge::connection()
 {
-    if (!m_connection || !m_connection->isAlive())
-        m_connection = std::make_shared<HelperConnection>(m_helperPath);
+    if (!m_connection || !m_connection->isAlive()) {
+        // One report of a helper that cannot start, not one per insertion.
+        m_connection = std::make_shared<HelperConnection>(m_helperPath, m_startFailed ? Diagnostics() : m_report);
+        m_startFailed = !m_connection->isAlive();
+    }
     return m_connection;
 }
 
@@ -177,13 +227,15 @@ bool AtspiHelperBridge::isAvailable()
     return answer && answer->value(QStringLiteral("ok")).toBool();
 }
 
-std::shared_ptr<AccessibleElement> AtspiHelperBridge::applicationElement(qint32 processId, Duration messagingTimeout)
+std::shared_ptr<AccessibleElement> AtspiHelperBridge::applicationElement(qint32 processId, Duration messagingTimeout,
+                                                                         Duration searchBudget)
 {
     const auto helper = connection();
     helper->setTimeout(messagingTimeout);
     const auto answer = helper->call({{QStringLiteral("op"), op::Application},
                                       {QStringLiteral("pid"), processId},
-                                      {QStringLiteral("timeoutMs"), qint64(messagingTimeout.count())}});
+                                      {QStringLiteral("timeoutMs"), qint64(messagingTimeout.count())},
+                                      {QStringLiteral("budgetMs"), qint64(searchBudget.count())}});
     if (!answer || !answer->value(QStringLiteral("ok")).toBool())
         return nullptr;
     return std::make_shared<HelperElement>(helper, answer->value(QStringLiteral("id")).toInt());

@@ -6,9 +6,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <string>
+
+#include <unistd.h>
 
 namespace velnor::atspi {
 namespace {
@@ -23,7 +26,8 @@ public:
         if (name == op::Application) {
             auto element = m_bridge.applicationElement(
                 request.value(QStringLiteral("pid")).toInt(),
-                Duration(request.value(QStringLiteral("timeoutMs")).toInt(5000)));
+                Duration(request.value(QStringLiteral("timeoutMs")).toInt(5000)),
+                Duration(request.value(QStringLiteral("budgetMs")).toInt(1500)));
             return element ? withId(std::move(element)) : ok(false);
         }
         if (name == op::Release) {
@@ -48,6 +52,12 @@ public:
             return text(element.value());
         if (name == op::SelectedText)
             return text(element.selectedText());
+        if (name == op::CharacterCount) {
+            const auto count = element.characterCount();
+            return count ? QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("value"), *count}} : ok(false);
+        }
+        if (name == op::Protected)
+            return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), element.isProtectedText()}};
         if (name == op::AttributeNames)
             return {{QStringLiteral("ok"), true},
                     {QStringLiteral("values"), QJsonArray::fromStringList(element.attributeNames())}};
@@ -65,14 +75,18 @@ public:
             return {{QStringLiteral("ok"), true}, {QStringLiteral("ids"), ids}};
         }
         if (name == op::SetSelectedText)
-            return ok(element.setSelectedText(request.value(QStringLiteral("text")).toString()));
+            return written(element.setSelectedText(request.value(QStringLiteral("text")).toString()));
         if (name == op::SetValue)
-            return ok(element.setValue(request.value(QStringLiteral("text")).toString()));
+            return written(element.setValue(request.value(QStringLiteral("text")).toString()));
         return ok(false);
     }
 
 private:
     static QJsonObject ok(bool value) { return {{QStringLiteral("ok"), value}}; }
+    static QJsonObject written(WriteResult result)
+    {
+        return {{QStringLiteral("ok"), true}, {QStringLiteral("result"), writeResultName(result)}};
+    }
     static QJsonObject text(const std::optional<QString>& value)
     {
         return value ? QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("value"), *value}} : ok(false);
@@ -97,13 +111,27 @@ private:
 
 int main()
 {
+    // The protocol gets the pipe that was standard output; fd 1 becomes
+    // stderr, so whatever libatspi, GLib or a toolkit module prints there
+    // can no longer be read as an answer.
+    const int protocolFd = dup(STDOUT_FILENO);
+    if (protocolFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+        return 1;
+    std::FILE* protocol = fdopen(protocolFd, "w");
+    if (!protocol)
+        return 1;
+
     velnor::atspi::HelperServer server;
     std::string line;
     while (std::getline(std::cin, line)) {
         const QJsonDocument request = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-        const QJsonObject answer = request.isObject() ? server.handle(request.object())
-                                                      : QJsonObject{{QStringLiteral("ok"), false}};
-        std::cout << QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString() << '\n' << std::flush;
+        const QJsonObject question = request.isObject() ? request.object() : QJsonObject{};
+        QJsonObject answer = request.isObject() ? server.handle(question) : QJsonObject{{QStringLiteral("ok"), false}};
+        answer.insert(QStringLiteral("seq"), question.value(QStringLiteral("seq")));
+        const QByteArray bytes = QJsonDocument(answer).toJson(QJsonDocument::Compact) + '\n';
+        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), protocol) != size_t(bytes.size())
+            || std::fflush(protocol) != 0)
+            return 1;
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "platform/linux/atspi/ToolkitTextUnits.h"
 
-#include <QList>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -8,11 +8,21 @@ namespace velnor::atspi {
 
 ToolkitTextUnits ToolkitTextUnits::forToolkit(const QString& toolkitName)
 {
-    const QString name = toolkitName.toLower();
+    const QString name = toolkitName.trimmed().toLower();
     if (name == QStringLiteral("qt"))
         return {TextUnit::Utf16, TextUnit::Utf16};
-    if (name == QStringLiteral("gtk") || name == QStringLiteral("gail"))
+    // Toolkits that reach AT-SPI through ATK (at-spi2-atk hands the length
+    // to atk_editable_text_insert_text, which takes bytes), and GTK 4, which
+    // passes it to gtk_editable_insert_text as bytes too.
+    static const QStringList atkToolkits = {
+        QStringLiteral("gtk"),      QStringLiteral("gail"),     QStringLiteral("vcl"),
+        QStringLiteral("gecko"),    QStringLiteral("chromium"), QStringLiteral("j2se-access-bridge"),
+        QStringLiteral("java"),     QStringLiteral("webkitgtk"),
+    };
+    if (atkToolkits.contains(name))
         return {TextUnit::CodePoints, TextUnit::Utf8Bytes};
+    // Unknown: code points. Too short at worst, which the read-back after
+    // the write catches and undoes; never past the end of the text.
     return {};
 }
 

@@ -7,7 +7,8 @@ namespace velnor::atspi {
 // Toolkits disagree on AT-SPI text units (measured with GTK 3 and Qt 6.4):
 // GTK counts offsets in code points and insert lengths in UTF-8 bytes; Qt
 // counts both in UTF-16 units (and inserts garbage for a length past the
-// text). Others follow the protocol: code points for both.
+// text). ATK-based toolkits (LibreOffice, Firefox, Chromium, Java) take
+// bytes as GTK does. Unknown toolkits get code points for both.
 enum class TextUnit { CodePoints, Utf16, Utf8Bytes };
 
 struct ToolkitTextUnits {
