@@ -32,16 +32,6 @@ TEST(RealtimeServerOptionsTest, AccountValuesComeTogetherOrNotAtAll)
     EXPECT_TRUE(createWith({"--asr-app-id", "1300000042", "--asr-secret-id", "i", "--asr-secret-key", "k"}, &error));
 }
 
-TEST(RealtimeServerOptionsTest, SessionLimitIsAPositiveNumber)
-{
-    QString error;
-    for (const char* bad : {"0", "-1", "many"}) {
-        EXPECT_FALSE(createWith({"--max-realtime-sessions", bad}, &error)) << bad;
-        EXPECT_TRUE(error.startsWith("--max-realtime-sessions")) << error.toStdString();
-    }
-    EXPECT_TRUE(createWith({"--max-realtime-sessions", "8"}, &error)) << error.toStdString();
-}
-
 TEST(RealtimeServerOptionsTest, SecretKeyFileMustBeReadable)
 {
     test::TempDir dir;
