@@ -15,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpSocket>
@@ -153,7 +155,7 @@ void appCheckThroughput(quint16 port)
 void smsLatency(quint16 port, int uploads, const QByteArray& uploadRequest, int& phone)
 {
     constexpr int kSamples = 300;
-    constexpr int kLimitMs = 60000;
+    constexpr int kLimitMs = 30000;
     std::vector<double> latencies;
     std::map<int, int> statuses;
     int uploadsDone = 0;
@@ -208,20 +210,26 @@ void realtimePeakMemory(quint16 port, qint64 pid, int cap, const std::vector<std
     std::printf("server before real-time sessions: VmRSS %s, VmHWM %s\n", procStatus(pid, "VmRSS").constData(),
                 procStatus(pid, "VmHWM").constData());
     std::vector<std::unique_ptr<QWebSocket>> sessions;
-    int opened = 0;
-    int refused = 0;
+    std::vector<int> verdicts(cap + 1, -1);   // the first message's code, per session
+    QString refusal;
     for (int i = 0; i <= cap; ++i) {   // one more than the cap
         auto socket = std::make_unique<QWebSocket>();
-        QObject::connect(socket.get(), &QWebSocket::textMessageReceived, [&](const QString& message) {
-            (message.contains(QLatin1String("\"code\":0")) ? opened : refused)++;
+        QObject::connect(socket.get(), &QWebSocket::textMessageReceived, [&verdicts, &refusal, i](const QString& text) {
+            if (verdicts[i] >= 0)
+                return;
+            verdicts[i] = QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("code")).toInt(-2);
+            if (verdicts[i] != 0)
+                refusal = text;
         });
         socket->open(signedRealtimeUrl(port, i));
         sessions.push_back(std::move(socket));
     }
     QElapsedTimer timer;
     timer.start();
-    while (opened + refused < cap + 1 && timer.elapsed() < 20000)
+    while (std::count(verdicts.begin(), verdicts.end(), -1) > 0 && timer.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const auto opened = std::count(verdicts.begin(), verdicts.end(), 0);
+    const auto unanswered = std::count(verdicts.begin(), verdicts.end(), -1);
     const QByteArray audio(reinterpret_cast<const char*>(pcm.data()), static_cast<qsizetype>(pcm.size() * 2));
     for (const auto& socket : sessions) {
         for (qsizetype at = 0; at < audio.size(); at += 1280)
@@ -230,10 +238,10 @@ void realtimePeakMemory(quint16 port, qint64 pid, int cap, const std::vector<std
     timer.restart();
     while (timer.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    std::printf("real-time: %d of %d sessions accepted (%d refused) with %.1f s of speech each: server VmRSS %s, "
-                "peak VmHWM %s\n",
-                opened, cap + 1, refused, pcm.size() / 16000.0, procStatus(pid, "VmRSS").constData(),
-                procStatus(pid, "VmHWM").constData());
+    std::printf("real-time: %d of %d sessions accepted, %d refused (%s), %d unanswered; %.1f s of speech sent to "
+                "each: server VmRSS %s, peak VmHWM %s\n",
+                int(opened), cap + 1, int(cap + 1 - opened - unanswered), qPrintable(refusal), int(unanswered),
+                pcm.size() / 16000.0, procStatus(pid, "VmRSS").constData(), procStatus(pid, "VmHWM").constData());
 }
 
 bool serverHasOption(const QString& option)
@@ -249,6 +257,7 @@ bool serverHasOption(const QString& option)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int cap = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 8;
     QTemporaryDir work;
     velnor::test::SpeechFixtures speech(work.path());
