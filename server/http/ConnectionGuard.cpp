@@ -2,7 +2,9 @@
 
 #include "http/Envelope.h"
 
+#include <QAbstractHttpServer>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <sys/socket.h>
@@ -234,9 +236,21 @@ bool ConnectionGate::admit(qintptr descriptor, bool plainHttp)
     return false;
 }
 
-void ConnectionGate::guard(QTcpSocket& socket)
+QTcpSocket* ConnectionGate::guarded(QTcpSocket* socket)
 {
-    new ConnectionGuard(socket, m_shared);
+    if (socket)
+        new ConnectionGuard(*socket, m_shared);
+    return socket;
+}
+
+quint16 listenGuarded(QAbstractHttpServer& http, QTcpServer* server, const QHostAddress& address, quint16 port)
+{
+    if (!server->listen(address, port)) {
+        delete server;
+        return 0;
+    }
+    http.bind(server);   // takes ownership
+    return server->serverPort();
 }
 
 } // namespace velnor::server
