@@ -171,12 +171,11 @@ void ConnectionGuard::onBytesWritten()
 void ConnectionGuard::onTimeout()
 {
     const RequestFraming::State state = m_framing.state();
-    if (m_lingering)
-        m_socket.abort();
-    else if (state == RequestFraming::State::Head || state == RequestFraming::State::Body)
+    const bool midRequest = state == RequestFraming::State::Head || state == RequestFraming::State::Body;
+    if (midRequest && !m_lingering)
         refuse(408, "the request did not arrive in time");
     else
-        m_socket.abort();
+        m_socket.abort();   // idle, not reading its answer, or refused and still sending
 }
 
 void ConnectionGuard::refuse(int httpStatus, const QByteArray& message)
