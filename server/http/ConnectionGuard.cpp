@@ -2,7 +2,9 @@
 
 #include "http/Envelope.h"
 
+#include <QAbstractHttpServer>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <sys/socket.h>
@@ -169,12 +171,11 @@ void ConnectionGuard::onBytesWritten()
 void ConnectionGuard::onTimeout()
 {
     const RequestFraming::State state = m_framing.state();
-    if (m_lingering)
-        m_socket.abort();
-    else if (state == RequestFraming::State::Head || state == RequestFraming::State::Body)
+    const bool midRequest = state == RequestFraming::State::Head || state == RequestFraming::State::Body;
+    if (midRequest && !m_lingering)
         refuse(408, "the request did not arrive in time");
     else
-        m_socket.abort();
+        m_socket.abort();   // idle, not reading its answer, or refused and still sending
 }
 
 void ConnectionGuard::refuse(int httpStatus, const QByteArray& message)
@@ -234,9 +235,21 @@ bool ConnectionGate::admit(qintptr descriptor, bool plainHttp)
     return false;
 }
 
-void ConnectionGate::guard(QTcpSocket& socket)
+QTcpSocket* ConnectionGate::guarded(QTcpSocket* socket)
 {
-    new ConnectionGuard(socket, m_shared);
+    if (socket)
+        new ConnectionGuard(*socket, m_shared);
+    return socket;
+}
+
+quint16 listenGuarded(QAbstractHttpServer& http, QTcpServer* server, const QHostAddress& address, quint16 port)
+{
+    if (!server->listen(address, port)) {
+        delete server;
+        return 0;
+    }
+    http.bind(server);   // takes ownership
+    return server->serverPort();
 }
 
 } // namespace velnor::server

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class QAbstractHttpServer;
+class QTcpServer;
 class QTcpSocket;
 
 namespace velnor::server {
@@ -73,12 +75,16 @@ public:
     // Whether a just-accepted descriptor may be served; if not it is answered
     // (plain HTTP only) and closed.
     bool admit(qintptr descriptor, bool plainHttp);
-    // Call before the HTTP server connects to the socket.
-    void guard(QTcpSocket& socket);
+    // Guards `socket` (none passes through) before the HTTP server connects to it.
+    QTcpSocket* guarded(QTcpSocket* socket);
 
 private:
     std::shared_ptr<GuardedConnections> m_shared;
 };
+
+// Makes `server` (a new, unparented, guarded server) listen and serve `http`;
+// 0 (and `server` deleted) when the address cannot be bound.
+quint16 listenGuarded(QAbstractHttpServer& http, QTcpServer* server, const QHostAddress& address, quint16 port);
 
 // A complete HTTP answer with an envelope body that closes the connection.
 QByteArray closingAnswer(int httpStatus, const QByteArray& message);

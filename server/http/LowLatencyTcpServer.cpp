@@ -30,10 +30,7 @@ LowLatencyTcpServer::LowLatencyTcpServer(const HttpLimits& limits, QObject* pare
 
 QTcpSocket* LowLatencyTcpServer::nextPendingConnection()
 {
-    QTcpSocket* socket = QTcpServer::nextPendingConnection();
-    if (socket)
-        m_gate.guard(*socket);
-    return socket;
+    return m_gate.guarded(QTcpServer::nextPendingConnection());
 }
 
 void LowLatencyTcpServer::incomingConnection(qintptr descriptor)
@@ -55,13 +52,7 @@ void LowLatencyTcpServer::incomingConnection(qintptr descriptor)
 quint16 listenWithLowLatency(QAbstractHttpServer& http, const QHostAddress& address, quint16 port,
                              const HttpLimits& limits)
 {
-    auto* server = new LowLatencyTcpServer(limits, &http);
-    if (!server->listen(address, port)) {
-        delete server;
-        return 0;
-    }
-    http.bind(server);
-    return server->serverPort();
+    return listenGuarded(http, new LowLatencyTcpServer(limits), address, port);
 }
 
 } // namespace velnor::server

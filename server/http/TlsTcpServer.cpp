@@ -16,10 +16,7 @@ TlsTcpServer::TlsTcpServer(const QSslConfiguration& configuration, const HttpLim
 
 QTcpSocket* TlsTcpServer::nextPendingConnection()
 {
-    QTcpSocket* socket = QSslServer::nextPendingConnection();
-    if (socket)
-        m_gate.guard(*socket);
-    return socket;
+    return m_gate.guarded(QSslServer::nextPendingConnection());
 }
 
 void TlsTcpServer::incomingConnection(qintptr descriptor)
@@ -54,13 +51,7 @@ std::optional<QSslConfiguration> loadTlsConfiguration(const QString& certificate
 quint16 listenWithTls(QAbstractHttpServer& http, const QHostAddress& address, quint16 port,
                       const QSslConfiguration& configuration, const HttpLimits& limits)
 {
-    auto* server = new TlsTcpServer(configuration, limits, &http);
-    if (!server->listen(address, port)) {
-        delete server;
-        return 0;
-    }
-    http.bind(server);
-    return server->serverPort();
+    return listenGuarded(http, new TlsTcpServer(configuration, limits), address, port);
 }
 
 } // namespace velnor::server
