@@ -12,8 +12,10 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 build="${VELNOR_RUN_BUILD_DIR:-$root/build/release}"
-app="$build/src/app/velnor"
-server="$build/server/velnor-server"
+# VELNOR_RUN_APP / VELNOR_RUN_SERVER: other binaries (the package test runs
+# the demo with the unpacked package's).
+app="${VELNOR_RUN_APP:-$build/src/app/velnor}"
+server="${VELNOR_RUN_SERVER:-$build/server/velnor-server}"
 
 # Throw-away credentials shared by the app and the local server's real-time endpoint.
 use_local_credentials() {
@@ -91,6 +93,7 @@ desktop_demo() {
   paplay --device="$VELNOR_PULSE_MIC_SINK" "$work/speech.wav"
   "$build/tools/xtest-keys/velnor-xtest-keys" release 50 release 105
   wait_for_log "成功输入文字"
+  grep -h -o "AT-SPI helper: .*\|使用.*成功输入文字" "$work/velnor.log" || true
   echo text >&7
   read -r -t 5 line <&8
   echo "Typed into the GTK entry: $line"

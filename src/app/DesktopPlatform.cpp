@@ -19,6 +19,7 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
     , m_shortcut(m_shortcutManager, console)
 {
     m_uptime.start();
+    log.info(QStringLiteral("AT-SPI helper: ") + atspiHelper);
     // Our own pastes come back through XI2 like anyone's XTest input; they
     // must not reach the hotkey.
     m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds both Debian packages from a configured build tree, then checks what a
 # user would get from `apt install ./velnor_*.deb`: the declared dependencies,
-# the file list, and that the unpacked binaries run.
+# the file list, that the unpacked binaries run, and (on the test desktop)
+# that the unpacked app types a dictation by accessibility. Exits 77 (skipped)
+# after the package checks when there is no display.
 # Usage: check-packages.sh <build dir>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -58,3 +60,19 @@ grep -q "velnor-server" <<<"$server_version" || fail "velnor-server --version pr
 man=$(zcat "$root/usr/share/man/man1/velnor-server.1.gz") || fail "man page unreadable"
 grep -q -- "test\\\\-controls" <<<"$man" || fail "man page lacks the options" # groff escapes "-"
 echo "packages: $(basename "$app_deb"), $(basename "$server_deb") checked"
+
+# The unpacked app types a dictation into a GTK entry by accessibility, with
+# the helper from the package (not the build's). Needs the test desktop.
+if [ -z "${DISPLAY:-}" ]; then
+  echo "packages: no display (run under scripts/with-services.sh): insertion not checked" >&2
+  exit 77
+fi
+source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+demo=$(VELNOR_RUN_BUILD_DIR="$build" VELNOR_RUN_APP="$root/usr/bin/velnor" \
+  VELNOR_RUN_SERVER="$root/usr/bin/velnor-server" bash "$source_dir/scripts/run.sh" --desktop-demo 2>&1) \
+  || { echo "$demo" >&2; fail "the unpacked app did not type a dictation"; }
+grep -qF "AT-SPI helper: $root/usr/libexec/velnor/velnor-atspi-helper" <<<"$demo" \
+  || { echo "$demo" >&2; fail "the unpacked app does not use the packaged AT-SPI helper"; }
+grep -q "使用辅助功能API成功输入文字" <<<"$demo" \
+  || { echo "$demo" >&2; fail "the unpacked app did not type by accessibility"; }
+echo "packages: the unpacked app typed into a GTK entry by accessibility"

@@ -115,11 +115,11 @@ public:
         return answer ? std::optional<int>(answer->value(QStringLiteral("value")).toInt()) : std::nullopt;
     }
 
-    // Unreadable counts as protected: nothing is written where that is unsure.
+    // The helper refuses to write protected fields whatever this says.
     bool isProtectedText() override
     {
         const auto answer = okAnswer(request(op::Protected, m_id));
-        return !answer || answer->value(QStringLiteral("value")).toBool(true);
+        return answer && answer->value(QStringLiteral("value")).toBool();
     }
 
     QStringList attributeNames() override
@@ -170,6 +170,8 @@ private:
     // No answer: the helper may have written before it stopped answering.
     WriteResult write(const QString& name, const QString& text)
     {
+        if (!m_connection->isAlive())
+            return WriteResult::NotWritten; // never asked
         QJsonObject question = request(name, m_id);
         question.insert(QStringLiteral("text"), text);
         const auto answer = m_connection->call(question);
