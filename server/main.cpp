@@ -85,7 +85,17 @@ int main(int argc, char** argv)
     if (port == 0)
         return failStart(QStringLiteral("cannot listen on %1:%2").arg(options->host.toString()).arg(options->port));
 
-    GracefulShutdown shutdown(http, [&api] { api->drain(); }, [&api] { return api->idle(); });
+#if VELNOR_SERVER_REALTIME
+    const auto drain = [&api, &realtime] {
+        api->drain();
+        realtime->drain();
+    };
+    const auto idle = [&api, &realtime] { return api->idle() && realtime->idle(); };
+#else
+    const auto drain = [&api] { api->drain(); };
+    const auto idle = [&api] { return api->idle(); };
+#endif
+    GracefulShutdown shutdown(http, drain, idle);
     const QuitOnSignals quitOnSignals([&shutdown] { shutdown.begin(); });
 
     const QString host = options->host.protocol() == QAbstractSocket::IPv6Protocol

@@ -14,6 +14,8 @@
 
 #include "recognition/RecordingLimits.h"
 
+#include <algorithm>
+
 namespace velnor::server {
 
 namespace {
@@ -188,6 +190,19 @@ RealtimeEndpoint::~RealtimeEndpoint()
     m_sessions.clear();
 }
 
+void RealtimeEndpoint::drain()
+{
+    m_draining = true;
+    for (const auto& entry : m_sessions)
+        entry.second->finishNow();
+}
+
+bool RealtimeEndpoint::idle() const
+{
+    return std::all_of(m_sessions.cbegin(), m_sessions.cend(),
+                       [](const auto& entry) { return entry.second->doneSending(); });
+}
+
 void RealtimeEndpoint::preloadRecognizer()
 {
     m_preloader = std::thread([this, load = m_sessionHost.loadRecognizer] {
@@ -225,8 +240,9 @@ void RealtimeEndpoint::acceptPending()
         std::unique_ptr<QWebSocket> socket = m_http.nextPendingWebSocketConnection();
         if (!socket)
             continue;
-        if (!socket->requestUrl().path().startsWith(QLatin1String("/asr/v2/"))) {
-            socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("no such endpoint"));
+        if (m_draining || !socket->requestUrl().path().startsWith(QLatin1String("/asr/v2/"))) {
+            socket->close(m_draining ? QWebSocketProtocol::CloseCodeGoingAway : QWebSocketProtocol::CloseCodePolicyViolated,
+                          m_draining ? QStringLiteral("shutting down") : QStringLiteral("no such endpoint"));
             socket.release()->deleteLater();
             continue;
         }

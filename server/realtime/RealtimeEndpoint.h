@@ -52,6 +52,11 @@ public:
                                                     QString* error);
     ~RealtimeEndpoint() override;
 
+    // Shutting down: no new stream starts, open ones end with the final text of what they sent.
+    void drain();
+    // Every stream has sent its last message.
+    bool idle() const;
+
 private:
     RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers, RealtimeCredentials credentials,
                      QString hostOverride, int maxSessions);
@@ -73,6 +78,7 @@ private:
     std::deque<RealtimeScript> m_scripts;
     std::deque<std::shared_ptr<RealtimeConnectionStats>> m_stats;
     int m_nextConnectionId = 1;
+    bool m_draining = false;
     std::map<RealtimeSession*, std::unique_ptr<RealtimeSession>> m_sessions;
     // Loads the first decoder in the background, so the first stream does not wait for it.
     std::thread m_preloader;

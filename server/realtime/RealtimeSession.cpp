@@ -167,6 +167,18 @@ void RealtimeSession::closeNormally()
     m_idleTimer.stop();
     m_lengthTimer.stop();
     m_socket->close(QWebSocketProtocol::CloseCodeNormal);
+    m_closeSent = true;
+}
+
+void RealtimeSession::finishNow()
+{
+    if (!m_ended)
+        finishStream();
+}
+
+bool RealtimeSession::doneSending() const
+{
+    return m_socket->state() != QAbstractSocket::ConnectedState || (m_closeSent && m_socket->bytesToWrite() == 0);
 }
 
 void RealtimeSession::onText(const QString& text)

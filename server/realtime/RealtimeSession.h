@@ -56,6 +56,10 @@ public:
     ~RealtimeSession() override;
 
     void start();
+    // Server shutdown: the audio received so far is finished and answered, then the stream closes.
+    void finishNow();
+    // The stream's last message and its close have been handed to the network (or it is gone).
+    bool doneSending() const;
 
 private:
     void scheduleHandshake();
@@ -83,6 +87,7 @@ private:
     QTimer m_lengthTimer;
     bool m_ready = false;
     bool m_ended = false;
+    bool m_closeSent = false;
     int m_messageCounter = 0;
     int m_packetCount = 0;
     qsizetype m_nextScriptedResult = 0;

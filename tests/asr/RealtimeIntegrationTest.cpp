@@ -427,6 +427,23 @@ TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAreRefusedWith4006)
     EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
 }
 
+TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
+{
+    script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
+    RawStream stream(signedUrl("voice_shutdown"));
+    ASSERT_TRUE(stream.handshake());
+    stream.socket().sendBinaryMessage(tone(40));
+    test::runEventLoopFor(100);
+    server.stop();
+    EXPECT_TRUE(server.stoppedCleanly());
+    ASSERT_TRUE(stream.closed());
+    EXPECT_EQ(stream.closeCode, 1000);
+    ASSERT_GE(stream.messages.size(), 2);
+    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
+    EXPECT_EQ(stream.messages[stream.messages.size() - 2].value("result").toObject().value("voice_text_str").toString(),
+              "so far");
+}
+
 TEST_F(RealtimeServerLimitsTest, AStreamEndsWithItsFinalTextAtTheLongestSession)
 {
     script({{"results", QJsonArray()}, {"max_session_ms", 500}});
