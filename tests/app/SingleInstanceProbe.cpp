@@ -3,13 +3,15 @@
 // Claims the instance in <directory> and appends "<role> <pid>" to
 // <directory>/roles.log. The primary runs for <run-ms>; given a marker file
 // that does not exist yet, it creates it and relaunches itself once, the way
-// the onboarding restarts the app.
+// the onboarding restarts the app, and takes a moment to shut down as the
+// app does (its new copy is running by then).
 #include "app/SingleInstance.h"
 #include "ui/onboarding/DetachedRelaunch.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -42,7 +44,8 @@ int main(int argc, char** argv)
         record(directory, "primary");
         break;
     }
-    if (args.size() > 3 && !QFile::exists(args.at(3))) {
+    const bool relaunches = args.size() > 3 && !QFile::exists(args.at(3));
+    if (relaunches) {
         QFile(args.at(3)).open(QIODevice::WriteOnly);
         QTimer::singleShot(100, &app, [&instance] {
             velnor::relaunchDetached([&instance] { instance.stopListening(); },
@@ -50,5 +53,8 @@ int main(int argc, char** argv)
         });
     }
     QTimer::singleShot(args.at(2).toInt(), &app, &QCoreApplication::quit);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    if (relaunches)
+        QThread::msleep(700); // the app's teardown, with the instance still held
+    return status;
 }
