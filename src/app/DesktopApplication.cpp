@@ -46,7 +46,7 @@ AppPaths AppPaths::standard()
     return paths;
 }
 
-DesktopApplication::DesktopApplication(const AppPaths& paths)
+DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::Relaunch relaunch)
     : m_paths(paths)
     , m_deployment(DeploymentConfig::load(paths.deploymentFile, QProcessEnvironment::systemEnvironment()))
     , m_history(HistoryService::Dependencies{
@@ -77,7 +77,11 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
                    &m_history.recorder())
     , m_retry({m_history.store(), m_backend.fileRecognition(), m_log, currentOsType()})
     , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
-                     static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); }})
+                     static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); },
+                     [this] {
+                         m_notice.notifyOnce(QStringLiteral("reinsert-own-window"), QStringLiteral("未重新输入"),
+                                             QStringLiteral("焦点仍在 Velnor 窗口，文字没有输入。请先点击要输入的应用。"));
+                     }})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); })
     , m_ui(DesktopUi::Dependencies{
@@ -94,8 +98,13 @@ DesktopApplication::DesktopApplication(const AppPaths& paths)
                             return entries;
                         },
                         [this] { return m_desktop.keyboards().selectedKeyboardID(); },
-                        [this](const QString& id) { m_desktop.keyboards().selectKeyboard(id); }},
-          quitApplication})
+                        [this](const QString& id) { m_desktop.keyboards().selectKeyboard(id); },
+                        [this] { m_desktop.keyboards().refreshKeyboards(); },
+                        [this](QObject* receiver, std::function<void()> changed) {
+                            QObject::connect(&m_desktop.keyboards(), &KeyboardManager::availableKeyboardsChanged,
+                                             receiver, std::move(changed));
+                        }},
+          quitApplication, std::move(relaunch)})
     , m_mainWindow([this] { return m_ui.makeMainWindow(); })
     , m_tray(m_scheduler, m_log, [this] { return buildTrayMenu(m_settings, m_languages.languages()); },
              [this](const TrayMenuItem& item) { m_delegate.handle(item); })

@@ -29,6 +29,7 @@
 #include "platform/linux/audio/PulseAudioDevices.h"
 #include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
+#include "platform/linux/audio/PulseSoundOutput.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
 #include "textinput/PreviousAppInserter.h"
 #include "ui/indicator/FloatingWindowController.h"
@@ -59,7 +60,9 @@ struct AppPaths {
 // once, in dependency order, and hands each its collaborators.
 class DesktopApplication final {
 public:
-    explicit DesktopApplication(const AppPaths& paths);
+    // `relaunch` starts a new copy of the app and ends this one (after the
+    // onboarding's permission grant).
+    DesktopApplication(const AppPaths& paths, OnboardingModel::Relaunch relaunch);
     ~DesktopApplication();
     DesktopApplication(const DesktopApplication&) = delete;
     DesktopApplication& operator=(const DesktopApplication&) = delete;
@@ -103,7 +106,8 @@ private:
     // user's words: the keep-the-newest prune leaves them alone.
     FileUtils m_recordingFiles{m_paths.documentsDir, m_clock, m_log, m_console,
                                [this](const QString& path) { return m_history.store().isRecordingPinned(path); }};
-    AudioPlayer m_sounds{m_log};
+    PulseSoundOutput m_soundOutput{m_pulse};
+    AudioPlayer m_sounds{m_log, m_soundOutput};
     TencentASRClientFactory m_realtimeClients;
 
     DesktopPlatform m_desktop;

@@ -5,6 +5,7 @@
 #include "keyboard/Shortcut.h"
 #include "keyboard/ShortcutManager.h"
 #include "platform/linux/atspi/AtspiHelperBridge.h"
+#include "platform/linux/session/DBusSessionLock.h"
 #include "platform/linux/x11/EwmhWorkspace.h"
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
@@ -54,7 +55,8 @@ private:
     HIDEventMonitor m_hidMonitor;
     KeyboardManager m_keyboards;
     x11::XInputKeySource m_keySource{{}, &m_echoes};
-    ShortcutManager m_shortcutManager{m_keySource, m_hidMonitor, m_keyboards};
+    session::DBusSessionLock m_sessionLock{QDBusConnection::sessionBus(), QDBusConnection::systemBus()};
+    ShortcutManager m_shortcutManager{m_keySource, m_hidMonitor, m_keyboards, &m_sessionLock};
     Shortcut m_shortcut;
 };
 

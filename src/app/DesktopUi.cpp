@@ -3,7 +3,6 @@
 #include "backend/BackendServices.h"
 #include "config/DeploymentConfig.h"
 #include "ui/main/MainWindow.h"
-#include "ui/onboarding/DetachedRelaunch.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -55,7 +54,7 @@ DesktopUi::DesktopUi(Dependencies dependencies)
                  productLinks(m_with.deployment.websiteUrl),
                  [](const QUrl& url) { QDesktopServices::openUrl(url); },
                  m_with.quitApp,
-                 relaunchDetached}
+                 m_with.relaunch}
 {
     m_languages.loadLanguages();
 }

@@ -37,6 +37,7 @@ public:
         HistoryPageModel::Dependencies history;
         SettingsHooks settingsHooks;
         std::function<void()> quitApp;
+        OnboardingModel::Relaunch relaunch;
     };
 
     explicit DesktopUi(Dependencies dependencies);

@@ -1,10 +1,14 @@
 #include "app/SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velnor {
@@ -12,44 +16,81 @@ namespace velnor {
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
+constexpr int kRetryIntervalMs = 50;
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
 
 } // namespace
 
-SingleInstance::SingleInstance(QString serverName, QObject* parent)
+SingleInstance::SingleInstance(QString directory, QObject* parent)
     : QObject(parent)
-    , m_serverName(std::move(serverName))
+    , m_socketPath(QDir(directory).filePath(QStringLiteral("velnor-instance")))
+    , m_lock(QDir(directory).filePath(QStringLiteral("velnor-instance.lock")))
 {
+    // Held for the app's whole life: only a holder that is gone is stale.
+    m_lock.setStaleLockTime(0);
 }
 
-SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::defaultServerName()
+SingleInstance::~SingleInstance()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(QStringLiteral("velnor-instance"));
-    return QStringLiteral("velnor-instance-%1").arg(::getuid());
+    stopListening();
+}
+
+std::optional<QString> SingleInstance::defaultDirectory()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty() || !isPrivateDirectory(runtime))
+        return std::nullopt;
+    return runtime;
+}
+
+bool SingleInstance::isPrivateDirectory(const QString& directory)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(directory).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    return info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 SingleInstance::Role SingleInstance::claim()
 {
-    // Ask first: listening would silently take the name over from a running
-    // instance (Qt replaces the socket file).
-    if (askRunningInstanceToShow())
-        return Role::Secondary;
-    // Nobody answers: no socket, or one a crashed run left behind.
-    QLocalServer::removeServer(m_serverName);
-    if (!listen())
-        qWarning("velnor: cannot listen on %s: a second launch will start another instance", qPrintable(m_serverName));
-    return Role::Primary;
+    const QDeadlineTimer deadline(kHandOverWaitMs);
+    while (true) {
+        if (m_lock.tryLock(0)) {
+            // We hold the lock: any socket file is a crashed run's.
+            QLocalServer::removeServer(m_socketPath);
+            if (!listen())
+                qWarning("velnor: cannot listen on %s: a second launch will wait instead of showing this one",
+                         qPrintable(m_socketPath));
+            return Role::Primary;
+        }
+        if (askRunningInstanceToShow())
+            return Role::Secondary;
+        // The holder is starting, or stopped listening to hand over to us.
+        if (deadline.hasExpired())
+            return Role::Stuck;
+        QThread::msleep(kRetryIntervalMs);
+    }
+}
+
+void SingleInstance::stopListening()
+{
+    if (!m_server)
+        return;
+    m_server->close();
+    delete m_server;
+    m_server = nullptr;
+}
+
+bool SingleInstance::resumeListening()
+{
+    return m_server || (m_lock.isLocked() && listen());
 }
 
 bool SingleInstance::listen()
 {
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_serverName)) {
+    if (!server->listen(m_socketPath)) {
         delete server;
         return false;
     }
@@ -61,7 +102,7 @@ bool SingleInstance::listen()
 bool SingleInstance::askRunningInstanceToShow()
 {
     QLocalSocket socket;
-    socket.connectToServer(m_serverName);
+    socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(kConnectTimeoutMs))
         return false;
     socket.write(kShowRequest);

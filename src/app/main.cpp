@@ -5,12 +5,14 @@
 #include "app/simulation/HeadlessSimulation.h"
 #include "app/simulation/SpeechSimulation.h"
 #include "config/DeploymentConfig.h"
+#include "ui/onboarding/DetachedRelaunch.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -35,14 +37,39 @@ void describe(QCoreApplication& app)
 
 int runDesktopApp(QApplication& app)
 {
-    velnor::SingleInstance instance(velnor::SingleInstance::defaultServerName());
-    if (instance.claim() == velnor::SingleInstance::Role::Secondary) {
-        std::fputs("velnor: already running; its main window is shown\n", stdout);
-        return 0;
+    std::optional<velnor::SingleInstance> instance;
+    if (const auto directory = velnor::SingleInstance::defaultDirectory()) {
+        instance.emplace(*directory);
+        switch (instance->claim()) {
+        case velnor::SingleInstance::Role::Primary:
+            break;
+        case velnor::SingleInstance::Role::Secondary:
+            std::fputs("velnor: already running; its main window is shown\n", stdout);
+            return 0;
+        case velnor::SingleInstance::Role::Stuck:
+            std::fputs("velnor: another instance holds the lock but neither answers nor exits\n", stderr);
+            return 1;
+        }
+    } else {
+        std::fputs("velnor: no private runtime directory (XDG_RUNTIME_DIR): a second launch will not find this one\n",
+                   stderr);
     }
-    velnor::DesktopApplication desktop(velnor::AppPaths::standard());
-    QObject::connect(&instance, &velnor::SingleInstance::activationRequested, &app,
-                     [&desktop] { desktop.openMainWindow(); });
+    // A relaunch hands over: this copy stops answering, so the new one waits
+    // for it to exit instead of asking it to show itself and leaving.
+    velnor::DesktopApplication desktop(velnor::AppPaths::standard(), [&instance] {
+        return velnor::relaunchDetached(
+            [&instance] {
+                if (instance)
+                    instance->stopListening();
+            },
+            [&instance] {
+                if (instance)
+                    instance->resumeListening();
+            });
+    });
+    if (instance)
+        QObject::connect(&*instance, &velnor::SingleInstance::activationRequested, &app,
+                         [&desktop] { desktop.openMainWindow(); });
     const velnor::QuitOnSignal quitOnSignal([](int) { velnor::quitApplication(); });
     desktop.start();
     return QApplication::exec();

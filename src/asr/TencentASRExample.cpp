@@ -95,18 +95,12 @@ void TencentASRExample::startRecordingWithCache()
                 setupAudioRecordingWithCache(granted);
         });
     };
-    switch (m_deps.permission.status()) {
-    case MicrophonePermission::Status::NotDetermined:
+    // The file recorder's rule too: only a refusal by the system stops it.
+    const auto status = m_deps.permission.status();
+    if (status == MicrophonePermission::Status::NotDetermined)
         m_deps.permission.request(continueWith);
-        break;
-    case MicrophonePermission::Status::Authorized:
-        continueWith(true);
-        break;
-    case MicrophonePermission::Status::Denied:
-    case MicrophonePermission::Status::Restricted:
-        continueWith(false);
-        break;
-    }
+    else
+        continueWith(mayRecord(status));
 }
 
 void TencentASRExample::setupAudioRecordingWithCache(bool granted)

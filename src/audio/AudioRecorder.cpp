@@ -218,11 +218,16 @@ bool AudioRecorder::startRecording(const QString& outputFilePath, const QVariant
     Logger& log = m_deps.log;
     log.info(QStringLiteral("[AudioRecorder] 开始录音流程"));
 
+    // The rule of both recording modes: refused only when the system said
+    // no; when nothing is known for sure the capture is tried.
     const auto status = m_deps.permission.status();
-    if (status != MicrophonePermission::Status::Authorized) {
+    if (!mayRecord(status)) {
         log.error(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: %1").arg(statusNumber(status)));
         printLine(QStringLiteral("麦克风权限未授予，无法录音"));
+        return false;
     }
+    if (status != MicrophonePermission::Status::Authorized)
+        log.warning(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: ") + m_deps.permission.reason());
 
     // A new start replaces (and finalises) a recording still running.
     m_session.reset();

@@ -60,6 +60,8 @@ void HIDEventMonitor::onDeviceAdded(const KeyboardDeviceInfo& device)
 {
     m_keyboardDevices.append(device);
     m_console(QStringLiteral("Keyboard device added: ") + displayName(device));
+    if (m_devicesChanged)
+        m_devicesChanged();
 }
 
 void HIDEventMonitor::onDeviceRemoved(const KeyboardDeviceInfo& device)
@@ -67,6 +69,8 @@ void HIDEventMonitor::onDeviceRemoved(const KeyboardDeviceInfo& device)
     m_keyboardDevices.removeIf(
         [&device](const KeyboardDeviceInfo& known) { return known.deviceId == device.deviceId; });
     m_console(QStringLiteral("Keyboard device removed: ") + displayName(device));
+    if (m_devicesChanged)
+        m_devicesChanged();
 }
 
 QString HIDEventMonitor::displayName(const KeyboardDeviceInfo& device)

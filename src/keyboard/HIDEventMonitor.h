@@ -35,6 +35,8 @@ public:
     QList<KeyboardDeviceInfo> registryKeyboards() const { return m_devices.scanRegistry(); }
 
     void setKeyEventHandler(KeyEventHandler handler) { m_keyEventHandler = std::move(handler); }
+    // Called after a keyboard arrived or left.
+    void setDevicesChangedHandler(std::function<void()> handler) { m_devicesChanged = std::move(handler); }
     // A key input arrived from `sourceDevice`: tell the handler who made it.
     void reportKeyInput(int sourceDevice);
 
@@ -47,6 +49,7 @@ private:
     ConsoleSink m_console;
     QList<KeyboardDeviceInfo> m_keyboardDevices;
     KeyEventHandler m_keyEventHandler;
+    std::function<void()> m_devicesChanged;
     bool m_started = false;
 };
 

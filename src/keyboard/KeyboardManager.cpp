@@ -29,7 +29,7 @@ bool hasExcludedName(const QString& name)
 
 } // namespace
 
-KeyboardManager::KeyboardManager(SettingsStore& settings, const HIDEventMonitor& monitor, QObject* parent)
+KeyboardManager::KeyboardManager(SettingsStore& settings, HIDEventMonitor& monitor, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_monitor(monitor)
@@ -37,6 +37,12 @@ KeyboardManager::KeyboardManager(SettingsStore& settings, const HIDEventMonitor&
                                                QLatin1String(KeyboardDevice::BuiltInId)))
 {
     refreshKeyboards();
+    m_monitor.setDevicesChangedHandler([this] { refreshKeyboards(); });
+}
+
+KeyboardManager::~KeyboardManager()
+{
+    m_monitor.setDevicesChangedHandler({});
 }
 
 bool KeyboardManager::isBuiltInAppleKeyboard(int vendorID, int productID)

@@ -13,11 +13,13 @@ class SettingsStore;
 struct KeyboardDeviceInfo;
 
 // The keyboard list shown to the user, the user's choice (persisted), and
-// whether a key input came from the chosen keyboard.
+// whether a key input came from the chosen keyboard. The list follows the
+// keyboards as they are plugged in and out.
 class KeyboardManager final : public QObject {
     Q_OBJECT
 public:
-    KeyboardManager(SettingsStore& settings, const HIDEventMonitor& monitor, QObject* parent = nullptr);
+    KeyboardManager(SettingsStore& settings, HIDEventMonitor& monitor, QObject* parent = nullptr);
+    ~KeyboardManager() override;
 
     const QList<KeyboardDevice>& availableKeyboards() const { return m_availableKeyboards; }
     const QString& selectedKeyboardID() const { return m_selectedKeyboardID; }
@@ -46,7 +48,7 @@ signals:
 
 private:
     SettingsStore& m_settings;
-    const HIDEventMonitor& m_monitor;
+    HIDEventMonitor& m_monitor;
     QList<KeyboardDevice> m_availableKeyboards;
     QString m_selectedKeyboardID;
 };

@@ -3,6 +3,9 @@
 #include "keyboard/HIDEventMonitor.h"
 #include "keyboard/KeyboardManager.h"
 #include "platform/GlobalKeySource.h"
+#include "platform/SessionLock.h"
+
+#include <optional>
 
 namespace velnor {
 
@@ -76,11 +79,31 @@ void ShortcutManager::Shortcut::fireKeyUp()
 
 // MARK: - Manager
 
+// Asks once per event, and only when a key-down would fire.
+class ShortcutManager::MayStart final {
+public:
+    explicit MayStart(ShortcutManager& manager)
+        : m_manager(manager)
+    {
+    }
+    bool operator()()
+    {
+        if (!m_answer)
+            m_answer = !m_manager.keyInputBelongsElsewhere();
+        return *m_answer;
+    }
+
+private:
+    ShortcutManager& m_manager;
+    std::optional<bool> m_answer;
+};
+
 ShortcutManager::ShortcutManager(GlobalKeySource& keySource, HIDEventMonitor& hidEventMonitor,
-                                 const KeyboardManager& keyboards)
+                                 const KeyboardManager& keyboards, const SessionLock* sessionLock)
     : m_keySource(keySource)
     , m_hidEventMonitor(hidEventMonitor)
     , m_keyboards(keyboards)
+    , m_sessionLock(sessionLock)
 {
     m_hidEventMonitor.setKeyEventHandler(
         [this](const std::optional<KeyboardIdentity>& keyboard) { m_lastKeyboardEvent = keyboard; });
@@ -149,11 +172,12 @@ void ShortcutManager::handleFlagsChanged(const GlobalKeyEvent& event)
     // Handlers may change the registrations: walk a snapshot and skip entries
     // that left the list meanwhile.
     const auto snapshot = m_registeredShortcuts;
+    MayStart mayStart(*this);
     for (const auto& shortcut : snapshot) {
         if (!shortcut->isModifierOnly() || shortcut->m_isPaused || !m_registeredShortcuts.contains(shortcut))
             continue;
         const ModifierKey wanted = shortcut->modifiers();
-        if (!flags.isEmpty() && wanted == flags)
+        if (!flags.isEmpty() && wanted == flags && mayStart())
             shortcut->fireKeyDown();
         if (!released.isEmpty() && (flags | released).contains(wanted) && wanted.intersects(released))
             shortcut->fireKeyUp();
@@ -168,15 +192,21 @@ void ShortcutManager::handleKey(const GlobalKeyEvent& event)
     const ModifierKey flags = modifierKeyFromEventFlags(event.modifierFlags, event.keyCode);
     const bool down = event.type == GlobalKeyEventType::KeyDown;
     const auto snapshot = m_registeredShortcuts;
+    MayStart mayStart(*this);
     for (const auto& shortcut : snapshot) {
         if (shortcut->keyCode() != key || shortcut->modifiers() != flags || shortcut->m_isPaused
             || !m_registeredShortcuts.contains(shortcut))
             continue;
-        if (down)
-            shortcut->fireKeyDown();
-        else
+        if (!down)
             shortcut->fireKeyUp();
+        else if (mayStart())
+            shortcut->fireKeyDown();
     }
+}
+
+bool ShortcutManager::keyInputBelongsElsewhere()
+{
+    return (m_sessionLock && m_sessionLock->isLocked()) || m_keySource.isKeyboardGrabbedElsewhere();
 }
 
 } // namespace velnor

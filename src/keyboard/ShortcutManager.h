@@ -16,11 +16,14 @@ namespace velnor {
 class GlobalKeySource;
 class HIDEventMonitor;
 class KeyboardManager;
+class SessionLock;
 struct GlobalKeyEvent;
 
 // Turns system-wide key events into the key-down and key-up callbacks of the
 // registered shortcuts, on the keyboard the user selected. Every qualifying
-// event calls its handler at once; there is no timing here.
+// event calls its handler at once; there is no timing here. Nothing starts
+// while the session is locked or another client holds the keyboard (a
+// locker's password prompt, say): key input still reaches us then.
 class ShortcutManager final {
 public:
     using Handler = std::function<void()>;
@@ -64,7 +67,9 @@ public:
         bool m_isDown = false;
     };
 
-    ShortcutManager(GlobalKeySource& keySource, HIDEventMonitor& hidEventMonitor, const KeyboardManager& keyboards);
+    // `sessionLock` may be null (no lock to know of).
+    ShortcutManager(GlobalKeySource& keySource, HIDEventMonitor& hidEventMonitor, const KeyboardManager& keyboards,
+                    const SessionLock* sessionLock = nullptr);
     ~ShortcutManager();
     ShortcutManager(const ShortcutManager&) = delete;
     ShortcutManager& operator=(const ShortcutManager&) = delete;
@@ -90,10 +95,14 @@ private:
     bool passesKeyboardFilter() const;
     void handleFlagsChanged(const GlobalKeyEvent& event);
     void handleKey(const GlobalKeyEvent& event);
+    class MayStart;
+    // Asked only when a key-down would fire: the grab probe is a round trip.
+    bool keyInputBelongsElsewhere();
 
     GlobalKeySource& m_keySource;
     HIDEventMonitor& m_hidEventMonitor;
     const KeyboardManager& m_keyboards;
+    const SessionLock* m_sessionLock;
     QList<std::shared_ptr<Shortcut>> m_registeredShortcuts;
     ModifierKey m_currentModifiers;
     std::optional<KeyboardIdentity> m_lastKeyboardEvent;

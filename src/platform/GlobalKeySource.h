@@ -46,6 +46,9 @@ public:
     // False (and no events) when the system refuses to report keys.
     virtual bool start(Handler handler) = 0;
     virtual void stop() = 0;
+    // Whether another client holds the keyboard right now (a screen locker,
+    // an open menu): keys the user types belong to it, not to a hotkey.
+    virtual bool isKeyboardGrabbedElsewhere() = 0;
 };
 
 } // namespace velnor

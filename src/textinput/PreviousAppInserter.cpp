@@ -42,8 +42,15 @@ void PreviousAppInserter::waitForFocus(Duration waited)
         });
         return;
     }
-    if (waited >= kFocusLimit)
-        m_with.log.info(QStringLiteral("窗口隐藏后焦点未回到其他应用"));
+    if (ownWindowIsInFront()) {
+        // Typing now would go into our own window (the history's search
+        // field, say): the text stays where it is, and the user hears why.
+        m_text.clear();
+        m_with.log.warning(QStringLiteral("窗口隐藏后焦点未回到其他应用，未输入任何文字"));
+        if (m_with.nothingTyped)
+            m_with.nothingTyped();
+        return;
+    }
     const QString text = std::exchange(m_text, QString());
     m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard()](const InsertionResult& result) {
         if (!guard.expired())

@@ -16,12 +16,12 @@ class Workspace;
 // Types a text again into the application the user works in, never into our
 // own window: when that is in front it steps aside, and once the desktop has
 // handed the focus to another application the text goes in as a dictation's
-// would.
+// would. When the focus never leaves our window, nothing is typed and the
+// user is told so.
 class PreviousAppInserter final {
 public:
     static constexpr Duration kPollInterval = std::chrono::milliseconds(40);
-    // A desktop that gives the focus to nobody still gets the text (the
-    // insertion falls back to the clipboard with no focused field).
+    // How long the desktop may take to hand the focus to another application.
     static constexpr Duration kFocusLimit = std::chrono::milliseconds(1500);
 
     struct Dependencies {
@@ -32,6 +32,8 @@ public:
         qint32 ownProcessId;
         // Hides our window so the focus can return.
         std::function<void()> stepAside;
+        // The focus stayed with our window: the text was not typed anywhere.
+        std::function<void()> nothingTyped;
     };
 
     explicit PreviousAppInserter(Dependencies dependencies);

@@ -122,7 +122,6 @@ TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne
     const QList<Case> cases{
         {true, Status::Authorized, {}, true},
         {false, Status::Authorized, {noAccessibility}, false},
-        {true, Status::NotDetermined, {noMicrophone}, false},
         {false, Status::Denied, {noAccessibility, noMicrophone}, false},
     };
     for (const Case& c : cases) {
@@ -143,6 +142,22 @@ TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne
         EXPECT_EQ(log.contains(QStringLiteral("所有系统权限已授予")), c.info);
         EXPECT_EQ(microphone.requestCount(), 0) << "the check never asks";
     }
+}
+
+TEST_F(AppStartupTest, AnUnsettledMicrophoneIsNotStoredAsRefusedAndTheStoredAnswerFollowsTheLiveOne)
+{
+    const QString key = QString::fromLatin1(SettingsKey::MicrophonePermission);
+    settings.setBool(key, true); // known from an earlier run
+    microphone.setStatus(Status::NotDetermined); // the sound server has not answered yet
+    permissions.requestPermissions();
+    EXPECT_TRUE(settings.boolean(key)) << "nothing is known yet, so nothing is stored";
+    EXPECT_TRUE(log.contains(QStringLiteral("麦克风状态未知: 没有可用的麦克风")));
+    EXPECT_FALSE(log.contains(QStringLiteral("麦克风权限未授予，语音识别功能将无法使用")));
+
+    microphone.setStatus(Status::Denied);
+    EXPECT_FALSE(settings.boolean(key));
+    microphone.setStatus(Status::Authorized); // plugged in later: no restart needed
+    EXPECT_TRUE(settings.boolean(key));
 }
 
 TEST_F(AppStartupTest, MenuSelectionsStoreLogAndRebuild)

@@ -3,8 +3,12 @@
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QWidget>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +23,7 @@ namespace {
 TEST(SingleInstance, ASecondLaunchAsksTheFirstToShowItselfAndStandsDown)
 {
     test::TempDir dir;
-    const QString name = dir.path() + QStringLiteral("/instance");
+    const QString name = dir.path();
     SingleInstance first(name);
     ASSERT_EQ(first.claim(), SingleInstance::Role::Primary);
     int shown = 0;
@@ -38,22 +42,108 @@ TEST(SingleInstance, ASecondLaunchAsksTheFirstToShowItselfAndStandsDown)
 TEST(SingleInstance, ASocketLeftByACrashedRunIsTakenOver)
 {
     test::TempDir dir;
-    const QString name = dir.path() + QStringLiteral("/instance");
+    const QString name = dir.path();
     // A crashed run leaves its socket file with nobody listening behind it.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(name);
+    const QByteArray path = QFile::encodeName(name + QStringLiteral("/velnor-instance"));
     std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     ::close(fd);
-    ASSERT_TRUE(QFile::exists(name));
+    ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(path)));
 
     SingleInstance next(name);
     EXPECT_EQ(next.claim(), SingleInstance::Role::Primary);
     SingleInstance later(name);
     EXPECT_EQ(later.claim(), SingleInstance::Role::Secondary);
+}
+
+// Processes of the probe program, and what they said they became.
+class InstanceLaunches {
+public:
+    explicit InstanceLaunches(const QString& directory)
+        : m_directory(directory)
+    {
+    }
+    ~InstanceLaunches()
+    {
+        for (const auto& process : m_processes)
+            process->waitForFinished(15000);
+    }
+
+    QProcess& launch(int runMs, const QString& relaunchMarker = {})
+    {
+        auto process = std::make_unique<QProcess>();
+        QStringList args{m_directory, QString::number(runMs)};
+        if (!relaunchMarker.isEmpty())
+            args << relaunchMarker;
+        process->start(QStringLiteral(SINGLE_INSTANCE_PROBE), args);
+        m_processes.push_back(std::move(process));
+        return *m_processes.back();
+    }
+
+    QStringList roles() const
+    {
+        QFile log(QDir(m_directory).filePath(QStringLiteral("roles.log")));
+        QStringList roles;
+        if (log.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : log.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    roles << QString::fromUtf8(line.split(' ').constFirst());
+            }
+        }
+        return roles;
+    }
+
+private:
+    QString m_directory;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+TEST(SingleInstance, LaunchesStartedTogetherLeaveExactlyOneRunning)
+{
+    test::TempDir dir;
+    InstanceLaunches launches(dir.path());
+    for (int i = 0; i < 4; ++i)
+        launches.launch(1500);
+    ASSERT_TRUE(test::waitUntil([&] { return launches.roles().size() == 4; }, 15000)) << launches.roles().join(' ').toStdString();
+    EXPECT_EQ(launches.roles().count(QStringLiteral("primary")), 1) << launches.roles().join(' ').toStdString();
+    EXPECT_EQ(launches.roles().count(QStringLiteral("secondary")), 3);
+}
+
+TEST(SingleInstance, ARelaunchHandsOverAndTheNewCopyKeepsRunning)
+{
+    test::TempDir dir;
+    InstanceLaunches launches(dir.path());
+    QProcess& first = launches.launch(5000, dir.filePath(QStringLiteral("relaunched")));
+    // The first stops listening, starts its copy and exits; the copy waits for it.
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    ASSERT_TRUE(test::waitUntil([&] { return launches.roles().size() == 2; }, 15000));
+    EXPECT_EQ(launches.roles(), (QStringList{"primary", "primary"})) << "the relaunched copy must not stand down";
+
+    // Exactly one runs: a later launch finds the relaunched copy.
+    SingleInstance later(dir.path());
+    EXPECT_EQ(later.claim(), SingleInstance::Role::Secondary);
+}
+
+TEST(SingleInstance, OnlyAPrivateDirectoryOfOurOwnIsUsed)
+{
+    test::TempDir dir;
+    EXPECT_TRUE(SingleInstance::isPrivateDirectory(dir.path()));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther |
+                                          QFile::ReadOther | QFile::ExeOther);
+    EXPECT_FALSE(SingleInstance::isPrivateDirectory(dir.path())) << "others could plant a socket there";
+    EXPECT_FALSE(SingleInstance::isPrivateDirectory(QStringLiteral("/tmp")));
+    EXPECT_FALSE(SingleInstance::isPrivateDirectory(dir.filePath(QStringLiteral("missing"))));
+    if (::getuid() == 0) {
+        const QString foreign = dir.filePath(QStringLiteral("foreign"));
+        ASSERT_TRUE(QDir().mkdir(foreign));
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        EXPECT_FALSE(SingleInstance::isPrivateDirectory(foreign)) << "made beforehand by another user";
+    }
 }
 
 TEST(MainWindowPresenter, ClosingHidesTheWindowAndOpeningBringsBackTheSameOne)

@@ -15,6 +15,7 @@
 #include "platform/linux/audio/PulseAudioDevices.h"
 #include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
+#include "platform/linux/audio/PulseSoundOutput.h"
 #include "platform/linux/audio/SwrResampler.h"
 
 #include <QElapsedTimer>
@@ -253,16 +254,18 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
     EXPECT_FALSE(recorder.startRecording(path));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: ")).size(), 1);
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
+    // No server is not a refusal: not known, with the reason, and tried.
+    EXPECT_EQ(noPermission.status(), MicrophonePermission::Status::NotDetermined);
+    EXPECT_TRUE(noPermission.reason().startsWith(QStringLiteral("PulseAudio 服务器不可用: "))) << noPermission.reason().toStdString();
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: PulseAudio 服务器不可用")).size(), 1);
     EXPECT_FALSE(noDevices.sources());
-    EXPECT_EQ(noPermission.status(), MicrophonePermission::Status::Denied);
     PulseAudioCapture capture(nowhere);
     EXPECT_TRUE(capture.start(512, [](const AudioBuffer&) {}).has_value());
     recorder.stopRecording();
 }
 
-// The start sound, from the app's resources, through Qt Multimedia to the
-// server's default output (whose monitor we record).
+// The start sound, from the app's resources, through the app's connection to
+// the server's default output (whose monitor we record).
 TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
     const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
@@ -279,7 +282,8 @@ TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
                             }),
               std::nullopt);
 
-    AudioPlayer player(log.logger());
+    PulseSoundOutput output(connection);
+    AudioPlayer player(log.logger(), output);
     player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
     QEventLoop loop;
     QTimer::singleShot(1500, &loop, &QEventLoop::quit);
@@ -294,6 +298,9 @@ TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 // A daemon of our own on a private socket, fed with noise, that a test may
 // freeze, kill and start again.
 class PrivateDaemon final {
+    inline static const QString kMicrophoneModule =
+        QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor");
+
 public:
     explicit PrivateDaemon(const QString& dir)
         : m_dir(dir)
@@ -303,7 +310,8 @@ public:
 
     QByteArray server() const { return "unix:" + QFile::encodeName(m_dir + QStringLiteral("/native")); }
 
-    bool start()
+    // Without a microphone the daemon offers only an output (and its monitor).
+    bool start(bool withMicrophone = true)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
@@ -311,11 +319,11 @@ public:
         env.remove(QStringLiteral("PULSE_SERVER"));
         m_daemon.setProcessEnvironment(env);
         m_daemon.start(QStringLiteral("pulseaudio"),
-                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                       QStringList{QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                         QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"), QStringLiteral("-L"),
                         QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + m_dir + QStringLiteral("/native"),
-                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1"),
-                        QStringLiteral("-L"), QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor")});
+                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1")}
+                       + (withMicrophone ? QStringList{QStringLiteral("-L"), kMicrophoneModule} : QStringList()));
         if (!m_daemon.waitForStarted(5000))
             return false;
         QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
@@ -333,6 +341,17 @@ public:
     }
 
     void signal(int number) const { ::kill(pid_t(m_daemon.processId()), number); }
+
+    // Plugs the microphone in while the daemon runs.
+    bool addMicrophone() const
+    {
+        QProcess pactl;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
+        pactl.setProcessEnvironment(env);
+        pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + kMicrophoneModule.split(QLatin1Char(' ')));
+        return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+    }
 
     void stop()
     {
@@ -397,6 +416,56 @@ TEST_F(AudioIntegrationTest, TheConnectionOutlivesAFrozenOrDyingServer)
     EXPECT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
     recorder.stopRecording();
     EXPECT_EQ(ownPermission.status(), MicrophonePermission::Status::Authorized);
+}
+
+// The start sound plays at every key-down, on the GUI thread: a stopped
+// sound server must not hold it up, and sounds still play once it runs again.
+TEST_F(AudioIntegrationTest, AStoppedSoundServerNeverHoldsUpTheStartSound)
+{
+    PrivateDaemon daemon(dir.path());
+    ASSERT_TRUE(daemon.start());
+    PulseConnection own("Velnor tests", daemon.server());
+    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 5000));
+    PulseSoundOutput output(own);
+    AudioPlayer player(log.logger(), output);
+
+    daemon.signal(SIGSTOP);
+    QElapsedTimer keyDown;
+    keyDown.start();
+    for (int press = 0; press < 3; ++press)
+        player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
+    // Blocked, this takes seconds (or forever); handed over, it takes microseconds.
+    EXPECT_LT(keyDown.elapsed(), 100);
+    daemon.signal(SIGCONT);
+
+    test::runEventLoopFor(1000);
+    player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
+    test::runEventLoopFor(500);
+    EXPECT_TRUE(log.linesWith(QStringLiteral("[ERROR]")).isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
+}
+
+// No microphone yet is "not known" with its reason, not a refusal: the
+// real-time path tries as the file recorder does, and a microphone plugged
+// in later is reported at once.
+TEST_F(AudioIntegrationTest, AMicrophonePluggedInLaterIsReportedAndNeverWasRefused)
+{
+    PrivateDaemon daemon(dir.path());
+    ASSERT_TRUE(daemon.start(false));
+    PulseConnection own("Velnor tests", daemon.server());
+    PulseMicrophonePermission ownPermission(own, scheduler);
+    ASSERT_TRUE(test::waitUntil([&] { return own.snapshot().ok(); }, 5000));
+    EXPECT_EQ(ownPermission.status(), MicrophonePermission::Status::NotDetermined);
+    EXPECT_EQ(ownPermission.reason(), QStringLiteral("没有可用的麦克风"));
+    std::optional<bool> granted;
+    ownPermission.request([&granted](bool answer) { granted = answer; });
+    scheduler.advanceBy(PulseMicrophonePermission::AnswerTimeout);
+    EXPECT_EQ(granted, true) << "the real-time path tries, as the file recorder does";
+
+    std::optional<MicrophonePermission::Status> reported;
+    ownPermission.setStatusObserver([&reported](MicrophonePermission::Status status) { reported = status; });
+    ASSERT_TRUE(daemon.addMicrophone());
+    EXPECT_TRUE(test::waitUntil([&] { return reported == MicrophonePermission::Status::Authorized; }, 5000));
+    EXPECT_EQ(ownPermission.reason(), QString());
 }
 
 } // namespace

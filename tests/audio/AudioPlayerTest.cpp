@@ -3,6 +3,7 @@
 
 #include "audio/AudioPlayer.h"
 #include "audio/WavData.h"
+#include "platform/SoundOutput.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -12,30 +13,71 @@
 namespace velnor {
 namespace {
 
-struct Played {
-    QUrl source;
-    float volume = 0.0f;
+QByteArray wavBytes(quint16 tag, quint16 channels, quint32 rate, quint16 bits, const QByteArray& data,
+                    const QByteArray& extraChunk = {})
+{
+    QByteArray fmt(16, '\0');
+    qToLittleEndian<quint16>(tag, fmt.data());
+    qToLittleEndian<quint16>(channels, fmt.data() + 2);
+    qToLittleEndian<quint32>(rate, fmt.data() + 4);
+    qToLittleEndian<quint16>(bits, fmt.data() + 14);
+    const auto chunk = [](const char* id, const QByteArray& body) {
+        QByteArray out(id, 4);
+        QByteArray size(4, '\0');
+        qToLittleEndian<quint32>(quint32(body.size()), size.data());
+        out += size + body;
+        if (body.size() % 2)
+            out += '\0';
+        return out;
+    };
+    const QByteArray body = QByteArray("WAVE") + chunk("fmt ", fmt) + extraChunk + chunk("data", data);
+    QByteArray size(4, '\0');
+    qToLittleEndian<quint32>(quint32(body.size()), size.data());
+    return QByteArray("RIFF") + size + body;
+}
+
+// Records what would have been played.
+class RecordingSoundOutput final : public SoundOutput {
+public:
+    std::optional<QString> play(const AudioBuffer& sound, float volume) override
+    {
+        played.append({sound, volume});
+        return failure;
+    }
+    struct Played {
+        AudioBuffer sound;
+        float volume = 0.0f;
+    };
+    QList<Played> played;
+    std::optional<QString> failure;
 };
 
-TEST(AudioPlayer, FindsTheSoundAndFallsBackToItsWav)
+TEST(AudioPlayer, FindsTheSoundFallsBackToItsWavAndPlaysItsSamples)
 {
     test::TempDir dir;
     test::LogCapture log;
-    dir.writeFile(QStringLiteral("ber.wav"), QByteArray("RIFF"));
+    const QByteArray samples(400, '\x02');
+    dir.writeFile(QStringLiteral("ber.wav"), wavBytes(1, 2, 48000, 16, samples));
     dir.writeFile(QStringLiteral("tick.mov"), QByteArray("moov"));
-    QList<Played> played;
-    AudioPlayer player(log.logger(), dir.path(), [&](const QUrl& url, float volume) { played.append({url, volume}); });
+    RecordingSoundOutput output;
+    AudioPlayer player(log.logger(), output, dir.path());
 
-    player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
-    player.playSound(QStringLiteral("tick"), QStringLiteral("mov"), 0.5f);
-    ASSERT_EQ(played.size(), 2);
-    EXPECT_EQ(played[0].source, QUrl::fromLocalFile(dir.filePath(QStringLiteral("ber.wav"))));
-    EXPECT_FLOAT_EQ(played[0].volume, 1.0f);
-    EXPECT_EQ(played[1].source, QUrl::fromLocalFile(dir.filePath(QStringLiteral("tick.mov"))));
+    player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 0.5f);
+    ASSERT_EQ(output.played.size(), 1);
+    EXPECT_EQ(output.played[0].sound.format, (AudioFormat{48000, 2, SampleType::Int16, true}));
+    EXPECT_EQ(output.played[0].sound.data, samples);
+    EXPECT_FLOAT_EQ(output.played[0].volume, 0.5f);
 
+    // A file of the asked-for extension wins; it is no WAV here, which is said.
+    player.playSound(QStringLiteral("tick"), QStringLiteral("mov"), 1.0f);
     player.playSound(QStringLiteral("nope"), QStringLiteral("mov"), 1.0f);
-    EXPECT_EQ(played.size(), 2);
+    EXPECT_EQ(output.played.size(), 1);
     EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("Audio file not found: nope.mov")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("Failed to play audio from URL")).size(), 1);
+
+    output.failure = QStringLiteral("Connection refused");
+    player.playSound(QStringLiteral("ber"), QStringLiteral("wav"), 1.0f);
+    EXPECT_EQ(log.linesWith(QStringLiteral("Failed to play audio from URL: Connection refused")).size(), 1);
 }
 
 // The shipped sound: a 16-bit PCM WAV whose last 200 ms are silent, because
@@ -60,29 +102,6 @@ TEST(AudioPlayer, ShippedSoundIsPaddedWav)
     }
     EXPECT_GT(loudest, 8000);
     EXPECT_EQ(tailLoudest, 0);
-}
-
-QByteArray wavBytes(quint16 tag, quint16 channels, quint32 rate, quint16 bits, const QByteArray& data,
-                    const QByteArray& extraChunk = {})
-{
-    QByteArray fmt(16, '\0');
-    qToLittleEndian<quint16>(tag, fmt.data());
-    qToLittleEndian<quint16>(channels, fmt.data() + 2);
-    qToLittleEndian<quint32>(rate, fmt.data() + 4);
-    qToLittleEndian<quint16>(bits, fmt.data() + 14);
-    const auto chunk = [](const char* id, const QByteArray& body) {
-        QByteArray out(id, 4);
-        QByteArray size(4, '\0');
-        qToLittleEndian<quint32>(quint32(body.size()), size.data());
-        out += size + body;
-        if (body.size() % 2)
-            out += '\0';
-        return out;
-    };
-    const QByteArray body = QByteArray("WAVE") + chunk("fmt ", fmt) + extraChunk + chunk("data", data);
-    QByteArray size(4, '\0');
-    qToLittleEndian<quint32>(quint32(body.size()), size.data());
-    return QByteArray("RIFF") + size + body;
 }
 
 TEST(WavData, ReadsFormatsSkipsOtherChunksAndRejectsJunk)

@@ -322,13 +322,18 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，录音可能无法正常工作")));
     EXPECT_FALSE(settings.boolean(key));
 
-    // A persisted grant skips the check; a denied start still records.
+    // A persisted grant skips the check. At start the rule of both modes:
+    // an undetermined status (no microphone found yet) is tried ...
     settings.setBool(key, true);
-    permission.setStatus(MicrophonePermission::Status::Denied);
+    permission.setStatus(MicrophonePermission::Status::NotDetermined);
     auto recorder = makeRecorder();
     EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
     recorder->stopRecording();
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: 没有可用的麦克风")).size(), 1);
+    // ... and only a refusal by the system stops it.
+    permission.setStatus(MicrophonePermission::Status::Denied);
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/h2.m4a")));
     EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
 }

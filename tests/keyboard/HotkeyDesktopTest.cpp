@@ -2,11 +2,15 @@
 // through the XI2 key source and keyboard list into the hotkey manager.
 #include "KeyboardTestRig.h"
 #include "XTestKeys.h"
+#include "platform/linux/session/DBusSessionLock.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/XInputKeySource.h"
 #include "platform/linux/x11/XInputKeyboardDevices.h"
 #include "support/EventLoopWait.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QElapsedTimer>
 #include <QStringList>
 
@@ -20,6 +24,90 @@
 namespace velnor::test {
 namespace {
 
+// A screen saver as GNOME and KDE offer it on the session bus.
+class FakeScreenSaver final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    bool active = false;
+public slots:
+    bool GetActive() const { return active; }
+signals:
+    void ActiveChanged(bool active);
+};
+
+// logind's manager and one session, whose LockedHint a test sets.
+class FakeLogindManager final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public slots:
+    QDBusObjectPath GetSession(const QString&) const { return QDBusObjectPath(QStringLiteral("/org/freedesktop/login1/session/_7")); }
+};
+
+class FakeLogindSession final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
+    Q_PROPERTY(bool LockedHint READ lockedHint)
+public:
+    bool lockedHint() const { return locked; }
+    bool locked = false;
+};
+
+// Services that play the desktop's, on a connection of their own to the
+// test desktop's private session bus.
+class FakeSessionServices {
+public:
+    FakeSessionServices()
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("velnor-fake-session")))
+    {
+    }
+    ~FakeSessionServices()
+    {
+        for (const QString& service : m_services)
+            m_bus.unregisterService(service);
+        QDBusConnection::disconnectFromBus(QStringLiteral("velnor-fake-session"));
+    }
+
+    bool offerScreenSaver()
+    {
+        return offer(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+                     &screenSaver, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+    }
+    bool offerLogind()
+    {
+        return offer(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), &manager,
+                     QDBusConnection::ExportAllSlots)
+            && m_bus.registerObject(QStringLiteral("/org/freedesktop/login1/session/_7"), &session,
+                                    QDBusConnection::ExportAllProperties);
+    }
+    void setLockedHint(bool locked)
+    {
+        session.locked = locked;
+        QDBusMessage changed = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1/session/_7"),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("PropertiesChanged"));
+        changed << QStringLiteral("org.freedesktop.login1.Session") << QVariantMap{{QStringLiteral("LockedHint"), locked}}
+                << QStringList();
+        m_bus.send(changed);
+    }
+
+    FakeScreenSaver screenSaver;
+    FakeLogindManager manager;
+    FakeLogindSession session;
+
+private:
+    bool offer(const QString& service, const QString& path, QObject* object, QDBusConnection::RegisterOptions options)
+    {
+        if (!m_bus.registerObject(path, object, options) || !m_bus.registerService(service))
+            return false;
+        m_services << service;
+        return true;
+    }
+
+    QDBusConnection m_bus;
+    QStringList m_services;
+};
+
 // The whole hotkey stack as the app builds it, on $DISPLAY.
 class HotkeyDesktop : public ::testing::Test {
 protected:
@@ -28,8 +116,14 @@ protected:
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
         ASSERT_TRUE(driver.isConnected());
+        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run through scripts/with-services.sh";
+        ASSERT_TRUE(fakeServices.offerScreenSaver());
+        ASSERT_TRUE(fakeServices.offerLogind());
         m_clock.start();
-        stack = std::make_unique<KeyboardStack>(keySource, devices);
+        // logind lives on the system bus; here its stand-in shares the private session bus.
+        sessionLock = std::make_unique<session::DBusSessionLock>(QDBusConnection::sessionBus(),
+                                                                 QDBusConnection::sessionBus());
+        stack = std::make_unique<KeyboardStack>(keySource, devices, QString(), sessionLock.get());
         ASSERT_TRUE(stack->monitor.isStarted());
         ASSERT_TRUE(stack->manager->start()) << "the XI2 key source did not start";
         manager = stack->manager.get();
@@ -63,6 +157,17 @@ protected:
         manager->unregisterShortcut(marker);
     }
 
+    // Presses the Fn+Shift chord and releases it, waiting until the manager saw each half.
+    void pressAndReleaseFnShift()
+    {
+        driver.chord({XKey::RightControl, XKey::LeftShift}, {});
+        ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers() == (ModifierKey::function() | ModifierKey::shift()); }, 5000));
+        driver.chord({}, {XKey::LeftShift, XKey::RightControl});
+        ASSERT_TRUE(waitUntil([this] { return manager->currentModifiers().isEmpty(); }, 5000));
+    }
+
+    FakeSessionServices fakeServices;
+    std::unique_ptr<session::DBusSessionLock> sessionLock;
     QElapsedTimer m_clock;
     XTestKeys driver;
     x11::SyntheticKeyEchoes echoes{[this] { return m_clock.elapsed(); }};
@@ -149,6 +254,65 @@ TEST_F(HotkeyDesktop, OurOwnSyntheticKeysAreIgnoredOthersXTestKeysAreNot)
     EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
 }
 
+TEST_F(HotkeyDesktop, AKeyboardGrabbedByAnotherClientStartsNothing)
+{
+    useHotkey(HotkeyType::fnShift);
+    // A screen locker (or any client) holding the keyboard: its password
+    // prompt gets the keys, yet XI2 raw events still reach us.
+    XTestKeys locker;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(locker.connection())).data->root;
+    const x11::XcbReply<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
+        locker.connection(),
+        xcb_grab_keyboard(locker.connection(), 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr));
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    pressAndReleaseFnShift();
+    EXPECT_TRUE(stack->fired.isEmpty()) << "the chord must not record behind a locker";
+
+    xcb_ungrab_keyboard(locker.connection(), XCB_CURRENT_TIME);
+    xcb_flush(locker.connection());
+    ASSERT_TRUE(waitUntil([this] { return !driver.keyboardGrabbedElsewhere(); }, 5000));
+    pressAndReleaseFnShift();
+    EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
+}
+
+TEST_F(HotkeyDesktop, ALockedSessionStartsNothing)
+{
+    useHotkey(HotkeyType::fnShift);
+    struct Row {
+        const char* name;
+        std::function<void(bool locked)> set;
+    };
+    const std::vector<Row> rows{
+        {"screen saver active", [this](bool locked) {
+             fakeServices.screenSaver.active = locked;
+             emit fakeServices.screenSaver.ActiveChanged(locked);
+         }},
+        {"logind LockedHint", [this](bool locked) { fakeServices.setLockedHint(locked); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.set(true);
+        ASSERT_TRUE(waitUntil([this] { return sessionLock->isLocked(); }, 5000));
+        pressAndReleaseFnShift();
+        EXPECT_TRUE(stack->fired.isEmpty());
+
+        row.set(false);
+        ASSERT_TRUE(waitUntil([this] { return !sessionLock->isLocked(); }, 5000));
+        pressAndReleaseFnShift();
+        EXPECT_EQ(stack->fired, (QStringList{"down", "up"}));
+        stack->fired.clear();
+    }
+}
+
+TEST_F(HotkeyDesktop, ALockStateKnownAtStartIsReadWithoutASignal)
+{
+    fakeServices.screenSaver.active = true;
+    session::DBusSessionLock startedWhileLocked(QDBusConnection::sessionBus(), QDBusConnection::sessionBus());
+    EXPECT_TRUE(waitUntil([&] { return startedWhileLocked.isLocked(); }, 5000));
+    fakeServices.screenSaver.active = false;
+}
+
 // Adds (or removes) a master device pair through XI2; the server creates an
 // XTEST slave keyboard with it, as for a keyboard plugged in.
 void addMaster(xcb_connection_t* connection, const QByteArray& name)
@@ -215,3 +379,5 @@ TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
 
 } // namespace
 } // namespace velnor::test
+
+#include "HotkeyDesktopTest.moc"

@@ -47,9 +47,11 @@ TEST(KeyboardList, FallsBackToTheRegistryOnlyWhenNothingUsableIsWatched)
     EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_49948"}));
 }
 
-TEST(KeyboardList, DevicesComeAndGoWithTheirMessages)
+TEST(KeyboardList, DevicesComeAndGoWithTheirMessagesAndTheListFollows)
 {
     KeyboardTestRig rig({keyboard(5, 1133, 49948, QStringLiteral("Logitech USB Keyboard"))});
+    int listChanges = 0;
+    QObject::connect(rig.keyboards.get(), &KeyboardManager::availableKeyboardsChanged, [&] { ++listChanges; });
     rig.devices.attach(keyboard(6, 1133, 2, QString()));
     rig.devices.detach(5);
     rig.devices.detach(5);
@@ -58,6 +60,9 @@ TEST(KeyboardList, DevicesComeAndGoWithTheirMessages)
                                         "Keyboard device removed: Logitech USB Keyboard"}));
     ASSERT_EQ(rig.monitor.keyboardDevices().size(), 1);
     EXPECT_EQ(rig.monitor.keyboardDevices().front().deviceId, 6);
+    // A keyboard plugged in later can be chosen without a restart.
+    EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_2"}));
+    EXPECT_EQ(listChanges, 2);
 }
 
 TEST(KeyboardList, MonitorWithoutDevicesSaysSoAndKeepsNothing)

@@ -17,13 +17,14 @@ namespace velnor::test {
 // The keyboard subsystem as the app wires it, on the given platform keys and
 // keyboards; hotkey edges are written to `fired`, printed lines to `console`.
 struct KeyboardStack {
-    KeyboardStack(GlobalKeySource& keys, KeyboardDevices& devices, const QString& selected = {})
+    KeyboardStack(GlobalKeySource& keys, KeyboardDevices& devices, const QString& selected = {},
+                  const SessionLock* lock = nullptr)
         : monitor(devices, [this](const QString& line) { console << line; })
     {
         if (!selected.isEmpty())
             settings.setString(QStringLiteral("/velnor/keyboard/selected_device_id"), selected);
         keyboards = std::make_unique<KeyboardManager>(settings, monitor);
-        manager = std::make_unique<ShortcutManager>(keys, monitor, *keyboards);
+        manager = std::make_unique<ShortcutManager>(keys, monitor, *keyboards, lock);
         manager->start();
         registrar = std::make_unique<Shortcut>(*manager, [this](const QString& line) { console << line; });
     }

@@ -22,7 +22,9 @@ protected:
     ManualScheduler scheduler;
     test::LogCapture log;
     int stepAsides = 0;
-    PreviousAppInserter inserter{{workspace, textInput, scheduler, log.logger(), kOwnPid, [this] { ++stepAsides; }}};
+    int nothingTypedReports = 0;
+    PreviousAppInserter inserter{{workspace, textInput, scheduler, log.logger(), kOwnPid, [this] { ++stepAsides; },
+                                  [this] { ++nothingTypedReports; }}};
 };
 
 TEST_F(PreviousAppInserterTest, TypesOnlyOnceAnotherApplicationHasTheFocus)
@@ -48,17 +50,28 @@ TEST_F(PreviousAppInserterTest, WithAnotherApplicationInFrontNothingStepsAside)
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("again")});
 }
 
-TEST_F(PreviousAppInserterTest, ANewerTextReplacesOneStillWaitingAndNobodyInFrontStillGetsIt)
+TEST_F(PreviousAppInserterTest, ANewerTextReplacesOneStillWaiting)
 {
     inserter.insert(QStringLiteral("first"));
     scheduler.advanceBy(std::chrono::milliseconds(100));
     inserter.insert(QStringLiteral("second"));
-    scheduler.advanceBy(PreviousAppInserter::kFocusLimit - std::chrono::milliseconds(100));
-    EXPECT_TRUE(textInput.typed.isEmpty());
-
+    focusReturnsToEditor();
     scheduler.runUntilIdle();
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("second")});
-    EXPECT_TRUE(log.messages().contains(QStringLiteral("窗口隐藏后焦点未回到其他应用")));
+}
+
+TEST_F(PreviousAppInserterTest, FocusThatNeverLeavesOurWindowTypesNothingAndSaysSo)
+{
+    inserter.insert(QStringLiteral("不该进自己窗口"));
+    scheduler.runUntilIdle();
+    EXPECT_TRUE(textInput.typed.isEmpty()) << "never into our own window, however long it waits";
+    EXPECT_EQ(nothingTypedReports, 1);
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("窗口隐藏后焦点未回到其他应用，未输入任何文字")));
+
+    // A later focus change does not bring the dropped text back.
+    focusReturnsToEditor();
+    scheduler.runUntilIdle();
+    EXPECT_TRUE(textInput.typed.isEmpty());
 }
 
 } // namespace

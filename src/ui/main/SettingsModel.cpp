@@ -117,6 +117,18 @@ void SettingsModel::selectKeyboard(const QString& id)
         m_hooks.selectKeyboard(id);
 }
 
+void SettingsModel::refreshKeyboards()
+{
+    if (m_hooks.refreshKeyboards)
+        m_hooks.refreshKeyboards();
+}
+
+void SettingsModel::observeKeyboards(QObject* receiver, std::function<void()> changed)
+{
+    if (m_hooks.observeKeyboards)
+        m_hooks.observeKeyboards(receiver, std::move(changed));
+}
+
 int SettingsModel::snapDuration(int seconds)
 {
     const int rounded = (seconds + kDurationStep / 2) / kDurationStep * kDurationStep;

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QObject;
+
 namespace velnor {
 
 class LaunchAtLoginSetting;
@@ -27,6 +29,10 @@ struct SettingsHooks {
     std::function<QList<KeyboardEntry>()> keyboards;
     std::function<QString()> selectedKeyboardId;
     std::function<void(const QString& id)> selectKeyboard;
+    // Reads the attached keyboards again.
+    std::function<void()> refreshKeyboards;
+    // Calls `changed` (in `receiver`'s thread, while it lives) whenever the keyboard list changes.
+    std::function<void(QObject* receiver, std::function<void()> changed)> observeKeyboards;
 };
 
 // Reads and writes the settings behind the settings screen. Loading only
@@ -72,6 +78,8 @@ public:
     QList<KeyboardEntry> keyboards() const;
     QString selectedKeyboardId() const;
     void selectKeyboard(const QString& id);
+    void refreshKeyboards();
+    void observeKeyboards(QObject* receiver, std::function<void()> changed);
 
     static int snapDuration(int seconds);
     // Only web links may be handed to the browser from an update answer.

@@ -9,7 +9,6 @@
 #include "ui/common/SettingChoices.h"
 #include "ui/main/MainWindowServices.h"
 #include "ui/main/PageLayout.h"
-#include "ui/onboarding/AccessibilityBus.h"
 #include "ui/onboarding/PermissionManager.h"
 
 #include <QCheckBox>
@@ -77,6 +76,11 @@ SettingsPage::SettingsPage(MainWindowServices& services, QWidget* parent)
                           audioInputCard(), permissionsCard()})
         page.add(card);
     page.finish();
+    // Scrolling the page over a picker must not change the hotkey, the
+    // device or the history retention (which prunes history).
+    for (QWidget* control : std::initializer_list<QWidget*>{m_positions, m_hotkeys, m_languages, m_duration, m_keyTypes,
+                                                            m_keyboards, m_audioInputs, m_retentionDays})
+        m_wheelGuard.guard(control);
     loadValues();
 }
 
@@ -245,7 +249,12 @@ QWidget* SettingsPage::keyboardCard()
         fillKeyboards();
     });
     auto* refresh = new QPushButton(Icons::icon(Icons::Glyph::Refresh), QStringLiteral("刷新设备列表"));
-    connect(refresh, &QPushButton::clicked, this, &SettingsPage::fillKeyboards);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        m_model.refreshKeyboards();
+        fillKeyboards();
+    });
+    // Keyboards plugged in or out while the screen shows.
+    m_model.observeKeyboards(this, [this] { fillKeyboards(); });
     QFormLayout* layout = form();
     layout->addRow(QStringLiteral("主键盘设备"), m_keyboards);
     card->body()->addLayout(layout);
@@ -330,6 +339,8 @@ QWidget* SettingsPage::permissionsCard()
         state = new QLabel(QStringLiteral("已授权"));
         state->setStyleSheet(QStringLiteral("color: %1;").arg(kGreen.name()));
         button = new QPushButton(QStringLiteral("去授权"));
+        state->hide(); // until the first answer
+        button->hide();
         connect(button, &QPushButton::clicked, this, [this, accessibility] { emit permissionRequested(accessibility); });
         row->addWidget(state);
         row->addWidget(button);
@@ -356,11 +367,16 @@ QWidget* SettingsPage::permissionsCard()
 
 void SettingsPage::renderPermissions()
 {
-    // Read-only checks: showing the screen stores nothing.
-    const bool accessibility = m_services.permissions.accessibilityBus().isEnabled();
+    // Read-only checks: showing the screen stores nothing. The desktop's
+    // answer comes later; until then the row keeps what it showed.
+    QPointer<SettingsPage> self(this);
+    m_services.permissions.readAccessibility([self](bool accessibility) {
+        if (!self)
+            return;
+        self->m_accessibilityState->setVisible(accessibility);
+        self->m_accessibilityButton->setVisible(!accessibility);
+    });
     const bool microphone = m_services.permissions.isMicrophoneAuthorized();
-    m_accessibilityState->setVisible(accessibility);
-    m_accessibilityButton->setVisible(!accessibility);
     m_microphoneState->setVisible(microphone);
     m_microphoneButton->setVisible(!microphone);
 }

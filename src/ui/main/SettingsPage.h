@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/main/SettingsModel.h"
+#include "ui/main/UnfocusedWheelGuard.h"
 
 #include <QWidget>
 
@@ -47,6 +48,7 @@ private:
 
     MainWindowServices& m_services;
     SettingsModel m_model;
+    UnfocusedWheelGuard m_wheelGuard;
     QComboBox* m_positions = nullptr;
     QComboBox* m_hotkeys = nullptr;
     QComboBox* m_languages = nullptr;

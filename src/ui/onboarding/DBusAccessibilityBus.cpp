@@ -1,41 +1,60 @@
 #include "ui/onboarding/DBusAccessibilityBus.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 
 namespace velnor {
 
 namespace {
 
-const QString kService = QStringLiteral("org.a11y.Bus");
 const QString kPath = QStringLiteral("/org/a11y/bus");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kStatus = QStringLiteral("org.a11y.Status");
 const QString kIsEnabled = QStringLiteral("IsEnabled");
-// The bus answers at once; a hung desktop must not freeze the window for long.
-constexpr int kTimeoutMs = 2000;
+
+// Calls `onReply` with the finished call on this thread's event loop.
+void whenAnswered(const QDBusPendingCall& call, std::function<void(const QDBusPendingCall&)> onReply)
+{
+    auto* watcher = new QDBusPendingCallWatcher(call);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [onReply = std::move(onReply)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         onReply(*finished);
+                     });
+}
 
 } // namespace
 
-bool DBusAccessibilityBus::isEnabled() const
+DBusAccessibilityBus::DBusAccessibilityBus(QDBusConnection bus, QString service)
+    : m_bus(std::move(bus))
+    , m_service(std::move(service))
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
-    get << kStatus << kIsEnabled;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, kTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return false;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
-std::optional<QString> DBusAccessibilityBus::enable()
+void DBusAccessibilityBus::checkEnabled(Answer answer)
 {
-    QDBusMessage set = QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Set"));
+    QDBusMessage get = QDBusMessage::createMethodCall(m_service, kPath, kProperties, QStringLiteral("Get"));
+    get << kStatus << kIsEnabled;
+    whenAnswered(m_bus.asyncCall(get, kTimeoutMs), [answer = std::move(answer)](const QDBusPendingCall& call) {
+        const QDBusMessage reply = call.reply();
+        const bool enabled = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            && reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+        answer(enabled);
+    });
+}
+
+void DBusAccessibilityBus::enable(Done done)
+{
+    QDBusMessage set = QDBusMessage::createMethodCall(m_service, kPath, kProperties, QStringLiteral("Set"));
     set << kStatus << kIsEnabled << QVariant::fromValue(QDBusVariant(true));
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(set, QDBus::Block, kTimeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        return reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
-    return std::nullopt;
+    whenAnswered(m_bus.asyncCall(set, kTimeoutMs), [done = std::move(done)](const QDBusPendingCall& call) {
+        const QDBusMessage reply = call.reply();
+        if (reply.type() == QDBusMessage::ErrorMessage)
+            done(reply.errorName() + QStringLiteral(": ") + reply.errorMessage());
+        else
+            done(std::nullopt);
+    });
 }
 
 } // namespace velnor

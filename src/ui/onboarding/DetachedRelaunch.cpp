@@ -5,13 +5,18 @@
 
 namespace velnor {
 
-std::optional<QString> relaunchDetached()
+std::optional<QString> relaunchDetached(const std::function<void()>& handOver, const std::function<void()>& takeBack)
 {
     QProcess process;
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setArguments(QCoreApplication::arguments().mid(1));
-    if (!process.startDetached())
+    if (handOver)
+        handOver();
+    if (!process.startDetached()) {
+        if (takeBack)
+            takeBack();
         return process.errorString();
+    }
     QCoreApplication::exit(0);
     return std::nullopt;
 }

@@ -45,7 +45,13 @@ bool OnboardingModel::shouldShowAtFirstAppearance(SettingsStore& settings)
 
 void OnboardingModel::appear()
 {
-    m_hasAccessibility = m_permissions.checkAccessibility();
+    QPointer<OnboardingModel> self(this);
+    m_permissions.checkAccessibility([self](bool enabled) {
+        if (!self || self->m_hasAccessibility == enabled)
+            return;
+        self->m_hasAccessibility = enabled;
+        emit self->changed();
+    });
     m_hasMicrophone = m_permissions.isMicrophoneAuthorized();
     if (m_settings.boolean(key(SettingsKey::WasAccessibilityJustSet))) {
         m_wasAccessibilityJustSet = true;
@@ -81,10 +87,13 @@ void OnboardingModel::beginSetup()
 
 void OnboardingModel::openAccessibilitySettings()
 {
-    if (const auto error = m_permissions.accessibilityBus().enable()) {
-        m_errorText = QStringLiteral("无法开启辅助功能: ") + *error;
-        emit changed();
-    }
+    QPointer<OnboardingModel> self(this);
+    m_permissions.enableAccessibility([self](const std::optional<QString>& error) {
+        if (!self || !error)
+            return;
+        self->m_errorText = QStringLiteral("无法开启辅助功能: ") + *error;
+        emit self->changed();
+    });
     if (isWaitingForAccessibility())
         return;
     schedulePoll();
@@ -93,6 +102,7 @@ void OnboardingModel::openAccessibilitySettings()
 
 void OnboardingModel::schedulePoll()
 {
+    m_polling = true;
     QPointer<OnboardingModel> self(this);
     m_poll = m_mainQueue.after(kPause, [self] {
         if (self)
@@ -102,12 +112,22 @@ void OnboardingModel::schedulePoll()
 
 void OnboardingModel::stopPoll()
 {
+    m_polling = false;
     m_poll.cancel();
 }
 
 void OnboardingModel::pollAccessibility()
 {
-    const bool granted = m_permissions.checkAccessibility();
+    // The next tick is planned when this answer is in: never two checks at once.
+    QPointer<OnboardingModel> self(this);
+    m_permissions.checkAccessibility([self](bool granted) {
+        if (self && self->m_polling)
+            self->accessibilityPolled(granted);
+    });
+}
+
+void OnboardingModel::accessibilityPolled(bool granted)
+{
     if (granted != m_hasAccessibility) {
         m_hasAccessibility = granted;
         emit changed();
@@ -116,6 +136,7 @@ void OnboardingModel::pollAccessibility()
         schedulePoll();
         return;
     }
+    m_polling = false;
     m_settings.setBool(key(SettingsKey::WasAccessibilityJustSet), true);
     m_wasAccessibilityJustSet = true;
     emit changed();
@@ -134,7 +155,10 @@ void OnboardingModel::grantMicrophone()
         if (!self)
             return;
         self->m_hasMicrophone = granted;
-        self->m_errorText = granted ? QString() : QStringLiteral("未检测到可用的麦克风，请连接麦克风后重试");
+        const QString problem = self->m_permissions.microphoneProblem();
+        self->m_errorText = granted ? QString()
+            : QStringLiteral("未检测到可用的麦克风，请连接麦克风后重试")
+                + (problem.isEmpty() ? QString() : QStringLiteral("（") + problem + QStringLiteral("）"));
         emit self->changed();
         if (granted)
             self->goToAfterPause(self->m_wasAccessibilityJustSet ? OnboardingStep::Restart : OnboardingStep::Complete);

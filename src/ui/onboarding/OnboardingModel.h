@@ -39,7 +39,7 @@ public:
     bool hasAccessibilityPermission() const { return m_hasAccessibility; }
     bool hasMicrophonePermission() const { return m_hasMicrophone; }
     bool wasAccessibilityJustSet() const { return m_wasAccessibilityJustSet; }
-    bool isWaitingForAccessibility() const { return m_poll.isValid() && !m_poll.isFinished(); }
+    bool isWaitingForAccessibility() const { return m_polling; }
     const QString& errorText() const { return m_errorText; }
 
     // The permission check when the onboarding appears.
@@ -63,6 +63,7 @@ private:
     void goToAfterPause(OnboardingStep step);
     void schedulePoll();
     void pollAccessibility();
+    void accessibilityPolled(bool granted);
     void stopPoll();
 
     SettingsStore& m_settings;
@@ -74,6 +75,8 @@ private:
     bool m_hasMicrophone = false;
     bool m_wasAccessibilityJustSet = false;
     QString m_errorText;
+    // Polling until accessibility is on; a check may be on its way meanwhile.
+    bool m_polling = false;
     Cancellable m_poll;
     Cancellable m_pendingStep;
 };

@@ -15,11 +15,23 @@ PermissionManager::PermissionManager(SettingsStore& settings, AccessibilityBus& 
 {
 }
 
-bool PermissionManager::checkAccessibility()
+void PermissionManager::checkAccessibility(std::function<void(bool enabled)> answer)
 {
-    const bool enabled = m_accessibility.isEnabled();
-    m_settings.setBool(QString::fromLatin1(SettingsKey::AccessibilityPermission), enabled);
-    return enabled;
+    // The settings store outlives every screen that asks.
+    m_accessibility.checkEnabled([&settings = m_settings, answer = std::move(answer)](bool enabled) {
+        settings.setBool(QString::fromLatin1(SettingsKey::AccessibilityPermission), enabled);
+        answer(enabled);
+    });
+}
+
+void PermissionManager::readAccessibility(std::function<void(bool enabled)> answer)
+{
+    m_accessibility.checkEnabled(std::move(answer));
+}
+
+void PermissionManager::enableAccessibility(std::function<void(const std::optional<QString>& error)> done)
+{
+    m_accessibility.enable(std::move(done));
 }
 
 bool PermissionManager::isMicrophoneAuthorized() const
@@ -34,23 +46,23 @@ void PermissionManager::storeMicrophone(bool granted)
 
 void PermissionManager::requestMicrophone(std::function<void(bool granted)> answer)
 {
-    switch (m_microphone.status()) {
-    case MicrophonePermission::Status::Authorized:
-        storeMicrophone(true);
-        answer(true);
-        return;
-    case MicrophonePermission::Status::NotDetermined:
-        m_microphone.request([this, answer = std::move(answer)](bool granted) {
-            storeMicrophone(granted);
-            answer(granted);
-        });
-        return;
-    case MicrophonePermission::Status::Denied:
-    case MicrophonePermission::Status::Restricted:
-        storeMicrophone(false);
-        answer(false);
+    const auto finish = [this, answer](MicrophonePermission::Status status) {
+        // Only known answers are stored: "not yet known" is not "refused".
+        if (status != MicrophonePermission::Status::NotDetermined)
+            storeMicrophone(status == MicrophonePermission::Status::Authorized);
+        answer(status == MicrophonePermission::Status::Authorized);
+    };
+    if (m_microphone.status() != MicrophonePermission::Status::NotDetermined) {
+        finish(m_microphone.status());
         return;
     }
+    // Dictation may go ahead either way; the onboarding wants a microphone that is there.
+    m_microphone.request([this, finish](bool) { finish(m_microphone.status()); });
+}
+
+QString PermissionManager::microphoneProblem() const
+{
+    return m_microphone.reason();
 }
 
 } // namespace velnor

@@ -5,12 +5,16 @@
 #include "ui/onboarding/OnboardingView.h"
 #include "ui/support/UiHarness.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QWheelEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -93,6 +97,53 @@ TEST_F(ScreensTest, SettingsScreenWritesNothingWhenItShows)
     page.show();
     EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
     EXPECT_EQ(snapshot(settings), beforeReshow);
+}
+
+TEST_F(ScreensTest, ScrollingOverAnUnfocusedPickerChangesNothing)
+{
+    SettingsPage page(services());
+    page.resize(600, 900);
+    page.show();
+    QCoreApplication::processEvents();
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    const auto before = snapshot(settings);
+    for (QWidget* control : page.findChildren<QWidget*>()) {
+        if (!qobject_cast<QComboBox*>(control) && !qobject_cast<QAbstractSlider*>(control) &&
+            !qobject_cast<QAbstractSpinBox*>(control))
+            continue;
+        SCOPED_TRACE(control->metaObject()->className());
+        ASSERT_FALSE(control->hasFocus());
+        const QPointF inside(control->width() / 2.0, control->height() / 2.0);
+        for (const int delta : {-120, 120, -120}) {
+            QWheelEvent wheel(inside, control->mapToGlobal(inside), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(control, &wheel);
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(snapshot(settings), before);
+        EXPECT_TRUE(indicatorMoves.isEmpty());
+    }
+}
+
+TEST_F(ScreensTest, RefreshingFindsAKeyboardPluggedInLater)
+{
+    SettingsPage page(services());
+    QComboBox* keyboards = nullptr;
+    for (QComboBox* box : page.findChildren<QComboBox*>()) {
+        if (box->findData(QStringLiteral("built_in")) >= 0)
+            keyboards = box;
+    }
+    ASSERT_NE(keyboards, nullptr);
+    ASSERT_EQ(keyboards->count(), 1);
+
+    attachedKeyboards = listedKeyboards;
+    attachedKeyboards.append({QStringLiteral("1133_49948"), QStringLiteral("Logitech USB Keyboard"), false, {}});
+    for (QPushButton* button : page.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("刷新设备列表"))
+            button->click();
+    }
+    EXPECT_GE(keyboards->findData(QStringLiteral("1133_49948")), 0);
 }
 
 TEST_F(ScreensTest, UpdateButtonOpensOnlyWebLinks)

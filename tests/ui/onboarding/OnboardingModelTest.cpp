@@ -91,6 +91,31 @@ TEST_F(OnboardingTest, AlreadyGrantedUserFinishesWithoutRestart)
     EXPECT_EQ(relaunches, 0);
 }
 
+TEST_F(OnboardingTest, ASlowDesktopNeverHasTwoChecksOnTheirWay)
+{
+    auto model = makeModel(Step::Accessibility);
+    accessibility.checksUntilEnabled = 2;
+    accessibility.holdAnswers = true;
+    model->openAccessibilitySettings();
+    const int checksBefore = accessibility.checks;
+    scheduler.advanceBy(seconds(5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 1) << "the next tick waits for the answer";
+
+    accessibility.releaseAnswers(); // "not yet"
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 2);
+    accessibility.releaseAnswers();
+    EXPECT_TRUE(model->hasAccessibilityPermission());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Microphone);
+
+    // An answer that arrives after the model is gone touches nothing.
+    model->openAccessibilitySettings();
+    scheduler.advanceBy(seconds(0.5));
+    model.reset();
+    accessibility.releaseAnswers();
+}
+
 TEST_F(OnboardingTest, GrantDuringOnboardingGoesThroughRestartAndResumesAfterIt)
 {
     accessibility.checksUntilEnabled = 3;

@@ -82,6 +82,9 @@ public:
     QStringList copiedTexts;
     QStringList reinsertedTexts;
     QStringList indicatorMoves;
+    // The keyboards the settings screen lists, and those a refresh would find.
+    QList<KeyboardEntry> listedKeyboards{{QStringLiteral("built_in"), QStringLiteral("内置键盘"), true, {}}};
+    QList<KeyboardEntry> attachedKeyboards;
     QStringList openedUrls;
     int quitRequests = 0;
     int relaunches = 0;

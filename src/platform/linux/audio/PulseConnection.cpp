@@ -149,12 +149,13 @@ void PulseConnection::onContextState()
         break;
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED: {
-        const QString error = QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
+        const int code = pa_context_errno(m_context);
+        const QString error = QString::fromUtf8(pa_strerror(code));
         // The server's answers to this context will never come.
         delete m_listing;
         m_listing = nullptr;
         m_listAgain = false;
-        publish(Result<Snapshot, QString>::failure(error));
+        publish(Result<Snapshot, QString>::failure(error), code == PA_ERR_ACCESS || code == PA_ERR_AUTHKEY);
         scheduleReconnect();
         break;
     }
@@ -213,11 +214,34 @@ void PulseConnection::listingFinished(Listing* listing)
     }
 }
 
-void PulseConnection::publish(Result<Snapshot, QString> result)
+void PulseConnection::publish(Result<Snapshot, QString> result, bool refused)
+{
+    std::function<void()> observer;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_snapshot = std::move(result);
+        m_settled = true;
+        m_refused = refused;
+        observer = m_changeObserver;
+    }
+    if (observer)
+        observer();
+}
+
+bool PulseConnection::isRefused() const
 {
     const std::lock_guard lock(m_mutex);
-    m_snapshot = std::move(result);
-    m_settled = true;
+    return m_refused;
+}
+
+void PulseConnection::setChangeObserver(std::function<void()> observer)
+{
+    // Under the loop's lock too: once this returns, the old observer is not running.
+    std::optional<Lock> loop;
+    if (m_loop)
+        loop.emplace(*this);
+    const std::lock_guard lock(m_mutex);
+    m_changeObserver = std::move(observer);
 }
 
 Result<PulseConnection::Snapshot, QString> PulseConnection::snapshot() const

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -44,6 +45,12 @@ public:
     Result<Snapshot, QString> snapshot() const;
     // Whether the first connection attempt has been answered either way.
     bool isSettled() const;
+    // Whether the latest failure is the server refusing this client (access
+    // denied), as opposed to no server or one that is still starting.
+    bool isRefused() const;
+    // Called on the loop thread after every new snapshot or failure; the
+    // observer must not call back into the loop. Empty to stop.
+    void setChangeObserver(std::function<void()> observer);
     // Records the default the app just asked the server for, so a recording
     // that starts before the server's change event uses it.
     void noteDefaultSource(const QString& name);
@@ -76,7 +83,7 @@ private:
     void scheduleReconnect();
     void beginListing();
     void listingFinished(Listing* listing);
-    void publish(Result<Snapshot, QString> result);
+    void publish(Result<Snapshot, QString> result, bool refused = false);
     static void onReconnectTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval* when, void* self);
 
     const QByteArray m_clientName;
@@ -91,6 +98,8 @@ private:
     mutable std::mutex m_mutex;
     Result<Snapshot, QString> m_snapshot = Result<Snapshot, QString>::failure(QStringLiteral("PulseAudio 服务器连接中"));
     bool m_settled = false;
+    bool m_refused = false;
+    std::function<void()> m_changeObserver;
 };
 
 } // namespace velnor

@@ -2,9 +2,20 @@
 
 #include "platform/linux/audio/PulseConnection.h"
 
+#include <QMetaObject>
+
 #include <algorithm>
 
 namespace velnor {
+
+namespace {
+
+bool isUsableMicrophone(const AudioSourceInfo& source)
+{
+    return !source.isMonitor && !source.isVirtual && source.isAlive && source.channelCount > 0;
+}
+
+} // namespace
 
 PulseMicrophonePermission::PulseMicrophonePermission(PulseConnection& connection, Scheduler& mainQueue)
     : m_connection(connection)
@@ -15,6 +26,8 @@ PulseMicrophonePermission::PulseMicrophonePermission(PulseConnection& connection
 PulseMicrophonePermission::~PulseMicrophonePermission()
 {
     m_pending.cancel();
+    if (m_observer)
+        m_connection.setChangeObserver({});
 }
 
 MicrophonePermission::Status PulseMicrophonePermission::status() const
@@ -23,12 +36,24 @@ MicrophonePermission::Status PulseMicrophonePermission::status() const
         return Status::NotDetermined;
     const auto snapshot = m_connection.snapshot();
     if (!snapshot)
-        return Status::Denied;
+        return m_connection.isRefused() ? Status::Denied : Status::NotDetermined;
     const QList<AudioSourceInfo>& sources = snapshot.value().sources;
-    const bool usable = std::any_of(sources.cbegin(), sources.cend(), [](const AudioSourceInfo& s) {
-        return !s.isMonitor && !s.isVirtual && s.isAlive && s.channelCount > 0;
-    });
-    return usable ? Status::Authorized : Status::Denied;
+    return std::any_of(sources.cbegin(), sources.cend(), isUsableMicrophone) ? Status::Authorized
+                                                                            : Status::NotDetermined;
+}
+
+QString PulseMicrophonePermission::reason() const
+{
+    if (!m_connection.isSettled())
+        return QStringLiteral("PulseAudio 服务器尚未应答");
+    const auto snapshot = m_connection.snapshot();
+    if (!snapshot)
+        return (m_connection.isRefused() ? QStringLiteral("PulseAudio 服务器拒绝访问: ")
+                                         : QStringLiteral("PulseAudio 服务器不可用: "))
+            + snapshot.error();
+    const QList<AudioSourceInfo>& sources = snapshot.value().sources;
+    return std::any_of(sources.cbegin(), sources.cend(), isUsableMicrophone) ? QString()
+                                                                            : QStringLiteral("没有可用的麦克风");
 }
 
 void PulseMicrophonePermission::request(std::function<void(bool granted)> answer)
@@ -47,8 +72,32 @@ void PulseMicrophonePermission::answerWhenSettled(std::function<void(bool grante
             return;
         }
         if (answer)
-            answer(status() == Status::Authorized);
+            answer(mayRecord(status()));
     });
+}
+
+void PulseMicrophonePermission::setStatusObserver(std::function<void(Status)> observer)
+{
+    m_observer = std::move(observer);
+    m_reported = status();
+    if (!m_observer) {
+        m_connection.setChangeObserver({});
+        return;
+    }
+    QObject* mainThread = m_mainThread.get();
+    m_connection.setChangeObserver([this, mainThread] {
+        // Loop thread: hop to the main thread; dropped once this object is gone.
+        QMetaObject::invokeMethod(mainThread, [this] { reportIfChanged(); }, Qt::QueuedConnection);
+    });
+}
+
+void PulseMicrophonePermission::reportIfChanged()
+{
+    const Status now = status();
+    if (now == m_reported || !m_observer)
+        return;
+    m_reported = now;
+    m_observer(now);
 }
 
 } // namespace velnor

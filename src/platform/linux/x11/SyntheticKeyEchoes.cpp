@@ -10,7 +10,9 @@ SyntheticKeyEchoes::SyntheticKeyEchoes(std::function<std::int64_t()> nowMs)
 void SyntheticKeyEchoes::expect(std::uint32_t xKeycode, bool press)
 {
     dropExpired();
-    m_expected.append({xKeycode, press, m_nowMs()});
+    if (m_expected.size() >= kMaxPending)
+        m_expected.removeFirst();
+    m_expected.append({xKeycode, press, std::nullopt});
 }
 
 bool SyntheticKeyEchoes::consume(std::uint32_t xKeycode, bool press)
@@ -24,10 +26,20 @@ bool SyntheticKeyEchoes::consume(std::uint32_t xKeycode, bool press)
     return true;
 }
 
+void SyntheticKeyEchoes::listenerCaughtUp()
+{
+    const std::int64_t now = m_nowMs();
+    for (Expected& expected : m_expected) {
+        if (!expected.listenerCaughtUpAtMs)
+            expected.listenerCaughtUpAtMs = now;
+    }
+}
+
 void SyntheticKeyEchoes::dropExpired()
 {
     const std::int64_t now = m_nowMs();
-    while (!m_expected.isEmpty() && now - m_expected.front().postedAtMs > kEchoLifetimeMs)
+    while (!m_expected.isEmpty() && m_expected.front().listenerCaughtUpAtMs
+           && now - *m_expected.front().listenerCaughtUpAtMs > kEchoLifetimeMs)
         m_expected.removeFirst();
 }
 

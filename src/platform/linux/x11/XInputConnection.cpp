@@ -17,9 +17,10 @@ XInputConnection::~XInputConnection() = default;
 
 bool XInputConnection::isAvailable(const QByteArray& display) { return XInputConnection(display).isOpen(); }
 
-void XInputConnection::watch(std::function<void(const xcb_generic_event_t&)> onEvent)
+void XInputConnection::watch(std::function<void(const xcb_generic_event_t&)> onEvent, std::function<void()> onCaughtUp)
 {
     m_onEvent = std::move(onEvent);
+    m_onCaughtUp = std::move(onCaughtUp);
     m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { readEvents(); });
     readEvents();
@@ -41,8 +42,12 @@ void XInputConnection::readEvents()
         if (alive.expired())
             return;
     }
-    if (xcb_connection_has_error(m_connection.get()))
+    if (xcb_connection_has_error(m_connection.get())) {
         m_notifier.reset(); // the display went away: nothing more will arrive
+        return;
+    }
+    if (m_onCaughtUp)
+        m_onCaughtUp();
 }
 
 } // namespace velnor::x11

@@ -29,9 +29,10 @@ public:
     std::uint8_t xinputOpcode() const { return m_opcode; }
 
     // Calls `onEvent` for every event, now (for events XCB queued while
-    // waiting for replies) and whenever the server sends more. Stops
+    // waiting for replies) and whenever the server sends more, then
+    // `onCaughtUp` (may be empty) once nothing more is waiting. Stops
     // watching once the connection fails.
-    void watch(std::function<void(const xcb_generic_event_t&)> onEvent);
+    void watch(std::function<void(const xcb_generic_event_t&)> onEvent, std::function<void()> onCaughtUp = {});
     // True when `event` is the XI2 generic event `eventType`.
     bool isXInputEvent(const xcb_generic_event_t& event, std::uint16_t eventType) const;
 
@@ -42,6 +43,7 @@ private:
     std::uint8_t m_opcode = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void(const xcb_generic_event_t&)> m_onEvent;
+    std::function<void()> m_onCaughtUp;
     std::shared_ptr<int> m_alive = std::make_shared<int>();
 };
 

@@ -67,7 +67,11 @@ bool XInputKeySource::start(Handler handler)
     m_connection = std::move(connection);
     m_handler = std::move(handler);
     m_heldModifiers.clear();
-    m_connection->watch([this](const xcb_generic_event_t& event) { onEvent(event); });
+    m_connection->watch([this](const xcb_generic_event_t& event) { onEvent(event); },
+                        [this] {
+                            if (m_ownEchoes)
+                                m_ownEchoes->listenerCaughtUp();
+                        });
     return true;
 }
 
@@ -75,6 +79,20 @@ void XInputKeySource::stop()
 {
     m_connection.reset();
     m_handler = {};
+}
+
+bool XInputKeySource::isKeyboardGrabbedElsewhere()
+{
+    if (!m_connection)
+        return false;
+    xcb_connection_t* connection = m_connection->get();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    // The ungrab goes out with the grab: a probe that succeeds holds the
+    // keyboard only while the server reads the two requests.
+    const auto cookie = xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+    const XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(connection, cookie, nullptr));
+    return reply && (reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED || reply->status == XCB_GRAB_STATUS_FROZEN);
 }
 
 void XInputKeySource::onEvent(const xcb_generic_event_t& event)

@@ -27,6 +27,9 @@ public:
     bool isAvailable() const override;
     bool start(Handler handler) override;
     void stop() override;
+    // Probes with a grab of our own, released in the same request batch: it
+    // fails while another client holds the keyboard. One round trip.
+    bool isKeyboardGrabbedElsewhere() override;
 
 private:
     void onEvent(const xcb_generic_event_t& event);
