@@ -31,6 +31,9 @@ public:
 
     bool checkAccessibilityPermissions();
 
+    // The insertion result's info map of an application (empty for none).
+    static QMap<QString, QString> infoMap(const std::optional<FrontAppInfo>& app);
+
 private:
     struct Request {
         QString text;
@@ -44,8 +47,6 @@ private:
     void inputByClipboard(const QString& text, const std::optional<FrontAppInfo>& app,
                           const InsertionResult& partial, const Completion& completion);
     void finish(const Completion& completion, const InsertionResult& result);
-
-    static QMap<QString, QString> infoMap(const std::optional<FrontAppInfo>& app);
 
     const Workspace& m_workspace;
     const AccessibilityTrust& m_trust;

@@ -27,6 +27,8 @@ struct SettingsHooks {
     std::function<QList<KeyboardEntry>()> keyboards;
     std::function<QString()> selectedKeyboardId;
     std::function<void(const QString& id)> selectKeyboard;
+    // How the input method's addon stands ("已连接", …); empty: not offered.
+    std::function<QString()> inputMethodState;
 };
 
 // Reads and writes the settings behind the settings screen. Loading only
@@ -44,6 +46,7 @@ public:
         bool launchAtLogin = false;
         bool historyEnabled = true;
         int historyRetentionDays = 30;
+        bool inputMethod = true;
     };
 
     static constexpr int kMinDuration = 5;
@@ -65,6 +68,8 @@ public:
     void setOverOver(bool on);
     void setOverOverKeyType(const QString& keyType);
     void setHistoryEnabled(bool on);
+    void setInputMethod(bool on);
+    QString inputMethodState() const;
     // Stores the retention clamped to the allowed days; returns it.
     int setHistoryRetentionDays(int days);
     void setLaunchAtLogin(bool on, bool previous, std::function<void(bool on)> updateSwitch);

@@ -37,7 +37,7 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                                                 {[this](const QString& text) { copiedTexts.append(text); },
                                                  [this](const QString& text) { reinsertedTexts.append(text); }}},
                  SettingsHooks{[this](const QString& position) { indicatorMoves.append(position); }, nullptr, nullptr,
-                               nullptr, nullptr},
+                               nullptr, nullptr, nullptr},
                  ProductLinks{QUrl(QStringLiteral("https://velnor.example/")),
                               QUrl(QStringLiteral("https://velnor.example/recharge")),
                               QUrl(QStringLiteral("https://velnor.example/terms")),
