@@ -504,6 +504,8 @@ protected:
         QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
         settings.setValue(QString::fromLatin1(SettingsKey::RecognitionMode), QStringLiteral("realtime"));
         settings.sync();
+        for (const char* credential : {"VELNOR_ASR_APP_ID", "VELNOR_ASR_SECRET_ID", "VELNOR_ASR_SECRET_KEY"})
+            velnorEnvironment.insert(QLatin1String(credential), qEnvironmentVariable(credential));
         velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
         velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
                                  QStringLiteral("%1:%2").arg(server.url().host()).arg(server.url().port()));
