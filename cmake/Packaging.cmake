@@ -8,6 +8,12 @@ install(TARGETS velnor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT app
 if(TARGET velnor-atspi-helper)
   install(TARGETS velnor-atspi-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velnor COMPONENT app)
 endif()
+# The Fcitx5 addon (built when Fcitx5's headers were found), where Fcitx5
+# looks for addons; Fcitx5 loads it at its next start.
+if(TARGET velnor-fcitx5)
+  install(TARGETS velnor-fcitx5 LIBRARY DESTINATION ${VELNOR_FCITX5_ADDON_DIR} COMPONENT app)
+  install(FILES ${VELNOR_FCITX5_INSTALL_CONF} DESTINATION share/fcitx5/addon COMPONENT app)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT app)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor.svg

@@ -74,7 +74,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
           m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()},
-                   &m_history.recorder())
+                   &m_history.recorder(), &m_desktop.preedit())
     , m_retry({m_history.store(), m_backend.fileRecognition(), m_log, currentOsType()})
     , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
                      static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); },
@@ -83,7 +83,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
                                              QStringLiteral("焦点仍在 Velnor 窗口，文字没有输入。请先点击要输入的应用。"));
                      }})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
-                  [this] { m_controller.handleKeyUp(); })
+                  [this] { m_controller.handleKeyUp(); },
+                  [this](ModifierKey chord) { m_desktop.inputMethod().setHotkey(chord.rawValue); })
     , m_ui(DesktopUi::Dependencies{
           m_settings, m_scheduler, m_log, m_console, m_backend, m_audioDevices, m_microphone, m_deployment,
           HistoryPageModel::Dependencies{m_history.store(), m_retry, m_settings, m_clock, m_log,
@@ -103,7 +104,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
                         [this](QObject* receiver, std::function<void()> changed) {
                             QObject::connect(&m_desktop.keyboards(), &KeyboardManager::availableKeyboardsChanged,
                                              receiver, std::move(changed));
-                        }},
+                        },
+                        [this] { return inputMethodStateText(m_desktop.inputMethod().state()); }},
           quitApplication, std::move(relaunch)})
     , m_mainWindow([this] { return m_ui.makeMainWindow(); })
     , m_tray(m_scheduler, m_log, [this] { return buildTrayMenu(m_settings, m_languages.languages()); },
@@ -123,6 +125,12 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
     });
     QObject::connect(&m_desktop.workspace(), &x11::EwmhWorkspace::currentDesktopChanged,
                      [this] { m_indicator.handleSpaceChange(); });
+    QObject::connect(&m_desktop.inputMethod(), &fcitx5::Fcitx5Bridge::stateChanged, [this](fcitx5::AddonState state) {
+        if (state == fcitx5::AddonState::NotInstalled)
+            m_notice.notifyOnce(QStringLiteral("fcitx5-addon"), QStringLiteral("可以通过输入法输入"),
+                                QStringLiteral("Fcitx5 正在运行，但没有加载 Velnor 插件。安装 velnor 软件包后"
+                                               "重新启动 Fcitx5（fcitx5 -r），听写的文字就经由输入法输入。"));
+    });
 }
 
 DesktopApplication::~DesktopApplication()
@@ -145,6 +153,19 @@ FloatingWindowController::Dependencies DesktopApplication::indicatorDependencies
             [this] { return m_desktop.workspace().frontmostApplicationIcon(); },
             [this] { return Duration(m_uptime.elapsed()); },
             [] { return QRandomGenerator::global()->generateDouble(); }};
+}
+
+QString DesktopApplication::inputMethodStateText(fcitx5::AddonState state)
+{
+    switch (state) {
+    case fcitx5::AddonState::Connected:
+        return QStringLiteral("已连接");
+    case fcitx5::AddonState::NotInstalled:
+        return QStringLiteral("未安装");
+    case fcitx5::AddonState::FcitxNotRunning:
+        break;
+    }
+    return QStringLiteral("Fcitx5 未运行");
 }
 
 void DesktopApplication::hotkeyChanged()

@@ -75,6 +75,7 @@ public:
 private:
     FloatingWindowController::Dependencies indicatorDependencies();
     void hotkeyChanged();
+    static QString inputMethodStateText(fcitx5::AddonState state);
 
     AppPaths m_paths;
     ConsoleSink m_console = standardOutputSink();

@@ -1,5 +1,7 @@
 #include "app/DesktopPlatform.h"
 
+#include "config/SettingsKeys.h"
+#include "config/SettingsStore.h"
 #include "log/Logger.h"
 
 #include <QGuiApplication>
@@ -16,6 +18,12 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
                   TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(notice)})
     , m_hidMonitor(m_keyboardDevices, console)
     , m_keyboards(settings, m_hidMonitor)
+    , m_inputMethod(QDBusConnection::sessionBus())
+    , m_inputMethodEnabled([&settings] {
+        return settings.stringOr(QString::fromLatin1(SettingsKey::InputMethodEnabled), QStringLiteral("true"))
+            != QLatin1String("false");
+    })
+    , m_inputMethodText(m_inputMethod, m_textInput.textInputMgr(), log, m_inputMethodEnabled)
     , m_shortcut(m_shortcutManager, console)
 {
     m_uptime.start();
@@ -23,7 +31,7 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
     // Our own pastes come back through XI2 like anyone's XTest input; they
     // must not reach the hotkey.
     m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });
-    if (!m_shortcutManager.start())
+    if (!m_shortcutManager.start() || !m_keySource.isAvailable())
         log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
     if (!m_keys.isAvailable())
         log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));

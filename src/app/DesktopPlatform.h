@@ -6,6 +6,11 @@
 #include "keyboard/ShortcutManager.h"
 #include "platform/linux/atspi/AtspiHelperBridge.h"
 #include "platform/linux/session/DBusSessionLock.h"
+#include "platform/linux/fcitx5/Fcitx5Bridge.h"
+#include "platform/linux/fcitx5/Fcitx5KeySource.h"
+#include "platform/linux/fcitx5/Fcitx5PreeditSink.h"
+#include "platform/linux/fcitx5/Fcitx5TextInput.h"
+#include "platform/linux/fcitx5/PreferredKeySource.h"
 #include "platform/linux/x11/EwmhWorkspace.h"
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
@@ -25,7 +30,9 @@ class SettingsStore;
 
 // The X11 desktop as the app meets it: the global hotkey (XI2 keys on the
 // chosen keyboard) and the text insertion into the focused field (AT-SPI,
-// else the clipboard and an XTest paste).
+// else the clipboard and an XTest paste). Where Fcitx5 runs with Velnor's
+// addon and a field has the focus, the hotkey, the text and the live partial
+// text go through the input method instead.
 class DesktopPlatform final {
 public:
     // `atspiHelper` is the program that talks to the accessibility bus.
@@ -36,7 +43,9 @@ public:
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;
 
     Shortcut& shortcuts() { return m_shortcut; }
-    TextInput& textInput() { return m_textInput.textInputMgr(); }
+    TextInput& textInput() { return m_inputMethodText; }
+    PreeditSink& preedit() { return m_preedit; }
+    fcitx5::Fcitx5Bridge& inputMethod() { return m_inputMethod; }
     x11::EwmhWorkspace& workspace() { return m_workspace; }
     KeySynthesizer& keySynthesizer() { return m_keys; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
@@ -56,7 +65,20 @@ private:
     KeyboardManager m_keyboards;
     x11::XInputKeySource m_keySource{{}, &m_echoes};
     session::DBusSessionLock m_sessionLock{QDBusConnection::sessionBus(), QDBusConnection::systemBus()};
-    ShortcutManager m_shortcutManager{m_keySource, m_hidMonitor, m_keyboards, &m_sessionLock};
+
+    // Velnor's Fcitx5 addon, when it answers on the session bus.
+    fcitx5::Fcitx5Bridge m_inputMethod;
+    std::function<bool()> m_inputMethodEnabled;
+    fcitx5::Fcitx5KeySource m_inputMethodKeys{m_inputMethod};
+    // Both see a key pressed in a field: the input method's count while it
+    // has a field focused, XI2's otherwise.
+    fcitx5::PreferredKeySource m_preferredKeys{m_inputMethodKeys, m_keySource, [this] {
+                                                   return m_inputMethodEnabled() && m_inputMethodKeys.isAvailable()
+                                                       && m_inputMethod.focusedField().focused;
+                                               }};
+    fcitx5::Fcitx5TextInput m_inputMethodText;
+    fcitx5::Fcitx5PreeditSink m_preedit{m_inputMethod, m_inputMethodEnabled};
+    ShortcutManager m_shortcutManager{m_preferredKeys, m_hidMonitor, m_keyboards, &m_sessionLock};
     Shortcut m_shortcut;
 };
 

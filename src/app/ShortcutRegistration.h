@@ -1,5 +1,7 @@
 #pragma once
 
+#include "keyboard/ModifierKey.h"
+
 #include <functional>
 
 namespace velnor {
@@ -14,8 +16,10 @@ class ShortcutRegistration final {
 public:
     using Handler = std::function<void()>;
 
+    // `chordRegistered` (may be empty) hears each chord registered, for a
+    // key source that must know it (the input method's addon).
     ShortcutRegistration(SettingsStore& settings, Logger& log, Shortcut& registrar, Handler onKeyDown,
-                         Handler onKeyUp);
+                         Handler onKeyUp, std::function<void(ModifierKey)> chordRegistered = {});
 
     void registerShortcuts();
     void unregisterAll();
@@ -26,6 +30,7 @@ private:
     Shortcut& m_registrar;
     Handler m_onKeyDown;
     Handler m_onKeyUp;
+    std::function<void(ModifierKey)> m_chordRegistered;
 };
 
 } // namespace velnor

@@ -13,6 +13,7 @@ namespace velnor {
 class RealtimeRecognitionClient {
 public:
     using CompletionHandler = std::function<void(const QString& finalText)>;
+    using PartialTextHandler = std::function<void(const QString& partialText)>;
 
     RealtimeRecognitionClient() = default;
     virtual ~RealtimeRecognitionClient() = default;
@@ -28,6 +29,8 @@ public:
     virtual QString finalText() const = 0;
 
     virtual void setRecognitionCompletionHandler(CompletionHandler handler) = 0;
+    // Each newer partial transcript while the dictation runs (main thread).
+    virtual void setPartialTextHandler(PartialTextHandler handler) = 0;
 };
 
 // Makes the client for a new dictation; may return none when it cannot be built.

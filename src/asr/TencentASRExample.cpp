@@ -402,6 +402,8 @@ void TencentASRExample::tencentASRServiceDidReceivePartialResult(TencentASRServi
         m_log.warning(QStringLiteral("📝 部分识别结果为空"));
     else
         m_log.info(QStringLiteral("📝 部分识别结果: [") + text + QStringLiteral("], 长度: ") + QString::number(graphemeCount(text)));
+    if (m_partialText)
+        m_partialText(text);
 }
 
 void TencentASRExample::tencentASRServiceDidReceiveFinalResult(TencentASRService&, const QString& text)

@@ -48,6 +48,7 @@ public:
     QString currentText() const override { return m_currentText; }
     QString finalText() const override { return m_finalText; }
     void setRecognitionCompletionHandler(CompletionHandler handler) override { m_completion = std::move(handler); }
+    void setPartialTextHandler(PartialTextHandler handler) override { m_partialText = std::move(handler); }
 
     bool isRecording() const { return m_isRecording; }
     bool isConnected() const { return m_isConnected; }
@@ -99,6 +100,7 @@ private:
     QString m_finalText;
     QString m_errorMessage;
     CompletionHandler m_completion;
+    PartialTextHandler m_partialText;
     Cancellable m_cacheTimeoutTimer;
 
     // Audio thread (between start and stop of the capture).

@@ -20,6 +20,8 @@ inline constexpr const char* KeyboardSelectedDeviceId = "/velnor/keyboard/select
 inline constexpr const char* AudioSelectedInputDeviceId = "/velnor/audio/selected_input_device_id";
 inline constexpr const char* HistoryEnabled = "/velnor/history/enabled";
 inline constexpr const char* HistoryRetentionDays = "/velnor/history/retention_days";
+// "false" keeps dictation off the input method's way (addon, preedit).
+inline constexpr const char* InputMethodEnabled = "/velnor/input_method/enable";
 
 // Session keys.
 inline constexpr const char* UserJwt = "/user/jwt";

@@ -39,9 +39,10 @@ bool needsForcedIndicator(const std::optional<FrontAppInfo>& app)
 }
 } // namespace
 
-AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* observer)
+AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* observer, PreeditSink* preedit)
     : m_with(std::move(collaborators))
     , m_observer(observer)
+    , m_preedit(preedit)
     , m_sounds(m_with.settings, m_with.soundPlayer)
     , m_autoSubmitter(m_with.settings, m_with.scheduler, m_with.log, m_with.keySynthesizer, m_with.accessibilityTrust,
                       m_with.workspace)
@@ -68,6 +69,8 @@ AppSetupHelper::~AppSetupHelper()
 
 void AppSetupHelper::handleKeyDown()
 {
+    // The last dictation's partial text must not stay in the field.
+    clearPartialText();
     m_isRecordingHandledByTimeout = false;
     m_with.console(QStringLiteral("Pressed Down at ")
                    + m_with.clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000")));
@@ -342,6 +345,7 @@ void AppSetupHelper::startRealtimeRecognition()
     }
     m_isRealtimeRecognizing = true;
     m_recognitionCompletedViaCallback = false;
+    m_preeditSession = m_realtimeSession;
     m_sounds.play();
     m_with.log.info(QStringLiteral("腾讯云ASR服务开始并行连接和录音..."));
     m_tencentASR->connectAndStartRecording();
@@ -359,7 +363,29 @@ void AppSetupHelper::initTencentASR()
         if (!guard.expired())
             onRealtimeFinalText(session, text);
     });
+    m_tencentASR->setPartialTextHandler([this, guard = m_lifetime.guard(), session](const QString& text) {
+        if (!guard.expired())
+            showPartialText(session, text);
+    });
     m_with.log.info(QStringLiteral("腾讯云实时识别服务已初始化"));
+}
+
+void AppSetupHelper::showPartialText(quint64 session, const QString& text)
+{
+    // Each partial replaces the last; one of an earlier dictation shows nothing.
+    if (!m_preedit || session != m_preeditSession)
+        return;
+    if (text.isEmpty())
+        m_preedit->clearPreedit();
+    else
+        m_preedit->showPreedit(text);
+}
+
+void AppSetupHelper::clearPartialText()
+{
+    m_preeditSession = 0;
+    if (m_preedit)
+        m_preedit->clearPreedit();
 }
 
 void AppSetupHelper::onRealtimeFinalText(quint64 session, const QString& text)
@@ -451,6 +477,7 @@ void AppSetupHelper::notifyRecognizing(const QString& recordingPath, const Uploa
 
 void AppSetupHelper::cancelCurrentRecognition()
 {
+    clearPartialText();
     if (m_isCurrentlyRecognizing || m_isRealtimeRecognizing)
         notify([](DictationObserver& o) { o.cancelled(); });
     if (m_isCurrentlyRecognizing) {
@@ -476,6 +503,9 @@ void AppSetupHelper::cancelCurrentRecognition()
 
 void AppSetupHelper::clearDictationState()
 {
+    // Delivery committed the final text before this (the commit takes the
+    // preedit with it); on every other way out the partial text goes too.
+    clearPartialText();
     m_isCurrentlyRecognizing = false;
     m_currentRecognitionTask.reset();
     m_isRealtimeRecognizing = false;

@@ -9,6 +9,7 @@
 #include "dictation/DictationSounds.h"
 #include "dictation/ResultDelivery.h"
 #include "log/ConsoleSink.h"
+#include "platform/PreeditSink.h"
 
 #include <QDateTime>
 #include <QString>
@@ -48,8 +49,10 @@ public:
         QString osType;
     };
 
-    // `observer` (may be null) follows each dictation to its end.
-    explicit AppSetupHelper(Collaborators collaborators, DictationObserver* observer = nullptr);
+    // `observer` (may be null) follows each dictation to its end; `preedit`
+    // (may be null) shows a real-time dictation's partial text in the field.
+    explicit AppSetupHelper(Collaborators collaborators, DictationObserver* observer = nullptr,
+                            PreeditSink* preedit = nullptr);
     ~AppSetupHelper();
     AppSetupHelper(const AppSetupHelper&) = delete;
     AppSetupHelper& operator=(const AppSetupHelper&) = delete;
@@ -92,6 +95,8 @@ private:
     void clearDictationState();
     void retireRealtimeClient();
     void notifyRecognizing(const QString& recordingPath, const UploadSettings& upload = {});
+    void showPartialText(quint64 session, const QString& text);
+    void clearPartialText();
 
     template <typename Call>
     void notify(Call call)
@@ -102,6 +107,9 @@ private:
 
     Collaborators m_with;
     DictationObserver* m_observer;
+    PreeditSink* m_preedit;
+    // The real-time session whose partial text may show; 0: none.
+    quint64 m_preeditSession = 0;
     // When the current dictation's key went down, for its duration.
     QDateTime m_dictationStartedAt;
     DictationSounds m_sounds;

@@ -16,7 +16,16 @@ struct FakeRealtimeClientRecord {
     QString currentText;
     QString finalText;
     RealtimeRecognitionClient::CompletionHandler handler;
+    RealtimeRecognitionClient::PartialTextHandler partialHandler;
     bool alive = true;
+
+    // Delivers a partial transcript as the client would.
+    void partial(const QString& text)
+    {
+        currentText = text;
+        if (alive && partialHandler)
+            partialHandler(text);
+    }
 
     // Delivers a final transcript as the client would (no-op once destroyed).
     void complete(const QString& text) const
@@ -37,6 +46,7 @@ public:
     QString currentText() const override { return m_record->currentText; }
     QString finalText() const override { return m_record->finalText; }
     void setRecognitionCompletionHandler(CompletionHandler handler) override { m_record->handler = std::move(handler); }
+    void setPartialTextHandler(PartialTextHandler handler) override { m_record->partialHandler = std::move(handler); }
 
 private:
     std::shared_ptr<FakeRealtimeClientRecord> m_record;

@@ -10,9 +10,10 @@
 
 namespace velnor {
 
-enum class TextInputMethod { Accessibility, Clipboard, Unknown };
+enum class TextInputMethod { Accessibility, Clipboard, InputMethod, Unknown };
 
-// "accessibility", "clipboard" or "unknown", as sent to the backend.
+// "accessibility", "clipboard", "input_method" or "unknown", as sent to the
+// backend.
 inline QString textInputMethodName(TextInputMethod method)
 {
     switch (method) {
@@ -20,6 +21,8 @@ inline QString textInputMethodName(TextInputMethod method)
         return QStringLiteral("accessibility");
     case TextInputMethod::Clipboard:
         return QStringLiteral("clipboard");
+    case TextInputMethod::InputMethod:
+        return QStringLiteral("input_method");
     case TextInputMethod::Unknown:
         break;
     }

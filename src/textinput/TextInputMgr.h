@@ -46,6 +46,9 @@ public:
 
     bool checkAccessibilityPermissions();
 
+    // The insertion result's info map of an application (empty for none).
+    static QMap<QString, QString> infoMap(const std::optional<FrontAppInfo>& app);
+
 private:
     struct Request {
         QString text;
@@ -60,8 +63,6 @@ private:
                           const InsertionResult& partial, const Completion& completion);
     void leaveOnClipboard(const QString& text, TextInputNotice notice);
     void finish(const Completion& completion, const InsertionResult& result);
-
-    static QMap<QString, QString> infoMap(const std::optional<FrontAppInfo>& app);
 
     const Workspace& m_workspace;
     const AccessibilityTrust& m_trust;

@@ -15,6 +15,13 @@
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QUuid>
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
@@ -420,3 +427,171 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#ifdef VELNOR_FCITX5_DATA_HOME
+namespace velnor {
+namespace {
+
+// Fcitx5 on the test desktop with Velnor's addon from the build tree (no
+// system install) and two keyboard layouts, so its Ctrl+Shift hotkey would
+// switch between them.
+class Fcitx5Process final {
+public:
+    explicit Fcitx5Process(const QString& dir)
+    {
+        QDir().mkpath(dir + QStringLiteral("/config/fcitx5"));
+        QFile profile(dir + QStringLiteral("/config/fcitx5/profile"));
+        if (!profile.open(QIODevice::WriteOnly))
+            return;
+        profile.write("[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=keyboard-us\n\n"
+                      "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n"
+                      "[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n[GroupOrder]\n0=Default\n");
+        profile.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), dir);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
+        // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
+        m_process.start(QStringLiteral("fcitx5"),
+                        {QStringLiteral("--replace"), QStringLiteral("--disable=classicui,clipboard,notificationitem,"
+                                                                     "kimpanel,quickphrase,emoji,unicode,imselector")});
+    }
+    ~Fcitx5Process()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    bool waitForAddon()
+    {
+        return test::waitUntil(
+            [] {
+                const QDBusConnectionInterface* names = QDBusConnection::sessionBus().interface();
+                return names && names->isServiceRegistered(QStringLiteral("org.velnor.Fcitx5")).value();
+            },
+            15000);
+    }
+
+    QString currentInputMethod() const
+    {
+        QDBusInterface controller(QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
+                                  QStringLiteral("org.fcitx.Fcitx.Controller1"));
+        return QDBusReply<QString>(controller.call(QStringLiteral("CurrentInputMethod"))).value();
+    }
+
+private:
+    QProcess m_process;
+};
+
+// A field served by Fcitx5 through its toolkit's input-method module. The
+// GTK test program reports preedit changes; the Qt one does not.
+struct ImField {
+    const char* name;
+    const char* program;
+    const char* moduleVariable;
+    bool reportsPreedit;
+};
+
+constexpr ImField kImFields[] = {{"Gtk3", "velnor-gtk-entry", "GTK_IM_MODULE", true},
+                                 {"Qt6", "velnor-qt-line-edit", "QT_IM_MODULE", false}};
+
+std::string imFieldName(const ::testing::TestParamInfo<ImField>& field)
+{
+    return field.param.name;
+}
+
+// A Fcitx5 user in real-time mode: the hotkey, the live partial text and
+// the final text all go through the input method.
+class InputMethodDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ImField> {
+protected:
+    void SetUp() override
+    {
+        useThrowAwayRealtimeCredentials();
+        ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
+        DictationDesktopTest::SetUp();
+    }
+
+    void prepareVelnor() override
+    {
+        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+        settings.setValue(QString::fromLatin1(SettingsKey::RecognitionMode), QStringLiteral("realtime"));
+        settings.sync();
+        for (const char* credential : {"VELNOR_ASR_APP_ID", "VELNOR_ASR_SECRET_ID", "VELNOR_ASR_SECRET_KEY"})
+            velnorEnvironment.insert(QLatin1String(credential), qEnvironmentVariable(credential));
+        velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
+        velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
+                                 QStringLiteral("%1:%2").arg(server.url().host()).arg(server.url().port()));
+    }
+
+    static void useThrowAwayRealtimeCredentials()
+    {
+        qputenv("VELNOR_ASR_APP_ID", "1300000001");
+        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
+        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
+    }
+
+    bool scriptPartials(const QStringList& partials, const QString& finalText)
+    {
+        QJsonArray results;
+        int packets = 5;
+        for (const QString& partial : partials) {
+            results.append(QJsonObject{{QStringLiteral("after_packets"), packets}, {QStringLiteral("slice_type"), 1},
+                                       {QStringLiteral("index"), 0}, {QStringLiteral("text"), partial}});
+            packets += 10;
+        }
+        const QJsonArray finals{QJsonObject{{QStringLiteral("slice_type"), 2}, {QStringLiteral("index"), 0},
+                                            {QStringLiteral("text"), finalText}}};
+        return !server.control("POST", QStringLiteral("/__test/realtime/script"),
+                               {{QStringLiteral("results"), results}, {QStringLiteral("final_results"), finals}})
+                    .isEmpty();
+    }
+
+    test::TempDir fcitxHome;
+    Fcitx5Process fcitx{fcitxHome.path()};
+};
+
+TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommittedOnce)
+{
+    ASSERT_TRUE(scriptPartials({QStringLiteral("今天"), QStringLiteral("今天天气")}, QStringLiteral("今天天气很好")));
+    // Off the accessibility bus: only the input method (or a paste) can reach it.
+    QProcessEnvironment environment = test::fieldEnvironment(false);
+    environment.insert(QLatin1String(GetParam().moduleVariable), QStringLiteral("fcitx"));
+    const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
+    test::FieldApp field(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program), {title},
+                       environment);
+    ASSERT_TRUE(field.isReady());
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
+    ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
+    userClipboard.fill();
+
+    dictate();
+    ASSERT_TRUE(test::waitUntil([this] { return output().contains(QStringLiteral("通过输入法成功输入文字")); }, 20000))
+        << output().toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return field.text().contains(QStringLiteral("今天天气很好")); }, 10000))
+        << "field: " << field.text().toStdString();
+    test::runEventLoopFor(300);
+
+    EXPECT_EQ(field.text().count(QStringLiteral("今天天气很好")), 1) << "field: " << field.text().toStdString();
+    EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 1);
+    EXPECT_EQ(insertions(), 0) << "neither AT-SPI nor the clipboard";
+    EXPECT_EQ(server.realtimeConnections().size(), 1) << "XI2 saw the chord too: still one dictation";
+    EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
+    expectUserClipboardBack();
+    if (!GetParam().reportsPreedit)
+        return;
+    const QStringList preedits = field.errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << field.errors().toStdString();
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << field.errors().toStdString();
+    EXPECT_EQ(preedits.value(preedits.size() - 1), QStringLiteral("preedit-changed: ")) << "no preedit left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Toolkits, InputMethodDesktopTest, ::testing::ValuesIn(kImFields), imFieldName);
+
+} // namespace
+} // namespace velnor
+#endif

@@ -197,3 +197,68 @@ TEST_F(RealtimeDictation, KeyDownWhileStreamingInterruptsTheStream)
     EXPECT_EQ(realtime.clients.size(), 2);
     EXPECT_TRUE(controller->isRealtimeRecognizing());
 }
+
+namespace {
+
+// Live partial text as the field would show it, "<clear>" for a clear.
+struct RecordingPreedit final : PreeditSink {
+    void showPreedit(const QString& text) override { shown << text; }
+    void clearPreedit() override { shown << QStringLiteral("<clear>"); }
+    QStringList shown;
+};
+
+class RealtimePreedit : public RealtimeDictation {
+protected:
+    void SetUp() override
+    {
+        RealtimeDictation::SetUp();
+        controller = std::make_unique<AppSetupHelper>(collaborators(), nullptr, &preedit);
+    }
+
+    RecordingPreedit preedit;
+};
+
+} // namespace
+
+TEST_F(RealtimePreedit, EachPartialReplacesTheLastUntilTheFinalTextIsTyped)
+{
+    controller->handleKeyDown();
+    client().partial(QStringLiteral("今天"));
+    client().partial(QStringLiteral("今天天气"));
+    controller->handleKeyUp();
+    client().partial(QStringLiteral("今天天气很好"));
+    client().complete(QStringLiteral("今天天气很好"));
+    advance(0.1);
+    EXPECT_EQ(preedit.shown.last(), QStringLiteral("今天天气很好")) << "shown while the correction runs";
+    answerAdjustment(QStringLiteral("今天天气很好。"));
+    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
+    EXPECT_EQ(preedit.shown, QStringList({QStringLiteral("<clear>"), QStringLiteral("今天"), QStringLiteral("今天天气"),
+                                          QStringLiteral("今天天气很好"), QStringLiteral("<clear>")}));
+}
+
+TEST_F(RealtimePreedit, NewKeyDownOrTimeoutClearsItAndOldPartialsStayAway)
+{
+    controller->handleKeyDown();
+    client().partial(QStringLiteral("第一"));
+    controller->handleKeyDown();
+    EXPECT_EQ(preedit.shown.last(), QStringLiteral("<clear>"));
+    client(0).partial(QStringLiteral("迟到的"));
+    EXPECT_FALSE(preedit.shown.contains(QStringLiteral("迟到的"))) << "the interrupted dictation's client";
+
+    // File mode shows nothing, and the real-time client still waiting shows nothing in it.
+    controller->handleKeyUp();
+    settings.setString(SettingsKey::RecognitionMode, QStringLiteral("traditional"));
+    controller->handleKeyDown();
+    client().partial(QStringLiteral("文件模式"));
+    EXPECT_FALSE(preedit.shown.contains(QStringLiteral("文件模式")));
+
+    // Nothing recognised in time: the dictation ends and the preedit with it.
+    useRealtimeMode();
+    controller->handleKeyDown();
+    client().partial(QStringLiteral("嗯"));
+    client().partial(QString());
+    controller->handleKeyUp();
+    advance(3.0);
+    EXPECT_EQ(preedit.shown.mid(preedit.shown.lastIndexOf(QStringLiteral("嗯"))),
+              QStringList({QStringLiteral("嗯"), QStringLiteral("<clear>"), QStringLiteral("<clear>")}));
+}

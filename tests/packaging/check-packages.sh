@@ -41,6 +41,11 @@ expect_files() {
 expect_files "$app_deb" ./usr/bin/velnor ./usr/libexec/velnor/velnor-atspi-helper \
   ./usr/share/applications/velnor.desktop \
   ./usr/share/icons/hicolor/scalable/apps/velnor.svg
+# The Fcitx5 addon, where Fcitx5 looks for addons (when built with Fcitx5 there).
+if pkg-config --exists Fcitx5Core; then
+  expect_files "$app_deb" "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/fcitx5/libvelnor-fcitx5.so" \
+    ./usr/share/fcitx5/addon/velnor.conf
+fi
 expect_files "$server_deb" ./usr/bin/velnor-server ./usr/lib/systemd/user/velnor-server.service \
   ./usr/share/man/man1/velnor-server.1.gz
 

@@ -25,6 +25,8 @@ void SimulatedRealtimeClient::hearNextWord()
     if (!m_recording || m_words.isEmpty())
         return;
     m_currentText += (m_currentText.isEmpty() ? QString() : QStringLiteral(" ")) + m_words.takeFirst();
+    if (m_partialText)
+        m_partialText(m_currentText);
     m_scheduler.after(seconds(0.5), [this, guard = m_lifetime.guard()] {
         if (!guard.expired())
             hearNextWord();

@@ -21,6 +21,7 @@ public:
     QString currentText() const override { return m_currentText; }
     QString finalText() const override { return m_finalText; }
     void setRecognitionCompletionHandler(CompletionHandler handler) override { m_handler = std::move(handler); }
+    void setPartialTextHandler(PartialTextHandler handler) override { m_partialText = std::move(handler); }
 
 private:
     void hearNextWord();
@@ -30,6 +31,7 @@ private:
     QString m_currentText;
     QString m_finalText;
     CompletionHandler m_handler;
+    PartialTextHandler m_partialText;
     bool m_recording = false;
     bool m_connected = false;
     Lifetime m_lifetime;

@@ -40,6 +40,7 @@ SettingsModel::Values SettingsModel::load() const
     values.historyEnabled = settings::historyEnabled(m_settings);
     values.historyRetentionDays = settings::historyRetentionDays(m_settings);
     values.launchAtLogin = m_settings.stringOr(key(SettingsKey::LaunchAtLogin), QStringLiteral("false")) == flag(true);
+    values.inputMethod = m_settings.stringOr(key(SettingsKey::InputMethodEnabled), flag(true)) != flag(false);
     return values;
 }
 
@@ -72,6 +73,16 @@ int SettingsModel::setMaxDuration(int seconds)
 void SettingsModel::setSoundEffects(bool on)
 {
     m_settings.setString(key(SettingsKey::EnableSoundEffects), flag(on));
+}
+
+void SettingsModel::setInputMethod(bool on)
+{
+    m_settings.setString(key(SettingsKey::InputMethodEnabled), flag(on));
+}
+
+QString SettingsModel::inputMethodState() const
+{
+    return m_hooks.inputMethodState ? m_hooks.inputMethodState() : QString();
 }
 
 void SettingsModel::setHistoryEnabled(bool on)

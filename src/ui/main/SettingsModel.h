@@ -33,6 +33,8 @@ struct SettingsHooks {
     std::function<void()> refreshKeyboards;
     // Calls `changed` (in `receiver`'s thread, while it lives) whenever the keyboard list changes.
     std::function<void(QObject* receiver, std::function<void()> changed)> observeKeyboards;
+    // How the input method's addon stands ("已连接", …); empty: not offered.
+    std::function<QString()> inputMethodState;
 };
 
 // Reads and writes the settings behind the settings screen. Loading only
@@ -50,6 +52,7 @@ public:
         bool launchAtLogin = false;
         bool historyEnabled = true;
         int historyRetentionDays = 30;
+        bool inputMethod = true;
     };
 
     static constexpr int kMinDuration = 5;
@@ -71,6 +74,8 @@ public:
     void setOverOver(bool on);
     void setOverOverKeyType(const QString& keyType);
     void setHistoryEnabled(bool on);
+    void setInputMethod(bool on);
+    QString inputMethodState() const;
     // Stores the retention clamped to the allowed days; returns it.
     int setHistoryRetentionDays(int days);
     void setLaunchAtLogin(bool on, bool previous, std::function<void(bool on)> updateSwitch);

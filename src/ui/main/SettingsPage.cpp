@@ -75,6 +75,8 @@ SettingsPage::SettingsPage(MainWindowServices& services, QWidget* parent)
     for (QWidget* card : {versionCard(), indicatorCard(), hotkeyCard(), recognitionCard(), historyCard(), keyboardCard(),
                           audioInputCard(), permissionsCard()})
         page.add(card);
+    if (!m_model.inputMethodState().isEmpty())
+        page.add(inputMethodCard());
     page.finish();
     // Scrolling the page over a picker must not change the hotkey, the
     // device or the history retention (which prunes history).
@@ -102,7 +104,8 @@ void SettingsPage::loadValues()
     showChoices(m_languages, voiceTypes, loaded.voiceType);
     showChoices(m_keyTypes, SettingChoices::overOverKeyTypes(), loaded.overOverKeyType);
     const QSignalBlocker quietDuration(m_duration), quietSounds(m_sounds), quietOverOver(m_overOver),
-        quietLaunch(m_launchAtLogin), quietHistory(m_history), quietRetention(m_retentionDays);
+        quietLaunch(m_launchAtLogin), quietHistory(m_history), quietRetention(m_retentionDays),
+        quietInputMethod(m_inputMethod);
     m_duration->setValue(loaded.maxDurationSeconds / SettingsModel::kDurationStep);
     m_durationLabel->setText(QStringLiteral("最大录音时长: ") + QString::number(loaded.maxDurationSeconds));
     m_sounds->setChecked(loaded.soundEffects);
@@ -110,6 +113,10 @@ void SettingsPage::loadValues()
     m_launchAtLogin->setChecked(loaded.launchAtLogin);
     m_history->setChecked(loaded.historyEnabled);
     m_retentionDays->setValue(loaded.historyRetentionDays);
+    if (m_inputMethod) {
+        m_inputMethod->setChecked(loaded.inputMethod);
+        m_inputMethodState->setText(QStringLiteral("Fcitx5 插件: ") + m_model.inputMethodState());
+    }
 }
 
 QWidget* SettingsPage::versionCard()
@@ -235,6 +242,20 @@ QWidget* SettingsPage::historyCard()
     layout->addRow(m_history);
     layout->addRow(caption(QStringLiteral("关闭后不再记录新的听写")));
     layout->addRow(QStringLiteral("保留天数"), m_retentionDays);
+    card->body()->addLayout(layout);
+    return card;
+}
+
+QWidget* SettingsPage::inputMethodCard()
+{
+    auto* card = new Card(Icons::Glyph::Keyboard, QStringLiteral("输入法"));
+    m_inputMethod = new QCheckBox(QStringLiteral("通过输入法输入"));
+    connect(m_inputMethod, &QCheckBox::clicked, this, [this](bool on) { m_model.setInputMethod(on); });
+    m_inputMethodState = new QLabel;
+    QFormLayout* layout = form();
+    layout->addRow(m_inputMethod);
+    layout->addRow(caption(QStringLiteral("热键、文字和实时识别中的文字经由 Fcitx5 进入输入框")));
+    layout->addRow(m_inputMethodState);
     card->body()->addLayout(layout);
     return card;
 }

@@ -40,6 +40,7 @@ private:
     QWidget* permissionsCard();
     void renderUpdate();
     QWidget* historyCard();
+    QWidget* inputMethodCard();
     void fillKeyboards();
     void fillAudioInputs();
     void renderPermissions();
@@ -70,6 +71,8 @@ private:
     QPushButton* m_microphoneButton = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
     QCheckBox* m_history = nullptr;
+    QCheckBox* m_inputMethod = nullptr;
+    QLabel* m_inputMethodState = nullptr;
     QSpinBox* m_retentionDays = nullptr;
 };
 

@@ -33,6 +33,12 @@ public:
     bool isReady() const { return m_ready; }
     QString text() { return command("text"); }
     QString setText(const QString& text) { return command("set " + text.toUtf8()); }
+    // What the program wrote to standard error so far (GTK: preedit changes).
+    QString errors()
+    {
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_errors;
+    }
 
 private:
     // Blocking, not a nested event loop: callers poll this inside waitUntil.
@@ -48,6 +54,7 @@ private:
     }
 
     QProcess m_process;
+    QString m_errors;
     bool m_ready = false;
 };
 

@@ -7,7 +7,9 @@
  *   set <TEXT>    replaces the text
  *   select <A> <B> selects characters A..B (B = -1: to the end)
  *   quit          prints the text and exits
- * Prints "ready" once the window is shown, and the text again on close. */
+ * Prints "ready" once the window is shown, and the text again on close.
+ * Each change of the input method's preedit goes to standard error as
+ * "preedit-changed: <TEXT>" (the field's text stays the committed text). */
 #include <gtk/gtk.h>
 
 #include <stdio.h>
@@ -55,6 +57,14 @@ static gboolean on_command(GIOChannel* channel, GIOCondition condition, gpointer
     return TRUE;
 }
 
+static void on_preedit_changed(GtkEntry* changed, gchar* preedit, gpointer data)
+{
+    (void)changed;
+    (void)data;
+    fprintf(stderr, "preedit-changed: %s\n", preedit);
+    fflush(stderr);
+}
+
 static gboolean announce(gpointer data)
 {
     (void)data;
@@ -82,6 +92,7 @@ int main(int argc, char** argv)
         gtk_entry_set_visibility(GTK_ENTRY(entry), FALSE);
     gtk_container_add(GTK_CONTAINER(window), entry);
     g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), NULL);
+    g_signal_connect(entry, "preedit-changed", G_CALLBACK(on_preedit_changed), NULL);
     gtk_widget_show_all(window);
     gtk_window_present(GTK_WINDOW(window));
     gtk_widget_grab_focus(entry);

@@ -42,6 +42,7 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                                [] { return QStringLiteral("built_in"); },
                                nullptr,
                                [this] { listedKeyboards = attachedKeyboards; },
+                               nullptr,
                                nullptr},
                  ProductLinks{QUrl(QStringLiteral("https://velnor.example/")),
                               QUrl(QStringLiteral("https://velnor.example/recharge")),
