@@ -1,14 +1,16 @@
 // A Qt window with one text field, for tests that type into a real field.
 //
-//   velnor-qt-line-edit [--multiline] [--report-changes] [TITLE]
+//   velnor-qt-line-edit [--multiline] [--report-changes] [--paste-delay MS] [TITLE]
 //
 // The same line commands as velnor-gtk-entry on standard input ("text",
 // "set <TEXT>", "select <A> <B>", "quit"), one answer line each; "ready"
 // once the window is shown, the text again on exit. --multiline makes the
 // field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
 // also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
-// for latency measurements.
+// for latency measurements. --paste-delay reads the clipboard MS after the
+// paste key, like a busy application.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
@@ -56,6 +58,29 @@ Field plainTextEdit(QPlainTextEdit* edit)
             }};
 }
 
+// Pastes a while after the paste key instead of at once.
+class LatePaste final : public QObject {
+public:
+    LatePaste(QLineEdit& edit, int delayMs)
+        : m_edit(edit)
+        , m_delayMs(delayMs)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste))
+            return QObject::eventFilter(watched, event);
+        QTimer::singleShot(m_delayMs, &m_edit, &QLineEdit::paste);
+        return true;
+    }
+
+private:
+    QLineEdit& m_edit;
+    const int m_delayMs;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -64,10 +89,18 @@ int main(int argc, char** argv)
     QStringList arguments = app.arguments().mid(1);
     const bool multiline = arguments.removeAll(QStringLiteral("--multiline")) > 0;
     const bool reportChanges = arguments.removeAll(QStringLiteral("--report-changes")) > 0;
+    int pasteDelayMs = 0;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--paste-delay")); at >= 0) {
+        pasteDelayMs = arguments.value(at + 1).toInt();
+        arguments.remove(at, 2);
+    }
 
     QLineEdit line;
     QPlainTextEdit lines;
     const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
+    LatePaste latePaste(line, pasteDelayMs);
+    if (pasteDelayMs > 0)
+        line.installEventFilter(&latePaste);
     field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
     field.widget->resize(400, multiline ? 120 : 40);
     field.widget->show();
