@@ -14,6 +14,12 @@ namespace velnor::x11 {
 // answers the other applications' selection requests from the event loop),
 // read like any other client does, off the GUI thread. A read of our text is
 // seen when Qt asks our mime data for it.
+//
+// After a restore this process owns the user's clipboard (X11 has no way to
+// hand a selection back: its first owner dropped the data when it lost it).
+// At exit Qt offers what we own to a running clipboard manager (SAVE_TARGETS
+// to the CLIPBOARD_MANAGER owner); without a manager the contents end with
+// this process, as they do when any X11 application that owns them quits.
 class QtClipboardPasteboard final : public Pasteboard {
 public:
     explicit QtClipboardPasteboard(QClipboard& clipboard);
