@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace velnor::test {
 namespace {
 
@@ -141,14 +143,20 @@ TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForB
         GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
         GTEST_SKIP() << "xclip not installed";
-    QImage image(64, 48, QImage::Format_ARGB32);
+    // Noise does not compress: over a megabyte, more than one X request
+    // carries, so the owner hands it over in pieces (INCR).
+    QImage image(640, 480, QImage::Format_ARGB32);
+    std::uint32_t seed = 12345;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgba(x * 4, y * 5, (x ^ y) & 0xff, 200));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            image.setPixel(x, y, seed | 0xff000000u);
+        }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(image.save(&buffer, "PNG"));
+    ASSERT_GT(png.size(), 1 << 20);
 
     DesktopInsertionRig rig(false);
     TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("clipboard image")},
