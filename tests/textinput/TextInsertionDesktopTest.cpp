@@ -308,6 +308,31 @@ TEST(ClipboardDesktop, AClipboardManagersCopyOfTheDictationIsStillRestored)
     manager.waitForFinished(5000);
 }
 
+// What this process owns when it quits (the restored clipboard after a
+// dictation) is handed to a clipboard manager: Qt sends it SAVE_TARGETS.
+TEST(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    QProcess manager;
+    manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--on-exit-only")});
+    ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
+    ASSERT_EQ(manager.readLine().trimmed(), "ready");
+    const QString kept = QStringLiteral("退出后还在");
+    {
+        TargetApp owner(helperPath(QStringLiteral("velnor-qt-line-edit")), {QStringLiteral("exiting owner")},
+                        targetEnvironment(false));
+        ASSERT_TRUE(owner.started());
+        owner.command(QStringLiteral("copy ") + kept);
+        ASSERT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == kept; }, 5000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 5000));
+    EXPECT_EQ(QString::fromUtf8(manager.readLine()).trimmed(), QStringLiteral("copied ") + kept);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), kept);
+    manager.kill();
+    manager.waitForFinished(5000);
+}
+
 } // namespace
 } // namespace velnor::test
 

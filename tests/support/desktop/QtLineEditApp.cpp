@@ -8,8 +8,9 @@
 // field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
 // also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
 // for latency measurements. --paste-delay reads the clipboard MS after the
-// paste key, like a busy application.
+// paste key, like a busy application. "copy <TEXT>" puts TEXT on the clipboard.
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -139,6 +140,9 @@ int main(int argc, char** argv)
             const QStringList parts = command.mid(7).split(QLatin1Char(' '));
             if (parts.size() == 2)
                 field.select(parts[0].toInt(), parts[1].toInt());
+            printText();
+        } else if (command.startsWith(QStringLiteral("copy "))) {
+            QApplication::clipboard()->setText(command.mid(5));
             printText();
         } else if (command == QStringLiteral("quit")) {
             app.quit();
