@@ -1,12 +1,11 @@
 // A clipboard manager as desktops run one.
 //
-//   velnor-clipboard-manager [--on-exit-only]
+//   velnor-clipboard-manager [--on-exit-only] [--copy-delay MS]
 //
-// By default, whenever another program takes the clipboard, it copies every
-// format and owns the copy itself. With --on-exit-only it copies only when
-// the owner hands the clipboard over as it quits (it owns CLIPBOARD_MANAGER
-// and answers SAVE_TARGETS). Prints "ready" once watching, then
-// "copied <text>" after each copy.
+// It owns CLIPBOARD_MANAGER and copies what an owner hands over as it quits
+// (SAVE_TARGETS). Unless --on-exit-only, it also copies every format
+// whenever another program takes the clipboard (MS later) and owns the copy
+// itself. Prints "ready" once watching, then "copied <text>" after each copy.
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -80,7 +79,7 @@ int main(int argc, char** argv)
     QClipboard& clipboard = *QGuiApplication::clipboard();
     QTextStream out(stdout);
     const auto copy = [&] {
-        const QMimeData* source = clipboard.mimeData();
+        const QMimeData* source = clipboard.ownsClipboard() ? nullptr : clipboard.mimeData();
         if (!source || source->formats().isEmpty())
             return;
         auto* copied = new QMimeData;
@@ -91,25 +90,25 @@ int main(int argc, char** argv)
         out.flush();
     };
 
-    std::unique_ptr<SaveTargetsHandler> saveTargets;
-    if (onExitOnly) {
-        auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-        xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-        if (!connection)
-            return 2;
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        const xcb_window_t window = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
-        const xcb_atom_t manager = internAtom(connection, "CLIPBOARD_MANAGER");
-        xcb_set_selection_owner(connection, window, manager, XCB_CURRENT_TIME);
-        xcb_flush(connection);
-        saveTargets = std::make_unique<SaveTargetsHandler>(connection, manager, copy);
-        app.installNativeEventFilter(saveTargets.get());
-    } else {
-        QObject::connect(&clipboard, &QClipboard::changed, &app, [&](QClipboard::Mode mode) {
+    auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return 2;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
+    const xcb_atom_t manager = internAtom(connection, "CLIPBOARD_MANAGER");
+    xcb_set_selection_owner(connection, window, manager, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    SaveTargetsHandler saveTargets(connection, manager, copy);
+    app.installNativeEventFilter(&saveTargets);
+    if (!onExitOnly) {
+        const qsizetype at = app.arguments().indexOf(QStringLiteral("--copy-delay"));
+        const int delayMs = at >= 0 ? app.arguments().value(at + 1).toInt() : 0;
+        QObject::connect(&clipboard, &QClipboard::changed, &app, [&, delayMs](QClipboard::Mode mode) {
             if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard())
-                copy();
+                QTimer::singleShot(delayMs, &app, copy);
         });
     }
     QTimer::singleShot(0, &app, [&] {

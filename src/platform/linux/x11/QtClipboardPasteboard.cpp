@@ -13,24 +13,28 @@ namespace velnor::x11 {
 
 namespace {
 
-// Tells once when another application fetches the text.
+// Tells when another application than the clipboard manager fetches the text.
 class WatchedTextMimeData final : public QMimeData {
 public:
-    explicit WatchedTextMimeData(Pasteboard::ReadObserver onRead)
+    WatchedTextMimeData(Pasteboard::ReadObserver onRead, std::weak_ptr<const X11ClipboardRequestors> requestors)
         : m_onRead(std::move(onRead))
+        , m_requestors(requestors)
     {
     }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
     {
-        if (m_onRead)
+        const auto requestors = m_requestors.lock();
+        if (m_onRead && !(requestors && requestors->currentIsClipboardManager()))
             m_onRead();
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     Pasteboard::ReadObserver m_onRead;
+    // Qt may keep this data after the pasteboard is gone.
+    const std::weak_ptr<const X11ClipboardRequestors> m_requestors;
 };
 
 void restoreMode(QClipboard& clipboard, QClipboard::Mode mode, const QList<PasteboardFormat>& formats)
@@ -94,7 +98,7 @@ void QtClipboardPasteboard::save(Duration budget, SaveCompletion completion)
 bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
 {
     auto makeData = [&] {
-        auto data = std::make_unique<WatchedTextMimeData>(onRead);
+        auto data = std::make_unique<WatchedTextMimeData>(onRead, m_requestors);
         data->setText(text);
         return data;
     };

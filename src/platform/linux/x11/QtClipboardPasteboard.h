@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/linux/x11/X11ClipboardRequestors.h"
 #include "platform/linux/x11/X11SelectionReader.h"
 
 #include <QPointer>
+
+#include <memory>
 
 class QClipboard;
 class QMimeData;
@@ -37,6 +40,7 @@ private:
 
     QClipboard& m_clipboard;
     X11SelectionReader m_reader;
+    std::shared_ptr<X11ClipboardRequestors> m_requestors = std::make_shared<X11ClipboardRequestors>();
     QString m_writtenText;
     QPointer<QMimeData> m_written;
     QPointer<QMimeData> m_writtenSelection;
