@@ -135,14 +135,13 @@ void AutoSubmitter::simulateEnter(const std::shared_ptr<KeyEventSource>& source,
     m_log.info(QStringLiteral("⏎ 键盘事件创建成功，开始发送按键事件"));
     m_log.info(QStringLiteral("⏎ 发送KeyDown事件使用tap: .cgAnnotatedSessionEventTap"));
     source->post(*down);
-    // The key-up is posted even if this object goes away meanwhile: a key
-    // must never be left pressed.
-    m_scheduler.after(kEnterHold, [this, guard = m_lifetime.guard(), source, up = *up, completion] {
-        const bool alive = !guard.expired();
-        if (alive)
-            m_log.info(QStringLiteral("⏎ 发送KeyUp事件使用tap: .cgAnnotatedSessionEventTap"));
-        source->post(up);
-        if (!alive)
+    // Down and up go out together: were the release a scheduled step, a
+    // stalled event loop would hold Return past the autorepeat delay and
+    // submit several times. The hold becomes a pause after the release.
+    m_log.info(QStringLiteral("⏎ 发送KeyUp事件使用tap: .cgAnnotatedSessionEventTap"));
+    source->post(*up);
+    m_scheduler.after(kEnterHold, [this, guard = m_lifetime.guard(), completion] {
+        if (guard.expired())
             return;
         m_log.info(QStringLiteral("⏎ 模拟回车键按下完成"));
         completion(true);
@@ -174,21 +173,20 @@ void AutoSubmitter::simulateModifierEnter(const std::shared_ptr<KeyEventSource>&
     }
 
     // Steps run whatever happens to this object, so the modifier is always
-    // released; the scheduler outlives every submitter.
+    // released; the scheduler outlives every submitter. Return goes down and
+    // up in one step (a stall must not autorepeat it); only the modifier is held.
     Scheduler& scheduler = m_scheduler;
     source->post(*events[0]);
     scheduler.after(kModifierToReturn, [this, &scheduler, guard = m_lifetime.guard(), source, events, comboName,
                                         completion] {
         source->post(*events[1]);
-        scheduler.after(kReturnHold, [this, &scheduler, guard, source, events, comboName, completion] {
-            source->post(*events[2]);
-            scheduler.after(kReturnToModifierUp, [this, guard, source, events, comboName, completion] {
-                source->post(*events[3]);
-                if (guard.expired())
-                    return;
-                m_log.info(QStringLiteral("模拟") + comboName + QStringLiteral("+回车键按下完成"));
-                completion(true);
-            });
+        source->post(*events[2]);
+        scheduler.after(kReturnHold + kReturnToModifierUp, [this, guard, source, events, comboName, completion] {
+            source->post(*events[3]);
+            if (guard.expired())
+                return;
+            m_log.info(QStringLiteral("模拟") + comboName + QStringLiteral("+回车键按下完成"));
+            completion(true);
         });
     });
 }

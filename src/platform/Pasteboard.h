@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Scheduler.h"
 #include "platform/FrontAppInfo.h"
 
 #include <QByteArray>
@@ -22,6 +23,10 @@ struct PasteboardContents {
     QList<PasteboardFormat> clipboard;
     // The X11 primary selection; stays empty where the platform has none.
     QList<PasteboardFormat> selection;
+    // False when the owner did not deliver everything it offered in time:
+    // putting back the part that was read would lose the rest.
+    bool clipboardComplete = true;
+    bool selectionComplete = true;
     bool operator==(const PasteboardContents&) const = default;
 };
 
@@ -39,7 +44,11 @@ struct PasteChord {
 // while other applications read what was written.
 class Pasteboard {
 public:
+    // May run while the clipboard is still answering the reader: it must not
+    // change the clipboard itself, only schedule work for a later turn.
     using ReadObserver = std::function<void()>;
+    using SaveCompletion = std::function<void(PasteboardContents)>;
+    using CheckCompletion = std::function<void(bool)>;
 
     Pasteboard() = default;
     virtual ~Pasteboard() = default;
@@ -47,16 +56,24 @@ public:
     Pasteboard& operator=(const Pasteboard&) = delete;
 
     virtual bool isAvailable() const = 0;
-    virtual PasteboardContents save() = 0;
+    // Reads every format of the clipboard (and primary selection) without
+    // blocking the event loop; the completion runs once all is read, at the
+    // latest once `budget` has passed, with whatever was read by then.
+    virtual void save(Duration budget, SaveCompletion completion) = 0;
     // Puts the text on the clipboard, and on the primary selection too when
     // `alsoSelection` (only then: taking the primary selection makes GTK
     // fields drop their selection, which the paste must replace). `onRead`
-    // runs once another application has read the text. False when the
+    // runs when another application than a clipboard manager reads the
+    // text. False when the
     // clipboard refused it.
     virtual bool writeText(const QString& text, bool alsoSelection, ReadObserver onRead) = 0;
-    // Whether the clipboard still holds the text of the last writeText().
-    virtual bool holdsWrittenText() const = 0;
-    // Replaces the clipboard with the saved contents; empty contents leave it empty.
+    // Whether the clipboard still holds the text of the last writeText(),
+    // whoever owns it now (a clipboard manager re-owns it with a copy).
+    // The answer comes within `budget` (no answer in time: false).
+    virtual void checkHoldsWrittenText(Duration budget, CheckCompletion completion) = 0;
+    // Replaces the clipboard with the saved contents (the caller checked that
+    // it still holds our text), and the primary selection where it still
+    // holds ours; empty contents leave it empty, incomplete ones untouched.
     virtual void restore(const PasteboardContents& contents) = 0;
     // The chord that pastes into this application.
     virtual PasteChord pasteChordFor(const std::optional<FrontAppInfo>& app) const = 0;

@@ -17,7 +17,7 @@ struct ClipboardTool::Run {
     bool chordPosted = false;
     bool read = false;
     bool pasted = false;
-    bool restored = false;
+    bool finished = false;
     Cancellable fallback;
 };
 
@@ -36,10 +36,14 @@ void ClipboardTool::inputText(const QString& text, const std::optional<FrontAppI
     auto run = std::make_shared<Run>();
     run->app = app;
     run->completion = std::move(completion);
-    run->saved = m_pasteboard.save();
     run->chord = m_pasteboard.pasteChordFor(app);
     run->text = text;
-    write(run, true);
+    m_pasteboard.save(m_timing.saveBudget, [this, guard = m_lifetime.guard(), run](PasteboardContents saved) {
+        if (guard.expired())
+            return;
+        run->saved = std::move(saved);
+        write(run, true);
+    });
 }
 
 void ClipboardTool::write(std::shared_ptr<Run> run, bool firstAttempt)
@@ -55,7 +59,7 @@ void ClipboardTool::write(std::shared_ptr<Run> run, bool firstAttempt)
         // Restore as soon as the target has its copy, but never before the
         // paste chord is finished (it may still be reading).
         if (current->pasted)
-            restoreContents(current);
+            finish(current, true);
     });
     if (!written && firstAttempt) {
         // A clipboard taken by another program a moment ago can refuse us
@@ -69,7 +73,8 @@ void ClipboardTool::write(std::shared_ptr<Run> run, bool firstAttempt)
     if (!written) {
         m_log.info(QStringLiteral("无法设置新文本到剪贴板"));
         m_pasteboard.restore(run->saved);
-        complete(run, false);
+        run->finished = true;
+        complete(run);
         return;
     }
     m_scheduler.after(m_timing.afterWrite, [this, guard, run] {
@@ -99,33 +104,42 @@ void ClipboardTool::simulatePaste(std::shared_ptr<Run> run)
 {
     const PasteChord& chord = run->chord;
     const auto source = m_keys.createEventSource();
-    QList<SyntheticKeyEvent> downs;
-    QList<SyntheticKeyEvent> ups;
+    QList<SyntheticKeyEvent> modifierDowns;
+    QList<SyntheticKeyEvent> modifierUps;
+    std::optional<SyntheticKeyEvent> keyDown;
+    std::optional<SyntheticKeyEvent> keyUp;
     bool allCreated = source != nullptr;
-    QList<int> keys = chord.modifiers;
-    keys.append(chord.key);
-    for (qsizetype i = 0; allCreated && i < keys.size(); ++i) {
-        const auto down = source->createKeyboardEvent(keys[i], true);
-        const auto up = source->createKeyboardEvent(keys[i], false);
+    for (qsizetype i = 0; allCreated && i < chord.modifiers.size(); ++i) {
+        const auto down = source->createKeyboardEvent(chord.modifiers[i], true);
+        const auto up = source->createKeyboardEvent(chord.modifiers[i], false);
         allCreated = down && up;
         if (allCreated) {
-            downs.append(*down);
-            ups.prepend(*up);
+            modifierDowns.append(*down);
+            modifierUps.prepend(*up);
         }
+    }
+    if (allCreated) {
+        keyDown = source->createKeyboardEvent(chord.key, true);
+        keyUp = source->createKeyboardEvent(chord.key, false);
+        allCreated = keyDown && keyUp;
     }
     if (!allCreated) {
         // Nothing was pressed, so nothing is left to release.
         m_log.error(QStringLiteral("模拟粘贴操作失败"));
-        restoreContents(run);
-        complete(run, false);
+        finish(run, false);
         return;
     }
     run->chordPosted = true;
-    for (const auto& event : downs)
+    for (const auto& event : modifierDowns)
         source->post(event);
+    // The key goes down and up in one go: were its release a scheduled step,
+    // a stalled event loop would hold it past the autorepeat delay and paste
+    // several times. Only the modifiers are held, and their repeats do nothing.
+    source->post(*keyDown);
+    source->post(*keyUp);
     // The releases go out even if this tool is gone by then: a key must never stay down.
-    m_scheduler.after(m_timing.keyHold, [this, guard = m_lifetime.guard(), source, ups, run] {
-        for (const auto& event : ups)
+    m_scheduler.after(m_timing.keyHold, [this, guard = m_lifetime.guard(), source, modifierUps, run] {
+        for (const auto& event : modifierUps)
             source->post(event);
         if (guard.expired())
             return;
@@ -140,7 +154,7 @@ void ClipboardTool::awaitRead(std::shared_ptr<Run> run)
 {
     run->pasted = true;
     if (run->read) {
-        restoreContents(run);
+        finish(run, true);
         return;
     }
     // A slow target may read long after the key-up; a target that never
@@ -148,32 +162,52 @@ void ClipboardTool::awaitRead(std::shared_ptr<Run> run)
     const Duration remaining = m_timing.restoreFallback - m_timing.afterKeyUp;
     run->fallback = m_scheduler.after(std::max(remaining, Duration::zero()), [this, guard = m_lifetime.guard(), run] {
         if (!guard.expired())
-            restoreContents(run);
+            finish(run, true);
     });
 }
 
-void ClipboardTool::restoreContents(const std::shared_ptr<Run>& run)
+void ClipboardTool::finish(const std::shared_ptr<Run>& run, bool pasted)
 {
-    if (run->restored)
+    if (run->finished)
         return;
-    run->restored = true;
+    run->finished = true;
     run->fallback.cancel();
-    if (m_pasteboard.holdsWrittenText())
-        m_pasteboard.restore(run->saved);
-    else
-        m_log.info(QStringLiteral("剪贴板已被其他程序更改，不再恢复"));
-    if (run->pasted) {
-        m_log.info(QStringLiteral("使用剪贴板方式成功输入文本"));
-        complete(run, true);
-    }
+    run->pasted = pasted;
+    // Never from inside the read callback: the clipboard may still be
+    // answering the target with the very data a restore (or the next
+    // insertion's write) would replace.
+    m_scheduler.post([this, guard = m_lifetime.guard(), run] {
+        if (!guard.expired())
+            restoreIfStillOurs(run);
+    });
 }
 
-void ClipboardTool::complete(const std::shared_ptr<Run>& run, bool pasted)
+void ClipboardTool::restoreIfStillOurs(const std::shared_ptr<Run>& run)
+{
+    // Compared by content: a clipboard manager that copied our text owns
+    // the clipboard now, but it is still ours to put back.
+    m_pasteboard.checkHoldsWrittenText(m_timing.checkBudget, [this, guard = m_lifetime.guard(), run](bool holds) {
+        if (guard.expired())
+            return;
+        if (!holds) {
+            m_log.info(QStringLiteral("剪贴板已被其他程序更改，不再恢复"));
+        } else {
+            if (!run->saved.clipboardComplete)
+                m_log.warning(QStringLiteral("原剪贴板内容未能完整读取，保留听写文本，不再恢复"));
+            m_pasteboard.restore(run->saved);
+        }
+        complete(run);
+    });
+}
+
+void ClipboardTool::complete(const std::shared_ptr<Run>& run)
 {
     if (!run->completion)
         return;
+    if (run->pasted)
+        m_log.info(QStringLiteral("使用剪贴板方式成功输入文本"));
     const Completion completion = std::exchange(run->completion, {});
-    completion(pasted);
+    completion(run->pasted);
 }
 
 } // namespace velnor

@@ -17,6 +17,10 @@ class Pasteboard;
 struct PasteboardContents;
 
 struct ClipboardTiming {
+    // Longest wait for the clipboard's owner to hand over what it holds.
+    Duration saveBudget = seconds(1.0);
+    // Longest wait to learn whether the clipboard still holds our text.
+    Duration checkBudget = seconds(0.3);
     Duration afterWrite = seconds(0.05);
     Duration keyHold = seconds(0.05);
     Duration afterKeyUp = seconds(0.05);
@@ -30,7 +34,8 @@ struct ClipboardTiming {
 // Inserts text by clipboard: saves the user's clipboard, writes the text,
 // presses the application's paste chord and puts the user's clipboard back
 // once the target has read the text (or after a bounded wait), and only if
-// nobody else took the clipboard meanwhile. Every pause is a scheduled step.
+// the clipboard still holds our text and was saved whole. Every pause is a
+// scheduled step.
 class ClipboardTool final {
 public:
     using Completion = std::function<void(bool pasted)>;
@@ -48,8 +53,9 @@ private:
     void waitForModifierRelease(std::shared_ptr<Run> run, Duration waited);
     void simulatePaste(std::shared_ptr<Run> run);
     void awaitRead(std::shared_ptr<Run> run);
-    void restoreContents(const std::shared_ptr<Run>& run);
-    void complete(const std::shared_ptr<Run>& run, bool pasted);
+    void finish(const std::shared_ptr<Run>& run, bool pasted);
+    void restoreIfStillOurs(const std::shared_ptr<Run>& run);
+    void complete(const std::shared_ptr<Run>& run);
 
     Pasteboard& m_pasteboard;
     KeySynthesizer& m_keys;

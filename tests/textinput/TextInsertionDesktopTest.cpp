@@ -4,9 +4,11 @@
 
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
+#include "support/desktop/UserClipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,6 +16,8 @@
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 namespace velnor::test {
 namespace {
@@ -160,14 +164,20 @@ TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForB
         GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
         GTEST_SKIP() << "xclip not installed";
-    QImage image(64, 48, QImage::Format_ARGB32);
+    // Noise does not compress: over a megabyte, more than one X request
+    // carries, so the owner hands it over in pieces (INCR).
+    QImage image(640, 480, QImage::Format_ARGB32);
+    std::uint32_t seed = 12345;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgba(x * 4, y * 5, (x ^ y) & 0xff, 200));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            image.setPixel(x, y, seed | 0xff000000u);
+        }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(image.save(&buffer, "PNG"));
+    ASSERT_GT(png.size(), 1 << 20);
 
     DesktopInsertionRig rig(false);
     TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("clipboard image")},
@@ -199,6 +209,162 @@ TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForB
     ASSERT_TRUE(waitUntil([&] { return reader.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(reader.readAllStandardOutput(), png);
     owner.waitForFinished(5000);
+}
+
+// The longest the event loop went without turning while it was measured.
+class LoopStallMeter final {
+public:
+    LoopStallMeter()
+    {
+        m_since.start();
+        QObject::connect(&m_tick, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        m_tick.start(5);
+    }
+    qint64 longestMs() const { return std::max(m_longest, m_since.elapsed()); }
+
+private:
+    QTimer m_tick;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
+
+// An application that took the clipboard and hangs: it never answers a
+// request for it.
+class HungClipboardOwner final {
+public:
+    HungClipboardOwner()
+        : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(m_connection.get()))
+            return;
+        xcb_connection_t* c = m_connection.get();
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          screen->root_visual, 0, nullptr);
+        const x11::XcbReply<xcb_intern_atom_reply_t> clipboard(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr));
+        if (!clipboard)
+            return;
+        xcb_set_selection_owner(c, window, clipboard->atom, XCB_CURRENT_TIME);
+        const x11::XcbReply<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard->atom), nullptr));
+        m_owns = owner && owner->owner == window;
+    }
+    bool owns() const { return m_owns; }
+
+private:
+    x11::XcbConnection m_connection;
+    bool m_owns = false;
+};
+
+TEST(ClipboardDesktop, AHungClipboardOwnerNeitherStallsTheAppNorLosesTheDictation)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    DesktopInsertionRig rig(false);
+    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("hung owner")},
+                  targetEnvironment(false));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const HungClipboardOwner owner;
+    ASSERT_TRUE(owner.owns());
+
+    const LoopStallMeter meter;
+    const InsertionResult result = rig.insert(QStringLiteral("挂起也不怕"));
+    EXPECT_LT(meter.longestMs(), 100);
+    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("挂起也不怕"));
+    // What the owner held could not be saved: the dictation stays rather
+    // than an empty clipboard.
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("挂起也不怕"));
+    EXPECT_TRUE(rig.log.mentions(QStringLiteral("原剪贴板内容未能完整读取")));
+}
+
+TEST(ClipboardDesktop, ATargetThatReadsLateGetsTheTextAndTheUserTheirClipboard)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    const UserClipboard userClipboard;
+    userClipboard.fill();
+    DesktopInsertionRig rig(false);
+    // It reads 200 ms after the paste chord, after the chord's own steps
+    // are over: the restore follows its read while Qt still answers it.
+    TargetApp app(helperPath(QStringLiteral("velnor-qt-line-edit")),
+                  {QStringLiteral("--paste-delay"), QStringLiteral("200"), QStringLiteral("late reader")},
+                  targetEnvironment(false));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    for (const QString& text : {QStringLiteral("迟到的读者"), QStringLiteral(" again")}) {
+        const InsertionResult result = rig.insert(text);
+        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+        EXPECT_TRUE(userClipboard.waitUntilBack());
+    }
+    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("迟到的读者 again"));
+}
+
+// A manager that copies every clipboard, at once or a while later: its
+// copy is not the target's paste, and a copy of our text is still ours.
+TEST(ClipboardDesktop, AClipboardManagersCopiesAreNeitherThePasteNorTheUsersClipboard)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    struct Case {
+        const char* name;
+        QString copyDelayMs;
+        QString pasteDelayMs;
+    };
+    // The late copy reads after the chord, before the target's own read.
+    for (const Case& c : {Case{"copies at once", QStringLiteral("0"), QStringLiteral("0")},
+                          Case{"copies 100 ms later", QStringLiteral("100"), QStringLiteral("200")}}) {
+        SCOPED_TRACE(c.name);
+        QProcess manager;
+        manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--copy-delay"), c.copyDelayMs});
+        ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
+        ASSERT_EQ(manager.readLine().trimmed(), "ready");
+        const UserClipboard userClipboard;
+        userClipboard.fill();
+        // The manager owns a copy of the user's clipboard before the dictation.
+        ASSERT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 5000));
+
+        DesktopInsertionRig rig(false);
+        TargetApp app(helperPath(QStringLiteral("velnor-qt-line-edit")),
+                      {QStringLiteral("--paste-delay"), c.pasteDelayMs, QStringLiteral("managed clipboard")},
+                      targetEnvironment(false));
+        ASSERT_TRUE(app.started());
+        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+        const InsertionResult result = rig.insert(QStringLiteral("管理器也在"));
+        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("管理器也在"));
+        EXPECT_TRUE(userClipboard.waitUntilBack());
+        manager.kill();
+        manager.waitForFinished(5000);
+    }
+}
+
+// What this process owns when it quits (the restored clipboard after a
+// dictation) is handed to a clipboard manager: Qt sends it SAVE_TARGETS.
+TEST(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
+{
+    if (!hasDisplay())
+        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    QProcess manager;
+    manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--on-exit-only")});
+    ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
+    ASSERT_EQ(manager.readLine().trimmed(), "ready");
+    const QString kept = QStringLiteral("退出后还在");
+    {
+        TargetApp owner(helperPath(QStringLiteral("velnor-qt-line-edit")), {QStringLiteral("exiting owner")},
+                        targetEnvironment(false));
+        ASSERT_TRUE(owner.started());
+        owner.command(QStringLiteral("copy ") + kept);
+        ASSERT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == kept; }, 5000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 5000));
+    EXPECT_EQ(QString::fromUtf8(manager.readLine()).trimmed(), QStringLiteral("copied ") + kept);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), kept);
+    manager.kill();
+    manager.waitForFinished(5000);
 }
 
 } // namespace

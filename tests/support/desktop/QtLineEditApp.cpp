@@ -1,14 +1,18 @@
 // A Qt window with one text field, for tests that type into a real field.
 //
-//   velnor-qt-line-edit [--multiline] [--report-changes] [--password] [TITLE]
+//   velnor-qt-line-edit [--multiline] [--report-changes] [--password] [--paste-delay MS] [TITLE]
 //
 // The same line commands as velnor-gtk-entry on standard input ("text",
 // "set <TEXT>", "select <A> <B>", "quit"), one answer line each; "ready"
 // once the window is shown, the text again on exit. --multiline makes the
 // field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
 // also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
-// for latency measurements. --password hides the line edit's text.
+// for latency measurements. --password hides the line edit's text. --paste-delay
+// reads the clipboard MS after the paste key, like a busy application.
+// "copy <TEXT>" puts TEXT on the clipboard.
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
@@ -56,6 +60,29 @@ Field plainTextEdit(QPlainTextEdit* edit)
             }};
 }
 
+// Pastes a while after the paste key instead of at once.
+class LatePaste final : public QObject {
+public:
+    LatePaste(QLineEdit& edit, int delayMs)
+        : m_edit(edit)
+        , m_delayMs(delayMs)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste))
+            return QObject::eventFilter(watched, event);
+        QTimer::singleShot(m_delayMs, &m_edit, &QLineEdit::paste);
+        return true;
+    }
+
+private:
+    QLineEdit& m_edit;
+    const int m_delayMs;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -65,12 +92,20 @@ int main(int argc, char** argv)
     const bool multiline = arguments.removeAll(QStringLiteral("--multiline")) > 0;
     const bool reportChanges = arguments.removeAll(QStringLiteral("--report-changes")) > 0;
     const bool password = arguments.removeAll(QStringLiteral("--password")) > 0;
+    int pasteDelayMs = 0;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--paste-delay")); at >= 0) {
+        pasteDelayMs = arguments.value(at + 1).toInt();
+        arguments.remove(at, 2);
+    }
 
     QLineEdit line;
     if (password)
         line.setEchoMode(QLineEdit::Password);
     QPlainTextEdit lines;
     const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
+    LatePaste latePaste(line, pasteDelayMs);
+    if (pasteDelayMs > 0)
+        line.installEventFilter(&latePaste);
     field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
     field.widget->resize(400, multiline ? 120 : 40);
     field.widget->show();
@@ -109,6 +144,9 @@ int main(int argc, char** argv)
             const QStringList parts = command.mid(7).split(QLatin1Char(' '));
             if (parts.size() == 2)
                 field.select(parts[0].toInt(), parts[1].toInt());
+            printText();
+        } else if (command.startsWith(QStringLiteral("copy "))) {
+            QApplication::clipboard()->setText(command.mid(5));
             printText();
         } else if (command == QStringLiteral("quit")) {
             app.quit();

@@ -13,42 +13,29 @@ namespace velnor::x11 {
 
 namespace {
 
-// Tells once when another application fetches the text.
+// Tells when another application than the clipboard manager fetches the text.
 class WatchedTextMimeData final : public QMimeData {
 public:
-    explicit WatchedTextMimeData(Pasteboard::ReadObserver onRead)
+    WatchedTextMimeData(Pasteboard::ReadObserver onRead, std::weak_ptr<const X11ClipboardRequestors> requestors)
         : m_onRead(std::move(onRead))
+        , m_requestors(requestors)
     {
     }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
     {
-        if (m_onRead)
+        const auto requestors = m_requestors.lock();
+        if (m_onRead && !(requestors && requestors->currentIsClipboardManager()))
             m_onRead();
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     Pasteboard::ReadObserver m_onRead;
+    // Qt may keep this data after the pasteboard is gone.
+    const std::weak_ptr<const X11ClipboardRequestors> m_requestors;
 };
-
-QList<PasteboardFormat> saveMode(const QClipboard& clipboard, QClipboard::Mode mode)
-{
-    QList<PasteboardFormat> formats;
-    const QMimeData* data = clipboard.mimeData(mode);
-    if (!data)
-        return formats;
-    for (const QString& format : data->formats()) {
-        if (!isSavedClipboardFormat(format))
-            continue;
-        // An owner that cannot deliver a format loses only that format.
-        const QByteArray bytes = data->data(format);
-        if (!bytes.isEmpty())
-            formats.append({format, bytes});
-    }
-    return formats;
-}
 
 void restoreMode(QClipboard& clipboard, QClipboard::Mode mode, const QList<PasteboardFormat>& formats)
 {
@@ -84,16 +71,6 @@ void refreshServerTime()
 
 } // namespace
 
-bool isSavedClipboardFormat(const QString& mimeType)
-{
-    static const QStringList protocolTargets = {
-        QStringLiteral("TARGETS"),      QStringLiteral("MULTIPLE"),
-        QStringLiteral("TIMESTAMP"),    QStringLiteral("SAVE_TARGETS"),
-        QStringLiteral("application/x-qt-image"),
-    };
-    return !mimeType.isEmpty() && !protocolTargets.contains(mimeType);
-}
-
 QtClipboardPasteboard::QtClipboardPasteboard(QClipboard& clipboard)
     : m_clipboard(clipboard)
 {
@@ -101,23 +78,32 @@ QtClipboardPasteboard::QtClipboardPasteboard(QClipboard& clipboard)
 
 QtClipboardPasteboard::~QtClipboardPasteboard() = default;
 
-PasteboardContents QtClipboardPasteboard::save()
+void QtClipboardPasteboard::save(Duration budget, SaveCompletion completion)
 {
-    PasteboardContents contents;
-    contents.clipboard = saveMode(m_clipboard, QClipboard::Clipboard);
+    QList<QByteArray> selections = {"CLIPBOARD"};
     if (m_clipboard.supportsSelection())
-        contents.selection = saveMode(m_clipboard, QClipboard::Selection);
-    return contents;
+        selections.append("PRIMARY");
+    m_reader.readAll(selections, budget, [completion = std::move(completion)](QList<SelectionSnapshot> snapshots) {
+        PasteboardContents contents;
+        contents.clipboard = snapshots.value(0).formats;
+        contents.clipboardComplete = snapshots.value(0).complete;
+        if (snapshots.size() > 1) {
+            contents.selection = snapshots[1].formats;
+            contents.selectionComplete = snapshots[1].complete;
+        }
+        completion(std::move(contents));
+    });
 }
 
 bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, ReadObserver onRead)
 {
     auto makeData = [&] {
-        auto data = std::make_unique<WatchedTextMimeData>(onRead);
+        auto data = std::make_unique<WatchedTextMimeData>(onRead, m_requestors);
         data->setText(text);
         return data;
     };
     auto clipboardData = makeData();
+    m_writtenText = text;
     m_written = clipboardData.get();
     m_clipboard.setMimeData(clipboardData.release(), QClipboard::Clipboard);
     m_writtenSelection.clear();
@@ -126,7 +112,7 @@ bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, R
         m_writtenSelection = selectionData.get();
         m_clipboard.setMimeData(selectionData.release(), QClipboard::Selection);
     }
-    if (holdsWrittenText())
+    if (ownsWrittenText())
         return true;
     // The server ignores a selection claim older than the current owner's,
     // and Qt claims with the time of the last event it has seen. A property
@@ -135,20 +121,34 @@ bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, R
     return false;
 }
 
-bool QtClipboardPasteboard::holdsWrittenText() const
+bool QtClipboardPasteboard::ownsWrittenText() const
 {
     return m_written && m_clipboard.ownsClipboard() && m_clipboard.mimeData(QClipboard::Clipboard) == m_written;
 }
 
+void QtClipboardPasteboard::checkHoldsWrittenText(Duration budget, CheckCompletion completion)
+{
+    if (ownsWrittenText() || m_writtenText.isNull()) {
+        completion(ownsWrittenText());
+        return;
+    }
+    // Someone else owns the clipboard now: a clipboard manager that took a
+    // copy of our text still holds our text; anyone else holds theirs.
+    m_reader.readText("CLIPBOARD", budget,
+                      [expected = m_writtenText.toUtf8(), completion = std::move(completion)](
+                          std::optional<QByteArray> text) { completion(text == expected); });
+}
+
 void QtClipboardPasteboard::restore(const PasteboardContents& contents)
 {
-    if (holdsWrittenText())
+    if (contents.clipboardComplete)
         restoreMode(m_clipboard, QClipboard::Clipboard, contents.clipboard);
     // The primary selection is restored separately: the user may have
     // selected something new since, which must stay.
-    if (m_writtenSelection && m_clipboard.ownsSelection()
+    if (contents.selectionComplete && m_writtenSelection && m_clipboard.ownsSelection()
         && m_clipboard.mimeData(QClipboard::Selection) == m_writtenSelection)
         restoreMode(m_clipboard, QClipboard::Selection, contents.selection);
+    m_writtenText.clear();
     m_written.clear();
     m_writtenSelection.clear();
 }
