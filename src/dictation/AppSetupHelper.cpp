@@ -50,7 +50,7 @@ AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* o
                                                m_with.indicator, m_sounds, m_with.textInput, m_with.workspace,
                                                m_with.textAdjustment, m_with.fileRecognition, m_autoSubmitter,
                                                m_with.osType},
-                 [this] { resetRecognitionState(); }, observer)
+                 [this](DictationId dictation) { endDictation(dictation); }, observer)
 {
 }
 
@@ -78,6 +78,8 @@ void AppSetupHelper::handleKeyDown()
     if (m_isDelayedStopInProgress) {
         m_with.log.info(QStringLiteral("用户再次按键，取消延迟停止定时器"));
         cancelDelayedStopTimer();
+        // That press's recording is never stopped nor sent.
+        notify([&](DictationObserver& o) { o.cancelled(m_dictation); });
     }
     if (m_isCurrentlyRecognizing || m_isRealtimeRecognizing) {
         m_with.log.info(QStringLiteral("检测到正在进行的识别任务，立即中断"));
@@ -110,8 +112,9 @@ void AppSetupHelper::handleKeyDown()
     m_with.log.info(QStringLiteral("当前识别模式: ") + mode);
     const bool realtime = mode == QStringLiteral("realtime");
     m_dictationStartedAt = m_with.clock.now();
+    ++m_dictation;
     notify([&](DictationObserver& o) {
-        o.dictationStarted(realtime ? QStringLiteral("realtime") : QStringLiteral("traditional"),
+        o.dictationStarted(m_dictation, realtime ? QStringLiteral("realtime") : QStringLiteral("traditional"),
                            m_with.workspace.frontmostApplication());
     });
     if (realtime)
@@ -269,7 +272,7 @@ void AppSetupHelper::processRecordingAndRecognize()
     const QString path = std::exchange(m_currentRecordingFile, QString());
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         m_with.log.error(QStringLiteral("没有找到录音文件，但保持识别状态显示"));
-        notify([](DictationObserver& o) { o.failed(QStringLiteral("没有找到录音文件")); });
+        notify([&](DictationObserver& o) { o.failed(m_dictation, QStringLiteral("没有找到录音文件")); });
         resetInternalStateOnly();
         return;
     }
@@ -278,7 +281,9 @@ void AppSetupHelper::processRecordingAndRecognize()
     if (!file.open(QIODevice::ReadOnly)) {
         m_with.log.error(QStringLiteral("读取音频文件数据失败: ") + file.errorString()
                          + QStringLiteral("，但保持识别状态显示"));
-        notify([&](DictationObserver& o) { o.failed(QStringLiteral("读取音频文件数据失败: ") + file.errorString()); });
+        notify([&](DictationObserver& o) {
+            o.failed(m_dictation, QStringLiteral("读取音频文件数据失败: ") + file.errorString());
+        });
         resetInternalStateOnly();
         return;
     }
@@ -290,7 +295,7 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     if (data.size() < kMinimumAudioBytes) {
         m_with.log.info(QStringLiteral("音频文件太小(") + QString::number(data.size()) + QStringLiteral(" bytes)，跳过识别"));
         // Too short to hold speech: nothing was lost.
-        notify([](DictationObserver& o) { o.cancelled(); });
+        notify([&](DictationObserver& o) { o.cancelled(m_dictation); });
         resetRecognitionState();
         return;
     }
@@ -310,12 +315,14 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
     const UploadSettings sent{frontApp && frontApp->bundleId ? *frontApp->bundleId : QString(),
                               frontApp && frontApp->localizedName ? *frontApp->localizedName : QString(), language,
                               overOver};
-    notifyRecognizing(filePath, sent);
+    notifyRecognizing(m_dictation, filePath, sent);
     m_isCurrentlyRecognizing = true;
     const quint64 upload = ++m_uploadSequence;
     m_activeUpload = upload;
     m_currentRecognitionTask = m_with.fileRecognition.recognizeAudioFile(
-        recordingUpload(sent, m_with.osType, data), [this, guard = m_lifetime.guard(), frontApp, upload](Result<RecognizeAudioFileResponse, ServiceError> result) {
+        recordingUpload(sent, m_with.osType, data),
+        [this, guard = m_lifetime.guard(), frontApp, upload,
+         dictation = m_dictation](Result<RecognizeAudioFileResponse, ServiceError> result) {
             // A cancelled request may still answer (its reply raced the
             // cancel); the dictation it belonged to is over.
             if (guard.expired() || upload != m_activeUpload)
@@ -324,9 +331,9 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
             m_isCurrentlyRecognizing = false;
             m_currentRecognitionTask.reset();
             if (result)
-                m_delivery.handleSuccessfulRecognition(result.value(), frontApp);
+                m_delivery.handleSuccessfulRecognition(dictation, result.value(), frontApp);
             else
-                m_delivery.handleFailedRecognition(result.error());
+                m_delivery.handleFailedRecognition(dictation, result.error());
         });
 }
 
@@ -335,17 +342,22 @@ void AppSetupHelper::processAudioData(const QByteArray& data, const QString& fil
 void AppSetupHelper::startRealtimeRecognition()
 {
     m_with.log.info(QStringLiteral("开始实时识别，使用并行连接和录音模式"));
-    retireRealtimeClient();
+    if (m_tencentASR) {
+        // An earlier dictation still waiting for its final text: it never
+        // gets it now.
+        notify([&](DictationObserver& o) { o.cancelled(m_realtimeDictation); });
+        retireRealtimeClient();
+    }
     initTencentASR();
     if (!m_tencentASR) {
         m_with.log.error(QStringLiteral("腾讯云实时识别服务未初始化"));
-        notify([](DictationObserver& o) { o.failed(QStringLiteral("腾讯云实时识别服务未初始化")); });
+        notify([&](DictationObserver& o) { o.failed(m_dictation, QStringLiteral("腾讯云实时识别服务未初始化")); });
         resetRecognitionState();
         return;
     }
     m_isRealtimeRecognizing = true;
     m_recognitionCompletedViaCallback = false;
-    m_preeditSession = m_realtimeSession;
+    m_preeditDictation = m_realtimeDictation;
     m_sounds.play();
     m_with.log.info(QStringLiteral("腾讯云ASR服务开始并行连接和录音..."));
     m_tencentASR->connectAndStartRecording();
@@ -358,22 +370,22 @@ void AppSetupHelper::initTencentASR()
     m_tencentASR = m_with.realtimeClientFactory ? m_with.realtimeClientFactory() : nullptr;
     if (!m_tencentASR)
         return;
-    const quint64 session = ++m_realtimeSession;
-    m_tencentASR->setRecognitionCompletionHandler([this, guard = m_lifetime.guard(), session](const QString& text) {
+    m_realtimeDictation = m_dictation;
+    m_tencentASR->setRecognitionCompletionHandler([this, guard = m_lifetime.guard(), dictation = m_dictation](const QString& text) {
         if (!guard.expired())
-            onRealtimeFinalText(session, text);
+            onRealtimeFinalText(dictation, text);
     });
-    m_tencentASR->setPartialTextHandler([this, guard = m_lifetime.guard(), session](const QString& text) {
+    m_tencentASR->setPartialTextHandler([this, guard = m_lifetime.guard(), dictation = m_dictation](const QString& text) {
         if (!guard.expired())
-            showPartialText(session, text);
+            showPartialText(dictation, text);
     });
     m_with.log.info(QStringLiteral("腾讯云实时识别服务已初始化"));
 }
 
-void AppSetupHelper::showPartialText(quint64 session, const QString& text)
+void AppSetupHelper::showPartialText(DictationId dictation, const QString& text)
 {
     // Each partial replaces the last; one of an earlier dictation shows nothing.
-    if (!m_preedit || session != m_preeditSession)
+    if (!m_preedit || dictation != m_preeditDictation)
         return;
     if (text.isEmpty())
         m_preedit->clearPreedit();
@@ -383,23 +395,23 @@ void AppSetupHelper::showPartialText(quint64 session, const QString& text)
 
 void AppSetupHelper::clearPartialText()
 {
-    m_preeditSession = 0;
+    m_preeditDictation = 0;
     if (m_preedit)
         m_preedit->clearPreedit();
 }
 
-void AppSetupHelper::onRealtimeFinalText(quint64 session, const QString& text)
+void AppSetupHelper::onRealtimeFinalText(DictationId dictation, const QString& text)
 {
     m_with.log.info(QStringLiteral("🎯 收到识别完成回调，最终文本: '") + text + QLatin1Char('\''));
     // A retired client has had its say: either the result wait already
     // delivered its text, or a newer dictation replaced it. Delivering again
     // would type the text twice, or into the next dictation.
-    if (!m_tencentASR || session != m_realtimeSession) {
+    if (!m_tencentASR || dictation != m_realtimeDictation) {
         m_with.log.info(QStringLiteral("ℹ️ 识别会话已结束，忽略迟到的完成回调"));
         return;
     }
     m_recognitionCompletedViaCallback = true;
-    m_delivery.handleRealtimeRecognitionResult(text);
+    m_delivery.handleRealtimeRecognitionResult(dictation, text);
     cleanupRealtimeConnection();
 }
 
@@ -410,20 +422,20 @@ void AppSetupHelper::stopRealtimeRecognition()
     m_with.log.info(QStringLiteral("停止实时语音识别，等待最终结果"));
     m_tencentASR->stopRecording();
     m_isRealtimeRecognizing = false;
-    notifyRecognizing(QString());
+    notifyRecognizing(m_realtimeDictation, QString());
     m_with.log.info(QStringLiteral("设置实时识别结果等待超时时间: ") + QString::number(kResultWaitSeconds)
                     + QStringLiteral("秒（降低超时时间，依赖final=1消息）"));
     m_with.scheduler.after(std::chrono::seconds(kResultWaitSeconds),
-                           [this, guard = m_lifetime.guard(), session = m_realtimeSession] {
+                           [this, guard = m_lifetime.guard(), dictation = m_realtimeDictation] {
                                if (!guard.expired())
-                                   onResultWaitTimeout(session);
+                                   onResultWaitTimeout(dictation);
                            });
 }
 
-void AppSetupHelper::onResultWaitTimeout(quint64 session)
+void AppSetupHelper::onResultWaitTimeout(DictationId dictation)
 {
     // A timeout armed for an earlier client finds "its" client gone.
-    const bool ownClient = m_tencentASR && session == m_realtimeSession;
+    const bool ownClient = m_tencentASR && dictation == m_realtimeDictation;
     if (ownClient && m_recognitionCompletedViaCallback) {
         m_with.log.info(QStringLiteral("✅ 识别已通过回调完成，跳过超时处理"));
         return;
@@ -441,11 +453,11 @@ void AppSetupHelper::onResultWaitTimeout(quint64 session)
                     + QStringLiteral("], 选择结果: [") + chosen + QLatin1Char(']'));
     if (!chosen.isEmpty()) {
         m_with.log.info(QStringLiteral("✅ 使用超时识别结果: [") + chosen + QLatin1Char(']'));
-        m_delivery.handleRealtimeRecognitionResult(chosen);
+        m_delivery.handleRealtimeRecognitionResult(dictation, chosen);
     } else {
         m_with.log.warning(QStringLiteral("❌ 超时且没有识别到任何内容"));
-        notify([](DictationObserver& o) { o.failed(QStringLiteral("超时且没有识别到任何内容")); });
-        resetRecognitionState();
+        notify([&](DictationObserver& o) { o.failed(dictation, QStringLiteral("超时且没有识别到任何内容")); });
+        endDictation(dictation);
     }
     cleanupRealtimeConnection();
 }
@@ -469,17 +481,19 @@ void AppSetupHelper::retireRealtimeClient()
 
 // MARK: - Cancel and reset
 
-void AppSetupHelper::notifyRecognizing(const QString& recordingPath, const UploadSettings& upload)
+void AppSetupHelper::notifyRecognizing(DictationId dictation, const QString& recordingPath,
+                                       const UploadSettings& upload)
 {
     const double duration = static_cast<double>(m_dictationStartedAt.msecsTo(m_with.clock.now())) / 1000.0;
-    notify([&](DictationObserver& o) { o.recognizing(duration, recordingPath, upload); });
+    notify([&](DictationObserver& o) { o.recognizing(dictation, duration, recordingPath, upload); });
 }
 
 void AppSetupHelper::cancelCurrentRecognition()
 {
     clearPartialText();
+    // The flags are the current dictation's.
     if (m_isCurrentlyRecognizing || m_isRealtimeRecognizing)
-        notify([](DictationObserver& o) { o.cancelled(); });
+        notify([&](DictationObserver& o) { o.cancelled(m_dictation); });
     if (m_isCurrentlyRecognizing) {
         m_with.log.info(QStringLiteral("正在中断当前识别任务"));
         if (m_currentRecognitionTask) {
@@ -493,8 +507,12 @@ void AppSetupHelper::cancelCurrentRecognition()
     }
     if (m_isRealtimeRecognizing) {
         m_with.log.info(QStringLiteral("正在中断实时识别任务"));
-        if (m_tencentASR)
+        if (m_tencentASR) {
             m_tencentASR->stopRecording();
+            // Cancelled means nothing of it is typed later: its final text
+            // and its result wait find the client gone.
+            retireRealtimeClient();
+        }
         m_isRealtimeRecognizing = false;
         m_with.indicator.finishRecognizing();
         m_with.log.info(QStringLiteral("实时识别任务已中断，窗口状态已重置"));
@@ -510,6 +528,15 @@ void AppSetupHelper::clearDictationState()
     m_currentRecognitionTask.reset();
     m_isRealtimeRecognizing = false;
     m_recognitionCompletedViaCallback = false;
+}
+
+void AppSetupHelper::endDictation(DictationId dictation)
+{
+    if (dictation != m_dictation) {
+        m_with.log.info(QStringLiteral("ℹ️ 上一次听写已结束，当前听写的状态保持不变"));
+        return;
+    }
+    resetRecognitionState();
 }
 
 void AppSetupHelper::resetRecognitionState()

@@ -90,12 +90,16 @@ private:
     void placeIndicator(bool keyDown);
     void armMaximumDurationTimer();
     void onMaximumDurationReached(int seconds);
-    void onRealtimeFinalText(quint64 session, const QString& text);
-    void onResultWaitTimeout(quint64 session);
+    void onRealtimeFinalText(DictationId dictation, const QString& text);
+    void onResultWaitTimeout(DictationId dictation);
+    // The reset at the end of `dictation`, unless a newer key-down has made
+    // another dictation current: the sound, the indicator and the flags are
+    // that one's now.
+    void endDictation(DictationId dictation);
     void clearDictationState();
     void retireRealtimeClient();
-    void notifyRecognizing(const QString& recordingPath, const UploadSettings& upload = {});
-    void showPartialText(quint64 session, const QString& text);
+    void notifyRecognizing(DictationId dictation, const QString& recordingPath, const UploadSettings& upload = {});
+    void showPartialText(DictationId dictation, const QString& text);
     void clearPartialText();
 
     template <typename Call>
@@ -108,8 +112,10 @@ private:
     Collaborators m_with;
     DictationObserver* m_observer;
     PreeditSink* m_preedit;
-    // The real-time session whose partial text may show; 0: none.
-    quint64 m_preeditSession = 0;
+    // The dictation whose partial text may show; 0: none.
+    DictationId m_preeditDictation = 0;
+    // The current dictation: the last key-down's.
+    DictationId m_dictation = 0;
     // When the current dictation's key went down, for its duration.
     QDateTime m_dictationStartedAt;
     DictationSounds m_sounds;
@@ -122,9 +128,9 @@ private:
     quint64 m_uploadSequence = 0;
     quint64 m_activeUpload = 0;
     std::unique_ptr<RealtimeRecognitionClient> m_tencentASR;
-    // Identifies the real-time client of the current dictation, so that a
-    // late timeout or callback of an earlier client cannot act on it.
-    quint64 m_realtimeSession = 0;
+    // The dictation the real-time client serves, so that a late timeout or
+    // callback of an earlier client cannot act on a later one's.
+    DictationId m_realtimeDictation = 0;
     bool m_isRealtimeRecognizing = false;
     bool m_recognitionCompletedViaCallback = false;
     Cancellable m_recordingTimer;

@@ -60,7 +60,7 @@ private:
     bool m_textInserted = false;
 };
 
-ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState,
+ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void(DictationId)> resetRecognitionState,
                                DictationObserver* observer)
     : m_with(std::move(collaborators))
     , m_resetRecognitionState(std::move(resetRecognitionState))
@@ -68,19 +68,20 @@ ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void()
 {
 }
 
-void ResultDelivery::reportDelivered(const QString& recognized, const QString& corrected, TextInputMethod method)
+void ResultDelivery::reportDelivered(DictationId dictation, const QString& recognized, const QString& corrected,
+                                     TextInputMethod method)
 {
     if (m_observer)
-        m_observer->delivered(recognized, corrected, textInputMethodName(method));
+        m_observer->delivered(dictation, recognized, corrected, textInputMethodName(method));
 }
 
-void ResultDelivery::reportFailed(const QString& errorText)
+void ResultDelivery::reportFailed(DictationId dictation, const QString& errorText)
 {
     if (m_observer)
-        m_observer->failed(errorText);
+        m_observer->failed(dictation, errorText);
 }
 
-void ResultDelivery::handleRealtimeRecognitionResult(const QString& text)
+void ResultDelivery::handleRealtimeRecognitionResult(DictationId dictation, const QString& text)
 {
     m_with.log.info(QStringLiteral("🎯 开始处理实时识别结果: [") + text + QStringLiteral("], 长度: ")
                     + QString::number(graphemeCount(text)) + QStringLiteral(", 时间: ")
@@ -88,21 +89,21 @@ void ResultDelivery::handleRealtimeRecognitionResult(const QString& text)
     const auto guard = m_lifetime.guard();
     if (text.trimmed().isEmpty()) {
         m_with.log.info(QStringLiteral("❌ 识别结果为空，重置状态"));
-        reportFailed(QStringLiteral("识别结果为空"));
-        m_with.scheduler.after(kBeforeTyping, [this, guard] {
+        reportFailed(dictation, QStringLiteral("识别结果为空"));
+        m_with.scheduler.after(kBeforeTyping, [this, guard, dictation] {
             if (!guard.expired())
-                m_resetRecognitionState();
+                m_resetRecognitionState(dictation);
         });
         return;
     }
     m_with.log.info(QStringLiteral("✅ 实时识别成功，开始校对实时识别文本: [") + text + QLatin1Char(']'));
-    m_with.scheduler.after(kBeforeTyping, [this, guard, text] {
+    m_with.scheduler.after(kBeforeTyping, [this, guard, dictation, text] {
         if (!guard.expired())
-            adjustAndInputRealtimeText(text);
+            adjustAndInputRealtimeText(dictation, text);
     });
 }
 
-void ResultDelivery::adjustAndInputRealtimeText(const QString& text)
+void ResultDelivery::adjustAndInputRealtimeText(DictationId dictation, const QString& text)
 {
     m_with.log.info(QStringLiteral("📝 开始校对和输入实时识别文本: [") + text + QLatin1Char(']'));
     const std::optional<FrontAppInfo> app = m_with.textInput.getFrontmostApp();
@@ -118,7 +119,8 @@ void ResultDelivery::adjustAndInputRealtimeText(const QString& text)
     m_with.log.info(QStringLiteral("🔄 开始调用文本校对服务..."));
     AdjustTextParams params{text, app ? app->bundleId : std::nullopt, app ? app->localizedName : std::nullopt,
                             m_with.osType, language};
-    m_with.adjuster.adjustText(params, [this, guard = m_lifetime.guard(), text](Result<AdjustTextResponse, ServiceError> result) {
+    m_with.adjuster.adjustText(params, [this, guard = m_lifetime.guard(), dictation,
+                                        text](Result<AdjustTextResponse, ServiceError> result) {
         if (guard.expired())
             return;
         QString chosen = text;
@@ -132,12 +134,12 @@ void ResultDelivery::adjustAndInputRealtimeText(const QString& text)
         }
         // Typing on this desktop completes asynchronously; the reset (and its
         // end sound) follows the typing as it does when typing is immediate.
-        performRealtimeTextInput(chosen, [this, guard, text, chosen](TextInputMethod method) {
+        performRealtimeTextInput(chosen, [this, guard, dictation, text, chosen](TextInputMethod method) {
             if (guard.expired())
                 return;
-            reportDelivered(text, chosen, method);
+            reportDelivered(dictation, text, chosen, method);
             m_with.log.info(QStringLiteral("🔄 校对完成，重置识别状态"));
-            m_resetRecognitionState();
+            m_resetRecognitionState(dictation);
         });
     });
 }
@@ -156,7 +158,7 @@ void ResultDelivery::performRealtimeTextInput(const QString& text, std::function
     });
 }
 
-void ResultDelivery::handleSuccessfulRecognition(const RecognizeAudioFileResponse& response,
+void ResultDelivery::handleSuccessfulRecognition(DictationId dictation, const RecognizeAudioFileResponse& response,
                                                  const std::optional<FrontAppInfo>& frontApp)
 {
     // The front application of the upload is not needed beyond this point:
@@ -165,16 +167,16 @@ void ResultDelivery::handleSuccessfulRecognition(const RecognizeAudioFileRespons
     m_with.indicator.finishRecognizing();
     if (!response.text || response.text->isEmpty()) {
         m_with.log.warning(QStringLiteral("识别文本为空"));
-        reportFailed(QStringLiteral("识别文本为空"));
+        reportFailed(dictation, QStringLiteral("识别文本为空"));
         return;
     }
     const QString text = *response.text;
     m_with.log.info(QStringLiteral("传统识别模式：直接输入文本: ") + text);
     const std::shared_ptr<SubmitGate> submit = decideOverOver(response);
-    m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), text, response, submit] {
+    m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), dictation, text, response, submit] {
         if (guard.expired())
             return;
-        performTextInput(text, response, [submit] {
+        performTextInput(dictation, text, response, [submit] {
             if (submit)
                 submit->textInserted();
         });
@@ -229,15 +231,15 @@ void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId)
     });
 }
 
-void ResultDelivery::performTextInput(const QString& text, const RecognizeAudioFileResponse& response,
-                                      std::function<void()> inserted)
+void ResultDelivery::performTextInput(DictationId dictation, const QString& text,
+                                      const RecognizeAudioFileResponse& response, std::function<void()> inserted)
 {
-    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), text, response,
+    m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), dictation, text, response,
                                                     inserted = std::move(inserted)](const InsertionResult& result) {
         if (guard.expired())
             return;
         // File recognition returns the text already corrected.
-        reportDelivered(text, text, result.method);
+        reportDelivered(dictation, text, text, result.method);
         if (inserted)
             inserted();
         if (!response.id)
@@ -267,12 +269,12 @@ void ResultDelivery::updateRecognizeRecord(const QString& id, const std::optiona
     });
 }
 
-void ResultDelivery::handleFailedRecognition(const ServiceError& error)
+void ResultDelivery::handleFailedRecognition(DictationId dictation, const ServiceError& error)
 {
     m_with.indicator.finishRecognizing();
     m_with.sounds.play();
     m_with.log.error(QStringLiteral("语音识别失败: ") + error.toString());
-    reportFailed(error.description.isEmpty() ? error.toString() : error.description);
+    reportFailed(dictation, error.description.isEmpty() ? error.toString() : error.description);
 }
 
 } // namespace velnor

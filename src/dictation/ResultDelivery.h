@@ -3,6 +3,7 @@
 #include "backend/QASRTypes.h"
 #include "core/Lifetime.h"
 #include "core/ServiceError.h"
+#include "dictation/DictationObserver.h"
 #include "platform/FrontAppInfo.h"
 #include "textinput/TextInput.h"
 
@@ -16,7 +17,6 @@ namespace velnor {
 
 class AutoSubmitter;
 class Clock;
-class DictationObserver;
 class DictationSounds;
 class FileRecognitionService;
 class Indicator;
@@ -47,34 +47,38 @@ public:
     };
 
     // `resetRecognitionState` is the controller's reset (end sound, indicator
-    // finished); `observer` (may be null) learns how the dictation ended.
-    ResultDelivery(Collaborators collaborators, std::function<void()> resetRecognitionState,
+    // finished) at the end of the given dictation; `observer` (may be null)
+    // learns how each dictation ended. Every call names the dictation whose
+    // result it is.
+    ResultDelivery(Collaborators collaborators, std::function<void(DictationId)> resetRecognitionState,
                    DictationObserver* observer = nullptr);
 
-    void handleRealtimeRecognitionResult(const QString& text);
-    void adjustAndInputRealtimeText(const QString& text);
+    void handleRealtimeRecognitionResult(DictationId dictation, const QString& text);
+    void adjustAndInputRealtimeText(DictationId dictation, const QString& text);
     // `done` runs once the text was handed to the focused field, with how.
     void performRealtimeTextInput(const QString& text, std::function<void(TextInputMethod)> done);
 
-    void handleSuccessfulRecognition(const RecognizeAudioFileResponse& response, const std::optional<FrontAppInfo>& frontApp);
+    void handleSuccessfulRecognition(DictationId dictation, const RecognizeAudioFileResponse& response,
+                                     const std::optional<FrontAppInfo>& frontApp);
     // `inserted` runs once the text is in the field (whatever the method).
-    void performTextInput(const QString& text, const RecognizeAudioFileResponse& response,
+    void performTextInput(DictationId dictation, const QString& text, const RecognizeAudioFileResponse& response,
                           std::function<void()> inserted = {});
     void updateRecognizeRecord(const QString& id, const std::optional<QString>& appID,
                                const std::optional<QString>& appName, const QString& textInputMethod,
                                const QString& osType);
-    void handleFailedRecognition(const ServiceError& error);
+    void handleFailedRecognition(DictationId dictation, const ServiceError& error);
 
 private:
     class SubmitGate;
     // Logs the over-over decision; when it holds, the gate that presses the key.
     std::shared_ptr<SubmitGate> decideOverOver(const RecognizeAudioFileResponse& response);
     void pressSubmitKey(const std::optional<QString>& beforeId);
-    void reportDelivered(const QString& recognized, const QString& corrected, TextInputMethod method);
-    void reportFailed(const QString& errorText);
+    void reportDelivered(DictationId dictation, const QString& recognized, const QString& corrected,
+                         TextInputMethod method);
+    void reportFailed(DictationId dictation, const QString& errorText);
 
     Collaborators m_with;
-    std::function<void()> m_resetRecognitionState;
+    std::function<void(DictationId)> m_resetRecognitionState;
     DictationObserver* m_observer;
     Lifetime m_lifetime;
 };

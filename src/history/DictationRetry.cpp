@@ -21,7 +21,7 @@ void DictationRetry::retry(const QString& entryId, Completion done)
     m_with.store.find(entryId, [this, guard = m_lifetime.guard(), done = std::move(done)](std::optional<HistoryEntry> entry) {
         if (guard.expired())
             return;
-        if (!entry || entry->outcome != HistoryOutcome::Failed || entry->recordingPath.isEmpty()) {
+        if (!entry || !entry->isRetryable()) {
             done(Result<QString, QString>::failure(QStringLiteral("这条听写没有可重试的录音")));
             return;
         }

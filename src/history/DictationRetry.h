@@ -14,8 +14,9 @@ class HistoryStore;
 class Logger;
 struct HistoryEntry;
 
-// Sends the recording of a failed file-mode dictation to recognition again,
-// as the original upload did, and marks the entry delivered with the text.
+// Sends the recording of a file-mode dictation that did not deliver (failed,
+// or cancelled during its upload) to recognition again, as the original
+// upload did, and marks the entry delivered with the text.
 class DictationRetry final {
 public:
     struct Dependencies {

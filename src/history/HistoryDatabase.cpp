@@ -269,45 +269,68 @@ QStringList HistoryDatabase::failUnfinished(const QString& errorText)
     return ids;
 }
 
-QStringList HistoryDatabase::removeStartedBefore(const QDateTime& cutoff)
+QList<HistoryEntry> HistoryDatabase::startedBefore(const QDateTime& cutoff)
 {
-    QStringList recordings;
+    QList<HistoryEntry> entries;
     if (!m_open)
-        return recordings;
-    const qint64 limit = cutoff.toMSecsSinceEpoch();
-    QSqlQuery select(QSqlDatabase::database(m_connectionName, false));
-    select.prepare(QStringLiteral("SELECT recording_path FROM history WHERE started_at < ? AND recording_path != ''"));
-    select.addBindValue(limit);
-    if (!select.exec()) {
-        fail(QStringLiteral("prune"), select.lastError().text());
-        return recordings;
+        return entries;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("SELECT ") + kColumns
+                  + QStringLiteral(" FROM history WHERE started_at < ? ORDER BY started_at, rowid"));
+    query.addBindValue(cutoff.toMSecsSinceEpoch());
+    if (!query.exec()) {
+        fail(QStringLiteral("prune"), query.lastError().text());
+        return entries;
     }
-    while (select.next())
-        recordings.append(select.value(0).toString());
-    QSqlQuery remove(QSqlDatabase::database(m_connectionName, false));
-    remove.prepare(QStringLiteral("DELETE FROM history WHERE started_at < ?"));
-    remove.addBindValue(limit);
-    if (!remove.exec()) {
-        fail(QStringLiteral("prune"), remove.lastError().text());
-        return {};
+    while (query.next())
+        entries.append(entryFrom(query));
+    return entries;
+}
+
+QStringList HistoryDatabase::column(const QString& what, const QString& sql, const QVariant& value)
+{
+    QStringList values;
+    if (!m_open)
+        return values;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(sql);
+    if (value.isValid())
+        query.addBindValue(value);
+    if (!query.exec()) {
+        fail(what, query.lastError().text());
+        return values;
     }
-    return recordings;
+    while (query.next())
+        values.append(query.value(0).toString());
+    return values;
+}
+
+bool HistoryDatabase::refersTo(const QString& recordingPath)
+{
+    // When the question cannot be answered the recording counts as needed:
+    // a file kept too long is better than speech deleted.
+    if (!m_open)
+        return true;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("SELECT 1 FROM history WHERE recording_path = ? LIMIT 1"));
+    query.addBindValue(recordingPath);
+    if (!query.exec()) {
+        fail(QStringLiteral("recording"), query.lastError().text());
+        return true;
+    }
+    return query.next();
+}
+
+QStringList HistoryDatabase::recordings()
+{
+    return column(QStringLiteral("recordings"),
+                  QStringLiteral("SELECT DISTINCT recording_path FROM history WHERE recording_path != ''"));
 }
 
 QStringList HistoryDatabase::undeliveredRecordings()
 {
-    QStringList recordings;
-    if (!m_open)
-        return recordings;
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    if (!query.exec(QStringLiteral(
-            "SELECT recording_path FROM history WHERE outcome != 'delivered' AND recording_path != ''"))) {
-        fail(QStringLiteral("pinned"), query.lastError().text());
-        return recordings;
-    }
-    while (query.next())
-        recordings.append(query.value(0).toString());
-    return recordings;
+    return column(QStringLiteral("pinned"), QStringLiteral("SELECT recording_path FROM history "
+                                                           "WHERE outcome != 'delivered' AND recording_path != ''"));
 }
 
 } // namespace velnor

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -33,13 +34,19 @@ public:
     bool removeAll();
     // Entries a crash left unfinished become failed with `errorText`; their ids.
     QStringList failUnfinished(const QString& errorText);
-    // Deletes entries started before `cutoff`; their recording paths.
-    QStringList removeStartedBefore(const QDateTime& cutoff);
+    // Entries started before `cutoff`, oldest first.
+    QList<HistoryEntry> startedBefore(const QDateTime& cutoff);
+    // Whether any entry refers to the recording.
+    bool refersTo(const QString& recordingPath);
+    // The recordings of all entries.
+    QStringList recordings();
     // Recordings of entries not delivered yet: the only copy of that speech.
     QStringList undeliveredRecordings();
 
 private:
     bool exec(const QString& sql);
+    // The first column of each row `sql` selects with `value` bound.
+    QStringList column(const QString& what, const QString& sql, const QVariant& value = {});
     bool addMissingColumn(const QString& name, const QString& type);
     void fail(const QString& what, const QString& error);
 

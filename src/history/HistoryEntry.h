@@ -38,6 +38,13 @@ struct HistoryEntry {
     {
         return outcome != HistoryOutcome::Recording && outcome != HistoryOutcome::Recognizing;
     }
+    // A file-mode dictation that did not deliver but whose whole recording is
+    // kept: it failed, or was cancelled once its upload had started (the
+    // only way a cancelled entry gets a recording).
+    bool isRetryable() const
+    {
+        return (outcome == HistoryOutcome::Failed || outcome == HistoryOutcome::Cancelled) && !recordingPath.isEmpty();
+    }
     // The text the user got (or would have got).
     QString deliveredText() const { return correctedText.isEmpty() ? recognizedText : correctedText; }
     bool operator==(const HistoryEntry&) const = default;

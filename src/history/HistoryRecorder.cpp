@@ -2,8 +2,6 @@
 
 #include "history/HistoryStore.h"
 
-#include <utility>
-
 namespace velnor {
 
 HistoryRecorder::HistoryRecorder(HistoryStore& store)
@@ -11,41 +9,57 @@ HistoryRecorder::HistoryRecorder(HistoryStore& store)
 {
 }
 
-void HistoryRecorder::dictationStarted(const QString& mode, const std::optional<FrontAppInfo>& frontApp)
+void HistoryRecorder::dictationStarted(DictationId dictation, const QString& mode,
+                                       const std::optional<FrontAppInfo>& frontApp)
 {
-    if (const QString previous = takeCurrent(); !previous.isEmpty())
-        m_store.recordCancelled(previous);
-    m_currentId = m_store.recordStarted(mode, frontApp ? frontApp->localizedName.value_or(QString()) : QString(),
-                                        frontApp ? frontApp->bundleId.value_or(QString()) : QString());
+    // Only one recording runs at a time: one that never reached recognition
+    // was abandoned by this key-down.
+    for (auto open = m_open.begin(); open != m_open.end();) {
+        if (open->recognizing) {
+            ++open;
+            continue;
+        }
+        m_store.recordCancelled(open->id);
+        open = m_open.erase(open);
+    }
+    const QString id = m_store.recordStarted(mode, frontApp ? frontApp->localizedName.value_or(QString()) : QString(),
+                                             frontApp ? frontApp->bundleId.value_or(QString()) : QString());
+    if (!id.isEmpty())
+        m_open.insert(dictation, OpenEntry{id});
 }
 
-void HistoryRecorder::recognizing(double durationSeconds, const QString& recordingPath, const UploadSettings& upload)
+void HistoryRecorder::recognizing(DictationId dictation, double durationSeconds, const QString& recordingPath,
+                                  const UploadSettings& upload)
 {
-    if (!m_currentId.isEmpty())
-        m_store.recordRecognizing(m_currentId, durationSeconds, recordingPath, upload);
+    const auto open = m_open.find(dictation);
+    if (open == m_open.end())
+        return;
+    open->recognizing = true;
+    m_store.recordRecognizing(open->id, durationSeconds, recordingPath, upload);
 }
 
-void HistoryRecorder::delivered(const QString& recognizedText, const QString& correctedText, const QString& insertionMethod)
+void HistoryRecorder::delivered(DictationId dictation, const QString& recognizedText, const QString& correctedText,
+                                const QString& insertionMethod)
 {
-    if (const QString id = takeCurrent(); !id.isEmpty())
+    if (const QString id = take(dictation); !id.isEmpty())
         m_store.recordDelivered(id, recognizedText, correctedText, insertionMethod);
 }
 
-void HistoryRecorder::failed(const QString& errorText)
+void HistoryRecorder::failed(DictationId dictation, const QString& errorText)
 {
-    if (const QString id = takeCurrent(); !id.isEmpty())
+    if (const QString id = take(dictation); !id.isEmpty())
         m_store.recordFailed(id, errorText);
 }
 
-void HistoryRecorder::cancelled()
+void HistoryRecorder::cancelled(DictationId dictation)
 {
-    if (const QString id = takeCurrent(); !id.isEmpty())
+    if (const QString id = take(dictation); !id.isEmpty())
         m_store.recordCancelled(id);
 }
 
-QString HistoryRecorder::takeCurrent()
+QString HistoryRecorder::take(DictationId dictation)
 {
-    return std::exchange(m_currentId, QString());
+    return m_open.take(dictation).id;
 }
 
 } // namespace velnor

@@ -2,34 +2,45 @@
 
 #include "dictation/DictationObserver.h"
 
+#include <QHash>
+
 namespace velnor {
 
 class HistoryStore;
 
-// Writes each dictation the controller runs into the history. A dictation
-// that starts while the previous one never ended (a re-press the controller
-// did not report) closes the earlier entry as cancelled, so no entry is left
-// hanging until the next start-up.
+// Writes each dictation the controller runs into the history, each event into
+// the entry of the dictation it names: a dictation still being typed when the
+// next key goes down keeps its own entry to the end. A dictation that never
+// got past its recording when the next one starts (a re-press the controller
+// did not report) is closed as cancelled, so no entry is left hanging until
+// the next start-up.
 class HistoryRecorder final : public DictationObserver {
 public:
     explicit HistoryRecorder(HistoryStore& store);
 
-    void dictationStarted(const QString& mode, const std::optional<FrontAppInfo>& frontApp) override;
-    void recognizing(double durationSeconds, const QString& recordingPath, const UploadSettings& upload) override;
-    void delivered(const QString& recognizedText, const QString& correctedText, const QString& insertionMethod) override;
-    void failed(const QString& errorText) override;
-    void cancelled() override;
+    void dictationStarted(DictationId dictation, const QString& mode,
+                          const std::optional<FrontAppInfo>& frontApp) override;
+    void recognizing(DictationId dictation, double durationSeconds, const QString& recordingPath,
+                     const UploadSettings& upload) override;
+    void delivered(DictationId dictation, const QString& recognizedText, const QString& correctedText,
+                   const QString& insertionMethod) override;
+    void failed(DictationId dictation, const QString& errorText) override;
+    void cancelled(DictationId dictation) override;
 
-    // The entry of the dictation in progress; empty between dictations or
-    // with history off.
-    const QString& currentEntryId() const { return m_currentId; }
+    // How many dictations have an entry that has not ended yet.
+    qsizetype openEntries() const { return m_open.size(); }
 
 private:
-    // The current id, after which no further event belongs to that entry.
-    QString takeCurrent();
+    struct OpenEntry {
+        QString id;
+        bool recognizing = false;
+    };
+    // The entry's id, after which no further event belongs to it; empty when
+    // the dictation has none (history off, or already ended).
+    QString take(DictationId dictation);
 
     HistoryStore& m_store;
-    QString m_currentId;
+    QHash<DictationId, OpenEntry> m_open;
 };
 
 } // namespace velnor

@@ -179,14 +179,14 @@ void HistoryStore::recordCancelled(const QString& id)
     finish(id, [](HistoryEntry& entry) { entry.outcome = HistoryOutcome::Cancelled; });
 }
 
-void HistoryStore::recordRetryDelivered(HistoryEntry failedEntry, const QString& text)
+void HistoryStore::recordRetryDelivered(HistoryEntry entry, const QString& text)
 {
-    failedEntry.outcome = HistoryOutcome::Delivered;
-    failedEntry.recognizedText = text;
-    failedEntry.correctedText = text;
-    failedEntry.errorText.clear();
-    unpin(failedEntry.recordingPath);
-    write(failedEntry);
+    entry.outcome = HistoryOutcome::Delivered;
+    entry.recognizedText = text;
+    entry.correctedText = text;
+    entry.errorText.clear();
+    unpin(entry.recordingPath);
+    write(entry);
 }
 
 void HistoryStore::fetch(const QString& search, int limit, std::function<void(QList<HistoryEntry>)> done)
@@ -209,10 +209,12 @@ void HistoryStore::remove(const QString& id)
     m_queue->async([this, id] {
         if (!openExisting())
             return;
-        if (const auto entry = m_database->find(id))
-            unpin(entry->recordingPath);
-        if (m_database->remove(id))
-            notifyChanged();
+        const auto entry = m_database->find(id);
+        if (!m_database->remove(id))
+            return;
+        if (entry)
+            discardRecording(entry->recordingPath);
+        notifyChanged();
     });
 }
 
@@ -220,29 +222,47 @@ void HistoryStore::clear()
 {
     m_unfinished.clear();
     m_queue->async([this] {
-        if (openExisting() && m_database->removeAll()) {
-            {
-                const std::lock_guard lock(m_pinnedMutex);
-                m_pinned.clear();
-            }
-            notifyChanged();
-        }
+        if (!openExisting())
+            return;
+        const QStringList recordings = m_database->recordings();
+        if (!m_database->removeAll())
+            return;
+        for (const QString& path : recordings)
+            discardRecording(path);
+        notifyChanged();
     });
 }
 
 void HistoryStore::pruneOlderThan(int days, std::function<void(int)> done)
 {
+    // Strictly before now: an entry stamped in the future is never old.
     const QDateTime cutoff = m_deps.clock.now().addDays(-std::max(0, days));
     m_queue->async([this, cutoff, done = std::move(done)]() mutable {
         int removed = 0;
-        const QStringList recordings = openExisting() ? m_database->removeStartedBefore(cutoff) : QStringList();
-        for (const QString& path : recordings) {
-            unpin(path);
-            if (QFile::remove(path))
+        bool changed = false;
+        const QList<HistoryEntry> old = openExisting() ? m_database->startedBefore(cutoff) : QList<HistoryEntry>();
+        for (const HistoryEntry& entry : old) {
+            if (entry.outcome != HistoryOutcome::Delivered && !entry.recordingPath.isEmpty()
+                && QFile::exists(entry.recordingPath))
+                continue;
+            if (!m_database->remove(entry.id))
+                continue;
+            changed = true;
+            if (discardRecording(entry.recordingPath))
                 ++removed;
         }
+        if (changed)
+            notifyChanged();
         answerOnMain(std::move(done), removed);
     });
+}
+
+bool HistoryStore::discardRecording(const QString& path)
+{
+    if (path.isEmpty() || m_database->refersTo(path))
+        return false;
+    unpin(path);
+    return QFile::remove(path);
 }
 
 bool HistoryStore::isRecordingPinned(const QString& path) const

@@ -55,16 +55,21 @@ public:
                          const QString& insertionMethod);
     void recordFailed(const QString& id, const QString& errorText);
     void recordCancelled(const QString& id);
-    // A failed entry whose recording was recognised again: delivered with the
-    // text, its recording no longer the only copy.
-    void recordRetryDelivered(HistoryEntry failedEntry, const QString& text);
+    // A failed or cancelled entry whose recording was recognised again:
+    // delivered with the text, its recording no longer the only copy.
+    void recordRetryDelivered(HistoryEntry entry, const QString& text);
 
     void fetch(const QString& search, int limit, std::function<void(QList<HistoryEntry>)> done);
     void find(const QString& id, std::function<void(std::optional<HistoryEntry>)> done);
+    // Removing entries deletes their recordings too, unless another entry
+    // still refers to the same file.
     void remove(const QString& id);
     void clear();
     // Drops entries older than `days` with their recordings; `done` gets how
-    // many recordings were deleted.
+    // many recordings were deleted. An entry not delivered whose recording
+    // is still there is kept whatever its age (the clock that stamped it may
+    // have been wrong, and the recording is the only copy of the words)
+    // until it is retried or removed.
     void pruneOlderThan(int days, std::function<void(int removedRecordings)> done = {});
 
     // Whether a recording is the only copy of a dictation not delivered yet;
@@ -90,6 +95,9 @@ private:
     void finish(const QString& id, const std::function<void(HistoryEntry&)>& change);
     void pin(const QString& path);
     void unpin(const QString& path);
+    // Queue thread: deletes a recording no entry refers to any more; whether
+    // a file was deleted.
+    bool discardRecording(const QString& path);
     template <typename Answer>
     void answerOnMain(std::function<void(Answer)> done, Answer answer);
 

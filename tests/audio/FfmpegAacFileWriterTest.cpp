@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace velnor {
 namespace {
 
@@ -89,6 +91,30 @@ TEST(FfmpegAacFileWriter, DestroyingAnOpenWriterFinishesTheFile)
     const test::DecodedAudio decoded = test::decodeAudioFile(path);
     ASSERT_TRUE(decoded.opened);
     EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
+}
+
+TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByte)
+{
+    // Whatever the umask says, and also over a file someone left readable.
+    const mode_t umaskBefore = ::umask(0);
+    test::TempDir dir;
+    const QString left = dir.writeFile(QStringLiteral("1765000001.5.m4a"), "old");
+    QFile::setPermissions(left, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                    | QFileDevice::ReadOther);
+    const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const AudioFormat format{48000, 1, SampleType::Float32, true};
+    for (const QString& path : {dir.filePath(QStringLiteral("1765000000.5.m4a")), left}) {
+        SCOPED_TRACE(path.toStdString());
+        FfmpegAacFileWriter writer;
+        ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
+        EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0) << "while it is written";
+        ASSERT_EQ(writer.write(tone(format, 0, 4800)), std::nullopt);
+        ASSERT_EQ(writer.finish(), std::nullopt);
+        EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0);
+        EXPECT_TRUE(test::decodeAudioFile(path).opened);
+    }
+    ::umask(umaskBefore);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "dictation/DictationFixture.h"
+#include "history/DictationRetry.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/LastTextReinserter.h"
@@ -76,8 +77,7 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
     settings.setString(SettingsKey::OverOverEnable, QStringLiteral("true"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        historyRecorder.cancelled(); // the re-press case leaves a new dictation open
-        store.clear();
+        store.clear(); // the re-press case leaves a new dictation open: the next press abandons it
         clock.advance(60'000);
         dictate(2.0);
         ASSERT_FALSE(recognition.recognitions.isEmpty());
@@ -145,7 +145,7 @@ TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
     for (const HistoryEntry& entry : all)
         EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
     EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
-    EXPECT_TRUE(historyRecorder.currentEntryId().isEmpty());
+    EXPECT_EQ(historyRecorder.openEntries(), 0);
 }
 
 TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
@@ -166,4 +166,59 @@ TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
     reinserter.reinsertLastText();
     entries();
     EXPECT_EQ(typedAgain, QStringList{QStringLiteral("第一句")}) << "the failed dictation on top is skipped";
+}
+
+TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
+{
+    // The first text is typed after the typing delay and the insertion takes
+    // its time: the key goes down again before it is in the field.
+    textInput.deferCompletion = true;
+    dictate(1.0);
+    const QString first = recordingFiles.handedOut.last();
+    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("第一句"))));
+    ASSERT_EQ(textInput.typed, QStringList{QStringLiteral("第一句")});
+    clock.advance(1000);
+    controller->handleKeyDown();
+    textInput.completePending();
+    advance(1.0);
+    controller->handleKeyUp();
+    advance(0.3);
+    const QString second = recordingFiles.handedOut.last();
+    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+
+    const QList<HistoryEntry> all = entries();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[1].outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(all[1].deliveredText(), QStringLiteral("第一句"));
+    EXPECT_EQ(all[1].recordingPath, first);
+    EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
+    EXPECT_TRUE(all[0].deliveredText().isEmpty());
+    EXPECT_EQ(all[0].recordingPath, second);
+    EXPECT_TRUE(store.isRecordingPinned(second)) << "the keep-ten prune must not take the only copy";
+    EXPECT_EQ(historyRecorder.openEntries(), 0);
+}
+
+TEST_F(DictationHistory, ADictationCancelledDuringItsUploadCanBeRetried)
+{
+    dictate(2.0);
+    const QString recording = recordingFiles.handedOut.last();
+    const QByteArray sent = recognition.recognitions.last().params.audioData;
+    controller->handleKeyDown(); // re-pressed while the upload runs
+    const HistoryEntry cancelled = entries().last();
+    ASSERT_EQ(cancelled.outcome, HistoryOutcome::Cancelled);
+    EXPECT_TRUE(store.isRecordingPinned(recording));
+
+    DictationRetry retry(DictationRetry::Dependencies{store, recognition, log.logger(), QStringLiteral("linux")});
+    std::optional<Result<QString, QString>> outcome;
+    retry.retry(cancelled.id, [&](Result<QString, QString> result) { outcome = std::move(result); });
+    entries(); // the store answers in order: the retry has looked the entry up
+    ASSERT_FALSE(outcome.has_value()) << "refused: " << outcome->error().toStdString();
+    ASSERT_EQ(recognition.recognitions.size(), 2);
+    EXPECT_EQ(recognition.recognitions.last().params.audioData, sent) << "the whole recording, as first sent";
+    recognition.recognitions.last().answer(
+        Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("找回来了"))));
+    ASSERT_TRUE(outcome.has_value() && outcome->ok());
+    EXPECT_EQ(entries().last().outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(entries().last().deliveredText(), QStringLiteral("找回来了"));
+    EXPECT_FALSE(store.isRecordingPinned(recording));
 }

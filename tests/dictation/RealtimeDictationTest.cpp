@@ -262,3 +262,62 @@ TEST_F(RealtimePreedit, NewKeyDownOrTimeoutClearsItAndOldPartialsStayAway)
     EXPECT_EQ(preedit.shown.mid(preedit.shown.lastIndexOf(QStringLiteral("嗯"))),
               QStringList({QStringLiteral("嗯"), QStringLiteral("<clear>"), QStringLiteral("<clear>")}));
 }
+
+TEST_F(RealtimeDictation, TheEndOfAnEarlierDictationLeavesTheNextRecordingAlone)
+{
+    // The key goes down again while the last text is still corrected, typed
+    // or waited for. When that dictation ends, the new recording gets no end
+    // sound, its indicator stays up and its state stays.
+    struct Case {
+        const char* name;
+        bool nextIsRealtime;
+        std::function<void()> beforeKeyDown; // the earlier dictation after its key-up
+        std::function<void()> afterKeyDown; // ...and how it ends
+    };
+    const QList<Case> cases{
+        {"corrected and typed", true,
+         [this] {
+             client().complete(QStringLiteral("上一句"));
+             advance(0.1);
+         },
+         [this] { answerAdjustment(std::nullopt); }},
+        {"typed slowly", true,
+         [this] {
+             textInput.deferCompletion = true;
+             client().complete(QStringLiteral("上一句"));
+             advance(0.1);
+             answerAdjustment(std::nullopt);
+         },
+         [this] { textInput.completePending(); }},
+        {"nothing recognised", true, [this] { client().complete(QStringLiteral(" ")); }, [] {}},
+        {"result wait runs out, next in file mode", false, [] {}, [this] { advance(3.0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        useRealtimeMode();
+        textInput.deferCompletion = false;
+        adjustment.adjustments.clear();
+        controller->handleKeyDown();
+        controller->handleKeyUp();
+        c.beforeKeyDown();
+        if (!c.nextIsRealtime)
+            settings.setString(SettingsKey::RecognitionMode, QStringLiteral("traditional"));
+        controller->handleKeyDown();
+        const qsizetype sounds0 = sounds.played.size();
+        advance(0.3); // a still-recognising indicator restarts
+        ASSERT_TRUE(indicator.recording);
+
+        c.afterKeyDown();
+        EXPECT_EQ(sounds.played.size(), sounds0) << "no end sound inside the new recording";
+        EXPECT_TRUE(indicator.recording);
+        EXPECT_EQ(controller->isRealtimeRecognizing(), c.nextIsRealtime);
+
+        controller->handleKeyUp();
+        scheduler.runUntilIdle();
+        if (!c.nextIsRealtime)
+            recognition.recognitions.last().answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+        scheduler.runUntilIdle();
+        EXPECT_EQ(sounds.played.size(), sounds0 + 1) << "the new dictation's own end sound";
+        EXPECT_FALSE(indicator.recording);
+    }
+}

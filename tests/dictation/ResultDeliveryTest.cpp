@@ -7,16 +7,22 @@ namespace {
 
 class Delivery : public DictationTest {
 protected:
+    // No key went down yet: the controller's current dictation is the first.
+    static constexpr DictationId kCurrent = 0;
+
     ResultDelivery& delivery() { return controller->delivery(); }
 
-    void deliverFileResult(const RecognizeAudioFileResponse& r) { delivery().handleSuccessfulRecognition(r, workspace.frontApp); }
+    void deliverFileResult(const RecognizeAudioFileResponse& r)
+    {
+        delivery().handleSuccessfulRecognition(kCurrent, r, workspace.frontApp);
+    }
 };
 
 } // namespace
 
 TEST_F(Delivery, WhitespaceOnlyRealtimeTextTypesNothing)
 {
-    delivery().handleRealtimeRecognitionResult(QStringLiteral("  \n "));
+    delivery().handleRealtimeRecognitionResult(kCurrent, QStringLiteral("  \n "));
     EXPECT_TRUE(log.contains(QStringLiteral("❌ 识别结果为空，重置状态")));
     EXPECT_TRUE(sounds.played.isEmpty());
     advance(0.1);
@@ -46,7 +52,7 @@ TEST_F(Delivery, CorrectionOutcomesDecideWhatIsTyped)
     for (const Case& c : cases) {
         adjustment.adjustments.clear();
         textInput.typed.clear();
-        delivery().handleRealtimeRecognitionResult(QStringLiteral(" raw text"));
+        delivery().handleRealtimeRecognitionResult(kCurrent, QStringLiteral(" raw text"));
         advance(0.1);
         ASSERT_EQ(adjustment.adjustments.size(), 1) << c.name;
         // The untrimmed text goes to correction.
@@ -63,7 +69,7 @@ TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
 {
     settings.setString(SettingsKey::OutputLanguage, QStringLiteral("default"));
     workspace.frontApp = FrontAppInfo{std::nullopt, QStringLiteral("Terminal"), 9};
-    delivery().adjustAndInputRealtimeText(QStringLiteral("hi"));
+    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hi"));
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     const AdjustTextParams& sent = adjustment.adjustments.first().params;
     EXPECT_EQ(sent.appID, std::nullopt);
@@ -73,14 +79,14 @@ TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
     EXPECT_TRUE(log.contains(QStringLiteral("🌐 输出语言设置: 默认")));
 
     workspace.frontApp = std::nullopt;
-    delivery().adjustAndInputRealtimeText(QStringLiteral("hi"));
+    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hi"));
     EXPECT_TRUE(log.contains(QStringLiteral("⚠️ 无法获取前台应用信息")));
 }
 
 TEST_F(Delivery, TypingThatCompletesLaterStillResetsAfterwards)
 {
     textInput.deferCompletion = true;
-    delivery().adjustAndInputRealtimeText(QStringLiteral("hello"));
+    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hello"));
     adjustment.adjustments.first().answer(Result<AdjustTextResponse, ServiceError>::failure(networkError()));
     EXPECT_TRUE(sounds.played.isEmpty()) << "the end sound follows the typing";
     textInput.completePending();

@@ -40,12 +40,13 @@ protected:
         file.write("m4a");
         file.close();
         DictationObserver& recorder = service.recorder();
-        recorder.dictationStarted(QStringLiteral("traditional"), std::nullopt);
-        recorder.recognizing(1.0, recording, {});
+        const DictationId dictation = ++m_dictations;
+        recorder.dictationStarted(dictation, QStringLiteral("traditional"), std::nullopt);
+        recorder.recognizing(dictation, 1.0, recording, {});
         if (deliver)
-            recorder.delivered(text, text, QStringLiteral("clipboard"));
+            recorder.delivered(dictation, text, text, QStringLiteral("clipboard"));
         else
-            recorder.failed(QStringLiteral("网络请求失败"));
+            recorder.failed(dictation, QStringLiteral("网络请求失败"));
         return recording;
     }
 
@@ -60,6 +61,7 @@ protected:
     ManualScheduler scheduler;
     LogCapture log{clock};
     MemorySettingsStore settings;
+    DictationId m_dictations = 0;
     HistoryService service{HistoryService::Dependencies{temp.filePath(QStringLiteral("history.db")), settings, clock,
                                                         scheduler, log.logger(), [](std::function<void()> work) { work(); }}};
 };
@@ -69,25 +71,27 @@ protected:
 TEST_F(HistoryServiceTest, RetentionAppliesAtStartAndEveryDayWithTheCurrentSetting)
 {
     settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("7"));
-    const QString oldRecording = dictate(QStringLiteral("old"), false);
+    const QString oldRecording = dictate(QStringLiteral("old"), true);
+    const QString failedRecording = dictate(QStringLiteral("failed"), false);
     clock.advance(qint64(10) * 24 * 3600 * 1000);
-    const QString recentRecording = dictate(QStringLiteral("recent"), false);
+    const QString recentRecording = dictate(QStringLiteral("recent"), true);
 
     service.start();
-    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("/failed")});
+    EXPECT_EQ(entryTexts(), (QStringList{QStringLiteral("recent/delivered"), QStringLiteral("/failed")}));
     EXPECT_FALSE(QFile::exists(oldRecording)) << "an entry's recording goes with it";
+    EXPECT_TRUE(QFile::exists(failedRecording)) << "the only copy of words never delivered waits for a retry";
     EXPECT_TRUE(QFile::exists(recentRecording));
 
     passDays(5);
-    EXPECT_EQ(entryTexts().size(), 1);
+    EXPECT_EQ(entryTexts().size(), 2);
     passDays(3);
-    EXPECT_TRUE(entryTexts().isEmpty()) << "the daily prune removes what aged past the retention";
+    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("/failed")}) << "the daily prune removes what aged past the retention";
     EXPECT_FALSE(QFile::exists(recentRecording));
 
     settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("2"));
     dictate(QStringLiteral("kept"), true);
     passDays(1);
-    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("kept/delivered")});
+    EXPECT_EQ(entryTexts().first(), QStringLiteral("kept/delivered"));
     passDays(2);
-    EXPECT_TRUE(entryTexts().isEmpty()) << "a changed retention applies from the next prune";
+    EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("/failed")}) << "a changed retention applies from the next prune";
 }

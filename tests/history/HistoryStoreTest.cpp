@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 using namespace velnor;
@@ -169,31 +170,101 @@ TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
     EXPECT_TRUE(QFile::exists(recordings[2]));
 }
 
-TEST_F(HistoryStoreTest, RetentionDropsOldEntriesWithTheirRecordings)
+TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
 {
+    // A clock that ran behind stamped some entries 40 days early, one that
+    // ran ahead a year late; the prune runs on the corrected clock.
+    struct Case {
+        const char* name;
+        qint64 ageDays;
+        HistoryOutcome outcome;
+        bool withRecording;
+        bool recordingStillThere;
+        bool kept;
+    };
+    const QList<Case> cases{
+        {"old, delivered", 40, HistoryOutcome::Delivered, true, true, false},
+        {"old, failed, recording kept", 40, HistoryOutcome::Failed, true, true, true},
+        {"old, cancelled in its upload", 40, HistoryOutcome::Cancelled, true, true, true},
+        {"old, failed, recording gone", 40, HistoryOutcome::Failed, true, false, false},
+        {"old, real-time, failed", 40, HistoryOutcome::Failed, false, false, false},
+        {"recent, delivered", 2, HistoryOutcome::Delivered, true, true, true},
+        {"stamped in the future", -365, HistoryOutcome::Delivered, true, true, true},
+    };
     auto store = makeStore();
     open(*store);
-    const QString oldRecording = makeRecording("old.m4a");
-    const QString newRecording = makeRecording("new.m4a");
-    clock.advance(-40LL * 24 * 3600 * 1000);
-    const QString old = store->recordStarted("traditional", "A", "a");
-    store->recordRecognizing(old, 1.0, oldRecording);
-    store->recordFailed(old, "x");
-    clock.advance(39LL * 24 * 3600 * 1000);
-    const QString recent = store->recordStarted("traditional", "B", "b");
-    store->recordRecognizing(recent, 1.0, newRecording);
-    store->recordFailed(recent, "y");
-    clock.advance(24LL * 3600 * 1000);
+    const QDateTime now = clock.now();
+    QHash<QString, QString> recordingOf;
+    for (const Case& c : cases) {
+        clock.set(now.addDays(-c.ageDays));
+        const QString id = store->recordStarted("traditional", c.name, "app");
+        const QString recording = c.withRecording ? makeRecording(QString::number(recordingOf.size()) + ".m4a") : QString();
+        if (c.withRecording && !c.recordingStillThere)
+            QFile::remove(recording);
+        store->recordRecognizing(id, 1.0, recording);
+        if (c.outcome == HistoryOutcome::Delivered)
+            store->recordDelivered(id, "text", "text", "clipboard");
+        else if (c.outcome == HistoryOutcome::Failed)
+            store->recordFailed(id, "超时");
+        else
+            store->recordCancelled(id);
+        recordingOf.insert(c.name, recording);
+    }
+    clock.set(now);
 
     std::promise<int> removed;
     store->pruneOlderThan(30, [&](int count) { removed.set_value(count); });
     EXPECT_EQ(removed.get_future().get(), 1);
-    const auto entries = all(*store);
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].id, recent);
-    EXPECT_FALSE(QFile::exists(oldRecording));
-    EXPECT_TRUE(QFile::exists(newRecording));
-    EXPECT_FALSE(store->isRecordingPinned(oldRecording));
+    QStringList kept;
+    for (const HistoryEntry& entry : all(*store))
+        kept << entry.appName;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(kept.contains(c.name), c.kept);
+        if (c.recordingStillThere) {
+            EXPECT_EQ(QFile::exists(recordingOf.value(c.name)), c.kept);
+        }
+    }
+
+    // Once retried, the old entry is an ordinary delivered one.
+    const QList<HistoryEntry> left = all(*store);
+    const auto failed = std::find_if(left.cbegin(), left.cend(),
+                                     [](const HistoryEntry& e) { return e.outcome == HistoryOutcome::Failed; });
+    ASSERT_NE(failed, left.cend());
+    store->recordRetryDelivered(*failed, "text");
+    std::promise<int> second;
+    store->pruneOlderThan(30, [&](int count) { second.set_value(count); });
+    EXPECT_EQ(second.get_future().get(), 1);
+    EXPECT_FALSE(QFile::exists(failed->recordingPath));
+}
+
+TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntryNeedsIt)
+{
+    auto store = makeStore();
+    open(*store);
+    const QString shared = makeRecording("1765000000.5.m4a");
+    const QString own = makeRecording("1765000001.5.m4a");
+    const QString other = makeRecording("1765000002.5.m4a");
+    QStringList ids;
+    for (const QString& recording : {shared, shared, own, other}) {
+        ids << store->recordStarted("traditional", "Editor", "editor");
+        store->recordRecognizing(ids.last(), 1.0, recording);
+        store->recordFailed(ids.last(), "超时");
+    }
+
+    store->remove(ids[0]);
+    store->remove(ids[2]);
+    all(*store); // the store answers in order: both removals have run
+    EXPECT_TRUE(QFile::exists(shared)) << "the other entry still needs it";
+    EXPECT_TRUE(store->isRecordingPinned(shared));
+    EXPECT_FALSE(QFile::exists(own));
+    EXPECT_FALSE(store->isRecordingPinned(own));
+
+    store->clear();
+    EXPECT_TRUE(all(*store).isEmpty());
+    EXPECT_FALSE(QFile::exists(shared));
+    EXPECT_FALSE(QFile::exists(other));
+    EXPECT_TRUE(QFile::exists(dir.filePath("history/history.db"))) << "only recordings are deleted";
 }
 
 TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)

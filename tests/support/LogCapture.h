@@ -48,12 +48,11 @@ private:
 class LogCapture final {
 public:
     LogCapture()
-        : LogCapture(m_ownClock)
+        : LogCapture(nullptr)
     {
     }
     explicit LogCapture(const Clock& clock)
-        : m_clock(clock)
-        , m_logger(QString(), clock, m_collector.sink(), m_redactor)
+        : LogCapture(&clock)
     {
     }
 
@@ -132,6 +131,15 @@ public:
     QStringList printed() const { return m_printed.lines(); }
 
 private:
+    // Without a clock, the capture's own: bound here, after m_ownClock is
+    // constructed (a delegating constructor handing over m_ownClock itself
+    // would pass it before it exists).
+    explicit LogCapture(const Clock* clock)
+        : m_clock(clock ? *clock : m_ownClock)
+        , m_logger(QString(), m_clock, m_collector.sink(), m_redactor)
+    {
+    }
+
     struct NoSystemLog final : SystemLog {
         bool isAvailable() const override { return false; }
         void write(Type, const QString&) override {}

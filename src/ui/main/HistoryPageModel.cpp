@@ -29,7 +29,7 @@ bool HistoryPageModel::isHistoryEnabled() const
 
 bool HistoryPageModel::canRetry(const HistoryEntry& entry)
 {
-    return entry.outcome == HistoryOutcome::Failed && !entry.recordingPath.isEmpty();
+    return entry.isRetryable();
 }
 
 QString HistoryPageModel::timeLabel(const QDateTime& startedAt, const QDateTime& now)

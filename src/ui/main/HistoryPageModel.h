@@ -48,7 +48,8 @@ public:
     bool isRetrying(const QString& id) const { return m_retrying.contains(id); }
     const QString& notice() const { return m_notice; }
 
-    // Only a failed file-mode dictation whose recording is kept can be sent again.
+    // Only a file-mode dictation that did not deliver and whose recording is
+    // kept can be sent again.
     static bool canRetry(const HistoryEntry& entry);
     // "今天 09:05", "昨天 23:10", "12月4日 08:00", "2025年12月4日 08:00".
     static QString timeLabel(const QDateTime& startedAt, const QDateTime& now);

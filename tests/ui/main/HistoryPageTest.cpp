@@ -4,6 +4,7 @@
 #include "ui/support/UiHarness.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -151,6 +152,7 @@ TEST_F(HistoryPageTest, DeleteAndClearAllReachTheFile)
     EXPECT_EQ(page.model().entries().size(), 1);
     EXPECT_TRUE(waitUntil([this] { return !history.isRecordingPinned(recording); }));
     EXPECT_EQ(storedIds(), QStringList{delivered});
+    EXPECT_FALSE(QFile::exists(recording)) << "the words go with their entry";
 
     buttons(QStringLiteral("清空")).first()->click();
     EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("清空历史")});

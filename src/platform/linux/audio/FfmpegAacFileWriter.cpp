@@ -25,6 +25,18 @@ QString ffmpegError(int code)
     return QString::fromUtf8(text);
 }
 
+std::optional<QString> createOwnerOnly(const QString& path)
+{
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, ownerOnly))
+        return file.errorString();
+    // A file that was already there keeps its mode through open().
+    if (!file.setPermissions(ownerOnly))
+        return file.errorString();
+    return std::nullopt;
+}
+
 } // namespace
 
 FfmpegAacFileWriter::~FfmpegAacFileWriter()
@@ -100,8 +112,16 @@ std::optional<QString> FfmpegAacFileWriter::open(const QString& path, const Audi
     stream->time_base = m_encoder->time_base;
     avcodec_parameters_from_context(stream->codecpar, m_encoder);
 
+    // avio_open would create the file with the umask's mode, readable by
+    // every local account: the words are the user's alone from the first
+    // byte. avio_open then only truncates the file made here.
+    if (const auto error = createOwnerOnly(path)) {
+        release();
+        return error;
+    }
     if ((code = avio_open(&m_container->pb, file.constData(), AVIO_FLAG_WRITE)) < 0) {
         release();
+        QFile::remove(path);
         return ffmpegError(code);
     }
     if ((code = avformat_write_header(m_container, nullptr)) < 0) {
