@@ -57,7 +57,7 @@ set(CPACK_DEBIAN_APP_PACKAGE_NAME velnor)
 set(CPACK_DEBIAN_APP_DESCRIPTION
     "Push-to-talk voice input for the desktop\n Hold the hotkey, speak, release: the speech becomes text in the focused\n field of the frontmost application. X11 desktops.")
 set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libqt6multimedia6, libqt6sql6-sqlite, at-spi2-core, pulseaudio | pipewire-pulse")
+    "qt6-qpa-plugins, libqt6sql6-sqlite, at-spi2-core, pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "velnor-server, fonts-noto-cjk")
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME velnor-server)
 set(CPACK_DEBIAN_SERVER_DESCRIPTION
