@@ -85,7 +85,8 @@ desktop_demo() {
     sleep 0.1
   done
 
-  espeak-ng -v en-us+klatt -s 160 -w "$work/raw.wav" "$sentence"
+  # flite's voice: one the recogniser hears almost word for word.
+  flite -voice slt -t "$sentence" -o "$work/raw.wav"
   sox "$work/raw.wav" "$work/speech.wav" pad 0.4 0.3
   echo "Holding the hotkey and saying: $sentence"
   # The default hotkey: right Control (X keycode 105) + left Shift (50).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts a private velnor-server and runs the app's speech simulation against
-# it: espeak-ng speech played as the microphone, one traditional and one
+# it: flite's speech played as the microphone, one traditional and one
 # real-time dictation through the real recorder, backend client and real-time
 # client. Exit code 0 when both dictations delivered text.
 # Usage: scripts/speech-demo.sh <velnor> <velnor-server> [sentence]
@@ -18,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The microphone: synthetic speech as 48 kHz mono float, like a sound card gives.
-espeak-ng -v en-us+klatt -s 175 -w "$work/speech-raw.wav" "$sentence"
+flite -voice slt -t "$sentence" -o "$work/speech-raw.wav"
 sox -R "$work/speech-raw.wav" -r 48000 -c 1 -e floating-point -b 32 "$work/speech.wav"
 
 # Throw-away credentials shared by the app and this server only.

@@ -134,7 +134,8 @@ void RealtimeSession::scheduleHandshake()
 
 void RealtimeSession::sendHandshake()
 {
-    if (m_ended)
+    // A stream the client already ended still gets its handshake (before its results).
+    if (m_ended && m_stats->endMarkerMs < 0)
         return;
     sendJson(QJsonObject{{QStringLiteral("code"), 0},
                          {QStringLiteral("message"), QStringLiteral("success")},
@@ -142,6 +143,14 @@ void RealtimeSession::sendHandshake()
     m_stats->handshakeMs = elapsedMs();
     m_ready = true;
     m_idleTimer.start();
+}
+
+bool RealtimeSession::takesAudio() const
+{
+    // Clients that stream as soon as the socket opens do not wait for the
+    // handshake: while the decoder loads, it queues their audio. A scripted
+    // stream without a decoder takes audio only after its handshake.
+    return m_ready || m_decoder;
 }
 
 void RealtimeSession::sendJson(const QJsonObject& json)
@@ -186,7 +195,8 @@ void RealtimeSession::onText(const QString& text)
     if (m_ended)
         return;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
-    if (m_ready && document.isObject() && document.object().value(QStringLiteral("type")).toString() == QLatin1String("end")) {
+    if (takesAudio() && document.isObject()
+        && document.object().value(QStringLiteral("type")).toString() == QLatin1String("end")) {
         finishStream();
         return;
     }
@@ -195,7 +205,7 @@ void RealtimeSession::onText(const QString& text)
 
 void RealtimeSession::onBinary(const QByteArray& data)
 {
-    if (m_ended || !m_ready)
+    if (m_ended || !takesAudio())
         return;
     const double now = elapsedMs();
     if (data.isEmpty()) {

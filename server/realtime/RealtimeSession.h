@@ -64,6 +64,7 @@ public:
 private:
     void scheduleHandshake();
     void sendHandshake();
+    bool takesAudio() const;
     void onBinary(const QByteArray& data);
     void onText(const QString& text);
     void onDecoderEvent(const RealtimeDecoder::Event& event);
@@ -85,7 +86,7 @@ private:
     QElapsedTimer m_clock;
     QTimer m_idleTimer;
     QTimer m_lengthTimer;
-    bool m_ready = false;
+    bool m_ready = false; // the handshake was sent
     bool m_ended = false;
     bool m_closeSent = false;
     int m_messageCounter = 0;

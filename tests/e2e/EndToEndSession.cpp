@@ -101,19 +101,15 @@ Voice::Voice(QString workDir)
 {
 }
 
-QString Voice::record(const QString& sentence)
+QString Voice::record(const QString& sentence, SpeechFixtures::Voice voice)
 {
-    const QString base = QDir(m_dir).filePath(QStringLiteral("voice%1").arg(++m_counter));
-    const QString raw = base + QStringLiteral("-raw.wav");
-    const QString padded = base + QStringLiteral(".wav");
-    // The silence in front covers the recorder's start; espeak-ng's rate and voice
-    // are the ones the recogniser copes with best.
-    if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"),
-                                                        QStringLiteral("-s"), QStringLiteral("160"),
-                                                        QStringLiteral("-w"), raw, sentence}) != 0 ||
-        QProcess::execute(QStringLiteral("sox"), {raw, padded, QStringLiteral("pad"), QStringLiteral("0.4"),
-                                                  QStringLiteral("0.3")}) != 0) {
-        m_error = QStringLiteral("espeak-ng or sox failed for: ") + sentence;
+    const QString padded = QDir(m_dir).filePath(QStringLiteral("voice%1.wav").arg(++m_counter));
+    const QString raw = SpeechFixtures(m_dir, voice).wav(sentence);
+    // The silence in front covers the recorder's start.
+    if (raw.isEmpty()
+        || QProcess::execute(QStringLiteral("sox"), {raw, padded, QStringLiteral("pad"), QStringLiteral("0.4"),
+                                                     QStringLiteral("0.3")}) != 0) {
+        m_error = QStringLiteral("speech synthesis or sox failed for: ") + sentence;
         return {};
     }
     return padded;

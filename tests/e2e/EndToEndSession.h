@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyboard/XTestKeys.h"
+#include "support/SpeechFixtures.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -56,8 +57,8 @@ class Voice final {
 public:
     explicit Voice(QString workDir);
 
-    // espeak-ng's `sentence` with a little silence around it; its path, empty on failure (see error()).
-    QString record(const QString& sentence);
+    // `sentence` in `voice` with a little silence around it; its path, empty on failure (see error()).
+    QString record(const QString& sentence, SpeechFixtures::Voice voice = SpeechFixtures::Voice::FliteSlt);
     // Starts playing `wav` into the microphone sink; waitDone() waits for its end.
     bool startSaying(const QString& wav);
     bool waitDone(int timeoutMs = 20000);

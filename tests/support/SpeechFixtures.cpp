@@ -10,8 +10,9 @@
 
 namespace velnor::test {
 
-SpeechFixtures::SpeechFixtures(QString workDir)
+SpeechFixtures::SpeechFixtures(QString workDir, Voice voice)
     : m_dir(std::move(workDir))
+    , m_voice(voice)
 {
 }
 
@@ -30,10 +31,12 @@ bool SpeechFixtures::run(const QString& program, const QStringList& arguments)
 QString SpeechFixtures::wav(const QString& sentence)
 {
     const QString path = QDir(m_dir).filePath(QStringLiteral("speech%1.wav").arg(++m_counter));
-    if (!run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"), QStringLiteral("-s"),
-                                           QStringLiteral("175"), QStringLiteral("-w"), path, sentence}))
-        return {};
-    return path;
+    const bool made = m_voice == Voice::FliteSlt
+        ? run(QStringLiteral("flite"), {QStringLiteral("-voice"), QStringLiteral("slt"), QStringLiteral("-t"), sentence,
+                                        QStringLiteral("-o"), path})
+        : run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"), QStringLiteral("-s"),
+                                            QStringLiteral("175"), QStringLiteral("-w"), path, sentence});
+    return made ? path : QString();
 }
 
 std::vector<std::int16_t> SpeechFixtures::pcm16k(const QString& sentence)
@@ -61,8 +64,9 @@ QByteArray SpeechFixtures::m4a(const QString& sentence, double padSeconds, doubl
     const QString spoken = wav(sentence);
     if (spoken.isEmpty())
         return {};
-    // espeak-ng writes 22 050 Hz mono 16-bit: its length follows from the size.
-    const double spokenSeconds = static_cast<double>(QFileInfo(spoken).size() - 44) / (22050.0 * 2.0);
+    // Both voices write a plain 44-byte header and mono 16-bit samples: the length follows from the size.
+    const double bytesPerSecond = m_voice == Voice::FliteSlt ? 16000.0 * 2.0 : 22050.0 * 2.0;
+    const double spokenSeconds = static_cast<double>(QFileInfo(spoken).size() - 44) / bytesPerSecond;
     const double tail = std::max(padSeconds, minSeconds - spokenSeconds - padSeconds);
     const QString resampled = spoken + QStringLiteral(".44k.wav");
     QStringList soxArgs{QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("44100"),

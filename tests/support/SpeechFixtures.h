@@ -9,13 +9,17 @@
 
 namespace velnor::test {
 
-// Real speech made at test time: espeak-ng's voice, passed through sox and,
+// Real speech made at test time: a synthetic voice, passed through sox and,
 // for uploads, ffmpeg's AAC encoder, like a recording the app would send.
 class SpeechFixtures final {
 public:
-    explicit SpeechFixtures(QString workDir);
+    // flite's `slt` voice is one pocketsphinx's general English model hears
+    // almost word for word; espeak-ng's is far harder for it.
+    enum class Voice { EspeakNg, FliteSlt };
 
-    // espeak-ng's own WAV (22.05 kHz mono 16-bit) of `sentence`: its path, empty on failure (see error()).
+    explicit SpeechFixtures(QString workDir, Voice voice = Voice::EspeakNg);
+
+    // The voice's own WAV (mono 16-bit) of `sentence`: its path, empty on failure (see error()).
     QString wav(const QString& sentence);
     // 16 kHz mono int16 samples of `sentence`; empty on failure.
     std::vector<std::int16_t> pcm16k(const QString& sentence);
@@ -31,6 +35,7 @@ private:
     bool run(const QString& program, const QStringList& arguments);
 
     QString m_dir;
+    Voice m_voice;
     QString m_error;
     int m_counter = 0;
 };
