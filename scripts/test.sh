@@ -1,13 +1,48 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite (all CTest labels), starting the
-# services the tests need and stopping them afterwards.
-# Usage: scripts/test.sh [preset]   (dev by default; asan runs the same suite)
+# services the tests need and stopping them afterwards. Then the unit and
+# desktop suites once more built with AddressSanitizer and UBSan (use-after-free
+# faults show only there), and the Debian packages built exactly as the README
+# tells a user, checked by the package test.
+# Usage: scripts/test.sh            the whole run (what .ci/run calls)
+#        scripts/test.sh <preset>   one preset's build and all its tests
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-preset="${1:-dev}"
 cd "$root"
+# Cache entries keyed on paths relative to this checkout: a clone in another
+# folder reuses them.
+export CCACHE_BASEDIR="$root"
 
 bash scripts/install-deps.sh
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
-bash scripts/with-services.sh ctest --preset "$preset" --output-on-failure -j2
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+run_tests() {
+  local preset="$1"
+  shift
+  bash scripts/with-services.sh ctest --preset "$preset" --output-on-failure -j2 "$@"
+}
+section() { echo "=== $* ($(date -u +%H:%M:%S))"; }
+
+if [ $# -gt 0 ]; then
+  build "$1"
+  run_tests "$1"
+  exit
+fi
+
+section "dev: build, every label"
+build dev
+# The package test runs once, on the release packages below.
+run_tests dev -E '^PackagesInstallAndRun$'
+
+section "asan: build, unit and desktop labels"
+build asan
+run_tests asan -L '^(unit|desktop)$'
+
+section "release: the README's package commands"
+cmake --preset release && cmake --build --preset release
+(cd build/release && cpack -G DEB)
+VELNOR_PACKAGES_DIR="$root/build/release" run_tests release -R '^PackagesInstallAndRun$'
+section "done"

@@ -3,7 +3,8 @@
 # user would get from `apt install ./velnor_*.deb`: the declared dependencies,
 # the file list, that the unpacked binaries run, and (on the test desktop)
 # that the unpacked app types a dictation by accessibility. Exits 77 (skipped)
-# after the package checks when there is no display.
+# after the package checks when there is no display. With VELNOR_PACKAGES_DIR
+# set, checks the packages cpack already made there instead of building them.
 # Usage: check-packages.sh <build dir>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -11,10 +12,14 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) \
-  || { cat "$work/cpack.log" >&2; fail "cpack did not build the packages"; }
-app_deb=$(ls "$work"/out/velnor_*.deb 2>/dev/null | head -n1)
-server_deb=$(ls "$work"/out/velnor-server_*.deb 2>/dev/null | head -n1)
+packages="${VELNOR_PACKAGES_DIR:-}"
+if [ -z "$packages" ]; then
+  packages="$work/out"
+  (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$packages" >"$work/cpack.log" 2>&1) \
+    || { cat "$work/cpack.log" >&2; fail "cpack did not build the packages"; }
+fi
+app_deb=$(ls "$packages"/velnor_*.deb 2>/dev/null | head -n1 || true)
+server_deb=$(ls "$packages"/velnor-server_*.deb 2>/dev/null | head -n1 || true)
 [ -n "$app_deb" ] || fail "no velnor package"
 [ -n "$server_deb" ] || fail "no velnor-server package"
 
