@@ -303,45 +303,6 @@ TEST(ClipboardDesktop, ATargetThatReadsLateGetsTheTextAndTheUserTheirClipboard)
     EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("迟到的读者 again"));
 }
 
-// A manager that copies every clipboard, at once or a while later: its
-// copy is not the target's paste, and a copy of our text is still ours.
-TEST(ClipboardDesktop, AClipboardManagersCopiesAreNeitherThePasteNorTheUsersClipboard)
-{
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
-    struct Case {
-        const char* name;
-        QString copyDelayMs;
-        QString pasteDelayMs;
-    };
-    // The late copy reads after the chord, before the target's own read.
-    for (const Case& c : {Case{"copies at once", QStringLiteral("0"), QStringLiteral("0")},
-                          Case{"copies 100 ms later", QStringLiteral("100"), QStringLiteral("200")}}) {
-        SCOPED_TRACE(c.name);
-        QProcess manager;
-        manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--copy-delay"), c.copyDelayMs});
-        ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
-        ASSERT_EQ(manager.readLine().trimmed(), "ready");
-        const UserClipboard userClipboard;
-        userClipboard.fill();
-        // The manager owns a copy of the user's clipboard before the dictation.
-        ASSERT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 5000));
-
-        DesktopInsertionRig rig(false);
-        TargetApp app(helperPath(QStringLiteral("velnor-qt-line-edit")),
-                      {QStringLiteral("--paste-delay"), c.pasteDelayMs, QStringLiteral("managed clipboard")},
-                      targetEnvironment(false));
-        ASSERT_TRUE(app.started());
-        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
-        const InsertionResult result = rig.insert(QStringLiteral("管理器也在"));
-        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
-        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("管理器也在"));
-        EXPECT_TRUE(userClipboard.waitUntilBack());
-        manager.kill();
-        manager.waitForFinished(5000);
-    }
-}
-
 // What this process owns when it quits (the restored clipboard after a
 // dictation) is handed to a clipboard manager: Qt sends it SAVE_TARGETS.
 TEST(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)

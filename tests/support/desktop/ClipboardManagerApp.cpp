@@ -78,23 +78,39 @@ int main(int argc, char** argv)
     const bool onExitOnly = app.arguments().contains(QStringLiteral("--on-exit-only"));
     QClipboard& clipboard = *QGuiApplication::clipboard();
     QTextStream out(stdout);
-    const auto copy = [&] {
+    auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return 2;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    // Qt claims the clipboard with the time of the last event it saw, and the
+    // server ignores a claim older than the current owner's: an empty append
+    // to a root property brings a PropertyNotify with the current time.
+    const xcb_atom_t timeProbe = internAtom(connection, "_VELNOR_MANAGER_TIME_PROBE");
+    const auto refreshServerTime = [&] {
+        xcb_change_property(connection, XCB_PROP_MODE_APPEND, screen->root, timeProbe, XCB_ATOM_STRING, 8, 0, nullptr);
+        xcb_flush(connection);
+    };
+    std::function<void(int)> copyWithRetries;
+    copyWithRetries = [&](int triesLeft) {
         const QMimeData* source = clipboard.ownsClipboard() ? nullptr : clipboard.mimeData();
         if (!source || source->formats().isEmpty())
             return;
         auto* copied = new QMimeData;
         for (const QString& format : source->formats())
             copied->setData(format, source->data(format));
+        const QString text = copied->text();
         clipboard.setMimeData(copied);
-        out << "copied " << copied->text() << '\n';
+        if (!clipboard.ownsClipboard() && triesLeft > 0) {
+            refreshServerTime();
+            QTimer::singleShot(20, &app, [&, triesLeft] { copyWithRetries(triesLeft - 1); });
+            return;
+        }
+        out << "copied " << text << '\n';
         out.flush();
     };
+    const auto copy = [&] { copyWithRetries(10); };
 
-    auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return 2;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     const xcb_window_t window = xcb_generate_id(connection);
     xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
@@ -107,10 +123,17 @@ int main(int argc, char** argv)
         const qsizetype at = app.arguments().indexOf(QStringLiteral("--copy-delay"));
         const int delayMs = at >= 0 ? app.arguments().value(at + 1).toInt() : 0;
         QObject::connect(&clipboard, &QClipboard::changed, &app, [&, delayMs](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard())
+            if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard()) {
+                refreshServerTime();
                 QTimer::singleShot(delayMs, &app, copy);
+            }
         });
     }
+    // Qt subscribes to clipboard owner changes only once its clipboard is
+    // first used; a round trip makes sure the server has the subscription
+    // before the test changes the clipboard.
+    (void)clipboard.ownsClipboard();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     QTimer::singleShot(0, &app, [&] {
         out << "ready\n";
         out.flush();
