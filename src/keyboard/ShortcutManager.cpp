@@ -88,14 +88,19 @@ public:
     }
     bool operator()()
     {
-        if (!m_answer)
+        if (!m_asked) {
             m_answer = !m_manager.keyInputBelongsElsewhere();
-        return *m_answer;
+            m_asked = true;
+        }
+        return m_answer;
     }
 
 private:
     ShortcutManager& m_manager;
-    std::optional<bool> m_answer;
+    // Two plain flags: GCC's -O2 flow analysis takes an optional<bool> here
+    // for uninitialised.
+    bool m_asked = false;
+    bool m_answer = false;
 };
 
 ShortcutManager::ShortcutManager(GlobalKeySource& keySource, HIDEventMonitor& hidEventMonitor,
