@@ -40,13 +40,26 @@ namespace {
 // xterm running a shell line that writes what is typed into a file.
 class XtermField final {
 public:
-    explicit XtermField(const QString& outputFile)
+    // The typed line, once Enter ends it.
+    static QString readsOneLineInto(const QString& file)
+    {
+        return QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(file);
+    }
+    // Each key as it comes, with no Enter needed.
+    static QString copiesEveryKeyInto(const QString& file)
+    {
+        return QStringLiteral("stty -echo -icanon; exec cat > '%1'").arg(file);
+    }
+
+    explicit XtermField(const QString& outputFile, const QString& title = QStringLiteral("velnor-xterm"),
+                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                        bool wholeLine = true)
         : m_outputFile(outputFile)
     {
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e"),
-                         QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(outputFile)});
+                        {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                         wholeLine ? readsOneLineInto(outputFile) : copiesEveryKeyInto(outputFile)});
         m_ready = m_process.waitForStarted(5000);
     }
     ~XtermField()
@@ -488,17 +501,21 @@ private:
     QProcess m_process;
 };
 
-// A field served by Fcitx5 through its toolkit's input-method module. The
-// GTK test program reports preedit changes; the Qt one does not.
+// A field served by Fcitx5 through its toolkit's input-method module, or
+// xterm through XIM (no program: xterm). The GTK test program reports
+// preedit changes; the others do not (xterm draws no client preedit).
 struct ImField {
     const char* name;
     const char* program;
     const char* moduleVariable;
+    const char* moduleValue;
     bool reportsPreedit;
 };
 
-constexpr ImField kImFields[] = {{"Gtk3", "velnor-gtk-entry", "GTK_IM_MODULE", true},
-                                 {"Qt6", "velnor-qt-line-edit", "QT_IM_MODULE", false}};
+constexpr ImField kImFields[] = {{"Gtk3", "velnor-gtk-entry", "GTK_IM_MODULE", "fcitx", true},
+                                 {"Qt6", "velnor-qt-line-edit", "QT_IM_MODULE", "fcitx", false},
+                                 // Only xterm connects to the input method: never the window manager.
+                                 {"XtermXim", nullptr, "XMODIFIERS", "@im=fcitx", false}};
 
 std::string imFieldName(const ::testing::TestParamInfo<ImField>& field)
 {
@@ -564,11 +581,19 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     ASSERT_TRUE(scriptPartials({QStringLiteral("今天"), QStringLiteral("今天天气")}, QStringLiteral("今天天气很好")));
     // Off the accessibility bus: only the input method (or a paste) can reach it.
     QProcessEnvironment environment = test::fieldEnvironment(false);
-    environment.insert(QLatin1String(GetParam().moduleVariable), QStringLiteral("fcitx"));
+    environment.insert(QLatin1String(GetParam().moduleVariable), QLatin1String(GetParam().moduleValue));
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
-    test::FieldApp field(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program), {title},
-                       environment);
-    ASSERT_TRUE(field.isReady());
+    std::unique_ptr<test::FieldApp> app;
+    std::unique_ptr<XtermField> xterm;
+    if (GetParam().program) {
+        app = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program),
+                                               QStringList{title}, environment);
+        ASSERT_TRUE(app->isReady());
+    } else {
+        xterm = std::make_unique<XtermField>(dir.filePath(QStringLiteral("xterm.txt")), title, environment, false);
+        ASSERT_TRUE(xterm->isReady());
+    }
+    const auto fieldText = [&] { return app ? app->text() : xterm->text(); };
     ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
     userClipboard.fill();
@@ -576,11 +601,11 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     dictate();
     ASSERT_TRUE(test::waitUntil([this] { return output().contains(QStringLiteral("通过输入法成功输入文字")); }, 20000))
         << output().toStdString();
-    ASSERT_TRUE(test::waitUntil([&] { return field.text().contains(QStringLiteral("今天天气很好")); }, 10000))
-        << "field: " << field.text().toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return fieldText().contains(QStringLiteral("今天天气很好")); }, 10000))
+        << "field: " << fieldText().toStdString();
     test::runEventLoopFor(300);
 
-    EXPECT_EQ(field.text().count(QStringLiteral("今天天气很好")), 1) << "field: " << field.text().toStdString();
+    EXPECT_EQ(fieldText(), QStringLiteral("今天天气很好")) << "committed once, nothing else typed";
     EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 1);
     EXPECT_EQ(insertions(), 0) << "neither AT-SPI nor the clipboard";
     EXPECT_EQ(server.realtimeConnections().size(), 1) << "XI2 saw the chord too: still one dictation";
@@ -588,9 +613,9 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     expectUserClipboardBack();
     if (!GetParam().reportsPreedit)
         return;
-    const QStringList preedits = field.errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << field.errors().toStdString();
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << field.errors().toStdString();
+    const QStringList preedits = app->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << app->errors().toStdString();
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << app->errors().toStdString();
     EXPECT_EQ(preedits.value(preedits.size() - 1), QStringLiteral("preedit-changed: ")) << "no preedit left behind";
 }
 
