@@ -9,16 +9,13 @@
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
+#include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/desktop/TrayHost.h"
 #include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QClipboard>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QDBusReply>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QUuid>
@@ -445,62 +442,6 @@ int main(int argc, char** argv)
 namespace velnor {
 namespace {
 
-// Fcitx5 on the test desktop with Velnor's addon from the build tree (no
-// system install) and two keyboard layouts, so its Ctrl+Shift hotkey would
-// switch between them.
-class Fcitx5Process final {
-public:
-    explicit Fcitx5Process(const QString& dir)
-    {
-        QDir().mkpath(dir + QStringLiteral("/config/fcitx5"));
-        QFile profile(dir + QStringLiteral("/config/fcitx5/profile"));
-        if (!profile.open(QIODevice::WriteOnly))
-            return;
-        profile.write("[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=keyboard-us\n\n"
-                      "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n"
-                      "[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n[GroupOrder]\n0=Default\n");
-        profile.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), dir);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
-        // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
-        m_process.start(QStringLiteral("fcitx5"),
-                        {QStringLiteral("--replace"), QStringLiteral("--disable=classicui,clipboard,notificationitem,"
-                                                                     "kimpanel,quickphrase,emoji,unicode,imselector")});
-    }
-    ~Fcitx5Process()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    bool waitForAddon()
-    {
-        return test::waitUntil(
-            [] {
-                const QDBusConnectionInterface* names = QDBusConnection::sessionBus().interface();
-                return names && names->isServiceRegistered(QStringLiteral("org.velnor.Fcitx5")).value();
-            },
-            15000);
-    }
-
-    QString currentInputMethod() const
-    {
-        QDBusInterface controller(QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
-                                  QStringLiteral("org.fcitx.Fcitx.Controller1"));
-        return QDBusReply<QString>(controller.call(QStringLiteral("CurrentInputMethod"))).value();
-    }
-
-private:
-    QProcess m_process;
-};
-
 // A field served by Fcitx5 through its toolkit's input-method module, or
 // xterm through XIM (no program: xterm). The GTK test program reports
 // preedit changes; the others do not (xterm draws no client preedit).
@@ -573,7 +514,7 @@ protected:
     }
 
     test::TempDir fcitxHome;
-    Fcitx5Process fcitx{fcitxHome.path()};
+    test::Fcitx5Process fcitx{fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME)};
 };
 
 TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommittedOnce)
