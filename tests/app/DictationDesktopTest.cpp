@@ -16,6 +16,8 @@
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QClipboard>
+#include <QDBusMessage>
+#include <QDBusConnection>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QUuid>
@@ -561,6 +563,66 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, InputMethodDesktopTest, ::testing::ValuesIn(kImFields), imFieldName);
+
+// Another program on the session bus tries to write into fields through the
+// addon: refused unless it is the app that set the chord, and nobody writes
+// into a password field, not even as preedit.
+TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
+#endif
+    const test::TempDir fcitxHome;
+    test::Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
+    ASSERT_TRUE(fcitx.waitForAddon());
+    const auto caller = [](const QString& name) {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    };
+    QDBusConnection app = caller(QStringLiteral("velnor-app"));
+    QDBusConnection intruder = caller(QStringLiteral("intruder"));
+    const auto call = [](QDBusConnection& bus, const char* method, const QList<QVariant>& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"),
+                                                              QStringLiteral("org.velnor.Fcitx5"), QLatin1String(method));
+        message.setArguments(arguments);
+        const QDBusMessage reply = bus.call(message, QDBus::Block, 5000);
+        return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+    };
+    QProcessEnvironment environment = test::fieldEnvironment(false);
+    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
+    const auto openEntry = [&](const QString& title, QStringList arguments) {
+        arguments.prepend(title);
+        auto entry = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), arguments, environment);
+        EXPECT_TRUE(entry->isReady() && test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
+        return entry;
+    };
+
+    auto plain = openEntry(QStringLiteral("addon-plain"), {});
+    ASSERT_TRUE(test::waitUntil([&] { return call(intruder, "FocusedContext", {}); }, 10000));
+    EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")})) << "no app has claimed the addon yet";
+    call(app, "SetHotkey", {QVariant::fromValue(uint(0x20200))});
+    EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")}));
+    EXPECT_FALSE(call(intruder, "SetPreedit", {QStringLiteral("click here")}));
+    EXPECT_FALSE(call(intruder, "ForwardKey", {QVariant::fromValue(uint(0xff0d)), QVariant::fromValue(uint(0))}));
+    EXPECT_TRUE(call(app, "CommitString", {QStringLiteral("dictated")}));
+    EXPECT_TRUE(test::waitUntil([&] { return plain->text() == QStringLiteral("dictated"); }, 5000)) << plain->text().toStdString();
+    EXPECT_FALSE(plain->errors().contains(QStringLiteral("click here")));
+
+    auto password = openEntry(QStringLiteral("addon-password"), {QStringLiteral("--password")});
+    const auto focusedIsPassword = [&] {
+        const QDBusMessage reply = intruder.call(QDBusMessage::createMethodCall(
+            QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"), QStringLiteral("org.velnor.Fcitx5"),
+            QStringLiteral("FocusedContext")));
+        constexpr qulonglong passwordCapability = 1ull << 3;
+        return (reply.arguments().value(2).toULongLong() & passwordCapability) != 0;
+    };
+    ASSERT_TRUE(test::waitUntil(focusedIsPassword, 10000));
+    EXPECT_FALSE(call(app, "SetPreedit", {QStringLiteral("secret")}));
+    EXPECT_FALSE(call(app, "CommitString", {QStringLiteral("secret")}));
+    test::runEventLoopFor(200);
+    EXPECT_EQ(password->text(), QString());
+    EXPECT_FALSE(password->errors().contains(QStringLiteral("secret")));
+    EXPECT_EQ(plain->text(), QStringLiteral("dictated")) << "the unfocused field is left alone";
+}
 
 } // namespace
 } // namespace velnor
