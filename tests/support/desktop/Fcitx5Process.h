@@ -11,16 +11,24 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace velnor::test {
 
 // Fcitx5 on the test desktop with Velnor's addon from the build tree (no
 // system install: `addonDataHome` holds fcitx5/addon/velnor.conf) and two
 // keyboard layouts, so its Ctrl+Shift hotkey would switch between them.
-// `dir` is its HOME; its log is dir/fcitx5.log.
+// `dir` is its HOME; its log is dir/fcitx5.log. `launch` starts it (in
+// `environment`, plus the above) where the test needs it, e.g. as another user.
 class Fcitx5Process final {
 public:
-    Fcitx5Process(const QString& dir, const QString& addonDataHome)
+    using Launcher = std::function<void(QProcess& process, const QString& program, const QStringList& arguments,
+                                        const QProcessEnvironment& environment)>;
+
+    Fcitx5Process(const QString& dir, const QString& addonDataHome,
+                  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(), const Launcher& launch = {})
     {
         QDir().mkpath(dir + QStringLiteral("/config/fcitx5"));
         QFile profile(dir + QStringLiteral("/config/fcitx5/profile"));
@@ -30,17 +38,21 @@ public:
                       "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n"
                       "[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n[GroupOrder]\n0=Default\n");
         profile.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), dir);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), addonDataHome);
-        m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
         // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
-        m_process.start(QStringLiteral("fcitx5"),
-                        {QStringLiteral("--replace"), QStringLiteral("--disable=classicui,clipboard,notificationitem,"
-                                                                     "kimpanel,quickphrase,emoji,unicode,imselector")});
+        const QStringList arguments{QStringLiteral("--replace"),
+                                    QStringLiteral("--disable=classicui,clipboard,notificationitem,"
+                                                   "kimpanel,quickphrase,emoji,unicode,imselector")};
+        if (launch) {
+            launch(m_process, QStringLiteral("fcitx5"), arguments, environment);
+        } else {
+            m_process.setProcessEnvironment(environment);
+            m_process.start(QStringLiteral("fcitx5"), arguments);
+        }
     }
     ~Fcitx5Process()
     {
