@@ -90,10 +90,10 @@ void print(const char* name, const Samples& s)
 
 int main(int argc, char** argv)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 30;
     QStandardPaths::setTestModeEnabled(true);
     QGuiApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 30;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     TempDir fcitxHome;
     Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
