@@ -45,13 +45,30 @@ public:
     explicit VelnorBusObject(VelnorAddon& addon) : m_addon(addon) {}
 
     void setHotkey(std::uint32_t chord) { m_addon.setHotkey(chord, currentMessage()->sender()); }
-    bool commitString(const std::string& text) { return m_addon.commitString(text); }
-    bool setPreedit(const std::string& text) { return m_addon.setPreedit(text); }
-    void clearPreedit() { m_addon.clearPreedit(); }
-    bool forwardKey(std::uint32_t keysym, std::uint32_t states) { return m_addon.forwardKey(keysym, states); }
+    bool commitString(const std::string& text) { return fromClient() && m_addon.commitString(text); }
+    bool setPreedit(const std::string& text) { return fromClient() && m_addon.setPreedit(text); }
+    void clearPreedit()
+    {
+        if (fromClient())
+            m_addon.clearPreedit();
+    }
+    bool forwardKey(std::uint32_t keysym, std::uint32_t states)
+    {
+        return fromClient() && m_addon.forwardKey(keysym, states);
+    }
     std::tuple<bool, std::string, std::uint64_t> focusedContext() { return m_addon.focusedContext(); }
 
 private:
+    // Only the app that set the chord writes into fields: any other program
+    // on the session bus is refused.
+    bool fromClient()
+    {
+        if (m_addon.isClient(currentMessage()->sender()))
+            return true;
+        FCITX_WARN() << "Velnor: refused a call from " << currentMessage()->sender() << ", not the app";
+        return false;
+    }
+
     VelnorAddon& m_addon;
 
     FCITX_OBJECT_VTABLE_METHOD(setHotkey, "SetHotkey", "u", "");

@@ -37,6 +37,8 @@ public:
     void clearPreedit();
     bool forwardKey(std::uint32_t keysym, std::uint32_t states);
     std::tuple<bool, std::string, std::uint64_t> focusedContext() const;
+    // The bus name of the app that set the chord, the only one that may write.
+    bool isClient(const std::string& sender) const { return !m_client.empty() && sender == m_client; }
 
 private:
     void onKeyEvent(fcitx::Event& event);

@@ -74,7 +74,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
           m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()},
-                   &m_history.recorder(), &m_desktop.preedit())
+                   &m_history.recorder(), &m_desktop.preedit(), &m_desktop.inputMethodKeySynthesizer())
     , m_retry({m_history.store(), m_backend.fileRecognition(), m_log, currentOsType()})
     , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
                      static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); },

@@ -24,6 +24,7 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
             != QLatin1String("false");
     })
     , m_inputMethodText(m_inputMethod, m_textInput.textInputMgr(), log, m_inputMethodEnabled)
+    , m_inputMethodKeySynthesizer(m_inputMethod, log)
     , m_shortcut(m_shortcutManager, console)
 {
     m_uptime.start();

@@ -8,6 +8,7 @@
 #include "platform/linux/session/DBusSessionLock.h"
 #include "platform/linux/fcitx5/Fcitx5Bridge.h"
 #include "platform/linux/fcitx5/Fcitx5KeySource.h"
+#include "platform/linux/fcitx5/Fcitx5KeySynthesizer.h"
 #include "platform/linux/fcitx5/Fcitx5PreeditSink.h"
 #include "platform/linux/fcitx5/Fcitx5TextInput.h"
 #include "platform/linux/fcitx5/PreferredKeySource.h"
@@ -48,6 +49,8 @@ public:
     fcitx5::Fcitx5Bridge& inputMethod() { return m_inputMethod; }
     x11::EwmhWorkspace& workspace() { return m_workspace; }
     KeySynthesizer& keySynthesizer() { return m_keys; }
+    // Keys into the field the input method committed to.
+    KeySynthesizer& inputMethodKeySynthesizer() { return m_inputMethodKeySynthesizer; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
     KeyboardManager& keyboards() { return m_keyboards; }
 
@@ -78,6 +81,7 @@ private:
                                                }};
     fcitx5::Fcitx5TextInput m_inputMethodText;
     fcitx5::Fcitx5PreeditSink m_preedit{m_inputMethod, m_inputMethodEnabled};
+    fcitx5::Fcitx5KeySynthesizer m_inputMethodKeySynthesizer;
     ShortcutManager m_shortcutManager{m_preferredKeys, m_hidMonitor, m_keyboards, &m_sessionLock};
     Shortcut m_shortcut;
 };

@@ -39,13 +39,14 @@ bool needsForcedIndicator(const std::optional<FrontAppInfo>& app)
 }
 } // namespace
 
-AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* observer, PreeditSink* preedit)
+AppSetupHelper::AppSetupHelper(Collaborators collaborators, DictationObserver* observer, PreeditSink* preedit,
+                               KeySynthesizer* inputMethodKeys)
     : m_with(std::move(collaborators))
     , m_observer(observer)
     , m_preedit(preedit)
     , m_sounds(m_with.settings, m_with.soundPlayer)
     , m_autoSubmitter(m_with.settings, m_with.scheduler, m_with.log, m_with.keySynthesizer, m_with.accessibilityTrust,
-                      m_with.workspace)
+                      m_with.workspace, inputMethodKeys)
     , m_delivery(ResultDelivery::Collaborators{m_with.settings, m_with.scheduler, m_with.clock, m_with.log,
                                                m_with.indicator, m_sounds, m_with.textInput, m_with.workspace,
                                                m_with.textAdjustment, m_with.fileRecognition, m_autoSubmitter,

@@ -50,9 +50,11 @@ public:
     };
 
     // `observer` (may be null) follows each dictation to its end; `preedit`
-    // (may be null) shows a real-time dictation's partial text in the field.
+    // (may be null) shows a real-time dictation's partial text in the field;
+    // `inputMethodKeys` (may be null) press "over over"'s key after text the
+    // input method committed.
     explicit AppSetupHelper(Collaborators collaborators, DictationObserver* observer = nullptr,
-                            PreeditSink* preedit = nullptr);
+                            PreeditSink* preedit = nullptr, KeySynthesizer* inputMethodKeys = nullptr);
     ~AppSetupHelper();
     AppSetupHelper(const AppSetupHelper&) = delete;
     AppSetupHelper& operator=(const AppSetupHelper&) = delete;

@@ -22,28 +22,36 @@ constexpr Duration kReturnToModifierUp = seconds(0.02);
 } // namespace
 
 AutoSubmitter::AutoSubmitter(const SettingsStore& settings, Scheduler& scheduler, Logger& log, KeySynthesizer& keys,
-                             const AccessibilityTrust& trust, const Workspace& workspace)
+                             const AccessibilityTrust& trust, const Workspace& workspace,
+                             KeySynthesizer* inputMethodKeys)
     : m_settings(settings)
     , m_scheduler(scheduler)
     , m_log(log)
     , m_keys(keys)
     , m_trust(trust)
     , m_workspace(workspace)
+    , m_inputMethodKeys(inputMethodKeys)
 {
 }
 
-void AutoSubmitter::simulateEnterKey(Completion completion)
+void AutoSubmitter::simulateEnterKey(Completion completion, bool throughInputMethod)
 {
     const QString keyType = settings::overOverKeyType(m_settings);
     m_log.info(QStringLiteral("🔑 simulateEnterKey被调用 - 按键类型: ") + keyType);
-    const bool trusted = m_trust.isProcessTrusted();
-    m_log.info(QStringLiteral("🔑 辅助功能权限状态: ") + logtext::flag(trusted));
-    if (!trusted) {
-        m_log.error(QStringLiteral("🔑 模拟按键失败：缺少辅助功能权限"));
-        completion(false);
-        return;
+    Route route = displayRoute();
+    if (throughInputMethod && m_inputMethodKeys && m_inputMethodKeys->isAvailable()) {
+        m_log.info(QStringLiteral("🔑 文字经由输入法输入，回车键也经由输入法发送"));
+        route = Route{m_inputMethodKeys, false};
+    } else {
+        const bool trusted = m_trust.isProcessTrusted();
+        m_log.info(QStringLiteral("🔑 辅助功能权限状态: ") + logtext::flag(trusted));
+        if (!trusted) {
+            m_log.error(QStringLiteral("🔑 模拟按键失败：缺少辅助功能权限"));
+            completion(false);
+            return;
+        }
     }
-    simulateKeyPressWithRetry(keyType, 3, [this, completion](bool posted) {
+    pressWithRetry(route, keyType, 3, [this, completion](bool posted) {
         m_log.info(QStringLiteral("🔑 simulateEnterKey最终结果: ") + logtext::flag(posted));
         completion(posted);
     });
@@ -51,16 +59,22 @@ void AutoSubmitter::simulateEnterKey(Completion completion)
 
 void AutoSubmitter::simulateKeyPressWithRetry(const QString& keyType, int maxRetries, Completion completion)
 {
-    m_log.info(QStringLiteral("🔁 开始重试机制模拟按键 - 类型: ") + keyType + QStringLiteral(", 最大重试次数: ")
-               + QString::number(maxRetries));
-    attempt(keyType, 1, std::max(1, maxRetries), std::move(completion));
+    pressWithRetry(displayRoute(), keyType, maxRetries, std::move(completion));
 }
 
-void AutoSubmitter::attempt(const QString& keyType, int attemptNumber, int maxRetries, Completion completion)
+void AutoSubmitter::pressWithRetry(Route route, const QString& keyType, int maxRetries, Completion completion)
+{
+    m_log.info(QStringLiteral("🔁 开始重试机制模拟按键 - 类型: ") + keyType + QStringLiteral(", 最大重试次数: ")
+               + QString::number(maxRetries));
+    attempt(route, keyType, 1, std::max(1, maxRetries), std::move(completion));
+}
+
+void AutoSubmitter::attempt(Route route, const QString& keyType, int attemptNumber, int maxRetries,
+                            Completion completion)
 {
     m_log.info(QStringLiteral("🔁 第") + QString::number(attemptNumber) + QStringLiteral("次尝试 - 当前焦点应用: ")
                + frontAppDescription());
-    simulateKeyPress(keyType, [this, guard = m_lifetime.guard(), keyType, attemptNumber, maxRetries,
+    pressOnce(route, keyType, [this, guard = m_lifetime.guard(), route, keyType, attemptNumber, maxRetries,
                                completion](bool posted) {
         if (guard.expired())
             return;
@@ -72,9 +86,9 @@ void AutoSubmitter::attempt(const QString& keyType, int attemptNumber, int maxRe
         if (attemptNumber < maxRetries) {
             m_log.warning(QStringLiteral("❌ 第") + QString::number(attemptNumber)
                           + QStringLiteral("次模拟按键失败，将在 0.2 秒后重试"));
-            m_scheduler.after(kRetryPause, [this, guard, keyType, attemptNumber, maxRetries, completion] {
+            m_scheduler.after(kRetryPause, [this, guard, route, keyType, attemptNumber, maxRetries, completion] {
                 if (!guard.expired())
-                    attempt(keyType, attemptNumber + 1, maxRetries, completion);
+                    attempt(route, keyType, attemptNumber + 1, maxRetries, completion);
             });
             return;
         }
@@ -85,13 +99,18 @@ void AutoSubmitter::attempt(const QString& keyType, int attemptNumber, int maxRe
 
 void AutoSubmitter::simulateKeyPress(const QString& keyType, Completion completion)
 {
+    pressOnce(displayRoute(), keyType, std::move(completion));
+}
+
+void AutoSubmitter::pressOnce(Route route, const QString& keyType, Completion completion)
+{
     m_log.info(QStringLiteral("⌨️ simulateKeyPress开始 - 按键类型: ") + keyType);
-    if (!m_trust.isProcessTrusted()) {
+    if (route.needsTrust && !m_trust.isProcessTrusted()) {
         m_log.error(QStringLiteral("⌨️ 模拟按键失败：缺少辅助功能权限"));
         completion(false);
         return;
     }
-    const std::shared_ptr<KeyEventSource> source = m_keys.createEventSource();
+    const std::shared_ptr<KeyEventSource> source = route.keys->createEventSource();
     if (!source) {
         m_log.error(QStringLiteral("⌨️ 模拟按键失败：无法创建事件源"));
         completion(false);

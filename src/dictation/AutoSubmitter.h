@@ -25,11 +25,17 @@ class AutoSubmitter final {
 public:
     using Completion = std::function<void(bool posted)>;
 
+    // `inputMethodKeys` (may be null) press keys through the input method,
+    // into the field the input method committed to.
     AutoSubmitter(const SettingsStore& settings, Scheduler& scheduler, Logger& log, KeySynthesizer& keys,
-                  const AccessibilityTrust& trust, const Workspace& workspace);
+                  const AccessibilityTrust& trust, const Workspace& workspace,
+                  KeySynthesizer* inputMethodKeys = nullptr);
 
     // Reads the configured key type, checks the trust, presses with retries.
-    void simulateEnterKey(Completion completion);
+    // `throughInputMethod`: the text went in by the input method, so the key
+    // follows it there (no synthetic display keys, no trust needed) while
+    // the input method can take it.
+    void simulateEnterKey(Completion completion, bool throughInputMethod = false);
     void simulateKeyPressWithRetry(const QString& keyType, int maxRetries, Completion completion);
     // One attempt; includes the 0.2 s pause after an attempt that made its event source.
     void simulateKeyPress(const QString& keyType, Completion completion);
@@ -39,7 +45,15 @@ public:
     void simulateShiftEnter(const std::shared_ptr<KeyEventSource>& source, Completion completion);
 
 private:
-    void attempt(const QString& keyType, int attemptNumber, int maxRetries, Completion completion);
+    // The keys of one operation and whether they need the trust.
+    struct Route {
+        KeySynthesizer* keys;
+        bool needsTrust;
+    };
+    Route displayRoute() const { return {&m_keys, true}; }
+    void pressWithRetry(Route route, const QString& keyType, int maxRetries, Completion completion);
+    void attempt(Route route, const QString& keyType, int attemptNumber, int maxRetries, Completion completion);
+    void pressOnce(Route route, const QString& keyType, Completion completion);
     void simulateModifierEnter(const std::shared_ptr<KeyEventSource>& source, int modifierKey,
                                const QString& comboName, Completion completion);
     QString frontAppDescription() const;
@@ -50,6 +64,7 @@ private:
     KeySynthesizer& m_keys;
     const AccessibilityTrust& m_trust;
     const Workspace& m_workspace;
+    KeySynthesizer* m_inputMethodKeys;
     Lifetime m_lifetime;
 };
 

@@ -26,10 +26,14 @@ constexpr Duration kBeforeAutoSubmit = seconds(0.8);
 // The submit key goes out at the later of two moments: the auto-submit delay
 // elapsed, and the text is in the field. Insertion completes asynchronously
 // (an AT-SPI write, a paste the target has to fetch); pressing Enter before it
-// would send an empty or half-typed message.
+// would send an empty or half-typed message. Text that did not go in (a
+// password field refused it, the outcome is unknown) sends nothing: Enter
+// would submit a message without it.
 class ResultDelivery::SubmitGate final {
 public:
-    explicit SubmitGate(std::function<void()> press)
+    using Press = std::function<void(TextInputMethod insertedBy)>;
+
+    explicit SubmitGate(Press press)
         : m_press(std::move(press))
     {
     }
@@ -40,24 +44,30 @@ public:
         pressWhenReady();
     }
 
-    void textInserted()
+    // Returns false when the insertion failed and nothing will be pressed.
+    bool textInserted(TextInputMethod method)
     {
-        m_textInserted = true;
+        if (method == TextInputMethod::Unknown) {
+            m_press = {};
+            return false;
+        }
+        m_insertedBy = method;
         pressWhenReady();
+        return true;
     }
 
-    bool waitsForText() const { return m_delayElapsed && !m_textInserted; }
+    bool waitsForText() const { return m_delayElapsed && !m_insertedBy && m_press; }
 
 private:
     void pressWhenReady()
     {
-        if (m_delayElapsed && m_textInserted && m_press)
-            std::exchange(m_press, {})();
+        if (m_delayElapsed && m_insertedBy && m_press)
+            std::exchange(m_press, {})(*m_insertedBy);
     }
 
-    std::function<void()> m_press;
+    Press m_press;
     bool m_delayElapsed = false;
-    bool m_textInserted = false;
+    std::optional<TextInputMethod> m_insertedBy;
 };
 
 ResultDelivery::ResultDelivery(Collaborators collaborators, std::function<void(DictationId)> resetRecognitionState,
@@ -176,9 +186,9 @@ void ResultDelivery::handleSuccessfulRecognition(DictationId dictation, const Re
     m_with.scheduler.after(kBeforeTyping, [this, guard = m_lifetime.guard(), dictation, text, response, submit] {
         if (guard.expired())
             return;
-        performTextInput(dictation, text, response, [submit] {
-            if (submit)
-                submit->textInserted();
+        performTextInput(dictation, text, response, [this, submit](TextInputMethod method) {
+            if (submit && !submit->textInserted(method))
+                m_with.log.warning(QStringLiteral("🔑 文字没有输入成功，不模拟按键"));
         });
     });
 }
@@ -202,9 +212,9 @@ std::shared_ptr<ResultDelivery::SubmitGate> ResultDelivery::decideOverOver(const
                     + logtext::unknownIfAbsent(beforeId) + QLatin1Char(')'));
     m_with.log.info(QStringLiteral("🎯 将在 0.8 秒后模拟按下") + keyType + QStringLiteral("键"));
 
-    auto submit = std::make_shared<SubmitGate>([this, guard = m_lifetime.guard(), beforeId] {
+    auto submit = std::make_shared<SubmitGate>([this, guard = m_lifetime.guard(), beforeId](TextInputMethod insertedBy) {
         if (!guard.expired())
-            pressSubmitKey(beforeId);
+            pressSubmitKey(beforeId, insertedBy);
     });
     m_with.scheduler.after(kBeforeAutoSubmit, [this, guard = m_lifetime.guard(), submit] {
         if (guard.expired())
@@ -216,7 +226,7 @@ std::shared_ptr<ResultDelivery::SubmitGate> ResultDelivery::decideOverOver(const
     return submit;
 }
 
-void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId)
+void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId, TextInputMethod insertedBy)
 {
     const std::optional<FrontAppInfo> now = m_with.workspace.frontmostApplication();
     const std::optional<QString> nowId = now ? now->bundleId : std::nullopt;
@@ -225,14 +235,18 @@ void ResultDelivery::pressSubmitKey(const std::optional<QString>& beforeId)
                     + logtext::unknownIfAbsent(now ? now->localizedName : std::nullopt) + QStringLiteral(" (")
                     + logtext::unknownIfAbsent(nowId) + QLatin1Char(')'));
     m_with.log.info(QStringLiteral("🔑 焦点是否发生变化: ") + logtext::flag(changed));
-    m_with.autoSubmitter.simulateEnterKey([this, guard = m_lifetime.guard()](bool posted) {
-        if (!guard.expired())
-            m_with.log.info(QStringLiteral("🔑 模拟按键执行结果: ") + (posted ? QStringLiteral("成功") : QStringLiteral("失败")));
-    });
+    m_with.autoSubmitter.simulateEnterKey(
+        [this, guard = m_lifetime.guard()](bool posted) {
+            if (!guard.expired())
+                m_with.log.info(QStringLiteral("🔑 模拟按键执行结果: ")
+                                + (posted ? QStringLiteral("成功") : QStringLiteral("失败")));
+        },
+        insertedBy == TextInputMethod::InputMethod);
 }
 
 void ResultDelivery::performTextInput(DictationId dictation, const QString& text,
-                                      const RecognizeAudioFileResponse& response, std::function<void()> inserted)
+                                      const RecognizeAudioFileResponse& response,
+                                      std::function<void(TextInputMethod)> inserted)
 {
     m_with.textInput.inputTextToFocusedField(text, [this, guard = m_lifetime.guard(), dictation, text, response,
                                                     inserted = std::move(inserted)](const InsertionResult& result) {
@@ -241,7 +255,7 @@ void ResultDelivery::performTextInput(DictationId dictation, const QString& text
         // File recognition returns the text already corrected.
         reportDelivered(dictation, text, text, result.method);
         if (inserted)
-            inserted();
+            inserted(result.method);
         if (!response.id)
             return;
         const bool known = !result.info.isEmpty();

@@ -60,9 +60,10 @@ public:
 
     void handleSuccessfulRecognition(DictationId dictation, const RecognizeAudioFileResponse& response,
                                      const std::optional<FrontAppInfo>& frontApp);
-    // `inserted` runs once the text is in the field (whatever the method).
+    // `inserted` runs once the insertion ended, with its method (Unknown:
+    // the text is not known to be in the field).
     void performTextInput(DictationId dictation, const QString& text, const RecognizeAudioFileResponse& response,
-                          std::function<void()> inserted = {});
+                          std::function<void(TextInputMethod)> inserted = {});
     void updateRecognizeRecord(const QString& id, const std::optional<QString>& appID,
                                const std::optional<QString>& appName, const QString& textInputMethod,
                                const QString& osType);
@@ -72,7 +73,7 @@ private:
     class SubmitGate;
     // Logs the over-over decision; when it holds, the gate that presses the key.
     std::shared_ptr<SubmitGate> decideOverOver(const RecognizeAudioFileResponse& response);
-    void pressSubmitKey(const std::optional<QString>& beforeId);
+    void pressSubmitKey(const std::optional<QString>& beforeId, TextInputMethod insertedBy);
     void reportDelivered(DictationId dictation, const QString& recognized, const QString& corrected,
                          TextInputMethod method);
     void reportFailed(DictationId dictation, const QString& errorText);

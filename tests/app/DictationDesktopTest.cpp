@@ -9,16 +9,15 @@
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
+#include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/desktop/TrayHost.h"
 #include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QClipboard>
+#include <QDBusMessage>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QDBusReply>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QUuid>
@@ -40,13 +39,26 @@ namespace {
 // xterm running a shell line that writes what is typed into a file.
 class XtermField final {
 public:
-    explicit XtermField(const QString& outputFile)
+    // The typed line, once Enter ends it.
+    static QString readsOneLineInto(const QString& file)
+    {
+        return QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(file);
+    }
+    // Each key as it comes, with no Enter needed.
+    static QString copiesEveryKeyInto(const QString& file)
+    {
+        return QStringLiteral("stty -echo -icanon; exec cat > '%1'").arg(file);
+    }
+
+    explicit XtermField(const QString& outputFile, const QString& title = QStringLiteral("velnor-xterm"),
+                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                        bool wholeLine = true)
         : m_outputFile(outputFile)
     {
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e"),
-                         QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(outputFile)});
+                        {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                         wholeLine ? readsOneLineInto(outputFile) : copiesEveryKeyInto(outputFile)});
         m_ready = m_process.waitForStarted(5000);
     }
     ~XtermField()
@@ -432,73 +444,21 @@ int main(int argc, char** argv)
 namespace velnor {
 namespace {
 
-// Fcitx5 on the test desktop with Velnor's addon from the build tree (no
-// system install) and two keyboard layouts, so its Ctrl+Shift hotkey would
-// switch between them.
-class Fcitx5Process final {
-public:
-    explicit Fcitx5Process(const QString& dir)
-    {
-        QDir().mkpath(dir + QStringLiteral("/config/fcitx5"));
-        QFile profile(dir + QStringLiteral("/config/fcitx5/profile"));
-        if (!profile.open(QIODevice::WriteOnly))
-            return;
-        profile.write("[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=keyboard-us\n\n"
-                      "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n"
-                      "[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n[GroupOrder]\n0=Default\n");
-        profile.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), dir);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
-        // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
-        m_process.start(QStringLiteral("fcitx5"),
-                        {QStringLiteral("--replace"), QStringLiteral("--disable=classicui,clipboard,notificationitem,"
-                                                                     "kimpanel,quickphrase,emoji,unicode,imselector")});
-    }
-    ~Fcitx5Process()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    bool waitForAddon()
-    {
-        return test::waitUntil(
-            [] {
-                const QDBusConnectionInterface* names = QDBusConnection::sessionBus().interface();
-                return names && names->isServiceRegistered(QStringLiteral("org.velnor.Fcitx5")).value();
-            },
-            15000);
-    }
-
-    QString currentInputMethod() const
-    {
-        QDBusInterface controller(QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
-                                  QStringLiteral("org.fcitx.Fcitx.Controller1"));
-        return QDBusReply<QString>(controller.call(QStringLiteral("CurrentInputMethod"))).value();
-    }
-
-private:
-    QProcess m_process;
-};
-
-// A field served by Fcitx5 through its toolkit's input-method module. The
-// GTK test program reports preedit changes; the Qt one does not.
+// A field served by Fcitx5 through its toolkit's input-method module, or
+// xterm through XIM (no program: xterm). The GTK test program reports
+// preedit changes; the others do not (xterm draws no client preedit).
 struct ImField {
     const char* name;
     const char* program;
     const char* moduleVariable;
+    const char* moduleValue;
     bool reportsPreedit;
 };
 
-constexpr ImField kImFields[] = {{"Gtk3", "velnor-gtk-entry", "GTK_IM_MODULE", true},
-                                 {"Qt6", "velnor-qt-line-edit", "QT_IM_MODULE", false}};
+constexpr ImField kImFields[] = {{"Gtk3", "velnor-gtk-entry", "GTK_IM_MODULE", "fcitx", true},
+                                 {"Qt6", "velnor-qt-line-edit", "QT_IM_MODULE", "fcitx", false},
+                                 // Only xterm connects to the input method: never the window manager.
+                                 {"XtermXim", nullptr, "XMODIFIERS", "@im=fcitx", false}};
 
 std::string imFieldName(const ::testing::TestParamInfo<ImField>& field)
 {
@@ -556,7 +516,7 @@ protected:
     }
 
     test::TempDir fcitxHome;
-    Fcitx5Process fcitx{fcitxHome.path()};
+    test::Fcitx5Process fcitx{fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME)};
 };
 
 TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommittedOnce)
@@ -564,11 +524,19 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     ASSERT_TRUE(scriptPartials({QStringLiteral("今天"), QStringLiteral("今天天气")}, QStringLiteral("今天天气很好")));
     // Off the accessibility bus: only the input method (or a paste) can reach it.
     QProcessEnvironment environment = test::fieldEnvironment(false);
-    environment.insert(QLatin1String(GetParam().moduleVariable), QStringLiteral("fcitx"));
+    environment.insert(QLatin1String(GetParam().moduleVariable), QLatin1String(GetParam().moduleValue));
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
-    test::FieldApp field(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program), {title},
-                       environment);
-    ASSERT_TRUE(field.isReady());
+    std::unique_ptr<test::FieldApp> app;
+    std::unique_ptr<XtermField> xterm;
+    if (GetParam().program) {
+        app = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program),
+                                               QStringList{title}, environment);
+        ASSERT_TRUE(app->isReady());
+    } else {
+        xterm = std::make_unique<XtermField>(dir.filePath(QStringLiteral("xterm.txt")), title, environment, false);
+        ASSERT_TRUE(xterm->isReady());
+    }
+    const auto fieldText = [&] { return app ? app->text() : xterm->text(); };
     ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
     userClipboard.fill();
@@ -576,11 +544,11 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     dictate();
     ASSERT_TRUE(test::waitUntil([this] { return output().contains(QStringLiteral("通过输入法成功输入文字")); }, 20000))
         << output().toStdString();
-    ASSERT_TRUE(test::waitUntil([&] { return field.text().contains(QStringLiteral("今天天气很好")); }, 10000))
-        << "field: " << field.text().toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return fieldText().contains(QStringLiteral("今天天气很好")); }, 10000))
+        << "field: " << fieldText().toStdString();
     test::runEventLoopFor(300);
 
-    EXPECT_EQ(field.text().count(QStringLiteral("今天天气很好")), 1) << "field: " << field.text().toStdString();
+    EXPECT_EQ(fieldText(), QStringLiteral("今天天气很好")) << "committed once, nothing else typed";
     EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 1);
     EXPECT_EQ(insertions(), 0) << "neither AT-SPI nor the clipboard";
     EXPECT_EQ(server.realtimeConnections().size(), 1) << "XI2 saw the chord too: still one dictation";
@@ -588,13 +556,73 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     expectUserClipboardBack();
     if (!GetParam().reportsPreedit)
         return;
-    const QStringList preedits = field.errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << field.errors().toStdString();
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << field.errors().toStdString();
+    const QStringList preedits = app->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << app->errors().toStdString();
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << app->errors().toStdString();
     EXPECT_EQ(preedits.value(preedits.size() - 1), QStringLiteral("preedit-changed: ")) << "no preedit left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, InputMethodDesktopTest, ::testing::ValuesIn(kImFields), imFieldName);
+
+// Another program on the session bus tries to write into fields through the
+// addon: refused unless it is the app that set the chord, and nobody writes
+// into a password field, not even as preedit.
+TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
+#endif
+    const test::TempDir fcitxHome;
+    test::Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
+    ASSERT_TRUE(fcitx.waitForAddon());
+    const auto caller = [](const QString& name) {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    };
+    QDBusConnection app = caller(QStringLiteral("velnor-app"));
+    QDBusConnection intruder = caller(QStringLiteral("intruder"));
+    const auto call = [](QDBusConnection& bus, const char* method, const QList<QVariant>& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"),
+                                                              QStringLiteral("org.velnor.Fcitx5"), QLatin1String(method));
+        message.setArguments(arguments);
+        const QDBusMessage reply = bus.call(message, QDBus::Block, 5000);
+        return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+    };
+    QProcessEnvironment environment = test::fieldEnvironment(false);
+    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
+    const auto openEntry = [&](const QString& title, QStringList arguments) {
+        arguments.prepend(title);
+        auto entry = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), arguments, environment);
+        EXPECT_TRUE(entry->isReady() && test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
+        return entry;
+    };
+
+    auto plain = openEntry(QStringLiteral("addon-plain"), {});
+    ASSERT_TRUE(test::waitUntil([&] { return call(intruder, "FocusedContext", {}); }, 10000));
+    EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")})) << "no app has claimed the addon yet";
+    call(app, "SetHotkey", {QVariant::fromValue(uint(0x20200))});
+    EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")}));
+    EXPECT_FALSE(call(intruder, "SetPreedit", {QStringLiteral("click here")}));
+    EXPECT_FALSE(call(intruder, "ForwardKey", {QVariant::fromValue(uint(0xff0d)), QVariant::fromValue(uint(0))}));
+    EXPECT_TRUE(call(app, "CommitString", {QStringLiteral("dictated")}));
+    EXPECT_TRUE(test::waitUntil([&] { return plain->text() == QStringLiteral("dictated"); }, 5000)) << plain->text().toStdString();
+    EXPECT_FALSE(plain->errors().contains(QStringLiteral("click here")));
+
+    auto password = openEntry(QStringLiteral("addon-password"), {QStringLiteral("--password")});
+    const auto focusedIsPassword = [&] {
+        const QDBusMessage reply = intruder.call(QDBusMessage::createMethodCall(
+            QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"), QStringLiteral("org.velnor.Fcitx5"),
+            QStringLiteral("FocusedContext")));
+        constexpr qulonglong passwordCapability = 1ull << 3;
+        return (reply.arguments().value(2).toULongLong() & passwordCapability) != 0;
+    };
+    ASSERT_TRUE(test::waitUntil(focusedIsPassword, 10000));
+    EXPECT_FALSE(call(app, "SetPreedit", {QStringLiteral("secret")}));
+    EXPECT_FALSE(call(app, "CommitString", {QStringLiteral("secret")}));
+    test::runEventLoopFor(200);
+    EXPECT_EQ(password->text(), QString());
+    EXPECT_FALSE(password->errors().contains(QStringLiteral("secret")));
+    EXPECT_EQ(plain->text(), QStringLiteral("dictated")) << "the unfocused field is left alone";
+}
 
 } // namespace
 } // namespace velnor

@@ -28,8 +28,9 @@ protected:
         , recordingFiles(temp.path())
         , textInput(workspace)
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
+        , inputMethodKeys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        controller = std::make_unique<AppSetupHelper>(collaborators());
+        controller = std::make_unique<AppSetupHelper>(collaborators(), nullptr, nullptr, &inputMethodKeys);
     }
 
     AppSetupHelper::Collaborators collaborators()
@@ -83,6 +84,8 @@ protected:
     FakeWorkspace workspace;
     FakeTextInput textInput;
     FakeKeySynthesizer keys;
+    // Keys pressed through the input method.
+    FakeKeySynthesizer inputMethodKeys;
     FakeAccessibilityTrust trust;
     FakeRealtimeClientFactory realtime;
     std::unique_ptr<AppSetupHelper> controller;

@@ -156,6 +156,33 @@ TEST_F(Delivery, OverOverPressesEnterAfterTheTextAndLogsAFocusChange)
     EXPECT_TRUE(log.contains(QStringLiteral("🔑 模拟按键执行结果: 成功")));
 }
 
+TEST_F(Delivery, OverOverEnterFollowsTheTextsWayAndNeverFollowsAFailedInsertion)
+{
+    // A refused insertion (a password field) or one whose outcome is unknown
+    // must not submit: Enter would send the message without the text.
+    settings.setString(SettingsKey::OverOverEnable, QStringLiteral("true"));
+    struct Case {
+        TextInputMethod method;
+        bool trusted;
+        qsizetype displayKeys;
+        qsizetype inputMethodKeysPosted;
+    };
+    for (const Case& c : {Case{TextInputMethod::Accessibility, true, 2, 0}, Case{TextInputMethod::Clipboard, true, 2, 0},
+                          Case{TextInputMethod::InputMethod, false, 0, 2}, Case{TextInputMethod::Unknown, true, 0, 0}}) {
+        SCOPED_TRACE(textInputMethodName(c.method).toStdString());
+        keys.posted.clear();
+        inputMethodKeys.posted.clear();
+        textInput.method = c.method;
+        trust.trusted = c.trusted;
+        deliverFileResult(response(QStringLiteral("ship it"), std::nullopt, true));
+        advance(3.0);
+        EXPECT_EQ(keys.posted.size(), c.displayKeys);
+        EXPECT_EQ(inputMethodKeys.posted.size(), c.inputMethodKeysPosted);
+    }
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 文字没有输入成功，不模拟按键")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🔑 文字经由输入法输入，回车键也经由输入法发送")));
+}
+
 TEST_F(Delivery, OverOverEnterWaitsForTheTextToBeInTheField)
 {
     // Enter goes out at the later of decision + 0.8 s and the end of the

@@ -7,6 +7,7 @@
 #include "support/ServerProcess.h"
 #include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
+#include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/desktop/UserClipboard.h"
 
@@ -14,6 +15,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -60,10 +62,11 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
-    std::unique_ptr<FieldApp> openField(const QString& program, const QString& title, QStringList arguments = {})
+    std::unique_ptr<FieldApp> openField(const QString& program, const QString& title, QStringList arguments = {},
+                                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         arguments.append(title);
-        auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + program, arguments);
+        auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + program, arguments, environment);
         EXPECT_TRUE(field->isReady()) << program.toStdString();
         EXPECT_TRUE(waitUntil([&] { return activeWindowName() == title; }, 10000)) << activeWindowName().toStdString();
         return field;
@@ -210,6 +213,44 @@ TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
     EXPECT_EQ(gtk->text(), QString());
     EXPECT_TRUE(app->stop(10000)) << "velnor hung on quit";
 }
+
+#ifdef VELNOR_FCITX5_DATA_HOME
+TEST_F(DictationEndToEndTest, RealtimeSpeechShowsAsPreeditThroughFcitx5ThenCommitsOnce)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
+#endif
+    TempDir fcitxHome;
+    Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
+    ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << fcitxHome.path().toStdString();
+    startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
+    fillUserClipboard();
+
+    // Off the accessibility bus: only the input method (or a paste) reaches it.
+    QProcessEnvironment environment = fieldEnvironment(false);
+    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
+    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk-im"), {}, environment);
+    const QString sentence = kSentences[3];
+    static const QRegularExpression somePreedit(QStringLiteral("preedit-changed: \\w"));
+    QString preeditWhileSpeaking;
+    QString fieldWhileSpeaking = QStringLiteral("<not looked at>");
+    dictate(sentence, [&] {
+        // A partial result shows as preedit while the field holds no text yet.
+        waitUntil([&] { return gtk->errors().contains(somePreedit); }, 15000);
+        preeditWhileSpeaking = gtk->errors();
+        fieldWhileSpeaking = gtk->text();
+    });
+    expectHeard(*gtk, sentence, 0);
+    EXPECT_TRUE(app->log().contains(QStringLiteral("通过输入法成功输入文字"))) << app->log().toStdString();
+    EXPECT_TRUE(preeditWhileSpeaking.contains(somePreedit)) << preeditWhileSpeaking.toStdString();
+    EXPECT_EQ(fieldWhileSpeaking, QString()) << "nothing committed before the end";
+    const QStringList preedits = gtk->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(preedits.value(preedits.size() - 1), QStringLiteral("preedit-changed: ")) << "no preedit left behind";
+    EXPECT_EQ(app->insertions(), 1) << "committed once";
+    EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
+    expectUserClipboardBack();
+}
+#endif
 
 } // namespace
 } // namespace velnor::test

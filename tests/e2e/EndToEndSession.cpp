@@ -93,7 +93,8 @@ QString AppUnderTest::log()
 qsizetype AppUnderTest::insertions()
 {
     const QString text = log();
-    return text.count(QStringLiteral("使用剪贴板方式成功输入文字")) + text.count(QStringLiteral("使用辅助功能API成功输入文字"));
+    return text.count(QStringLiteral("使用剪贴板方式成功输入文字")) + text.count(QStringLiteral("使用辅助功能API成功输入文字"))
+        + text.count(QStringLiteral("通过输入法成功输入文字"));
 }
 
 Voice::Voice(QString workDir)

@@ -39,7 +39,7 @@ public:
 
     // Everything the app logged so far.
     QString log();
-    // Dictations the app reports as typed into the focused field.
+    // Dictations the app reports as typed into the focused field (any way).
     qsizetype insertions();
 
 private:

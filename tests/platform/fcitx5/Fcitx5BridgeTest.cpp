@@ -6,6 +6,7 @@
 #include "platform/fcitx5/FakeFcitx5Addon.h"
 #include "platform/linux/fcitx5/Fcitx5Bridge.h"
 #include "platform/linux/fcitx5/Fcitx5KeySource.h"
+#include "platform/linux/fcitx5/Fcitx5KeySynthesizer.h"
 #include "platform/linux/fcitx5/Fcitx5PreeditSink.h"
 #include "platform/linux/fcitx5/Fcitx5TextInput.h"
 #include "platform/linux/fcitx5/PreferredKeySource.h"
@@ -178,6 +179,37 @@ TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("Preedit")).isEmpty()) << addon.calls.join(' ').toStdString();
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("CommitString")).isEmpty());
     }
+}
+
+TEST_F(Fcitx5BridgeTest, SubmitKeysGoThroughTheAddonWithTheirModifiers)
+{
+    fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
+    EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
+    connectAddon();
+    focusField(QStringLiteral("gedit"));
+    struct Case {
+        int modifier;
+        const char* forwarded;
+    };
+    for (const Case& c : {Case{0, "ForwardKey(ff0d,0)"}, Case{VirtualKey::LeftShift, "ForwardKey(ff0d,1)"},
+                          Case{VirtualKey::LeftControl, "ForwardKey(ff0d,4)"}}) {
+        SCOPED_TRACE(c.forwarded);
+        addon.calls.clear();
+        const auto source = submitKeys.createEventSource();
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(source->createKeyboardEvent(VirtualKey::V, true), std::nullopt) << "only Return and its modifiers";
+        // The order the submitter posts a chord in.
+        QList<SyntheticKeyEvent> events{{VirtualKey::Return, true}, {VirtualKey::Return, false}};
+        if (c.modifier != 0)
+            events = {{c.modifier, true}, events[0], events[1], {c.modifier, false}};
+        for (const SyntheticKeyEvent& event : events)
+            source->post(*source->createKeyboardEvent(event.virtualKey, event.keyDown));
+        ASSERT_TRUE(addonHeard(QLatin1String(c.forwarded)));
+        EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
+    }
+    addon.unfocus();
+    ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
+    EXPECT_FALSE(submitKeys.isAvailable());
 }
 
 TEST_F(Fcitx5BridgeTest, AddonGoneMidDictationLosesNoText)

@@ -1,12 +1,22 @@
 #include "platform/linux/fcitx5/Fcitx5KeySource.h"
 
 #include "ChordBits.h"
+#include "keyboard/ModifierKey.h"
 #include "platform/linux/fcitx5/Fcitx5Bridge.h"
 
 namespace velnor::fcitx5 {
 
 namespace {
 using namespace velnor::fcitx5addon;
+
+// The addon is built without Qt, so it keeps its own copy of the bits it
+// sends on the bus; they must stay the app's hotkey vocabulary.
+static_assert(ChordBit::Command == ModifierKey::CommandBit && ChordBit::Shift == ModifierKey::ShiftBit
+              && ChordBit::CapsLock == ModifierKey::CapsLockBit && ChordBit::Option == ModifierKey::OptionBit
+              && ChordBit::Control == ModifierKey::ControlBit && ChordBit::Function == ModifierKey::FunctionBit
+              && ChordBit::RightShift == ModifierKey::RightShiftBit
+              && ChordBit::RightOption == ModifierKey::RightOptionBit
+              && ChordBit::RightCommand == ModifierKey::RightCommandBit);
 
 // The app's virtual key codes of the right-side modifier keys.
 constexpr int RightCommandKey = 54;
