@@ -1,8 +1,12 @@
 // The cloud recogniser's pieces without a network: the TC3 request
-// signature against the vendor's published worked example and cases of ours.
+// signature against the vendor's published worked example and cases of ours,
+// the one-sentence request and the reading of its answers.
+#include "recognition/cloud/SentenceRecognition.h"
 #include "recognition/cloud/Tc3Signer.h"
 
-#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +111,98 @@ TEST(Tc3Signer, HeadersCarryTheCallAndOnlyARegionWhenGiven)
     call.region.clear();
     headers = Tc3Signer::headers(kDocumentedSecretId, kDocumentedSecretKey, call);
     EXPECT_TRUE(value("X-TC-Region").isEmpty());
+}
+
+TEST(SentenceRecognition, EngineModelFollowsTheLanguage)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "16k_zh"}, {"zh", "16k_zh"}, {"en", "16k_en"}, {"EN ", "16k_en"}, {"zh_dialect", "16k_zh_dialect"},
+        {"yue", "16k_yue"}, {"../x", "16k_zh"}, {"en&SourceType=2", "16k_zh"}, {"zh-CN", "16k_zh"}};
+    for (const auto& [language, model] : cases) {
+        SCOPED_TRACE(language);
+        EXPECT_EQ(SentenceRecognition::engineModel(QString::fromUtf8(language)), QLatin1String(model));
+    }
+}
+
+TEST(SentenceRecognition, HotWordListKeepsWhatItsSyntaxCanCarry)
+{
+    EXPECT_EQ(SentenceRecognition::hotWordList({}), QString());
+    EXPECT_EQ(SentenceRecognition::hotWordList({QStringLiteral("会议"), QStringLiteral("a|b"), QStringLiteral("c,d"),
+                                                QStringLiteral("  "), QStringLiteral("Velnor")}),
+              QStringLiteral("会议|10,Velnor|10"));
+    EXPECT_EQ(SentenceRecognition::hotWordList({QString(40, QLatin1Char('x'))}), QString(30, QLatin1Char('x')) + "|10");
+
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many << QStringLiteral("w%1").arg(i);
+    EXPECT_EQ(SentenceRecognition::hotWordList(many).split(QLatin1Char(',')).size(), 128);
+}
+
+TEST(SentenceRecognition, RequestCarriesThePcmAndTheContext)
+{
+    const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768};
+    const QJsonObject request =
+        QJsonDocument::fromJson(SentenceRecognition::requestBody(
+                                    samples, {QStringLiteral("en"), {QStringLiteral("Velnor"), QStringLiteral("x|y")}}))
+            .object();
+    EXPECT_EQ(request.value("EngSerViceType").toString(), "16k_en");
+    EXPECT_EQ(request.value("SourceType").toInt(), 1);
+    EXPECT_EQ(request.value("VoiceFormat").toString(), "pcm");
+    EXPECT_EQ(request.value("DataLen").toInt(), 10);
+    EXPECT_EQ(QByteArray::fromBase64(request.value("Data").toString().toLatin1()),
+              QByteArray::fromHex("00000100ffffff7f0080"));
+    EXPECT_EQ(request.value("HotwordList").toString(), "Velnor|10");
+
+    const QJsonObject without = QJsonDocument::fromJson(SentenceRecognition::requestBody(samples, {})).object();
+    EXPECT_FALSE(without.contains("HotwordList"));
+    EXPECT_EQ(without.value("EngSerViceType").toString(), "16k_zh");
+}
+
+struct AnswerCase {
+    const char* name;
+    int status;
+    const char* body;
+    const char* text;    // nullptr: a failure
+    const char* failure; // part of the failure's text
+};
+
+const AnswerCase kAnswerCases[] = {
+    {"result", 200, R"({"Response":{"Result":"今天开会","AudioDuration":1200,"RequestId":"r1"}})", "今天开会", ""},
+    {"empty result", 200, R"({"Response":{"Result":"","RequestId":"r2"}})", "", ""},
+    {"error envelope", 200,
+     R"({"Response":{"Error":{"Code":"AuthFailure.SignatureFailure","Message":"The provided credentials could not be validated."},"RequestId":"r3"}})",
+     nullptr, "refused with AuthFailure.SignatureFailure: The provided credentials could not be validated."},
+    {"error without code", 200, R"({"Response":{"Error":{}}})", nullptr, "refused with an unnamed error"},
+    {"result of the wrong type", 200, R"({"Response":{"Result":42}})", nullptr, "answer without a result (HTTP 200)"},
+    {"no Response object", 200, R"({"Result":"hi"})", nullptr, "unreadable answer (HTTP 200"},
+    {"Response not an object", 200, R"({"Response":"hi"})", nullptr, "unreadable answer"},
+    {"HTML error page", 502, "<html>Bad Gateway</html>", nullptr, "unreadable answer (HTTP 502, 24 bytes)"},
+    {"empty body", 200, "", nullptr, "unreadable answer"},
+    {"JSON array", 200, "[1,2]", nullptr, "unreadable answer"},
+    {"truncated JSON", 200, R"({"Response":{"Result":"hal)", nullptr, "unreadable answer"},
+    {"result with a server error status", 500, R"({"Response":{"Result":"x"}})", nullptr, "HTTP 500"},
+};
+
+TEST(SentenceRecognition, ReadsAnswersAndNamesEveryFailure)
+{
+    for (const AnswerCase& c : kAnswerCases) {
+        SCOPED_TRACE(c.name);
+        const FileRecognition result = SentenceRecognition::readAnswer(c.status, QByteArray(c.body));
+        if (c.text) {
+            ASSERT_TRUE(result.text.has_value()) << result.error.toStdString();
+            EXPECT_EQ(*result.text, QString::fromUtf8(c.text));
+        } else {
+            EXPECT_FALSE(result.text.has_value());
+            EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
+            EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.failure))) << result.error.toStdString();
+        }
+    }
+}
+
+TEST(SentenceRecognition, KeepsAVendorMessageShort)
+{
+    const QByteArray body = R"({"Response":{"Error":{"Code":"X","Message":")" + QByteArray(5000, 'm') + R"("}}})";
+    EXPECT_LT(SentenceRecognition::readAnswer(200, body).error.size(), 300);
 }
 
 } // namespace
