@@ -1,6 +1,8 @@
 // The cloud recogniser's pieces without a network: the TC3 request
 // signature against the vendor's published worked example and cases of ours,
 // the one-sentence request and the reading of its answers.
+#include "realtime/RealtimeSignature.h"
+#include "recognition/cloud/RelayProtocol.h"
 #include "recognition/cloud/SentenceRecognition.h"
 #include "recognition/cloud/Tc3Signer.h"
 
@@ -203,6 +205,114 @@ TEST(SentenceRecognition, KeepsAVendorMessageShort)
 {
     const QByteArray body = R"({"Response":{"Error":{"Code":"X","Message":")" + QByteArray(5000, 'm') + R"("}}})";
     EXPECT_LT(SentenceRecognition::readAnswer(200, body).error.size(), 300);
+}
+
+CloudSettings relaySettings()
+{
+    CloudSettings settings;
+    settings.secretId = QStringLiteral("AKIDrelay0000000000000000000000000000");
+    settings.secretKey = QStringLiteral("relay-key+/=");
+    settings.appId = QStringLiteral("1300000042");
+    settings.realtimeUrl = QUrl(QStringLiteral("ws://127.0.0.1:18999/asr/v2/"));
+    return settings;
+}
+
+TEST(RelayProtocol, UpstreamUrlPassesTheEndpointsOwnCheck)
+{
+    const CloudSettings settings = relaySettings();
+    const qint64 now = 1765000000;
+    const QUrl url = RelayProtocol::signedUrl(settings, QStringLiteral("voice_1765000000000_4821"),
+                                              {QStringLiteral("en"), {QStringLiteral("会议 室"), QStringLiteral("a+b")}},
+                                              now, 123456789);
+    EXPECT_EQ(url.scheme(), "ws");
+    EXPECT_EQ(url.path(), "/asr/v2/1300000042");
+    const auto verify = [&](const RealtimeCredentials& credentials) {
+        return RealtimeSignature::verify(credentials, QStringLiteral("127.0.0.1:18999"), url.path(),
+                                         url.query(QUrl::FullyEncoded).toLatin1(), now + 5);
+    };
+    const RealtimeVerdict verdict = verify({settings.appId, settings.secretId, settings.secretKey});
+    ASSERT_TRUE(verdict.accepted()) << verdict.message.toStdString();
+    EXPECT_EQ(verdict.voiceId, "voice_1765000000000_4821");
+    EXPECT_EQ(verdict.params.value("engine_model_type"), "16k_en");
+    EXPECT_EQ(verdict.params.value("hotword_list"), QStringLiteral("会议 室|10,a+b|10"));
+    EXPECT_EQ(verdict.params.value("nonce"), "123456789");
+    EXPECT_FALSE(url.toString().contains(settings.secretKey));
+
+    EXPECT_EQ(verify({settings.appId, settings.secretId, QStringLiteral("another key")}).code,
+              RealtimeSignature::kAuthenticationError);
+}
+
+struct MessageCase {
+    const char* name;
+    bool ready;
+    const char* message;
+    std::vector<StreamEvent::Kind> kinds;
+    int code;          // of a Failed event
+    const char* text;  // of the Segment, or part of the failure
+};
+
+using K = StreamEvent::Kind;
+const MessageCase kMessageCases[] = {
+    {"handshake", false, R"({"code":0,"message":"success","voice_id":"v"})", {K::Ready}, 0, ""},
+    {"result", true,
+     R"({"code":0,"voice_id":"v","result":{"slice_type":1,"index":0,"start_time":0,"end_time":800,"voice_text_str":"今天","word_size":0},"final":0})",
+     {K::Segment}, 0, "今天"},
+    {"result without word list", true,
+     R"({"code":0,"result":{"slice_type":2,"index":3,"start_time":10,"end_time":20,"voice_text_str":"x","word_size":0}})",
+     {K::Segment}, 0, "x"},
+    {"final", true, R"({"code":0,"voice_id":"v","final":1})", {K::Finished}, 0, ""},
+    {"result and final at once", true,
+     R"({"code":0,"result":{"slice_type":2,"index":0,"start_time":0,"end_time":9,"voice_text_str":"完"},"final":1})",
+     {K::Segment, K::Finished}, 0, "完"},
+    {"result before the handshake", false,
+     R"({"code":0,"result":{"slice_type":0,"index":0,"start_time":0,"end_time":0,"voice_text_str":""}})",
+     {K::Ready, K::Segment}, 0, ""},
+    {"stream error keeps its code", true, R"({"code":4008,"message":"no audio for 15 s","voice_id":"v"})",
+     {K::Failed}, 4008, "real-time endpoint error 4008: no audio for 15 s"},
+    {"refused credentials are internal", false, R"({"code":4002,"message":"signature mismatch"})", {K::Failed}, 0,
+     "error 4002: signature mismatch"},
+    {"code outside the protocol", true, R"({"code":6001,"message":"region"})", {K::Failed}, 0, "6001"},
+    {"not JSON", true, "<<garbage>>", {K::Failed}, 0, "unreadable"},
+    {"no code", true, R"({"result":{}})", {K::Failed}, 0, "unreadable"},
+    {"code as text", true, R"({"code":"0"})", {K::Failed}, 0, "unreadable"},
+    {"fractional code", true, R"({"code":0.5})", {K::Failed}, 0, "unreadable"},
+    {"result not an object", true, R"({"code":0,"result":"hi"})", {K::Failed}, 0, "not an object"},
+    {"result without text", true,
+     R"({"code":0,"result":{"slice_type":2,"index":0,"start_time":0,"end_time":9}})", {K::Failed}, 0, "without a text"},
+    {"result with a text index", true,
+     R"({"code":0,"result":{"slice_type":2,"index":"0","start_time":0,"end_time":9,"voice_text_str":"x"}})",
+     {K::Failed}, 0, "index"},
+};
+
+TEST(RelayProtocol, ReadsEveryUpstreamMessage)
+{
+    for (const MessageCase& c : kMessageCases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<StreamEvent> events = RelayProtocol::read(QString::fromUtf8(c.message), c.ready);
+        ASSERT_EQ(events.size(), c.kinds.size());
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            EXPECT_EQ(events[i].kind, c.kinds[i]);
+            if (events[i].kind == K::Segment) {
+                EXPECT_EQ(events[i].segment.text, QString::fromUtf8(c.text));
+            }
+            if (events[i].kind == K::Failed) {
+                EXPECT_EQ(events[i].code, c.code);
+                EXPECT_TRUE(events[i].error.startsWith("cloud recogniser: "));
+                EXPECT_TRUE(events[i].error.contains(QString::fromUtf8(c.text))) << events[i].error.toStdString();
+            }
+        }
+    }
+}
+
+TEST(RelayProtocol, SegmentKeepsItsNumbers)
+{
+    const auto events = RelayProtocol::read(
+        R"({"code":0,"result":{"slice_type":2,"index":7,"start_time":1200,"end_time":3400,"voice_text_str":"好"}})", true);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].segment.sliceType, 2);
+    EXPECT_EQ(events[0].segment.index, 7);
+    EXPECT_EQ(events[0].segment.startMs, 1200);
+    EXPECT_EQ(events[0].segment.endMs, 3400);
 }
 
 } // namespace
