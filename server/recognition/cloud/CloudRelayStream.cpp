@@ -22,6 +22,7 @@ CloudRelayStream::CloudRelayStream(const QUrl& upstream, int quietLimitMs, Sink 
     connect(socket, &QWebSocket::textMessageReceived, this, &CloudRelayStream::onText);
     connect(socket, &QWebSocket::binaryMessageReceived, this,
             [this] { fail(QStringLiteral("unexpected binary message from the real-time endpoint")); });
+    connect(socket, &QWebSocket::connected, this, [this] { m_connected = true; });
     connect(socket, &QWebSocket::disconnected, this, &CloudRelayStream::onClosed);
     connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
             &CloudRelayStream::onSocketError);
@@ -101,7 +102,12 @@ void CloudRelayStream::onText(const QString& message)
 
 void CloudRelayStream::onClosed()
 {
-    if (!m_ended)
+    if (m_ended)
+        return;
+    // A socket that never connected may say so only by closing.
+    if (!m_connected)
+        onSocketError();
+    else
         fail(QStringLiteral("the real-time endpoint closed the stream before its final result (close code %1)")
                  .arg(int(m_socket->closeCode())));
 }

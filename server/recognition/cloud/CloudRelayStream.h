@@ -37,6 +37,7 @@ private:
     Sink m_sink;
     QTimer m_quiet;
     QByteArrayList m_waiting; // audio pushed before the upstream handshake
+    bool m_connected = false;
     bool m_ready = false;
     bool m_finishing = false;
     bool m_ended = false;

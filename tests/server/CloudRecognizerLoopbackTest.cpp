@@ -1,0 +1,353 @@
+// The cloud recogniser over loopback: file recognition against a fake of the
+// vendor's one-sentence API that checks every signature, and the real-time
+// relay against a second, real velnor-server (its own credentials, scripted
+// results) and against a hostile endpoint.
+#include "recognition/cloud/CloudFileRecognizer.h"
+#include "recognition/cloud/CloudStreamRecognizer.h"
+#include "server/fakes/FakeSentenceApi.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace velnor::server::cloud {
+namespace {
+
+const QString kSecretId = QStringLiteral("AKIDcloudloopback0000000000000000000");
+const QString kSecretKey = QStringLiteral("cloud-loopback-key-000000000000");
+const QString kAppId = QStringLiteral("1300000099");
+
+qint64 wallClock()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+std::vector<std::int16_t> tone(int samples)
+{
+    std::vector<std::int16_t> pcm(std::size_t(samples), 0);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = std::int16_t((i * 37) % 2000 - 1000);
+    return pcm;
+}
+
+// ---------------------------------------------------------------- files
+
+class CloudFile : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(api.start()); }
+
+    CloudSettings settings(const QString& key = kSecretKey) const
+    {
+        CloudSettings s;
+        s.secretId = kSecretId;
+        s.secretKey = key;
+        s.appId = kAppId;
+        s.apiUrl = api.url();
+        return s;
+    }
+
+    // Runs the blocking call on a request thread, as the server does, while
+    // this thread's event loop serves the fake.
+    FileRecognition recognize(CloudFileRecognizer& recognizer, const RecognitionContext& context, int deadlineMs = 10000)
+    {
+        const std::vector<std::int16_t> pcm = tone(16000);
+        auto result = std::async(std::launch::async, [&] {
+            return recognizer.recognize(pcm, context, std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs));
+        });
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, deadlineMs + 5000));
+        return result.get();
+    }
+
+    test::FakeSentenceApi api{kSecretId, kSecretKey};
+};
+
+TEST_F(CloudFile, SignedCallComesBackWithTheTextAndCarriesTheContext)
+{
+    api.text = QStringLiteral("今天下午开会");
+    CloudFileRecognizer recognizer(settings(), wallClock);
+    const FileRecognition result = recognize(recognizer, {QStringLiteral("zh"), {QStringLiteral("Velnor")}});
+    ASSERT_TRUE(result.text.has_value()) << result.error.toStdString();
+    EXPECT_EQ(*result.text, api.text);
+    ASSERT_EQ(api.calls().size(), 1u);
+    const auto& call = api.calls().front();
+    EXPECT_TRUE(call.signatureOk);
+    EXPECT_EQ(call.engine, "16k_zh");
+    EXPECT_EQ(call.voiceFormat, "pcm");
+    EXPECT_EQ(call.hotWords, "Velnor|10");
+    EXPECT_EQ(call.dataLen, 32000);
+    const std::vector<std::int16_t> pcm = tone(16000);
+    EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
+}
+
+struct FailureCase {
+    const char* name;
+    const char* key;
+    test::FakeSentenceApi::Answer answer;
+    int deadlineMs;
+    const char* failure;
+};
+
+TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
+{
+    using Answer = test::FakeSentenceApi::Answer;
+    const FailureCase cases[] = {
+        {"wrong key", "not-the-key", Answer::Text, 10000, "refused with AuthFailure.SignatureFailure"},
+        {"garbage", "", Answer::Garbage, 10000, "unreadable answer (HTTP 502"},
+        {"answer too long", "", Answer::Huge, 10000, "answer longer than"},
+        {"no answer", "", Answer::Silent, 400, "no answer before the deadline"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        api.answer = c.answer;
+        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
+        CloudFileRecognizer recognizer(settings(key), wallClock);
+        const FileRecognition result = recognize(recognizer, {}, c.deadlineMs);
+        EXPECT_FALSE(result.text.has_value());
+        EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
+        EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
+        EXPECT_FALSE(result.error.contains(key));
+    }
+}
+
+TEST_F(CloudFile, RecogniserThatIsDownFailsAtOnce)
+{
+    CloudSettings down = settings();
+    down.apiUrl = QUrl(QStringLiteral("http://127.0.0.1:1/"));
+    CloudFileRecognizer recognizer(down, wallClock);
+    const FileRecognition result = recognize(recognizer, {});
+    EXPECT_FALSE(result.text.has_value());
+    EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
+}
+
+TEST_F(CloudFile, CallsInFlightStayWithinTheBound)
+{
+    api.text = QStringLiteral("ok");
+    api.delayMs = 150;
+    CloudSettings bounded = settings();
+    bounded.maxRequests = 2;
+    CloudFileRecognizer recognizer(bounded, wallClock);
+    const std::vector<std::int16_t> pcm = tone(1600);
+    std::vector<std::future<FileRecognition>> calls;
+    for (int i = 0; i < 5; ++i) {
+        calls.push_back(std::async(std::launch::async, [&] {
+            return recognizer.recognize(pcm, {}, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+        }));
+    }
+    ASSERT_TRUE(test::waitUntil([&] {
+        return std::all_of(calls.begin(), calls.end(),
+                           [](auto& f) { return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    }, 30000));
+    for (auto& call : calls)
+        EXPECT_EQ(call.get().text.value_or(QStringLiteral("<failed>")), "ok");
+    EXPECT_EQ(api.mostAtOnce(), 2);
+}
+
+// ---------------------------------------------------------------- real time
+
+// What a relayed stream reported, as the endpoint's session would see it.
+struct RelayRecord {
+    std::vector<StreamEvent> events;
+    bool ended() const
+    {
+        return !events.empty()
+            && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
+    }
+    QStringList finalTexts() const
+    {
+        QStringList texts;
+        for (const StreamEvent& e : events) {
+            if (e.kind == StreamEvent::Kind::Segment && e.segment.sliceType == 2)
+                texts << e.segment.text;
+        }
+        return texts;
+    }
+};
+
+class CloudRelay : public ::testing::Test {
+protected:
+    void startUpstream()
+    {
+        const QString keyPath = dir.filePath("upstream.key");
+        QFile key(keyPath);
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(kSecretKey.toUtf8() + '\n');
+        key.close();
+        ASSERT_TRUE(upstream.start(dir.path(), {QStringLiteral("--asr-app-id"), kAppId, QStringLiteral("--asr-secret-id"),
+                                                kSecretId, QStringLiteral("--asr-secret-key-file"), keyPath}))
+            << upstream.error().toStdString();
+    }
+
+    CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey) const
+    {
+        CloudSettings s;
+        s.secretId = kSecretId;
+        s.secretKey = key;
+        s.appId = kAppId;
+        s.realtimeUrl = endpoint;
+        return s;
+    }
+
+    QUrl upstreamUrl() const
+    {
+        QUrl url = upstream.url(QStringLiteral("/asr/v2"));
+        url.setScheme(QStringLiteral("ws"));
+        return url;
+    }
+
+    // Opens a stream, pushes `packets` packets of 40 ms at once (before the
+    // handshake, as clients do) and the end, and waits for its last event.
+    // The sink drops the stream on that event, as a session does.
+    RelayRecord relay(const CloudSettings& s, int packets, const QString& voiceId = QStringLiteral("voice-relay-1"),
+                      int quietLimitMs = 5000)
+    {
+        RelayRecord record;
+        CloudStreamRecognizer recognizer(s, wallClock, quietLimitMs);
+        std::unique_ptr<StreamRecognition> stream;
+        stream = recognizer.open(voiceId, {QStringLiteral("en"), {QStringLiteral("Velnor")}},
+                                 [&](const StreamEvent& event) {
+                                     record.events.push_back(event);
+                                     if (record.ended())
+                                         stream.reset();
+                                 });
+        for (int i = 0; i < packets; ++i)
+            stream->push(QByteArray(1280, char(i)));
+        stream->finish();
+        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
+        return record;
+    }
+
+    test::TempDir dir;
+    test::ServerProcess upstream;
+};
+
+TEST_F(CloudRelay, ResultsComeBackThroughTheRelayWithTheVoiceIdKept)
+{
+    startUpstream();
+    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
+        {"results", QJsonArray{QJsonObject{{"after_packets", 2}, {"slice_type", 0}, {"index", 0}, {"text", ""}},
+                               QJsonObject{{"after_packets", 3}, {"slice_type", 2}, {"index", 0}, {"text", "hello relay"}}}},
+        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 1}, {"text", "and the end"}}}},
+    }).isEmpty());
+
+    const RelayRecord record = relay(settings(upstreamUrl()), 5);
+    ASSERT_TRUE(record.ended());
+    EXPECT_EQ(record.events.front().kind, StreamEvent::Kind::Ready);
+    EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Finished) << record.events.back().error.toStdString();
+    EXPECT_EQ(record.finalTexts(), (QStringList{"hello relay", "and the end"}));
+
+    const QJsonArray connections = upstream.realtimeConnections();
+    ASSERT_EQ(connections.size(), 1);
+    const QJsonObject seen = connections.first().toObject();
+    EXPECT_EQ(seen.value("voice_id").toString(), "voice-relay-1");
+    EXPECT_EQ(seen.value("hotword_list").toString(), "Velnor|10");
+    EXPECT_EQ(seen.value("packets").toArray().size(), 5);
+}
+
+struct RelayFailureCase {
+    const char* name;
+    const char* key;
+    QJsonObject script;
+    int code;
+    const char* failure;
+};
+
+TEST_F(CloudRelay, UpstreamRefusalsAndErrorsReachTheClientWithoutAHang)
+{
+    startUpstream();
+    const RelayFailureCase cases[] = {
+        {"wrong key", "not-the-key", {}, 0, "error 4002"},
+        {"stream error", "", QJsonObject{{"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, 4008,
+         "error 4008: idle"},
+        {"abnormal close", "", QJsonObject{{"results", QJsonArray{}}, {"abnormal_close_after_packets", 2}}, 0,
+         "closed the stream before its final result"},
+        {"dropped connection", "", QJsonObject{{"results", QJsonArray{}}, {"drop_after_packets", 2}}, 0, "cloud recogniser: "},
+    };
+    int voice = 0;
+    for (const RelayFailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.script.isEmpty()) {
+            ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
+        }
+        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
+        const RelayRecord record = relay(settings(upstreamUrl(), key), 4, QStringLiteral("voice-fail-%1").arg(++voice));
+        ASSERT_TRUE(record.ended());
+        const StreamEvent& last = record.events.back();
+        EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
+        EXPECT_EQ(last.code, c.code);
+        EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
+        EXPECT_FALSE(last.error.contains(key));
+    }
+}
+
+TEST_F(CloudRelay, UnreachableUpstreamFails)
+{
+    const RelayRecord record = relay(settings(QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2"))), 2);
+    ASSERT_TRUE(record.ended());
+    EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Failed);
+    EXPECT_TRUE(record.events.back().error.startsWith("cloud recogniser: cannot reach"))
+        << record.events.back().error.toStdString();
+}
+
+// An endpoint that answers every connection with what it is told to say.
+class HostileEndpoint {
+public:
+    HostileEndpoint()
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this] {
+            QWebSocket* socket = m_server.nextPendingConnection();
+            socket->setParent(&m_server);
+            for (const QByteArray& message : std::as_const(say)) {
+                if (message.startsWith("bin:"))
+                    socket->sendBinaryMessage(message.mid(4));
+                else
+                    socket->sendTextMessage(QString::fromUtf8(message));
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(m_server.serverPort())); }
+
+    QByteArrayList say;
+
+private:
+    QWebSocketServer m_server{QStringLiteral("hostile"), QWebSocketServer::NonSecureMode};
+};
+
+TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
+{
+    const QByteArray handshake = R"({"code":0,"message":"success","voice_id":"x"})";
+    const struct {
+        const char* name;
+        QByteArrayList say;
+        const char* failure;
+    } cases[] = {
+        {"garbage", {"\x01\x02 not json"}, "unreadable message"},
+        {"garbage after the handshake", {handshake, "[]"}, "unreadable message"},
+        {"oversized message", {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}, "cloud recogniser: "},
+        {"binary message", {handshake, "bin:\x00\x01"}, "unexpected binary message"},
+        {"result with the wrong types", {handshake, R"({"code":0,"result":{"slice_type":"2","index":0}})"}, "slice_type"},
+        {"silence after the handshake", {handshake}, "said nothing for"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostileEndpoint endpoint;
+        endpoint.say = c.say;
+        const RelayRecord record = relay(settings(endpoint.url()), 3, QStringLiteral("voice-hostile"), 300);
+        ASSERT_TRUE(record.ended());
+        EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Failed);
+        EXPECT_TRUE(record.events.back().error.contains(QLatin1String(c.failure))) << record.events.back().error.toStdString();
+    }
+}
+
+} // namespace
+} // namespace velnor::server::cloud
