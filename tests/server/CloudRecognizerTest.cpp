@@ -2,11 +2,15 @@
 // signature against the vendor's published worked example and cases of ours,
 // the one-sentence request and the reading of its answers.
 #include "realtime/RealtimeSignature.h"
+#include "recognition/cloud/CloudSettings.h"
 #include "recognition/cloud/RelayProtocol.h"
 #include "recognition/cloud/SentenceRecognition.h"
 #include "recognition/cloud/Tc3Signer.h"
 
+#include <QCommandLineParser>
+#include <QFile>
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -313,6 +317,64 @@ TEST(RelayProtocol, SegmentKeepsItsNumbers)
     EXPECT_EQ(events[0].segment.index, 7);
     EXPECT_EQ(events[0].segment.startMs, 1200);
     EXPECT_EQ(events[0].segment.endMs, 3400);
+}
+
+struct SettingsCase {
+    const char* name;
+    QStringList arguments;     // after the program name; KEYFILE stands for a file holding " key-from-file\n"
+    const char* environmentKey; // VELNOR_CLOUD_SECRET_KEY, or nullptr
+    const char* key;            // the key read, or nullptr when start-up must fail
+    const char* failure;        // part of the start-up error
+};
+
+TEST(CloudSettings, NeedsEveryCredentialAndTakesTheKeyFromAFileOrTheEnvironment)
+{
+    QTemporaryDir dir;
+    const QString keyFile = dir.filePath(QStringLiteral("cloud.key"));
+    QFile file(keyFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(" key-from-file\n");
+    file.close();
+    const QStringList ids{"--cloud-secret-id", "AKIDx", "--cloud-app-id", "1300000000"};
+    const SettingsCase cases[] = {
+        {"key from a file", ids + QStringList{"--cloud-secret-key-file", "KEYFILE"}, nullptr, "key-from-file", ""},
+        {"key from the environment", ids, "env-key", "env-key", ""},
+        {"file wins over the environment", ids + QStringList{"--cloud-secret-key-file", "KEYFILE"}, "env-key",
+         "key-from-file", ""},
+        {"no key", ids, nullptr, nullptr, "needs its secret key"},
+        {"unreadable key file", ids + QStringList{"--cloud-secret-key-file", "/nonexistent/key"}, "env-key", nullptr,
+         "cannot read --cloud-secret-key-file"},
+        {"no secret id", {"--cloud-app-id", "1300000000"}, "env-key", nullptr, "--cloud-secret-id"},
+        {"no app id", {"--cloud-secret-id", "AKIDx"}, "env-key", nullptr, "--cloud-app-id"},
+        {"API URL of another scheme", ids + QStringList{"--cloud-api-url", "ftp://x/"}, "env-key", nullptr,
+         "--cloud-api-url must be an http(s) URL"},
+        {"real-time URL over http", ids + QStringList{"--cloud-realtime-url", "http://x/asr/v2"}, "env-key", nullptr,
+         "--cloud-realtime-url must be a ws(s) URL"},
+        {"no calls at all", ids + QStringList{"--cloud-max-requests", "0"}, "env-key", nullptr, "--cloud-max-requests"},
+    };
+    for (const SettingsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.environmentKey)
+            qputenv("VELNOR_CLOUD_SECRET_KEY", c.environmentKey);
+        else
+            qunsetenv("VELNOR_CLOUD_SECRET_KEY");
+        QCommandLineParser parser;
+        CloudSettings::addOptions(parser);
+        QStringList arguments = c.arguments;
+        arguments.replaceInStrings(QStringLiteral("KEYFILE"), keyFile);
+        ASSERT_TRUE(parser.parse(QStringList{"velnor-server"} + arguments)) << parser.errorText().toStdString();
+        QString error;
+        const std::optional<CloudSettings> settings = CloudSettings::fromParser(parser, &error);
+        if (c.key) {
+            ASSERT_TRUE(settings.has_value()) << error.toStdString();
+            EXPECT_EQ(settings->secretKey, QLatin1String(c.key));
+            EXPECT_EQ(settings->apiUrl.host(), "asr.tencentcloudapi.com");
+        } else {
+            EXPECT_FALSE(settings.has_value());
+            EXPECT_TRUE(error.contains(QLatin1String(c.failure))) << error.toStdString();
+        }
+    }
+    qunsetenv("VELNOR_CLOUD_SECRET_KEY");
 }
 
 } // namespace
