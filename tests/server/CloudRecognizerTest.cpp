@@ -285,6 +285,7 @@ struct SettingsCase {
     const char* environmentKey; // VELNOR_CLOUD_SECRET_KEY, or nullptr
     const char* key;            // the key read, or nullptr when start-up must fail
     const char* failure;        // part of the start-up error
+    CloudSettings::Use use = CloudSettings::Use::Streams;
 };
 
 TEST(CloudSettings, NeedsEveryCredentialAndTakesTheKeyFromAFileOrTheEnvironment)
@@ -306,6 +307,7 @@ TEST(CloudSettings, NeedsEveryCredentialAndTakesTheKeyFromAFileOrTheEnvironment)
          "cannot read --cloud-secret-key-file"},
         {"no secret id", {"--cloud-app-id", "1300000000"}, "env-key", nullptr, "--cloud-secret-id"},
         {"no app id", {"--cloud-secret-id", "AKIDx"}, "env-key", nullptr, "--cloud-app-id"},
+        {"no app id needed for files", {"--cloud-secret-id", "AKIDx"}, "env-key", "env-key", "", CloudSettings::Use::Files},
         {"API URL of another scheme", ids + QStringList{"--cloud-api-url", "ftp://x/"}, "env-key", nullptr,
          "--cloud-api-url must be an http(s) URL"},
         {"real-time URL over http", ids + QStringList{"--cloud-realtime-url", "http://x/asr/v2"}, "env-key", nullptr,
@@ -324,7 +326,7 @@ TEST(CloudSettings, NeedsEveryCredentialAndTakesTheKeyFromAFileOrTheEnvironment)
         arguments.replaceInStrings(QStringLiteral("KEYFILE"), keyFile);
         ASSERT_TRUE(parser.parse(QStringList{"velnor-server"} + arguments)) << parser.errorText().toStdString();
         QString error;
-        const std::optional<CloudSettings> settings = CloudSettings::fromParser(parser, &error);
+        const std::optional<CloudSettings> settings = CloudSettings::fromParser(parser, c.use, &error);
         if (c.key) {
             ASSERT_TRUE(settings.has_value()) << error.toStdString();
             EXPECT_EQ(settings->secretKey, QLatin1String(c.key));

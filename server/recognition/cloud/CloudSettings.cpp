@@ -39,7 +39,7 @@ void CloudSettings::addOptions(QCommandLineParser& parser)
                                         "VELNOR_CLOUD_SECRET_KEY, e.g. from the systemd EnvironmentFile). The key is "
                                         "never taken on the command line."),
          QStringLiteral("FILE")},
-        {kAppId, QStringLiteral("With --recognizer cloud: the cloud account's AppID, for real-time recognition (or "
+        {kAppId, QStringLiteral("With cloud real-time recognition: the cloud account's AppID (or "
                                 "VELNOR_CLOUD_APP_ID)."),
          QStringLiteral("ID")},
         {kRegion, QStringLiteral("With --recognizer cloud: the region sent with one-sentence calls (default: none)."),
@@ -56,7 +56,7 @@ void CloudSettings::addOptions(QCommandLineParser& parser)
     });
 }
 
-std::optional<CloudSettings> CloudSettings::fromParser(const QCommandLineParser& parser, QString* error)
+std::optional<CloudSettings> CloudSettings::fromParser(const QCommandLineParser& parser, Use use, QString* error)
 {
     CloudSettings settings;
     settings.secretId = valueOrEnvironment(parser, kSecretId, "VELNOR_CLOUD_SECRET_ID");
@@ -75,7 +75,7 @@ std::optional<CloudSettings> CloudSettings::fromParser(const QCommandLineParser&
     if (settings.secretKey.isEmpty())
         return fail(error, QStringLiteral("the cloud recogniser needs its secret key: --cloud-secret-key-file or "
                                           "VELNOR_CLOUD_SECRET_KEY"));
-    if (settings.appId.isEmpty())
+    if (use == Use::Streams && settings.appId.isEmpty())
         return fail(error, QStringLiteral("the cloud recogniser needs --cloud-app-id (or VELNOR_CLOUD_APP_ID)"));
 
     if (parser.isSet(kApiUrl))

@@ -23,10 +23,13 @@ struct CloudSettings {
     QUrl realtimeUrl = QUrl(QStringLiteral("wss://asr.cloud.tencent.com/asr/v2"));
     int maxRequests = kDefaultMaxRequests; // one-sentence calls in flight at once
 
+    // Files need the key pair; streams also the AppID.
+    enum class Use { Files, Streams };
+
     static void addOptions(QCommandLineParser& parser);
     // Reads the options (and VELNOR_CLOUD_SECRET_KEY, VELNOR_CLOUD_SECRET_ID,
     // VELNOR_CLOUD_APP_ID); none, with *error, when a setting is missing or unusable.
-    static std::optional<CloudSettings> fromParser(const QCommandLineParser& parser, QString* error);
+    static std::optional<CloudSettings> fromParser(const QCommandLineParser& parser, Use use, QString* error);
 };
 
 } // namespace velnor::server::cloud
