@@ -4,6 +4,7 @@
 // results) and against a hostile endpoint.
 #include "recognition/cloud/CloudFileRecognizer.h"
 #include "recognition/cloud/CloudStreamRecognizer.h"
+#include "recognition/cloud/RelayProtocol.h"
 #include "server/fakes/FakeSentenceApi.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
@@ -11,7 +12,9 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QDataStream>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -336,6 +339,125 @@ TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
         EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Failed);
         EXPECT_TRUE(record.events.back().error.contains(QLatin1String(c.failure))) << record.events.back().error.toStdString();
     }
+}
+
+// ---------------------------------------------------------------- through velnor-server
+
+// 16 kHz mono 16-bit WAV: a container uploads may use.
+QByteArray wavOf(const std::vector<std::int16_t>& pcm)
+{
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 bytes = quint32(pcm.size() * 2);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + bytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(16000) << quint32(32000) << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    out.writeRawData(reinterpret_cast<const char*>(pcm.data()), int(bytes));
+    return wav;
+}
+
+// velnor-server --recognizer cloud as the app meets it, with a fake
+// one-sentence API and a second velnor-server as the vendor.
+class CloudServer : public CloudRelay {
+protected:
+    const QString kLocalAppId = QStringLiteral("1300000001");
+    const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
+    const QString kLocalKey = QStringLiteral("local-key-000000000000000000000");
+
+    void startServer(const QString& cloudKey)
+    {
+        ASSERT_TRUE(api.start());
+        const QString cloudKeyPath = dir.filePath("cloud.key");
+        const QString localKeyPath = dir.filePath("local.key");
+        for (const auto& [path, key] : {std::pair{cloudKeyPath, cloudKey}, std::pair{localKeyPath, kLocalKey}}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(key.toUtf8());
+        }
+        ASSERT_TRUE(server.start(serverDir.path(),
+                                 {"--recognizer", "cloud", "--cloud-secret-id", kSecretId, "--cloud-secret-key-file",
+                                  cloudKeyPath, "--cloud-app-id", kAppId, "--cloud-api-url", api.url().toString(),
+                                  "--cloud-realtime-url", upstreamUrl().toString(), "--asr-app-id", kLocalAppId,
+                                  "--asr-secret-id", kLocalSecretId, "--asr-secret-key-file", localKeyPath}))
+            << server.error().toStdString();
+    }
+
+    test::HttpResult upload()
+    {
+        test::MultipartBody body("cloud-boundary");
+        body.field("file_type", "wav").file("file", "audio.wav", "audio/wav", wavOf(tone(16000)));
+        return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
+                                    {{"Content-Type", body.contentType()}}, 20000);
+    }
+
+    // The app's real-time dictation against velnor-server: the final texts, or the error message.
+    QString dictate()
+    {
+        CloudSettings local;
+        local.appId = kLocalAppId;
+        local.secretId = kLocalSecretId;
+        local.secretKey = kLocalKey;
+        local.realtimeUrl = server.url(QStringLiteral("/asr/v2"));
+        local.realtimeUrl.setScheme(QStringLiteral("ws"));
+        QWebSocket socket;
+        QStringList texts;
+        QString outcome;
+        QObject::connect(&socket, &QWebSocket::connected, &socket, [&] {
+            for (int i = 0; i < 5; ++i)
+                socket.sendBinaryMessage(QByteArray(1280, char(i)));
+            socket.sendTextMessage(QStringLiteral(R"({"type":"end"})"));
+        });
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, &socket, [&](const QString& message) {
+            const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
+            const QJsonObject result = json.value("result").toObject();
+            if (json.value("code").toInt() != 0)
+                outcome = message;
+            else if (json.value("final").toInt() == 1)
+                outcome = texts.join(QLatin1Char(' '));
+            else if (result.value("slice_type").toInt() == 2)
+                texts << result.value("voice_text_str").toString();
+        });
+        socket.open(RelayProtocol::signedUrl(local, QStringLiteral("voice-app-1"), {}, wallClock(), 7));
+        EXPECT_TRUE(test::waitUntil([&] { return !outcome.isEmpty(); }, 20000)) << "the dictation hung";
+        return outcome;
+    }
+
+    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    test::TempDir serverDir;
+    test::ServerProcess server;
+};
+
+TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsText)
+{
+    startUpstream();
+    startServer(kSecretKey);
+    api.text = QStringLiteral("明天九点开会");
+    const test::HttpResult file = upload();
+    EXPECT_EQ(file.code(), 0) << file.body.toStdString();
+    EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
+
+    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
+        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
+    EXPECT_EQ(dictate(), "relayed words");
+    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-app-1");
+}
+
+TEST_F(CloudServer, WrongCloudKeyReachesTheAppAsAnErrorNotAHang)
+{
+    startUpstream();
+    startServer(QStringLiteral("a-wrong-cloud-key"));
+    const test::HttpResult file = upload();
+    EXPECT_EQ(file.code(), 503) << file.body.toStdString();
+    EXPECT_TRUE(file.msg().contains("AuthFailure.SignatureFailure")) << file.msg().toStdString();
+
+    const QJsonObject error = QJsonDocument::fromJson(dictate().toUtf8()).object();
+    EXPECT_EQ(error.value("code").toInt(), 4005);
+    EXPECT_TRUE(error.value("message").toString().contains("4002")) << error.value("message").toString().toStdString();
+    EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
 }
 
 } // namespace
