@@ -265,7 +265,7 @@ TEST_F(CloudRelay, UpstreamRefusalsAndErrorsReachTheClientWithoutAHang)
     startUpstream();
     const RelayFailureCase cases[] = {
         {"wrong key", "not-the-key", {}, 0, "error 4002"},
-        {"stream error", "", QJsonObject{{"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, 4008,
+        {"stream error", "", QJsonObject{{"results", QJsonArray{}}, {"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, 4008,
          "error 4008: idle"},
         {"abnormal close", "", QJsonObject{{"results", QJsonArray{}}, {"abnormal_close_after_packets", 2}}, 0,
          "closed the stream before its final result"},
