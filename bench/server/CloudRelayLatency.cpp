@@ -1,10 +1,9 @@
 // The cloud relay's added latency on loopback: the time from the end message
-// to the final result, straight to a real-time endpoint and through the
-// cloud recogniser's relay to the same endpoint, in the same run. The
-// endpoint is a velnor-server with scripted results, so its own decoding
-// does not blur the figure.
+// to the final result, straight to a real-time endpoint and through a
+// velnor-server --recognizer cloud relaying to the same endpoint, in the same
+// run. The endpoint is a velnor-server with scripted results, so its own
+// decoding does not blur the figure.
 // Usage: velnor_cloud_relay_bench [rounds]   (default 50; each round one direct and one relayed stream)
-#include "recognition/cloud/CloudStreamRecognizer.h"
 #include "recognition/cloud/RelayProtocol.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
@@ -40,8 +39,8 @@ double percentile(std::vector<double> values, double p)
     return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
 }
 
-// A client straight to the endpoint: end message → final message, in ms; -1 on failure.
-double direct(const CloudSettings& settings, const QString& voiceId)
+// A client of the endpoint `settings` names: end message → final message, in ms; -1 on failure.
+double dictate(const CloudSettings& settings, const QString& voiceId)
 {
     QWebSocket socket;
     QElapsedTimer sinceEnd;
@@ -68,30 +67,17 @@ double direct(const CloudSettings& settings, const QString& voiceId)
     return result;
 }
 
-// The same through the relay: finish() → Finished.
-double relayed(const CloudSettings& settings, const QString& voiceId)
+bool writeFile(const QString& path, const QString& text)
 {
-    CloudStreamRecognizer recognizer(settings, wallClock);
-    QElapsedTimer sinceEnd;
-    double result = -1;
-    bool done = false;
-    std::unique_ptr<StreamRecognition> stream;
-    stream = recognizer.open(voiceId, {}, [&](const StreamEvent& event) {
-        if (event.kind == StreamEvent::Kind::Ready) {
-            for (int i = 0; i < kPackets; ++i)
-                stream->push(QByteArray(1280, char(i)));
-            sinceEnd.start();
-            stream->finish();
-        } else if (event.kind == StreamEvent::Kind::Finished || event.kind == StreamEvent::Kind::Failed) {
-            if (event.kind == StreamEvent::Kind::Finished)
-                result = double(sinceEnd.nsecsElapsed()) / 1e6;
-            else
-                std::fprintf(stderr, "relay failed: %s\n", qPrintable(event.error));
-            done = true;
-        }
-    });
-    velnor::test::waitUntil([&] { return done; }, 10000);
-    return result;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+}
+
+QUrl realtimeUrlOf(const velnor::test::ServerProcess& server)
+{
+    QUrl url = server.url(QStringLiteral("/asr/v2"));
+    url.setScheme(QStringLiteral("ws"));
+    return url;
 }
 
 } // namespace
@@ -100,22 +86,38 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 50;
-    QTemporaryDir work;
-    CloudSettings settings;
-    settings.appId = QStringLiteral("1300000123");
-    settings.secretId = QStringLiteral("AKIDrelaybench00000000000000000000000");
-    settings.secretKey = QStringLiteral("relay-bench-key-000000000000000");
-    QFile key(work.filePath(QStringLiteral("key")));
-    if (!key.open(QIODevice::WriteOnly) || key.write(settings.secretKey.toUtf8()) < 0)
+    QTemporaryDir upstreamDir, relayDir;
+    // The vendor's account (upstream) and the app's account on the relay.
+    CloudSettings cloud, local;
+    cloud.appId = QStringLiteral("1300000123");
+    cloud.secretId = QStringLiteral("AKIDrelaybench00000000000000000000000");
+    cloud.secretKey = QStringLiteral("relay-bench-key-000000000000000");
+    local.appId = QStringLiteral("1300000124");
+    local.secretId = QStringLiteral("AKIDrelaybenchlocal000000000000000000");
+    local.secretKey = QStringLiteral("relay-bench-local-key-000000000");
+    const QString cloudKey = upstreamDir.filePath(QStringLiteral("cloud.key"));
+    const QString localKey = relayDir.filePath(QStringLiteral("local.key"));
+    if (!writeFile(cloudKey, cloud.secretKey) || !writeFile(localKey, local.secretKey))
         return 1;
-    key.close();
 
-    velnor::test::ServerProcess upstream;
-    if (!upstream.start(work.path(), {QStringLiteral("--asr-app-id"), settings.appId, QStringLiteral("--asr-secret-id"),
-                                      settings.secretId, QStringLiteral("--asr-secret-key-file"), key.fileName()})) {
-        std::fprintf(stderr, "cannot start velnor-server: %s\n", qPrintable(upstream.error()));
+    velnor::test::ServerProcess upstream, relay;
+    if (!upstream.start(upstreamDir.path(), {QStringLiteral("--asr-app-id"), cloud.appId, QStringLiteral("--asr-secret-id"),
+                                             cloud.secretId, QStringLiteral("--asr-secret-key-file"), cloudKey})) {
+        std::fprintf(stderr, "cannot start the upstream velnor-server: %s\n", qPrintable(upstream.error()));
         return 1;
     }
+    cloud.realtimeUrl = realtimeUrlOf(upstream);
+    if (!relay.start(relayDir.path(),
+                     {QStringLiteral("--recognizer"), QStringLiteral("cloud"), QStringLiteral("--cloud-secret-id"),
+                      cloud.secretId, QStringLiteral("--cloud-secret-key-file"), cloudKey, QStringLiteral("--cloud-app-id"),
+                      cloud.appId, QStringLiteral("--cloud-realtime-url"), cloud.realtimeUrl.toString(),
+                      QStringLiteral("--asr-app-id"), local.appId, QStringLiteral("--asr-secret-id"), local.secretId,
+                      QStringLiteral("--asr-secret-key-file"), localKey},
+                     false)) {
+        std::fprintf(stderr, "cannot start the relaying velnor-server: %s\n", qPrintable(relay.error()));
+        return 1;
+    }
+    local.realtimeUrl = realtimeUrlOf(relay);
     // Every stream of the run answers its end at once with one final segment.
     upstream.control("POST", QStringLiteral("/__test/realtime/script"),
                      QJsonObject{{QStringLiteral("count"), 2 * rounds + 2},
@@ -123,17 +125,14 @@ int main(int argc, char** argv)
                                   QJsonArray{QJsonObject{{QStringLiteral("slice_type"), 2},
                                                          {QStringLiteral("index"), 0},
                                                          {QStringLiteral("text"), QStringLiteral("done")}}}}});
-    QUrl endpoint = upstream.url(QStringLiteral("/asr/v2"));
-    endpoint.setScheme(QStringLiteral("ws"));
-    settings.realtimeUrl = endpoint;
 
     // One warm-up each (connection set-up, first allocations), then alternating rounds.
-    direct(settings, QStringLiteral("bench-warm-direct"));
-    relayed(settings, QStringLiteral("bench-warm-relay"));
+    dictate(cloud, QStringLiteral("bench-warm-direct"));
+    dictate(local, QStringLiteral("bench-warm-relay"));
     std::vector<double> directMs, relayMs;
     for (int i = 0; i < rounds; ++i) {
-        const double d = direct(settings, QStringLiteral("bench-direct-%1").arg(i));
-        const double r = relayed(settings, QStringLiteral("bench-relay-%1").arg(i));
+        const double d = dictate(cloud, QStringLiteral("bench-direct-%1").arg(i));
+        const double r = dictate(local, QStringLiteral("bench-relay-%1").arg(i));
         if (d < 0 || r < 0) {
             std::fprintf(stderr, "round %d failed\n", i);
             return 1;
