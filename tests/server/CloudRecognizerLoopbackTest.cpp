@@ -1,0 +1,464 @@
+// The cloud recogniser over loopback: file recognition against a fake of the
+// vendor's one-sentence API that checks every signature, and the real-time
+// relay against a second, real velnor-server (its own credentials, scripted
+// results) and against a hostile endpoint.
+#include "recognition/cloud/CloudFileRecognizer.h"
+#include "recognition/cloud/CloudStreamRecognizer.h"
+#include "recognition/cloud/RelayProtocol.h"
+#include "server/fakes/FakeSentenceApi.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QDataStream>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace velnor::server::cloud {
+namespace {
+
+const QString kSecretId = QStringLiteral("AKIDcloudloopback0000000000000000000");
+const QString kSecretKey = QStringLiteral("cloud-loopback-key-000000000000");
+const QString kAppId = QStringLiteral("1300000099");
+
+qint64 wallClock()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+std::vector<std::int16_t> tone(int samples)
+{
+    std::vector<std::int16_t> pcm(std::size_t(samples), 0);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = std::int16_t((i * 37) % 2000 - 1000);
+    return pcm;
+}
+
+// ---------------------------------------------------------------- files
+
+class CloudFile : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(api.start()); }
+
+    CloudSettings settings(const QString& key = kSecretKey) const
+    {
+        CloudSettings s;
+        s.secretId = kSecretId;
+        s.secretKey = key;
+        s.appId = kAppId;
+        s.apiUrl = api.url();
+        return s;
+    }
+
+    // Runs the blocking call on a request thread, as the server does, while
+    // this thread's event loop serves the fake.
+    FileRecognition recognize(CloudFileRecognizer& recognizer, const RecognitionContext& context, int deadlineMs = 10000)
+    {
+        const std::vector<std::int16_t> pcm = tone(16000);
+        auto result = std::async(std::launch::async, [&] {
+            return recognizer.recognize(pcm, context, std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs));
+        });
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, deadlineMs + 5000));
+        return result.get();
+    }
+
+    test::FakeSentenceApi api{kSecretId, kSecretKey};
+};
+
+TEST_F(CloudFile, SignedCallComesBackWithTheTextAndCarriesTheContext)
+{
+    api.text = QStringLiteral("今天下午开会");
+    CloudFileRecognizer recognizer(settings(), wallClock);
+    const FileRecognition result = recognize(recognizer, {QStringLiteral("zh"), {QStringLiteral("Velnor")}});
+    ASSERT_TRUE(result.text.has_value()) << result.error.toStdString();
+    EXPECT_EQ(*result.text, api.text);
+    ASSERT_EQ(api.calls().size(), 1u);
+    const auto& call = api.calls().front();
+    EXPECT_TRUE(call.signatureOk);
+    EXPECT_EQ(call.engine, "16k_zh");
+    EXPECT_EQ(call.voiceFormat, "pcm");
+    EXPECT_EQ(call.hotWords, "Velnor|10");
+    EXPECT_EQ(call.dataLen, 32000);
+    const std::vector<std::int16_t> pcm = tone(16000);
+    EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
+}
+
+struct FailureCase {
+    const char* name;
+    const char* key;
+    test::FakeSentenceApi::Answer answer;
+    int deadlineMs;
+    const char* failure;
+    bool down = false; // nothing listens
+};
+
+TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
+{
+    using Answer = test::FakeSentenceApi::Answer;
+    const FailureCase cases[] = {
+        {"wrong key", "not-the-key", Answer::Text, 10000, "refused with AuthFailure.SignatureFailure"},
+        {"garbage", "", Answer::Garbage, 10000, "unreadable answer (HTTP 502"},
+        {"answer too long", "", Answer::Huge, 10000, "answer longer than"},
+        {"no answer", "", Answer::Silent, 400, "no answer before the deadline"},
+        {"down", "", Answer::Text, 10000, "refused", true},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        api.answer = c.answer;
+        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
+        CloudSettings s = settings(key);
+        if (c.down)
+            s.apiUrl = QUrl(QStringLiteral("http://127.0.0.1:1/"));
+        CloudFileRecognizer recognizer(s, wallClock);
+        const FileRecognition result = recognize(recognizer, {}, c.deadlineMs);
+        EXPECT_FALSE(result.text.has_value());
+        EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
+        EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
+        EXPECT_FALSE(result.error.contains(key));
+    }
+}
+
+TEST_F(CloudFile, CallsInFlightStayWithinTheBound)
+{
+    api.text = QStringLiteral("ok");
+    api.delayMs = 150;
+    CloudSettings bounded = settings();
+    bounded.maxRequests = 2;
+    CloudFileRecognizer recognizer(bounded, wallClock);
+    const std::vector<std::int16_t> pcm = tone(1600);
+    std::vector<std::future<FileRecognition>> calls;
+    for (int i = 0; i < 5; ++i) {
+        calls.push_back(std::async(std::launch::async, [&] {
+            return recognizer.recognize(pcm, {}, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+        }));
+    }
+    ASSERT_TRUE(test::waitUntil([&] {
+        return std::all_of(calls.begin(), calls.end(),
+                           [](auto& f) { return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    }, 30000));
+    for (auto& call : calls)
+        EXPECT_EQ(call.get().text.value_or(QStringLiteral("<failed>")), "ok");
+    EXPECT_EQ(api.mostAtOnce(), 2);
+}
+
+// ---------------------------------------------------------------- real time
+
+// What a relayed stream reported, as the endpoint's session would see it.
+struct RelayRecord {
+    std::vector<StreamEvent> events;
+    bool ended() const
+    {
+        return !events.empty()
+            && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
+    }
+    QStringList finalTexts() const
+    {
+        QStringList texts;
+        for (const StreamEvent& e : events) {
+            if (e.kind == StreamEvent::Kind::Segment && e.segment.sliceType == 2)
+                texts << e.segment.text;
+        }
+        return texts;
+    }
+};
+
+class CloudRelay : public ::testing::Test {
+protected:
+    void startUpstream()
+    {
+        const QString keyPath = dir.filePath("upstream.key");
+        QFile key(keyPath);
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(kSecretKey.toUtf8() + '\n');
+        key.close();
+        ASSERT_TRUE(upstream.start(dir.path(), {QStringLiteral("--asr-app-id"), kAppId, QStringLiteral("--asr-secret-id"),
+                                                kSecretId, QStringLiteral("--asr-secret-key-file"), keyPath}))
+            << upstream.error().toStdString();
+    }
+
+    CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey) const
+    {
+        CloudSettings s;
+        s.secretId = kSecretId;
+        s.secretKey = key;
+        s.appId = kAppId;
+        s.realtimeUrl = endpoint;
+        return s;
+    }
+
+    QUrl upstreamUrl() const
+    {
+        QUrl url = upstream.url(QStringLiteral("/asr/v2"));
+        url.setScheme(QStringLiteral("ws"));
+        return url;
+    }
+
+    // Opens a stream, pushes `packets` packets of 40 ms at once (before the
+    // handshake, as clients do) and the end, and waits for its last event.
+    // The sink drops the stream on that event, as a session does.
+    RelayRecord relay(const CloudSettings& s, int packets, const QString& voiceId = QStringLiteral("voice-relay-1"),
+                      int quietLimitMs = 5000)
+    {
+        RelayRecord record;
+        CloudStreamRecognizer recognizer(s, wallClock, quietLimitMs);
+        std::unique_ptr<StreamRecognition> stream;
+        stream = recognizer.open(voiceId, {QStringLiteral("en"), {QStringLiteral("Velnor")}},
+                                 [&](const StreamEvent& event) {
+                                     record.events.push_back(event);
+                                     if (record.ended())
+                                         stream.reset();
+                                 });
+        for (int i = 0; i < packets; ++i)
+            stream->push(QByteArray(1280, char(i)));
+        stream->finish();
+        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
+        return record;
+    }
+
+    test::TempDir dir;
+    test::ServerProcess upstream;
+};
+
+TEST_F(CloudRelay, ResultsComeBackThroughTheRelayWithTheVoiceIdKept)
+{
+    startUpstream();
+    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
+        {"results", QJsonArray{QJsonObject{{"after_packets", 2}, {"slice_type", 0}, {"index", 0}, {"text", ""}},
+                               QJsonObject{{"after_packets", 3}, {"slice_type", 2}, {"index", 0}, {"text", "hello relay"}}}},
+        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 1}, {"text", "and the end"}}}},
+    }).isEmpty());
+
+    const RelayRecord record = relay(settings(upstreamUrl()), 5);
+    ASSERT_TRUE(record.ended());
+    EXPECT_EQ(record.events.front().kind, StreamEvent::Kind::Ready);
+    EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Finished) << record.events.back().error.toStdString();
+    EXPECT_EQ(record.finalTexts(), (QStringList{"hello relay", "and the end"}));
+
+    const QJsonArray connections = upstream.realtimeConnections();
+    ASSERT_EQ(connections.size(), 1);
+    const QJsonObject seen = connections.first().toObject();
+    EXPECT_EQ(seen.value("voice_id").toString(), "voice-relay-1");
+    EXPECT_EQ(seen.value("hotword_list").toString(), "Velnor|10");
+    EXPECT_EQ(seen.value("packets").toArray().size(), 5);
+}
+
+struct RelayFailureCase {
+    const char* name;
+    const char* key;
+    QJsonObject script;
+    int code;
+    const char* failure;
+    bool down = false; // nothing listens
+};
+
+TEST_F(CloudRelay, UpstreamRefusalsAndErrorsReachTheClientWithoutAHang)
+{
+    startUpstream();
+    const RelayFailureCase cases[] = {
+        {"wrong key", "not-the-key", {}, 0, "error 4002"},
+        {"stream error", "", QJsonObject{{"results", QJsonArray{}}, {"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, 4008,
+         "error 4008: idle"},
+        {"abnormal close", "", QJsonObject{{"results", QJsonArray{}}, {"abnormal_close_after_packets", 2}}, 0,
+         "closed the stream before its final result"},
+        {"dropped connection", "", QJsonObject{{"results", QJsonArray{}}, {"drop_after_packets", 2}}, 0, "cloud recogniser: "},
+        {"down", "", {}, 0, "cloud recogniser: cannot reach", true},
+    };
+    int voice = 0;
+    for (const RelayFailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.script.isEmpty()) {
+            ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
+        }
+        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
+        const QUrl endpoint = c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
+        const RelayRecord record = relay(settings(endpoint, key), 4, QStringLiteral("voice-fail-%1").arg(++voice));
+        ASSERT_TRUE(record.ended());
+        const StreamEvent& last = record.events.back();
+        EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
+        EXPECT_EQ(last.code, c.code);
+        EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
+        EXPECT_FALSE(last.error.contains(key));
+    }
+}
+
+// An endpoint that answers every connection with what it is told to say.
+class HostileEndpoint {
+public:
+    HostileEndpoint()
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this] {
+            QWebSocket* socket = m_server.nextPendingConnection();
+            socket->setParent(&m_server);
+            for (const QByteArray& message : std::as_const(say)) {
+                if (message.startsWith("bin:"))
+                    socket->sendBinaryMessage(message.mid(4));
+                else
+                    socket->sendTextMessage(QString::fromUtf8(message));
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(m_server.serverPort())); }
+
+    QByteArrayList say;
+
+private:
+    QWebSocketServer m_server{QStringLiteral("hostile"), QWebSocketServer::NonSecureMode};
+};
+
+TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
+{
+    const QByteArray handshake = R"({"code":0,"message":"success","voice_id":"x"})";
+    const struct {
+        const char* name;
+        QByteArrayList say;
+        const char* failure;
+    } cases[] = {
+        {"garbage", {"\x01\x02 not json"}, "unreadable message"},
+        {"garbage after the handshake", {handshake, "[]"}, "unreadable message"},
+        {"oversized message", {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}, "cloud recogniser: "},
+        {"binary message", {handshake, "bin:\x00\x01"}, "unexpected binary message"},
+        {"result with the wrong types", {handshake, R"({"code":0,"result":{"slice_type":"2","index":0}})"}, "slice_type"},
+        {"silence after the handshake", {handshake}, "said nothing for"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostileEndpoint endpoint;
+        endpoint.say = c.say;
+        const RelayRecord record = relay(settings(endpoint.url()), 3, QStringLiteral("voice-hostile"), 300);
+        ASSERT_TRUE(record.ended());
+        EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Failed);
+        EXPECT_TRUE(record.events.back().error.contains(QLatin1String(c.failure))) << record.events.back().error.toStdString();
+    }
+}
+
+// ---------------------------------------------------------------- through velnor-server
+
+// 16 kHz mono 16-bit WAV: a container uploads may use.
+QByteArray wavOf(const std::vector<std::int16_t>& pcm)
+{
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 bytes = quint32(pcm.size() * 2);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + bytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(16000) << quint32(32000) << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    out.writeRawData(reinterpret_cast<const char*>(pcm.data()), int(bytes));
+    return wav;
+}
+
+// velnor-server --recognizer cloud as the app meets it, with a fake
+// one-sentence API and a second velnor-server as the vendor.
+class CloudServer : public CloudRelay {
+protected:
+    const QString kLocalAppId = QStringLiteral("1300000001");
+    const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
+    const QString kLocalKey = QStringLiteral("local-key-000000000000000000000");
+
+    void startServer(const QString& cloudKey)
+    {
+        ASSERT_TRUE(api.start());
+        const QString cloudKeyPath = dir.filePath("cloud.key");
+        const QString localKeyPath = dir.filePath("local.key");
+        for (const auto& [path, key] : {std::pair{cloudKeyPath, cloudKey}, std::pair{localKeyPath, kLocalKey}}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(key.toUtf8());
+        }
+        ASSERT_TRUE(server.start(serverDir.path(),
+                                 {"--recognizer", "cloud", "--cloud-secret-id", kSecretId, "--cloud-secret-key-file",
+                                  cloudKeyPath, "--cloud-app-id", kAppId, "--cloud-api-url", api.url().toString(),
+                                  "--cloud-realtime-url", upstreamUrl().toString(), "--asr-app-id", kLocalAppId,
+                                  "--asr-secret-id", kLocalSecretId, "--asr-secret-key-file", localKeyPath}))
+            << server.error().toStdString();
+    }
+
+    test::HttpResult upload()
+    {
+        test::MultipartBody body("cloud-boundary");
+        body.field("file_type", "wav").file("file", "audio.wav", "audio/wav", wavOf(tone(16000)));
+        return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
+                                    {{"Content-Type", body.contentType()}}, 20000);
+    }
+
+    // The app's real-time dictation against velnor-server: the final texts, or the error message.
+    QString dictate()
+    {
+        CloudSettings local;
+        local.appId = kLocalAppId;
+        local.secretId = kLocalSecretId;
+        local.secretKey = kLocalKey;
+        local.realtimeUrl = server.url(QStringLiteral("/asr/v2"));
+        local.realtimeUrl.setScheme(QStringLiteral("ws"));
+        QWebSocket socket;
+        QStringList texts;
+        QString outcome;
+        QObject::connect(&socket, &QWebSocket::connected, &socket, [&] {
+            for (int i = 0; i < 5; ++i)
+                socket.sendBinaryMessage(QByteArray(1280, char(i)));
+            socket.sendTextMessage(QStringLiteral(R"({"type":"end"})"));
+        });
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, &socket, [&](const QString& message) {
+            const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
+            const QJsonObject result = json.value("result").toObject();
+            if (json.value("code").toInt() != 0)
+                outcome = message;
+            else if (json.value("final").toInt() == 1)
+                outcome = texts.join(QLatin1Char(' '));
+            else if (result.value("slice_type").toInt() == 2)
+                texts << result.value("voice_text_str").toString();
+        });
+        socket.open(RelayProtocol::signedUrl(local, QStringLiteral("voice-app-1"), {}, wallClock(), 7));
+        EXPECT_TRUE(test::waitUntil([&] { return !outcome.isEmpty(); }, 20000)) << "the dictation hung";
+        return outcome;
+    }
+
+    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    test::TempDir serverDir;
+    test::ServerProcess server;
+};
+
+TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsText)
+{
+    startUpstream();
+    startServer(kSecretKey);
+    api.text = QStringLiteral("明天九点开会");
+    const test::HttpResult file = upload();
+    EXPECT_EQ(file.code(), 0) << file.body.toStdString();
+    EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
+
+    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
+        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
+    EXPECT_EQ(dictate(), "relayed words");
+    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-app-1");
+}
+
+TEST_F(CloudServer, WrongCloudKeyReachesTheAppAsAnErrorNotAHang)
+{
+    startUpstream();
+    startServer(QStringLiteral("a-wrong-cloud-key"));
+    const test::HttpResult file = upload();
+    EXPECT_EQ(file.code(), 503) << file.body.toStdString();
+    EXPECT_TRUE(file.msg().contains("AuthFailure.SignatureFailure")) << file.msg().toStdString();
+
+    const QJsonObject error = QJsonDocument::fromJson(dictate().toUtf8()).object();
+    EXPECT_EQ(error.value("code").toInt(), 4005);
+    EXPECT_TRUE(error.value("message").toString().contains("4002")) << error.value("message").toString().toStdString();
+    EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
+}
+
+} // namespace
+} // namespace velnor::server::cloud
