@@ -1,0 +1,371 @@
+#include "support/wayland/HeadlessSway.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QThread>
+
+#include <csignal>
+#include <functional>
+
+#include <unistd.h>
+
+namespace velnor::test {
+
+namespace {
+
+// Polls without an event loop: the fixture runs before and after the
+// test's own loop. Each probe here is a cheap file or process check.
+bool pollUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QByteArray procFile(pid_t pid, const char* name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The parent and state of a process from /proc/<pid>/stat; the command name
+// may hold spaces and parentheses, so parse after its last ')'.
+bool parentAndState(pid_t pid, pid_t& parent, char& state)
+{
+    const QByteArray stat = procFile(pid, "stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return false;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    if (fields.size() < 2)
+        return false;
+    state = fields[0].isEmpty() ? '?' : fields[0][0];
+    parent = static_cast<pid_t>(fields[1].toInt());
+    return true;
+}
+
+bool hasEnded(pid_t pid)
+{
+    pid_t parent = 0;
+    char state = '?';
+    // A zombie re-parented to init counts as ended.
+    return !parentAndState(pid, parent, state) || state == 'Z' || state == 'X';
+}
+
+// Every process below `root` (children the programs started themselves:
+// the accessibility bus, XWayland, services the bus activated).
+QList<pid_t> descendantsOf(pid_t root)
+{
+    QHash<pid_t, pid_t> parents;
+    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        bool number = false;
+        const pid_t pid = static_cast<pid_t>(it.next().section(QLatin1Char('/'), -1).toInt(&number));
+        pid_t parent = 0;
+        char state = '?';
+        if (number && parentAndState(pid, parent, state))
+            parents.insert(pid, parent);
+    }
+    QList<pid_t> found{root};
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        for (auto entry = parents.cbegin(); entry != parents.cend(); ++entry) {
+            if (entry.value() == found[i])
+                found.append(entry.key());
+        }
+    }
+    found.removeFirst();
+    return found;
+}
+
+QString findEntry(const QString& dir, const QString& pattern)
+{
+    const QStringList names = QDir(dir).entryList({pattern}, QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!name.endsWith(QLatin1String(".lock")))
+            return QDir(dir).filePath(name);
+    }
+    return {};
+}
+
+QJsonObject findFocused(const QJsonObject& node)
+{
+    if (node.value(QStringLiteral("focused")).toBool() && node.contains(QStringLiteral("pid")))
+        return node;
+    for (const char* key : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray()) {
+            const QJsonObject found = findFocused(child.toObject());
+            if (!found.isEmpty())
+                return found;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+HeadlessSway::HeadlessSway(Options options)
+{
+    if (!m_base.isValid()) {
+        m_error = QStringLiteral("no temporary directory");
+        return;
+    }
+    QDir base(m_base.path());
+    base.mkpath(QStringLiteral("home"));
+    base.mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!giveToUser(m_base.path())) {
+        m_error = QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser);
+        return;
+    }
+    // Each step sets m_error when it fails; the rest is skipped.
+    [[maybe_unused]] const bool started = startBus() && startAccessibility() && startSway(options) && startKeyboard();
+}
+
+HeadlessSway::~HeadlessSway()
+{
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
+        stop(**it);
+}
+
+QString HeadlessSway::home() const
+{
+    return m_base.filePath(QStringLiteral("home"));
+}
+
+QString HeadlessSway::runtimeDir() const
+{
+    return m_base.filePath(QStringLiteral("runtime"));
+}
+
+QProcessEnvironment HeadlessSway::clientEnvironment() const
+{
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/local/bin:/usr/bin:/bin"));
+    environment.insert(QStringLiteral("HOME"), home());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (!m_busAddress.isEmpty())
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    if (!m_waylandDisplay.isEmpty())
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
+    if (!m_swaySocket.isEmpty())
+        environment.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
+    if (!m_xDisplay.isEmpty())
+        environment.insert(QStringLiteral("DISPLAY"), m_xDisplay);
+    return environment;
+}
+
+QStringList HeadlessSway::command(const QString& program, const QStringList& arguments)
+{
+    // setpriv execs the program: the started PID is the program's own.
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(kUser),
+                       QStringLiteral("--regid=%1").arg(kUser), QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                       program}
+         + arguments;
+}
+
+void HeadlessSway::start(QProcess& process, const QString& program, const QStringList& arguments,
+                         const QProcessEnvironment& environment)
+{
+    QStringList line = command(program, arguments);
+    process.setProcessEnvironment(environment);
+    process.start(line.takeFirst(), line);
+}
+
+QByteArray HeadlessSway::run(const QString& program, const QStringList& arguments, int timeoutMs) const
+{
+    QProcess process;
+    start(process, program, arguments, clientEnvironment());
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput();
+}
+
+bool HeadlessSway::giveToUser(const QString& path)
+{
+    if (::geteuid() == kUser)
+        return true;
+    return QProcess::execute(QStringLiteral("chown"),
+                             {QStringLiteral("-R"), QStringLiteral("%1:%1").arg(kUser), path})
+        == 0;
+}
+
+bool HeadlessSway::startBus()
+{
+    auto& bus = *m_processes.emplace_back(std::make_unique<QProcess>());
+    start(bus, QStringLiteral("dbus-daemon"),
+          {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+          clientEnvironment());
+    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000)) {
+        m_error = QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError());
+        return false;
+    }
+    m_busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+    return true;
+}
+
+bool HeadlessSway::startAccessibility()
+{
+    const QString launcher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
+    if (!QFile::exists(launcher)) {
+        m_error = QStringLiteral("at-spi2-core is not installed");
+        return false;
+    }
+    auto& atspi = *m_processes.emplace_back(std::make_unique<QProcess>());
+    start(atspi, launcher, {QStringLiteral("--launch-immediately")}, clientEnvironment());
+    const QStringList getAddress{QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                 QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                 QStringLiteral("org.a11y.Bus.GetAddress")};
+    if (!pollUntil([&] { return !run(QStringLiteral("dbus-send"), getAddress, 2000).isEmpty(); }, 10000)) {
+        m_error = QStringLiteral("the accessibility bus did not start");
+        return false;
+    }
+    // Before any application starts, or toolkits never join the bus.
+    const QStringList enable{QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                             QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                             QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
+                             QStringLiteral("string:IsEnabled"), QStringLiteral("variant:boolean:true")};
+    if (run(QStringLiteral("dbus-send"), enable).isEmpty()) {
+        m_error = QStringLiteral("could not enable the accessibility bus");
+        return false;
+    }
+    return true;
+}
+
+bool HeadlessSway::startSway(const Options& options)
+{
+    const QString config = m_base.filePath(QStringLiteral("sway.config"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // `force` starts XWayland at once, so DISPLAY is known before any client.
+    file.write(QStringLiteral("xwayland %1\n"
+                              "output HEADLESS-1 resolution %2x%3 position 0 0 bg #305070 solid_color\n"
+                              "focus_follows_mouse no\n")
+                   .arg(options.xwayland ? QStringLiteral("force") : QStringLiteral("disable"))
+                   .arg(options.width)
+                   .arg(options.height)
+                   .toUtf8());
+    file.close();
+    giveToUser(config);
+
+    QProcessEnvironment environment = clientEnvironment();
+    environment.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    environment.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    auto& sway = *m_processes.emplace_back(std::make_unique<QProcess>());
+    sway.setStandardOutputFile(m_base.filePath(QStringLiteral("sway.log")));
+    sway.setStandardErrorFile(m_base.filePath(QStringLiteral("sway.log")), QIODevice::Append);
+    start(sway, QStringLiteral("sway"), {QStringLiteral("-c"), config}, environment);
+    const bool up = sway.waitForStarted(5000) && pollUntil([&] {
+        m_waylandDisplay = QFileInfo(findEntry(runtimeDir(), QStringLiteral("wayland-*"))).fileName();
+        m_swaySocket = findEntry(runtimeDir(), QStringLiteral("sway-ipc.*"));
+        return sway.state() == QProcess::Running && !m_waylandDisplay.isEmpty() && !m_swaySocket.isEmpty();
+    }, 15000);
+    if (!up) {
+        m_error = QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
+        return false;
+    }
+    if (!options.xwayland)
+        return true;
+    // XWayland names its display on its command line.
+    const bool x = pollUntil([&] {
+        for (const pid_t pid : descendantsOf(static_cast<pid_t>(sway.processId()))) {
+            const QList<QByteArray> argv = procFile(pid, "cmdline").split('\0');
+            if (!argv.isEmpty() && argv.first().endsWith("Xwayland") && argv.size() > 1 && argv[1].startsWith(':')
+                && QFile::exists(QStringLiteral("/tmp/.X11-unix/X") + QString::fromLatin1(argv[1].mid(1)))) {
+                m_xDisplay = QString::fromLatin1(argv[1]);
+                return true;
+            }
+        }
+        return false;
+    }, 15000);
+    if (!x)
+        m_error = QStringLiteral("XWayland did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
+    return x;
+}
+
+bool HeadlessSway::startKeyboard()
+{
+    // Types nothing and stays a day: the seat keeps a keyboard while it lives.
+    auto& keyboard = *m_processes.emplace_back(std::make_unique<QProcess>());
+    start(keyboard, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("86400000")}, clientEnvironment());
+    const bool up = keyboard.waitForStarted(5000) && pollUntil([&] {
+        return run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_inputs"), QStringLiteral("-r")})
+            .contains("\"keyboard\"");
+    }, 10000);
+    if (!up)
+        m_error = QStringLiteral("the virtual keyboard did not appear");
+    return up;
+}
+
+void HeadlessSway::stop(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    const auto pid = static_cast<pid_t>(process.processId());
+    const QList<pid_t> children = descendantsOf(pid);
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+    for (const pid_t child : children) {
+        if (!hasEnded(child))
+            ::kill(child, SIGTERM);
+    }
+    for (const pid_t child : children) {
+        if (!pollUntil([child] { return hasEnded(child); }, 3000))
+            ::kill(child, SIGKILL);
+    }
+}
+
+bool HeadlessSway::screenshot(const QString& pngPath) const
+{
+    QProcess grim;
+    start(grim, QStringLiteral("grim"), {QStringLiteral("-")}, clientEnvironment());
+    if (!grim.waitForFinished(10000) || grim.exitCode() != 0)
+        return false;
+    QFile file(pngPath);
+    return file.open(QIODevice::WriteOnly) && file.write(grim.readAllStandardOutput()) > 0;
+}
+
+QJsonDocument HeadlessSway::tree() const
+{
+    return QJsonDocument::fromJson(
+        run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")}));
+}
+
+QJsonObject HeadlessSway::focusedNode() const
+{
+    return findFocused(tree().object());
+}
+
+QString HeadlessSway::focusedAppId() const
+{
+    const QJsonObject node = focusedNode();
+    const QString appId = node.value(QStringLiteral("app_id")).toString();
+    return appId.isEmpty() ? node.value(QStringLiteral("window_properties")).toObject().value(QStringLiteral("class")).toString()
+                           : appId;
+}
+
+QString HeadlessSway::focusedTitle() const
+{
+    return focusedNode().value(QStringLiteral("name")).toString();
+}
+
+} // namespace velnor::test
