@@ -10,6 +10,7 @@
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 #include "support/desktop/FieldApp.h"
+#include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
 #include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
@@ -36,36 +37,6 @@
 
 namespace velnor {
 namespace {
-
-// xterm running a shell line that writes what is typed into a file.
-class XtermField final {
-public:
-    explicit XtermField(const QString& outputFile)
-        : m_outputFile(outputFile)
-    {
-        m_process.start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e"),
-                         QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(outputFile)});
-        m_ready = m_process.waitForStarted(5000);
-    }
-    ~XtermField()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool isReady() const { return m_ready; }
-    QString text() const
-    {
-        QFile file(m_outputFile);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-private:
-    QString m_outputFile;
-    QProcess m_process;
-    bool m_ready = false;
-};
 
 class DictationDesktopTest : public ::testing::Test {
 protected:
@@ -125,14 +96,7 @@ protected:
         return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
-    bool makeNoise()
-    {
-        return QProcess::execute(QStringLiteral("sox"),
-                                 {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
-                                  QStringLiteral("-c"), QStringLiteral("1"), noise, QStringLiteral("synth"),
-                                  QStringLiteral("2.5"), QStringLiteral("pinknoise"), QStringLiteral("vol"),
-                                  QStringLiteral("0.5")}) == 0;
-    }
+    bool makeNoise() { return test::writeSpeechNoise(noise); }
 
     // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
     void dictate()
@@ -196,7 +160,12 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
     expectUserClipboardBack();
 
-    XtermField xterm(dir.filePath(QStringLiteral("xterm.txt")));
+    test::TerminalField xterm(QStringLiteral("xterm"), {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e")},
+                              QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
+                              dir.filePath(QStringLiteral("xterm.txt")),
+                              [](QProcess& process, const QString& program, const QStringList& arguments) {
+                                  process.start(program, arguments);
+                              });
     ASSERT_TRUE(xterm.isReady());
     ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-xterm"); }, 10000));
     dictate();
