@@ -135,6 +135,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
     });
     if (m_indicatorLayer.isAvailable())
         m_log.info(QStringLiteral("Indicator on the compositor's overlay layer"));
+    // Said once; from then on the Wayland ways report themselves unavailable.
+    QObject::connect(&m_wayland, &wayland::WaylandConnection::broken, [this](const QString& why) { m_log.error(why); });
     QObject::connect(&m_desktop.waylandToplevels(), &wayland::ForeignToplevelWorkspace::activeApplicationChanged, [this] {
         m_indicator.handleApplicationActivation(m_desktop.frontApp().frontmostApplication());
     });
