@@ -95,7 +95,7 @@ public:
         if (m_pipes.empty())
             finish(true);
     }
-    bool isFinished() const { return m_finished; }
+    bool isDone() const { return m_finished && !m_delivering; }
 
 private:
     struct Pipe {
@@ -144,13 +144,18 @@ private:
             if (pipe->ended)
                 formats.append({pipe->mimeType, pipe->data});
         }
+        // The completion may start another read, which drops finished
+        // ones: this one stays until its completion returned.
+        m_delivering = true;
         m_done(formats, complete);
+        m_delivering = false;
     }
 
     Done m_done;
     QTimer m_budget;
     std::vector<std::unique_ptr<Pipe>> m_pipes;
     bool m_finished = false;
+    bool m_delivering = false;
 };
 
 // The protocol's listener callbacks.
@@ -253,7 +258,7 @@ void DataControlPasteboard::selected(zwlr_data_control_offer_v1* offer)
 void DataControlPasteboard::read(const QStringList& mimeTypes, Duration budget,
                                  std::function<void(QList<PasteboardFormat>, bool)> done)
 {
-    std::erase_if(m_reads, [](const auto& pending) { return pending->isFinished(); });
+    std::erase_if(m_reads, [](const auto& pending) { return pending->isDone(); });
     auto reading = std::make_shared<Read>(budget, std::move(done));
     for (const QString& type : mimeTypes) {
         int fds[2];
