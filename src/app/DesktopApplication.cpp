@@ -18,6 +18,15 @@
 
 namespace velnor {
 
+namespace {
+// The screen area the indicator is placed in, outside panels and docks.
+QRect availableScreenArea()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+} // namespace
+
 void quitApplication()
 {
     // exit(), not quit(): in Qt 6 a window that refuses to close (the main
@@ -52,13 +61,14 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
     , m_history(HistoryService::Dependencies{
           paths.historyDatabase, m_settings, m_clock, m_scheduler, m_log,
           [](std::function<void()> work) { QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection); }})
+    , m_layerIndicatorView(m_indicatorLayer, availableScreenArea)
     , m_indicator(indicatorDependencies())
     , m_backend(BackendDependencies{m_settings, m_scheduler, m_log, m_redactor, m_console, m_deployment.backendBaseUrl,
                                     QCoreApplication::applicationVersion(), currentOsType()})
     , m_recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(m_pulse), FfmpegAacFileWriter::factory(), m_microphone,
                                              m_audioDevices, nullptr, m_settings, m_log, m_console})
     , m_realtimeClients(m_deployment, m_clock, &m_backend.hotWordSource(), m_asrLog, m_scheduler, m_redactor)
-    , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(),
+    , m_desktop(m_settings, m_scheduler, m_log, m_console, atspiHelperPath(), m_wayland,
                 [this](TextInputNotice notice) {
                     if (notice == TextInputNotice::ProtectedField)
                         m_notice.notifyOnce(QStringLiteral("password-field"), QStringLiteral("没有输入到密码框"),
@@ -70,13 +80,13 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
                 })
     , m_controller(AppSetupHelper::Collaborators{
           m_settings, m_scheduler, m_clock, m_log, m_console, m_indicator, m_recorder, m_recordingFiles, m_sounds,
-          m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.workspace(),
+          m_backend.fileRecognition(), m_backend.textAdjustment(), m_desktop.textInput(), m_desktop.frontApp(),
           m_desktop.keySynthesizer(), m_desktop.accessibilityTrust(),
           m_realtimeClients.makeFactory(m_microphone, PulseAudioCapture::factory(m_pulse), SwrResampler::factory()),
           currentOsType()},
                    &m_history.recorder(), &m_desktop.preedit(), &m_desktop.inputMethodKeySynthesizer())
     , m_retry({m_history.store(), m_backend.fileRecognition(), m_log, currentOsType()})
-    , m_previousApp({m_desktop.workspace(), m_desktop.textInput(), m_scheduler, m_log,
+    , m_previousApp({m_desktop.frontApp(), m_desktop.textInput(), m_scheduler, m_log,
                      static_cast<qint32>(QCoreApplication::applicationPid()), [this] { m_mainWindow.hideMainWindow(); },
                      [this] {
                          m_notice.notifyOnce(QStringLiteral("reinsert-own-window"), QStringLiteral("未重新输入"),
@@ -123,6 +133,13 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
     QObject::connect(&m_desktop.workspace(), &x11::EwmhWorkspace::activeApplicationChanged, [this] {
         m_indicator.handleApplicationActivation(m_desktop.workspace().frontmostApplication());
     });
+    if (m_indicatorLayer.isAvailable())
+        m_log.info(QStringLiteral("Indicator on the compositor's overlay layer"));
+    // Said once; from then on the Wayland ways report themselves unavailable.
+    QObject::connect(&m_wayland, &wayland::WaylandConnection::broken, [this](const QString& why) { m_log.error(why); });
+    QObject::connect(&m_desktop.waylandToplevels(), &wayland::ForeignToplevelWorkspace::activeApplicationChanged, [this] {
+        m_indicator.handleApplicationActivation(m_desktop.frontApp().frontmostApplication());
+    });
     QObject::connect(&m_desktop.workspace(), &x11::EwmhWorkspace::currentDesktopChanged,
                      [this] { m_indicator.handleSpaceChange(); });
     QObject::connect(&m_desktop.inputMethod(), &fcitx5::Fcitx5Bridge::stateChanged, [this](fcitx5::AddonState state) {
@@ -138,6 +155,13 @@ DesktopApplication::~DesktopApplication()
     m_log.flush();
 }
 
+IndicatorSurface& DesktopApplication::indicatorSurface()
+{
+    if (m_indicatorLayer.isAvailable())
+        return m_layerIndicatorView;
+    return m_indicatorView;
+}
+
 FloatingWindowController::Dependencies DesktopApplication::indicatorDependencies()
 {
     m_uptime.start();
@@ -145,11 +169,8 @@ FloatingWindowController::Dependencies DesktopApplication::indicatorDependencies
             m_settings,
             m_log,
             m_systemLog,
-            m_indicatorView,
-            [] {
-                const QScreen* screen = QGuiApplication::primaryScreen();
-                return screen ? screen->availableGeometry() : QRect();
-            },
+            indicatorSurface(),
+            availableScreenArea,
             [this] { return m_desktop.workspace().frontmostApplicationIcon(); },
             [this] { return Duration(m_uptime.elapsed()); },
             [] { return QRandomGenerator::global()->generateDouble(); }};

@@ -30,10 +30,13 @@
 #include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/PulseSoundOutput.h"
+#include "platform/linux/wayland/LayerShellSurface.h"
+#include "platform/linux/wayland/WaylandConnection.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
 #include "textinput/PreviousAppInserter.h"
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
+#include "ui/indicator/LayerShellIndicatorView.h"
 #include "ui/tray/TrayMenuView.h"
 #include "ui/tray/TrayNotice.h"
 
@@ -74,6 +77,8 @@ public:
 
 private:
     FloatingWindowController::Dependencies indicatorDependencies();
+    // The compositor's overlay layer where it offers one, else the window.
+    IndicatorSurface& indicatorSurface();
     void hotkeyChanged();
     static QString inputMethodStateText(fcitx5::AddonState state);
 
@@ -93,6 +98,10 @@ private:
     QElapsedTimer m_uptime;
     X11OverlayWindows m_overlay;
     FloatingWindowView m_indicatorView{&m_overlay};
+    // Not connected outside a Wayland session.
+    wayland::WaylandConnection m_wayland;
+    wayland::LayerShellSurface m_indicatorLayer{m_wayland, QByteArrayLiteral("velnor-indicator")};
+    LayerShellIndicatorView m_layerIndicatorView;
     FloatingWindowController m_indicator;
     DefaultSettingsRegistrar m_defaults{m_settings, m_scheduler, m_indicator};
     BackendServices m_backend;

@@ -3,18 +3,23 @@
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
 #include "log/Logger.h"
+#include "platform/linux/wayland/WaylandConnection.h"
 
 #include <QGuiApplication>
 
 namespace velnor {
 
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                                 const QString& atspiHelper, std::function<void(TextInputNotice)> notice)
+                                 const QString& atspiHelper, wayland::WaylandConnection& wayland,
+                                 std::function<void(TextInputNotice)> notice)
     : m_pasteboard(*QGuiApplication::clipboard())
-    , m_textInput(m_workspace, m_trust,
+    , m_waylandClipboard(wayland)
+    , m_waylandKeys(wayland)
+    , m_waylandToplevels(wayland)
+    , m_textInput(chosenFrontApp(), m_trust,
                   std::make_unique<atspi::AtspiHelperBridge>(atspiHelper,
                                                              [&log](const QString& why) { log.warning(why); }),
-                  m_pasteboard, m_keys, scheduler, log,
+                  chosenPasteboard(), chosenKeys(), scheduler, log,
                   TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(notice)})
     , m_hidMonitor(m_keyboardDevices, console)
     , m_keyboards(settings, m_hidMonitor)
@@ -34,8 +39,31 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
     m_keys.setPostObserver([this](std::uint8_t keycode, bool keyDown) { m_echoes.expect(keycode, keyDown); });
     if (!m_shortcutManager.start() || !m_keySource.isAvailable())
         log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
-    if (!m_keys.isAvailable())
+    if (wayland.isConnected())
+        log.info(QStringLiteral("Wayland session: clipboard by %1, paste keys by %2, front application from %3")
+                     .arg(m_waylandClipboard.isAvailable() ? QStringLiteral("data control") : QStringLiteral("XWayland"),
+                          m_waylandKeys.isAvailable() ? QStringLiteral("the virtual keyboard") : QStringLiteral("XTest"),
+                          m_waylandToplevels.isAvailable() ? QStringLiteral("foreign toplevels")
+                                                           : QStringLiteral("EWMH")));
+    if (!chosenKeys().isAvailable())
         log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));
+}
+
+// A Wayland compositor's own ways reach every window; XTest and EWMH only
+// the XWayland ones.
+KeySynthesizer& DesktopPlatform::chosenKeys()
+{
+    return m_waylandKeys.isAvailable() ? static_cast<KeySynthesizer&>(m_waylandKeys) : m_keys;
+}
+
+Pasteboard& DesktopPlatform::chosenPasteboard()
+{
+    return m_waylandClipboard.isAvailable() ? static_cast<Pasteboard&>(m_waylandClipboard) : m_pasteboard;
+}
+
+Workspace& DesktopPlatform::chosenFrontApp()
+{
+    return m_waylandToplevels.isAvailable() ? static_cast<Workspace&>(m_waylandToplevels) : m_workspace;
 }
 
 DesktopPlatform::~DesktopPlatform()

@@ -12,6 +12,9 @@
 #include "platform/linux/fcitx5/Fcitx5PreeditSink.h"
 #include "platform/linux/fcitx5/Fcitx5TextInput.h"
 #include "platform/linux/fcitx5/PreferredKeySource.h"
+#include "platform/linux/wayland/DataControlPasteboard.h"
+#include "platform/linux/wayland/ForeignToplevelWorkspace.h"
+#include "platform/linux/wayland/VirtualKeyboardSynthesizer.h"
 #include "platform/linux/x11/EwmhWorkspace.h"
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
@@ -33,12 +36,16 @@ class SettingsStore;
 // chosen keyboard) and the text insertion into the focused field (AT-SPI,
 // else the clipboard and an XTest paste). Where Fcitx5 runs with Velnor's
 // addon and a field has the focus, the hotkey, the text and the live partial
-// text go through the input method instead.
+// text go through the input method instead. In a Wayland session whose
+// compositor offers them, the paste keys go through its virtual keyboard and
+// the clipboard through its data-control protocol and the front application
+// from its toplevel list (the app's own windows stay on XWayland).
 class DesktopPlatform final {
 public:
     // `atspiHelper` is the program that talks to the accessibility bus.
     DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
-                    const QString& atspiHelper, std::function<void(TextInputNotice)> notice);
+                    const QString& atspiHelper, wayland::WaylandConnection& wayland,
+                    std::function<void(TextInputNotice)> notice);
     ~DesktopPlatform();
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;
@@ -48,19 +55,29 @@ public:
     PreeditSink& preedit() { return m_preedit; }
     fcitx5::Fcitx5Bridge& inputMethod() { return m_inputMethod; }
     x11::EwmhWorkspace& workspace() { return m_workspace; }
-    KeySynthesizer& keySynthesizer() { return m_keys; }
+    // The front application as insertion and the uploads see it.
+    Workspace& frontApp() { return chosenFrontApp(); }
+    wayland::ForeignToplevelWorkspace& waylandToplevels() { return m_waylandToplevels; }
+    KeySynthesizer& keySynthesizer() { return chosenKeys(); }
     // Keys into the field the input method committed to.
     KeySynthesizer& inputMethodKeySynthesizer() { return m_inputMethodKeySynthesizer; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
     KeyboardManager& keyboards() { return m_keyboards; }
 
 private:
+    KeySynthesizer& chosenKeys();
+    Pasteboard& chosenPasteboard();
+    Workspace& chosenFrontApp();
+
     QElapsedTimer m_uptime;
     x11::SyntheticKeyEchoes m_echoes{[this] { return m_uptime.elapsed(); }};
     x11::XTestKeySynthesizer m_keys;
     x11::X11AccessibilityTrust m_trust{m_keys};
     x11::EwmhWorkspace m_workspace;
     x11::QtClipboardPasteboard m_pasteboard;
+    wayland::DataControlPasteboard m_waylandClipboard;
+    wayland::VirtualKeyboardSynthesizer m_waylandKeys;
+    wayland::ForeignToplevelWorkspace m_waylandToplevels;
     TextInputStack m_textInput;
 
     x11::XInputKeyboardDevices m_keyboardDevices;

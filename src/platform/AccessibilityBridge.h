@@ -87,7 +87,9 @@ public:
 
     // Whether the accessibility service can reach applications at all.
     virtual bool isAvailable() = 0;
-    // The root element of the application with this process id, with the
+    // The root element of the application with this process id (0: the
+    // application whose window is active, where the window system names
+    // no process), with the
     // given messaging timeout applied to every call made through it. Walks
     // of its tree stop once `searchBudget` has passed since this call.
     virtual std::shared_ptr<AccessibleElement> applicationElement(qint32 processId, Duration messagingTimeout,

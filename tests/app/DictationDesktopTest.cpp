@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
+#include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
 #include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
@@ -35,49 +36,6 @@
 
 namespace velnor {
 namespace {
-
-// xterm running a shell line that writes what is typed into a file.
-class XtermField final {
-public:
-    // The typed line, once Enter ends it.
-    static QString readsOneLineInto(const QString& file)
-    {
-        return QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'").arg(file);
-    }
-    // Each key as it comes, with no Enter needed.
-    static QString copiesEveryKeyInto(const QString& file)
-    {
-        return QStringLiteral("stty -echo -icanon; exec cat > '%1'").arg(file);
-    }
-
-    explicit XtermField(const QString& outputFile, const QString& title = QStringLiteral("velnor-xterm"),
-                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                        bool wholeLine = true)
-        : m_outputFile(outputFile)
-    {
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                         wholeLine ? readsOneLineInto(outputFile) : copiesEveryKeyInto(outputFile)});
-        m_ready = m_process.waitForStarted(5000);
-    }
-    ~XtermField()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool isReady() const { return m_ready; }
-    QString text() const
-    {
-        QFile file(m_outputFile);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-private:
-    QString m_outputFile;
-    QProcess m_process;
-    bool m_ready = false;
-};
 
 class DictationDesktopTest : public ::testing::Test {
 protected:
@@ -137,14 +95,7 @@ protected:
         return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
-    bool makeNoise()
-    {
-        return QProcess::execute(QStringLiteral("sox"),
-                                 {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
-                                  QStringLiteral("-c"), QStringLiteral("1"), noise, QStringLiteral("synth"),
-                                  QStringLiteral("2.5"), QStringLiteral("pinknoise"), QStringLiteral("vol"),
-                                  QStringLiteral("0.5")}) == 0;
-    }
+    bool makeNoise() { return test::writeSpeechNoise(noise); }
 
     // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
     void dictate()
@@ -208,7 +159,12 @@ TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardCo
     EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
     expectUserClipboardBack();
 
-    XtermField xterm(dir.filePath(QStringLiteral("xterm.txt")));
+    test::TerminalField xterm(QStringLiteral("xterm"), {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e")},
+                              QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
+                              dir.filePath(QStringLiteral("xterm.txt")),
+                              [](QProcess& process, const QString& program, const QStringList& arguments) {
+                                  process.start(program, arguments);
+                              });
     ASSERT_TRUE(xterm.isReady());
     ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-xterm"); }, 10000));
     dictate();
@@ -527,13 +483,20 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     environment.insert(QLatin1String(GetParam().moduleVariable), QLatin1String(GetParam().moduleValue));
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
     std::unique_ptr<test::FieldApp> app;
-    std::unique_ptr<XtermField> xterm;
+    std::unique_ptr<test::TerminalField> xterm;
     if (GetParam().program) {
         app = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program),
                                                QStringList{title}, environment);
         ASSERT_TRUE(app->isReady());
     } else {
-        xterm = std::make_unique<XtermField>(dir.filePath(QStringLiteral("xterm.txt")), title, environment, false);
+        // Each key as it comes, with no Enter needed.
+        xterm = std::make_unique<test::TerminalField>(
+            QStringLiteral("xterm"), QStringList{QStringLiteral("-title"), title, QStringLiteral("-e")},
+            QStringLiteral("stty -echo -icanon; exec cat > '%1'"), dir.filePath(QStringLiteral("xterm.txt")),
+            [&environment](QProcess& process, const QString& program, const QStringList& arguments) {
+                process.setProcessEnvironment(environment);
+                process.start(program, arguments);
+            });
         ASSERT_TRUE(xterm->isReady());
     }
     const auto fieldText = [&] { return app ? app->text() : xterm->text(); };

@@ -13,8 +13,9 @@ namespace velnor::test {
 // connection of its own.
 class XTestKeys final {
 public:
-    XTestKeys()
-        : m_connection(xcb_connect(nullptr, nullptr))
+    // No display name: $DISPLAY.
+    explicit XTestKeys(const char* display = nullptr)
+        : m_connection(xcb_connect(display, nullptr))
     {
         if (isConnected())
             m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection.get())).data->root;

@@ -1,4 +1,10 @@
 #include "ui/indicator/IndicatorGeometry.h"
+#include "ui/indicator/IndicatorPainter.h"
+#include "ui/indicator/LayerShellIndicatorView.h"
+
+#include "platform/OverlayLayer.h"
+
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +84,68 @@ TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
     // A radius larger than the bar allows is capped, and zero is a plain rectangle.
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 15).contains(QPoint(20, 0)));
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 0).contains(QPoint(0, 0)));
+}
+
+// A compositor overlay cannot be placed by coordinates: each of the six
+// positions clings to its own edges, at the frame's distance from them.
+TEST(IndicatorGeometry, OverlayPlacementsClingToTheEdgesOfTheirPosition)
+{
+    using namespace OverlayAnchor;
+    struct Case {
+        IndicatorPosition position;
+        QRectF available;
+        std::uint32_t anchors;
+        QMargins margins;
+    };
+    const Case cases[] = {
+        {IndicatorPosition::TopLeft, kLaptop, Top | Left, {5, 5, 0, 0}},
+        {IndicatorPosition::TopCenter, kLaptop, Top, {0, 5, 0, 0}},
+        {IndicatorPosition::TopRight, kLaptop, Top | Right, {0, 5, 5, 0}},
+        {IndicatorPosition::BottomLeft, kSecondScreen, Bottom | Left, {5, 0, 0, 5}},
+        {IndicatorPosition::BottomCenter, kLaptop, Bottom, {0, 0, 0, 5}},
+        {IndicatorPosition::BottomRight, kBesideLeftPanel, Bottom | Right, {0, 0, 5, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(positionSettingValue(c.position).toStdString());
+        const QRect frame(originFor(c.position, kLarge, c.available).toPoint(), kLarge.toSize());
+        const OverlayPlacement placement = overlayPlacementFor(frame, c.available.toRect());
+        EXPECT_EQ(placement.anchors, c.anchors);
+        EXPECT_EQ(placement.margins, c.margins);
+    }
+}
+
+class RecordingOverlay final : public OverlayLayer {
+public:
+    bool isAvailable() const override { return true; }
+    void show(const QImage& image, std::uint32_t anchors, const QMargins& margins) override
+    {
+        shown.append({image, {anchors, margins}});
+    }
+    QList<QPair<QImage, OverlayPlacement>> shown;
+};
+
+TEST(IndicatorGeometry, TheOverlayViewShowsThePaintersPictureOnceBroughtToFront)
+{
+    RecordingOverlay overlay;
+    LayerShellIndicatorView view(overlay, [] { return kLaptop.toRect(); });
+    IndicatorScene scene;
+    scene.size = kLarge;
+    scene.cornerRadius = 15;
+    scene.background = QColor(20, 20, 20);
+    view.setFrame(QRect(originFor(IndicatorPosition::TopRight, kLarge, kLaptop).toPoint(), kLarge.toSize()));
+    view.present(scene);
+    EXPECT_TRUE(overlay.shown.isEmpty()) << "nothing shows before the controller brings it up";
+
+    view.bringToFront(false);
+    view.present(scene);
+    ASSERT_EQ(overlay.shown.size(), 2);
+    QImage expected(kLarge.toSize(), QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::transparent);
+    QPainter painter(&expected);
+    paintIndicator(painter, scene);
+    painter.end();
+    EXPECT_EQ(overlay.shown.last().first, expected);
+    EXPECT_EQ(overlay.shown.last().second, (OverlayPlacement{OverlayAnchor::Top | OverlayAnchor::Right, {0, 5, 5, 0}}));
 }
 
 } // namespace

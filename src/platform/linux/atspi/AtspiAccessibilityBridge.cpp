@@ -24,6 +24,24 @@ GRef<AtspiAccessible> newReference(AtspiAccessible* accessible)
     return GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
 }
 
+// Whether one of the application's windows is the active one (the focused
+// window, as the toolkit learnt it from the window system).
+bool hasActiveWindow(AtspiAccessible* application)
+{
+    ErrorSlot countError;
+    const int count = atspi_accessible_get_child_count(application, countError.out());
+    for (int i = 0; !countError.failed() && i < count; ++i) {
+        ErrorSlot error;
+        const GRef<AtspiAccessible> window(atspi_accessible_get_child_at_index(application, i, error.out()));
+        if (error.failed() || !window)
+            continue;
+        const GRef<AtspiStateSet> states(atspi_accessible_get_state_set(window.get()));
+        if (states && atspi_state_set_contains(states.get(), ATSPI_STATE_ACTIVE))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 AtspiAccessibilityBridge::AtspiAccessibilityBridge() = default;
@@ -67,12 +85,12 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
                                                                               Duration messagingTimeout,
                                                                               Duration searchBudget)
 {
-    if (processId <= 0 || !ensureInitialised())
+    if (processId < 0 || !ensureInitialised())
         return nullptr;
     const WalkDeadline deadline = std::chrono::steady_clock::now() + searchBudget;
     atspi_set_timeout(static_cast<gint>(messagingTimeout.count()), static_cast<gint>(messagingTimeout.count()));
     drainEvents();
-    if (auto known = knownApplication(processId, deadline))
+    if (auto known = processId > 0 ? knownApplication(processId, deadline) : nullptr)
         return known;
     const GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
@@ -86,7 +104,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
             continue;
         ErrorSlot pidError;
         const guint pid = atspi_accessible_get_process_id(application.get(), pidError.out());
-        if (pidError.failed() || static_cast<qint32>(pid) != processId)
+        if (pidError.failed())
+            continue;
+        // No process id (a Wayland front window gives none): the
+        // application whose window is active.
+        if (processId > 0 ? static_cast<qint32>(pid) != processId : !hasActiveWindow(application.get()))
             continue;
         // Start every insertion from what the application says now. (Turning
         // the cache off instead deadlocks: libatspi then answers an event it
@@ -94,7 +116,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBridge::applicationElement(
         atspi_accessible_clear_cache(application.get());
         const ToolkitTextUnits units = ToolkitTextUnits::forToolkit(toolkitOf(application.get()));
         m_lastApplication = std::make_unique<KnownApplication>(
-            KnownApplication{processId, newReference(application.get()), units});
+            KnownApplication{static_cast<qint32>(pid), newReference(application.get()), units});
         return std::make_shared<AtspiElement>(std::move(application), units, deadline);
     }
     return nullptr;

@@ -1,5 +1,8 @@
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 
+#include "platform/linux/x11/VirtualKeysyms.h"
+#include "platform/linux/x11/XkbHandles.h"
+
 #include <QByteArray>
 #include <QHash>
 
@@ -12,33 +15,6 @@ namespace velnor::x11 {
 
 namespace {
 
-struct XkbContextFree {
-    void operator()(xkb_context* context) const { xkb_context_unref(context); }
-};
-struct XkbKeymapFree {
-    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
-};
-struct XkbStateFree {
-    void operator()(xkb_state* state) const { xkb_state_unref(state); }
-};
-
-std::optional<xkb_keysym_t> keysymFor(int virtualKey)
-{
-    switch (virtualKey) {
-    case VirtualKey::V:
-        return XKB_KEY_v;
-    case VirtualKey::Return:
-        return XKB_KEY_Return;
-    case VirtualKey::LeftShift:
-        return XKB_KEY_Shift_L;
-    case VirtualKey::LeftControl:
-        return XKB_KEY_Control_L;
-    case VirtualKey::Insert:
-        return XKB_KEY_Insert;
-    default:
-        return std::nullopt;
-    }
-}
 
 // Key codes that type each keysym on the first shift level, preferring the
 // active layout; a key missing there (a Cyrillic layout has no "v") comes
@@ -46,15 +22,15 @@ std::optional<xkb_keysym_t> keysymFor(int virtualKey)
 QHash<xkb_keysym_t, xkb_keycode_t> keycodesByKeysym(xcb_connection_t* connection)
 {
     QHash<xkb_keysym_t, xkb_keycode_t> keycodes;
-    const std::unique_ptr<xkb_context, XkbContextFree> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    const XkbContext context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
     if (!context || device < 0)
         return keycodes;
-    const std::unique_ptr<xkb_keymap, XkbKeymapFree> keymap(
+    const XkbKeymap keymap(
         xkb_x11_keymap_new_from_device(context.get(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
     if (!keymap)
         return keycodes;
-    const std::unique_ptr<xkb_state, XkbStateFree> state(
+    const XkbState state(
         xkb_x11_state_new_from_device(keymap.get(), connection, device));
     const xkb_layout_index_t active =
         state ? xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE) : 0;
@@ -91,7 +67,7 @@ public:
 
     std::optional<SyntheticKeyEvent> createKeyboardEvent(int virtualKey, bool keyDown) override
     {
-        const auto keysym = keysymFor(virtualKey);
+        const auto keysym = keysymForVirtualKey(virtualKey);
         if (!keysym || !m_keycodes.contains(*keysym) || m_keycodes.value(*keysym) > 255)
             return std::nullopt;
         return SyntheticKeyEvent{virtualKey, keyDown};
@@ -99,7 +75,7 @@ public:
 
     void post(const SyntheticKeyEvent& event) override
     {
-        const auto keysym = keysymFor(event.virtualKey);
+        const auto keysym = keysymForVirtualKey(event.virtualKey);
         if (!keysym || !m_keycodes.contains(*keysym))
             return;
         const auto keycode = static_cast<std::uint8_t>(m_keycodes.value(*keysym));

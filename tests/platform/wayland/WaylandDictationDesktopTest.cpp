@@ -1,0 +1,237 @@
+// Dictation on a Wayland desktop (headless Sway with XWayland): the real
+// `velnor` runs as the session's user with its windows on XWayland; the
+// target applications are native Wayland clients. The hotkey comes as XTest
+// keys on XWayland, which the app's XInput 2 source hears whichever window
+// has the focus. Needs scripts/with-services.sh (PulseAudio) and root (the
+// fixture runs the session as an unprivileged user).
+#include "keyboard/XTestKeys.h"
+#include "support/EventLoopWait.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+#include "support/desktop/FieldApp.h"
+#include "support/desktop/TerminalField.h"
+#include "support/wayland/HeadlessSway.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+namespace velnor::test {
+namespace {
+
+class WaylandDictationDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("PULSE_SERVER")) << "run under scripts/with-services.sh";
+        ASSERT_TRUE(sway.isRunning()) << sway.error().toStdString();
+        ASSERT_TRUE(server.start(dir.filePath(QStringLiteral("server")))) << server.error().toStdString();
+        ASSERT_TRUE(writeSpeechNoise(noise));
+        ASSERT_TRUE(shareSoundServer());
+        // The hotkey comes from this (root) process: XWayland lets in the
+        // session's user only until told otherwise.
+        ASSERT_FALSE(sway.run(QStringLiteral("xhost"), {QStringLiteral("+si:localuser:root")}).isEmpty());
+        keys = std::make_unique<XTestKeys>(sway.xDisplay().toLatin1().constData());
+        ASSERT_TRUE(keys->isConnected());
+
+        QDir().mkpath(userDir.filePath(QStringLiteral("config")));
+        ASSERT_TRUE(HeadlessSway::giveToUser(userDir.path()));
+        QProcessEnvironment environment = sway.clientEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), userDir.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("VELNOR_BACKEND_URL"), server.url().toString());
+        environment.insert(QStringLiteral("PULSE_SERVER"), qEnvironmentVariable("PULSE_SERVER"));
+        // The app's own windows stay on XWayland.
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        velnor.setProcessChannelMode(QProcess::MergedChannels);
+        HeadlessSway::start(velnor, QStringLiteral(VELNOR_APP_BIN), {}, environment);
+        ASSERT_TRUE(velnor.waitForStarted(5000));
+        ASSERT_TRUE(waitUntil([this] { return output().contains(QStringLiteral("热键注册完成")); }, 20000))
+            << output().toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (velnor.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(velnor.processId()), SIGTERM);
+            if (!velnor.waitForFinished(10000))
+                velnor.kill();
+        }
+        server.stop();
+    }
+
+    QString output()
+    {
+        m_output += QString::fromUtf8(velnor.readAll());
+        return m_output;
+    }
+    qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
+    qsizetype byAccessibility() { return output().count(QStringLiteral("使用辅助功能API成功输入文字")); }
+
+    // The private sound server's socket, reachable by the session's user.
+    static bool shareSoundServer()
+    {
+        const QString socket = qEnvironmentVariable("PULSE_SERVER").remove(QStringLiteral("unix:"));
+        for (QString path = QFileInfo(socket).path(); path != QLatin1String("/"); path = QFileInfo(path).path()) {
+            QFile directory(path);
+            if (!directory.setPermissions(directory.permissions() | QFile::ExeOther))
+                return false;
+            if (path == QDir::tempPath())
+                break;
+        }
+        return true;
+    }
+
+    // Holds Fn+Shift (right Control + Shift) while speaking; `whileSpeaking`
+    // runs once the speech has started.
+    void dictate(const std::function<void()>& whileSpeaking = {})
+    {
+        keys->press(XKey::RightControl);
+        keys->press(XKey::LeftShift);
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"),
+                      {QStringLiteral("--device=") + qEnvironmentVariable("VELNOR_PULSE_MIC_SINK"), noise});
+        ASSERT_TRUE(speaker.waitForStarted(5000));
+        if (whileSpeaking) {
+            runEventLoopFor(1000);
+            whileSpeaking();
+        }
+        ASSERT_TRUE(waitUntil([&] { return speaker.state() == QProcess::NotRunning; }, 15000));
+        keys->release(XKey::LeftShift);
+        keys->release(XKey::RightControl);
+    }
+
+    // A native Wayland field program, once its window has the focus.
+    std::unique_ptr<FieldApp> openField(const char* program, const QString& title, bool accessible)
+    {
+        QProcessEnvironment environment = sway.clientEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        if (accessible)
+            environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        else
+            environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+        QStringList line = HeadlessSway::command(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program), {title});
+        auto field = std::make_unique<FieldApp>(line.takeFirst(), line, environment);
+        if (!field->isReady() || !waitUntil([&] { return sway.focusedTitle() == title; }, 10000))
+            return nullptr;
+        return field;
+    }
+
+    // The app logs the front application of each dictation by its app id.
+    qsizetype dictationsFrom(const QString& appId)
+    {
+        return output().count(QStringLiteral("Bundle ID: ") + appId + QLatin1Char('\n'));
+    }
+
+    HeadlessSway sway{{.xwayland = true}};
+    TempDir dir;
+    TempDir userDir;
+    ServerProcess server;
+    std::unique_ptr<XTestKeys> keys;
+    QProcess velnor;
+    QString m_output;
+    const QString noise = dir.filePath(QStringLiteral("noise.wav"));
+};
+
+TEST_F(WaylandDictationDesktopTest, NativeGtkAndQtFieldsReceiveTheDictationOverAccessibility)
+{
+    const QString gtkText = QStringLiteral("会议改到下午三点 ✅");
+    const QString qtText = QStringLiteral("Ship it today, café 😀");
+    ASSERT_TRUE(server.scriptRecognizer({gtkText, qtText}));
+
+    struct Case {
+        const char* program;
+        QString title;
+        QString text;
+    };
+    const Case cases[] = {{"velnor-gtk-entry", QStringLiteral("wayland-gtk"), gtkText},
+                          {"velnor-qt-line-edit", QStringLiteral("wayland-qt"), qtText}};
+    qsizetype delivered = 0;
+    for (const Case& target : cases) {
+        SCOPED_TRACE(target.program);
+        const auto field = openField(target.program, target.title, true);
+        ASSERT_TRUE(field) << "focused: " << sway.focusedTitle().toStdString();
+        const QString appId = sway.focusedAppId();
+        dictate();
+        EXPECT_TRUE(waitUntil([&] { return field->text() == target.text; }, 20000))
+            << "field: " << field->text().toStdString() << "\n" << output().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return byAccessibility() == delivered + 1; }, 10000));
+        delivered = byAccessibility();
+        // Named from the compositor's toplevel list: XWayland's EWMH sees no Wayland window.
+        EXPECT_GE(dictationsFrom(appId), 1) << "app id " << appId.toStdString();
+    }
+}
+
+TEST_F(WaylandDictationDesktopTest, TheIndicatorIsAnOverlayThatLeavesTheFocusedWindowFocused)
+{
+    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("overlay")}));
+    const auto field = openField("velnor-gtk-entry", QStringLiteral("wayland-gtk"), true);
+    ASSERT_TRUE(field);
+    const QString before = dir.filePath(QStringLiteral("before.png"));
+    const QString during = dir.filePath(QStringLiteral("during.png"));
+    ASSERT_TRUE(sway.screenshot(before));
+    QString focusedWhileRecording;
+    dictate([&] {
+        focusedWhileRecording = sway.focusedTitle();
+        EXPECT_TRUE(sway.screenshot(during));
+    });
+    EXPECT_TRUE(output().contains(QStringLiteral("Indicator on the compositor's overlay layer"))) << output().toStdString();
+    EXPECT_EQ(focusedWhileRecording, QStringLiteral("wayland-gtk"));
+    EXPECT_TRUE(waitUntil([&] { return field->text() == QLatin1String("overlay"); }, 20000));
+    EXPECT_EQ(sway.focusedTitle(), QStringLiteral("wayland-gtk"));
+
+    // The pill sits at the bottom centre, over the GTK window.
+    const QImage clean(before);
+    const QImage shown(during);
+    ASSERT_EQ(clean.size(), shown.size());
+    int changed = 0;
+    for (int y = shown.height() * 3 / 4; y < shown.height(); ++y) {
+        for (int x = shown.width() / 3; x < shown.width() * 2 / 3; ++x)
+            changed += clean.pixel(x, y) != shown.pixel(x, y) ? 1 : 0;
+    }
+    EXPECT_GT(changed, 500) << "no indicator in " << during.toStdString();
+}
+
+TEST_F(WaylandDictationDesktopTest, AFieldWithoutAccessibilityGetsAVirtualKeyboardPaste)
+{
+    const QString text = QStringLiteral("make test");
+    ASSERT_TRUE(server.scriptRecognizer({text}));
+    const TempDir footDir;
+    ASSERT_TRUE(HeadlessSway::giveToUser(footDir.path()));
+    // foot has no accessibility: the text reaches it only as a paste.
+    TerminalField foot(QStringLiteral("foot"), {QStringLiteral("--title=velnor-foot")},
+                       QStringLiteral("stty -icanon -echo; head -c ") + QString::number(text.toUtf8().size())
+                           + QStringLiteral(" > '%1'"),
+                       footDir.filePath(QStringLiteral("typed.txt")),
+                       [this](QProcess& process, const QString& program, const QStringList& arguments) {
+                           HeadlessSway::start(process, program, arguments, sway.clientEnvironment());
+                       });
+    ASSERT_TRUE(foot.isReady());
+    ASSERT_TRUE(waitUntil([&] { return sway.focusedAppId() == QLatin1String("foot"); }, 10000));
+    // What the user had copied: served by wl-copy until someone replaces it.
+    QProcess userCopy;
+    HeadlessSway::start(userCopy, QStringLiteral("wl-copy"), {QStringLiteral("--foreground"), QStringLiteral("user's words")},
+                        sway.clientEnvironment());
+    ASSERT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 5000));
+    dictate();
+    EXPECT_TRUE(waitUntil([&] { return byClipboard() == 1; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return foot.text() == text; }, 10000))
+        << "typed: " << foot.text().toStdString() << "\n" << output().toStdString();
+    EXPECT_GE(dictationsFrom(QStringLiteral("foot")), 1);
+    EXPECT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 10000))
+        << "the clipboard now holds: " << sway.run(QStringLiteral("wl-paste"), {}).toStdString();
+    userCopy.kill();
+    userCopy.waitForFinished(2000);
+}
+
+} // namespace
+} // namespace velnor::test
