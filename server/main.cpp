@@ -7,7 +7,7 @@
 #include "http/LogSafety.h"
 #include "http/LowLatencyTcpServer.h"
 #include "http/TlsTcpServer.h"
-#include "recognition/PocketsphinxRecognizer.h"
+#include "recognition/RecognizerChoice.h"
 
 #if VELNOR_SERVER_REALTIME
 #include "realtime/RealtimeEndpoint.h"
@@ -54,6 +54,7 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     ServerOptions::addOptions(parser);
     ServerOptions::addAccountOptions(parser);
+    RecognizerChoice::addOptions(parser);
 #if VELNOR_SERVER_REALTIME
     RealtimeEndpoint::addOptions(parser);
 #endif
@@ -64,17 +65,23 @@ int main(int argc, char** argv)
     if (!options)
         return failStart(error);
 
+    // Built first, so it outlives every request and stream that uses it.
+    const std::unique_ptr<RecognizerChoice> recognizers = RecognizerChoice::create(parser, *options, &error);
+    if (!recognizers)
+        return failStart(error);
+
     QHttpServer http;
-    const SpeechRecognizerFactory recognizers = pocketsphinxRecognizerFactory(options->model);
-    const std::unique_ptr<ApiServer> api = ApiServer::create(*options, http, recognizers, &error);
+    const std::unique_ptr<ApiServer> api = ApiServer::create(*options, http, recognizers->file(), &error);
     if (!api)
         return failStart(error);
 
 #if VELNOR_SERVER_REALTIME
     const std::unique_ptr<RealtimeEndpoint> realtime =
-        RealtimeEndpoint::create(parser, http, recognizers, options->testControls, &error);
+        RealtimeEndpoint::create(parser, http, &recognizers->stream(), options->testControls, &error);
     if (!realtime)
         return failStart(error);
+    if (realtime->acceptsStreams())
+        recognizers->warmUpStreams();
 #endif
 
     std::optional<QSslConfiguration> tls;

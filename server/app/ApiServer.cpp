@@ -10,7 +10,6 @@
 #include "http/ApiRouter.h"
 #include "http/FaultInjector.h"
 #include "recognition/RecognitionScript.h"
-#include "recognition/RecognizerPool.h"
 #include "records/RecognitionRecords.h"
 #include "routes/AppRoutes.h"
 #include "routes/AuthRoutes.h"
@@ -22,7 +21,6 @@
 #include "storage/PeriodicPruning.h"
 
 #include <QRandomGenerator>
-#include <QThread>
 
 namespace velnor::server {
 
@@ -60,7 +58,7 @@ bool ApiServer::idle() const
 }
 
 std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttpServer& http,
-                                             SpeechRecognizerFactory recognizers, QString* error)
+                                             FileRecognizer& recognizer, QString* error)
 {
     std::unique_ptr<ApiServer> server(new ApiServer());
     server->m_clock = std::make_unique<SystemClock>();
@@ -94,10 +92,7 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
     server->m_authenticator = std::make_unique<Authenticator>(*server->m_signer, *server->m_accounts);
     server->m_hotWords = std::make_unique<HotWordStore>(*server->m_database);
     server->m_records = std::make_unique<RecognitionRecords>(*server->m_database, clock);
-    const int recognitionThreads =
-        options.recognitionThreads > 0 ? options.recognitionThreads : std::max(1, QThread::idealThreadCount());
-    server->m_recognitionWork = std::make_unique<WorkPool>(recognitionThreads, options.recognitionQueue);
-    server->m_recognizers = std::make_unique<RecognizerPool>(std::move(recognizers), recognitionThreads);
+    server->m_recognitionWork = std::make_unique<WorkPool>(options.recognitionThreadCount(), options.recognitionQueue);
     const qint64 retentionMs = qint64(options.retentionDays) * 24 * 3600 * 1000;
     RecognitionRecords& records = *server->m_records;
     SmsCodeIssuer& codes = *server->m_codes;
@@ -121,9 +116,9 @@ std::unique_ptr<ApiServer> ApiServer::create(const ServerOptions& options, QHttp
                                                         *server->m_signer, *server->m_authenticator, clock,
                                                         CodeDelivery{*server->m_sms, options.devSms});
     server->m_hotWordRoutes = std::make_unique<HotWordRoutes>(router, *server->m_hotWords, *server->m_authenticator);
-    server->m_dictationRoutes = std::make_unique<DictationRoutes>(router, *server->m_recognitionWork, *server->m_recognizers, *server->m_script,
-                                                                  *server->m_records, *server->m_hotWords,
-                                                                  *server->m_authenticator);
+    server->m_dictationRoutes = std::make_unique<DictationRoutes>(
+        router, *server->m_recognitionWork, recognizer, std::chrono::seconds(options.recognitionTimeoutSeconds),
+        *server->m_script, *server->m_records, *server->m_hotWords, *server->m_authenticator);
     server->m_appRoutes = std::make_unique<AppRoutes>(router, options.latestReleases);
     if (options.testControls)
         server->m_testRoutes =

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ServerOptions.h"
-#include "recognition/SpeechRecognizer.h"
+#include "recognition/Recognizer.h"
 
 #include <memory>
 
@@ -23,7 +23,6 @@ class HotWordStore;
 class PeriodicPruning;
 class RecognitionRecords;
 class RecognitionScript;
-class RecognizerPool;
 class SmsCodeIssuer;
 class SmsSender;
 class TestControlRoutes;
@@ -35,7 +34,7 @@ class ApiServer final {
 public:
     // None (with *error) when the database cannot be opened.
     static std::unique_ptr<ApiServer> create(const ServerOptions& options, QHttpServer& http,
-                                             SpeechRecognizerFactory recognizers, QString* error);
+                                             FileRecognizer& recognizer, QString* error);
     ~ApiServer();
     ApiServer(const ApiServer&) = delete;
     ApiServer& operator=(const ApiServer&) = delete;
@@ -59,7 +58,6 @@ private:
     std::unique_ptr<RecognitionRecords> m_records;
     std::unique_ptr<WorkPool> m_recognitionWork;
     std::unique_ptr<PeriodicPruning> m_pruning;
-    std::unique_ptr<RecognizerPool> m_recognizers;
     std::unique_ptr<RecognitionScript> m_script;
     std::unique_ptr<FaultInjector> m_faults;
     std::unique_ptr<ApiRouter> m_router;

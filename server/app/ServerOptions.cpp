@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <tuple>
 
@@ -25,6 +26,7 @@ const QString kLatest = QStringLiteral("latest-version");
 const QString kMaxUpload = QStringLiteral("max-upload-mb");
 const QString kRecognitionThreads = QStringLiteral("recognition-threads");
 const QString kRecognitionQueue = QStringLiteral("recognition-queue");
+const QString kRecognitionTimeout = QStringLiteral("recognition-timeout");
 const QString kRetentionDays = QStringLiteral("retention-days");
 const QString kSmsCommand = QStringLiteral("sms-command");
 const QString kDevSms = QStringLiteral("dev-sms");
@@ -99,6 +101,11 @@ void ServerOptions::addOptions(QCommandLineParser& parser)
                                            "ones are answered 503 at once.")
                                 .arg(kDefaultRecognitionQueue),
          QStringLiteral("N")},
+        {kRecognitionTimeout, QStringLiteral("Seconds a file recognition may take, waiting for a free recogniser "
+                                             "included (default %1); a slower one is answered with an error the "
+                                             "app offers to retry.")
+                                  .arg(kDefaultRecognitionTimeoutSeconds),
+         QStringLiteral("SECONDS")},
     });
     addHttpLimitOptions(parser);
 }
@@ -158,6 +165,11 @@ bool ServerOptions::readAccountOptions(const QCommandLineParser& parser, QString
     return true;
 }
 
+int ServerOptions::recognitionThreadCount() const
+{
+    return recognitionThreads > 0 ? recognitionThreads : std::max(1, QThread::idealThreadCount());
+}
+
 std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser& parser, QString* error)
 {
     ServerOptions options;
@@ -212,7 +224,8 @@ std::optional<ServerOptions> ServerOptions::fromParser(const QCommandLineParser&
         options.maxUploadBytes = mib * 1024 * 1024;
     }
     for (const auto& [name, target, low] : {std::tuple{kRecognitionThreads, &options.recognitionThreads, 1},
-                                           std::tuple{kRecognitionQueue, &options.recognitionQueue, 0}}) {
+                                           std::tuple{kRecognitionQueue, &options.recognitionQueue, 0},
+                                           std::tuple{kRecognitionTimeout, &options.recognitionTimeoutSeconds, 1}}) {
         if (!parser.isSet(name))
             continue;
         const std::optional<int> value = boundedInt(parser, name, low, 1024, error);

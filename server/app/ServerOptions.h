@@ -37,6 +37,8 @@ struct ServerOptions {
     qint64 maxUploadBytes = kDefaultMaxUploadBytes;
     int recognitionThreads = 0;   // file recognitions decoded at once; 0 = one per CPU core
     int recognitionQueue = kDefaultRecognitionQueue;   // uploads waiting for a thread; more are answered 503
+    static constexpr int kDefaultRecognitionTimeoutSeconds = 30;
+    int recognitionTimeoutSeconds = kDefaultRecognitionTimeoutSeconds;   // one file recognition, queueing included
     HttpLimits httpLimits;   // its maxBodyBytes is maxUploadBytes
     // Accounts and stored dictations.
     static constexpr int kDefaultRetentionDays = 30;
@@ -45,6 +47,7 @@ struct ServerOptions {
     bool devSms = false;   // also answer codes to loopback callers
 
     bool useTls() const { return !tlsCertificate.isEmpty(); }
+    int recognitionThreadCount() const;
 
     static void addOptions(QCommandLineParser& parser);
     static void addAccountOptions(QCommandLineParser& parser);

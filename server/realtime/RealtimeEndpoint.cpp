@@ -73,7 +73,7 @@ void RealtimeEndpoint::addOptions(QCommandLineParser& parser)
                                      "POST /__test/realtime/reset (see server/realtime/RealtimeEndpoint.h)."),
                       QStringLiteral("HOST")});
     parser.addOption({kMaxSessionsOption,
-                      QStringLiteral("Real-time recognition: streams served at once, each with its own loaded decoder "
+                      QStringLiteral("Real-time recognition: streams served at once (with pocketsphinx, each with its own loaded decoder) "
                                      "(default %1); further connections are refused with code %2.")
                           .arg(kDefaultMaxSessions)
                           .arg(RealtimeSession::kTooManySessions),
@@ -81,7 +81,7 @@ void RealtimeEndpoint::addOptions(QCommandLineParser& parser)
 }
 
 std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLineParser& parser, QHttpServer& http,
-                                                           SpeechRecognizerFactory recognizers, bool testControls,
+                                                           StreamRecognizer* recognizer, bool testControls,
                                                            QString* error)
 {
     auto valueOrEnvironment = [&parser](const char* option, const char* variable) {
@@ -124,20 +124,17 @@ std::unique_ptr<RealtimeEndpoint> RealtimeEndpoint::create(const QCommandLinePar
         }
     }
 
-    std::unique_ptr<RealtimeEndpoint> endpoint(new RealtimeEndpoint(http, std::move(recognizers), std::move(credentials),
+    std::unique_ptr<RealtimeEndpoint> endpoint(new RealtimeEndpoint(http, recognizer, std::move(credentials),
                                                                      parser.value(QStringLiteral("realtime-host")),
                                                                      maxSessions));
     if (testControls)
         endpoint->registerTestRoutes();
-    if (endpoint->m_sessionHost.credentials.isConfigured())
-        endpoint->preloadRecognizer();
     return endpoint;
 }
 
-RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers,
-                                   RealtimeCredentials credentials, QString hostOverride, int maxSessions)
+RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, StreamRecognizer* recognizer, RealtimeCredentials credentials,
+                                   QString hostOverride, int maxSessions)
     : m_http(http)
-    , m_recognizers(std::move(recognizers))
     , m_maxSessions(static_cast<std::size_t>(maxSessions))
     , m_usedVoiceIds(m_clock)
 {
@@ -145,26 +142,7 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
     m_sessionHost.hostOverride = std::move(hostOverride);
     m_sessionHost.clock = &m_clock;
     m_sessionHost.maxSessionMs = kMaxRealtimeSessionSeconds * 1000;
-    // Decoders are loaded once and passed from stream to stream: at most one
-    // per session the cap allows, live and idle together.
-    m_sessionHost.takeIdleRecognizer = [this]() -> std::unique_ptr<SpeechRecognizer> {
-        if (m_idleRecognizers.empty())
-            return nullptr;
-        auto recognizer = std::move(m_idleRecognizers.back());
-        m_idleRecognizers.pop_back();
-        return recognizer;
-    };
-    // Runs on a decoder thread: the factory only reads its model paths.
-    m_sessionHost.loadRecognizer = [factory = m_recognizers](QString* error) -> std::unique_ptr<SpeechRecognizer> {
-        if (!factory) {
-            *error = QStringLiteral("no recogniser configured");
-            return nullptr;
-        }
-        return factory(error);
-    };
-    m_sessionHost.releaseRecognizer = [this](std::unique_ptr<SpeechRecognizer> recognizer) {
-        keepIdle(std::move(recognizer));
-    };
+    m_sessionHost.recognizer = recognizer;
     m_sessionHost.claimVoiceId = [this](const QString& voiceId, qint64 expiresAt) {
         return m_usedVoiceIds.claim(voiceId, expiresAt);
     };
@@ -185,8 +163,6 @@ RealtimeEndpoint::RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory re
 
 RealtimeEndpoint::~RealtimeEndpoint()
 {
-    if (m_preloader.joinable())
-        m_preloader.join();
     m_sessions.clear();
 }
 
@@ -203,23 +179,9 @@ bool RealtimeEndpoint::idle() const
                        [](const auto& entry) { return entry.second->doneSending(); });
 }
 
-void RealtimeEndpoint::preloadRecognizer()
+bool RealtimeEndpoint::acceptsStreams() const
 {
-    m_preloader = std::thread([this, load = m_sessionHost.loadRecognizer] {
-        QString error;
-        auto loaded = std::make_shared<std::unique_ptr<SpeechRecognizer>>(load(&error));
-        if (!*loaded) {
-            qWarning("realtime: cannot load the recogniser: %s", qPrintable(error));
-            return;
-        }
-        QMetaObject::invokeMethod(this, [this, loaded] { keepIdle(std::move(*loaded)); }, Qt::QueuedConnection);
-    });
-}
-
-void RealtimeEndpoint::keepIdle(std::unique_ptr<SpeechRecognizer> recognizer)
-{
-    if (recognizer && m_idleRecognizers.size() + m_sessions.size() <= m_maxSessions)
-        m_idleRecognizers.push_back(std::move(recognizer));
+    return m_sessionHost.credentials.isConfigured();
 }
 
 void RealtimeEndpoint::refuse(std::unique_ptr<QWebSocket> socket, int code, const QString& message)

@@ -4,14 +4,13 @@
 #include "realtime/RealtimeSession.h"
 #include "realtime/RealtimeStatistics.h"
 #include "realtime/UsedVoiceIds.h"
-#include "recognition/SpeechRecognizer.h"
+#include "recognition/Recognizer.h"
 
 #include <QObject>
 
 #include <deque>
 #include <map>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QCommandLineParser;
@@ -46,9 +45,10 @@ class RealtimeEndpoint final : public QObject {
 public:
     static void addOptions(QCommandLineParser& parser);
     // Registers "/asr/v2/<appid>" on `http` (route + newWebSocketConnection) and, when testControls,
-    // "/__test/realtime/..." routes. None (with *error) on bad options.
+    // "/__test/realtime/..." routes. Streams are recognised by `recognizer` (none: every stream fails
+    // with 4005). None (with *error) on bad options.
     static std::unique_ptr<RealtimeEndpoint> create(const QCommandLineParser& parser, QHttpServer& http,
-                                                    SpeechRecognizerFactory recognizers, bool testControls,
+                                                    StreamRecognizer* recognizer, bool testControls,
                                                     QString* error);
     ~RealtimeEndpoint() override;
 
@@ -56,32 +56,28 @@ public:
     void drain();
     // Every stream has sent its last message.
     bool idle() const;
+    // Clients can sign URLs for it (without the account every connection is refused).
+    bool acceptsStreams() const;
 
 private:
-    RealtimeEndpoint(QHttpServer& http, SpeechRecognizerFactory recognizers, RealtimeCredentials credentials,
+    RealtimeEndpoint(QHttpServer& http, StreamRecognizer* recognizer, RealtimeCredentials credentials,
                      QString hostOverride, int maxSessions);
 
     void acceptPending();
-    void keepIdle(std::unique_ptr<SpeechRecognizer> recognizer);
     // Tells the client `code` and closes, without starting a session.
     void refuse(std::unique_ptr<QWebSocket> socket, int code, const QString& message);
     void registerTestRoutes();
-    void preloadRecognizer();
 
     QHttpServer& m_http;
-    SpeechRecognizerFactory m_recognizers;
     std::size_t m_maxSessions;
     SystemClock m_clock;
     UsedVoiceIds m_usedVoiceIds;
     RealtimeSessionHost m_sessionHost;
-    std::vector<std::unique_ptr<SpeechRecognizer>> m_idleRecognizers;
     std::deque<RealtimeScript> m_scripts;
     std::deque<std::shared_ptr<RealtimeConnectionStats>> m_stats;
     int m_nextConnectionId = 1;
     bool m_draining = false;
     std::map<RealtimeSession*, std::unique_ptr<RealtimeSession>> m_sessions;
-    // Loads the first decoder in the background, so the first stream does not wait for it.
-    std::thread m_preloader;
 };
 
 } // namespace velnor::server

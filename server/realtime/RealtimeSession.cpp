@@ -1,5 +1,7 @@
 #include "realtime/RealtimeSession.h"
 
+#include "recognition/RecognitionLanguage.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
@@ -12,6 +14,18 @@ namespace {
 constexpr int kBytesPerSecond = 16000 * 2;
 constexpr int kNoAudioTimeoutMs = 15000;
 constexpr qint64 kMaxAudioPerSecond = 3 * kBytesPerSecond;
+
+// The hot words of a signed "hotword_list" ("word|weight,word|weight").
+QStringList hotWordsOfList(const QString& list)
+{
+    QStringList words;
+    for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString word = item.section(QLatin1Char('|'), 0, 0).trimmed();
+        if (!word.isEmpty())
+            words << word;
+    }
+    return words;
+}
 
 QString hostTextOf(const QUrl& url)
 {
@@ -43,13 +57,8 @@ RealtimeSession::RealtimeSession(std::unique_ptr<QWebSocket> socket, const Realt
 
 RealtimeSession::~RealtimeSession()
 {
-    // Joined first: no result is posted to a half-destroyed session.
-    if (m_decoder) {
-        std::unique_ptr<SpeechRecognizer> recognizer = m_decoder->release();
-        m_decoder.reset();
-        if (recognizer && m_host.releaseRecognizer)
-            m_host.releaseRecognizer(std::move(recognizer));
-    }
+    // Stopped first: no result is posted to a half-destroyed session.
+    m_recognition.reset();
     if (m_socket)
         m_socket->disconnect(this);
 }
@@ -112,15 +121,25 @@ void RealtimeSession::start()
     m_lengthTimer.start(m_script && m_script->maxSessionMs ? *m_script->maxSessionMs : m_host.maxSessionMs);
 
     if (!m_script || !m_script->scriptedText) {
-        // The handshake waits until the decoder is loaded (on its own thread).
-        m_decoder = std::make_unique<RealtimeDecoder>(
-            m_host.takeIdleRecognizer ? m_host.takeIdleRecognizer() : nullptr, m_host.loadRecognizer,
-            [this](const RealtimeDecoder::Event& event) {
-                QMetaObject::invokeMethod(this, [this, event] { onDecoderEvent(event); }, Qt::QueuedConnection);
-            });
+        openRecognition(verdict);
         return;
     }
     scheduleHandshake();
+}
+
+void RealtimeSession::openRecognition(const RealtimeVerdict& verdict)
+{
+    if (!m_host.recognizer) {
+        failWith(kInternal, QStringLiteral("no recogniser configured"));
+        return;
+    }
+    RecognitionContext context;
+    context.language = languageOfEngineModel(verdict.params.value(QStringLiteral("engine_model_type")));
+    context.hotWords = hotWordsOfList(verdict.params.value(QStringLiteral("hotword_list")));
+    // The handshake waits until the recogniser is ready (loading happens off the event loop).
+    m_recognition = m_host.recognizer->open(verdict.voiceId, context, [this](const StreamEvent& event) {
+        QMetaObject::invokeMethod(this, [this, event] { onRecognitionEvent(event); }, Qt::QueuedConnection);
+    });
 }
 
 void RealtimeSession::scheduleHandshake()
@@ -148,9 +167,9 @@ void RealtimeSession::sendHandshake()
 bool RealtimeSession::takesAudio() const
 {
     // Clients that stream as soon as the socket opens do not wait for the
-    // handshake: while the decoder loads, it queues their audio. A scripted
-    // stream without a decoder takes audio only after its handshake.
-    return m_ready || m_decoder;
+    // handshake: while the recogniser gets ready, it queues their audio. A
+    // scripted stream without one takes audio only after its handshake.
+    return m_ready || m_recognition;
 }
 
 void RealtimeSession::sendJson(const QJsonObject& json)
@@ -232,8 +251,8 @@ void RealtimeSession::onBinary(const QByteArray& data)
         return;
     }
 
-    if (m_decoder)
-        m_decoder->push(data);
+    if (m_recognition)
+        m_recognition->push(data);
     runScriptFor(m_packetCount);
 }
 
@@ -265,15 +284,19 @@ void RealtimeSession::runScriptFor(int packetCount)
     }
 }
 
-void RealtimeSession::onDecoderEvent(const RealtimeDecoder::Event& event)
+void RealtimeSession::onRecognitionEvent(const StreamEvent& event)
 {
-    using Kind = RealtimeDecoder::Event::Kind;
+    using Kind = StreamEvent::Kind;
     switch (event.kind) {
-    case Kind::Loaded:
+    case Kind::Ready:
         scheduleHandshake();
         return;
-    case Kind::LoadFailed:
-        failWith(kInternal, QStringLiteral("recogniser unavailable: ") + event.error);
+    case Kind::Failed:
+        if (m_closeSent)
+            return;
+        qWarning("realtime: connection %d: the %s recogniser failed: %s", m_stats->id,
+                 qPrintable(m_host.recognizer->name()), qPrintable(event.error));
+        failWith(event.code ? event.code : kInternal, QStringLiteral("recogniser unavailable: ") + event.error);
         return;
     case Kind::Finished:
         sendFinal();
@@ -295,9 +318,9 @@ void RealtimeSession::finishStream()
     m_idleTimer.stop();
     m_lengthTimer.stop();
     m_stats->endMarkerMs = elapsedMs();
-    // With a decoder, the final message follows its last segment.
-    if (m_decoder)
-        m_decoder->finish();
+    // With a recogniser, the final message follows its last segment.
+    if (m_recognition)
+        m_recognition->finish();
     else
         sendFinal();
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "realtime/RealtimeDecoder.h"
 #include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
 #include "realtime/RealtimeStatistics.h"
 #include "realtime/UsedVoiceIds.h"
-#include "recognition/SpeechRecognizer.h"
+#include "recognition/Recognizer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -24,11 +23,8 @@ namespace velnor::server {
 struct RealtimeSessionHost {
     RealtimeCredentials credentials;
     QString hostOverride; // the host text clients sign; empty = the request's Host
-    // An idle loaded decoder (or none), a way to load a new one (slow: run off
-    // the event loop), and the return of a decoder after its stream.
-    std::function<std::unique_ptr<SpeechRecognizer>()> takeIdleRecognizer;
-    std::function<std::unique_ptr<SpeechRecognizer>(QString* error)> loadRecognizer;
-    std::function<void(std::unique_ptr<SpeechRecognizer>)> releaseRecognizer;
+    // Opens the recognition of each stream that is not scripted.
+    StreamRecognizer* recognizer = nullptr;
     // Whether the voice id of a URL valid until `expiresAt` (seconds since 1970) may open a stream.
     std::function<UsedVoiceIds::Claim(const QString& voiceId, qint64 expiresAt)> claimVoiceId;
     const Clock* clock = nullptr;
@@ -67,7 +63,8 @@ private:
     bool takesAudio() const;
     void onBinary(const QByteArray& data);
     void onText(const QString& text);
-    void onDecoderEvent(const RealtimeDecoder::Event& event);
+    void openRecognition(const RealtimeVerdict& verdict);
+    void onRecognitionEvent(const StreamEvent& event);
     void runScriptFor(int packetCount);
     void finishStream();
     void sendFinal();
@@ -95,8 +92,8 @@ private:
     std::deque<std::pair<double, qint64>> m_recentAudio; // (arrival ms, bytes) within the last second
     qint64 m_recentBytes = 0;
 
-    // Decoding runs on its own thread; results come back through the event loop.
-    std::unique_ptr<RealtimeDecoder> m_decoder;
+    // Recognition runs off the event loop; its events come back through it.
+    std::unique_ptr<StreamRecognition> m_recognition;
 };
 
 } // namespace velnor::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recognition/Recognizer.h"
 #include "recognition/SpeechRecognizer.h"
 
 #include <QMutex>
@@ -7,25 +8,29 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace velnor::server {
 
-// Decoders for whole-file recognition, shared by the request threads: at most
-// `maxConcurrent` run at once, and a loaded decoder is kept for the next
-// request (loading the model costs far more than a short recognition).
-class RecognizerPool final {
+// Whole-file recognition by local decoders, shared by the request threads: at
+// most `maxConcurrent` run at once, and a loaded decoder is kept for the next
+// request (loading the model costs far more than a short recognition). A
+// request that cannot get a decoder, or whose decoding runs, past its deadline
+// fails instead of holding its thread.
+class RecognizerPool final : public FileRecognizer {
 public:
-    RecognizerPool(SpeechRecognizerFactory factory, int maxConcurrent);
-    ~RecognizerPool();
-    RecognizerPool(const RecognizerPool&) = delete;
-    RecognizerPool& operator=(const RecognizerPool&) = delete;
+    RecognizerPool(QString name, SpeechRecognizerFactory factory, int maxConcurrent);
+    ~RecognizerPool() override;
 
-    // Blocks until a decoder is free. None (with *error) when the model cannot be loaded.
-    std::optional<QString> recognize(std::span<const std::int16_t> samples, QString* error);
+    QString name() const override { return m_name; }
+    // The language and hot words do not change what a local decoder hears.
+    FileRecognition recognize(std::span<const std::int16_t> samples, const RecognitionContext& context,
+                              std::chrono::steady_clock::time_point deadline) override;
 
 private:
+    std::unique_ptr<SpeechRecognizer> takeDecoder(QString* error);
+
+    const QString m_name;
     SpeechRecognizerFactory m_factory;
     QSemaphore m_slots;
     QMutex m_mutex;

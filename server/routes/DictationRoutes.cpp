@@ -6,7 +6,7 @@
 #include "http/Envelope.h"
 #include "http/MultipartParser.h"
 #include "recognition/RecognitionScript.h"
-#include "recognition/RecognizerPool.h"
+#include "recognition/RecognitionLanguage.h"
 #include "recognition/RecordingLimits.h"
 #include "records/RecognitionRecords.h"
 #include "text/TextAdjuster.h"
@@ -45,10 +45,11 @@ bool optionalString(const QJsonObject& body, const char* key, std::optional<QStr
 
 } // namespace
 
-DictationRoutes::DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, RecognizerPool& recognizers,
-                                 RecognitionScript& script, RecognitionRecords& records, HotWordStore& hotWords,
-                                 const Authenticator& authenticator)
-    : m_recognizers(recognizers)
+DictationRoutes::DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, FileRecognizer& recognizer,
+                                 std::chrono::milliseconds recognitionTimeout, RecognitionScript& script,
+                                 RecognitionRecords& records, HotWordStore& hotWords, const Authenticator& authenticator)
+    : m_recognizer(recognizer)
+    , m_recognitionTimeout(recognitionTimeout)
     , m_script(script)
     , m_records(records)
     , m_hotWords(hotWords)
@@ -62,12 +63,16 @@ DictationRoutes::DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, R
     router.add(Method::Post, QStringLiteral("/qasr/adjust"), [this](const ApiRequest& r) { return adjust(r); });
 }
 
+QList<HotWord> DictationRoutes::hotWordsOf(const Authenticator::Caller& caller)
+{
+    if (const std::optional<qint64> user = caller.user())
+        return m_hotWords.list(*user).value_or(QList<HotWord>());
+    return {};
+}
+
 QString DictationRoutes::corrected(const QString& text, const Authenticator::Caller& caller)
 {
-    QList<HotWord> words;
-    if (const std::optional<qint64> user = caller.user())
-        words = m_hotWords.list(*user).value_or(QList<HotWord>());
-    return TextAdjuster(words).adjust(text);
+    return TextAdjuster(hotWordsOf(caller)).adjust(text);
 }
 
 ApiReply DictationRoutes::recognize(const ApiRequest& request)
@@ -98,12 +103,20 @@ ApiReply DictationRoutes::recognize(const ApiRequest& request)
         if (!samples)
             return Envelope::failure(Envelope::UnsupportedAudio, QStringLiteral("cannot decode the audio: %1").arg(error));
         audioMs = static_cast<qint64>(samples->size()) * 1000 / AudioDecoder::kSampleRate;
-        const std::optional<QString> text = m_recognizers.recognize(*samples, &error);
-        if (!text)
-            return Envelope::failure(Envelope::Unavailable, QStringLiteral("the recogniser is unavailable: %1").arg(error));
-        heard = *text;
-        qInfo("recognised %lld ms of audio in %lld ms", static_cast<long long>(audioMs),
-              static_cast<long long>(timer.elapsed()));
+        RecognitionContext context{languageOfTag(field(*form, "out_language")), {}};
+        for (const HotWord& word : hotWordsOf(caller))
+            context.hotWords << word.text;
+        const FileRecognition recognition =
+            m_recognizer.recognize(*samples, context, std::chrono::steady_clock::now() + m_recognitionTimeout);
+        if (!recognition.text) {
+            qWarning("recognition by %s failed after %lld ms: %s", qPrintable(m_recognizer.name()),
+                     static_cast<long long>(timer.elapsed()), qPrintable(recognition.error));
+            return Envelope::failure(Envelope::Unavailable, QStringLiteral("the %1 recogniser is unavailable: %2")
+                                                                .arg(m_recognizer.name(), recognition.error));
+        }
+        heard = *recognition.text;
+        qInfo("recognised %lld ms of audio in %lld ms (%s)", static_cast<long long>(audioMs),
+              static_cast<long long>(timer.elapsed()), qPrintable(m_recognizer.name()));
     }
 
     TranscriptRules::Ending ending{heard.simplified(), false};

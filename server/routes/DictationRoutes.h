@@ -1,15 +1,16 @@
 #pragma once
 
 #include "http/ApiRequest.h"
+#include "recognition/Recognizer.h"
 #include "routes/Authenticator.h"
 
 namespace velnor::server {
 
 class ApiRouter;
 class HotWordStore;
+struct HotWord;
 class RecognitionRecords;
 class RecognitionScript;
-class RecognizerPool;
 class WorkPool;
 
 // "/qasr/recognize" (an uploaded recording to text), "/qasr/recognize/update"
@@ -22,17 +23,21 @@ class DictationRoutes final {
 public:
     static constexpr qsizetype kMaxTextLength = 100000;
 
-    // Uploads are recognised on `recognitionWork`, apart from the other endpoints' workers.
-    DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, RecognizerPool& recognizers, RecognitionScript& script,
+    // Uploads are recognised by `recognizer` on `recognitionWork`, apart from the other endpoints'
+    // workers; a recognition slower than `recognitionTimeout` is answered with an error.
+    DictationRoutes(ApiRouter& router, WorkPool& recognitionWork, FileRecognizer& recognizer,
+                    std::chrono::milliseconds recognitionTimeout, RecognitionScript& script,
                     RecognitionRecords& records, HotWordStore& hotWords, const Authenticator& authenticator);
 
 private:
     ApiReply recognize(const ApiRequest& request);
     ApiReply updateRecord(const ApiRequest& request);
     ApiReply adjust(const ApiRequest& request);
+    QList<HotWord> hotWordsOf(const Authenticator::Caller& caller);
     QString corrected(const QString& text, const Authenticator::Caller& caller);
 
-    RecognizerPool& m_recognizers;
+    FileRecognizer& m_recognizer;
+    const std::chrono::milliseconds m_recognitionTimeout;
     RecognitionScript& m_script;
     RecognitionRecords& m_records;
     HotWordStore& m_hotWords;

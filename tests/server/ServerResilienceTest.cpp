@@ -220,5 +220,21 @@ TEST(ServerStartup, BadOptionsStopItWithAMessage)
         << "without test controls any address will do";
 }
 
+TEST(ServerStartup, AnUnusableRecogniserStopsItWithAMessage)
+{
+    velnor::test::TempDir dataDir;
+    test::ServerProcess server;
+    const QList<QPair<QStringList, QByteArray>> cases{
+        {{"--recognizer", "whisper"}, "--recognizer: unknown recogniser \"whisper\""},
+        {{"--realtime-recognizer", "none"}, "--realtime-recognizer: unknown recogniser \"none\""},
+        {{"--recognizer", "cloud"}, "the cloud recogniser is not built in"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        EXPECT_FALSE(server.start(dataDir.path(), arguments));
+        EXPECT_TRUE(server.standardError().contains(message)) << server.standardError().toStdString();
+    }
+}
+
 } // namespace
 } // namespace velnor::server

@@ -1,38 +1,20 @@
-#include "realtime/RealtimeDecoder.h"
+#include "recognition/DecoderStream.h"
 
 #include <cstring>
 #include <vector>
 
 namespace velnor::server {
 
-RealtimeDecoder::RealtimeDecoder(std::unique_ptr<SpeechRecognizer> ready, Loader loader, Sink sink)
+DecoderStream::DecoderStream(std::unique_ptr<SpeechRecognizer> ready, Loader loader, Sink sink, GiveBack giveBack)
     : m_recognizer(std::move(ready))
     , m_loader(std::move(loader))
     , m_sink(std::move(sink))
+    , m_giveBack(std::move(giveBack))
 {
     m_thread = std::thread([this] { run(); });
 }
 
-RealtimeDecoder::~RealtimeDecoder()
-{
-    release();
-}
-
-void RealtimeDecoder::push(QByteArray pcm)
-{
-    std::lock_guard lock(m_mutex);
-    m_jobs.emplace_back(std::move(pcm));
-    m_wake.notify_one();
-}
-
-void RealtimeDecoder::finish()
-{
-    std::lock_guard lock(m_mutex);
-    m_jobs.emplace_back(std::nullopt);
-    m_wake.notify_one();
-}
-
-std::unique_ptr<SpeechRecognizer> RealtimeDecoder::release()
+DecoderStream::~DecoderStream()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -41,21 +23,36 @@ std::unique_ptr<SpeechRecognizer> RealtimeDecoder::release()
     }
     if (m_thread.joinable())
         m_thread.join();
-    return std::move(m_recognizer);
+    if (m_recognizer && m_giveBack)
+        m_giveBack(std::move(m_recognizer));
 }
 
-void RealtimeDecoder::run()
+void DecoderStream::push(QByteArray pcm)
+{
+    std::lock_guard lock(m_mutex);
+    m_jobs.emplace_back(std::move(pcm));
+    m_wake.notify_one();
+}
+
+void DecoderStream::finish()
+{
+    std::lock_guard lock(m_mutex);
+    m_jobs.emplace_back(std::nullopt);
+    m_wake.notify_one();
+}
+
+void DecoderStream::run()
 {
     if (!m_recognizer) {
         QString error = QStringLiteral("no recogniser configured");
         m_recognizer = m_loader ? m_loader(&error) : nullptr;
         if (!m_recognizer) {
-            m_sink(Event{Event::Kind::LoadFailed, {}, error});
+            m_sink(StreamEvent{StreamEvent::Kind::Failed, {}, 0, error});
             return;
         }
     }
     m_recognizer->startUtterance();
-    m_sink(Event{Event::Kind::Loaded, {}, {}});
+    m_sink(StreamEvent{StreamEvent::Kind::Ready, {}, 0, {}});
     for (;;) {
         std::optional<QByteArray> job;
         {
@@ -75,7 +72,7 @@ void RealtimeDecoder::run()
     }
 }
 
-void RealtimeDecoder::decode(const QByteArray& pcm)
+void DecoderStream::decode(const QByteArray& pcm)
 {
     QByteArray bytes = m_oddByte + pcm;
     m_oddByte.clear();
@@ -116,17 +113,18 @@ void RealtimeDecoder::decode(const QByteArray& pcm)
     }
 }
 
-void RealtimeDecoder::emitSegment(qint64 sliceType, const QString& text)
+void DecoderStream::emitSegment(qint64 sliceType, const QString& text)
 {
-    m_sink(Event{Event::Kind::Segment, Segment{sliceType, m_segmentIndex, m_segmentStartMs, m_samples / 16, text}, {}});
+    m_sink(StreamEvent{StreamEvent::Kind::Segment,
+                       StreamSegment{sliceType, m_segmentIndex, m_segmentStartMs, m_samples / 16, text}, 0, {}});
 }
 
-void RealtimeDecoder::endStream()
+void DecoderStream::endStream()
 {
     const QString text = m_recognizer->endUtterance();
     if (!text.isEmpty() || m_segmentAnnounced)
         emitSegment(2, text);
-    m_sink(Event{Event::Kind::Finished, {}, {}});
+    m_sink(StreamEvent{StreamEvent::Kind::Finished, {}, 0, {}});
 }
 
 } // namespace velnor::server

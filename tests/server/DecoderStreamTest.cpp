@@ -1,0 +1,163 @@
+// The server's streaming segmentation over a scripted decoder, and the
+// decoders it hands back for the next stream.
+#include "recognition/DecoderStream.h"
+#include "recognition/RecognizerPool.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace velnor::server {
+namespace {
+
+// Each process() call moves to the next step: whether speech is heard and
+// the partial hypothesis; endUtterance() answers the hypothesis in full.
+class ScriptedRecognizer final : public SpeechRecognizer {
+public:
+    struct Step {
+        bool speaking;
+        QString partial;
+    };
+    explicit ScriptedRecognizer(QList<Step> steps)
+        : m_steps(std::move(steps))
+    {
+    }
+    void startUtterance() override { ++starts; }
+    void process(std::span<const std::int16_t> samples) override
+    {
+        processedSamples += qint64(samples.size());
+        m_current = m_next < m_steps.size() ? m_steps[m_next++] : Step{false, {}};
+    }
+    bool inSpeech() const override { return m_current.speaking; }
+    QString partialHypothesis() const override { return m_current.partial; }
+    QString endUtterance() override { return m_current.partial.toUpper(); }
+
+    int starts = 0;
+    qint64 processedSamples = 0;
+
+private:
+    QList<Step> m_steps;
+    qsizetype m_next = 0;
+    Step m_current{false, {}};
+};
+
+class Collector {
+public:
+    StreamRecognition::Sink sink()
+    {
+        return [this](const StreamEvent& event) {
+            std::lock_guard lock(m_mutex);
+            using Kind = StreamEvent::Kind;
+            if (event.kind == Kind::Segment)
+                events << QStringLiteral("%1/%2/%3-%4:%5")
+                              .arg(event.segment.sliceType)
+                              .arg(event.segment.index)
+                              .arg(event.segment.startMs)
+                              .arg(event.segment.endMs)
+                              .arg(event.segment.text);
+            else
+                events << (event.kind == Kind::Ready ? "loaded" : event.kind == Kind::Finished ? "finished" : "failed:" + event.error);
+            m_changed.notify_all();
+        };
+    }
+    QStringList waitFor(const QString& last)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !events.isEmpty() && events.last().startsWith(last); });
+        return events;
+    }
+
+    QStringList events;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
+QByteArray packet() { return QByteArray(1280, 0); } // 40 ms
+
+// Keeps what a stream gives back when it ends.
+struct GivenBack {
+    DecoderStream::GiveBack giveBack()
+    {
+        return [this](std::unique_ptr<SpeechRecognizer> recognizer) { decoder = std::move(recognizer); };
+    }
+    std::unique_ptr<SpeechRecognizer> decoder;
+};
+
+TEST(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
+{
+    auto recognizer = std::make_unique<ScriptedRecognizer>(QList<ScriptedRecognizer::Step>{
+        {false, ""}, {true, "he"}, {true, "he"}, {true, "hello"}, {false, "hello"}, {true, "world"}, {true, "world wide"}});
+    ScriptedRecognizer* raw = recognizer.get();
+    Collector collector;
+    GivenBack back;
+    {
+        DecoderStream decoder(std::move(recognizer), nullptr, collector.sink(), back.giveBack());
+        for (int i = 0; i < 7; ++i)
+            decoder.push(packet());
+        decoder.finish();
+        EXPECT_EQ(collector.waitFor("finished"),
+                  (QStringList{"loaded", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
+                               "1/1/200-280:world wide", "2/1/200-280:WORLD WIDE", "finished"}));
+    }
+    ASSERT_EQ(back.decoder.get(), raw) << "the decoder serves the next stream";
+    EXPECT_EQ(raw->processedSamples, 7 * 640);
+    EXPECT_EQ(raw->starts, 2); // the stream, then after the first segment
+}
+
+TEST(DecoderStreamTest, OddByteCountsAreJoinedAcrossPackets)
+{
+    auto recognizer = std::make_unique<ScriptedRecognizer>(QList<ScriptedRecognizer::Step>{});
+    ScriptedRecognizer* raw = recognizer.get();
+    Collector collector;
+    GivenBack back;
+    {
+        DecoderStream decoder(std::move(recognizer), nullptr, collector.sink(), back.giveBack());
+        decoder.push(QByteArray(3, 0));
+        decoder.push(QByteArray(5, 0));
+        decoder.finish();
+        EXPECT_EQ(collector.waitFor("finished"), (QStringList{"loaded", "finished"}));
+    }
+    EXPECT_EQ(raw->processedSamples, 4);
+}
+
+TEST(DecoderStreamTest, LoadingHappensOnTheDecoderThreadAndMayFail)
+{
+    Collector collector;
+    GivenBack back;
+    {
+        DecoderStream decoder(nullptr, [](QString* error) -> std::unique_ptr<SpeechRecognizer> {
+            *error = QStringLiteral("model missing");
+            return nullptr;
+        }, collector.sink(), back.giveBack());
+        EXPECT_EQ(collector.waitFor("failed"), QStringList{"failed:model missing"});
+    }
+    EXPECT_FALSE(back.decoder);
+}
+
+// A file recognition that runs past its deadline fails, and its decoder still serves the next one.
+TEST(RecognizerPoolTest, RecognitionPastItsDeadlineFailsAndKeepsTheDecoder)
+{
+    int loads = 0;
+    RecognizerPool pool(QStringLiteral("local"), [&loads](QString*) -> std::unique_ptr<SpeechRecognizer> {
+        ++loads;
+        return std::make_unique<ScriptedRecognizer>(QList<ScriptedRecognizer::Step>(8, {true, "words"}));
+    }, 1);
+    const std::vector<std::int16_t> twoSeconds(32000, 0);
+    const auto now = std::chrono::steady_clock::now();
+
+    const FileRecognition late = pool.recognize(twoSeconds, {}, now - std::chrono::milliseconds(1));
+    EXPECT_FALSE(late.text);
+    EXPECT_TRUE(late.error.contains(QStringLiteral("deadline"))) << late.error.toStdString();
+
+    const FileRecognition inTime = pool.recognize(twoSeconds, {}, now + std::chrono::minutes(1));
+    EXPECT_EQ(inTime.text.value_or(QString()), QStringLiteral("WORDS")) << inTime.error.toStdString();
+    EXPECT_EQ(loads, 1);
+}
+
+} // namespace
+} // namespace velnor::server
