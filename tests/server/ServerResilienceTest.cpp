@@ -228,6 +228,8 @@ TEST(ServerStartup, AnUnusableRecogniserStopsItWithAMessage)
         {{"--recognizer", "whisper"}, "--recognizer: unknown recogniser \"whisper\""},
         {{"--realtime-recognizer", "none"}, "--realtime-recognizer: unknown recogniser \"none\""},
         {{"--recognizer", "cloud"}, "the cloud recogniser is not built in"},
+        {{"--realtime-recognizer", "openai"}, "the openai recogniser needs --openai-url"},
+        {{"--recognizer", "openai", "--openai-url", "file:///etc/passwd"}, "--openai-url: not an http(s) URL"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
