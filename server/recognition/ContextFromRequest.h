@@ -2,6 +2,10 @@
 
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
+
+// What a recognition is told about a request: its language and hot words, as
+// clients send them.
 
 namespace velnor::server {
 
@@ -20,6 +24,18 @@ inline QString languageOfEngineModel(const QString& engineModel)
 {
     const qsizetype underscore = engineModel.indexOf(QLatin1Char('_'));
     return underscore < 0 ? QString() : languageOfTag(engineModel.mid(underscore + 1));
+}
+
+// The hot words of a real-time URL's "hotword_list" ("word|weight,word|weight").
+inline QStringList hotWordsOfList(const QString& list)
+{
+    QStringList words;
+    for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString word = item.section(QLatin1Char('|'), 0, 0).trimmed();
+        if (!word.isEmpty())
+            words << word;
+    }
+    return words;
 }
 
 } // namespace velnor::server
