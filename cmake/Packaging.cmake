@@ -23,6 +23,9 @@ install(TARGETS velnor-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPON
 # systemd looks for user units under /usr/lib, not /usr/lib64 or a multiarch folder.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor-server.service
         DESTINATION lib/systemd/user COMPONENT server)
+# A commented example for the unit's keys: no secret, but owner-only like the file it becomes.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/velnor-server.env
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/velnor PERMISSIONS OWNER_READ OWNER_WRITE COMPONENT server)
 
 find_program(HELP2MAN_PROGRAM help2man)
 if(HELP2MAN_PROGRAM)

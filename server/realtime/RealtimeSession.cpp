@@ -1,6 +1,6 @@
 #include "realtime/RealtimeSession.h"
 
-#include "recognition/RecognitionLanguage.h"
+#include "recognition/ContextFromRequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,18 +14,6 @@ namespace {
 constexpr int kBytesPerSecond = 16000 * 2;
 constexpr int kNoAudioTimeoutMs = 15000;
 constexpr qint64 kMaxAudioPerSecond = 3 * kBytesPerSecond;
-
-// The hot words of a signed "hotword_list" ("word|weight,word|weight").
-QStringList hotWordsOfList(const QString& list)
-{
-    QStringList words;
-    for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString word = item.section(QLatin1Char('|'), 0, 0).trimmed();
-        if (!word.isEmpty())
-            words << word;
-    }
-    return words;
-}
 
 QString hostTextOf(const QUrl& url)
 {

@@ -51,6 +51,7 @@ void DecoderStream::run()
             return;
         }
     }
+    m_recognizer->startStream();
     m_recognizer->startUtterance();
     m_sink(StreamEvent{StreamEvent::Kind::Ready, {}, 0, {}});
     for (;;) {

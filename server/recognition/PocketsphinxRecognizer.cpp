@@ -1,6 +1,8 @@
 #include "recognition/PocketsphinxRecognizer.h"
 
 #include <pocketsphinx.h>
+#include <sphinxbase/cmn.h>
+#include <sphinxbase/feat.h>
 
 #include <QFileInfo>
 
@@ -10,6 +12,7 @@ namespace velnor::server {
 
 namespace {
 
+constexpr unsigned kDitherSeed = 1;
 const char* const kDebianModelDir = "/usr/share/pocketsphinx/model/en-us";
 
 bool checkReadable(const QString& path, bool directory, const char* what, QString* error)
@@ -53,12 +56,12 @@ std::unique_ptr<PocketsphinxRecognizer> PocketsphinxRecognizer::create(const Rec
     const char* searchFlag = useGrammar ? "-jsgf" : "-lm";
 
     std::lock_guard lock(loadMutex());
-    // Dither: without it, stretches of digital silence make the decoder far less accurate.
+    // The library's own dither is off: process() adds a reproducible one.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE,
                                    "-hmm", hmm.constData(),
                                    "-dict", dict.constData(),
                                    searchFlag, searchFile.constData(),
-                                   "-dither", "yes",
+                                   "-dither", "no",
                                    "-logfn", "/dev/null",
                                    static_cast<const char*>(nullptr));
     if (!config) {
@@ -78,7 +81,13 @@ std::unique_ptr<PocketsphinxRecognizer> PocketsphinxRecognizer::create(const Rec
 
 PocketsphinxRecognizer::PocketsphinxRecognizer(ps_decoder_s* decoder)
     : m_decoder(decoder)
+    , m_dither(kDitherSeed)
 {
+    if (cmn_t* cmn = ps_get_feat(m_decoder)->cmn_struct) {
+        static_assert(sizeof(mfcc_t) == sizeof(float), "float cepstra");
+        m_initialMean.resize(std::size_t(cmn->veclen));
+        cmn_live_get(cmn, m_initialMean.data());
+    }
 }
 
 PocketsphinxRecognizer::~PocketsphinxRecognizer()
@@ -86,6 +95,20 @@ PocketsphinxRecognizer::~PocketsphinxRecognizer()
     if (m_inUtterance)
         ps_end_utt(m_decoder);
     ps_free(m_decoder);
+}
+
+void PocketsphinxRecognizer::startStream()
+{
+    if (m_inUtterance) {
+        ps_end_utt(m_decoder);
+        m_inUtterance = false;
+    }
+    // The live cepstral mean moves with every utterance: without this, a
+    // decoder hears the same words differently after other speech.
+    if (cmn_t* cmn = ps_get_feat(m_decoder)->cmn_struct; cmn && !m_initialMean.empty())
+        cmn_live_set(cmn, m_initialMean.data());
+    ps_start_stream(m_decoder);
+    m_dither.seed(kDitherSeed);
 }
 
 void PocketsphinxRecognizer::startUtterance()
@@ -100,8 +123,16 @@ void PocketsphinxRecognizer::process(std::span<const std::int16_t> samples)
 {
     if (!m_inUtterance)
         startUtterance();
-    if (!samples.empty())
-        ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, FALSE);
+    if (samples.empty())
+        return;
+    // Dither (a least significant bit in one sample of four): without it,
+    // stretches of digital silence make the decoder far less accurate.
+    m_dithered.assign(samples.begin(), samples.end());
+    for (std::int16_t& sample : m_dithered) {
+        if (m_dither() % 4 == 0 && sample < 32767)
+            ++sample;
+    }
+    ps_process_raw(m_decoder, m_dithered.data(), m_dithered.size(), FALSE, FALSE);
 }
 
 bool PocketsphinxRecognizer::inSpeech() const

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <memory>
+#include <random>
+#include <vector>
 
 struct ps_decoder_s;
 
@@ -28,6 +30,7 @@ public:
     static std::unique_ptr<PocketsphinxRecognizer> create(const RecognizerModel& model, QString* error);
     ~PocketsphinxRecognizer() override;
 
+    void startStream() override;
     void startUtterance() override;
     void process(std::span<const std::int16_t> samples) override;
     bool inSpeech() const override;
@@ -39,6 +42,12 @@ private:
 
     ps_decoder_s* m_decoder;
     bool m_inUtterance = false;
+    // The cepstral mean the model started with; each stream starts from it again.
+    std::vector<float> m_initialMean;
+    // Dither of our own, restarted with each stream: the library's shares one
+    // generator among all decoders, so the same audio was heard differently.
+    std::minstd_rand m_dither;
+    std::vector<std::int16_t> m_dithered;
 };
 
 SpeechRecognizerFactory pocketsphinxRecognizerFactory(const RecognizerModel& model);

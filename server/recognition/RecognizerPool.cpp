@@ -55,6 +55,7 @@ FileRecognition RecognizerPool::recognize(std::span<const std::int16_t> samples,
     if (!recognizer)
         return FileRecognition::failed(error);
 
+    recognizer->startStream();
     recognizer->startUtterance();
     bool late = false;
     for (std::size_t at = 0; at < samples.size() && !late; at += kSamplesPerStep) {

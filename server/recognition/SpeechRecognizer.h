@@ -18,6 +18,9 @@ public:
     SpeechRecognizer(const SpeechRecognizer&) = delete;
     SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
 
+    // A new stream or file begins: what the decoder adapted to in earlier
+    // audio (level, noise) is forgotten, so the same audio is always heard alike.
+    virtual void startStream() {}
     virtual void startUtterance() = 0;
     virtual void process(std::span<const std::int16_t> samples) = 0;
     // Whether the decoder currently hears speech (end of speech = end of an utterance).

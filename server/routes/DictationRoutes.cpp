@@ -6,7 +6,7 @@
 #include "http/Envelope.h"
 #include "http/MultipartParser.h"
 #include "recognition/RecognitionScript.h"
-#include "recognition/RecognitionLanguage.h"
+#include "recognition/ContextFromRequest.h"
 #include "recognition/RecordingLimits.h"
 #include "records/RecognitionRecords.h"
 #include "text/TextAdjuster.h"

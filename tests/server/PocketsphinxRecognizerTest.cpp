@@ -30,6 +30,31 @@ TEST(PocketsphinxRecognizer, GrammarGivesTheExactSentence)
     }
 }
 
+// A decoder passed from stream to stream (or file to file) hears the same
+// audio as a freshly loaded one does, whatever it heard before.
+TEST(PocketsphinxRecognizer, ARecycledDecoderHearsLikeAFreshOne)
+{
+    velnor::test::TempDir dir;
+    test::SpeechFixtures flite(dir.path(), test::SpeechFixtures::Voice::FliteSlt);
+    const std::vector<std::int16_t> samples = flite.pcm16k(QStringLiteral("please send the report to the team today"));
+    const std::vector<std::int16_t> other = flite.pcm16k(QStringLiteral("the weather is cold and rainy this week"));
+    ASSERT_FALSE(samples.empty() || other.empty()) << flite.error().toStdString();
+    QString error;
+    auto recognizer = PocketsphinxRecognizer::create(RecognizerModel::debianEnglish(), &error);
+    ASSERT_TRUE(recognizer) << error.toStdString();
+
+    recognizer->startStream();
+    const QString fresh = recognizer->recognize(samples);
+    QStringList later;
+    for (int i = 0; i < 2; ++i) {
+        recognizer->startStream();
+        recognizer->recognize(other);
+        recognizer->startStream();
+        later << recognizer->recognize(samples);
+    }
+    EXPECT_EQ(later, QStringList(2, fresh));
+}
+
 TEST(PocketsphinxRecognizer, StreamingReportsSpeechAndPartialResults)
 {
     velnor::test::TempDir dir;

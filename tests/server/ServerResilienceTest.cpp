@@ -227,7 +227,9 @@ TEST(ServerStartup, AnUnusableRecogniserStopsItWithAMessage)
     const QList<QPair<QStringList, QByteArray>> cases{
         {{"--recognizer", "whisper"}, "--recognizer: unknown recogniser \"whisper\""},
         {{"--realtime-recognizer", "none"}, "--realtime-recognizer: unknown recogniser \"none\""},
-        {{"--recognizer", "cloud"}, "the cloud recogniser is not built in"},
+        {{"--recognizer", "cloud"}, "the cloud recogniser needs --cloud-secret-id"},
+        {{"--realtime-recognizer", "openai"}, "the openai recogniser needs --openai-url"},
+        {{"--recognizer", "openai", "--openai-url", "file:///etc/passwd"}, "--openai-url: not an http(s) URL"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());

@@ -1,0 +1,271 @@
+// The OpenAI-compatible recogniser's requests and answers, and real-time
+// results re-transcribed on virtual time.
+#include "http/MultipartParser.h"
+#include "recognition/ContextFromRequest.h"
+#include "recognition/RetranscribingStream.h"
+#include "recognition/openai/TranscriptionRequest.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace velnor::server {
+namespace {
+
+const MultipartPart* partOf(const MultipartForm& form, const char* name) { return form.part(name); }
+
+QString fieldOf(const MultipartForm& form, const char* name)
+{
+    const MultipartPart* part = partOf(form, name);
+    return part ? QString::fromUtf8(part->data) : QStringLiteral("<absent>");
+}
+
+TEST(TranscriptionRequestTest, FormCarriesAWavFileAndOnlyTheFieldsThatApply)
+{
+    struct Case {
+        const char* name;
+        RecognitionContext context;
+        QString language;
+        QString prompt;
+    };
+    const QList<Case> cases{
+        {"nothing known", {}, "<absent>", "<absent>"},
+        {"language and hot words", {"zh", {"Velnor", "张三"}}, "zh", "Velnor, 张三."},
+        {"language only", {"en", {}}, "en", "<absent>"},
+    };
+    const std::vector<std::int16_t> samples{0, 1, -1, 32767, -32768};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TranscriptionRequest request = TranscriptionRequest::build(samples, "whisper-1", c.context, "b0undary");
+        QString error;
+        const std::optional<MultipartForm> form = MultipartParser::parse(request.contentType, request.body, &error);
+        ASSERT_TRUE(form) << error.toStdString();
+        EXPECT_EQ(fieldOf(*form, "model"), QStringLiteral("whisper-1"));
+        EXPECT_EQ(fieldOf(*form, "response_format"), QStringLiteral("json"));
+        EXPECT_EQ(fieldOf(*form, "language"), c.language);
+        EXPECT_EQ(fieldOf(*form, "prompt"), c.prompt);
+        const MultipartPart* file = partOf(*form, "file");
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->data, wavFile(samples));
+    }
+}
+
+TEST(TranscriptionRequestTest, WavHeaderDescribes16kMono16Bit)
+{
+    const std::vector<std::int16_t> samples{1, -2, 3};
+    const QByteArray wav = wavFile(samples);
+    ASSERT_EQ(wav.size(), 44 + 6);
+    const auto le32 = [&](int at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
+    const auto le16 = [&](int at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
+    EXPECT_EQ(wav.left(4), "RIFF");
+    EXPECT_EQ(le32(4), 36u + 6u);
+    EXPECT_EQ(wav.mid(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le16(20), 1) << "PCM";
+    EXPECT_EQ(le16(22), 1) << "mono";
+    EXPECT_EQ(le32(24), 16000u);
+    EXPECT_EQ(le32(28), 32000u);
+    EXPECT_EQ(le16(34), 16);
+    EXPECT_EQ(wav.mid(36, 4), "data");
+    EXPECT_EQ(le32(40), 6u);
+    EXPECT_EQ(qint16(le16(46)), -2);
+}
+
+TEST(TranscriptionRequestTest, HotWordPromptNamesEachWordOnceWithinItsLength)
+{
+    EXPECT_EQ(hotWordPrompt({}), QString());
+    EXPECT_EQ(hotWordPrompt({" ", ""}), QString());
+    EXPECT_EQ(hotWordPrompt({"Velnor", " velnor  app ", "Velnor"}), QStringLiteral("Velnor, velnor app."));
+    QStringList words;
+    for (int i = 0; i < 100; ++i)
+        words << QStringLiteral("word%1").arg(i, 3, 10, QLatin1Char('0'));
+    const QString prompt = hotWordPrompt(words);
+    EXPECT_LE(prompt.size(), 401);
+    EXPECT_TRUE(prompt.startsWith(QStringLiteral("word000, word001"))) << prompt.toStdString();
+}
+
+TEST(TranscriptionRequestTest, AnswersGiveTheTextOrSayWhyNot)
+{
+    struct Case {
+        int status;
+        QByteArray body;
+        std::optional<QString> text;
+        QString errorPart;
+    };
+    const QList<Case> cases{
+        {200, R"({"text":"  hello world "})", QStringLiteral("hello world"), {}},
+        {200, R"({"text":""})", QString(), {}},
+        {401, R"({"error":{"message":"Incorrect API key provided","type":"invalid_request_error"}})", std::nullopt,
+         "HTTP 401: Incorrect API key provided"},
+        {500, R"({"error":"model not loaded"})", std::nullopt, "HTTP 500: model not loaded"},
+        {502, "<html>Bad Gateway</html>", std::nullopt, "HTTP 502"},
+        {200, "<html>not json</html>", std::nullopt, "not a transcription"},
+        {200, R"({"text":42})", std::nullopt, "not a transcription"},
+        {200, R"(["text"])", std::nullopt, "not a transcription"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.toStdString());
+        const FileRecognition answer = parseTranscriptionAnswer(c.status, c.body);
+        EXPECT_EQ(answer.text, c.text);
+        EXPECT_TRUE(answer.error.contains(c.errorPart)) << answer.error.toStdString();
+    }
+}
+
+TEST(ContextFromRequestTest, LanguagesAndHotWordsAsClientsSendThem)
+{
+    const QList<QPair<QString, QString>> engineModels{
+        {"16k_zh", "zh"}, {"16k_en", "en"}, {"16k_zh_dialect", "zh"}, {"16k_yue", "yue"}, {"8k_zh", "zh"},
+        {"16k", ""},      {"", ""},         {"16k_", ""},             {"16k_zh-PY", "zh"}, {"16k_123", ""}};
+    for (const auto& [model, language] : engineModels)
+        EXPECT_EQ(languageOfEngineModel(model), language) << model.toStdString();
+    const QList<QPair<QString, QString>> tags{{"zh-CN", "zh"}, {"en", "en"}, {" EN_us ", "en"},
+                                              {"", ""},         {"中文", ""}, {"english", ""}};
+    for (const auto& [tag, language] : tags)
+        EXPECT_EQ(languageOfTag(tag), language) << tag.toStdString();
+    EXPECT_EQ(hotWordsOfList(QStringLiteral("Velnor|11,张三|5,,|3, spaced word |2")),
+              (QStringList{"Velnor", "张三", "spaced word"}));
+    EXPECT_EQ(hotWordsOfList(QString()), QStringList());
+}
+
+// Virtual time: the test fires the timer, and runs queued transcriptions when it chooses.
+class ManualTimer final : public RepeatingTimer {
+public:
+    explicit ManualTimer(std::function<void()>* tick) : m_tick(tick) {}
+    void start(std::chrono::milliseconds, std::function<void()> tick) override { *m_tick = std::move(tick); }
+    void stop() override { *m_tick = nullptr; }
+
+private:
+    std::function<void()>* m_tick;
+};
+
+class RetranscribingStreamTest : public ::testing::Test {
+protected:
+    std::unique_ptr<RetranscribingStream> open()
+    {
+        RetranscribingStream::Setup setup{
+            [this](std::span<const std::int16_t> samples, const RecognitionContext&,
+                   std::chrono::steady_clock::time_point, const std::atomic<bool>&) {
+                const qint64 ms = qint64(samples.size()) / 16;
+                transcribedMs.push_back(ms);
+                if (failAt && *failAt == transcribedMs.size())
+                    return FileRecognition::failed(QStringLiteral("HTTP 401"));
+                return FileRecognition::heard(ms >= 1000 ? QStringLiteral("heard %1 s").arg(ms / 1000) : QString());
+            },
+            [this](std::function<void()> job) { jobs.push_back(std::move(job)); },
+            std::make_unique<ManualTimer>(&tick), std::chrono::milliseconds(1500), std::chrono::seconds(30)};
+        return std::make_unique<RetranscribingStream>(std::move(setup), RecognitionContext{}, [this](const StreamEvent& e) {
+            using Kind = StreamEvent::Kind;
+            events << (e.kind == Kind::Ready      ? QStringLiteral("ready")
+                       : e.kind == Kind::Finished ? QStringLiteral("finished")
+                       : e.kind == Kind::Failed   ? QStringLiteral("failed:") + e.error
+                                                  : QStringLiteral("%1/%2-%3:%4")
+                                                      .arg(e.segment.sliceType)
+                                                      .arg(e.segment.startMs)
+                                                      .arg(e.segment.endMs)
+                                                      .arg(e.segment.text));
+        });
+    }
+    static QByteArray audio(int ms) { return QByteArray(ms * 32, 0); }
+    void runJobs()
+    {
+        while (!jobs.empty()) {
+            auto job = std::move(jobs.front());
+            jobs.pop_front();
+            job();
+        }
+    }
+    void fire()
+    {
+        ASSERT_TRUE(tick);
+        tick();
+    }
+
+    std::function<void()> tick;
+    std::deque<std::function<void()>> jobs;
+    std::vector<qint64> transcribedMs;
+    std::optional<std::size_t> failAt;
+    QStringList events;
+};
+
+TEST_F(RetranscribingStreamTest, PartialsGrowWithTheAudioAndTheEndIsTranscribedOnceMore)
+{
+    auto stream = open();
+    fire();
+    EXPECT_TRUE(jobs.empty()) << "no audio yet: nothing to transcribe";
+    stream->push(audio(1500));
+    fire();
+    runJobs();
+    fire();
+    EXPECT_TRUE(jobs.empty()) << "no new audio since the last transcription";
+    stream->push(audio(1500));
+    fire();
+    runJobs();
+    stream->push(audio(500));
+    stream->finish();
+    runJobs();
+    EXPECT_FALSE(tick) << "the timer stops at the end";
+    EXPECT_EQ(events, (QStringList{"ready", "0/0-1500:heard 1 s", "1/0-3000:heard 3 s", "2/0-3500:heard 3 s", "finished"}));
+    EXPECT_EQ(transcribedMs, (std::vector<qint64>{1500, 3000, 3500}));
+}
+
+TEST_F(RetranscribingStreamTest, TicksWhileATranscriptionRunsAreSkippedAndTheEndWaitsForIt)
+{
+    auto stream = open();
+    stream->push(audio(2000));
+    fire();
+    stream->push(audio(2000));
+    fire();
+    EXPECT_EQ(jobs.size(), 1u) << "one transcription at a time";
+    stream->finish();
+    EXPECT_EQ(jobs.size(), 1u) << "the final one waits for the running one";
+    runJobs();
+    EXPECT_EQ(transcribedMs, (std::vector<qint64>{2000, 4000}));
+    EXPECT_EQ(events.last(), QStringLiteral("finished"));
+}
+
+TEST_F(RetranscribingStreamTest, AFailedTranscriptionFailsTheStreamOnce)
+{
+    failAt = 1;
+    auto stream = open();
+    stream->push(audio(2000));
+    fire();
+    runJobs();
+    stream->finish();
+    runJobs();
+    EXPECT_EQ(events, (QStringList{"ready", "failed:HTTP 401"}));
+}
+
+TEST_F(RetranscribingStreamTest, NothingIsReportedAfterTheStreamIsGone)
+{
+    auto stream = open();
+    stream->push(audio(2000));
+    fire();
+    stream.reset();
+    runJobs();
+    EXPECT_EQ(events, QStringList{"ready"});
+}
+
+// What re-transcribing costs: a minute of dictation in 20 ms packets.
+TEST_F(RetranscribingStreamTest, AMinuteOfDictationResendsItsAudioAboutTwentyTimes)
+{
+    auto stream = open();
+    for (int ms = 20; ms <= 60000; ms += 20) {
+        stream->push(audio(20));
+        if (ms % 1500 == 0) {
+            fire();
+            runJobs();
+        }
+    }
+    stream->finish();
+    runJobs();
+    qint64 sentMs = 0;
+    for (const qint64 ms : transcribedMs)
+        sentMs += ms;
+    std::printf("60 s dictation: %zu transcriptions, %.1f s of audio sent\n", transcribedMs.size(), double(sentMs) / 1000);
+    EXPECT_EQ(transcribedMs.size(), 41u);
+    EXPECT_EQ(sentMs, 1290000);
+}
+
+} // namespace
+} // namespace velnor::server
