@@ -10,13 +10,14 @@ namespace velnor {
 
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
                                  const QString& atspiHelper, std::function<void(TextInputNotice)> notice)
-    : m_pasteboard(*QGuiApplication::clipboard())
+    : m_sessionBackends(m_keySource, m_keys, settings, scheduler, log)
+    , m_pasteboard(*QGuiApplication::clipboard())
     , m_textInput(m_workspace, m_trust,
                   std::make_unique<atspi::AtspiHelperBridge>(atspiHelper,
                                                              [&log](const QString& why) { log.warning(why); }),
-                  m_pasteboard, m_keys, scheduler, log,
+                  m_pasteboard, m_sessionBackends.synthesizer(), scheduler, log,
                   TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(notice)})
-    , m_hidMonitor(m_keyboardDevices, console)
+    , m_hidMonitor(m_sessionBackends.keyboardDevices(m_keyboardDevices), console)
     , m_keyboards(settings, m_hidMonitor)
     , m_inputMethod(QDBusConnection::sessionBus())
     , m_inputMethodEnabled([&settings] {
@@ -35,6 +36,13 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
         log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
     if (!m_keys.isAvailable())
         log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));
+    m_sessionBackends.probe();
+}
+
+void DesktopPlatform::setHotkeyChord(ModifierKey chord)
+{
+    m_inputMethod.setHotkey(chord.rawValue);
+    m_sessionBackends.setChord(chord);
 }
 
 DesktopPlatform::~DesktopPlatform()

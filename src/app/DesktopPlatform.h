@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SessionBackends.h"
 #include "keyboard/HIDEventMonitor.h"
 #include "keyboard/KeyboardManager.h"
 #include "keyboard/Shortcut.h"
@@ -47,15 +48,20 @@ public:
     PreeditSink& preedit() { return m_preedit; }
     fcitx5::Fcitx5Bridge& inputMethod() { return m_inputMethod; }
     x11::EwmhWorkspace& workspace() { return m_workspace; }
-    KeySynthesizer& keySynthesizer() { return m_keys; }
+    KeySynthesizer& keySynthesizer() { return m_sessionBackends.synthesizer(); }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
     KeyboardManager& keyboards() { return m_keyboards; }
+    // The dictation chord, for the key sources that bind it themselves.
+    void setHotkeyChord(ModifierKey chord);
+    QString sessionSummary() const { return m_sessionBackends.summary(); }
 
 private:
     QElapsedTimer m_uptime;
     x11::SyntheticKeyEchoes m_echoes{[this] { return m_uptime.elapsed(); }};
     x11::XTestKeySynthesizer m_keys;
-    x11::X11AccessibilityTrust m_trust{m_keys};
+    // On Wayland the portal's (or the evdev) hotkey and the portal's keys.
+    SessionBackends m_sessionBackends;
+    x11::X11AccessibilityTrust m_trust{m_sessionBackends.synthesizer()};
     x11::EwmhWorkspace m_workspace;
     x11::QtClipboardPasteboard m_pasteboard;
     TextInputStack m_textInput;
@@ -72,7 +78,7 @@ private:
     fcitx5::Fcitx5KeySource m_inputMethodKeys{m_inputMethod};
     // Both see a key pressed in a field: the input method's count while it
     // has a field focused, XI2's otherwise.
-    fcitx5::PreferredKeySource m_preferredKeys{m_inputMethodKeys, m_keySource, [this] {
+    fcitx5::PreferredKeySource m_preferredKeys{m_inputMethodKeys, m_sessionBackends.keys(), [this] {
                                                    return m_inputMethodEnabled() && m_inputMethodKeys.isAvailable()
                                                        && m_inputMethod.focusedField().focused;
                                                }};

@@ -113,6 +113,9 @@ void SettingsPage::loadValues()
     m_launchAtLogin->setChecked(loaded.launchAtLogin);
     m_history->setChecked(loaded.historyEnabled);
     m_retentionDays->setValue(loaded.historyRetentionDays);
+    const QString session = m_model.sessionState();
+    m_sessionState->setText(session);
+    m_sessionState->setVisible(!session.isEmpty());
     if (m_inputMethod) {
         m_inputMethod->setChecked(loaded.inputMethod);
         m_inputMethodState->setText(QStringLiteral("Fcitx5 插件: ") + m_model.inputMethodState());
@@ -187,6 +190,8 @@ QWidget* SettingsPage::hotkeyCard()
     layout->addRow(QStringLiteral("全局快捷键"), m_hotkeys);
     card->body()->addLayout(layout);
     card->body()->addWidget(caption(SettingChoices::hotkeyLinuxNote()));
+    m_sessionState = caption(QString());
+    card->body()->addWidget(m_sessionState);
     return card;
 }
 

@@ -73,6 +73,7 @@ private:
     QCheckBox* m_history = nullptr;
     QCheckBox* m_inputMethod = nullptr;
     QLabel* m_inputMethodState = nullptr;
+    QLabel* m_sessionState = nullptr;
     QSpinBox* m_retentionDays = nullptr;
 };
 

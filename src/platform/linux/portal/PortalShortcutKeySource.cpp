@@ -175,6 +175,7 @@ void PortalShortcutKeySource::onActivated(const QDBusObjectPath& session, const 
     if (!isOurs(session, id) || !m_handler)
         return;
     m_active = true;
+    emit activated();
     m_handler(fcitx5::Fcitx5KeySource::eventFor(m_chord.rawValue));
 }
 

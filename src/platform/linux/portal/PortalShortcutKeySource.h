@@ -48,6 +48,8 @@ public:
 
 signals:
     void triggerDescriptionChanged(const QString& description);
+    // The user pressed the bound keys (before the key-down event goes out).
+    void activated();
 
 private slots:
     void onActivated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp, const QVariantMap& options);
