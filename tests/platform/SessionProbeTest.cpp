@@ -2,7 +2,10 @@
 // offers, the one-line description, and the probe itself against a private
 // session bus with a fake portal (versions, Fcitx5, no compositor).
 #include "platform/fcitx5/FakeFcitx5Addon.h"
+#include "platform/fake/FakeGlobalKeySource.h"
+#include "platform/fake/FakeKeySynthesizer.h"
 #include "platform/linux/session/BackendChoice.h"
+#include "platform/linux/session/SelectableBackends.h"
 #include "platform/linux/session/SessionProbe.h"
 #include "platform/linux/session/WaylandGlobalsProbe.h"
 #include "support/EventLoopWait.h"
@@ -97,6 +100,31 @@ TEST(WaylandGlobals, KnowsTheFourInterfacesByName)
     noteWaylandGlobal(globals, "zwp_virtual_keyboard_manager_v1");
     noteWaylandGlobal(globals, "zwlr_foreign_toplevel_manager_v1");
     EXPECT_EQ(globals, kWlroots);
+}
+
+TEST(SelectableBackends, SwitchingMovesTheRunningHotkeyToTheChosenSource)
+{
+    FakeGlobalKeySource x11;
+    FakeGlobalKeySource portal;
+    SelectableKeySource keys(x11);
+    int events = 0;
+    ASSERT_TRUE(keys.start([&events](const GlobalKeyEvent&) { ++events; }));
+    keys.select(portal);
+    EXPECT_FALSE(x11.isStarted()) << "the old source is stopped";
+    EXPECT_FALSE(x11.emitEvent({}));
+    EXPECT_TRUE(portal.emitEvent({}));
+    EXPECT_EQ(events, 1);
+    keys.stop();
+    SelectableKeySource notStarted(x11);
+    notStarted.select(portal);
+    EXPECT_FALSE(portal.isStarted()) << "selecting does not start a stopped hotkey";
+
+    FakeKeySynthesizer xtest;
+    SelectableKeySynthesizer synthesizer(&xtest);
+    EXPECT_EQ(synthesizer.isAvailable(), xtest.isAvailable());
+    synthesizer.select(nullptr);
+    EXPECT_FALSE(synthesizer.isAvailable());
+    EXPECT_EQ(synthesizer.createEventSource(), nullptr) << "no path: the text stays on the clipboard";
 }
 
 struct SessionProbeTest : ::testing::Test {
