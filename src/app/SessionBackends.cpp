@@ -58,7 +58,7 @@ void SessionBackends::apply(const session::SessionFacts& facts)
     const session::BackendChoice choice = session::chooseBackends(facts, m_evdevOptIn);
     m_choice = choice;
     m_description = session::describeSession(facts, choice);
-    m_log.info(m_description);
+    m_log.info(m_description + QStringLiteral(" (") + session::describeFacts(facts) + QLatin1Char(')'));
     if (choice.hotkey == session::HotkeySource::GlobalShortcutsPortal)
         m_keys.select(m_portalKeys);
     switch (choice.paste) {

@@ -1,5 +1,7 @@
 #include "platform/linux/session/BackendChoice.h"
 
+#include <QStringList>
+
 namespace velnor::session {
 namespace {
 
@@ -62,6 +64,24 @@ QString describeSession(const SessionFacts& facts, const BackendChoice& choice)
         session += QStringLiteral(" (%1)").arg(facts.desktopName);
     const QString input = facts.fcitx5Running ? QStringLiteral("输入法") : QStringLiteral("辅助功能");
     return QStringLiteral("会话: %1 · 热键: %2 · 输入: %3").arg(session, hotkeyLabel(choice.hotkey), input);
+}
+
+QString describeFacts(const SessionFacts& facts)
+{
+    QStringList globals;
+    const std::pair<bool, const char*> named[] = {{facts.globals.virtualKeyboard, "virtual-keyboard"},
+                                                  {facts.globals.layerShell, "layer-shell"},
+                                                  {facts.globals.foreignToplevel, "foreign-toplevel"},
+                                                  {facts.globals.dataControl, "data-control"}};
+    for (const auto& [offered, name] : named) {
+        if (offered)
+            globals << QLatin1String(name);
+    }
+    return QStringLiteral("portal GlobalShortcuts %1, RemoteDesktop %2; Wayland globals: %3; Fcitx5: %4")
+        .arg(facts.globalShortcutsVersion)
+        .arg(facts.remoteDesktopVersion)
+        .arg(globals.isEmpty() ? QStringLiteral("none") : globals.join(QStringLiteral(", ")),
+             facts.fcitx5Running ? QStringLiteral("yes") : QStringLiteral("no"));
 }
 
 } // namespace velnor::session

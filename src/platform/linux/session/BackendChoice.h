@@ -32,5 +32,8 @@ BackendChoice chooseBackends(const SessionFacts& facts, bool evdevOptIn);
 // "会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能": one line for the log
 // and the settings page.
 QString describeSession(const SessionFacts& facts, const BackendChoice& choice);
+// The probe's findings for the log: "portal GlobalShortcuts 1, RemoteDesktop 2;
+// Wayland globals: virtual-keyboard, layer-shell; Fcitx5: no".
+QString describeFacts(const SessionFacts& facts);
 
 } // namespace velnor::session
