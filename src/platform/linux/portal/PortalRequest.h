@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/linux/portal/PortalNames.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -9,9 +11,6 @@
 #include <functional>
 
 namespace velnor::portal {
-
-inline const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-inline const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 // The portal's answer to a request: 0 success, 1 the user cancelled,
 // 2 anything else (also a call the portal refused outright).

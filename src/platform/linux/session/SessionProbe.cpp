@@ -1,5 +1,6 @@
 #include "platform/linux/session/SessionProbe.h"
 
+#include "platform/linux/portal/PortalNames.h"
 #include "platform/linux/session/WaylandGlobalsProbe.h"
 
 #include <QDBusMessage>
@@ -12,8 +13,8 @@
 namespace velnor::session {
 namespace {
 
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+using portal::kPortalPath;
+using portal::kPortalService;
 
 // The replies still outstanding; the last one to arrive hands over the facts.
 struct PendingProbe {
