@@ -114,6 +114,21 @@ TEST_F(GlobalShortcutsTest, ANewChordIsBoundInANewSessionAndAHeldChordIsReleased
     EXPECT_EQ(keyboard->fired.mid(1), QStringList({QStringLiteral("cmd-down"), QStringLiteral("cmd-up")}));
 }
 
+TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndOneThatComesBackIsBoundAgain)
+{
+    startWith(HotkeyType::fnShift);
+    ASSERT_TRUE(portalHeard(kBind));
+    fake.activate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
+    fake.vanish();
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 2; }));
+    EXPECT_EQ(keyboard->fired.last(), QStringLiteral("up"));
+    ASSERT_TRUE(fake.reappear());
+    ASSERT_TRUE(portalHeard(kBind, 2));
+    fake.activate(QStringLiteral("dictation"));
+    EXPECT_TRUE(waitUntil([this] { return keyboard->fired.size() == 3; }));
+}
+
 TEST_F(GlobalShortcutsTest, AUserWhoCancelsTheDialogLeavesTheSourceUnavailable)
 {
     fake.responses.insert(QStringLiteral("GlobalShortcuts.BindShortcuts"), 1);

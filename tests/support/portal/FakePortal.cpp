@@ -124,6 +124,14 @@ bool FakePortal::start()
         && m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
 }
 
+void FakePortal::vanish()
+{
+    m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    openSessions.clear();
+}
+
+bool FakePortal::reappear() { return m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")); }
+
 QString FakePortal::caller() const { return calledFromDBus() ? message().service() : QString(); }
 
 QString FakePortal::newSession(const QVariantMap& options)

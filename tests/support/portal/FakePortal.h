@@ -64,6 +64,9 @@ public:
     // A version of 0 leaves that interface out.
     FakePortal(QDBusConnection bus, uint globalShortcutsVersion, uint remoteDesktopVersion);
     bool start();
+    // The portal process ends / a new one takes the name (sessions are gone).
+    void vanish();
+    bool reappear();
 
     // The user presses / releases the bound shortcut `id` in the latest session.
     void activate(const QString& id);

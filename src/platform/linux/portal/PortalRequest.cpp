@@ -23,19 +23,20 @@ QString PortalRequest::objectPathFor(const QDBusConnection& bus, const QString& 
     return QStringLiteral("%1/%2/%3/%4").arg(kPortalPath, kind, sender, token);
 }
 
-PortalRequest::PortalRequest(QDBusConnection bus, QString path, Reply reply)
-    : m_bus(std::move(bus))
+PortalRequest::PortalRequest(QObject* owner, QDBusConnection bus, QString path, Reply reply)
+    : QObject(owner)
+    , m_bus(std::move(bus))
     , m_path(std::move(path))
     , m_reply(std::move(reply))
 {
 }
 
-void PortalRequest::send(QDBusConnection bus, const QString& interface, const QString& method, QVariantList arguments,
-                         QVariantMap options, Reply reply)
+void PortalRequest::send(QObject* owner, QDBusConnection bus, const QString& interface, const QString& method,
+                         QVariantList arguments, QVariantMap options, Reply reply)
 {
     const QString token = newToken();
     options.insert(QStringLiteral("handle_token"), token);
-    auto* request = new PortalRequest(bus, objectPathFor(bus, QStringLiteral("request"), token), std::move(reply));
+    auto* request = new PortalRequest(owner, bus, objectPathFor(bus, QStringLiteral("request"), token), std::move(reply));
     bus.connect(kPortalService, request->m_path, kRequestInterface, QStringLiteral("Response"), request,
                 SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
 

@@ -27,10 +27,11 @@ public:
     using Reply = std::function<void(PortalResponse response, const QVariantMap& results, const QString& portal)>;
 
     // Calls `interface`.`method`(`arguments`..., options + handle_token) on
-    // the portal; `reply` runs once with its answer. A call that fails gives
-    // Other with the error's message under "error".
-    static void send(QDBusConnection bus, const QString& interface, const QString& method, QVariantList arguments,
-                     QVariantMap options, Reply reply);
+    // the portal; `reply` runs once with its answer, unless `owner` is gone
+    // by then (the request dies with it). A call that fails gives Other with
+    // the error's message under "error".
+    static void send(QObject* owner, QDBusConnection bus, const QString& interface, const QString& method,
+                     QVariantList arguments, QVariantMap options, Reply reply);
 
     // A fresh token for handle_token or session_handle_token.
     static QString newToken();
@@ -41,7 +42,7 @@ private slots:
     void onResponse(uint response, const QVariantMap& results, const QDBusMessage& message);
 
 private:
-    PortalRequest(QDBusConnection bus, QString path, Reply reply);
+    PortalRequest(QObject* owner, QDBusConnection bus, QString path, Reply reply);
     void finish(PortalResponse response, const QVariantMap& results, const QString& portal = {});
 
     QDBusConnection m_bus;

@@ -34,8 +34,21 @@ PortalShortcutKeySource::PortalShortcutKeySource(QDBusConnection bus, Logger& lo
     : QObject(parent)
     , m_bus(std::move(bus))
     , m_log(log)
+    , m_portalWatcher(kPortalService, m_bus,
+                      QDBusServiceWatcher::WatchForUnregistration | QDBusServiceWatcher::WatchForRegistration)
 {
     registerPortalShortcutTypes();
+    connect(&m_portalWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        m_log.warning(QStringLiteral("桌面门户已退出，热键松开"));
+        release();
+        ++m_generation;
+        m_session.clear();
+        subscribe({});
+    });
+    connect(&m_portalWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        if (m_handler && m_session.isEmpty() && !m_refused)
+            openSession();
+    });
 }
 
 PortalShortcutKeySource::~PortalShortcutKeySource() { stop(); }
@@ -82,7 +95,8 @@ bool PortalShortcutKeySource::start(Handler handler)
 
 void PortalShortcutKeySource::stop()
 {
-    release();
+    // Whoever stops listening hears no more, not even a release.
+    m_active = false;
     m_handler = {};
     closeSession();
 }
@@ -104,7 +118,7 @@ void PortalShortcutKeySource::openSession()
 {
     const int generation = ++m_generation;
     QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
-    PortalRequest::send(m_bus, kInterface, QStringLiteral("CreateSession"), {}, options,
+    PortalRequest::send(this, m_bus, kInterface, QStringLiteral("CreateSession"), {}, options,
                         [this, generation](PortalResponse response, const QVariantMap& results, const QString& portal) {
                             if (generation != m_generation)
                                 return;
@@ -139,7 +153,7 @@ void PortalShortcutKeySource::bind()
         properties.insert(QStringLiteral("preferred_trigger"), trigger);
     const PortalShortcutList shortcuts{{QString::fromLatin1(ShortcutId), properties}};
     const int generation = m_generation;
-    PortalRequest::send(m_bus, kInterface, QStringLiteral("BindShortcuts"),
+    PortalRequest::send(this, m_bus, kInterface, QStringLiteral("BindShortcuts"),
                         {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString()}, {},
                         [this, generation](PortalResponse response, const QVariantMap& results, const QString&) {
                             if (generation != m_generation)

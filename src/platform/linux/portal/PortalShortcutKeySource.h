@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -77,6 +78,10 @@ private:
     bool m_active = false;
     bool m_refused = false;
     QString m_trigger;
+    // A portal that ends (crash, restart) takes its session along, and a
+    // held chord would never see its Deactivated. A portal that comes back
+    // gets the chord bound again.
+    QDBusServiceWatcher m_portalWatcher;
 };
 
 } // namespace velnor::portal

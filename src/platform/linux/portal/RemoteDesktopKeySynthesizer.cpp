@@ -95,7 +95,7 @@ void RemoteDesktopKeySynthesizer::openSession()
     m_state = State::Opening;
     const int generation = ++m_generation;
     const QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
-    PortalRequest::send(m_bus, kInterface, QStringLiteral("CreateSession"), {}, options,
+    PortalRequest::send(this, m_bus, kInterface, QStringLiteral("CreateSession"), {}, options,
                         [this, generation](PortalResponse response, const QVariantMap& results, const QString&) {
                             if (!isCurrent(generation))
                                 return;
@@ -113,7 +113,7 @@ void RemoteDesktopKeySynthesizer::selectDevices(int generation)
     const QString token = m_tokens.load ? m_tokens.load() : QString();
     if (!token.isEmpty())
         options.insert(QStringLiteral("restore_token"), token);
-    PortalRequest::send(m_bus, kInterface, QStringLiteral("SelectDevices"),
+    PortalRequest::send(this, m_bus, kInterface, QStringLiteral("SelectDevices"),
                         {QVariant::fromValue(QDBusObjectPath(m_session))}, options,
                         [this, generation](PortalResponse response, const QVariantMap&, const QString&) {
                             if (!isCurrent(generation))
@@ -126,7 +126,7 @@ void RemoteDesktopKeySynthesizer::selectDevices(int generation)
 
 void RemoteDesktopKeySynthesizer::startSession(int generation)
 {
-    PortalRequest::send(m_bus, kInterface, QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_session)), QString()},
+    PortalRequest::send(this, m_bus, kInterface, QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_session)), QString()},
                         {}, [this, generation](PortalResponse response, const QVariantMap& results, const QString&) {
                             if (!isCurrent(generation))
                                 return;
