@@ -1,15 +1,14 @@
 #include "app/SessionBackends.h"
 
+#include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
 #include "log/Logger.h"
 
 namespace velnor {
 namespace {
 
-// Opt-in: reading /dev/input needs group `input` and sees every key typed.
-const QString kEvdevHotkeyKey = QStringLiteral("/velnor/hotkey/evdev");
-// The portal's restore token: the user confirmed remote-desktop keys once.
-const QString kRemoteDesktopTokenKey = QStringLiteral("/velnor/portal/remote_desktop_token");
+const QString kEvdevHotkeyKey = QString::fromLatin1(SettingsKey::EvdevHotkey);
+const QString kRemoteDesktopTokenKey = QString::fromLatin1(SettingsKey::RemoteDesktopRestoreToken);
 
 bool isWayland(const session::SessionProbe::Environment& environment)
 {

@@ -56,6 +56,7 @@ public:
         bool historyEnabled = true;
         int historyRetentionDays = 30;
         bool inputMethod = true;
+        bool evdevHotkey = false;
     };
 
     static constexpr int kMinDuration = 5;
@@ -78,6 +79,7 @@ public:
     void setOverOverKeyType(const QString& keyType);
     void setHistoryEnabled(bool on);
     void setInputMethod(bool on);
+    void setEvdevHotkey(bool on);
     QString inputMethodState() const;
     QString sessionState() const { return m_hooks.sessionState ? m_hooks.sessionState() : QString(); }
     // Stores the retention clamped to the allowed days; returns it.
