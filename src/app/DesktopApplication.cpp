@@ -94,7 +94,7 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
                      }})
     , m_shortcuts(m_settings, m_log, m_desktop.shortcuts(), [this] { m_controller.handleKeyDown(); },
                   [this] { m_controller.handleKeyUp(); },
-                  [this](ModifierKey chord) { m_desktop.inputMethod().setHotkey(chord.rawValue); })
+                  [this](ModifierKey chord) { m_desktop.setHotkeyChord(chord); })
     , m_ui(DesktopUi::Dependencies{
           m_settings, m_scheduler, m_log, m_console, m_backend, m_audioDevices, m_microphone, m_deployment,
           HistoryPageModel::Dependencies{m_history.store(), m_retry, m_settings, m_clock, m_log,
@@ -115,7 +115,8 @@ DesktopApplication::DesktopApplication(const AppPaths& paths, OnboardingModel::R
                             QObject::connect(&m_desktop.keyboards(), &KeyboardManager::availableKeyboardsChanged,
                                              receiver, std::move(changed));
                         },
-                        [this] { return inputMethodStateText(m_desktop.inputMethod().state()); }},
+                        [this] { return inputMethodStateText(m_desktop.inputMethod().state()); },
+                        [this] { return m_desktop.sessionSummary(); }},
           quitApplication, std::move(relaunch)})
     , m_mainWindow([this] { return m_ui.makeMainWindow(); })
     , m_tray(m_scheduler, m_log, [this] { return buildTrayMenu(m_settings, m_languages.languages()); },

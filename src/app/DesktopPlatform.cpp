@@ -12,16 +12,17 @@ namespace velnor {
 DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, Logger& log, ConsoleSink console,
                                  const QString& atspiHelper, wayland::WaylandConnection& wayland,
                                  std::function<void(TextInputNotice)> notice)
-    : m_pasteboard(*QGuiApplication::clipboard())
+    : m_sessionBackends(m_keySource, m_keys, m_waylandKeys, settings, scheduler, log)
+    , m_pasteboard(*QGuiApplication::clipboard())
     , m_waylandClipboard(wayland)
     , m_waylandKeys(wayland)
     , m_waylandToplevels(wayland)
     , m_textInput(chosenFrontApp(), m_trust,
                   std::make_unique<atspi::AtspiHelperBridge>(atspiHelper,
                                                              [&log](const QString& why) { log.warning(why); }),
-                  chosenPasteboard(), chosenKeys(), scheduler, log,
+                  chosenPasteboard(), m_sessionBackends.synthesizer(), scheduler, log,
                   TextInputStack::Options{seconds(5.0), seconds(1.5), std::move(notice)})
-    , m_hidMonitor(m_keyboardDevices, console)
+    , m_hidMonitor(m_sessionBackends.keyboardDevices(m_keyboardDevices), console)
     , m_keyboards(settings, m_hidMonitor)
     , m_inputMethod(QDBusConnection::sessionBus())
     , m_inputMethodEnabled([&settings] {
@@ -40,22 +41,23 @@ DesktopPlatform::DesktopPlatform(SettingsStore& settings, Scheduler& scheduler, 
     if (!m_shortcutManager.start() || !m_keySource.isAvailable())
         log.error(QStringLiteral("The X server reports no global key events (XInput 2 missing): the hotkey cannot work"));
     if (wayland.isConnected())
-        log.info(QStringLiteral("Wayland session: clipboard by %1, paste keys by %2, front application from %3")
+        log.info(QStringLiteral("Wayland session: clipboard by %1, front application from %2")
                      .arg(m_waylandClipboard.isAvailable() ? QStringLiteral("data control") : QStringLiteral("XWayland"),
-                          m_waylandKeys.isAvailable() ? QStringLiteral("the virtual keyboard") : QStringLiteral("XTest"),
                           m_waylandToplevels.isAvailable() ? QStringLiteral("foreign toplevels")
                                                            : QStringLiteral("EWMH")));
-    if (!chosenKeys().isAvailable())
+    if (!m_keys.isAvailable() && !m_waylandKeys.isAvailable())
         log.warning(QStringLiteral("XTest is missing: text can be put on the clipboard but not pasted"));
+    m_sessionBackends.probe();
 }
 
-// A Wayland compositor's own ways reach every window; XTest and EWMH only
-// the XWayland ones.
-KeySynthesizer& DesktopPlatform::chosenKeys()
+void DesktopPlatform::setHotkeyChord(ModifierKey chord)
 {
-    return m_waylandKeys.isAvailable() ? static_cast<KeySynthesizer&>(m_waylandKeys) : m_keys;
+    m_inputMethod.setHotkey(chord.rawValue);
+    m_sessionBackends.setChord(chord);
 }
 
+// A Wayland compositor's own ways reach every window; the X clipboard and
+// EWMH only the XWayland ones.
 Pasteboard& DesktopPlatform::chosenPasteboard()
 {
     return m_waylandClipboard.isAvailable() ? static_cast<Pasteboard&>(m_waylandClipboard) : m_pasteboard;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SessionBackends.h"
 #include "keyboard/HIDEventMonitor.h"
 #include "keyboard/KeyboardManager.h"
 #include "keyboard/Shortcut.h"
@@ -58,21 +59,25 @@ public:
     // The front application as insertion and the uploads see it.
     Workspace& frontApp() { return chosenFrontApp(); }
     wayland::ForeignToplevelWorkspace& waylandToplevels() { return m_waylandToplevels; }
-    KeySynthesizer& keySynthesizer() { return chosenKeys(); }
+    KeySynthesizer& keySynthesizer() { return m_sessionBackends.synthesizer(); }
     // Keys into the field the input method committed to.
     KeySynthesizer& inputMethodKeySynthesizer() { return m_inputMethodKeySynthesizer; }
     const AccessibilityTrust& accessibilityTrust() const { return m_trust; }
     KeyboardManager& keyboards() { return m_keyboards; }
+    // The dictation chord, for the key sources that bind it themselves.
+    void setHotkeyChord(ModifierKey chord);
+    QString sessionSummary() const { return m_sessionBackends.summary(); }
 
 private:
-    KeySynthesizer& chosenKeys();
     Pasteboard& chosenPasteboard();
     Workspace& chosenFrontApp();
 
     QElapsedTimer m_uptime;
     x11::SyntheticKeyEchoes m_echoes{[this] { return m_uptime.elapsed(); }};
     x11::XTestKeySynthesizer m_keys;
-    x11::X11AccessibilityTrust m_trust{m_keys};
+    // On Wayland the portal's (or the evdev) hotkey and the portal's keys.
+    SessionBackends m_sessionBackends;
+    x11::X11AccessibilityTrust m_trust{m_sessionBackends.synthesizer()};
     x11::EwmhWorkspace m_workspace;
     x11::QtClipboardPasteboard m_pasteboard;
     wayland::DataControlPasteboard m_waylandClipboard;
@@ -92,7 +97,7 @@ private:
     fcitx5::Fcitx5KeySource m_inputMethodKeys{m_inputMethod};
     // Both see a key pressed in a field: the input method's count while it
     // has a field focused, XI2's otherwise.
-    fcitx5::PreferredKeySource m_preferredKeys{m_inputMethodKeys, m_keySource, [this] {
+    fcitx5::PreferredKeySource m_preferredKeys{m_inputMethodKeys, m_sessionBackends.keys(), [this] {
                                                    return m_inputMethodEnabled() && m_inputMethodKeys.isAvailable()
                                                        && m_inputMethod.focusedField().focused;
                                                }};

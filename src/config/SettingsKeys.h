@@ -22,6 +22,12 @@ inline constexpr const char* HistoryEnabled = "/velnor/history/enabled";
 inline constexpr const char* HistoryRetentionDays = "/velnor/history/retention_days";
 // "false" keeps dictation off the input method's way (addon, preedit).
 inline constexpr const char* InputMethodEnabled = "/velnor/input_method/enable";
+// "true": on Wayland the hotkey is read from the input devices (group
+// `input`); taken at start-up.
+inline constexpr const char* EvdevHotkey = "/velnor/hotkey/evdev";
+// The desktop portal's restore token for remote-desktop keys (the user
+// confirmed once).
+inline constexpr const char* RemoteDesktopRestoreToken = "/velnor/portal/remote_desktop_token";
 
 // Session keys.
 inline constexpr const char* UserJwt = "/user/jwt";

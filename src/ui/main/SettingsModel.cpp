@@ -41,6 +41,7 @@ SettingsModel::Values SettingsModel::load() const
     values.historyRetentionDays = settings::historyRetentionDays(m_settings);
     values.launchAtLogin = m_settings.stringOr(key(SettingsKey::LaunchAtLogin), QStringLiteral("false")) == flag(true);
     values.inputMethod = m_settings.stringOr(key(SettingsKey::InputMethodEnabled), flag(true)) != flag(false);
+    values.evdevHotkey = m_settings.stringOr(key(SettingsKey::EvdevHotkey), flag(false)) == flag(true);
     return values;
 }
 
@@ -79,6 +80,8 @@ void SettingsModel::setInputMethod(bool on)
 {
     m_settings.setString(key(SettingsKey::InputMethodEnabled), flag(on));
 }
+
+void SettingsModel::setEvdevHotkey(bool on) { m_settings.setString(key(SettingsKey::EvdevHotkey), flag(on)); }
 
 QString SettingsModel::inputMethodState() const
 {

@@ -35,6 +35,9 @@ struct SettingsHooks {
     std::function<void(QObject* receiver, std::function<void()> changed)> observeKeyboards;
     // How the input method's addon stands ("已连接", …); empty: not offered.
     std::function<QString()> inputMethodState;
+    // The desktop session and how the hotkey reaches the app there (one
+    // line each); empty: nothing to say.
+    std::function<QString()> sessionState;
 };
 
 // Reads and writes the settings behind the settings screen. Loading only
@@ -53,6 +56,7 @@ public:
         bool historyEnabled = true;
         int historyRetentionDays = 30;
         bool inputMethod = true;
+        bool evdevHotkey = false;
     };
 
     static constexpr int kMinDuration = 5;
@@ -75,7 +79,9 @@ public:
     void setOverOverKeyType(const QString& keyType);
     void setHistoryEnabled(bool on);
     void setInputMethod(bool on);
+    void setEvdevHotkey(bool on);
     QString inputMethodState() const;
+    QString sessionState() const { return m_hooks.sessionState ? m_hooks.sessionState() : QString(); }
     // Stores the retention clamped to the allowed days; returns it.
     int setHistoryRetentionDays(int days);
     void setLaunchAtLogin(bool on, bool previous, std::function<void(bool on)> updateSwitch);

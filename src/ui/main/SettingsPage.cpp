@@ -105,7 +105,7 @@ void SettingsPage::loadValues()
     showChoices(m_keyTypes, SettingChoices::overOverKeyTypes(), loaded.overOverKeyType);
     const QSignalBlocker quietDuration(m_duration), quietSounds(m_sounds), quietOverOver(m_overOver),
         quietLaunch(m_launchAtLogin), quietHistory(m_history), quietRetention(m_retentionDays),
-        quietInputMethod(m_inputMethod);
+        quietInputMethod(m_inputMethod), quietEvdev(m_evdevHotkey);
     m_duration->setValue(loaded.maxDurationSeconds / SettingsModel::kDurationStep);
     m_durationLabel->setText(QStringLiteral("最大录音时长: ") + QString::number(loaded.maxDurationSeconds));
     m_sounds->setChecked(loaded.soundEffects);
@@ -113,6 +113,10 @@ void SettingsPage::loadValues()
     m_launchAtLogin->setChecked(loaded.launchAtLogin);
     m_history->setChecked(loaded.historyEnabled);
     m_retentionDays->setValue(loaded.historyRetentionDays);
+    m_evdevHotkey->setChecked(loaded.evdevHotkey);
+    const QString session = m_model.sessionState();
+    m_sessionState->setText(session);
+    m_sessionState->setVisible(!session.isEmpty());
     if (m_inputMethod) {
         m_inputMethod->setChecked(loaded.inputMethod);
         m_inputMethodState->setText(QStringLiteral("Fcitx5 插件: ") + m_model.inputMethodState());
@@ -187,6 +191,11 @@ QWidget* SettingsPage::hotkeyCard()
     layout->addRow(QStringLiteral("全局快捷键"), m_hotkeys);
     card->body()->addLayout(layout);
     card->body()->addWidget(caption(SettingChoices::hotkeyLinuxNote()));
+    m_evdevHotkey = new QCheckBox(QStringLiteral("从输入设备读取热键（Wayland，需要 input 组，重启后生效）"));
+    connect(m_evdevHotkey, &QCheckBox::clicked, this, [this](bool on) { m_model.setEvdevHotkey(on); });
+    card->body()->addWidget(m_evdevHotkey);
+    m_sessionState = caption(QString());
+    card->body()->addWidget(m_sessionState);
     return card;
 }
 

@@ -73,6 +73,8 @@ private:
     QCheckBox* m_history = nullptr;
     QCheckBox* m_inputMethod = nullptr;
     QLabel* m_inputMethodState = nullptr;
+    QLabel* m_sessionState = nullptr;
+    QCheckBox* m_evdevHotkey = nullptr;
     QSpinBox* m_retentionDays = nullptr;
 };
 

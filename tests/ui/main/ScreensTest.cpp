@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -124,6 +125,23 @@ TEST_F(ScreensTest, ScrollingOverAnUnfocusedPickerChangesNothing)
         EXPECT_EQ(snapshot(settings), before);
         EXPECT_TRUE(indicatorMoves.isEmpty());
     }
+}
+
+TEST_F(ScreensTest, HotkeyCardShowsTheSessionOnlyWhenThereIsSomethingToSay)
+{
+    const auto shownLines = [this] {
+        SettingsPage page(services());
+        page.show();
+        QStringList shown;
+        for (QLabel* label : page.findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text().contains(QStringLiteral("会话: ")))
+                shown << label->text();
+        }
+        return shown;
+    };
+    EXPECT_TRUE(shownLines().isEmpty());
+    sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能\n门户热键: Shift+Control_R");
+    EXPECT_EQ(shownLines(), QStringList{sessionState});
 }
 
 TEST_F(ScreensTest, RefreshingFindsAKeyboardPluggedInLater)

@@ -67,7 +67,12 @@ TEST_F(SettingsModelTest, ChoicesAreStoredAndReachTheirListeners)
     EXPECT_EQ(model.setMaxDuration(23), 25);
     model.setOverOver(true);
     model.setSoundEffects(false);
+    EXPECT_FALSE(model.load().evdevHotkey);
+    model.setEvdevHotkey(true);
     const SettingsModel::Values values = model.load();
+    EXPECT_TRUE(values.evdevHotkey);
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::EvdevHotkey)), QStringLiteral("true"))
+        << "the key the start-up reads";
     EXPECT_EQ(values.position, QStringLiteral("top_left"));
     EXPECT_EQ(values.maxDurationSeconds, 25);
     EXPECT_TRUE(values.overOver);

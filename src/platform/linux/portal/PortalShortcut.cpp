@@ -1,0 +1,44 @@
+#include "platform/linux/portal/PortalShortcut.h"
+
+#include <QDBusMetaType>
+
+namespace velnor::portal {
+
+QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+void registerPortalShortcutTypes()
+{
+    qDBusRegisterMetaType<PortalShortcut>();
+    qDBusRegisterMetaType<PortalShortcutList>();
+}
+
+PortalShortcutList shortcutsOf(const QVariantMap& results)
+{
+    const QVariant value = results.value(QStringLiteral("shortcuts"));
+    if (value.metaType() == QMetaType::fromType<PortalShortcutList>())
+        return value.value<PortalShortcutList>();
+    if (value.metaType() != QMetaType::fromType<QDBusArgument>())
+        return {};
+    const auto argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("a(sa{sv})"))
+        return {};
+    PortalShortcutList list;
+    argument >> list;
+    return list;
+}
+
+} // namespace velnor::portal

@@ -1,0 +1,249 @@
+// The desktop portal seen from the app, against a fake portal on a private
+// session bus: the dictation chord bound as a global shortcut (hold-to-talk
+// from Activated / Deactivated) and the paste chord sent as keysyms through
+// a remote-desktop session whose restore token is kept.
+#include "core/ManualScheduler.h"
+#include "keyboard/KeyboardTestRig.h"
+#include "platform/fcitx5/FakeFcitx5Addon.h"
+#include "platform/linux/portal/PortalShortcutKeySource.h"
+#include "platform/linux/portal/RemoteDesktopKeySynthesizer.h"
+#include "support/EventLoopWait.h"
+#include "support/LogCapture.h"
+#include "support/portal/FakePortal.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+using portal::PortalShortcutKeySource;
+using portal::RemoteDesktopKeySynthesizer;
+
+const QString kBind = QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, SHIFT+Control_R, open)");
+
+struct PortalTest : ::testing::Test {
+    PrivateBus bus;
+    FakePortal fake{bus.connect(QStringLiteral("portal")), 1, 2};
+    LogCapture log;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isUp()) << "dbus-daemon did not start";
+        ASSERT_TRUE(fake.start());
+    }
+
+    // Waits until the portal heard `call`, then lets later calls arrive too.
+    bool portalHeard(const QString& call, int times = 1)
+    {
+        const bool heard = waitUntil([&] { return fake.calls.count(call) >= times; }, 5000);
+        runEventLoopFor(20);
+        if (!heard)
+            ADD_FAILURE() << "the portal heard only:\n"
+                          << fake.calls.join(QLatin1Char('\n')).toStdString() << "\nlog:\n" << log.text().toStdString();
+        return heard;
+    }
+};
+
+struct GlobalShortcutsTest : PortalTest {
+    PortalShortcutKeySource keys{bus.connect(QStringLiteral("app")), log.logger()};
+    FakeKeyboardPlatform noKeyboards{{}};
+    std::unique_ptr<KeyboardStack> keyboard;
+
+    void startWith(HotkeyType type)
+    {
+        keys.setChord(hotkeyModifiers(type));
+        keyboard = std::make_unique<KeyboardStack>(keys, noKeyboards.devices);
+        keyboard->hotkey(type);
+    }
+};
+
+TEST_F(GlobalShortcutsTest, BindsTheChordAndHoldsToTalkFromActivatedAndDeactivated)
+{
+    QString shown;
+    QObject::connect(&keys, &PortalShortcutKeySource::triggerDescriptionChanged,
+                     [&shown](const QString& description) { shown = description; });
+    startWith(HotkeyType::fnShift);
+    ASSERT_TRUE(portalHeard(kBind));
+    EXPECT_EQ(fake.calls.first(), QStringLiteral("GlobalShortcuts.CreateSession"));
+    ASSERT_TRUE(waitUntil([&shown] { return !shown.isEmpty(); }));
+    EXPECT_EQ(shown, QStringLiteral("Shift+Control_R"));
+    EXPECT_EQ(keys.triggerDescription(), shown);
+
+    // Another program on the bus forges the portal's signal for our session.
+    QDBusMessage forged = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                     QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+                                                     QStringLiteral("Activated"));
+    forged << QVariant::fromValue(QDBusObjectPath(fake.lastShortcutSession)) << QStringLiteral("dictation")
+           << qulonglong(0) << QVariantMap();
+    ASSERT_TRUE(bus.connect(QStringLiteral("intruder")).send(forged));
+    runEventLoopFor(50);
+    EXPECT_TRUE(keyboard->fired.isEmpty()) << "only the portal's own signals count";
+
+    fake.activate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
+    fake.activate(QStringLiteral("other-app-shortcut"));
+    fake.deactivate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() >= 2; }));
+    fake.deactivate(QStringLiteral("dictation"));
+    runEventLoopFor(20);
+    EXPECT_EQ(keyboard->fired, QStringList({QStringLiteral("down"), QStringLiteral("up")}));
+}
+
+TEST_F(GlobalShortcutsTest, ANewChordIsBoundInANewSessionAndAHeldChordIsReleased)
+{
+    startWith(HotkeyType::fnShift);
+    ASSERT_TRUE(portalHeard(kBind));
+    fake.activate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
+    const QString oldSession = fake.lastShortcutSession;
+
+    keyboard->registrar->unregisterAll();
+    keyboard->hotkey(HotkeyType::rightCommand, QStringLiteral("cmd-"));
+    keys.setChord(hotkeyModifiers(HotkeyType::rightCommand));
+    ASSERT_TRUE(portalHeard(QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, Super_R, open)")));
+    EXPECT_FALSE(fake.openSessions.contains(oldSession));
+    // The old session's late release and presses no longer count.
+    fake.lastShortcutSession = oldSession;
+    fake.activate(QStringLiteral("dictation"));
+    runEventLoopFor(20);
+    EXPECT_EQ(keyboard->fired.size(), 1);
+    fake.lastShortcutSession = fake.openSessions.last();
+    fake.activate(QStringLiteral("dictation"));
+    fake.deactivate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 3; }));
+    EXPECT_EQ(keyboard->fired.mid(1), QStringList({QStringLiteral("cmd-down"), QStringLiteral("cmd-up")}));
+}
+
+TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndOneThatComesBackIsBoundAgain)
+{
+    startWith(HotkeyType::fnShift);
+    ASSERT_TRUE(portalHeard(kBind));
+    fake.activate(QStringLiteral("dictation"));
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
+    fake.vanish();
+    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 2; }));
+    EXPECT_EQ(keyboard->fired.last(), QStringLiteral("up"));
+    ASSERT_TRUE(fake.reappear());
+    ASSERT_TRUE(portalHeard(kBind, 2));
+    fake.activate(QStringLiteral("dictation"));
+    EXPECT_TRUE(waitUntil([this] { return keyboard->fired.size() == 3; }));
+}
+
+TEST_F(GlobalShortcutsTest, AUserWhoCancelsTheDialogLeavesTheSourceUnavailable)
+{
+    fake.responses.insert(QStringLiteral("GlobalShortcuts.BindShortcuts"), 1);
+    startWith(HotkeyType::ctrlShift);
+    ASSERT_TRUE(portalHeard(QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, CTRL+Shift_L, open)")));
+    ASSERT_TRUE(waitUntil([this] { return !keys.isAvailable(); }));
+    EXPECT_TRUE(log.mentions(QStringLiteral("没有绑定热键")));
+    EXPECT_TRUE(keys.triggerDescription().isEmpty());
+}
+
+TEST(PortalTrigger, ProposesTheKeysOfEveryChord)
+{
+    const std::pair<HotkeyType, const char*> rows[] = {
+        {HotkeyType::fnShift, "SHIFT+Control_R"}, {HotkeyType::ctrlShift, "CTRL+Shift_L"},
+        {HotkeyType::fn, "Control_R"},           {HotkeyType::leftOption, "Alt_L"},
+        {HotkeyType::rightCommand, "Super_R"},
+    };
+    for (const auto& [type, trigger] : rows)
+        EXPECT_EQ(PortalShortcutKeySource::preferredTrigger(hotkeyModifiers(type)), QLatin1String(trigger));
+    EXPECT_TRUE(PortalShortcutKeySource::preferredTrigger(ModifierKey::of({ModifierKey::capsLock()})).isEmpty());
+}
+
+struct RemoteDesktopTest : PortalTest {
+    ManualScheduler scheduler;
+    QString storedToken;
+    int refusals = 0;
+    RemoteDesktopKeySynthesizer keys{bus.connect(QStringLiteral("app")), scheduler, log.logger(),
+                                     {[this] { return storedToken; }, [this](const QString& token) { storedToken = token; }},
+                                     [this] { ++refusals; }};
+
+    // Ctrl+V as the clipboard paste posts it.
+    void paste()
+    {
+        const auto source = keys.createEventSource();
+        ASSERT_TRUE(source);
+        for (const auto& [key, down] : {std::pair{VirtualKey::LeftControl, true}, {VirtualKey::V, true},
+                                        {VirtualKey::V, false}, {VirtualKey::LeftControl, false}}) {
+            const auto event = source->createKeyboardEvent(key, down);
+            ASSERT_TRUE(event);
+            source->post(*event);
+        }
+    }
+};
+
+TEST_F(RemoteDesktopTest, KeysPostedBeforeTheSessionArriveAsKeysymsAfterStartThenItCloses)
+{
+    paste();
+    ASSERT_TRUE(portalHeard(QStringLiteral("Close")));
+    const QStringList expected{
+        QStringLiteral("RemoteDesktop.CreateSession"),
+        QStringLiteral("RemoteDesktop.SelectDevices(types=1, persist=2, token=)"),
+        QStringLiteral("RemoteDesktop.Start"),
+        QStringLiteral("Key(ffe3, 1)"),
+        QStringLiteral("Key(76, 1)"),
+        QStringLiteral("Key(76, 0)"),
+        QStringLiteral("Key(ffe3, 0)"),
+        QStringLiteral("Close"),
+    };
+    EXPECT_EQ(fake.calls, expected);
+    EXPECT_EQ(storedToken, QStringLiteral("restore-1"));
+    EXPECT_TRUE(fake.openSessions.isEmpty());
+    EXPECT_FALSE(log.mentions(QStringLiteral("restore-1"))) << "the token is a credential";
+}
+
+TEST_F(RemoteDesktopTest, TheStoredTokenIsOfferedAgainAndASessionOpenedEarlyIsUsed)
+{
+    storedToken = QStringLiteral("from-last-run");
+    fake.issuedToken = QStringLiteral("restore-2");
+    keys.openSession();
+    ASSERT_TRUE(portalHeard(QStringLiteral("RemoteDesktop.Start")));
+    EXPECT_TRUE(fake.calls.contains(QStringLiteral("RemoteDesktop.SelectDevices(types=1, persist=2, token=from-last-run)")));
+    EXPECT_EQ(storedToken, QStringLiteral("restore-2"));
+
+    const auto source = keys.createEventSource();
+    source->post(*source->createKeyboardEvent(VirtualKey::Return, true));
+    source->post(*source->createKeyboardEvent(VirtualKey::Return, false));
+    ASSERT_TRUE(portalHeard(QStringLiteral("Close")));
+    EXPECT_EQ(fake.calls.count(QStringLiteral("RemoteDesktop.CreateSession")), 1);
+    EXPECT_EQ(fake.calls.mid(fake.calls.size() - 3),
+              QStringList({QStringLiteral("Key(ff0d, 1)"), QStringLiteral("Key(ff0d, 0)"), QStringLiteral("Close")}));
+}
+
+TEST_F(RemoteDesktopTest, AnUnusedSessionClosesWhenIdle)
+{
+    keys.openSession();
+    ASSERT_TRUE(portalHeard(QStringLiteral("RemoteDesktop.Start")));
+    scheduler.advanceBy(RemoteDesktopKeySynthesizer::IdleClose - Duration(1));
+    runEventLoopFor(20);
+    EXPECT_FALSE(fake.calls.contains(QStringLiteral("Close")));
+    scheduler.advanceBy(Duration(1));
+    EXPECT_TRUE(portalHeard(QStringLiteral("Close")));
+}
+
+TEST_F(RemoteDesktopTest, AUserWhoRefusesGetsOneNoticeAndNoKeys)
+{
+    fake.responses.insert(QStringLiteral("RemoteDesktop.Start"), 1);
+    paste();
+    ASSERT_TRUE(waitUntil([this] { return refusals == 1; }));
+    EXPECT_FALSE(keys.isAvailable());
+    EXPECT_EQ(keys.createEventSource(), nullptr) << "the text stays on the clipboard";
+    keys.openSession();
+    keys.post({VirtualKey::V, true});
+    runEventLoopFor(50);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(fake.calls.filter(QStringLiteral("Key(")).size(), 0);
+    EXPECT_EQ(fake.calls.count(QStringLiteral("RemoteDesktop.CreateSession")), 1);
+    EXPECT_TRUE(storedToken.isEmpty());
+}
+
+TEST(RemoteDesktopKeysym, EveryKeyTheAppSendsHasAKeysym)
+{
+    for (const int key : {VirtualKey::V, VirtualKey::Return, VirtualKey::LeftShift, VirtualKey::LeftControl, VirtualKey::Insert})
+        EXPECT_TRUE(RemoteDesktopKeySynthesizer::keysymFor(key)) << key;
+    EXPECT_FALSE(RemoteDesktopKeySynthesizer::keysymFor(0x7F));
+}
+
+} // namespace
+} // namespace velnor::test

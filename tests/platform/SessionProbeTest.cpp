@@ -1,0 +1,185 @@
+// The start-up choice of backends: the decision table from what a session
+// offers, the one-line description, and the probe itself against a private
+// session bus with a fake portal (versions, Fcitx5, no compositor).
+#include "platform/fcitx5/FakeFcitx5Addon.h"
+#include "platform/fake/FakeGlobalKeySource.h"
+#include "platform/fake/FakeKeySynthesizer.h"
+#include "platform/linux/session/BackendChoice.h"
+#include "platform/linux/session/SelectableBackends.h"
+#include "platform/linux/session/SessionProbe.h"
+#include "platform/linux/session/WaylandGlobalsProbe.h"
+#include "support/EventLoopWait.h"
+#include "support/portal/FakePortal.h"
+
+#include <gtest/gtest.h>
+
+namespace velnor::test {
+namespace {
+
+using namespace velnor::session;
+
+SessionFacts wayland(uint shortcuts, uint remoteDesktop, WaylandGlobals globals, bool fcitx5 = false)
+{
+    return {DisplayServer::Wayland, QStringLiteral("X"), shortcuts, remoteDesktop, globals, fcitx5};
+}
+
+constexpr WaylandGlobals kWlroots{true, true, true, true};
+constexpr WaylandGlobals kKwin{false, true, false, false};
+constexpr WaylandGlobals kNone{};
+
+TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffers)
+{
+    struct Row {
+        const char* what;
+        SessionFacts facts;
+        bool evdevOptIn;
+        BackendChoice expected;
+    };
+    const Row rows[] = {
+        {"X11 ignores the portal and the opt-in",
+         {DisplayServer::X11, {}, 1, 2, kWlroots, true},
+         true,
+         {HotkeySource::XInput, PasteSource::XTest, IndicatorKind::X11Window, FrontAppSource::Ewmh}},
+        {"portals without layer shell",
+         wayland(1, 2, kNone),
+         false,
+         {HotkeySource::GlobalShortcutsPortal, PasteSource::RemoteDesktopPortal, IndicatorKind::XWaylandWindow,
+          FrontAppSource::AtspiActiveFrame}},
+        {"portals with layer shell",
+         wayland(1, 2, kKwin),
+         false,
+         {HotkeySource::GlobalShortcutsPortal, PasteSource::RemoteDesktopPortal, IndicatorKind::LayerShell,
+          FrontAppSource::AtspiActiveFrame}},
+        {"the opt-in wins over the portal",
+         wayland(1, 2, kKwin),
+         true,
+         {HotkeySource::Evdev, PasteSource::RemoteDesktopPortal, IndicatorKind::LayerShell,
+          FrontAppSource::AtspiActiveFrame}},
+        {"wlroots protocols before the portal",
+         wayland(1, 2, kWlroots),
+         false,
+         {HotkeySource::GlobalShortcutsPortal, PasteSource::VirtualKeyboard, IndicatorKind::LayerShell,
+          FrontAppSource::ForeignToplevel}},
+        {"no portal, input method only",
+         wayland(0, 0, kWlroots, true),
+         false,
+         {HotkeySource::InputMethodOnly, PasteSource::VirtualKeyboard, IndicatorKind::LayerShell,
+          FrontAppSource::ForeignToplevel}},
+        {"nothing at all",
+         wayland(0, 0, kNone),
+         false,
+         {HotkeySource::None, PasteSource::ClipboardOnly, IndicatorKind::XWaylandWindow,
+          FrontAppSource::AtspiActiveFrame}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(chooseBackends(row.facts, row.evdevOptIn), row.expected);
+    }
+}
+
+TEST(BackendChoiceTable, DescribesTheSessionInOneLine)
+{
+    SessionFacts gnome = wayland(1, 2, kNone);
+    gnome.desktopName = QStringLiteral("GNOME");
+    EXPECT_EQ(describeSession(gnome, chooseBackends(gnome, false)),
+              QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能"));
+    const SessionFacts x11{DisplayServer::X11, {}, 0, 0, {}, true};
+    EXPECT_EQ(describeSession(x11, chooseBackends(x11, false)), QStringLiteral("会话: X11 · 热键: X11 · 输入: 输入法"));
+    SessionFacts sway = wayland(0, 0, kWlroots);
+    sway.desktopName = QStringLiteral("sway");
+    EXPECT_EQ(describeSession(sway, chooseBackends(sway, true)),
+              QStringLiteral("会话: Wayland (sway) · 热键: evdev · 输入: 辅助功能"));
+    EXPECT_EQ(describeFacts(sway), QStringLiteral("portal GlobalShortcuts 0, RemoteDesktop 0; Wayland globals: "
+                                                  "virtual-keyboard, layer-shell, foreign-toplevel, data-control; Fcitx5: no"));
+    EXPECT_EQ(describeFacts(gnome),
+              QStringLiteral("portal GlobalShortcuts 1, RemoteDesktop 2; Wayland globals: none; Fcitx5: no"));
+}
+
+TEST(WaylandGlobals, KnowsTheFourInterfacesByName)
+{
+    WaylandGlobals globals;
+    for (const char* name : {"wl_seat", "zwlr_layer_shell_v1", "zwlr_data_control_manager_v1", "zwlr_layer_shell"})
+        noteWaylandGlobal(globals, name);
+    EXPECT_EQ(globals, (WaylandGlobals{false, true, false, true}));
+    noteWaylandGlobal(globals, "zwp_virtual_keyboard_manager_v1");
+    noteWaylandGlobal(globals, "zwlr_foreign_toplevel_manager_v1");
+    EXPECT_EQ(globals, kWlroots);
+}
+
+TEST(SelectableBackends, SwitchingMovesTheRunningHotkeyToTheChosenSource)
+{
+    FakeGlobalKeySource x11;
+    FakeGlobalKeySource portal;
+    SelectableKeySource keys(x11);
+    int events = 0;
+    ASSERT_TRUE(keys.start([&events](const GlobalKeyEvent&) { ++events; }));
+    keys.select(portal);
+    EXPECT_FALSE(x11.isStarted()) << "the old source is stopped";
+    EXPECT_FALSE(x11.emitEvent({}));
+    EXPECT_TRUE(portal.emitEvent({}));
+    EXPECT_EQ(events, 1);
+    keys.stop();
+    SelectableKeySource notStarted(x11);
+    notStarted.select(portal);
+    EXPECT_FALSE(portal.isStarted()) << "selecting does not start a stopped hotkey";
+
+    FakeKeySynthesizer xtest;
+    SelectableKeySynthesizer synthesizer(&xtest);
+    EXPECT_EQ(synthesizer.isAvailable(), xtest.isAvailable());
+    synthesizer.select(nullptr);
+    EXPECT_FALSE(synthesizer.isAvailable());
+    EXPECT_EQ(synthesizer.createEventSource(), nullptr) << "no path: the text stays on the clipboard";
+}
+
+struct SessionProbeTest : ::testing::Test {
+    PrivateBus bus;
+
+    std::optional<SessionFacts> probe(SessionProbe::Environment environment)
+    {
+        SessionProbe prober(bus.connect(QStringLiteral("app")), std::move(environment), std::chrono::milliseconds(2000));
+        std::optional<SessionFacts> facts;
+        prober.run([&facts](const SessionFacts& found) { facts = found; });
+        EXPECT_FALSE(facts) << "answers come later, on the event loop";
+        EXPECT_TRUE(waitUntil([&facts] { return facts.has_value(); }, 5000));
+        return facts;
+    }
+};
+
+TEST_F(SessionProbeTest, ReadsPortalVersionsAndFcitx5FromTheBus)
+{
+    ASSERT_TRUE(bus.isUp());
+    FakePortal portal(bus.connect(QStringLiteral("portal")), 1, 2);
+    ASSERT_TRUE(portal.start());
+    QDBusConnection fcitx = bus.connect(QStringLiteral("fcitx"));
+    ASSERT_TRUE(fcitx.registerService(QStringLiteral("org.fcitx.Fcitx5")));
+    // A compositor that is not there: globals count as absent, at once.
+    const auto facts = probe({"velnor-no-such-display", "wayland", QStringLiteral("GNOME")});
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->server, DisplayServer::Wayland);
+    EXPECT_EQ(facts->desktopName, QStringLiteral("GNOME"));
+    EXPECT_EQ(facts->globalShortcutsVersion, 1u);
+    EXPECT_EQ(facts->remoteDesktopVersion, 2u);
+    EXPECT_EQ(facts->globals, kNone);
+    EXPECT_TRUE(facts->fcitx5Running);
+}
+
+TEST_F(SessionProbeTest, AbsentPortalAndInterfacesCountAsVersionZero)
+{
+    ASSERT_TRUE(bus.isUp());
+    auto facts = probe({{}, "x11", {}});
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->server, DisplayServer::X11);
+    EXPECT_EQ(facts->globalShortcutsVersion + facts->remoteDesktopVersion, 0u);
+    EXPECT_FALSE(facts->fcitx5Running);
+
+    FakePortal onlyRemoteDesktop(bus.connect(QStringLiteral("portal")), 0, 2);
+    ASSERT_TRUE(onlyRemoteDesktop.start());
+    facts = probe({{}, "wayland", {}});
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->server, DisplayServer::Wayland);
+    EXPECT_EQ(facts->globalShortcutsVersion, 0u);
+    EXPECT_EQ(facts->remoteDesktopVersion, 2u);
+}
+
+} // namespace
+} // namespace velnor::test

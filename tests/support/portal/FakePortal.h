@@ -1,0 +1,108 @@
+#pragma once
+
+#include "platform/linux/portal/PortalShortcut.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusObjectPath>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace velnor::test {
+
+class FakePortal;
+
+// The GlobalShortcuts interface of the fake portal.
+class FakeGlobalShortcuts final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+    Q_PROPERTY(uint version READ version)
+public:
+    FakeGlobalShortcuts(FakePortal& portal, uint version);
+    uint version() const { return m_version; }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap& options);
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath& session, const QList<velnor::portal::PortalShortcut>& shortcuts,
+                                  const QString& parentWindow, const QVariantMap& options);
+
+private:
+    FakePortal& m_portal;
+    uint m_version;
+};
+
+// The RemoteDesktop interface of the fake portal.
+class FakeRemoteDesktop final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
+    Q_PROPERTY(uint version READ version)
+public:
+    FakeRemoteDesktop(FakePortal& portal, uint version);
+    uint version() const { return m_version; }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap& options);
+    QDBusObjectPath SelectDevices(const QDBusObjectPath& session, const QVariantMap& options);
+    QDBusObjectPath Start(const QDBusObjectPath& session, const QString& parentWindow, const QVariantMap& options);
+    void NotifyKeyboardKeysym(const QDBusObjectPath& session, const QVariantMap& options, int keysym, uint state);
+
+private:
+    FakePortal& m_portal;
+    uint m_version;
+};
+
+// Stands in for the desktop portal on a private session bus: implements the
+// documented GlobalShortcuts and RemoteDesktop requests (answers arrive as
+// the Request object's Response signal, after the call returned), records
+// every call in `calls`, and is told by the test how the "user" answers.
+class FakePortal final : public QObject, public QDBusContext {
+    Q_OBJECT
+public:
+    // A version of 0 leaves that interface out.
+    FakePortal(QDBusConnection bus, uint globalShortcutsVersion, uint remoteDesktopVersion);
+    bool start();
+    // The portal process ends / a new one takes the name (sessions are gone).
+    void vanish();
+    bool reappear();
+
+    // The user presses / releases the bound shortcut `id` in the latest session.
+    void activate(const QString& id);
+    void deactivate(const QString& id);
+
+    // "GlobalShortcuts.BindShortcuts" or "RemoteDesktop.Start" → the response
+    // code it answers with (0 when not listed; 1 is the user cancelling).
+    QHash<QString, uint> responses;
+    // What the portal's dialog says the user chose.
+    QString triggerDescription = QStringLiteral("Shift+Control_R");
+    // The token the RemoteDesktop portal hands out on Start.
+    QString issuedToken = QStringLiteral("restore-1");
+
+    QStringList calls;
+    QStringList openSessions;
+    QString lastShortcutSession;
+
+    // For the interfaces.
+    QDBusObjectPath answer(const QString& method, QVariantMap results, const QVariantMap& options);
+    QString newSession(const QVariantMap& options);
+    void record(const QString& call) { calls.append(call); }
+    bool isOpen(const QDBusObjectPath& session) const { return openSessions.contains(session.path()); }
+    QDBusConnection& bus() { return m_bus; }
+    QString caller() const;
+
+    // org.freedesktop.portal.Session.Close on a session path.
+    void closeSession(const QString& path);
+
+private:
+    void emitShortcutSignal(const QString& name, const QString& id);
+
+    QDBusConnection m_bus;
+    FakeGlobalShortcuts* m_shortcuts = nullptr;
+    FakeRemoteDesktop* m_remoteDesktop = nullptr;
+    friend class FakeGlobalShortcuts;
+    friend class FakeRemoteDesktop;
+};
+
+} // namespace velnor::test
