@@ -15,22 +15,14 @@ QString key(const char* name)
 
 TEST(LoginRules, PhoneNumbersAndVerificationCodes)
 {
-    EXPECT_TRUE(LoginViewModel::isValidPhoneNumber(QStringLiteral("13800138000")));
-    EXPECT_TRUE(LoginViewModel::isValidPhoneNumber(QStringLiteral("19912345678")));
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("12800138000")));
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("1380013800")));
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("138001380001")));
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("+8613800138000")));
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("13800138000\n")));
-    // Digits of other scripts are not a phone number.
-    EXPECT_FALSE(LoginViewModel::isValidPhoneNumber(QStringLiteral("138001380٠٠")));
-
-    EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("0000")));
-    EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("1234")));
-    EXPECT_TRUE(LoginViewModel::isValidVerificationCode(QStringLiteral("١٢٣٤"))); // numeric in the Unicode sense
-    EXPECT_FALSE(LoginViewModel::isValidVerificationCode(QStringLiteral("12a4")));
-    EXPECT_FALSE(LoginViewModel::isValidVerificationCode(QStringLiteral("123")));
-    EXPECT_FALSE(LoginViewModel::isValidVerificationCode(QStringLiteral("12345")));
+    // Digits of other scripts are no phone number, but a numeric code in the Unicode sense.
+    for (const auto& [phone, valid] : {std::pair{"13800138000", true}, {"19912345678", true}, {"12800138000", false},
+                                       {"1380013800", false}, {"138001380001", false}, {"+8613800138000", false},
+                                       {"13800138000\n", false}, {"138001380٠٠", false}})
+        EXPECT_EQ(LoginViewModel::isValidPhoneNumber(QString::fromUtf8(phone)), valid) << phone;
+    for (const auto& [code, valid] : {std::pair{"0000", true}, {"1234", true}, {"١٢٣٤", true}, {"12a4", false},
+                                      {"123", false}, {"12345", false}})
+        EXPECT_EQ(LoginViewModel::isValidVerificationCode(QString::fromUtf8(code)), valid) << code;
 }
 
 class AccountTest : public test::ClientFixture {
@@ -46,6 +38,14 @@ protected:
     {
         return std::make_unique<LoginViewModel>(auth, settings, users, notifications, scheduler, log.logger(),
                                                 log.redactor(), log.printSink());
+    }
+
+    std::unique_ptr<LoginViewModel> makeModel(const char* code)
+    {
+        auto model = makeModel();
+        model->setPhoneNumber(QStringLiteral("13800138000"));
+        model->setVerificationCode(QString::fromLatin1(code));
+        return model;
     }
 
     void storeSession()
@@ -140,8 +140,7 @@ TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
 
 TEST_F(AccountTest, SendCodeFailureShowsTheMessage)
 {
-    auto model = makeModel();
-    model->setPhoneNumber(QStringLiteral("13800138000"));
+    auto model = makeModel("");
     model->sendVerificationCode();
     transport.respondBody(R"({"code":429,"msg":"请稍后再试"})");
     EXPECT_EQ(model->errorMessage(), QStringLiteral("API错误: 请稍后再试"));
@@ -158,9 +157,7 @@ TEST_F(AccountTest, SendCodeFailureShowsTheMessage)
 
 TEST_F(AccountTest, LoginStoresTheSessionFetchesTheUserAndPostsSuccess)
 {
-    auto model = makeModel();
-    model->setPhoneNumber(QStringLiteral("13800138000"));
-    model->setVerificationCode(QStringLiteral("12a4"));
+    auto model = makeModel("12a4");
     model->login();
     EXPECT_EQ(model->errorMessage(), QStringLiteral("请输入4位验证码"));
     EXPECT_EQ(transport.count(), 0);
@@ -190,9 +187,7 @@ TEST_F(AccountTest, LoginStoresTheSessionFetchesTheUserAndPostsSuccess)
 
 TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
 {
-    auto model = makeModel();
-    model->setPhoneNumber(QStringLiteral("13800138000"));
-    model->setVerificationCode(QStringLiteral("0000"));
+    auto model = makeModel("0000");
     model->setInviteCode(QStringLiteral("FRIEND"));
     model->login();
     EXPECT_EQ(jsonBody(0).value(QStringLiteral("invite_code")).toString(), QStringLiteral("FRIEND"));
@@ -218,9 +213,7 @@ TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
 
 TEST_F(AccountTest, LoginStaysValidWhenTheUserDataFails)
 {
-    auto model = makeModel();
-    model->setPhoneNumber(QStringLiteral("13800138000"));
-    model->setVerificationCode(QStringLiteral("1234"));
+    auto model = makeModel("1234");
     model->login();
     transport.respondBody(R"({"code":0,"data":{"token":"fresh-token-abcdef"}})");
     EXPECT_FALSE(settings.contains(key(SettingsKey::UserPhone)));

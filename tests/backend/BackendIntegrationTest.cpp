@@ -44,6 +44,24 @@ bool arrived(const std::optional<T>& outcome)
     return waitUntil([&] { return outcome.has_value(); });
 }
 
+// Starts a call with a completion that keeps its result, and waits for it; a
+// call that never answers fails the test and reads as an error.
+template <typename T, typename Call>
+Result<T, ServiceError> await(Call&& call)
+{
+    Outcome<T> outcome;
+    call([&](Result<T, ServiceError> r) { outcome = std::move(r); });
+    if (arrived(outcome))
+        return *outcome;
+    ADD_FAILURE() << "no answer";
+    return Result<T, ServiceError>::failure(ServiceError{QStringLiteral("no answer"), 0, {}, {}, {}, {}});
+}
+
+std::string describe(const ServiceError& error)
+{
+    return error.toString().toStdString();
+}
+
 class BackendIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(startServer()) << server.error().toStdString(); }
@@ -66,16 +84,37 @@ protected:
     QString signIn(const QString& phone = kPhone)
     {
         AuthService auth(*client, log.logger());
-        Outcome<SentCode> sent;
-        auth.sendVerificationCode(phone, [&](auto r) { sent = r; });
-        EXPECT_TRUE(arrived(sent) && sent->ok());
-        Outcome<LoginResponse> login;
-        auth.loginWithVerificationCode({phone, server.smsCode(phone), std::nullopt}, [&](auto r) { login = r; });
-        EXPECT_TRUE(arrived(login) && login->ok());
-        if (!login || !login->ok())
+        EXPECT_TRUE(await<SentCode>([&](auto done) { auth.sendVerificationCode(phone, done); }).ok());
+        const auto login = await<LoginResponse>(
+            [&](auto done) { auth.loginWithVerificationCode({phone, server.smsCode(phone), std::nullopt}, done); });
+        EXPECT_TRUE(login.ok());
+        if (!login.ok())
             return {};
-        settings.setString(QString::fromLatin1(SettingsKey::UserJwt), login->value().token);
-        return login->value().token;
+        settings.setString(QString::fromLatin1(SettingsKey::UserJwt), login.value().token);
+        return login.value().token;
+    }
+
+    std::unique_ptr<BackendServices> makeServices()
+    {
+        return std::make_unique<BackendServices>(BackendDependencies{settings, scheduler, log.logger(), log.redactor(),
+                                                                     log.printSink(), server.url(),
+                                                                     QStringLiteral("0.1.0"), currentOsType()});
+    }
+
+    static RecognizeAudioFileParams upload(const QByteArray& audio = QByteArray(20000, 'x'))
+    {
+        RecognizeAudioFileParams params;
+        params.fileType = QStringLiteral("m4a");
+        params.osType = currentOsType();
+        params.audioData = audio;
+        return params;
+    }
+
+    static AdjustTextParams adjustment(const char* text)
+    {
+        AdjustTextParams params;
+        params.text = QString::fromUtf8(text);
+        return params;
     }
 
     test::TempDir data;
@@ -170,31 +209,21 @@ TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
     ASSERT_FALSE(token.isEmpty());
     settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token.left(token.size() - 2) + QStringLiteral("xx"));
 
-    auto services = std::make_unique<BackendServices>(BackendDependencies{
-        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.url(), QStringLiteral("0.1.0"),
-        currentOsType()});
+    auto services = makeServices();
     ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
     EXPECT_TRUE(services->hotWordManager().cachedHotWords().isEmpty());
     EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
 
     ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("still here")}));
-    RecognizeAudioFileParams upload;
-    upload.fileType = QStringLiteral("m4a");
-    upload.osType = currentOsType();
-    upload.audioData = QByteArray(20000, 'x');
-    Outcome<RecognizeAudioFileResponse> recognized;
-    services->fileRecognition().recognizeAudioFile(upload, [&](auto r) { recognized = r; });
-    ASSERT_TRUE(arrived(recognized));
-    ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
-    EXPECT_EQ(recognized->value().text, QStringLiteral("still here"));
+    const auto recognized = await<RecognizeAudioFileResponse>(
+        [&](auto done) { services->fileRecognition().recognizeAudioFile(upload(), done); });
+    ASSERT_TRUE(recognized.ok()) << describe(recognized.error());
+    EXPECT_EQ(recognized.value().text, QStringLiteral("still here"));
 
-    Outcome<AdjustTextResponse> adjusted;
-    AdjustTextParams params;
-    params.text = QStringLiteral("and corrected");
-    services->textAdjustment().adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    ASSERT_TRUE(adjusted->ok()) << adjusted->error().toString().toStdString();
-    EXPECT_EQ(adjusted->value().text, QStringLiteral("and corrected"));
+    const auto adjusted = await<AdjustTextResponse>(
+        [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); });
+    ASSERT_TRUE(adjusted.ok()) << describe(adjusted.error());
+    EXPECT_EQ(adjusted.value().text, QStringLiteral("and corrected"));
 }
 
 TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
@@ -205,43 +234,35 @@ TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
     ASSERT_TRUE(waitUntil([&] { return !words.isLoading(); }));
     EXPECT_TRUE(words.cachedHotWords().isEmpty());
 
-    using Done = std::optional<Result<std::monostate, ServiceError>>;
-    Done done;
-    words.addHotword(QStringLiteral("Velnor"), 10.6, [&](auto r) { done = r; });
-    ASSERT_TRUE(arrived(done));
-    ASSERT_TRUE(done->ok()) << done->error().toString().toStdString();
+    const auto add = [&](const QString& text, double weight) {
+        return await<std::monostate>([&](auto done) { words.addHotword(text, weight, done); });
+    };
+    const auto added = add(QStringLiteral("Velnor"), 10.6);
+    ASSERT_TRUE(added.ok()) << describe(added.error());
     ASSERT_EQ(words.cachedHotWords().size(), 1);
     EXPECT_EQ(words.cachedHotWords().first().text, QStringLiteral("Velnor"));
     EXPECT_EQ(words.cachedHotWords().first().weight, 10.0);
     const QUuid id = words.cachedHotWords().first().id;
 
     // The backend's own rules reach the caller as its error.
-    done.reset();
-    words.addHotword(QStringLiteral("far too long for a hot word"), 5, [&](auto r) { done = r; });
-    ASSERT_TRUE(arrived(done));
-    ASSERT_FALSE(done->ok());
-    EXPECT_EQ(done->error().domain, QStringLiteral("HotwordServiceErrorDomain"));
-    EXPECT_NE(done->error().code, 0);
+    const auto refused = add(QStringLiteral("far too long for a hot word"), 5);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().domain, QStringLiteral("HotwordServiceErrorDomain"));
+    EXPECT_NE(refused.error().code, 0);
 
-    for (int i = 1; i < 50; ++i) {
-        done.reset();
-        words.addHotword(QStringLiteral("w%1").arg(i), 3, [&](auto r) { done = r; });
-        ASSERT_TRUE(arrived(done));
-        ASSERT_TRUE(done->ok()) << i << ' ' << done->error().toString().toStdString();
-    }
+    for (int i = 1; i < 50; ++i)
+        ASSERT_TRUE(add(QStringLiteral("w%1").arg(i), 3).ok()) << i;
     ASSERT_EQ(words.cachedHotWords().size(), 50);
     EXPECT_EQ(words.cachedHotWords().first().id, id); // kept across 49 refreshes
 
-    done.reset();
-    words.addHotword(QStringLiteral("one more"), 3, [&](auto r) { done = r; });
-    ASSERT_TRUE(done.has_value()); // refused locally, at once
-    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
-    EXPECT_EQ(done->error().code, 1);
+    std::optional<Result<std::monostate, ServiceError>> overLimit;
+    words.addHotword(QStringLiteral("one more"), 3, [&](auto r) { overLimit = r; });
+    ASSERT_TRUE(overLimit.has_value()); // refused locally, at once
+    EXPECT_EQ(overLimit->error().domain, QStringLiteral("HotWordManager"));
+    EXPECT_EQ(overLimit->error().code, 1);
 
-    done.reset();
-    words.deleteHotword(QStringLiteral("Velnor"), 1, [&](auto r) { done = r; });
-    ASSERT_TRUE(arrived(done));
-    ASSERT_TRUE(done->ok()) << done->error().toString().toStdString();
+    const auto deleted = await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Velnor"), 1, done); });
+    ASSERT_TRUE(deleted.ok()) << describe(deleted.error());
     EXPECT_EQ(words.cachedHotWords().size(), 49);
     EXPECT_FALSE(std::any_of(words.cachedHotWords().cbegin(), words.cachedHotWords().cend(),
                              [](const HotWord& w) { return w.text == QStringLiteral("Velnor"); }));
@@ -256,39 +277,31 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
     ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
 
     QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params;
-    params.fileType = QStringLiteral("m4a");
+    RecognizeAudioFileParams params = upload(audio);
     params.appID = QStringLiteral("org.example.Editor");
     params.appName = QStringLiteral("Editor\r\n--injected");
-    params.osType = currentOsType();
     params.outLanguage = QStringLiteral("en");
     params.overOver = true;
-    params.audioData = audio;
-    Outcome<RecognizeAudioFileResponse> recognized;
-    service.recognizeAudioFile(params, [&](auto r) { recognized = r; });
-    ASSERT_TRUE(arrived(recognized));
-    ASSERT_TRUE(recognized->ok()) << recognized->error().toString().toStdString();
-    EXPECT_EQ(recognized->value().text, QStringLiteral("ship it"));
-    EXPECT_EQ(recognized->value().overOver, true);
-    const QString id = recognized->value().id.value_or(QString());
+    const auto recognized = await<RecognizeAudioFileResponse>([&](auto done) { service.recognizeAudioFile(params, done); });
+    ASSERT_TRUE(recognized.ok()) << describe(recognized.error());
+    EXPECT_EQ(recognized.value().text, QStringLiteral("ship it"));
+    EXPECT_EQ(recognized.value().overOver, true);
+    const QString id = recognized.value().id.value_or(QString());
     ASSERT_FALSE(id.isEmpty());
 
-    Outcome<bool> updated;
     RecognizeRecordUpdateReq update;
-    update.id = id;
     update.textInputMethod = QStringLiteral("clipboard");
     update.osType = currentOsType();
-    service.updateRecognizeRecord(update, [&](auto r) { updated = r; });
-    ASSERT_TRUE(arrived(updated));
-    ASSERT_TRUE(updated->ok()) << updated->error().toString().toStdString();
-    EXPECT_TRUE(updated->value());
-
-    updated.reset();
-    update.id = QStringLiteral("no-such-record");
-    service.updateRecognizeRecord(update, [&](auto r) { updated = r; });
-    ASSERT_TRUE(arrived(updated));
-    ASSERT_FALSE(updated->ok());
-    EXPECT_EQ(updated->error().domain, QStringLiteral("QASRServiceErrorDomain"));
+    const auto updateRecord = [&](const QString& recordId) {
+        update.id = recordId;
+        return await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
+    };
+    const auto updated = updateRecord(id);
+    ASSERT_TRUE(updated.ok()) << describe(updated.error());
+    EXPECT_TRUE(updated.value());
+    const auto unknown = updateRecord(QStringLiteral("no-such-record"));
+    ASSERT_FALSE(unknown.ok());
+    EXPECT_EQ(unknown.error().domain, QStringLiteral("QASRServiceErrorDomain"));
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
@@ -315,85 +328,62 @@ TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
 TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
 {
     ASSERT_FALSE(signIn().isEmpty());
-    timeout = std::chrono::milliseconds(400);
-    APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.url(), timeout);
-    AdjustTextService adjust(impatient, scheduler, log.logger());
-    AdjustTextParams params;
-    params.text = QStringLiteral("hello");
+    APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.url(),
+                        std::chrono::milliseconds(400));
+    AdjustTextService adjustImpatiently(impatient, scheduler, log.logger());
+    AdjustTextService adjust(*client, scheduler, log.logger());
+    const auto adjustWith = [&](AdjustTextService& service) {
+        return await<AdjustTextResponse>([&](auto done) { service.adjustText(adjustment("hello"), done); });
+    };
 
-    ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{QStringLiteral("delay_ms"), 2500}}));
-    Outcome<AdjustTextResponse> adjusted;
-    adjust.adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    ASSERT_FALSE(adjusted->ok());
-    EXPECT_EQ(adjusted->error().domain, QStringLiteral("AdjustTextServiceTimeoutErrorDomain"));
-    EXPECT_EQ(adjusted->error().code, -1001);
-    EXPECT_EQ(adjusted->error().description, QStringLiteral("文本校对请求超时"));
+    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"delay_ms", 2500}}));
+    const auto late = adjustWith(adjustImpatiently);
+    ASSERT_FALSE(late.ok());
+    EXPECT_EQ(late.error().domain, "AdjustTextServiceTimeoutErrorDomain");
+    EXPECT_EQ(late.error().code, -1001);
+    EXPECT_EQ(late.error().description, "文本校对请求超时");
 
-    QASRService qasr(*client, log.logger());
-    RecognizeAudioFileParams upload;
-    upload.fileType = QStringLiteral("m4a");
-    upload.audioData = QByteArray(20000, 'x');
     // Two drops: Qt resends a request once when its connection closes before
     // any answer, and a busy machine may resend it after the server stopped
     // expecting the repeat.
-    ASSERT_TRUE(
-        server.injectFault(QStringLiteral("/qasr/recognize"), {{QStringLiteral("drop_connection"), true}}, 2));
-    Outcome<RecognizeAudioFileResponse> recognized;
-    qasr.recognizeAudioFile(upload, [&](auto r) { recognized = r; });
-    ASSERT_TRUE(arrived(recognized));
-    ASSERT_FALSE(recognized->ok());
-    EXPECT_EQ(recognized->error().domain, QStringLiteral("QASRServiceNetworkErrorDomain"));
-    EXPECT_EQ(recognized->error().code, -1);
-    EXPECT_TRUE(recognized->error().description.startsWith(QStringLiteral("网络请求失败: ")));
+    ASSERT_TRUE(server.injectFault("/qasr/recognize", {{"drop_connection", true}}, 2));
+    QASRService qasr(*client, log.logger());
+    const auto dropped = await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); });
+    ASSERT_FALSE(dropped.ok());
+    EXPECT_EQ(dropped.error().domain, "QASRServiceNetworkErrorDomain");
+    EXPECT_EQ(dropped.error().code, -1);
+    EXPECT_TRUE(dropped.error().description.startsWith("网络请求失败: "));
 
-    AdjustTextService patient(*client, scheduler, log.logger());
-    ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{QStringLiteral("malformed_body"), true}}));
-    adjusted.reset();
-    patient.adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    EXPECT_EQ(adjusted->error().domain, QStringLiteral("AdjustTextServiceNetworkErrorDomain"));
+    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"malformed_body", true}}));
+    EXPECT_EQ(adjustWith(adjust).error().domain, "AdjustTextServiceNetworkErrorDomain");
 
-    ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"),
-                                   {{QStringLiteral("envelope_code"), 503}, {QStringLiteral("http_status"), 503}}));
-    adjusted.reset();
-    patient.adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    EXPECT_EQ(adjusted->error().domain, QStringLiteral("AdjustTextServiceErrorDomain"));
-    EXPECT_EQ(adjusted->error().code, 503);
+    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"envelope_code", 503}, {"http_status", 503}}));
+    const auto unavailable = adjustWith(adjust);
+    EXPECT_EQ(unavailable.error().domain, "AdjustTextServiceErrorDomain");
+    EXPECT_EQ(unavailable.error().code, 503);
 
-    // Faults are one-shot: the next call succeeds.
-    adjusted.reset();
-    patient.adjustText(params, [&](auto r) { adjusted = r; });
-    ASSERT_TRUE(arrived(adjusted));
-    EXPECT_TRUE(adjusted->ok());
+    EXPECT_TRUE(adjustWith(adjust).ok()) << "faults are one-shot: the next call succeeds";
 }
 
 TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequest)
 {
     ASSERT_FALSE(signIn().isEmpty());
     HotwordService hotwords(*client, log.logger());
-    Outcome<bool> added;
-    hotwords.addHotword(QStringLiteral("Bundle"), 2, [&](auto r) { added = r; });
-    ASSERT_TRUE(arrived(added) && added->ok());
+    ASSERT_TRUE(await<bool>([&](auto done) { hotwords.addHotword("Bundle", 2, done); }).ok());
 
-    auto services = std::make_unique<BackendServices>(BackendDependencies{
-        settings, scheduler, log.logger(), log.redactor(), log.printSink(), server.url(), QStringLiteral("0.1.0"),
-        currentOsType()});
+    auto services = makeServices();
     EXPECT_TRUE(services->hotWordManager().isLoading());
     ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
     ASSERT_EQ(services->hotWordManager().cachedHotWords().size(), 1);
-    EXPECT_EQ(services->hotWordManager().cachedHotWords().first().text, QStringLiteral("Bundle"));
+    EXPECT_EQ(services->hotWordManager().cachedHotWords().first().text, "Bundle");
     const QList<HotWordEntry> forSigning = services->hotWordSource().cachedHotWords();
     ASSERT_EQ(forSigning.size(), 1);
-    EXPECT_EQ(forSigning.first().text, QStringLiteral("Bundle"));
+    EXPECT_EQ(forSigning.first().text, "Bundle");
     EXPECT_EQ(forSigning.first().weight, 2.0);
 
-    ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{QStringLiteral("delay_ms"), 800}}));
+    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"delay_ms", 800}}));
     bool completed = false;
-    AdjustTextParams params;
-    params.text = QStringLiteral("late");
-    ASSERT_NE(services->textAdjustment().adjustText(params, [&](auto) { completed = true; }), nullptr);
+    ASSERT_NE(services->textAdjustment().adjustText(adjustment("late"), [&](auto) { completed = true; }), nullptr);
     test::runEventLoopFor(100);
     services.reset();
     test::runEventLoopFor(1200);
@@ -404,12 +394,10 @@ TEST_F(BackendIntegrationTest, ServerDownIsANetworkError)
 {
     server.stop();
     AuthService auth(*client, log.logger());
-    Outcome<SentCode> sent;
-    auth.sendVerificationCode(kPhone, [&](auto r) { sent = r; });
-    ASSERT_TRUE(arrived(sent));
-    ASSERT_FALSE(sent->ok());
-    EXPECT_EQ(sent->error().domain, QStringLiteral("AuthServiceNetworkErrorDomain"));
-    EXPECT_EQ(sent->error().code, -1);
+    const auto sent = await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); });
+    ASSERT_FALSE(sent.ok());
+    EXPECT_EQ(sent.error().domain, "AuthServiceNetworkErrorDomain");
+    EXPECT_EQ(sent.error().code, -1);
 }
 
 } // namespace

@@ -27,6 +27,12 @@ protected:
         return std::make_unique<HistoryStore>(HistoryStore::Dependencies{
             dbPath(), clock, [this] { return enabled; }, [](std::function<void()> work) { work(); }});
     }
+    std::unique_ptr<HistoryStore> openedStore()
+    {
+        auto store = makeStore();
+        open(*store);
+        return store;
+    }
     QString dbPath() const { return dir.filePath(QStringLiteral("history/history.db")); }
 
     QList<HistoryEntry> all(HistoryStore& store, const QString& search = {})
@@ -48,8 +54,7 @@ protected:
     // is ever recorded. Returns the entry's id.
     QString crashWhileRecognizing(const QString& recording)
     {
-        auto store = makeStore();
-        open(*store);
+        auto store = openedStore();
         const QString id = store->recordStarted("traditional", "Editor", "editor");
         store->recordRecognizing(id, 3.0, recording);
         return id;
@@ -69,8 +74,7 @@ protected:
 
 TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
 {
-    auto store = makeStore();
-    open(*store);
+    auto store = openedStore();
     const QString delivered = store->recordStarted("traditional", "Editor", "org.example.Editor");
     store->recordRecognizing(delivered, 2.5, "/tmp/1.m4a");
     store->recordDelivered(delivered, "hello wrld", "hello world", "clipboard");
@@ -147,8 +151,7 @@ TEST_F(HistoryStoreTest, StartedWithHistoryOffTheCrashedEntryKeepsItsRecordingUn
 
 TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
 {
-    auto store = makeStore();
-    open(*store);
+    auto store = openedStore();
     QStringList recordings;
     for (int i = 0; i < 12; ++i) {
         recordings << makeRecording(FileUtils::fileNameFor(1765000000.0 + i));
@@ -191,8 +194,7 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
         {"recent, delivered", 2, HistoryOutcome::Delivered, true, true, true},
         {"stamped in the future", -365, HistoryOutcome::Delivered, true, true, true},
     };
-    auto store = makeStore();
-    open(*store);
+    auto store = openedStore();
     const QDateTime now = clock.now();
     QHash<QString, QString> recordingOf;
     for (const Case& c : cases) {
@@ -240,8 +242,7 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
 
 TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntryNeedsIt)
 {
-    auto store = makeStore();
-    open(*store);
+    auto store = openedStore();
     const QString shared = makeRecording("1765000000.5.m4a");
     const QString own = makeRecording("1765000001.5.m4a");
     const QString other = makeRecording("1765000002.5.m4a");
@@ -270,8 +271,7 @@ TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntry
 TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)
 {
     {
-        auto store = makeStore();
-        open(*store);
+        auto store = openedStore();
         store->recordStarted("traditional", "A", "a");
     }
     const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
@@ -308,8 +308,7 @@ TEST_F(HistoryStoreTest, AFileFromBeforeTheUploadColumnsKeepsItsEntriesAndGainsT
     }
     QSqlDatabase::removeDatabase(QStringLiteral("old-file"));
 
-    auto store = makeStore();
-    open(*store);
+    auto store = openedStore();
     const QString id = store->recordStarted("traditional", "Mail", "mail");
     store->recordRecognizing(id, 1.0, "/r/2.m4a", {"mail", "Mail", QStringLiteral("en"), true});
     store->recordFailed(id, "超时");
