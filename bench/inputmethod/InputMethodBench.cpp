@@ -119,9 +119,9 @@ int main(int argc, char** argv)
         }
         return insertRuns(input, entry, expected, runs);
     };
-    // The clipboard way as a user without the input method meets it (GTK
-    // would pick Fcitx5's module by itself while Fcitx5 runs), switch off.
-    const Samples clipboard = runsIn(QStringLiteral("gtk-im-context-simple"), TextInputMethod::Clipboard, [] { return true; });
+    // The clipboard way into an entry that still takes its keys through
+    // Fcitx5's module, the app's input-method switch off.
+    const Samples clipboard = runsIn(QStringLiteral("fcitx"), TextInputMethod::Clipboard, [] { return true; });
     inputMethodOn = true;
     const Samples inputMethod = runsIn(QStringLiteral("fcitx"), TextInputMethod::InputMethod,
                                        [&] { return bridge.canWriteToFocusedField(); });

@@ -527,6 +527,48 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, InputMethodDesktopTest, ::testing::ValuesIn(kImFields), imFieldName);
 
+// A Fcitx5 user with the app's input-method way switched off: every dictation
+// is pasted into a field that still takes its keys through Fcitx5's module.
+class InputMethodPasteDesktopTest : public InputMethodDesktopTest {
+protected:
+    void prepareVelnor() override
+    {
+        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+        settings.setValue(QString::fromLatin1(SettingsKey::InputMethodEnabled), QStringLiteral("false"));
+        settings.sync();
+    }
+};
+
+// The module hands the entry each later Ctrl+V with the time of the first
+// press of V, older than our claim on the clipboard.
+TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntryOnFcitx5)
+{
+    const QStringList texts{QStringLiteral("第一句。"), QStringLiteral("Second one, café."), QStringLiteral("第三句 ✅")};
+    ASSERT_TRUE(server.scriptRecognizer(texts));
+    QProcessEnvironment environment = test::fieldEnvironment(false);
+    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
+    const QString title = QStringLiteral("velnor-im-paste");
+    test::FieldApp entry(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), {title}, environment);
+    ASSERT_TRUE(entry.isReady());
+    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
+    ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }))
+        << "the entry's keys go through Fcitx5";
+    userClipboard.fill();
+
+    QString expected;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(i);
+        dictate();
+        expected += texts[i];
+        ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return entry.text() == expected; }, 5000)) << "field: " << entry.text().toStdString();
+        expectUserClipboardBack();
+    }
+    test::runEventLoopFor(300);
+    EXPECT_EQ(entry.text(), expected) << "each text once, nothing else typed";
+    EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 0);
+}
+
 // Another program on the session bus tries to write into fields through the
 // addon: refused unless it is the app that set the chord, and nobody writes
 // into a password field, not even as preedit.

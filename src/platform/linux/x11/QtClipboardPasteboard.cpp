@@ -1,10 +1,8 @@
 #include "platform/linux/x11/QtClipboardPasteboard.h"
 
 #include "platform/linux/x11/X11PasteChord.h"
-#include "platform/linux/x11/XcbHandles.h"
 
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QMimeData>
 
 #include <memory>
@@ -49,31 +47,12 @@ void restoreMode(QClipboard& clipboard, QClipboard::Mode mode, const QList<Paste
     clipboard.setMimeData(data.release(), mode);
 }
 
-// Appends nothing to a property of our own on the root window: the server
-// answers every client watching the root (Qt does) with a PropertyNotify
-// that carries the current server time.
-void refreshServerTime()
-{
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return;
-    static constexpr char kName[] = "_VELNOR_TIME_PROBE";
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, sizeof(kName) - 1, kName);
-    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
-    if (!reply)
-        return;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_change_property(connection, XCB_PROP_MODE_APPEND, root, reply->atom, XCB_ATOM_STRING, 8, 0, nullptr);
-    xcb_delete_property(connection, root, reply->atom);
-    xcb_flush(connection);
-}
-
 } // namespace
 
 QtClipboardPasteboard::QtClipboardPasteboard(QClipboard& clipboard)
     : m_clipboard(clipboard)
 {
+    m_requestors->setAnswersOldRequests([this] { return ownsWrittenText() || ownsWrittenSelection(); });
 }
 
 QtClipboardPasteboard::~QtClipboardPasteboard() = default;
@@ -112,18 +91,22 @@ bool QtClipboardPasteboard::writeText(const QString& text, bool alsoSelection, R
         m_writtenSelection = selectionData.get();
         m_clipboard.setMimeData(selectionData.release(), QClipboard::Selection);
     }
-    if (ownsWrittenText())
-        return true;
     // The server ignores a selection claim older than the current owner's,
-    // and Qt claims with the time of the last event it has seen. A property
-    // change on the root brings Qt a fresh time before the caller retries.
-    refreshServerTime();
-    return false;
+    // and Qt claims with the time of the last event it has seen: a fresh
+    // time for a retry. After a claim, the time marks requests older than it.
+    m_requestors->probeServerTime();
+    return ownsWrittenText();
 }
 
 bool QtClipboardPasteboard::ownsWrittenText() const
 {
     return m_written && m_clipboard.ownsClipboard() && m_clipboard.mimeData(QClipboard::Clipboard) == m_written;
+}
+
+bool QtClipboardPasteboard::ownsWrittenSelection() const
+{
+    return m_writtenSelection && m_clipboard.ownsSelection()
+           && m_clipboard.mimeData(QClipboard::Selection) == m_writtenSelection;
 }
 
 void QtClipboardPasteboard::checkHoldsWrittenText(Duration budget, CheckCompletion completion)
@@ -145,8 +128,7 @@ void QtClipboardPasteboard::restore(const PasteboardContents& contents)
         restoreMode(m_clipboard, QClipboard::Clipboard, contents.clipboard);
     // The primary selection is restored separately: the user may have
     // selected something new since, which must stay.
-    if (contents.selectionComplete && m_writtenSelection && m_clipboard.ownsSelection()
-        && m_clipboard.mimeData(QClipboard::Selection) == m_writtenSelection)
+    if (contents.selectionComplete && ownsWrittenSelection())
         restoreMode(m_clipboard, QClipboard::Selection, contents.selection);
     m_writtenText.clear();
     m_written.clear();

@@ -37,6 +37,7 @@ public:
 
 private:
     bool ownsWrittenText() const;
+    bool ownsWrittenSelection() const;
 
     QClipboard& m_clipboard;
     X11SelectionReader m_reader;

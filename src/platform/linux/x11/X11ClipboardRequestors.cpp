@@ -4,7 +4,18 @@
 
 #include <QGuiApplication>
 
+#include <cstring>
+
 namespace velnor::x11 {
+
+namespace {
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
+{
+    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : XCB_NONE;
+}
+} // namespace
 
 X11ClipboardRequestors::X11ClipboardRequestors()
 {
@@ -12,10 +23,9 @@ X11ClipboardRequestors::X11ClipboardRequestors()
     m_connection = x11 ? x11->connection() : nullptr;
     if (!m_connection)
         return;
-    static constexpr char kName[] = "CLIPBOARD_MANAGER";
-    const XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, sizeof(kName) - 1, kName), nullptr));
-    m_managerSelection = reply ? reply->atom : XCB_NONE;
+    m_managerSelection = internAtom(m_connection, "CLIPBOARD_MANAGER");
+    m_probeProperty = internAtom(m_connection, "_VELNOR_TIME_PROBE");
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     qGuiApp->installNativeEventFilter(this);
 }
 
@@ -29,10 +39,36 @@ bool X11ClipboardRequestors::nativeEventFilter(const QByteArray& eventType, void
 {
     if (eventType != "xcb_generic_event_t")
         return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST)
-        m_requestor = reinterpret_cast<const xcb_selection_request_event_t*>(event)->requestor;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    const int type = event->response_type & 0x7f;
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (change->window == m_root && change->atom == m_probeProperty && m_probeProperty != XCB_NONE)
+            m_probedTime = change->time;
+        return false;
+    }
+    if (type != XCB_SELECTION_REQUEST)
+        return false;
+    auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+    m_requestor = request->requestor;
+    const bool old = request->time != XCB_CURRENT_TIME && request->time < m_probedTime;
+    if (old && m_answersOldRequests && m_answersOldRequests())
+        request->time = XCB_CURRENT_TIME;
     return false;
+}
+
+void X11ClipboardRequestors::probeServerTime()
+{
+    if (!m_connection || m_probeProperty == XCB_NONE)
+        return;
+    xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_root, m_probeProperty, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_delete_property(m_connection, m_root, m_probeProperty);
+    xcb_flush(m_connection);
+}
+
+void X11ClipboardRequestors::setAnswersOldRequests(std::function<bool()> answersOldRequests)
+{
+    m_answersOldRequests = std::move(answersOldRequests);
 }
 
 bool X11ClipboardRequestors::currentIsClipboardManager() const
