@@ -46,4 +46,15 @@ cmake --preset release && cmake --build --preset release
 (cd build/release && cpack -G DEB)
 # The release preset builds no tests: the dev tree's package test checks them.
 VELNOR_PACKAGES_DIR="$root/build/release" run_tests dev -R '^PackagesInstallAndRun$' --no-tests=error
+
+section "release: the README's run command, on a virtual X11 desktop and on headless Sway"
+# No display here, so each runs one spoken dictation and prints what was typed.
+run_demo() {
+  local typed="$1" output
+  shift
+  output=$(env -u DISPLAY -u WAYLAND_DISPLAY bash scripts/run.sh "$@" 2>&1) || { echo "$output"; return 1; }
+  grep -E "^$typed: .+" <<<"$output" || { echo "$output"; echo "run.sh $*: nothing was typed" >&2; return 1; }
+}
+run_demo "Typed into the GTK entry"
+run_demo "Typed into the Wayland GTK entry" --wayland
 section "done"
