@@ -28,6 +28,7 @@ Fcitx5Bridge::Fcitx5Bridge(QDBusConnection bus, QObject* parent)
     m_watcher->addWatchedService(QLatin1String(FcitxServiceName));
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString& name, const QString&, const QString& newOwner) {
+                m_ownerChangeSeen.insert(name);
                 nameOwnerKnown(name, !newOwner.isEmpty());
             });
     // Signals come to us alone (the addon addresses them); connecting by
@@ -44,6 +45,10 @@ Fcitx5Bridge::Fcitx5Bridge(QDBusConnection bus, QObject* parent)
         auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, name](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
+            // Qt may hand us this answer after a change of owner that the bus
+            // sent later: the change is newer, so the answer is stale.
+            if (m_ownerChangeSeen.contains(QLatin1String(name)))
+                return;
             const QDBusPendingReply<bool> reply = *finished;
             nameOwnerKnown(QLatin1String(name), reply.isValid() && reply.value());
         });

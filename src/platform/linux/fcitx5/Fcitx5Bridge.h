@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -76,6 +77,8 @@ private:
     FocusedField m_focus;
     quint32 m_chord = 0;
     bool m_addonOwned = false;
+    // Names whose owner change the bus already told us of.
+    QSet<QString> m_ownerChangeSeen;
     bool m_fcitxOwned = false;
 };
 

@@ -11,7 +11,9 @@ namespace velnor::session {
 class SelectableKeySource final : public GlobalKeySource {
 public:
     explicit SelectableKeySource(GlobalKeySource& initial) : m_current(&initial) {}
-    ~SelectableKeySource() override { stop(); }
+    // The sources are the composition root's, which stops them (and may end
+    // them before this): nothing of theirs is touched here.
+    ~SelectableKeySource() override = default;
 
     void select(GlobalKeySource& source);
 
