@@ -20,11 +20,13 @@ find build/coverage -name '*.gcda' -delete
 status=0
 bash scripts/with-services.sh ctest --preset coverage -L '^(unit|integration)$' -j2 "$@" || status=$?
 
+# The per-file report goes into the build tree: gcovr replaces its output
+# file, and as root an output of /dev/null would replace the device itself.
 # Branches that only exist for exceptions the code never throws would drown
 # the figure in noise; both are left out of every run alike.
 gcovr --root "$root" --filter "$root/src/" --filter "$root/server/" \
   --exclude-throw-branches --exclude-unreachable-branches \
-  -j 2 --print-summary --output /dev/null build/coverage
+  -j 2 --print-summary --output "$root/build/coverage/coverage.txt" build/coverage
 
 [ "$status" -eq 0 ] || echo "coverage: some tests failed (ctest exit $status); the figures include only what ran" >&2
 exit "$status"
