@@ -4,18 +4,12 @@
 // results) and against a hostile endpoint.
 #include "recognition/cloud/CloudFileRecognizer.h"
 #include "recognition/cloud/CloudStreamRecognizer.h"
-#include "recognition/cloud/RelayProtocol.h"
+#include "recognition/openai/TranscriptionRequest.h"
+#include "server/ApiFixture.h"
+#include "server/RealtimeDictation.h"
 #include "server/fakes/FakeSentenceApi.h"
-#include "support/EventLoopWait.h"
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QDataStream>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QWebSocket>
 #include <QWebSocketServer>
 
 #include <gtest/gtest.h>
@@ -28,10 +22,24 @@ namespace {
 const QString kSecretId = QStringLiteral("AKIDcloudloopback0000000000000000000");
 const QString kSecretKey = QStringLiteral("cloud-loopback-key-000000000000");
 const QString kAppId = QStringLiteral("1300000099");
+// The app's own credentials for velnor-server's real-time endpoint.
+const QString kLocalAppId = QStringLiteral("1300000001");
+const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
+const QByteArray kLocalKey = "local-key-000000000000000000000";
 
 qint64 wallClock()
 {
     return QDateTime::currentSecsSinceEpoch();
+}
+
+// Credentials the fakes check: the file API's URL or the real-time endpoint is set by each test.
+CloudSettings cloudSettings(const QString& key = kSecretKey)
+{
+    CloudSettings s;
+    s.secretId = kSecretId;
+    s.secretKey = key;
+    s.appId = kAppId;
+    return s;
 }
 
 std::vector<std::int16_t> tone(int samples)
@@ -50,10 +58,7 @@ protected:
 
     CloudSettings settings(const QString& key = kSecretKey) const
     {
-        CloudSettings s;
-        s.secretId = kSecretId;
-        s.secretKey = key;
-        s.appId = kAppId;
+        CloudSettings s = cloudSettings(key);
         s.apiUrl = api.url();
         return s;
     }
@@ -175,22 +180,13 @@ class CloudRelay : public ::testing::Test {
 protected:
     void startUpstream()
     {
-        const QString keyPath = dir.filePath("upstream.key");
-        QFile key(keyPath);
-        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
-        key.write(kSecretKey.toUtf8() + '\n');
-        key.close();
-        ASSERT_TRUE(upstream.start(dir.path(), {QStringLiteral("--asr-app-id"), kAppId, QStringLiteral("--asr-secret-id"),
-                                                kSecretId, QStringLiteral("--asr-secret-key-file"), keyPath}))
+        ASSERT_TRUE(upstream.start(dir.path(), test::realtimeCredentials(dir, kAppId, kSecretId, kSecretKey.toUtf8())))
             << upstream.error().toStdString();
     }
 
-    CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey) const
+    static CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey)
     {
-        CloudSettings s;
-        s.secretId = kSecretId;
-        s.secretKey = key;
-        s.appId = kAppId;
+        CloudSettings s = cloudSettings(key);
         s.realtimeUrl = endpoint;
         return s;
     }
@@ -343,89 +339,34 @@ TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
 
 // ---------------------------------------------------------------- through velnor-server
 
-// 16 kHz mono 16-bit WAV: a container uploads may use.
-QByteArray wavOf(const std::vector<std::int16_t>& pcm)
-{
-    QByteArray wav;
-    QDataStream out(&wav, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 bytes = quint32(pcm.size() * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + bytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(16000) << quint32(32000) << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << bytes;
-    out.writeRawData(reinterpret_cast<const char*>(pcm.data()), int(bytes));
-    return wav;
-}
-
 // velnor-server --recognizer cloud as the app meets it, with a fake
 // one-sentence API and a second velnor-server as the vendor.
 class CloudServer : public CloudRelay {
 protected:
-    const QString kLocalAppId = QStringLiteral("1300000001");
-    const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
-    const QString kLocalKey = QStringLiteral("local-key-000000000000000000000");
-
     void startServer(const QString& cloudKey)
     {
         ASSERT_TRUE(api.start());
-        const QString cloudKeyPath = dir.filePath("cloud.key");
-        const QString localKeyPath = dir.filePath("local.key");
-        for (const auto& [path, key] : {std::pair{cloudKeyPath, cloudKey}, std::pair{localKeyPath, kLocalKey}}) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(key.toUtf8());
-        }
         ASSERT_TRUE(server.start(serverDir.path(),
-                                 {"--recognizer", "cloud", "--cloud-secret-id", kSecretId, "--cloud-secret-key-file",
-                                  cloudKeyPath, "--cloud-app-id", kAppId, "--cloud-api-url", api.url().toString(),
-                                  "--cloud-realtime-url", upstreamUrl().toString(), "--asr-app-id", kLocalAppId,
-                                  "--asr-secret-id", kLocalSecretId, "--asr-secret-key-file", localKeyPath}))
+                                 test::realtimeCredentials(serverDir, kLocalAppId, kLocalSecretId, kLocalKey)
+                                     << "--recognizer" << "cloud" << "--cloud-secret-id" << kSecretId
+                                     << "--cloud-secret-key-file" << dir.writeFile("cloud.key", cloudKey.toUtf8())
+                                     << "--cloud-app-id" << kAppId << "--cloud-api-url" << api.url().toString()
+                                     << "--cloud-realtime-url" << upstreamUrl().toString()))
             << server.error().toStdString();
     }
 
     test::HttpResult upload()
     {
-        test::MultipartBody body("cloud-boundary");
-        body.field("file_type", "wav").file("file", "audio.wav", "audio/wav", wavOf(tone(16000)));
+        const std::vector<std::int16_t> pcm = tone(16000);
+        const test::MultipartBody body = test::uploadBody(wavFile(pcm), {{"file_type", "wav"}});
         return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
                                     {{"Content-Type", body.contentType()}}, 20000);
     }
 
-    // The app's real-time dictation against velnor-server: the final texts, or the error message.
-    QString dictate()
-    {
-        CloudSettings local;
-        local.appId = kLocalAppId;
-        local.secretId = kLocalSecretId;
-        local.secretKey = kLocalKey;
-        local.realtimeUrl = server.url(QStringLiteral("/asr/v2"));
-        local.realtimeUrl.setScheme(QStringLiteral("ws"));
-        QWebSocket socket;
-        QStringList texts;
-        QString outcome;
-        QObject::connect(&socket, &QWebSocket::connected, &socket, [&] {
-            for (int i = 0; i < 5; ++i)
-                socket.sendBinaryMessage(QByteArray(1280, char(i)));
-            socket.sendTextMessage(QStringLiteral(R"({"type":"end"})"));
-        });
-        QObject::connect(&socket, &QWebSocket::textMessageReceived, &socket, [&](const QString& message) {
-            const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
-            const QJsonObject result = json.value("result").toObject();
-            if (json.value("code").toInt() != 0)
-                outcome = message;
-            else if (json.value("final").toInt() == 1)
-                outcome = texts.join(QLatin1Char(' '));
-            else if (result.value("slice_type").toInt() == 2)
-                texts << result.value("voice_text_str").toString();
-        });
-        socket.open(RelayProtocol::signedUrl(local, QStringLiteral("voice-app-1"), {}, wallClock(), 7));
-        EXPECT_TRUE(test::waitUntil([&] { return !outcome.isEmpty(); }, 20000)) << "the dictation hung";
-        return outcome;
-    }
+    // The app's real-time dictation against velnor-server.
+    test::Dictation dictate() { return local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000); }
 
+    test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
     test::FakeSentenceApi api{kSecretId, kSecretKey};
     test::TempDir serverDir;
     test::ServerProcess server;
@@ -442,8 +383,9 @@ TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsText)
 
     ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
         {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
-    EXPECT_EQ(dictate(), "relayed words");
-    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-app-1");
+    const test::Dictation dictation = dictate();
+    EXPECT_EQ(dictation.text, "relayed words") << dictation.failure.toStdString();
+    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-1");
 }
 
 TEST_F(CloudServer, WrongCloudKeyReachesTheAppAsAnErrorNotAHang)
@@ -454,9 +396,9 @@ TEST_F(CloudServer, WrongCloudKeyReachesTheAppAsAnErrorNotAHang)
     EXPECT_EQ(file.code(), 503) << file.body.toStdString();
     EXPECT_TRUE(file.msg().contains("AuthFailure.SignatureFailure")) << file.msg().toStdString();
 
-    const QJsonObject error = QJsonDocument::fromJson(dictate().toUtf8()).object();
-    EXPECT_EQ(error.value("code").toInt(), 4005);
-    EXPECT_TRUE(error.value("message").toString().contains("4002")) << error.value("message").toString().toStdString();
+    const test::Dictation dictation = dictate();
+    EXPECT_EQ(dictation.errorCode, 4005);
+    EXPECT_TRUE(dictation.failure.contains("4002")) << dictation.failure.toStdString();
     EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
 }
 

@@ -2,7 +2,6 @@
 #include "ApiFixture.h"
 
 #include <QJsonArray>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -23,9 +22,7 @@ TEST_F(ServerApi, SmsLoginEndToEnd)
     EXPECT_EQ(sent.data(), QJsonValue(true));
     EXPECT_EQ(post("/auth/sms/code", {{"phone", kPhone}}).code(), 429) << "one code a minute";
 
-    QUrl codeUrl = url("/__test/sms-code");
-    codeUrl.setQuery(QUrlQuery{{QStringLiteral("phone"), kPhone}});
-    const QString code = http.get(codeUrl).data().toObject().value("code").toString();
+    const QString code = server.smsCode(kPhone);
     ASSERT_EQ(code.size(), 4);
     const QString wrong = code == QStringLiteral("0000") ? QStringLiteral("1111") : QStringLiteral("0000");
 
@@ -72,25 +69,17 @@ TEST_F(ServerApi, BadTokensSignOutButDictationCarriesOn)
         const HttpResult listed = http.get(url("/qasr/hotwordlist"), bad);
         EXPECT_EQ(listed.code(), 0);
         EXPECT_EQ(listed.data(), QJsonValue(QJsonArray())) << "nobody's hot words, and no error";
+        EXPECT_EQ(adjust("hi", bad).data().toObject().value("text").toString(), QStringLiteral("hi"));
 
-        const HttpResult adjusted = post("/qasr/adjust", {{"base64_text", "aGk="}}, bad);
-        EXPECT_EQ(adjusted.code(), 0) << adjusted.body.toStdString();
-        EXPECT_EQ(adjusted.data().toObject().value("text").toString(), QStringLiteral("hi"));
-
-        ASSERT_EQ(post("/__test/recognizer-script", {{"texts", QJsonArray{"open velnor"}}}).code(), 0);
-        MultipartBody upload("B0undary");
-        upload.field("over_over", "false").file("file", "a.m4a", "audio/m4a", QByteArray(16, 'a'));
-        test::RawHttp::Headers headers{{"Content-Type", upload.contentType()}};
-        if (!bad.isEmpty())
-            headers.append({"Authorization", "Bearer " + bad.toUtf8()});
-        const HttpResult recognized = http.send("POST", url("/qasr/recognize"), upload.finish(), headers);
+        ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("open velnor")}));
+        const HttpResult recognized = upload(QByteArray(16, 'a'), {{"over_over", "false"}}, bad);
         ASSERT_EQ(recognized.code(), 0) << recognized.body.toStdString();
         EXPECT_EQ(recognized.data().toObject().value("text").toString(), QStringLiteral("open velnor"))
             << "the signed-out text is not adjusted with the user's hot words";
         const QString id = recognized.data().toObject().value("id").toString();
         EXPECT_EQ(post("/qasr/recognize/update", {{"id", id}, {"text_input_method", "clipboard"}}, bad).code(), 0);
     }
-    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 1);
+    EXPECT_EQ(hotWords(token).size(), 1);
 
     // "Bearer " without a token is no session either.
     const test::RawHttp::Headers emptyBearer{{"Content-Type", "application/json"}, {"Authorization", "Bearer "}};
@@ -107,14 +96,14 @@ TEST_F(ServerApi, HotWordsAddListDeleteAndTheLimit)
     EXPECT_EQ(full.code(), 422);
     EXPECT_TRUE(full.msg().contains(QStringLiteral("50")));
 
-    const QJsonArray listed = http.get(url("/qasr/hotwordlist"), token).data().toArray();
+    const QJsonArray listed = hotWords(token);
     ASSERT_EQ(listed.size(), 50);
     EXPECT_EQ(listed[0].toObject(), (QJsonObject{{"text", "word0"}, {"weight", 1}}));
     EXPECT_EQ(listed[49].toObject().value("text").toString(), QStringLiteral("word49"));
 
     EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 0);
     EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 404);
-    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 49);
+    EXPECT_EQ(hotWords(token).size(), 49);
 
     EXPECT_EQ(post("/qasr/hotword", {{"text", "elevenchars"}, {"weight", 5}}, token).code(), 400);
     EXPECT_EQ(post("/qasr/hotword", {{"text", "ok"}, {"weight", 12}}, token).code(), 400);
@@ -122,8 +111,7 @@ TEST_F(ServerApi, HotWordsAddListDeleteAndTheLimit)
     EXPECT_EQ(http.send("POST", url("/qasr/hotword"), "{not json", {{"Authorization", "Bearer " + token.toUtf8()}}).code(),
               400);
 
-    const QString other = signIn(QStringLiteral("13900000000"));
-    EXPECT_TRUE(http.get(url("/qasr/hotwordlist"), other).data().toArray().isEmpty()) << "hot words are per user";
+    EXPECT_TRUE(hotWords(signIn(QStringLiteral("13900000000"))).isEmpty()) << "hot words are per user";
 }
 
 TEST_F(ServerApi, AdjustAppliesTheUsersHotWords)
@@ -137,16 +125,11 @@ TEST_F(ServerApi, AdjustAppliesTheUsersHotWords)
     ASSERT_EQ(adjusted.code(), 0) << adjusted.body.toStdString();
     EXPECT_EQ(adjusted.data().toObject().value("text").toString(), QStringLiteral("open Velnor now"));
     EXPECT_FALSE(adjusted.data().toObject().value("id").toString().isEmpty());
-
-    const HttpResult anonymous = post("/qasr/adjust", {{"base64_text", QString::fromLatin1(text.toBase64())}});
-    EXPECT_EQ(anonymous.data().toObject().value("text").toString(), QStringLiteral("open VELNOR now"));
-    const QString chinese = QStringLiteral("你好 世界");
-    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", QString::fromLatin1(chinese.toUtf8().toBase64())}})
-                  .data().toObject().value("text").toString(),
-              chinese);
+    EXPECT_EQ(adjust(text).data().toObject().value("text").toString(), QStringLiteral("open VELNOR now"));
+    EXPECT_EQ(adjust("你好 世界").data().toObject().value("text").toString(), QStringLiteral("你好 世界"));
 
     EXPECT_EQ(post("/qasr/adjust", {{"base64_text", "%%%not base64"}}).code(), 400);
-    EXPECT_EQ(post("/qasr/adjust", {{"base64_text", QString::fromLatin1(QByteArray("\xff\xfe").toBase64())}}).code(), 400);
+    EXPECT_EQ(adjust("\xff\xfe").code(), 400);
     EXPECT_EQ(post("/qasr/adjust", {{"text", "missing key"}}).code(), 400);
     EXPECT_EQ(http.send("POST", url("/qasr/adjust"), "[1,2]", {{"Content-Type", "application/json"}}).code(), 400);
     EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 3)
@@ -155,25 +138,21 @@ TEST_F(ServerApi, AdjustAppliesTheUsersHotWords)
 
 TEST_F(ServerApi, BrokenUploadsGetClearErrorsAndTheServerCarriesOn)
 {
-    const auto upload = [this](const QByteArray& contentType, const QByteArray& body) {
-        return http.send("POST", url("/qasr/recognize"), body, {{"Content-Type", contentType}});
-    };
-    MultipartBody noAudio("Boundary-1");
-    noAudio.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", QByteArray(20000, 'x'));
-    const HttpResult notAudio = upload(noAudio.contentType(), noAudio.finish());
+    const HttpResult notAudio = upload(QByteArray(20000, 'x'), {{"file_type", "m4a"}});
     EXPECT_EQ(notAudio.code(), 415) << notAudio.body.toStdString();
     EXPECT_TRUE(notAudio.msg().contains(QStringLiteral("audio")));
+    EXPECT_EQ(upload(QByteArray(3 * 1024 * 1024, '\0')).code(), 413) << "over --max-upload-mb 2";
 
-    EXPECT_EQ(upload(noAudio.contentType(), noAudio.finish().left(100)).code(), 400) << "truncated body";
-    EXPECT_EQ(upload("multipart/form-data", noAudio.finish()).code(), 400) << "no boundary";
-    EXPECT_EQ(upload("application/json", "{}").code(), 400);
+    const auto send = [this](const QByteArray& contentType, const QByteArray& body) {
+        return http.send("POST", url("/qasr/recognize"), body, {{"Content-Type", contentType}});
+    };
+    const test::MultipartBody noAudio = test::uploadBody(QByteArray(20000, 'x'));
+    EXPECT_EQ(send(noAudio.contentType(), noAudio.finish().left(100)).code(), 400) << "truncated body";
+    EXPECT_EQ(send("multipart/form-data", noAudio.finish()).code(), 400) << "no boundary";
+    EXPECT_EQ(send("application/json", "{}").code(), 400);
     MultipartBody noFile("B");
     noFile.field("file_type", "m4a");
-    EXPECT_EQ(upload(noFile.contentType(), noFile.finish()).code(), 400);
-
-    MultipartBody huge("B");
-    huge.file("file", "audio.m4a", "audio/m4a", QByteArray(3 * 1024 * 1024, '\0'));
-    EXPECT_EQ(upload(huge.contentType(), huge.finish()).code(), 413) << "over --max-upload-mb 2";
+    EXPECT_EQ(send(noFile.contentType(), noFile.finish()).code(), 400);
 
     EXPECT_EQ(http.send("GET", url("/no/such/path")).status, 404);
     EXPECT_EQ(post("/qasr/recognize/update", {{"id", "no-such-record"}}).code(), 404);
@@ -184,10 +163,7 @@ TEST_F(ServerApi, BrokenUploadsGetClearErrorsAndTheServerCarriesOn)
 TEST_F(ServerApi, UpdateCheckComparesWithTheConfiguredRelease)
 {
     const auto check = [this](const char* version, const char* platform) {
-        QUrl checkUrl = url("/app/check");
-        checkUrl.setQuery(QUrlQuery{{QStringLiteral("current_version"), QString::fromLatin1(version)},
-                                    {QStringLiteral("platform"), QString::fromLatin1(platform)}});
-        return http.send("GET", checkUrl, {}, {{"Content-Type", "application/json"}});
+        return http.get(server.url(QStringLiteral("/app/check?current_version=%1&platform=%2").arg(version, platform)));
     };
     const HttpResult older = check("1.1.9", "linux");
     ASSERT_EQ(older.code(), 0) << older.body.toStdString();
@@ -199,9 +175,9 @@ TEST_F(ServerApi, UpdateCheckComparesWithTheConfiguredRelease)
     EXPECT_TRUE(offer.value("update_desc").isString());
     EXPECT_TRUE(older.json.value("msg").isString());
 
-    EXPECT_FALSE(check("1.10.0", "linux").data().toObject().value("is_need_update").toBool(true));
-    EXPECT_FALSE(check("2.0", "linux").data().toObject().value("is_need_update").toBool(true));
-    EXPECT_FALSE(check("0.1", "macos").data().toObject().value("is_need_update").toBool(true)) << "nothing published";
+    // The same, a newer one, and a platform with nothing published.
+    for (const auto& [version, platform] : {std::pair{"1.10.0", "linux"}, std::pair{"2.0", "linux"}, std::pair{"0.1", "macos"}})
+        EXPECT_FALSE(check(version, platform).data().toObject().value("is_need_update").toBool(true)) << version;
     const HttpResult invalid = check("latest", "linux");
     EXPECT_EQ(invalid.code(), 400);
     EXPECT_TRUE(invalid.data().toObject().contains("update_desc")) << "data stays complete";

@@ -6,10 +6,9 @@
 #include "ApiFixture.h"
 #include "FakeTranscriptionServer.h"
 #include "RealtimeDictation.h"
-#include "support/SpeechFixtures.h"
+#include "recognition/openai/TranscriptionRequest.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
 
 #include <cmath>
@@ -19,9 +18,9 @@ namespace {
 
 using test::HttpResult;
 
-const char* const kAppId = "1300000088";
-const char* const kSecretId = "AKIDopenaicompatible0000000000000000";
-const char* const kSecretKey = "openaicompatiblekey0000000000000";
+const QString kAppId = QStringLiteral("1300000088");
+const QString kSecretId = QStringLiteral("AKIDopenaicompatible0000000000000000");
+const QByteArray kSecretKey = "openaicompatiblekey0000000000000";
 
 // Two seconds of a tone: the fake does not listen, it only counts the bytes.
 QByteArray tone()
@@ -39,48 +38,23 @@ protected:
 
     void startServer(const QUrl& baseUrl, const QByteArray& key, int timeoutSeconds = 30)
     {
-        const QString keyPath = dataDir.filePath("openai.key");
-        writeFile(keyPath, key + '\n');
-        const QString asrKeyPath = dataDir.filePath("asr.key");
-        writeFile(asrKeyPath, kSecretKey);
         ASSERT_TRUE(server.start(dataDir.path(),
-                                 test::limitsAndRelease()
+                                 test::limitsAndRelease() + test::realtimeCredentials(dataDir, kAppId, kSecretId, kSecretKey)
                                      << "--recognizer" << "openai" << "--openai-url" << baseUrl.toString()
-                                     << "--openai-key-file" << keyPath << "--recognition-timeout"
-                                     << QString::number(timeoutSeconds) << "--asr-app-id" << kAppId
-                                     << "--asr-secret-id" << kSecretId << "--asr-secret-key-file" << asrKeyPath))
+                                     << "--openai-key-file" << dataDir.writeFile("openai.key", key + '\n')
+                                     << "--recognition-timeout" << QString::number(timeoutSeconds)))
             << server.error().toStdString();
     }
 
-    static void writeFile(const QString& path, const QByteArray& content)
+    HttpResult uploadWav(const QString& token = {})
     {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-    HttpResult upload(const QByteArray& audio, const QString& token = {})
-    {
-        test::MultipartBody body("Boundary-openai");
-        body.field("file_type", "wav").field("out_language", "zh-CN").file("file", "audio.wav", "audio/wav", audio);
-        test::RawHttp::Headers headers{{"Content-Type", body.contentType()}};
-        if (!token.isEmpty())
-            headers.append({"Authorization", "Bearer " + token.toUtf8()});
-        return http.send("POST", url("/qasr/recognize"), body.finish(), headers, 30000);
-    }
-
-    QByteArray wav()
-    {
-        const QString path = speech.wav(QStringLiteral("send the report"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << speech.error().toStdString();
-        return file.readAll();
+        const QByteArray pcm = tone();
+        const QByteArray wav = wavFile({reinterpret_cast<const std::int16_t*>(pcm.constData()), std::size_t(pcm.size() / 2)});
+        return upload(wav, {{"file_type", "wav"}, {"out_language", "zh-CN"}}, token, 30000);
     }
 
     test::FakeTranscriptionServer fake;
-    test::RealtimeDictationClient client{QLatin1String(kAppId), QLatin1String(kSecretId), kSecretKey};
-    velnor::test::TempDir workDir;
-    velnor::test::SpeechFixtures speech{workDir.path()};
+    test::RealtimeDictationClient client{kAppId, kSecretId, kSecretKey};
 };
 
 TEST_F(ServerOpenAi, AnUploadComesBackWithTheServersTextAndSendsTheHotWords)
@@ -89,7 +63,7 @@ TEST_F(ServerOpenAi, AnUploadComesBackWithTheServersTextAndSendsTheHotWords)
     const QString token = signIn();
     ASSERT_EQ(post("/qasr/hotword", {{"text", "Velnor"}, {"weight", 5}}, token).code(), 0);
 
-    const HttpResult result = upload(wav(), token);
+    const HttpResult result = uploadWav(token);
     ASSERT_EQ(result.code(), 0) << result.body.toStdString();
     EXPECT_EQ(result.data().toObject().value("text").toString(), fake.text);
     ASSERT_EQ(fake.requests.size(), 1u);
@@ -100,7 +74,7 @@ TEST_F(ServerOpenAi, AnUploadComesBackWithTheServersTextAndSendsTheHotWords)
     EXPECT_EQ(seen.prompt, QStringLiteral("Velnor."));
     EXPECT_EQ(seen.responseFormat, QStringLiteral("json"));
     EXPECT_EQ(seen.fileName, QStringLiteral("audio.wav"));
-    EXPECT_GT(seen.wavBytes, 44 + 16000) << "at least half a second of 16 kHz audio";
+    EXPECT_EQ(seen.wavBytes, 44 + tone().size()) << "all the audio, as 16 kHz WAV";
 }
 
 TEST_F(ServerOpenAi, ARealtimeDictationComesBackWithTheServersText)
@@ -139,7 +113,7 @@ TEST_F(ServerOpenAi, ARecogniserThatFailsGivesAnErrorInTimeAndTheLogSaysWhy)
         startServer(c.baseUrl, c.key, 2);
         QElapsedTimer clock;
         clock.start();
-        const HttpResult result = upload(wav());
+        const HttpResult result = uploadWav();
         EXPECT_EQ(result.code(), 503) << result.body.toStdString();
         EXPECT_TRUE(result.msg().contains("openai")) << result.msg().toStdString();
         EXPECT_LT(clock.elapsed(), 10000) << "answered by the deadline, not hung";

@@ -15,7 +15,6 @@ namespace velnor::server {
 namespace {
 
 using test::HttpResult;
-using test::MultipartBody;
 
 const QStringList kSentences{QStringLiteral("please open the window"),
                              QStringLiteral("send the report tomorrow morning over over"),
@@ -31,19 +30,6 @@ protected:
         ServerApi::SetUp();
     }
     QStringList extraArgs() const override { return test::limitsAndRelease() << QStringLiteral("--grammar") << grammar; }
-
-    HttpResult upload(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields,
-                      const QString& token = {}, int timeoutMs = 60000)
-    {
-        MultipartBody body("Boundary-0C7E29A4-5B1D-4F0E-9A61-3D2C8B7E6F10");
-        for (const auto& [name, value] : fields)
-            body.field(name, value);
-        body.file("file", "audio.m4a", "audio/m4a", audio);
-        test::RawHttp::Headers headers{{"Content-Type", body.contentType()}};
-        if (!token.isEmpty())
-            headers.append({"Authorization", "Bearer " + token.toUtf8()});
-        return http.send("POST", url("/qasr/recognize"), body.finish(), headers, timeoutMs);
-    }
 
     velnor::test::TempDir workDir;
     test::SpeechFixtures speech{workDir.path()};
@@ -79,7 +65,7 @@ TEST_F(ServerRecognition, RecognisesAnM4aUploadAndStoresTheRecord)
 
 TEST_F(ServerRecognition, ScriptedTextsReplaceTheDecoderOneRequestEach)
 {
-    ASSERT_EQ(post("/__test/recognizer-script", {{"texts", QJsonArray{"first over over", "done over over"}}}).code(), 0);
+    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("first over over"), QStringLiteral("done over over")}));
     const QByteArray notEvenAudio("scripted answers do not decode the upload");
     // The ending is cut only when the upload asks for it.
     const QJsonObject first = upload(notEvenAudio, {{"file_type", "m4a"}}).data().toObject();
@@ -101,16 +87,10 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRight)
     // Several requests in flight at once on separate connections.
     QList<QNetworkReply*> replies;
     QNetworkAccessManager network;
-    for (int i = 0; i < 6; ++i) {
-        MultipartBody body("B" + QByteArray::number(i));
-        body.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", i % 2 ? second : first);
-        QNetworkRequest request(url("/qasr/recognize"));
-        request.setRawHeader("Content-Type", body.contentType());
-        replies << network.post(request, body.finish());
-    }
+    for (int i = 0; i < 6; ++i)
+        replies << startUpload(network, i % 2 ? second : first, i);
     for (int i = 0; i < replies.size(); ++i) {
-        QNetworkReply* reply = replies[i];
-        const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(reply)).object();
+        const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(replies[i])).object();
         EXPECT_EQ(envelope.value("code").toInt(-1), 0);
         EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2 ? 2 : 0]) << i;
     }

@@ -7,6 +7,7 @@
 namespace velnor::server {
 namespace {
 
+using test::codeOf;
 using test::HttpResult;
 using test::ServerApi;
 
@@ -14,8 +15,7 @@ TEST_F(ServerApi, DataSurvivesARestart)
 {
     const QString token = signIn();
     ASSERT_EQ(post("/qasr/hotword", {{"text", "Velnor"}, {"weight", 7}}, token).code(), 0);
-    const HttpResult adjusted = post("/qasr/adjust", {{"base64_text", QString::fromLatin1(QByteArray("a b c").toBase64())}}, token);
-    const QString recordId = adjusted.data().toObject().value("id").toString();
+    const QString recordId = adjust("a b c", token).data().toObject().value("id").toString();
     ASSERT_FALSE(recordId.isEmpty());
 
     server.stop();
@@ -25,8 +25,7 @@ TEST_F(ServerApi, DataSurvivesARestart)
     const HttpResult me = http.get(url("/auth/mev2"), token);
     ASSERT_EQ(me.code(), 0) << "the session outlives the process: " << me.body.toStdString();
     EXPECT_EQ(me.data().toObject().value("generate_words_total").toInteger(), 3);
-    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray(),
-              (QJsonArray{QJsonObject{{"text", "Velnor"}, {"weight", 7}}}));
+    EXPECT_EQ(hotWords(token), (QJsonArray{QJsonObject{{"text", "Velnor"}, {"weight", 7}}}));
     EXPECT_EQ(post("/qasr/recognize/update", {{"id", recordId}, {"text_input_method", "accessibility"}}, token).code(), 0);
     EXPECT_EQ(post("/auth/sms/code", {{"phone", test::kPhone}}).code(), 429) << "the resend wait is stored too";
 }
@@ -88,10 +87,9 @@ TEST_F(ServerApi, ConcurrentWritesOfOneUserAllLand)
         replies << network.post(request, QJsonDocument(QJsonObject{{"text", QStringLiteral("w%1").arg(i)},
                                                                    {"weight", 3}}).toJson());
     }
-    for (QNetworkReply* reply : replies) {
-        EXPECT_EQ(QJsonDocument::fromJson(test::waitForReply(reply)).object().value("code").toInt(-1), 0);
-    }
-    EXPECT_EQ(http.get(url("/qasr/hotwordlist"), token).data().toArray().size(), 30);
+    for (QNetworkReply* reply : replies)
+        EXPECT_EQ(test::codeOf(reply), 0);
+    EXPECT_EQ(hotWords(token).size(), 30);
 }
 
 // One recognition thread and one waiting place: every further upload is busy.
@@ -110,11 +108,7 @@ protected:
         EXPECT_TRUE(server.injectFault(QStringLiteral("/qasr/recognize"), {{"delay_ms", delayMs}}, count));
         QList<QNetworkReply*> replies;
         for (int i = 0; i < count; ++i) {
-            test::MultipartBody body("B" + QByteArray::number(i));
-            body.field("file_type", "m4a").file("file", "audio.m4a", "audio/m4a", "not decoded: scripted");
-            QNetworkRequest request(url("/qasr/recognize"));
-            request.setRawHeader("Content-Type", body.contentType());
-            QNetworkReply* reply = network.post(request, body.finish());
+            QNetworkReply* reply = startUpload(network, "not decoded: scripted", i);
             QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [reply](qint64 sent, qint64 total) {
                 if (total > 0 && sent == total)
                     reply->setProperty("sent", true);
@@ -127,11 +121,6 @@ protected:
         });
         EXPECT_TRUE(allSent);
         return replies;
-    }
-
-    static int codeOf(QNetworkReply* reply)
-    {
-        return QJsonDocument::fromJson(test::waitForReply(reply)).object().value("code").toInt(-1);
     }
 
     QNetworkAccessManager network;
@@ -183,59 +172,36 @@ TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
     EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/qasr/adjust")), {{"base64_text", ""}}).code(), 0);
 }
 
-TEST(ServerStartup, ServesHttpsWithTheGivenCertificate)
-{
-    velnor::test::TempDir dir;
-    const QString certificateError = test::makeSelfSignedCertificate(dir.path());
-    ASSERT_TRUE(certificateError.isEmpty()) << certificateError.toStdString();
-
-    test::ServerProcess server;
-    ASSERT_TRUE(server.start(dir.filePath("data"), {QStringLiteral("--tls-cert"), dir.filePath("cert.pem"),
-                                                    QStringLiteral("--tls-key"), dir.filePath("key.pem")}))
-        << server.error().toStdString();
-    EXPECT_EQ(server.url(QString()).scheme(), QStringLiteral("https"));
-    test::RawHttp http;
-    const HttpResult answer = http.get(server.url(QStringLiteral("/app/check?current_version=1.0&platform=linux")));
-    EXPECT_EQ(answer.code(), 0) << answer.body.toStdString();
-
-    EXPECT_FALSE(server.start(dir.filePath("data"), {QStringLiteral("--tls-cert"), dir.filePath("cert.pem")}))
-        << "a certificate needs its key";
-}
-
+// Each option that cannot work stops the server with a message naming it.
 TEST(ServerStartup, BadOptionsStopItWithAMessage)
 {
     velnor::test::TempDir dataDir;
-    test::ServerProcess server;
-    EXPECT_FALSE(server.start(dataDir.path(), {QStringLiteral("--latest-version"), QStringLiteral("windows=1.0")}));
-    EXPECT_TRUE(server.standardError().contains("platform")) << server.standardError().toStdString();
-    EXPECT_FALSE(server.start(dataDir.filePath(QStringLiteral("file")) + QStringLiteral("/x"),
-                              {QStringLiteral("--host"), QStringLiteral("not-an-address")}));
-    // Test routes answer whoever reaches them: never on an address others can reach.
-    for (const char* host : {"0.0.0.0", "::"}) {
-        EXPECT_FALSE(server.start(dataDir.path(), {QStringLiteral("--host"), QLatin1String(host)})) << host;
-        EXPECT_TRUE(server.standardError().contains("--test-controls needs a loopback --host"))
-            << server.standardError().toStdString();
-    }
-    EXPECT_TRUE(server.start(dataDir.path(), {QStringLiteral("--host"), QStringLiteral("0.0.0.0")}, false))
-        << "without test controls any address will do";
-}
-
-TEST(ServerStartup, AnUnusableRecogniserStopsItWithAMessage)
-{
-    velnor::test::TempDir dataDir;
-    test::ServerProcess server;
-    const QList<QPair<QStringList, QByteArray>> cases{
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {
+        {{"--latest-version", "windows=1.0"}, "platform must be linux or macos"},
+        {{"--host", "not-an-address"}, "--host: not an IP address"},
+        // Test routes answer whoever reaches them: never on an address others can reach.
+        {{"--host", "0.0.0.0"}, "--test-controls needs a loopback --host"},
+        {{"--host", "::"}, "--test-controls needs a loopback --host"},
+        {{"--tls-cert", dataDir.filePath("cert.pem")}, "--tls-cert and --tls-key go together"},
+        {{"--dev-sms", "--sms-command", "/bin/true"}, "--dev-sms and --sms-command"},
         {{"--recognizer", "whisper"}, "--recognizer: unknown recogniser \"whisper\""},
         {{"--realtime-recognizer", "none"}, "--realtime-recognizer: unknown recogniser \"none\""},
         {{"--recognizer", "cloud"}, "the cloud recogniser needs --cloud-secret-id"},
         {{"--realtime-recognizer", "openai"}, "the openai recogniser needs --openai-url"},
         {{"--recognizer", "openai", "--openai-url", "file:///etc/passwd"}, "--openai-url: not an http(s) URL"},
     };
-    for (const auto& [arguments, message] : cases) {
-        SCOPED_TRACE(arguments.join(u' ').toStdString());
-        EXPECT_FALSE(server.start(dataDir.path(), arguments));
-        EXPECT_TRUE(server.standardError().contains(message)) << server.standardError().toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        test::ServerProcess server;
+        EXPECT_FALSE(server.start(dataDir.path(), c.arguments));
+        EXPECT_TRUE(server.standardError().contains(c.message)) << server.standardError().toStdString();
     }
+    test::ServerProcess server;
+    EXPECT_TRUE(server.start(dataDir.path(), {QStringLiteral("--host"), QStringLiteral("0.0.0.0")}, false))
+        << "without test controls any address will do";
 }
 
 } // namespace
