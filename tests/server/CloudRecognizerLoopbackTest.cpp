@@ -91,6 +91,7 @@ TEST_F(CloudFile, SignedCallComesBackWithTheTextAndCarriesTheContext)
     EXPECT_TRUE(call.signatureOk);
     EXPECT_EQ(call.engine, "16k_zh");
     EXPECT_EQ(call.voiceFormat, "pcm");
+    EXPECT_EQ(call.sourceType, 1) << "the audio is in the request";
     EXPECT_EQ(call.hotWords, "Velnor|10");
     EXPECT_EQ(call.dataLen, 32000);
     const std::vector<std::int16_t> pcm = tone(16000);

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "recognition/cloud/RelayProtocol.h"
 #include "support/EventLoopWait.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
-#include <QMessageAuthenticationCode>
 #include <QTimer>
-#include <QUrlQuery>
 #include <QWebSocket>
 
 namespace velnor::server::test {
@@ -31,39 +28,22 @@ public:
     static constexpr int kPacketBytes = 6400;
     static constexpr int kPacketIntervalMs = 100;
 
-    RealtimeDictationClient(QString appId, QString secretId, QByteArray secretKey)
-        : m_appId(std::move(appId))
-        , m_secretId(std::move(secretId))
-        , m_secretKey(std::move(secretKey))
+    RealtimeDictationClient(QString appId, QString secretId, const QByteArray& secretKey)
     {
+        m_settings.appId = std::move(appId);
+        m_settings.secretId = std::move(secretId);
+        m_settings.secretKey = QString::fromUtf8(secretKey);
     }
 
-    QUrl signedUrl(const QUrl& server, const QString& engineModel = QStringLiteral("16k_en"))
+    // Signed as the cloud relay signs its upstream URLs.
+    QUrl signedUrl(const QUrl& server)
     {
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        const QString path = QStringLiteral("/asr/v2/") + m_appId;
-        const QMap<QString, QString> params{{QStringLiteral("secretid"), m_secretId},
-                                            {QStringLiteral("timestamp"), QString::number(now)},
-                                            {QStringLiteral("expired"), QString::number(now + 3600)},
-                                            {QStringLiteral("nonce"), QString::number(++m_voices)},
-                                            {QStringLiteral("engine_model_type"), engineModel},
-                                            {QStringLiteral("voice_id"), QStringLiteral("voice-%1").arg(m_voices)},
-                                            {QStringLiteral("voice_format"), QStringLiteral("1")}};
-        QStringList signedPairs;
-        QUrlQuery query;
-        for (auto it = params.cbegin(); it != params.cend(); ++it) {
-            signedPairs << it.key() + QLatin1Char('=') + it.value();
-            query.addQueryItem(it.key(), it.value());
-        }
-        const QString text = server.authority() + path + QLatin1Char('?') + signedPairs.join(QLatin1Char('&'));
-        const QByteArray signature =
-            QMessageAuthenticationCode::hash(text.toUtf8(), m_secretKey, QCryptographicHash::Sha1).toBase64();
-        query.addQueryItem(QStringLiteral("signature"), QString::fromLatin1(signature.toPercentEncoding()));
-        QUrl url = server;
-        url.setScheme(QStringLiteral("ws"));
-        url.setPath(path);
-        url.setQuery(query);
-        return url;
+        cloud::CloudSettings settings = m_settings;
+        settings.realtimeUrl = server.resolved(QUrl(QStringLiteral("/asr/v2")));
+        settings.realtimeUrl.setScheme(QStringLiteral("ws"));
+        ++m_voices;
+        return cloud::RelayProtocol::signedUrl(settings, QStringLiteral("voice-%1").arg(m_voices), {QStringLiteral("en"), {}},
+                                               QDateTime::currentSecsSinceEpoch(), quint32(m_voices));
     }
 
     // Connects, streams `pcm` and the end message, and waits for the final message (or an error).
@@ -115,9 +95,7 @@ public:
     }
 
 private:
-    QString m_appId;
-    QString m_secretId;
-    QByteArray m_secretKey;
+    cloud::CloudSettings m_settings;
     int m_voices = 0;
 };
 

@@ -76,6 +76,7 @@ void FakeSentenceApi::onCall(const QByteArray& body, const QList<QPair<QByteArra
     call.signatureOk = signatureHolds(body, headers);
     call.engine = request.value(QStringLiteral("EngSerViceType")).toString();
     call.voiceFormat = request.value(QStringLiteral("VoiceFormat")).toString();
+    call.sourceType = request.value(QStringLiteral("SourceType")).toInt(-1);
     call.hotWords = request.value(QStringLiteral("HotwordList")).toString();
     call.dataLen = request.value(QStringLiteral("DataLen")).toInteger(-1);
     call.pcm = QByteArray::fromBase64(request.value(QStringLiteral("Data")).toString().toLatin1());

@@ -23,6 +23,7 @@ public:
         bool signatureOk = false;
         QString engine;
         QString voiceFormat;
+        int sourceType = -1;
         QString hotWords;
         qint64 dataLen = -1;
         QByteArray pcm;
