@@ -77,66 +77,62 @@ private:
     std::condition_variable m_changed;
 };
 
-QByteArray packet() { return QByteArray(1280, 0); } // 40 ms
-
-// Keeps what a stream gives back when it ends.
-struct GivenBack {
+// A stream over a scripted decoder (or a loader), its events, and the decoder it gives back when it ends.
+class DecoderStreamTest : public ::testing::Test {
+protected:
+    ScriptedRecognizer* open(QList<ScriptedRecognizer::Step> steps)
+    {
+        auto recognizer = std::make_unique<ScriptedRecognizer>(std::move(steps));
+        ScriptedRecognizer* raw = recognizer.get();
+        stream = std::make_unique<DecoderStream>(std::move(recognizer), nullptr, collector.sink(), giveBack());
+        return raw;
+    }
     DecoderStream::GiveBack giveBack()
     {
-        return [this](std::unique_ptr<SpeechRecognizer> recognizer) { decoder = std::move(recognizer); };
+        return [this](std::unique_ptr<SpeechRecognizer> recognizer) { givenBack = std::move(recognizer); };
     }
-    std::unique_ptr<SpeechRecognizer> decoder;
+
+    Collector collector;
+    std::unique_ptr<SpeechRecognizer> givenBack;
+    std::unique_ptr<DecoderStream> stream;
 };
 
-TEST(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
+TEST_F(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
 {
-    auto recognizer = std::make_unique<ScriptedRecognizer>(QList<ScriptedRecognizer::Step>{
-        {false, ""}, {true, "he"}, {true, "he"}, {true, "hello"}, {false, "hello"}, {true, "world"}, {true, "world wide"}});
-    ScriptedRecognizer* raw = recognizer.get();
-    Collector collector;
-    GivenBack back;
-    {
-        DecoderStream decoder(std::move(recognizer), nullptr, collector.sink(), back.giveBack());
-        for (int i = 0; i < 7; ++i)
-            decoder.push(packet());
-        decoder.finish();
-        EXPECT_EQ(collector.waitFor("finished"),
-                  (QStringList{"loaded", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
-                               "1/1/200-280:world wide", "2/1/200-280:WORLD WIDE", "finished"}));
-    }
-    ASSERT_EQ(back.decoder.get(), raw) << "the decoder serves the next stream";
+    ScriptedRecognizer* raw = open({{false, ""}, {true, "he"}, {true, "he"}, {true, "hello"}, {false, "hello"},
+                                    {true, "world"}, {true, "world wide"}});
+    for (int i = 0; i < 7; ++i)
+        stream->push(QByteArray(1280, 0)); // 40 ms
+    stream->finish();
+    EXPECT_EQ(collector.waitFor("finished"),
+              (QStringList{"loaded", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
+                           "1/1/200-280:world wide", "2/1/200-280:WORLD WIDE", "finished"}));
+    stream.reset();
+    ASSERT_EQ(givenBack.get(), raw) << "the decoder serves the next stream";
     EXPECT_EQ(raw->processedSamples, 7 * 640);
     EXPECT_EQ(raw->starts, 2); // the stream, then after the first segment
 }
 
-TEST(DecoderStreamTest, OddByteCountsAreJoinedAcrossPackets)
+TEST_F(DecoderStreamTest, OddByteCountsAreJoinedAcrossPackets)
 {
-    auto recognizer = std::make_unique<ScriptedRecognizer>(QList<ScriptedRecognizer::Step>{});
-    ScriptedRecognizer* raw = recognizer.get();
-    Collector collector;
-    GivenBack back;
-    {
-        DecoderStream decoder(std::move(recognizer), nullptr, collector.sink(), back.giveBack());
-        decoder.push(QByteArray(3, 0));
-        decoder.push(QByteArray(5, 0));
-        decoder.finish();
-        EXPECT_EQ(collector.waitFor("finished"), (QStringList{"loaded", "finished"}));
-    }
+    ScriptedRecognizer* raw = open({});
+    stream->push(QByteArray(3, 0));
+    stream->push(QByteArray(5, 0));
+    stream->finish();
+    EXPECT_EQ(collector.waitFor("finished"), (QStringList{"loaded", "finished"}));
+    stream.reset();
     EXPECT_EQ(raw->processedSamples, 4);
 }
 
-TEST(DecoderStreamTest, LoadingHappensOnTheDecoderThreadAndMayFail)
+TEST_F(DecoderStreamTest, LoadingHappensOnTheDecoderThreadAndMayFail)
 {
-    Collector collector;
-    GivenBack back;
-    {
-        DecoderStream decoder(nullptr, [](QString* error) -> std::unique_ptr<SpeechRecognizer> {
-            *error = QStringLiteral("model missing");
-            return nullptr;
-        }, collector.sink(), back.giveBack());
-        EXPECT_EQ(collector.waitFor("failed"), QStringList{"failed:model missing"});
-    }
-    EXPECT_FALSE(back.decoder);
+    stream = std::make_unique<DecoderStream>(nullptr, [](QString* error) -> std::unique_ptr<SpeechRecognizer> {
+        *error = QStringLiteral("model missing");
+        return nullptr;
+    }, collector.sink(), giveBack());
+    EXPECT_EQ(collector.waitFor("failed"), QStringList{"failed:model missing"});
+    stream.reset();
+    EXPECT_FALSE(givenBack);
 }
 
 // A file recognition that runs past its deadline fails, and its decoder still serves the next one.

@@ -20,6 +20,11 @@ using test::ServerApi;
 
 constexpr int kPerPeerCap = 4;
 
+QByteArray statusLine(const QByteArray& answer)
+{
+    return answer.left(answer.indexOf("\r\n"));
+}
+
 // One client connection speaking HTTP/1.1 by hand.
 class RawConnection {
 public:
@@ -69,6 +74,13 @@ public:
         return m_socket.state() != QAbstractSocket::ConnectedState;
     }
 
+    // Sends a request and returns the status line of its answer.
+    QByteArray ask(const QByteArray& request)
+    {
+        send(request);
+        return statusLine(answer());
+    }
+
     const QByteArray& received() const { return m_received; }
 
 private:
@@ -83,11 +95,6 @@ private:
     QTcpSocket m_socket;
     QByteArray m_received;
 };
-
-QByteArray statusLine(const QByteArray& answer)
-{
-    return answer.left(answer.indexOf("\r\n"));
-}
 
 class GuardedServer : public ServerApi {
 protected:
@@ -128,11 +135,8 @@ TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsRead)
         EXPECT_TRUE(connection.closedByServer(3000));
     }
 
-    for (const QByteArray host : {"localhost", "localhost:18470", "127.0.0.1:1", "[::1]", "LOCALHOST"}) {
-        RawConnection connection(port());
-        connection.send(checkRequest(host));
-        EXPECT_EQ(statusLine(connection.answer()), "HTTP/1.1 200 OK") << host.toStdString();
-    }
+    for (const QByteArray host : {"localhost", "localhost:18470", "127.0.0.1:1", "[::1]", "LOCALHOST"})
+        EXPECT_EQ(RawConnection(port()).ask(checkRequest(host)), "HTTP/1.1 200 OK") << host.toStdString();
 }
 
 TEST_F(GuardedServer, SlowAndIdleConnectionsAreClosed)
@@ -143,8 +147,7 @@ TEST_F(GuardedServer, SlowAndIdleConnectionsAreClosed)
     slowBody.send("POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n{\"base64");
     RawConnection silent(port());
     RawConnection keptAlive(port());
-    keptAlive.send(checkRequest());
-    EXPECT_EQ(statusLine(keptAlive.answer()), "HTTP/1.1 200 OK");
+    EXPECT_EQ(keptAlive.ask(checkRequest()), "HTTP/1.1 200 OK");
 
     EXPECT_TRUE(slowHead.closedByServer(5000));
     EXPECT_TRUE(statusLine(slowHead.received()).startsWith("HTTP/1.1 408")) << slowHead.received().toStdString();
@@ -159,23 +162,18 @@ TEST_F(GuardedServer, APeerOverItsConnectionCapIsRefusedWhileOthersAreServed)
     std::vector<std::unique_ptr<RawConnection>> held;
     for (int i = 0; i < kPerPeerCap; ++i) {
         held.push_back(std::make_unique<RawConnection>(port()));
-        held.back()->send(checkRequest());
-        ASSERT_EQ(statusLine(held.back()->answer()), "HTTP/1.1 200 OK") << "connection " << i;
+        ASSERT_EQ(held.back()->ask(checkRequest()), "HTTP/1.1 200 OK") << "connection " << i;
     }
     RawConnection oneTooMany(port());
     oneTooMany.send(checkRequest());
     EXPECT_TRUE(oneTooMany.closedByServer(3000));
     EXPECT_FALSE(oneTooMany.received().contains("200 OK")) << oneTooMany.received().toStdString();
 
-    RawConnection otherPeer(port(), QHostAddress(QStringLiteral("127.0.0.2")));
-    otherPeer.send(checkRequest());
-    EXPECT_EQ(statusLine(otherPeer.answer()), "HTTP/1.1 200 OK");
+    EXPECT_EQ(RawConnection(port(), QHostAddress(QStringLiteral("127.0.0.2"))).ask(checkRequest()), "HTTP/1.1 200 OK");
 
     held.pop_back();
     QThread::msleep(200);   // the server sees the close
-    RawConnection again(port());
-    again.send(checkRequest());
-    EXPECT_EQ(statusLine(again.answer()), "HTTP/1.1 200 OK") << "a closed connection frees its place";
+    EXPECT_EQ(RawConnection(port()).ask(checkRequest()), "HTTP/1.1 200 OK") << "a closed connection frees its place";
 }
 
 TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
@@ -197,9 +195,9 @@ TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
 TEST_F(GuardedServer, ARequestPathCannotForgeALogLine)
 {
     const QByteArray forged = "2026-12-07 10:00:00.000 info: SMS code for 13800000000: 123456";
-    RawConnection connection(port());
-    connection.send("GET /x%0A" + forged.toPercentEncoding() + "%0D%1B[2K HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    EXPECT_TRUE(connection.answer().startsWith("HTTP/1.1 404"));
+    EXPECT_TRUE(RawConnection(port())
+                    .ask("GET /x%0A" + forged.toPercentEncoding() + "%0D%1B[2K HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                    .startsWith("HTTP/1.1 404"));
     server.stop();
     const QByteArray log = server.standardError();
     for (const QByteArray& line : log.split('\n'))

@@ -7,45 +7,32 @@
 namespace velnor::server {
 namespace {
 
-std::string adjusted(const QList<HotWord>& words, const char* text)
+TEST(TextAdjuster, HotWordsReplaceWholeMatchesWithTheirSpelling)
 {
-    return TextAdjuster(words).adjust(QString::fromUtf8(text)).toStdString();
-}
-
-TEST(TextAdjuster, HotWordsReplaceMatchingWordsWithTheirSpelling)
-{
-    const QList<HotWord> words{{QStringLiteral("Velnor"), 5}, {QStringLiteral("QtCreator"), 5}};
-    EXPECT_EQ(adjusted(words, "open velnor and VELNOR, then qtcreator"), "open Velnor and Velnor, then QtCreator");
-    EXPECT_EQ(adjusted(words, "velnors velnor2 avelnor"), "velnors velnor2 avelnor") << "never inside a word";
-    EXPECT_EQ(adjusted({}, "  no   hot\twords \n here "), "no hot words here");
-}
-
-TEST(TextAdjuster, MultiWordHotWordsAndTheLongestMatch)
-{
-    const QList<HotWord> words{{QStringLiteral("New York"), 5}, {QStringLiteral("New York City"), 5},
-                               {QStringLiteral("C++"), 3}};
-    EXPECT_EQ(adjusted(words, "from new   york city to new york"), "from New York City to New York");
-    EXPECT_EQ(adjusted(words, "i write c++ daily"), "i write C++ daily") << "pattern characters are literal";
-    EXPECT_EQ(adjusted(words, "newyork"), "newyork");
-}
-
-TEST(TextAdjuster, HanHotWordsMatchInsideUnspacedText)
-{
-    const QList<HotWord> words{{QStringLiteral("语音输入"), 5}, {QStringLiteral("Velnor"), 5}};
-    EXPECT_EQ(adjusted(words, "我喜欢语音输入法和velnor"), "我喜欢语音输入法和Velnor");
+    const QList<HotWord> words{{QStringLiteral("Velnor"), 5},   {QStringLiteral("QtCreator"), 5},
+                               {QStringLiteral("New York"), 5}, {QStringLiteral("New York City"), 5},
+                               {QStringLiteral("C++"), 3},      {QStringLiteral("语音输入"), 5}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"open velnor and VELNOR, then qtcreator", "open Velnor and Velnor, then QtCreator"},
+        {"velnors velnor2 avelnor", "velnors velnor2 avelnor"}, // never inside a word
+        {"  no   hot\twords \n here ", "no hot words here"},
+        {"from new   york city to new york", "from New York City to New York"}, // the longest match
+        {"i write c++ daily", "i write C++ daily"},                             // pattern characters are literal
+        {"newyork", "newyork"},
+        {"我喜欢语音输入法和velnor", "我喜欢语音输入法和Velnor"}, // Han words match inside unspaced text
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(TextAdjuster(words).adjust(QString::fromUtf8(text)).toStdString(), expected) << text;
 }
 
 TEST(TranscriptRules, OverOverEndingIsCutAndReported)
 {
-    const auto cut = TranscriptRules::stripOverOver(QStringLiteral("send the report over over"));
-    EXPECT_TRUE(cut.overOver);
-    EXPECT_EQ(cut.text, QStringLiteral("send the report"));
-    const auto punctuated = TranscriptRules::stripOverOver(QStringLiteral("Done. Over, over!"));
-    EXPECT_TRUE(punctuated.overOver);
-    EXPECT_EQ(punctuated.text, QStringLiteral("Done."));
-    const auto alone = TranscriptRules::stripOverOver(QStringLiteral("OVER OVER"));
-    EXPECT_TRUE(alone.overOver);
-    EXPECT_TRUE(alone.text.isEmpty());
+    for (const auto& [text, kept] : {std::pair{"send the report over over", "send the report"},
+                                     std::pair{"Done. Over, over!", "Done."}, std::pair{"OVER OVER", ""}}) {
+        const auto result = TranscriptRules::stripOverOver(QString::fromLatin1(text));
+        EXPECT_TRUE(result.overOver) << text;
+        EXPECT_EQ(result.text, QString::fromLatin1(kept));
+    }
 
     for (const char* kept : {"it is over", "hangover over", "over over there", "game over overall"}) {
         const auto result = TranscriptRules::stripOverOver(QString::fromLatin1(kept));
