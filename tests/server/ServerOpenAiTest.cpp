@@ -9,7 +9,6 @@
 #include "recognition/openai/TranscriptionRequest.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 
 #include <cmath>
 
@@ -90,11 +89,7 @@ TEST_F(ServerOpenAi, ARealtimeDictationComesBackWithTheServersText)
 
 TEST_F(ServerOpenAi, ARecogniserThatFailsGivesAnErrorInTimeAndTheLogSaysWhy)
 {
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QUrl down(QStringLiteral("http://127.0.0.1:%1/v1").arg(closed.serverPort()));
-    closed.close();
-
+    const QUrl down(QStringLiteral("http://127.0.0.1:1/v1")); // nothing listens
     struct Case {
         const char* name;
         QUrl baseUrl;

@@ -13,15 +13,6 @@ namespace velnor::test {
 
 namespace {
 
-QByteArray headerValue(const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& name)
-{
-    for (const auto& [key, value] : headers) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
 QByteArray envelope(const QJsonObject& response)
 {
     return QJsonDocument(QJsonObject{{QStringLiteral("Response"), response}}).toJson(QJsonDocument::Compact);
@@ -35,7 +26,7 @@ FakeSentenceApi::FakeSentenceApi(QString secretId, QString secretKey)
 {
     m_http.route(QStringLiteral("/"), QHttpServerRequest::Method::Post,
                  [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                     onCall(request.body(), request.headers(), std::move(responder));
+                     onCall(request, std::move(responder));
                  });
 }
 
@@ -52,28 +43,26 @@ QUrl FakeSentenceApi::url() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
 }
 
-bool FakeSentenceApi::signatureHolds(const QByteArray& body, const QList<QPair<QByteArray, QByteArray>>& headers) const
+bool FakeSentenceApi::signatureHolds(const QHttpServerRequest& request) const
 {
-    using server::cloud::Tc3Call;
     using server::cloud::Tc3Signer;
-    Tc3Call call;
-    call.host = QString::fromUtf8(headerValue(headers, "Host"));
+    server::cloud::Tc3Call call;
+    call.host = QString::fromUtf8(request.value("host"));
     call.service = QStringLiteral("asr");
-    call.action = QString::fromUtf8(headerValue(headers, "X-TC-Action"));
-    call.version = QString::fromUtf8(headerValue(headers, "X-TC-Version"));
-    call.timestamp = headerValue(headers, "X-TC-Timestamp").toLongLong();
-    call.payload = body;
+    call.action = QString::fromUtf8(request.value("x-tc-action"));
+    call.version = QString::fromUtf8(request.value("x-tc-version"));
+    call.timestamp = request.value("x-tc-timestamp").toLongLong();
+    call.payload = request.body();
     const bool fresh = qAbs(call.timestamp - QDateTime::currentSecsSinceEpoch()) <= 300;
-    return fresh && headerValue(headers, "Content-Type") == Tc3Signer::kContentType
-        && headerValue(headers, "Authorization") == Tc3Signer::authorization(m_secretId, m_secretKey, call);
+    return fresh && request.value("content-type") == Tc3Signer::kContentType
+        && request.value("authorization") == Tc3Signer::authorization(m_secretId, m_secretKey, call);
 }
 
-void FakeSentenceApi::onCall(const QByteArray& body, const QList<QPair<QByteArray, QByteArray>>& headers,
-                             QHttpServerResponder&& responder)
+void FakeSentenceApi::onCall(const QHttpServerRequest& httpRequest, QHttpServerResponder&& responder)
 {
-    const QJsonObject request = QJsonDocument::fromJson(body).object();
+    const QJsonObject request = QJsonDocument::fromJson(httpRequest.body()).object();
     Call call;
-    call.signatureOk = signatureHolds(body, headers);
+    call.signatureOk = signatureHolds(httpRequest);
     call.engine = request.value(QStringLiteral("EngSerViceType")).toString();
     call.voiceFormat = request.value(QStringLiteral("VoiceFormat")).toString();
     call.sourceType = request.value(QStringLiteral("SourceType")).toInt(-1);

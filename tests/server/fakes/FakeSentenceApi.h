@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QHttpServerRequest;
 class QHttpServerResponder;
 
 namespace velnor::test {
@@ -43,9 +44,8 @@ public:
     int mostAtOnce() const { return m_mostAtOnce; }
 
 private:
-    void onCall(const QByteArray& body, const QList<QPair<QByteArray, QByteArray>>& headers,
-                QHttpServerResponder&& responder);
-    bool signatureHolds(const QByteArray& body, const QList<QPair<QByteArray, QByteArray>>& headers) const;
+    void onCall(const QHttpServerRequest& request, QHttpServerResponder&& responder);
+    bool signatureHolds(const QHttpServerRequest& request) const;
 
     QString m_secretId;
     QString m_secretKey;
