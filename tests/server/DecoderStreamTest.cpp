@@ -2,6 +2,7 @@
 // decoders it hands back for the next stream.
 #include "recognition/DecoderStream.h"
 #include "recognition/RecognizerPool.h"
+#include "StreamEvents.h"
 
 #include <QStringList>
 
@@ -50,16 +51,7 @@ public:
     {
         return [this](const StreamEvent& event) {
             std::lock_guard lock(m_mutex);
-            using Kind = StreamEvent::Kind;
-            if (event.kind == Kind::Segment)
-                events << QStringLiteral("%1/%2/%3-%4:%5")
-                              .arg(event.segment.sliceType)
-                              .arg(event.segment.index)
-                              .arg(event.segment.startMs)
-                              .arg(event.segment.endMs)
-                              .arg(event.segment.text);
-            else
-                events << (event.kind == Kind::Ready ? "loaded" : event.kind == Kind::Finished ? "finished" : "failed:" + event.error);
+            events << test::describe(event);
             m_changed.notify_all();
         };
     }
@@ -105,7 +97,7 @@ TEST_F(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
         stream->push(QByteArray(1280, 0)); // 40 ms
     stream->finish();
     EXPECT_EQ(collector.waitFor("finished"),
-              (QStringList{"loaded", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
+              (QStringList{"ready", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
                            "1/1/200-280:world wide", "2/1/200-280:WORLD WIDE", "finished"}));
     stream.reset();
     ASSERT_EQ(givenBack.get(), raw) << "the decoder serves the next stream";
@@ -119,7 +111,7 @@ TEST_F(DecoderStreamTest, OddByteCountsAreJoinedAcrossPackets)
     stream->push(QByteArray(3, 0));
     stream->push(QByteArray(5, 0));
     stream->finish();
-    EXPECT_EQ(collector.waitFor("finished"), (QStringList{"loaded", "finished"}));
+    EXPECT_EQ(collector.waitFor("finished"), (QStringList{"ready", "finished"}));
     stream.reset();
     EXPECT_EQ(raw->processedSamples, 4);
 }

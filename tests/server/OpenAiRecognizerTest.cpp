@@ -4,6 +4,7 @@
 #include "recognition/ContextFromRequest.h"
 #include "recognition/RetranscribingStream.h"
 #include "recognition/openai/TranscriptionRequest.h"
+#include "StreamEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,9 @@
 namespace velnor::server {
 namespace {
 
-const MultipartPart* partOf(const MultipartForm& form, const char* name) { return form.part(name); }
-
 QString fieldOf(const MultipartForm& form, const char* name)
 {
-    const MultipartPart* part = partOf(form, name);
+    const MultipartPart* part = form.part(name);
     return part ? QString::fromUtf8(part->data) : QStringLiteral("<absent>");
 }
 
@@ -44,7 +43,7 @@ TEST(TranscriptionRequestTest, FormCarriesAWavFileAndOnlyTheFieldsThatApply)
         EXPECT_EQ(fieldOf(*form, "response_format"), QStringLiteral("json"));
         EXPECT_EQ(fieldOf(*form, "language"), c.language);
         EXPECT_EQ(fieldOf(*form, "prompt"), c.prompt);
-        const MultipartPart* file = partOf(*form, "file");
+        const MultipartPart* file = form->part("file");
         ASSERT_TRUE(file);
         EXPECT_EQ(file->data, wavFile(samples));
     }
@@ -140,17 +139,8 @@ protected:
             },
             [this](std::function<void()> job) { jobs.push_back(std::move(job)); },
             std::make_unique<ManualTimer>(&tick), std::chrono::milliseconds(1500), std::chrono::seconds(30)};
-        return std::make_unique<RetranscribingStream>(std::move(setup), RecognitionContext{}, [this](const StreamEvent& e) {
-            using Kind = StreamEvent::Kind;
-            events << (e.kind == Kind::Ready      ? QStringLiteral("ready")
-                       : e.kind == Kind::Finished ? QStringLiteral("finished")
-                       : e.kind == Kind::Failed   ? QStringLiteral("failed:") + e.error
-                                                  : QStringLiteral("%1/%2-%3:%4")
-                                                      .arg(e.segment.sliceType)
-                                                      .arg(e.segment.startMs)
-                                                      .arg(e.segment.endMs)
-                                                      .arg(e.segment.text));
-        });
+        return std::make_unique<RetranscribingStream>(std::move(setup), RecognitionContext{},
+                                                      [this](const StreamEvent& e) { events << test::describe(e); });
     }
     static QByteArray audio(int ms) { return QByteArray(ms * 32, 0); }
     void runJobs()
@@ -191,7 +181,7 @@ TEST_F(RetranscribingStreamTest, PartialsGrowWithTheAudioAndTheEndIsTranscribedO
     stream->finish();
     runJobs();
     EXPECT_FALSE(tick) << "the timer stops at the end";
-    EXPECT_EQ(events, (QStringList{"ready", "0/0-1500:heard 1 s", "1/0-3000:heard 3 s", "2/0-3500:heard 3 s", "finished"}));
+    EXPECT_EQ(events, (QStringList{"ready", "0/0/0-1500:heard 1 s", "1/0/0-3000:heard 3 s", "2/0/0-3500:heard 3 s", "finished"}));
     EXPECT_EQ(transcribedMs, (std::vector<qint64>{1500, 3000, 3500}));
 }
 
