@@ -248,55 +248,16 @@ TEST_F(CloudRelay, ResultsComeBackThroughTheRelayWithTheVoiceIdKept)
     EXPECT_EQ(seen.value("packets").toArray().size(), 5);
 }
 
-struct RelayFailureCase {
-    const char* name;
-    const char* key;
-    QJsonObject script;
-    int code;
-    const char* failure;
-    bool down = false; // nothing listens
-};
-
-TEST_F(CloudRelay, UpstreamRefusalsAndErrorsReachTheClientWithoutAHang)
-{
-    startUpstream();
-    const RelayFailureCase cases[] = {
-        {"wrong key", "not-the-key", {}, 0, "error 4002"},
-        {"stream error", "", QJsonObject{{"results", QJsonArray{}}, {"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, 4008,
-         "error 4008: idle"},
-        {"abnormal close", "", QJsonObject{{"results", QJsonArray{}}, {"abnormal_close_after_packets", 2}}, 0,
-         "closed the stream before its final result"},
-        {"dropped connection", "", QJsonObject{{"results", QJsonArray{}}, {"drop_after_packets", 2}}, 0, "cloud recogniser: "},
-        {"down", "", {}, 0, "cloud recogniser: cannot reach", true},
-    };
-    int voice = 0;
-    for (const RelayFailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (!c.script.isEmpty()) {
-            ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
-        }
-        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
-        const QUrl endpoint = c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
-        const RelayRecord record = relay(settings(endpoint, key), 4, QStringLiteral("voice-fail-%1").arg(++voice));
-        ASSERT_TRUE(record.ended());
-        const StreamEvent& last = record.events.back();
-        EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
-        EXPECT_EQ(last.code, c.code);
-        EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
-        EXPECT_FALSE(last.error.contains(key));
-    }
-}
-
 // An endpoint that answers every connection with what it is told to say.
 class HostileEndpoint {
 public:
-    HostileEndpoint()
+    explicit HostileEndpoint(QByteArrayList say)
     {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this] {
+        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this, say] {
             QWebSocket* socket = m_server.nextPendingConnection();
             socket->setParent(&m_server);
-            for (const QByteArray& message : std::as_const(say)) {
+            for (const QByteArray& message : say) {
                 if (message.startsWith("bin:"))
                     socket->sendBinaryMessage(message.mid(4));
                 else
@@ -306,35 +267,54 @@ public:
     }
     QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(m_server.serverPort())); }
 
-    QByteArrayList say;
-
 private:
     QWebSocketServer m_server{QStringLiteral("hostile"), QWebSocketServer::NonSecureMode};
 };
 
-TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
+// Refusals and errors of the real upstream (scripted), an endpoint that is
+// down, and a hostile one (what it says) all reach the client without a hang.
+TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
 {
+    startUpstream();
     const QByteArray handshake = R"({"code":0,"message":"success","voice_id":"x"})";
     const struct {
         const char* name;
-        QByteArrayList say;
         const char* failure;
+        QJsonObject script = {};
+        QByteArrayList say = {}; // instead of the upstream: a hostile endpoint saying this
+        int code = 0;
+        const char* key = "";
+        bool down = false; // nothing listens
     } cases[] = {
-        {"garbage", {"\x01\x02 not json"}, "unreadable message"},
-        {"garbage after the handshake", {handshake, "[]"}, "unreadable message"},
-        {"oversized message", {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}, "cloud recogniser: "},
-        {"binary message", {handshake, "bin:\x00\x01"}, "unexpected binary message"},
-        {"result with the wrong types", {handshake, R"({"code":0,"result":{"slice_type":"2","index":0}})"}, "slice_type"},
-        {"silence after the handshake", {handshake}, "said nothing for"},
+        {"wrong key", "error 4002", {}, {}, 0, "not-the-key"},
+        {"stream error", "error 4008: idle",
+         {{"results", QJsonArray{}}, {"error", QJsonObject{{"code", 4008}, {"message", "idle"}, {"after_packets", 2}}}}, {}, 4008},
+        {"abnormal close", "closed the stream before its final result", {{"results", QJsonArray{}}, {"abnormal_close_after_packets", 2}}},
+        {"dropped connection", "cloud recogniser: ", {{"results", QJsonArray{}}, {"drop_after_packets", 2}}},
+        {"down", "cloud recogniser: cannot reach", {}, {}, 0, "", true},
+        {"garbage", "unreadable message", {}, {"\x01\x02 not json"}},
+        {"garbage after the handshake", "unreadable message", {}, {handshake, "[]"}},
+        {"oversized message", "cloud recogniser: ", {}, {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}},
+        {"binary message", "unexpected binary message", {}, {handshake, "bin:\x00\x01"}},
+        {"result with the wrong types", "slice_type", {}, {handshake, R"({"code":0,"result":{"slice_type":"2","index":0}})"}},
+        {"silence after the handshake", "said nothing for", {}, {handshake}},
     };
+    int voice = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HostileEndpoint endpoint;
-        endpoint.say = c.say;
-        const RelayRecord record = relay(settings(endpoint.url()), 3, QStringLiteral("voice-hostile"), 300);
+        if (!c.script.isEmpty()) {
+            ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
+        }
+        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
+        const std::unique_ptr<HostileEndpoint> hostile = c.say.isEmpty() ? nullptr : std::make_unique<HostileEndpoint>(c.say);
+        const QUrl endpoint = hostile ? hostile->url() : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
+        const RelayRecord record = relay(settings(endpoint, key), 4, QStringLiteral("voice-fail-%1").arg(++voice), hostile ? 300 : 5000);
         ASSERT_TRUE(record.ended());
-        EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Failed);
-        EXPECT_TRUE(record.events.back().error.contains(QLatin1String(c.failure))) << record.events.back().error.toStdString();
+        const StreamEvent& last = record.events.back();
+        EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
+        EXPECT_EQ(last.code, c.code);
+        EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
+        EXPECT_FALSE(last.error.contains(key));
     }
 }
 
@@ -344,9 +324,13 @@ TEST_F(CloudRelay, HostileUpstreamNeverCrashesTheRelay)
 // one-sentence API and a second velnor-server as the vendor.
 class CloudServer : public CloudRelay {
 protected:
+    void SetUp() override
+    {
+        startUpstream();
+        ASSERT_TRUE(api.start());
+    }
     void startServer(const QString& cloudKey)
     {
-        ASSERT_TRUE(api.start());
         ASSERT_TRUE(server.start(serverDir.path(),
                                  test::realtimeCredentials(serverDir, kLocalAppId, kLocalSecretId, kLocalKey)
                                      << "--recognizer" << "cloud" << "--cloud-secret-id" << kSecretId
@@ -355,15 +339,12 @@ protected:
                                      << "--cloud-realtime-url" << upstreamUrl().toString()))
             << server.error().toStdString();
     }
-
     test::HttpResult upload()
     {
-        const std::vector<std::int16_t> pcm = tone(16000);
-        const test::MultipartBody body = test::uploadBody(wavFile(pcm), {{"file_type", "wav"}});
+        const test::MultipartBody body = test::uploadBody(wavFile(tone(16000)), {{"file_type", "wav"}});
         return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
                                     {{"Content-Type", body.contentType()}}, 20000);
     }
-
     // The app's real-time dictation against velnor-server.
     test::Dictation dictate() { return local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000); }
 
@@ -373,33 +354,26 @@ protected:
     test::ServerProcess server;
 };
 
-TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsText)
+TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsTextOrItsRefusalNotAHang)
 {
-    startUpstream();
     startServer(kSecretKey);
     api.text = QStringLiteral("明天九点开会");
     const test::HttpResult file = upload();
     EXPECT_EQ(file.code(), 0) << file.body.toStdString();
     EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
-
     ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
         {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
     const test::Dictation dictation = dictate();
     EXPECT_EQ(dictation.text, "relayed words") << dictation.failure.toStdString();
     EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-1");
-}
 
-TEST_F(CloudServer, WrongCloudKeyReachesTheAppAsAnErrorNotAHang)
-{
-    startUpstream();
     startServer(QStringLiteral("a-wrong-cloud-key"));
-    const test::HttpResult file = upload();
-    EXPECT_EQ(file.code(), 503) << file.body.toStdString();
-    EXPECT_TRUE(file.msg().contains("AuthFailure.SignatureFailure")) << file.msg().toStdString();
-
-    const test::Dictation dictation = dictate();
-    EXPECT_EQ(dictation.errorCode, 4005);
-    EXPECT_TRUE(dictation.failure.contains("4002")) << dictation.failure.toStdString();
+    const test::HttpResult refused = upload();
+    EXPECT_EQ(refused.code(), 503) << refused.body.toStdString();
+    EXPECT_TRUE(refused.msg().contains("AuthFailure.SignatureFailure")) << refused.msg().toStdString();
+    const test::Dictation failed = dictate();
+    EXPECT_EQ(failed.errorCode, 4005);
+    EXPECT_TRUE(failed.failure.contains("4002")) << failed.failure.toStdString();
     EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
 }
 

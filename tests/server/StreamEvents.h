@@ -10,18 +10,12 @@ namespace velnor::server::test {
 // or "<slice type>/<index>/<start>-<end>:<text>" for a segment.
 inline QString describe(const StreamEvent& event)
 {
-    switch (event.kind) {
-    case StreamEvent::Kind::Ready:
-        return QStringLiteral("ready");
-    case StreamEvent::Kind::Finished:
-        return QStringLiteral("finished");
-    case StreamEvent::Kind::Failed:
-        return QStringLiteral("failed:") + event.error;
-    case StreamEvent::Kind::Segment:
-        break;
-    }
+    using Kind = StreamEvent::Kind;
     const StreamSegment& s = event.segment;
-    return QStringLiteral("%1/%2/%3-%4:%5").arg(s.sliceType).arg(s.index).arg(s.startMs).arg(s.endMs).arg(s.text);
+    return event.kind == Kind::Ready      ? QStringLiteral("ready")
+           : event.kind == Kind::Finished ? QStringLiteral("finished")
+           : event.kind == Kind::Failed   ? QStringLiteral("failed:") + event.error
+                                          : QStringLiteral("%1/%2/%3-%4:%5").arg(s.sliceType).arg(s.index).arg(s.startMs).arg(s.endMs).arg(s.text);
 }
 
 } // namespace velnor::server::test
