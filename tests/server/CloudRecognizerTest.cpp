@@ -35,19 +35,11 @@ Tc3Call documentedCall()
 const QString kDocumentedSecretId = QStringLiteral("AKID") + QString(32, QLatin1Char('*'));
 const QString kDocumentedSecretKey = QString(32, QLatin1Char('*'));
 
+// The header ends a chain of hashes over the canonical request, the string to
+// sign and the derived key: any fault along it changes the signature.
 TEST(Tc3Signer, ReproducesTheVendorsWorkedExample)
 {
-    const Tc3Call call = documentedCall();
-    EXPECT_EQ(Tc3Signer::canonicalRequest(call),
-              QByteArray("POST\n/\n\ncontent-type:application/json; charset=utf-8\nhost:cvm.tencentcloudapi.com\n"
-                         "x-tc-action:describeinstances\n\ncontent-type;host;x-tc-action\n"
-                         "35e9c5b0e3ae67532d3c9f17ead6c90222632e5b1ff7f6e89887f1398934f064"));
-    EXPECT_EQ(Tc3Signer::stringToSign(call),
-              QByteArray("TC3-HMAC-SHA256\n1551113065\n2019-02-25/cvm/tc3_request\n"
-                         "7019a55be8395899b900fb5564e4200d984910f34794a27cb3fb7d10ff6a1e84"));
-    EXPECT_EQ(Tc3Signer::signingKey(kDocumentedSecretKey, QStringLiteral("2019-02-25"), QStringLiteral("cvm")).toHex(),
-              QByteArray("b596b923aad85185e2d1f6659d2a062e0a86731226e021e61bfe06f7ed05f5af"));
-    EXPECT_EQ(Tc3Signer::authorization(kDocumentedSecretId, kDocumentedSecretKey, call),
+    EXPECT_EQ(Tc3Signer::authorization(kDocumentedSecretId, kDocumentedSecretKey, documentedCall()),
               QByteArray("TC3-HMAC-SHA256 Credential=AKID********************************/2019-02-25/cvm/tc3_request, "
                          "SignedHeaders=content-type;host;x-tc-action, "
                          "Signature=10b1a37a7301a02ca19a647ad722d5e43b4b3cff309d421d85b46093f6ab6c4f"));
