@@ -26,51 +26,37 @@ struct RecordingPositioner final : IndicatorPositioner {
 
 } // namespace
 
-TEST(DefaultSettings, CleanStoreGetsTheTenDefaultsAndTheIndicatorIsPlacedLater)
+TEST(DefaultSettings, OnlyAbsentKeysGetTheirDefaultsAndTheIndicatorIsPlacedLater)
 {
     MemorySettingsStore store;
     ManualScheduler scheduler;
     RecordingPositioner positioner;
     DefaultSettingsRegistrar(store, scheduler, positioner).registerDefaults();
-
     const QMap<QString, QString> expected = {
-        {QStringLiteral("/velnor/floating_window/position"), QStringLiteral("bottom_center")},
-        {QStringLiteral("/debug/popup-after-textinput"), QStringLiteral("true")},
-        {QStringLiteral("/velnor/current_qasr_type"), QStringLiteral("16k_zh")},
-        {QStringLiteral("/velnor/audio/max_recording_duration"), QStringLiteral("30")},
-        {QStringLiteral("/audio/enable_sound_effects"), QStringLiteral("true")},
-        {QStringLiteral("/velnor/output/language"), QStringLiteral("default")},
-        {QStringLiteral("/velnor/speech/recognition_mode"), QStringLiteral("traditional")},
-        {QStringLiteral("/velnor/speech/realtime_timeout"), QStringLiteral("5")},
-        {QStringLiteral("/velnor/over_over/enable"), QStringLiteral("false")},
-        {QStringLiteral("/velnor/over_over/key_type"), QStringLiteral("enter")},
+        {"/velnor/floating_window/position", "bottom_center"}, {"/debug/popup-after-textinput", "true"},
+        {"/velnor/current_qasr_type", "16k_zh"},               {"/velnor/audio/max_recording_duration", "30"},
+        {"/audio/enable_sound_effects", "true"},               {"/velnor/output/language", "default"},
+        {"/velnor/speech/recognition_mode", "traditional"},    {"/velnor/speech/realtime_timeout", "5"},
+        {"/velnor/over_over/enable", "false"},                 {"/velnor/over_over/key_type", "enter"},
     };
     EXPECT_EQ(store.keys().size(), expected.size());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         EXPECT_EQ(store.string(it.key()), it.value()) << it.key().toStdString();
     EXPECT_FALSE(store.contains(SettingsKey::HotkeyStart));
-
     scheduler.advanceBy(seconds(0.49));
     EXPECT_TRUE(positioner.positions.isEmpty());
     scheduler.advanceBy(seconds(0.01));
     EXPECT_EQ(positioner.positions, QStringList{QStringLiteral("bottom_center")});
-}
 
-TEST(DefaultSettings, FilledStoreIsNeverOverwritten)
-{
-    MemorySettingsStore store;
-    ManualScheduler scheduler;
-    RecordingPositioner positioner;
-    store.setString(SettingsKey::FloatingWindowPosition, QStringLiteral("top_left"));
-    store.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("45"));
-    store.setString(SettingsKey::RecognitionMode, QString());
-    DefaultSettingsRegistrar(store, scheduler, positioner).registerDefaults();
-    EXPECT_EQ(store.string(SettingsKey::FloatingWindowPosition), QStringLiteral("top_left"));
-    EXPECT_EQ(store.string(SettingsKey::MaxRecordingDuration), QStringLiteral("45"));
-    EXPECT_EQ(store.string(SettingsKey::RecognitionMode), QString()) << "an empty value is a value";
-    EXPECT_EQ(store.string(SettingsKey::OverOverKeyType), QStringLiteral("enter"));
+    MemorySettingsStore filled;
+    filled.setString(SettingsKey::FloatingWindowPosition, QStringLiteral("top_left"));
+    filled.setString(SettingsKey::RecognitionMode, QString());
+    DefaultSettingsRegistrar(filled, scheduler, positioner).registerDefaults();
+    EXPECT_EQ(filled.string(SettingsKey::FloatingWindowPosition), QStringLiteral("top_left"));
+    EXPECT_EQ(filled.string(SettingsKey::RecognitionMode), QString()) << "an empty value is a value";
+    EXPECT_EQ(filled.string(SettingsKey::OverOverKeyType), QStringLiteral("enter"));
     scheduler.advanceBy(seconds(1));
-    EXPECT_TRUE(positioner.positions.isEmpty()) << "the indicator only moves when its position was registered";
+    EXPECT_EQ(positioner.positions.size(), 1) << "the indicator only moves when its position was registered";
 }
 
 TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
@@ -157,15 +143,9 @@ TEST(SettingsStores, BothStoresReadBooleansByTheSameRule)
         bool expected;
     };
     const QList<Case> cases = {
-        {true, true},
-        {false, false},
-        {QStringLiteral("true"), true},
-        {QStringLiteral("TRUE"), true},
-        {QStringLiteral("1"), true},
-        {QStringLiteral("false"), false},
-        {QStringLiteral("yes"), false},
-        {QStringLiteral("2"), false},
-        {QString(), false},
+        {true, true},          {false, false},         {QStringLiteral("true"), true},
+        {QStringLiteral("TRUE"), true},  {QStringLiteral("1"), true},   {QStringLiteral("false"), false},
+        {QStringLiteral("yes"), false},  {QStringLiteral("2"), false},  {QString(), false},
     };
     TempDir dir;
     MemorySettingsStore memory;
@@ -197,12 +177,18 @@ struct LaunchAtLogin : ::testing::Test {
 
 } // namespace
 
-TEST_F(LaunchAtLogin, SuccessRefreshesTheSwitchFromTheActualState)
+TEST_F(LaunchAtLogin, SuccessRefreshesTheSwitchFromTheActualStateAndNothingRunsOnceTheSettingIsGone)
 {
     flip(true, false);
     EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("true"));
     EXPECT_EQ(console.lines(), QStringList{QStringLiteral("Successfully enabled launch at login")});
     scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(switchStates, QList<bool>{true});
+
+    item.failure = QStringLiteral("permission denied");
+    flip(false, true);
+    setting.reset();
+    scheduler.advanceBy(seconds(1));
     EXPECT_EQ(switchStates, QList<bool>{true});
 }
 
@@ -226,14 +212,4 @@ TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValue)
         scheduler.runDue();
         EXPECT_EQ(switchStates, QList<bool>{!c.on}) << "the switch goes back to where it was";
     }
-}
-
-TEST_F(LaunchAtLogin, NothingRunsOnceTheSettingIsGone)
-{
-    flip(true, false);
-    item.failure = QStringLiteral("permission denied");
-    flip(false, true);
-    setting.reset();
-    scheduler.advanceBy(seconds(1));
-    EXPECT_TRUE(switchStates.isEmpty());
 }
