@@ -4,26 +4,22 @@
 
 using namespace velnor;
 
-TEST(Graphemes, CountAndCutWhatTheUserSeesAsCharactersNeverSplittingACluster)
+TEST(Graphemes, CountsWhatTheUserSeesAsCharacters)
 {
-    struct Case {
-        QString text;
-        int count;
-        int take;
-        QString first;
-    };
-    const Case cases[] = {
-        {QString(), 0, 1, QString()},
-        {QStringLiteral("abc"), 3, 10, QStringLiteral("abc")},
-        {QStringLiteral("你好"), 2, 0, QString()},
-        {QStringLiteral("e\u0301x"), 2, 1, QStringLiteral("e\u0301")},    // letter + combining accent
-        {QStringLiteral("a👍🏽b"), 3, 2, QStringLiteral("a👍🏽")},              // emoji + skin tone
-        {QStringLiteral("👨‍👩‍👧"), 1, -3, QString()},                         // family joined by ZWJ
-        {QStringLiteral("🇨🇳🇯🇵"), 2, 1, QStringLiteral("🇨🇳")},              // two flags
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(graphemeCount(c.text), c.count);
-        EXPECT_EQ(firstGraphemes(c.text, c.take), c.first);
-    }
+    EXPECT_EQ(graphemeCount(QString()), 0);
+    EXPECT_EQ(graphemeCount(QStringLiteral("abc")), 3);
+    EXPECT_EQ(graphemeCount(QStringLiteral("你好")), 2);
+    EXPECT_EQ(graphemeCount(QStringLiteral("e\u0301")), 1) << "letter + combining accent";
+    EXPECT_EQ(graphemeCount(QStringLiteral("👍🏽")), 1) << "emoji + skin tone";
+    EXPECT_EQ(graphemeCount(QStringLiteral("👨‍👩‍👧")), 1) << "family joined by ZWJ";
+    EXPECT_EQ(graphemeCount(QStringLiteral("🇨🇳🇯🇵")), 2) << "two flags";
+}
+
+TEST(Graphemes, FirstNeverSplitsACluster)
+{
+    EXPECT_EQ(firstGraphemes(QStringLiteral("a👍🏽b"), 2), QStringLiteral("a👍🏽"));
+    EXPECT_EQ(firstGraphemes(QStringLiteral("e\u0301x"), 1), QStringLiteral("e\u0301"));
+    EXPECT_EQ(firstGraphemes(QStringLiteral("abc"), 10), QStringLiteral("abc"));
+    EXPECT_EQ(firstGraphemes(QStringLiteral("abc"), 0), QString());
+    EXPECT_EQ(firstGraphemes(QStringLiteral("abc"), -3), QString());
 }
