@@ -102,19 +102,14 @@ TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
     store->recordCancelled(cancelled);
     store->recordDelivered(cancelled, "late", "late", "unknown"); // a finished entry stays as it ended
 
-    const auto entries = all(*store);
-    ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0].id, cancelled);
-    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
-    EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
-    EXPECT_EQ(entries[1].errorText, "网络连接失败");
-    EXPECT_EQ(entries[1].recordingPath, "/tmp/2.m4a");
-    EXPECT_EQ(entries[2].outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(entries[2].deliveredText(), "hello world");
-    EXPECT_EQ(entries[2].insertionMethod, "clipboard");
-    EXPECT_EQ(entries[2].appName, "Editor");
-    EXPECT_DOUBLE_EQ(entries[2].durationSeconds, 2.5);
-    EXPECT_EQ(entries[2].startedAt, clock.now().addMSecs(-2000));
+    const QDateTime now = clock.now();
+    EXPECT_EQ(all(*store), (QList<HistoryEntry>{
+                               {cancelled, now, "realtime", "Chat", "chat", {}, false, 0, {}, {}, {}, {}, HistoryOutcome::Cancelled, {}},
+                               {failed, now.addMSecs(-1000), "traditional", "Terminal", "xterm", {}, false, 1.0, "/tmp/2.m4a", {},
+                                {}, {}, HistoryOutcome::Failed, "网络连接失败"},
+                               {delivered, now.addMSecs(-2000), "traditional", "Editor", "org.example.Editor", {}, false, 2.5,
+                                "/tmp/1.m4a", "hello wrld", "hello world", "clipboard", HistoryOutcome::Delivered, {}},
+                           }));
 
     EXPECT_TRUE(store->isRecordingPinned("/tmp/2.m4a")); // failed: the only copy of that speech
     EXPECT_FALSE(store->isRecordingPinned("/tmp/1.m4a"));
