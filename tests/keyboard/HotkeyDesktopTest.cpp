@@ -68,14 +68,11 @@ public:
         QDBusConnection::disconnectFromBus(QStringLiteral("velnor-fake-session"));
     }
 
-    bool offerScreenSaver()
+    bool offerAll()
     {
         return offer(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-                     &screenSaver, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-    }
-    bool offerLogind()
-    {
-        return offer(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), &manager,
+                     &screenSaver, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
+            && offer(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), &manager,
                      QDBusConnection::ExportAllSlots)
             && m_bus.registerObject(QStringLiteral("/org/freedesktop/login1/session/_7"), &session,
                                     QDBusConnection::ExportAllProperties);
@@ -117,8 +114,7 @@ protected:
             GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
         ASSERT_TRUE(driver.isConnected());
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run through scripts/with-services.sh";
-        ASSERT_TRUE(fakeServices.offerScreenSaver());
-        ASSERT_TRUE(fakeServices.offerLogind());
+        ASSERT_TRUE(fakeServices.offerAll());
         m_clock.start();
         // logind lives on the system bus; here its stand-in shares the private session bus.
         sessionLock = std::make_unique<session::DBusSessionLock>(QDBusConnection::sessionBus(),
