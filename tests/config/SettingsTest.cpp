@@ -91,7 +91,7 @@ TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
     EXPECT_EQ(settings::outputLanguage(store), QStringLiteral("ja"));
 }
 
-TEST(QSettingsStore, ValuesSurviveANewInstanceAndTheFileIsAlwaysWhole)
+TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeAndFailedWritesAreReported)
 {
     TempDir dir;
     const QString path = dir.filePath(QStringLiteral("velnor/velnor.conf"));
@@ -110,15 +110,12 @@ TEST(QSettingsStore, ValuesSurviveANewInstanceAndTheFileIsAlwaysWhole)
     EXPECT_EQ(reopened.string(SettingsKey::UserJwt), std::nullopt);
     // Writes go through a temporary file and a rename: nothing is left beside it.
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("velnor"))).entryList(QDir::Files), QStringList{QStringLiteral("velnor.conf")});
-}
 
-TEST(QSettingsStore, UnwritableLocationIsReportedNotFatal)
-{
-    TempDir dir;
+    // An unwritable location is reported, not fatal.
     dir.writeFile(QStringLiteral("blocker"), "a file where a folder should be");
-    QSettingsStore store(dir.filePath(QStringLiteral("blocker/velnor.conf")));
-    store.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
-    EXPECT_FALSE(store.lastWriteSucceeded());
+    QSettingsStore blocked(dir.filePath(QStringLiteral("blocker/velnor.conf")));
+    blocked.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
+    EXPECT_FALSE(blocked.lastWriteSucceeded());
 }
 
 TEST(SettingsStores, BothStoresReadBooleansByTheSameRule)
