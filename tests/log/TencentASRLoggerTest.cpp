@@ -31,7 +31,7 @@ struct RecognitionLog : ::testing::Test {
 
 } // namespace
 
-TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionAndTheFileIsCreatedOnFirstWrite)
+TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetup)
 {
     EXPECT_FALSE(QFile::exists(dailyFile()));
     logger.info(QStringLiteral("开始连接腾讯云ASR服务"));
@@ -41,6 +41,15 @@ TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionAndTheFileIsCr
         QStringLiteral("[2026-12-06 08:05:09.042] ℹ️ INFO [TencentASRLoggerTest.cpp:%1] TestBody() - 开始连接腾讯云ASR服务").arg(line);
     ASSERT_EQ(console.lines(), QStringList{expected});
     EXPECT_EQ(documents.readFile(dailyFile()), expected.toUtf8() + '\n');
+
+    clock.advance(24LL * 3600 * 1000);
+    logger.info(QStringLiteral("two"));
+    logger.flush();
+    EXPECT_EQ(documents.readFile(dailyFile()).count('\n'), 2);
+    logger.setupLogFile();
+    logger.info(QStringLiteral("three"));
+    logger.flush();
+    EXPECT_TRUE(documents.readFile(dailyFile(QStringLiteral("2026-12-07"))).endsWith("three\n"));
 }
 
 TEST_F(RecognitionLog, LevelFilterDropsAndDoesNotCountLowerLevelsAndEachOutputCanBeSwitchedOff)
@@ -78,30 +87,22 @@ TEST_F(RecognitionLog, LevelFilterDropsAndDoesNotCountLowerLevelsAndEachOutputCa
     EXPECT_TRUE(documents.readFile(dailyFile()).endsWith("file only\n"));
 }
 
-TEST_F(RecognitionLog, TheFileDoesNotRollOverUntilSetup)
+TEST_F(RecognitionLog, WithoutAUsableFileOnlyTheConsoleGetsLinesAndAFailedWriteIsReportedThere)
 {
-    logger.info(QStringLiteral("one"));
-    clock.advance(24LL * 3600 * 1000);
-    logger.info(QStringLiteral("two"));
-    logger.flush();
-    EXPECT_EQ(documents.readFile(dailyFile()).count('\n'), 2);
+    TencentASRLogger consoleOnly(QString(), clock, console.sink(), systemLog, redactor);
+    consoleOnly.info(QStringLiteral("console only"));
+    consoleOnly.flush();
+    EXPECT_FALSE(consoleOnly.logFilePath().has_value());
+    ASSERT_EQ(console.lines().size(), 1);
+    EXPECT_TRUE(console.lines().first().endsWith(QStringLiteral(" - console only")));
 
-    logger.setupLogFile();
-    logger.info(QStringLiteral("three"));
-    logger.flush();
-    EXPECT_TRUE(documents.readFile(dailyFile(QStringLiteral("2026-12-07"))).endsWith("three\n"));
-}
-
-TEST_F(RecognitionLog, WriteFailureIsReportedOnTheConsoleOnly)
-{
     // A folder where the file should be makes the append fail.
-    logger.flush();
     QDir().mkpath(dailyFile());
     logger.setEnableConsoleOutput(false);
     logger.info(QStringLiteral("lost"));
     logger.flush();
-    ASSERT_EQ(console.lines().size(), 1);
-    EXPECT_TRUE(console.lines().first().startsWith(QStringLiteral("写入日志文件失败: ")));
+    ASSERT_EQ(console.lines().size(), 2);
+    EXPECT_TRUE(console.lines().last().startsWith(QStringLiteral("写入日志文件失败: ")));
 }
 
 TEST_F(RecognitionLog, CleanupRemovesOnlyFilesOlderThanTheCutoff)
@@ -122,14 +123,4 @@ TEST_F(RecognitionLog, CleanupRemovesOnlyFilesOlderThanTheCutoff)
     EXPECT_EQ(QDir(documents.filePath(QStringLiteral("TencentASRLogs"))).entryList(QDir::Files),
               (QStringList{QStringLiteral("tencent_asr_2026-12-01.log"), QStringLiteral("tencent_asr_2026-12-06.log")}));
     EXPECT_TRUE(console.lines().last().endsWith(QStringLiteral(" - 删除旧日志文件: tencent_asr_2026-11-20.log")));
-}
-
-TEST_F(RecognitionLog, NoDocumentsFolderMeansNoFileAndNoFailure)
-{
-    TencentASRLogger consoleOnly(QString(), clock, console.sink(), systemLog, redactor);
-    consoleOnly.info(QStringLiteral("console only"));
-    consoleOnly.flush();
-    EXPECT_FALSE(consoleOnly.logFilePath().has_value());
-    ASSERT_EQ(console.lines().size(), 1);
-    EXPECT_TRUE(console.lines().first().endsWith(QStringLiteral(" - console only")));
 }
