@@ -45,6 +45,21 @@ struct InsertionRig {
         scheduler.runDue();
     }
 
+    // Types and lets every timer run out.
+    void typeUntilIdle(const QString& text)
+    {
+        type(text);
+        scheduler.runUntilIdle();
+    }
+
+    std::vector<TextInputMethod> methods() const
+    {
+        std::vector<TextInputMethod> all;
+        for (const InsertionResult& result : results)
+            all.push_back(result.method);
+        return all;
+    }
+
     void runBackground()
     {
         while (!background.empty()) {

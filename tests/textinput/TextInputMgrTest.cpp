@@ -97,10 +97,8 @@ TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
 {
     Fixture rig;
     rig.field->selectionLength = 1;
-    rig.type(QString());
-    rig.scheduler.runUntilIdle();
-    ASSERT_EQ(rig.results.size(), 1u);
-    EXPECT_EQ(rig.results[0].method, TextInputMethod::Unknown);
+    rig.typeUntilIdle(QString());
+    EXPECT_EQ(rig.methods(), std::vector<TextInputMethod>{TextInputMethod::Unknown});
     EXPECT_EQ(rig.field->text, QStringLiteral("ab"));
     EXPECT_EQ(rig.field->writes, 0);
     EXPECT_TRUE(rig.pasteboard.written.isEmpty());
@@ -109,21 +107,16 @@ TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
 
 TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOnTheClipboardWithOneNotice)
 {
+    using enum TextInputMethod;
     Fixture rig;
     rig.trust.trusted = false;
-    rig.type(QStringLiteral("one"));
-    rig.scheduler.runUntilIdle();
+    rig.typeUntilIdle(QStringLiteral("one"));
     EXPECT_EQ(rig.field->text, QStringLiteral("aoneb"));
 
     rig.bridge.applications.clear();
-    rig.type(QStringLiteral("two"));
-    rig.scheduler.runUntilIdle();
-    rig.type(QStringLiteral("three"));
-    rig.scheduler.runUntilIdle();
-    ASSERT_EQ(rig.results.size(), 3u);
-    EXPECT_EQ(rig.results[0].method, TextInputMethod::Accessibility);
-    EXPECT_EQ(rig.results[1].method, TextInputMethod::Unknown);
-    EXPECT_EQ(rig.results[2].method, TextInputMethod::Unknown);
+    rig.typeUntilIdle(QStringLiteral("two"));
+    rig.typeUntilIdle(QStringLiteral("three"));
+    EXPECT_EQ(rig.methods(), (std::vector<TextInputMethod>{Accessibility, Unknown, Unknown}));
     EXPECT_EQ(rig.pasteboard.readByTarget(), QStringLiteral("three"));
     EXPECT_TRUE(rig.keys.posted.isEmpty());
     EXPECT_EQ(rig.notices, std::vector<TextInputNotice>{TextInputNotice::CannotPaste});
@@ -133,9 +126,8 @@ TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOn
     rig.type(QStringLiteral("four"));
     rig.pasteboard.readByTarget();
     rig.scheduler.runUntilIdle();
-    ASSERT_EQ(rig.results.size(), 4u);
-    EXPECT_EQ(rig.results[3].method, TextInputMethod::Clipboard);
-    EXPECT_TRUE(rig.results[3].info.isEmpty());
+    EXPECT_EQ(rig.methods(), (std::vector<TextInputMethod>{Accessibility, Unknown, Unknown, Clipboard}));
+    EXPECT_TRUE(rig.results.back().info.isEmpty());
     EXPECT_EQ(rig.field->writes, 1);
 }
 
@@ -182,8 +174,7 @@ TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedThenUnknownBu
         }
         rig.runBackground();
         rig.scheduler.runUntilIdle();
-        ASSERT_EQ(rig.results.size(), 1u);
-        EXPECT_EQ(rig.results[0].method, c.method);
+        EXPECT_EQ(rig.methods(), std::vector<TextInputMethod>{c.method});
         EXPECT_EQ(rig.pasteboard.written.size(), c.writeTakes ? 0 : 1);
         EXPECT_EQ(rig.field->writes, c.writeTakes ? 1 : 0);
     }
