@@ -45,13 +45,6 @@ struct InsertionRig {
         scheduler.runDue();
     }
 
-    // Types and lets every timer run out.
-    void typeUntilIdle(const QString& text)
-    {
-        type(text);
-        scheduler.runUntilIdle();
-    }
-
     std::vector<TextInputMethod> methods() const
     {
         std::vector<TextInputMethod> all;

@@ -80,8 +80,7 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
         f.scheduler.advanceBy(seconds(0.2));
         f.pasteboard.readByTarget();
         f.scheduler.runUntilIdle();
-        ASSERT_EQ(f.results.size(), 1u);
-        EXPECT_EQ(f.results[0].method, c.method);
+        ASSERT_EQ(f.methods(), std::vector<TextInputMethod>{c.method});
         EXPECT_EQ(f.field->text, c.fieldAfter);
         EXPECT_EQ(f.results[0].info.value(QStringLiteral("bundleId")), QStringLiteral("org.example.editor"));
         EXPECT_EQ(f.pasteboard.written.size(), c.method == TextInputMethod::Clipboard || c.leftOnClipboard ? 1 : 0);
@@ -97,7 +96,8 @@ TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
 {
     Fixture rig;
     rig.field->selectionLength = 1;
-    rig.typeUntilIdle(QString());
+    rig.type(QString());
+    rig.scheduler.runUntilIdle();
     EXPECT_EQ(rig.methods(), std::vector<TextInputMethod>{TextInputMethod::Unknown});
     EXPECT_EQ(rig.field->text, QStringLiteral("ab"));
     EXPECT_EQ(rig.field->writes, 0);
@@ -110,12 +110,14 @@ TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOn
     using enum TextInputMethod;
     Fixture rig;
     rig.trust.trusted = false;
-    rig.typeUntilIdle(QStringLiteral("one"));
+    rig.type(QStringLiteral("one"));
+    rig.scheduler.runUntilIdle();
     EXPECT_EQ(rig.field->text, QStringLiteral("aoneb"));
 
     rig.bridge.applications.clear();
-    rig.typeUntilIdle(QStringLiteral("two"));
-    rig.typeUntilIdle(QStringLiteral("three"));
+    rig.type(QStringLiteral("two"));
+    rig.type(QStringLiteral("three"));
+    rig.scheduler.runUntilIdle();
     EXPECT_EQ(rig.methods(), (std::vector<TextInputMethod>{Accessibility, Unknown, Unknown}));
     EXPECT_EQ(rig.pasteboard.readByTarget(), QStringLiteral("three"));
     EXPECT_TRUE(rig.keys.posted.isEmpty());
