@@ -6,29 +6,31 @@
 using namespace velnor;
 using namespace velnor::test;
 
-TEST(DeploymentConfig, DefaultsPointAtALocalServerAndCarryNoCredentials)
+TEST(DeploymentConfig, TheEnvironmentOverridesTheFileWhichOverridesLocalDefaultsWithoutCredentials)
 {
-    const DeploymentConfig config = DeploymentConfig::load(QString(), QProcessEnvironment());
-    EXPECT_EQ(config.backendBaseUrl.host(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(config.realtimeHost, QStringLiteral("127.0.0.1:18470"));
-    EXPECT_TRUE(config.asrSecretKey.isEmpty());
-    EXPECT_TRUE(config.asrSecretId.isEmpty());
-}
+    const DeploymentConfig defaults = DeploymentConfig::load(QString(), QProcessEnvironment());
+    EXPECT_EQ(defaults.backendBaseUrl.host(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(defaults.realtimeHost, QStringLiteral("127.0.0.1:18470"));
+    EXPECT_TRUE(defaults.asrSecretKey.isEmpty() && defaults.asrSecretId.isEmpty());
+    EXPECT_FALSE(defaults.allowInsecureTransport);
 
-TEST(DeploymentConfig, EnvironmentOverridesTheFileWhichOverridesDefaults)
-{
     TempDir dir;
     const QString ini = dir.writeFile(QStringLiteral("deployment.conf"),
-                                      "[backend]\nbase_url=https://api.example.test/v1\n"
+                                      "allow_insecure = true\n[backend]\nbase_url=https://api.example.test/v1\n"
                                       "[realtime]\nscheme=wss\nhost=asr.example.test\napp_id=100\nsecret_key=from-file\n");
+    EXPECT_TRUE(DeploymentConfig::load(ini, QProcessEnvironment()).allowInsecureTransport);
     QProcessEnvironment env;
     env.insert(QStringLiteral("VELNOR_ASR_SECRET_KEY"), QStringLiteral("from-env"));
+    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("0"));
     const DeploymentConfig config = DeploymentConfig::load(ini, env);
     EXPECT_EQ(config.backendBaseUrl, QUrl(QStringLiteral("https://api.example.test/v1")));
     EXPECT_EQ(config.realtimeScheme, QStringLiteral("wss"));
     EXPECT_EQ(config.realtimeHost, QStringLiteral("asr.example.test"));
     EXPECT_EQ(config.asrAppId, QStringLiteral("100"));
     EXPECT_EQ(config.asrSecretKey, QStringLiteral("from-env"));
+    EXPECT_FALSE(config.allowInsecureTransport);
+    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("1"));
+    EXPECT_TRUE(DeploymentConfig::load(QString(), env).allowInsecureTransport);
 }
 
 TEST(DeploymentConfig, CleartextToAnotherHostIsRefusedUnlessAllowed)
@@ -72,18 +74,4 @@ TEST(DeploymentConfig, CleartextToAnotherHostIsRefusedUnlessAllowed)
     DeploymentConfig unknownScheme;
     unknownScheme.backendBaseUrl = QUrl(QStringLiteral("ftp://127.0.0.1/"));
     EXPECT_TRUE(insecureTransportError(unknownScheme).has_value());
-}
-
-TEST(DeploymentConfig, InsecureTransportIsAllowedOnlyExplicitly)
-{
-    TempDir dir;
-    const QString ini = dir.writeFile(QStringLiteral("deployment.conf"),
-                                      "allow_insecure = true\n[backend]\nbase_url=http://api.example.test\n");
-    EXPECT_TRUE(DeploymentConfig::load(ini, QProcessEnvironment()).allowInsecureTransport);
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("0"));
-    EXPECT_FALSE(DeploymentConfig::load(ini, env).allowInsecureTransport) << "the environment wins";
-    env.insert(QStringLiteral("VELNOR_ALLOW_INSECURE"), QStringLiteral("1"));
-    EXPECT_TRUE(DeploymentConfig::load(QString(), env).allowInsecureTransport);
-    EXPECT_FALSE(DeploymentConfig::load(QString(), QProcessEnvironment()).allowInsecureTransport);
 }

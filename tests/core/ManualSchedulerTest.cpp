@@ -6,44 +6,32 @@
 
 using namespace velnor;
 
-TEST(ManualScheduler, RunsWorkInDeadlineOrderAndTiesInSchedulingOrder)
+TEST(ManualScheduler, RunsWorkInDeadlineOrderTiesInSchedulingOrderAndNestedWorkAtItsOwnVirtualTime)
 {
     ManualScheduler scheduler;
     QStringList ran;
-    scheduler.after(seconds(0.3), [&] { ran << QStringLiteral("b@300"); });
-    scheduler.after(seconds(0.1), [&] { ran << QStringLiteral("a@100"); });
-    scheduler.after(seconds(0.3), [&] { ran << QStringLiteral("c@300"); });
-    scheduler.post([&] { ran << QStringLiteral("now"); });
+    const auto mark = [&](const char* name) {
+        return [&ran, &scheduler, name] { ran << QStringLiteral("%1@%2").arg(name).arg(scheduler.now().count()); };
+    };
+    scheduler.after(seconds(0.3), mark("b"));
+    scheduler.after(seconds(0.1), [&] {
+        mark("a")();
+        scheduler.after(seconds(0.1), mark("nested"));
+        scheduler.post(mark("posted"));
+    });
+    scheduler.after(seconds(0.3), mark("c"));
+    scheduler.post(mark("now"));
+    const Cancellable cancelled = scheduler.after(seconds(1), mark("cancelled"));
+    cancelled.cancel();
+    EXPECT_EQ(scheduler.pendingCount(), 4U);
 
     scheduler.advanceBy(seconds(0.2));
-    EXPECT_EQ(ran, (QStringList{QStringLiteral("now"), QStringLiteral("a@100")}));
+    EXPECT_EQ(ran, (QStringList{"now@0", "a@100", "posted@100", "nested@200"}));
     scheduler.advanceBy(seconds(0.1));
-    EXPECT_EQ(ran.mid(2), (QStringList{QStringLiteral("b@300"), QStringLiteral("c@300")}));
+    EXPECT_EQ(ran.mid(4), (QStringList{"b@300", "c@300"}));
     EXPECT_EQ(scheduler.now(), seconds(0.3));
-}
-
-TEST(ManualScheduler, WorkScheduledByWorkRunsAtItsOwnVirtualTime)
-{
-    ManualScheduler scheduler;
-    QList<long> times;
-    scheduler.after(seconds(0.1), [&] {
-        times << scheduler.now().count();
-        scheduler.after(seconds(0.1), [&] { times << scheduler.now().count(); });
-        scheduler.post([&] { times << scheduler.now().count(); });
-    });
-    scheduler.advanceBy(seconds(1.0));
-    EXPECT_EQ(times, (QList<long>{100, 100, 200}));
-    EXPECT_EQ(scheduler.now(), seconds(1.0));
-}
-
-TEST(ManualScheduler, CancelledWorkIsNotPending)
-{
-    ManualScheduler scheduler;
-    const Cancellable handle = scheduler.after(seconds(1), [] {});
-    EXPECT_EQ(scheduler.pendingCount(), 1U);
-    handle.cancel();
     EXPECT_EQ(scheduler.pendingCount(), 0U);
-    EXPECT_FALSE(scheduler.nextDueIn().has_value());
+    EXPECT_FALSE(scheduler.nextDueIn().has_value()) << "cancelled work is not pending";
 }
 
 TEST(ManualScheduler, RunUntilIdleStopsAtTheLimitForSelfReschedulingWork)

@@ -34,11 +34,7 @@ protected:
 
     QString dictate(const QString& text, bool deliver)
     {
-        const QString recording = temp.filePath(text + QStringLiteral(".m4a"));
-        QFile file(recording);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("m4a");
-        file.close();
+        const QString recording = temp.writeFile(text + QStringLiteral(".m4a"), "m4a");
         DictationObserver& recorder = service.recorder();
         const DictationId dictation = ++m_dictations;
         recorder.dictationStarted(dictation, QStringLiteral("traditional"), std::nullopt);
@@ -73,7 +69,7 @@ TEST_F(HistoryServiceTest, RetentionAppliesAtStartAndEveryDayWithTheCurrentSetti
     settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("7"));
     const QString oldRecording = dictate(QStringLiteral("old"), true);
     const QString failedRecording = dictate(QStringLiteral("failed"), false);
-    clock.advance(qint64(10) * 24 * 3600 * 1000);
+    clock.advance(qint64(10) * 24 * 3600 * 1000); // the scheduler is not running yet
     const QString recentRecording = dictate(QStringLiteral("recent"), true);
 
     service.start();

@@ -50,14 +50,29 @@ protected:
         });
         return answer.get_future().get();
     }
-    // A run that dies while its dictation is being recognised: no outcome
-    // is ever recorded. Returns the entry's id.
+    // One dictation through to its outcome (Recognizing: the run died
+    // before any outcome was recorded). Returns the entry's id.
+    QString record(HistoryStore& store, const QString& app, const QString& recording, HistoryOutcome outcome)
+    {
+        const QString id = store.recordStarted("traditional", app, "app");
+        store.recordRecognizing(id, 1.0, recording);
+        if (outcome == HistoryOutcome::Delivered)
+            store.recordDelivered(id, "text", "text", "clipboard");
+        else if (outcome == HistoryOutcome::Failed)
+            store.recordFailed(id, "超时");
+        else if (outcome == HistoryOutcome::Cancelled)
+            store.recordCancelled(id);
+        return id;
+    }
     QString crashWhileRecognizing(const QString& recording)
     {
-        auto store = openedStore();
-        const QString id = store->recordStarted("traditional", "Editor", "editor");
-        store->recordRecognizing(id, 3.0, recording);
-        return id;
+        return record(*openedStore(), "Editor", recording, HistoryOutcome::Recognizing);
+    }
+    int prune(HistoryStore& store, int days)
+    {
+        std::promise<int> removed;
+        store.pruneOlderThan(days, [&](int count) { removed.set_value(count); });
+        return removed.get_future().get();
     }
     QString makeRecording(const QString& name)
     {
@@ -87,19 +102,14 @@ TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
     store->recordCancelled(cancelled);
     store->recordDelivered(cancelled, "late", "late", "unknown"); // a finished entry stays as it ended
 
-    const auto entries = all(*store);
-    ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0].id, cancelled);
-    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
-    EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
-    EXPECT_EQ(entries[1].errorText, "网络连接失败");
-    EXPECT_EQ(entries[1].recordingPath, "/tmp/2.m4a");
-    EXPECT_EQ(entries[2].outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(entries[2].deliveredText(), "hello world");
-    EXPECT_EQ(entries[2].insertionMethod, "clipboard");
-    EXPECT_EQ(entries[2].appName, "Editor");
-    EXPECT_DOUBLE_EQ(entries[2].durationSeconds, 2.5);
-    EXPECT_EQ(entries[2].startedAt, clock.now().addMSecs(-2000));
+    const QDateTime now = clock.now();
+    EXPECT_EQ(all(*store), (QList<HistoryEntry>{
+                               {cancelled, now, "realtime", "Chat", "chat", {}, false, 0, {}, {}, {}, {}, HistoryOutcome::Cancelled, {}},
+                               {failed, now.addMSecs(-1000), "traditional", "Terminal", "xterm", {}, false, 1.0, "/tmp/2.m4a", {},
+                                {}, {}, HistoryOutcome::Failed, "网络连接失败"},
+                               {delivered, now.addMSecs(-2000), "traditional", "Editor", "org.example.Editor", {}, false, 2.5,
+                                "/tmp/1.m4a", "hello wrld", "hello world", "clipboard", HistoryOutcome::Delivered, {}},
+                           }));
 
     EXPECT_TRUE(store->isRecordingPinned("/tmp/2.m4a")); // failed: the only copy of that speech
     EXPECT_FALSE(store->isRecordingPinned("/tmp/1.m4a"));
@@ -117,36 +127,28 @@ TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
 
 TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeepsItsRecording)
 {
-    const QString recording = makeRecording("1765000000.5.m4a");
-    const QString id = crashWhileRecognizing(recording);
-    auto restarted = makeStore();
-    EXPECT_EQ(open(*restarted), QStringList{id});
-    const auto entries = all(*restarted);
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Failed);
-    EXPECT_FALSE(entries[0].errorText.isEmpty());
-    EXPECT_TRUE(restarted->isRecordingPinned(recording));
-    EXPECT_TRUE(open(*restarted).isEmpty()) << "recovered only once";
-}
+    // Restarted with history on, and with history off until it is switched back on.
+    for (const bool onAtRestart : {true, false}) {
+        SCOPED_TRACE(onAtRestart ? "history on" : "history off at restart");
+        QFile::remove(dbPath());
+        const QString recording = makeRecording("1765000000.5.m4a");
+        const QString crashed = crashWhileRecognizing(recording);
+        enabled = onAtRestart;
+        auto restarted = makeStore();
+        EXPECT_EQ(open(*restarted), onAtRestart ? QStringList{crashed} : QStringList{});
+        EXPECT_TRUE(restarted->isRecordingPinned(recording)) << "the keep-ten prune must not take it";
+        EXPECT_EQ(all(*restarted).value(0).outcome, onAtRestart ? HistoryOutcome::Failed : HistoryOutcome::Recognizing);
+        EXPECT_TRUE(open(*restarted).isEmpty()) << "recovered only once";
 
-TEST_F(HistoryStoreTest, StartedWithHistoryOffTheCrashedEntryKeepsItsRecordingUntilHistoryIsBack)
-{
-    const QString recording = makeRecording("1765000000.5.m4a");
-    const QString crashed = crashWhileRecognizing(recording);
-    enabled = false;
-    auto restarted = makeStore();
-    EXPECT_TRUE(open(*restarted).isEmpty());
-    EXPECT_TRUE(restarted->isRecordingPinned(recording)) << "the keep-ten prune must not take it";
-    EXPECT_EQ(all(*restarted).value(0).outcome, HistoryOutcome::Recognizing) << "nothing written while off";
-
-    enabled = true; // switched on in the settings, then a dictation
-    const QString next = restarted->recordStarted("traditional", "Mail", "mail");
-    restarted->recordCancelled(next);
-    const auto entries = all(*restarted);
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[1].id, crashed);
-    EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
-    EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
+        enabled = true; // switched on in the settings, then a dictation
+        record(*restarted, "Mail", QString(), HistoryOutcome::Cancelled);
+        const auto entries = all(*restarted);
+        ASSERT_EQ(entries.size(), 2);
+        EXPECT_EQ(entries[1].id, crashed);
+        EXPECT_EQ(entries[1].outcome, HistoryOutcome::Failed);
+        EXPECT_FALSE(entries[1].errorText.isEmpty());
+        EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
+    }
 }
 
 TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
@@ -159,9 +161,7 @@ TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         file.setFileTime(QDateTime::fromSecsSinceEpoch(1765000000 + i), QFileDevice::FileModificationTime);
     }
-    const QString oldest = store->recordStarted("traditional", "Editor", "editor");
-    store->recordRecognizing(oldest, 1.0, recordings[0]);
-    store->recordFailed(oldest, "超时");
+    record(*store, "Editor", recordings[0], HistoryOutcome::Failed);
 
     SecretRedactor redactor;
     Logger log(dir.filePath("logs"), clock, [](const QString&) {}, redactor);
@@ -199,24 +199,15 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
     QHash<QString, QString> recordingOf;
     for (const Case& c : cases) {
         clock.set(now.addDays(-c.ageDays));
-        const QString id = store->recordStarted("traditional", c.name, "app");
         const QString recording = c.withRecording ? makeRecording(QString::number(recordingOf.size()) + ".m4a") : QString();
         if (c.withRecording && !c.recordingStillThere)
             QFile::remove(recording);
-        store->recordRecognizing(id, 1.0, recording);
-        if (c.outcome == HistoryOutcome::Delivered)
-            store->recordDelivered(id, "text", "text", "clipboard");
-        else if (c.outcome == HistoryOutcome::Failed)
-            store->recordFailed(id, "超时");
-        else
-            store->recordCancelled(id);
+        record(*store, c.name, recording, c.outcome);
         recordingOf.insert(c.name, recording);
     }
     clock.set(now);
 
-    std::promise<int> removed;
-    store->pruneOlderThan(30, [&](int count) { removed.set_value(count); });
-    EXPECT_EQ(removed.get_future().get(), 1);
+    EXPECT_EQ(prune(*store, 30), 1);
     QStringList kept;
     for (const HistoryEntry& entry : all(*store))
         kept << entry.appName;
@@ -234,9 +225,7 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
                                      [](const HistoryEntry& e) { return e.outcome == HistoryOutcome::Failed; });
     ASSERT_NE(failed, left.cend());
     store->recordRetryDelivered(*failed, "text");
-    std::promise<int> second;
-    store->pruneOlderThan(30, [&](int count) { second.set_value(count); });
-    EXPECT_EQ(second.get_future().get(), 1);
+    EXPECT_EQ(prune(*store, 30), 1);
     EXPECT_FALSE(QFile::exists(failed->recordingPath));
 }
 
@@ -247,11 +236,8 @@ TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntry
     const QString own = makeRecording("1765000001.5.m4a");
     const QString other = makeRecording("1765000002.5.m4a");
     QStringList ids;
-    for (const QString& recording : {shared, shared, own, other}) {
-        ids << store->recordStarted("traditional", "Editor", "editor");
-        store->recordRecognizing(ids.last(), 1.0, recording);
-        store->recordFailed(ids.last(), "超时");
-    }
+    for (const QString& recording : {shared, shared, own, other})
+        ids << record(*store, "Editor", recording, HistoryOutcome::Failed);
 
     store->remove(ids[0]);
     store->remove(ids[2]);

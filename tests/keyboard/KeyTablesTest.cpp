@@ -60,25 +60,10 @@ TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
     EXPECT_EQ(reached.size(), 112);
     EXPECT_FALSE(reached.contains(static_cast<int>(KeyCode::rightControl)));
 
-    struct Row {
-        std::uint32_t xKeycode;
-        KeyCode key;
-        std::uint32_t flag;
-    };
-    const std::vector<Row> rows{
-        {38, KeyCode::a, 0}, {52, KeyCode::z, 0}, {10, KeyCode::one, 0}, {36, KeyCode::returnKey, 0},
-        {37, KeyCode::control, EventModifier::Control}, {105, KeyCode::function, EventModifier::Function},
-        {50, KeyCode::shift, EventModifier::Shift}, {62, KeyCode::rightShift, EventModifier::Shift},
-        {64, KeyCode::option, EventModifier::Option}, {108, KeyCode::rightOption, EventModifier::Option},
-        {133, KeyCode::command, EventModifier::Command}, {134, KeyCode::rightCommand, EventModifier::Command},
-        {66, KeyCode::capsLock, 0}, {67, KeyCode::f1, 0}, {119, KeyCode::forwardDelete, 0},
-    };
-    for (const Row& row : rows) {
-        const auto meaning = x11::meaningOfXKeycode(row.xKeycode);
-        ASSERT_TRUE(meaning) << row.xKeycode;
-        EXPECT_EQ(meaning->virtualKey, static_cast<int>(row.key)) << row.xKeycode;
-        EXPECT_EQ(meaning->modifierFlag, row.flag) << row.xKeycode;
-    }
+    // Fn is right Control's key; what each other key means, the desktop tests
+    // prove with real keys.
+    EXPECT_EQ(x11::meaningOfXKeycode(105)->virtualKey, static_cast<int>(KeyCode::function));
+    EXPECT_EQ(x11::meaningOfXKeycode(105)->modifierFlag, EventModifier::Function);
 }
 
 // Counting an ACPI button or a USB keyboard as internal would make "built_in"

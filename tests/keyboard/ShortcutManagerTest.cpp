@@ -7,15 +7,30 @@ namespace {
 
 namespace M = EventModifier;
 
-struct FlagStep {
-    KeyCode key;
-    quint32 flags; // held after the change
-};
+// Plays modifier changes written as "fn shift -shift -fn": a name presses
+// that key, "-name" releases it; the flags held follow.
+void play(KeyboardTestRig& rig, const QString& steps)
+{
+    static const QHash<QString, std::pair<KeyCode, quint32>> keys{
+        {"fn", {KeyCode::function, M::Function}},    {"shift", {KeyCode::shift, M::Shift}},
+        {"rshift", {KeyCode::rightShift, M::Shift}}, {"ctrl", {KeyCode::control, M::Control}},
+        {"opt", {KeyCode::option, M::Option}},       {"ropt", {KeyCode::rightOption, M::Option}},
+        {"cmd", {KeyCode::command, M::Command}},     {"rcmd", {KeyCode::rightCommand, M::Command}},
+        {"caps", {KeyCode::capsLock, M::CapsLock}},
+    };
+    quint32 flags = 0;
+    for (const QString& step : steps.split(QLatin1Char(' '))) {
+        const bool up = step.startsWith(QLatin1Char('-'));
+        const auto [key, flag] = keys.value(up ? step.mid(1) : step);
+        flags = up ? flags & ~flag : flags | flag;
+        rig.flagsChanged(key, flags);
+    }
+}
 
 struct ChordCase {
     const char* name;
     HotkeyType type;
-    std::vector<FlagStep> steps;
+    const char* steps;
     QStringList expected;
     friend void PrintTo(const ChordCase& chord, std::ostream* out) { *out << chord.name; }
 };
@@ -27,8 +42,7 @@ TEST_P(ModifierChords, FireExactlyTheExpectedEdges)
     const ChordCase& chord = GetParam();
     KeyboardTestRig rig;
     rig.hotkey(chord.type);
-    for (const FlagStep& step : chord.steps)
-        rig.flagsChanged(step.key, step.flags);
+    play(rig, QString::fromLatin1(chord.steps));
     EXPECT_EQ(rig.fired, chord.expected);
 }
 
@@ -37,74 +51,41 @@ const QStringList kDownUp{"down", "up"};
 INSTANTIATE_TEST_SUITE_P(
     HotkeyManager, ModifierChords,
     ::testing::Values(
-        ChordCase{"FnThenShift", HotkeyType::fnShift,
-                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
-                   {KeyCode::shift, M::Function}, {KeyCode::function, 0}},
-                  kDownUp},
-        ChordCase{"ShiftThenFnReleasingFnFirst", HotkeyType::fnShift,
-                  {{KeyCode::shift, M::Shift}, {KeyCode::function, M::Shift | M::Function},
-                   {KeyCode::function, M::Shift}, {KeyCode::shift, 0}},
-                  kDownUp},
-        ChordCase{"RightCommand", HotkeyType::rightCommand,
-                  {{KeyCode::rightCommand, M::Command}, {KeyCode::rightCommand, 0}},
-                  kDownUp},
-        ChordCase{"LeftCommandIsNotRightCommand", HotkeyType::rightCommand,
-                  {{KeyCode::command, M::Command}, {KeyCode::command, 0}},
-                  {}},
-        ChordCase{"RightOptionIsNotLeftOption", HotkeyType::leftOption,
-                  {{KeyCode::rightOption, M::Option}, {KeyCode::rightOption, 0}, {KeyCode::option, M::Option},
-                   {KeyCode::option, 0}},
-                  kDownUp},
+        ChordCase{"FnThenShift", HotkeyType::fnShift, "fn shift -shift -fn", kDownUp},
+        ChordCase{"ShiftThenFnReleasingFnFirst", HotkeyType::fnShift, "shift fn -fn -shift", kDownUp},
+        ChordCase{"RightCommand", HotkeyType::rightCommand, "rcmd -rcmd", kDownUp},
+        ChordCase{"LeftCommandIsNotRightCommand", HotkeyType::rightCommand, "cmd -cmd", {}},
+        ChordCase{"RightOptionIsNotLeftOption", HotkeyType::leftOption, "ropt -ropt opt -opt", kDownUp},
         // Releasing an extra modifier lands exactly on the chord again: a
         // second key-down, and no key-up for the extra key.
-        ChordCase{"ExtraControlReleasedGivesSecondKeyDown", HotkeyType::fnShift,
-                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
-                   {KeyCode::control, M::Function | M::Shift | M::Control},
-                   {KeyCode::control, M::Function | M::Shift}, {KeyCode::shift, M::Function}},
+        ChordCase{"ExtraControlReleasedGivesSecondKeyDown", HotkeyType::fnShift, "fn shift ctrl -ctrl -shift",
                   {"down", "down", "up"}},
-        ChordCase{"FnAloneRepeatsKeyDownAroundShift", HotkeyType::fn,
-                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
-                   {KeyCode::shift, M::Function}, {KeyCode::function, 0}},
-                  {"down", "down", "up"}},
-        ChordCase{"CapsLockOnBlocksEveryChord", HotkeyType::fnShift,
-                  {{KeyCode::capsLock, M::CapsLock}, {KeyCode::function, M::CapsLock | M::Function},
-                   {KeyCode::shift, M::CapsLock | M::Function | M::Shift}, {KeyCode::shift, M::CapsLock | M::Function}},
-                  {}},
+        ChordCase{"FnAloneRepeatsKeyDownAroundShift", HotkeyType::fn, "fn shift -shift -fn", {"down", "down", "up"}},
+        ChordCase{"CapsLockOnBlocksEveryChord", HotkeyType::fnShift, "caps fn shift -shift", {}},
         // Caps Lock switched on mid-chord must not leave the dictation running.
-        ChordCase{"CapsLockDuringChordStillReleases", HotkeyType::fnShift,
-                  {{KeyCode::function, M::Function}, {KeyCode::shift, M::Function | M::Shift},
-                   {KeyCode::capsLock, M::Function | M::Shift | M::CapsLock},
-                   {KeyCode::shift, M::Function | M::CapsLock}},
-                  kDownUp},
+        ChordCase{"CapsLockDuringChordStillReleases", HotkeyType::fnShift, "fn shift caps -shift", kDownUp},
         // Key-up belongs to key-down: Shift tapped while Ctrl+Alt are held
         // never pressed Ctrl+Shift, so it must not release it either.
-        ChordCase{"ShiftTappedUnderCtrlAltFiresNoKeyUp", HotkeyType::ctrlShift,
-                  {{KeyCode::control, M::Control}, {KeyCode::option, M::Control | M::Option},
-                   {KeyCode::shift, M::Control | M::Option | M::Shift}, {KeyCode::shift, M::Control | M::Option},
-                   {KeyCode::option, M::Control}, {KeyCode::control, 0}},
-                  {}},
+        ChordCase{"ShiftTappedUnderCtrlAltFiresNoKeyUp", HotkeyType::ctrlShift, "ctrl opt shift -shift -opt -ctrl", {}},
         // A right modifier merely held while another changes counts as its left side.
-        ChordCase{"HeldRightShiftCountsAsShift", HotkeyType::fnShift,
-                  {{KeyCode::rightShift, M::Shift}, {KeyCode::function, M::Shift | M::Function},
-                   {KeyCode::function, M::Shift}},
-                  kDownUp}),
+        ChordCase{"HeldRightShiftCountsAsShift", HotkeyType::fnShift, "rshift fn -fn", kDownUp}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST(ShortcutRegistration, PausingRemovesAndResumingAppendsAtTheEnd)
+TEST(ShortcutRegistration, PausingRemovesAndResumingAppendsAtTheEndOnce)
 {
     KeyboardTestRig rig;
     const auto first = rig.hotkey(HotkeyType::fn, QStringLiteral("first-"));
     rig.hotkey(HotkeyType::fn, QStringLiteral("second-"));
 
     first->setPaused(true);
-    rig.flagsChanged(KeyCode::function, M::Function);
+    play(rig, "fn");
     EXPECT_EQ(rig.fired, QStringList{"second-down"});
     // A paused shortcut forgets its key-down: resuming mid-chord gives no stray key-up.
     first->setPaused(false);
-    rig.flagsChanged(KeyCode::function, 0);
-    rig.flagsChanged(KeyCode::function, M::Function);
+    play(rig, "-fn fn");
     EXPECT_EQ(rig.fired, (QStringList{"second-down", "second-up", "second-down", "first-down"}));
     first->setPaused(false);
+    rig.manager->registerShortcut(first); // the same object registers once
     EXPECT_EQ(rig.manager->registeredShortcuts().size(), 2);
 }
 
@@ -118,21 +99,9 @@ TEST(ShortcutRegistration, UnregisterAllSilencesOldHotkeyEvenFromInsideAHandler)
     });
     rig.hotkey(HotkeyType::fn, QStringLiteral("late-"));
 
-    rig.flagsChanged(KeyCode::function, M::Function);
-    rig.flagsChanged(KeyCode::function, 0);
-    rig.flagsChanged(KeyCode::function, M::Function);
-    rig.flagsChanged(KeyCode::rightCommand, M::Command);
+    play(rig, "fn -fn fn -fn rcmd");
     EXPECT_EQ(rig.fired, (QStringList{"fn-down", "cmd-down"}));
     EXPECT_EQ(rig.manager->registeredShortcuts().size(), 1);
-}
-
-TEST(ShortcutRegistration, SameObjectRegistersOnce)
-{
-    KeyboardTestRig rig;
-    const auto shortcut = rig.hotkey(HotkeyType::fn);
-    rig.manager->registerShortcut(shortcut);
-    rig.flagsChanged(KeyCode::function, M::Function);
-    EXPECT_EQ(rig.fired, QStringList{"down"});
 }
 
 TEST(KeyShortcuts, MatchKeyAndExactModifiersAndIgnoreUnknownCodes)
@@ -153,55 +122,41 @@ TEST(KeyShortcuts, MatchKeyAndExactModifiersAndIgnoreUnknownCodes)
     EXPECT_TRUE(rig.fired.isEmpty()) << "modifier-only shortcuts ignore key events";
 }
 
-TEST(HotkeyTypes, SettingValuesModifiersNamesAndDefaultCallbacks)
+TEST(HotkeyTypes, SettingValuesNamesAndDefaultCallbacks)
 {
     struct Row {
-        std::optional<QString> stored;
+        const char* stored;
         HotkeyType type;
-        quint32 modifiers;
-        QString shortName;
-        QString keysWithoutFn;
+        const char* chord;
+        const char* shortName;
+        const char* keysWithoutFn;
         QStringList printed; // key down, key up
     };
     const std::vector<Row> rows{
-        {QStringLiteral("fn_shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {QStringLiteral("ctrl_shift"), HotkeyType::ctrlShift, 0x1200, "Ctrl + Shift", "Left Ctrl + Shift",
+        {"fn_shift", HotkeyType::fnShift, "fn shift -shift -fn", "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
+        {"ctrl_shift", HotkeyType::ctrlShift, "ctrl shift -shift -ctrl", "Ctrl + Shift", "Left Ctrl + Shift",
          {"ctrl+Shift 按下", "ctrl+Shift 抬起"}},
-        {QStringLiteral("fn"), HotkeyType::fn, 0x20000, "Fn", "Right Ctrl", {"fn 按下", "fn 抬起"}},
-        {QStringLiteral("left_option"), HotkeyType::leftOption, 0x800, "左 Option", "Left Alt",
-         {"left option 按下", "left option 抬起"}},
-        {QStringLiteral("right_command"), HotkeyType::rightCommand, 0x100000, "Right Command", "Right Super",
+        {"fn", HotkeyType::fn, "fn -fn", "Fn", "Right Ctrl", {"fn 按下", "fn 抬起"}},
+        {"left_option", HotkeyType::leftOption, "opt -opt", "左 Option", "Left Alt", {"left option 按下", "left option 抬起"}},
+        {"right_command", HotkeyType::rightCommand, "rcmd -rcmd", "Right Command", "Right Super",
          {"right command 按下", "right command 抬起"}},
-        {QStringLiteral("Fn_Shift"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {std::nullopt, HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {QStringLiteral("caps_lock"), HotkeyType::fnShift, 0x20200, "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored.value_or(QStringLiteral("<absent>")).toStdString());
-        EXPECT_EQ(hotkeyTypeFromSetting(row.stored), row.type);
-        EXPECT_EQ(hotkeyModifiers(row.type).rawValue, row.modifiers);
-        EXPECT_EQ(hotkeyShortName(row.stored), row.shortName);
-        EXPECT_EQ(hotkeyKeysWithoutFn(row.type), row.keysWithoutFn);
-        EXPECT_EQ(hotkeyTypeFromSetting(settingValue(row.type)), row.type);
-
+        SCOPED_TRACE(row.stored);
+        EXPECT_EQ(hotkeyTypeFromSetting(QString::fromUtf8(row.stored)), row.type);
+        EXPECT_EQ(settingValue(row.type), QString::fromUtf8(row.stored));
+        EXPECT_EQ(hotkeyShortName(QString::fromUtf8(row.stored)), QString::fromUtf8(row.shortName));
+        EXPECT_EQ(hotkeyKeysWithoutFn(row.type), QString::fromUtf8(row.keysWithoutFn));
         KeyboardTestRig rig;
-        const auto shortcut = rig.registrar->registerHotkey(row.type);
-        const ModifierKey chord = shortcut->modifiers();
-        quint32 flags = 0;
-        if (chord.intersects(ModifierKey::function()))
-            flags |= M::Function;
-        if (chord.intersects(ModifierKey::shift()))
-            flags |= M::Shift;
-        if (chord.intersects(ModifierKey::control()))
-            flags |= M::Control;
-        if (chord.intersects(ModifierKey::option()))
-            flags |= M::Option;
-        if (chord.intersects(ModifierKey::rightCommand()))
-            flags |= M::Command;
-        const KeyCode key = row.type == HotkeyType::rightCommand ? KeyCode::rightCommand : KeyCode::option;
-        rig.flagsChanged(key, flags);
-        rig.flagsChanged(key, 0);
+        rig.registrar->registerHotkey(row.type);
+        play(rig, QString::fromLatin1(row.chord));
         EXPECT_EQ(rig.console, row.printed);
+    }
+    // Anything else stored means the default chord.
+    for (const std::optional<QString>& other : {std::optional<QString>(QStringLiteral("Fn_Shift")), std::optional<QString>(),
+                                                std::optional<QString>(QStringLiteral("caps_lock"))}) {
+        EXPECT_EQ(hotkeyTypeFromSetting(other), HotkeyType::fnShift);
+        EXPECT_EQ(hotkeyShortName(other), QStringLiteral("Fn + Shift"));
     }
 }
 

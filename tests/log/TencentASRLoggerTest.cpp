@@ -1,5 +1,4 @@
 #include "core/Clock.h"
-#include "log/CallSite.h"
 #include "log/SecretRedactor.h"
 #include "log/TencentASRLogger.h"
 #include "platform/fake/FakeSystemLog.h"
@@ -32,8 +31,9 @@ struct RecognitionLog : ::testing::Test {
 
 } // namespace
 
-TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunction)
+TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetup)
 {
+    EXPECT_FALSE(QFile::exists(dailyFile()));
     logger.info(QStringLiteral("开始连接腾讯云ASR服务"));
     const int line = __LINE__ - 1;
     logger.flush();
@@ -41,45 +41,43 @@ TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunction)
         QStringLiteral("[2026-12-06 08:05:09.042] ℹ️ INFO [TencentASRLoggerTest.cpp:%1] TestBody() - 开始连接腾讯云ASR服务").arg(line);
     ASSERT_EQ(console.lines(), QStringList{expected});
     EXPECT_EQ(documents.readFile(dailyFile()), expected.toUtf8() + '\n');
+
+    clock.advance(24LL * 3600 * 1000);
+    logger.info(QStringLiteral("two"));
+    logger.flush();
+    EXPECT_EQ(documents.readFile(dailyFile()).count('\n'), 2);
+    logger.setupLogFile();
+    logger.info(QStringLiteral("three"));
+    logger.flush();
+    EXPECT_TRUE(documents.readFile(dailyFile(QStringLiteral("2026-12-07"))).endsWith("three\n"));
 }
 
-TEST_F(RecognitionLog, LevelFilterDropsAndDoesNotCountLowerLevels)
+TEST_F(RecognitionLog, LevelFilterDropsAndDoesNotCountLowerLevelsAndEachOutputCanBeSwitchedOff)
 {
-    logger.setLogLevel(TencentASRLogLevel::Warning);
+    using Level = TencentASRLogLevel;
+    using Type = SystemLog::Type;
+    logger.setLogLevel(Level::Warning);
     logger.debug(QStringLiteral("d"));
     logger.info(QStringLiteral("i"));
     logger.warning(QStringLiteral("w"));
     logger.error(QStringLiteral("e"));
-    logger.flush();
-    EXPECT_EQ(logger.logCount(TencentASRLogLevel::Debug), 0U);
-    EXPECT_EQ(logger.logCount(TencentASRLogLevel::Info), 0U);
-    EXPECT_EQ(logger.logCount(TencentASRLogLevel::Warning), 1U);
-    EXPECT_EQ(logger.logCount(TencentASRLogLevel::Error), 1U);
-    const QStringList lines = console.lines();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines.at(0).contains(QStringLiteral("⚠️ WARNING")));
-    EXPECT_TRUE(lines.at(1).contains(QStringLiteral("❌ ERROR")));
-
-    logger.setLogLevel(TencentASRLogLevel::None);
+    logger.setLogLevel(Level::Debug);
+    logger.debug(QStringLiteral("d2"));
+    logger.setLogLevel(Level::None);
     logger.error(QStringLiteral("dropped"));
     logger.flush();
-    EXPECT_EQ(logger.logCount(TencentASRLogLevel::Error), 1U);
-    EXPECT_EQ(console.lines().size(), 2);
-}
+    for (const auto& [level, count] : {std::pair{Level::Debug, 1U}, {Level::Info, 0U}, {Level::Warning, 1U}, {Level::Error, 1U}})
+        EXPECT_EQ(logger.logCount(level), count) << int(level);
+    const QStringList lines = console.lines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines.at(0).contains(QStringLiteral("⚠️ WARNING")));
+    EXPECT_TRUE(lines.at(1).contains(QStringLiteral("❌ ERROR")));
+    // The system log gets the bare message with its severity.
+    EXPECT_EQ(systemLog.entries(), (QList<std::pair<Type, QString>>{
+                                       {Type::Default, QStringLiteral("w")}, {Type::Error, QStringLiteral("e")},
+                                       {Type::Debug, QStringLiteral("d2")}}));
 
-TEST_F(RecognitionLog, SystemLogGetsTheBareMessageWithItsSeverity)
-{
-    logger.setLogLevel(TencentASRLogLevel::Debug);
-    logger.debug(QStringLiteral("a"));
-    logger.warning(QStringLiteral("b"));
-    logger.error(QStringLiteral("c"));
-    logger.flush();
-    const auto entries = systemLog.entries();
-    ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries.at(0), std::make_pair(SystemLog::Type::Debug, QStringLiteral("a")));
-    EXPECT_EQ(entries.at(1), std::make_pair(SystemLog::Type::Default, QStringLiteral("b")));
-    EXPECT_EQ(entries.at(2), std::make_pair(SystemLog::Type::Error, QStringLiteral("c")));
-
+    logger.setLogLevel(Level::Info);
     logger.setEnableOSLog(false);
     logger.setEnableConsoleOutput(false);
     logger.info(QStringLiteral("file only"));
@@ -89,69 +87,40 @@ TEST_F(RecognitionLog, SystemLogGetsTheBareMessageWithItsSeverity)
     EXPECT_TRUE(documents.readFile(dailyFile()).endsWith("file only\n"));
 }
 
-TEST_F(RecognitionLog, FileIsCreatedOnFirstWriteAndDoesNotRollOverUntilSetup)
+TEST_F(RecognitionLog, WithoutAUsableFileOnlyTheConsoleGetsLinesAndAFailedWriteIsReportedThere)
 {
-    EXPECT_FALSE(QFile::exists(dailyFile()));
-    logger.info(QStringLiteral("one"));
-    clock.advance(24LL * 3600 * 1000);
-    logger.info(QStringLiteral("two"));
-    logger.flush();
-    EXPECT_EQ(documents.readFile(dailyFile()).count('\n'), 2);
+    TencentASRLogger consoleOnly(QString(), clock, console.sink(), systemLog, redactor);
+    consoleOnly.info(QStringLiteral("console only"));
+    consoleOnly.flush();
+    EXPECT_FALSE(consoleOnly.logFilePath().has_value());
+    ASSERT_EQ(console.lines().size(), 1);
+    EXPECT_TRUE(console.lines().first().endsWith(QStringLiteral(" - console only")));
 
-    logger.setupLogFile();
-    logger.info(QStringLiteral("three"));
-    logger.flush();
-    EXPECT_TRUE(documents.readFile(dailyFile(QStringLiteral("2026-12-07"))).endsWith("three\n"));
-}
-
-TEST_F(RecognitionLog, WriteFailureIsReportedOnTheConsoleOnly)
-{
     // A folder where the file should be makes the append fail.
-    logger.flush();
     QDir().mkpath(dailyFile());
     logger.setEnableConsoleOutput(false);
     logger.info(QStringLiteral("lost"));
     logger.flush();
-    ASSERT_EQ(console.lines().size(), 1);
-    EXPECT_TRUE(console.lines().first().startsWith(QStringLiteral("写入日志文件失败: ")));
+    ASSERT_EQ(console.lines().size(), 2);
+    EXPECT_TRUE(console.lines().last().startsWith(QStringLiteral("写入日志文件失败: ")));
 }
 
 TEST_F(RecognitionLog, CleanupRemovesOnlyFilesOlderThanTheCutoff)
 {
     logger.info(QStringLiteral("today"));
     logger.flush();
-    const QString folder = documents.filePath(QStringLiteral("TencentASRLogs"));
     const QString old = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-11-20.log"), "old\n");
     const QString recent = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-12-01.log"), "recent\n");
-    auto setAge = [](const QString& path, const QDateTime& when) {
+    for (const auto& [path, ageDays] : {std::pair{old, 8}, {recent, 6}, {dailyFile(), 0}}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
-    };
-    setAge(old, clock.now().addDays(-8));
-    setAge(recent, clock.now().addDays(-6));
-    setAge(dailyFile(), clock.now());
+        ASSERT_TRUE(file.setFileTime(clock.now().addDays(-ageDays), QFileDevice::FileModificationTime));
+    }
 
     logger.cleanupOldLogs(7);
     logger.flush();
     logger.flush(); // the deletion's own log line is queued behind the cleanup
-    EXPECT_FALSE(QFile::exists(old));
-    EXPECT_TRUE(QFile::exists(recent));
-    EXPECT_TRUE(QFile::exists(dailyFile()));
+    EXPECT_EQ(QDir(documents.filePath(QStringLiteral("TencentASRLogs"))).entryList(QDir::Files),
+              (QStringList{QStringLiteral("tencent_asr_2026-12-01.log"), QStringLiteral("tencent_asr_2026-12-06.log")}));
     EXPECT_TRUE(console.lines().last().endsWith(QStringLiteral(" - 删除旧日志文件: tencent_asr_2026-11-20.log")));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
-}
-
-TEST(RecognitionLogWithoutFiles, NoDocumentsFolderMeansNoFileAndNoFailure)
-{
-    ManualClock clock;
-    LineCollector console;
-    FakeSystemLog systemLog;
-    SecretRedactor redactor;
-    TencentASRLogger logger(QString(), clock, console.sink(), systemLog, redactor);
-    logger.info(QStringLiteral("console only"));
-    logger.flush();
-    EXPECT_FALSE(logger.logFilePath().has_value());
-    ASSERT_EQ(console.lines().size(), 1);
-    EXPECT_TRUE(console.lines().first().endsWith(QStringLiteral(" - console only")));
 }

@@ -45,6 +45,14 @@ struct InsertionRig {
         scheduler.runDue();
     }
 
+    std::vector<TextInputMethod> methods() const
+    {
+        std::vector<TextInputMethod> all;
+        for (const InsertionResult& result : results)
+            all.push_back(result.method);
+        return all;
+    }
+
     void runBackground()
     {
         while (!background.empty()) {

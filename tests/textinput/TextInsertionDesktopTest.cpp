@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
@@ -17,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace velnor::test {
@@ -26,85 +26,84 @@ namespace {
 // more), a decomposed "é" (e + combining acute) and a precomposed one.
 const QString kMixedText = QStringLiteral("你好，世界 👋🏽 cafe\u0301 é ok");
 
-bool hasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY");
-}
+class TextInsertionDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
+    }
 
-struct FieldCase {
-    const char* name;
-    QString program;
-    bool accessible;
-    TextInputMethod method;
+    // Starts a target program; null unless it came up frontmost for `rig`.
+    static std::unique_ptr<TargetApp> launch(DesktopInsertionRig& rig, const QString& program,
+                                             const QStringList& arguments, bool accessible = false)
+    {
+        auto app = std::make_unique<TargetApp>(helperPath(program), arguments, targetEnvironment(accessible));
+        if (!app->started() || !rig.waitUntilFrontmost(app->processId(), accessible))
+            return nullptr;
+        return app;
+    }
+
+    // Inserts `text` into the field holding `before` with `selection`
+    // ("start length") selected, expects `method` and returns the field's text.
+    static QString insertInto(DesktopInsertionRig& rig, TargetApp& app, const QString& text, TextInputMethod method,
+                              const QString& before = {}, const QString& selection = QStringLiteral("0 0"))
+    {
+        app.command(QStringLiteral("set ") + before);
+        app.command(QStringLiteral("select ") + selection);
+        EXPECT_EQ(rig.insert(text).method, method);
+        return app.command(QStringLiteral("text"));
+    }
 };
+using ClipboardDesktop = TextInsertionDesktop;
 
-TEST(TextInsertionDesktop, DictationLandsAtTheCaretOrOverTheSelectionInGtkAndQtFields)
+TEST_F(TextInsertionDesktop, DictationLandsAtTheCaretOrOverTheSelectionInGtkAndQtFields)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
-    const std::vector<FieldCase> cases = {
-        {"GTK entry, accessibility", QStringLiteral("velnor-gtk-entry"), true, TextInputMethod::Accessibility},
-        {"GTK entry, clipboard", QStringLiteral("velnor-gtk-entry"), false, TextInputMethod::Clipboard},
-        {"Qt line edit, accessibility", QStringLiteral("velnor-qt-line-edit"), true, TextInputMethod::Accessibility},
-        {"Qt line edit, clipboard", QStringLiteral("velnor-qt-line-edit"), false, TextInputMethod::Clipboard},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        DesktopInsertionRig rig(c.accessible);
-        TargetApp app(helperPath(c.program), {QString::fromLatin1(c.name)}, targetEnvironment(c.accessible));
-        ASSERT_TRUE(app.started());
-        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), c.accessible));
-
-        // Caret between "a" and "b".
-        app.command(QStringLiteral("set ab"));
-        app.command(QStringLiteral("select 1 1"));
-        const InsertionResult atCaret = rig.insert(kMixedText);
-        EXPECT_EQ(atCaret.method, c.method);
-        EXPECT_EQ(atCaret.info.value(QStringLiteral("processId")), QString::number(app.processId()));
-        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("a") + kMixedText + QStringLiteral("b"));
-
-        // A selection ("old" of "keep old") is replaced, the rest kept.
-        app.command(QStringLiteral("set keep old"));
-        app.command(QStringLiteral("select 5 -1"));
-        const InsertionResult overSelection = rig.insert(QStringLiteral("新的 😀"));
-        EXPECT_EQ(overSelection.method, c.method);
-        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("keep 新的 😀"));
+    for (const bool accessible : {true, false}) {
+        for (const QString& program : {QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-qt-line-edit")}) {
+            SCOPED_TRACE(program.toStdString() + (accessible ? ", accessibility" : ", clipboard"));
+            const TextInputMethod method = accessible ? TextInputMethod::Accessibility : TextInputMethod::Clipboard;
+            DesktopInsertionRig rig(accessible);
+            const auto app = launch(rig, program, {program}, accessible);
+            ASSERT_TRUE(app);
+            // Caret between "a" and "b".
+            app->command(QStringLiteral("set ab"));
+            app->command(QStringLiteral("select 1 1"));
+            const InsertionResult atCaret = rig.insert(kMixedText);
+            EXPECT_EQ(atCaret.method, method);
+            EXPECT_EQ(atCaret.info.value(QStringLiteral("processId")), QString::number(app->processId()));
+            EXPECT_EQ(app->command(QStringLiteral("text")), QStringLiteral("a") + kMixedText + QStringLiteral("b"));
+            // A selection ("old" of "keep old") is replaced, the rest kept.
+            EXPECT_EQ(insertInto(rig, *app, QStringLiteral("新的 😀"), method, QStringLiteral("keep old"),
+                                 QStringLiteral("5 -1")),
+                      QStringLiteral("keep 新的 😀"));
+        }
     }
 }
 
-TEST(TextInsertionDesktop, PasswordFieldsKeepTheirTextAndTheDictationWaitsOnTheClipboard)
+TEST_F(TextInsertionDesktop, PasswordFieldsKeepTheirTextAndTheDictationWaitsOnTheClipboard)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     for (const QString& program : {QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-qt-line-edit")}) {
         SCOPED_TRACE(program.toStdString());
         DesktopInsertionRig rig;
-        TargetApp app(helperPath(program), {QStringLiteral("password"), QStringLiteral("--password")},
-                      targetEnvironment(true));
-        ASSERT_TRUE(app.started());
-        ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), true));
-        app.command(QStringLiteral("set secret"));
-        app.command(QStringLiteral("select 3 3"));
-
-        const InsertionResult result = rig.insert(QStringLiteral("听写 dictation"));
-        EXPECT_EQ(result.method, TextInputMethod::Unknown);
-        EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("secret"));
+        const auto app = launch(rig, program, {QStringLiteral("password"), QStringLiteral("--password")}, true);
+        ASSERT_TRUE(app);
+        EXPECT_EQ(insertInto(rig, *app, QStringLiteral("听写 dictation"), TextInputMethod::Unknown, QStringLiteral("secret"),
+                             QStringLiteral("3 3")),
+                  QStringLiteral("secret"));
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("听写 dictation"));
     }
 }
 
-TEST(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
+TEST_F(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     if (QStandardPaths::findExecutable(QStringLiteral("xterm")).isEmpty())
         GTEST_SKIP() << "xterm not installed";
     TempDir dir;
     const QString output = dir.path() + QStringLiteral("/typed.txt");
     DesktopInsertionRig rig(false);
     QProcess xterm;
-    QProcessEnvironment environment = targetEnvironment(false);
-    xterm.setProcessEnvironment(environment);
+    xterm.setProcessEnvironment(targetEnvironment(false));
     // The shell script writes one line typed into the terminal to the file.
     xterm.start(QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
                                            QStringLiteral("-c"), QStringLiteral("stty -echo; head -n 1 > '%1'").arg(output)});
@@ -120,9 +119,7 @@ TEST(TextInsertionDesktop, XtermGetsThePasteThroughThePrimarySelection)
     source->post({VirtualKey::Return, true});
     source->post({VirtualKey::Return, false});
     ASSERT_TRUE(xterm.waitForFinished(10000));
-    QFile typed(output);
-    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(typed.readAll()), kMixedText + QLatin1Char('\n'));
+    EXPECT_EQ(QString::fromUtf8(dir.readFile(QStringLiteral("typed.txt"))), kMixedText + QLatin1Char('\n'));
 }
 
 // Restores the keyboard layout a test switched away from.
@@ -139,72 +136,62 @@ private:
     bool m_switched;
 };
 
-TEST(TextInsertionDesktop, ThePasteChordFollowsTheActiveLayoutSoDvorakUsersGetAPaste)
+TEST_F(TextInsertionDesktop, ThePasteChordFollowsTheActiveLayoutSoDvorakUsersGetAPaste)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     if (QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
         GTEST_SKIP() << "setxkbmap not installed";
-    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("dvorak")}, targetEnvironment(false));
-    ASSERT_TRUE(app.started());
     // On Dvorak the key that types "v" is where QWERTY has ".", and QWERTY's
     // "v" key types "k": a positional Ctrl+V would be Ctrl+K.
+    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("dvorak")}, targetEnvironment(false));
+    ASSERT_TRUE(app.started());
     const LayoutGuard dvorak({QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")});
     ASSERT_TRUE(dvorak.switched());
     DesktopInsertionRig rig(false);
     ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
-    const InsertionResult result = rig.insert(QStringLiteral("德沃夏克 ok"));
-    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
-    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("德沃夏克 ok"));
+    EXPECT_EQ(insertInto(rig, app, QStringLiteral("德沃夏克 ok"), TextInputMethod::Clipboard), QStringLiteral("德沃夏克 ok"));
 }
 
-TEST(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForByte)
+TEST_F(TextInsertionDesktop, AnImageOnTheClipboardSurvivesAPastedDictationByteForByte)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
         GTEST_SKIP() << "xclip not installed";
     // Noise does not compress: over a megabyte, more than one X request
     // carries, so the owner hands it over in pieces (INCR).
     QImage image(640, 480, QImage::Format_ARGB32);
     std::uint32_t seed = 12345;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            image.setPixel(x, y, seed | 0xff000000u);
-        }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* pixels = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        std::generate(pixels, pixels + image.width(), [&seed] { return (seed = seed * 1664525u + 1013904223u) | 0xff000000u; });
+    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(image.save(&buffer, "PNG"));
     ASSERT_GT(png.size(), 1 << 20);
-
     DesktopInsertionRig rig(false);
-    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("clipboard image")},
-                  targetEnvironment(false));
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const auto app = launch(rig, QStringLiteral("velnor-gtk-entry"), {QStringLiteral("clipboard image")});
+    ASSERT_TRUE(app);
 
     // Another program owns the clipboard with only a PNG on it.
+    const auto xclip = [](QProcess& process, const char* direction) {
+        process.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                                QStringLiteral("image/png"), QString::fromLatin1(direction)});
+    };
     QProcess owner;
-    owner.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                          QStringLiteral("image/png"), QStringLiteral("-i")});
+    xclip(owner, "-i");
     ASSERT_TRUE(owner.waitForStarted(5000));
     owner.write(png);
     owner.closeWriteChannel();
-    const auto ownerServes = [] {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        return data && data->hasFormat(QStringLiteral("image/png"));
-    };
-    ASSERT_TRUE(waitUntil(ownerServes, 5000));
+    ASSERT_TRUE(waitUntil(
+        [] {
+            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+            return data && data->hasFormat(QStringLiteral("image/png"));
+        },
+        5000));
 
-    const InsertionResult result = rig.insert(QStringLiteral("图片还在"));
-    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
-    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("图片还在"));
-
+    EXPECT_EQ(insertInto(rig, *app, QStringLiteral("图片还在"), TextInputMethod::Clipboard), QStringLiteral("图片还在"));
     QProcess reader;
-    reader.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                           QStringLiteral("image/png"), QStringLiteral("-o")});
+    xclip(reader, "-o");
     // This process owns the restored clipboard: the loop must run to answer xclip.
     ASSERT_TRUE(waitUntil([&] { return reader.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(reader.readAllStandardOutput(), png);
@@ -258,57 +245,44 @@ private:
     bool m_owns = false;
 };
 
-TEST(ClipboardDesktop, AHungClipboardOwnerNeitherStallsTheAppNorLosesTheDictation)
+TEST_F(ClipboardDesktop, AHungClipboardOwnerNeitherStallsTheAppNorLosesTheDictation)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     DesktopInsertionRig rig(false);
-    TargetApp app(helperPath(QStringLiteral("velnor-gtk-entry")), {QStringLiteral("hung owner")},
-                  targetEnvironment(false));
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const auto app = launch(rig, QStringLiteral("velnor-gtk-entry"), {QStringLiteral("hung owner")});
+    ASSERT_TRUE(app);
     const HungClipboardOwner owner;
     ASSERT_TRUE(owner.owns());
 
     const LoopStallMeter meter;
-    const InsertionResult result = rig.insert(QStringLiteral("挂起也不怕"));
+    EXPECT_EQ(insertInto(rig, *app, QStringLiteral("挂起也不怕"), TextInputMethod::Clipboard), QStringLiteral("挂起也不怕"));
     EXPECT_LT(meter.longestMs(), 100);
-    EXPECT_EQ(result.method, TextInputMethod::Clipboard);
-    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("挂起也不怕"));
     // What the owner held could not be saved: the dictation stays rather
     // than an empty clipboard.
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("挂起也不怕"));
     EXPECT_TRUE(rig.log.mentions(QStringLiteral("原剪贴板内容未能完整读取")));
 }
 
-TEST(ClipboardDesktop, ATargetThatReadsLateGetsTheTextAndTheUserTheirClipboard)
+TEST_F(ClipboardDesktop, ATargetThatReadsLateGetsTheTextAndTheUserTheirClipboard)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     const UserClipboard userClipboard;
     userClipboard.fill();
     DesktopInsertionRig rig(false);
     // It reads 200 ms after the paste chord, after the chord's own steps
     // are over: the restore follows its read while Qt still answers it.
-    TargetApp app(helperPath(QStringLiteral("velnor-qt-line-edit")),
-                  {QStringLiteral("--paste-delay"), QStringLiteral("200"), QStringLiteral("late reader")},
-                  targetEnvironment(false));
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(rig.waitUntilFrontmost(app.processId(), false));
+    const auto app = launch(rig, QStringLiteral("velnor-qt-line-edit"),
+                            {QStringLiteral("--paste-delay"), QStringLiteral("200"), QStringLiteral("late reader")});
+    ASSERT_TRUE(app);
     for (const QString& text : {QStringLiteral("迟到的读者"), QStringLiteral(" again")}) {
-        const InsertionResult result = rig.insert(text);
-        EXPECT_EQ(result.method, TextInputMethod::Clipboard);
+        EXPECT_EQ(rig.insert(text).method, TextInputMethod::Clipboard);
         EXPECT_TRUE(userClipboard.waitUntilBack());
     }
-    EXPECT_EQ(app.command(QStringLiteral("text")), QStringLiteral("迟到的读者 again"));
+    EXPECT_EQ(app->command(QStringLiteral("text")), QStringLiteral("迟到的读者 again"));
 }
 
 // What this process owns when it quits (the restored clipboard after a
 // dictation) is handed to a clipboard manager: Qt sends it SAVE_TARGETS.
-TEST(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
+TEST_F(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
 {
-    if (!hasDisplay())
-        GTEST_SKIP() << "needs the test desktop (scripts/with-services.sh)";
     QProcess manager;
     manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--on-exit-only")});
     ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
