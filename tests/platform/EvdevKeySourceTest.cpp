@@ -36,18 +36,17 @@ struct PipeKeyboard {
 
     void send(quint16 type, quint16 code, qint32 value)
     {
-        input_event record{};
-        record.type = type;
-        record.code = code;
-        record.value = value;
-        input_event sync{};
-        sync.type = EV_SYN;
-        const input_event both[2] = {record, sync};
+        const input_event both[2] = {{{}, type, code, value}, {{}, EV_SYN, 0, 0}};
         ASSERT_EQ(write(writeEnd, both, sizeof both), ssize_t(sizeof both));
     }
     void press(int code) { send(EV_KEY, quint16(code), 1); }
-    void repeat(int code) { send(EV_KEY, quint16(code), 2); }
     void release(int code) { send(EV_KEY, quint16(code), 0); }
+    // Fn then Shift, as the hotkey is pressed.
+    void pressChord()
+    {
+        press(kRightCtrl);
+        press(kLeftShift);
+    }
     void unplug()
     {
         if (writeEnd >= 0)
@@ -64,6 +63,11 @@ struct EvdevKeySourceTest : ::testing::Test {
         stack.reset(); // one user of the source at a time
         stack = std::make_unique<KeyboardStack>(source, source, selected);
         stack->hotkey(HotkeyType::fnShift);
+    }
+    std::unique_ptr<PipeKeyboard> plug(int id, const QString& name = QStringLiteral("Keyboard"), int vendor = 0x046d,
+                                       int product = 0xc31c)
+    {
+        return std::make_unique<PipeKeyboard>(source, keyboard(id, vendor, product, name));
     }
     // Lets the readers see what was written.
     bool firedBecomes(const QStringList& expected)
@@ -87,46 +91,43 @@ TEST_F(EvdevKeySourceTest, ChordsInEitherOrderIgnoringRepeatsAndOtherKeys)
     for (const auto& sequence : sequences) {
         SCOPED_TRACE(sequence.front().first);
         start();
-        PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c, QStringLiteral("USB Keyboard")));
+        const auto board = plug(1, QStringLiteral("USB Keyboard"));
         for (const auto& [code, value] : sequence)
-            board.send(EV_KEY, quint16(code), value);
+            board->send(EV_KEY, quint16(code), value);
         firedBecomes(kDownUp);
     }
     // Left Control is Control, not Fn: Ctrl+Shift is another chord.
     start();
-    PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c));
-    board.press(KEY_LEFTCTRL);
-    board.press(kLeftShift);
+    const auto board = plug(1);
+    board->press(KEY_LEFTCTRL);
+    board->press(kLeftShift);
     firedBecomes({});
 }
 
 TEST_F(EvdevKeySourceTest, OnlyTheSelectedKeyboardStartsDictation)
 {
     start(QStringLiteral("1133_49948")); // 0x046d_0xc31c in decimal
-    PipeKeyboard other(source, keyboard(1, 0x413c, 0x2113, QStringLiteral("Other Keyboard")));
-    PipeKeyboard chosen(source, keyboard(2, 0x046d, 0xc31c, QStringLiteral("Chosen Keyboard")));
+    const auto other = plug(1, QStringLiteral("Other Keyboard"), 0x413c, 0x2113);
+    const auto chosen = plug(2, QStringLiteral("Chosen Keyboard"));
     stack->keyboards->refreshKeyboards();
-    other.press(kRightCtrl);
-    other.press(kLeftShift);
+    other->pressChord();
     firedBecomes({});
-    other.release(kLeftShift);
-    other.release(kRightCtrl);
-    chosen.press(kRightCtrl);
-    chosen.press(kLeftShift);
+    other->release(kLeftShift);
+    other->release(kRightCtrl);
+    chosen->pressChord();
     firedBecomes({QStringLiteral("down")});
 }
 
 TEST_F(EvdevKeySourceTest, CapsLockLightBlocksTheChord)
 {
     start();
-    PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c));
-    board.send(EV_LED, LED_CAPSL, 1);
-    board.press(kRightCtrl);
-    board.press(kLeftShift);
+    const auto board = plug(1);
+    board->send(EV_LED, LED_CAPSL, 1);
+    board->pressChord();
     firedBecomes({});
-    board.release(kLeftShift);
-    board.send(EV_LED, LED_CAPSL, 0);
-    board.press(kLeftShift);
+    board->release(kLeftShift);
+    board->send(EV_LED, LED_CAPSL, 0);
+    board->press(kLeftShift);
     firedBecomes({QStringLiteral("down")});
 }
 
@@ -134,11 +135,10 @@ TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordRelease
 {
     start();
     EXPECT_FALSE(source.hasKeyboards());
-    auto board = std::make_unique<PipeKeyboard>(source, keyboard(7, 0x046d, 0xc31c, QStringLiteral("Plugged")));
+    auto board = plug(7, QStringLiteral("Plugged"));
     EXPECT_TRUE(source.hasKeyboards());
     ASSERT_EQ(stack->monitor.keyboardDevices().size(), 1);
-    board->press(kRightCtrl);
-    board->press(kLeftShift);
+    board->pressChord();
     ASSERT_TRUE(firedBecomes({QStringLiteral("down")}));
 
     board->unplug();
@@ -148,7 +148,7 @@ TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordRelease
     EXPECT_FALSE(source.hasKeyboards());
 
     // Plugged in again: a fresh keyboard, nothing held.
-    board = std::make_unique<PipeKeyboard>(source, keyboard(7, 0x046d, 0xc31c, QStringLiteral("Plugged")));
+    board = plug(7, QStringLiteral("Plugged"));
     board->press(kLeftShift);
     board->press(kRightCtrl);
     firedBecomes({QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("down")});

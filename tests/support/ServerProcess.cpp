@@ -1,5 +1,7 @@
 #include "support/ServerProcess.h"
 
+#include "support/ChildProcess.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -58,16 +60,7 @@ void ServerProcess::stop()
 {
     if (!m_process)
         return;
-    m_stoppedCleanly = false;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (m_process->waitForFinished(10000)) {
-            m_stoppedCleanly = m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
-        } else {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
+    m_stoppedCleanly = endAsLogoutWould(*m_process);
     m_process.reset();
 }
 
@@ -137,20 +130,26 @@ HttpResult RawHttp::send(const QByteArray& method, const QUrl& url, const QByteA
     return result;
 }
 
-HttpResult RawHttp::json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token)
+namespace {
+
+RawHttp::Headers jsonHeaders(const QString& token)
 {
-    Headers headers{{"Content-Type", "application/json"}};
+    RawHttp::Headers headers{{"Content-Type", "application/json"}};
     if (!token.isEmpty())
         headers.append({"Authorization", "Bearer " + token.toUtf8()});
-    return send(method, url, QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
+    return headers;
+}
+
+} // namespace
+
+HttpResult RawHttp::json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token)
+{
+    return send(method, url, QJsonDocument(body).toJson(QJsonDocument::Compact), jsonHeaders(token));
 }
 
 HttpResult RawHttp::get(const QUrl& url, const QString& token)
 {
-    Headers headers{{"Content-Type", "application/json"}};
-    if (!token.isEmpty())
-        headers.append({"Authorization", "Bearer " + token.toUtf8()});
-    return send("GET", url, {}, headers);
+    return send("GET", url, {}, jsonHeaders(token));
 }
 
 QByteArray waitForReply(QNetworkReply* reply)

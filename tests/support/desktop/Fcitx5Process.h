@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 
 #include <QDBusConnection>
@@ -54,13 +55,7 @@ public:
             m_process.start(QStringLiteral("fcitx5"), arguments);
         }
     }
-    ~Fcitx5Process()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    ~Fcitx5Process() { endAsLogoutWould(m_process, 5000); }
     Fcitx5Process(const Fcitx5Process&) = delete;
     Fcitx5Process& operator=(const Fcitx5Process&) = delete;
 

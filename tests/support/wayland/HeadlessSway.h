@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -48,7 +47,6 @@ public:
     // A home directory and runtime directory the session user owns.
     QString home() const;
     QString runtimeDir() const;
-    QString waylandDisplay() const { return m_waylandDisplay; }
     // ":N" of XWayland; empty without it.
     QString xDisplay() const { return m_xDisplay; }
 
@@ -69,8 +67,6 @@ public:
 
     // A PNG of the whole output.
     bool screenshot(const QString& pngPath) const;
-    // The compositor's window tree (swaymsg -t get_tree).
-    QJsonDocument tree() const;
     // app_id (or X11 class) and name of the window with keyboard focus.
     QString focusedAppId() const;
     QString focusedTitle() const;
