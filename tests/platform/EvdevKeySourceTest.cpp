@@ -39,14 +39,6 @@ struct PipeKeyboard {
         const input_event both[2] = {{{}, type, code, value}, {{}, EV_SYN, 0, 0}};
         ASSERT_EQ(write(writeEnd, both, sizeof both), ssize_t(sizeof both));
     }
-    void press(int code) { send(EV_KEY, quint16(code), 1); }
-    void release(int code) { send(EV_KEY, quint16(code), 0); }
-    // Fn then Shift, as the hotkey is pressed.
-    void pressChord()
-    {
-        press(kRightCtrl);
-        press(kLeftShift);
-    }
     void unplug()
     {
         if (writeEnd >= 0)
@@ -81,54 +73,50 @@ struct EvdevKeySourceTest : ::testing::Test {
 
 const QStringList kDownUp{QStringLiteral("down"), QStringLiteral("up")};
 
-TEST_F(EvdevKeySourceTest, ChordsInEitherOrderIgnoringRepeatsAndOtherKeys)
+// Plays a script of records such as "1+Fn 1*Fn 0-Shift": the index of the
+// keyboard in `boards`, then press '+', repeat '*' or release '-' of Fn,
+// Shift, Ctrl (left) or A; "+Caps" / "-Caps" is its Caps Lock light.
+void play(const std::vector<PipeKeyboard*>& boards, const QString& script)
 {
-    const std::vector<std::vector<std::pair<int, int>>> sequences = {
-        // (key, value): Fn then Shift, released in either order.
-        {{kRightCtrl, 1}, {kRightCtrl, 2}, {kLeftShift, 1}, {kLeftShift, 2}, {kLeftShift, 0}, {kRightCtrl, 0}},
-        {{kLeftShift, 1}, {kRightCtrl, 1}, {KEY_A, 1}, {KEY_A, 0}, {kRightCtrl, 0}, {kLeftShift, 0}},
-    };
-    for (const auto& sequence : sequences) {
-        SCOPED_TRACE(sequence.front().first);
-        start();
-        const auto board = plug(1, QStringLiteral("USB Keyboard"));
-        for (const auto& [code, value] : sequence)
-            board->send(EV_KEY, quint16(code), value);
-        firedBecomes(kDownUp);
+    const QHash<QString, int> codes{{QStringLiteral("Fn"), kRightCtrl}, {QStringLiteral("Shift"), kLeftShift},
+                                    {QStringLiteral("Ctrl"), KEY_LEFTCTRL}, {QStringLiteral("A"), KEY_A}};
+    for (const QString& record : script.split(QLatin1Char(' '))) {
+        PipeKeyboard& board = *boards.at(record.front().digitValue());
+        const int value = QStringLiteral("-+*").indexOf(record[1]);
+        const QString key = record.mid(2);
+        if (key == QLatin1String("Caps"))
+            board.send(EV_LED, LED_CAPSL, value);
+        else
+            board.send(EV_KEY, quint16(codes.value(key)), value);
     }
-    // Left Control is Control, not Fn: Ctrl+Shift is another chord.
-    start();
-    const auto board = plug(1);
-    board->press(KEY_LEFTCTRL);
-    board->press(kLeftShift);
-    firedBecomes({});
 }
 
-TEST_F(EvdevKeySourceTest, OnlyTheSelectedKeyboardStartsDictation)
+TEST_F(EvdevKeySourceTest, ChordsOfTheSelectedKeyboardInEitherOrderIgnoringRepeatsOtherKeysAndCapsLock)
 {
-    start(QStringLiteral("1133_49948")); // 0x046d_0xc31c in decimal
-    const auto other = plug(1, QStringLiteral("Other Keyboard"), 0x413c, 0x2113);
-    const auto chosen = plug(2, QStringLiteral("Chosen Keyboard"));
-    stack->keyboards->refreshKeyboards();
-    other->pressChord();
-    firedBecomes({});
-    other->release(kLeftShift);
-    other->release(kRightCtrl);
-    chosen->pressChord();
-    firedBecomes({QStringLiteral("down")});
-}
-
-TEST_F(EvdevKeySourceTest, CapsLockLightBlocksTheChord)
-{
-    start();
-    const auto board = plug(1);
-    board->send(EV_LED, LED_CAPSL, 1);
-    board->pressChord();
-    firedBecomes({});
-    board->release(kLeftShift);
-    board->send(EV_LED, LED_CAPSL, 0);
-    board->press(kLeftShift);
-    firedBecomes({QStringLiteral("down")});
+    struct Case {
+        const char* what;
+        QString selected;
+        const char* script;
+        QStringList fired;
+    };
+    const QStringList down{QStringLiteral("down")};
+    const Case cases[] = {
+        {"Fn then Shift, with repeats", {}, "1+Fn 1*Fn 1+Shift 1*Shift 1-Shift 1-Fn", kDownUp},
+        {"Shift then Fn, a letter between", {}, "0+Shift 0+Fn 0+A 0-A 0-Fn 0-Shift", kDownUp},
+        {"left Control is Control, not Fn", {}, "1+Ctrl 1+Shift", {}},
+        {"only the selected keyboard", QStringLiteral("1133_49948"), "0+Fn 0+Shift 0-Shift 0-Fn 1+Fn 1+Shift", down},
+        {"the Caps Lock light blocks the chord", {}, "1+Caps 1+Fn 1+Shift 1-Shift 1-Caps 1+Shift", down},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start(c.selected);
+        // The second is the one selectable as "1133_49948".
+        const auto other = plug(1, QStringLiteral("Other Keyboard"), 0x413c, 0x2113);
+        const auto chosen = plug(2, QStringLiteral("Chosen Keyboard"));
+        stack->keyboards->refreshKeyboards();
+        play({other.get(), chosen.get()}, QLatin1String(c.script));
+        firedBecomes(c.fired);
+    }
 }
 
 TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordReleasesIt)
@@ -138,7 +126,7 @@ TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordRelease
     auto board = plug(7, QStringLiteral("Plugged"));
     EXPECT_TRUE(source.hasKeyboards());
     ASSERT_EQ(stack->monitor.keyboardDevices().size(), 1);
-    board->pressChord();
+    play({board.get()}, QStringLiteral("0+Fn 0+Shift"));
     ASSERT_TRUE(firedBecomes({QStringLiteral("down")}));
 
     board->unplug();
@@ -149,8 +137,7 @@ TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordRelease
 
     // Plugged in again: a fresh keyboard, nothing held.
     board = plug(7, QStringLiteral("Plugged"));
-    board->press(kLeftShift);
-    board->press(kRightCtrl);
+    play({board.get()}, QStringLiteral("0+Shift 0+Fn"));
     firedBecomes({QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("down")});
 }
 

@@ -7,6 +7,7 @@
 #include "log/TencentASRLogger.h"
 #include "platform/SystemLog.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <memory>
@@ -99,12 +100,7 @@ public:
 
     QStringList startingWith(const QString& prefix)
     {
-        QStringList result;
-        for (const QString& message : messages()) {
-            if (message.startsWith(prefix))
-                result.append(message);
-        }
-        return result;
+        return messages().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix)));
     }
 
     // The level of the first line whose message equals `message`, e.g. "WARNING".

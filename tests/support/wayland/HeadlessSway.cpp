@@ -88,35 +88,24 @@ QJsonObject findFocused(const QJsonObject& node)
 HeadlessSway::HeadlessSway(Options options)
 {
     if (!m_base.isValid()) {
-        m_error = QStringLiteral("no temporary directory");
+        fail(QStringLiteral("no temporary directory"));
         return;
     }
     QDir base(m_base.path());
     base.mkpath(QStringLiteral("home"));
     base.mkpath(QStringLiteral("runtime"));
     QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!giveToUser(m_base.path())) {
-        m_error = QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser);
-        return;
-    }
-    // Each step sets m_error when it fails; the rest is skipped.
-    [[maybe_unused]] const bool started = startBus() && startAccessibility() && startSway(options) && startKeyboard();
+    // Each step sets the error when it fails; the rest is skipped.
+    [[maybe_unused]] const bool started =
+        (giveToUser(m_base.path())
+         || fail(QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser)))
+        && startBus() && startAccessibility() && startSway(options) && startKeyboard();
 }
 
 HeadlessSway::~HeadlessSway()
 {
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
         stop(**it);
-}
-
-QString HeadlessSway::home() const
-{
-    return m_base.filePath(QStringLiteral("home"));
-}
-
-QString HeadlessSway::runtimeDir() const
-{
-    return m_base.filePath(QStringLiteral("runtime"));
 }
 
 QProcessEnvironment HeadlessSway::clientEnvironment() const
@@ -127,14 +116,15 @@ QProcessEnvironment HeadlessSway::clientEnvironment() const
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    if (!m_busAddress.isEmpty())
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    if (!m_waylandDisplay.isEmpty())
-        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
-    if (!m_swaySocket.isEmpty())
-        environment.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
-    if (!m_xDisplay.isEmpty())
-        environment.insert(QStringLiteral("DISPLAY"), m_xDisplay);
+    // What is known so far: each step adds what it started.
+    const std::pair<const char*, QString> known[] = {{"DBUS_SESSION_BUS_ADDRESS", m_busAddress},
+                                                     {"WAYLAND_DISPLAY", m_waylandDisplay},
+                                                     {"SWAYSOCK", m_swaySocket},
+                                                     {"DISPLAY", m_xDisplay}};
+    for (const auto& [name, value] : known) {
+        if (!value.isEmpty())
+            environment.insert(QLatin1String(name), value);
+    }
     return environment;
 }
 
@@ -172,10 +162,8 @@ bool HeadlessSway::startBus()
 {
     auto& bus = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(bus, QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, clientEnvironment());
-    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000)) {
-        m_error = QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError());
-        return false;
-    }
+    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000))
+        return fail(QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError()));
     m_busAddress = QString::fromUtf8(bus.readLine()).trimmed();
     return true;
 }
@@ -183,10 +171,8 @@ bool HeadlessSway::startBus()
 bool HeadlessSway::startAccessibility()
 {
     const QString launcher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
-    if (!QFile::exists(launcher)) {
-        m_error = QStringLiteral("at-spi2-core is not installed");
-        return false;
-    }
+    if (!QFile::exists(launcher))
+        return fail(QStringLiteral("at-spi2-core is not installed"));
     auto& atspi = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(atspi, launcher, {QStringLiteral("--launch-immediately")}, clientEnvironment());
     const auto callBus = [this](const QStringList& call, int timeoutMs) {
@@ -194,18 +180,13 @@ bool HeadlessSway::startAccessibility()
                     QStringList{"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus"} + call, timeoutMs)
                     .isEmpty();
     };
-    if (!pollUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000)) {
-        m_error = QStringLiteral("the accessibility bus did not start");
-        return false;
-    }
+    if (!pollUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
+        return fail(QStringLiteral("the accessibility bus did not start"));
     // Before any application starts, or toolkits never join the bus.
-    if (!callBus({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
-                  "variant:boolean:true"},
-                 10000)) {
-        m_error = QStringLiteral("could not enable the accessibility bus");
-        return false;
-    }
-    return true;
+    return callBus({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+                    "variant:boolean:true"},
+                   10000)
+        || fail(QStringLiteral("could not enable the accessibility bus"));
 }
 
 bool HeadlessSway::startSway(const Options& options)
@@ -238,10 +219,8 @@ bool HeadlessSway::startSway(const Options& options)
         m_swaySocket = findEntry(runtimeDir(), QStringLiteral("sway-ipc.*"));
         return sway.state() == QProcess::Running && !m_waylandDisplay.isEmpty() && !m_swaySocket.isEmpty();
     }, 15000);
-    if (!up) {
-        m_error = QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
-        return false;
-    }
+    if (!up)
+        return fail(QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
     if (!options.xwayland)
         return true;
     // XWayland names its display on its command line.
@@ -256,9 +235,7 @@ bool HeadlessSway::startSway(const Options& options)
         }
         return false;
     }, 15000);
-    if (!x)
-        m_error = QStringLiteral("XWayland did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
-    return x;
+    return x || fail(QStringLiteral("XWayland did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
 }
 
 bool HeadlessSway::startKeyboard()
@@ -269,9 +246,7 @@ bool HeadlessSway::startKeyboard()
     const bool up = keyboard.waitForStarted(5000) && pollUntil([&] {
         return run(QStringLiteral("swaymsg"), {"-t", "get_inputs", "-r"}).contains("\"keyboard\"");
     }, 10000);
-    if (!up)
-        m_error = QStringLiteral("the virtual keyboard did not appear");
-    return up;
+    return up || fail(QStringLiteral("the virtual keyboard did not appear"));
 }
 
 void HeadlessSway::stop(QProcess& process)
@@ -292,12 +267,9 @@ void HeadlessSway::stop(QProcess& process)
 
 bool HeadlessSway::screenshot(const QString& pngPath) const
 {
-    QProcess grim;
-    start(grim, QStringLiteral("grim"), {QStringLiteral("-")}, clientEnvironment());
-    if (!grim.waitForFinished(10000) || grim.exitCode() != 0)
-        return false;
+    const QByteArray png = run(QStringLiteral("grim"), {"-"});
     QFile file(pngPath);
-    return file.open(QIODevice::WriteOnly) && file.write(grim.readAllStandardOutput()) > 0;
+    return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
 }
 
 QJsonObject HeadlessSway::focusedNode() const

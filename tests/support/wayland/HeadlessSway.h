@@ -45,8 +45,8 @@ public:
     bool isRunning() const { return m_error.isEmpty(); }
 
     // A home directory and runtime directory the session user owns.
-    QString home() const;
-    QString runtimeDir() const;
+    QString home() const { return m_base.filePath(QStringLiteral("home")); }
+    QString runtimeDir() const { return m_base.filePath(QStringLiteral("runtime")); }
     // ":N" of XWayland; empty without it.
     QString xDisplay() const { return m_xDisplay; }
 
@@ -77,6 +77,11 @@ private:
     bool startSway(const Options& options);
     bool startKeyboard();
     void stop(QProcess& process);
+    bool fail(const QString& why)
+    {
+        m_error = why;
+        return false;
+    }
     QJsonObject focusedNode() const;
 
     QTemporaryDir m_base;
