@@ -74,8 +74,6 @@ TEST(BackendChoiceTable, DescribesTheSessionInOneLine)
               QStringLiteral("会话: Wayland (sway) · 热键: evdev · 输入: 辅助功能"));
     EXPECT_EQ(describeFacts(sway), QStringLiteral("portal GlobalShortcuts 0, RemoteDesktop 0; Wayland globals: "
                                                   "virtual-keyboard, layer-shell, foreign-toplevel, data-control; Fcitx5: no"));
-    EXPECT_EQ(describeFacts(gnome),
-              QStringLiteral("portal GlobalShortcuts 1, RemoteDesktop 2; Wayland globals: none; Fcitx5: no"));
 }
 
 TEST(WaylandGlobals, KnowsTheFourInterfacesByName)

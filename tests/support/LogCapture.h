@@ -83,12 +83,8 @@ public:
     // Messages (the text after " - ") in order.
     QStringList messages()
     {
-        QStringList result;
-        for (const QString& line : lines()) {
-            const qsizetype at = line.indexOf(QStringLiteral(" - "));
-            result.append(at < 0 ? line : line.mid(at + 3));
-        }
-        return result;
+        static const QRegularExpression prefix(QStringLiteral("^.*? - "));
+        return lines().replaceInStrings(prefix, QString());
     }
 
     bool contains(const QString& message) { return messages().contains(message); }

@@ -45,9 +45,8 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
         // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
-        const QStringList arguments{QStringLiteral("--replace"),
-                                    QStringLiteral("--disable=classicui,clipboard,notificationitem,"
-                                                   "kimpanel,quickphrase,emoji,unicode,imselector")};
+        const QStringList arguments{
+            "--replace", "--disable=classicui,clipboard,notificationitem,kimpanel,quickphrase,emoji,unicode,imselector"};
         if (launch) {
             launch(m_process, QStringLiteral("fcitx5"), arguments, environment);
         } else {

@@ -196,13 +196,8 @@ bool HeadlessSway::startSway(const Options& options)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // `force` starts XWayland at once, so DISPLAY is known before any client.
-    file.write(QStringLiteral("xwayland %1\n"
-                              "output HEADLESS-1 resolution %2x%3 position 0 0 bg #305070 solid_color\n"
-                              "focus_follows_mouse no\n")
-                   .arg(options.xwayland ? QStringLiteral("force") : QStringLiteral("disable"))
-                   .arg(options.width)
-                   .arg(options.height)
-                   .toUtf8());
+    file.write(QByteArray("xwayland ") + (options.xwayland ? "force" : "disable")
+               + "\noutput HEADLESS-1 resolution 1280x720 position 0 0 bg #305070 solid_color\nfocus_follows_mouse no\n");
     file.close();
     giveToUser(config);
 

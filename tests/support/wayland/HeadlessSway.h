@@ -30,8 +30,6 @@ public:
 
     struct Options {
         bool xwayland = false;
-        int width = 1280;
-        int height = 720;
     };
 
     explicit HeadlessSway(Options options);
