@@ -68,7 +68,7 @@ TEST_F(GlobalShortcutsTest, BindsTheChordAndHoldsToTalkFromActivatedAndDeactivat
     QString shown;
     QObject::connect(&keys, &PortalShortcutKeySource::triggerDescriptionChanged,
                      [&shown](const QString& description) { shown = description; });
-    startWith(HotkeyType::fnShift);
+    ASSERT_NO_FATAL_FAILURE(startWith(HotkeyType::fnShift));
     EXPECT_EQ(fake.calls.first(), QStringLiteral("GlobalShortcuts.CreateSession"));
     ASSERT_TRUE(waitUntil([&shown] { return !shown.isEmpty(); }));
     EXPECT_EQ(shown, QStringLiteral("Shift+Control_R"));
@@ -92,7 +92,7 @@ TEST_F(GlobalShortcutsTest, BindsTheChordAndHoldsToTalkFromActivatedAndDeactivat
 
 TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndANewPortalOrChordIsBoundInANewSession)
 {
-    startWith(HotkeyType::fnShift);
+    ASSERT_NO_FATAL_FAILURE(startWith(HotkeyType::fnShift));
     fake.activate(kDictation);
     ASSERT_TRUE(firedTimes(1));
     fake.vanish();
@@ -125,7 +125,8 @@ TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndANewPortalOrChor
 TEST_F(GlobalShortcutsTest, AUserWhoCancelsTheDialogLeavesTheSourceUnavailable)
 {
     fake.responses.insert(QStringLiteral("GlobalShortcuts.BindShortcuts"), 1);
-    startWith(HotkeyType::ctrlShift, QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, CTRL+Shift_L, open)"));
+    ASSERT_NO_FATAL_FAILURE(
+        startWith(HotkeyType::ctrlShift, QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, CTRL+Shift_L, open)")));
     ASSERT_TRUE(waitUntil([this] { return !keys.isAvailable(); }));
     EXPECT_TRUE(log.mentions(QStringLiteral("没有绑定热键")));
     EXPECT_TRUE(keys.triggerDescription().isEmpty());
