@@ -19,8 +19,11 @@ QString executable(const TempDir& dir, const QString& name, const QByteArray& co
 }
 
 // A helper that answers each question correctly, but only after a line a
-// library printed and the late answer of an earlier question.
-const QByteArray kNoisyHelper = R"(#!/bin/sh
+// library printed and the late answer of an earlier question; `onWrite` is
+// what it does when asked to write.
+QByteArray helperScript(const QByteArray& onWrite)
+{
+    return R"(#!/bin/sh
 while IFS= read -r line; do
   seq=$(printf '%s' "$line" | sed -n 's/.*"seq":\([0-9]*\).*/\1/p')
   echo "(helper:42): atspi-DEBUG: a stray line"
@@ -28,16 +31,19 @@ while IFS= read -r line; do
   case "$line" in
     *'"op":"application"'*) echo '{"seq":'$seq',"ok":true,"id":7}' ;;
     *'"op":"role"'*) echo '{"seq":'$seq',"ok":true,"value":"AXTextField"}' ;;
-    *'"op":"setSelectedText"'*) echo '{"seq":'$seq',"ok":true,"result":"written"}' ;;
+    *'"op":"setSelectedText"'*) )"
+        + onWrite + R"( ;;
     *) echo '{"seq":'$seq',"ok":true}' ;;
   esac
 done
 )";
+}
 
 TEST(AtspiHelperBridge, StrayAndLateLinesNeverShiftTheAnswers)
 {
     TempDir dir;
-    atspi::AtspiHelperBridge bridge(executable(dir, QStringLiteral("helper"), kNoisyHelper));
+    atspi::AtspiHelperBridge bridge(
+        executable(dir, QStringLiteral("helper"), helperScript(R"(echo '{"seq":'$seq',"ok":true,"result":"written"}')")));
     EXPECT_TRUE(bridge.isAvailable());
     const auto application = bridge.applicationElement(42, seconds(1.0), seconds(1.0));
     ASSERT_NE(application, nullptr);
@@ -48,20 +54,10 @@ TEST(AtspiHelperBridge, StrayAndLateLinesNeverShiftTheAnswers)
 TEST(AtspiHelperBridge, AWriteWithoutAnAnswerIsUnknownAndAHelperThatCannotStartIsReportedOnce)
 {
     TempDir dir;
-    // Answers everything but writes, as a helper stuck on its target would.
-    const QByteArray stuck = R"(#!/bin/sh
-while IFS= read -r line; do
-  seq=$(printf '%s' "$line" | sed -n 's/.*"seq":\([0-9]*\).*/\1/p')
-  case "$line" in
-    *'"op":"setSelectedText"'*) exec sleep 30 ;;
-    *'"op":"application"'*) echo '{"seq":'$seq',"ok":true,"id":7}' ;;
-    *) echo '{"seq":'$seq',"ok":true}' ;;
-  esac
-done
-)";
     QStringList reports;
     const auto collect = [&reports](const QString& why) { reports << why; };
-    atspi::AtspiHelperBridge slow(executable(dir, QStringLiteral("stuck"), stuck), collect);
+    // Stuck on its target when it writes.
+    atspi::AtspiHelperBridge slow(executable(dir, QStringLiteral("stuck"), helperScript("exec sleep 30")), collect);
     const auto application = slow.applicationElement(42, Duration(100), Duration(100));
     ASSERT_NE(application, nullptr);
     EXPECT_EQ(application->setSelectedText(QStringLiteral("x")), WriteResult::Unknown);

@@ -36,18 +36,9 @@ struct PipeKeyboard {
 
     void send(quint16 type, quint16 code, qint32 value)
     {
-        input_event record{};
-        record.type = type;
-        record.code = code;
-        record.value = value;
-        input_event sync{};
-        sync.type = EV_SYN;
-        const input_event both[2] = {record, sync};
+        const input_event both[2] = {{{}, type, code, value}, {{}, EV_SYN, 0, 0}};
         ASSERT_EQ(write(writeEnd, both, sizeof both), ssize_t(sizeof both));
     }
-    void press(int code) { send(EV_KEY, quint16(code), 1); }
-    void repeat(int code) { send(EV_KEY, quint16(code), 2); }
-    void release(int code) { send(EV_KEY, quint16(code), 0); }
     void unplug()
     {
         if (writeEnd >= 0)
@@ -65,6 +56,11 @@ struct EvdevKeySourceTest : ::testing::Test {
         stack = std::make_unique<KeyboardStack>(source, source, selected);
         stack->hotkey(HotkeyType::fnShift);
     }
+    std::unique_ptr<PipeKeyboard> plug(int id, const QString& name = QStringLiteral("Keyboard"), int vendor = 0x046d,
+                                       int product = 0xc31c)
+    {
+        return std::make_unique<PipeKeyboard>(source, keyboard(id, vendor, product, name));
+    }
     // Lets the readers see what was written.
     bool firedBecomes(const QStringList& expected)
     {
@@ -77,68 +73,60 @@ struct EvdevKeySourceTest : ::testing::Test {
 
 const QStringList kDownUp{QStringLiteral("down"), QStringLiteral("up")};
 
-TEST_F(EvdevKeySourceTest, ChordsInEitherOrderIgnoringRepeatsAndOtherKeys)
+// Plays a script of records such as "1+Fn 1*Fn 0-Shift": the index of the
+// keyboard in `boards`, then press '+', repeat '*' or release '-' of Fn,
+// Shift, Ctrl (left) or A; "+Caps" / "-Caps" is its Caps Lock light.
+void play(const std::vector<PipeKeyboard*>& boards, const QString& script)
 {
-    const std::vector<std::vector<std::pair<int, int>>> sequences = {
-        // (key, value): Fn then Shift, released in either order.
-        {{kRightCtrl, 1}, {kRightCtrl, 2}, {kLeftShift, 1}, {kLeftShift, 2}, {kLeftShift, 0}, {kRightCtrl, 0}},
-        {{kLeftShift, 1}, {kRightCtrl, 1}, {KEY_A, 1}, {KEY_A, 0}, {kRightCtrl, 0}, {kLeftShift, 0}},
-    };
-    for (const auto& sequence : sequences) {
-        SCOPED_TRACE(sequence.front().first);
-        start();
-        PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c, QStringLiteral("USB Keyboard")));
-        for (const auto& [code, value] : sequence)
-            board.send(EV_KEY, quint16(code), value);
-        firedBecomes(kDownUp);
+    const QHash<QString, int> codes{{QStringLiteral("Fn"), kRightCtrl}, {QStringLiteral("Shift"), kLeftShift},
+                                    {QStringLiteral("Ctrl"), KEY_LEFTCTRL}, {QStringLiteral("A"), KEY_A}};
+    for (const QString& record : script.split(QLatin1Char(' '))) {
+        PipeKeyboard& board = *boards.at(record.front().digitValue());
+        const int value = QStringLiteral("-+*").indexOf(record[1]);
+        const QString key = record.mid(2);
+        if (key == QLatin1String("Caps"))
+            board.send(EV_LED, LED_CAPSL, value);
+        else
+            board.send(EV_KEY, quint16(codes.value(key)), value);
     }
-    // Left Control is Control, not Fn: Ctrl+Shift is another chord.
-    start();
-    PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c));
-    board.press(KEY_LEFTCTRL);
-    board.press(kLeftShift);
-    firedBecomes({});
 }
 
-TEST_F(EvdevKeySourceTest, OnlyTheSelectedKeyboardStartsDictation)
+TEST_F(EvdevKeySourceTest, ChordsOfTheSelectedKeyboardInEitherOrderIgnoringRepeatsOtherKeysAndCapsLock)
 {
-    start(QStringLiteral("1133_49948")); // 0x046d_0xc31c in decimal
-    PipeKeyboard other(source, keyboard(1, 0x413c, 0x2113, QStringLiteral("Other Keyboard")));
-    PipeKeyboard chosen(source, keyboard(2, 0x046d, 0xc31c, QStringLiteral("Chosen Keyboard")));
-    stack->keyboards->refreshKeyboards();
-    other.press(kRightCtrl);
-    other.press(kLeftShift);
-    firedBecomes({});
-    other.release(kLeftShift);
-    other.release(kRightCtrl);
-    chosen.press(kRightCtrl);
-    chosen.press(kLeftShift);
-    firedBecomes({QStringLiteral("down")});
-}
-
-TEST_F(EvdevKeySourceTest, CapsLockLightBlocksTheChord)
-{
-    start();
-    PipeKeyboard board(source, keyboard(1, 0x046d, 0xc31c));
-    board.send(EV_LED, LED_CAPSL, 1);
-    board.press(kRightCtrl);
-    board.press(kLeftShift);
-    firedBecomes({});
-    board.release(kLeftShift);
-    board.send(EV_LED, LED_CAPSL, 0);
-    board.press(kLeftShift);
-    firedBecomes({QStringLiteral("down")});
+    struct Case {
+        const char* what;
+        QString selected;
+        const char* script;
+        QStringList fired;
+    };
+    const QStringList down{QStringLiteral("down")};
+    const Case cases[] = {
+        {"Fn then Shift, with repeats", {}, "1+Fn 1*Fn 1+Shift 1*Shift 1-Shift 1-Fn", kDownUp},
+        {"Shift then Fn, a letter between", {}, "0+Shift 0+Fn 0+A 0-A 0-Fn 0-Shift", kDownUp},
+        {"left Control is Control, not Fn", {}, "1+Ctrl 1+Shift", {}},
+        {"only the selected keyboard", QStringLiteral("1133_49948"), "0+Fn 0+Shift 0-Shift 0-Fn 1+Fn 1+Shift", down},
+        {"the Caps Lock light blocks the chord", {}, "1+Caps 1+Fn 1+Shift 1-Shift 1-Caps 1+Shift", down},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start(c.selected);
+        // The second is the one selectable as "1133_49948".
+        const auto other = plug(1, QStringLiteral("Other Keyboard"), 0x413c, 0x2113);
+        const auto chosen = plug(2, QStringLiteral("Chosen Keyboard"));
+        stack->keyboards->refreshKeyboards();
+        play({other.get(), chosen.get()}, QLatin1String(c.script));
+        firedBecomes(c.fired);
+    }
 }
 
 TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordReleasesIt)
 {
     start();
     EXPECT_FALSE(source.hasKeyboards());
-    auto board = std::make_unique<PipeKeyboard>(source, keyboard(7, 0x046d, 0xc31c, QStringLiteral("Plugged")));
+    auto board = plug(7, QStringLiteral("Plugged"));
     EXPECT_TRUE(source.hasKeyboards());
     ASSERT_EQ(stack->monitor.keyboardDevices().size(), 1);
-    board->press(kRightCtrl);
-    board->press(kLeftShift);
+    play({board.get()}, QStringLiteral("0+Fn 0+Shift"));
     ASSERT_TRUE(firedBecomes({QStringLiteral("down")}));
 
     board->unplug();
@@ -148,9 +136,8 @@ TEST_F(EvdevKeySourceTest, HotPlugAddsAKeyboardAndOneThatVanishesMidChordRelease
     EXPECT_FALSE(source.hasKeyboards());
 
     // Plugged in again: a fresh keyboard, nothing held.
-    board = std::make_unique<PipeKeyboard>(source, keyboard(7, 0x046d, 0xc31c, QStringLiteral("Plugged")));
-    board->press(kLeftShift);
-    board->press(kRightCtrl);
+    board = plug(7, QStringLiteral("Plugged"));
+    play({board.get()}, QStringLiteral("0+Shift 0+Fn"));
     firedBecomes({QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("down")});
 }
 

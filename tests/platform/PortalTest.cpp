@@ -20,6 +20,7 @@ using portal::PortalShortcutKeySource;
 using portal::RemoteDesktopKeySynthesizer;
 
 const QString kBind = QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, SHIFT+Control_R, open)");
+const QString kDictation = QStringLiteral("dictation");
 
 struct PortalTest : ::testing::Test {
     PrivateBus bus;
@@ -49,11 +50,16 @@ struct GlobalShortcutsTest : PortalTest {
     FakeKeyboardPlatform noKeyboards{{}};
     std::unique_ptr<KeyboardStack> keyboard;
 
-    void startWith(HotkeyType type)
+    void startWith(HotkeyType type, const QString& bind = kBind)
     {
         keys.setChord(hotkeyModifiers(type));
         keyboard = std::make_unique<KeyboardStack>(keys, noKeyboards.devices);
         keyboard->hotkey(type);
+        ASSERT_TRUE(portalHeard(bind));
+    }
+    bool firedTimes(qsizetype count)
+    {
+        return waitUntil([&] { return keyboard->fired.size() >= count; });
     }
 };
 
@@ -62,41 +68,43 @@ TEST_F(GlobalShortcutsTest, BindsTheChordAndHoldsToTalkFromActivatedAndDeactivat
     QString shown;
     QObject::connect(&keys, &PortalShortcutKeySource::triggerDescriptionChanged,
                      [&shown](const QString& description) { shown = description; });
-    startWith(HotkeyType::fnShift);
-    ASSERT_TRUE(portalHeard(kBind));
+    ASSERT_NO_FATAL_FAILURE(startWith(HotkeyType::fnShift));
     EXPECT_EQ(fake.calls.first(), QStringLiteral("GlobalShortcuts.CreateSession"));
     ASSERT_TRUE(waitUntil([&shown] { return !shown.isEmpty(); }));
     EXPECT_EQ(shown, QStringLiteral("Shift+Control_R"));
     EXPECT_EQ(keys.triggerDescription(), shown);
 
     // Another program on the bus forges the portal's signal for our session.
-    QDBusMessage forged = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                     QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                     QStringLiteral("Activated"));
-    forged << QVariant::fromValue(QDBusObjectPath(fake.lastShortcutSession)) << QStringLiteral("dictation")
-           << qulonglong(0) << QVariantMap();
-    ASSERT_TRUE(bus.connect(QStringLiteral("intruder")).send(forged));
+    ASSERT_TRUE(bus.connect(QStringLiteral("intruder"))
+                    .send(shortcutSignal(QStringLiteral("Activated"), fake.lastShortcutSession, kDictation)));
     runEventLoopFor(50);
     EXPECT_TRUE(keyboard->fired.isEmpty()) << "only the portal's own signals count";
 
-    fake.activate(QStringLiteral("dictation"));
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
+    fake.activate(kDictation);
+    ASSERT_TRUE(firedTimes(1));
     fake.activate(QStringLiteral("other-app-shortcut"));
-    fake.deactivate(QStringLiteral("dictation"));
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() >= 2; }));
-    fake.deactivate(QStringLiteral("dictation"));
+    fake.deactivate(kDictation);
+    ASSERT_TRUE(firedTimes(2));
+    fake.deactivate(kDictation);
     runEventLoopFor(20);
     EXPECT_EQ(keyboard->fired, QStringList({QStringLiteral("down"), QStringLiteral("up")}));
 }
 
-TEST_F(GlobalShortcutsTest, ANewChordIsBoundInANewSessionAndAHeldChordIsReleased)
+TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndANewPortalOrChordIsBoundInANewSession)
 {
-    startWith(HotkeyType::fnShift);
-    ASSERT_TRUE(portalHeard(kBind));
-    fake.activate(QStringLiteral("dictation"));
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
-    const QString oldSession = fake.lastShortcutSession;
+    ASSERT_NO_FATAL_FAILURE(startWith(HotkeyType::fnShift));
+    fake.activate(kDictation);
+    ASSERT_TRUE(firedTimes(1));
+    fake.vanish();
+    ASSERT_TRUE(firedTimes(2));
+    EXPECT_EQ(keyboard->fired.last(), QStringLiteral("up"));
+    ASSERT_TRUE(fake.reappear());
+    ASSERT_TRUE(portalHeard(kBind, 2));
+    fake.activate(kDictation);
+    ASSERT_TRUE(firedTimes(3));
 
+    // Another chord, held at the switch.
+    const QString oldSession = fake.lastShortcutSession;
     keyboard->registrar->unregisterAll();
     keyboard->hotkey(HotkeyType::rightCommand, QStringLiteral("cmd-"));
     keys.setChord(hotkeyModifiers(HotkeyType::rightCommand));
@@ -104,36 +112,21 @@ TEST_F(GlobalShortcutsTest, ANewChordIsBoundInANewSessionAndAHeldChordIsReleased
     EXPECT_FALSE(fake.openSessions.contains(oldSession));
     // The old session's late release and presses no longer count.
     fake.lastShortcutSession = oldSession;
-    fake.activate(QStringLiteral("dictation"));
+    fake.activate(kDictation);
     runEventLoopFor(20);
-    EXPECT_EQ(keyboard->fired.size(), 1);
+    EXPECT_EQ(keyboard->fired.size(), 3);
     fake.lastShortcutSession = fake.openSessions.last();
-    fake.activate(QStringLiteral("dictation"));
-    fake.deactivate(QStringLiteral("dictation"));
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 3; }));
-    EXPECT_EQ(keyboard->fired.mid(1), QStringList({QStringLiteral("cmd-down"), QStringLiteral("cmd-up")}));
-}
-
-TEST_F(GlobalShortcutsTest, APortalThatEndsMidChordReleasesItAndOneThatComesBackIsBoundAgain)
-{
-    startWith(HotkeyType::fnShift);
-    ASSERT_TRUE(portalHeard(kBind));
-    fake.activate(QStringLiteral("dictation"));
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 1; }));
-    fake.vanish();
-    ASSERT_TRUE(waitUntil([this] { return keyboard->fired.size() == 2; }));
-    EXPECT_EQ(keyboard->fired.last(), QStringLiteral("up"));
-    ASSERT_TRUE(fake.reappear());
-    ASSERT_TRUE(portalHeard(kBind, 2));
-    fake.activate(QStringLiteral("dictation"));
-    EXPECT_TRUE(waitUntil([this] { return keyboard->fired.size() == 3; }));
+    fake.activate(kDictation);
+    fake.deactivate(kDictation);
+    ASSERT_TRUE(firedTimes(5));
+    EXPECT_EQ(keyboard->fired.mid(3), QStringList({QStringLiteral("cmd-down"), QStringLiteral("cmd-up")}));
 }
 
 TEST_F(GlobalShortcutsTest, AUserWhoCancelsTheDialogLeavesTheSourceUnavailable)
 {
     fake.responses.insert(QStringLiteral("GlobalShortcuts.BindShortcuts"), 1);
-    startWith(HotkeyType::ctrlShift);
-    ASSERT_TRUE(portalHeard(QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, CTRL+Shift_L, open)")));
+    ASSERT_NO_FATAL_FAILURE(
+        startWith(HotkeyType::ctrlShift, QStringLiteral("GlobalShortcuts.BindShortcuts(dictation, CTRL+Shift_L, open)")));
     ASSERT_TRUE(waitUntil([this] { return !keys.isAvailable(); }));
     EXPECT_TRUE(log.mentions(QStringLiteral("没有绑定热键")));
     EXPECT_TRUE(keys.triggerDescription().isEmpty());
@@ -159,17 +152,20 @@ struct RemoteDesktopTest : PortalTest {
                                      {[this] { return storedToken; }, [this](const QString& token) { storedToken = token; }},
                                      [this] { ++refusals; }};
 
-    // Ctrl+V as the clipboard paste posts it.
-    void paste()
+    // (key, down) through one event source, as the paste and the submit keys go.
+    void post(std::initializer_list<std::pair<int, bool>> events)
     {
         const auto source = keys.createEventSource();
         ASSERT_TRUE(source);
-        for (const auto& [key, down] : {std::pair{VirtualKey::LeftControl, true}, {VirtualKey::V, true},
-                                        {VirtualKey::V, false}, {VirtualKey::LeftControl, false}}) {
+        for (const auto& [key, down] : events) {
             const auto event = source->createKeyboardEvent(key, down);
             ASSERT_TRUE(event);
             source->post(*event);
         }
+    }
+    void paste()
+    {
+        post({{VirtualKey::LeftControl, true}, {VirtualKey::V, true}, {VirtualKey::V, false}, {VirtualKey::LeftControl, false}});
     }
 };
 
@@ -177,17 +173,9 @@ TEST_F(RemoteDesktopTest, KeysPostedBeforeTheSessionArriveAsKeysymsAfterStartThe
 {
     paste();
     ASSERT_TRUE(portalHeard(QStringLiteral("Close")));
-    const QStringList expected{
-        QStringLiteral("RemoteDesktop.CreateSession"),
-        QStringLiteral("RemoteDesktop.SelectDevices(types=1, persist=2, token=)"),
-        QStringLiteral("RemoteDesktop.Start"),
-        QStringLiteral("Key(ffe3, 1)"),
-        QStringLiteral("Key(76, 1)"),
-        QStringLiteral("Key(76, 0)"),
-        QStringLiteral("Key(ffe3, 0)"),
-        QStringLiteral("Close"),
-    };
-    EXPECT_EQ(fake.calls, expected);
+    EXPECT_EQ(fake.calls.join(QStringLiteral(" | ")),
+              QStringLiteral("RemoteDesktop.CreateSession | RemoteDesktop.SelectDevices(types=1, persist=2, token=) | "
+                             "RemoteDesktop.Start | Key(ffe3, 1) | Key(76, 1) | Key(76, 0) | Key(ffe3, 0) | Close"));
     EXPECT_EQ(storedToken, QStringLiteral("restore-1"));
     EXPECT_TRUE(fake.openSessions.isEmpty());
     EXPECT_FALSE(log.mentions(QStringLiteral("restore-1"))) << "the token is a credential";
@@ -202,9 +190,7 @@ TEST_F(RemoteDesktopTest, TheStoredTokenIsOfferedAgainAndASessionOpenedEarlyIsUs
     EXPECT_TRUE(fake.calls.contains(QStringLiteral("RemoteDesktop.SelectDevices(types=1, persist=2, token=from-last-run)")));
     EXPECT_EQ(storedToken, QStringLiteral("restore-2"));
 
-    const auto source = keys.createEventSource();
-    source->post(*source->createKeyboardEvent(VirtualKey::Return, true));
-    source->post(*source->createKeyboardEvent(VirtualKey::Return, false));
+    post({{VirtualKey::Return, true}, {VirtualKey::Return, false}});
     ASSERT_TRUE(portalHeard(QStringLiteral("Close")));
     EXPECT_EQ(fake.calls.count(QStringLiteral("RemoteDesktop.CreateSession")), 1);
     EXPECT_EQ(fake.calls.mid(fake.calls.size() - 3),

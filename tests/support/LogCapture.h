@@ -7,6 +7,7 @@
 #include "log/TencentASRLogger.h"
 #include "platform/SystemLog.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <memory>
@@ -82,12 +83,8 @@ public:
     // Messages (the text after " - ") in order.
     QStringList messages()
     {
-        QStringList result;
-        for (const QString& line : lines()) {
-            const qsizetype at = line.indexOf(QStringLiteral(" - "));
-            result.append(at < 0 ? line : line.mid(at + 3));
-        }
-        return result;
+        static const QRegularExpression prefix(QStringLiteral("^.*? - "));
+        return lines().replaceInStrings(prefix, QString());
     }
 
     bool contains(const QString& message) { return messages().contains(message); }
@@ -99,12 +96,7 @@ public:
 
     QStringList startingWith(const QString& prefix)
     {
-        QStringList result;
-        for (const QString& message : messages()) {
-            if (message.startsWith(prefix))
-                result.append(message);
-        }
-        return result;
+        return messages().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix)));
     }
 
     // The level of the first line whose message equals `message`, e.g. "WARNING".

@@ -1,5 +1,7 @@
 #include "support/ServerProcess.h"
 
+#include "support/ChildProcess.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -9,6 +11,25 @@
 #include <QTimer>
 
 namespace velnor::test {
+namespace {
+
+// Runs the event loop until `reply` finished; it is aborted after `timeoutMs`.
+void awaitReply(QNetworkReply* reply, int timeoutMs)
+{
+    if (reply->isFinished())
+        return;
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, [reply] { reply->abort(); });
+    loop.exec();
+}
+
+bool answeredOk(const QJsonObject& answer)
+{
+    return answer.value(QStringLiteral("code")).toInt(-1) == 0;
+}
+
+} // namespace
 
 ServerProcess::ServerProcess() = default;
 
@@ -58,16 +79,7 @@ void ServerProcess::stop()
 {
     if (!m_process)
         return;
-    m_stoppedCleanly = false;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (m_process->waitForFinished(10000)) {
-            m_stoppedCleanly = m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
-        } else {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
+    m_stoppedCleanly = endAsLogoutWould(*m_process);
     m_process.reset();
 }
 
@@ -99,14 +111,13 @@ bool ServerProcess::injectFault(const QString& path, QJsonObject fault, int coun
 {
     fault.insert(QStringLiteral("path"), path);
     fault.insert(QStringLiteral("count"), count);
-    return control("POST", QStringLiteral("/__test/fault"), fault).value(QStringLiteral("code")).toInt(-1) == 0;
+    return answeredOk(control("POST", QStringLiteral("/__test/fault"), fault));
 }
 
 bool ServerProcess::scriptRecognizer(const QStringList& texts)
 {
     const QJsonObject body{{QStringLiteral("texts"), QJsonArray::fromStringList(texts)}};
-    return control("POST", QStringLiteral("/__test/recognizer-script"), body).value(QStringLiteral("code")).toInt(-1)
-        == 0;
+    return answeredOk(control("POST", QStringLiteral("/__test/recognizer-script"), body));
 }
 
 QJsonArray ServerProcess::realtimeConnections()
@@ -123,11 +134,7 @@ HttpResult RawHttp::send(const QByteArray& method, const QUrl& url, const QByteA
     QNetworkReply* reply = m_network.sendCustomRequest(request, method, body);
     // Test servers use a self-signed certificate made on the spot.
     QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply] { reply->ignoreSslErrors(); });
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, [reply] { reply->abort(); });
-    if (!reply->isFinished())
-        loop.exec();
+    awaitReply(reply, timeoutMs);
     HttpResult result;
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.error = reply->error();
@@ -137,30 +144,31 @@ HttpResult RawHttp::send(const QByteArray& method, const QUrl& url, const QByteA
     return result;
 }
 
-HttpResult RawHttp::json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token)
+namespace {
+
+RawHttp::Headers jsonHeaders(const QString& token)
 {
-    Headers headers{{"Content-Type", "application/json"}};
+    RawHttp::Headers headers{{"Content-Type", "application/json"}};
     if (!token.isEmpty())
         headers.append({"Authorization", "Bearer " + token.toUtf8()});
-    return send(method, url, QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
+    return headers;
+}
+
+} // namespace
+
+HttpResult RawHttp::json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token)
+{
+    return send(method, url, QJsonDocument(body).toJson(QJsonDocument::Compact), jsonHeaders(token));
 }
 
 HttpResult RawHttp::get(const QUrl& url, const QString& token)
 {
-    Headers headers{{"Content-Type", "application/json"}};
-    if (!token.isEmpty())
-        headers.append({"Authorization", "Bearer " + token.toUtf8()});
-    return send("GET", url, {}, headers);
+    return send("GET", url, {}, jsonHeaders(token));
 }
 
 QByteArray waitForReply(QNetworkReply* reply)
 {
-    if (!reply->isFinished()) {
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, [reply] { reply->abort(); });
-        loop.exec();
-    }
+    awaitReply(reply, 60000);
     const QByteArray body = reply->readAll();
     reply->deleteLater();
     return body;
@@ -198,12 +206,9 @@ QByteArray MultipartBody::contentType() const
 QString makeSelfSignedCertificate(const QString& dir)
 {
     QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"), QStringLiteral("-keyout"),
-                   dir + QStringLiteral("/key.pem"), QStringLiteral("-out"), dir + QStringLiteral("/cert.pem")});
+    openssl.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                              "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                                              "-keyout", dir + "/key.pem", "-out", dir + "/cert.pem"});
     if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
         return QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAllStandardError());
     return {};

@@ -9,6 +9,15 @@
 #include <cstring>
 
 namespace velnor::test {
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 SpeechFixtures::SpeechFixtures(QString workDir, Voice voice)
     : m_dir(std::move(workDir))
@@ -32,10 +41,8 @@ QString SpeechFixtures::wav(const QString& sentence)
 {
     const QString path = QDir(m_dir).filePath(QStringLiteral("speech%1.wav").arg(++m_counter));
     const bool made = m_voice == Voice::FliteSlt
-        ? run(QStringLiteral("flite"), {QStringLiteral("-voice"), QStringLiteral("slt"), QStringLiteral("-t"), sentence,
-                                        QStringLiteral("-o"), path})
-        : run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us+klatt"), QStringLiteral("-s"),
-                                            QStringLiteral("175"), QStringLiteral("-w"), path, sentence});
+        ? run(QStringLiteral("flite"), {"-voice", "slt", "-t", sentence, "-o", path})
+        : run(QStringLiteral("espeak-ng"), {"-v", "en-us+klatt", "-s", "175", "-w", path, sentence});
     return made ? path : QString();
 }
 
@@ -45,15 +52,10 @@ std::vector<std::int16_t> SpeechFixtures::pcm16k(const QString& sentence)
     if (spoken.isEmpty())
         return {};
     const QString raw = spoken + QStringLiteral(".raw");
-    if (!run(QStringLiteral("sox"), {QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("16000"),
-                                     QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
-                                     QStringLiteral("16"), QStringLiteral("-e"), QStringLiteral("signed-integer"),
-                                     QStringLiteral("-t"), QStringLiteral("raw"), raw}))
+    if (!run(QStringLiteral("sox"),
+             {"-R", spoken, "-r", "16000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", raw}))
         return {};
-    QFile file(raw);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = contentsOf(raw);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(bytes.size()) / 2);
     std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
     return samples;
@@ -69,21 +71,16 @@ QByteArray SpeechFixtures::m4a(const QString& sentence, double padSeconds, doubl
     const double spokenSeconds = static_cast<double>(QFileInfo(spoken).size() - 44) / bytesPerSecond;
     const double tail = std::max(padSeconds, minSeconds - spokenSeconds - padSeconds);
     const QString resampled = spoken + QStringLiteral(".44k.wav");
-    QStringList soxArgs{QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("44100"),
-                        QStringLiteral("-c"), QStringLiteral("2"), resampled};
+    QStringList soxArgs{"-R", spoken, "-r", "44100", "-c", "2", resampled};
     if (padSeconds > 0 || tail > 0)
         soxArgs << QStringLiteral("pad") << QString::number(padSeconds, 'f', 3) << QString::number(tail, 'f', 3);
     if (!run(QStringLiteral("sox"), soxArgs))
         return {};
     const QString m4aPath = spoken + QStringLiteral(".m4a");
-    if (!run(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                        QStringLiteral("-y"), QStringLiteral("-i"), resampled, QStringLiteral("-c:a"),
-                                        QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("96k"), m4aPath}))
+    if (!run(QStringLiteral("ffmpeg"),
+             {"-nostdin", "-loglevel", "error", "-y", "-i", resampled, "-c:a", "aac", "-b:a", "96k", m4aPath}))
         return {};
-    QFile file(m4aPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return contentsOf(m4aPath);
 }
 
 QString SpeechFixtures::grammar(const QStringList& sentences)

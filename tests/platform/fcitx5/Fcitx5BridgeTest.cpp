@@ -63,6 +63,17 @@ struct Fcitx5BridgeTest : ::testing::Test {
         addon.focus(program, capabilities);
         ASSERT_TRUE(waitUntil([&] { return bridge.focusedField().program == program; }));
     }
+    // The addon up and a text field of gedit focused.
+    void typingInGedit()
+    {
+        connectAddon();
+        focusField(QStringLiteral("gedit"));
+    }
+    void unfocus()
+    {
+        addon.unfocus();
+        ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
+    }
 
     // Waits until the addon heard `call`; then lets any later call arrive too.
     bool addonHeard(const QString& call)
@@ -72,10 +83,13 @@ struct Fcitx5BridgeTest : ::testing::Test {
         return heard;
     }
 
-    InsertionResult insert(const QString& dictated)
+    // `meanwhile` runs once the insertion has started.
+    InsertionResult insert(const QString& dictated, const std::function<void()>& meanwhile = {})
     {
         std::optional<InsertionResult> result;
         text.inputTextToFocusedField(dictated, [&](const InsertionResult& done) { result = done; });
+        if (meanwhile)
+            meanwhile();
         EXPECT_TRUE(waitUntil([&] { return result.has_value(); }));
         return result.value_or(InsertionResult{});
     }
@@ -100,8 +114,7 @@ TEST_F(Fcitx5BridgeTest, StateFollowsFcitxAndTheAddonOnTheBus)
 
 TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
 {
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
+    typingInGedit();
     const auto x11Chord = [this] {
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 63, EventModifier::Function, 0});
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 56, EventModifier::Function | EventModifier::Shift, 0});
@@ -116,8 +129,7 @@ TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
     EXPECT_EQ(keyboard.fired, QStringList({QStringLiteral("down"), QStringLiteral("up")}));
 
     // No field focused (a window the input method does not serve): XI2's keys count.
-    addon.unfocus();
-    ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
+    unfocus();
     x11Chord();
     EXPECT_EQ(keyboard.fired.size(), 4);
 }
@@ -134,8 +146,7 @@ TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
 
 TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceThroughTheAddon)
 {
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
+    typingInGedit();
     preedit.showPreedit(QStringLiteral("今天"));
     preedit.showPreedit(QStringLiteral("今天天气"));
     const InsertionResult result = insert(QStringLiteral("今天天气很好。"));
@@ -168,10 +179,8 @@ TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
         fallback.typed.clear();
         enabled = c.switchedOn;
         focusField(QStringLiteral("app-") + QLatin1String(c.name), c.capabilities);
-        if (!c.focused) {
-            addon.unfocus();
-            ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
-        }
+        if (!c.focused)
+            unfocus();
         preedit.showPreedit(QStringLiteral("密码"));
         EXPECT_NE(insert(QStringLiteral("秘密")).method, TextInputMethod::InputMethod);
         EXPECT_EQ(fallback.typed, QStringList({QStringLiteral("秘密")}));
@@ -185,8 +194,7 @@ TEST_F(Fcitx5BridgeTest, SubmitKeysGoThroughTheAddonWithTheirModifiers)
 {
     fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
     EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
+    typingInGedit();
     struct Case {
         int modifier;
         const char* forwarded;
@@ -207,32 +215,28 @@ TEST_F(Fcitx5BridgeTest, SubmitKeysGoThroughTheAddonWithTheirModifiers)
         ASSERT_TRUE(addonHeard(QLatin1String(c.forwarded)));
         EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
     }
-    addon.unfocus();
-    ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
+    unfocus();
     EXPECT_FALSE(submitKeys.isAvailable());
 }
 
 TEST_F(Fcitx5BridgeTest, AddonGoneMidDictationLosesNoText)
 {
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
+    typingInGedit();
     addon.holdCommits = true;
-    std::optional<InsertionResult> result;
-    text.inputTextToFocusedField(QStringLiteral("会议改到明天"), [&](const InsertionResult& done) { result = done; });
-    ASSERT_TRUE(addonHeard(QStringLiteral("CommitString(会议改到明天)")));
     // Fcitx5 crashes with the commit unanswered.
-    addon.crash();
-    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    const InsertionResult result = insert(QStringLiteral("会议改到明天"), [this] {
+        ASSERT_TRUE(addonHeard(QStringLiteral("CommitString(会议改到明天)")));
+        addon.crash();
+    });
     EXPECT_EQ(fallback.typed, QStringList({QStringLiteral("会议改到明天")}));
-    EXPECT_EQ(result->method, TextInputMethod::Accessibility) << "the fallback's own way";
+    EXPECT_EQ(result.method, TextInputMethod::Accessibility) << "the fallback's own way";
     EXPECT_TRUE(waitUntil([this] { return bridge.state() == AddonState::FcitxNotRunning; }));
     EXPECT_TRUE(log.contains(QStringLiteral("输入法提交失败，改用其他方式输入")));
 }
 
 TEST_F(Fcitx5BridgeTest, FocusChangeTakesThePreeditAwayAtOnce)
 {
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
+    typingInGedit();
     preedit.showPreedit(QStringLiteral("明天"));
     focusField(QStringLiteral("firefox"));
     EXPECT_TRUE(addonHeard(QStringLiteral("ClearPreedit()")));

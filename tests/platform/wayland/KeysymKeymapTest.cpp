@@ -9,25 +9,18 @@
 namespace velnor::wayland {
 namespace {
 
-struct Compiled {
-    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context{xkb_context_new(XKB_CONTEXT_NO_FLAGS),
-                                                                       &xkb_context_unref};
-    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap{nullptr, &xkb_keymap_unref};
-    explicit Compiled(const QByteArray& text)
-    {
-        keymap.reset(xkb_keymap_new_from_string(context.get(), text.constData(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                XKB_KEYMAP_COMPILE_NO_FLAGS));
-    }
-};
-
 // The layout a virtual keyboard uploads: the compositor compiles it as
 // xkbcommon does here, and every key types its keysym on the first level.
 TEST(KeysymKeymapTest, EachKeysymHasAKeyAndModifierKeysSetTheirModifier)
 {
     const KeysymKeymap map({XKB_KEY_v, XKB_KEY_Return, XKB_KEY_Shift_L, XKB_KEY_Control_L, XKB_KEY_Insert,
                             XKB_KEY_v, XKB_KEY_NoSymbol});
-    const Compiled compiled(map.text());
-    ASSERT_TRUE(compiled.keymap) << map.text().toStdString();
+    const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS),
+                                                                             &xkb_context_unref);
+    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+        xkb_keymap_new_from_string(context.get(), map.text().constData(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS),
+        &xkb_keymap_unref);
+    ASSERT_TRUE(keymap) << map.text().toStdString();
 
     struct Case {
         xkb_keysym_t keysym;
@@ -49,10 +42,10 @@ TEST(KeysymKeymapTest, EachKeysymHasAKeyAndModifierKeysSetTheirModifier)
         EXPECT_GE(*keycode - KeysymKeymap::kEvdevOffset, 1u);
 
         const xkb_keysym_t* syms = nullptr;
-        ASSERT_EQ(xkb_keymap_key_get_syms_by_level(compiled.keymap.get(), *keycode, 0, 0, &syms), 1);
+        ASSERT_EQ(xkb_keymap_key_get_syms_by_level(keymap.get(), *keycode, 0, 0, &syms), 1);
         EXPECT_EQ(syms[0], c.keysym);
 
-        const std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(xkb_state_new(compiled.keymap.get()),
+        const std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(xkb_state_new(keymap.get()),
                                                                           &xkb_state_unref);
         xkb_state_update_key(state.get(), *keycode, XKB_KEY_DOWN);
         for (const char* modifier : {XKB_MOD_NAME_SHIFT, XKB_MOD_NAME_CTRL})

@@ -1,10 +1,10 @@
 // A clipboard manager as desktops run one.
 //
-//   velnor-clipboard-manager [--on-exit-only] [--copy-delay MS]
+//   velnor-clipboard-manager [--on-exit-only]
 //
 // It owns CLIPBOARD_MANAGER and copies what an owner hands over as it quits
 // (SAVE_TARGETS). Unless --on-exit-only, it also copies every format
-// whenever another program takes the clipboard (MS later) and owns the copy
+// whenever another program takes the clipboard and owns the copy
 // itself. Prints "ready" once watching, then "copied <text>" after each copy.
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
@@ -120,12 +120,10 @@ int main(int argc, char** argv)
     SaveTargetsHandler saveTargets(connection, manager, copy);
     app.installNativeEventFilter(&saveTargets);
     if (!onExitOnly) {
-        const qsizetype at = app.arguments().indexOf(QStringLiteral("--copy-delay"));
-        const int delayMs = at >= 0 ? app.arguments().value(at + 1).toInt() : 0;
-        QObject::connect(&clipboard, &QClipboard::changed, &app, [&, delayMs](QClipboard::Mode mode) {
+        QObject::connect(&clipboard, &QClipboard::changed, &app, [&](QClipboard::Mode mode) {
             if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard()) {
                 refreshServerTime();
-                QTimer::singleShot(delayMs, &app, copy);
+                QTimer::singleShot(0, &app, copy);
             }
         });
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 
 #include <QDBusConnection>
@@ -44,9 +45,8 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(dir + QStringLiteral("/fcitx5.log"));
         // Its own clipboard watcher and panels stay out of the clipboard and focus checks.
-        const QStringList arguments{QStringLiteral("--replace"),
-                                    QStringLiteral("--disable=classicui,clipboard,notificationitem,"
-                                                   "kimpanel,quickphrase,emoji,unicode,imselector")};
+        const QStringList arguments{
+            "--replace", "--disable=classicui,clipboard,notificationitem,kimpanel,quickphrase,emoji,unicode,imselector"};
         if (launch) {
             launch(m_process, QStringLiteral("fcitx5"), arguments, environment);
         } else {
@@ -54,13 +54,7 @@ public:
             m_process.start(QStringLiteral("fcitx5"), arguments);
         }
     }
-    ~Fcitx5Process()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    ~Fcitx5Process() { endAsLogoutWould(m_process, 5000); }
     Fcitx5Process(const Fcitx5Process&) = delete;
     Fcitx5Process& operator=(const Fcitx5Process&) = delete;
 

@@ -77,7 +77,7 @@ inline QProcessEnvironment fieldEnvironment(bool accessible)
 inline QString activeWindowName()
 {
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")});
+    xdotool.start(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
     xdotool.waitForFinished(5000);
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
 }

@@ -60,27 +60,19 @@ Field plainTextEdit(QPlainTextEdit* edit)
             }};
 }
 
-// Pastes a while after the paste key instead of at once.
-class LatePaste final : public QObject {
+// With a paste delay, pastes that long after the paste key instead of at once.
+class LineEdit final : public QLineEdit {
 public:
-    LatePaste(QLineEdit& edit, int delayMs)
-        : m_edit(edit)
-        , m_delayMs(delayMs)
-    {
-    }
+    int pasteDelayMs = 0;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    void keyPressEvent(QKeyEvent* event) override
     {
-        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste))
-            return QObject::eventFilter(watched, event);
-        QTimer::singleShot(m_delayMs, &m_edit, &QLineEdit::paste);
-        return true;
+        if (pasteDelayMs > 0 && event->matches(QKeySequence::Paste))
+            QTimer::singleShot(pasteDelayMs, this, &QLineEdit::paste);
+        else
+            QLineEdit::keyPressEvent(event);
     }
-
-private:
-    QLineEdit& m_edit;
-    const int m_delayMs;
 };
 
 } // namespace
@@ -92,20 +84,15 @@ int main(int argc, char** argv)
     const bool multiline = arguments.removeAll(QStringLiteral("--multiline")) > 0;
     const bool reportChanges = arguments.removeAll(QStringLiteral("--report-changes")) > 0;
     const bool password = arguments.removeAll(QStringLiteral("--password")) > 0;
-    int pasteDelayMs = 0;
+    LineEdit line;
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--paste-delay")); at >= 0) {
-        pasteDelayMs = arguments.value(at + 1).toInt();
+        line.pasteDelayMs = arguments.value(at + 1).toInt();
         arguments.remove(at, 2);
     }
-
-    QLineEdit line;
     if (password)
         line.setEchoMode(QLineEdit::Password);
     QPlainTextEdit lines;
     const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
-    LatePaste latePaste(line, pasteDelayMs);
-    if (pasteDelayMs > 0)
-        line.installEventFilter(&latePaste);
     field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
     field.widget->resize(400, multiline ? 120 : 40);
     field.widget->show();

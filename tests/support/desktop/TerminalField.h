@@ -22,8 +22,7 @@ public:
                   const QString& outputFile, const Start& start)
         : m_outputFile(outputFile)
     {
-        start(m_process, terminal,
-              options + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), shellLine.arg(outputFile)});
+        start(m_process, terminal, options + QStringList{"sh", "-c", shellLine.arg(outputFile)});
         m_ready = m_process.waitForStarted(5000);
     }
     ~TerminalField()
@@ -52,9 +51,7 @@ private:
 inline bool writeSpeechNoise(const QString& wavPath)
 {
     return QProcess::execute(QStringLiteral("sox"),
-                             {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-c"),
-                              QStringLiteral("1"), wavPath, QStringLiteral("synth"), QStringLiteral("2.5"),
-                              QStringLiteral("pinknoise"), QStringLiteral("vol"), QStringLiteral("0.5")})
+                             {"-n", "-r", "48000", "-c", "1", wavPath, "synth", "2.5", "pinknoise", "vol", "0.5"})
         == 0;
 }
 

@@ -36,7 +36,7 @@ inline QList<XWindow> windowsNamed(const QString& name, const QString& windowCla
     static const QRegularExpression line(QStringLiteral(
         R"re((0x[0-9a-f]+) "([^"]*)": \("[^"]*" "([^"]*)"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re"));
     QList<XWindow> found;
-    const QString tree = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    const QString tree = runTool(QStringLiteral("xwininfo"), {"-root", "-tree"});
     for (const QString& text : tree.split(QLatin1Char('\n'))) {
         const auto match = line.match(text);
         if (match.hasMatch() && match.captured(2) == name && match.captured(3) == windowClass)
@@ -48,15 +48,14 @@ inline QList<XWindow> windowsNamed(const QString& name, const QString& windowCla
 
 inline bool isViewable(const XWindow& window)
 {
-    return runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window.id})
-        .contains(QStringLiteral("Map State: IsViewable"));
+    return runTool(QStringLiteral("xwininfo"), {"-id", window.id}).contains(QStringLiteral("Map State: IsViewable"));
 }
 
 // Presses and releases a mouse button at a point of the screen (xdotool).
 inline void clickAt(const QPoint& point, int button)
 {
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(point.x()),
-                                        QString::number(point.y()), QStringLiteral("click"), QString::number(button)});
+    runTool(QStringLiteral("xdotool"), {"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
+                                        QString::number(button)});
 }
 
 // The tray host of the test desktop: trayer, docked at the top right of the
@@ -66,10 +65,8 @@ public:
     TrayHost() = default;
     ~TrayHost()
     {
-        if (m_trayer.state() != QProcess::NotRunning) {
-            m_trayer.kill();
-            m_trayer.waitForFinished(5000);
-        }
+        m_trayer.kill();
+        m_trayer.waitForFinished(5000);
     }
     TrayHost(const TrayHost&) = delete;
     TrayHost& operator=(const TrayHost&) = delete;
@@ -77,12 +74,8 @@ public:
     // Starts trayer; true once its panel is on screen.
     bool start()
     {
-        m_trayer.start(QStringLiteral("trayer"),
-                       {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                        QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-                        QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--heighttype"),
-                        QStringLiteral("pixel"), QStringLiteral("--height"), QStringLiteral("32"),
-                        QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        m_trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                                                  "120", "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
         return m_trayer.waitForStarted(5000) && waitUntil([this] { return panel().has_value(); }, 10000);
     }
 

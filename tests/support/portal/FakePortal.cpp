@@ -1,6 +1,5 @@
 #include "support/portal/FakePortal.h"
 
-#include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QTimer>
 
@@ -8,6 +7,7 @@ namespace velnor::test {
 namespace {
 
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
 QString senderPart(const QString& uniqueName) { return uniqueName.mid(1).replace(QLatin1Char('.'), QLatin1Char('_')); }
 
@@ -34,7 +34,14 @@ private:
 
 } // namespace
 
-FakeGlobalShortcuts::FakeGlobalShortcuts(FakePortal& portal, uint version)
+QDBusMessage shortcutSignal(const QString& name, const QString& session, const QString& id)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(kPortalPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), name);
+    signal << QVariant::fromValue(QDBusObjectPath(session)) << id << qulonglong(0) << QVariantMap();
+    return signal;
+}
+
+FakePortalInterface::FakePortalInterface(FakePortal& portal, uint version)
     : QDBusAbstractAdaptor(&portal)
     , m_portal(portal)
     , m_version(version)
@@ -43,11 +50,9 @@ FakeGlobalShortcuts::FakeGlobalShortcuts(FakePortal& portal, uint version)
 
 QDBusObjectPath FakeGlobalShortcuts::CreateSession(const QVariantMap& options)
 {
-    const QString session = m_portal.newSession(options);
-    m_portal.lastShortcutSession = session;
-    m_portal.record(QStringLiteral("GlobalShortcuts.CreateSession"));
-    return m_portal.answer(QStringLiteral("GlobalShortcuts.CreateSession"),
-                           {{QStringLiteral("session_handle"), session}}, options);
+    const QDBusObjectPath request = m_portal.createSession(QStringLiteral("GlobalShortcuts"), options);
+    m_portal.lastShortcutSession = m_portal.openSessions.last();
+    return request;
 }
 
 QDBusObjectPath FakeGlobalShortcuts::BindShortcuts(const QDBusObjectPath& session,
@@ -56,9 +61,9 @@ QDBusObjectPath FakeGlobalShortcuts::BindShortcuts(const QDBusObjectPath& sessio
 {
     portal::PortalShortcutList bound;
     for (const portal::PortalShortcut& shortcut : shortcuts) {
-        m_portal.record(QStringLiteral("GlobalShortcuts.BindShortcuts(%1, %2, %3)")
-                            .arg(shortcut.id, shortcut.properties.value(QStringLiteral("preferred_trigger")).toString(),
-                                 m_portal.isOpen(session) ? QStringLiteral("open") : QStringLiteral("closed")));
+        m_portal.calls.append(QStringLiteral("GlobalShortcuts.BindShortcuts(%1, %2, %3)")
+                                  .arg(shortcut.id, shortcut.properties.value(QStringLiteral("preferred_trigger")).toString(),
+                                       m_portal.isOpen(session) ? QStringLiteral("open") : QStringLiteral("closed")));
         bound.append({shortcut.id,
                       {{QStringLiteral("description"), shortcut.properties.value(QStringLiteral("description"))},
                        {QStringLiteral("trigger_description"), m_portal.triggerDescription}}});
@@ -67,32 +72,23 @@ QDBusObjectPath FakeGlobalShortcuts::BindShortcuts(const QDBusObjectPath& sessio
                            {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}}, options);
 }
 
-FakeRemoteDesktop::FakeRemoteDesktop(FakePortal& portal, uint version)
-    : QDBusAbstractAdaptor(&portal)
-    , m_portal(portal)
-    , m_version(version)
-{
-}
-
 QDBusObjectPath FakeRemoteDesktop::CreateSession(const QVariantMap& options)
 {
-    m_portal.record(QStringLiteral("RemoteDesktop.CreateSession"));
-    return m_portal.answer(QStringLiteral("RemoteDesktop.CreateSession"),
-                           {{QStringLiteral("session_handle"), m_portal.newSession(options)}}, options);
+    return m_portal.createSession(QStringLiteral("RemoteDesktop"), options);
 }
 
 QDBusObjectPath FakeRemoteDesktop::SelectDevices(const QDBusObjectPath&, const QVariantMap& options)
 {
-    m_portal.record(QStringLiteral("RemoteDesktop.SelectDevices(types=%1, persist=%2, token=%3)")
-                        .arg(options.value(QStringLiteral("types")).toUInt())
-                        .arg(options.value(QStringLiteral("persist_mode")).toUInt())
-                        .arg(options.value(QStringLiteral("restore_token")).toString()));
+    m_portal.calls.append(QStringLiteral("RemoteDesktop.SelectDevices(types=%1, persist=%2, token=%3)")
+                              .arg(options.value(QStringLiteral("types")).toUInt())
+                              .arg(options.value(QStringLiteral("persist_mode")).toUInt())
+                              .arg(options.value(QStringLiteral("restore_token")).toString()));
     return m_portal.answer(QStringLiteral("RemoteDesktop.SelectDevices"), {}, options);
 }
 
 QDBusObjectPath FakeRemoteDesktop::Start(const QDBusObjectPath&, const QString&, const QVariantMap& options)
 {
-    m_portal.record(QStringLiteral("RemoteDesktop.Start"));
+    m_portal.calls.append(QStringLiteral("RemoteDesktop.Start"));
     return m_portal.answer(QStringLiteral("RemoteDesktop.Start"),
                            {{QStringLiteral("devices"), 1u}, {QStringLiteral("restore_token"), m_portal.issuedToken}},
                            options);
@@ -100,10 +96,10 @@ QDBusObjectPath FakeRemoteDesktop::Start(const QDBusObjectPath&, const QString&,
 
 void FakeRemoteDesktop::NotifyKeyboardKeysym(const QDBusObjectPath& session, const QVariantMap&, int keysym, uint state)
 {
-    m_portal.record(QStringLiteral("Key(%1, %2%3)")
-                        .arg(QString::number(keysym, 16))
-                        .arg(state)
-                        .arg(m_portal.isOpen(session) ? QString() : QStringLiteral(", no session")));
+    m_portal.calls.append(QStringLiteral("Key(%1, %2%3)")
+                              .arg(QString::number(keysym, 16))
+                              .arg(state)
+                              .arg(m_portal.isOpen(session) ? QString() : QStringLiteral(", no session")));
 }
 
 FakePortal::FakePortal(QDBusConnection bus, uint globalShortcutsVersion, uint remoteDesktopVersion)
@@ -111,9 +107,9 @@ FakePortal::FakePortal(QDBusConnection bus, uint globalShortcutsVersion, uint re
 {
     portal::registerPortalShortcutTypes();
     if (globalShortcutsVersion > 0)
-        m_shortcuts = new FakeGlobalShortcuts(*this, globalShortcutsVersion);
+        new FakeGlobalShortcuts(*this, globalShortcutsVersion);
     if (remoteDesktopVersion > 0)
-        m_remoteDesktop = new FakeRemoteDesktop(*this, remoteDesktopVersion);
+        new FakeRemoteDesktop(*this, remoteDesktopVersion);
 }
 
 bool FakePortal::start()
@@ -121,26 +117,27 @@ bool FakePortal::start()
     return m_bus.registerObject(kPortalPath, this, QDBusConnection::ExportAdaptors)
         && m_bus.registerVirtualObject(kPortalPath + QStringLiteral("/session"), new SessionObjects(*this),
                                        QDBusConnection::SubPath)
-        && m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        && reappear();
 }
 
 void FakePortal::vanish()
 {
-    m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    m_bus.unregisterService(kPortalName);
     openSessions.clear();
 }
 
-bool FakePortal::reappear() { return m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")); }
+bool FakePortal::reappear() { return m_bus.registerService(kPortalName); }
 
 QString FakePortal::caller() const { return calledFromDBus() ? message().service() : QString(); }
 
-QString FakePortal::newSession(const QVariantMap& options)
+QDBusObjectPath FakePortal::createSession(const QString& interface, const QVariantMap& options)
 {
-    const QString path = QStringLiteral("%1/session/%2/%3")
-                             .arg(kPortalPath, senderPart(caller()),
-                                  options.value(QStringLiteral("session_handle_token")).toString());
-    openSessions.append(path);
-    return path;
+    const QString method = interface + QStringLiteral(".CreateSession");
+    calls.append(method);
+    openSessions.append(QStringLiteral("%1/session/%2/%3")
+                            .arg(kPortalPath, senderPart(caller()),
+                                 options.value(QStringLiteral("session_handle_token")).toString()));
+    return answer(method, {{QStringLiteral("session_handle"), openSessions.last()}}, options);
 }
 
 QDBusObjectPath FakePortal::answer(const QString& method, QVariantMap results, const QVariantMap& options)
@@ -166,15 +163,14 @@ void FakePortal::closeSession(const QString& path)
     openSessions.removeAll(path);
 }
 
-void FakePortal::activate(const QString& id) { emitShortcutSignal(QStringLiteral("Activated"), id); }
-
-void FakePortal::deactivate(const QString& id) { emitShortcutSignal(QStringLiteral("Deactivated"), id); }
-
-void FakePortal::emitShortcutSignal(const QString& name, const QString& id)
+void FakePortal::activate(const QString& id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(kPortalPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), name);
-    signal << QVariant::fromValue(QDBusObjectPath(lastShortcutSession)) << id << qulonglong(0) << QVariantMap();
-    m_bus.send(signal);
+    m_bus.send(shortcutSignal(QStringLiteral("Activated"), lastShortcutSession, id));
+}
+
+void FakePortal::deactivate(const QString& id)
+{
+    m_bus.send(shortcutSignal(QStringLiteral("Deactivated"), lastShortcutSession, id));
 }
 
 } // namespace velnor::test

@@ -5,6 +5,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QHash>
 #include <QObject>
@@ -15,43 +16,47 @@ namespace velnor::test {
 
 class FakePortal;
 
-// The GlobalShortcuts interface of the fake portal.
-class FakeGlobalShortcuts final : public QDBusAbstractAdaptor {
+// The portal's "Activated" / "Deactivated" signal for shortcut `id` of `session`.
+QDBusMessage shortcutSignal(const QString& name, const QString& session, const QString& id);
+
+// What each interface of the fake portal has: its version and the portal it answers for.
+class FakePortalInterface : public QDBusAbstractAdaptor {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
     Q_PROPERTY(uint version READ version)
 public:
-    FakeGlobalShortcuts(FakePortal& portal, uint version);
+    FakePortalInterface(FakePortal& portal, uint version);
     uint version() const { return m_version; }
+
+protected:
+    FakePortal& m_portal;
+
+private:
+    uint m_version;
+};
+
+class FakeGlobalShortcuts final : public FakePortalInterface {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+public:
+    using FakePortalInterface::FakePortalInterface;
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options);
     QDBusObjectPath BindShortcuts(const QDBusObjectPath& session, const QList<velnor::portal::PortalShortcut>& shortcuts,
                                   const QString& parentWindow, const QVariantMap& options);
-
-private:
-    FakePortal& m_portal;
-    uint m_version;
 };
 
-// The RemoteDesktop interface of the fake portal.
-class FakeRemoteDesktop final : public QDBusAbstractAdaptor {
+class FakeRemoteDesktop final : public FakePortalInterface {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
-    Q_PROPERTY(uint version READ version)
 public:
-    FakeRemoteDesktop(FakePortal& portal, uint version);
-    uint version() const { return m_version; }
+    using FakePortalInterface::FakePortalInterface;
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options);
     QDBusObjectPath SelectDevices(const QDBusObjectPath& session, const QVariantMap& options);
     QDBusObjectPath Start(const QDBusObjectPath& session, const QString& parentWindow, const QVariantMap& options);
     void NotifyKeyboardKeysym(const QDBusObjectPath& session, const QVariantMap& options, int keysym, uint state);
-
-private:
-    FakePortal& m_portal;
-    uint m_version;
 };
 
 // Stands in for the desktop portal on a private session bus: implements the
@@ -84,25 +89,19 @@ public:
     QStringList openSessions;
     QString lastShortcutSession;
 
-    // For the interfaces.
+    // For the interfaces: answers `method` with `results` (or refuses, as `responses` says).
     QDBusObjectPath answer(const QString& method, QVariantMap results, const QVariantMap& options);
-    QString newSession(const QVariantMap& options);
-    void record(const QString& call) { calls.append(call); }
+    // "<interface>.CreateSession": a new open session, answered.
+    QDBusObjectPath createSession(const QString& interface, const QVariantMap& options);
     bool isOpen(const QDBusObjectPath& session) const { return openSessions.contains(session.path()); }
-    QDBusConnection& bus() { return m_bus; }
-    QString caller() const;
 
     // org.freedesktop.portal.Session.Close on a session path.
     void closeSession(const QString& path);
 
 private:
-    void emitShortcutSignal(const QString& name, const QString& id);
+    QString caller() const;
 
     QDBusConnection m_bus;
-    FakeGlobalShortcuts* m_shortcuts = nullptr;
-    FakeRemoteDesktop* m_remoteDesktop = nullptr;
-    friend class FakeGlobalShortcuts;
-    friend class FakeRemoteDesktop;
 };
 
 } // namespace velnor::test

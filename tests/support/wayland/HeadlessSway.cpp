@@ -1,10 +1,12 @@
 #include "support/wayland/HeadlessSway.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
 
@@ -30,58 +32,30 @@ bool pollUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-QByteArray procFile(pid_t pid, const char* name)
+QByteArray procFile(pid_t pid, const QString& name)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The parent and state of a process from /proc/<pid>/stat; the command name
-// may hold spaces and parentheses, so parse after its last ')'.
-bool parentAndState(pid_t pid, pid_t& parent, char& state)
-{
-    const QByteArray stat = procFile(pid, "stat");
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return false;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    if (fields.size() < 2)
-        return false;
-    state = fields[0].isEmpty() ? '?' : fields[0][0];
-    parent = static_cast<pid_t>(fields[1].toInt());
-    return true;
-}
-
+// Gone, or a zombie (one re-parented to init counts as ended). The command
+// name in /proc/<pid>/stat may hold spaces and parentheses: the state follows its last ')'.
 bool hasEnded(pid_t pid)
 {
-    pid_t parent = 0;
-    char state = '?';
-    // A zombie re-parented to init counts as ended.
-    return !parentAndState(pid, parent, state) || state == 'Z' || state == 'X';
+    const QByteArray stat = procFile(pid, QStringLiteral("stat"));
+    const qsizetype state = stat.lastIndexOf(')') + 2;
+    return state < 2 || state >= stat.size() || stat[state] == 'Z' || stat[state] == 'X';
 }
 
 // Every process below `root` (children the programs started themselves:
 // the accessibility bus, XWayland, services the bus activated).
 QList<pid_t> descendantsOf(pid_t root)
 {
-    QHash<pid_t, pid_t> parents;
-    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        bool number = false;
-        const pid_t pid = static_cast<pid_t>(it.next().section(QLatin1Char('/'), -1).toInt(&number));
-        pid_t parent = 0;
-        char state = '?';
-        if (number && parentAndState(pid, parent, state))
-            parents.insert(pid, parent);
+    QList<pid_t> found;
+    for (const QByteArray& child : procFile(root, QStringLiteral("task/%1/children").arg(root)).split(' ')) {
+        if (const pid_t pid = static_cast<pid_t>(child.toInt()); pid > 0)
+            found << pid << descendantsOf(pid);
     }
-    QList<pid_t> found{root};
-    for (qsizetype i = 0; i < found.size(); ++i) {
-        for (auto entry = parents.cbegin(); entry != parents.cend(); ++entry) {
-            if (entry.value() == found[i])
-                found.append(entry.key());
-        }
-    }
-    found.removeFirst();
     return found;
 }
 
@@ -114,35 +88,24 @@ QJsonObject findFocused(const QJsonObject& node)
 HeadlessSway::HeadlessSway(Options options)
 {
     if (!m_base.isValid()) {
-        m_error = QStringLiteral("no temporary directory");
+        fail(QStringLiteral("no temporary directory"));
         return;
     }
     QDir base(m_base.path());
     base.mkpath(QStringLiteral("home"));
     base.mkpath(QStringLiteral("runtime"));
     QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!giveToUser(m_base.path())) {
-        m_error = QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser);
-        return;
-    }
-    // Each step sets m_error when it fails; the rest is skipped.
-    [[maybe_unused]] const bool started = startBus() && startAccessibility() && startSway(options) && startKeyboard();
+    // Each step sets the error when it fails; the rest is skipped.
+    [[maybe_unused]] const bool started =
+        (giveToUser(m_base.path())
+         || fail(QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser)))
+        && startBus() && startAccessibility() && startSway(options) && startKeyboard();
 }
 
 HeadlessSway::~HeadlessSway()
 {
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
         stop(**it);
-}
-
-QString HeadlessSway::home() const
-{
-    return m_base.filePath(QStringLiteral("home"));
-}
-
-QString HeadlessSway::runtimeDir() const
-{
-    return m_base.filePath(QStringLiteral("runtime"));
 }
 
 QProcessEnvironment HeadlessSway::clientEnvironment() const
@@ -153,23 +116,23 @@ QProcessEnvironment HeadlessSway::clientEnvironment() const
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    if (!m_busAddress.isEmpty())
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    if (!m_waylandDisplay.isEmpty())
-        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
-    if (!m_swaySocket.isEmpty())
-        environment.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
-    if (!m_xDisplay.isEmpty())
-        environment.insert(QStringLiteral("DISPLAY"), m_xDisplay);
+    // What is known so far: each step adds what it started.
+    const std::pair<const char*, QString> known[] = {{"DBUS_SESSION_BUS_ADDRESS", m_busAddress},
+                                                     {"WAYLAND_DISPLAY", m_waylandDisplay},
+                                                     {"SWAYSOCK", m_swaySocket},
+                                                     {"DISPLAY", m_xDisplay}};
+    for (const auto& [name, value] : known) {
+        if (!value.isEmpty())
+            environment.insert(QLatin1String(name), value);
+    }
     return environment;
 }
 
 QStringList HeadlessSway::command(const QString& program, const QStringList& arguments)
 {
     // setpriv execs the program: the started PID is the program's own.
-    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(kUser),
-                       QStringLiteral("--regid=%1").arg(kUser), QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                       program}
+    return QStringList{"setpriv", QStringLiteral("--reuid=%1").arg(kUser), QStringLiteral("--regid=%1").arg(kUser),
+                       "--clear-groups", "--", program}
          + arguments;
 }
 
@@ -185,35 +148,22 @@ QByteArray HeadlessSway::run(const QString& program, const QStringList& argument
 {
     QProcess process;
     start(process, program, arguments, clientEnvironment());
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput();
+    return outputOnSuccess(process, timeoutMs).value_or(QByteArray());
 }
 
 bool HeadlessSway::giveToUser(const QString& path)
 {
     if (::geteuid() == kUser)
         return true;
-    return QProcess::execute(QStringLiteral("chown"),
-                             {QStringLiteral("-R"), QStringLiteral("%1:%1").arg(kUser), path})
-        == 0;
+    return QProcess::execute(QStringLiteral("chown"), {"-R", QStringLiteral("%1:%1").arg(kUser), path}) == 0;
 }
 
 bool HeadlessSway::startBus()
 {
     auto& bus = *m_processes.emplace_back(std::make_unique<QProcess>());
-    start(bus, QStringLiteral("dbus-daemon"),
-          {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-          clientEnvironment());
-    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000)) {
-        m_error = QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError());
-        return false;
-    }
+    start(bus, QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, clientEnvironment());
+    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000))
+        return fail(QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError()));
     m_busAddress = QString::fromUtf8(bus.readLine()).trimmed();
     return true;
 }
@@ -221,29 +171,22 @@ bool HeadlessSway::startBus()
 bool HeadlessSway::startAccessibility()
 {
     const QString launcher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
-    if (!QFile::exists(launcher)) {
-        m_error = QStringLiteral("at-spi2-core is not installed");
-        return false;
-    }
+    if (!QFile::exists(launcher))
+        return fail(QStringLiteral("at-spi2-core is not installed"));
     auto& atspi = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(atspi, launcher, {QStringLiteral("--launch-immediately")}, clientEnvironment());
-    const QStringList getAddress{QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                 QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                 QStringLiteral("org.a11y.Bus.GetAddress")};
-    if (!pollUntil([&] { return !run(QStringLiteral("dbus-send"), getAddress, 2000).isEmpty(); }, 10000)) {
-        m_error = QStringLiteral("the accessibility bus did not start");
-        return false;
-    }
+    const auto callBus = [this](const QStringList& call, int timeoutMs) {
+        return !run(QStringLiteral("dbus-send"),
+                    QStringList{"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus"} + call, timeoutMs)
+                    .isEmpty();
+    };
+    if (!pollUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
+        return fail(QStringLiteral("the accessibility bus did not start"));
     // Before any application starts, or toolkits never join the bus.
-    const QStringList enable{QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                             QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                             QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
-                             QStringLiteral("string:IsEnabled"), QStringLiteral("variant:boolean:true")};
-    if (run(QStringLiteral("dbus-send"), enable).isEmpty()) {
-        m_error = QStringLiteral("could not enable the accessibility bus");
-        return false;
-    }
-    return true;
+    return callBus({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+                    "variant:boolean:true"},
+                   10000)
+        || fail(QStringLiteral("could not enable the accessibility bus"));
 }
 
 bool HeadlessSway::startSway(const Options& options)
@@ -253,13 +196,8 @@ bool HeadlessSway::startSway(const Options& options)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // `force` starts XWayland at once, so DISPLAY is known before any client.
-    file.write(QStringLiteral("xwayland %1\n"
-                              "output HEADLESS-1 resolution %2x%3 position 0 0 bg #305070 solid_color\n"
-                              "focus_follows_mouse no\n")
-                   .arg(options.xwayland ? QStringLiteral("force") : QStringLiteral("disable"))
-                   .arg(options.width)
-                   .arg(options.height)
-                   .toUtf8());
+    file.write(QByteArray("xwayland ") + (options.xwayland ? "force" : "disable")
+               + "\noutput HEADLESS-1 resolution 1280x720 position 0 0 bg #305070 solid_color\nfocus_follows_mouse no\n");
     file.close();
     giveToUser(config);
 
@@ -276,16 +214,14 @@ bool HeadlessSway::startSway(const Options& options)
         m_swaySocket = findEntry(runtimeDir(), QStringLiteral("sway-ipc.*"));
         return sway.state() == QProcess::Running && !m_waylandDisplay.isEmpty() && !m_swaySocket.isEmpty();
     }, 15000);
-    if (!up) {
-        m_error = QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
-        return false;
-    }
+    if (!up)
+        return fail(QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
     if (!options.xwayland)
         return true;
     // XWayland names its display on its command line.
     const bool x = pollUntil([&] {
         for (const pid_t pid : descendantsOf(static_cast<pid_t>(sway.processId()))) {
-            const QList<QByteArray> argv = procFile(pid, "cmdline").split('\0');
+            const QList<QByteArray> argv = procFile(pid, QStringLiteral("cmdline")).split('\0');
             if (!argv.isEmpty() && argv.first().endsWith("Xwayland") && argv.size() > 1 && argv[1].startsWith(':')
                 && QFile::exists(QStringLiteral("/tmp/.X11-unix/X") + QString::fromLatin1(argv[1].mid(1)))) {
                 m_xDisplay = QString::fromLatin1(argv[1]);
@@ -294,36 +230,26 @@ bool HeadlessSway::startSway(const Options& options)
         }
         return false;
     }, 15000);
-    if (!x)
-        m_error = QStringLiteral("XWayland did not start; see ") + m_base.filePath(QStringLiteral("sway.log"));
-    return x;
+    return x || fail(QStringLiteral("XWayland did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
 }
 
 bool HeadlessSway::startKeyboard()
 {
     // Types nothing and stays a day: the seat keeps a keyboard while it lives.
     auto& keyboard = *m_processes.emplace_back(std::make_unique<QProcess>());
-    start(keyboard, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("86400000")}, clientEnvironment());
+    start(keyboard, QStringLiteral("wtype"), {"-s", "86400000"}, clientEnvironment());
     const bool up = keyboard.waitForStarted(5000) && pollUntil([&] {
-        return run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_inputs"), QStringLiteral("-r")})
-            .contains("\"keyboard\"");
+        return run(QStringLiteral("swaymsg"), {"-t", "get_inputs", "-r"}).contains("\"keyboard\"");
     }, 10000);
-    if (!up)
-        m_error = QStringLiteral("the virtual keyboard did not appear");
-    return up;
+    return up || fail(QStringLiteral("the virtual keyboard did not appear"));
 }
 
 void HeadlessSway::stop(QProcess& process)
 {
     if (process.state() == QProcess::NotRunning)
         return;
-    const auto pid = static_cast<pid_t>(process.processId());
-    const QList<pid_t> children = descendantsOf(pid);
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(2000);
-    }
+    const QList<pid_t> children = descendantsOf(static_cast<pid_t>(process.processId()));
+    endAsLogoutWould(process, 5000);
     for (const pid_t child : children) {
         if (!hasEnded(child))
             ::kill(child, SIGTERM);
@@ -336,23 +262,14 @@ void HeadlessSway::stop(QProcess& process)
 
 bool HeadlessSway::screenshot(const QString& pngPath) const
 {
-    QProcess grim;
-    start(grim, QStringLiteral("grim"), {QStringLiteral("-")}, clientEnvironment());
-    if (!grim.waitForFinished(10000) || grim.exitCode() != 0)
-        return false;
+    const QByteArray png = run(QStringLiteral("grim"), {"-"});
     QFile file(pngPath);
-    return file.open(QIODevice::WriteOnly) && file.write(grim.readAllStandardOutput()) > 0;
-}
-
-QJsonDocument HeadlessSway::tree() const
-{
-    return QJsonDocument::fromJson(
-        run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")}));
+    return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
 }
 
 QJsonObject HeadlessSway::focusedNode() const
 {
-    return findFocused(tree().object());
+    return findFocused(QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {"-t", "get_tree", "-r"})).object());
 }
 
 QString HeadlessSway::focusedAppId() const

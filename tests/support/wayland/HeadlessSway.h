@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -31,8 +30,6 @@ public:
 
     struct Options {
         bool xwayland = false;
-        int width = 1280;
-        int height = 720;
     };
 
     explicit HeadlessSway(Options options);
@@ -46,9 +43,8 @@ public:
     bool isRunning() const { return m_error.isEmpty(); }
 
     // A home directory and runtime directory the session user owns.
-    QString home() const;
-    QString runtimeDir() const;
-    QString waylandDisplay() const { return m_waylandDisplay; }
+    QString home() const { return m_base.filePath(QStringLiteral("home")); }
+    QString runtimeDir() const { return m_base.filePath(QStringLiteral("runtime")); }
     // ":N" of XWayland; empty without it.
     QString xDisplay() const { return m_xDisplay; }
 
@@ -69,8 +65,6 @@ public:
 
     // A PNG of the whole output.
     bool screenshot(const QString& pngPath) const;
-    // The compositor's window tree (swaymsg -t get_tree).
-    QJsonDocument tree() const;
     // app_id (or X11 class) and name of the window with keyboard focus.
     QString focusedAppId() const;
     QString focusedTitle() const;
@@ -81,6 +75,11 @@ private:
     bool startSway(const Options& options);
     bool startKeyboard();
     void stop(QProcess& process);
+    bool fail(const QString& why)
+    {
+        m_error = why;
+        return false;
+    }
     QJsonObject focusedNode() const;
 
     QTemporaryDir m_base;
