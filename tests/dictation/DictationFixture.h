@@ -20,6 +20,15 @@
 
 namespace velnor::test {
 
+using RecognitionResult = Result<RecognizeAudioFileResponse, ServiceError>;
+
+// Live partial text as the field would show it, "<clear>" for a clear.
+struct RecordingPreedit final : PreeditSink {
+    void showPreedit(const QString& text) override { shown << text; }
+    void clearPreedit() override { shown << QStringLiteral("<clear>"); }
+    QStringList shown;
+};
+
 // The real controller wired to fakes, on virtual time.
 class DictationTest : public ::testing::Test {
 protected:
@@ -30,7 +39,12 @@ protected:
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
         , inputMethodKeys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        controller = std::make_unique<AppSetupHelper>(collaborators(), nullptr, nullptr, &inputMethodKeys);
+        makeController();
+    }
+
+    void makeController(DictationObserver* observer = nullptr)
+    {
+        controller = std::make_unique<AppSetupHelper>(collaborators(), observer, &preedit, &inputMethodKeys);
     }
 
     AppSetupHelper::Collaborators collaborators()
@@ -70,6 +84,27 @@ protected:
                             QStringLiteral("网络请求失败: connection refused"), {}, {}, {}};
     }
 
+    // Answers the newest upload with `text` (the backend's record id "rec-1").
+    void answerUpload(std::optional<QString> text, std::optional<bool> overOver = std::nullopt)
+    {
+        recognition.recognitions.last().answer(RecognitionResult::success(response(std::move(text), QStringLiteral("rec-1"), overOver)));
+    }
+    void failUpload() { recognition.recognitions.last().answer(RecognitionResult::failure(networkError())); }
+
+    // Answers the newest correction; no text means "use the recognised text".
+    void answerAdjustment(std::optional<QString> text)
+    {
+        AdjustTextResponse corrected;
+        corrected.text = std::move(text);
+        adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
+    }
+
+    // The real-time client the controller made `index`-th (the newest by default).
+    FakeRealtimeClientRecord& client(qsizetype index = -1)
+    {
+        return *realtime.clients.at(index < 0 ? realtime.clients.size() - 1 : index);
+    }
+
     TempDir temp;
     ManualScheduler scheduler;
     ManualClock clock;
@@ -88,6 +123,7 @@ protected:
     FakeKeySynthesizer inputMethodKeys;
     FakeAccessibilityTrust trust;
     FakeRealtimeClientFactory realtime;
+    RecordingPreedit preedit;
     std::unique_ptr<AppSetupHelper> controller;
 };
 
