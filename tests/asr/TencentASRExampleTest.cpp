@@ -93,11 +93,7 @@ protected:
         ASSERT_NE(capture, nullptr);
     }
 
-    void makeReady()
-    {
-        harness.sockets.last().events.opened();
-        harness.sockets.last().events.textReceived(test::handshakeMessage());
-    }
+    void makeReady() { harness.openAndHandshake(); }
 
     // Runs queues and main-thread hops until nothing moves any more.
     void settle()
@@ -182,27 +178,6 @@ TEST_F(TencentASRExampleTest, CacheKeepsTheNewest500Buffers)
     example->stopRecording();
     settle();
     EXPECT_EQ(sentAudio(), expected);
-}
-
-TEST_F(TencentASRExampleTest, CacheIsGivenUpAfterTenSecondsWithoutAConnection)
-{
-    start();
-    for (int i = 0; i < 5; ++i)
-        capture->deliver(taggedBuffer(i));
-    harness.scheduler.advanceBy(seconds(9.9));
-    settle();
-    EXPECT_EQ(example->cachedBufferCount(), 5);
-    harness.scheduler.advanceBy(seconds(0.1));
-    settle();
-    EXPECT_EQ(example->cachedBufferCount(), 0);
-    EXPECT_EQ(example->errorMessage(), "连接超时，请重试");
-
-    // A connection that becomes ready afterwards does not start recognition.
-    makeReady();
-    capture->deliver(taggedBuffer(9));
-    settle();
-    EXPECT_FALSE(example->asrService()->isRecognizing());
-    EXPECT_TRUE(harness.sockets.last().sent.isEmpty());
 }
 
 TEST_F(TencentASRExampleTest, StopBeforeReadyStillEndsTheStreamAfterTheCache)
@@ -293,27 +268,53 @@ TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
     EXPECT_EQ(completions, (QStringList{"abc", "abcd"}));
 }
 
-TEST_F(TencentASRExampleTest, ErrorWhileCachingDropsTheCache)
+TEST_F(TencentASRExampleTest, TheCacheIsDroppedOnADisconnectAnErrorOrAfterTenSecondsWithoutAConnection)
 {
-    start();
-    capture->deliver(taggedBuffer(1));
-    harness.sockets.last().events.failed(QStringLiteral("Connection refused"));
+    struct Case {
+        const char* name;
+        std::function<void()> end;
+        QString error;
+    };
+    const QList<Case> cases = {
+        {"disconnect",
+         [this] {
+             example->disconnect();
+             settle();
+             EXPECT_FALSE(example->isRecording());
+             EXPECT_EQ(harness.scheduler.pendingCount(), 0u);
+             EXPECT_EQ(harness.socket().closedWith, 1000);
+         },
+         {}},
+        {"connection refused", [this] { harness.socket().events.failed(QStringLiteral("Connection refused")); },
+         QStringLiteral("网络错误: Connection refused")},
+        {"ten seconds",
+         [this] {
+             harness.scheduler.advanceBy(seconds(9.9));
+             settle();
+             EXPECT_EQ(example->cachedBufferCount(), 5);
+             harness.scheduler.advanceBy(seconds(0.1));
+         },
+         QStringLiteral("连接超时，请重试")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeExample(TencentASRExample::targetFormat());
+        start();
+        for (int i = 0; i < 5; ++i)
+            capture->deliver(taggedBuffer(i));
+        c.end();
+        settle();
+        EXPECT_EQ(example->cachedBufferCount(), 0);
+        if (!c.error.isEmpty()) {
+            EXPECT_EQ(example->errorMessage(), c.error);
+        }
+    }
+    // A connection that becomes ready after the ten seconds does not start recognition.
+    makeReady();
+    capture->deliver(taggedBuffer(9));
     settle();
-    EXPECT_EQ(example->cachedBufferCount(), 0);
-    EXPECT_EQ(example->errorMessage(), "网络错误: Connection refused");
-    EXPECT_TRUE(harness.log.mentions("连接失败时清理音频缓存"));
-}
-
-TEST_F(TencentASRExampleTest, DisconnectRightAfterStartStopsEverything)
-{
-    start();
-    capture->deliver(taggedBuffer(1));
-    example->disconnect();
-    settle();
-    EXPECT_EQ(example->cachedBufferCount(), 0);
-    EXPECT_FALSE(example->isRecording());
-    EXPECT_EQ(harness.scheduler.pendingCount(), 0u);
-    EXPECT_EQ(harness.sockets.last().closedWith, 1000);
+    EXPECT_FALSE(example->asrService()->isRecognizing());
+    EXPECT_TRUE(harness.socket().sent.isEmpty());
 }
 
 } // namespace
