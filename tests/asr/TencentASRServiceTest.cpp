@@ -133,31 +133,6 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
     EXPECT_TRUE(harness.log.mentions("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
 
-TEST_F(TencentASRServiceTest, AudioGoesIn1280BytePacketsAndTheEndMarkerFollowsTheWholeBacklog)
-{
-    becomeReady();
-    service->startRecognition();
-    QByteArray audio = pcmRamp(1500); // 3000 bytes: two packets now, the rest waits for more
-    service->sendAudioData(audio);
-    settle();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280)}));
-
-    // Stop right after a burst: nothing of the burst may follow the marker.
-    for (int i = 0; i < 20; ++i) {
-        service->sendAudioData(pcmRamp(700, i * 700));
-        audio += pcmRamp(700, i * 700);
-    }
-    service->stopRecognition();
-    settle();
-    ASSERT_EQ(socket().sent.size(), 24 + 1 + 1); // 31000 bytes: 24 packets, the remainder, the marker
-    EXPECT_EQ(socket().sent.last(), test::endOfStream());
-    QByteArray received;
-    for (const QByteArray& packet : socket().sent.first(socket().sent.size() - 1))
-        received += packet;
-    EXPECT_EQ(received, audio);
-    EXPECT_TRUE(harness.log.mentions("📤 发送剩余音频缓冲区数据: 280字节"));
-}
-
 TEST_F(TencentASRServiceTest, PacketsArePacedOnePer40Milliseconds)
 {
     becomeReady();
