@@ -92,6 +92,52 @@ QByteArray tone(int ms)
     return bytes;
 }
 
+// A microphone that hears one spoken sentence (a WAV file) in real time;
+// every byte converted for sending is kept, so tests know what the server
+// must have heard.
+struct SpokenSentence {
+    AudioCaptureFactory captures()
+    {
+        return [this]() -> std::unique_ptr<AudioCapture> {
+            auto made = FileAudioCapture::fromWavFile(wav, 1.0);
+            capture = made.get();
+            return made;
+        };
+    }
+    ResamplerFactory resamplers() const
+    {
+        return [bytes = converted, lock = mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
+            return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, bytes, lock);
+        };
+    }
+    // Waits until the capture started and played the whole file.
+    bool heardAll()
+    {
+        if (!test::waitUntil([this] { return capture != nullptr && capture->deliveredBuffers() > 0; }, 30000))
+            return false;
+        capture->waitUntilFinished();
+        return true;
+    }
+    QByteArray convertedBytes() const
+    {
+        std::lock_guard locked(*mutex);
+        return *converted;
+    }
+
+    QString wav;
+    FileAudioCapture* capture = nullptr;
+    std::shared_ptr<QByteArray> converted = std::make_shared<QByteArray>();
+    std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
+};
+
+QString transcriptOf(const QJsonObject& stats)
+{
+    QStringList segments;
+    for (const QJsonValue& text : stats.value("segments").toArray())
+        segments << text.toString();
+    return segments.join(QString());
+}
+
 class RealtimeIntegrationTest : public ::testing::Test {
 protected:
     void startServer(bool tls = false, const QStringList& extraArgs = {})
@@ -126,6 +172,14 @@ protected:
 
     QStringList errors() const { return delegate.events.filter("error:"); }
 
+    // espeak-ng says a sentence the decoder knows into `sentence`.
+    void speak()
+    {
+        test::SpeechFixtures speech(dir.path());
+        sentence.wav = speech.wav("hello world. the weather is nice today.");
+        ASSERT_FALSE(sentence.wav.isEmpty()) << speech.error().toStdString();
+    }
+
     static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
     {
         return test::waitUntil([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
@@ -136,6 +190,7 @@ protected:
     std::unique_ptr<RealEnvironment> env;
     test::RecordingServiceDelegate delegate;
     std::unique_ptr<TencentASRService> service;
+    SpokenSentence sentence;
 };
 
 // The whole real-time path of one dictation over TLS with a private CA:
@@ -146,52 +201,28 @@ TEST_F(RealtimeIntegrationTest, WholeDictationOverWssWithAPrivateCa)
     startServer(true);
     // A slow handshake: the audio cached meanwhile must leave at real-time pace.
     script({{"handshake_delay_ms", 700}});
-    test::SpeechFixtures speech(dir.path());
-    const QString wav = speech.wav("hello world. the weather is nice today.");
-    ASSERT_FALSE(wav.isEmpty()) << speech.error().toStdString();
-
+    speak();
     env = std::make_unique<RealEnvironment>(server, trustedCa());
     // Hot words with characters a URL must escape travel signed and intact.
     env->hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
-    auto converted = std::make_shared<QByteArray>();
-    auto mutex = std::make_shared<std::mutex>();
-    FileAudioCapture* capture = nullptr;
     FakeMicrophonePermission permission;
-    TencentASRExample example(TencentASRExampleDependencies{
-        env->environment(), env->config, permission,
-        [&]() -> std::unique_ptr<AudioCapture> {
-            auto made = FileAudioCapture::fromWavFile(wav, 1.0);
-            capture = made.get();
-            return made;
-        },
-        [converted, mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
-            return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, converted, mutex);
-        }});
+    TencentASRExample example(
+        TencentASRExampleDependencies{env->environment(), env->config, permission, sentence.captures(), sentence.resamplers()});
     std::optional<QString> transcript;
     example.setRecognitionCompletionHandler([&](const QString& text) { transcript = text; });
-    // The whole WAV is spoken, then the key goes up.
+    // The whole sentence is spoken, then the key goes up.
     example.connectAndStartRecording();
-    ASSERT_TRUE(test::waitUntil([&] { return capture != nullptr && capture->deliveredBuffers() > 0; }, 30000));
-    capture->waitUntilFinished();
+    ASSERT_TRUE(sentence.heardAll());
     example.stopRecording();
     ASSERT_TRUE(test::waitUntil([&] { return transcript.has_value(); }, 30000)) << "no final message";
 
     const QJsonObject stats = server.realtimeConnections().last().toObject();
-    QStringList segments;
-    for (const QJsonValue& text : stats.value("segments").toArray())
-        segments << text.toString();
     EXPECT_EQ(stats.value("hotword_list").toString(), QStringLiteral("C++ & a=b?#%|5,腾讯 云|11"));
-    EXPECT_FALSE(transcript->isEmpty());
-    EXPECT_EQ(*transcript, segments.join(QString())) << "client and server agree on the transcript";
     EXPECT_TRUE(transcript->contains("hello") || transcript->contains("world") || transcript->contains("today"))
         << transcript->toStdString();
-
+    EXPECT_EQ(*transcript, transcriptOf(stats)) << "client and server agree on the transcript";
     // Every converted byte arrived, in capture order, cached part first.
-    {
-        std::lock_guard lock(*mutex);
-        EXPECT_EQ(stats.value("audio_bytes").toInteger(), converted->size());
-        EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(), sha1Hex(*converted));
-    }
+    EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(), sha1Hex(sentence.convertedBytes()));
     const QJsonArray packets = stats.value("packets").toArray();
     ASSERT_GT(packets.size(), 10);
     for (qsizetype i = 0; i + 1 < packets.size(); ++i)
@@ -250,9 +281,7 @@ class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
 TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     startServer();
-    test::SpeechFixtures speech(dir.path());
-    const QString wav = speech.wav("hello world. the weather is nice today.");
-    ASSERT_FALSE(wav.isEmpty()) << speech.error().toStdString();
+    speak();
     // A server that has served before keeps a loaded decoder: warm it, so the
     // dictation's handshake does not wait for the model to load (which would
     // push the final text past the controller's 3 s wait).
@@ -274,19 +303,7 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     TencentASRClientFactory clients(deployment, world.clock, &world.hotWords, world.log.recognitionLogger(), world.scheduler,
                                     world.log.redactor());
     FakeMicrophonePermission permission;
-    FileAudioCapture* capture = nullptr;
-    auto converted = std::make_shared<QByteArray>();
-    auto mutex = std::make_shared<std::mutex>();
-    const RealtimeRecognitionClientFactory factory = clients.makeFactory(
-        permission,
-        [&]() -> std::unique_ptr<AudioCapture> {
-            auto made = FileAudioCapture::fromWavFile(wav, 1.0);
-            capture = made.get();
-            return made;
-        },
-        [converted, mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
-            return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, converted, mutex);
-        });
+    const RealtimeRecognitionClientFactory factory = clients.makeFactory(permission, sentence.captures(), sentence.resamplers());
     MemorySettingsStore settings;
     settings.setString(SettingsKey::RecognitionMode, QStringLiteral("realtime"));
     FakeIndicator indicator;
@@ -306,11 +323,9 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
         settings, controllerTime, world.clock, world.log.logger(), world.log.printSink(), indicator, recorder, recordingFiles,
         sounds, recognition, adjustment, textInput, workspace, keys, trust, factory, QStringLiteral("linux")});
 
-    controller.handleKeyDown();
-    ASSERT_TRUE(test::waitUntil([&] { return capture != nullptr; }, 5000));
     // The user speaks the whole sentence, then lets go of the key.
-    ASSERT_TRUE(test::waitUntil([&] { return capture->deliveredBuffers() > 0; }, 5000));
-    capture->waitUntilFinished();
+    controller.handleKeyDown();
+    ASSERT_TRUE(sentence.heardAll());
     controller.handleKeyUp();
 
     // The final transcript ends the dictation's client and goes to correction; the corrected text is typed.
@@ -328,12 +343,8 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 
     // The server heard every converted byte, and the transcript it made.
     const QJsonObject stats = server.realtimeConnections().last().toObject();
-    QStringList segments;
-    for (const QJsonValue& text : stats.value("segments").toArray())
-        segments << text.toString();
-    EXPECT_EQ(segments.join(QString()), transcript);
-    std::lock_guard lock(*mutex);
-    EXPECT_EQ(stats.value("audio_bytes").toInteger(), converted->size());
+    EXPECT_EQ(transcriptOf(stats), transcript);
+    EXPECT_EQ(stats.value("audio_bytes").toInteger(), sentence.convertedBytes().size());
     EXPECT_FALSE(world.log.mentions(deployment.asrSecretKey));
 }
 
