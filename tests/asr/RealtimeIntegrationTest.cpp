@@ -248,9 +248,10 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     service->disconnect();
 }
 
-TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedConnection)
+TEST_F(RealtimeIntegrationTest, ReconnectsAfterARejectionAnAbnormalCloseAndADroppedConnection)
 {
     startServer();
+    script({{"reject", QJsonObject{{"code", 4001}, {"message", "scripted parameter error"}}}});
     script({{"results", QJsonArray()}, {"abnormal_close_after_packets", 3}});
     script({{"results", QJsonArray()}, {"drop_after_packets", 3}});
     connectService();
@@ -262,12 +263,14 @@ TEST_F(RealtimeIntegrationTest, ReconnectsAfterAnAbnormalCloseAndAfterADroppedCo
     }
     ASSERT_TRUE(becameReady(*service));
     const QJsonArray all = server.realtimeConnections();
-    ASSERT_EQ(all.size(), 3);
-    EXPECT_EQ(all[0].toObject().value("close_code").toInt(), 1011);
-    EXPECT_TRUE(all[2].toObject().value("accepted").toBool());
-    // The abnormal close is not an error; the dropped connection is a network error.
-    EXPECT_EQ(errors().size(), 1) << delegate.events.join(" | ").toStdString();
-    EXPECT_TRUE(errors().first().startsWith("error:网络错误: "));
+    ASSERT_EQ(all.size(), 4);
+    EXPECT_FALSE(all[0].toObject().value("accepted").toBool());
+    EXPECT_EQ(all[1].toObject().value("close_code").toInt(), 1011);
+    EXPECT_TRUE(all[3].toObject().value("accepted").toBool());
+    // The rejection is the server's error, the abnormal close none, the dropped connection a network error.
+    ASSERT_EQ(errors().size(), 2) << delegate.events.join(" | ").toStdString();
+    EXPECT_EQ(errors().first(), "error:服务器错误(4001): scripted parameter error");
+    EXPECT_TRUE(errors().last().startsWith("error:网络错误: "));
     service->disconnect();
 }
 
