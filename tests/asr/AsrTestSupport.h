@@ -174,5 +174,4 @@ struct RealtimeCredentials {
 // file written to `dataDir`, not on the command line (which any local user can read).
 QStringList realtimeServerArgs(const QString& dataDir);
 
-
 } // namespace velnor::test
