@@ -4,6 +4,8 @@
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
 #include "dictation/AppSetupHelper.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "testing/FakeAudioFileRecorder.h"
 #include "testing/FakeBackendServices.h"
 #include "testing/FakeIndicator.h"
@@ -18,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace velnor::test {
 
 using RecognitionResult = Result<RecognizeAudioFileResponse, ServiceError>;
@@ -29,7 +33,7 @@ struct RecordingPreedit final : PreeditSink {
     QStringList shown;
 };
 
-// The real controller wired to fakes, on virtual time.
+// The real controller wired to fakes and a real history, on virtual time.
 class DictationTest : public ::testing::Test {
 protected:
     DictationTest()
@@ -39,12 +43,15 @@ protected:
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
         , inputMethodKeys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        makeController();
+        controller = std::make_unique<AppSetupHelper>(collaborators(), &historyRecorder, &preedit, &inputMethodKeys);
     }
 
-    void makeController(DictationObserver* observer = nullptr)
+    // What a user would find in the history, newest first.
+    QList<HistoryEntry> entries()
     {
-        controller = std::make_unique<AppSetupHelper>(collaborators(), observer, &preedit, &inputMethodKeys);
+        std::promise<QList<HistoryEntry>> answer;
+        store.fetch({}, 100, [&](QList<HistoryEntry> all) { answer.set_value(std::move(all)); });
+        return answer.get_future().get();
     }
 
     AppSetupHelper::Collaborators collaborators()
@@ -124,6 +131,9 @@ protected:
     FakeAccessibilityTrust trust;
     FakeRealtimeClientFactory realtime;
     RecordingPreedit preedit;
+    HistoryStore store{HistoryStore::Dependencies{temp.filePath(QStringLiteral("history.db")), clock, [] { return true; },
+                                                  [](std::function<void()> work) { work(); }}};
+    HistoryRecorder historyRecorder{store};
     std::unique_ptr<AppSetupHelper> controller;
 };
 

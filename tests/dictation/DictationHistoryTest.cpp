@@ -1,29 +1,15 @@
 #include "dictation/DictationFixture.h"
 #include "history/DictationRetry.h"
-#include "history/HistoryRecorder.h"
-#include "history/HistoryStore.h"
 #include "history/LastTextReinserter.h"
-
-#include <future>
 
 using namespace velnor;
 using namespace velnor::test;
 
 namespace {
 
-// The controller with a real history behind it: what a user would find in
-// the history after each kind of dictation.
+// What a user would find in the history after each kind of dictation.
 class DictationHistory : public DictationTest {
 protected:
-    DictationHistory() { makeController(&historyRecorder); }
-
-    QList<HistoryEntry> entries()
-    {
-        std::promise<QList<HistoryEntry>> answer;
-        store.fetch({}, 100, [&](QList<HistoryEntry> all) { answer.set_value(std::move(all)); });
-        return answer.get_future().get();
-    }
-
     // Holds the key for `holdSeconds` of both virtual clocks, then releases.
     void dictate(double holdSeconds)
     {
@@ -33,10 +19,6 @@ protected:
         controller->handleKeyUp();
         advance(0.3);
     }
-
-    HistoryStore store{HistoryStore::Dependencies{temp.filePath(QStringLiteral("history.db")), clock,
-                                                  [] { return true; }, [](std::function<void()> work) { work(); }}};
-    HistoryRecorder historyRecorder{store};
 };
 
 } // namespace
@@ -83,20 +65,6 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
     }
 }
 
-TEST_F(DictationHistory, RealtimeEntryKeepsTheRecognizedAndTheCorrectedText)
-{
-    useRealtimeMode();
-    dictate(1.5);
-    client().complete(QStringLiteral("今天天气很好"));
-    advance(0.1);
-    answerAdjustment(QStringLiteral("今天天气很好。"));
-    const QList<HistoryEntry> all = entries();
-    ASSERT_EQ(all.size(), 1);
-    EXPECT_EQ(all[0].outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(QStringList({all[0].mode, all[0].recognizedText, all[0].correctedText, all[0].insertionMethod, all[0].recordingPath}),
-              QStringList({"realtime", "今天天气很好", "今天天气很好。", "accessibility", QString()}));
-}
-
 TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
 {
     // Short recordings, a re-press before the delayed stop, a real-time
@@ -122,7 +90,7 @@ TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
     EXPECT_EQ(historyRecorder.openEntries(), 0);
 }
 
-TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
+TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
 {
     QStringList typedAgain;
     LastTextReinserter reinserter(store, [&](const QString& text) { typedAgain << text; }, log.logger());
@@ -130,22 +98,6 @@ TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
     entries(); // the store answers in order: the reinsert has run
     EXPECT_TRUE(typedAgain.isEmpty()) << "nothing delivered yet, nothing typed";
 
-    dictate(1.0);
-    answerUpload(QStringLiteral("第一句"));
-    advance(0.5);
-    clock.advance(1000);
-    dictate(1.0);
-    failUpload();
-    advance(0.5);
-    ASSERT_EQ(textInput.typed, QStringList{QStringLiteral("第一句")});
-
-    reinserter.reinsertLastText();
-    entries();
-    EXPECT_EQ(typedAgain, QStringList{QStringLiteral("第一句")}) << "the failed dictation on top is skipped";
-}
-
-TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
-{
     // The first text is typed after the typing delay and the insertion takes
     // its time: the key goes down again before it is in the field.
     textInput.deferCompletion = true;
@@ -171,6 +123,11 @@ TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEve
     EXPECT_EQ(QStringList({all[1].recordingPath, all[0].recordingPath}), QStringList({first, second}));
     EXPECT_TRUE(store.isRecordingPinned(second)) << "the keep-ten prune must not take the only copy";
     EXPECT_EQ(historyRecorder.openEntries(), 0);
+
+    // Reinserting types the newest delivered text: the failed dictation on top is skipped.
+    reinserter.reinsertLastText();
+    entries();
+    EXPECT_EQ(typedAgain, QStringList{QStringLiteral("第一句")});
 }
 
 TEST_F(DictationHistory, ADictationCancelledDuringItsUploadCanBeRetried)

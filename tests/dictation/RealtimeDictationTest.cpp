@@ -41,6 +41,12 @@ TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyp
                                           QStringLiteral("今天天气很好"), QStringLiteral("<clear>")}));
     EXPECT_EQ(sounds.played.size(), 2);
     EXPECT_FALSE(indicator.recognizing);
+    // The history keeps the recognised and the corrected text.
+    const QList<HistoryEntry> all = entries();
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_EQ(all[0].outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(QStringList({all[0].mode, all[0].recognizedText, all[0].correctedText, all[0].insertionMethod, all[0].recordingPath}),
+              QStringList({"realtime", "今天天气很好", "今天天气很好。", "accessibility", QString()}));
 
     // The result wait finds the dictation done.
     advance(3.0);
