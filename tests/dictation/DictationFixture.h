@@ -46,6 +46,14 @@ protected:
         controller = std::make_unique<AppSetupHelper>(collaborators(), &historyRecorder, &preedit, &inputMethodKeys);
     }
 
+    // No dictation may stay open in the history.
+    void expectEveryEntryFinished()
+    {
+        for (const HistoryEntry& entry : entries())
+            EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
+        EXPECT_EQ(historyRecorder.openEntries(), 0);
+    }
+
     // What a user would find in the history, newest first.
     QList<HistoryEntry> entries()
     {

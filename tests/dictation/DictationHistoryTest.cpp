@@ -65,31 +65,6 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
     }
 }
 
-TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
-{
-    // Short recordings, a re-press before the delayed stop, a real-time
-    // client that cannot start: none may stay "recording".
-    recorder.bytesPerRecording = 100;
-    dictate(0.2);
-    controller->handleKeyDown();
-    controller->handleKeyUp();
-    controller->handleKeyDown(); // within the delayed stop
-    advance(0.5);
-    controller->handleKeyUp();
-    advance(0.5);
-    clock.advance(1000);
-    useRealtimeMode();
-    realtime.failCreation = true;
-    controller->handleKeyDown();
-
-    const QList<HistoryEntry> all = entries();
-    ASSERT_EQ(all.size(), 4);
-    for (const HistoryEntry& entry : all)
-        EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
-    EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
-    EXPECT_EQ(historyRecorder.openEntries(), 0);
-}
-
 TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
 {
     QStringList typedAgain;

@@ -176,6 +176,8 @@ TEST_F(RealtimeDictation, ClientThatCannotBeCreatedResetsTheDictation)
     EXPECT_EQ(log.levelOf(QStringLiteral("腾讯云实时识别服务未初始化")), QStringLiteral("ERROR"));
     EXPECT_FALSE(controller->isRealtimeRecognizing());
     EXPECT_EQ(sounds.played.size(), 1) << "only the end sound";
+    expectEveryEntryFinished();
+    EXPECT_EQ(entries().first().outcome, HistoryOutcome::Failed);
 }
 
 TEST_F(RealtimeDictation, KeyDownWhileStreamingInterruptsTheStreamAndItsPreedit)

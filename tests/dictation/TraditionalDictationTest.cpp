@@ -81,6 +81,8 @@ TEST_F(TraditionalDictation, RepressWithinDelayedStopStartsANewRecordingOnANewFi
     controller->handleKeyUp();
     advance(0.3);
     EXPECT_EQ(recognition.recognitions.size(), 1);
+    failUpload();
+    expectEveryEntryFinished();
 }
 
 TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingAndSwallowsTheKeyUp)
@@ -147,6 +149,7 @@ TEST_F(TraditionalDictation, RecordingsBelowTheMinimumSizeAreNotUploaded)
     EXPECT_TRUE(log.contains(QStringLiteral("音频文件太小(10239 bytes)，跳过识别")));
     EXPECT_EQ(sounds.played.size(), 2) << "start and end sound";
     EXPECT_FALSE(indicator.recognizing);
+    expectEveryEntryFinished();
     recorder.bytesPerRecording = 10240;
     pressAndRelease();
     EXPECT_EQ(recognition.recognitions.size(), 1);
