@@ -106,6 +106,10 @@ public:
     QList<HotWordEntry> cachedHotWords() const override { return words; }
 };
 
+// The server's first message on a new connection.
+QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));
+QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final = false);
+
 // A complete fake environment for the client, the service and the cached client.
 struct AsrHarness {
     explicit AsrHarness(QString host = QStringLiteral("asr.example.test"));
@@ -114,6 +118,13 @@ struct AsrHarness {
     TencentASREnvironment environment();
     // Drains main-thread hops until quiet.
     int drain() { return mainQueue.drain(); }
+    test::FakeSocket& socket() { return sockets.last(); }
+    // The newest connection opens and the server's handshake arrives.
+    void openAndHandshake()
+    {
+        socket().events.opened();
+        socket().events.textReceived(handshakeMessage());
+    }
 
     ManualScheduler scheduler;
     ManualMainQueue mainQueue;
@@ -162,9 +173,5 @@ struct RealtimeCredentials {
 // velnor-server arguments giving it those credentials. The key travels in a
 // file written to `dataDir`, not on the command line (which any local user can read).
 QStringList realtimeServerArgs(const QString& dataDir);
-
-// The server's first message on a new connection.
-QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));
-QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final = false);
 
 } // namespace velnor::test

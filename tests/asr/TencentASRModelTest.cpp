@@ -42,13 +42,10 @@ TEST(TencentASRResponseTest, StrictDecodingRejectsMissingOrMistypedValues)
     EXPECT_TRUE(error.contains("voice_text_str"));
     EXPECT_FALSE(decode(R"({"message":"no code"})", &error));
     EXPECT_TRUE(error.contains("code"));
-    EXPECT_FALSE(decode(R"({"code":"0"})"));
-    EXPECT_FALSE(decode(R"({"code":1.5})"));
-    EXPECT_FALSE(decode(R"({"code":0,"message":7})"));
-    EXPECT_FALSE(decode(R"({"code":0,"final":"1"})"));
-    EXPECT_FALSE(decode(R"({"code":0,"result":{"slice_type":1,"index":0,"start_time":0,"end_time":1,"voice_text_str":"a","word_size":0,"word_list":[{"word":"a"}]}})"));
-    EXPECT_FALSE(decode("[1,2]"));
-    EXPECT_FALSE(decode("not json"));
+    for (const char* mistyped : {R"({"code":"0"})", R"({"code":1.5})", R"({"code":0,"message":7})", R"({"code":0,"final":"1"})",
+                                 R"({"code":0,"result":{"slice_type":1,"index":0,"start_time":0,"end_time":1,"voice_text_str":"a","word_size":0,"word_list":[{"word":"a"}]}})",
+                                 "[1,2]", "not json"})
+        EXPECT_FALSE(decode(mistyped)) << mistyped;
 }
 
 } // namespace

@@ -36,13 +36,12 @@ protected:
         service->setDelegate(&delegate);
     }
 
-    test::FakeSocket& socket() { return harness.sockets.last(); }
+    test::FakeSocket& socket() { return harness.socket(); }
 
     void becomeReady()
     {
         service->connect();
-        socket().events.opened();
-        socket().events.textReceived(test::handshakeMessage());
+        harness.openAndHandshake();
         harness.drain();
         ASSERT_TRUE(service->connectionState().is(TencentASRConnectionState::Kind::Ready));
     }
@@ -134,41 +133,6 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
     EXPECT_TRUE(harness.log.mentions("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
 
-TEST_F(TencentASRServiceTest, AudioIsCutInto1280BytePacketsAndTheRemainderPrecedesTheEndMarker)
-{
-    becomeReady();
-    service->startRecognition();
-    const QByteArray audio = pcmRamp(1500); // 3000 bytes
-    service->sendAudioData(audio);
-    settle();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280)}));
-    service->stopRecognition();
-    settle();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{audio.mid(0, 1280), audio.mid(1280, 1280), audio.mid(2560), test::endOfStream()}));
-    EXPECT_TRUE(harness.log.mentions("📤 发送剩余音频缓冲区数据: 440字节"));
-}
-
-TEST_F(TencentASRServiceTest, EndMarkerWaitsForTheWholeBacklog)
-{
-    becomeReady();
-    service->startRecognition();
-    // Stop right after a burst: nothing of the burst may follow the marker.
-    for (int i = 0; i < 20; ++i)
-        service->sendAudioData(pcmRamp(700, i * 700));
-    service->stopRecognition();
-    settle();
-    ASSERT_FALSE(socket().sent.isEmpty());
-    EXPECT_EQ(socket().sent.last(), test::endOfStream());
-    QByteArray received;
-    for (const QByteArray& packet : socket().sent.first(socket().sent.size() - 1))
-        received += packet;
-    QByteArray expected;
-    for (int i = 0; i < 20; ++i)
-        expected += pcmRamp(700, i * 700);
-    EXPECT_EQ(received, expected);
-    EXPECT_EQ(socket().sent.size(), 21 + 1 + 1); // 28000 bytes: 21 packets, the remainder, the marker
-}
-
 TEST_F(TencentASRServiceTest, PacketsArePacedOnePer40Milliseconds)
 {
     becomeReady();
@@ -200,6 +164,11 @@ TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalText)
     EXPECT_EQ(delegate.events, (QStringList{"partial:ab", "result:ab", "final:abc", "result:abc", "partial:abcd", "result:d"}));
     EXPECT_EQ(service->currentText(), "abcd");
     EXPECT_EQ(service->finalText(), "abc");
+    // A non-fatal 4008 is reported and the stream goes on.
+    receive(QStringLiteral(R"({"code":4008,"message":"客户端数据上传超时"})"));
+    EXPECT_EQ(delegate.events.last(), "error:服务器错误(4008): 客户端数据上传超时");
+    EXPECT_TRUE(service->isRecognizing());
+    EXPECT_TRUE(service->connectionState().is(TencentASRConnectionState::Kind::Ready));
 
     receive(test::resultMessage(1, 3, "f"));
     receive(test::resultMessage(2, 2, "e"));
@@ -238,8 +207,7 @@ TEST_F(TencentASRServiceTest, AReconnectionAppendsToWhatTheFirstStreamRecognised
     socket().events.failed(QStringLiteral("The remote host closed the connection"));
     harness.scheduler.advanceBy(seconds(2));
     ASSERT_EQ(harness.sockets.sockets.size(), 2);
-    socket().events.opened();
-    socket().events.textReceived(test::handshakeMessage());
+    harness.openAndHandshake();
     receive(test::resultMessage(1, 0, "gh"));
     EXPECT_EQ(service->currentText(), "abcdefgh");
     receive(test::resultMessage(2, 0, "ghi"));

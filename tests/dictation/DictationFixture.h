@@ -4,6 +4,8 @@
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
 #include "dictation/AppSetupHelper.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "testing/FakeAudioFileRecorder.h"
 #include "testing/FakeBackendServices.h"
 #include "testing/FakeIndicator.h"
@@ -18,9 +20,20 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace velnor::test {
 
-// The real controller wired to fakes, on virtual time.
+using RecognitionResult = Result<RecognizeAudioFileResponse, ServiceError>;
+
+// Live partial text as the field would show it, "<clear>" for a clear.
+struct RecordingPreedit final : PreeditSink {
+    void showPreedit(const QString& text) override { shown << text; }
+    void clearPreedit() override { shown << QStringLiteral("<clear>"); }
+    QStringList shown;
+};
+
+// The real controller wired to fakes and a real history, on virtual time.
 class DictationTest : public ::testing::Test {
 protected:
     DictationTest()
@@ -30,7 +43,23 @@ protected:
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
         , inputMethodKeys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        controller = std::make_unique<AppSetupHelper>(collaborators(), nullptr, nullptr, &inputMethodKeys);
+        controller = std::make_unique<AppSetupHelper>(collaborators(), &historyRecorder, &preedit, &inputMethodKeys);
+    }
+
+    // No dictation may stay open in the history.
+    void expectEveryEntryFinished()
+    {
+        for (const HistoryEntry& entry : entries())
+            EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
+        EXPECT_EQ(historyRecorder.openEntries(), 0);
+    }
+
+    // What a user would find in the history, newest first.
+    QList<HistoryEntry> entries()
+    {
+        std::promise<QList<HistoryEntry>> answer;
+        store.fetch({}, 100, [&](QList<HistoryEntry> all) { answer.set_value(std::move(all)); });
+        return answer.get_future().get();
     }
 
     AppSetupHelper::Collaborators collaborators()
@@ -70,6 +99,27 @@ protected:
                             QStringLiteral("网络请求失败: connection refused"), {}, {}, {}};
     }
 
+    // Answers the newest upload with `text` (the backend's record id "rec-1").
+    void answerUpload(std::optional<QString> text, std::optional<bool> overOver = std::nullopt)
+    {
+        recognition.recognitions.last().answer(RecognitionResult::success(response(std::move(text), QStringLiteral("rec-1"), overOver)));
+    }
+    void failUpload() { recognition.recognitions.last().answer(RecognitionResult::failure(networkError())); }
+
+    // Answers the newest correction; no text means "use the recognised text".
+    void answerAdjustment(std::optional<QString> text)
+    {
+        AdjustTextResponse corrected;
+        corrected.text = std::move(text);
+        adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
+    }
+
+    // The real-time client the controller made `index`-th (the newest by default).
+    FakeRealtimeClientRecord& client(qsizetype index = -1)
+    {
+        return *realtime.clients.at(index < 0 ? realtime.clients.size() - 1 : index);
+    }
+
     TempDir temp;
     ManualScheduler scheduler;
     ManualClock clock;
@@ -88,6 +138,10 @@ protected:
     FakeKeySynthesizer inputMethodKeys;
     FakeAccessibilityTrust trust;
     FakeRealtimeClientFactory realtime;
+    RecordingPreedit preedit;
+    HistoryStore store{HistoryStore::Dependencies{temp.filePath(QStringLiteral("history.db")), clock, [] { return true; },
+                                                  [](std::function<void()> work) { work(); }}};
+    HistoryRecorder historyRecorder{store};
     std::unique_ptr<AppSetupHelper> controller;
 };
 

@@ -1,32 +1,15 @@
 #include "dictation/DictationFixture.h"
 #include "history/DictationRetry.h"
-#include "history/HistoryRecorder.h"
-#include "history/HistoryStore.h"
 #include "history/LastTextReinserter.h"
-
-#include <future>
 
 using namespace velnor;
 using namespace velnor::test;
 
 namespace {
 
-// The controller with a real history behind it: what a user would find in
-// the history after each kind of dictation.
+// What a user would find in the history after each kind of dictation.
 class DictationHistory : public DictationTest {
 protected:
-    DictationHistory()
-    {
-        controller = std::make_unique<AppSetupHelper>(collaborators(), &historyRecorder);
-    }
-
-    QList<HistoryEntry> entries()
-    {
-        std::promise<QList<HistoryEntry>> answer;
-        store.fetch({}, 100, [&](QList<HistoryEntry> all) { answer.set_value(std::move(all)); });
-        return answer.get_future().get();
-    }
-
     // Holds the key for `holdSeconds` of both virtual clocks, then releases.
     void dictate(double holdSeconds)
     {
@@ -36,16 +19,6 @@ protected:
         controller->handleKeyUp();
         advance(0.3);
     }
-
-    void answerUpload(Result<RecognizeAudioFileResponse, ServiceError> result)
-    {
-        recognition.recognitions.last().answer(std::move(result));
-        advance(0.5);
-    }
-
-    HistoryStore store{HistoryStore::Dependencies{temp.filePath(QStringLiteral("history.db")), clock,
-                                                  [] { return true; }, [](std::function<void()> work) { work(); }}};
-    HistoryRecorder historyRecorder{store};
 };
 
 } // namespace
@@ -60,17 +33,10 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
         QString text;
     };
     const QList<Case> cases{
-        {"delivered", [this] {
-             answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("你好世界"))));
-         }, HistoryOutcome::Delivered, {}, QStringLiteral("你好世界")},
-        {"backend down", [this] {
-             answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
-         }, HistoryOutcome::Failed, QStringLiteral("网络请求失败: connection refused"), {}},
-        {"empty text", [this] {
-             answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QString())));
-         }, HistoryOutcome::Failed, QStringLiteral("识别文本为空"), {}},
-        {"re-press during upload", [this] { controller->handleKeyDown(); },
-         HistoryOutcome::Cancelled, {}, {}},
+        {"delivered", [this] { answerUpload(QStringLiteral("你好世界")); }, HistoryOutcome::Delivered, {}, QStringLiteral("你好世界")},
+        {"backend down", [this] { failUpload(); }, HistoryOutcome::Failed, QStringLiteral("网络请求失败: connection refused"), {}},
+        {"empty text", [this] { answerUpload(QString()); }, HistoryOutcome::Failed, QStringLiteral("识别文本为空"), {}},
+        {"re-press during upload", [this] { controller->handleKeyDown(); }, HistoryOutcome::Cancelled, {}, {}},
     };
     textInput.method = TextInputMethod::Clipboard;
     settings.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
@@ -83,72 +49,23 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
         ASSERT_FALSE(recognition.recognitions.isEmpty());
         const QString recording = recordingFiles.handedOut.last();
         c.finish();
-
+        advance(0.5);
         const QList<HistoryEntry> all = entries();
         ASSERT_GE(all.size(), 1);
         const HistoryEntry& entry = all.last(); // newest first: the re-pressed one is older
         EXPECT_EQ(entry.outcome, c.outcome);
-        EXPECT_EQ(entry.mode, QStringLiteral("traditional"));
-        EXPECT_EQ(entry.appName, QStringLiteral("Editor"));
-        EXPECT_EQ(entry.bundleId, QStringLiteral("org.example.editor"));
         EXPECT_DOUBLE_EQ(entry.durationSeconds, 2.0);
-        // What a retry needs to send the same upload.
-        EXPECT_EQ(entry.outLanguage, QStringLiteral("en"));
+        // What a retry needs to send the same upload; the recording stays with its entry.
         EXPECT_TRUE(entry.overOver);
-        EXPECT_EQ(entry.recordingPath, recording) << "the recording stays with its entry";
-        EXPECT_EQ(entry.errorText, c.errorText);
-        EXPECT_EQ(entry.recognizedText, c.text);
-        EXPECT_EQ(entry.correctedText, c.text);
-        EXPECT_EQ(entry.insertionMethod, c.text.isEmpty() ? QString() : QStringLiteral("clipboard"));
+        EXPECT_EQ(entry.outLanguage, QStringLiteral("en"));
+        EXPECT_EQ(QStringList({entry.mode, entry.appName, entry.bundleId, entry.recordingPath}),
+                  QStringList({"traditional", "Editor", "org.example.editor", recording}));
+        EXPECT_EQ(QStringList({entry.errorText, entry.recognizedText, entry.correctedText, entry.insertionMethod}),
+                  QStringList({c.errorText, c.text, c.text, c.text.isEmpty() ? QString() : QStringLiteral("clipboard")}));
     }
 }
 
-TEST_F(DictationHistory, RealtimeEntryKeepsTheRecognizedAndTheCorrectedText)
-{
-    useRealtimeMode();
-    dictate(1.5);
-    realtime.clients.last()->complete(QStringLiteral("今天天气很好"));
-    advance(0.1);
-    AdjustTextResponse corrected;
-    corrected.text = QStringLiteral("今天天气很好。");
-    adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
-
-    const QList<HistoryEntry> all = entries();
-    ASSERT_EQ(all.size(), 1);
-    EXPECT_EQ(all[0].mode, QStringLiteral("realtime"));
-    EXPECT_EQ(all[0].outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(all[0].recognizedText, QStringLiteral("今天天气很好"));
-    EXPECT_EQ(all[0].correctedText, QStringLiteral("今天天气很好。"));
-    EXPECT_EQ(all[0].insertionMethod, QStringLiteral("accessibility"));
-    EXPECT_TRUE(all[0].recordingPath.isEmpty());
-}
-
-TEST_F(DictationHistory, EveryStartedDictationEndsSomewhere)
-{
-    // Short recordings, a re-press before the delayed stop, a real-time
-    // client that cannot start: none may stay "recording".
-    recorder.bytesPerRecording = 100;
-    dictate(0.2);
-    controller->handleKeyDown();
-    controller->handleKeyUp();
-    controller->handleKeyDown(); // within the delayed stop
-    advance(0.5);
-    controller->handleKeyUp();
-    advance(0.5);
-    clock.advance(1000);
-    useRealtimeMode();
-    realtime.failCreation = true;
-    controller->handleKeyDown();
-
-    const QList<HistoryEntry> all = entries();
-    ASSERT_EQ(all.size(), 4);
-    for (const HistoryEntry& entry : all)
-        EXPECT_TRUE(entry.isFinished()) << entry.mode.toStdString() << " " << historyOutcomeName(entry.outcome).toStdString();
-    EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
-    EXPECT_EQ(historyRecorder.openEntries(), 0);
-}
-
-TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
+TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
 {
     QStringList typedAgain;
     LastTextReinserter reinserter(store, [&](const QString& text) { typedAgain << text; }, log.logger());
@@ -156,26 +73,13 @@ TEST_F(DictationHistory, ReinsertTypesTheNewestDeliveredTextAgain)
     entries(); // the store answers in order: the reinsert has run
     EXPECT_TRUE(typedAgain.isEmpty()) << "nothing delivered yet, nothing typed";
 
-    dictate(1.0);
-    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("第一句"))));
-    clock.advance(1000);
-    dictate(1.0);
-    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
-    ASSERT_EQ(textInput.typed, QStringList{QStringLiteral("第一句")});
-
-    reinserter.reinsertLastText();
-    entries();
-    EXPECT_EQ(typedAgain, QStringList{QStringLiteral("第一句")}) << "the failed dictation on top is skipped";
-}
-
-TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEvents)
-{
     // The first text is typed after the typing delay and the insertion takes
     // its time: the key goes down again before it is in the field.
     textInput.deferCompletion = true;
     dictate(1.0);
     const QString first = recordingFiles.handedOut.last();
-    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("第一句"))));
+    answerUpload(QStringLiteral("第一句"));
+    advance(0.5);
     ASSERT_EQ(textInput.typed, QStringList{QStringLiteral("第一句")});
     clock.advance(1000);
     controller->handleKeyDown();
@@ -184,18 +88,21 @@ TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEve
     controller->handleKeyUp();
     advance(0.3);
     const QString second = recordingFiles.handedOut.last();
-    answerUpload(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+    failUpload();
+    advance(0.5);
 
     const QList<HistoryEntry> all = entries();
     ASSERT_EQ(all.size(), 2);
-    EXPECT_EQ(all[1].outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(all[1].deliveredText(), QStringLiteral("第一句"));
-    EXPECT_EQ(all[1].recordingPath, first);
-    EXPECT_EQ(all[0].outcome, HistoryOutcome::Failed);
-    EXPECT_TRUE(all[0].deliveredText().isEmpty());
-    EXPECT_EQ(all[0].recordingPath, second);
+    EXPECT_EQ(QList({all[1].outcome, all[0].outcome}), QList({HistoryOutcome::Delivered, HistoryOutcome::Failed}));
+    EXPECT_EQ(QStringList({all[1].deliveredText(), all[0].deliveredText()}), QStringList({"第一句", QString()}));
+    EXPECT_EQ(QStringList({all[1].recordingPath, all[0].recordingPath}), QStringList({first, second}));
     EXPECT_TRUE(store.isRecordingPinned(second)) << "the keep-ten prune must not take the only copy";
     EXPECT_EQ(historyRecorder.openEntries(), 0);
+
+    // Reinserting types the newest delivered text: the failed dictation on top is skipped.
+    reinserter.reinsertLastText();
+    entries();
+    EXPECT_EQ(typedAgain, QStringList{QStringLiteral("第一句")});
 }
 
 TEST_F(DictationHistory, ADictationCancelledDuringItsUploadCanBeRetried)
@@ -215,10 +122,10 @@ TEST_F(DictationHistory, ADictationCancelledDuringItsUploadCanBeRetried)
     ASSERT_FALSE(outcome.has_value()) << "refused: " << outcome->error().toStdString();
     ASSERT_EQ(recognition.recognitions.size(), 2);
     EXPECT_EQ(recognition.recognitions.last().params.audioData, sent) << "the whole recording, as first sent";
-    recognition.recognitions.last().answer(
-        Result<RecognizeAudioFileResponse, ServiceError>::success(response(QStringLiteral("找回来了"))));
+    answerUpload(QStringLiteral("找回来了"));
     ASSERT_TRUE(outcome.has_value() && outcome->ok());
-    EXPECT_EQ(entries().last().outcome, HistoryOutcome::Delivered);
-    EXPECT_EQ(entries().last().deliveredText(), QStringLiteral("找回来了"));
+    const HistoryEntry retried = entries().last();
+    EXPECT_EQ(retried.outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(retried.deliveredText(), QStringLiteral("找回来了"));
     EXPECT_FALSE(store.isRecordingPinned(recording));
 }

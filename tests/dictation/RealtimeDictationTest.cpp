@@ -8,93 +8,90 @@ namespace {
 class RealtimeDictation : public DictationTest {
 protected:
     void SetUp() override { useRealtimeMode(); }
-
-    FakeRealtimeClientRecord& client(qsizetype index = -1)
-    {
-        return *realtime.clients.at(index < 0 ? realtime.clients.size() - 1 : index);
-    }
-
-    void answerAdjustment(std::optional<QString> text)
-    {
-        AdjustTextResponse corrected;
-        corrected.text = std::move(text);
-        adjustment.adjustments.last().answer(Result<AdjustTextResponse, ServiceError>::success(corrected));
-    }
 };
 
 } // namespace
 
-TEST_F(RealtimeDictation, FinalTextBeforeTheTimeoutIsCorrectedAndTyped)
+TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyped)
 {
     controller->handleKeyDown();
     ASSERT_EQ(realtime.clients.size(), 1);
     EXPECT_EQ(client().calls, QStringList{QStringLiteral("connectAndStartRecording")});
     EXPECT_TRUE(controller->isRealtimeRecognizing());
     EXPECT_TRUE(recorder.startedFiles.isEmpty()) << "the file recorder is not used in this mode";
-    EXPECT_EQ(sounds.played.size(), 1);
-
+    client().partial(QStringLiteral("今天"));
+    client().partial(QStringLiteral("今天天气"));
     advance(1.5);
     controller->handleKeyUp();
     EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
     EXPECT_FALSE(controller->isRealtimeRecognizing());
     EXPECT_TRUE(indicator.recognizing);
 
+    client().partial(QStringLiteral("今天天气很好"));
     advance(1.0);
     client().complete(QStringLiteral("今天天气很好"));
     EXPECT_FALSE(controller->hasRealtimeClient());
     advance(0.1);
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("今天天气很好"));
+    EXPECT_EQ(preedit.shown.last(), QStringLiteral("今天天气很好")) << "shown while the correction runs";
     answerAdjustment(QStringLiteral("今天天气很好。"));
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
+    EXPECT_EQ(preedit.shown, QStringList({QStringLiteral("<clear>"), QStringLiteral("今天"), QStringLiteral("今天天气"),
+                                          QStringLiteral("今天天气很好"), QStringLiteral("<clear>")}));
     EXPECT_EQ(sounds.played.size(), 2);
     EXPECT_FALSE(indicator.recognizing);
+    // The history keeps the recognised and the corrected text.
+    const QList<HistoryEntry> all = entries();
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_EQ(all[0].outcome, HistoryOutcome::Delivered);
+    EXPECT_EQ(QStringList({all[0].mode, all[0].recognizedText, all[0].correctedText, all[0].insertionMethod, all[0].recordingPath}),
+              QStringList({"realtime", "今天天气很好", "今天天气很好。", "accessibility", QString()}));
 
+    // The result wait finds the dictation done.
     advance(3.0);
     EXPECT_TRUE(log.contains(QStringLiteral("ℹ️ 超时检查时tencentASR已被清理，识别可能已完成")));
     EXPECT_EQ(textInput.typed.size(), 1);
     EXPECT_TRUE(recognition.updates.isEmpty()) << "no record update in real-time mode";
 }
 
-TEST_F(RealtimeDictation, TimeoutPrefersCurrentTextThenFinalText)
+TEST_F(RealtimeDictation, TheResultWaitTypesTheCurrentTextElseTheFinalTextElseNothing)
 {
     struct Case {
-        QString current;
+        QStringList partials;
         QString final;
-        QString expectedTyped;
+        QString typed;
     };
-    const QList<Case> cases = {{QStringLiteral("partial"), QStringLiteral("final"), QStringLiteral("partial")},
-                               {QString(), QStringLiteral("final"), QStringLiteral("final")}};
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{{QStringLiteral("partial")}, QStringLiteral("final"), QStringLiteral("partial")},
+                          Case{{}, QStringLiteral("final"), QStringLiteral("final")},
+                          Case{{QStringLiteral("嗯"), QString()}, QString(), QString()}}) {
+        SCOPED_TRACE(c.typed.toStdString());
+        adjustment.adjustments.clear();
+        textInput.typed.clear();
+        const qsizetype sounds0 = sounds.played.size();
         controller->handleKeyDown();
-        client().currentText = c.current;
+        for (const QString& text : c.partials)
+            client().partial(text);
         client().finalText = c.final;
         controller->handleKeyUp();
         advance(2.9);
         EXPECT_TRUE(adjustment.adjustments.isEmpty());
         advance(0.1);
-        EXPECT_TRUE(log.contains(QStringLiteral("✅ 使用超时识别结果: [") + c.expectedTyped + QLatin1Char(']')));
         EXPECT_TRUE(client().calls.contains(QStringLiteral("disconnect")));
         advance(0.1);
-        ASSERT_EQ(adjustment.adjustments.size(), 1);
-        answerAdjustment(std::nullopt);
-        EXPECT_EQ(textInput.typed.last(), c.expectedTyped);
-        adjustment.adjustments.clear();
+        if (c.typed.isEmpty()) {
+            EXPECT_EQ(preedit.shown.last(), QStringLiteral("<clear>")) << "the dictation ends and its preedit with it";
+            EXPECT_EQ(log.levelOf(QStringLiteral("❌ 超时且没有识别到任何内容")), QStringLiteral("WARNING"));
+            EXPECT_TRUE(adjustment.adjustments.isEmpty());
+        } else {
+            EXPECT_TRUE(log.contains(QStringLiteral("✅ 使用超时识别结果: [") + c.typed + QLatin1Char(']')));
+            ASSERT_EQ(adjustment.adjustments.size(), 1);
+            answerAdjustment(std::nullopt);
+        }
         scheduler.runUntilIdle();
+        EXPECT_EQ(textInput.typed, c.typed.isEmpty() ? QStringList() : QStringList{c.typed});
+        EXPECT_EQ(sounds.played.size(), sounds0 + 2) << "start and end sound";
     }
-}
-
-TEST_F(RealtimeDictation, TimeoutWithNothingRecognisedOnlyPlaysTheEndSound)
-{
-    controller->handleKeyDown();
-    controller->handleKeyUp();
-    advance(3.0);
-    EXPECT_TRUE(log.contains(QStringLiteral("❌ 超时且没有识别到任何内容")));
-    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 超时且没有识别到任何内容")), QStringLiteral("WARNING"));
-    EXPECT_EQ(sounds.played.size(), 2);
-    advance(1.0);
-    EXPECT_TRUE(adjustment.adjustments.isEmpty());
-    EXPECT_TRUE(textInput.typed.isEmpty());
 }
 
 TEST_F(RealtimeDictation, EarlierTimeoutNeverActsOnTheNextDictationsClient)
@@ -166,11 +163,8 @@ TEST_F(RealtimeDictation, MaximumDurationAlsoStopsTheClientsCapture)
     advance(5.0);
     EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
     EXPECT_TRUE(indicator.recognizing);
-
     controller->handleKeyUp();
-    EXPECT_TRUE(log.contains(QStringLiteral("录音已被超时机制处理，跳过热键弹起处理")));
-    advance(3.0);
-    advance(0.1);
+    advance(3.1);
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("a long monologue"));
 }
@@ -179,71 +173,28 @@ TEST_F(RealtimeDictation, ClientThatCannotBeCreatedResetsTheDictation)
 {
     realtime.failCreation = true;
     controller->handleKeyDown();
-    EXPECT_TRUE(log.contains(QStringLiteral("腾讯云实时识别服务未初始化")));
     EXPECT_EQ(log.levelOf(QStringLiteral("腾讯云实时识别服务未初始化")), QStringLiteral("ERROR"));
     EXPECT_FALSE(controller->isRealtimeRecognizing());
     EXPECT_EQ(sounds.played.size(), 1) << "only the end sound";
+    expectEveryEntryFinished();
+    EXPECT_EQ(entries().first().outcome, HistoryOutcome::Failed);
 }
 
-TEST_F(RealtimeDictation, KeyDownWhileStreamingInterruptsTheStream)
-{
-    controller->handleKeyDown();
-    controller->handleKeyDown();
-    EXPECT_TRUE(log.contains(QStringLiteral("正在中断实时识别任务")));
-    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("stopRecording")));
-    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("disconnect")));
-    scheduler.runDue();
-    EXPECT_FALSE(client(0).alive) << "the replaced client is released";
-    EXPECT_EQ(realtime.clients.size(), 2);
-    EXPECT_TRUE(controller->isRealtimeRecognizing());
-}
-
-namespace {
-
-// Live partial text as the field would show it, "<clear>" for a clear.
-struct RecordingPreedit final : PreeditSink {
-    void showPreedit(const QString& text) override { shown << text; }
-    void clearPreedit() override { shown << QStringLiteral("<clear>"); }
-    QStringList shown;
-};
-
-class RealtimePreedit : public RealtimeDictation {
-protected:
-    void SetUp() override
-    {
-        RealtimeDictation::SetUp();
-        controller = std::make_unique<AppSetupHelper>(collaborators(), nullptr, &preedit);
-    }
-
-    RecordingPreedit preedit;
-};
-
-} // namespace
-
-TEST_F(RealtimePreedit, EachPartialReplacesTheLastUntilTheFinalTextIsTyped)
-{
-    controller->handleKeyDown();
-    client().partial(QStringLiteral("今天"));
-    client().partial(QStringLiteral("今天天气"));
-    controller->handleKeyUp();
-    client().partial(QStringLiteral("今天天气很好"));
-    client().complete(QStringLiteral("今天天气很好"));
-    advance(0.1);
-    EXPECT_EQ(preedit.shown.last(), QStringLiteral("今天天气很好")) << "shown while the correction runs";
-    answerAdjustment(QStringLiteral("今天天气很好。"));
-    EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
-    EXPECT_EQ(preedit.shown, QStringList({QStringLiteral("<clear>"), QStringLiteral("今天"), QStringLiteral("今天天气"),
-                                          QStringLiteral("今天天气很好"), QStringLiteral("<clear>")}));
-}
-
-TEST_F(RealtimePreedit, NewKeyDownOrTimeoutClearsItAndOldPartialsStayAway)
+TEST_F(RealtimeDictation, KeyDownWhileStreamingInterruptsTheStreamAndItsPreedit)
 {
     controller->handleKeyDown();
     client().partial(QStringLiteral("第一"));
     controller->handleKeyDown();
+    EXPECT_TRUE(log.contains(QStringLiteral("正在中断实时识别任务")));
+    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("stopRecording")));
+    EXPECT_TRUE(client(0).calls.contains(QStringLiteral("disconnect")));
     EXPECT_EQ(preedit.shown.last(), QStringLiteral("<clear>"));
     client(0).partial(QStringLiteral("迟到的"));
     EXPECT_FALSE(preedit.shown.contains(QStringLiteral("迟到的"))) << "the interrupted dictation's client";
+    scheduler.runDue();
+    EXPECT_FALSE(client(0).alive) << "the replaced client is released";
+    EXPECT_EQ(realtime.clients.size(), 2);
+    EXPECT_TRUE(controller->isRealtimeRecognizing());
 
     // File mode shows nothing, and the real-time client still waiting shows nothing in it.
     controller->handleKeyUp();
@@ -251,16 +202,6 @@ TEST_F(RealtimePreedit, NewKeyDownOrTimeoutClearsItAndOldPartialsStayAway)
     controller->handleKeyDown();
     client().partial(QStringLiteral("文件模式"));
     EXPECT_FALSE(preedit.shown.contains(QStringLiteral("文件模式")));
-
-    // Nothing recognised in time: the dictation ends and the preedit with it.
-    useRealtimeMode();
-    controller->handleKeyDown();
-    client().partial(QStringLiteral("嗯"));
-    client().partial(QString());
-    controller->handleKeyUp();
-    advance(3.0);
-    EXPECT_EQ(preedit.shown.mid(preedit.shown.lastIndexOf(QStringLiteral("嗯"))),
-              QStringList({QStringLiteral("嗯"), QStringLiteral("<clear>"), QStringLiteral("<clear>")}));
 }
 
 TEST_F(RealtimeDictation, TheEndOfAnEarlierDictationLeavesTheNextRecordingAlone)
@@ -315,7 +256,7 @@ TEST_F(RealtimeDictation, TheEndOfAnEarlierDictationLeavesTheNextRecordingAlone)
         controller->handleKeyUp();
         scheduler.runUntilIdle();
         if (!c.nextIsRealtime)
-            recognition.recognitions.last().answer(Result<RecognizeAudioFileResponse, ServiceError>::failure(networkError()));
+            failUpload();
         scheduler.runUntilIdle();
         EXPECT_EQ(sounds.played.size(), sounds0 + 1) << "the new dictation's own end sound";
         EXPECT_FALSE(indicator.recording);

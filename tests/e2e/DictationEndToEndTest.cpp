@@ -97,7 +97,6 @@ protected:
         EXPECT_LE(wer, kMaxWordErrorRate) << text.toStdString();
     }
 
-    void fillUserClipboard() { clipboard.fill(); }
     void expectUserClipboardBack()
     {
         EXPECT_TRUE(clipboard.waitUntilBack()) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
@@ -116,7 +115,7 @@ protected:
 TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServerRestart)
 {
     startApp({.recognitionMode = QStringLiteral("traditional"), .overOver = true, .extraEnvironment = {}});
-    fillUserClipboard();
+    clipboard.fill();
 
     // Plain dictation into a GTK entry.
     auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
@@ -158,7 +157,7 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
 TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppedStream)
 {
     startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
-    fillUserClipboard();
+    clipboard.fill();
 
     auto qt = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
     const QString sentence = kSentences[2];
@@ -167,13 +166,7 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     expectUserClipboardBack();
     // The stream ended with the end marker, and the final result was sent after it.
     QJsonObject stream;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const QJsonArray connections = server.realtimeConnections();
-            stream = connections.isEmpty() ? QJsonObject() : connections.first().toObject();
-            return stream.value(QStringLiteral("final_ms")).toDouble() > 0;
-        },
-        10000))
+    EXPECT_TRUE(waitUntil([&] { return (stream = server.realtimeConnections().first().toObject()).value("final_ms").toDouble() > 0; }, 10000))
         << app->log().toStdString();
     EXPECT_EQ(server.realtimeConnections().size(), 1);
     EXPECT_GT(stream.value(QStringLiteral("end_marker_ms")).toDouble(), 0.0);
@@ -182,11 +175,8 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     // The connection drops late in the sentence: what was heard so far still arrives.
     const int packets = int(stream.value(QStringLiteral("packets")).toArray().size());
     ASSERT_GT(packets, 10);
-    ASSERT_EQ(server.control("POST", QStringLiteral("/__test/realtime/script"),
-                             {{QStringLiteral("drop_after_packets"), packets * 3 / 4}})
-                  .value(QStringLiteral("code"))
-                  .toInt(-1),
-              0);
+    const QJsonObject scripted = server.control("POST", "/__test/realtime/script", {{"drop_after_packets", packets * 3 / 4}});
+    ASSERT_EQ(scripted.value("code").toInt(-1), 0);
     ASSERT_EQ(qt->setText({}), QString());
     dictate(sentence);
     EXPECT_TRUE(waitUntil([&] { return !qt->text().isEmpty(); }, 30000)) << app->log().toStdString();
@@ -224,7 +214,7 @@ TEST_F(DictationEndToEndTest, RealtimeSpeechShowsAsPreeditThroughFcitx5ThenCommi
     Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
     ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << fcitxHome.path().toStdString();
     startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
-    fillUserClipboard();
+    clipboard.fill();
 
     // Off the accessibility bus: only the input method (or a paste) reaches it.
     QProcessEnvironment environment = fieldEnvironment(false);
