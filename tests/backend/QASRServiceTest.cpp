@@ -19,17 +19,6 @@ RecognizeAudioFileParams upload(const QByteArray& audio)
     return params;
 }
 
-class QASRServiceTest : public test::ClientFixture {
-protected:
-    void recognize(const RecognizeAudioFileParams& params)
-    {
-        service.recognizeAudioFile(params, [this](Result<RecognizeAudioFileResponse, ServiceError> r) { recognized = r; });
-    }
-
-    QASRService service{client, log.logger(), [] { return kBoundary; }};
-    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
-};
-
 TEST(MultipartBody, EveryFieldInItsOrder)
 {
     // The audio goes as it is, even bytes that look like a delimiter.
@@ -55,7 +44,7 @@ TEST(MultipartBody, EveryFieldInItsOrder)
     EXPECT_FALSE(body.contains("not-sent"));
 }
 
-TEST(MultipartBody, ValuesCannotAddHeadersOrParts)
+TEST(MultipartBody, ValuesCannotAddHeadersOrPartsAndBoundariesAreFresh)
 {
     RecognizeAudioFileParams params = upload("A");
     params.appName = QStringLiteral("Evil\r\n--B\r\nContent-Disposition: form-data; name=\"version\"\r\n\r\nv9");
@@ -64,114 +53,94 @@ TEST(MultipartBody, ValuesCannotAddHeadersOrParts)
     const QByteArray body = QASRService::multipartBody(params, QStringLiteral("B"));
     // Line by line: one delimiter per part (file_type, app_name, out_language,
     // version, file), the closing line, and a single header line of our own.
-    int delimiters = 0;
-    int contentTypeLines = 0;
-    int dispositionLines = 0;
-    for (const QByteArray& line : body.split('\n')) {
-        delimiters += line == "--B\r" ? 1 : 0;
-        contentTypeLines += line.startsWith("Content-Type:") ? 1 : 0;
-        dispositionLines += line.startsWith("Content-Disposition:") ? 1 : 0;
-    }
-    EXPECT_EQ(delimiters, 5);
-    EXPECT_EQ(dispositionLines, 5);
-    EXPECT_EQ(contentTypeLines, 1);
+    const QList<QByteArray> lines = body.split('\n');
+    const auto count = [&](const QByteArray& start) {
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QByteArray& line) { return line.startsWith(start); });
+    };
+    EXPECT_EQ(std::count(lines.cbegin(), lines.cend(), QByteArray("--B\r")), 5);
+    EXPECT_EQ(count("Content-Disposition:"), 5);
+    EXPECT_EQ(count("Content-Type:"), 1);
     EXPECT_TRUE(body.endsWith("\r\n--B--\r\n"));
-    EXPECT_TRUE(body.contains("name=\"app_name\"\r\n\r\nEvil--BContent-Disposition: form-data; "
-                              "name=\"version\"v9\r\n"));
+    EXPECT_TRUE(body.contains("name=\"app_name\"\r\n\r\nEvil--BContent-Disposition: form-data; name=\"version\"v9\r\n"));
     EXPECT_TRUE(body.contains("\r\n\r\nenX-Injected: 1\r\n"));
     EXPECT_TRUE(body.contains("filename=\"audio.m4aContent-Type: text/html\"\r\n"));
-}
 
-TEST(MultipartBody, BoundariesAreFresh)
-{
     QSet<QString> seen;
     for (int i = 0; i < 50; ++i)
         seen.insert(MultipartFormBody::newBoundary());
     EXPECT_EQ(seen.size(), 50);
 }
 
-TEST_F(QASRServiceTest, UploadGoesAsMultipartWithItsBoundary)
+class QASRServiceTest : public test::ClientFixture {
+protected:
+    QASRService service{client, log.logger(), [] { return kBoundary; }};
+    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
+    std::optional<Result<bool, ServiceError>> updated;
+};
+
+TEST_F(QASRServiceTest, UploadGoesAsMultipartAndEachFailureInItsDomain)
 {
     RecognizeAudioFileParams params = upload("RIFF");
     params.overOver = true;
-    recognize(params);
+    service.recognizeAudioFile(params, into(recognized));
     const HttpRequest& sent = transport.last();
     EXPECT_EQ(sent.url.path(), QStringLiteral("/qasr/recognize"));
     EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), "multipart/form-data; boundary=" + kBoundary.toUtf8());
     EXPECT_EQ(sent.body, QASRService::multipartBody(params, kBoundary));
-}
-
-TEST_F(QASRServiceTest, RecognitionResultsAndErrors)
-{
-    recognize(upload("A"));
     transport.respondBody(R"({"code":0,"data":{"text":"hello","id":"9","over_over":true}})");
     ASSERT_TRUE(recognized && recognized->ok());
     EXPECT_EQ(recognized->value().text, QStringLiteral("hello"));
     EXPECT_EQ(recognized->value().overOver, true);
 
-    recognize(upload("A"));
-    transport.respondBody(R"({"code":0})");
-    EXPECT_EQ(recognized->error().domain, kAPIResponseErrorDomain);
-    EXPECT_EQ(recognized->error().description, QStringLiteral("未知错误"));
-
-    recognize(upload("A"));
-    transport.respondBody(R"({"code":413,"msg":"too large"})");
-    EXPECT_EQ(recognized->error().domain, QStringLiteral("QASRServiceErrorDomain"));
-    EXPECT_EQ(recognized->error().code, 413);
-    EXPECT_EQ(recognized->error().description, QStringLiteral("API错误: too large"));
-    EXPECT_EQ(recognized->error().userInfo.value(QStringLiteral("APIErrorCode")).toInt(), 413);
-
-    recognize(upload("A"));
-    transport.respondError(TransportErrorKind::TimedOut);
-    EXPECT_EQ(recognized->error().domain, QStringLiteral("QASRServiceTimeoutErrorDomain"));
-    EXPECT_EQ(recognized->error().code, -1001);
-    EXPECT_EQ(recognized->error().description, QStringLiteral("请求超时: 服务器响应时间超过10秒"));
-
-    recognize(upload("A"));
-    transport.respondError(TransportErrorKind::NotPermitted, QStringLiteral("Operation not permitted"));
-    EXPECT_EQ(recognized->error().domain, QStringLiteral("NSPOSIXErrorDomain"));
-    EXPECT_EQ(recognized->error().code, 1);
+    struct Case {
+        test::Reply reply;
+        const char* error;
+    };
+    for (const Case& c : {
+             Case{{R"({"code":0})"}, R"(Error Domain=APIResponseError Code=2 "未知错误")"},
+             Case{{nullptr, TransportErrorKind::TimedOut},
+                  R"(Error Domain=QASRServiceTimeoutErrorDomain Code=-1001 "请求超时: 服务器响应时间超过10秒")"},
+             Case{{}, R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: Connection refused")"},
+             Case{{R"({"code":413,"msg":"too large"})"}, R"(Error Domain=QASRServiceErrorDomain Code=413 "API错误: too large")"},
+             Case{{nullptr, TransportErrorKind::NotPermitted}, "Error Domain=NSPOSIXErrorDomain Code=1 \"Network access is not permitted. Please check your app's network permissions.\""},
+         }) {
+        SCOPED_TRACE(c.error);
+        service.recognizeAudioFile(upload("A"), into(recognized));
+        reply(c.reply);
+        EXPECT_EQ(test::outcomeText(recognized), c.error);
+    }
     EXPECT_EQ(recognized->error().recoverySuggestion,
               QStringLiteral("Please verify network permissions in System Preferences > Security & Privacy > Network."));
-
-    recognize(upload("A"));
-    transport.respondError(TransportErrorKind::Other, QStringLiteral("Remote host closed the connection"));
-    EXPECT_EQ(recognized->error().domain, QStringLiteral("QASRServiceNetworkErrorDomain"));
-    EXPECT_EQ(recognized->error().description, QStringLiteral("网络请求失败: Remote host closed the connection"));
 }
 
 TEST_F(QASRServiceTest, RecordUpdate)
 {
-    std::optional<Result<bool, ServiceError>> updated;
-    auto update = [&](const RecognizeRecordUpdateReq& request) {
-        service.updateRecognizeRecord(request, [&](Result<bool, ServiceError> r) { updated = r; });
-    };
     RecognizeRecordUpdateReq request;
     request.id = QStringLiteral("9");
     request.textInputMethod = QStringLiteral("clipboard");
-    update(request);
+    service.updateRecognizeRecord(request, into(updated));
     EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/recognize/update"));
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("application/json"));
     EXPECT_EQ(jsonBody(0), (QJsonObject{{QStringLiteral("id"), QStringLiteral("9")},
                                         {QStringLiteral("text_input_method"), QStringLiteral("clipboard")}}));
-    transport.respondBody(R"({"code":0,"data":null})");
-    ASSERT_TRUE(updated && updated->ok());
-    EXPECT_TRUE(updated->value());
-
-    update(request);
-    transport.respondBody(R"({"code":0,"data":false})");
-    EXPECT_FALSE(updated->value());
-
-    update(request);
-    transport.respondBody(R"({"code":404,"msg":"no such record"})");
-    EXPECT_EQ(updated->error().domain, QStringLiteral("QASRServiceErrorDomain"));
-    EXPECT_EQ(updated->error().description, QStringLiteral("API错误: no such record"));
-
-    // Transport failures are passed on as they are.
-    update(request);
-    transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
-    EXPECT_EQ(updated->error().description, QStringLiteral("Connection refused"));
-    EXPECT_NE(updated->error().domain, QStringLiteral("QASRServiceNetworkErrorDomain"));
+    struct Case {
+        test::Reply reply;
+        std::optional<bool> value;
+        const char* error;
+    };
+    // Transport failures are passed on as they are, in no domain of the service.
+    for (const Case& c : {Case{{R"({"code":0,"data":null})"}, true, "ok"}, Case{{R"({"code":0,"data":false})"}, false, "ok"},
+                          Case{{R"({"code":404,"msg":"no such record"})"}, {},
+                               R"(Error Domain=QASRServiceErrorDomain Code=404 "API错误: no such record")"},
+                          Case{{}, {}, R"(Error Domain=NetworkTransportErrorDomain Code=99 "Connection refused")"}}) {
+        SCOPED_TRACE(c.error);
+        service.updateRecognizeRecord(request, into(updated));
+        reply(c.reply);
+        EXPECT_EQ(test::outcomeText(updated), c.error);
+        if (c.value) {
+            EXPECT_EQ(updated->value(), *c.value);
+        }
+    }
 }
 
 } // namespace
