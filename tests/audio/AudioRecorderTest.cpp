@@ -41,9 +41,10 @@ struct Script {
     }
 };
 
-class ScriptedCapture final : public AudioCapture {
+// The capture and the file writer, as the script says.
+class ScriptedAudio final : public AudioCapture, public AacFileWriter {
 public:
-    explicit ScriptedCapture(Script& script)
+    explicit ScriptedAudio(Script& script)
         : m(script)
     {
     }
@@ -62,18 +63,6 @@ public:
         return m.startError;
     }
     void stop() override { m.add(QStringLiteral("stop")); }
-
-private:
-    Script& m;
-};
-
-class ScriptedWriter final : public AacFileWriter {
-public:
-    explicit ScriptedWriter(Script& script)
-        : m(script)
-    {
-    }
-    bool isAvailable() const override { return true; }
     std::optional<QString> open(const QString& path, const AudioFormat& format, int bitRate) override
     {
         m.add(QStringLiteral("open"));
@@ -120,9 +109,9 @@ protected:
     std::unique_ptr<AudioRecorder> makeRecorder(AudioInputManager* manager = nullptr)
     {
         AudioCaptureFactory captureFactory = [this]() -> std::unique_ptr<AudioCapture> {
-            return noCapture ? nullptr : std::make_unique<ScriptedCapture>(script);
+            return noCapture ? nullptr : std::make_unique<ScriptedAudio>(script);
         };
-        AacFileWriterFactory writerFactory = [this] { return std::make_unique<ScriptedWriter>(script); };
+        AacFileWriterFactory writerFactory = [this] { return std::make_unique<ScriptedAudio>(script); };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
             captureFactory, writerFactory, permission, devices, manager, settings, log.logger(), log.printSink()});
     }
