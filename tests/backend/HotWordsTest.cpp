@@ -59,13 +59,15 @@ TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
     EXPECT_EQ(manager.cachedHotWords().at(1).weight, 9.0);
 }
 
+// A failed fetch keeps the cache, a null list empties it; getAll fetches only
+// for an empty cache.
 TEST_F(HotWordsTest, FailedOrEmptyFetches)
 {
     transport.respondBody(listBody(2));
     QList<HotWord> returned;
     manager.getHotwordList([&](const QList<HotWord>& list) { returned = list; });
     transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
-    EXPECT_EQ(returned.size(), 2); // the cache, unchanged
+    EXPECT_EQ(returned.size(), 2);
     EXPECT_EQ(texts().size(), 2);
     EXPECT_FALSE(manager.isLoading());
     EXPECT_TRUE(log.printed().contains(QStringLiteral("获取热词列表失败: 网络请求失败: Connection refused")));
@@ -73,6 +75,12 @@ TEST_F(HotWordsTest, FailedOrEmptyFetches)
     manager.getHotwordList();
     transport.respondBody(R"({"code":0,"data":null})");
     EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+    manager.getAllHotWords([&](const QList<HotWord>& list) { returned = list; });
+    ASSERT_EQ(transport.count(), 4);
+    transport.respondBody(listBody(1));
+    EXPECT_EQ(returned.size(), 1);
+    manager.getAllHotWords([&](const QList<HotWord>& list) { returned = list; });
+    EXPECT_EQ(transport.count(), 4);
 }
 
 TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
@@ -97,18 +105,6 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     transport.respond(4, FakeHttpTransport::bodyResponse(listBody(2, QStringLiteral("b"))));
     EXPECT_FALSE(manager.isLoading());
     EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
-}
-
-TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
-{
-    transport.respondBody(R"({"code":0,"data":[]})");
-    QList<HotWord> all;
-    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
-    ASSERT_EQ(transport.count(), 2);
-    transport.respondBody(listBody(1));
-    EXPECT_EQ(all.size(), 1);
-    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
-    EXPECT_EQ(transport.count(), 2);
 }
 
 // The fiftieth word is sent and done only after the refresh; a fifty-first is
