@@ -80,24 +80,10 @@ TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
     EXPECT_TRUE(test::decodeAudioFile(dir.filePath(QStringLiteral("z.m4a"))).opened);
 }
 
-TEST(FfmpegAacFileWriter, DestroyingAnOpenWriterFinishesTheFile)
-{
-    test::TempDir dir;
-    const QString path = dir.filePath(QStringLiteral("dropped.m4a"));
-    const AudioFormat format{48000, 1, SampleType::Float32, true};
-    {
-        FfmpegAacFileWriter writer;
-        ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
-        ASSERT_EQ(writer.write(sine(format, 0, 48000)), std::nullopt);
-    }
-    const test::DecodedAudio decoded = test::decodeAudioFile(path);
-    ASSERT_TRUE(decoded.opened);
-    EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
-}
-
+// Whatever the umask says, and also over a file someone left readable; a
+// writer destroyed while open finishes its file.
 TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByte)
 {
-    // Whatever the umask says, and also over a file someone left readable.
     const mode_t umaskBefore = ::umask(0);
     test::TempDir dir;
     const QString left = dir.writeFile(QStringLiteral("1765000001.5.m4a"), "old");
@@ -106,15 +92,22 @@ TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByte)
     const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
         | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     const AudioFormat format{48000, 1, SampleType::Float32, true};
-    for (const QString& path : {dir.filePath(QStringLiteral("1765000000.5.m4a")), left}) {
+    for (const auto& [path, finished] : {std::pair{dir.filePath(QStringLiteral("1765000000.5.m4a")), true}, {left, true},
+                                         {dir.filePath(QStringLiteral("dropped.m4a")), false}}) {
         SCOPED_TRACE(path.toStdString());
-        FfmpegAacFileWriter writer;
-        ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
-        EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0) << "while it is written";
-        ASSERT_EQ(writer.write(sine(format, 0, 4800)), std::nullopt);
-        ASSERT_EQ(writer.finish(), std::nullopt);
+        {
+            FfmpegAacFileWriter writer;
+            ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
+            EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0) << "while it is written";
+            ASSERT_EQ(writer.write(sine(format, 0, 48000)), std::nullopt);
+            if (finished) {
+                ASSERT_EQ(writer.finish(), std::nullopt);
+            }
+        }
         EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0);
-        EXPECT_TRUE(test::decodeAudioFile(path).opened);
+        const test::DecodedAudio decoded = test::decodeAudioFile(path);
+        ASSERT_TRUE(decoded.opened);
+        EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
     }
     ::umask(umaskBefore);
 }
