@@ -72,9 +72,9 @@ TEST_F(QtHttpTransportTest, ConnectionCutMidBodyIsATransportError)
         TransportErrorKind kind;
     };
     for (const Case& c : {
-             Case{"cut whole envelope", [&](HttpRequest&) { server.setCutAnswer(200, R"({"code":0,"data":true})", 120); },
+             Case{"cut whole envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"data":true})", 120); },
                   TransportErrorKind::Other},
-             Case{"cut half envelope", [&](HttpRequest&) { server.setCutAnswer(200, R"({"code":0,"da)", 120); },
+             Case{"cut half envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"da)", 120); },
                   TransportErrorKind::Other},
              Case{"oversized",
                   [&](HttpRequest& request) {
