@@ -101,7 +101,7 @@ TEST_F(AccountTest, AStoredSessionNeedsATokenAndAPhoneAndLogoutRemovesIt)
     EXPECT_EQ(posted, QList<Name>{Name::Logout});
 }
 
-TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixty)
+TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixtyOrShowsTheFailure)
 {
     auto model = makeModel();
     model->setPhoneNumber(QStringLiteral("12345"));
@@ -128,11 +128,8 @@ TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixty)
     scheduler.advanceBy(seconds(60));
     EXPECT_EQ(model->countdownSeconds(), 0);
     EXPECT_EQ(scheduler.pendingCount(), 0u);
-}
 
-TEST_F(AccountTest, SendCodeFailureShowsTheMessage)
-{
-    auto model = makeModel();
+    // A failed send shows why and starts no countdown.
     for (const auto& [answer, message] : {std::pair<test::Reply, const char*>{{R"({"code":429,"msg":"请稍后再试"})"}, "API错误: 请稍后再试"},
                                           {{nullptr, TransportErrorKind::TimedOut}, "请求超时: 服务器响应时间超过10秒"},
                                           {{}, "网络请求失败: Connection refused"}}) {
