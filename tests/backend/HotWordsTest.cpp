@@ -107,8 +107,8 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
 }
 
-// The fiftieth word is sent and done only after the refresh; a fifty-first is
-// refused at once, without a request.
+// The fiftieth word is sent and done only after the refresh; weights still
+// change at fifty, but a fifty-first word is refused at once, without a request.
 TEST_F(HotWordsTest, AddIsDoneAfterTheRefreshAndRefusedAtFifty)
 {
     transport.respondBody(listBody(49));
@@ -123,16 +123,7 @@ TEST_F(HotWordsTest, AddIsDoneAfterTheRefreshAndRefusedAtFifty)
     ASSERT_TRUE(done && done->ok());
     EXPECT_EQ(manager.cachedHotWords().size(), 50);
 
-    manager.addHotword(QStringLiteral("one more"), 3, into(done));
-    EXPECT_EQ(transport.count(), 3);
-    ASSERT_TRUE(done && !done->ok());
-    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
-    EXPECT_EQ(done->error().code, 1);
-}
-
-TEST_F(HotWordsTest, WeightChangeOfAListedWordIsSentAtAFullListAndClamped)
-{
-    transport.respondBody(listBody(50));
+    // A listed word's weight still changes at a full list, clamped.
     for (const auto& [weight, sent] : {std::pair<qint64, int>{8, 8}, {0, 1}, {40, 11}}) {
         const qsizetype before = transport.count();
         manager.updateHotwordWeight(QStringLiteral("w3"), weight, into(done));
@@ -143,6 +134,13 @@ TEST_F(HotWordsTest, WeightChangeOfAListedWordIsSentAtAFullListAndClamped)
         transport.respondBody(listBody(50));
         ASSERT_TRUE(done && done->ok()) << weight;
     }
+
+    const qsizetype before = transport.count();
+    manager.addHotword(QStringLiteral("one more"), 3, into(done));
+    EXPECT_EQ(transport.count(), before);
+    ASSERT_TRUE(done && !done->ok());
+    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
+    EXPECT_EQ(done->error().code, 1);
 }
 
 TEST_F(HotWordsTest, DeleteSendsTheCachedEntryThenRefreshes)
