@@ -42,7 +42,7 @@ TEST(AudioLevels, DecimatesEveryStepthFrameOfTheFirstChannel)
     }
 }
 
-TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannels)
+TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannelsAndOnlyFloats)
 {
     // Interleaved stereo: left silent, right at -0.4.
     std::vector<float> stereo;
@@ -63,10 +63,8 @@ TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannels)
     AudioBuffer planar = floatBuffer(blocks, 2);
     planar.format.interleaved = false;
     EXPECT_FLOAT_EQ(AudioLevels::reduce(planar).front(), 1.0f);
-}
 
-TEST(AudioLevels, EmptyOrIntegerBuffersGiveNothing)
-{
+    // Empty or integer buffers give nothing.
     EXPECT_TRUE(AudioLevels::reduce(floatBuffer({}, 1)).isEmpty());
     EXPECT_FLOAT_EQ(AudioLevels::peak(floatBuffer({}, 1)), 0.0f);
     AudioBuffer ints;
