@@ -10,19 +10,7 @@
 namespace velnor {
 namespace {
 
-AudioSourceInfo source(const char* name, const char* description, const char* bus = "usb", int rate = 48000,
-                       const std::function<void(AudioSourceInfo&)>& adjust = {})
-{
-    AudioSourceInfo info;
-    info.name = QString::fromLatin1(name);
-    info.description = QString::fromUtf8(description);
-    info.bus = QString::fromLatin1(bus);
-    info.channelCount = 1;
-    info.sampleRate = rate;
-    if (adjust)
-        adjust(info);
-    return info;
-}
+using test::source;
 
 class AudioInputManagerTest : public ::testing::Test {
 protected:

@@ -95,14 +95,7 @@ class AudioRecorderTest : public ::testing::Test {
 protected:
     AudioRecorderTest()
     {
-        AudioSourceInfo mic;
-        mic.name = QStringLiteral("usb_mic");
-        mic.description = QStringLiteral("USB Mic");
-        mic.channelCount = 1;
-        mic.sampleRate = 48000;
-        AudioSourceInfo other = mic;
-        other.name = QStringLiteral("other_mic");
-        devices.sourceList = {mic, other};
+        devices.sourceList = {test::source("usb_mic", "USB Mic"), test::source("other_mic", "USB Mic")};
         devices.defaultSource = QStringLiteral("other_mic");
     }
 
