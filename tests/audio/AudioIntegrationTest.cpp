@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 
 #include "audio/AudioInputManager.h"
+#include "audio/AudioLevels.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
@@ -19,8 +20,6 @@
 #include "platform/linux/audio/SwrResampler.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -64,6 +63,81 @@ private:
     std::atomic<qint64>& m_frames;
 };
 
+// A daemon of our own on a private socket, fed with noise, that a test may
+// freeze, kill and start again.
+class PrivateDaemon final {
+    inline static const QString kMicrophoneModule =
+        QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor");
+
+public:
+    explicit PrivateDaemon(const QString& dir)
+        : m_dir(dir)
+    {
+    }
+    ~PrivateDaemon() { stop(); }
+
+    QByteArray server() const { return "unix:" + QFile::encodeName(m_dir + QStringLiteral("/native")); }
+
+    // Without a microphone the daemon offers only an output (and its monitor).
+    bool start(bool withMicrophone = true)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+            env.insert(QString::fromLatin1(variable), m_dir);
+        env.remove(QStringLiteral("PULSE_SERVER"));
+        m_daemon.setProcessEnvironment(env);
+        m_daemon.start(QStringLiteral("pulseaudio"),
+                       QStringLiteral("-n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --log-target=stderr").split(' ')
+                           + QStringList{QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=")
+                                                                   + m_dir + QStringLiteral("/native"),
+                                         QStringLiteral("-L"),
+                                         QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1")}
+                           + (withMicrophone ? QStringList{QStringLiteral("-L"), kMicrophoneModule} : QStringList()));
+        if (!m_daemon.waitForStarted(5000))
+            return false;
+        m_tone.setProcessEnvironment(clientEnvironment());
+        m_tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
+        // pacat retries until the daemon's socket answers.
+        return test::waitUntil([&] {
+            if (m_tone.state() == QProcess::NotRunning)
+                m_tone.start(QStringLiteral("pacat"),
+                             QStringLiteral("--playback --device=doomed --format=u8 --rate=48000 --channels=1 --latency-msec=10").split(' '));
+            return m_tone.waitForFinished(200) == false && m_tone.state() == QProcess::Running;
+        }, 10000);
+    }
+
+    void signal(int number) const { ::kill(pid_t(m_daemon.processId()), number); }
+
+    // Plugs the microphone in while the daemon runs.
+    bool addMicrophone() const
+    {
+        QProcess pactl;
+        pactl.setProcessEnvironment(clientEnvironment());
+        pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + kMicrophoneModule.split(QLatin1Char(' ')));
+        return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+    }
+
+    void stop()
+    {
+        for (QProcess* process : {&m_tone, &m_daemon}) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcessEnvironment clientEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
+        return env;
+    }
+
+    QString m_dir;
+    QProcess m_daemon;
+    QProcess m_tone;
+};
+
 class AudioIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -83,11 +157,22 @@ protected:
                                        [&](const AudioSourceInfo& s) { return s.name == name; });
     }
 
-    std::unique_ptr<AudioRecorder> makeRecorder(AudioCaptureFactory captureFactory)
+    // A recorder on `pulse`'s `source` (its default when empty) that counts
+    // the frames it gets and the stream failures it hears.
+    std::unique_ptr<AudioRecorder> makeRecorder(PulseConnection& pulse, const QString& source, AudioDevices& sources,
+                                                MicrophonePermission& access)
     {
+        AudioCaptureFactory capture = [this, &pulse, source] {
+            return std::make_unique<CountingCapture>(
+                std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }), frames);
+        };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
-            std::move(captureFactory), FfmpegAacFileWriter::factory(), permission, devices, nullptr, settings,
-            log.logger(), log.printSink()});
+            capture, FfmpegAacFileWriter::factory(), access, sources, nullptr, settings, log.logger(), log.printSink()});
+    }
+
+    bool framesArrive(qint64 count, int timeoutMs = 5000)
+    {
+        return test::waitUntil([&] { return frames > count; }, timeoutMs);
     }
 
     test::TempDir dir;
@@ -98,26 +183,33 @@ protected:
     ManualScheduler scheduler;
     PulseMicrophonePermission permission{connection, scheduler};
     std::unique_ptr<test::VirtualMicrophone> mic;
+    std::atomic<qint64> frames{0};
+    std::atomic<int> failures{0};
 };
 
+// An unwritable file fails the start and leaves nothing running; the same
+// recorder then records the microphone into an AAC file that holds the speech.
 TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech)
 {
+    auto recorder = makeRecorder(connection, mic->sourceName(), devices, permission);
+    const QString unwritable = dir.filePath(QStringLiteral("no-such-folder/deeper/1765000003.5.m4a"));
+    EXPECT_FALSE(recorder->startRecording(unwritable));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: No such file or directory")).size(), 1);
+    recorder->stopRecording();
+    EXPECT_FALSE(QFile::exists(unwritable));
+
     const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
     ASSERT_GT(speech.samples.size(), 48000u);
-
-    std::atomic<qint64> frames{0};
-    const QString source = mic->sourceName();
-    auto recorder = makeRecorder([this, &frames, source] {
-        return std::make_unique<CountingCapture>(std::make_unique<PulseAudioCapture>(connection, source), frames);
-    });
     std::atomic<int> levelCalls{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>& levels) {
         EXPECT_LE(levels.size(), 100);
         ++levelCalls;
     });
+    frames = 0;
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
-    ASSERT_TRUE(test::waitUntil([&] { return frames > 0; }, 5000)) << "no audio from the virtual microphone";
+    ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
     ASSERT_TRUE(mic->play(speech.wavPath));
     QThread::msleep(300);
     recorder->stopRecording();
@@ -129,15 +221,14 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     EXPECT_EQ(file.sampleRate, 48000);
     EXPECT_EQ(file.channels, 1);
     // As long as recorded, within one AAC frame plus the encoder's priming.
-    const qint64 recorded = frames.load();
-    EXPECT_NEAR(double(file.firstChannel.size()), double(recorded), 2048.0);
-    EXPECT_NEAR(file.containerSeconds, double(recorded) / 48000.0, 2048.0 / 48000.0);
-    EXPECT_GT(double(recorded) / 48000.0, double(speech.samples.size()) / 48000.0);
-
+    const double recorded = double(frames.load());
+    EXPECT_NEAR(double(file.firstChannel.size()), recorded, 2048.0);
+    EXPECT_NEAR(file.containerSeconds, recorded / 48000.0, 2048.0 / 48000.0);
+    EXPECT_GT(recorded, double(speech.samples.size()));
     const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000),
                                                              test::energyEnvelope(file.firstChannel, 48000));
     EXPECT_GE(correlation, EnvelopeThreshold);
-    std::printf("recorded %.2f s, envelope correlation %.3f\n", double(recorded) / 48000.0, correlation);
+    std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
 }
 
@@ -154,7 +245,6 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
 
     std::mutex mutex;
     std::vector<qint64> inputSizes;
-    qint64 framesIn = 0;
     qint64 framesOut = 0;
     std::vector<float> converted;
     ASSERT_EQ(capture.start(512,
@@ -162,7 +252,7 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
                                 const auto out16k = resampler->convert(buffer);
                                 const std::lock_guard lock(mutex);
                                 inputSizes.push_back(buffer.frameCount());
-                                framesIn += buffer.frameCount();
+                                frames += buffer.frameCount();
                                 ASSERT_TRUE(out16k);
                                 EXPECT_EQ(out16k->format, target);
                                 framesOut += out16k->frameCount();
@@ -171,10 +261,7 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
                                     converted.push_back(float(samples[i]) / 32768.0f);
                             }),
               std::nullopt);
-    ASSERT_TRUE(test::waitUntil([&] {
-        const std::lock_guard lock(mutex);
-        return framesIn > 0;
-    }, 5000));
+    ASSERT_TRUE(framesArrive(0));
     ASSERT_TRUE(mic->play(speech.wavPath));
     QThread::msleep(300);
     capture.stop();
@@ -184,43 +271,13 @@ TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
     // Every buffer but the tail handed over at stop has exactly 512 frames.
     for (size_t i = 0; i + 1 < inputSizes.size(); ++i)
         ASSERT_EQ(inputSizes[i], 512) << i;
-    EXPECT_EQ(framesOut, framesIn * 16000 / 48000);
-
-    std::vector<float> speech16k;
-    const auto resampled = SwrResampler::create({48000, 1, SampleType::Float32, true}, {16000, 1, SampleType::Float32, true});
-    AudioBuffer whole{{48000, 1, SampleType::Float32, true},
-                      QByteArray(reinterpret_cast<const char*>(speech.samples.data()), qsizetype(speech.samples.size() * 4))};
-    const auto source16k = resampled->convert(whole);
-    ASSERT_TRUE(source16k);
-    speech16k.resize(size_t(source16k->frameCount()));
-    std::memcpy(speech16k.data(), source16k->data.constData(), speech16k.size() * sizeof(float));
-
-    const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech16k, 16000),
-                                                             test::energyEnvelope(converted, 16000));
-    EXPECT_GE(correlation, EnvelopeThreshold);
+    EXPECT_EQ(framesOut, frames.load() * 16000 / 48000);
+    // Envelopes are of 10 ms windows at either rate.
     const auto envelope = test::energyEnvelope(converted, 16000);
+    const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000), envelope);
+    EXPECT_GE(correlation, EnvelopeThreshold);
     EXPECT_GT(*std::max_element(envelope.begin(), envelope.end()), 0.05);
-    std::printf("16 kHz: %lld in, %lld out, envelope correlation %.3f\n", static_cast<long long>(framesIn),
-                static_cast<long long>(framesOut), correlation);
-}
-
-TEST_F(AudioIntegrationTest, AnUnwritableFileFailsTheStartAndLeavesNothingRunning)
-{
-    auto recorder = makeRecorder(PulseAudioCapture::factory(connection, mic->sourceName()));
-    const QString path = dir.filePath(QStringLiteral("no-such-folder/deeper/1765000003.5.m4a"));
-    EXPECT_FALSE(recorder->startRecording(path));
-    EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: No such file or directory")).size(), 1);
-    recorder->stopRecording();
-    EXPECT_FALSE(QFile::exists(path));
-    // The same recorder records fine afterwards.
-    const QString good = dir.filePath(QStringLiteral("1765000004.5.m4a"));
-    std::atomic<int> buffers{0};
-    recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++buffers; });
-    ASSERT_TRUE(recorder->startRecording(good));
-    ASSERT_TRUE(test::waitUntil([&] { return buffers > 20; }, 5000));
-    recorder->stopRecording();
-    EXPECT_TRUE(test::decodeAudioFile(good).opened);
+    std::printf("16 kHz: %lld out, envelope correlation %.3f\n", static_cast<long long>(framesOut), correlation);
 }
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
@@ -248,10 +305,9 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
     PulseAudioDevices noDevices(nowhere);
     PulseMicrophonePermission noPermission(nowhere, scheduler);
     ASSERT_TRUE(test::waitUntil([&] { return nowhere.isSettled(); }, 5000));
-    AudioRecorder recorder(AudioRecorder::Dependencies{PulseAudioCapture::factory(nowhere), FfmpegAacFileWriter::factory(),
-                                                       noPermission, noDevices, nullptr, settings, log.logger(), log.printSink()});
+    auto recorder = makeRecorder(nowhere, QString(), noDevices, noPermission);
     const QString path = dir.filePath(QStringLiteral("1765000001.5.m4a"));
-    EXPECT_FALSE(recorder.startRecording(path));
+    EXPECT_FALSE(recorder->startRecording(path));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: ")).size(), 1);
     // No server is not a refusal: not known, with the reason, and tried.
@@ -259,9 +315,8 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
     EXPECT_TRUE(noPermission.reason().startsWith(QStringLiteral("PulseAudio 服务器不可用: "))) << noPermission.reason().toStdString();
     EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: PulseAudio 服务器不可用")).size(), 1);
     EXPECT_FALSE(noDevices.sources());
-    PulseAudioCapture capture(nowhere);
-    EXPECT_TRUE(capture.start(512, [](const AudioBuffer&) {}).has_value());
-    recorder.stopRecording();
+    EXPECT_TRUE(PulseAudioCapture(nowhere).start(512, [](const AudioBuffer&) {}).has_value());
+    recorder->stopRecording();
 }
 
 // The start sound, from the app's resources, through the app's connection to
@@ -271,106 +326,23 @@ TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
     const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
     ASSERT_FALSE(sink.isEmpty());
     PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
-    std::mutex mutex;
-    float peak = 0.0f;
-    ASSERT_EQ(monitor.start(1024,
-                            [&](const AudioBuffer& buffer) {
-                                const auto* samples = reinterpret_cast<const float*>(buffer.data.constData());
-                                const std::lock_guard lock(mutex);
-                                for (qint64 i = 0; i < buffer.frameCount() * buffer.format.channelCount; ++i)
-                                    peak = std::max(peak, std::fabs(samples[i]));
-                            }),
+    std::atomic<float> peak{0.0f};
+    ASSERT_EQ(monitor.start(1024, [&](const AudioBuffer& buffer) { peak = std::max(peak.load(), AudioLevels::peak(buffer)); }),
               std::nullopt);
-
     PulseSoundOutput output(connection);
     AudioPlayer player(log.logger(), output);
     player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
-    QEventLoop loop;
-    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
-    loop.exec();
+    test::runEventLoopFor(1500);
     monitor.stop();
-
     EXPECT_TRUE(log.linesWith(QStringLiteral("[ERROR]")).isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
-    const std::lock_guard lock(mutex);
-    EXPECT_GT(peak, 0.3f); // the sound peaks at 0.5
+    EXPECT_GT(peak.load(), 0.3f); // the sound peaks at 0.5
 }
 
-// A daemon of our own on a private socket, fed with noise, that a test may
-// freeze, kill and start again.
-class PrivateDaemon final {
-    inline static const QString kMicrophoneModule =
-        QStringLiteral("module-remap-source source_name=doomed_input master=doomed.monitor");
-
-public:
-    explicit PrivateDaemon(const QString& dir)
-        : m_dir(dir)
-    {
-    }
-    ~PrivateDaemon() { stop(); }
-
-    QByteArray server() const { return "unix:" + QFile::encodeName(m_dir + QStringLiteral("/native")); }
-
-    // Without a microphone the daemon offers only an output (and its monitor).
-    bool start(bool withMicrophone = true)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
-            env.insert(QString::fromLatin1(variable), m_dir);
-        env.remove(QStringLiteral("PULSE_SERVER"));
-        m_daemon.setProcessEnvironment(env);
-        m_daemon.start(QStringLiteral("pulseaudio"),
-                       QStringList{QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                        QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"), QStringLiteral("-L"),
-                        QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + m_dir + QStringLiteral("/native"),
-                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=doomed format=float32le rate=48000 channels=1")}
-                       + (withMicrophone ? QStringList{QStringLiteral("-L"), kMicrophoneModule} : QStringList()));
-        if (!m_daemon.waitForStarted(5000))
-            return false;
-        QProcessEnvironment toneEnv = QProcessEnvironment::systemEnvironment();
-        toneEnv.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
-        m_tone.setProcessEnvironment(toneEnv);
-        m_tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
-        // pacat retries until the daemon's socket answers.
-        return test::waitUntil([&] {
-            if (m_tone.state() == QProcess::NotRunning)
-                m_tone.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=doomed"),
-                                                       QStringLiteral("--format=u8"), QStringLiteral("--rate=48000"),
-                                                       QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=10")});
-            return m_tone.waitForFinished(200) == false && m_tone.state() == QProcess::Running;
-        }, 10000);
-    }
-
-    void signal(int number) const { ::kill(pid_t(m_daemon.processId()), number); }
-
-    // Plugs the microphone in while the daemon runs.
-    bool addMicrophone() const
-    {
-        QProcess pactl;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
-        pactl.setProcessEnvironment(env);
-        pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + kMicrophoneModule.split(QLatin1Char(' ')));
-        return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    }
-
-    void stop()
-    {
-        for (QProcess* process : {&m_tone, &m_daemon}) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-
-private:
-    QString m_dir;
-    QProcess m_daemon;
-    QProcess m_tone;
-};
-
-// The app's one connection outlives its server: a frozen server never holds
-// up a start, a dead one leaves a playable file, and when a server comes
-// back on the same address recording works again without a new connection.
-TEST_F(AudioIntegrationTest, TheConnectionOutlivesAFrozenOrDyingServer)
+// The app's one connection outlives its server. Frozen, it never holds up a
+// start or the start sound (which plays at every key-down, on the GUI
+// thread); dying, it leaves a playable file; back on the same address, it
+// records and plays again without a new connection.
+TEST_F(AudioIntegrationTest, AStoppedSoundServerNeverHoldsUpTheStartSound)
 {
     PrivateDaemon daemon(dir.path());
     ASSERT_TRUE(daemon.start());
@@ -378,54 +350,7 @@ TEST_F(AudioIntegrationTest, TheConnectionOutlivesAFrozenOrDyingServer)
     PulseAudioDevices ownDevices(own);
     PulseMicrophonePermission ownPermission(own, scheduler);
     ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 5000));
-
-    std::atomic<qint64> frames{0};
-    std::atomic<int> failures{0};
-    AudioRecorder recorder(AudioRecorder::Dependencies{
-        [&] {
-            return std::make_unique<CountingCapture>(
-                std::make_unique<PulseAudioCapture>(own, QStringLiteral("doomed_input"), [&failures](const QString&) { ++failures; }),
-                frames);
-        },
-        FfmpegAacFileWriter::factory(), ownPermission, ownDevices, nullptr, settings, log.logger(), log.printSink()});
-
-    // Frozen: start and stop go through on the app's side, and the audio
-    // comes once the server runs again.
-    daemon.signal(SIGSTOP);
-    const bool startedWhileFrozen = recorder.startRecording(dir.filePath(QStringLiteral("frozen.m4a")));
-    daemon.signal(SIGCONT);
-    ASSERT_TRUE(startedWhileFrozen);
-    ASSERT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
-
-    // Dying mid-recording: the stream reports it, stop() finalises the file.
-    daemon.stop();
-    EXPECT_TRUE(test::waitUntil([&] { return failures > 0; }, 5000));
-    const qint64 beforeStop = frames.load();
-    recorder.stopRecording();
-    const test::DecodedAudio file = test::decodeAudioFile(dir.filePath(QStringLiteral("frozen.m4a")));
-    ASSERT_TRUE(file.opened);
-    EXPECT_NEAR(double(file.firstChannel.size()), double(frames.load()), 2048.0);
-    EXPECT_GE(frames.load(), beforeStop);
-    EXPECT_FALSE(ownDevices.sources());
-
-    // Back again: the same connection finds it.
-    ASSERT_TRUE(daemon.start());
-    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 10000));
-    frames = 0;
-    ASSERT_TRUE(recorder.startRecording(dir.filePath(QStringLiteral("again.m4a"))));
-    EXPECT_TRUE(test::waitUntil([&] { return frames > 24000; }, 5000));
-    recorder.stopRecording();
-    EXPECT_EQ(ownPermission.status(), MicrophonePermission::Status::Authorized);
-}
-
-// The start sound plays at every key-down, on the GUI thread: a stopped
-// sound server must not hold it up, and sounds still play once it runs again.
-TEST_F(AudioIntegrationTest, AStoppedSoundServerNeverHoldsUpTheStartSound)
-{
-    PrivateDaemon daemon(dir.path());
-    ASSERT_TRUE(daemon.start());
-    PulseConnection own("Velnor tests", daemon.server());
-    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 5000));
+    auto recorder = makeRecorder(own, QStringLiteral("doomed_input"), ownDevices, ownPermission);
     PulseSoundOutput output(own);
     AudioPlayer player(log.logger(), output);
 
@@ -436,12 +361,32 @@ TEST_F(AudioIntegrationTest, AStoppedSoundServerNeverHoldsUpTheStartSound)
         player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
     // Blocked, this takes seconds (or forever); handed over, it takes microseconds.
     EXPECT_LT(keyDown.elapsed(), 100);
+    const bool startedWhileFrozen = recorder->startRecording(dir.filePath(QStringLiteral("frozen.m4a")));
     daemon.signal(SIGCONT);
-
-    test::runEventLoopFor(1000);
+    ASSERT_TRUE(startedWhileFrozen);
+    ASSERT_TRUE(framesArrive(24000)) << "the audio comes once the server runs again";
     player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 1.0f);
     test::runEventLoopFor(500);
     EXPECT_TRUE(log.linesWith(QStringLiteral("[ERROR]")).isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
+
+    // Dying mid-recording: the stream reports it, stop() finalises the file.
+    daemon.stop();
+    EXPECT_TRUE(test::waitUntil([&] { return failures > 0; }, 5000));
+    const qint64 beforeStop = frames.load();
+    recorder->stopRecording();
+    const test::DecodedAudio file = test::decodeAudioFile(dir.filePath(QStringLiteral("frozen.m4a")));
+    ASSERT_TRUE(file.opened);
+    EXPECT_NEAR(double(file.firstChannel.size()), double(frames.load()), 2048.0);
+    EXPECT_GE(frames.load(), beforeStop);
+    EXPECT_FALSE(ownDevices.sources());
+
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(test::waitUntil([&] { return hasSource(own, QStringLiteral("doomed_input")); }, 10000));
+    frames = 0;
+    ASSERT_TRUE(recorder->startRecording(dir.filePath(QStringLiteral("again.m4a"))));
+    EXPECT_TRUE(framesArrive(24000));
+    recorder->stopRecording();
+    EXPECT_EQ(ownPermission.status(), MicrophonePermission::Status::Authorized);
 }
 
 // No microphone yet is "not known" with its reason, not a refusal: the

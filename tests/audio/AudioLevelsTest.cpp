@@ -21,38 +21,28 @@ TEST(AudioLevels, CurveLiftsQuietInputAndClipsLoudInput)
     EXPECT_FLOAT_EQ(AudioLevels::levelFor(-0.05f), AudioLevels::levelFor(0.05f));
 }
 
+// 1024 frames: step 10, levels from frames 0, 10, … 990; fewer than 100
+// frames: one level per frame, in order.
 TEST(AudioLevels, DecimatesEveryStepthFrameOfTheFirstChannel)
 {
-    // 1024 frames: step 10, levels from frames 0, 10, … 990. Loud samples only
-    // on those frames give all-ones; loud samples only elsewhere give zeros.
     std::vector<float> onGrid(1024, 0.0f);
+    for (int i = 0; i < 100; ++i)
+        onGrid[size_t(i * 10)] = float(i) * 0.0005f;
     std::vector<float> offGrid(1024, 0.5f);
-    for (int i = 0; i < 100; ++i) {
-        onGrid[size_t(i * 10)] = 0.5f;
-        offGrid[size_t(i * 10)] = 0.0f;
-    }
-    const QVector<float> hit = AudioLevels::reduce(floatBuffer(onGrid, 1));
-    const QVector<float> miss = AudioLevels::reduce(floatBuffer(offGrid, 1));
-    ASSERT_EQ(hit.size(), 100);
-    ASSERT_EQ(miss.size(), 100);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_FLOAT_EQ(hit[i], 1.0f) << i;
-        EXPECT_FLOAT_EQ(miss[i], 0.0f) << i;
+    for (size_t i = 0; i < offGrid.size(); i += 10)
+        offGrid[i] = 0.0f;
+    std::vector<float> shortBuffer(60);
+    for (size_t i = 0; i < shortBuffer.size(); ++i)
+        shortBuffer[i] = float(i) * 0.001f;
+    for (const auto& [samples, count, step] : {std::tuple{onGrid, 100, 10}, {offGrid, 100, 10}, {shortBuffer, 60, 1}}) {
+        const QVector<float> levels = AudioLevels::reduce(floatBuffer(samples, 1));
+        ASSERT_EQ(levels.size(), count);
+        for (int i = 0; i < count; ++i)
+            EXPECT_FLOAT_EQ(levels[i], AudioLevels::levelFor(samples[size_t(i * step)])) << i;
     }
 }
 
-TEST(AudioLevels, ShortBufferGivesOneLevelPerFrameInOrder)
-{
-    std::vector<float> samples(60);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = float(i) * 0.001f;
-    const QVector<float> levels = AudioLevels::reduce(floatBuffer(samples, 1));
-    ASSERT_EQ(levels.size(), 60);
-    for (int i = 0; i < 60; ++i)
-        EXPECT_FLOAT_EQ(levels[i], AudioLevels::levelFor(float(i) * 0.001f)) << i;
-}
-
-TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannels)
+TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannelsAndOnlyFloats)
 {
     // Interleaved stereo: left silent, right at -0.4.
     std::vector<float> stereo;
@@ -73,10 +63,8 @@ TEST(AudioLevels, UsesTheFirstChannelButPeakSeesAllChannels)
     AudioBuffer planar = floatBuffer(blocks, 2);
     planar.format.interleaved = false;
     EXPECT_FLOAT_EQ(AudioLevels::reduce(planar).front(), 1.0f);
-}
 
-TEST(AudioLevels, EmptyOrIntegerBuffersGiveNothing)
-{
+    // Empty or integer buffers give nothing.
     EXPECT_TRUE(AudioLevels::reduce(floatBuffer({}, 1)).isEmpty());
     EXPECT_FLOAT_EQ(AudioLevels::peak(floatBuffer({}, 1)), 0.0f);
     AudioBuffer ints;

@@ -36,7 +36,7 @@ QByteArray wavBytes(quint16 tag, quint16 channels, quint32 rate, quint16 bits, c
     return QByteArray("RIFF") + size + body;
 }
 
-// Records what would have been played.
+// Records what would have been played, and at which volume.
 class RecordingSoundOutput final : public SoundOutput {
 public:
     std::optional<QString> play(const AudioBuffer& sound, float volume) override
@@ -44,11 +44,7 @@ public:
         played.append({sound, volume});
         return failure;
     }
-    struct Played {
-        AudioBuffer sound;
-        float volume = 0.0f;
-    };
-    QList<Played> played;
+    QList<std::pair<AudioBuffer, float>> played;
     std::optional<QString> failure;
 };
 
@@ -64,9 +60,9 @@ TEST(AudioPlayer, FindsTheSoundFallsBackToItsWavAndPlaysItsSamples)
 
     player.playSound(QStringLiteral("ber"), QStringLiteral("mov"), 0.5f);
     ASSERT_EQ(output.played.size(), 1);
-    EXPECT_EQ(output.played[0].sound.format, (AudioFormat{48000, 2, SampleType::Int16, true}));
-    EXPECT_EQ(output.played[0].sound.data, samples);
-    EXPECT_FLOAT_EQ(output.played[0].volume, 0.5f);
+    EXPECT_EQ(output.played[0].first.format, (AudioFormat{48000, 2, SampleType::Int16, true}));
+    EXPECT_EQ(output.played[0].first.data, samples);
+    EXPECT_FLOAT_EQ(output.played[0].second, 0.5f);
 
     // A file of the asked-for extension wins; it is no WAV here, which is said.
     player.playSound(QStringLiteral("tick"), QStringLiteral("mov"), 1.0f);
@@ -115,14 +111,15 @@ TEST(WavData, ReadsFormatsSkipsOtherChunksAndRejectsJunk)
     EXPECT_EQ(wav->sampleRate, 44100);
     EXPECT_EQ(wav->samples.size(), 80); // a partial frame at the end is dropped
 
-    QString error;
-    EXPECT_FALSE(WavData::parse(QByteArray("moov but not a wave file"), &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(WavData::parse(wavBytes(1, 1, 8000, 8, QByteArray(10, '\0'))));  // 8-bit unsupported
-    EXPECT_FALSE(WavData::parse(wavBytes(2, 1, 8000, 16, QByteArray(10, '\0')))); // ADPCM
     QByteArray truncated = wavBytes(1, 1, 8000, 16, QByteArray(100, '\0'));
     truncated.chop(50);
-    EXPECT_FALSE(WavData::parse(truncated));
+    // Not a WAVE file, 8-bit, ADPCM, cut short.
+    for (const QByteArray& junk : {QByteArray("moov but not a wave file"), wavBytes(1, 1, 8000, 8, QByteArray(10, '\0')),
+                                   wavBytes(2, 1, 8000, 16, QByteArray(10, '\0')), truncated}) {
+        QString error;
+        EXPECT_FALSE(WavData::parse(junk, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "AudioTestSupport.h"
 
+#include "audio/AudioFileSettings.h"
 #include "audio/AudioInputManager.h"
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
@@ -16,8 +17,14 @@ namespace {
 
 using test::floatBuffer;
 
-// What the doubles below saw, shared with the test after they are gone.
-struct Trace {
+// What the doubles below do and what they saw, shared with the test after they are gone.
+struct Script {
+    std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
+    std::optional<QString> startError;
+    std::optional<QString> openError;
+    std::function<void(AudioCapture::BufferCallback)> onStart;
+    int failingWrite = 0;
+
     std::mutex mutex;
     QStringList events;
     QString openedPath;
@@ -25,6 +32,7 @@ struct Trace {
     int bitRate = 0;
     QList<float> firstSamples; // first sample of every written buffer, in order
     int framesPerBuffer = 0;
+    int writes = 0;
 
     void add(const QString& event)
     {
@@ -33,113 +41,76 @@ struct Trace {
     }
 };
 
-class ScriptedCapture final : public AudioCapture {
+// The capture and the file writer, as the script says.
+class ScriptedAudio final : public AudioCapture, public AacFileWriter {
 public:
-    ScriptedCapture(Trace& trace, std::optional<AudioFormat> format, std::optional<QString> startError,
-                    std::function<void(BufferCallback)> onStart)
-        : m_trace(trace)
-        , m_format(format)
-        , m_startError(std::move(startError))
-        , m_onStart(std::move(onStart))
+    explicit ScriptedAudio(Script& script)
+        : m(script)
     {
     }
     bool isAvailable() const override { return true; }
     std::optional<AudioFormat> inputFormat() const override
     {
-        m_trace.add(QStringLiteral("format"));
-        return m_format;
+        m.add(QStringLiteral("format"));
+        return m.format;
     }
     std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
     {
-        m_trace.add(QStringLiteral("start"));
-        m_trace.framesPerBuffer = framesPerBuffer;
-        if (m_startError)
-            return m_startError;
-        if (m_onStart)
-            m_onStart(std::move(onBuffer));
-        return std::nullopt;
+        m.add(QStringLiteral("start"));
+        m.framesPerBuffer = framesPerBuffer;
+        if (!m.startError && m.onStart)
+            m.onStart(std::move(onBuffer));
+        return m.startError;
     }
-    void stop() override { m_trace.add(QStringLiteral("stop")); }
-
-private:
-    Trace& m_trace;
-    std::optional<AudioFormat> m_format;
-    std::optional<QString> m_startError;
-    std::function<void(BufferCallback)> m_onStart;
-};
-
-class RecordingWriter final : public AacFileWriter {
-public:
-    RecordingWriter(Trace& trace, std::optional<QString> openError, int failingWrite)
-        : m_trace(trace)
-        , m_openError(std::move(openError))
-        , m_failingWrite(failingWrite)
-    {
-    }
-    bool isAvailable() const override { return true; }
+    void stop() override { m.add(QStringLiteral("stop")); }
     std::optional<QString> open(const QString& path, const AudioFormat& format, int bitRate) override
     {
-        m_trace.add(QStringLiteral("open"));
-        m_trace.openedPath = path;
-        m_trace.openedFormat = format;
-        m_trace.bitRate = bitRate;
-        return m_openError;
+        m.add(QStringLiteral("open"));
+        m.openedPath = path;
+        m.openedFormat = format;
+        m.bitRate = bitRate;
+        return m.openError;
     }
     std::optional<QString> write(const AudioBuffer& buffer) override
     {
-        if (++m_writes == m_failingWrite)
+        if (++m.writes == m.failingWrite)
             return QStringLiteral("disk full");
         float first = 0.0f;
         std::memcpy(&first, buffer.data.constData(), sizeof(float));
-        const std::lock_guard lock(m_trace.mutex);
-        m_trace.firstSamples.append(first);
+        const std::lock_guard lock(m.mutex);
+        m.firstSamples.append(first);
         return std::nullopt;
     }
     std::optional<QString> finish() override
     {
-        m_trace.add(QStringLiteral("finish"));
+        m.add(QStringLiteral("finish"));
         return std::nullopt;
     }
 
 private:
-    Trace& m_trace;
-    std::optional<QString> m_openError;
-    int m_failingWrite;
-    int m_writes = 0;
+    Script& m;
 };
 
 class AudioRecorderTest : public ::testing::Test {
 protected:
     AudioRecorderTest()
     {
-        AudioSourceInfo mic;
-        mic.name = QStringLiteral("usb_mic");
-        mic.description = QStringLiteral("USB Mic");
-        mic.channelCount = 1;
-        mic.sampleRate = 48000;
-        AudioSourceInfo other = mic;
-        other.name = QStringLiteral("other_mic");
-        devices.sourceList = {mic, other};
+        devices.sourceList = {test::source("usb_mic", "USB Mic"), test::source("other_mic", "USB Mic")};
         devices.defaultSource = QStringLiteral("other_mic");
     }
 
     std::unique_ptr<AudioRecorder> makeRecorder(AudioInputManager* manager = nullptr)
     {
         AudioCaptureFactory captureFactory = [this]() -> std::unique_ptr<AudioCapture> {
-            if (noCapture)
-                return nullptr;
-            return std::make_unique<ScriptedCapture>(trace, format, startError, onStart);
+            return noCapture ? nullptr : std::make_unique<ScriptedAudio>(script);
         };
-        AacFileWriterFactory writerFactory = [this] {
-            return std::make_unique<RecordingWriter>(trace, openError, failingWrite);
-        };
+        AacFileWriterFactory writerFactory = [this] { return std::make_unique<ScriptedAudio>(script); };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
             captureFactory, writerFactory, permission, devices, manager, settings, log.logger(), log.printSink()});
     }
 
     // Pushes buffers whose first sample is their sequence number / 1000.
-    static std::function<void(AudioCapture::BufferCallback)> pushing(int count, int channels = 1,
-                                                                     float amplitude = 0.5f)
+    static std::function<void(AudioCapture::BufferCallback)> pushing(int count, int channels = 1, float amplitude = 0.5f)
     {
         return [=](AudioCapture::BufferCallback onBuffer) {
             for (int i = 0; i < count; ++i) {
@@ -150,22 +121,19 @@ protected:
         };
     }
 
-    Trace trace;
+    qsizetype logged(const char* line) { return log.linesWith(QString::fromUtf8(line)).size(); }
+
+    Script script;
     FakeAudioDevices devices;
     MemorySettingsStore settings;
     FakeMicrophonePermission permission{MicrophonePermission::Status::Authorized, false};
     test::LogCapture log;
-    std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
-    std::optional<QString> startError;
-    std::optional<QString> openError;
-    std::function<void(AudioCapture::BufferCallback)> onStart;
     bool noCapture = false;
-    int failingWrite = 0;
 };
 
 TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
 {
-    onStart = pushing(20);
+    script.onStart = pushing(20);
     auto recorder = makeRecorder();
     std::mutex levelsMutex;
     QList<QVector<float>> levels;
@@ -179,54 +147,49 @@ TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
     recorder->stopRecording();
     EXPECT_FALSE(recorder->hasAudioEngine());
 
-    EXPECT_EQ(trace.events, (QStringList{"format", "open", "start", "stop", "finish"}));
-    EXPECT_EQ(trace.openedPath, QStringLiteral("/docs/1.0.m4a"));
-    EXPECT_EQ(trace.openedFormat, *format);
-    EXPECT_EQ(trace.bitRate, 96000);
-    EXPECT_EQ(trace.framesPerBuffer, 1024);
-    ASSERT_EQ(trace.firstSamples.size(), 20);
+    EXPECT_EQ(script.events, (QStringList{"format", "open", "start", "stop", "finish"}));
+    EXPECT_EQ(script.openedPath, QStringLiteral("/docs/1.0.m4a"));
+    EXPECT_EQ(script.openedFormat, *script.format);
+    EXPECT_EQ(script.bitRate, 96000);
+    EXPECT_EQ(script.framesPerBuffer, 1024);
+    ASSERT_EQ(script.firstSamples.size(), 20);
     for (int i = 0; i < 20; ++i)
-        EXPECT_FLOAT_EQ(trace.firstSamples[i], float(i) / 1000.0f);
+        EXPECT_FLOAT_EQ(script.firstSamples[i], float(i) / 1000.0f);
     ASSERT_EQ(levels.size(), 20);
     EXPECT_EQ(levels[5].size(), 100);
     EXPECT_FLOAT_EQ(levels[5][1], 1.0f);
 
+    // These lines, in this order.
     const QStringList lines = log.lines();
-    const QStringList expected{
-        "[AudioRecorder] 开始录音流程",
-        "[AudioRecorder] 音频引擎创建成功",
-        "[AudioRecorder] 没有选定的音频输入设备，使用系统默认设备",
-        "[AudioRecorder] 输入节点音频格式 - 采样率: 48000, 通道数: 1, 格式: 1",
-        "[AudioRecorder] 使用适配后的音频设置: ",
-        "[AudioRecorder] 音频文件创建成功: /docs/1.0.m4a",
-        "[AudioRecorder] 音频引擎启动成功",
-    };
-    qsizetype at = 0;
-    for (const QString& text : expected) {
-        const auto found = std::find_if(lines.begin() + at, lines.end(), [&](const QString& l) { return l.contains(text); });
-        ASSERT_NE(found, lines.end()) << text.toStdString();
-        at = found - lines.begin();
+    auto at = lines.begin();
+    for (const char* text : {"[AudioRecorder] 开始录音流程", "[AudioRecorder] 音频引擎创建成功",
+                             "[AudioRecorder] 没有选定的音频输入设备，使用系统默认设备",
+                             "[AudioRecorder] 输入节点音频格式 - 采样率: 48000, 通道数: 1, 格式: 1",
+                             "[AudioRecorder] 使用适配后的音频设置: ", "[AudioRecorder] 音频文件创建成功: /docs/1.0.m4a",
+                             "[AudioRecorder] 音频引擎启动成功"}) {
+        at = std::find_if(at, lines.end(), [&](const QString& l) { return l.contains(QString::fromUtf8(text)); });
+        ASSERT_NE(at, lines.end()) << text;
     }
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: 0.500")).size(), 20);
+    EXPECT_EQ(logged("[AudioRecorder] 音频数据写入成功，峰值: 0.500"), 20);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("音频引擎已启动，录音开始")));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("准备写入文件: /docs/1.0.m4a")));
 }
 
 TEST_F(AudioRecorderTest, QuietBuffersAreNotLoggedAndFailedWritesLoseOnlyThatBuffer)
 {
-    onStart = pushing(5, 1, 0.004f);
-    failingWrite = 3;
+    script.onStart = pushing(5, 1, 0.004f);
+    script.failingWrite = 3;
     auto recorder = makeRecorder();
     std::atomic<int> levelCalls{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++levelCalls; });
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/2.0.m4a")));
     recorder->stopRecording();
 
-    EXPECT_EQ(trace.firstSamples, (QList<float>{0.0f, 0.001f, 0.003f, 0.004f}));
+    EXPECT_EQ(script.firstSamples, (QList<float>{0.0f, 0.001f, 0.003f, 0.004f}));
     EXPECT_EQ(levelCalls.load(), 4);
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 写入音频数据失败: disk full")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 写入音频数据失败: disk full"), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("写入错误: disk full")));
-    EXPECT_TRUE(log.linesWith(QStringLiteral("峰值")).isEmpty());
+    EXPECT_EQ(logged("峰值"), 0);
 }
 
 TEST_F(AudioRecorderTest, FiftySecondsFromAnotherThreadArriveComplete)
@@ -234,53 +197,66 @@ TEST_F(AudioRecorderTest, FiftySecondsFromAnotherThreadArriveComplete)
     // 50 s of 48 kHz stereo from a capture thread, encoded on the queue.
     const int buffers = 50 * 48000 / 1024;
     std::thread captureThread;
-    onStart = [&](AudioCapture::BufferCallback onBuffer) {
+    script.onStart = [&](AudioCapture::BufferCallback onBuffer) {
         captureThread = std::thread([onBuffer, buffers] { pushing(buffers, 2)(onBuffer); });
     };
-    format = AudioFormat{48000, 2, SampleType::Float32, true};
+    script.format = AudioFormat{48000, 2, SampleType::Float32, true};
     auto recorder = makeRecorder();
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/3.0.m4a")));
     captureThread.join();
     recorder->stopRecording();
 
-    ASSERT_EQ(trace.firstSamples.size(), buffers);
+    ASSERT_EQ(script.firstSamples.size(), buffers);
     for (int i = 0; i < buffers; ++i)
-        ASSERT_FLOAT_EQ(trace.firstSamples[i], float(i) / 1000.0f) << i;
-    EXPECT_EQ(trace.bitRate, 192000);
-    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+        ASSERT_FLOAT_EQ(script.firstSamples[i], float(i) / 1000.0f) << i;
+    EXPECT_EQ(script.bitRate, 192000);
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
 }
 
+// Each failure is logged, and what comes after it never runs.
 TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
 {
-    noCapture = true;
-    auto recorder = makeRecorder();
-    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
+    struct Case {
+        std::function<void()> arrange;
+        const char* line;
+        const char* neverRuns;
+    };
+    for (const Case& c : {
+             Case{[&] { noCapture = true; }, "[AudioRecorder] 无法创建音频引擎", "format"},
+             Case{[&] { script.format.reset(); }, "[AudioRecorder] 录音启动失败: 没有可用的音频输入设备", "open"},
+             Case{[&] { script.openError = QStringLiteral("Permission denied"); }, "[AudioRecorder] 录音启动失败: Permission denied",
+                  "start"},
+             Case{[&] { script.startError = QStringLiteral("Connection refused"); }, "[AudioRecorder] 录音启动失败: Connection refused",
+                  "stop"},
+         }) {
+        SCOPED_TRACE(c.line);
+        script.events.clear();
+        c.arrange();
+        auto recorder = makeRecorder();
+        EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
+        EXPECT_FALSE(recorder->isRecording());
+        EXPECT_EQ(logged(c.line), 1);
+        EXPECT_FALSE(script.events.contains(QString::fromLatin1(c.neverRuns)));
+        noCapture = false;
+        script.format = AudioFormat{48000, 1, SampleType::Float32, true};
+        script.openError.reset();
+    }
     EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("[AudioRecorder] 无法创建音频引擎")).size(), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("无法创建音频引擎")));
-    EXPECT_FALSE(recorder->hasAudioEngine());
-
-    noCapture = false;
-    format.reset();
-    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/b.m4a")));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: 没有可用的音频输入设备")).size(), 1);
-    EXPECT_FALSE(trace.events.contains(QStringLiteral("open")));
-
-    format = AudioFormat{48000, 1, SampleType::Float32, true};
-    openError = QStringLiteral("Permission denied");
-    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/c.m4a")));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
-    EXPECT_FALSE(trace.events.contains(QStringLiteral("start")));
+}
 
-    openError.reset();
-    startError = QStringLiteral("Connection refused");
+// A capture that fails to start leaves its engine until the next stop, which
+// still closes the file.
+TEST_F(AudioRecorderTest, AFailedCaptureStartIsCleanedUpByStop)
+{
+    script.startError = QStringLiteral("Connection refused");
+    auto recorder = makeRecorder();
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: Connection refused")).size(), 1);
-    // The engine stays until the next stop; stopping still closes the file.
     EXPECT_TRUE(recorder->hasAudioEngine());
-    EXPECT_FALSE(recorder->isRecording());
     recorder->stopRecording();
     EXPECT_FALSE(recorder->hasAudioEngine());
-    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
     recorder->stopRecording();
 }
 
@@ -292,21 +268,21 @@ TEST_F(AudioRecorderTest, SelectedDeviceBecomesTheDefaultBeforeCaptureOpens)
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/e.m4a")));
     recorder->stopRecording();
     EXPECT_EQ(devices.defaultChanges, QStringList{QStringLiteral("usb_mic")});
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 成功设置音频输入设备: USB Mic")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 成功设置音频输入设备: USB Mic"), 1);
 
     // Setting a device fails without an engine, and for an empty id.
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(*manager.selectedDevice()));
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/f.m4a")));
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(AudioInputDevice{}));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 无效的设备ID: ")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 无效的设备ID: "), 1);
     recorder->stopRecording();
 
     // A server refusing the change: recording goes on with the default.
     devices.failure = QStringLiteral("Access denied");
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/g.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 设置音频输入设备失败: Access denied")).size(), 1);
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 音频输入设备设置失败，使用默认设备")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 设置音频输入设备失败: Access denied"), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 音频输入设备设置失败，使用默认设备"), 1);
 }
 
 TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
@@ -330,11 +306,11 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: 没有可用的麦克风")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 麦克风状态未知，仍尝试录音: 没有可用的麦克风"), 1);
     // ... and only a refusal by the system stops it.
     permission.setStatus(MicrophonePermission::Status::Denied);
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/h2.m4a")));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风权限未授予，状态: 2")).size(), 1);
+    EXPECT_EQ(logged("[AudioRecorder] 麦克风权限未授予，状态: 2"), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
 }
 
@@ -343,9 +319,28 @@ TEST_F(AudioRecorderTest, ANewStartFinalisesTheRunningRecording)
     auto recorder = makeRecorder();
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/i.m4a")));
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/j.m4a")));
-    EXPECT_EQ(trace.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
+    EXPECT_EQ(script.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
     recorder.reset();
-    EXPECT_EQ(trace.events.last(), QStringLiteral("finish"));
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
+}
+
+TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
+{
+    // An integer or text rate must not slip through either.
+    test::LogCapture log;
+    for (const QVariant& rate : {QVariant(16000.0), QVariant(16000), QVariant(QStringLiteral("16000"))}) {
+        const QVariantMap user{{AudioFileSettings::SampleRateKey, rate},
+                               {AudioFileSettings::ChannelCountKey, QVariant::fromValue<quint32>(2)},
+                               {AudioFileSettings::QualityKey, 64},
+                               {QStringLiteral("Custom"), QStringLiteral("kept")}};
+        const QVariantMap settings = AudioFileSettings::adapted(AudioFormat{48000, 1, SampleType::Float32, true}, user, log.logger());
+        EXPECT_DOUBLE_EQ(settings.value(AudioFileSettings::SampleRateKey).toDouble(), 48000.0);
+        EXPECT_EQ(settings.value(AudioFileSettings::ChannelCountKey).toUInt(), 1u);
+        EXPECT_EQ(settings.value(AudioFileSettings::QualityKey).toInt(), 64);
+        EXPECT_EQ(settings.value(QStringLiteral("Custom")).toString(), QStringLiteral("kept"));
+    }
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 用户设置的采样率(16000)与输入格式不匹配(48000)，使用输入格式")).size(), 3);
+    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 用户设置的通道数(2)与输入格式不匹配(1)，使用输入格式")).size(), 3);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/AudioDevices.h"
 #include "platform/AudioFormat.h"
 #include "support/LogCapture.h"
 
 #include <QStringList>
 
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -25,6 +27,21 @@ inline AudioBuffer floatBuffer(const std::vector<float>& interleaved, int channe
     if (!interleaved.empty()) // memcpy from an empty vector's null pointer is undefined
         std::memcpy(buffer.data.data(), interleaved.data(), interleaved.size() * sizeof(float));
     return buffer;
+}
+
+// A source as the server lists it, mono unless `adjust` says otherwise.
+inline AudioSourceInfo source(const char* name, const char* description, const char* bus = "usb", int rate = 48000,
+                              const std::function<void(AudioSourceInfo&)>& adjust = {})
+{
+    AudioSourceInfo info;
+    info.name = QString::fromLatin1(name);
+    info.description = QString::fromUtf8(description);
+    info.bus = QString::fromLatin1(bus);
+    info.channelCount = 1;
+    info.sampleRate = rate;
+    if (adjust)
+        adjust(info);
+    return info;
 }
 
 } // namespace velnor::test

@@ -33,11 +33,9 @@ DecodedAudio decodeAudioFile(const QString& path)
     const QByteArray file = QFile::encodeName(path);
     if (avformat_open_input(&container, file.constData(), nullptr, nullptr) < 0)
         return result;
-    if (avformat_find_stream_info(container, nullptr) < 0) {
-        avformat_close_input(&container);
-        return result;
-    }
-    const int index = av_find_best_stream(container, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int index = avformat_find_stream_info(container, nullptr) < 0
+        ? -1
+        : av_find_best_stream(container, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0) {
         avformat_close_input(&container);
         return result;

@@ -34,58 +34,47 @@ protected:
     FileUtils files{dir.path(), clock, log.logger(), log.printSink()};
 };
 
+// Names are the shortest round trip of the seconds, with a fraction; only the
+// app's own names are recordings.
 TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
 {
-    EXPECT_EQ(FileUtils::fileNameFor(1765012345.678), QStringLiteral("1765012345.678.m4a"));
-    EXPECT_EQ(FileUtils::fileNameFor(1765012345.5), QStringLiteral("1765012345.5.m4a"));
-    EXPECT_EQ(FileUtils::fileNameFor(1765012345.0), QStringLiteral("1765012345.0.m4a"));
+    for (const auto& [seconds, name] : {std::pair{1765012345.678, "1765012345.678.m4a"}, {1765012345.5, "1765012345.5.m4a"},
+                                        {1765012345.0, "1765012345.0.m4a"}})
+        EXPECT_EQ(FileUtils::fileNameFor(seconds), QString::fromLatin1(name));
     for (int i = 0; i < 200; ++i) {
         const double seconds = 1.7e9 + QRandomGenerator::global()->bounded(1.0e8);
         const QString name = FileUtils::fileNameFor(seconds);
         ASSERT_TRUE(FileUtils::isRecordingFileName(name)) << name.toStdString();
         EXPECT_EQ(name.chopped(4).toDouble(), seconds) << name.toStdString();
     }
+    EXPECT_TRUE(FileUtils::isRecordingFileName(QStringLiteral("1765012345.123456.m4a")));
+    for (const char* foreign : {"song.m4a", "1765012345.678.M4A", "1765012345.678.m4a.part", "2023.01.m4a",
+                                "1765012345.m4a", "x1765012345.678.m4a"})
+        EXPECT_FALSE(FileUtils::isRecordingFileName(QString::fromLatin1(foreign))) << foreign;
 
     clock.set(QDateTime::fromMSecsSinceEpoch(1765012345678));
     EXPECT_EQ(files.newAudioFileURL(), QDir(dir.path()).filePath(QStringLiteral("1765012345.678.m4a")));
     EXPECT_FALSE(QFile::exists(files.newAudioFileURL()));
 }
 
-TEST_F(FileUtilsTest, OnlyTheAppsOwnNamesAreRecordings)
-{
-    EXPECT_TRUE(FileUtils::isRecordingFileName(QStringLiteral("1765012345.123456.m4a")));
-    for (const char* foreign : {"song.m4a", "1765012345.678.M4A", "1765012345.678.m4a.part", "2023.01.m4a",
-                                "1765012345.m4a", "x1765012345.678.m4a"})
-        EXPECT_FALSE(FileUtils::isRecordingFileName(QString::fromLatin1(foreign))) << foreign;
-}
-
 TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignFiles)
 {
     for (int i = 0; i < 12; ++i)
         make(FileUtils::fileNameFor(1765000000.0 + i), 100 - i); // i = 0 is the oldest
-    make(QStringLiteral("song.m4a"), 500);
-    make(QStringLiteral("1700000000.5.M4A"), 400);
-    make(QStringLiteral("notes.txt"), 300);
-
+    for (const char* foreign : {"song.m4a", "1700000000.5.M4A", "notes.txt"})
+        make(QString::fromLatin1(foreign), 500);
+    files.cleanupOldAudioFiles(10);
     files.cleanupOldAudioFiles(10);
 
     const QStringList left = remaining();
-    EXPECT_FALSE(left.contains(QStringLiteral("1765000000.0.m4a")));
-    EXPECT_FALSE(left.contains(QStringLiteral("1765000001.0.m4a")));
-    EXPECT_TRUE(left.contains(QStringLiteral("1765000002.0.m4a")));
-    EXPECT_TRUE(left.contains(QStringLiteral("song.m4a")));
-    EXPECT_TRUE(left.contains(QStringLiteral("1700000000.5.M4A")));
-    EXPECT_TRUE(left.contains(QStringLiteral("notes.txt")));
     EXPECT_EQ(left.size(), 13);
+    for (const char* kept : {"1765000002.0.m4a", "song.m4a", "1700000000.5.M4A", "notes.txt"})
+        EXPECT_TRUE(left.contains(QString::fromLatin1(kept))) << kept;
     // Newest of the old ones first.
     const QStringList deleted = log.linesWith(QStringLiteral("删除旧录音文件: "));
     ASSERT_EQ(deleted.size(), 2);
     EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
     EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000000.0.m4a")));
-
-    files.cleanupOldAudioFiles(10);
-    EXPECT_EQ(remaining().size(), 13);
-    EXPECT_EQ(log.linesWith(QStringLiteral("删除旧录音文件")).size(), 2);
 }
 
 TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
@@ -104,29 +93,25 @@ TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
                            QStringLiteral("mine-too.m4a")}));
 }
 
-TEST_F(FileUtilsTest, AMissingDocumentsFolderIsCreatedForTheNextRecording)
-{
-    const QString documents = dir.filePath(QStringLiteral("home/Documents"));
-    FileUtils fresh(documents, clock, log.logger(), log.printSink());
-    const QString path = fresh.newAudioFileURL();
-    EXPECT_TRUE(QFileInfo(documents).isDir());
-    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(documents).absoluteFilePath());
-    EXPECT_TRUE(log.printed().isEmpty());
-}
-
-TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothing)
+TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothingAndAMissingFolderIsCreated)
 {
     make(QStringLiteral("song.m4a"), 0);
     EXPECT_EQ(files.getLatestAudioFile(), std::nullopt);
     EXPECT_TRUE(log.printed().isEmpty());
 
-    FileUtils missing(dir.filePath(QStringLiteral("gone")), clock, log.logger(), log.printSink());
+    FileUtils missing(dir.filePath(QStringLiteral("home/Documents")), clock, log.logger(), log.printSink());
     EXPECT_EQ(missing.getLatestAudioFile(), std::nullopt);
     missing.cleanupOldAudioFiles(10);
     ASSERT_EQ(log.printed().size(), 2);
     EXPECT_TRUE(log.printed()[0].startsWith(QStringLiteral("获取录音文件失败: ")));
     EXPECT_TRUE(log.printed()[1].startsWith(QStringLiteral("清理旧录音文件失败: ")));
     EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).size(), 2);
+
+    // A missing folder is created, quietly, for the next recording.
+    const QString path = missing.newAudioFileURL();
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("home/Documents"))).isDir());
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(dir.filePath(QStringLiteral("home/Documents"))).absoluteFilePath());
+    EXPECT_EQ(log.printed().size(), 2);
 }
 
 } // namespace

@@ -37,69 +37,64 @@ private:
 
 TEST(PulseSourceInfo, SourceKeepsItsNameFormatBusAndFormFactor)
 {
-    SourceBuilder source;
-    source.property(PA_PROP_DEVICE_BUS, "usb").property(PA_PROP_DEVICE_CLASS, "sound");
-    const AudioSourceInfo info = toSourceInfo(source.info());
-    EXPECT_EQ(info.name, QStringLiteral("alsa_input.usb-Mic"));
-    EXPECT_EQ(info.description, QStringLiteral("USB Mic"));
-    EXPECT_EQ(info.bus, QStringLiteral("usb"));
-    EXPECT_FALSE(info.isMonitor);
-    EXPECT_FALSE(info.isVirtual);
-    EXPECT_TRUE(info.isAlive); // suspended is idle, not dead
-    EXPECT_EQ(info.channelCount, 2);
-    EXPECT_EQ(info.sampleRate, 44100);
-
-    // A Bluetooth headset without a description.
     SourceBuilder headset;
     headset.property(PA_PROP_DEVICE_BUS, "bluetooth").property(PA_PROP_DEVICE_FORM_FACTOR, "headset");
+    const AudioSourceInfo info = toSourceInfo(headset.info());
+    EXPECT_EQ(info.name, QStringLiteral("alsa_input.usb-Mic"));
+    EXPECT_EQ(info.description, QStringLiteral("USB Mic"));
+    EXPECT_EQ(info.bus, QStringLiteral("bluetooth"));
+    EXPECT_EQ(info.formFactor, QStringLiteral("headset"));
+    EXPECT_EQ(info.channelCount, 2);
+    EXPECT_EQ(info.sampleRate, 44100);
     headset.info().description = nullptr;
-    const AudioSourceInfo bluetooth = toSourceInfo(headset.info());
-    EXPECT_EQ(bluetooth.bus, QStringLiteral("bluetooth"));
-    EXPECT_EQ(bluetooth.formFactor, QStringLiteral("headset"));
-    EXPECT_TRUE(bluetooth.description.isEmpty());
+    EXPECT_TRUE(toSourceInfo(headset.info()).description.isEmpty());
 }
 
-TEST(PulseSourceInfo, MonitorsAndNullSourcesAreFlagged)
-{
-    SourceBuilder monitor;
-    monitor.info().monitor_of_sink = 3;
-    EXPECT_TRUE(toSourceInfo(monitor.info()).isMonitor);
-
-    SourceBuilder classMonitor;
-    classMonitor.property(PA_PROP_DEVICE_CLASS, "monitor");
-    EXPECT_TRUE(toSourceInfo(classMonitor.info()).isMonitor);
-
-    SourceBuilder abstract;
-    abstract.property(PA_PROP_DEVICE_CLASS, "abstract");
-    EXPECT_TRUE(toSourceInfo(abstract.info()).isVirtual);
-
-    SourceBuilder nullSource;
-    nullSource.info().driver = "module-null-source.c";
-    EXPECT_TRUE(toSourceInfo(nullSource.info()).isVirtual);
-
-    // A remapped or echo-cancelled source is a real microphone to the user.
-    SourceBuilder filter;
-    filter.property(PA_PROP_DEVICE_CLASS, "filter");
-    filter.info().driver = "module-remap-source.c";
-    EXPECT_FALSE(toSourceInfo(filter.info()).isVirtual);
-    EXPECT_FALSE(toSourceInfo(filter.info()).isMonitor);
-}
-
-TEST(PulseSourceInfo, UnpluggedOrInvalidSourcesAreDead)
+// Monitors and null sources are flagged; a remapped or echo-cancelled source
+// is a real microphone to the user; suspended is idle, not dead.
+TEST(PulseSourceInfo, MonitorsNullAndDeadSourcesAreFlagged)
 {
     pa_source_port_info port{};
     port.name = "analog-input-mic";
-    port.available = PA_PORT_AVAILABLE_NO;
-    SourceBuilder unplugged;
-    unplugged.info().active_port = &port;
-    EXPECT_FALSE(toSourceInfo(unplugged.info()).isAlive);
-
-    port.available = PA_PORT_AVAILABLE_UNKNOWN;
-    EXPECT_TRUE(toSourceInfo(unplugged.info()).isAlive);
-
-    SourceBuilder invalid;
-    invalid.info().state = PA_SOURCE_INVALID_STATE;
-    EXPECT_FALSE(toSourceInfo(invalid.info()).isAlive);
+    struct Case {
+        const char* name;
+        std::function<void(SourceBuilder&)> arrange;
+        bool monitor, isVirtual, alive;
+    };
+    for (const Case& c : {
+             Case{"microphone", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "sound"); }, false, false, true},
+             Case{"monitor of a sink", [](SourceBuilder& s) { s.info().monitor_of_sink = 3; }, true, false, true},
+             Case{"monitor class", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "monitor"); }, true, false, true},
+             Case{"abstract", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "abstract"); }, false, true, true},
+             Case{"null source", [](SourceBuilder& s) { s.info().driver = "module-null-source.c"; }, false, true, true},
+             Case{"remapped",
+                  [](SourceBuilder& s) {
+                      s.property(PA_PROP_DEVICE_CLASS, "filter");
+                      s.info().driver = "module-remap-source.c";
+                  },
+                  false, false, true},
+             Case{"unplugged",
+                  [&](SourceBuilder& s) {
+                      port.available = PA_PORT_AVAILABLE_NO;
+                      s.info().active_port = &port;
+                  },
+                  false, false, false},
+             Case{"port state unknown",
+                  [&](SourceBuilder& s) {
+                      port.available = PA_PORT_AVAILABLE_UNKNOWN;
+                      s.info().active_port = &port;
+                  },
+                  false, false, true},
+             Case{"invalid state", [](SourceBuilder& s) { s.info().state = PA_SOURCE_INVALID_STATE; }, false, false, false},
+         }) {
+        SCOPED_TRACE(c.name);
+        SourceBuilder source;
+        c.arrange(source);
+        const AudioSourceInfo info = toSourceInfo(source.info());
+        EXPECT_EQ(info.isMonitor, c.monitor);
+        EXPECT_EQ(info.isVirtual, c.isVirtual);
+        EXPECT_EQ(info.isAlive, c.alive);
+    }
 }
 
 // The server refusing a listing (end of list < 0) is a failure with its
@@ -107,24 +102,17 @@ TEST(PulseSourceInfo, UnpluggedOrInvalidSourcesAreDead)
 TEST(PulseSourceInfo, ARefusedListingIsAFailureNotAnEmptyList)
 {
     SourceBuilder source;
-    struct Case {
-        const char* name;
-        bool refused;
-    };
-    for (const Case& c : {Case{"complete", false}, Case{"refused", true}}) {
-        SCOPED_TRACE(c.name);
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "complete");
         SourceListing listing;
         listing.add(&source.info(), 0, {});
         EXPECT_FALSE(listing.isFinished());
-        listing.add(nullptr, c.refused ? -1 : 1, c.refused ? QStringLiteral("Access denied") : QString());
+        listing.add(nullptr, refused ? -1 : 1, refused ? QStringLiteral("Access denied") : QString());
         listing.add(&source.info(), 0, {}); // nothing counts after the end
         EXPECT_TRUE(listing.isFinished());
         const auto result = listing.result();
-        ASSERT_EQ(result.ok(), !c.refused);
-        if (c.refused)
-            EXPECT_EQ(result.error(), "Access denied");
-        else
-            EXPECT_EQ(result.value().size(), 1);
+        ASSERT_EQ(result.ok(), !refused);
+        EXPECT_EQ(refused ? result.error() : QString::number(result.value().size()), refused ? "Access denied" : "1");
     }
 }
 

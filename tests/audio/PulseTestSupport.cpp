@@ -1,20 +1,27 @@
 #include "PulseTestSupport.h"
 
+#include "audio/WavData.h"
 #include "support/SpeechFixtures.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QThread>
 
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 
 namespace velnor::test {
 
 namespace {
 
 std::atomic<int> g_counter{0};
+
+// Space-separated words; no argument here holds a space.
+QStringList words(const QString& line)
+{
+    return line.split(QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -38,28 +45,22 @@ VirtualMicrophone::VirtualMicrophone()
 {
     if (!serverConfigured())
         return;
-    bool ok = false;
-    const QString sinkModule = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                                      QStringLiteral("sink_name=") + m_sink, QStringLiteral("format=float32le"),
-                                      QStringLiteral("rate=48000"), QStringLiteral("channels=1")},
-                                     &ok);
-    if (!ok)
-        return;
-    m_modules.append(sinkModule);
-    const QString remapModule = pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
-                                       QStringLiteral("source_name=") + sourceName(),
-                                       QStringLiteral("master=") + m_sink + QStringLiteral(".monitor"),
-                                       QStringLiteral("source_properties=device.description=Velnor-Test-Microphone")},
-                                      &ok);
-    if (!ok)
-        return;
-    m_modules.append(remapModule);
+    for (const QString& module :
+         {QStringLiteral("module-null-sink sink_name=%1 format=float32le rate=48000 channels=1").arg(m_sink),
+          QStringLiteral("module-remap-source source_name=%1 master=%2.monitor "
+                         "source_properties=device.description=Velnor-Test-Microphone")
+              .arg(sourceName(), m_sink)}) {
+        bool ok = false;
+        const QString index = pactl(QStringList{QStringLiteral("load-module")} + words(module), &ok);
+        if (!ok)
+            return;
+        m_modules.append(index);
+    }
     // A null sink with nothing playing delivers nothing; low-latency silence
     // keeps it ticking in small blocks.
     m_silence.setStandardInputFile(QStringLiteral("/dev/zero"));
     m_silence.start(QStringLiteral("pacat"),
-                    {QStringLiteral("--playback"), QStringLiteral("--device=") + m_sink, QStringLiteral("--rate=48000"),
-                     QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=10")});
+                    words(QStringLiteral("--playback --device=%1 --rate=48000 --channels=1 --format=s16le --latency-msec=10").arg(m_sink)));
     m_ready = m_silence.waitForStarted(5000);
 }
 
@@ -84,19 +85,14 @@ SpeechFixture makeSpeech(const QString& dir, const QString& text)
 {
     SpeechFixture fixture;
     fixture.wavPath = dir + QStringLiteral("/speech.wav");
-    const QString rawPath = dir + QStringLiteral("/speech.f32");
     SpeechFixtures speech(dir);
-    QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-R"), speech.wav(text), QStringLiteral("-r"),
-                                              QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("1"),
-                                              QStringLiteral("-e"), QStringLiteral("floating-point"),
-                                              QStringLiteral("-b"), QStringLiteral("32"), fixture.wavPath});
-    QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-R"), fixture.wavPath, QStringLiteral("-t"),
-                                              QStringLiteral("raw"), rawPath});
-    QFile raw(rawPath);
-    if (raw.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = raw.readAll();
-        fixture.samples.resize(size_t(bytes.size()) / sizeof(float));
-        std::memcpy(fixture.samples.data(), bytes.constData(), fixture.samples.size() * sizeof(float));
+    QProcess::execute(QStringLiteral("sox"), QStringList{QStringLiteral("-R"), speech.wav(text)}
+                                                 + words(QStringLiteral("-r 48000 -c 1 -e floating-point -b 32 ") + fixture.wavPath));
+    QFile file(fixture.wavPath);
+    const auto wav = file.open(QIODevice::ReadOnly) ? WavData::parse(file.readAll()) : std::nullopt;
+    if (wav && wav->isFloat) {
+        fixture.samples.resize(size_t(wav->samples.size()) / sizeof(float));
+        std::memcpy(fixture.samples.data(), wav->samples.constData(), fixture.samples.size() * sizeof(float));
     }
     return fixture;
 }
@@ -119,16 +115,10 @@ double bestEnvelopeCorrelation(const std::vector<double>& reference, const std::
     const size_t n = reference.size();
     if (n == 0 || signal.size() < n)
         return 0.0;
-    double refMean = 0.0;
-    for (double v : reference)
-        refMean += v;
-    refMean /= double(n);
+    const double refMean = std::accumulate(reference.cbegin(), reference.cend(), 0.0) / double(n);
     double best = -1.0;
     for (size_t offset = 0; offset + n <= signal.size(); ++offset) {
-        double sigMean = 0.0;
-        for (size_t i = 0; i < n; ++i)
-            sigMean += signal[offset + i];
-        sigMean /= double(n);
+        const double sigMean = std::accumulate(signal.cbegin() + qsizetype(offset), signal.cbegin() + qsizetype(offset + n), 0.0) / double(n);
         double cross = 0.0, refVar = 0.0, sigVar = 0.0;
         for (size_t i = 0; i < n; ++i) {
             const double a = reference[i] - refMean;

@@ -22,6 +22,7 @@
 
 #include <QNetworkAccessManager>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -60,6 +61,20 @@ Result<T, ServiceError> await(Call&& call)
 std::string describe(const ServiceError& error)
 {
     return error.toString().toStdString();
+}
+
+// "ok", or the error as its log line renders it.
+template <typename T>
+std::string describe(const Result<T, ServiceError>& result)
+{
+    return result.ok() ? std::string("ok") : describe(result.error());
+}
+
+// The text of an answer, or its error as its log line renders it.
+template <typename T>
+std::string textOf(const Result<T, ServiceError>& result)
+{
+    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result.error());
 }
 
 class BackendIntegrationTest : public ::testing::Test {
@@ -129,14 +144,16 @@ protected:
     std::unique_ptr<APIClient> client;
 };
 
-TEST_F(BackendIntegrationTest, SmsLoginEndToEnd)
+// The sign-in sheet against the server, then the dashboard with the session
+// it stored, and with a forged token that the server must refuse.
+TEST_F(BackendIntegrationTest, SmsLoginEndToEndThenAGoodAndAForgedToken)
 {
     AuthService auth(*client, log.logger());
     UserManager users(settings);
     AccountNotifications notifications;
     QList<Name> posted;
     QObject context;
-    notifications.observe(Name::LoginSuccess, &context, [&] { posted.append(Name::LoginSuccess); });
+    QObject::connect(&notifications, &AccountNotifications::posted, &context, [&](Name name) { posted.append(name); });
     LoginViewModel model(auth, settings, users, notifications, scheduler, log.logger(), log.redactor(), log.printSink());
     EXPECT_FALSE(model.isLoggedIn());
 
@@ -159,26 +176,17 @@ TEST_F(BackendIntegrationTest, SmsLoginEndToEnd)
     model.setVerificationCode(code);
     model.login();
     ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }));
+    EXPECT_EQ(posted, QList<Name>{Name::LoginSuccess});
     EXPECT_TRUE(model.isLoggedIn());
     EXPECT_EQ(model.userPhone(), kPhone);
-    const auto token = settings.string(QString::fromLatin1(SettingsKey::UserJwt));
-    ASSERT_TRUE(token.has_value());
+    const QString token = settings.string(QString::fromLatin1(SettingsKey::UserJwt)).value_or(QString());
+    ASSERT_FALSE(token.isEmpty());
     ASSERT_TRUE(users.userInfoV2().has_value());
     EXPECT_EQ(users.userInfoV2()->phone, kPhone);
-    EXPECT_FALSE(log.text().contains(*token)) << "the bearer token reached the log";
+    EXPECT_FALSE(log.text().contains(token)) << "the bearer token reached the log";
     EXPECT_TRUE(log.mentions(QStringLiteral("\"Authorization\": \"Bearer <redacted>\"")));
-}
 
-TEST_F(BackendIntegrationTest, MeV2WithAGoodAndAForgedToken)
-{
-    const QString token = signIn();
-    ASSERT_FALSE(token.isEmpty());
-    settings.setString(QString::fromLatin1(SettingsKey::UserPhone), kPhone);
-    AuthService auth(*client, log.logger());
-    UserManager users(settings);
-    AccountNotifications notifications;
     AccountSession session(auth, settings, users, notifications, log.logger(), log.printSink());
-
     std::optional<User> shown;
     session.refreshAccountData([&](const User& user) { shown = user; });
     ASSERT_TRUE(arrived(shown));
@@ -191,11 +199,8 @@ TEST_F(BackendIntegrationTest, MeV2WithAGoodAndAForgedToken)
     forged[forged.size() - 1] = forged.endsWith(QLatin1Char('A')) ? QLatin1Char('B') : QLatin1Char('A');
     settings.setString(QString::fromLatin1(SettingsKey::UserJwt), forged);
     session.checkStoredSession();
-    bool loggedOut = false;
-    QObject context;
-    notifications.observe(Name::Logout, &context, [&] { loggedOut = true; });
     session.refreshAccountData(nullptr);
-    ASSERT_TRUE(waitUntil([&] { return loggedOut; }));
+    ASSERT_TRUE(waitUntil([&] { return posted.contains(Name::Logout); }));
     EXPECT_TRUE(waitUntil([&] { return !settings.contains(QString::fromLatin1(SettingsKey::UserJwt)); }));
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_FALSE(users.userInfoV2().has_value());
@@ -215,57 +220,52 @@ TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
     EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
 
     ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("still here")}));
-    const auto recognized = await<RecognizeAudioFileResponse>(
-        [&](auto done) { services->fileRecognition().recognizeAudioFile(upload(), done); });
-    ASSERT_TRUE(recognized.ok()) << describe(recognized.error());
-    EXPECT_EQ(recognized.value().text, QStringLiteral("still here"));
-
-    const auto adjusted = await<AdjustTextResponse>(
-        [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); });
-    ASSERT_TRUE(adjusted.ok()) << describe(adjusted.error());
-    EXPECT_EQ(adjusted.value().text, QStringLiteral("and corrected"));
+    EXPECT_EQ(textOf(await<RecognizeAudioFileResponse>(
+                  [&](auto done) { services->fileRecognition().recognizeAudioFile(upload(), done); })),
+              "still here");
+    EXPECT_EQ(textOf(await<AdjustTextResponse>(
+                  [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); })),
+              "and corrected");
 }
 
-TEST_F(BackendIntegrationTest, HotWordsAddListDeleteAndTheLimitOfFifty)
+// A word added before the start is fetched by the bundle and offered for
+// signing; adds and deletes reach the server and its rules reach the caller;
+// a bundle dropped mid-request never calls back.
+TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRequest)
 {
     ASSERT_FALSE(signIn().isEmpty());
-    HotwordService service(*client, log.logger());
-    HotWordManager words(service, log.printSink());
+    HotwordService hotwords(*client, log.logger());
+    ASSERT_TRUE(await<bool>([&](auto done) { hotwords.addHotword("Bundle", 2, done); }).ok());
+
+    auto services = makeServices();
+    HotWordManager& words = services->hotWordManager();
+    EXPECT_TRUE(words.isLoading());
     ASSERT_TRUE(waitUntil([&] { return !words.isLoading(); }));
-    EXPECT_TRUE(words.cachedHotWords().isEmpty());
+    const QList<HotWordEntry> forSigning = services->hotWordSource().cachedHotWords();
+    ASSERT_EQ(forSigning.size(), 1);
+    EXPECT_EQ(forSigning.first().text, "Bundle");
+    EXPECT_EQ(forSigning.first().weight, 2.0);
 
-    const auto add = [&](const QString& text, double weight) {
-        return await<std::monostate>([&](auto done) { words.addHotword(text, weight, done); });
+    const auto add = [&](const char* text, double weight) {
+        return await<std::monostate>([&](auto done) { words.addHotword(QString::fromUtf8(text), weight, done); });
     };
-    const auto added = add(QStringLiteral("Velnor"), 10.6);
-    ASSERT_TRUE(added.ok()) << describe(added.error());
+    ASSERT_EQ(describe(add("Velnor", 10.6)), "ok");
+    ASSERT_EQ(words.cachedHotWords().size(), 2);
+    EXPECT_EQ(words.cachedHotWords().last().text, QStringLiteral("Velnor"));
+    EXPECT_EQ(words.cachedHotWords().last().weight, 10.0);
+    EXPECT_EQ(add("far too long for a hot word", 5).error().domain, QStringLiteral("HotwordServiceErrorDomain"));
+    ASSERT_EQ(describe(await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Velnor"), 1, done); })),
+              "ok");
     ASSERT_EQ(words.cachedHotWords().size(), 1);
-    EXPECT_EQ(words.cachedHotWords().first().text, QStringLiteral("Velnor"));
-    EXPECT_EQ(words.cachedHotWords().first().weight, 10.0);
-    const QUuid id = words.cachedHotWords().first().id;
+    EXPECT_EQ(words.cachedHotWords().first().text, QStringLiteral("Bundle"));
 
-    // The backend's own rules reach the caller as its error.
-    const auto refused = add(QStringLiteral("far too long for a hot word"), 5);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().domain, QStringLiteral("HotwordServiceErrorDomain"));
-    EXPECT_NE(refused.error().code, 0);
-
-    for (int i = 1; i < 50; ++i)
-        ASSERT_TRUE(add(QStringLiteral("w%1").arg(i), 3).ok()) << i;
-    ASSERT_EQ(words.cachedHotWords().size(), 50);
-    EXPECT_EQ(words.cachedHotWords().first().id, id); // kept across 49 refreshes
-
-    std::optional<Result<std::monostate, ServiceError>> overLimit;
-    words.addHotword(QStringLiteral("one more"), 3, [&](auto r) { overLimit = r; });
-    ASSERT_TRUE(overLimit.has_value()); // refused locally, at once
-    EXPECT_EQ(overLimit->error().domain, QStringLiteral("HotWordManager"));
-    EXPECT_EQ(overLimit->error().code, 1);
-
-    const auto deleted = await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Velnor"), 1, done); });
-    ASSERT_TRUE(deleted.ok()) << describe(deleted.error());
-    EXPECT_EQ(words.cachedHotWords().size(), 49);
-    EXPECT_FALSE(std::any_of(words.cachedHotWords().cbegin(), words.cachedHotWords().cend(),
-                             [](const HotWord& w) { return w.text == QStringLiteral("Velnor"); }));
+    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"delay_ms", 800}}));
+    bool completed = false;
+    ASSERT_NE(services->textAdjustment().adjustText(adjustment("late"), [&](auto) { completed = true; }), nullptr);
+    test::runEventLoopFor(100);
+    services.reset();
+    test::runEventLoopFor(1200);
+    EXPECT_FALSE(completed);
 }
 
 TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
@@ -283,48 +283,41 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
     params.outLanguage = QStringLiteral("en");
     params.overOver = true;
     const auto recognized = await<RecognizeAudioFileResponse>([&](auto done) { service.recognizeAudioFile(params, done); });
-    ASSERT_TRUE(recognized.ok()) << describe(recognized.error());
-    EXPECT_EQ(recognized.value().text, QStringLiteral("ship it"));
+    ASSERT_EQ(textOf(recognized), "ship it");
     EXPECT_EQ(recognized.value().overOver, true);
-    const QString id = recognized.value().id.value_or(QString());
-    ASSERT_FALSE(id.isEmpty());
+    ASSERT_TRUE(recognized.value().id.has_value());
 
     RecognizeRecordUpdateReq update;
     update.textInputMethod = QStringLiteral("clipboard");
     update.osType = currentOsType();
-    const auto updateRecord = [&](const QString& recordId) {
+    for (const auto& [recordId, answer] : {std::pair{*recognized.value().id, "ok"},
+                                           {QStringLiteral("no-such-record"), "Error Domain=QASRServiceErrorDomain "}}) {
         update.id = recordId;
-        return await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
-    };
-    const auto updated = updateRecord(id);
-    ASSERT_TRUE(updated.ok()) << describe(updated.error());
-    EXPECT_TRUE(updated.value());
-    const auto unknown = updateRecord(QStringLiteral("no-such-record"));
-    ASSERT_FALSE(unknown.ok());
-    EXPECT_EQ(unknown.error().domain, QStringLiteral("QASRServiceErrorDomain"));
+        const auto updated = await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
+        EXPECT_THAT(describe(updated), ::testing::StartsWith(answer));
+        EXPECT_TRUE(!updated.ok() || updated.value());
+    }
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
 {
     ASSERT_TRUE(startServer({QStringLiteral("--latest-version"), QStringLiteral("linux=0.3.0,http://127.0.0.1/velnor")}))
         << server.error().toStdString();
-    UpdateChecker older(transport, server.url(), QStringLiteral("0.2.9"), currentOsType(), log.printSink());
-    older.checkForUpdates();
-    older.checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return !older.isCheckingUpdate(); }));
-    EXPECT_TRUE(older.updateAvailable());
-    ASSERT_TRUE(older.updateInfo().has_value());
-    EXPECT_EQ(older.updateInfo()->update_version, QStringLiteral("0.3.0"));
-    EXPECT_EQ(older.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
-
-    UpdateChecker current(transport, server.url(), QStringLiteral("0.3.0"), currentOsType(), log.printSink());
-    current.checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return !current.isCheckingUpdate(); }));
-    EXPECT_FALSE(current.updateAvailable());
-    EXPECT_TRUE(current.updateInfo().has_value());
+    for (const auto& [version, available] : {std::pair{"0.2.9", true}, {"0.3.0", false}}) {
+        UpdateChecker checker(transport, server.url(), QString::fromLatin1(version), currentOsType(), log.printSink());
+        checker.checkForUpdates();
+        ASSERT_TRUE(waitUntil([&] { return !checker.isCheckingUpdate(); }));
+        EXPECT_EQ(checker.updateAvailable(), available) << version;
+        ASSERT_TRUE(checker.updateInfo().has_value());
+        EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.3.0"));
+        EXPECT_EQ(checker.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
+    }
     EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
 }
 
+// One fault of each kind on real sockets (each fault's text is the services'
+// unit tests' business); faults are one-shot, and a server that is gone is a
+// network error.
 TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
 {
     ASSERT_FALSE(signIn().isEmpty());
@@ -332,72 +325,44 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
                         std::chrono::milliseconds(400));
     AdjustTextService adjustImpatiently(impatient, scheduler, log.logger());
     AdjustTextService adjust(*client, scheduler, log.logger());
+    QASRService qasr(*client, log.logger());
     const auto adjustWith = [&](AdjustTextService& service) {
-        return await<AdjustTextResponse>([&](auto done) { service.adjustText(adjustment("hello"), done); });
+        return [target = &service] {
+            return describe(await<AdjustTextResponse>([&](auto done) { target->adjustText(adjustment("hi"), done); }));
+        };
     };
-
-    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"delay_ms", 2500}}));
-    const auto late = adjustWith(adjustImpatiently);
-    ASSERT_FALSE(late.ok());
-    EXPECT_EQ(late.error().domain, "AdjustTextServiceTimeoutErrorDomain");
-    EXPECT_EQ(late.error().code, -1001);
-    EXPECT_EQ(late.error().description, "文本校对请求超时");
-
+    const auto recognize = [&] {
+        return describe(await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); }));
+    };
     // Two drops: Qt resends a request once when its connection closes before
     // any answer, and a busy machine may resend it after the server stopped
     // expecting the repeat.
-    ASSERT_TRUE(server.injectFault("/qasr/recognize", {{"drop_connection", true}}, 2));
-    QASRService qasr(*client, log.logger());
-    const auto dropped = await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); });
-    ASSERT_FALSE(dropped.ok());
-    EXPECT_EQ(dropped.error().domain, "QASRServiceNetworkErrorDomain");
-    EXPECT_EQ(dropped.error().code, -1);
-    EXPECT_TRUE(dropped.error().description.startsWith("网络请求失败: "));
+    struct Case {
+        const char* path;
+        QJsonObject fault;
+        int times;
+        std::function<std::string()> call;
+        const char* error;
+    };
+    for (const Case& c : {
+             Case{"/qasr/adjust", {{"delay_ms", 2500}}, 1, adjustWith(adjustImpatiently),
+                  R"(Error Domain=AdjustTextServiceTimeoutErrorDomain Code=-1001 "文本校对请求超时")"},
+             Case{"/qasr/recognize", {{"drop_connection", true}}, 2, recognize,
+                  R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: )"},
+             Case{"/qasr/adjust", {{"malformed_body", true}}, 1, adjustWith(adjust), "Error Domain=AdjustTextServiceNetworkErrorDomain "},
+             Case{"/qasr/adjust", {{"envelope_code", 503}, {"http_status", 503}}, 1, adjustWith(adjust),
+                  "Error Domain=AdjustTextServiceErrorDomain Code=503 "},
+         }) {
+        SCOPED_TRACE(c.error);
+        ASSERT_TRUE(server.injectFault(QString::fromLatin1(c.path), c.fault, c.times));
+        EXPECT_THAT(c.call(), ::testing::StartsWith(c.error));
+    }
+    EXPECT_EQ(adjustWith(adjust)(), "ok") << "faults are one-shot: the next call succeeds";
 
-    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"malformed_body", true}}));
-    EXPECT_EQ(adjustWith(adjust).error().domain, "AdjustTextServiceNetworkErrorDomain");
-
-    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"envelope_code", 503}, {"http_status", 503}}));
-    const auto unavailable = adjustWith(adjust);
-    EXPECT_EQ(unavailable.error().domain, "AdjustTextServiceErrorDomain");
-    EXPECT_EQ(unavailable.error().code, 503);
-
-    EXPECT_TRUE(adjustWith(adjust).ok()) << "faults are one-shot: the next call succeeds";
-}
-
-TEST_F(BackendIntegrationTest, ServicesBundleFetchesAtStartAndDiesCleanlyMidRequest)
-{
-    ASSERT_FALSE(signIn().isEmpty());
-    HotwordService hotwords(*client, log.logger());
-    ASSERT_TRUE(await<bool>([&](auto done) { hotwords.addHotword("Bundle", 2, done); }).ok());
-
-    auto services = makeServices();
-    EXPECT_TRUE(services->hotWordManager().isLoading());
-    ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
-    ASSERT_EQ(services->hotWordManager().cachedHotWords().size(), 1);
-    EXPECT_EQ(services->hotWordManager().cachedHotWords().first().text, "Bundle");
-    const QList<HotWordEntry> forSigning = services->hotWordSource().cachedHotWords();
-    ASSERT_EQ(forSigning.size(), 1);
-    EXPECT_EQ(forSigning.first().text, "Bundle");
-    EXPECT_EQ(forSigning.first().weight, 2.0);
-
-    ASSERT_TRUE(server.injectFault("/qasr/adjust", {{"delay_ms", 800}}));
-    bool completed = false;
-    ASSERT_NE(services->textAdjustment().adjustText(adjustment("late"), [&](auto) { completed = true; }), nullptr);
-    test::runEventLoopFor(100);
-    services.reset();
-    test::runEventLoopFor(1200);
-    EXPECT_FALSE(completed);
-}
-
-TEST_F(BackendIntegrationTest, ServerDownIsANetworkError)
-{
     server.stop();
     AuthService auth(*client, log.logger());
-    const auto sent = await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); });
-    ASSERT_FALSE(sent.ok());
-    EXPECT_EQ(sent.error().domain, "AuthServiceNetworkErrorDomain");
-    EXPECT_EQ(sent.error().code, -1);
+    EXPECT_THAT(describe(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),
+                ::testing::StartsWith("Error Domain=AuthServiceNetworkErrorDomain Code=-1 "));
 }
 
 } // namespace

@@ -19,81 +19,78 @@ QVariant decodeValue(const char* json)
     return decoded ? decoded.value().value() : QVariant();
 }
 
+// Null, bool, integer, double, string, array, object in that order: a number is
+// never a boolean, and an integral number is an integer.
 TEST(AnyDecodable, TriesNullBoolIntegerDoubleStringArrayObjectInThatOrder)
 {
     EXPECT_TRUE(AnyDecodable::isNull(decodeValue("null")));
-    EXPECT_EQ(decodeValue("true").typeId(), QMetaType::Bool);
-    // A number is never a boolean, and an integral number is an integer.
-    EXPECT_EQ(decodeValue("1").typeId(), QMetaType::LongLong);
-    EXPECT_EQ(decodeValue("0").typeId(), QMetaType::LongLong);
+    for (const auto& [json, type] : {std::pair{"true", QMetaType::Bool}, {"1", QMetaType::LongLong}, {"0", QMetaType::LongLong},
+                                     {"1.5", QMetaType::Double}, {"\"1\"", QMetaType::QString}})
+        EXPECT_EQ(decodeValue(json).typeId(), type) << json;
     EXPECT_EQ(decodeValue("-7").toLongLong(), -7);
     EXPECT_EQ(decodeValue("9007199254740993").toLongLong(), 9007199254740993LL);
-    EXPECT_EQ(decodeValue("1.5").typeId(), QMetaType::Double);
-    EXPECT_EQ(decodeValue("\"1\"").typeId(), QMetaType::QString);
 
-    const QVariant list = decodeValue("[1, \"a\", null, {\"k\": false}]");
-    ASSERT_EQ(list.typeId(), QMetaType::QVariantList);
-    EXPECT_EQ(list.toList().at(0).typeId(), QMetaType::LongLong);
-    EXPECT_TRUE(AnyDecodable::isNull(list.toList().at(2)));
-    EXPECT_EQ(list.toList().at(3).toMap().value(QStringLiteral("k")).typeId(), QMetaType::Bool);
+    const QVariantList list = decodeValue("[1, \"a\", null, {\"k\": false}]").toList();
+    ASSERT_EQ(list.size(), 4);
+    EXPECT_EQ(list.at(0).typeId(), QMetaType::LongLong);
+    EXPECT_TRUE(AnyDecodable::isNull(list.at(2)));
+    EXPECT_EQ(list.at(3).toMap().value(QStringLiteral("k")).typeId(), QMetaType::Bool);
 }
 
-TEST(Envelope, OnlyCodeIsRequired)
+// Only "code" is required; a null "data" is no data.
+TEST(Envelope, DecodesOnlyEnvelopes)
 {
-    auto minimal = APIResponse::decode(R"({"code": 401, "message": "token expired"})");
-    ASSERT_TRUE(minimal.ok());
-    EXPECT_EQ(minimal.value().code, 401);
-    EXPECT_FALSE(minimal.value().msg.has_value());
-    EXPECT_FALSE(minimal.value().data.has_value());
-
     auto full = APIResponse::decode(R"({"code": 0, "msg": "ok", "data": {"id": "r1"}})");
     ASSERT_TRUE(full.ok());
     EXPECT_EQ(full.value().msg, QStringLiteral("ok"));
-    ASSERT_TRUE(full.value().data.has_value());
+    EXPECT_TRUE(full.value().data.has_value());
+    for (const char* minimal : {R"({"code": 401, "message": "token expired"})", R"({"code": 401, "data": null})"}) {
+        auto decoded = APIResponse::decode(minimal);
+        ASSERT_TRUE(decoded.ok()) << minimal;
+        EXPECT_EQ(decoded.value().code, 401);
+        EXPECT_FALSE(decoded.value().msg.has_value());
+        EXPECT_FALSE(decoded.value().data.has_value());
+    }
 
-    auto nullData = APIResponse::decode(R"({"code": 0, "data": null})");
-    ASSERT_TRUE(nullData.ok());
-    EXPECT_FALSE(nullData.value().data.has_value());
-}
-
-TEST(Envelope, RejectsBodiesThatAreNotEnvelopes)
-{
-    EXPECT_EQ(APIResponse::decode(R"({"code": "x"})").error().kind, DecodingError::Kind::TypeMismatch);
-    EXPECT_EQ(APIResponse::decode(R"({"msg": "no code"})").error().kind, DecodingError::Kind::KeyNotFound);
-    EXPECT_EQ(APIResponse::decode(R"({"code": null})").error().kind, DecodingError::Kind::ValueNotFound);
-    EXPECT_EQ(APIResponse::decode(R"({"code": 1.5})").error().kind, DecodingError::Kind::TypeMismatch);
-    EXPECT_EQ(APIResponse::decode(R"({"code": 0, "msg": 5})").error().kind, DecodingError::Kind::TypeMismatch);
-    EXPECT_EQ(APIResponse::decode("<html>bad gateway</html>").error().kind, DecodingError::Kind::DataCorrupted);
-    EXPECT_FALSE(APIResponse::decode(R"([{"code": 0}])").ok());
-    EXPECT_FALSE(APIResponse::decode(R"({"code": 99999999999})").ok());
-    EXPECT_FALSE(APIResponse::decode("").ok());
+    using Kind = DecodingError::Kind;
+    for (const auto& [body, kind] : {std::pair{R"({"code": "x"})", Kind::TypeMismatch}, {R"({"msg": "no code"})", Kind::KeyNotFound},
+                                     {R"({"code": null})", Kind::ValueNotFound}, {R"({"code": 1.5})", Kind::TypeMismatch},
+                                     {R"({"code": 0, "msg": 5})", Kind::TypeMismatch},
+                                     {"<html>bad gateway</html>", Kind::DataCorrupted}})
+        EXPECT_EQ(APIResponse::decode(body).error().kind, kind) << body;
+    for (const char* body : {R"([{"code": 0}])", R"({"code": 99999999999})", ""})
+        EXPECT_FALSE(APIResponse::decode(body).ok()) << body;
 }
 
 class TypedData : public ::testing::Test {
 protected:
-    APIResponse envelope(const char* json)
+    template <typename T>
+    std::optional<T> typed(const char* json)
     {
         auto decoded = APIResponse::decode(json);
         EXPECT_TRUE(decoded.ok()) << json;
-        return decoded.value();
+        return decoded.value().typedData<T>(log.logger());
+    }
+    template <typename T>
+    auto result(const char* json)
+    {
+        return APIResponse::decode(json).value().result<T>(log.logger());
     }
     test::LogCapture log;
 };
 
 TEST_F(TypedData, BooleanComesOnlyFromABoolean)
 {
-    EXPECT_EQ(envelope(R"({"code":0,"data":true})").typedData<bool>(log.logger()), true);
+    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
-
-    EXPECT_FALSE(envelope(R"({"code":0,"data":1})").typedData<bool>(log.logger()).has_value());
-    EXPECT_FALSE(envelope(R"({"code":0,"data":{"ok":true}})").typedData<bool>(log.logger()).has_value());
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
 }
 
 TEST_F(TypedData, RecordsAreReadByTheirKeys)
 {
-    auto adjusted = envelope(R"({"code":0,"data":{"id":"r1","text":"你好","extra":[1]}})")
-                        .typedData<AdjustTextResponse>(log.logger());
+    auto adjusted = typed<AdjustTextResponse>(R"({"code":0,"data":{"id":"r1","text":"你好","extra":[1]}})");
     ASSERT_TRUE(adjusted.has_value());
     EXPECT_EQ(adjusted->id, QStringLiteral("r1"));
     EXPECT_EQ(adjusted->text, QStringLiteral("你好"));
@@ -102,26 +99,21 @@ TEST_F(TypedData, RecordsAreReadByTheirKeys)
         QStringLiteral("JSON转换成功: AdjustTextResponse(id: Optional(\"r1\"), text: Optional(\"你好\"), message: nil)")));
 
     // A present value of the wrong type fails the whole record.
-    EXPECT_FALSE(envelope(R"({"code":0,"data":{"text":5}})").typedData<AdjustTextResponse>(log.logger()).has_value());
+    EXPECT_FALSE(typed<AdjustTextResponse>(R"({"code":0,"data":{"text":5}})").has_value());
     // A bare string is not a record and is not written as JSON again.
-    EXPECT_FALSE(envelope(R"({"code":0,"data":"text"})").typedData<AdjustTextResponse>(log.logger()).has_value());
+    EXPECT_FALSE(typed<AdjustTextResponse>(R"({"code":0,"data":"text"})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
 }
 
 TEST_F(TypedData, ResultAccessorGivesEmptyListsButUnknownErrorForRecords)
 {
-    auto list = envelope(R"({"code":0,"data":null})").result<QList<Hotword>>(log.logger());
-    ASSERT_TRUE(list.ok());
-    EXPECT_TRUE(list.value().isEmpty());
-    auto unreadable = envelope(R"({"code":0,"data":{"text":"a"}})").result<QList<Hotword>>(log.logger());
-    ASSERT_TRUE(unreadable.ok());
-    EXPECT_TRUE(unreadable.value().isEmpty());
-
-    auto record = envelope(R"({"code":0,"data":null})").result<AdjustTextResponse>(log.logger());
-    ASSERT_FALSE(record.ok());
-    EXPECT_EQ(record.error().kind, APIResponseError::Kind::UnknownError);
-
-    auto server = envelope(R"({"code":500})").result<AdjustTextResponse>(log.logger());
+    for (const char* json : {R"({"code":0,"data":null})", R"({"code":0,"data":{"text":"a"}})"}) {
+        auto list = result<QList<Hotword>>(json);
+        ASSERT_TRUE(list.ok()) << json;
+        EXPECT_TRUE(list.value().isEmpty()) << json;
+    }
+    EXPECT_EQ(result<AdjustTextResponse>(R"({"code":0,"data":null})").error().kind, APIResponseError::Kind::UnknownError);
+    auto server = result<AdjustTextResponse>(R"({"code":500})");
     ASSERT_FALSE(server.ok());
     EXPECT_EQ(server.error().kind, APIResponseError::Kind::ServerError);
     EXPECT_EQ(server.error().code, 500);
@@ -130,10 +122,9 @@ TEST_F(TypedData, ResultAccessorGivesEmptyListsButUnknownErrorForRecords)
 
 TEST_F(TypedData, UserRecordWithNestedObjects)
 {
-    auto user = envelope(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
+    auto user = typed<User>(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
         "vip2":{"startTime":"2026-01-01","endTime":"2026-12-31T00:00:00Z","status":"Active"},
-        "urls":["a","b"],"generate_words_total":12345,"invite":{"code":"INV1","total_invites":3}}})")
-                    .typedData<User>(log.logger());
+        "urls":["a","b"],"generate_words_total":12345,"invite":{"code":"INV1","total_invites":3}}})");
     ASSERT_TRUE(user.has_value());
     EXPECT_EQ(user->nickname, QStringLiteral("Lu"));
     ASSERT_TRUE(user->vip2.has_value());
@@ -142,9 +133,8 @@ TEST_F(TypedData, UserRecordWithNestedObjects)
     EXPECT_EQ(user->generatewordsTotal, 12345u);
     EXPECT_EQ(user->invite->totalInvites, 3u);
 
-    EXPECT_FALSE(envelope(R"({"code":0,"data":{"vip2":{"status":1}}})").typedData<User>(log.logger()).has_value());
-    EXPECT_FALSE(
-        envelope(R"({"code":0,"data":{"generate_words_total":-1}})").typedData<User>(log.logger()).has_value());
+    EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"vip2":{"status":1}}})").has_value());
+    EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"generate_words_total":-1}})").has_value());
 }
 
 } // namespace

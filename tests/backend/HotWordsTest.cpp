@@ -18,6 +18,11 @@ QByteArray listBody(int count, const QString& prefix = QStringLiteral("w"))
         .toJson(QJsonDocument::Compact);
 }
 
+QJsonObject word(const char* text, int weight)
+{
+    return QJsonObject{{QStringLiteral("text"), QString::fromUtf8(text)}, {QStringLiteral("weight"), weight}};
+}
+
 class HotWordsTest : public test::ClientFixture {
 protected:
     HotWordsTest()
@@ -29,15 +34,14 @@ protected:
     QStringList texts() const
     {
         QStringList result;
-        for (const HotWord& word : manager.cachedHotWords())
-            result.append(word.text);
+        for (const HotWord& entry : manager.cachedHotWords())
+            result.append(entry.text);
         return result;
     }
 
     HotwordService service{client, log.logger()};
     HotWordManager manager{service, log.printSink()};
     std::optional<Done> done;
-    std::function<void(Done)> record = [this](Done d) { done = d; };
 };
 
 TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
@@ -55,13 +59,15 @@ TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
     EXPECT_EQ(manager.cachedHotWords().at(1).weight, 9.0);
 }
 
+// A failed fetch keeps the cache, a null list empties it; getAll fetches only
+// for an empty cache.
 TEST_F(HotWordsTest, FailedOrEmptyFetches)
 {
     transport.respondBody(listBody(2));
     QList<HotWord> returned;
     manager.getHotwordList([&](const QList<HotWord>& list) { returned = list; });
     transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
-    EXPECT_EQ(returned.size(), 2); // the cache, unchanged
+    EXPECT_EQ(returned.size(), 2);
     EXPECT_EQ(texts().size(), 2);
     EXPECT_FALSE(manager.isLoading());
     EXPECT_TRUE(log.printed().contains(QStringLiteral("获取热词列表失败: 网络请求失败: Connection refused")));
@@ -69,12 +75,18 @@ TEST_F(HotWordsTest, FailedOrEmptyFetches)
     manager.getHotwordList();
     transport.respondBody(R"({"code":0,"data":null})");
     EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+    manager.getAllHotWords([&](const QList<HotWord>& list) { returned = list; });
+    ASSERT_EQ(transport.count(), 4);
+    transport.respondBody(listBody(1));
+    EXPECT_EQ(returned.size(), 1);
+    manager.getAllHotWords([&](const QList<HotWord>& list) { returned = list; });
+    EXPECT_EQ(transport.count(), 4);
 }
 
 TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
 {
     // The start-up fetch (call 0) is still running when an add refreshes the list.
-    manager.addHotword(QStringLiteral("new"), 5, record);
+    manager.addHotword(QStringLiteral("new"), 5, into(done));
     transport.respond(1, FakeHttpTransport::bodyResponse(R"({"code":0,"data":true})"));
     ASSERT_EQ(transport.count(), 3);
     transport.respond(2, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[{"text":"new","weight":5}]})"));
@@ -95,104 +107,88 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
 }
 
-TEST_F(HotWordsTest, GetAllFetchesOnlyWhenTheCacheIsEmpty)
-{
-    transport.respondBody(R"({"code":0,"data":[]})");
-    QList<HotWord> all;
-    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
-    ASSERT_EQ(transport.count(), 2);
-    transport.respondBody(listBody(1));
-    EXPECT_EQ(all.size(), 1);
-    manager.getAllHotWords([&](const QList<HotWord>& list) { all = list; });
-    EXPECT_EQ(transport.count(), 2);
-}
-
-// The refusal at fifty is proven against the real server.
-TEST_F(HotWordsTest, AddAtFortyNineIsSentAndDoneOnlyAfterTheRefresh)
+// The fiftieth word is sent and done only after the refresh; weights still
+// change at fifty, but a fifty-first word is refused at once, without a request.
+TEST_F(HotWordsTest, AddIsDoneAfterTheRefreshAndRefusedAtFifty)
 {
     transport.respondBody(listBody(49));
-    manager.addHotword(QStringLiteral("new"), 7.9, record);
+    manager.addHotword(QStringLiteral("new"), 7.9, into(done));
     ASSERT_EQ(transport.count(), 2);
     EXPECT_EQ(transport.last().method, "POST");
-    EXPECT_EQ(jsonBody(1), (QJsonObject{{QStringLiteral("text"), QStringLiteral("new")}, {QStringLiteral("weight"), 7}}));
+    EXPECT_EQ(jsonBody(1), word("new", 7));
     transport.respondBody(R"({"code":0,"data":true})");
     EXPECT_FALSE(done.has_value()); // not before the refresh
     ASSERT_EQ(transport.count(), 3);
     transport.respondBody(listBody(50));
     ASSERT_TRUE(done && done->ok());
     EXPECT_EQ(manager.cachedHotWords().size(), 50);
-}
 
-TEST_F(HotWordsTest, WeightChangeOfAListedWordIsSentAtAFullListAndClamped)
-{
-    transport.respondBody(listBody(50));
-    struct Case {
-        qint64 weight;
-        int sent;
-    };
-    for (const Case c : {Case{8, 8}, Case{0, 1}, Case{40, 11}}) {
-        done.reset();
+    // A listed word's weight still changes at a full list, clamped.
+    for (const auto& [weight, sent] : {std::pair<qint64, int>{8, 8}, {0, 1}, {40, 11}}) {
         const qsizetype before = transport.count();
-        manager.updateHotwordWeight(QStringLiteral("w3"), c.weight, record);
-        ASSERT_EQ(transport.count(), before + 1) << c.weight;
+        manager.updateHotwordWeight(QStringLiteral("w3"), weight, into(done));
+        ASSERT_EQ(transport.count(), before + 1) << weight;
         EXPECT_EQ(transport.last().method, "POST"); // never a delete: the word cannot get lost
-        EXPECT_EQ(jsonBody(before), (QJsonObject{{QStringLiteral("text"), QStringLiteral("w3")},
-                                                 {QStringLiteral("weight"), c.sent}}));
+        EXPECT_EQ(jsonBody(before), word("w3", sent));
         transport.respondBody(R"({"code":0,"data":true})");
         transport.respondBody(listBody(50));
-        ASSERT_TRUE(done && done->ok()) << c.weight;
+        ASSERT_TRUE(done && done->ok()) << weight;
     }
 
-    done.reset();
     const qsizetype before = transport.count();
-    manager.updateHotwordWeight(QStringLiteral("unknown"), 5, record);
+    manager.addHotword(QStringLiteral("one more"), 3, into(done));
     EXPECT_EQ(transport.count(), before);
     ASSERT_TRUE(done && !done->ok());
-    EXPECT_EQ(done->error().code, 4);
+    EXPECT_EQ(done->error().domain, QStringLiteral("HotWordManager"));
+    EXPECT_EQ(done->error().code, 1);
 }
 
-TEST_F(HotWordsTest, AddAnsweredFalseOrFailing)
-{
-    transport.respondBody(listBody(1));
-    manager.addHotword(QStringLiteral("x"), -2.7, record);
-    EXPECT_EQ(jsonBody(1).value(QStringLiteral("weight")).toInt(), -2);
-    transport.respondBody(R"({"code":0,"data":false})");
-    EXPECT_EQ(done->error().code, 3);
-    EXPECT_EQ(done->error().description, QStringLiteral("添加热词API调用返回失败"));
-    EXPECT_TRUE(log.printed().contains(QStringLiteral("调用API添加热词失败: 添加热词API调用返回失败")));
-
-    manager.addHotword(QStringLiteral("x"), 1, record);
-    transport.respondBody(R"({"code":1001,"msg":"duplicate"})");
-    EXPECT_EQ(done->error().domain, QStringLiteral("HotwordServiceErrorDomain"));
-    EXPECT_EQ(done->error().code, 1001);
-    EXPECT_EQ(done->error().description, QStringLiteral("API错误: duplicate"));
-    EXPECT_EQ(transport.count(), 3); // no refresh after a failure
-}
-
-TEST_F(HotWordsTest, DeleteUsesTheCachedEntryAndOnlyCachedTexts)
+TEST_F(HotWordsTest, DeleteSendsTheCachedEntryThenRefreshes)
 {
     transport.respondBody(R"({"code":0,"data":[{"text":"abc","weight":5}]})");
-    manager.deleteHotword(QStringLiteral("zzz"), 5, record);
-    EXPECT_EQ(done->error().code, 4);
-    EXPECT_EQ(done->error().description, QStringLiteral("尝试删除的热词不在本地缓存中"));
-    EXPECT_EQ(transport.count(), 1);
-
-    done.reset();
-    manager.deleteHotword(QStringLiteral("abc"), 9, record);
+    manager.deleteHotword(QStringLiteral("abc"), 9, into(done));
     ASSERT_EQ(transport.count(), 2);
     EXPECT_EQ(transport.last().method, "DELETE");
-    EXPECT_EQ(jsonBody(1), (QJsonObject{{QStringLiteral("text"), QStringLiteral("abc")}, {QStringLiteral("weight"), 5}}));
+    EXPECT_EQ(jsonBody(1), word("abc", 5));
     transport.respondBody(R"({"code":0})"); // absent data counts as true
     transport.respondBody(R"({"code":0,"data":[]})");
     ASSERT_TRUE(done && done->ok());
     EXPECT_TRUE(manager.cachedHotWords().isEmpty());
+}
 
-    manager.getHotwordList();
+// A failed change says why and refreshes nothing; one about a word that is
+// not cached sends nothing.
+TEST_F(HotWordsTest, FailedChangesSayWhy)
+{
     transport.respondBody(R"({"code":0,"data":[{"text":"abc","weight":5}]})");
-    manager.deleteHotword(QStringLiteral("abc"), 5, record);
-    transport.respondBody(R"({"code":0,"data":false})");
-    EXPECT_EQ(done->error().code, 5);
-    EXPECT_EQ(done->error().description, QStringLiteral("删除热词API调用返回失败"));
+    using Change = std::function<void(HotWordManager&, HotWordManager::DoneCallback)>;
+    const Change add = [](HotWordManager& m, auto cb) { m.addHotword(QStringLiteral("x"), -2.7, cb); };
+    const Change remove = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("abc"), 5, cb); };
+    const Change removeUnknown = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("zzz"), 5, cb); };
+    const Change reweighUnknown = [](HotWordManager& m, auto cb) { m.updateHotwordWeight(QStringLiteral("zzz"), 5, cb); };
+    struct Case {
+        Change change;
+        const char* answer; // none: no request goes out
+        const char* error;
+    };
+    for (const Case& c : {
+             Case{add, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=3 "添加热词API调用返回失败")"},
+             Case{add, R"({"code":1001,"msg":"duplicate"})", R"(Error Domain=HotwordServiceErrorDomain Code=1001 "API错误: duplicate")"},
+             Case{remove, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=5 "删除热词API调用返回失败")"},
+             Case{removeUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试删除的热词不在本地缓存中")"},
+             Case{reweighUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试修改的热词不在本地缓存中")"},
+         }) {
+        SCOPED_TRACE(c.error);
+        const qsizetype before = transport.count();
+        c.change(manager, into(done));
+        ASSERT_EQ(transport.count(), before + (c.answer ? 1 : 0));
+        if (c.answer)
+            transport.respondBody(c.answer);
+        EXPECT_EQ(test::outcomeText(done), c.error);
+        EXPECT_EQ(transport.count(), before + (c.answer ? 1 : 0)) << "no refresh after a failure";
+    }
+    EXPECT_EQ(jsonBody(1).value(QStringLiteral("weight")).toInt(), -2);
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("调用API添加热词失败: 添加热词API调用返回失败")));
 }
 
 TEST(HotWordWeight, SurvivesOddValues)

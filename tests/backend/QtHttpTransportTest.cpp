@@ -26,9 +26,12 @@ protected:
         return request;
     }
 
-    TaskHandlePtr start(HttpRequest request)
+    // Sends `request` and waits for its completion.
+    bool exchange(HttpRequest request)
     {
-        return transport.start(std::move(request), [this](HttpResponse r) { response = std::move(r); });
+        response.reset();
+        transport.start(std::move(request), [this](HttpResponse r) { response = std::move(r); });
+        return waitUntil([&] { return response.has_value(); });
     }
 
     CannedHttpServer server;
@@ -37,16 +40,17 @@ protected:
     std::optional<HttpResponse> response;
 };
 
+// Any status is an answer, and so is an empty body.
 TEST_F(QtHttpTransportTest, SendsTheRequestAndTakesAnyStatusAsAnAnswer)
 {
-    server.setAnswer(500, R"({"code":500,"msg":"boom"})");
-    start(post());
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    EXPECT_FALSE(response->error.has_value());
-    EXPECT_EQ(response->statusCode, 500);
-    EXPECT_EQ(response->body, QByteArray(R"({"code":500,"msg":"boom"})"));
-
-    ASSERT_EQ(server.requests().size(), 1);
+    for (const auto& [status, body] : {std::pair{500, QByteArray(R"({"code":500,"msg":"boom"})")}, {200, QByteArray()}}) {
+        server.setAnswer(status, body);
+        ASSERT_TRUE(exchange(post()));
+        EXPECT_FALSE(response->error.has_value());
+        EXPECT_EQ(response->statusCode, status);
+        EXPECT_EQ(response->body.value_or(QByteArray()), body);
+        EXPECT_EQ(response->body.has_value(), !body.isEmpty());
+    }
     const QByteArray& raw = server.requests().first();
     EXPECT_TRUE(raw.startsWith("POST /qasr/adjust HTTP/1.1\r\n"));
     EXPECT_TRUE(raw.contains("\r\nAuthorization: Bearer abc\r\n"));
@@ -54,28 +58,48 @@ TEST_F(QtHttpTransportTest, SendsTheRequestAndTakesAnyStatusAsAnAnswer)
     EXPECT_TRUE(raw.endsWith("\r\n\r\n{\"base64_text\":\"aGk=\"}"));
 }
 
-TEST_F(QtHttpTransportTest, EmptyAnswerIsStillAnAnswer)
-{
-    server.setAnswer(200, QByteArray());
-    start(post());
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    EXPECT_EQ(response->statusCode, 200);
-    EXPECT_FALSE(response->body.has_value());
-}
-
+// A whole envelope that is only the start of the announced body must not pass
+// for the answer, nor a half one for an undecodable answer.
 TEST_F(QtHttpTransportTest, ConnectionCutMidBodyIsATransportError)
 {
-    // A whole envelope that is only the start of the announced body must not
-    // pass for the answer, nor a half one for an undecodable answer.
-    for (const QByteArray& sent : {QByteArray(R"({"code":0,"data":true})"), QByteArray(R"({"code":0,"da)")}) {
-        SCOPED_TRACE(sent.toStdString());
-        server.setCutAnswer(200, sent, sent.size() + 100);
-        response.reset();
-        start(post());
-        ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+    struct Case {
+        const char* name;
+        std::function<void(HttpRequest&)> arrange;
+        TransportErrorKind kind;
+    };
+    for (const Case& c : {
+             Case{"cut whole envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"data":true})", 120); },
+                  TransportErrorKind::Other},
+             Case{"cut half envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"da)", 120); },
+                  TransportErrorKind::Other},
+             Case{"oversized",
+                  [&](HttpRequest& request) {
+                      server.setAnswer(200, QByteArray(64 * 1024, ' ') + R"({"code":0})");
+                      request.maxResponseBytes = 8 * 1024;
+                  },
+                  TransportErrorKind::Other},
+             Case{"dropped", [&](HttpRequest&) { server.setMode(CannedHttpServer::Mode::Drop); }, TransportErrorKind::Other},
+             Case{"refused", [&](HttpRequest& request) { request.url.setPort(closedPort); }, TransportErrorKind::Other},
+             Case{"silent",
+                  [&](HttpRequest& request) {
+                      server.setMode(CannedHttpServer::Mode::Silent);
+                      request.timeout = std::chrono::milliseconds(300);
+                  },
+                  TransportErrorKind::TimedOut},
+         }) {
+        SCOPED_TRACE(c.name);
+        HttpRequest request = post();
+        c.arrange(request);
+        ASSERT_TRUE(exchange(request));
         ASSERT_TRUE(response->error.has_value());
-        EXPECT_EQ(response->error->kind, TransportErrorKind::Other);
+        EXPECT_EQ(response->error->kind, c.kind);
+        EXPECT_FALSE(response->error->description.isEmpty());
         EXPECT_FALSE(response->body.has_value());
+        EXPECT_EQ(response->error->description == QStringLiteral("The answer is too large."), c.name == std::string("oversized"));
     }
 }
 
@@ -84,60 +108,16 @@ TEST_F(QtHttpTransportTest, FollowsRedirectsOnlyWithinTheOrigin)
     CannedHttpServer elsewhere;
     elsewhere.setAnswer(200, R"({"code":0})");
     server.setRedirect(elsewhere.baseUrl() + QStringLiteral("/collect"));
-    start(post());
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
+    ASSERT_TRUE(exchange(post()));
     test::runEventLoopFor(100);
     EXPECT_TRUE(elsewhere.requests().isEmpty()) << "the request and its token went to another origin";
     EXPECT_NE(response->statusCode, 200);
 }
 
-TEST_F(QtHttpTransportTest, OversizedAnswerIsCutOff)
-{
-    server.setAnswer(200, QByteArray(64 * 1024, ' ') + R"({"code":0})");
-    HttpRequest request = post();
-    request.maxResponseBytes = 8 * 1024;
-    start(request);
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    ASSERT_TRUE(response->error.has_value());
-    EXPECT_EQ(response->error->description, QStringLiteral("The answer is too large."));
-    EXPECT_FALSE(response->body.has_value());
-}
-
-TEST_F(QtHttpTransportTest, SilentServerTimesOut)
-{
-    server.setMode(CannedHttpServer::Mode::Silent);
-    start(post(std::chrono::milliseconds(300)));
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    ASSERT_TRUE(response->error.has_value());
-    EXPECT_EQ(response->error->kind, TransportErrorKind::TimedOut);
-    EXPECT_FALSE(response->statusCode.has_value());
-}
-
-TEST_F(QtHttpTransportTest, DroppedOrRefusedConnectionsAreOtherErrors)
-{
-    server.setMode(CannedHttpServer::Mode::Drop);
-    start(post());
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    ASSERT_TRUE(response->error.has_value());
-    EXPECT_EQ(response->error->kind, TransportErrorKind::Other);
-    EXPECT_FALSE(response->error->description.isEmpty());
-
-    response.reset();
-    HttpRequest refused = post();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
-    refused.url.setPort(closedPort);
-    start(refused);
-    ASSERT_TRUE(waitUntil([&] { return response.has_value(); }));
-    EXPECT_EQ(response->error->kind, TransportErrorKind::Other);
-}
-
 TEST_F(QtHttpTransportTest, CancelledTransferNeverCompletes)
 {
     server.setMode(CannedHttpServer::Mode::Silent);
-    auto task = start(post(std::chrono::milliseconds(200)));
+    auto task = transport.start(post(std::chrono::milliseconds(200)), [this](HttpResponse r) { response = std::move(r); });
     ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 1; }));
     task->cancel();
     test::runEventLoopFor(400); // past the timeout, which would otherwise complete it

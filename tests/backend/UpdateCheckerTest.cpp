@@ -20,7 +20,7 @@ protected:
                           QStringLiteral("0.1.0+dev 1"), QStringLiteral("linux"), log.printSink()};
 };
 
-TEST_F(UpdateCheckerTest, OneRequestAtATimeWithoutTheToken)
+TEST_F(UpdateCheckerTest, OneRequestAtATimeWithoutTheTokenAndFailuresOnlyPrint)
 {
     checker.checkForUpdates();
     checker.checkForUpdates();
@@ -39,38 +39,28 @@ TEST_F(UpdateCheckerTest, OneRequestAtATimeWithoutTheToken)
     EXPECT_TRUE(checker.updateAvailable());
     ASSERT_TRUE(checker.updateInfo().has_value());
     EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.2.0"));
-    checker.checkForUpdates();
-    EXPECT_EQ(transport.count(), 2);
-}
 
-TEST_F(UpdateCheckerTest, FailuresOnlyPrintAndChangeNothing)
-{
-    checker.checkForUpdates();
-    transport.respondBody(kUpdate);
-
-    checker.checkForUpdates();
-    transport.respondBody(R"({"code":0,"msg":"ok","data":{"is_need_update":false,"focus_update":false,
-        "update_url":"u","update_version":"9"}})");
-    checker.checkForUpdates();
-    transport.respondBody(R"({"code":3,"msg":"unknown platform","data":{"is_need_update":false,"focus_update":false,
-        "update_url":"","update_desc":"","update_version":""}})");
-    checker.checkForUpdates();
-    transport.respondBody(R"({"code":0,"data":{}})");
-    checker.checkForUpdates();
-    transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
-    checker.checkForUpdates();
-    transport.respond(transport.count() - 1, FakeHttpTransport::bodyResponse(QByteArray()));
-
+    // Later failures only print and change nothing.
+    for (const auto& [answer, printed] : {
+             std::pair<const char*, const char*>{R"({"code":0,"data":{"is_need_update":false,"focus_update":false,"update_url":"u","update_version":"9"}})",
+                                                 "Failed to decode update response: keyNotFound"},
+             {R"({"code":3,"msg":"unknown platform","data":{"is_need_update":false,"focus_update":false,"update_url":"",
+                 "update_desc":"","update_version":""}})", "Update check API error: unknown platform"},
+             {R"({"code":0,"data":{}})", "Failed to decode update response: "},
+             {nullptr, "Update check failed: Connection refused"},
+             {"", "No data received from update check"}}) {
+        checker.checkForUpdates();
+        if (answer)
+            transport.respond(transport.count() - 1, FakeHttpTransport::bodyResponse(answer));
+        else
+            transport.respondError(TransportErrorKind::Other, QStringLiteral("Connection refused"));
+        EXPECT_TRUE(log.printed().last().startsWith(QString::fromUtf8(printed))) << printed;
+    }
+    EXPECT_EQ(log.printed().size(), 5);
+    EXPECT_EQ(transport.count(), 6);
     EXPECT_TRUE(checker.updateAvailable());
     EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.2.0"));
     EXPECT_FALSE(checker.isCheckingUpdate());
-    const QStringList printed = log.printed();
-    ASSERT_EQ(printed.size(), 5);
-    EXPECT_TRUE(printed.at(0).startsWith(QStringLiteral("Failed to decode update response: keyNotFound")));
-    EXPECT_EQ(printed.at(1), QStringLiteral("Update check API error: unknown platform"));
-    EXPECT_TRUE(printed.at(2).startsWith(QStringLiteral("Failed to decode update response: ")));
-    EXPECT_EQ(printed.at(3), QStringLiteral("Update check failed: Connection refused"));
-    EXPECT_EQ(printed.at(4), QStringLiteral("No data received from update check"));
 }
 
 } // namespace

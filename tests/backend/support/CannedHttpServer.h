@@ -29,19 +29,12 @@ public:
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
 
     void setMode(Mode mode) { m_mode = mode; }
-    void setAnswer(int status, const QByteArray& body)
+    // Announcing `announcedLength` body bytes (when more than sent) cuts the
+    // connection mid-body.
+    void setAnswer(int status, const QByteArray& body, qsizetype announcedLength = -1)
     {
         m_answer = "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: application/json\r\nContent-Length: "
-            + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    }
-
-    // Announces `announcedLength` body bytes, sends `body`, then closes: the
-    // connection is cut mid-body.
-    void setCutAnswer(int status, const QByteArray& body, qsizetype announcedLength)
-    {
-        setAnswer(status, body);
-        m_answer.replace("Content-Length: " + QByteArray::number(body.size()),
-                         "Content-Length: " + QByteArray::number(announcedLength));
+            + QByteArray::number(std::max(announcedLength, body.size())) + "\r\nConnection: close\r\n\r\n" + body;
     }
 
     void setRedirect(const QString& location)

@@ -6,6 +6,7 @@
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
+#include "core/ServiceError.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +14,21 @@
 #include <gtest/gtest.h>
 
 namespace velnor::test {
+
+// One answer of the backend: an envelope body or, without one, a transport failure.
+struct Reply {
+    const char* body = nullptr;
+    TransportErrorKind failure = TransportErrorKind::Other;
+};
+
+// "ok", the error as its log line renders it, or "no answer".
+template <typename T>
+std::string outcomeText(const std::optional<Result<T, ServiceError>>& outcome)
+{
+    if (!outcome)
+        return "no answer";
+    return outcome->ok() ? "ok" : outcome->error().toString().toStdString();
+}
 
 // An APIClient on a fake transport, in-memory settings and virtual time.
 class ClientFixture : public ::testing::Test {
@@ -25,6 +41,23 @@ protected:
     QJsonObject jsonBody(qsizetype index)
     {
         return QJsonDocument::fromJson(transport.request(index).body.value_or(QByteArray())).object();
+    }
+
+    // Answers the last call.
+    void reply(const Reply& answer)
+    {
+        if (answer.body)
+            transport.respondBody(answer.body);
+        else
+            transport.respondError(answer.failure);
+    }
+
+    // A completion that keeps its result in `slot` (emptied first).
+    template <typename T>
+    static std::function<void(T)> into(std::optional<T>& slot)
+    {
+        slot.reset();
+        return [&slot](T value) { slot = std::move(value); };
     }
 
     LogCapture log;

@@ -1,0 +1,194 @@
+#include "AudioTestSupport.h"
+#include "DecodedAudio.h"
+#include "support/TempDir.h"
+
+#include "platform/linux/audio/FfmpegAacFileWriter.h"
+#include "platform/linux/audio/SwrResampler.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <sys/stat.h>
+
+namespace velnor {
+namespace {
+
+// A sine of `hz` on every channel, continuing from frame `start`.
+AudioBuffer sine(const AudioFormat& format, qint64 start, int frames, double hz = 440.0, float amplitude = 0.3f)
+{
+    std::vector<float> samples;
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < format.channelCount; ++c)
+            samples.push_back(amplitude * float(std::sin(2.0 * M_PI * hz * double(start + f) / format.sampleRate)));
+    return test::floatBuffer(samples, format.channelCount, format.sampleRate);
+}
+
+TEST(FfmpegAacFileWriter, WritesAacAtTheInputRateAndChannelsWithTheRecordedLength)
+{
+    // More than eight channels need the frame's extended plane pointers.
+    for (const AudioFormat format : {AudioFormat{44100, 2, SampleType::Float32, true},
+                                     AudioFormat{48000, 1, SampleType::Float32, true},
+                                     AudioFormat{16000, 16, SampleType::Float32, true}}) {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("1765000000.25.m4a"));
+        FfmpegAacFileWriter writer;
+        ASSERT_TRUE(writer.isAvailable());
+        ASSERT_EQ(writer.open(path, format, 96000 * format.channelCount), std::nullopt);
+        // Odd-sized buffers: frames that do not fill an AAC frame must survive.
+        qint64 frames = 0;
+        for (int i = 0; i < 97; ++i) {
+            const int size = 700 + (i % 5) * 111;
+            ASSERT_EQ(writer.write(sine(format, frames, size)), std::nullopt);
+            frames += size;
+        }
+        ASSERT_EQ(writer.finish(), std::nullopt);
+        EXPECT_EQ(writer.finish(), std::nullopt);
+
+        const test::DecodedAudio decoded = test::decodeAudioFile(path);
+        ASSERT_TRUE(decoded.opened);
+        EXPECT_EQ(decoded.codecName, QStringLiteral("aac"));
+        EXPECT_EQ(decoded.sampleRate, format.sampleRate);
+        EXPECT_EQ(decoded.channels, format.channelCount);
+        EXPECT_NEAR(double(decoded.firstChannel.size()), double(frames), 1024.0);
+        EXPECT_NEAR(decoded.containerSeconds, double(frames) / format.sampleRate, 1024.0 / format.sampleRate);
+        // The tone comes back at its level.
+        double sum = 0.0;
+        for (size_t i = 4096; i < decoded.firstChannel.size() - 4096; ++i)
+            sum += double(decoded.firstChannel[i]) * decoded.firstChannel[i];
+        EXPECT_NEAR(std::sqrt(sum / double(decoded.firstChannel.size() - 8192)), 0.3 / std::sqrt(2.0), 0.02);
+    }
+}
+
+TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
+{
+    test::TempDir dir;
+    const AudioFormat format{48000, 1, SampleType::Float32, true};
+    FfmpegAacFileWriter writer;
+    EXPECT_TRUE(writer.open(dir.filePath(QStringLiteral("missing/dir/x.m4a")), format, 0).has_value());
+    EXPECT_TRUE(writer.write(sine(format, 0, 1024)).has_value());
+    EXPECT_EQ(writer.finish(), std::nullopt);
+
+    EXPECT_TRUE(writer.open(dir.filePath(QStringLiteral("y.m4a")), AudioFormat{48000, 1, SampleType::Int16, true}, 0)
+                    .has_value());
+    ASSERT_EQ(writer.open(dir.filePath(QStringLiteral("z.m4a")), format, 0), std::nullopt);
+    EXPECT_TRUE(writer.write(sine(AudioFormat{44100, 1, SampleType::Float32, true}, 0, 1024)).has_value());
+    EXPECT_EQ(writer.write(sine(format, 0, 2048)), std::nullopt);
+    EXPECT_EQ(writer.finish(), std::nullopt);
+    EXPECT_TRUE(test::decodeAudioFile(dir.filePath(QStringLiteral("z.m4a"))).opened);
+}
+
+// Whatever the umask says, and also over a file someone left readable; a
+// writer destroyed while open finishes its file.
+TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByte)
+{
+    const mode_t umaskBefore = ::umask(0);
+    test::TempDir dir;
+    const QString left = dir.writeFile(QStringLiteral("1765000001.5.m4a"), "old");
+    QFile::setPermissions(left, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                    | QFileDevice::ReadOther);
+    const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const AudioFormat format{48000, 1, SampleType::Float32, true};
+    for (const auto& [path, finished] : {std::pair{dir.filePath(QStringLiteral("1765000000.5.m4a")), true}, {left, true},
+                                         {dir.filePath(QStringLiteral("dropped.m4a")), false}}) {
+        SCOPED_TRACE(path.toStdString());
+        {
+            FfmpegAacFileWriter writer;
+            ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
+            EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0) << "while it is written";
+            ASSERT_EQ(writer.write(sine(format, 0, 48000)), std::nullopt);
+            if (finished) {
+                ASSERT_EQ(writer.finish(), std::nullopt);
+            }
+        }
+        EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0);
+        const test::DecodedAudio decoded = test::decodeAudioFile(path);
+        ASSERT_TRUE(decoded.opened);
+        EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
+    }
+    ::umask(umaskBefore);
+}
+
+const AudioFormat Stereo48k{48000, 2, SampleType::Float32, true};
+const AudioFormat Mono16k{16000, 1, SampleType::Int16, true};
+
+
+std::vector<qint16> int16Samples(const AudioBuffer& buffer)
+{
+    std::vector<qint16> samples(size_t(buffer.frameCount()));
+    std::memcpy(samples.data(), buffer.data.constData(), samples.size() * sizeof(qint16));
+    return samples;
+}
+
+TEST(SwrResampler, CountsNeverDriftOverAStreamOfSmallBuffers)
+{
+    for (const int rate : {48000, 44100, 22050, 96000}) {
+        const AudioFormat from{rate, 1, SampleType::Float32, true};
+        auto resampler = SwrResampler::create(from, Mono16k);
+        ASSERT_TRUE(resampler) << rate;
+        qint64 in = 0;
+        qint64 out = 0;
+        for (int i = 0; i < 400; ++i) {
+            const auto converted = resampler->convert(sine(from, in, 512, 300.0));
+            ASSERT_TRUE(converted);
+            in += 512;
+            out += converted->frameCount();
+            // Truncation is per stream, never accumulated per buffer.
+            ASSERT_EQ(out, in * 16000 / rate) << rate << " buffer " << i;
+        }
+    }
+}
+
+TEST(SwrResampler, StereoToMonoGivesExactlyTheRatioOfFramesAndKeepsTheToneAndItsLevel)
+{
+    auto resampler = SwrResampler::create(Stereo48k, Mono16k);
+    ASSERT_TRUE(resampler);
+    std::vector<qint16> samples;
+    for (int i = 0; i < 20; ++i) {
+        const auto out = resampler->convert(sine(Stereo48k, qint64(i) * 4800, 4800, 1000.0, 0.5f));
+        ASSERT_TRUE(out);
+        ASSERT_EQ(out->format, Mono16k);
+        ASSERT_EQ(out->frameCount(), 1600) << i; // from the first buffer on
+        const auto chunk = int16Samples(*out);
+        samples.insert(samples.end(), chunk.begin(), chunk.end());
+    }
+    // Skip the start-up, then count rising zero crossings over one second.
+    int crossings = 0;
+    double sumSquares = 0.0;
+    for (size_t i = 16000; i < 32000; ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0)
+            ++crossings;
+        sumSquares += double(samples[i]) * samples[i];
+    }
+    EXPECT_NEAR(crossings, 1000, 2);
+    const double rms = std::sqrt(sumSquares / 16000.0) / 32768.0;
+    EXPECT_NEAR(rms, 0.5 / std::sqrt(2.0), 0.02); // both channels equal: the mix keeps the level
+}
+
+TEST(SwrResampler, ReadsPlanarInputAndRejectsOtherFormats)
+{
+    const AudioFormat planar{48000, 2, SampleType::Float32, false};
+    auto resampler = SwrResampler::create(planar, Mono16k);
+    ASSERT_TRUE(resampler);
+    // Left block loud, right block silent: the mono mix is half the level.
+    std::vector<float> blocks(960, 0.8f);
+    blocks.resize(1920, 0.0f);
+    AudioBuffer buffer = test::floatBuffer(blocks, 2);
+    buffer.format = planar;
+    std::optional<AudioBuffer> out;
+    for (int i = 0; i < 5; ++i)
+        out = resampler->convert(buffer);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->frameCount(), 320);
+    const auto samples = int16Samples(*out);
+    EXPECT_NEAR(samples[100] / 32768.0, 0.4, 0.05);
+
+    EXPECT_FALSE(resampler->convert(sine(Stereo48k, 0, 480, 440.0)));
+    EXPECT_FALSE(SwrResampler::create(AudioFormat{}, Mono16k));
+}
+
+} // namespace
+} // namespace velnor
