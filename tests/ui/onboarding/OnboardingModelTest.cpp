@@ -63,34 +63,6 @@ TEST_F(OnboardingTest, FirstAppearanceRule)
     }
 }
 
-TEST_F(OnboardingTest, AlreadyGrantedUserFinishesWithoutRestart)
-{
-    accessibility.enabled = true;
-    auto model = makeModel();
-    EXPECT_TRUE(model->hasAccessibilityPermission());
-    EXPECT_TRUE(settings.boolean(key(SettingsKey::AccessibilityPermission)));
-    EXPECT_EQ(model->stepNumber(), 1);
-
-    model->beginSetup();
-    EXPECT_EQ(model->step(), Step::Accessibility);
-    model->continueToMicrophone();
-    model->grantMicrophone();
-    EXPECT_TRUE(model->hasMicrophonePermission());
-    scheduler.advanceBy(seconds(0.4));
-    EXPECT_EQ(model->step(), Step::Microphone); // the step waits half a second
-    scheduler.advanceBy(seconds(0.1));
-    EXPECT_EQ(model->step(), Step::Complete);
-    EXPECT_EQ(model->stepNumber(), 5);
-
-    settings.setBool(key(SettingsKey::WasAccessibilityJustSet), true);
-    model->finish();
-    EXPECT_EQ(finishedCount, 1);
-    EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
-    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
-    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
-    EXPECT_EQ(relaunches, 0);
-}
-
 TEST_F(OnboardingTest, ASlowDesktopNeverHasTwoChecksOnTheirWay)
 {
     auto model = makeModel(Step::Accessibility);
