@@ -24,7 +24,6 @@ protected:
     std::unique_ptr<OnboardingModel> makeModel(Step initial = Step::Welcome)
     {
         auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, relaunch, initial);
-        QObject::connect(model.get(), &OnboardingModel::finished, [this] { ++finishedCount; });
         model->appear();
         return model;
     }
@@ -40,7 +39,6 @@ protected:
         ++relaunches;
         return relaunchError;
     };
-    int finishedCount = 0;
 };
 
 TEST_F(OnboardingTest, FirstAppearanceRule)

@@ -111,7 +111,8 @@ public:
     int relaunches = 0;
 
 private:
-    std::optional<qsizetype> pending(const QString& path) const;
+    // Answers the oldest unanswered request whose path is `path`.
+    bool respond(const QString& path, const HttpResponse& response);
 
     MainWindowServices m_services;
 };
