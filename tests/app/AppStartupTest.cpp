@@ -20,24 +20,19 @@ namespace {
 
 using Status = MicrophonePermission::Status;
 
-// Presses and releases a hotkey as the key source reports it.
+// Presses and releases Fn+Shift or right Command as the key source reports them.
 void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
 {
     namespace F = EventModifier;
-    switch (hotkey) {
-    case HotkeyType::fnShift:
-        keys.flagsChanged(KeyCode::shift, F::Shift);
-        keys.flagsChanged(KeyCode::function, F::Shift | F::Function);
-        keys.flagsChanged(KeyCode::function, F::Shift);
-        keys.flagsChanged(KeyCode::shift, 0);
-        return;
-    case HotkeyType::rightCommand:
+    if (hotkey == HotkeyType::rightCommand) {
         keys.flagsChanged(KeyCode::rightCommand, F::Command);
         keys.flagsChanged(KeyCode::rightCommand, 0);
         return;
-    default:
-        FAIL() << "not used here";
     }
+    keys.flagsChanged(KeyCode::shift, F::Shift);
+    keys.flagsChanged(KeyCode::function, F::Shift | F::Function);
+    keys.flagsChanged(KeyCode::function, F::Shift);
+    keys.flagsChanged(KeyCode::shift, 0);
 }
 
 class RecordingPositioner final : public IndicatorPositioner {

@@ -19,7 +19,7 @@
 #include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusConnection>
-#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
 #include <QDir>
@@ -173,25 +173,25 @@ protected:
 
 TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardComesBack)
 {
-    const QString gtkText = QStringLiteral("会议改到下午三点 ✅");
-    const QString qtText = QStringLiteral("Ship it today, café 😀");
     const QString xtermText = QStringLiteral("make test");
-    ASSERT_TRUE(server.scriptRecognizer({gtkText, qtText, xtermText}));
-
-    const auto gtk = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk"), test::fieldEnvironment(false));
-    ASSERT_TRUE(gtk);
+    // The inaccessible GTK entry gets a paste, the Qt field is reached over AT-SPI.
+    const struct {
+        const char* program;
+        bool accessible;
+        QString text;
+    } fields[] = {{"velnor-gtk-entry", false, QStringLiteral("会议改到下午三点 ✅")},
+                  {"velnor-qt-line-edit", true, QStringLiteral("Ship it today, café 😀")}};
+    ASSERT_TRUE(server.scriptRecognizer({fields[0].text, fields[1].text, xtermText}));
     userClipboard.fill();
-    dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return gtk->text() == gtkText; }, 20000)) << "field: " << gtk->text().toStdString();
-    EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 1; }, 10000)) << "the inaccessible GTK entry gets a paste";
-    expectUserClipboardBack();
-
-    const auto qt = openField("velnor-qt-line-edit", QStringLiteral("velnor-qt"), test::fieldEnvironment(true));
-    ASSERT_TRUE(qt);
-    dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return qt->text() == qtText; }, 20000)) << "field: " << qt->text().toStdString();
-    EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
-    expectUserClipboardBack();
+    for (const auto& target : fields) {
+        SCOPED_TRACE(target.program);
+        const auto field = openField(target.program, QString::fromLatin1(target.program), test::fieldEnvironment(target.accessible));
+        ASSERT_TRUE(field);
+        dictate();
+        EXPECT_TRUE(test::waitUntil([&] { return field->text() == target.text; }, 20000)) << "field: " << field->text().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return byClipboard() == 1 && byAccessibility() == (target.accessible ? 1 : 0); }, 10000));
+        expectUserClipboardBack();
+    }
 
     const auto xterm = openXterm(QStringLiteral("velnor-xterm"), QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
                                  QProcessEnvironment::systemEnvironment());
@@ -443,7 +443,10 @@ protected:
         // Fcitx5 itself is not instrumented, so it cannot load a sanitized addon.
         GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
 #endif
-        useThrowAwayRealtimeCredentials();
+        // Throw-away credentials, shared by the server and the app.
+        qputenv("VELNOR_ASR_APP_ID", "1300000001");
+        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
+        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
         ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
         DictationDesktopTest::SetUp();
     }
@@ -458,36 +461,19 @@ protected:
                                  QStringLiteral("%1:%2").arg(server.url().host()).arg(server.url().port()));
     }
 
-    static void useThrowAwayRealtimeCredentials()
-    {
-        qputenv("VELNOR_ASR_APP_ID", "1300000001");
-        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
-        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
-    }
-
-    bool scriptPartials(const QStringList& partials, const QString& finalText)
-    {
-        QJsonArray results;
-        int packets = 5;
-        for (const QString& partial : partials) {
-            results.append(QJsonObject{{QStringLiteral("after_packets"), packets}, {QStringLiteral("slice_type"), 1},
-                                       {QStringLiteral("index"), 0}, {QStringLiteral("text"), partial}});
-            packets += 10;
-        }
-        const QJsonArray finals{QJsonObject{{QStringLiteral("slice_type"), 2}, {QStringLiteral("index"), 0},
-                                            {QStringLiteral("text"), finalText}}};
-        return !server.control("POST", QStringLiteral("/__test/realtime/script"),
-                               {{QStringLiteral("results"), results}, {QStringLiteral("final_results"), finals}})
-                    .isEmpty();
-    }
-
     test::TempDir fcitxHome;
     test::Fcitx5Process fcitx{fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME)};
 };
 
 TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommittedOnce)
 {
-    ASSERT_TRUE(scriptPartials({QStringLiteral("今天"), QStringLiteral("今天天气")}, QStringLiteral("今天天气很好")));
+    // Two partial texts while the audio streams in, then the final one.
+    const QJsonObject script = QJsonDocument::fromJson(R"({"results": [
+        {"after_packets": 5, "slice_type": 1, "index": 0, "text": "今天"},
+        {"after_packets": 15, "slice_type": 1, "index": 0, "text": "今天天气"}],
+        "final_results": [{"slice_type": 2, "index": 0, "text": "今天天气很好"}]})").object();
+    ASSERT_FALSE(script.isEmpty());
+    ASSERT_FALSE(server.control("POST", QStringLiteral("/__test/realtime/script"), script).isEmpty());
     // Off the accessibility bus: only the input method (or a paste) can reach it.
     const QProcessEnvironment environment = imEnvironment(GetParam().moduleVariable, GetParam().moduleValue);
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
