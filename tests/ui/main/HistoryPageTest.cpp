@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace velnor {
 namespace {
 
@@ -49,11 +51,9 @@ protected:
 
     const HistoryEntry* shown(const QString& id)
     {
-        for (const HistoryEntry& entry : page.model().entries()) {
-            if (entry.id == id)
-                return &entry;
-        }
-        return nullptr;
+        const auto& entries = page.model().entries();
+        const auto found = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& entry) { return entry.id == id; });
+        return found == entries.end() ? nullptr : &*found;
     }
 
     QList<QPushButton*> buttons(const QString& text)
