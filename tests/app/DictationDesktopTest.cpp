@@ -19,7 +19,7 @@
 #include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusConnection>
-#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
 #include <QDir>
@@ -37,6 +37,29 @@
 namespace velnor {
 namespace {
 
+bool becomesActive(const QString& title)
+{
+    return test::waitUntil([&] { return test::activeWindowName() == title; }, 10000);
+}
+
+// A target program's window, once it is shown and has the focus; null when not.
+std::unique_ptr<test::FieldApp> openField(const char* program, const QString& title, const QProcessEnvironment& environment,
+                                          QStringList arguments = {})
+{
+    arguments.prepend(title);
+    auto field = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program), arguments,
+                                                  environment);
+    return field->isReady() && becomesActive(title) ? std::move(field) : nullptr;
+}
+
+// A field off the accessibility bus that takes its keys through Fcitx5.
+QProcessEnvironment imEnvironment(const char* variable = "GTK_IM_MODULE", const char* value = "fcitx")
+{
+    QProcessEnvironment environment = test::fieldEnvironment(false);
+    environment.insert(QLatin1String(variable), QLatin1String(value));
+    return environment;
+}
+
 class DictationDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -45,7 +68,7 @@ protected:
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("VELNOR_PULSE_MIC_SINK")) << "run under scripts/with-services.sh";
         ASSERT_TRUE(keys.isConnected());
         ASSERT_TRUE(server.start(dir.filePath(QStringLiteral("server")))) << server.error().toStdString();
-        ASSERT_TRUE(makeNoise());
+        ASSERT_TRUE(test::writeSpeechNoise(noise));
 
         for (const char* sub : {"home", "config", "run"})
             QDir().mkpath(dir.filePath(QString::fromLatin1(sub)));
@@ -95,8 +118,6 @@ protected:
         return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
-    bool makeNoise() { return test::writeSpeechNoise(noise); }
-
     // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
     void dictate()
     {
@@ -111,14 +132,27 @@ protected:
         keys.release(test::XKey::RightControl);
     }
 
-    // A target program's window, once it is shown and has the focus; null when not.
-    static std::unique_ptr<test::FieldApp> openField(const char* program, const QString& title, bool accessible)
+    // An xterm running `shellLine`, which writes what it reads to a file.
+    std::unique_ptr<test::TerminalField> openXterm(const QString& title, const QString& shellLine,
+                                                   const QProcessEnvironment& environment)
     {
-        auto field = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program),
-                                                      QStringList{title}, test::fieldEnvironment(accessible));
-        if (!field->isReady() || !test::waitUntil([&] { return test::activeWindowName() == title; }, 10000))
-            return nullptr;
-        return field;
+        auto xterm = std::make_unique<test::TerminalField>(
+            QStringLiteral("xterm"), QStringList{QStringLiteral("-title"), title, QStringLiteral("-e")}, shellLine,
+            dir.filePath(QStringLiteral("xterm.txt")), [&environment](QProcess& process, const QString& program, const QStringList& arguments) {
+                process.setProcessEnvironment(environment);
+                process.start(program, arguments);
+            });
+        return xterm->isReady() && becomesActive(title) ? std::move(xterm) : nullptr;
+    }
+
+    // Writes the app's settings file before its start.
+    void storeSettings(const QList<std::pair<const char*, QVariant>>& values)
+    {
+        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+        for (const auto& [name, value] : values)
+            settings.setValue(QString::fromLatin1(name), value);
+        settings.sync();
+        ASSERT_EQ(settings.status(), QSettings::NoError);
     }
 
     void expectUserClipboardBack()
@@ -139,60 +173,39 @@ protected:
 
 TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardComesBack)
 {
-    const QString gtkText = QStringLiteral("会议改到下午三点 ✅");
-    const QString qtText = QStringLiteral("Ship it today, café 😀");
     const QString xtermText = QStringLiteral("make test");
-    ASSERT_TRUE(server.scriptRecognizer({gtkText, qtText, xtermText}));
-
-    const auto gtk = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk"), false);
-    ASSERT_TRUE(gtk);
+    // The inaccessible GTK entry gets a paste, the Qt field is reached over AT-SPI.
+    const struct {
+        const char* program;
+        bool accessible;
+        QString text;
+    } fields[] = {{"velnor-gtk-entry", false, QStringLiteral("会议改到下午三点 ✅")},
+                  {"velnor-qt-line-edit", true, QStringLiteral("Ship it today, café 😀")}};
+    ASSERT_TRUE(server.scriptRecognizer({fields[0].text, fields[1].text, xtermText}));
     userClipboard.fill();
-    dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return gtk->text() == gtkText; }, 20000)) << "field: " << gtk->text().toStdString();
-    EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 1; }, 10000)) << "the inaccessible GTK entry gets a paste";
-    expectUserClipboardBack();
+    for (const auto& target : fields) {
+        SCOPED_TRACE(target.program);
+        const auto field = openField(target.program, QString::fromLatin1(target.program), test::fieldEnvironment(target.accessible));
+        ASSERT_TRUE(field);
+        dictate();
+        EXPECT_TRUE(test::waitUntil([&] { return field->text() == target.text; }, 20000)) << "field: " << field->text().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return byClipboard() == 1 && byAccessibility() == (target.accessible ? 1 : 0); }, 10000));
+        expectUserClipboardBack();
+    }
 
-    const auto qt = openField("velnor-qt-line-edit", QStringLiteral("velnor-qt"), true);
-    ASSERT_TRUE(qt);
-    dictate();
-    EXPECT_TRUE(test::waitUntil([&] { return qt->text() == qtText; }, 20000)) << "field: " << qt->text().toStdString();
-    EXPECT_TRUE(test::waitUntil([this] { return byAccessibility() == 1; }, 10000)) << "the Qt field is reached over AT-SPI";
-    expectUserClipboardBack();
-
-    test::TerminalField xterm(QStringLiteral("xterm"), {QStringLiteral("-title"), QStringLiteral("velnor-xterm"), QStringLiteral("-e")},
-                              QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
-                              dir.filePath(QStringLiteral("xterm.txt")),
-                              [](QProcess& process, const QString& program, const QStringList& arguments) {
-                                  process.start(program, arguments);
-                              });
-    ASSERT_TRUE(xterm.isReady());
-    ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("velnor-xterm"); }, 10000));
+    const auto xterm = openXterm(QStringLiteral("velnor-xterm"), QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
+                                 QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(xterm);
     dictate();
     // The shell line ends with Enter, as the user would press it once the text is in.
     ASSERT_TRUE(test::waitUntil([this] { return insertions() == 3; }, 20000)) << output().toStdString();
     keys.press(test::XKey::Return);
     keys.release(test::XKey::Return);
-    EXPECT_TRUE(test::waitUntil([&] { return xterm.text() == xtermText; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return xterm->text() == xtermText; }, 20000)) << output().toStdString();
     expectUserClipboardBack();
 
     EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 2; }, 10000)) << "xterm gets a paste";
     EXPECT_EQ(byAccessibility(), 1);
-}
-
-// Presses of the Down key that reach `action` in a freshly opened tray menu:
-// the menu skips separators and starts above its first entry.
-int downPressesTo(TrayAction action)
-{
-    const MemorySettingsStore settings;
-    int presses = 0;
-    for (const TrayMenuItem& item : buildTrayMenu(settings, {})) {
-        if (item.isSeparator)
-            continue;
-        ++presses;
-        if (item.action == action)
-            return presses;
-    }
-    return 0;
 }
 
 // How the target entries take text: over AT-SPI, or (toolkit off the bus)
@@ -210,8 +223,51 @@ std::string wayName(const ::testing::TestParamInfo<ReinsertWay>& way)
     return way.param.name;
 }
 
+// A user dictates into one entry, goes to another and asks for a text again.
+class ReinsertDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
+protected:
+    // Dictates `texts` into a first entry, then opens an empty second one.
+    void dictateThenSwitch(const QStringList& texts)
+    {
+        ASSERT_TRUE(server.scriptRecognizer(texts));
+        first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), test::fieldEnvironment(GetParam().accessible));
+        ASSERT_TRUE(first);
+        userClipboard.fill();
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            dictate();
+            ASSERT_TRUE(test::waitUntil([&] { return insertions() == i + 1; }, 20000)) << output().toStdString();
+        }
+        firstText = texts.join(QString());
+        firstTexts = texts.size();
+        ASSERT_TRUE(test::waitUntil([&] { return first->text() == firstText; }, 20000))
+            << "field: " << first->text().toStdString();
+        expectUserClipboardBack();
+        second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), test::fieldEnvironment(GetParam().accessible));
+        ASSERT_TRUE(second);
+        ASSERT_EQ(second->text(), QString());
+    }
+
+    // `text` went once into the second entry, the one in front, and nowhere else.
+    void expectTypedIntoTheSecondOnly(const QString& text)
+    {
+        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000)) << output().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
+            << "field: " << second->text().toStdString();
+        expectUserClipboardBack();
+        EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
+        EXPECT_EQ(first->text().toStdString(), firstText.toStdString()) << "the first window is left alone";
+        EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
+        EXPECT_EQ(insertions(), firstTexts + 1) << "the dictations and one re-insert";
+    }
+
+    std::unique_ptr<test::FieldApp> first;
+    std::unique_ptr<test::FieldApp> second;
+    QString firstText;
+    qsizetype firstTexts = 0;
+};
+
 // The same user with a tray host on the desktop: the app's menu is a click away.
-class TrayMenuDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
+class TrayMenuDesktopTest : public ReinsertDesktopTest {
 protected:
     void SetUp() override
     {
@@ -221,11 +277,17 @@ protected:
     }
 
     // Opens the menu with a click on the icon, as a user does, and chooses
-    // `action` with the arrow keys and Enter.
+    // `action` with the arrow keys and Enter; the menu skips separators and
+    // starts above its first entry.
     void chooseFromTrayMenu(TrayAction action)
     {
-        const int presses = downPressesTo(action);
-        ASSERT_GT(presses, 0);
+        const MemorySettingsStore settings;
+        int presses = 0;
+        for (const TrayMenuItem& item : buildTrayMenu(settings, {})) {
+            presses += item.isSeparator ? 0 : 1;
+            if (item.action == action)
+                break;
+        }
         const auto icon = [this] { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
         ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
         test::clickAt(icon()->center(), 1);
@@ -247,37 +309,17 @@ protected:
 TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
 {
     const QString text = QStringLiteral("发给张三：明天 9:30 见 👍");
-    ASSERT_TRUE(server.scriptRecognizer({text}));
-
-    const auto first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), GetParam().accessible);
-    ASSERT_TRUE(first);
-    userClipboard.fill();
-    dictate();
-    ASSERT_TRUE(test::waitUntil([&] { return first->text() == text; }, 20000)) << "field: " << first->text().toStdString();
-    ASSERT_TRUE(test::waitUntil([this] { return insertions() == 1; }, 10000)) << output().toStdString();
-    expectUserClipboardBack();
-
-    // The text was meant for another window: the user switches to it and asks for it again.
-    const auto second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), GetParam().accessible);
-    ASSERT_TRUE(second);
-    ASSERT_EQ(second->text(), QString());
+    ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({text}));
+    // The text was meant for the other window: the user asks for it again there.
     ASSERT_NO_FATAL_FAILURE(chooseFromTrayMenu(TrayAction::ReinsertLastText));
-
-    EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000)) << output().toStdString();
-    EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
-        << "field: " << second->text().toStdString();
-    expectUserClipboardBack();
-    EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
-    EXPECT_EQ(first->text().toStdString(), text.toStdString()) << "the first window is left alone";
-    EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
-    EXPECT_EQ(insertions(), 2) << "one dictation, one re-insert";
+    expectTypedIntoTheSecondOnly(text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
 
 // A returning user, signed in, whose app is on the accessibility bus: the
 // test finds the main window's controls on screen as assistive tools do.
-class HistoryPageDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
+class HistoryPageDesktopTest : public ReinsertDesktopTest {
 protected:
     void prepareVelnor() override
     {
@@ -290,24 +332,18 @@ protected:
                                                   {QStringLiteral("code"), server.smsCode(phone)}});
         const QString token = login.data().toObject().value(QStringLiteral("token")).toString();
         ASSERT_FALSE(token.isEmpty()) << login.body.toStdString();
-
-        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-        settings.setValue(QString::fromLatin1(SettingsKey::OnboardingCompleted), true);
         // What a login through the sheet leaves behind.
-        settings.setValue(QString::fromLatin1(SettingsKey::UserJwt), token);
-        settings.setValue(QString::fromLatin1(SettingsKey::UserPhone), phone);
-        settings.sync();
-        ASSERT_EQ(settings.status(), QSettings::NoError);
+        storeSettings({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}});
         velnorEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     }
 
     // A second launch hands over to the running app, which shows its window.
     void openMainWindowByLaunchingAgain()
     {
-        QProcess second;
-        ASSERT_NO_FATAL_FAILURE(startVelnor(second));
-        ASSERT_TRUE(second.waitForFinished(10000));
-        ASSERT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+        QProcess relaunch;
+        ASSERT_NO_FATAL_FAILURE(startVelnor(relaunch));
+        ASSERT_TRUE(relaunch.waitForFinished(10000));
+        ASSERT_EQ(relaunch.exitCode(), 0) << relaunch.readAll().toStdString();
         ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("Velnor"); }, 10000))
             << "active: " << test::activeWindowName().toStdString();
         ASSERT_TRUE(mainWindowIsShown());
@@ -348,39 +384,15 @@ protected:
 
 TEST_P(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUserWasIn)
 {
-    const QString older = QStringLiteral("先发这句。");
     const QString newer = QStringLiteral("再发这句：周五 18:00 前交 ✅");
-    ASSERT_TRUE(server.scriptRecognizer({older, newer}));
-
-    const auto first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), GetParam().accessible);
-    ASSERT_TRUE(first);
-    userClipboard.fill();
-    dictate();
-    ASSERT_TRUE(test::waitUntil([&] { return insertions() == 1; }, 20000)) << output().toStdString();
-    dictate();
-    ASSERT_TRUE(test::waitUntil([&] { return first->text() == older + newer; }, 20000))
-        << "field: " << first->text().toStdString();
-    expectUserClipboardBack();
-
-    // The newer text was meant for another window: the user goes there, then
-    // to the history screen, and sends it again.
-    const auto second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), GetParam().accessible);
-    ASSERT_TRUE(second);
-    ASSERT_EQ(second->text(), QString());
+    ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({QStringLiteral("先发这句。"), newer}));
+    // The newer text was meant for the other window: the user goes to the
+    // history screen and sends it again.
     ASSERT_NO_FATAL_FAILURE(openMainWindowByLaunchingAgain());
     ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("历史")));
     ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("重新输入")));
-
-    EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000))
-        << output().toStdString();
-    EXPECT_TRUE(test::waitUntil([&] { return second->text() == newer; }, 20000))
-        << "field: " << second->text().toStdString();
-    expectUserClipboardBack();
+    expectTypedIntoTheSecondOnly(newer);
     EXPECT_FALSE(mainWindowIsShown());
-    EXPECT_EQ(second->text().toStdString(), newer.toStdString()) << "typed once";
-    EXPECT_EQ(first->text().toStdString(), (older + newer).toStdString()) << "the first window is left alone";
-    EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
-    EXPECT_EQ(insertions(), 3) << "two dictations, one re-insert";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, HistoryPageDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
@@ -431,44 +443,22 @@ protected:
         // Fcitx5 itself is not instrumented, so it cannot load a sanitized addon.
         GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
 #endif
-        useThrowAwayRealtimeCredentials();
+        // Throw-away credentials, shared by the server and the app.
+        qputenv("VELNOR_ASR_APP_ID", "1300000001");
+        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
+        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
         ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
         DictationDesktopTest::SetUp();
     }
 
     void prepareVelnor() override
     {
-        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-        settings.setValue(QString::fromLatin1(SettingsKey::RecognitionMode), QStringLiteral("realtime"));
-        settings.sync();
+        storeSettings({{SettingsKey::RecognitionMode, QStringLiteral("realtime")}});
         for (const char* credential : {"VELNOR_ASR_APP_ID", "VELNOR_ASR_SECRET_ID", "VELNOR_ASR_SECRET_KEY"})
             velnorEnvironment.insert(QLatin1String(credential), qEnvironmentVariable(credential));
         velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
         velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
                                  QStringLiteral("%1:%2").arg(server.url().host()).arg(server.url().port()));
-    }
-
-    static void useThrowAwayRealtimeCredentials()
-    {
-        qputenv("VELNOR_ASR_APP_ID", "1300000001");
-        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
-        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
-    }
-
-    bool scriptPartials(const QStringList& partials, const QString& finalText)
-    {
-        QJsonArray results;
-        int packets = 5;
-        for (const QString& partial : partials) {
-            results.append(QJsonObject{{QStringLiteral("after_packets"), packets}, {QStringLiteral("slice_type"), 1},
-                                       {QStringLiteral("index"), 0}, {QStringLiteral("text"), partial}});
-            packets += 10;
-        }
-        const QJsonArray finals{QJsonObject{{QStringLiteral("slice_type"), 2}, {QStringLiteral("index"), 0},
-                                            {QStringLiteral("text"), finalText}}};
-        return !server.control("POST", QStringLiteral("/__test/realtime/script"),
-                               {{QStringLiteral("results"), results}, {QStringLiteral("final_results"), finals}})
-                    .isEmpty();
     }
 
     test::TempDir fcitxHome;
@@ -477,30 +467,21 @@ protected:
 
 TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommittedOnce)
 {
-    ASSERT_TRUE(scriptPartials({QStringLiteral("今天"), QStringLiteral("今天天气")}, QStringLiteral("今天天气很好")));
+    // Two partial texts while the audio streams in, then the final one.
+    const QJsonObject script = QJsonDocument::fromJson(R"({"results": [
+        {"after_packets": 5, "slice_type": 1, "index": 0, "text": "今天"},
+        {"after_packets": 15, "slice_type": 1, "index": 0, "text": "今天天气"}],
+        "final_results": [{"slice_type": 2, "index": 0, "text": "今天天气很好"}]})").object();
+    ASSERT_FALSE(script.isEmpty());
+    ASSERT_FALSE(server.control("POST", QStringLiteral("/__test/realtime/script"), script).isEmpty());
     // Off the accessibility bus: only the input method (or a paste) can reach it.
-    QProcessEnvironment environment = test::fieldEnvironment(false);
-    environment.insert(QLatin1String(GetParam().moduleVariable), QLatin1String(GetParam().moduleValue));
+    const QProcessEnvironment environment = imEnvironment(GetParam().moduleVariable, GetParam().moduleValue);
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
-    std::unique_ptr<test::FieldApp> app;
-    std::unique_ptr<test::TerminalField> xterm;
-    if (GetParam().program) {
-        app = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(GetParam().program),
-                                               QStringList{title}, environment);
-        ASSERT_TRUE(app->isReady());
-    } else {
-        // Each key as it comes, with no Enter needed.
-        xterm = std::make_unique<test::TerminalField>(
-            QStringLiteral("xterm"), QStringList{QStringLiteral("-title"), title, QStringLiteral("-e")},
-            QStringLiteral("stty -echo -icanon; exec cat > '%1'"), dir.filePath(QStringLiteral("xterm.txt")),
-            [&environment](QProcess& process, const QString& program, const QStringList& arguments) {
-                process.setProcessEnvironment(environment);
-                process.start(program, arguments);
-            });
-        ASSERT_TRUE(xterm->isReady());
-    }
+    // xterm takes each key as it comes, with no Enter needed.
+    const auto app = GetParam().program ? openField(GetParam().program, title, environment) : nullptr;
+    const auto xterm = GetParam().program ? nullptr : openXterm(title, QStringLiteral("stty -echo -icanon; exec cat > '%1'"), environment);
+    ASSERT_TRUE(app || xterm);
     const auto fieldText = [&] { return app ? app->text() : xterm->text(); };
-    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
     userClipboard.fill();
 
@@ -531,12 +512,7 @@ INSTANTIATE_TEST_SUITE_P(Toolkits, InputMethodDesktopTest, ::testing::ValuesIn(k
 // is pasted into a field that still takes its keys through Fcitx5's module.
 class InputMethodPasteDesktopTest : public InputMethodDesktopTest {
 protected:
-    void prepareVelnor() override
-    {
-        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-        settings.setValue(QString::fromLatin1(SettingsKey::InputMethodEnabled), QStringLiteral("false"));
-        settings.sync();
-    }
+    void prepareVelnor() override { storeSettings({{SettingsKey::InputMethodEnabled, QStringLiteral("false")}}); }
 };
 
 // The module hands the entry each later Ctrl+V with the time of the first
@@ -545,12 +521,8 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
 {
     const QStringList texts{QStringLiteral("第一句。"), QStringLiteral("Second one, café."), QStringLiteral("第三句 ✅")};
     ASSERT_TRUE(server.scriptRecognizer(texts));
-    QProcessEnvironment environment = test::fieldEnvironment(false);
-    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
-    const QString title = QStringLiteral("velnor-im-paste");
-    test::FieldApp entry(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), {title}, environment);
-    ASSERT_TRUE(entry.isReady());
-    ASSERT_TRUE(test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
+    const auto entry = openField("velnor-gtk-entry", QStringLiteral("velnor-im-paste"), imEnvironment());
+    ASSERT_TRUE(entry);
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }))
         << "the entry's keys go through Fcitx5";
     userClipboard.fill();
@@ -561,11 +533,11 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
         dictate();
         expected += texts[i];
         ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
-        EXPECT_TRUE(test::waitUntil([&] { return entry.text() == expected; }, 5000)) << "field: " << entry.text().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
         expectUserClipboardBack();
     }
     test::runEventLoopFor(300);
-    EXPECT_EQ(entry.text(), expected) << "each text once, nothing else typed";
+    EXPECT_EQ(entry->text(), expected) << "each text once, nothing else typed";
     EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 0);
 }
 
@@ -580,28 +552,21 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
     const test::TempDir fcitxHome;
     test::Fcitx5Process fcitx(fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME));
     ASSERT_TRUE(fcitx.waitForAddon());
-    const auto caller = [](const QString& name) {
-        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-    };
-    QDBusConnection app = caller(QStringLiteral("velnor-app"));
-    QDBusConnection intruder = caller(QStringLiteral("intruder"));
-    const auto call = [](QDBusConnection& bus, const char* method, const QList<QVariant>& arguments) {
+    QDBusConnection app = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("velnor-app"));
+    QDBusConnection intruder = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("intruder"));
+    const auto reply = [](QDBusConnection& bus, const char* method, const QList<QVariant>& arguments = {}) {
         QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"),
                                                               QStringLiteral("org.velnor.Fcitx5"), QLatin1String(method));
         message.setArguments(arguments);
-        const QDBusMessage reply = bus.call(message, QDBus::Block, 5000);
-        return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+        return bus.call(message, QDBus::Block, 5000);
     };
-    QProcessEnvironment environment = test::fieldEnvironment(false);
-    environment.insert(QStringLiteral("GTK_IM_MODULE"), QStringLiteral("fcitx"));
-    const auto openEntry = [&](const QString& title, QStringList arguments) {
-        arguments.prepend(title);
-        auto entry = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), arguments, environment);
-        EXPECT_TRUE(entry->isReady() && test::waitUntil([&] { return test::activeWindowName() == title; }, 10000));
-        return entry;
+    const auto call = [&reply](QDBusConnection& bus, const char* method, const QList<QVariant>& arguments) {
+        const QDBusMessage answer = reply(bus, method, arguments);
+        return answer.type() == QDBusMessage::ReplyMessage && answer.arguments().value(0).toBool();
     };
 
-    auto plain = openEntry(QStringLiteral("addon-plain"), {});
+    const auto plain = openField("velnor-gtk-entry", QStringLiteral("addon-plain"), imEnvironment());
+    ASSERT_TRUE(plain);
     ASSERT_TRUE(test::waitUntil([&] { return call(intruder, "FocusedContext", {}); }, 10000));
     EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")})) << "no app has claimed the addon yet";
     call(app, "SetHotkey", {QVariant::fromValue(uint(0x20200))});
@@ -612,15 +577,11 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
     EXPECT_TRUE(test::waitUntil([&] { return plain->text() == QStringLiteral("dictated"); }, 5000)) << plain->text().toStdString();
     EXPECT_FALSE(plain->errors().contains(QStringLiteral("click here")));
 
-    auto password = openEntry(QStringLiteral("addon-password"), {QStringLiteral("--password")});
-    const auto focusedIsPassword = [&] {
-        const QDBusMessage reply = intruder.call(QDBusMessage::createMethodCall(
-            QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("/org/velnor/Fcitx5"), QStringLiteral("org.velnor.Fcitx5"),
-            QStringLiteral("FocusedContext")));
-        constexpr qulonglong passwordCapability = 1ull << 3;
-        return (reply.arguments().value(2).toULongLong() & passwordCapability) != 0;
-    };
-    ASSERT_TRUE(test::waitUntil(focusedIsPassword, 10000));
+    const auto password = openField("velnor-gtk-entry", QStringLiteral("addon-password"), imEnvironment(), {QStringLiteral("--password")});
+    ASSERT_TRUE(password);
+    constexpr qulonglong passwordCapability = 1ull << 3;
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return (reply(intruder, "FocusedContext").arguments().value(2).toULongLong() & passwordCapability) != 0; }, 10000));
     EXPECT_FALSE(call(app, "SetPreedit", {QStringLiteral("secret")}));
     EXPECT_FALSE(call(app, "CommitString", {QStringLiteral("secret")}));
     test::runEventLoopFor(200);

@@ -74,10 +74,8 @@ TEST(InputMethodWaylandTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitted
                             HeadlessSway::start(process, program, arguments, environment);
                         });
     const auto focusedContext = [&] {
-        return sway.run(QStringLiteral("gdbus"), {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                                                  QStringLiteral("org.velnor.Fcitx5"), QStringLiteral("-o"),
-                                                  QStringLiteral("/org/velnor/Fcitx5"), QStringLiteral("-m"),
-                                                  QStringLiteral("org.velnor.Fcitx5.FocusedContext")});
+        return sway.run(QStringLiteral("gdbus"), {"call", "--session", "-d", "org.velnor.Fcitx5", "-o", "/org/velnor/Fcitx5", "-m",
+                                                  "org.velnor.Fcitx5.FocusedContext"});
     };
     ASSERT_TRUE(waitUntil([&] { return !focusedContext().isEmpty(); }, 15000))
         << "Fcitx5 did not load the addon; see " << fcitxHome.toStdString() << "/fcitx5.log";

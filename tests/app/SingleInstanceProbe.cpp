@@ -1,5 +1,5 @@
 // A stand-in for the app's start-up, for the single-instance tests:
-//   single_instance_probe <directory> <run-ms> [<relaunch-marker>]
+//   single_instance_probe <directory> <run-ms> [<relaunch-marker> (none when empty)]
 // Claims the instance in <directory> and appends "<role> <pid>" to
 // <directory>/roles.log. The primary runs for <run-ms>; given a marker file
 // that does not exist yet, it creates it and relaunches itself once, the way
@@ -44,7 +44,7 @@ int main(int argc, char** argv)
         record(directory, "primary");
         break;
     }
-    const bool relaunches = args.size() > 3 && !QFile::exists(args.at(3));
+    const bool relaunches = !args.value(3).isEmpty() && !QFile::exists(args.value(3));
     if (relaunches) {
         QFile(args.at(3)).open(QIODevice::WriteOnly);
         QTimer::singleShot(100, &app, [&instance] {

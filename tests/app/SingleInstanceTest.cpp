@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QWidget>
 
-#include <memory>
+#include <list>
 
 #include <gtest/gtest.h>
 
@@ -69,37 +69,33 @@ public:
     }
     ~InstanceLaunches()
     {
-        for (const auto& process : m_processes)
-            process->waitForFinished(15000);
+        for (QProcess& process : m_processes)
+            process.waitForFinished(15000);
     }
 
     QProcess& launch(int runMs, const QString& relaunchMarker = {})
     {
-        auto process = std::make_unique<QProcess>();
-        QStringList args{m_directory, QString::number(runMs)};
-        if (!relaunchMarker.isEmpty())
-            args << relaunchMarker;
-        process->start(QStringLiteral(SINGLE_INSTANCE_PROBE), args);
-        m_processes.push_back(std::move(process));
-        return *m_processes.back();
+        m_processes.emplace_back().start(QStringLiteral(SINGLE_INSTANCE_PROBE),
+                                         QStringList{m_directory, QString::number(runMs), relaunchMarker});
+        return m_processes.back();
     }
 
     QStringList roles() const
     {
         QFile log(QDir(m_directory).filePath(QStringLiteral("roles.log")));
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
         QStringList roles;
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : log.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    roles << QString::fromUtf8(line.split(' ').constFirst());
-            }
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            if (!line.isEmpty())
+                roles << QString::fromUtf8(line.split(' ').constFirst());
         }
         return roles;
     }
 
 private:
     QString m_directory;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
+    std::list<QProcess> m_processes;
 };
 
 TEST(SingleInstance, LaunchesStartedTogetherLeaveExactlyOneRunning)

@@ -3,20 +3,13 @@
 #include "ui/indicator/IndicatorScene.h"
 #include "ui/indicator/IndicatorSurface.h"
 
-#include <QList>
-
 namespace velnor::test {
 
 // Records what the controller asks of its window.
 class FakeIndicatorSurface final : public IndicatorSurface {
 public:
     QRect frame() const override { return m_frame; }
-    void setFrame(const QRect& frame) override
-    {
-        if (frame != m_frame)
-            frames.append(frame);
-        m_frame = frame;
-    }
+    void setFrame(const QRect& frame) override { m_frame = frame; }
     void present(const IndicatorScene& scene) override
     {
         lastScene = scene;
@@ -26,7 +19,6 @@ public:
     bool isComposited() const override { return composited; }
 
     QRect m_frame;
-    QList<QRect> frames;
     IndicatorScene lastScene;
     int presents = 0;
     int raises = 0;

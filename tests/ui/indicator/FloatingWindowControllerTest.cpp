@@ -7,6 +7,8 @@
 #include "support/LogCapture.h"
 #include "ui/indicator/FloatingWindowController.h"
 
+#include <QHash>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -53,7 +55,8 @@ struct ControllerTest : ::testing::Test {
 TEST_F(ControllerTest, StartsSmallAtTheStoredPosition)
 {
     const std::pair<const char*, QPoint> cases[] = {
-        {"top_right", {1395, 5}}, {"bottom_left", {5, 864}}, {"nowhere", {700, 864}}, {nullptr, {700, 864}}};
+        {"top_right", {1395, 5}}, {"bottom_left", {5, 864}}, {"nowhere", {700, 864}}, {"TOP_LEFT", {700, 864}},
+        {nullptr, {700, 864}}};
     for (const auto& [stored, origin] : cases) {
         settings.remove(QLatin1String(SettingsKey::FloatingWindowPosition));
         if (stored)
@@ -94,54 +97,33 @@ TEST_F(ControllerTest, GrowsAnchoredAndShrinksBackAfterTheText)
 
 TEST_F(ControllerTest, StateSequences)
 {
+    // Words name the controller's calls; numbers are seconds that pass between them.
     struct Case {
-        const char* name;
-        std::function<void(FloatingWindowController&, ManualScheduler&)> run;
+        QString steps;
         WindowSize size;
         bool recording;
         bool recognizing;
     };
     const Case cases[] = {
-        {"second start while large does not resize",
-         [](auto& c, auto& s) {
-             c.startRecording();
-             s.advanceBy(seconds(1));
-             c.startRecording();
-         },
-         WindowSize::Large, true, false},
-        {"finish twice shrinks once",
-         [](auto& c, auto& s) {
-             c.startRecording();
-             s.advanceBy(seconds(1));
-             c.finishRecognizing();
-             s.advanceBy(seconds(0.2));
-             c.finishRecognizing();
-         },
-         WindowSize::Small, false, false},
-        {"reset mid-grow",
-         [](auto& c, auto& s) {
-             c.startRecording();
-             s.advanceBy(seconds(0.1));
-             c.resetToInitialState();
-         },
-         WindowSize::Small, false, false},
-        {"a new dictation right after the text keeps the pill",
-         [](auto& c, auto& s) {
-             c.startRecording();
-             s.advanceBy(seconds(1));
-             c.finishRecognizing();
-             s.advanceBy(seconds(0.1));
-             c.startRecording();
-         },
-         WindowSize::Large, true, false},
-        {"recognising alone does not grow",
-         [](auto& c, auto&) { c.startRecognizing(); },
-         WindowSize::Small, false, true},
+        {QStringLiteral("record 1 record"), WindowSize::Large, true, false}, // a second start does not resize
+        {QStringLiteral("record 1 finish 0.2 finish"), WindowSize::Small, false, false},
+        {QStringLiteral("record 0.1 reset"), WindowSize::Small, false, false},
+        {QStringLiteral("record 1 finish 0.1 record"), WindowSize::Large, true, false}, // keeps the pill
+        {QStringLiteral("recognize"), WindowSize::Small, false, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.steps.toStdString());
         make();
-        c.run(*controller, scheduler);
+        const QHash<QString, std::function<void()>> calls{
+            {QStringLiteral("record"), [this] { controller->startRecording(); }},
+            {QStringLiteral("recognize"), [this] { controller->startRecognizing(); }},
+            {QStringLiteral("finish"), [this] { controller->finishRecognizing(); }},
+            {QStringLiteral("reset"), [this] { controller->resetToInitialState(); }}};
+        for (const QString& step : c.steps.split(QLatin1Char(' '))) {
+            bool isWait = false;
+            const double wait = step.toDouble(&isWait);
+            isWait ? scheduler.advanceBy(seconds(wait)) : calls.value(step)();
+        }
         scheduler.advanceBy(seconds(2));
         EXPECT_EQ(controller->currentSize(), c.size);
         EXPECT_EQ(controller->isRecording(), c.recording);
@@ -199,6 +181,7 @@ TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
     EXPECT_EQ(systemLog.entries().last().second, QStringLiteral("New window position: x: 1395.000000, y: 5.000000"));
 
     controller->setPosition(7); // out of range: nothing happens
+    controller->setPosition(-1);
     EXPECT_EQ(storedPosition(), QStringLiteral("top_right"));
     controller->setPosition(QStringLiteral("bottom_left"));
     EXPECT_EQ(surface.frame(), QRect(5, 864, 40, 6));

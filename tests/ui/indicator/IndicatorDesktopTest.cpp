@@ -30,10 +30,11 @@ namespace {
 
 using test::waitUntil;
 
-QString x11Tool(const QString& program, const QStringList& arguments)
+// Runs an X tool (the first word) and returns what it printed.
+QString x11(const QStringList& command)
 {
     QProcess process;
-    process.start(program, arguments);
+    process.start(command.first(), command.mid(1));
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
@@ -46,25 +47,21 @@ QString idOf(const QWidget& window)
 // Where the X server has the window, in root coordinates.
 QRect geometryOf(const QWidget& window)
 {
-    const QString info = x11Tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), idOf(window)});
+    const QString info = x11({"xwininfo", "-id", idOf(window)});
     const auto field = [&info](const char* name) {
-        return QRegularExpression(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?\\d+)"))
-            .match(info)
-            .captured(1)
-            .toInt();
+        return QRegularExpression(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?\\d+)")).match(info).captured(1).toInt();
     };
     return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
 }
 
 QString activeWindow()
 {
-    return x11Tool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return x11({"xdotool", "getactivewindow"});
 }
 
 void click(const QPoint& at)
 {
-    x11Tool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
-                                        QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+    x11({"xdotool", "mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
 }
 
 // An ordinary application window that counts the clicks it gets.
@@ -89,6 +86,7 @@ struct IndicatorDesktopTest : ::testing::Test {
     QElapsedTimer clock;
     std::unique_ptr<FloatingWindowView> view;
     std::unique_ptr<FloatingWindowController> controller;
+    const QRect idleBar{940, 1069, 40, 6};
 
     void SetUp() override
     {
@@ -134,31 +132,22 @@ TEST_F(IndicatorDesktopTest, NeverActiveAndClicksReachTheWindowBelow)
     EXPECT_EQ(activeWindow(), idOf(below));
 }
 
-TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitch)
+TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWindow)
 {
     makeIndicator();
-    const QRect bar(940, 1069, 40, 6);
-    ASSERT_TRUE(waitUntil([&] { return indicatorAt(bar); }));
-    EXPECT_TRUE(x11Tool(QStringLiteral("xprop"), {QStringLiteral("-id"), idOf(*view), QStringLiteral("_NET_WM_DESKTOP")})
-                    .endsWith(QStringLiteral("= 4294967295")));
+    ASSERT_TRUE(waitUntil([&] { return indicatorAt(idleBar); }));
+    EXPECT_TRUE(x11({"xprop", "-id", idOf(*view), "_NET_WM_DESKTOP"}).endsWith(QStringLiteral("= 4294967295")));
     const auto switchTo = [](int desktop) {
-        x11Tool(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QString::number(desktop)});
-        return x11Tool(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")}) == QString::number(desktop);
+        x11({"xdotool", "set_desktop", QString::number(desktop)});
+        return x11({"xdotool", "get_desktop"}) == QString::number(desktop);
     };
     ASSERT_TRUE(switchTo(1)) << "the desktop has one workspace";
     controller->handleSpaceChange();
     test::runEventLoopFor(200);
-    EXPECT_TRUE(x11Tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), idOf(*view)})
-                    .contains(QStringLiteral("Map State: IsViewable")));
-    EXPECT_TRUE(indicatorAt(bar));
-    EXPECT_TRUE(switchTo(0));
-}
+    EXPECT_TRUE(x11({"xwininfo", "-id", idOf(*view)}).contains(QStringLiteral("Map State: IsViewable")));
+    EXPECT_TRUE(indicatorAt(idleBar));
+    ASSERT_TRUE(switchTo(0));
 
-TEST_F(IndicatorDesktopTest, ShowsOverAFullScreenWindow)
-{
-    makeIndicator();
-    const QRect bar(940, 1069, 40, 6);
-    ASSERT_TRUE(waitUntil([&] { return indicatorAt(bar); }));
     QWidget editor;
     editor.setStyleSheet(QStringLiteral("background: white"));
     editor.showFullScreen();
@@ -167,9 +156,9 @@ TEST_F(IndicatorDesktopTest, ShowsOverAFullScreenWindow)
     const auto pixelAt = [](const QPoint& at) {
         return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
     };
-    ASSERT_TRUE(waitUntil([&] { return pixelAt(bar.topLeft() - QPoint(20, 20)) == Qt::white; }));
+    ASSERT_TRUE(waitUntil([&] { return pixelAt(idleBar.topLeft() - QPoint(20, 20)) == Qt::white; }));
     // Without a compositor the idle bar is black at 0.3 over mid-grey.
-    const auto barShows = [&] { return qAbs(pixelAt(bar.center()).red() - 90) <= 3; };
+    const auto barShows = [&] { return qAbs(pixelAt(idleBar.center()).red() - 90) <= 3; };
     controller->bringToFront(true); // what a hotkey press does
     EXPECT_TRUE(waitUntil(barShows, 3000)) << "the full-screen window covers the bar";
     EXPECT_EQ(activeWindow(), idOf(editor));
@@ -182,19 +171,15 @@ TEST_F(IndicatorDesktopTest, BottomLeftSitsBesideALeftPanel)
     panel.setGeometry(0, 0, 100, 1080);
     panel.show();
     ASSERT_TRUE(waitUntil([&] { return geometryOf(panel).width() == 100; }));
-    x11Tool(QStringLiteral("xprop"), {QStringLiteral("-id"), idOf(panel), QStringLiteral("-f"),
-                                      QStringLiteral("_NET_WM_STRUT_PARTIAL"), QStringLiteral("32c"),
-                                      QStringLiteral("-set"), QStringLiteral("_NET_WM_STRUT_PARTIAL"),
-                                      QStringLiteral("100,0,0,0,0,1079,0,0,0,0,0,0")});
+    x11({"xprop", "-id", idOf(panel), "-f", "_NET_WM_STRUT_PARTIAL", "32c", "-set", "_NET_WM_STRUT_PARTIAL",
+         "100,0,0,0,0,1079,0,0,0,0,0,0"});
     ASSERT_TRUE(waitUntil([] { return QGuiApplication::primaryScreen()->availableGeometry().left() == 100; }));
 
     makeIndicator();
-    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1069, 40, 6)); }))
-        << "bar at x " << geometryOf(*view).x();
+    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1069, 40, 6)); })) << "bar at x " << geometryOf(*view).x();
     // Growing, the pill keeps its left edge beside the panel.
     controller->startRecording();
-    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1045, 100, 30)); }))
-        << "pill at x " << geometryOf(*view).x();
+    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1045, 100, 30)); })) << "pill at x " << geometryOf(*view).x();
 }
 
 } // namespace

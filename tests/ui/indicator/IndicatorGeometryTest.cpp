@@ -17,28 +17,39 @@ const QRectF kLaptop(0, 0, 1440, 875);
 const QRectF kSecondScreen(1920, 0, 1920, 1080);
 const QRectF kBesideLeftPanel(100, 0, 1820, 1080);
 
-TEST(IndicatorGeometry, OriginsSitFivePointsInsideTheAvailableArea)
+// Each frame sits five points inside the available area. A compositor
+// overlay cannot be placed by coordinates: it clings to its position's own
+// edges, at the frame's distance from them.
+TEST(IndicatorGeometry, FramesSitFivePointsInsideTheAreaAndOverlaysClingToTheSameEdges)
 {
+    using namespace OverlayAnchor;
     struct Case {
         IndicatorPosition position;
         QSizeF size;
         QRectF available;
         QPointF origin;
+        std::uint32_t anchors;
+        QMargins margins;
     };
     const Case cases[] = {
         // The idle bar at top_right of a 1440×875 area (y counted downwards).
-        {IndicatorPosition::TopRight, kSmall, kLaptop, {1395, 5}},
-        {IndicatorPosition::TopLeft, kSmall, kLaptop, {5, 5}},
-        {IndicatorPosition::TopCenter, kLarge, kLaptop, {670, 5}},
-        {IndicatorPosition::BottomCenter, kSmall, kLaptop, {700, 864}},
-        {IndicatorPosition::BottomRight, kLarge, kLaptop, {1335, 840}},
-        {IndicatorPosition::BottomLeft, kSmall, kSecondScreen, {1925, 1069}},
-        {IndicatorPosition::TopRight, kSmall, kSecondScreen, {3795, 5}},
-        {IndicatorPosition::BottomLeft, kSmall, kBesideLeftPanel, {105, 1069}},
+        {IndicatorPosition::TopRight, kSmall, kLaptop, {1395, 5}, Top | Right, {0, 5, 5, 0}},
+        {IndicatorPosition::TopLeft, kSmall, kLaptop, {5, 5}, Top | Left, {5, 5, 0, 0}},
+        {IndicatorPosition::TopCenter, kLarge, kLaptop, {670, 5}, Top, {0, 5, 0, 0}},
+        {IndicatorPosition::BottomCenter, kSmall, kLaptop, {700, 864}, Bottom, {0, 0, 0, 5}},
+        {IndicatorPosition::BottomRight, kLarge, kLaptop, {1335, 840}, Bottom | Right, {0, 0, 5, 5}},
+        {IndicatorPosition::BottomLeft, kSmall, kSecondScreen, {1925, 1069}, Bottom | Left, {5, 0, 0, 5}},
+        {IndicatorPosition::TopRight, kSmall, kSecondScreen, {3795, 5}, Top | Right, {0, 5, 5, 0}},
+        {IndicatorPosition::BottomLeft, kSmall, kBesideLeftPanel, {105, 1069}, Bottom | Left, {5, 0, 0, 5}},
+        {IndicatorPosition::BottomRight, kLarge, kBesideLeftPanel, {1815, 1045}, Bottom | Right, {0, 0, 5, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(positionSettingValue(c.position).toStdString());
         EXPECT_EQ(originFor(c.position, c.size, c.available), c.origin);
+        const OverlayPlacement placement =
+            overlayPlacementFor(QRect(c.origin.toPoint(), c.size.toSize()), c.available.toRect());
+        EXPECT_EQ(placement.anchors, c.anchors);
+        EXPECT_EQ(placement.margins, c.margins);
     }
 }
 
@@ -50,6 +61,7 @@ TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
             const QRectF small(originFor(position, kSmall, available), kSmall);
             const QRectF grown = anchoredFrame(small, kLarge, positionOfFrame(small, available));
             SCOPED_TRACE(positionSettingValue(position).toStdString());
+            EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
             // Grown in place it lands exactly where a large pill belongs, on screen.
             EXPECT_EQ(grown.topLeft(), originFor(position, kLarge, available));
             EXPECT_TRUE(available.contains(grown));
@@ -62,19 +74,6 @@ TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
     EXPECT_EQ(positionOfFrame(QRectF(0, 0, 40, 6), QRectF()), IndicatorPosition::BottomCenter);
 }
 
-TEST(IndicatorGeometry, SettingValuesAndIndexes)
-{
-    for (int index = 0; index < 6; ++index) {
-        const IndicatorPosition position = *positionFromIndex(index);
-        EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
-    }
-    for (const auto& value : {std::optional<QString>(), std::optional<QString>(QStringLiteral("middle")),
-                              std::optional<QString>(QStringLiteral("TOP_LEFT"))})
-        EXPECT_EQ(positionFromSetting(value), IndicatorPosition::BottomCenter);
-    EXPECT_FALSE(positionFromIndex(-1));
-    EXPECT_FALSE(positionFromIndex(6));
-}
-
 TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
 {
     const QRegion pill = roundedRegion(QSize(100, 30), 15);
@@ -84,34 +83,6 @@ TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
     // A radius larger than the bar allows is capped, and zero is a plain rectangle.
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 15).contains(QPoint(20, 0)));
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 0).contains(QPoint(0, 0)));
-}
-
-// A compositor overlay cannot be placed by coordinates: each of the six
-// positions clings to its own edges, at the frame's distance from them.
-TEST(IndicatorGeometry, OverlayPlacementsClingToTheEdgesOfTheirPosition)
-{
-    using namespace OverlayAnchor;
-    struct Case {
-        IndicatorPosition position;
-        QRectF available;
-        std::uint32_t anchors;
-        QMargins margins;
-    };
-    const Case cases[] = {
-        {IndicatorPosition::TopLeft, kLaptop, Top | Left, {5, 5, 0, 0}},
-        {IndicatorPosition::TopCenter, kLaptop, Top, {0, 5, 0, 0}},
-        {IndicatorPosition::TopRight, kLaptop, Top | Right, {0, 5, 5, 0}},
-        {IndicatorPosition::BottomLeft, kSecondScreen, Bottom | Left, {5, 0, 0, 5}},
-        {IndicatorPosition::BottomCenter, kLaptop, Bottom, {0, 0, 0, 5}},
-        {IndicatorPosition::BottomRight, kBesideLeftPanel, Bottom | Right, {0, 0, 5, 5}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(positionSettingValue(c.position).toStdString());
-        const QRect frame(originFor(c.position, kLarge, c.available).toPoint(), kLarge.toSize());
-        const OverlayPlacement placement = overlayPlacementFor(frame, c.available.toRect());
-        EXPECT_EQ(placement.anchors, c.anchors);
-        EXPECT_EQ(placement.margins, c.margins);
-    }
 }
 
 class RecordingOverlay final : public OverlayLayer {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace velnor {
 namespace {
 
@@ -49,21 +51,16 @@ protected:
 
     const HistoryEntry* shown(const QString& id)
     {
-        for (const HistoryEntry& entry : page.model().entries()) {
-            if (entry.id == id)
-                return &entry;
-        }
-        return nullptr;
+        const auto& entries = page.model().entries();
+        const auto found = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& entry) { return entry.id == id; });
+        return found == entries.end() ? nullptr : &*found;
     }
 
     QList<QPushButton*> buttons(const QString& text)
     {
         QCoreApplication::processEvents(); // rebuilt rows show on a later turn
-        QList<QPushButton*> found;
-        for (QPushButton* button : page.findChildren<QPushButton*>()) {
-            if (button->text() == text && button->isVisibleTo(&page))
-                found.append(button);
-        }
+        QList<QPushButton*> found = page.findChildren<QPushButton*>();
+        found.removeIf([&](QPushButton* button) { return button->text() != text || !button->isVisibleTo(&page); });
         return found;
     }
 
@@ -113,14 +110,8 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
     show();
     buttons(QStringLiteral("重试")).first()->click();
     EXPECT_EQ(buttons(QStringLiteral("重试中…")).size(), 1);
-    QByteArray upload;
-    ASSERT_TRUE(waitUntil([&] {
-        for (qsizetype i = 0; i < transport.count(); ++i) {
-            if (transport.request(i).url.path() == QStringLiteral("/qasr/recognize"))
-                upload = transport.request(i).body.value_or(QByteArray());
-        }
-        return !upload.isEmpty();
-    }));
+    ASSERT_TRUE(waitUntil([&] { return transport.count() > 0 && transport.last().url.path() == QStringLiteral("/qasr/recognize"); }));
+    const QByteArray upload = transport.last().body.value_or(QByteArray());
     // The same upload as the dictation's, whatever the settings say now.
     EXPECT_TRUE(upload.contains("m4a bytes"));
     EXPECT_TRUE(upload.contains("org.example.Terminal"));
@@ -166,20 +157,19 @@ TEST_F(HistoryPageTest, WithHistoryOffThePageSaysSoAndNothingNewIsWritten)
     settings.setString(QString::fromLatin1(SettingsKey::HistoryEnabled), QStringLiteral("false"));
     EXPECT_TRUE(history.recordStarted(QStringLiteral("traditional"), QStringLiteral("Chat"), QStringLiteral("chat")).isEmpty());
     show(); // the two kept entries, still readable
-    bool saysOff = false;
-    for (QLabel* label : page.findChildren<QLabel*>())
-        saysOff |= label->text() == QStringLiteral("听写历史已关闭") && label->isVisibleTo(&page);
-    EXPECT_TRUE(saysOff);
+    EXPECT_NE(test::shownChild<QLabel>(&page, [](QLabel* label) { return label->text() == QStringLiteral("听写历史已关闭"); }),
+              nullptr);
 }
 
 TEST(HistoryLabels, TimesReadRelativeToToday)
 {
     const QDateTime now(QDate(2026, 12, 6), QTime(18, 30));
-    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 12, 6), QTime(9, 5)), now), QStringLiteral("今天 09:05"));
-    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 12, 5), QTime(23, 10)), now), QStringLiteral("昨天 23:10"));
-    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2026, 1, 4), QTime(8, 0)), now), QStringLiteral("1月4日 08:00"));
-    EXPECT_EQ(HistoryPageModel::timeLabel(QDateTime(QDate(2025, 12, 31), QTime(8, 0)), now),
-              QStringLiteral("2025年12月31日 08:00"));
+    const std::pair<QDateTime, const char*> cases[] = {{QDateTime(QDate(2026, 12, 6), QTime(9, 5)), "今天 09:05"},
+                                                       {QDateTime(QDate(2026, 12, 5), QTime(23, 10)), "昨天 23:10"},
+                                                       {QDateTime(QDate(2026, 1, 4), QTime(8, 0)), "1月4日 08:00"},
+                                                       {QDateTime(QDate(2025, 12, 31), QTime(8, 0)), "2025年12月31日 08:00"}};
+    for (const auto& [when, label] : cases)
+        EXPECT_EQ(HistoryPageModel::timeLabel(when, now), QString::fromUtf8(label));
 }
 
 } // namespace

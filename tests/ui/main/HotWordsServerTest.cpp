@@ -48,18 +48,17 @@ protected:
     // Types the phone into the sheet and asks for a code.
     void requestCode(QWidget* sheet)
     {
+        ASSERT_NE(sheet, nullptr);
         QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("phone")), kPhone);
         sheet->findChild<QPushButton*>(QStringLiteral("sendCode"))->click();
         ASSERT_TRUE(waitUntil([&] { return harness->login.countdownSeconds() > 0; }));
     }
 
-    static QPushButton* button(QWidget* root, const QString& text)
+    void signIn(MainWindow& window)
     {
-        for (QPushButton* candidate : root->findChildren<QPushButton*>()) {
-            if (candidate->text() == text && candidate->isVisibleTo(root))
-                return candidate;
-        }
-        return nullptr;
+        test::buttonWithText(window.loginSheet(), QStringLiteral("登录"))->click();
+        ASSERT_TRUE(waitUntil([&] { return window.loginSheet() == nullptr; }));
+        EXPECT_TRUE(window.model().isLoggedIn());
     }
 
     std::optional<HotWord> cached(const QString& text) const
@@ -84,16 +83,12 @@ TEST_F(HotWordsServerTest, SignInThroughTheSheetThenChangeAWeightAtAFullList)
     MainWindow window(harness->services());
     window.show();
     QWidget* sheet = window.loginSheet();
-    ASSERT_NE(sheet, nullptr);
-
-    requestCode(sheet);
+    ASSERT_NO_FATAL_FAILURE(requestCode(sheet));
     QLineEdit* code = sheet->findChild<QLineEdit*>(QStringLiteral("code"));
     EXPECT_TRUE(code->text().isEmpty()) << "a server without --dev-sms keeps the code to itself";
     EXPECT_FALSE(sheet->findChild<QLabel*>(QStringLiteral("localCodeNotice"))->isVisibleTo(sheet));
     QTest::keyClicks(code, server.smsCode(kPhone));
-    button(sheet, QStringLiteral("登录"))->click();
-    ASSERT_TRUE(waitUntil([&] { return window.loginSheet() == nullptr; }));
-    EXPECT_TRUE(window.model().isLoggedIn());
+    ASSERT_NO_FATAL_FAILURE(signIn(window));
     EXPECT_EQ(window.model().userPhone(), kPhone);
 
     // Fill the list to the backend's limit of 50.
@@ -106,7 +101,7 @@ TEST_F(HotWordsServerTest, SignInThroughTheSheetThenChangeAWeightAtAFullList)
     window.model().select(MenuItem::Hotwords);
     QWidget* page = window.findChild<QWidget*>(QStringLiteral("hotWordsPage"));
     ASSERT_NE(page, nullptr);
-    button(page, QStringLiteral("编辑"))->click();
+    test::buttonWithText(page, QStringLiteral("编辑"))->click();
     QSpinBox* weight = nullptr;
     for (QSpinBox* box : page->findChildren<QSpinBox*>()) {
         if (box->property("hotWord").toString() == QStringLiteral("词7"))
@@ -130,20 +125,14 @@ TEST_F(DevSmsLoginTest, TheLocalServersCodeIsFilledInAndTheUserSignsIn)
     MainWindow window(harness->services());
     window.show();
     QWidget* sheet = window.loginSheet();
-    ASSERT_NE(sheet, nullptr);
-    QLabel* notice = sheet->findChild<QLabel*>(QStringLiteral("localCodeNotice"));
-    EXPECT_FALSE(notice->isVisibleTo(sheet));
-
-    requestCode(sheet);
+    ASSERT_NO_FATAL_FAILURE(requestCode(sheet));
     QLineEdit* code = sheet->findChild<QLineEdit*>(QStringLiteral("code"));
     EXPECT_EQ(code->text(), server.smsCode(kPhone));
+    QLabel* notice = sheet->findChild<QLabel*>(QStringLiteral("localCodeNotice"));
     EXPECT_TRUE(notice->isVisibleTo(sheet));
     EXPECT_EQ(notice->text(), QStringLiteral("验证码来自本机的 velnor-server，已自动填入"));
     EXPECT_FALSE(window.model().isLoggedIn()) << "signing in is still the user's click";
-
-    button(sheet, QStringLiteral("登录"))->click();
-    ASSERT_TRUE(waitUntil([&] { return window.loginSheet() == nullptr; }));
-    EXPECT_TRUE(window.model().isLoggedIn());
+    signIn(window);
 }
 
 } // namespace

@@ -12,29 +12,21 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
-#include <QWheelEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 namespace velnor {
 namespace {
 
+using test::buttonWithText;
+
 QString key(const char* name)
 {
     return QString::fromLatin1(name);
-}
-
-QPushButton* buttonWithText(QWidget* root, const QString& text)
-{
-    for (QPushButton* button : root->findChildren<QPushButton*>()) {
-        if (button->text() == text && button->isVisibleTo(root))
-            return button;
-    }
-    return nullptr;
 }
 
 QMap<QString, QString> snapshot(const MemorySettingsStore& store)
@@ -45,71 +37,43 @@ QMap<QString, QString> snapshot(const MemorySettingsStore& store)
     return values;
 }
 
-class ScreensTest : public ::testing::Test, protected test::UiHarness {
-protected:
-    ScreensTest()
-    {
-        answer(QStringLiteral("/qasr/hotwordlist"), R"({"code":0,"data":[{"text":"语音输入","weight":10}]})");
-    }
-
-    QJsonObject lastBody() const
-    {
-        return QJsonDocument::fromJson(transport.last().body.value_or(QByteArray())).object();
-    }
-};
-
-TEST_F(ScreensTest, SettingsScreenWritesNothingWhenItShows)
+QComboBox* pickerOffering(QWidget* page, const QString& value)
 {
-    // Values the pickers do not offer, or offer differently, must survive being shown.
-    settings.setString(key(SettingsKey::HotkeyStart), QStringLiteral("fn"));
-    settings.setString(key(SettingsKey::MaxRecordingDuration), QStringLiteral("33"));
-    settings.setString(key(SettingsKey::CurrentQasrType), QStringLiteral("16k_custom"));
-    settings.setString(key(SettingsKey::FloatingWindowPosition), QStringLiteral("top_right"));
-    settings.setString(key(SettingsKey::OverOverEnable), QStringLiteral("true"));
-    const auto before = snapshot(settings);
-
-    SettingsPage page(services());
-    page.resize(600, 900);
-    page.show();
-    QCoreApplication::processEvents();
-    scheduler.advanceBy(seconds(2));
-    EXPECT_EQ(snapshot(settings), before);
-    EXPECT_TRUE(indicatorMoves.isEmpty());
-
-    // A real choice writes and moves the indicator at once.
-    QComboBox* positions = nullptr;
-    for (QComboBox* box : page.findChildren<QComboBox*>()) {
-        if (box->findData(QStringLiteral("top_left")) >= 0)
-            positions = box;
-    }
-    ASSERT_NE(positions, nullptr);
-    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("top_right"));
-    const int index = positions->findData(QStringLiteral("top_left"));
-    positions->setCurrentIndex(index);
-    emit positions->activated(index);
-    EXPECT_EQ(settings.string(key(SettingsKey::FloatingWindowPosition)), QStringLiteral("top_left"));
-    EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
-    EXPECT_EQ(settings.string(key(SettingsKey::HotkeyStart)), QStringLiteral("fn"));
-
-    // The tray menu changed a value while the window was hidden: shown again, not written back.
-    settings.setString(key(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_right"));
-    const auto beforeReshow = snapshot(settings);
-    page.hide();
-    page.show();
-    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
-    EXPECT_EQ(snapshot(settings), beforeReshow);
+    return test::shownChild<QComboBox>(page, [&](QComboBox* box) { return box->findData(value) >= 0; });
 }
 
-TEST_F(ScreensTest, ScrollingOverAnUnfocusedPickerChangesNothing)
+class ScreensTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    ScreensTest() { answer(QStringLiteral("/qasr/hotwordlist"), R"({"code":0,"data":[{"text":"语音输入","weight":10}]})"); }
+
+    std::unique_ptr<SettingsPage> showSettings()
+    {
+        auto page = std::make_unique<SettingsPage>(services());
+        page->resize(600, 900);
+        page->show();
+        QCoreApplication::processEvents();
+        return page;
+    }
+
+    QJsonObject lastBody() const { return QJsonDocument::fromJson(transport.last().body.value_or(QByteArray())).object(); }
+};
+
+TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChooses)
 {
-    SettingsPage page(services());
-    page.resize(600, 900);
-    page.show();
-    QCoreApplication::processEvents();
+    // Values the pickers do not offer, or offer differently, must survive being shown.
+    for (const auto& [name, value] : {std::pair{SettingsKey::HotkeyStart, "fn"}, {SettingsKey::MaxRecordingDuration, "33"},
+                                      {SettingsKey::CurrentQasrType, "16k_custom"},
+                                      {SettingsKey::FloatingWindowPosition, "top_right"}, {SettingsKey::OverOverEnable, "true"}})
+        settings.setString(key(name), QString::fromLatin1(value));
+    const auto before = snapshot(settings);
+    const auto page = showSettings();
+    scheduler.advanceBy(seconds(2));
+    EXPECT_EQ(snapshot(settings), before);
+
+    // Nor does a wheel over a picker the user has not focused.
     if (QWidget* focused = QApplication::focusWidget())
         focused->clearFocus();
-    const auto before = snapshot(settings);
-    for (QWidget* control : page.findChildren<QWidget*>()) {
+    for (QWidget* control : page->findChildren<QWidget*>()) {
         if (!qobject_cast<QComboBox*>(control) && !qobject_cast<QAbstractSlider*>(control) &&
             !qobject_cast<QAbstractSpinBox*>(control))
             continue;
@@ -123,40 +87,50 @@ TEST_F(ScreensTest, ScrollingOverAnUnfocusedPickerChangesNothing)
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(snapshot(settings), before);
-        EXPECT_TRUE(indicatorMoves.isEmpty());
     }
+    EXPECT_TRUE(indicatorMoves.isEmpty());
+
+    // A real choice writes and moves the indicator at once.
+    QComboBox* positions = pickerOffering(page.get(), QStringLiteral("top_left"));
+    ASSERT_NE(positions, nullptr);
+    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("top_right"));
+    positions->setCurrentIndex(positions->findData(QStringLiteral("top_left")));
+    emit positions->activated(positions->currentIndex());
+    EXPECT_EQ(settings.string(key(SettingsKey::FloatingWindowPosition)), QStringLiteral("top_left"));
+    EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
+    EXPECT_EQ(settings.string(key(SettingsKey::HotkeyStart)), QStringLiteral("fn"));
+
+    // The tray menu changed a value while the window was hidden: shown again, not written back.
+    settings.setString(key(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_right"));
+    const auto beforeReshow = snapshot(settings);
+    page->hide();
+    page->show();
+    EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
+    EXPECT_EQ(snapshot(settings), beforeReshow);
 }
 
 TEST_F(ScreensTest, HotkeyCardShowsTheSessionOnlyWhenThereIsSomethingToSay)
 {
-    const auto shownLines = [this] {
-        SettingsPage page(services());
-        page.show();
-        QStringList shown;
-        for (QLabel* label : page.findChildren<QLabel*>()) {
-            if (label->isVisible() && label->text().contains(QStringLiteral("会话: ")))
-                shown << label->text();
-        }
-        return shown;
+    const auto shownLine = [this] {
+        const auto page = showSettings();
+        const QLabel* label =
+            test::shownChild<QLabel>(page.get(), [](QLabel* candidate) { return candidate->text().contains(QStringLiteral("会话: ")); });
+        return label ? label->text() : QString();
     };
-    EXPECT_TRUE(shownLines().isEmpty());
+    EXPECT_EQ(shownLine(), QString());
     sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能\n门户热键: Shift+Control_R");
-    EXPECT_EQ(shownLines(), QStringList{sessionState});
+    EXPECT_EQ(shownLine(), sessionState);
 }
 
 TEST_F(ScreensTest, RefreshingFindsAKeyboardPluggedInLater)
 {
     SettingsPage page(services());
-    QComboBox* keyboards = nullptr;
-    for (QComboBox* box : page.findChildren<QComboBox*>()) {
-        if (box->findData(QStringLiteral("built_in")) >= 0)
-            keyboards = box;
-    }
+    QComboBox* keyboards = pickerOffering(&page, QStringLiteral("built_in"));
     ASSERT_NE(keyboards, nullptr);
     ASSERT_EQ(keyboards->count(), 1);
-
     attachedKeyboards = listedKeyboards;
     attachedKeyboards.append({QStringLiteral("1133_49948"), QStringLiteral("Logitech USB Keyboard"), false, {}});
+    // The keyboards and the microphones each have a refresh button.
     for (QPushButton* button : page.findChildren<QPushButton*>()) {
         if (button->text() == QStringLiteral("刷新设备列表"))
             button->click();
@@ -170,19 +144,17 @@ TEST_F(ScreensTest, UpdateButtonOpensOnlyWebLinks)
     for (const auto& [url, opens] : {std::pair{"file:///usr/bin/xterm", false}, std::pair{"https://velnor.example/v2", true}}) {
         openedUrls.clear();
         updates.checkForUpdates();
-        const QByteArray body = QByteArray(R"({"code":0,"msg":"ok","data":{"is_need_update":true,"focus_update":false,)"
-                                           R"("update_url":")") + url +
-                                R"(","update_desc":"","update_version":"2.0.0"}})";
-        ASSERT_TRUE(answer(QStringLiteral("/app/check"), body));
-        QPushButton* updateNow = buttonWithText(&page, QStringLiteral("立即更新"));
-        ASSERT_NE(updateNow, nullptr);
-        updateNow->click();
+        ASSERT_TRUE(answer(QStringLiteral("/app/check"), QByteArray(R"({"code":0,"msg":"ok","data":{"is_need_update":true,)"
+                                                                    R"("focus_update":false,"update_url":")") +
+                                                             url + R"(","update_desc":"","update_version":"2.0.0"}})"));
+        ASSERT_NE(buttonWithText(&page, QStringLiteral("立即更新")), nullptr);
+        buttonWithText(&page, QStringLiteral("立即更新"))->click();
         EXPECT_EQ(openedUrls.size(), opens ? 1 : 0) << url;
         EXPECT_EQ(dialogs.alerts.size(), 1) << url; // the refused link was explained once
     }
 }
 
-TEST_F(ScreensTest, HotWordFieldCutsTypingAndAddReachesTheService)
+TEST_F(ScreensTest, HotWordScreenCutsTypingAddsAndAsksBeforeDeleting)
 {
     HotWordsPage page(services());
     page.show();
@@ -203,28 +175,20 @@ TEST_F(ScreensTest, HotWordFieldCutsTypingAndAddReachesTheService)
     ASSERT_TRUE(answer(QStringLiteral("/qasr/hotword"), R"({"code":1002,"msg":"热词已存在"})"));
     EXPECT_EQ(dialogs.alerts, QStringList{QStringLiteral("添加热词失败: API错误: 热词已存在")});
     EXPECT_EQ(field->text(), QStringLiteral("一二三四五六七八九十")); // kept for another try
-}
 
-TEST_F(ScreensTest, DeletingAHotWordAsksFirst)
-{
-    HotWordsPage page(services());
-    page.show();
     buttonWithText(&page, QStringLiteral("编辑"))->click();
     QCoreApplication::processEvents();
-    QPushButton* remove = nullptr;
-    for (QPushButton* button : page.findChildren<QPushButton*>()) {
-        if (button->toolTip() == QStringLiteral("删除") && button->isVisibleTo(&page))
-            remove = button;
-    }
+    QPushButton* remove = test::shownChild<QPushButton>(&page, [](QPushButton* button) {
+        return button->toolTip() == QStringLiteral("删除");
+    });
     ASSERT_NE(remove, nullptr);
-    const qsizetype before = transport.count();
     remove->click();
     EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("删除热词")});
     QCoreApplication::processEvents();
-    EXPECT_EQ(transport.count(), before); // nothing without the confirmation
+    EXPECT_EQ(transport.count(), before + 1); // nothing without the confirmation
     dialogs.accept();
     QCoreApplication::processEvents(); // the request travels as a queued notification
-    ASSERT_EQ(transport.count(), before + 1);
+    ASSERT_EQ(transport.count(), before + 2);
     EXPECT_EQ(transport.last().method, "DELETE");
     EXPECT_EQ(lastBody().value(QStringLiteral("text")).toString(), QStringLiteral("语音输入"));
 }
@@ -235,16 +199,13 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     MainWindow window(services());
     window.show();
     ASSERT_NE(window.loginSheet(), nullptr);
-
     // The sheet dims the screens below it.
-    const QImage shot = window.grab().toImage();
-    const QColor corner = shot.pixelColor(5, 5);
+    const QColor corner = window.grab().toImage().pixelColor(5, 5);
     EXPECT_LT(corner.lightness(), 200) << corner.name().toStdString();
 
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::keyClick(window.loginSheet()->findChild<QLineEdit*>(QStringLiteral("phone")), Qt::Key_Escape);
     EXPECT_NE(window.loginSheet(), nullptr);
-
     window.close();
     EXPECT_FALSE(window.isVisible());
     window.show();
@@ -257,14 +218,19 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     EXPECT_EQ(quitRequests, 1);
 }
 
+// An already granted user goes through the pages without a restart.
 TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
 {
     accessibility.enabled = true;
     OnboardingModel model(settings, scheduler, permissions, services().relaunch);
+    int finished = 0;
+    QObject::connect(&model, &OnboardingModel::finished, [&finished] { ++finished; });
     OnboardingView view(model, settings);
     view.resize(620, 500);
     view.show();
     model.appear();
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::AccessibilityPermission)));
+    EXPECT_EQ(model.stepNumber(), 1);
 
     buttonWithText(&view, QStringLiteral("开始设置"))->click();
     EXPECT_EQ(model.step(), OnboardingStep::Accessibility);
@@ -272,10 +238,20 @@ TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
     EXPECT_EQ(buttonWithText(&view, QStringLiteral("打开系统设置")), nullptr);
     buttonWithText(&view, QStringLiteral("继续"))->click();
     buttonWithText(&view, QStringLiteral("授予麦克风权限"))->click();
-    scheduler.advanceBy(seconds(0.5));
+    EXPECT_TRUE(model.hasMicrophonePermission());
+    scheduler.advanceBy(seconds(0.4));
+    EXPECT_EQ(model.step(), OnboardingStep::Microphone); // the step waits half a second
+    scheduler.advanceBy(seconds(0.1));
     ASSERT_EQ(model.step(), OnboardingStep::Complete);
+    EXPECT_EQ(model.stepNumber(), 5);
+
+    settings.setBool(key(SettingsKey::WasAccessibilityJustSet), true);
     buttonWithText(&view, QStringLiteral("开始体验"))->click();
+    EXPECT_EQ(finished, 1);
     EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
+    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
+    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
+    EXPECT_EQ(relaunches, 0);
 }
 
 } // namespace

@@ -43,24 +43,7 @@ protected:
     SettingsModel model{settings, launchAtLogin, services().settingsHooks};
 };
 
-TEST_F(SettingsModelTest, LoadAppliesTheFallbacksAndWritesNothing)
-{
-    const QStringList keysBefore = settings.keys();
-    const SettingsModel::Values values = model.load();
-    EXPECT_EQ(values.position, QStringLiteral("bottom_center"));
-    EXPECT_EQ(values.voiceType, QStringLiteral("16k_zh"));
-    EXPECT_EQ(values.hotkey, QStringLiteral("fn_shift"));
-    EXPECT_EQ(values.maxDurationSeconds, 50);
-    EXPECT_FALSE(values.overOver);
-    EXPECT_EQ(values.overOverKeyType, QStringLiteral("enter"));
-    EXPECT_TRUE(values.soundEffects);
-    EXPECT_FALSE(values.launchAtLogin);
-    EXPECT_TRUE(values.historyEnabled);
-    EXPECT_EQ(values.historyRetentionDays, 30);
-    EXPECT_EQ(settings.keys(), keysBefore);
-}
-
-TEST_F(SettingsModelTest, ChoicesAreStoredAndReachTheirListeners)
+TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
 {
     model.setPosition(QStringLiteral("top_left"));
     EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
@@ -69,27 +52,24 @@ TEST_F(SettingsModelTest, ChoicesAreStoredAndReachTheirListeners)
     model.setSoundEffects(false);
     EXPECT_FALSE(model.load().evdevHotkey);
     model.setEvdevHotkey(true);
+    model.setHistoryEnabled(false);
     const SettingsModel::Values values = model.load();
     EXPECT_TRUE(values.evdevHotkey);
-    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::EvdevHotkey)), QStringLiteral("true"))
-        << "the key the start-up reads";
     EXPECT_EQ(values.position, QStringLiteral("top_left"));
     EXPECT_EQ(values.maxDurationSeconds, 25);
     EXPECT_TRUE(values.overOver);
     EXPECT_FALSE(values.soundEffects);
+    EXPECT_FALSE(values.historyEnabled);
+    // The keys the start-up and the history read.
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::EvdevHotkey)), QStringLiteral("true"));
     EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::MaxRecordingDuration)), QStringLiteral("25"));
-}
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::HistoryEnabled)), QStringLiteral("false"));
 
-TEST_F(SettingsModelTest, HistorySettingsAreStoredAsTheReadersExpect)
-{
-    model.setHistoryEnabled(false);
     const std::pair<int, int> retention[] = {{7, 7}, {0, 1}, {-4, 1}, {99999, SettingsModel::kMaxRetentionDays}};
     for (const auto& [given, stored] : retention) {
         EXPECT_EQ(model.setHistoryRetentionDays(given), stored) << given;
         EXPECT_EQ(model.load().historyRetentionDays, stored) << given;
     }
-    EXPECT_FALSE(model.load().historyEnabled);
-    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::HistoryEnabled)), QStringLiteral("false"));
 }
 
 } // namespace

@@ -24,7 +24,6 @@ protected:
     std::unique_ptr<OnboardingModel> makeModel(Step initial = Step::Welcome)
     {
         auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, relaunch, initial);
-        QObject::connect(model.get(), &OnboardingModel::finished, [this] { ++finishedCount; });
         model->appear();
         return model;
     }
@@ -40,7 +39,6 @@ protected:
         ++relaunches;
         return relaunchError;
     };
-    int finishedCount = 0;
 };
 
 TEST_F(OnboardingTest, FirstAppearanceRule)
@@ -61,34 +59,6 @@ TEST_F(OnboardingTest, FirstAppearanceRule)
         // A pending restart shows the onboarding once: the flag goes at once.
         EXPECT_FALSE(store.contains(key(SettingsKey::NeedsRestartAfterPermissions)));
     }
-}
-
-TEST_F(OnboardingTest, AlreadyGrantedUserFinishesWithoutRestart)
-{
-    accessibility.enabled = true;
-    auto model = makeModel();
-    EXPECT_TRUE(model->hasAccessibilityPermission());
-    EXPECT_TRUE(settings.boolean(key(SettingsKey::AccessibilityPermission)));
-    EXPECT_EQ(model->stepNumber(), 1);
-
-    model->beginSetup();
-    EXPECT_EQ(model->step(), Step::Accessibility);
-    model->continueToMicrophone();
-    model->grantMicrophone();
-    EXPECT_TRUE(model->hasMicrophonePermission());
-    scheduler.advanceBy(seconds(0.4));
-    EXPECT_EQ(model->step(), Step::Microphone); // the step waits half a second
-    scheduler.advanceBy(seconds(0.1));
-    EXPECT_EQ(model->step(), Step::Complete);
-    EXPECT_EQ(model->stepNumber(), 5);
-
-    settings.setBool(key(SettingsKey::WasAccessibilityJustSet), true);
-    model->finish();
-    EXPECT_EQ(finishedCount, 1);
-    EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
-    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
-    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
-    EXPECT_EQ(relaunches, 0);
 }
 
 TEST_F(OnboardingTest, ASlowDesktopNeverHasTwoChecksOnTheirWay)

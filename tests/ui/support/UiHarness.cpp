@@ -59,33 +59,27 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
     languages.loadLanguages();
 }
 
-std::optional<qsizetype> UiHarness::pending(const QString& path) const
+bool UiHarness::respond(const QString& path, const HttpResponse& response)
 {
     for (qsizetype i = 0; i < transport.count(); ++i) {
-        if (transport.request(i).url.path() == path && !transport.isAnswered(i) && !transport.isCancelled(i))
-            return i;
+        if (transport.request(i).url.path() == path && !transport.isAnswered(i) && !transport.isCancelled(i)) {
+            transport.respond(i, response);
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }
 
 bool UiHarness::answer(const QString& path, const QByteArray& body, int status)
 {
-    const auto index = pending(path);
-    if (!index)
-        return false;
-    transport.respond(*index, FakeHttpTransport::bodyResponse(body, status));
-    return true;
+    return respond(path, FakeHttpTransport::bodyResponse(body, status));
 }
 
 bool UiHarness::fail(const QString& path)
 {
-    const auto index = pending(path);
-    if (!index)
-        return false;
     HttpResponse response;
     response.error = TransportError{TransportErrorKind::Other, 99, QStringLiteral("Network unreachable")};
-    transport.respond(*index, response);
-    return true;
+    return respond(path, response);
 }
 
 void UiHarness::storeSession(const QString& phone)

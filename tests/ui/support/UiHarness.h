@@ -29,7 +29,26 @@
 #include "ui/support/FakeAccessibilityBus.h"
 #include "ui/support/RecordingDialogs.h"
 
+#include <QPushButton>
+
 namespace velnor::test {
+
+// The last child of type W shown within `root` that `matches`; null when none.
+template <class W, class Match>
+W* shownChild(QWidget* root, Match matches)
+{
+    W* found = nullptr;
+    for (W* widget : root->findChildren<W*>()) {
+        if (widget->isVisibleTo(root) && matches(widget))
+            found = widget;
+    }
+    return found;
+}
+
+inline QPushButton* buttonWithText(QWidget* root, const QString& text)
+{
+    return shownChild<QPushButton>(root, [&](QPushButton* button) { return button->text() == text; });
+}
 
 // Every service the main window drives, on in-memory settings, virtual time,
 // a fake HTTP transport (answered by the test) and platform fakes.
@@ -92,7 +111,8 @@ public:
     int relaunches = 0;
 
 private:
-    std::optional<qsizetype> pending(const QString& path) const;
+    // Answers the oldest unanswered request whose path is `path`.
+    bool respond(const QString& path, const HttpResponse& response);
 
     MainWindowServices m_services;
 };

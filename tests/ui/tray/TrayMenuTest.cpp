@@ -35,29 +35,20 @@ const TrayMenuItem& submenuTitled(const QList<TrayMenuItem>& menu, const QString
     return none;
 }
 
-QStringList checkedTitles(const TrayMenuItem& submenu)
-{
-    QStringList titles;
-    for (const TrayMenuItem& item : submenu.children) {
-        if (item.checked)
-            titles.append(item.title);
-    }
-    return titles;
-}
-
-QStringList titles(const QList<TrayMenuItem>& items)
+// Titles of `items` in order, separators as "-"; only the checked ones if asked.
+QStringList titles(const QList<TrayMenuItem>& items, bool onlyChecked = false)
 {
     QStringList result;
-    for (const TrayMenuItem& item : items)
-        result.append(item.isSeparator ? QStringLiteral("-") : item.title);
+    for (const TrayMenuItem& item : items) {
+        if (!onlyChecked || item.checked)
+            result.append(item.isSeparator ? QStringLiteral("-") : item.title);
+    }
     return result;
 }
 
-TEST(TrayMenuModel, ListsEveryItemInOrderWithItsAction)
+TEST(TrayMenuModel, ListsEveryItemInOrderAndChecksTheStoredSettings)
 {
-    MemorySettingsStore settings;
-    const QList<TrayMenuItem> menu = buildTrayMenu(settings, kLanguages);
-
+    const QList<TrayMenuItem> menu = buildTrayMenu(MemorySettingsStore(), kLanguages);
     EXPECT_EQ(titles(menu), (QStringList{QStringLiteral("打开主界面"), QStringLiteral("重新输入上一条"), QStringLiteral("-"), QStringLiteral("输出语言"),
                                          QStringLiteral("快捷键设置"), QStringLiteral("悬浮窗位置"),
                                          QStringLiteral("-"), QStringLiteral("退出")}));
@@ -70,10 +61,8 @@ TEST(TrayMenuModel, ListsEveryItemInOrderWithItsAction)
               (QStringList{QStringLiteral("默认"), QStringLiteral("-"), QStringLiteral("中文"), QStringLiteral("English")}));
     for (const TrayMenuItem& item : submenuTitled(menu, QStringLiteral("悬浮窗位置")).children)
         EXPECT_EQ(item.action, TrayAction::SelectFloatingWindowPosition);
-}
 
-TEST(TrayMenuModel, CheckMarksFollowTheStoredSettings)
-{
+    // Check marks follow the stored settings.
     struct Case {
         const char* name;
         QList<std::pair<const char*, QString>> stored;
@@ -98,10 +87,10 @@ TEST(TrayMenuModel, CheckMarksFollowTheStoredSettings)
         MemorySettingsStore settings;
         for (const auto& [key, value] : c.stored)
             settings.setString(QString::fromLatin1(key), value);
-        const QList<TrayMenuItem> menu = buildTrayMenu(settings, kLanguages);
-        EXPECT_EQ(checkedTitles(submenuTitled(menu, QStringLiteral("输出语言"))), c.language);
-        EXPECT_EQ(checkedTitles(submenuTitled(menu, QStringLiteral("快捷键设置"))), c.hotkey);
-        EXPECT_EQ(checkedTitles(submenuTitled(menu, QStringLiteral("悬浮窗位置"))), c.position);
+        const QList<TrayMenuItem> stored = buildTrayMenu(settings, kLanguages);
+        EXPECT_EQ(titles(submenuTitled(stored, QStringLiteral("输出语言")).children, true), c.language);
+        EXPECT_EQ(titles(submenuTitled(stored, QStringLiteral("快捷键设置")).children, true), c.hotkey);
+        EXPECT_EQ(titles(submenuTitled(stored, QStringLiteral("悬浮窗位置")).children, true), c.position);
     }
 }
 
