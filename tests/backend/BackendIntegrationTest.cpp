@@ -1,16 +1,14 @@
-// The client against a real velnor-server on 127.0.0.1: every service over
-// real sockets, the account flow end to end, faults the server injects, and
-// a recording made here from synthetic speech.
-#include "backend/AccountSession.h"
+// The client against a real velnor-server on 127.0.0.1: one real-wire proof
+// of each service (the sign-in, the dashboard and a refused token are the
+// fakes' and the server's own tests' business), faults the server injects,
+// and a recording made here from synthetic speech.
 #include "backend/AdjustTextService.h"
 #include "backend/BackendServices.h"
 #include "backend/HotWordManager.h"
-#include "backend/LoginViewModel.h"
 #include "backend/OsType.h"
 #include "backend/QASRService.h"
 #include "backend/QtHttpTransport.h"
 #include "backend/UpdateChecker.h"
-#include "backend/UserManager.h"
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/QtScheduler.h"
@@ -31,7 +29,6 @@ namespace velnor {
 namespace {
 
 using test::waitUntil;
-using Name = AccountNotifications::Name;
 
 const QString kPhone = QStringLiteral("13912345678");
 
@@ -144,68 +141,6 @@ protected:
     std::unique_ptr<APIClient> client;
 };
 
-// The sign-in sheet against the server, then the dashboard with the session
-// it stored, and with a forged token that the server must refuse.
-TEST_F(BackendIntegrationTest, SmsLoginEndToEndThenAGoodAndAForgedToken)
-{
-    AuthService auth(*client, log.logger());
-    UserManager users(settings);
-    AccountNotifications notifications;
-    QList<Name> posted;
-    QObject context;
-    QObject::connect(&notifications, &AccountNotifications::posted, &context, [&](Name name) { posted.append(name); });
-    LoginViewModel model(auth, settings, users, notifications, scheduler, log.logger(), log.redactor(), log.printSink());
-    EXPECT_FALSE(model.isLoggedIn());
-
-    model.setPhoneNumber(kPhone);
-    model.sendVerificationCode();
-    ASSERT_TRUE(waitUntil([&] { return !model.isSendingCode(); }));
-    ASSERT_FALSE(model.errorMessage().has_value()) << model.errorMessage()->toStdString();
-    EXPECT_EQ(model.countdownSeconds(), 60);
-
-    // A wrong code is the backend's error, shown as such.
-    const QString code = server.smsCode(kPhone);
-    ASSERT_EQ(code.size(), 4);
-    model.setVerificationCode(code == QStringLiteral("0000") ? QStringLiteral("1111") : QStringLiteral("0000"));
-    model.login();
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    ASSERT_TRUE(model.errorMessage().has_value());
-    EXPECT_TRUE(model.errorMessage()->startsWith(QStringLiteral("API错误: "))) << model.errorMessage()->toStdString();
-    EXPECT_FALSE(model.isLoggedIn());
-
-    model.setVerificationCode(code);
-    model.login();
-    ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }));
-    EXPECT_EQ(posted, QList<Name>{Name::LoginSuccess});
-    EXPECT_TRUE(model.isLoggedIn());
-    EXPECT_EQ(model.userPhone(), kPhone);
-    const QString token = settings.string(QString::fromLatin1(SettingsKey::UserJwt)).value_or(QString());
-    ASSERT_FALSE(token.isEmpty());
-    ASSERT_TRUE(users.userInfoV2().has_value());
-    EXPECT_EQ(users.userInfoV2()->phone, kPhone);
-    EXPECT_FALSE(log.text().contains(token)) << "the bearer token reached the log";
-    EXPECT_TRUE(log.mentions(QStringLiteral("\"Authorization\": \"Bearer <redacted>\"")));
-
-    AccountSession session(auth, settings, users, notifications, log.logger(), log.printSink());
-    std::optional<User> shown;
-    session.refreshAccountData([&](const User& user) { shown = user; });
-    ASSERT_TRUE(arrived(shown));
-    EXPECT_EQ(shown->phone, kPhone);
-    ASSERT_TRUE(shown->invite.has_value());
-    EXPECT_FALSE(shown->invite->code.value_or(QString()).isEmpty());
-
-    // Flip the signature's last character: the server must refuse it.
-    QString forged = token;
-    forged[forged.size() - 1] = forged.endsWith(QLatin1Char('A')) ? QLatin1Char('B') : QLatin1Char('A');
-    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), forged);
-    session.checkStoredSession();
-    session.refreshAccountData(nullptr);
-    ASSERT_TRUE(waitUntil([&] { return posted.contains(Name::Logout); }));
-    EXPECT_TRUE(waitUntil([&] { return !settings.contains(QString::fromLatin1(SettingsKey::UserJwt)); }));
-    EXPECT_FALSE(session.isLoggedIn());
-    EXPECT_FALSE(users.userInfoV2().has_value());
-}
-
 // A token that expired (here: forged, which the server takes the same way)
 // must not cost a dictation, nor print a hot word error at every start.
 TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
@@ -253,7 +188,6 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRe
     ASSERT_EQ(words.cachedHotWords().size(), 2);
     EXPECT_EQ(words.cachedHotWords().last().text, QStringLiteral("Velnor"));
     EXPECT_EQ(words.cachedHotWords().last().weight, 10.0);
-    EXPECT_EQ(add("far too long for a hot word", 5).error().domain, QStringLiteral("HotwordServiceErrorDomain"));
     ASSERT_EQ(describe(await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Velnor"), 1, done); })),
               "ok");
     ASSERT_EQ(words.cachedHotWords().size(), 1);
@@ -290,13 +224,10 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
     RecognizeRecordUpdateReq update;
     update.textInputMethod = QStringLiteral("clipboard");
     update.osType = currentOsType();
-    for (const auto& [recordId, answer] : {std::pair{*recognized.value().id, "ok"},
-                                           {QStringLiteral("no-such-record"), "Error Domain=QASRServiceErrorDomain "}}) {
-        update.id = recordId;
-        const auto updated = await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
-        EXPECT_THAT(describe(updated), ::testing::StartsWith(answer));
-        EXPECT_TRUE(!updated.ok() || updated.value());
-    }
+    update.id = *recognized.value().id;
+    const auto updated = await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
+    ASSERT_EQ(describe(updated), "ok");
+    EXPECT_TRUE(updated.value());
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
