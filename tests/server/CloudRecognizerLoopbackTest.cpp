@@ -56,9 +56,9 @@ class CloudFile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(api.start()); }
 
-    CloudSettings settings(const QString& key = kSecretKey) const
+    CloudSettings settings() const
     {
-        CloudSettings s = cloudSettings(key);
+        CloudSettings s = cloudSettings();
         s.apiUrl = api.url();
         return s;
     }
@@ -98,30 +98,26 @@ TEST_F(CloudFile, SignedCallComesBackWithTheTextAndCarriesTheContext)
     EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
 }
 
-struct FailureCase {
-    const char* name;
-    const char* key;
-    test::FakeSentenceApi::Answer answer;
-    int deadlineMs;
-    const char* failure;
-    bool down = false; // nothing listens
-};
-
+// A refusing key and an unreadable answer: CloudServer's wrong key and
+// SentenceRecognition's answer table; here what only a socket shows.
 TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
 {
     using Answer = test::FakeSentenceApi::Answer;
-    const FailureCase cases[] = {
-        {"wrong key", "not-the-key", Answer::Text, 10000, "refused with AuthFailure.SignatureFailure"},
-        {"garbage", "", Answer::Garbage, 10000, "unreadable answer (HTTP 502"},
-        {"answer too long", "", Answer::Huge, 10000, "answer longer than"},
-        {"no answer", "", Answer::Silent, 400, "no answer before the deadline"},
-        {"down", "", Answer::Text, 10000, "refused", true},
+    const struct {
+        const char* name;
+        Answer answer;
+        int deadlineMs;
+        const char* failure;
+        bool down = false; // nothing listens
+    } cases[] = {
+        {"answer too long", Answer::Huge, 10000, "answer longer than"},
+        {"no answer", Answer::Silent, 400, "no answer before the deadline"},
+        {"down", Answer::Text, 10000, "refused", true},
     };
-    for (const FailureCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         api.answer = c.answer;
-        const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
-        CloudSettings s = settings(key);
+        CloudSettings s = settings();
         if (c.down)
             s.apiUrl = QUrl(QStringLiteral("http://127.0.0.1:1/"));
         CloudFileRecognizer recognizer(s, wallClock);
@@ -129,7 +125,6 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
         EXPECT_FALSE(result.text.has_value());
         EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
         EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
-        EXPECT_FALSE(result.error.contains(key));
     }
 }
 
@@ -165,15 +160,6 @@ struct RelayRecord {
     {
         return !events.empty()
             && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
-    }
-    QStringList finalTexts() const
-    {
-        QStringList texts;
-        for (const StreamEvent& e : events) {
-            if (e.kind == StreamEvent::Kind::Segment && e.segment.sliceType == 2)
-                texts << e.segment.text;
-        }
-        return texts;
     }
 };
 
@@ -225,29 +211,6 @@ protected:
     test::ServerProcess upstream;
 };
 
-TEST_F(CloudRelay, ResultsComeBackThroughTheRelayWithTheVoiceIdKept)
-{
-    startUpstream();
-    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
-        {"results", QJsonArray{QJsonObject{{"after_packets", 2}, {"slice_type", 0}, {"index", 0}, {"text", ""}},
-                               QJsonObject{{"after_packets", 3}, {"slice_type", 2}, {"index", 0}, {"text", "hello relay"}}}},
-        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 1}, {"text", "and the end"}}}},
-    }).isEmpty());
-
-    const RelayRecord record = relay(settings(upstreamUrl()), 5);
-    ASSERT_TRUE(record.ended());
-    EXPECT_EQ(record.events.front().kind, StreamEvent::Kind::Ready);
-    EXPECT_EQ(record.events.back().kind, StreamEvent::Kind::Finished) << record.events.back().error.toStdString();
-    EXPECT_EQ(record.finalTexts(), (QStringList{"hello relay", "and the end"}));
-
-    const QJsonArray connections = upstream.realtimeConnections();
-    ASSERT_EQ(connections.size(), 1);
-    const QJsonObject seen = connections.first().toObject();
-    EXPECT_EQ(seen.value("voice_id").toString(), "voice-relay-1");
-    EXPECT_EQ(seen.value("hotword_list").toString(), "Velnor|10");
-    EXPECT_EQ(seen.value("packets").toArray().size(), 5);
-}
-
 // An endpoint that answers every connection with what it is told to say.
 class HostileEndpoint {
 public:
@@ -293,10 +256,8 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
         {"dropped connection", "cloud recogniser: ", {{"results", QJsonArray{}}, {"drop_after_packets", 2}}},
         {"down", "cloud recogniser: cannot reach", {}, {}, 0, "", true},
         {"garbage", "unreadable message", {}, {"\x01\x02 not json"}},
-        {"garbage after the handshake", "unreadable message", {}, {handshake, "[]"}},
         {"oversized message", "cloud recogniser: ", {}, {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}},
         {"binary message", "unexpected binary message", {}, {handshake, "bin:\x00\x01"}},
-        {"result with the wrong types", "slice_type", {}, {handshake, R"({"code":0,"result":{"slice_type":"2","index":0}})"}},
         {"silence after the handshake", "said nothing for", {}, {handshake}},
     };
     int voice = 0;

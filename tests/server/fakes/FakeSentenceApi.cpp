@@ -72,7 +72,6 @@ void FakeSentenceApi::onCall(const QHttpServerRequest& httpRequest, QHttpServerR
     m_calls.push_back(call);
 
     QByteArray answerBody;
-    QHttpServerResponder::StatusCode status = QHttpServerResponder::StatusCode::Ok;
     if (!call.signatureOk) {
         answerBody = envelope({{QStringLiteral("Error"),
                                 QJsonObject{{QStringLiteral("Code"), QStringLiteral("AuthFailure.SignatureFailure")},
@@ -82,9 +81,6 @@ void FakeSentenceApi::onCall(const QHttpServerRequest& httpRequest, QHttpServerR
     } else if (answer == Answer::Silent) {
         m_unanswered.push_back(std::make_shared<QHttpServerResponder>(std::move(responder)));
         return;
-    } else if (answer == Answer::Garbage) {
-        status = QHttpServerResponder::StatusCode::BadGateway;
-        answerBody = "<html>Bad Gateway</html>";
     } else if (answer == Answer::Huge) {
         answerBody = envelope({{QStringLiteral("Result"), QString(3 * 1024 * 1024, QLatin1Char('x'))}});
     } else {
@@ -95,9 +91,9 @@ void FakeSentenceApi::onCall(const QHttpServerRequest& httpRequest, QHttpServerR
 
     m_mostAtOnce = std::max(m_mostAtOnce, ++m_atOnce);
     auto kept = std::make_shared<QHttpServerResponder>(std::move(responder));
-    QTimer::singleShot(delayMs, &m_http, [this, kept, answerBody, status] {
+    QTimer::singleShot(delayMs, &m_http, [this, kept, answerBody] {
         --m_atOnce;
-        kept->write(answerBody, "application/json", status);
+        kept->write(answerBody, "application/json");
     });
 }
 

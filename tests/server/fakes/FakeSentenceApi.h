@@ -18,7 +18,7 @@ namespace velnor::test {
 // as told and records what it got.
 class FakeSentenceApi final {
 public:
-    enum class Answer { Text, Garbage, Huge, Silent };
+    enum class Answer { Text, Huge, Silent };
 
     struct Call {
         bool signatureOk = false;
