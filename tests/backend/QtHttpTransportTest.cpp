@@ -59,47 +59,33 @@ TEST_F(QtHttpTransportTest, SendsTheRequestAndTakesAnyStatusAsAnAnswer)
 }
 
 // A whole envelope that is only the start of the announced body must not pass
-// for the answer, nor a half one for an undecodable answer.
+// for the answer, nor a half one for an undecodable answer. (A dropped
+// connection, a closed port and a silent peer are proven on a real server by
+// BackendIntegrationTest.ServerFaultsMapToTheServiceDomains.)
 TEST_F(QtHttpTransportTest, ConnectionCutMidBodyIsATransportError)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
     struct Case {
         const char* name;
-        std::function<void(HttpRequest&)> arrange;
-        TransportErrorKind kind;
+        QByteArray body;
+        qsizetype announced;
+        qsizetype maxResponseBytes; // 0: the default; only this cap says "too large"
     };
     for (const Case& c : {
-             Case{"cut whole envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"data":true})", 120); },
-                  TransportErrorKind::Other},
-             Case{"cut half envelope", [&](HttpRequest&) { server.setAnswer(200, R"({"code":0,"da)", 120); },
-                  TransportErrorKind::Other},
-             Case{"oversized",
-                  [&](HttpRequest& request) {
-                      server.setAnswer(200, QByteArray(64 * 1024, ' ') + R"({"code":0})");
-                      request.maxResponseBytes = 8 * 1024;
-                  },
-                  TransportErrorKind::Other},
-             Case{"dropped", [&](HttpRequest&) { server.setMode(CannedHttpServer::Mode::Drop); }, TransportErrorKind::Other},
-             Case{"refused", [&](HttpRequest& request) { request.url.setPort(closedPort); }, TransportErrorKind::Other},
-             Case{"silent",
-                  [&](HttpRequest& request) {
-                      server.setMode(CannedHttpServer::Mode::Silent);
-                      request.timeout = std::chrono::milliseconds(300);
-                  },
-                  TransportErrorKind::TimedOut},
+             Case{"cut whole envelope", R"({"code":0,"data":true})", 120, 0},
+             Case{"cut half envelope", R"({"code":0,"da)", 120, 0},
+             Case{"oversized", QByteArray(64 * 1024, ' ') + R"({"code":0})", -1, 8 * 1024},
          }) {
         SCOPED_TRACE(c.name);
+        server.setAnswer(200, c.body, c.announced);
         HttpRequest request = post();
-        c.arrange(request);
+        if (c.maxResponseBytes > 0)
+            request.maxResponseBytes = c.maxResponseBytes;
         ASSERT_TRUE(exchange(request));
         ASSERT_TRUE(response->error.has_value());
-        EXPECT_EQ(response->error->kind, c.kind);
-        EXPECT_FALSE(response->error->description.isEmpty());
+        EXPECT_EQ(response->error->kind, TransportErrorKind::Other);
         EXPECT_FALSE(response->body.has_value());
-        EXPECT_EQ(response->error->description == QStringLiteral("The answer is too large."), c.name == std::string("oversized"));
+        EXPECT_EQ(response->error->description == QStringLiteral("The answer is too large."), c.maxResponseBytes > 0)
+            << response->error->description.toStdString();
     }
 }
 

@@ -9,10 +9,10 @@
 namespace velnor::test {
 
 // A tiny HTTP peer on 127.0.0.1 that reads one request per connection and
-// then answers canned bytes, stays silent, or drops the connection.
+// then answers canned bytes or stays silent.
 class CannedHttpServer final : public QObject {
 public:
-    enum class Mode { Answer, Silent, Drop };
+    enum class Mode { Answer, Silent };
 
     CannedHttpServer()
     {
@@ -66,8 +66,6 @@ private:
         if (m_mode == Mode::Answer) {
             socket->write(m_answer);
             socket->disconnectFromHost();
-        } else if (m_mode == Mode::Drop) {
-            socket->abort();
         }
     }
 
