@@ -1,7 +1,6 @@
 // The client against a real velnor-server on 127.0.0.1: one real-wire proof
 // of each service (the sign-in, the dashboard and a refused token are the
-// fakes' and the server's own tests' business), faults the server injects,
-// and a recording made here from synthetic speech.
+// fakes' and the server's own tests' business) and faults the server injects.
 #include "backend/AdjustTextService.h"
 #include "backend/BackendServices.h"
 #include "backend/HotWordManager.h"
@@ -15,7 +14,6 @@
 #include "support/EventLoopWait.h"
 #include "support/LogCapture.h"
 #include "support/ServerProcess.h"
-#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include <QNetworkAccessManager>
@@ -130,7 +128,6 @@ protected:
     }
 
     test::TempDir data;
-    test::TempDir work;
     test::ServerProcess server;
     test::LogCapture log;
     MemorySettingsStore settings;
@@ -199,12 +196,8 @@ TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
 {
     ASSERT_FALSE(signIn().isEmpty());
     ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("ship it over over")}));
-    test::SpeechFixtures speech(work.path());
-    const QByteArray audio = speech.m4a(QStringLiteral("ship it over over"), 0.5);
-    ASSERT_FALSE(audio.isEmpty()) << speech.error().toStdString();
-
     QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params = upload(audio);
+    RecognizeAudioFileParams params = upload();
     params.appID = QStringLiteral("org.example.Editor");
     params.appName = QStringLiteral("Editor\r\n--injected");
     params.outLanguage = QStringLiteral("en");
