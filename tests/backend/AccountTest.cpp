@@ -176,7 +176,7 @@ TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
 // The user is fetched with the new token; success is posted only once it
 // arrives, and a failed fetch still leaves the user signed in. The rest of a
 // sign-in is proven against the real server
-// (BackendIntegrationTest.SmsLoginEndToEndThenAGoodAndAForgedToken).
+// (HotWordsServerTest.SignInThroughTheSheetThenChangeAWeightAtAFullList).
 TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
 {
     auto model = makeModel("12a4");

@@ -20,7 +20,7 @@ class FakeTranscriptionServer {
 public:
     // What one request carried.
     struct Request {
-        QString model, language, prompt, responseFormat, fileName;
+        QString model, language, prompt, fileName;
         qint64 wavBytes = 0;
         bool authorised = false;
     };
@@ -58,7 +58,6 @@ private:
             seen.model = field(*form, "model");
             seen.language = field(*form, "language");
             seen.prompt = field(*form, "prompt");
-            seen.responseFormat = field(*form, "response_format");
             if (const MultipartPart* file = form->part("file")) {
                 seen.fileName = QString::fromUtf8(file->fileName);
                 seen.wavBytes = file->data.size();

@@ -71,7 +71,6 @@ TEST_F(ServerOpenAi, AnUploadComesBackWithTheServersTextAndSendsTheHotWords)
     EXPECT_EQ(seen.model, QStringLiteral("whisper-1"));
     EXPECT_EQ(seen.language, QStringLiteral("zh"));
     EXPECT_EQ(seen.prompt, QStringLiteral("Velnor."));
-    EXPECT_EQ(seen.responseFormat, QStringLiteral("json"));
     EXPECT_EQ(seen.fileName, QStringLiteral("audio.wav"));
     EXPECT_EQ(seen.wavBytes, 44 + tone().size()) << "all the audio, as 16 kHz WAV";
 }
