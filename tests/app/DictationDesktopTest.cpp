@@ -171,66 +171,22 @@ protected:
     const test::UserClipboard userClipboard;
 };
 
-TEST_F(DictationDesktopTest, TheHotkeyDictatesIntoGtkQtAndXtermAndTheClipboardComesBack)
-{
-    const QString xtermText = QStringLiteral("make test");
-    // The inaccessible GTK entry gets a paste, the Qt field is reached over AT-SPI.
-    const struct {
-        const char* program;
-        bool accessible;
-        QString text;
-    } fields[] = {{"velnor-gtk-entry", false, QStringLiteral("会议改到下午三点 ✅")},
-                  {"velnor-qt-line-edit", true, QStringLiteral("Ship it today, café 😀")}};
-    ASSERT_TRUE(server.scriptRecognizer({fields[0].text, fields[1].text, xtermText}));
-    userClipboard.fill();
-    for (const auto& target : fields) {
-        SCOPED_TRACE(target.program);
-        const auto field = openField(target.program, QString::fromLatin1(target.program), test::fieldEnvironment(target.accessible));
-        ASSERT_TRUE(field);
-        dictate();
-        EXPECT_TRUE(test::waitUntil([&] { return field->text() == target.text; }, 20000)) << "field: " << field->text().toStdString();
-        EXPECT_TRUE(test::waitUntil([&] { return byClipboard() == 1 && byAccessibility() == (target.accessible ? 1 : 0); }, 10000));
-        expectUserClipboardBack();
+// A user dictates into one entry, goes to another and asks for a text again.
+// The entries take text over AT-SPI, or (toolkit off the bus) only by a
+// paste, which borrows the user's clipboard: the tray menu's way is a paste,
+// the history screen's AT-SPI; the step aside before either is the same.
+class ReinsertDesktopTest : public DictationDesktopTest {
+protected:
+    explicit ReinsertDesktopTest(bool accessibleEntries)
+        : accessible(accessibleEntries)
+    {
     }
 
-    const auto xterm = openXterm(QStringLiteral("velnor-xterm"), QStringLiteral("stty -echo; IFS= read -r line; printf '%s' \"$line\" > '%1'"),
-                                 QProcessEnvironment::systemEnvironment());
-    ASSERT_TRUE(xterm);
-    dictate();
-    // The shell line ends with Enter, as the user would press it once the text is in.
-    ASSERT_TRUE(test::waitUntil([this] { return insertions() == 3; }, 20000)) << output().toStdString();
-    keys.press(test::XKey::Return);
-    keys.release(test::XKey::Return);
-    EXPECT_TRUE(test::waitUntil([&] { return xterm->text() == xtermText; }, 20000)) << output().toStdString();
-    expectUserClipboardBack();
-
-    EXPECT_TRUE(test::waitUntil([this] { return byClipboard() == 2; }, 10000)) << "xterm gets a paste";
-    EXPECT_EQ(byAccessibility(), 1);
-}
-
-// How the target entries take text: over AT-SPI, or (toolkit off the bus)
-// only by a paste, which borrows the user's clipboard.
-struct ReinsertWay {
-    const char* name;
-    bool accessible;
-    const char* method;
-};
-
-constexpr ReinsertWay kReinsertWays[] = {{"ByPaste", false, "clipboard"}, {"ByAccessibility", true, "accessibility"}};
-
-std::string wayName(const ::testing::TestParamInfo<ReinsertWay>& way)
-{
-    return way.param.name;
-}
-
-// A user dictates into one entry, goes to another and asks for a text again.
-class ReinsertDesktopTest : public DictationDesktopTest, public ::testing::WithParamInterface<ReinsertWay> {
-protected:
     // Dictates `texts` into a first entry, then opens an empty second one.
     void dictateThenSwitch(const QStringList& texts)
     {
         ASSERT_TRUE(server.scriptRecognizer(texts));
-        first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), test::fieldEnvironment(GetParam().accessible));
+        first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), test::fieldEnvironment(accessible));
         ASSERT_TRUE(first);
         userClipboard.fill();
         for (qsizetype i = 0; i < texts.size(); ++i) {
@@ -242,7 +198,7 @@ protected:
         ASSERT_TRUE(test::waitUntil([&] { return first->text() == firstText; }, 20000))
             << "field: " << first->text().toStdString();
         expectUserClipboardBack();
-        second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), test::fieldEnvironment(GetParam().accessible));
+        second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), test::fieldEnvironment(accessible));
         ASSERT_TRUE(second);
         ASSERT_EQ(second->text(), QString());
     }
@@ -250,7 +206,8 @@ protected:
     // `text` went once into the second entry, the one in front, and nowhere else.
     void expectTypedIntoTheSecondOnly(const QString& text)
     {
-        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(GetParam().method) == 1; }, 20000)) << output().toStdString();
+        const char* method = accessible ? "accessibility" : "clipboard";
+        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
             << "field: " << second->text().toStdString();
         expectUserClipboardBack();
@@ -260,6 +217,7 @@ protected:
         EXPECT_EQ(insertions(), firstTexts + 1) << "the dictations and one re-insert";
     }
 
+    const bool accessible;
     std::unique_ptr<test::FieldApp> first;
     std::unique_ptr<test::FieldApp> second;
     QString firstText;
@@ -269,6 +227,11 @@ protected:
 // The same user with a tray host on the desktop: the app's menu is a click away.
 class TrayMenuDesktopTest : public ReinsertDesktopTest {
 protected:
+    TrayMenuDesktopTest()
+        : ReinsertDesktopTest(false)
+    {
+    }
+
     void SetUp() override
     {
         // The host must be there before the app looks for one.
@@ -306,7 +269,7 @@ protected:
     test::TrayHost tray;
 };
 
-TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
+TEST_F(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
 {
     const QString text = QStringLiteral("发给张三：明天 9:30 见 👍");
     ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({text}));
@@ -315,12 +278,15 @@ TEST_P(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedE
     expectTypedIntoTheSecondOnly(text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, TrayMenuDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
-
 // A returning user, signed in, whose app is on the accessibility bus: the
 // test finds the main window's controls on screen as assistive tools do.
 class HistoryPageDesktopTest : public ReinsertDesktopTest {
 protected:
+    HistoryPageDesktopTest()
+        : ReinsertDesktopTest(true)
+    {
+    }
+
     void prepareVelnor() override
     {
         const QString phone = QStringLiteral("13912345678");
@@ -382,7 +348,7 @@ protected:
     }
 };
 
-TEST_P(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUserWasIn)
+TEST_F(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUserWasIn)
 {
     const QString newer = QStringLiteral("再发这句：周五 18:00 前交 ✅");
     ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({QStringLiteral("先发这句。"), newer}));
@@ -394,8 +360,6 @@ TEST_P(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUs
     expectTypedIntoTheSecondOnly(newer);
     EXPECT_FALSE(mainWindowIsShown());
 }
-
-INSTANTIATE_TEST_SUITE_P(Ways, HistoryPageDesktopTest, ::testing::ValuesIn(kReinsertWays), wayName);
 
 } // namespace
 } // namespace velnor

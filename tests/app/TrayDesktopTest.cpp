@@ -102,7 +102,6 @@ TEST_F(TrayDesktopTest, TheIconDocksItsMenuOpensAndASecondLaunchShowsTheWindowWh
     EXPECT_TRUE(velnor.exitStatus() == QProcess::NormalExit && velnor.exitCode() == 0) << velnor.exitCode();
     const QString output = QString::fromUtf8(velnor.readAll());
     EXPECT_TRUE(output.contains(QStringLiteral("获取热词列表失败"))) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("热键注册完成")));
 }
 
 TEST(VelnorWithoutDisplay, SaysSoAndExits)

@@ -1,9 +1,8 @@
 // The indicator on a real X11 desktop (Xvfb + openbox): it never becomes the
-// active window, clicks fall through it, it stays on every desktop and it
-// keeps clear of panels. The desktop is read and driven with the X tools a
-// user would have (xdotool, xprop, xwininfo).
+// active window, clicks fall through it and it stays on every desktop. Where
+// it sits in the screen's free area, IndicatorGeometry proves. The desktop is
+// read and driven with the X tools a user would have (xdotool, xprop, xwininfo).
 #include "config/MemorySettingsStore.h"
-#include "config/SettingsKeys.h"
 #include "core/QtScheduler.h"
 #include "platform/fake/FakeSystemLog.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
@@ -162,24 +161,6 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
     controller->bringToFront(true); // what a hotkey press does
     EXPECT_TRUE(waitUntil(barShows, 3000)) << "the full-screen window covers the bar";
     EXPECT_EQ(activeWindow(), idOf(editor));
-}
-
-TEST_F(IndicatorDesktopTest, BottomLeftSitsBesideALeftPanel)
-{
-    settings.setString(QLatin1String(SettingsKey::FloatingWindowPosition), QStringLiteral("bottom_left"));
-    QWidget panel(nullptr, Qt::FramelessWindowHint);
-    panel.setGeometry(0, 0, 100, 1080);
-    panel.show();
-    ASSERT_TRUE(waitUntil([&] { return geometryOf(panel).width() == 100; }));
-    x11({"xprop", "-id", idOf(panel), "-f", "_NET_WM_STRUT_PARTIAL", "32c", "-set", "_NET_WM_STRUT_PARTIAL",
-         "100,0,0,0,0,1079,0,0,0,0,0,0"});
-    ASSERT_TRUE(waitUntil([] { return QGuiApplication::primaryScreen()->availableGeometry().left() == 100; }));
-
-    makeIndicator();
-    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1069, 40, 6)); })) << "bar at x " << geometryOf(*view).x();
-    // Growing, the pill keeps its left edge beside the panel.
-    controller->startRecording();
-    EXPECT_TRUE(waitUntil([&] { return indicatorAt(QRect(105, 1045, 100, 30)); })) << "pill at x " << geometryOf(*view).x();
 }
 
 } // namespace

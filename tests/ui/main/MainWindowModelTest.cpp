@@ -75,16 +75,6 @@ TEST_F(MainWindowModelTest, AnsweredAccountFailureSignsOutAndShowsAFreshLoginFor
     EXPECT_FALSE(login.isLoggedIn());
 }
 
-TEST_F(MainWindowModelTest, LogoutFromTheUserMenu)
-{
-    storeSession();
-    model.firstAppear();
-    ASSERT_TRUE(answer(kMe, kUser));
-    model.logout();
-    EXPECT_FALSE(model.isLoggedIn());
-    EXPECT_FALSE(settings.contains(QString::fromLatin1(SettingsKey::UserJwt)));
-}
-
 TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
 {
     struct Case {

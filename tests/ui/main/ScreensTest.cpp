@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -193,6 +194,28 @@ TEST_F(ScreensTest, HotWordScreenCutsTypingAddsAndAsksBeforeDeleting)
     EXPECT_EQ(lastBody().value(QStringLiteral("text")).toString(), QStringLiteral("语音输入"));
 }
 
+// At the backend's limit of 50 words a weight change is still sent: it is an
+// update, not an add.
+TEST_F(ScreensTest, AWeightChangeAtAFullListIsSent)
+{
+    HotWordsPage page(services());
+    page.show();
+    QJsonArray full;
+    for (int i = 0; i < HotWordManager::kMaxHotWords; ++i)
+        full.append(QJsonObject{{QStringLiteral("text"), QStringLiteral("词%1").arg(i)}, {QStringLiteral("weight"), 5}});
+    ASSERT_TRUE(answer(QStringLiteral("/qasr/hotwordlist"),
+                       QJsonDocument(QJsonObject{{QStringLiteral("code"), 0}, {QStringLiteral("data"), full}}).toJson()));
+    buttonWithText(&page, QStringLiteral("编辑"))->click();
+    QCoreApplication::processEvents();
+    QSpinBox* weight = test::shownChild<QSpinBox>(&page, [](QSpinBox* box) { return box->property("hotWord") == QStringLiteral("词7"); });
+    ASSERT_NE(weight, nullptr);
+    weight->setValue(9);
+    emit weight->editingFinished();
+    EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/hotword"));
+    EXPECT_EQ(lastBody(), (QJsonObject{{QStringLiteral("text"), QStringLiteral("词7")}, {QStringLiteral("weight"), 9}}));
+    EXPECT_TRUE(dialogs.alerts.isEmpty()) << dialogs.alerts.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
 {
     settings.setBool(key(SettingsKey::OnboardingCompleted), true);
@@ -250,7 +273,6 @@ TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
     EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
-    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
     EXPECT_EQ(relaunches, 0);
 }
 

@@ -45,8 +45,7 @@ protected:
 
 TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
 {
-    model.setPosition(QStringLiteral("top_left"));
-    EXPECT_EQ(indicatorMoves, QStringList{QStringLiteral("top_left")});
+    // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChooses.
     EXPECT_EQ(model.setMaxDuration(23), 25);
     model.setOverOver(true);
     model.setSoundEffects(false);
@@ -55,7 +54,6 @@ TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListene
     model.setHistoryEnabled(false);
     const SettingsModel::Values values = model.load();
     EXPECT_TRUE(values.evdevHotkey);
-    EXPECT_EQ(values.position, QStringLiteral("top_left"));
     EXPECT_EQ(values.maxDurationSeconds, 25);
     EXPECT_TRUE(values.overOver);
     EXPECT_FALSE(values.soundEffects);
