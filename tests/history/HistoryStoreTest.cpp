@@ -1,8 +1,5 @@
-#include "audio/FileUtils.h"
 #include "core/Clock.h"
 #include "history/HistoryStore.h"
-#include "log/Logger.h"
-#include "log/SecretRedactor.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,28 +146,6 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
         EXPECT_FALSE(entries[1].errorText.isEmpty());
         EXPECT_EQ(entries[0].outcome, HistoryOutcome::Cancelled);
     }
-}
-
-TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
-{
-    auto store = openedStore();
-    QStringList recordings;
-    for (int i = 0; i < 12; ++i) {
-        recordings << makeRecording(FileUtils::fileNameFor(1765000000.0 + i));
-        QFile file(recordings.last());
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        file.setFileTime(QDateTime::fromSecsSinceEpoch(1765000000 + i), QFileDevice::FileModificationTime);
-    }
-    record(*store, "Editor", recordings[0], HistoryOutcome::Failed);
-
-    SecretRedactor redactor;
-    Logger log(dir.filePath("logs"), clock, [](const QString&) {}, redactor);
-    FileUtils files(dir.path(), clock, log, [](const QString&) {},
-                    [&](const QString& path) { return store->isRecordingPinned(path); });
-    files.cleanupOldAudioFiles(10);
-    EXPECT_TRUE(QFile::exists(recordings[0])) << "pinned: the failed dictation's only copy";
-    EXPECT_FALSE(QFile::exists(recordings[1]));
-    EXPECT_TRUE(QFile::exists(recordings[2]));
 }
 
 TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
