@@ -245,28 +245,22 @@ TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
-    EXPECT_TRUE(log.printed().contains(QStringLiteral("成功设置默认输入设备: Velnor-Test-Microphone")));
     EXPECT_TRUE(devices.setDefaultSource(QStringLiteral("no_such_source")).has_value());
 }
 
+// What the recorder does with a failing capture and an unknown permission is
+// AudioRecorderTest's; here, what a connection without a server reports.
 TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 {
     PulseConnection nowhere("Velnor tests", "unix:" + QFile::encodeName(dir.filePath(QStringLiteral("no-daemon"))));
     PulseAudioDevices noDevices(nowhere);
     PulseMicrophonePermission noPermission(nowhere, scheduler);
     ASSERT_TRUE(test::waitUntil([&] { return nowhere.isSettled(); }, 5000));
-    auto recorder = makeRecorder(nowhere, QString(), noDevices, noPermission);
-    const QString path = dir.filePath(QStringLiteral("1765000001.5.m4a"));
-    EXPECT_FALSE(recorder->startRecording(path));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: ")).size(), 1);
     // No server is not a refusal: not known, with the reason, and tried.
     EXPECT_EQ(noPermission.status(), MicrophonePermission::Status::NotDetermined);
     EXPECT_TRUE(noPermission.reason().startsWith(QStringLiteral("PulseAudio 服务器不可用: "))) << noPermission.reason().toStdString();
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: PulseAudio 服务器不可用")).size(), 1);
     EXPECT_FALSE(noDevices.sources());
     EXPECT_TRUE(PulseAudioCapture(nowhere).start(512, [](const AudioBuffer&) {}).has_value());
-    recorder->stopRecording();
 }
 
 // The start sound, from the app's resources, through the app's connection to
