@@ -1,5 +1,8 @@
 #include "core/Clock.h"
+#include "history/DictationRetry.h"
 #include "history/HistoryStore.h"
+#include "support/LogCapture.h"
+#include "testing/FakeBackendServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,6 +203,15 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
                                      [](const HistoryEntry& e) { return e.outcome == HistoryOutcome::Failed; });
     ASSERT_NE(failed, left.cend());
     store->recordRetryDelivered(*failed, "text");
+    // Retrying it again would type the words twice: refused, nothing sent.
+    test::LogCapture log;
+    FakeFileRecognitionService recognition;
+    DictationRetry retry({*store, recognition, log.logger(), QStringLiteral("linux")});
+    std::optional<Result<QString, QString>> again;
+    retry.retry(failed->id, [&](Result<QString, QString> result) { again = std::move(result); });
+    all(*store); // the store answers in order: the retry has looked the entry up
+    EXPECT_TRUE(again.has_value() && !again->ok());
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
     EXPECT_EQ(prune(*store, 30), 1);
     EXPECT_FALSE(QFile::exists(failed->recordingPath));
 }
