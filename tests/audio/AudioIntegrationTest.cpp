@@ -214,14 +214,11 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     EXPECT_LE(oddBuffers.load(), 1) << "only the tail handed over at stop may be short";
 
     const test::DecodedAudio file = test::decodeAudioFile(path);
+    // The file's format and stated length are FfmpegAacFileWriter's (CodecTest);
+    // here: as long as recorded, within one AAC frame plus the encoder's priming.
     ASSERT_TRUE(file.opened);
-    EXPECT_EQ(file.codecName, QStringLiteral("aac"));
-    EXPECT_EQ(file.sampleRate, 48000);
-    EXPECT_EQ(file.channels, 1);
-    // As long as recorded, within one AAC frame plus the encoder's priming.
     const double recorded = double(frames.load());
     EXPECT_NEAR(double(file.firstChannel.size()), recorded, 2048.0);
-    EXPECT_NEAR(file.containerSeconds, recorded / 48000.0, 2048.0 / 48000.0);
     EXPECT_GT(recorded, double(speech.samples.size()));
     const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000),
                                                              test::energyEnvelope(file.firstChannel, 48000));
