@@ -17,7 +17,6 @@
 #include "platform/linux/audio/PulseConnection.h"
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/PulseSoundOutput.h"
-#include "platform/linux/audio/SwrResampler.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,20 +38,23 @@ const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy
 // correlate at least this well at the best offset.
 constexpr double EnvelopeThreshold = 0.9;
 
-// Counts the frames a capture delivers, passing everything through.
+// Counts the frames a capture delivers and notes buffers of another size
+// than asked for, passing everything through.
 class CountingCapture final : public AudioCapture {
 public:
-    CountingCapture(std::unique_ptr<AudioCapture> inner, std::atomic<qint64>& frames)
+    CountingCapture(std::unique_ptr<AudioCapture> inner, std::atomic<qint64>& frames, std::atomic<int>& oddBuffers)
         : m_inner(std::move(inner))
         , m_frames(frames)
+        , m_oddBuffers(oddBuffers)
     {
     }
     bool isAvailable() const override { return m_inner->isAvailable(); }
     std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
     std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
     {
-        return m_inner->start(framesPerBuffer, [this, onBuffer](const AudioBuffer& buffer) {
+        return m_inner->start(framesPerBuffer, [this, onBuffer, framesPerBuffer](const AudioBuffer& buffer) {
             m_frames += buffer.frameCount();
+            m_oddBuffers += buffer.frameCount() != framesPerBuffer;
             onBuffer(buffer);
         });
     }
@@ -61,6 +63,7 @@ public:
 private:
     std::unique_ptr<AudioCapture> m_inner;
     std::atomic<qint64>& m_frames;
+    std::atomic<int>& m_oddBuffers;
 };
 
 // A daemon of our own on a private socket, fed with noise, that a test may
@@ -164,7 +167,8 @@ protected:
     {
         AudioCaptureFactory capture = [this, &pulse, source] {
             return std::make_unique<CountingCapture>(
-                std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }), frames);
+                std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }), frames,
+                oddBuffers);
         };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
             capture, FfmpegAacFileWriter::factory(), access, sources, nullptr, settings, log.logger(), log.printSink()});
@@ -185,20 +189,14 @@ protected:
     std::unique_ptr<test::VirtualMicrophone> mic;
     std::atomic<qint64> frames{0};
     std::atomic<int> failures{0};
+    std::atomic<int> oddBuffers{0};
 };
 
-// An unwritable file fails the start and leaves nothing running; the same
-// recorder then records the microphone into an AAC file that holds the speech.
+// The recorder takes the microphone in buffers of the size it asks for and
+// writes them into an AAC file that holds the speech.
 TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech)
 {
     auto recorder = makeRecorder(connection, mic->sourceName(), devices, permission);
-    const QString unwritable = dir.filePath(QStringLiteral("no-such-folder/deeper/1765000003.5.m4a"));
-    EXPECT_FALSE(recorder->startRecording(unwritable));
-    EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: No such file or directory")).size(), 1);
-    recorder->stopRecording();
-    EXPECT_FALSE(QFile::exists(unwritable));
-
     const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
     ASSERT_GT(speech.samples.size(), 48000u);
     std::atomic<int> levelCalls{0};
@@ -206,7 +204,6 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
         EXPECT_LE(levels.size(), 100);
         ++levelCalls;
     });
-    frames = 0;
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
     ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
@@ -214,70 +211,20 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     QThread::msleep(300);
     recorder->stopRecording();
     EXPECT_GT(levelCalls.load(), 0);
+    EXPECT_LE(oddBuffers.load(), 1) << "only the tail handed over at stop may be short";
 
     const test::DecodedAudio file = test::decodeAudioFile(path);
+    // The file's format and stated length are FfmpegAacFileWriter's (CodecTest);
+    // here: as long as recorded, within one AAC frame plus the encoder's priming.
     ASSERT_TRUE(file.opened);
-    EXPECT_EQ(file.codecName, QStringLiteral("aac"));
-    EXPECT_EQ(file.sampleRate, 48000);
-    EXPECT_EQ(file.channels, 1);
-    // As long as recorded, within one AAC frame plus the encoder's priming.
     const double recorded = double(frames.load());
     EXPECT_NEAR(double(file.firstChannel.size()), recorded, 2048.0);
-    EXPECT_NEAR(file.containerSeconds, recorded / 48000.0, 2048.0 / 48000.0);
     EXPECT_GT(recorded, double(speech.samples.size()));
     const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000),
                                                              test::energyEnvelope(file.firstChannel, 48000));
     EXPECT_GE(correlation, EnvelopeThreshold);
     std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
-}
-
-TEST_F(AudioIntegrationTest, SixteenKilohertzPathKeepsFrameCountsAndSpeech)
-{
-    const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
-    PulseAudioCapture capture(connection, mic->sourceName());
-    const auto format = capture.inputFormat();
-    ASSERT_TRUE(format);
-    EXPECT_EQ(*format, (AudioFormat{48000, 1, SampleType::Float32, true}));
-    const AudioFormat target{16000, 1, SampleType::Int16, true};
-    auto resampler = SwrResampler::create(*format, target);
-    ASSERT_TRUE(resampler);
-
-    std::mutex mutex;
-    std::vector<qint64> inputSizes;
-    qint64 framesOut = 0;
-    std::vector<float> converted;
-    ASSERT_EQ(capture.start(512,
-                            [&](const AudioBuffer& buffer) {
-                                const auto out16k = resampler->convert(buffer);
-                                const std::lock_guard lock(mutex);
-                                inputSizes.push_back(buffer.frameCount());
-                                frames += buffer.frameCount();
-                                ASSERT_TRUE(out16k);
-                                EXPECT_EQ(out16k->format, target);
-                                framesOut += out16k->frameCount();
-                                const auto* samples = reinterpret_cast<const qint16*>(out16k->data.constData());
-                                for (qint64 i = 0; i < out16k->frameCount(); ++i)
-                                    converted.push_back(float(samples[i]) / 32768.0f);
-                            }),
-              std::nullopt);
-    ASSERT_TRUE(framesArrive(0));
-    ASSERT_TRUE(mic->play(speech.wavPath));
-    QThread::msleep(300);
-    capture.stop();
-
-    const std::lock_guard lock(mutex);
-    ASSERT_GT(inputSizes.size(), 100u);
-    // Every buffer but the tail handed over at stop has exactly 512 frames.
-    for (size_t i = 0; i + 1 < inputSizes.size(); ++i)
-        ASSERT_EQ(inputSizes[i], 512) << i;
-    EXPECT_EQ(framesOut, frames.load() * 16000 / 48000);
-    // Envelopes are of 10 ms windows at either rate.
-    const auto envelope = test::energyEnvelope(converted, 16000);
-    const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000), envelope);
-    EXPECT_GE(correlation, EnvelopeThreshold);
-    EXPECT_GT(*std::max_element(envelope.begin(), envelope.end()), 0.05);
-    std::printf("16 kHz: %lld out, envelope correlation %.3f\n", static_cast<long long>(framesOut), correlation);
 }
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
@@ -295,28 +242,22 @@ TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
-    EXPECT_TRUE(log.printed().contains(QStringLiteral("成功设置默认输入设备: Velnor-Test-Microphone")));
     EXPECT_TRUE(devices.setDefaultSource(QStringLiteral("no_such_source")).has_value());
 }
 
+// What the recorder does with a failing capture and an unknown permission is
+// AudioRecorderTest's; here, what a connection without a server reports.
 TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 {
     PulseConnection nowhere("Velnor tests", "unix:" + QFile::encodeName(dir.filePath(QStringLiteral("no-daemon"))));
     PulseAudioDevices noDevices(nowhere);
     PulseMicrophonePermission noPermission(nowhere, scheduler);
     ASSERT_TRUE(test::waitUntil([&] { return nowhere.isSettled(); }, 5000));
-    auto recorder = makeRecorder(nowhere, QString(), noDevices, noPermission);
-    const QString path = dir.filePath(QStringLiteral("1765000001.5.m4a"));
-    EXPECT_FALSE(recorder->startRecording(path));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 录音启动失败: ")).size(), 1);
     // No server is not a refusal: not known, with the reason, and tried.
     EXPECT_EQ(noPermission.status(), MicrophonePermission::Status::NotDetermined);
     EXPECT_TRUE(noPermission.reason().startsWith(QStringLiteral("PulseAudio 服务器不可用: "))) << noPermission.reason().toStdString();
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 麦克风状态未知，仍尝试录音: PulseAudio 服务器不可用")).size(), 1);
     EXPECT_FALSE(noDevices.sources());
     EXPECT_TRUE(PulseAudioCapture(nowhere).start(512, [](const AudioBuffer&) {}).has_value());
-    recorder->stopRecording();
 }
 
 // The start sound, from the app's resources, through the app's connection to

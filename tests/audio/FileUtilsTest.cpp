@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -31,7 +32,9 @@ protected:
     test::TempDir dir;
     ManualClock clock;
     test::LogCapture log{clock};
-    FileUtils files{dir.path(), clock, log.logger(), log.printSink()};
+    QStringList pinned; // recordings whose words were never delivered
+    FileUtils files{dir.path(), clock, log.logger(), log.printSink(),
+                    [this](const QString& path) { return pinned.contains(QFileInfo(path).fileName()); }};
 };
 
 // Names are the shortest round trip of the seconds, with a fraction; only the
@@ -57,24 +60,25 @@ TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
     EXPECT_FALSE(QFile::exists(files.newAudioFileURL()));
 }
 
-TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignFiles)
+TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignOrPinnedFiles)
 {
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 13; ++i)
         make(FileUtils::fileNameFor(1765000000.0 + i), 100 - i); // i = 0 is the oldest
     for (const char* foreign : {"song.m4a", "1700000000.5.M4A", "notes.txt"})
         make(QString::fromLatin1(foreign), 500);
+    pinned << QStringLiteral("1765000000.0.m4a"); // the only copy of a failed dictation's words
     files.cleanupOldAudioFiles(10);
     files.cleanupOldAudioFiles(10);
 
     const QStringList left = remaining();
-    EXPECT_EQ(left.size(), 13);
-    for (const char* kept : {"1765000002.0.m4a", "song.m4a", "1700000000.5.M4A", "notes.txt"})
+    EXPECT_EQ(left.size(), 14);
+    for (const char* kept : {"1765000000.0.m4a", "1765000003.0.m4a", "song.m4a", "1700000000.5.M4A", "notes.txt"})
         EXPECT_TRUE(left.contains(QString::fromLatin1(kept))) << kept;
     // Newest of the old ones first.
     const QStringList deleted = log.linesWith(QStringLiteral("删除旧录音文件: "));
     ASSERT_EQ(deleted.size(), 2);
-    EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
-    EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000000.0.m4a")));
+    EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000002.0.m4a")));
+    EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
 }
 
 TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)

@@ -25,7 +25,6 @@ public:
 
     bool isReady() const { return m_ready; }
     QString sourceName() const { return m_sink + QStringLiteral("_input"); }
-    QString sinkName() const { return m_sink; }
 
     // Plays a WAV file into the microphone and returns once it has played.
     bool play(const QString& wavPath) const;

@@ -6,7 +6,6 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -32,7 +31,7 @@ protected:
         return answer.get_future().get();
     }
 
-    QString dictate(const QString& text, bool deliver)
+    void dictate(const QString& text, bool deliver)
     {
         const QString recording = temp.writeFile(text + QStringLiteral(".m4a"), "m4a");
         DictationObserver& recorder = service.recorder();
@@ -43,7 +42,6 @@ protected:
             recorder.delivered(dictation, text, text, QStringLiteral("clipboard"));
         else
             recorder.failed(dictation, QStringLiteral("网络请求失败"));
-        return recording;
     }
 
     void passDays(int days)
@@ -67,22 +65,19 @@ protected:
 TEST_F(HistoryServiceTest, RetentionAppliesAtStartAndEveryDayWithTheCurrentSetting)
 {
     settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("7"));
-    const QString oldRecording = dictate(QStringLiteral("old"), true);
-    const QString failedRecording = dictate(QStringLiteral("failed"), false);
+    // Which entries and recordings a prune keeps is HistoryStoreTest's; here, when it runs.
+    dictate(QStringLiteral("old"), true);
+    dictate(QStringLiteral("failed"), false);
     clock.advance(qint64(10) * 24 * 3600 * 1000); // the scheduler is not running yet
-    const QString recentRecording = dictate(QStringLiteral("recent"), true);
+    dictate(QStringLiteral("recent"), true);
 
     service.start();
     EXPECT_EQ(entryTexts(), (QStringList{QStringLiteral("recent/delivered"), QStringLiteral("/failed")}));
-    EXPECT_FALSE(QFile::exists(oldRecording)) << "an entry's recording goes with it";
-    EXPECT_TRUE(QFile::exists(failedRecording)) << "the only copy of words never delivered waits for a retry";
-    EXPECT_TRUE(QFile::exists(recentRecording));
 
     passDays(5);
     EXPECT_EQ(entryTexts().size(), 2);
     passDays(3);
     EXPECT_EQ(entryTexts(), QStringList{QStringLiteral("/failed")}) << "the daily prune removes what aged past the retention";
-    EXPECT_FALSE(QFile::exists(recentRecording));
 
     settings.setString(SettingsKey::HistoryRetentionDays, QStringLiteral("2"));
     dictate(QStringLiteral("kept"), true);

@@ -1,8 +1,8 @@
-#include "audio/FileUtils.h"
 #include "core/Clock.h"
+#include "history/DictationRetry.h"
 #include "history/HistoryStore.h"
-#include "log/Logger.h"
-#include "log/SecretRedactor.h"
+#include "support/LogCapture.h"
+#include "testing/FakeBackendServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -151,28 +151,6 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
     }
 }
 
-TEST_F(HistoryStoreTest, KeepTheNewestTenNeverDeletesARecordingNotDeliveredYet)
-{
-    auto store = openedStore();
-    QStringList recordings;
-    for (int i = 0; i < 12; ++i) {
-        recordings << makeRecording(FileUtils::fileNameFor(1765000000.0 + i));
-        QFile file(recordings.last());
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        file.setFileTime(QDateTime::fromSecsSinceEpoch(1765000000 + i), QFileDevice::FileModificationTime);
-    }
-    record(*store, "Editor", recordings[0], HistoryOutcome::Failed);
-
-    SecretRedactor redactor;
-    Logger log(dir.filePath("logs"), clock, [](const QString&) {}, redactor);
-    FileUtils files(dir.path(), clock, log, [](const QString&) {},
-                    [&](const QString& path) { return store->isRecordingPinned(path); });
-    files.cleanupOldAudioFiles(10);
-    EXPECT_TRUE(QFile::exists(recordings[0])) << "pinned: the failed dictation's only copy";
-    EXPECT_FALSE(QFile::exists(recordings[1]));
-    EXPECT_TRUE(QFile::exists(recordings[2]));
-}
-
 TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
 {
     // A clock that ran behind stamped some entries 40 days early, one that
@@ -225,6 +203,15 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
                                      [](const HistoryEntry& e) { return e.outcome == HistoryOutcome::Failed; });
     ASSERT_NE(failed, left.cend());
     store->recordRetryDelivered(*failed, "text");
+    // Retrying it again would type the words twice: refused, nothing sent.
+    test::LogCapture log;
+    FakeFileRecognitionService recognition;
+    DictationRetry retry({*store, recognition, log.logger(), QStringLiteral("linux")});
+    std::optional<Result<QString, QString>> again;
+    retry.retry(failed->id, [&](Result<QString, QString> result) { again = std::move(result); });
+    all(*store); // the store answers in order: the retry has looked the entry up
+    EXPECT_TRUE(again.has_value() && !again->ok());
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
     EXPECT_EQ(prune(*store, 30), 1);
     EXPECT_FALSE(QFile::exists(failed->recordingPath));
 }

@@ -81,11 +81,3 @@ TEST_F(AppLog, LinesFromManyThreadsArriveWholeAndInPerThreadOrder)
         ++next[t];
     }
 }
-
-TEST_F(AppLog, WithoutADocumentsFolderOnlyTheConsoleGetsLines)
-{
-    Logger consoleOnly(QString(), clock, console.sink(), redactor);
-    consoleOnly.info(QStringLiteral("hello"));
-    consoleOnly.flush();
-    EXPECT_EQ(console.lines().size(), 1);
-}
