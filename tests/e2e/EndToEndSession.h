@@ -35,6 +35,7 @@ public:
     // SIGTERM; true when the app exited within `timeoutMs` (killed otherwise).
     bool stop(int timeoutMs = 10000);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
 
     // Everything the app logged so far.
     QString log();
