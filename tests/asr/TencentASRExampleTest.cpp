@@ -184,9 +184,7 @@ TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
     harness.socket().events.textReceived(test::resultMessage(1, 0, "abc"));
     harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
     settle();
-    EXPECT_EQ(completions, QStringList{"abc"});
-    EXPECT_EQ(example->currentText(), "abc");
-    EXPECT_EQ(example->finalText(), "");
+    EXPECT_EQ(completions, QStringList{"abc"}) << "no final text: the current one";
     EXPECT_FALSE(example->isRecording());
 
     harness.socket().events.textReceived(test::resultMessage(2, 0, "abcd"));

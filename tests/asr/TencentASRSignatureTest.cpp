@@ -1,6 +1,5 @@
 #include "AsrTestSupport.h"
 
-#include <QUrlQuery>
 
 #include "OpensslReference.h"
 
@@ -77,20 +76,9 @@ TEST_F(TencentASRSignatureTest, UrlQueryRoundTripsAwkwardValuesExactly)
     EXPECT_FALSE(encodedQuery.contains(' '));
     const QMap<QString, QString> decoded = decodeQuery(encodedQuery);
     EXPECT_EQ(decoded.size(), 13);
+    // That a server recomputing the signature from these values agrees is
+    // proven on the wire by RealtimeControllerIntegrationTest's hot words.
     EXPECT_EQ(decoded["hotword_list"], QStringLiteral("hello world|5,腾讯云|10,C++ & a=b?#%/|3,naïve 👩‍💻|2"));
-
-    // What the request line carries decodes the same way through Qt's own reader.
-    const QUrlQuery reader(QUrl(QString::fromLatin1(url->toEncoded())));
-    for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
-        EXPECT_EQ(reader.queryItemValue(it.key(), QUrl::FullyDecoded), it.value()) << it.key().toStdString();
-
-    // A server recomputing the signature from the decoded values agrees.
-    QStringList pairs;
-    for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
-        if (it.key() != "signature")
-            pairs.append(it.key() + "=" + it.value());
-    const QString text = "asr.example.test:8443/asr/v2/1300000000?" + pairs.join('&');
-    EXPECT_EQ(decoded["signature"], opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
 }
 
 TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)

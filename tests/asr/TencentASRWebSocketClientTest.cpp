@@ -160,12 +160,21 @@ TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheC
 
 TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectAtMostOnce)
 {
+    // An abnormal close alone (a server's 1011) is retried without an error.
+    becomeReady();
+    socket().events.closed(1011);
+    harness.scheduler.advanceBy(seconds(30));
+    harness.drain();
+    EXPECT_EQ(connections(), 2);
+    EXPECT_TRUE(delegate.errors.isEmpty());
+
     // A dropped TCP connection: the platform reports a failure, then the close.
+    makeClient(harness.config());
     becomeReady();
     socket().events.failed(QStringLiteral("The remote host closed the connection"));
     socket().events.closed(1006);
     harness.scheduler.advanceBy(seconds(30));
-    EXPECT_EQ(connections(), 2);
+    EXPECT_EQ(connections(), 4);
     EXPECT_EQ(client->retryCount(), 1);
 
     // A failure after a normal close is only logged.
@@ -176,7 +185,7 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     harness.scheduler.advanceBy(seconds(30));
     harness.drain();
     EXPECT_TRUE(delegate.errors.isEmpty());
-    EXPECT_EQ(connections(), 3);
+    EXPECT_EQ(connections(), 5);
     EXPECT_TRUE(harness.log.mentions("ℹ️ 连接已断开，忽略URLSession完成错误: cancelled"));
 
     // After disconnect() the old connection's events do not reach the client at all.
@@ -184,7 +193,7 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     EXPECT_EQ(socket().closedWith, 1000);
     socket().events.failed(QStringLiteral("cancelled"));
     harness.scheduler.advanceBy(seconds(30));
-    EXPECT_EQ(connections(), 3);
+    EXPECT_EQ(connections(), 5);
 }
 
 TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHandshake)
