@@ -197,7 +197,10 @@ TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
         reply(user);
         EXPECT_TRUE(model->isLoggedIn());
         EXPECT_EQ(users.userInfoV2().has_value(), success);
-        EXPECT_EQ(posted, success ? QList<Name>{Name::LoginSuccess} : QList<Name>{});
+        EXPECT_EQ(posted.size(), success ? 1 : 0); // not list == list: Qt compares empty lists through a null pointer
+        if (success) {
+            EXPECT_EQ(posted.first(), Name::LoginSuccess);
+        }
         posted.clear();
         users.clear();
     }
