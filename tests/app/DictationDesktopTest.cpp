@@ -6,6 +6,7 @@
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "keyboard/XTestKeys.h"
+#include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -30,7 +31,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <memory>
 #include <utility>
 
@@ -83,11 +83,7 @@ protected:
 
     void TearDown() override
     {
-        if (velnor.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(velnor.processId()), SIGTERM);
-            if (!velnor.waitForFinished(10000))
-                velnor.kill();
-        }
+        test::endAsLogoutWould(velnor);
         server.stop();
     }
 
