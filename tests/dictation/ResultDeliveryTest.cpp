@@ -31,39 +31,6 @@ TEST_F(Delivery, WhitespaceOnlyRealtimeTextTypesNothing)
     EXPECT_TRUE(textInput.typed.isEmpty());
 }
 
-TEST_F(Delivery, CorrectionOutcomesDecideWhatIsTyped)
-{
-    using Answer = Result<AdjustTextResponse, ServiceError>;
-    const auto corrected = [](std::optional<QString> text) {
-        AdjustTextResponse r;
-        r.text = std::move(text);
-        return Answer::success(r);
-    };
-    struct Case {
-        const char* name;
-        Answer answer;
-        QString typed;
-    };
-    const QList<Case> cases = {{"corrected", corrected(QStringLiteral("Corrected.")), QStringLiteral("Corrected.")},
-                               {"no text", corrected(std::nullopt), QStringLiteral(" raw text")},
-                               {"empty text", corrected(QString()), QString()},
-                               {"failure", Answer::failure(networkError()), QStringLiteral(" raw text")}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        adjustment.adjustments.clear();
-        textInput.typed.clear();
-        delivery().handleRealtimeRecognitionResult(kCurrent, QStringLiteral(" raw text"));
-        advance(0.1);
-        ASSERT_EQ(adjustment.adjustments.size(), 1);
-        // The untrimmed text goes to correction.
-        EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral(" raw text"));
-        adjustment.adjustments.first().answer(c.answer);
-        EXPECT_EQ(textInput.typed, QStringList{c.typed});
-    }
-    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 文本校对失败: 网络请求失败: connection refused，使用原始文本")),
-              QStringLiteral("WARNING"));
-}
-
 TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
 {
     settings.setString(SettingsKey::OutputLanguage, QStringLiteral("default"));
@@ -79,17 +46,25 @@ TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
     workspace.frontApp = std::nullopt;
     delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hi"));
     EXPECT_TRUE(log.contains(QStringLiteral("⚠️ 无法获取前台应用信息")));
+    // An empty correction is what is typed: none of the raw text.
+    answerAdjustment(QString());
+    EXPECT_EQ(textInput.typed, QStringList{QString()});
 }
 
 TEST_F(Delivery, TypingThatCompletesLaterStillResetsAfterwards)
 {
+    // A failed correction types the raw text, untrimmed as it was recognised.
     textInput.deferCompletion = true;
-    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hello"));
+    delivery().handleRealtimeRecognitionResult(kCurrent, QStringLiteral(" hello"));
+    advance(0.1);
+    EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral(" hello"));
     adjustment.adjustments.first().answer(Result<AdjustTextResponse, ServiceError>::failure(networkError()));
+    EXPECT_EQ(log.levelOf(QStringLiteral("❌ 文本校对失败: 网络请求失败: connection refused，使用原始文本")),
+              QStringLiteral("WARNING"));
     EXPECT_TRUE(sounds.played.isEmpty()) << "the end sound follows the typing";
     textInput.completePending();
     EXPECT_EQ(sounds.played.size(), 1);
-    EXPECT_TRUE(log.contains(QStringLiteral("✅ 实时识别文本输入完成: [hello], 应用信息: [\"appName\": \"Editor\", "
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ 实时识别文本输入完成: [ hello], 应用信息: [\"appName\": \"Editor\", "
                                             "\"bundleId\": \"org.example.editor\", \"processId\": \"4242\"], 输入方式: accessibility")));
 }
 
