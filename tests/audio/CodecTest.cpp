@@ -26,40 +26,59 @@ AudioBuffer sine(const AudioFormat& format, qint64 start, int frames, double hz 
     return test::floatBuffer(samples, format.channelCount, format.sampleRate);
 }
 
-TEST(FfmpegAacFileWriter, WritesAacAtTheInputRateAndChannelsWithTheRecordedLength)
+// Whatever the umask says, and also over a file someone left readable; a
+// writer destroyed while open finishes its file. More than eight channels
+// need the frame's extended plane pointers.
+TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByteAndHoldsTheInputRateChannelsAndLength)
 {
-    // More than eight channels need the frame's extended plane pointers.
-    for (const AudioFormat format : {AudioFormat{44100, 2, SampleType::Float32, true},
-                                     AudioFormat{48000, 1, SampleType::Float32, true},
-                                     AudioFormat{16000, 16, SampleType::Float32, true}}) {
-        test::TempDir dir;
-        const QString path = dir.filePath(QStringLiteral("1765000000.25.m4a"));
-        FfmpegAacFileWriter writer;
-        ASSERT_TRUE(writer.isAvailable());
-        ASSERT_EQ(writer.open(path, format, 96000 * format.channelCount), std::nullopt);
-        // Odd-sized buffers: frames that do not fill an AAC frame must survive.
+    const mode_t umaskBefore = ::umask(0);
+    test::TempDir dir;
+    const QString left = dir.writeFile(QStringLiteral("1765000001.5.m4a"), "old");
+    QFile::setPermissions(left, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                    | QFileDevice::ReadOther);
+    const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    struct Case {
+        AudioFormat format;
+        QString path;
+        bool finished;
+    };
+    for (const Case& c : {Case{{44100, 2, SampleType::Float32, true}, dir.filePath(QStringLiteral("1765000000.5.m4a")), true},
+                          Case{{48000, 1, SampleType::Float32, true}, left, true},
+                          Case{{16000, 16, SampleType::Float32, true}, dir.filePath(QStringLiteral("dropped.m4a")), false}}) {
+        SCOPED_TRACE(c.path.toStdString());
         qint64 frames = 0;
-        for (int i = 0; i < 97; ++i) {
-            const int size = 700 + (i % 5) * 111;
-            ASSERT_EQ(writer.write(sine(format, frames, size)), std::nullopt);
-            frames += size;
+        {
+            FfmpegAacFileWriter writer;
+            ASSERT_TRUE(writer.isAvailable());
+            ASSERT_EQ(writer.open(c.path, c.format, 96000 * c.format.channelCount), std::nullopt);
+            EXPECT_EQ(QFile::permissions(c.path) & groupOrOthers, 0) << "while it is written";
+            // Odd-sized buffers: frames that do not fill an AAC frame must survive.
+            for (int i = 0; i < 97; ++i) {
+                const int size = 700 + (i % 5) * 111;
+                ASSERT_EQ(writer.write(sine(c.format, frames, size)), std::nullopt);
+                frames += size;
+            }
+            if (c.finished) {
+                ASSERT_EQ(writer.finish(), std::nullopt);
+                EXPECT_EQ(writer.finish(), std::nullopt);
+            }
         }
-        ASSERT_EQ(writer.finish(), std::nullopt);
-        EXPECT_EQ(writer.finish(), std::nullopt);
-
-        const test::DecodedAudio decoded = test::decodeAudioFile(path);
+        EXPECT_EQ(QFile::permissions(c.path) & groupOrOthers, 0);
+        const test::DecodedAudio decoded = test::decodeAudioFile(c.path);
         ASSERT_TRUE(decoded.opened);
         EXPECT_EQ(decoded.codecName, QStringLiteral("aac"));
-        EXPECT_EQ(decoded.sampleRate, format.sampleRate);
-        EXPECT_EQ(decoded.channels, format.channelCount);
+        EXPECT_EQ(decoded.sampleRate, c.format.sampleRate);
+        EXPECT_EQ(decoded.channels, c.format.channelCount);
         EXPECT_NEAR(double(decoded.firstChannel.size()), double(frames), 1024.0);
-        EXPECT_NEAR(decoded.containerSeconds, double(frames) / format.sampleRate, 1024.0 / format.sampleRate);
+        EXPECT_NEAR(decoded.containerSeconds, double(frames) / c.format.sampleRate, 1024.0 / c.format.sampleRate);
         // The tone comes back at its level.
         double sum = 0.0;
         for (size_t i = 4096; i < decoded.firstChannel.size() - 4096; ++i)
             sum += double(decoded.firstChannel[i]) * decoded.firstChannel[i];
         EXPECT_NEAR(std::sqrt(sum / double(decoded.firstChannel.size() - 8192)), 0.3 / std::sqrt(2.0), 0.02);
     }
+    ::umask(umaskBefore);
 }
 
 TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
@@ -78,38 +97,6 @@ TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
     EXPECT_EQ(writer.write(sine(format, 0, 2048)), std::nullopt);
     EXPECT_EQ(writer.finish(), std::nullopt);
     EXPECT_TRUE(test::decodeAudioFile(dir.filePath(QStringLiteral("z.m4a"))).opened);
-}
-
-// Whatever the umask says, and also over a file someone left readable; a
-// writer destroyed while open finishes its file.
-TEST(FfmpegAacFileWriter, ARecordingIsTheUsersAloneFromItsFirstByte)
-{
-    const mode_t umaskBefore = ::umask(0);
-    test::TempDir dir;
-    const QString left = dir.writeFile(QStringLiteral("1765000001.5.m4a"), "old");
-    QFile::setPermissions(left, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                    | QFileDevice::ReadOther);
-    const auto groupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    const AudioFormat format{48000, 1, SampleType::Float32, true};
-    for (const auto& [path, finished] : {std::pair{dir.filePath(QStringLiteral("1765000000.5.m4a")), true}, {left, true},
-                                         {dir.filePath(QStringLiteral("dropped.m4a")), false}}) {
-        SCOPED_TRACE(path.toStdString());
-        {
-            FfmpegAacFileWriter writer;
-            ASSERT_EQ(writer.open(path, format, 0), std::nullopt);
-            EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0) << "while it is written";
-            ASSERT_EQ(writer.write(sine(format, 0, 48000)), std::nullopt);
-            if (finished) {
-                ASSERT_EQ(writer.finish(), std::nullopt);
-            }
-        }
-        EXPECT_EQ(QFile::permissions(path) & groupOrOthers, 0);
-        const test::DecodedAudio decoded = test::decodeAudioFile(path);
-        ASSERT_TRUE(decoded.opened);
-        EXPECT_NEAR(double(decoded.firstChannel.size()), 48000.0, 1024.0);
-    }
-    ::umask(umaskBefore);
 }
 
 const AudioFormat Stereo48k{48000, 2, SampleType::Float32, true};
