@@ -67,29 +67,19 @@ TEST_F(AudioInputManagerTest, ListsOnlyHealthyRealMicrophones)
     EXPECT_EQ(log.linesWith(QStringLiteral("[AudioInputManager] 蓝牙设备名称无效: 未知设备")).size(), 1);
 }
 
-// From the store, else the default; a stored device that is not attached is
-// no selection, and its id stays stored.
-TEST_F(AudioInputManagerTest, SelectionRestoresFromStoreOrDefault)
+// Nothing stored selects the default; a selection persists, becomes the
+// system default and is restored from the store by the next run, without
+// changing the default again; a stored device that is not attached is no
+// selection, and its id stays stored.
+TEST_F(AudioInputManagerTest, SelectingPersistsMakesItTheSystemDefaultAndTheNextRunRestoresIt)
 {
     const QString key = QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId);
-    for (const auto& [stored, selected] : {std::pair{"", "alsa_input.usb-mic"}, {"bluez_source.DD.hfp", "bluez_source.DD.hfp"},
-                                           {"gone", ""}}) {
-        if (*stored)
-            settings.setString(key, QString::fromLatin1(stored));
-        AudioInputManager manager(devices, settings, log.logger(), log.printSink());
-        EXPECT_EQ(manager.selectedDevice() ? manager.selectedDevice()->id : QString(), QString::fromLatin1(selected)) << stored;
-    }
-    EXPECT_EQ(settings.string(key), QStringLiteral("gone"));
-    EXPECT_TRUE(devices.defaultChanges.isEmpty());
-}
-
-TEST_F(AudioInputManagerTest, SelectingPersistsAndMakesItTheSystemDefault)
-{
     AudioInputManager manager(devices, settings, log.logger(), log.printSink());
+    EXPECT_EQ(manager.selectedDevice()->id, QStringLiteral("alsa_input.usb-mic"));
     const AudioInputDevice internal = manager.availableDevices()[0];
     manager.selectDevice(internal);
     EXPECT_EQ(manager.selectedDevice(), internal);
-    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId)), internal.id);
+    EXPECT_EQ(settings.string(key), internal.id);
     EXPECT_EQ(devices.defaultSource, internal.id);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("成功设置默认输入设备: Built-in Audio Analog Stereo")));
 
@@ -103,6 +93,15 @@ TEST_F(AudioInputManagerTest, SelectingPersistsAndMakesItTheSystemDefault)
     EXPECT_TRUE(log.printed().contains(QStringLiteral("设置默认输入设备失败: Connection refused")));
     EXPECT_FALSE(manager.setDefaultInputDevice(AudioInputDevice{}));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("无效的设备ID: ")));
+
+    devices.failure.reset();
+    devices.defaultSource = QStringLiteral("alsa_input.usb-mic");
+    const QStringList changes = devices.defaultChanges;
+    EXPECT_EQ(AudioInputManager(devices, settings, log.logger(), log.printSink()).selectedDevice(), internal);
+    settings.setString(key, QStringLiteral("gone"));
+    EXPECT_FALSE(AudioInputManager(devices, settings, log.logger(), log.printSink()).selectedDevice());
+    EXPECT_EQ(settings.string(key), QStringLiteral("gone"));
+    EXPECT_EQ(devices.defaultChanges, changes);
 }
 
 TEST_F(AudioInputManagerTest, ServerFailureGivesAnEmptyList)
