@@ -141,20 +141,6 @@ TEST_F(TraditionalDictation, IndicatorIsResetWhenAbnormalAndForcedForFullScreenE
     EXPECT_TRUE(indicator.calls.contains(QStringLiteral("bringToFront")));
 }
 
-TEST_F(TraditionalDictation, RecordingsBelowTheMinimumSizeAreNotUploaded)
-{
-    recorder.bytesPerRecording = 10239;
-    pressAndRelease();
-    EXPECT_TRUE(recognition.recognitions.isEmpty());
-    EXPECT_TRUE(log.contains(QStringLiteral("音频文件太小(10239 bytes)，跳过识别")));
-    EXPECT_EQ(sounds.played.size(), 2) << "start and end sound";
-    EXPECT_FALSE(indicator.recognizing);
-    expectEveryEntryFinished();
-    recorder.bytesPerRecording = 10240;
-    pressAndRelease();
-    EXPECT_EQ(recognition.recognitions.size(), 1);
-}
-
 TEST_F(TraditionalDictation, UploadsOnlyTheFileThisDictationRecorded)
 {
     // After one dictation went through, a stop that has no fresh recording of
@@ -223,16 +209,28 @@ TEST_F(TraditionalDictation, EveryModeButRealtimeRecordsToAFileAndStopsIt)
     }
 }
 
-TEST_F(TraditionalDictation, FailedRecognitionFinishesWithTheEndSound)
+// A recording too small to upload, then a failed upload: each ends with its
+// end sound and nothing typed.
+TEST_F(TraditionalDictation, TooSmallOrFailedRecognitionFinishesWithTheEndSound)
 {
+    recorder.bytesPerRecording = 10239;
     pressAndRelease();
+    EXPECT_TRUE(recognition.recognitions.isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("音频文件太小(10239 bytes)，跳过识别")));
+    EXPECT_EQ(sounds.played.size(), 2) << "start and end sound";
+    EXPECT_FALSE(indicator.recognizing);
+
+    recorder.bytesPerRecording = 10240;
+    pressAndRelease();
+    ASSERT_EQ(recognition.recognitions.size(), 1);
     failUpload();
     EXPECT_FALSE(indicator.recognizing);
-    EXPECT_EQ(sounds.played.size(), 2);
+    EXPECT_EQ(sounds.played.size(), 4);
     const QStringList failures = log.startingWith(QStringLiteral("语音识别失败: "));
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures.first().contains(QStringLiteral("QASRServiceNetworkErrorDomain")));
     EXPECT_TRUE(textInput.typed.isEmpty());
+    expectEveryEntryFinished();
 
     // Late callbacks of a controller that is gone do nothing.
     controller->handleKeyDown();
