@@ -233,20 +233,6 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
     EXPECT_TRUE(log.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
 }
 
-// A capture that fails to start leaves its engine until the next stop, which
-// still closes the file.
-TEST_F(AudioRecorderTest, AFailedCaptureStartIsCleanedUpByStop)
-{
-    script.startError = QStringLiteral("Connection refused");
-    auto recorder = makeRecorder();
-    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
-    EXPECT_TRUE(recorder->hasAudioEngine());
-    recorder->stopRecording();
-    EXPECT_FALSE(recorder->hasAudioEngine());
-    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
-    recorder->stopRecording();
-}
-
 TEST_F(AudioRecorderTest, SelectedDeviceBecomesTheDefaultBeforeCaptureOpens)
 {
     settings.setString(QString::fromLatin1(SettingsKey::AudioSelectedInputDeviceId), QStringLiteral("usb_mic"));
@@ -301,7 +287,10 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
 }
 
-TEST_F(AudioRecorderTest, ANewStartFinalisesTheRunningRecording)
+// A new start finalises the running recording, and a destroyed recorder its
+// own. A capture that fails to start leaves its engine until the next stop,
+// which still closes the file.
+TEST_F(AudioRecorderTest, EveryRecordingIsFinalisedByARestartADestructionOrAStop)
 {
     auto recorder = makeRecorder();
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/i.m4a")));
@@ -309,6 +298,15 @@ TEST_F(AudioRecorderTest, ANewStartFinalisesTheRunningRecording)
     EXPECT_EQ(script.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
     recorder.reset();
     EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
+
+    script.startError = QStringLiteral("Connection refused");
+    recorder = makeRecorder();
+    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
+    EXPECT_TRUE(recorder->hasAudioEngine());
+    recorder->stopRecording();
+    EXPECT_FALSE(recorder->hasAudioEngine());
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
+    recorder->stopRecording();
 }
 
 TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
