@@ -69,11 +69,13 @@ protected:
         return http.send("POST", url("/qasr/recognize"), body.finish(), headers, timeoutMs);
     }
     // An upload left in flight on its own connection of `network`.
-    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, int i)
+    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, int i, const QString& token = {})
     {
         const MultipartBody body = uploadBody(audio, {{"file_type", "m4a"}}, "B" + QByteArray::number(i));
         QNetworkRequest request(url("/qasr/recognize"));
         request.setRawHeader("Content-Type", body.contentType());
+        if (!token.isEmpty())
+            request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
         return network.post(request, body.finish());
     }
 

@@ -1,8 +1,4 @@
-#include "support/SpeechFixtures.h"
-
 #include "audio/AudioDecoder.h"
-
-#include "support/TempDir.h"
 
 #include <QtEndian>
 
@@ -46,22 +42,6 @@ TEST(AudioDecoder, ResamplesAnyRateAndLayoutTo16kMono)
         EXPECT_NEAR(static_cast<double>(samples->size()), 16000.0, 160.0) << rate << "/" << channels;
         EXPECT_GT(rms(*samples), 4000) << "the tone survives the down-mix";
     }
-}
-
-TEST(AudioDecoder, DecodesAnAacRecording)
-{
-    velnor::test::TempDir dir;
-    test::SpeechFixtures speech(dir.path());
-    const QByteArray m4a = speech.m4a(QStringLiteral("one two three"), 1.0);
-    ASSERT_FALSE(m4a.isEmpty()) << speech.error().toStdString();
-    QString error;
-    const auto samples = AudioDecoder::decode(m4a, {60}, &error);
-    ASSERT_TRUE(samples) << error.toStdString();
-    EXPECT_GT(samples->size(), 16000u) << "speech plus a second of silence";
-    EXPECT_GT(rms(*samples), 100);
-
-    EXPECT_FALSE(AudioDecoder::decode(m4a.left(m4a.size() / 2), {60}, &error)) << "cut in half";
-    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(AudioDecoder, RefusesWhatItShouldNotDecode)

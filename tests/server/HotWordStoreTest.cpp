@@ -29,22 +29,11 @@ protected:
         AccountStore accounts(*database, clock);
         first = accounts.signIn(QStringLiteral("13800000001"), QString()).value().id;
         second = accounts.signIn(QStringLiteral("13800000002"), QString()).value().id;
-        store = std::make_unique<HotWordStore>(*database);
-    }
-
-    QStringList texts(qint64 user)
-    {
-        QStringList result;
-        const QList<HotWord> words = store->list(user).value();
-        for (const HotWord& word : words)
-            result << word.text;
-        return result;
     }
 
     velnor::test::TempDir dir;
     test::ManualClock clock;
     std::unique_ptr<Database> database;
-    std::unique_ptr<HotWordStore> store;
     qint64 first = 0;
     qint64 second = 0;
 };
@@ -76,28 +65,6 @@ TEST(HotWordRules, TextLengthAndWeightBounds)
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 0), Status::InvalidWeight);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 12), Status::InvalidWeight);
     EXPECT_EQ(HotWordStore::normalizedText(QStringLiteral("  Velnor \t")), QStringLiteral("Velnor"));
-}
-
-TEST_F(Stores, FiftyWordsPerUserAndUpdatesDoNotCount)
-{
-    for (int i = 0; i < HotWordStore::kMaxWords; ++i)
-        ASSERT_EQ(store->add(first, QStringLiteral("word%1").arg(i), 5), Status::Ok) << i;
-    EXPECT_EQ(store->add(first, QStringLiteral("one more"), 5), Status::LimitReached);
-    EXPECT_EQ(store->add(first, QStringLiteral(" word7 "), 9), Status::Ok) << "an existing text changes its weight";
-    EXPECT_EQ(store->add(second, QStringLiteral("word0"), 5), Status::Ok) << "the limit is per user";
-
-    const QList<HotWord> words = store->list(first).value();
-    ASSERT_EQ(words.size(), HotWordStore::kMaxWords);
-    EXPECT_EQ(words[0].text, QStringLiteral("word0"));
-    EXPECT_EQ(words[7].weight, 9);
-    EXPECT_EQ(words[49].text, QStringLiteral("word49")) << "kept in the order added";
-
-    EXPECT_EQ(store->remove(first, QStringLiteral("word3")), Status::Ok);
-    EXPECT_EQ(store->remove(first, QStringLiteral("word3")), Status::NotFound);
-    EXPECT_EQ(store->add(first, QStringLiteral("one more"), 5), Status::Ok) << "room again after a delete";
-    EXPECT_EQ(store->add(second, QStringLiteral("   "), 5), Status::InvalidText);
-    EXPECT_EQ(store->add(second, QStringLiteral("fine"), 0), Status::InvalidWeight);
-    EXPECT_EQ(texts(second), QStringList{QStringLiteral("word0")}) << "invalid words are not stored";
 }
 
 TEST_F(Stores, RecordUpdatesBelongToTheRecordsUser)

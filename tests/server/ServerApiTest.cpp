@@ -91,21 +91,27 @@ TEST_F(ServerApi, HotWordsAddListDeleteAndTheLimit)
     const HttpResult full = post("/qasr/hotword", {{"text", "extra"}, {"weight", 5}}, token);
     EXPECT_EQ(full.code(), 422);
     EXPECT_TRUE(full.msg().contains(QStringLiteral("50")));
+    EXPECT_EQ(post("/qasr/hotword", {{"text", " word7 "}, {"weight", 9}}, token).code(), 0) << "an update is no new word";
 
     const QJsonArray listed = hotWords(token);
     ASSERT_EQ(listed.size(), 50);
     EXPECT_EQ(listed[0].toObject(), (QJsonObject{{"text", "word0"}, {"weight", 1}}));
+    EXPECT_EQ(listed[7].toObject(), (QJsonObject{{"text", "word7"}, {"weight", 9}}));
+    EXPECT_EQ(listed[49].toObject().value("text"), "word49") << "kept in the order added";
 
     EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 0);
     EXPECT_EQ(http.json("DELETE", url("/qasr/hotword"), {{"text", "word3"}, {"weight", 4}}, token).code(), 404);
-    EXPECT_EQ(hotWords(token).size(), 49);
+    EXPECT_EQ(post("/qasr/hotword", {{"text", "extra"}, {"weight", 5}}, token).code(), 0) << "room again after a delete";
 
     EXPECT_EQ(post("/qasr/hotword", {{"text", "elevenchars"}, {"weight", 5}}, token).code(), 400);
     EXPECT_EQ(post("/qasr/hotword", {{"text", "ok"}, {"weight", "5"}}, token).code(), 400);
     EXPECT_EQ(http.send("POST", url("/qasr/hotword"), "{not json", {{"Authorization", "Bearer " + token.toUtf8()}}).code(),
               400);
+    EXPECT_EQ(hotWords(token).size(), 50) << "invalid words are not stored";
 
-    EXPECT_TRUE(hotWords(signIn(QStringLiteral("13900000000"))).isEmpty()) << "hot words are per user";
+    const QString other = signIn(QStringLiteral("13900000000"));
+    EXPECT_TRUE(hotWords(other).isEmpty()) << "hot words are per user";
+    EXPECT_EQ(post("/qasr/hotword", {{"text", "word0"}, {"weight", 5}}, other).code(), 0) << "and so is the limit";
 }
 
 TEST_F(ServerApi, AdjustAppliesTheUsersHotWords)

@@ -151,20 +151,6 @@ TEST_F(BusyServer, TerminationAnswersRunningAndQueuedUploadsThenExits)
     EXPECT_EQ(codeOf(uploads[1]), 503) << "the queued upload was answered, not dropped";
 }
 
-TEST(ServerWithoutTestControls, TestRoutesDoNotExistAndFaultsCannotBeArmed)
-{
-    velnor::test::TempDir dataDir;
-    test::ServerProcess server;
-    ASSERT_TRUE(server.start(dataDir.path(), {}, false)) << server.error().toStdString();
-    test::RawHttp http;
-    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/__test/fault")),
-                        {{"path", "/qasr/adjust"}, {"envelope_code", 500}})
-                  .status,
-              404);
-    EXPECT_EQ(http.get(server.url(QStringLiteral("/__test/sms-code?phone=13812345678"))).status, 404);
-    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/qasr/adjust")), {{"base64_text", ""}}).code(), 0);
-}
-
 // Each option that cannot work stops the server with a message naming it.
 TEST(ServerStartup, BadOptionsStopItWithAMessage)
 {
@@ -193,8 +179,15 @@ TEST(ServerStartup, BadOptionsStopItWithAMessage)
         EXPECT_TRUE(server.standardError().contains(c.message)) << server.standardError().toStdString();
     }
     test::ServerProcess server;
-    EXPECT_TRUE(server.start(dataDir.path(), {QStringLiteral("--host"), QStringLiteral("0.0.0.0")}, false))
+    ASSERT_TRUE(server.start(dataDir.path(), {QStringLiteral("--host"), QStringLiteral("0.0.0.0")}, false))
         << "without test controls any address will do";
+    // ... and then the test routes do not exist: no fault can be armed, no code read.
+    test::RawHttp http;
+    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/__test/fault")), {{"path", "/qasr/adjust"}, {"envelope_code", 500}})
+                  .status,
+              404);
+    EXPECT_EQ(http.get(server.url(QStringLiteral("/__test/sms-code?phone=13812345678"))).status, 404);
+    EXPECT_EQ(http.json("POST", server.url(QStringLiteral("/qasr/adjust")), {{"base64_text", ""}}).code(), 0);
 }
 
 } // namespace
