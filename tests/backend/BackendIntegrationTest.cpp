@@ -192,30 +192,6 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRe
     EXPECT_FALSE(completed);
 }
 
-TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
-{
-    ASSERT_FALSE(signIn().isEmpty());
-    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("ship it over over")}));
-    QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params = upload();
-    params.appID = QStringLiteral("org.example.Editor");
-    params.appName = QStringLiteral("Editor\r\n--injected");
-    params.outLanguage = QStringLiteral("en");
-    params.overOver = true;
-    const auto recognized = await<RecognizeAudioFileResponse>([&](auto done) { service.recognizeAudioFile(params, done); });
-    ASSERT_EQ(textOf(recognized), "ship it");
-    EXPECT_EQ(recognized.value().overOver, true);
-    ASSERT_TRUE(recognized.value().id.has_value());
-
-    RecognizeRecordUpdateReq update;
-    update.textInputMethod = QStringLiteral("clipboard");
-    update.osType = currentOsType();
-    update.id = *recognized.value().id;
-    const auto updated = await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
-    ASSERT_EQ(describe(updated), "ok");
-    EXPECT_TRUE(updated.value());
-}
-
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
 {
     ASSERT_TRUE(startServer({QStringLiteral("--latest-version"), QStringLiteral("linux=0.3.0,http://127.0.0.1/velnor")}))
