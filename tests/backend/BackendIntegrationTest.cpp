@@ -33,13 +33,6 @@ const QString kPhone = QStringLiteral("13912345678");
 template <typename T>
 using Outcome = std::optional<Result<T, ServiceError>>;
 
-// Waits for a completion that fills `outcome`.
-template <typename T>
-bool arrived(const std::optional<T>& outcome)
-{
-    return waitUntil([&] { return outcome.has_value(); });
-}
-
 // Starts a call with a completion that keeps its result, and waits for it; a
 // call that never answers fails the test and reads as an error.
 template <typename T, typename Call>
@@ -47,29 +40,24 @@ Result<T, ServiceError> await(Call&& call)
 {
     Outcome<T> outcome;
     call([&](Result<T, ServiceError> r) { outcome = std::move(r); });
-    if (arrived(outcome))
+    if (waitUntil([&] { return outcome.has_value(); }))
         return *outcome;
     ADD_FAILURE() << "no answer";
     return Result<T, ServiceError>::failure(ServiceError{QStringLiteral("no answer"), 0, {}, {}, {}, {}});
-}
-
-std::string describe(const ServiceError& error)
-{
-    return error.toString().toStdString();
 }
 
 // "ok", or the error as its log line renders it.
 template <typename T>
 std::string describe(const Result<T, ServiceError>& result)
 {
-    return result.ok() ? std::string("ok") : describe(result.error());
+    return result.ok() ? std::string("ok") : result.error().toString().toStdString();
 }
 
 // The text of an answer, or its error as its log line renders it.
 template <typename T>
 std::string textOf(const Result<T, ServiceError>& result)
 {
-    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result.error());
+    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result);
 }
 
 class BackendIntegrationTest : public ::testing::Test {

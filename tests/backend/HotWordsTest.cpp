@@ -46,21 +46,6 @@ protected:
     std::optional<Done> done;
 };
 
-TEST_F(HotWordsTest, RefreshKeepsTheBackendsOrderAndTheIdsOfUnchangedTexts)
-{
-    transport.respondBody(R"({"code":0,"data":[{"text":"a","weight":1},{"text":"b","weight":2}]})");
-    EXPECT_FALSE(manager.isLoading());
-    const QUuid idA = manager.cachedHotWords().at(0).id;
-    const QUuid idB = manager.cachedHotWords().at(1).id;
-    EXPECT_NE(idA, idB);
-    manager.getHotwordList();
-    transport.respondBody(R"({"code":0,"data":[{"text":"c","weight":1},{"text":"b","weight":9},{"text":"a","weight":1}]})");
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
-    EXPECT_EQ(manager.cachedHotWords().at(1).id, idB);
-    EXPECT_EQ(manager.cachedHotWords().at(2).id, idA);
-    EXPECT_EQ(manager.cachedHotWords().at(1).weight, 9.0);
-}
-
 // A failed fetch keeps the cache, a null list empties it; getAll fetches only
 // for an empty cache.
 TEST_F(HotWordsTest, FailedOrEmptyFetches)
@@ -104,9 +89,14 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     transport.respond(3, FakeHttpTransport::bodyResponse(listBody(1, QStringLiteral("a"))));
     EXPECT_TRUE(manager.isLoading());
     EXPECT_EQ(answered.size(), 1);
-    transport.respond(4, FakeHttpTransport::bodyResponse(listBody(2, QStringLiteral("b"))));
+    const QUuid idA0 = manager.cachedHotWords().at(0).id;
+    transport.respond(4, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[{"text":"b","weight":9},{"text":"a0","weight":1}]})"));
     EXPECT_FALSE(manager.isLoading());
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("b0"), QStringLiteral("b1")}));
+    // The backend's order; a text already cached keeps its id and takes the new weight.
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("b"), QStringLiteral("a0")}));
+    EXPECT_EQ(manager.cachedHotWords().at(1).id, idA0);
+    EXPECT_EQ(manager.cachedHotWords().at(1).weight, 1.0);
+    EXPECT_NE(manager.cachedHotWords().at(0).id, idA0);
 }
 
 // The fiftieth word is sent and done only after the refresh; weights still
