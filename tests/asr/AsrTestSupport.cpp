@@ -28,7 +28,6 @@ void FakePacer::sleepUntil(TimePoint when)
     std::lock_guard lock(m_mutex);
     if (when > m_now)
         m_now = when;
-    m_sleeps.push_back(std::chrono::duration_cast<std::chrono::microseconds>(m_now.time_since_epoch()));
 }
 
 std::optional<TencentASRSocket::SendFailure> FakeSocket::record(const QByteArray& frame)

@@ -36,7 +36,7 @@ private:
     std::deque<std::function<void()>> m_work;
 };
 
-// Virtual monotonic time: sleeping jumps the clock and records the wait.
+// Virtual monotonic time: sleeping jumps the clock.
 class FakePacer final : public Pacer {
 public:
     TimePoint now() const override
@@ -45,22 +45,10 @@ public:
         return m_now;
     }
     void sleepUntil(TimePoint when) override;
-    void advance(std::chrono::microseconds delta)
-    {
-        std::lock_guard lock(m_mutex);
-        m_now += delta;
-    }
-    // Moments (since the pacer's epoch) at which each sleep ended.
-    std::vector<std::chrono::microseconds> sleeps() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_sleeps;
-    }
 
 private:
     mutable std::mutex m_mutex;
     TimePoint m_now{std::chrono::seconds(1000)};
-    std::vector<std::chrono::microseconds> m_sleeps;
 };
 
 // Records what the client did with its connection; tests fire the events.

@@ -124,27 +124,10 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
     EXPECT_TRUE(harness.log.mentions("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
 
-TEST_F(TencentASRServiceTest, PacketsArePacedOnePer40Milliseconds)
-{
-    becomeReady();
-    service->startRecognition();
-    service->sendAudioData(pcmRamp(640 * 6)); // six packets at once
-    settle();
-    ASSERT_EQ(socket().sent.size(), 6);
-    const auto sleeps = harness.pacer.sleeps();
-    ASSERT_EQ(sleeps.size(), 5u); // the first packet goes at once
-    for (std::size_t i = 1; i < sleeps.size(); ++i)
-        EXPECT_EQ((sleeps[i] - sleeps[i - 1]).count(), 40000) << i;
-
-    // A packet that arrives after more than 40 ms goes without waiting.
-    harness.pacer.advance(std::chrono::milliseconds(100));
-    service->sendAudioData(pcmRamp(640));
-    settle();
-    EXPECT_EQ(harness.pacer.sleeps().size(), 5u);
-    EXPECT_EQ(socket().sent.size(), 7);
-}
-
-TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalText)
+// Segments of one index replace each other, a later index appends; a
+// reconnection's stream restarts its indices at 0 without overwriting what
+// the first stream recognised; a new recognition starts from nothing.
+TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalTextAcrossAReconnection)
 {
     becomeReady();
     service->startRecognition();
@@ -166,11 +149,23 @@ TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalText)
     EXPECT_EQ(service->currentText(), "abcdef");
     EXPECT_EQ(service->finalText(), "abcdef");
 
+    harness.clock.advance(5); // a later millisecond for the new voice id
+    socket().events.failed(QStringLiteral("The remote host closed the connection"));
+    harness.scheduler.advanceBy(seconds(2));
+    ASSERT_EQ(harness.sockets.sockets.size(), 2);
+    harness.openAndHandshake();
+    receive(test::resultMessage(1, 0, "gh"));
+    EXPECT_EQ(service->currentText(), "abcdefgh");
+    receive(test::resultMessage(2, 0, "ghi"));
+    EXPECT_EQ(service->finalText(), "abcdefghi");
+
     receive(QStringLiteral(R"({"code":0,"final":1})"));
     EXPECT_EQ(delegate.events.last(), "complete");
     EXPECT_FALSE(service->isRecognizing());
-    // Texts survive the end of the stream, and a new start clears them.
-    EXPECT_EQ(service->finalText(), "abcdef");
+    EXPECT_EQ(service->finalText(), "abcdefghi") << "the texts outlive the stream";
+    service->startRecognition();
+    receive(test::resultMessage(2, 0, "x"));
+    EXPECT_EQ(service->finalText(), "x");
 }
 
 TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAudio)
@@ -184,31 +179,6 @@ TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAu
     service->sendAudioData(pcmRamp(640));
     settle();
     EXPECT_TRUE(socket().sent.isEmpty());
-}
-
-// "abc"+"def" then, after a reconnection, "ghi": the new stream's indices
-// restart at 0 and must not overwrite what the first stream recognised.
-TEST_F(TencentASRServiceTest, AReconnectionAppendsToWhatTheFirstStreamRecognised)
-{
-    becomeReady();
-    service->startRecognition();
-    receive(test::resultMessage(2, 0, "abc"));
-    receive(test::resultMessage(2, 1, "def"));
-    harness.clock.advance(5); // a later millisecond for the new voice id
-    socket().events.failed(QStringLiteral("The remote host closed the connection"));
-    harness.scheduler.advanceBy(seconds(2));
-    ASSERT_EQ(harness.sockets.sockets.size(), 2);
-    harness.openAndHandshake();
-    receive(test::resultMessage(1, 0, "gh"));
-    EXPECT_EQ(service->currentText(), "abcdefgh");
-    receive(test::resultMessage(2, 0, "ghi"));
-    EXPECT_EQ(service->currentText(), "abcdefghi");
-    EXPECT_EQ(service->finalText(), "abcdefghi");
-
-    // A new recognition starts from nothing again.
-    service->startRecognition();
-    receive(test::resultMessage(2, 0, "x"));
-    EXPECT_EQ(service->finalText(), "x");
 }
 
 // Float samples are limited and truncated; only channel 0 is kept, whatever the layout.

@@ -33,13 +33,6 @@ const QString kPhone = QStringLiteral("13912345678");
 template <typename T>
 using Outcome = std::optional<Result<T, ServiceError>>;
 
-// Waits for a completion that fills `outcome`.
-template <typename T>
-bool arrived(const std::optional<T>& outcome)
-{
-    return waitUntil([&] { return outcome.has_value(); });
-}
-
 // Starts a call with a completion that keeps its result, and waits for it; a
 // call that never answers fails the test and reads as an error.
 template <typename T, typename Call>
@@ -47,29 +40,24 @@ Result<T, ServiceError> await(Call&& call)
 {
     Outcome<T> outcome;
     call([&](Result<T, ServiceError> r) { outcome = std::move(r); });
-    if (arrived(outcome))
+    if (waitUntil([&] { return outcome.has_value(); }))
         return *outcome;
     ADD_FAILURE() << "no answer";
     return Result<T, ServiceError>::failure(ServiceError{QStringLiteral("no answer"), 0, {}, {}, {}, {}});
-}
-
-std::string describe(const ServiceError& error)
-{
-    return error.toString().toStdString();
 }
 
 // "ok", or the error as its log line renders it.
 template <typename T>
 std::string describe(const Result<T, ServiceError>& result)
 {
-    return result.ok() ? std::string("ok") : describe(result.error());
+    return result.ok() ? std::string("ok") : result.error().toString().toStdString();
 }
 
 // The text of an answer, or its error as its log line renders it.
 template <typename T>
 std::string textOf(const Result<T, ServiceError>& result)
 {
-    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result.error());
+    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result);
 }
 
 class BackendIntegrationTest : public ::testing::Test {
@@ -190,30 +178,6 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRe
     services.reset();
     test::runEventLoopFor(1200);
     EXPECT_FALSE(completed);
-}
-
-TEST_F(BackendIntegrationTest, ScriptedRecognitionAndRecordUpdate)
-{
-    ASSERT_FALSE(signIn().isEmpty());
-    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("ship it over over")}));
-    QASRService service(*client, log.logger());
-    RecognizeAudioFileParams params = upload();
-    params.appID = QStringLiteral("org.example.Editor");
-    params.appName = QStringLiteral("Editor\r\n--injected");
-    params.outLanguage = QStringLiteral("en");
-    params.overOver = true;
-    const auto recognized = await<RecognizeAudioFileResponse>([&](auto done) { service.recognizeAudioFile(params, done); });
-    ASSERT_EQ(textOf(recognized), "ship it");
-    EXPECT_EQ(recognized.value().overOver, true);
-    ASSERT_TRUE(recognized.value().id.has_value());
-
-    RecognizeRecordUpdateReq update;
-    update.textInputMethod = QStringLiteral("clipboard");
-    update.osType = currentOsType();
-    update.id = *recognized.value().id;
-    const auto updated = await<bool>([&](auto done) { service.updateRecognizeRecord(update, done); });
-    ASSERT_EQ(describe(updated), "ok");
-    EXPECT_TRUE(updated.value());
 }
 
 TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)

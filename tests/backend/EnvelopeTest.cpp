@@ -1,7 +1,5 @@
 #include "backend/APIResponse.h"
 #include "backend/AuthTypes.h"
-#include "backend/HotwordTypes.h"
-#include "backend/QASRCodecs.h"
 #include "support/LogCapture.h"
 
 #include <QJsonDocument>
@@ -71,11 +69,6 @@ protected:
         EXPECT_TRUE(decoded.ok()) << json;
         return decoded.value().typedData<T>(log.logger());
     }
-    template <typename T>
-    auto result(const char* json)
-    {
-        return APIResponse::decode(json).value().result<T>(log.logger());
-    }
     test::LogCapture log;
 };
 
@@ -86,38 +79,6 @@ TEST_F(TypedData, BooleanComesOnlyFromABoolean)
     EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
     EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
-}
-
-TEST_F(TypedData, RecordsAreReadByTheirKeys)
-{
-    auto adjusted = typed<AdjustTextResponse>(R"({"code":0,"data":{"id":"r1","text":"你好","extra":[1]}})");
-    ASSERT_TRUE(adjusted.has_value());
-    EXPECT_EQ(adjusted->id, QStringLiteral("r1"));
-    EXPECT_EQ(adjusted->text, QStringLiteral("你好"));
-    EXPECT_FALSE(adjusted->message.has_value());
-    EXPECT_TRUE(log.mentions(
-        QStringLiteral("JSON转换成功: AdjustTextResponse(id: Optional(\"r1\"), text: Optional(\"你好\"), message: nil)")));
-
-    // A present value of the wrong type fails the whole record.
-    EXPECT_FALSE(typed<AdjustTextResponse>(R"({"code":0,"data":{"text":5}})").has_value());
-    // A bare string is not a record and is not written as JSON again.
-    EXPECT_FALSE(typed<AdjustTextResponse>(R"({"code":0,"data":"text"})").has_value());
-    EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
-}
-
-TEST_F(TypedData, ResultAccessorGivesEmptyListsButUnknownErrorForRecords)
-{
-    for (const char* json : {R"({"code":0,"data":null})", R"({"code":0,"data":{"text":"a"}})"}) {
-        auto list = result<QList<Hotword>>(json);
-        ASSERT_TRUE(list.ok()) << json;
-        EXPECT_TRUE(list.value().isEmpty()) << json;
-    }
-    EXPECT_EQ(result<AdjustTextResponse>(R"({"code":0,"data":null})").error().kind, APIResponseError::Kind::UnknownError);
-    auto server = result<AdjustTextResponse>(R"({"code":500})");
-    ASSERT_FALSE(server.ok());
-    EXPECT_EQ(server.error().kind, APIResponseError::Kind::ServerError);
-    EXPECT_EQ(server.error().code, 500);
-    EXPECT_EQ(server.error().message, QStringLiteral("Unknown error"));
 }
 
 TEST_F(TypedData, UserRecordWithNestedObjects)
@@ -132,9 +93,14 @@ TEST_F(TypedData, UserRecordWithNestedObjects)
     EXPECT_EQ(user->urls, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_EQ(user->generatewordsTotal, 12345u);
     EXPECT_EQ(user->invite->totalInvites, 3u);
+    EXPECT_TRUE(log.mentions(QStringLiteral("JSON转换成功: User(id: Optional(\"u1\")")));
 
+    // A present value of the wrong type fails the whole record.
     EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"vip2":{"status":1}}})").has_value());
     EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"generate_words_total":-1}})").has_value());
+    // A bare string is not a record and is not written as JSON again.
+    EXPECT_FALSE(typed<User>(R"({"code":0,"data":"text"})").has_value());
+    EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
 }
 
 } // namespace

@@ -88,6 +88,8 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartAndEachFailureInItsDomain)
     EXPECT_EQ(sent.url.path(), QStringLiteral("/qasr/recognize"));
     EXPECT_EQ(FakeHttpTransport::header(sent, "Content-Type"), "multipart/form-data; boundary=" + kBoundary.toUtf8());
     EXPECT_EQ(sent.body, QASRService::multipartBody(params, kBoundary));
+    EXPECT_TRUE(log.mentions(QStringLiteral("\n请求体: [multipart form data]")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("请求参数")));
     transport.respondBody(R"({"code":0,"data":{"text":"hello","id":"9","over_over":true}})");
     ASSERT_TRUE(recognized && recognized->ok());
     EXPECT_EQ(recognized->value().text, QStringLiteral("hello"));

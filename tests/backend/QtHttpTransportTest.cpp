@@ -40,24 +40,6 @@ protected:
     std::optional<HttpResponse> response;
 };
 
-// Any status is an answer, and so is an empty body.
-TEST_F(QtHttpTransportTest, SendsTheRequestAndTakesAnyStatusAsAnAnswer)
-{
-    for (const auto& [status, body] : {std::pair{500, QByteArray(R"({"code":500,"msg":"boom"})")}, {200, QByteArray()}}) {
-        server.setAnswer(status, body);
-        ASSERT_TRUE(exchange(post()));
-        EXPECT_FALSE(response->error.has_value());
-        EXPECT_EQ(response->statusCode, status);
-        EXPECT_EQ(response->body.value_or(QByteArray()), body);
-        EXPECT_EQ(response->body.has_value(), !body.isEmpty());
-    }
-    const QByteArray& raw = server.requests().first();
-    EXPECT_TRUE(raw.startsWith("POST /qasr/adjust HTTP/1.1\r\n"));
-    EXPECT_TRUE(raw.contains("\r\nAuthorization: Bearer abc\r\n"));
-    EXPECT_TRUE(raw.contains("\r\nContent-Type: application/json\r\n"));
-    EXPECT_TRUE(raw.endsWith("\r\n\r\n{\"base64_text\":\"aGk=\"}"));
-}
-
 // A whole envelope that is only the start of the announced body must not pass
 // for the answer, nor a half one for an undecodable answer. (A dropped
 // connection, a closed port and a silent peer are proven on a real server by
