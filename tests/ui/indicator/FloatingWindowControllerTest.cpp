@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace velnor {
@@ -165,6 +166,14 @@ TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
     EXPECT_NEAR(heights[0], 0.5, 1e-3);
     EXPECT_NEAR(heights[1], 0.1, 1e-3);
     EXPECT_NEAR(heights[9], 0.3, 1e-3);
+    // Falling to silence, the springs overshoot below zero; the drawn bars do not.
+    controller->showWaveformLevels(QVector<float>(10, 0.0f));
+    double lowest = 1;
+    for (int frame = 0; frame < 30; ++frame) {
+        scheduler.advanceBy(Duration(33));
+        lowest = std::min(lowest, *std::min_element(heights.begin(), heights.end()));
+    }
+    EXPECT_EQ(lowest, 0.0);
     // A fresh pill starts silent and random again.
     controller->resetToInitialState();
     controller->startRecording();
