@@ -8,13 +8,13 @@
 #include "platform/linux/x11/X11OverlayWindows.h"
 #include "support/EventLoopWait.h"
 #include "support/LogCapture.h"
+#include "support/desktop/TrayHost.h"
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
@@ -29,15 +29,6 @@ namespace {
 
 using test::waitUntil;
 
-// Runs an X tool (the first word) and returns what it printed.
-QString x11(const QStringList& command)
-{
-    QProcess process;
-    process.start(command.first(), command.mid(1));
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 QString idOf(const QWidget& window)
 {
     return QString::number(window.winId());
@@ -46,7 +37,7 @@ QString idOf(const QWidget& window)
 // Where the X server has the window, in root coordinates.
 QRect geometryOf(const QWidget& window)
 {
-    const QString info = x11({"xwininfo", "-id", idOf(window)});
+    const QString info = test::runTool(QStringLiteral("xwininfo"), {"-id", idOf(window)});
     const auto field = [&info](const char* name) {
         return QRegularExpression(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?\\d+)")).match(info).captured(1).toInt();
     };
@@ -55,12 +46,7 @@ QRect geometryOf(const QWidget& window)
 
 QString activeWindow()
 {
-    return x11({"xdotool", "getactivewindow"});
-}
-
-void click(const QPoint& at)
-{
-    x11({"xdotool", "mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
+    return test::runTool(QStringLiteral("xdotool"), {"getactivewindow"}).trimmed();
 }
 
 // An ordinary application window that counts the clicks it gets.
@@ -123,9 +109,9 @@ TEST_F(IndicatorDesktopTest, NeverActiveAndClicksReachTheWindowBelow)
     // The first synthetic click on a fresh desktop can be lost on its way in
     // (openbox), so a click beside the pill proves the path first.
     const QPoint beside(700, 720);
-    click(beside);
+    test::clickAt(beside, 1);
     ASSERT_TRUE(waitUntil([&] { return below.presses.contains(beside); }, 3000));
-    click(pill.center());
+    test::clickAt(pill.center(), 1);
     EXPECT_TRUE(waitUntil([&] { return below.presses.contains(pill.center()); }, 3000))
         << "the click stayed in the indicator";
     EXPECT_EQ(activeWindow(), idOf(below));
@@ -135,15 +121,17 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
 {
     makeIndicator();
     ASSERT_TRUE(waitUntil([&] { return indicatorAt(idleBar); }));
-    EXPECT_TRUE(x11({"xprop", "-id", idOf(*view), "_NET_WM_DESKTOP"}).endsWith(QStringLiteral("= 4294967295")));
+    EXPECT_TRUE(test::runTool(QStringLiteral("xprop"), {"-id", idOf(*view), "_NET_WM_DESKTOP"})
+                    .trimmed()
+                    .endsWith(QStringLiteral("= 4294967295")));
     const auto switchTo = [](int desktop) {
-        x11({"xdotool", "set_desktop", QString::number(desktop)});
-        return x11({"xdotool", "get_desktop"}) == QString::number(desktop);
+        test::runTool(QStringLiteral("xdotool"), {"set_desktop", QString::number(desktop)});
+        return test::runTool(QStringLiteral("xdotool"), {"get_desktop"}).trimmed() == QString::number(desktop);
     };
     ASSERT_TRUE(switchTo(1)) << "the desktop has one workspace";
     controller->handleSpaceChange();
     test::runEventLoopFor(200);
-    EXPECT_TRUE(x11({"xwininfo", "-id", idOf(*view)}).contains(QStringLiteral("Map State: IsViewable")));
+    EXPECT_TRUE(test::isViewable({idOf(*view), {}}));
     EXPECT_TRUE(indicatorAt(idleBar));
     ASSERT_TRUE(switchTo(0));
 

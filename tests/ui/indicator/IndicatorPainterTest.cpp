@@ -65,26 +65,20 @@ TEST(IndicatorPainter, TheIdleBarIsTranslucentBlackWithClearCornersOrOpaqueGreyW
     EXPECT_NEAR(opaque.red(), 90, 2); // black at 0.3 over mid-grey
 }
 
-TEST(IndicatorPainter, BarHeightsFollowTheLevels)
+TEST(IndicatorPainter, BarsFollowTheLevelsAndTheIconSitsRightAtSixtyPercent)
 {
+    IndicatorScene scene = recordingScene(BarLevels{1.0, 0.0, 0.5});
+    scene.appIcon = QImage(64, 32, QImage::Format_ARGB32);
+    scene.appIcon.fill(Qt::white);
+    const QImage image = render(scene);
     // Half the 30-point height, a tenth, three tenths.
-    const QImage image = render(recordingScene(BarLevels{1.0, 0.0, 0.5}));
-    const FaceLayout layout = faceLayout(QSizeF(100, 30));
-    const double firstBar = layout.waveformHost.center().x() - 29;
+    const double firstBar = faceLayout(QSizeF(100, 30)).waveformHost.center().x() - 29;
     const auto barColumn = [&](int bar) { return static_cast<int>(firstBar + bar * 6 + 2); };
     EXPECT_NEAR(colouredRows(image, barColumn(0)), 15, 1);
     EXPECT_NEAR(colouredRows(image, barColumn(1)), 3, 1);
     EXPECT_NEAR(colouredRows(image, barColumn(2)), 9, 1);
     EXPECT_EQ(colouredRows(image, barColumn(0) + 3), 0); // the gap between bars
     EXPECT_EQ(image.pixelColor(99, 29).alpha(), 0);        // a clear corner
-}
-
-TEST(IndicatorPainter, TheIconSitsRightAtSixtyPercent)
-{
-    IndicatorScene scene = recordingScene(BarLevels{});
-    scene.appIcon = QImage(64, 32, QImage::Format_ARGB32);
-    scene.appIcon.fill(Qt::white);
-    const QImage image = render(scene);
     // Scaled proportionally: a 2:1 image is 18×9, centred in the 18×18 frame.
     const QColor centre = image.pixelColor(83, 15);
     const QColor aboveIt = image.pixelColor(83, 8);

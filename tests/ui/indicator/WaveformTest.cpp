@@ -93,29 +93,6 @@ TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnc
     EXPECT_EQ(draws, 30);
 }
 
-TEST_F(WaveformModelTest, DrawnBarsNeverGoBelowZeroWhileTheSpringOvershoots)
-{
-    CustomContentView content(scheduler, random, scheduler.now());
-    content.waveformViewModel().updateWithExternalSamples(QVector<float>(10, 1.0f));
-    double lowestSpring = 1;
-    for (int frame = 0; frame < 60; ++frame) {
-        scheduler.advanceBy(Duration(16));
-        content.advance(scheduler.now());
-    }
-    content.waveformViewModel().updateWithExternalSamples(QVector<float>(10, 0.0f));
-    for (int frame = 0; frame < 60; ++frame) {
-        scheduler.advanceBy(Duration(16));
-        content.advance(scheduler.now());
-        IndicatorScene scene;
-        content.fillScene(scene, scheduler.now());
-        for (double height : scene.barHeights) {
-            EXPECT_GE(height, 0.0);
-            lowestSpring = std::min(lowestSpring, height);
-        }
-    }
-    EXPECT_EQ(lowestSpring, 0.0); // the overshoot really happened and was clipped
-}
-
 TEST_F(WaveformModelTest, FacesFlipOnlyOnAChange)
 {
     CustomContentView content(scheduler, random, scheduler.now());

@@ -9,13 +9,6 @@
 namespace velnor {
 namespace {
 
-TEST(SettingsRules, DurationSnapsToTheSliderSteps)
-{
-    const std::pair<int, int> cases[] = {{-3, 5}, {0, 5}, {5, 5}, {7, 5}, {8, 10}, {33, 35}, {50, 50}, {51, 50}, {600, 50}};
-    for (const auto& [given, snapped] : cases)
-        EXPECT_EQ(SettingsModel::snapDuration(given), snapped) << given;
-}
-
 TEST(SettingsRules, OnlyWebLinksOpenFromAnUpdateAnswer)
 {
     const std::pair<const char*, bool> cases[] = {
@@ -46,7 +39,9 @@ protected:
 TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
 {
     // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChooses.
-    EXPECT_EQ(model.setMaxDuration(23), 25);
+    // The duration snaps to the slider's steps of five, from 5 to 50.
+    for (const auto& [given, snapped] : {std::pair{-3, 5}, {7, 5}, {8, 10}, {600, 50}, {23, 25}})
+        EXPECT_EQ(model.setMaxDuration(given), snapped) << given;
     model.setOverOver(true);
     model.setSoundEffects(false);
     EXPECT_FALSE(model.load().evdevHotkey);

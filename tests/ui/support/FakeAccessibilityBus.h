@@ -25,12 +25,10 @@ public:
     void enable(Done done) override
     {
         ++enableCalls;
-        if (!failure) {
-            pendingChecks = checksUntilEnabled;
-            if (pendingChecks == 0)
-                enabled = true;
-        }
-        done(failure);
+        pendingChecks = checksUntilEnabled;
+        if (pendingChecks == 0)
+            enabled = true;
+        done(std::nullopt);
     }
     void releaseAnswers()
     {
@@ -41,7 +39,6 @@ public:
 
     bool enabled = false;
     int checksUntilEnabled = 0;
-    std::optional<QString> failure;
     int pendingChecks = 0;
     int checks = 0;
     int enableCalls = 0;
