@@ -25,6 +25,7 @@
 #include <QUuid>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
 #include <QSettings>
 
@@ -83,7 +84,8 @@ protected:
 
     void TearDown() override
     {
-        test::endAsLogoutWould(velnor);
+        // A session logout ends the app cleanly.
+        EXPECT_TRUE(IsSkipped() || test::endAsLogoutWould(velnor)) << output().toStdString();
         server.stop();
     }
 
@@ -235,6 +237,33 @@ protected:
         DictationDesktopTest::SetUp();
     }
 
+    std::optional<QRect> icon() const { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); }
+    static bool menuIsOpen() { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }
+
+    // Our own icon docked: the indigo badge fills its slot. A right click
+    // opens the menu too; Escape closes it.
+    void expectOurIconAndItsContextMenu()
+    {
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        const QRect slot = *icon();
+        const QString shot = dir.filePath(QStringLiteral("tray.png"));
+        test::runTool(QStringLiteral("import"), {"-window", "root", shot});
+        const QImage screen(shot);
+        ASSERT_FALSE(screen.isNull());
+        int badgePixels = 0;
+        for (int y = slot.top(); y <= slot.bottom(); ++y) {
+            for (int x = slot.left(); x <= slot.right(); ++x) {
+                const QColor c = screen.pixelColor(x, y);
+                badgePixels += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+            }
+        }
+        EXPECT_GT(badgePixels, slot.width() * slot.height() / 4);
+        test::clickAt(slot.center(), 3);
+        ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
+        test::runTool(QStringLiteral("xdotool"), {"key", "Escape", "Escape"});
+        ASSERT_TRUE(test::waitUntil([] { return !menuIsOpen(); }, 10000));
+    }
+
     // Opens the menu with a click on the icon, as a user does, and chooses
     // `action` with the arrow keys and Enter; the menu skips separators and
     // starts above its first entry.
@@ -247,11 +276,9 @@ protected:
             if (item.action == action)
                 break;
         }
-        const auto icon = [this] { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
         ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
         test::clickAt(icon()->center(), 1);
-        ASSERT_TRUE(test::waitUntil(
-            [] { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }, 10000));
+        ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
         // Keys typed before the menu holds the keyboard would go to the focused field.
         ASSERT_TRUE(test::waitUntil([this] { return keys.keyboardGrabbedElsewhere(); }, 10000));
         for (int i = 0; i < presses; ++i) {
@@ -267,6 +294,7 @@ protected:
 
 TEST_F(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
 {
+    ASSERT_NO_FATAL_FAILURE(expectOurIconAndItsContextMenu());
     const QString text = QStringLiteral("发给张三：明天 9:30 见 👍");
     ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({text}));
     // The text was meant for the other window: the user asks for it again there.
@@ -355,6 +383,19 @@ TEST_F(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUs
     ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("重新输入")));
     expectTypedIntoTheSecondOnly(newer);
     EXPECT_FALSE(mainWindowIsShown());
+}
+
+TEST(VelnorWithoutDisplay, SaysSoAndExits)
+{
+    QProcess velnor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    velnor.setProcessEnvironment(environment);
+    velnor.start(QStringLiteral(VELNOR_APP_BIN), {});
+    ASSERT_TRUE(velnor.waitForFinished(10000));
+    EXPECT_EQ(velnor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(velnor.exitCode(), 2);
+    EXPECT_TRUE(velnor.readAllStandardError().contains("no X11 display"));
 }
 
 } // namespace
