@@ -60,16 +60,6 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
-    std::unique_ptr<FieldApp> openField(const QString& program, const QString& title, QStringList arguments = {},
-                                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-    {
-        arguments.append(title);
-        auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + program, arguments, environment);
-        EXPECT_TRUE(field->isReady()) << program.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return activeWindowName() == title; }, 10000)) << activeWindowName().toStdString();
-        return field;
-    }
-
     // Holds the hotkey while `sentence` is spoken (and `whileSpeaking` runs), then lets go.
     void dictate(const QString& sentence, const std::function<void()>& whileSpeaking = {},
                  SpeechFixtures::Voice speaker = SpeechFixtures::Voice::FliteSlt)
@@ -116,7 +106,8 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     clipboard.fill();
 
     // "over over" at the end: the words typed first, then Enter in the multi-line field.
-    auto notes = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-notes"), {QStringLiteral("--multiline")});
+    auto notes = openActiveField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-notes"), {QStringLiteral("--multiline")});
+    ASSERT_TRUE(notes) << activeWindowName().toStdString();
     dictate(kSentences[1]);
     ASSERT_TRUE(waitUntil([&] { return app->log().contains(QStringLiteral("模拟按键执行结果: 成功")); }, 30000))
         << app->log().toStdString();
@@ -131,7 +122,8 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
 
     // velnor-server goes away while the user speaks: a clear failure, then a
     // restart on the same port and a plain dictation into a GTK entry.
-    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
+    auto gtk = openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
+    ASSERT_TRUE(gtk) << activeWindowName().toStdString();
     const QString sentence = kSentences[0];
     const QString port = QString::number(server.url().port());
     // espeak-ng's voice here: the audio path takes any voice, and these words are not compared.
@@ -152,7 +144,8 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
     clipboard.fill();
 
-    auto qt = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
+    auto qt = openActiveField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
+    ASSERT_TRUE(qt) << activeWindowName().toStdString();
     const QString sentence = kSentences[2];
     dictate(sentence);
     expectHeard(*qt, sentence, 0);
@@ -183,7 +176,8 @@ TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
     QProcessEnvironment noSound;
     noSound.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir.filePath(QStringLiteral("no-pulse")));
     startApp({.recognitionMode = QStringLiteral("traditional"), .overOver = false, .extraEnvironment = noSound});
-    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-mute"));
+    auto gtk = openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-mute"));
+    ASSERT_TRUE(gtk) << activeWindowName().toStdString();
     // Two separate attempts: a press within the 0.3 s after a release would
     // continue the first one instead.
     for (int attempt = 1; attempt <= 2; ++attempt) {

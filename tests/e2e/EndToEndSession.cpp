@@ -1,5 +1,6 @@
 #include "e2e/EndToEndSession.h"
 
+#include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QSettings>
 
 #include <algorithm>
-#include <csignal>
 #include <vector>
 
 namespace velnor::test {
@@ -48,12 +48,8 @@ void AppUnderTest::writeSettings() const
     settings.sync();
 }
 
-QString AppUnderTest::start(const QString& program)
+QProcessEnvironment AppUnderTest::environment() const
 {
-    for (const char* sub : {"home", "config/velnor"})
-        QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
-    writeSettings();
-
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), QDir(m_home).filePath(QStringLiteral("home")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_home).filePath(QStringLiteral("config")));
@@ -62,7 +58,15 @@ QString AppUnderTest::start(const QString& program)
     environment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
                        QStringLiteral("%1:%2").arg(m_backend.host()).arg(m_backend.port()));
     environment.insert(m_options.extraEnvironment);
-    m_process.setProcessEnvironment(environment);
+    return environment;
+}
+
+QString AppUnderTest::start(const QString& program)
+{
+    for (const char* sub : {"home", "config/velnor"})
+        QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
+    writeSettings();
+    m_process.setProcessEnvironment(environment());
     m_process.start(program, {});
     if (!m_process.waitForStarted(5000))
         return QStringLiteral("velnor did not start: ") + m_process.errorString();
@@ -72,16 +76,17 @@ QString AppUnderTest::start(const QString& program)
     return {};
 }
 
+int AppUnderTest::launchAgain(const QString& program)
+{
+    QProcess again;
+    again.setProcessEnvironment(environment());
+    again.start(program, {});
+    return again.waitForFinished(10000) && again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
+}
+
 bool AppUnderTest::stop(int timeoutMs)
 {
-    if (!isRunning())
-        return true;
-    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-    if (m_process.waitForFinished(timeoutMs))
-        return true;
-    m_process.kill();
-    m_process.waitForFinished(5000);
-    return false;
+    return !isRunning() || endAsLogoutWould(m_process, timeoutMs);
 }
 
 QString AppUnderTest::log()

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace velnor::test {
 
 // One of the target programs beside this header (velnor-gtk-entry,
@@ -80,6 +82,19 @@ inline QString activeWindowName()
     xdotool.start(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
     xdotool.waitForFinished(5000);
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+// A target program beside this header, once its window `title` (its first
+// argument) is shown and active; null when not.
+inline std::unique_ptr<FieldApp> openActiveField(const QString& program, const QString& title, QStringList arguments = {},
+                                                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    arguments.prepend(title);
+    auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_BINARY_DIR "/tests/support/desktop/") + program, arguments,
+                                            environment);
+    if (!field->isReady() || !waitUntil([&] { return activeWindowName() == title; }, 10000))
+        return nullptr;
+    return field;
 }
 
 } // namespace velnor::test
