@@ -14,7 +14,7 @@ namespace velnor::test {
 // One of the target programs beside this header (velnor-gtk-entry,
 // velnor-qt-line-edit): one text field that answers line commands ("text"
 // prints the field) and says "ready" once shown.
-class FieldApp final {
+class FieldApp {
 public:
     FieldApp(const QString& program, const QStringList& arguments,
              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
@@ -24,17 +24,23 @@ public:
         m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
                   m_process.readLine().trimmed() == "ready";
     }
-    ~FieldApp()
+    // Asked to quit, as a user closes it: it hands what it owns on (its
+    // clipboard to a clipboard manager) on its way out.
+    virtual ~FieldApp()
     {
-        m_process.kill();
+        m_process.write("quit\n");
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
         m_process.waitForFinished(5000);
     }
     FieldApp(const FieldApp&) = delete;
     FieldApp& operator=(const FieldApp&) = delete;
 
     bool isReady() const { return m_ready; }
-    QString text() { return command("text"); }
-    QString setText(const QString& text) { return command("set " + text.toUtf8()); }
+    qint64 processId() const { return m_process.processId(); }
+    QString text() { return command(QStringLiteral("text")); }
+    QString setText(const QString& text) { return command(QStringLiteral("set ") + text); }
     // What the program wrote to standard error so far (GTK: preedit changes).
     QString errors()
     {
@@ -42,11 +48,11 @@ public:
         return m_errors;
     }
 
-private:
-    // Blocking, not a nested event loop: callers poll this inside waitUntil.
-    QString command(const QByteArray& line)
+    // Sends a command ("select 1 1", "copy TEXT") and returns its one-line
+    // answer. Blocking, not a nested event loop: callers poll this inside waitUntil.
+    QString command(const QString& line)
     {
-        m_process.write(line + '\n');
+        m_process.write(line.toUtf8() + '\n');
         m_process.waitForBytesWritten(1000);
         while (!m_process.canReadLine()) {
             if (!m_process.waitForReadyRead(5000))
@@ -55,6 +61,7 @@ private:
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
 
+private:
     QProcess m_process;
     QString m_errors;
     bool m_ready = false;
