@@ -108,12 +108,6 @@ protected:
         ASSERT_EQ(settings.status(), QSettings::NoError);
     }
 
-    void expectUserClipboardBack()
-    {
-        EXPECT_TRUE(userClipboard.waitUntilBack())
-            << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
-    }
-
     test::TempDir dir;
     test::ServerProcess server;
     test::XTestKeys keys;
@@ -150,7 +144,7 @@ protected:
         firstTexts = texts.size();
         ASSERT_TRUE(test::waitUntil([&] { return first->text() == firstText; }, 20000))
             << "field: " << first->text().toStdString();
-        expectUserClipboardBack();
+        EXPECT_TRUE(userClipboard.waitUntilBack());
         second = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-gtk-second"), {}, test::fieldEnvironment(accessible));
         ASSERT_TRUE(second);
         ASSERT_EQ(second->text(), QString());
@@ -163,7 +157,7 @@ protected:
         EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
             << "field: " << second->text().toStdString();
-        expectUserClipboardBack();
+        EXPECT_TRUE(userClipboard.waitUntilBack());
         EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
         EXPECT_EQ(first->text().toStdString(), firstText.toStdString()) << "the first window is left alone";
         EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
@@ -442,7 +436,7 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     EXPECT_EQ(app->insertions(), 1) << "the input method's only: neither AT-SPI nor the clipboard";
     EXPECT_EQ(server.realtimeConnections().size(), 1) << "XI2 saw the chord too: still one dictation";
     EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
-    expectUserClipboardBack();
+    EXPECT_TRUE(userClipboard.waitUntilBack());
     if (!GetParam().reportsPreedit)
         return;
     const QStringList preedits = gui->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -479,7 +473,7 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
         expected += texts[i];
         ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
-        expectUserClipboardBack();
+        EXPECT_TRUE(userClipboard.waitUntilBack());
     }
     test::runEventLoopFor(300);
     EXPECT_EQ(entry->text(), expected) << "each text once, nothing else typed";

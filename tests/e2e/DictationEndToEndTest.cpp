@@ -85,11 +85,6 @@ protected:
         EXPECT_LE(wer, kMaxWordErrorRate) << text.toStdString();
     }
 
-    void expectUserClipboardBack()
-    {
-        EXPECT_TRUE(clipboard.waitUntilBack()) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
-    }
-
     TempDir dir;
     const QString serverData = dir.filePath(QStringLiteral("server"));
     QString grammar;
@@ -118,7 +113,7 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     EXPECT_LE(wordErrorRate(QStringLiteral("please open the window"), text.chopped(2)), kMaxWordErrorRate) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("over over"))) << text.toStdString();
     notes.reset();
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 
     // velnor-server goes away while the user speaks: a clear failure, then a
     // restart on the same port and a plain dictation into a GTK entry.
@@ -136,7 +131,7 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     const qsizetype before = app->insertions();
     dictate(sentence);
     expectHeard(*gtk, sentence, before);
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 }
 
 TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppedStream)
@@ -149,7 +144,7 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     const QString sentence = kSentences[2];
     dictate(sentence);
     expectHeard(*qt, sentence, 0);
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
     // The stream ended with the end marker, and the final result was sent after it.
     QJsonObject stream;
     EXPECT_TRUE(waitUntil([&] { return (stream = server.realtimeConnections().first().toObject()).value("final_ms").toDouble() > 0; }, 10000))
@@ -168,7 +163,7 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     EXPECT_TRUE(waitUntil([&] { return !qt->text().isEmpty(); }, 30000)) << app->log().toStdString();
     std::printf("dropped stream delivered \"%s\"\n", qPrintable(qt->text()));
     EXPECT_TRUE(app->isRunning());
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 }
 
 TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
