@@ -4,9 +4,9 @@
 #include "support/EventLoopWait.h"
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QUuid>
 
 #include <algorithm>
 #include <vector>
@@ -15,15 +15,10 @@ namespace velnor::test {
 
 void useThrowAwayRealtimeCredentials()
 {
-    auto random = [](int bytes) {
-        QByteArray data(bytes, Qt::Uninitialized);
-        for (char& byte : data)
-            byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
-        return data.toHex();
-    };
+    const auto random = [] { return QUuid::createUuid().toByteArray(QUuid::Id128); };
     qputenv("VELNOR_ASR_APP_ID", "1300000001");
-    qputenv("VELNOR_ASR_SECRET_ID", "e2e-" + random(6));
-    qputenv("VELNOR_ASR_SECRET_KEY", random(24));
+    qputenv("VELNOR_ASR_SECRET_ID", "e2e-" + random().left(12));
+    qputenv("VELNOR_ASR_SECRET_KEY", random());
 }
 
 AppUnderTest::AppUnderTest(QString homeDir, const QUrl& backend, Options options)
