@@ -21,7 +21,6 @@
 #include <QDBusConnection>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QSettings>
