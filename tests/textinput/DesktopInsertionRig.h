@@ -15,8 +15,11 @@
 namespace velnor::test {
 
 // A real target application on the test desktop (FieldApp), started or not.
+// Asked to quit at its end, as a user closes it: it hands what it owns on
+// (its clipboard to a clipboard manager) on its way out.
 struct TargetApp final : FieldApp {
     using FieldApp::FieldApp;
+    ~TargetApp() override { quit(); }
     bool started() const { return isReady(); }
 };
 

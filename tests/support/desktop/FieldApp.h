@@ -24,14 +24,9 @@ public:
         m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
                   m_process.readLine().trimmed() == "ready";
     }
-    // Asked to quit, as a user closes it: it hands what it owns on (its
-    // clipboard to a clipboard manager) on its way out.
     virtual ~FieldApp()
     {
-        m_process.write("quit\n");
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
+        m_process.kill();
         m_process.waitForFinished(5000);
     }
     FieldApp(const FieldApp&) = delete;
@@ -39,6 +34,13 @@ public:
 
     bool isReady() const { return m_ready; }
     qint64 processId() const { return m_process.processId(); }
+    // Asks the program to quit, as a user closes it; true once it ended.
+    bool quit()
+    {
+        m_process.write("quit\n");
+        m_process.closeWriteChannel();
+        return m_process.waitForFinished(5000);
+    }
     QString text() { return command(QStringLiteral("text")); }
     QString setText(const QString& text) { return command(QStringLiteral("set ") + text); }
     // What the program wrote to standard error so far (GTK: preedit changes).
