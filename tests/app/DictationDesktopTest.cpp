@@ -5,8 +5,7 @@
 #include "config/LanguageConfigManager.h"
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
-#include "keyboard/XTestKeys.h"
-#include "support/ChildProcess.h"
+#include "e2e/EndToEndSession.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -22,10 +21,8 @@
 #include <QDBusConnection>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUuid>
-#include <QDir>
 #include <QGuiApplication>
-#include <QProcess>
+#include <QImage>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -36,21 +33,6 @@
 
 namespace velnor {
 namespace {
-
-bool becomesActive(const QString& title)
-{
-    return test::waitUntil([&] { return test::activeWindowName() == title; }, 10000);
-}
-
-// A target program's window, once it is shown and has the focus; null when not.
-std::unique_ptr<test::FieldApp> openField(const char* program, const QString& title, const QProcessEnvironment& environment,
-                                          QStringList arguments = {})
-{
-    arguments.prepend(title);
-    auto field = std::make_unique<test::FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program), arguments,
-                                                  environment);
-    return field->isReady() && becomesActive(title) ? std::move(field) : nullptr;
-}
 
 // A field off the accessibility bus that takes its keys through Fcitx5.
 QProcessEnvironment imEnvironment(const char* variable = "GTK_IM_MODULE", const char* value = "fcitx")
@@ -69,45 +51,24 @@ protected:
         ASSERT_TRUE(keys.isConnected());
         ASSERT_TRUE(server.start(dir.filePath(QStringLiteral("server")))) << server.error().toStdString();
         ASSERT_TRUE(test::writeSpeechNoise(noise));
-
-        for (const char* sub : {"home", "config", "run"})
-            QDir().mkpath(dir.filePath(QString::fromLatin1(sub)));
-        velnorEnvironment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-        velnorEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-        velnorEnvironment.insert(QStringLiteral("VELNOR_BACKEND_URL"), server.url().toString());
         ASSERT_NO_FATAL_FAILURE(prepareVelnor());
-        ASSERT_NO_FATAL_FAILURE(startVelnor(velnor));
-        ASSERT_TRUE(test::waitUntil([this] { return output().contains(QStringLiteral("热键注册完成")); }, 20000))
-            << output().toStdString();
+        app = std::make_unique<test::AppUnderTest>(dir.path(), server.url(), options);
+        const QString error = app->start(QStringLiteral(VELNOR_APP_BIN));
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
     void TearDown() override
     {
-        test::endAsLogoutWould(velnor);
+        // A session logout ends the app cleanly.
+        EXPECT_TRUE(!app || app->stop()) << output().toStdString();
         server.stop();
     }
 
-    // What a fixture adds before the app's first start: settings, environment.
+    // What a fixture adds before the app's first start: settings, options.
     virtual void prepareVelnor() {}
 
-    void startVelnor(QProcess& process)
-    {
-        process.setProcessEnvironment(velnorEnvironment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(VELNOR_APP_BIN), {});
-        ASSERT_TRUE(process.waitForStarted(5000));
-    }
-
-    QString output()
-    {
-        m_output += QString::fromUtf8(velnor.readAll());
-        return m_output;
-    }
-
-    // Dictations the app reports as typed into the focused field, by way.
+    QString output() { return app->log(); }
     qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
-    qsizetype byAccessibility() { return output().count(QStringLiteral("使用辅助功能API成功输入文字")); }
-    qsizetype insertions() { return byClipboard() + byAccessibility(); }
     // Texts picked again in the app and typed into the now focused field.
     qsizetype reinsertionsBy(const char* method)
     {
@@ -117,15 +78,9 @@ protected:
     // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
     void dictate()
     {
-        keys.press(test::XKey::RightControl);
-        keys.press(test::XKey::LeftShift);
-        QProcess speaker;
-        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + qEnvironmentVariable("VELNOR_PULSE_MIC_SINK"),
-                                                 noise});
-        ASSERT_TRUE(speaker.waitForStarted(5000));
-        ASSERT_TRUE(test::waitUntil([&] { return speaker.state() == QProcess::NotRunning; }, 15000));
-        keys.release(test::XKey::LeftShift);
-        keys.release(test::XKey::RightControl);
+        test::pressHotkey(keys);
+        ASSERT_TRUE(voice.startSaying(noise) && voice.waitDone(15000)) << voice.error().toStdString();
+        test::releaseHotkey(keys);
     }
 
     // An xterm running `shellLine`, which writes what it reads to a file.
@@ -138,7 +93,8 @@ protected:
                 process.setProcessEnvironment(environment);
                 process.start(program, arguments);
             });
-        return xterm->isReady() && becomesActive(title) ? std::move(xterm) : nullptr;
+        const bool active = test::waitUntil([&] { return test::activeWindowName() == title; }, 10000);
+        return xterm->isReady() && active ? std::move(xterm) : nullptr;
     }
 
     // Writes the app's settings file before its start.
@@ -151,19 +107,13 @@ protected:
         ASSERT_EQ(settings.status(), QSettings::NoError);
     }
 
-    void expectUserClipboardBack()
-    {
-        EXPECT_TRUE(userClipboard.waitUntilBack())
-            << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
-    }
-
     test::TempDir dir;
     test::ServerProcess server;
     test::XTestKeys keys;
-    QProcessEnvironment velnorEnvironment = QProcessEnvironment::systemEnvironment();
-    QProcess velnor;
-    QString m_output;
+    test::AppUnderTest::Options options;
+    std::unique_ptr<test::AppUnderTest> app;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
+    test::Voice voice{dir.path()};
     const test::UserClipboard userClipboard;
 };
 
@@ -182,19 +132,19 @@ protected:
     void dictateThenSwitch(const QStringList& texts)
     {
         ASSERT_TRUE(server.scriptRecognizer(texts));
-        first = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-first"), test::fieldEnvironment(accessible));
+        first = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-gtk-first"), {}, test::fieldEnvironment(accessible));
         ASSERT_TRUE(first);
         userClipboard.fill();
         for (qsizetype i = 0; i < texts.size(); ++i) {
             dictate();
-            ASSERT_TRUE(test::waitUntil([&] { return insertions() == i + 1; }, 20000)) << output().toStdString();
+            ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << output().toStdString();
         }
         firstText = texts.join(QString());
         firstTexts = texts.size();
         ASSERT_TRUE(test::waitUntil([&] { return first->text() == firstText; }, 20000))
             << "field: " << first->text().toStdString();
-        expectUserClipboardBack();
-        second = openField("velnor-gtk-entry", QStringLiteral("velnor-gtk-second"), test::fieldEnvironment(accessible));
+        EXPECT_TRUE(userClipboard.waitUntilBack());
+        second = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-gtk-second"), {}, test::fieldEnvironment(accessible));
         ASSERT_TRUE(second);
         ASSERT_EQ(second->text(), QString());
     }
@@ -206,11 +156,11 @@ protected:
         EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return second->text() == text; }, 20000))
             << "field: " << second->text().toStdString();
-        expectUserClipboardBack();
+        EXPECT_TRUE(userClipboard.waitUntilBack());
         EXPECT_EQ(second->text().toStdString(), text.toStdString()) << "typed once";
         EXPECT_EQ(first->text().toStdString(), firstText.toStdString()) << "the first window is left alone";
         EXPECT_EQ(test::activeWindowName().toStdString(), "velnor-gtk-second");
-        EXPECT_EQ(insertions(), firstTexts + 1) << "the dictations and one re-insert";
+        EXPECT_EQ(app->insertions(), firstTexts + 1) << "the dictations and one re-insert";
     }
 
     const bool accessible;
@@ -235,6 +185,33 @@ protected:
         DictationDesktopTest::SetUp();
     }
 
+    std::optional<QRect> icon() const { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); }
+    static bool menuIsOpen() { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }
+
+    // Our own icon docked: the indigo badge fills its slot. A right click
+    // opens the menu too; Escape closes it.
+    void expectOurIconAndItsContextMenu()
+    {
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        const QRect slot = *icon();
+        const QString shot = dir.filePath(QStringLiteral("tray.png"));
+        test::runTool(QStringLiteral("import"), {"-window", "root", shot});
+        const QImage screen(shot);
+        ASSERT_FALSE(screen.isNull());
+        int badgePixels = 0;
+        for (int y = slot.top(); y <= slot.bottom(); ++y) {
+            for (int x = slot.left(); x <= slot.right(); ++x) {
+                const QColor c = screen.pixelColor(x, y);
+                badgePixels += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+            }
+        }
+        EXPECT_GT(badgePixels, slot.width() * slot.height() / 4);
+        test::clickAt(slot.center(), 3);
+        ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
+        test::runTool(QStringLiteral("xdotool"), {"key", "Escape", "Escape"});
+        ASSERT_TRUE(test::waitUntil([] { return !menuIsOpen(); }, 10000));
+    }
+
     // Opens the menu with a click on the icon, as a user does, and chooses
     // `action` with the arrow keys and Enter; the menu skips separators and
     // starts above its first entry.
@@ -247,11 +224,9 @@ protected:
             if (item.action == action)
                 break;
         }
-        const auto icon = [this] { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); };
         ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
         test::clickAt(icon()->center(), 1);
-        ASSERT_TRUE(test::waitUntil(
-            [] { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }, 10000));
+        ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
         // Keys typed before the menu holds the keyboard would go to the focused field.
         ASSERT_TRUE(test::waitUntil([this] { return keys.keyboardGrabbedElsewhere(); }, 10000));
         for (int i = 0; i < presses; ++i) {
@@ -267,6 +242,7 @@ protected:
 
 TEST_F(TrayMenuDesktopTest, ReinsertingTheLastDictationTypesItIntoTheNowFocusedEntryOnly)
 {
+    ASSERT_NO_FATAL_FAILURE(expectOurIconAndItsContextMenu());
     const QString text = QStringLiteral("发给张三：明天 9:30 见 👍");
     ASSERT_NO_FATAL_FAILURE(dictateThenSwitch({text}));
     // The text was meant for the other window: the user asks for it again there.
@@ -296,16 +272,13 @@ protected:
         ASSERT_FALSE(token.isEmpty()) << login.body.toStdString();
         // What a login through the sheet leaves behind.
         storeSettings({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}});
-        velnorEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        options.extraEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     }
 
     // A second launch hands over to the running app, which shows its window.
     void openMainWindowByLaunchingAgain()
     {
-        QProcess relaunch;
-        ASSERT_NO_FATAL_FAILURE(startVelnor(relaunch));
-        ASSERT_TRUE(relaunch.waitForFinished(10000));
-        ASSERT_EQ(relaunch.exitCode(), 0) << relaunch.readAll().toStdString();
+        ASSERT_EQ(app->launchAgain(QStringLiteral(VELNOR_APP_BIN)), 0);
         ASSERT_TRUE(test::waitUntil([] { return test::activeWindowName() == QStringLiteral("Velnor"); }, 10000))
             << "active: " << test::activeWindowName().toStdString();
         ASSERT_TRUE(mainWindowIsShown());
@@ -329,7 +302,7 @@ protected:
         QByteArray place;
         const auto settled = [&] {
             tool.start(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-atspi-locate"),
-                       {QString::number(velnor.processId()), name});
+                       {QString::number(app->processId()), name});
             tool.waitForFinished(10000);
             if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
                 return tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 1;
@@ -355,6 +328,19 @@ TEST_F(HistoryPageDesktopTest, ReinsertingTheNewestEntryTypesItIntoTheEntryTheUs
     ASSERT_NO_FATAL_FAILURE(click(QStringLiteral("重新输入")));
     expectTypedIntoTheSecondOnly(newer);
     EXPECT_FALSE(mainWindowIsShown());
+}
+
+TEST(VelnorWithoutDisplay, SaysSoAndExits)
+{
+    QProcess velnor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    velnor.setProcessEnvironment(environment);
+    velnor.start(QStringLiteral(VELNOR_APP_BIN), {});
+    ASSERT_TRUE(velnor.waitForFinished(10000));
+    EXPECT_EQ(velnor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(velnor.exitCode(), 2);
+    EXPECT_TRUE(velnor.readAllStandardError().contains("no X11 display"));
 }
 
 } // namespace
@@ -403,22 +389,14 @@ protected:
         // Fcitx5 itself is not instrumented, so it cannot load a sanitized addon.
         GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
 #endif
-        // Throw-away credentials, shared by the server and the app.
-        qputenv("VELNOR_ASR_APP_ID", "1300000001");
-        qputenv("VELNOR_ASR_SECRET_ID", "desktop-fcitx5");
-        qputenv("VELNOR_ASR_SECRET_KEY", QUuid::createUuid().toByteArray(QUuid::Id128));
+        test::useThrowAwayRealtimeCredentials();
         ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
         DictationDesktopTest::SetUp();
     }
 
     void prepareVelnor() override
     {
-        storeSettings({{SettingsKey::RecognitionMode, QStringLiteral("realtime")}});
-        for (const char* credential : {"VELNOR_ASR_APP_ID", "VELNOR_ASR_SECRET_ID", "VELNOR_ASR_SECRET_KEY"})
-            velnorEnvironment.insert(QLatin1String(credential), qEnvironmentVariable(credential));
-        velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
-        velnorEnvironment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
-                                 QStringLiteral("%1:%2").arg(server.url().host()).arg(server.url().port()));
+        options.recognitionMode = QStringLiteral("realtime");
     }
 
     test::TempDir fcitxHome;
@@ -438,10 +416,10 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
     const QProcessEnvironment environment = imEnvironment(GetParam().moduleVariable, GetParam().moduleValue);
     const QString title = QStringLiteral("velnor-im-") + QLatin1String(GetParam().name);
     // xterm takes each key as it comes, with no Enter needed.
-    const auto app = GetParam().program ? openField(GetParam().program, title, environment) : nullptr;
+    const auto gui = GetParam().program ? test::openActiveField(QLatin1String(GetParam().program), title, {}, environment) : nullptr;
     const auto xterm = GetParam().program ? nullptr : openXterm(title, QStringLiteral("stty -echo -icanon; exec cat > '%1'"), environment);
-    ASSERT_TRUE(app || xterm);
-    const auto fieldText = [&] { return app ? app->text() : xterm->text(); };
+    ASSERT_TRUE(gui || xterm);
+    const auto fieldText = [&] { return gui ? gui->text() : xterm->text(); };
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
     userClipboard.fill();
 
@@ -454,15 +432,15 @@ TEST_P(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
 
     EXPECT_EQ(fieldText(), QStringLiteral("今天天气很好")) << "committed once, nothing else typed";
     EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 1);
-    EXPECT_EQ(insertions(), 0) << "neither AT-SPI nor the clipboard";
+    EXPECT_EQ(app->insertions(), 1) << "the input method's only: neither AT-SPI nor the clipboard";
     EXPECT_EQ(server.realtimeConnections().size(), 1) << "XI2 saw the chord too: still one dictation";
     EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
-    expectUserClipboardBack();
+    EXPECT_TRUE(userClipboard.waitUntilBack());
     if (!GetParam().reportsPreedit)
         return;
-    const QStringList preedits = app->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << app->errors().toStdString();
-    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << app->errors().toStdString();
+    const QStringList preedits = gui->errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天"))) << gui->errors().toStdString();
+    EXPECT_TRUE(preedits.contains(QStringLiteral("preedit-changed: 今天天气"))) << gui->errors().toStdString();
     EXPECT_EQ(preedits.value(preedits.size() - 1), QStringLiteral("preedit-changed: ")) << "no preedit left behind";
 }
 
@@ -481,7 +459,7 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
 {
     const QStringList texts{QStringLiteral("第一句。"), QStringLiteral("Second one, café."), QStringLiteral("第三句 ✅")};
     ASSERT_TRUE(server.scriptRecognizer(texts));
-    const auto entry = openField("velnor-gtk-entry", QStringLiteral("velnor-im-paste"), imEnvironment());
+    const auto entry = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("velnor-im-paste"), {}, imEnvironment());
     ASSERT_TRUE(entry);
     ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }))
         << "the entry's keys go through Fcitx5";
@@ -494,7 +472,7 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
         expected += texts[i];
         ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
-        expectUserClipboardBack();
+        EXPECT_TRUE(userClipboard.waitUntilBack());
     }
     test::runEventLoopFor(300);
     EXPECT_EQ(entry->text(), expected) << "each text once, nothing else typed";
@@ -525,7 +503,7 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
         return answer.type() == QDBusMessage::ReplyMessage && answer.arguments().value(0).toBool();
     };
 
-    const auto plain = openField("velnor-gtk-entry", QStringLiteral("addon-plain"), imEnvironment());
+    const auto plain = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("addon-plain"), {}, imEnvironment());
     ASSERT_TRUE(plain);
     ASSERT_TRUE(test::waitUntil([&] { return call(intruder, "FocusedContext", {}); }, 10000));
     EXPECT_FALSE(call(intruder, "CommitString", {QStringLiteral("rm -rf ~")})) << "no app has claimed the addon yet";
@@ -537,7 +515,7 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
     EXPECT_TRUE(test::waitUntil([&] { return plain->text() == QStringLiteral("dictated"); }, 5000)) << plain->text().toStdString();
     EXPECT_FALSE(plain->errors().contains(QStringLiteral("click here")));
 
-    const auto password = openField("velnor-gtk-entry", QStringLiteral("addon-password"), imEnvironment(), {QStringLiteral("--password")});
+    const auto password = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("addon-password"), {QStringLiteral("--password")}, imEnvironment());
     ASSERT_TRUE(password);
     constexpr qulonglong passwordCapability = 1ull << 3;
     ASSERT_TRUE(test::waitUntil(

@@ -60,16 +60,6 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
-    std::unique_ptr<FieldApp> openField(const QString& program, const QString& title, QStringList arguments = {},
-                                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-    {
-        arguments.append(title);
-        auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_TARGETS_DIR "/") + program, arguments, environment);
-        EXPECT_TRUE(field->isReady()) << program.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return activeWindowName() == title; }, 10000)) << activeWindowName().toStdString();
-        return field;
-    }
-
     // Holds the hotkey while `sentence` is spoken (and `whileSpeaking` runs), then lets go.
     void dictate(const QString& sentence, const std::function<void()>& whileSpeaking = {},
                  SpeechFixtures::Voice speaker = SpeechFixtures::Voice::FliteSlt)
@@ -95,11 +85,6 @@ protected:
         EXPECT_LE(wer, kMaxWordErrorRate) << text.toStdString();
     }
 
-    void expectUserClipboardBack()
-    {
-        EXPECT_TRUE(clipboard.waitUntilBack()) << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
-    }
-
     TempDir dir;
     const QString serverData = dir.filePath(QStringLiteral("server"));
     QString grammar;
@@ -116,7 +101,8 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     clipboard.fill();
 
     // "over over" at the end: the words typed first, then Enter in the multi-line field.
-    auto notes = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-notes"), {QStringLiteral("--multiline")});
+    auto notes = openActiveField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-notes"), {QStringLiteral("--multiline")});
+    ASSERT_TRUE(notes) << activeWindowName().toStdString();
     dictate(kSentences[1]);
     ASSERT_TRUE(waitUntil([&] { return app->log().contains(QStringLiteral("模拟按键执行结果: 成功")); }, 30000))
         << app->log().toStdString();
@@ -127,11 +113,12 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     EXPECT_LE(wordErrorRate(QStringLiteral("please open the window"), text.chopped(2)), kMaxWordErrorRate) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("over over"))) << text.toStdString();
     notes.reset();
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 
     // velnor-server goes away while the user speaks: a clear failure, then a
     // restart on the same port and a plain dictation into a GTK entry.
-    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
+    auto gtk = openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-gtk"));
+    ASSERT_TRUE(gtk) << activeWindowName().toStdString();
     const QString sentence = kSentences[0];
     const QString port = QString::number(server.url().port());
     // espeak-ng's voice here: the audio path takes any voice, and these words are not compared.
@@ -144,7 +131,7 @@ TEST_F(DictationEndToEndTest, FileModeTypesSpeechSubmitsOverOverAndOutlivesAServ
     const qsizetype before = app->insertions();
     dictate(sentence);
     expectHeard(*gtk, sentence, before);
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 }
 
 TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppedStream)
@@ -152,11 +139,12 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     startApp({.recognitionMode = QStringLiteral("realtime"), .overOver = false, .extraEnvironment = {}});
     clipboard.fill();
 
-    auto qt = openField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
+    auto qt = openActiveField(QStringLiteral("velnor-qt-line-edit"), QStringLiteral("e2e-qt"));
+    ASSERT_TRUE(qt) << activeWindowName().toStdString();
     const QString sentence = kSentences[2];
     dictate(sentence);
     expectHeard(*qt, sentence, 0);
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
     // The stream ended with the end marker, and the final result was sent after it.
     QJsonObject stream;
     EXPECT_TRUE(waitUntil([&] { return (stream = server.realtimeConnections().first().toObject()).value("final_ms").toDouble() > 0; }, 10000))
@@ -175,7 +163,7 @@ TEST_F(DictationEndToEndTest, RealtimeModeEndsWithAFinalResultAndSurvivesADroppe
     EXPECT_TRUE(waitUntil([&] { return !qt->text().isEmpty(); }, 30000)) << app->log().toStdString();
     std::printf("dropped stream delivered \"%s\"\n", qPrintable(qt->text()));
     EXPECT_TRUE(app->isRunning());
-    expectUserClipboardBack();
+    EXPECT_TRUE(clipboard.waitUntilBack());
 }
 
 TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
@@ -183,7 +171,8 @@ TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
     QProcessEnvironment noSound;
     noSound.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir.filePath(QStringLiteral("no-pulse")));
     startApp({.recognitionMode = QStringLiteral("traditional"), .overOver = false, .extraEnvironment = noSound});
-    auto gtk = openField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-mute"));
+    auto gtk = openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("e2e-mute"));
+    ASSERT_TRUE(gtk) << activeWindowName().toStdString();
     // Two separate attempts: a press within the 0.3 s after a release would
     // continue the first one instead.
     for (int attempt = 1; attempt <= 2; ++attempt) {

@@ -1,29 +1,24 @@
 #include "e2e/EndToEndSession.h"
 
+#include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QUuid>
 
 #include <algorithm>
-#include <csignal>
 #include <vector>
 
 namespace velnor::test {
 
 void useThrowAwayRealtimeCredentials()
 {
-    auto random = [](int bytes) {
-        QByteArray data(bytes, Qt::Uninitialized);
-        for (char& byte : data)
-            byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
-        return data.toHex();
-    };
+    const auto random = [] { return QUuid::createUuid().toByteArray(QUuid::Id128); };
     qputenv("VELNOR_ASR_APP_ID", "1300000001");
-    qputenv("VELNOR_ASR_SECRET_ID", "e2e-" + random(6));
-    qputenv("VELNOR_ASR_SECRET_KEY", random(24));
+    qputenv("VELNOR_ASR_SECRET_ID", "e2e-" + random().left(12));
+    qputenv("VELNOR_ASR_SECRET_KEY", random());
 }
 
 AppUnderTest::AppUnderTest(QString homeDir, const QUrl& backend, Options options)
@@ -48,12 +43,8 @@ void AppUnderTest::writeSettings() const
     settings.sync();
 }
 
-QString AppUnderTest::start(const QString& program)
+QProcessEnvironment AppUnderTest::environment() const
 {
-    for (const char* sub : {"home", "config/velnor"})
-        QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
-    writeSettings();
-
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), QDir(m_home).filePath(QStringLiteral("home")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_home).filePath(QStringLiteral("config")));
@@ -62,7 +53,15 @@ QString AppUnderTest::start(const QString& program)
     environment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
                        QStringLiteral("%1:%2").arg(m_backend.host()).arg(m_backend.port()));
     environment.insert(m_options.extraEnvironment);
-    m_process.setProcessEnvironment(environment);
+    return environment;
+}
+
+QString AppUnderTest::start(const QString& program)
+{
+    for (const char* sub : {"home", "config/velnor"})
+        QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
+    writeSettings();
+    m_process.setProcessEnvironment(environment());
     m_process.start(program, {});
     if (!m_process.waitForStarted(5000))
         return QStringLiteral("velnor did not start: ") + m_process.errorString();
@@ -72,16 +71,17 @@ QString AppUnderTest::start(const QString& program)
     return {};
 }
 
+int AppUnderTest::launchAgain(const QString& program)
+{
+    QProcess again;
+    again.setProcessEnvironment(environment());
+    again.start(program, {});
+    return again.waitForFinished(10000) && again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
+}
+
 bool AppUnderTest::stop(int timeoutMs)
 {
-    if (!isRunning())
-        return true;
-    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-    if (m_process.waitForFinished(timeoutMs))
-        return true;
-    m_process.kill();
-    m_process.waitForFinished(5000);
-    return false;
+    return !isRunning() || endAsLogoutWould(m_process, timeoutMs);
 }
 
 QString AppUnderTest::log()

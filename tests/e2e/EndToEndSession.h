@@ -32,7 +32,11 @@ public:
 
     // Starts the app and waits until its hotkey is registered. Empty = started, else why not.
     QString start(const QString& program);
-    // SIGTERM; true when the app exited within `timeoutMs` (killed otherwise).
+    // Launches `program` again as the same user, as a second start from the
+    // menu would; its exit code once it ended (-1 when it did not within 10 s).
+    int launchAgain(const QString& program);
+    // SIGTERM as a logout sends it; true when the app exited with status 0
+    // within `timeoutMs` (killed otherwise).
     bool stop(int timeoutMs = 10000);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     qint64 processId() const { return m_process.processId(); }
@@ -44,6 +48,7 @@ public:
 
 private:
     void writeSettings() const;
+    QProcessEnvironment environment() const;
 
     QString m_home;
     QUrl m_backend;

@@ -2,13 +2,13 @@
 // through the XI2 key source and keyboard list into the hotkey manager.
 #include "KeyboardTestRig.h"
 #include "XTestKeys.h"
+#include "platform/fcitx5/FakeFcitx5Addon.h"
 #include "platform/linux/session/DBusSessionLock.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/XInputKeySource.h"
 #include "platform/linux/x11/XInputKeyboardDevices.h"
 #include "support/EventLoopWait.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QElapsedTimer>
@@ -53,29 +53,20 @@ public:
     bool locked = false;
 };
 
-// Services that play the desktop's, on a connection of their own to the
-// test desktop's private session bus.
+// Services that play the desktop's, on a private bus (logind's system bus
+// here too).
 class FakeSessionServices {
 public:
-    FakeSessionServices()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("velnor-fake-session")))
-    {
-    }
-    ~FakeSessionServices()
-    {
-        for (const QString& service : m_services)
-            m_bus.unregisterService(service);
-        QDBusConnection::disconnectFromBus(QStringLiteral("velnor-fake-session"));
-    }
-
     bool offerAll()
     {
-        return offer(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-                     &screenSaver, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
-            && offer(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), &manager,
-                     QDBusConnection::ExportAllSlots)
-            && m_bus.registerObject(QStringLiteral("/org/freedesktop/login1/session/_7"), &session,
-                                    QDBusConnection::ExportAllProperties);
+        using Options = QDBusConnection::RegisterOption;
+        return m_services.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
+                                         Options::ExportAllSlots | Options::ExportAllSignals)
+            && m_services.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))
+            && m_services.registerObject(QStringLiteral("/org/freedesktop/login1"), &manager, Options::ExportAllSlots)
+            && m_services.registerService(QStringLiteral("org.freedesktop.login1"))
+            && m_services.registerObject(QStringLiteral("/org/freedesktop/login1/session/_7"), &session,
+                                         Options::ExportAllProperties);
     }
     void setLockedHint(bool locked)
     {
@@ -85,7 +76,12 @@ public:
                                                           QStringLiteral("PropertiesChanged"));
         changed << QStringLiteral("org.freedesktop.login1.Session") << QVariantMap{{QStringLiteral("LockedHint"), locked}}
                 << QStringList();
-        m_bus.send(changed);
+        m_services.send(changed);
+    }
+    // The app's view of the session: its lock, as the app reads it.
+    std::unique_ptr<session::DBusSessionLock> lock()
+    {
+        return std::make_unique<session::DBusSessionLock>(m_bus.connect(QStringLiteral("app")), m_bus.connect(QStringLiteral("app")));
     }
 
     FakeScreenSaver screenSaver;
@@ -93,16 +89,8 @@ public:
     FakeLogindSession session;
 
 private:
-    bool offer(const QString& service, const QString& path, QObject* object, QDBusConnection::RegisterOptions options)
-    {
-        if (!m_bus.registerObject(path, object, options) || !m_bus.registerService(service))
-            return false;
-        m_services << service;
-        return true;
-    }
-
-    QDBusConnection m_bus;
-    QStringList m_services;
+    PrivateBus m_bus;
+    QDBusConnection m_services = m_bus.connect(QStringLiteral("services"));
 };
 
 // The whole hotkey stack as the app builds it, on $DISPLAY.
@@ -113,12 +101,9 @@ protected:
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
         ASSERT_TRUE(driver.isConnected());
-        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run through scripts/with-services.sh";
         ASSERT_TRUE(fakeServices.offerAll());
         m_clock.start();
-        // logind lives on the system bus; here its stand-in shares the private session bus.
-        sessionLock = std::make_unique<session::DBusSessionLock>(QDBusConnection::sessionBus(),
-                                                                 QDBusConnection::sessionBus());
+        sessionLock = fakeServices.lock();
         stack = std::make_unique<KeyboardStack>(keySource, devices, QString(), sessionLock.get());
         ASSERT_TRUE(stack->monitor.isStarted());
         ASSERT_TRUE(stack->manager->start()) << "the XI2 key source did not start";
@@ -279,8 +264,8 @@ TEST_F(HotkeyDesktop, ALockedSessionAGrabbedKeyboardOrCapsLockStartsNothing)
 
     // A lock state known at start is read without a signal.
     fakeServices.screenSaver.active = true;
-    session::DBusSessionLock startedWhileLocked(QDBusConnection::sessionBus(), QDBusConnection::sessionBus());
-    EXPECT_TRUE(waitUntil([&] { return startedWhileLocked.isLocked(); }, 5000));
+    const auto startedWhileLocked = fakeServices.lock();
+    EXPECT_TRUE(waitUntil([&] { return startedWhileLocked->isLocked(); }, 5000));
     fakeServices.screenSaver.active = false;
 }
 

@@ -14,47 +14,9 @@ QString helperPath(const QString& name)
 
 QProcessEnvironment targetEnvironment(bool accessible)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    QProcessEnvironment environment = fieldEnvironment(accessible);
     environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
-    if (accessible) {
-        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    } else {
-        environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("QT_ACCESSIBILITY"), QStringLiteral("0"));
-    }
     return environment;
-}
-
-TargetApp::TargetApp(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
-{
-    m_process.setProcessEnvironment(environment);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, arguments);
-    if (!m_process.waitForStarted(10000))
-        return;
-    m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000)
-              && m_process.readLine().trimmed() == "ready";
-}
-
-TargetApp::~TargetApp()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.write("quit\n");
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-QString TargetApp::command(const QString& line)
-{
-    m_process.write(line.toUtf8() + '\n');
-    if (!waitUntil([this] { return m_process.canReadLine(); }, 10000))
-        return QStringLiteral("<no answer>");
-    return QString::fromUtf8(m_process.readLine()).chopped(1);
 }
 
 DesktopInsertionRig::DesktopInsertionRig(bool accessibility)

@@ -7,28 +7,20 @@
 #include "platform/linux/x11/X11AccessibilityTrust.h"
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 #include "support/LogCapture.h"
+#include "support/desktop/FieldApp.h"
 #include "textinput/TextInputStack.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 
 namespace velnor::test {
 
-// A real target application on the test desktop, driven by the line
-// commands of tests/support/desktop.
-class TargetApp final {
-public:
-    TargetApp(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
-    ~TargetApp();
-
-    bool started() const { return m_ready; }
-    qint64 processId() const { return m_process.processId(); }
-    // Sends a command and returns its one-line answer.
-    QString command(const QString& line);
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
+// A real target application on the test desktop (FieldApp), started or not.
+// Asked to quit at its end, as a user closes it: it hands what it owns on
+// (its clipboard to a clipboard manager) on its way out.
+struct TargetApp final : FieldApp {
+    using FieldApp::FieldApp;
+    ~TargetApp() override { quit(); }
+    bool started() const { return isReady(); }
 };
 
 // The production insertion stack on the test display.

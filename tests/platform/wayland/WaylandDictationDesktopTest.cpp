@@ -4,7 +4,7 @@
 // keys on XWayland, which the app's XInput 2 source hears whichever window
 // has the focus. Needs scripts/with-services.sh (PulseAudio) and root (the
 // fixture runs the session as an unprivileged user).
-#include "keyboard/XTestKeys.h"
+#include "e2e/EndToEndSession.h"
 #include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
@@ -89,19 +89,14 @@ protected:
     // runs once the speech has started.
     void dictate(const std::function<void()>& whileSpeaking = {})
     {
-        keys->press(XKey::RightControl);
-        keys->press(XKey::LeftShift);
-        QProcess speaker;
-        speaker.start(QStringLiteral("paplay"),
-                      {QStringLiteral("--device=") + qEnvironmentVariable("VELNOR_PULSE_MIC_SINK"), noise});
-        ASSERT_TRUE(speaker.waitForStarted(5000));
+        pressHotkey(*keys);
+        ASSERT_TRUE(voice.startSaying(noise)) << voice.error().toStdString();
         if (whileSpeaking) {
             runEventLoopFor(1000);
             whileSpeaking();
         }
-        ASSERT_TRUE(waitUntil([&] { return speaker.state() == QProcess::NotRunning; }, 15000));
-        keys->release(XKey::LeftShift);
-        keys->release(XKey::RightControl);
+        ASSERT_TRUE(voice.waitDone(15000)) << voice.error().toStdString();
+        releaseHotkey(*keys);
     }
 
     // A native Wayland GTK field program on the accessibility bus, once its window has the focus.
@@ -144,6 +139,7 @@ protected:
     QProcess velnor;
     QString m_output;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
+    Voice voice{dir.path()};
 };
 
 // The indicator shows on the overlay layer over the focused field, which keeps

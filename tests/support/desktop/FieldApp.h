@@ -7,12 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace velnor::test {
 
 // One of the target programs beside this header (velnor-gtk-entry,
 // velnor-qt-line-edit): one text field that answers line commands ("text"
 // prints the field) and says "ready" once shown.
-class FieldApp final {
+class FieldApp {
 public:
     FieldApp(const QString& program, const QStringList& arguments,
              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
@@ -22,7 +24,7 @@ public:
         m_ready = waitUntil([this] { return m_process.canReadLine(); }, 15000) &&
                   m_process.readLine().trimmed() == "ready";
     }
-    ~FieldApp()
+    virtual ~FieldApp()
     {
         m_process.kill();
         m_process.waitForFinished(5000);
@@ -31,8 +33,16 @@ public:
     FieldApp& operator=(const FieldApp&) = delete;
 
     bool isReady() const { return m_ready; }
-    QString text() { return command("text"); }
-    QString setText(const QString& text) { return command("set " + text.toUtf8()); }
+    qint64 processId() const { return m_process.processId(); }
+    // Asks the program to quit, as a user closes it; true once it ended.
+    bool quit()
+    {
+        m_process.write("quit\n");
+        m_process.closeWriteChannel();
+        return m_process.waitForFinished(5000);
+    }
+    QString text() { return command(QStringLiteral("text")); }
+    QString setText(const QString& text) { return command(QStringLiteral("set ") + text); }
     // What the program wrote to standard error so far (GTK: preedit changes).
     QString errors()
     {
@@ -40,11 +50,11 @@ public:
         return m_errors;
     }
 
-private:
-    // Blocking, not a nested event loop: callers poll this inside waitUntil.
-    QString command(const QByteArray& line)
+    // Sends a command ("select 1 1", "copy TEXT") and returns its one-line
+    // answer. Blocking, not a nested event loop: callers poll this inside waitUntil.
+    QString command(const QString& line)
     {
-        m_process.write(line + '\n');
+        m_process.write(line.toUtf8() + '\n');
         m_process.waitForBytesWritten(1000);
         while (!m_process.canReadLine()) {
             if (!m_process.waitForReadyRead(5000))
@@ -53,6 +63,7 @@ private:
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
 
+private:
     QProcess m_process;
     QString m_errors;
     bool m_ready = false;
@@ -80,6 +91,19 @@ inline QString activeWindowName()
     xdotool.start(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
     xdotool.waitForFinished(5000);
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+// A target program beside this header, once its window `title` (its first
+// argument) is shown and active; null when not.
+inline std::unique_ptr<FieldApp> openActiveField(const QString& program, const QString& title, QStringList arguments = {},
+                                                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    arguments.prepend(title);
+    auto field = std::make_unique<FieldApp>(QStringLiteral(VELNOR_BINARY_DIR "/tests/support/desktop/") + program, arguments,
+                                            environment);
+    if (!field->isReady() || !waitUntil([&] { return activeWindowName() == title; }, 10000))
+        return nullptr;
+    return field;
 }
 
 } // namespace velnor::test

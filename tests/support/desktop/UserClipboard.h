@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QString>
 
+#include <gtest/gtest.h>
+
 namespace velnor::test {
 
 // What the user had on the clipboard before dictating: text and a PNG image,
@@ -23,15 +25,17 @@ public:
     }
 
     // Whether both are back within `timeoutMs` (the app hands the clipboard back
-    // once the target has read its paste).
-    bool waitUntilBack(int timeoutMs = 10000) const
+    // once the target has read its paste); else what the clipboard holds.
+    ::testing::AssertionResult waitUntilBack(int timeoutMs = 10000) const
     {
-        return waitUntil(
+        const bool back = waitUntil(
             [this] {
                 const QMimeData* data = QGuiApplication::clipboard()->mimeData();
                 return data && data->text() == m_text && data->data(QStringLiteral("image/png")) == m_image;
             },
             timeoutMs);
+        return back ? ::testing::AssertionSuccess()
+                    : ::testing::AssertionFailure() << "clipboard now: " << QGuiApplication::clipboard()->text().toStdString();
     }
 
 private:
