@@ -1,11 +1,10 @@
-#include "FakeIndicatorSurface.h"
-
 #include "config/MemorySettingsStore.h"
 #include "config/SettingsKeys.h"
 #include "core/ManualScheduler.h"
 #include "platform/fake/FakeSystemLog.h"
 #include "support/LogCapture.h"
 #include "ui/indicator/FloatingWindowController.h"
+#include "ui/indicator/IndicatorSurface.h"
 
 #include <QHash>
 
@@ -21,13 +20,32 @@ const QRect kScreen(0, 0, 1440, 875);
 const QSize kSmall(40, 6);
 const QSize kLarge(100, 30);
 
+// Records what the controller asks of its window.
+class FakeIndicatorSurface final : public IndicatorSurface {
+public:
+    QRect frame() const override { return m_frame; }
+    void setFrame(const QRect& frame) override { m_frame = frame; }
+    void present(const IndicatorScene& scene) override
+    {
+        lastScene = scene;
+        ++presents;
+    }
+    void bringToFront(bool forced) override { (forced ? forcedRaises : raises) += 1; }
+    bool isComposited() const override { return true; }
+
+    QRect m_frame;
+    IndicatorScene lastScene;
+    int presents = 0;
+    int raises = 0;
+    int forcedRaises = 0;
+};
+
 struct ControllerTest : ::testing::Test {
     ManualScheduler scheduler;
     MemorySettingsStore settings;
     test::LogCapture log;
     FakeSystemLog systemLog;
-    test::FakeIndicatorSurface surface;
-    QRect screen = kScreen;
+    FakeIndicatorSurface surface;
     QImage icon = [] {
         QImage image(32, 32, QImage::Format_ARGB32);
         image.fill(Qt::red);
@@ -35,12 +53,11 @@ struct ControllerTest : ::testing::Test {
     }();
     std::unique_ptr<FloatingWindowController> controller;
 
-    FloatingWindowController& make()
+    void make()
     {
         controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
-            scheduler, settings, log.logger(), systemLog, surface, [this] { return screen; }, [this] { return icon; },
+            scheduler, settings, log.logger(), systemLog, surface, [] { return kScreen; }, [this] { return icon; },
             [this] { return scheduler.now(); }, [] { return 0.5; }});
-        return *controller;
     }
     void storePosition(const char* value)
     {

@@ -12,12 +12,13 @@
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -153,3 +154,14 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
 
 } // namespace
 } // namespace velnor
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests must work without any display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

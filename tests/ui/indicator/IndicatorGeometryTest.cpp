@@ -1,10 +1,7 @@
 #include "ui/indicator/IndicatorGeometry.h"
-#include "ui/indicator/IndicatorPainter.h"
 #include "ui/indicator/LayerShellIndicatorView.h"
 
 #include "platform/OverlayLayer.h"
-
-#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -83,40 +80,6 @@ TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
     // A radius larger than the bar allows is capped, and zero is a plain rectangle.
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 15).contains(QPoint(20, 0)));
     EXPECT_TRUE(roundedRegion(QSize(40, 6), 0).contains(QPoint(0, 0)));
-}
-
-class RecordingOverlay final : public OverlayLayer {
-public:
-    bool isAvailable() const override { return true; }
-    void show(const QImage& image, std::uint32_t anchors, const QMargins& margins) override
-    {
-        shown.append({image, {anchors, margins}});
-    }
-    QList<QPair<QImage, OverlayPlacement>> shown;
-};
-
-TEST(IndicatorGeometry, TheOverlayViewShowsThePaintersPictureOnceBroughtToFront)
-{
-    RecordingOverlay overlay;
-    LayerShellIndicatorView view(overlay, [] { return kLaptop.toRect(); });
-    IndicatorScene scene;
-    scene.size = kLarge;
-    scene.cornerRadius = 15;
-    scene.background = QColor(20, 20, 20);
-    view.setFrame(QRect(originFor(IndicatorPosition::TopRight, kLarge, kLaptop).toPoint(), kLarge.toSize()));
-    view.present(scene);
-    EXPECT_TRUE(overlay.shown.isEmpty()) << "nothing shows before the controller brings it up";
-
-    view.bringToFront(false);
-    view.present(scene);
-    ASSERT_EQ(overlay.shown.size(), 2);
-    QImage expected(kLarge.toSize(), QImage::Format_ARGB32_Premultiplied);
-    expected.fill(Qt::transparent);
-    QPainter painter(&expected);
-    paintIndicator(painter, scene);
-    painter.end();
-    EXPECT_EQ(overlay.shown.last().first, expected);
-    EXPECT_EQ(overlay.shown.last().second, (OverlayPlacement{OverlayAnchor::Top | OverlayAnchor::Right, {0, 5, 5, 0}}));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include "ui/indicator/IndicatorGeometry.h"
 #include "ui/indicator/IndicatorPainter.h"
+#include "ui/indicator/LayerShellIndicatorView.h"
+
+#include "platform/OverlayLayer.h"
 
 #include <QPainter>
 
@@ -104,6 +107,32 @@ TEST(IndicatorPainter, TheRecognisingFaceShowsNineColouredDots)
     scene.ripple.fill(0.0);
     const QColor resting = render(scene).pixelColor(static_cast<int>(host.right() - 6), 15);
     EXPECT_LT(resting.alpha() + 20, last.alpha());
+}
+
+class RecordingOverlay final : public OverlayLayer {
+public:
+    bool isAvailable() const override { return true; }
+    void show(const QImage& image, std::uint32_t anchors, const QMargins& margins) override
+    {
+        shown.append({image, {anchors, margins}});
+    }
+    QList<QPair<QImage, OverlayPlacement>> shown;
+};
+
+TEST(IndicatorGeometry, TheOverlayViewShowsThePaintersPictureOnceBroughtToFront)
+{
+    RecordingOverlay overlay;
+    LayerShellIndicatorView view(overlay, [] { return QRect(0, 0, 1440, 875); });
+    const IndicatorScene scene = sceneFor(WindowSize::Large);
+    view.setFrame(QRect(QPoint(1335, 5), scene.size.toSize())); // top right
+    view.present(scene);
+    EXPECT_TRUE(overlay.shown.isEmpty()) << "nothing shows before the controller brings it up";
+
+    view.bringToFront(false);
+    view.present(scene);
+    ASSERT_EQ(overlay.shown.size(), 2);
+    EXPECT_EQ(overlay.shown.last().first, render(scene));
+    EXPECT_EQ(overlay.shown.last().second, (OverlayPlacement{OverlayAnchor::Top | OverlayAnchor::Right, {0, 5, 5, 0}}));
 }
 
 } // namespace

@@ -11,13 +11,6 @@
 namespace velnor {
 namespace {
 
-BarLevels bars(std::initializer_list<double> values)
-{
-    BarLevels result{};
-    std::copy(values.begin(), values.end(), result.begin());
-    return result;
-}
-
 TEST(WaveformLevels, BatchesBecomeTenSaneBars)
 {
     const auto ramp = [](int count) {
@@ -34,12 +27,12 @@ TEST(WaveformLevels, BatchesBecomeTenSaneBars)
         BarLevels expected;
     };
     const Case cases[] = {
-        {"hundred picks every tenth", ramp(100), bars({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9})},
-        {"three pad with the last", {0.2f, 0.5f, 0.9f}, bars({0.2, 0.5, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9})},
-        {"empty is silence", {}, bars({})},
-        {"out of range and non-finite", {-0.5f, 1.5f, nan, inf, -inf, 0.25f}, bars({0, 1, 0, 0, 0, 0.25, 0.25, 0.25, 0.25, 0.25})},
-        {"a trailing NaN pads with zero", {0.6f, nan}, bars({0.6, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
-        {"twenty-five step by two", ramp(25), bars({0, 0.02, 0.04, 0.06, 0.08, 0.1, 0.12, 0.14, 0.16, 0.18})},
+        {"hundred picks every tenth", ramp(100), BarLevels{0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9}},
+        {"three pad with the last", {0.2f, 0.5f, 0.9f}, BarLevels{0.2, 0.5, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9}},
+        {"empty is silence", {}, BarLevels{}},
+        {"out of range and non-finite", {-0.5f, 1.5f, nan, inf, -inf, 0.25f}, BarLevels{0, 1, 0, 0, 0, 0.25, 0.25, 0.25, 0.25, 0.25}},
+        {"a trailing NaN pads with zero", {0.6f, nan}, BarLevels{0.6, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"twenty-five step by two", ramp(25), BarLevels{0, 0.02, 0.04, 0.06, 0.08, 0.1, 0.12, 0.14, 0.16, 0.18}},
     };
     for (const Case& c : cases) {
         const BarLevels result = barsFromLevels(c.levels);

@@ -1,4 +1,3 @@
-#include "config/SettingsKeys.h"
 #include "support/EventLoopWait.h"
 #include "ui/main/HistoryPage.h"
 #include "ui/support/UiHarness.h"
@@ -22,23 +21,20 @@ protected:
     HistoryPageTest()
     {
         history.open({});
-        delivered = seed(QStringLiteral("Editor"), [this](const QString& id) {
-            history.recordDelivered(id, QStringLiteral("你好世界"), QStringLiteral("你好，世界。"), QStringLiteral("clipboard"));
-        });
-        recording = historyDir.writeFile(QStringLiteral("failed.m4a"), "m4a bytes");
-        failed = seed(QStringLiteral("Terminal"), [this](const QString& id) {
-            history.recordRecognizing(id, 2.0, recording,
-                                      {QStringLiteral("org.example.Terminal"), QStringLiteral("Terminal"), QStringLiteral("en"), true});
-            history.recordFailed(id, QStringLiteral("网络请求失败: Connection refused"));
-        });
+        delivered = started(QStringLiteral("Editor"));
+        history.recordDelivered(delivered, QStringLiteral("你好世界"), QStringLiteral("你好，世界。"), QStringLiteral("clipboard"));
+        const QString recording = historyDir.writeFile(QStringLiteral("failed.m4a"), "m4a bytes");
+        failed = started(QStringLiteral("Terminal"));
+        history.recordRecognizing(failed, 2.0, recording,
+                                  {QStringLiteral("org.example.Terminal"), QStringLiteral("Terminal"), QStringLiteral("en"), true});
+        history.recordFailed(failed, QStringLiteral("网络请求失败: Connection refused"));
     }
 
-    QString seed(const QString& app, const std::function<void(const QString&)>& finish)
+    // A dictation a minute after the one before.
+    QString started(const QString& app)
     {
         clock.advance(60'000);
-        const QString id = history.recordStarted(QStringLiteral("traditional"), app, QStringLiteral("org.example.") + app);
-        finish(id);
-        return id;
+        return history.recordStarted(QStringLiteral("traditional"), app, QStringLiteral("org.example.") + app);
     }
 
     void show()
@@ -77,7 +73,6 @@ protected:
 
     QString delivered;
     QString failed;
-    QString recording;
     HistoryPage page{services().history, dialogs};
 };
 
@@ -137,7 +132,7 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
 // With history off the kept entries still show, under a notice, and can go.
 TEST_F(HistoryPageTest, DeleteAndClearAllReachTheFile)
 {
-    settings.setString(QString::fromLatin1(SettingsKey::HistoryEnabled), QStringLiteral("false"));
+    settings.setString(key(SettingsKey::HistoryEnabled), QStringLiteral("false"));
     show();
     EXPECT_NE(test::shownChild<QLabel>(&page, [](QLabel* label) { return label->text() == QStringLiteral("听写历史已关闭"); }),
               nullptr);

@@ -2,8 +2,6 @@
 #include "ui/main/MainWindowModel.h"
 #include "ui/support/UiHarness.h"
 
-#include "config/SettingsKeys.h"
-
 #include <gtest/gtest.h>
 
 namespace velnor {
@@ -15,15 +13,6 @@ const QByteArray kUser = R"({"code":0,"data":{"id":"u1","phone":"13800138000"}})
 class MainWindowModelTest : public ::testing::Test, protected test::UiHarness {
 protected:
     MainWindowModel model{settings, session, login};
-
-    void signInThroughTheSheet()
-    {
-        login.setPhoneNumber(QStringLiteral("13800138000"));
-        login.setVerificationCode(QStringLiteral("1234"));
-        login.login();
-        ASSERT_TRUE(answer(QStringLiteral("/auth/login/sms"),
-                           R"({"code":0,"data":{"token":"jwt-1","phone":"13800138000"}})"));
-    }
 };
 
 TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
@@ -44,11 +33,14 @@ TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
 TEST_F(MainWindowModelTest, SuccessfulLoginClosesTheSheetWhateverTheUserFetchDoes)
 {
     for (const bool fetchSucceeds : {false, true}) {
-        settings.remove(QString::fromLatin1(SettingsKey::UserJwt));
+        settings.remove(key(SettingsKey::UserJwt));
         model.requestLogin();
         model.firstAppear();
         ASSERT_TRUE(model.showLoginView());
-        signInThroughTheSheet();
+        login.setPhoneNumber(QStringLiteral("13800138000"));
+        login.setVerificationCode(QStringLiteral("1234"));
+        login.login();
+        ASSERT_TRUE(answer(QStringLiteral("/auth/login/sms"), R"({"code":0,"data":{"token":"jwt-1","phone":"13800138000"}})"));
         if (fetchSucceeds)
             ASSERT_TRUE(answer(kMe, kUser));
         else
@@ -61,7 +53,8 @@ TEST_F(MainWindowModelTest, SuccessfulLoginClosesTheSheetWhateverTheUserFetchDoe
 
 TEST_F(MainWindowModelTest, AnsweredAccountFailureSignsOutAndShowsAFreshLoginForm)
 {
-    storeSession();
+    settings.setString(key(SettingsKey::UserJwt), QStringLiteral("token-abc"));
+    settings.setString(key(SettingsKey::UserPhone), QStringLiteral("13800138000"));
     login.checkLoginStatus(); // as at start-up with a stored session
     model.firstAppear();
     ASSERT_TRUE(answer(kMe, kUser));

@@ -1,4 +1,3 @@
-#include "config/SettingsKeys.h"
 #include "ui/main/HotWordsPage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/SettingsPage.h"
@@ -25,11 +24,6 @@ namespace {
 
 using test::buttonWithText;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 QMap<QString, QString> snapshot(const MemorySettingsStore& store)
 {
     QMap<QString, QString> values;
@@ -47,15 +41,6 @@ class ScreensTest : public ::testing::Test, protected test::UiHarness {
 protected:
     ScreensTest() { answer(QStringLiteral("/qasr/hotwordlist"), R"({"code":0,"data":[{"text":"语音输入","weight":10}]})"); }
 
-    std::unique_ptr<SettingsPage> showSettings()
-    {
-        auto page = std::make_unique<SettingsPage>(services());
-        page->resize(600, 900);
-        page->show();
-        QCoreApplication::processEvents();
-        return page;
-    }
-
     QJsonObject lastBody() const { return QJsonDocument::fromJson(transport.last().body.value_or(QByteArray())).object(); }
 };
 
@@ -68,7 +53,10 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChooses)
         settings.setString(key(name), QString::fromLatin1(value));
     const auto before = snapshot(settings);
     sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能");
-    const auto page = showSettings();
+    const auto page = std::make_unique<SettingsPage>(services());
+    page->resize(600, 900);
+    page->show();
+    QCoreApplication::processEvents();
     scheduler.advanceBy(seconds(2));
     EXPECT_EQ(snapshot(settings), before);
     EXPECT_NE(test::shownChild<QLabel>(page.get(), [this](QLabel* label) { return label->text() == sessionState; }), nullptr);

@@ -2,8 +2,6 @@
 #include "ui/main/SettingsModel.h"
 #include "ui/support/UiHarness.h"
 
-#include "config/SettingsKeys.h"
-
 #include <gtest/gtest.h>
 
 namespace velnor {

@@ -85,15 +85,12 @@ TEST(TrayMenuModel, ListsEveryItemInOrderAndChecksTheStoredSettings)
     }
 }
 
+// Submenus are children of their menu, their actions children of them.
 QAction* actionTitled(QMenu* menu, const QString& title)
 {
-    for (QAction* action : menu->actions()) {
+    for (QAction* action : menu->findChildren<QAction*>()) {
         if (action->text() == title)
             return action;
-        if (action->menu()) {
-            if (QAction* inner = actionTitled(action->menu(), title))
-                return inner;
-        }
     }
     return nullptr;
 }
