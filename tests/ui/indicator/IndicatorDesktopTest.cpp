@@ -6,14 +6,12 @@
 #include "core/QtScheduler.h"
 #include "platform/fake/FakeSystemLog.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
-#include "support/EventLoopWait.h"
 #include "support/LogCapture.h"
 #include "support/desktop/TrayHost.h"
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -69,7 +67,6 @@ struct IndicatorDesktopTest : ::testing::Test {
     MemorySettingsStore settings;
     test::LogCapture log;
     FakeSystemLog systemLog;
-    QElapsedTimer clock;
     std::unique_ptr<FloatingWindowView> view;
     std::unique_ptr<FloatingWindowController> controller;
     const QRect idleBar{940, 1069, 40, 6};
@@ -77,7 +74,6 @@ struct IndicatorDesktopTest : ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
-        clock.start();
     }
 
     void makeIndicator()
@@ -86,7 +82,7 @@ struct IndicatorDesktopTest : ::testing::Test {
         controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
             scheduler, settings, log.logger(), systemLog, *view,
             [] { return QGuiApplication::primaryScreen()->availableGeometry(); }, [] { return QImage(); },
-            [this] { return Duration(clock.elapsed()); },
+            [] { return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch()); },
             [] { return QRandomGenerator::global()->generateDouble(); }});
     }
     bool indicatorAt(const QRect& frame) { return geometryOf(*view) == frame; }

@@ -8,8 +8,6 @@
 #include "ui/tray/TrayNotice.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 
