@@ -6,18 +6,17 @@
 #include "core/QtScheduler.h"
 #include "platform/fake/FakeSystemLog.h"
 #include "platform/linux/x11/X11OverlayWindows.h"
-#include "support/EventLoopWait.h"
 #include "support/LogCapture.h"
 #include "support/desktop/TrayHost.h"
 #include "ui/indicator/FloatingWindowController.h"
 #include "ui/indicator/FloatingWindowView.h"
 
-#include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -68,7 +67,6 @@ struct IndicatorDesktopTest : ::testing::Test {
     MemorySettingsStore settings;
     test::LogCapture log;
     FakeSystemLog systemLog;
-    QElapsedTimer clock;
     std::unique_ptr<FloatingWindowView> view;
     std::unique_ptr<FloatingWindowController> controller;
     const QRect idleBar{940, 1069, 40, 6};
@@ -76,7 +74,6 @@ struct IndicatorDesktopTest : ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
-        clock.start();
     }
 
     void makeIndicator()
@@ -85,7 +82,7 @@ struct IndicatorDesktopTest : ::testing::Test {
         controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
             scheduler, settings, log.logger(), systemLog, *view,
             [] { return QGuiApplication::primaryScreen()->availableGeometry(); }, [] { return QImage(); },
-            [this] { return Duration(clock.elapsed()); },
+            [] { return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch()); },
             [] { return QRandomGenerator::global()->generateDouble(); }});
     }
     bool indicatorAt(const QRect& frame) { return geometryOf(*view) == frame; }
@@ -153,3 +150,14 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
 
 } // namespace
 } // namespace velnor
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests must work without any display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -2,18 +2,15 @@
 // --dev-sms: what a user types reaches the server, the server's code is
 // filled in, and the user signs in with a click.
 #include "backend/QtHttpTransport.h"
-#include "config/SettingsKeys.h"
 #include "core/QtScheduler.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
-#include "support/TempDir.h"
 #include "ui/main/MainWindow.h"
 #include "ui/support/UiHarness.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -33,7 +30,7 @@ protected:
     {
         ASSERT_TRUE(server.start(data.path(), {QStringLiteral("--dev-sms")})) << server.error().toStdString();
         harness = std::make_unique<test::UiHarness>(&transport, server.url(), &scheduler);
-        harness->settings.setBool(QString::fromLatin1(SettingsKey::OnboardingCompleted), true);
+        harness->settings.setBool(test::UiHarness::key(SettingsKey::OnboardingCompleted), true);
     }
     void TearDown() override
     {

@@ -1,13 +1,17 @@
-#include "config/SettingsKeys.h"
+#include "support/EventLoopWait.h"
+#include "ui/common/SettingChoices.h"
+#include "ui/main/DashboardSummary.h"
+#include "ui/main/HistoryPage.h"
 #include "ui/main/HotWordsPage.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/MainWindowModel.h"
+#include "ui/main/SettingsModel.h"
 #include "ui/main/SettingsPage.h"
 #include "ui/onboarding/OnboardingView.h"
 #include "ui/support/UiHarness.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,15 +24,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace velnor {
 namespace {
 
 using test::buttonWithText;
-
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
+using test::waitUntil;
 
 QMap<QString, QString> snapshot(const MemorySettingsStore& store)
 {
@@ -47,15 +49,6 @@ class ScreensTest : public ::testing::Test, protected test::UiHarness {
 protected:
     ScreensTest() { answer(QStringLiteral("/qasr/hotwordlist"), R"({"code":0,"data":[{"text":"语音输入","weight":10}]})"); }
 
-    std::unique_ptr<SettingsPage> showSettings()
-    {
-        auto page = std::make_unique<SettingsPage>(services());
-        page->resize(600, 900);
-        page->show();
-        QCoreApplication::processEvents();
-        return page;
-    }
-
     QJsonObject lastBody() const { return QJsonDocument::fromJson(transport.last().body.value_or(QByteArray())).object(); }
 };
 
@@ -68,7 +61,10 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChooses)
         settings.setString(key(name), QString::fromLatin1(value));
     const auto before = snapshot(settings);
     sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能");
-    const auto page = showSettings();
+    const auto page = std::make_unique<SettingsPage>(services());
+    page->resize(600, 900);
+    page->show();
+    QCoreApplication::processEvents();
     scheduler.advanceBy(seconds(2));
     EXPECT_EQ(snapshot(settings), before);
     EXPECT_NE(test::shownChild<QLabel>(page.get(), [this](QLabel* label) { return label->text() == sessionState; }), nullptr);
@@ -263,6 +259,296 @@ TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
     EXPECT_TRUE(settings.boolean(key(SettingsKey::OnboardingCompleted)));
     EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
     EXPECT_EQ(relaunches, 0);
+}
+
+class HistoryPageTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    HistoryPageTest()
+    {
+        history.open({});
+        delivered = started(QStringLiteral("Editor"));
+        history.recordDelivered(delivered, QStringLiteral("你好世界"), QStringLiteral("你好，世界。"), QStringLiteral("clipboard"));
+        const QString recording = historyDir.writeFile(QStringLiteral("failed.m4a"), "m4a bytes");
+        failed = started(QStringLiteral("Terminal"));
+        history.recordRecognizing(failed, 2.0, recording,
+                                  {QStringLiteral("org.example.Terminal"), QStringLiteral("Terminal"), QStringLiteral("en"), true});
+        history.recordFailed(failed, QStringLiteral("网络请求失败: Connection refused"));
+    }
+
+    // A dictation a minute after the one before.
+    QString started(const QString& app)
+    {
+        clock.advance(60'000);
+        return history.recordStarted(QStringLiteral("traditional"), app, QStringLiteral("org.example.") + app);
+    }
+
+    void show()
+    {
+        page.resize(600, 700);
+        page.show();
+        ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 2; }));
+    }
+
+    const HistoryEntry* shown(const QString& id)
+    {
+        const auto& entries = page.model().entries();
+        const auto found = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& entry) { return entry.id == id; });
+        return found == entries.end() ? nullptr : &*found;
+    }
+
+    QList<QPushButton*> buttons(const QString& text)
+    {
+        QCoreApplication::processEvents(); // rebuilt rows show on a later turn
+        QList<QPushButton*> found = page.findChildren<QPushButton*>();
+        found.removeIf([&](QPushButton* button) { return button->text() != text || !button->isVisibleTo(&page); });
+        return found;
+    }
+
+    QStringList storedIds()
+    {
+        std::optional<QStringList> ids;
+        history.fetch({}, 10, [&](const QList<HistoryEntry>& entries) {
+            ids = QStringList();
+            for (const HistoryEntry& entry : entries)
+                ids->append(entry.id);
+        });
+        EXPECT_TRUE(waitUntil([&] { return ids.has_value(); }));
+        return ids.value_or(QStringList{QStringLiteral("no answer")});
+    }
+
+    QString delivered;
+    QString failed;
+    HistoryPage page{services().history, dialogs};
+};
+
+TEST_F(HistoryPageTest, ListsNewestFirstSearchesAndHandsTextsOn)
+{
+    show();
+    EXPECT_EQ(page.model().entries()[0].id, failed);
+    EXPECT_EQ(page.model().entries()[1].id, delivered);
+    // Text actions only where there is text; retry only on the failed one.
+    EXPECT_EQ(buttons(QStringLiteral("复制")).size(), 1);
+    EXPECT_EQ(buttons(QStringLiteral("重试")).size(), 1);
+    EXPECT_EQ(buttons(QStringLiteral("删除")).size(), 2);
+
+    buttons(QStringLiteral("复制")).first()->click();
+    buttons(QStringLiteral("重新输入")).first()->click();
+    EXPECT_EQ(copiedTexts, QStringList{QStringLiteral("你好，世界。")});
+    EXPECT_EQ(reinsertedTexts, QStringList{QStringLiteral("你好，世界。")});
+
+    page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->setText(QStringLiteral("Termi"));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 1; }));
+    EXPECT_EQ(page.model().entries()[0].id, failed);
+    page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->setText(QStringLiteral("100%"));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().isEmpty(); }));
+    EXPECT_TRUE(buttons(QStringLiteral("删除")).isEmpty());
+}
+
+TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
+{
+    show();
+    buttons(QStringLiteral("重试")).first()->click();
+    EXPECT_EQ(buttons(QStringLiteral("重试中…")).size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return transport.count() > 0 && transport.last().url.path() == QStringLiteral("/qasr/recognize"); }));
+    const QByteArray upload = transport.last().body.value_or(QByteArray());
+    // The same upload as the dictation's, whatever the settings say now.
+    EXPECT_TRUE(upload.contains("m4a bytes"));
+    EXPECT_TRUE(upload.contains("org.example.Terminal"));
+    EXPECT_TRUE(upload.contains("name=\"out_language\"\r\n\r\nen\r\n"));
+    EXPECT_TRUE(upload.contains("name=\"over_over\"\r\n\r\ntrue\r\n"));
+
+    // A failed retry leaves the entry as it was, ready for another try.
+    ASSERT_TRUE(fail(QStringLiteral("/qasr/recognize")));
+    ASSERT_TRUE(waitUntil([this] { return !page.model().isRetrying(failed); }));
+    EXPECT_TRUE(page.model().notice().startsWith(QStringLiteral("重新识别失败: ")));
+    EXPECT_EQ(shown(failed)->outcome, HistoryOutcome::Failed);
+
+    buttons(QStringLiteral("重试")).first()->click();
+    bool answered = false;
+    ASSERT_TRUE(waitUntil([&] {
+        return answered = answered || answer(QStringLiteral("/qasr/recognize"), R"({"code":0,"data":{"text":"终于识别出来了"}})");
+    }));
+    ASSERT_TRUE(waitUntil([this] { return shown(failed) && shown(failed)->outcome == HistoryOutcome::Delivered; }));
+    EXPECT_EQ(page.model().notice(), QStringLiteral("重新识别成功: 终于识别出来了"));
+    EXPECT_EQ(shown(failed)->deliveredText(), QStringLiteral("终于识别出来了"));
+    EXPECT_TRUE(buttons(QStringLiteral("重试")).isEmpty());
+}
+
+// With history off the kept entries still show, under a notice, and can go.
+TEST_F(HistoryPageTest, DeleteAndClearAllReachTheFile)
+{
+    settings.setString(key(SettingsKey::HistoryEnabled), QStringLiteral("false"));
+    show();
+    EXPECT_NE(test::shownChild<QLabel>(&page, [](QLabel* label) { return label->text() == QStringLiteral("听写历史已关闭"); }),
+              nullptr);
+    buttons(QStringLiteral("删除")).first()->click();
+    EXPECT_EQ(page.model().entries().size(), 1);
+    EXPECT_EQ(storedIds(), QStringList{delivered});
+
+    buttons(QStringLiteral("清空")).first()->click();
+    EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("清空历史")});
+    dialogs.accept();
+    EXPECT_TRUE(page.model().entries().isEmpty());
+    EXPECT_TRUE(storedIds().isEmpty());
+}
+
+TEST(HistoryLabels, TimesReadRelativeToToday)
+{
+    const QDateTime now(QDate(2026, 12, 6), QTime(18, 30));
+    const std::pair<QDateTime, const char*> cases[] = {{QDateTime(QDate(2026, 12, 6), QTime(9, 5)), "今天 09:05"},
+                                                       {QDateTime(QDate(2026, 12, 5), QTime(23, 10)), "昨天 23:10"},
+                                                       {QDateTime(QDate(2026, 1, 4), QTime(8, 0)), "1月4日 08:00"},
+                                                       {QDateTime(QDate(2025, 12, 31), QTime(8, 0)), "2025年12月31日 08:00"}};
+    for (const auto& [when, label] : cases)
+        EXPECT_EQ(HistoryPageModel::timeLabel(when, now), QString::fromUtf8(label));
+}
+
+const QString kMe = QStringLiteral("/auth/mev2");
+const QByteArray kUser = R"({"code":0,"data":{"id":"u1","phone":"13800138000"}})";
+
+class MainWindowModelTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    MainWindowModel model{settings, session, login};
+};
+
+TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
+{
+    model.firstAppear();
+    EXPECT_TRUE(model.showPermissionOnboarding());
+    EXPECT_EQ(model.onboardingStep(), OnboardingStep::Welcome);
+    EXPECT_TRUE(model.showLoginView());
+    EXPECT_EQ(model.selectedMenuItem(), MenuItem::Dashboard);
+    EXPECT_FALSE(model.isLoggedIn());
+
+    // Once per window.
+    model.onboardingFinished();
+    model.firstAppear();
+    EXPECT_FALSE(model.showPermissionOnboarding());
+}
+
+TEST_F(MainWindowModelTest, SuccessfulLoginClosesTheSheetWhateverTheUserFetchDoes)
+{
+    for (const bool fetchSucceeds : {false, true}) {
+        settings.remove(key(SettingsKey::UserJwt));
+        model.requestLogin();
+        model.firstAppear();
+        ASSERT_TRUE(model.showLoginView());
+        login.setPhoneNumber(QStringLiteral("13800138000"));
+        login.setVerificationCode(QStringLiteral("1234"));
+        login.login();
+        ASSERT_TRUE(answer(QStringLiteral("/auth/login/sms"), R"({"code":0,"data":{"token":"jwt-1","phone":"13800138000"}})"));
+        if (fetchSucceeds)
+            ASSERT_TRUE(answer(kMe, kUser));
+        else
+            ASSERT_TRUE(fail(kMe));
+        EXPECT_FALSE(model.showLoginView()) << fetchSucceeds;
+        EXPECT_TRUE(model.isLoggedIn()) << fetchSucceeds;
+        EXPECT_EQ(model.userPhone(), QStringLiteral("13800138000"));
+    }
+}
+
+TEST_F(MainWindowModelTest, AnsweredAccountFailureSignsOutAndShowsAFreshLoginForm)
+{
+    settings.setString(key(SettingsKey::UserJwt), QStringLiteral("token-abc"));
+    settings.setString(key(SettingsKey::UserPhone), QStringLiteral("13800138000"));
+    login.checkLoginStatus(); // as at start-up with a stored session
+    model.firstAppear();
+    ASSERT_TRUE(answer(kMe, kUser));
+    ASSERT_TRUE(login.isLoggedIn());
+
+    session.refreshAccountData(nullptr);
+    ASSERT_TRUE(answer(kMe, R"({"code":500,"msg":"oops"})"));
+    EXPECT_FALSE(model.isLoggedIn());
+    EXPECT_TRUE(model.showLoginView());
+    // The sheet shows the form, not a stale "signed in" state that would close it.
+    EXPECT_FALSE(login.isLoggedIn());
+}
+
+TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
+{
+    struct Case {
+        std::optional<QString> status;
+        QString text;
+        QString colour;
+    };
+    const QString grey = QStringLiteral("#8e8e93");
+    for (const Case& c : {Case{QStringLiteral("Active"), QStringLiteral("已激活"), QStringLiteral("#7ed321")},
+                          Case{QStringLiteral("expired"), QStringLiteral("已过期"), QStringLiteral("#d0021b")},
+                          Case{QStringLiteral("INACTIVE"), QStringLiteral("未激活"), QStringLiteral("#ff9500")},
+                          Case{QStringLiteral("trial"), QStringLiteral("trial"), grey},
+                          Case{std::nullopt, QStringLiteral("未知"), grey}}) {
+        User user;
+        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), c.status};
+        const DashboardSummary summary = DashboardSummary::from(user, QTimeZone::utc());
+        EXPECT_EQ(summary.statusText, c.text);
+        EXPECT_EQ(summary.statusColour.name(), c.colour) << c.text.toStdString();
+        EXPECT_EQ(summary.expiry, QStringLiteral("2026-03-01"));
+    }
+
+    User user;
+    user.generatewordsTotal = 25000;
+    user.invite = Invite{QStringLiteral("VEL123"), 3};
+    const DashboardSummary summary = DashboardSummary::from(user);
+    EXPECT_EQ(summary.wordsDictated, QStringLiteral("2.5w"));
+    EXPECT_EQ(summary.invites, QStringLiteral("3"));
+    EXPECT_EQ(summary.inviteCode, QStringLiteral("VEL123"));
+    EXPECT_EQ(DashboardSummary::from(std::nullopt).statusText, QStringLiteral("未知"));
+}
+
+TEST(SettingsRules, OnlyWebLinksOpenFromAnUpdateAnswer)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"https://velnor.example/download", true}, {"HTTP://mirror.example/v.tar.gz", true},
+        {"file:///etc/passwd", false},             {"javascript:alert(1)", false},
+        {"ftp://mirror.example/v", false},          {"https://", false},
+        {"", false},                                {"/relative/path", false},
+        {"x-scheme-handler://run", false},
+    };
+    for (const auto& [url, openable] : cases)
+        EXPECT_EQ(SettingsModel::isOpenableUpdateUrl(QUrl(QString::fromLatin1(url))), openable) << url;
+}
+
+TEST(SettingsRules, PickersKeepAStoredValueTheyDoNotOffer)
+{
+    EXPECT_EQ(SettingChoices::hotkeyOptions(QStringLiteral("fn_shift")).size(), 4);
+    const QList<Choice> withFn = SettingChoices::hotkeyOptions(QStringLiteral("fn"));
+    ASSERT_EQ(withFn.size(), 5);
+    EXPECT_EQ(withFn.last(), (Choice{QStringLiteral("fn"), QStringLiteral("Fn")}));
+    EXPECT_EQ(SettingChoices::hotkeyDisplayName(QStringLiteral("bogus")), QStringLiteral("Fn + Shift"));
+}
+
+class SettingsModelTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    SettingsModel model{settings, launchAtLogin, services().settingsHooks};
+};
+
+TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
+{
+    // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChooses.
+    // The duration snaps to the slider's steps of five, from 5 to 50.
+    for (const auto& [given, snapped] : {std::pair{-3, 5}, {7, 5}, {8, 10}, {600, 50}, {23, 25}})
+        EXPECT_EQ(model.setMaxDuration(given), snapped) << given;
+    model.setOverOver(true);
+    model.setSoundEffects(false);
+    EXPECT_FALSE(model.load().evdevHotkey);
+    model.setEvdevHotkey(true);
+    model.setHistoryEnabled(false);
+    const SettingsModel::Values values = model.load();
+    EXPECT_TRUE(values.evdevHotkey);
+    EXPECT_EQ(values.maxDurationSeconds, 25);
+    EXPECT_TRUE(values.overOver);
+    EXPECT_FALSE(values.soundEffects);
+    EXPECT_FALSE(values.historyEnabled);
+    // The keys the start-up and the history read.
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::EvdevHotkey)), QStringLiteral("true"));
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::MaxRecordingDuration)), QStringLiteral("25"));
+    EXPECT_EQ(settings.string(QString::fromLatin1(SettingsKey::HistoryEnabled)), QStringLiteral("false"));
+
+    const std::pair<int, int> retention[] = {{7, 7}, {0, 1}, {-4, 1}, {99999, SettingsModel::kMaxRetentionDays}};
+    for (const auto& [given, stored] : retention) {
+        EXPECT_EQ(model.setHistoryRetentionDays(given), stored) << given;
+        EXPECT_EQ(model.load().historyRetentionDays, stored) << given;
+    }
 }
 
 } // namespace

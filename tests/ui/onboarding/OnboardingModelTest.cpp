@@ -1,10 +1,5 @@
-#include "config/MemorySettingsStore.h"
-#include "config/SettingsKeys.h"
-#include "core/ManualScheduler.h"
-#include "platform/fake/FakeMicrophonePermission.h"
 #include "ui/onboarding/OnboardingModel.h"
-#include "ui/onboarding/PermissionManager.h"
-#include "ui/support/FakeAccessibilityBus.h"
+#include "ui/support/UiHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +9,15 @@ namespace {
 using Step = OnboardingStep;
 using MicStatus = MicrophonePermission::Status;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
-class OnboardingTest : public ::testing::Test {
+// The harness's permissions: a microphone already authorised, accessibility off.
+class OnboardingTest : public ::testing::Test, protected test::UiHarness {
 protected:
     std::unique_ptr<OnboardingModel> makeModel(Step initial = Step::Welcome)
     {
-        auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, relaunch, initial);
+        auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, services().relaunch, initial);
         model->appear();
         return model;
     }
-
-    MemorySettingsStore settings;
-    ManualScheduler scheduler;
-    test::FakeAccessibilityBus accessibility;
-    FakeMicrophonePermission microphone{MicStatus::Authorized};
-    PermissionManager permissions{settings, accessibility, microphone};
-    int relaunches = 0;
-    std::optional<QString> relaunchError;
-    OnboardingModel::Relaunch relaunch = [this] {
-        ++relaunches;
-        return relaunchError;
-    };
 };
 
 TEST_F(OnboardingTest, ASlowDesktopNeverHasTwoChecksOnTheirWay)
@@ -135,7 +114,7 @@ TEST_F(OnboardingTest, MicrophoneStepAsksTheLiveStatusNotTheStoredAnswer)
                          Case{MicStatus::Authorized, false, true, 0}}) {
         FakeMicrophonePermission mic(c.status, c.answer);
         PermissionManager manager(settings, accessibility, mic);
-        OnboardingModel model(settings, scheduler, manager, relaunch, Step::Microphone);
+        OnboardingModel model(settings, scheduler, manager, services().relaunch, Step::Microphone);
         // A grant stored earlier (the microphone has been unplugged since) proves nothing.
         settings.setBool(key(SettingsKey::MicrophonePermission), true);
         model.grantMicrophone();

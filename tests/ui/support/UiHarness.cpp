@@ -1,6 +1,5 @@
 #include "ui/support/UiHarness.h"
 
-#include "config/SettingsKeys.h"
 #include "config/SettingsReaders.h"
 
 #include <QCoreApplication>
@@ -36,26 +35,21 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                  HistoryPageModel::Dependencies{history, retry, settings, clock, log.logger(),
                                                 {[this](const QString& text) { copiedTexts.append(text); },
                                                  [this](const QString& text) { reinsertedTexts.append(text); }}},
-                 SettingsHooks{[this](const QString& position) { indicatorMoves.append(position); },
-                               nullptr,
-                               [this] { return listedKeyboards; },
-                               [] { return QStringLiteral("built_in"); },
-                               nullptr,
-                               [this] { listedKeyboards = attachedKeyboards; },
-                               nullptr,
-                               nullptr,
-                               [this] { return sessionState; }},
-                 ProductLinks{QUrl(QStringLiteral("https://velnor.example/")),
-                              QUrl(QStringLiteral("https://velnor.example/recharge")),
-                              QUrl(QStringLiteral("https://velnor.example/terms")),
-                              QUrl(QStringLiteral("https://velnor.example/privacy"))},
+                 {},
+                 {},
                  [this](const QUrl& url) { openedUrls.append(url.toString()); },
                  [this] { ++quitRequests; },
-                 [this]() -> std::optional<QString> {
+                 [this] {
                      ++relaunches;
-                     return std::nullopt;
+                     return relaunchError;
                  }}
 {
+    SettingsHooks& hooks = m_services.settingsHooks;
+    hooks.moveIndicator = [this](const QString& position) { indicatorMoves.append(position); };
+    hooks.keyboards = [this] { return listedKeyboards; };
+    hooks.selectedKeyboardId = [] { return QStringLiteral("built_in"); };
+    hooks.refreshKeyboards = [this] { listedKeyboards = attachedKeyboards; };
+    hooks.sessionState = [this] { return sessionState; };
     languages.loadLanguages();
 }
 
@@ -68,24 +62,6 @@ bool UiHarness::respond(const QString& path, const HttpResponse& response)
         }
     }
     return false;
-}
-
-bool UiHarness::answer(const QString& path, const QByteArray& body, int status)
-{
-    return respond(path, FakeHttpTransport::bodyResponse(body, status));
-}
-
-bool UiHarness::fail(const QString& path)
-{
-    HttpResponse response;
-    response.error = TransportError{TransportErrorKind::Other, 99, QStringLiteral("Network unreachable")};
-    return respond(path, response);
-}
-
-void UiHarness::storeSession(const QString& phone)
-{
-    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), QStringLiteral("token-abc"));
-    settings.setString(QString::fromLatin1(SettingsKey::UserPhone), phone);
 }
 
 } // namespace velnor::test

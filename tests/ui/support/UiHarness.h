@@ -26,12 +26,72 @@
 #include "support/TempDir.h"
 #include "ui/main/MainWindowServices.h"
 #include "ui/onboarding/PermissionManager.h"
-#include "ui/support/FakeAccessibilityBus.h"
-#include "ui/support/RecordingDialogs.h"
+#include "config/SettingsKeys.h"
+#include "ui/common/Dialogs.h"
+#include "ui/onboarding/AccessibilityBus.h"
 
 #include <QPushButton>
 
 namespace velnor::test {
+
+// Records alerts; confirmations are kept so the test can accept them.
+class RecordingDialogs final : public Dialogs {
+public:
+    void alert(QWidget*, const QString& title, const QString& text) override { alerts.append(title + QStringLiteral(": ") + text); }
+    void confirm(QWidget*, const QString& title, const QString&, const QString&, const QString&,
+                 std::function<void()> onAccept) override
+    {
+        confirmTitles.append(title);
+        pendingAccept = std::move(onAccept);
+    }
+    void accept()
+    {
+        if (const auto onAccept = std::exchange(pendingAccept, nullptr))
+            onAccept();
+    }
+
+    QStringList alerts;
+    QStringList confirmTitles;
+    std::function<void()> pendingAccept;
+};
+
+// The desktop's accessibility switch; enabling takes effect after
+// `checksUntilEnabled` further checks (the bus reports with a delay).
+// Answers at once unless `holdAnswers` is set; held answers wait until the
+// test releases them.
+class FakeAccessibilityBus final : public AccessibilityBus {
+public:
+    void checkEnabled(Answer answer) override
+    {
+        ++checks;
+        if (pendingChecks > 0 && --pendingChecks == 0)
+            enabled = true;
+        if (holdAnswers)
+            heldAnswers.append([answer, now = enabled] { answer(now); });
+        else
+            answer(enabled);
+    }
+    void enable(Done done) override
+    {
+        ++enableCalls;
+        pendingChecks = checksUntilEnabled;
+        enabled = enabled || pendingChecks == 0;
+        done(std::nullopt);
+    }
+    void releaseAnswers()
+    {
+        for (const auto& answer : std::exchange(heldAnswers, {}))
+            answer();
+    }
+
+    bool enabled = false;
+    int checksUntilEnabled = 0;
+    int pendingChecks = 0;
+    int checks = 0;
+    int enableCalls = 0;
+    bool holdAnswers = false;
+    QList<std::function<void()>> heldAnswers;
+};
 
 // The last child of type W shown within `root` that `matches`; null when none.
 template <class W, class Match>
@@ -61,11 +121,17 @@ public:
     // base URL and scheduler make it talk to a real server.
     explicit UiHarness(HttpTransport* realTransport = nullptr, const QUrl& base = kBase, Scheduler* realScheduler = nullptr);
 
+    static QString key(const char* name) { return QString::fromLatin1(name); }
     MainWindowServices& services() { return m_services; }
-    // Answers the oldest unanswered request whose path is `path`.
-    bool answer(const QString& path, const QByteArray& body, int status = 200);
-    bool fail(const QString& path);
-    void storeSession(const QString& phone = QStringLiteral("13800138000"));
+    // Answers the oldest unanswered request whose path is `path`, or fails it.
+    bool answer(const QString& path, const QByteArray& body, int status = 200)
+    {
+        return respond(path, FakeHttpTransport::bodyResponse(body, status));
+    }
+    bool fail(const QString& path)
+    {
+        return respond(path, {std::nullopt, std::nullopt, TransportError{TransportErrorKind::Other, 99, QStringLiteral("Network unreachable")}});
+    }
 
     LogCapture log;
     MemorySettingsStore settings;
@@ -109,9 +175,9 @@ public:
     QStringList openedUrls;
     int quitRequests = 0;
     int relaunches = 0;
+    std::optional<QString> relaunchError;
 
 private:
-    // Answers the oldest unanswered request whose path is `path`.
     bool respond(const QString& path, const HttpResponse& response);
 
     MainWindowServices m_services;

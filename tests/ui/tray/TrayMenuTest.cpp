@@ -8,8 +8,6 @@
 #include "ui/tray/TrayNotice.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 
@@ -85,15 +83,12 @@ TEST(TrayMenuModel, ListsEveryItemInOrderAndChecksTheStoredSettings)
     }
 }
 
+// Submenus are children of their menu, their actions children of them.
 QAction* actionTitled(QMenu* menu, const QString& title)
 {
-    for (QAction* action : menu->actions()) {
+    for (QAction* action : menu->findChildren<QAction*>()) {
         if (action->text() == title)
             return action;
-        if (action->menu()) {
-            if (QAction* inner = actionTitled(action->menu(), title))
-                return inner;
-        }
     }
     return nullptr;
 }

@@ -1,0 +1,547 @@
+#include "config/MemorySettingsStore.h"
+#include "config/SettingsKeys.h"
+#include "core/ManualScheduler.h"
+#include "platform/fake/FakeSystemLog.h"
+#include "support/LogCapture.h"
+#include "ui/indicator/AudioWaveformViewModel.h"
+#include "ui/indicator/CustomContentView.h"
+#include "ui/indicator/FloatingWindowController.h"
+#include "ui/indicator/IndicatorGeometry.h"
+#include "ui/indicator/IndicatorPainter.h"
+#include "ui/indicator/IndicatorSurface.h"
+#include "ui/indicator/LayerShellIndicatorView.h"
+#include "ui/indicator/WaveformMath.h"
+
+#include "platform/OverlayLayer.h"
+
+#include <QHash>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace velnor {
+namespace {
+
+const QSize kSmall(40, 6);
+const QSize kLarge(100, 30);
+const QRectF kLaptop(0, 0, 1440, 875);
+const QRectF kSecondScreen(1920, 0, 1920, 1080);
+const QRectF kBesideLeftPanel(100, 0, 1820, 1080);
+
+// Renders a frozen frame at one pixel per point.
+QImage render(const IndicatorScene& scene)
+{
+    QImage image(scene.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintIndicator(painter, scene);
+    painter.end();
+    return image;
+}
+
+IndicatorScene sceneFor(WindowSize size)
+{
+    const WindowStyle& style = windowStyle(size);
+    IndicatorScene scene;
+    scene.size = style.size;
+    scene.cornerRadius = style.cornerRadius;
+    scene.background = style.backgroundColor;
+    scene.alpha = style.alphaValue;
+    return scene;
+}
+
+// Rows of column x whose pixel is saturated colour (a bar, not the grey pill).
+int colouredRows(const QImage& image, int x)
+{
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QColor pixel = image.pixelColor(x, y);
+        rows += pixel.hsvSaturation() > 128 && pixel.value() > 80 ? 1 : 0;
+    }
+    return rows;
+}
+
+TEST(IndicatorPainter, TheIdleBarIsTranslucentBlackWithClearCornersOrOpaqueGreyWithoutACompositor)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Small);
+    const QImage image = render(scene);
+    EXPECT_LE(image.pixelColor(0, 0).alpha(), 3); // antialiasing may touch it
+    EXPECT_LE(image.pixelColor(39, 5).alpha(), 3);
+    EXPECT_NEAR(image.pixelColor(20, 3).alpha(), 77, 2); // 0.3 of opaque
+    EXPECT_EQ(image.pixelColor(20, 3).value(), 0);
+    scene.opaqueBackdrop = true;
+    const QColor opaque = render(scene).pixelColor(20, 3);
+    EXPECT_EQ(opaque.alpha(), 255);
+    EXPECT_NEAR(opaque.red(), 90, 2); // black at 0.3 over mid-grey
+}
+
+TEST(IndicatorPainter, BarsFollowTheLevelsAndTheIconSitsRightAtSixtyPercent)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Large);
+    scene.hasContent = true;
+    scene.front = {true, 0};
+    const BarLevels levels{1.0, 0.0, 0.5};
+    std::transform(levels.begin(), levels.end(), scene.barHeights.begin(), barHeightFraction);
+    scene.appIcon = QImage(64, 32, QImage::Format_ARGB32);
+    scene.appIcon.fill(Qt::white);
+    const QImage image = render(scene);
+    // Half the 30-point height, a tenth, three tenths.
+    const double firstBar = faceLayout(QSizeF(100, 30)).waveformHost.center().x() - 29;
+    const auto barColumn = [&](int bar) { return static_cast<int>(firstBar + bar * 6 + 2); };
+    EXPECT_NEAR(colouredRows(image, barColumn(0)), 15, 1);
+    EXPECT_NEAR(colouredRows(image, barColumn(1)), 3, 1);
+    EXPECT_NEAR(colouredRows(image, barColumn(2)), 9, 1);
+    EXPECT_EQ(colouredRows(image, barColumn(0) + 3), 0); // the gap between bars
+    EXPECT_EQ(image.pixelColor(99, 29).alpha(), 0);        // a clear corner
+    // Scaled proportionally: a 2:1 image is 18×9, centred in the 18×18 frame.
+    const QColor centre = image.pixelColor(83, 15);
+    const QColor aboveIt = image.pixelColor(83, 8);
+    // White at 0.6 inside a view at 0.7, over the black pill: half-bright.
+    EXPECT_NEAR(centre.value(), 130, 10);
+    EXPECT_LT(aboveIt.value(), 20);
+}
+
+TEST(IndicatorPainter, TheRecognisingFaceShowsNineColouredDots)
+{
+    IndicatorScene scene = sceneFor(WindowSize::Large);
+    scene.hasContent = true;
+    scene.back = {true, 0};
+    scene.ripple.fill(1.0);
+    const QImage image = render(scene);
+    const QRectF host = faceLayout(scene.size).rippleHost;
+    // The first dot's left half and the last dot (drawn on top) show their own colours.
+    const QColor first = image.pixelColor(static_cast<int>(host.left() + 6 - 3), 15);
+    const QColor last = image.pixelColor(static_cast<int>(host.right() - 6), 15);
+    EXPECT_NEAR(first.hueF(), rippleDotColors()[0].hueF(), 0.02);
+    EXPECT_NEAR(last.hueF(), rippleDotColors()[8].hueF(), 0.02);
+    // At rest the dots shrink to faint specks.
+    scene.ripple.fill(0.0);
+    const QColor resting = render(scene).pixelColor(static_cast<int>(host.right() - 6), 15);
+    EXPECT_LT(resting.alpha() + 20, last.alpha());
+}
+
+// Each frame sits five points inside the available area. A compositor
+// overlay cannot be placed by coordinates: it clings to its position's own
+// edges, at the frame's distance from them.
+TEST(IndicatorGeometry, FramesSitFivePointsInsideTheAreaAndOverlaysClingToTheSameEdges)
+{
+    using namespace OverlayAnchor;
+    struct Case {
+        IndicatorPosition position;
+        QSizeF size;
+        QRectF available;
+        QPointF origin;
+        std::uint32_t anchors;
+        QMargins margins;
+    };
+    const Case cases[] = {
+        // The idle bar at top_right of a 1440×875 area (y counted downwards).
+        {IndicatorPosition::TopRight, kSmall, kLaptop, {1395, 5}, Top | Right, {0, 5, 5, 0}},
+        {IndicatorPosition::TopLeft, kSmall, kLaptop, {5, 5}, Top | Left, {5, 5, 0, 0}},
+        {IndicatorPosition::TopCenter, kLarge, kLaptop, {670, 5}, Top, {0, 5, 0, 0}},
+        {IndicatorPosition::BottomCenter, kSmall, kLaptop, {700, 864}, Bottom, {0, 0, 0, 5}},
+        {IndicatorPosition::BottomRight, kLarge, kLaptop, {1335, 840}, Bottom | Right, {0, 0, 5, 5}},
+        {IndicatorPosition::BottomLeft, kSmall, kSecondScreen, {1925, 1069}, Bottom | Left, {5, 0, 0, 5}},
+        {IndicatorPosition::TopRight, kSmall, kSecondScreen, {3795, 5}, Top | Right, {0, 5, 5, 0}},
+        {IndicatorPosition::BottomLeft, kSmall, kBesideLeftPanel, {105, 1069}, Bottom | Left, {5, 0, 0, 5}},
+        {IndicatorPosition::BottomRight, kLarge, kBesideLeftPanel, {1815, 1045}, Bottom | Right, {0, 0, 5, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(positionSettingValue(c.position).toStdString());
+        EXPECT_EQ(originFor(c.position, c.size, c.available), c.origin);
+        const OverlayPlacement placement =
+            overlayPlacementFor(QRect(c.origin.toPoint(), c.size.toSize()), c.available.toRect());
+        EXPECT_EQ(placement.anchors, c.anchors);
+        EXPECT_EQ(placement.margins, c.margins);
+    }
+}
+
+TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
+{
+    for (const QRectF& available : {kLaptop, kSecondScreen, kBesideLeftPanel}) {
+        for (int index = 0; index < 6; ++index) {
+            const IndicatorPosition position = *positionFromIndex(index);
+            const QRectF small(originFor(position, kSmall, available), kSmall);
+            const QRectF grown = anchoredFrame(small, kLarge, positionOfFrame(small, available));
+            SCOPED_TRACE(positionSettingValue(position).toStdString());
+            EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
+            // Grown in place it lands exactly where a large pill belongs, on screen.
+            EXPECT_EQ(grown.topLeft(), originFor(position, kLarge, available));
+            EXPECT_TRUE(available.contains(grown));
+            const QRectF shrunk = anchoredFrame(grown, kSmall, positionOfFrame(grown, available));
+            EXPECT_EQ(shrunk, small);
+        }
+    }
+    // Nothing to measure against: bottom centre.
+    EXPECT_EQ(positionOfFrame(QRectF(), kLaptop), IndicatorPosition::BottomCenter);
+    EXPECT_EQ(positionOfFrame(QRectF(0, 0, 40, 6), QRectF()), IndicatorPosition::BottomCenter);
+}
+
+TEST(IndicatorGeometry, RoundedRegionLeavesTheCornersOut)
+{
+    const QRegion pill = roundedRegion(QSize(100, 30), 15);
+    EXPECT_FALSE(pill.contains(QPoint(0, 0)));
+    EXPECT_FALSE(pill.contains(QPoint(99, 29)));
+    EXPECT_TRUE(pill.contains(QPoint(50, 15)));
+    // A radius larger than the bar allows is capped, and zero is a plain rectangle.
+    EXPECT_TRUE(roundedRegion(QSize(40, 6), 15).contains(QPoint(20, 0)));
+    EXPECT_TRUE(roundedRegion(QSize(40, 6), 0).contains(QPoint(0, 0)));
+}
+
+class RecordingOverlay final : public OverlayLayer {
+public:
+    bool isAvailable() const override { return true; }
+    void show(const QImage& image, std::uint32_t anchors, const QMargins& margins) override
+    {
+        shown.append({image, {anchors, margins}});
+    }
+    QList<QPair<QImage, OverlayPlacement>> shown;
+};
+
+TEST(IndicatorGeometry, TheOverlayViewShowsThePaintersPictureOnceBroughtToFront)
+{
+    RecordingOverlay overlay;
+    LayerShellIndicatorView view(overlay, [] { return kLaptop.toRect(); });
+    const IndicatorScene scene = sceneFor(WindowSize::Large);
+    view.setFrame(QRect(QPoint(1335, 5), scene.size.toSize())); // top right
+    view.present(scene);
+    EXPECT_TRUE(overlay.shown.isEmpty()) << "nothing shows before the controller brings it up";
+
+    view.bringToFront(false);
+    view.present(scene);
+    ASSERT_EQ(overlay.shown.size(), 2);
+    EXPECT_EQ(overlay.shown.last().first, render(scene));
+    EXPECT_EQ(overlay.shown.last().second, (OverlayPlacement{OverlayAnchor::Top | OverlayAnchor::Right, {0, 5, 5, 0}}));
+}
+
+TEST(WaveformLevels, BatchesBecomeTenSaneBars)
+{
+    const auto ramp = [](int count) {
+        QVector<float> levels;
+        for (int i = 0; i < count; ++i)
+            levels.append(static_cast<float>(i) / 100.0f);
+        return levels;
+    };
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* name;
+        QVector<float> levels;
+        BarLevels expected;
+    };
+    const Case cases[] = {
+        {"hundred picks every tenth", ramp(100), BarLevels{0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9}},
+        {"three pad with the last", {0.2f, 0.5f, 0.9f}, BarLevels{0.2, 0.5, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9}},
+        {"empty is silence", {}, BarLevels{}},
+        {"out of range and non-finite", {-0.5f, 1.5f, nan, inf, -inf, 0.25f}, BarLevels{0, 1, 0, 0, 0, 0.25, 0.25, 0.25, 0.25, 0.25}},
+        {"a trailing NaN pads with zero", {0.6f, nan}, BarLevels{0.6, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"twenty-five step by two", ramp(25), BarLevels{0, 0.02, 0.04, 0.06, 0.08, 0.1, 0.12, 0.14, 0.16, 0.18}},
+    };
+    for (const Case& c : cases) {
+        const BarLevels result = barsFromLevels(c.levels);
+        for (std::size_t i = 0; i < result.size(); ++i)
+            EXPECT_NEAR(result[i], c.expected[i], 1e-6) << c.name << " bar " << i;
+    }
+    EXPECT_DOUBLE_EQ(barHeightFraction(1.0), 0.5);
+    EXPECT_DOUBLE_EQ(barHeightFraction(0.0), 0.1);
+}
+
+TEST(WaveformLevels, HueStaysInsideZeroToOne)
+{
+    const std::pair<double, double> cases[] = {
+        {0.3, 0.3}, {1.05, 0.05}, {1.0, 0.0}, {-0.2, 0.8}, {std::nan(""), 0.0}, {7.25, 0.25}};
+    for (const auto& [hue, wrapped] : cases)
+        EXPECT_NEAR(wrapHue(hue), wrapped, 1e-9) << hue;
+    // The bottom colour of a hue near the end of the cycle is red again.
+    EXPECT_NEAR(barBottomColor(0.95).hueF(), 0.05, 0.01);
+}
+
+struct WaveformModelTest : ::testing::Test {
+    ManualScheduler scheduler;
+    int draws = 0;
+    std::function<double()> random = [this] { return ++draws * 0.01; };
+};
+
+TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
+{
+    AudioWaveformViewModel model(scheduler, random);
+    model.startAnimating(scheduler.now());
+    model.startAnimating(scheduler.now()); // a second start adds no second timer
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(draws, 10);
+    EXPECT_DOUBLE_EQ(model.samples()[9], 0.10);
+    scheduler.advanceBy(seconds(1.0));
+    EXPECT_EQ(draws, 30);
+
+    model.updateWithExternalSamples({});
+    EXPECT_TRUE(model.usesExternalSamples());
+    scheduler.advanceBy(seconds(5));
+    EXPECT_EQ(draws, 30);
+    EXPECT_EQ(model.samples(), BarLevels{});
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+
+    // A model gone while it animates draws nothing more.
+    {
+        AudioWaveformViewModel gone(scheduler, random);
+        gone.startAnimating(scheduler.now());
+    }
+    scheduler.advanceBy(seconds(2));
+    EXPECT_EQ(draws, 30);
+}
+
+TEST_F(WaveformModelTest, FacesFlipOnlyOnAChange)
+{
+    CustomContentView content(scheduler, random, scheduler.now());
+    const auto sceneAt = [&](Duration when) {
+        IndicatorScene scene;
+        content.fillScene(scene, when);
+        return scene;
+    };
+    content.setState(ViewState::Recording, scheduler.now());
+    IndicatorScene scene = sceneAt(scheduler.now());
+    EXPECT_EQ(scene.front.offset, 0.0);
+    EXPECT_FALSE(scene.back.visible);
+
+    content.setState(ViewState::Recognizing, seconds(1));
+    scene = sceneAt(seconds(1.25));
+    EXPECT_FALSE(content.showingFront());
+    EXPECT_EQ(content.currentState(), ViewState::Recognizing);
+    // Half-way through the push the new face rises from below, the old one leaves upwards.
+    EXPECT_NEAR(scene.back.offset, 0.5, 1e-6);
+    EXPECT_NEAR(scene.front.offset, -0.5, 1e-6);
+    scene = sceneAt(seconds(1.5));
+    EXPECT_FALSE(scene.front.visible);
+    EXPECT_EQ(scene.back.offset, 0.0);
+
+    content.setState(std::nullopt, seconds(2));
+    EXPECT_TRUE(content.showingFront());
+    EXPECT_EQ(content.currentState(), ViewState::Recognizing); // none flips without a new state
+}
+
+// Records what the controller asks of its window.
+class FakeIndicatorSurface final : public IndicatorSurface {
+public:
+    QRect frame() const override { return m_frame; }
+    void setFrame(const QRect& frame) override { m_frame = frame; }
+    void present(const IndicatorScene& scene) override
+    {
+        lastScene = scene;
+        ++presents;
+    }
+    void bringToFront(bool forced) override { (forced ? forcedRaises : raises) += 1; }
+    bool isComposited() const override { return true; }
+
+    QRect m_frame;
+    IndicatorScene lastScene;
+    int presents = 0;
+    int raises = 0;
+    int forcedRaises = 0;
+};
+
+struct ControllerTest : ::testing::Test {
+    ManualScheduler scheduler;
+    MemorySettingsStore settings;
+    test::LogCapture log;
+    FakeSystemLog systemLog;
+    FakeIndicatorSurface surface;
+    QImage icon = [] {
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        return image;
+    }();
+    std::unique_ptr<FloatingWindowController> controller;
+
+    void make()
+    {
+        controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
+            scheduler, settings, log.logger(), systemLog, surface, [] { return kLaptop.toRect(); }, [this] { return icon; },
+            [this] { return scheduler.now(); }, [] { return 0.5; }});
+    }
+    void storePosition(const char* value)
+    {
+        settings.setString(QLatin1String(SettingsKey::FloatingWindowPosition), QLatin1String(value));
+    }
+    QString storedPosition() const
+    {
+        return settings.stringOr(QLatin1String(SettingsKey::FloatingWindowPosition), QString());
+    }
+    void settle() { scheduler.advanceBy(seconds(1)); }
+};
+
+TEST_F(ControllerTest, StartsSmallAtTheStoredPosition)
+{
+    const std::pair<const char*, QPoint> cases[] = {
+        {"top_right", {1395, 5}}, {"bottom_left", {5, 864}}, {"nowhere", {700, 864}}, {"TOP_LEFT", {700, 864}},
+        {nullptr, {700, 864}}};
+    for (const auto& [stored, origin] : cases) {
+        settings.remove(QLatin1String(SettingsKey::FloatingWindowPosition));
+        if (stored)
+            storePosition(stored);
+        make();
+        EXPECT_EQ(surface.frame(), QRect(origin, kSmall)) << (stored ? stored : "(none)");
+        EXPECT_EQ(controller->currentSize(), WindowSize::Small);
+        EXPECT_GE(surface.raises, 1);
+    }
+}
+
+TEST_F(ControllerTest, GrowsAnchoredAndShrinksBackAfterTheText)
+{
+    storePosition("bottom_center");
+    make();
+    controller->startRecording();
+    scheduler.advanceBy(seconds(0.15));
+    const QRect midway = surface.frame();
+    EXPECT_GT(midway.width(), kSmall.width());
+    EXPECT_LT(midway.width(), kLarge.width());
+    EXPECT_EQ(midway.bottom(), QRect(700, 864, 40, 6).bottom());
+    scheduler.advanceBy(seconds(0.2));
+    EXPECT_EQ(surface.frame(), QRect(670, 840, 100, 30));
+    EXPECT_EQ(surface.lastScene.cornerRadius, 15);
+    EXPECT_EQ(surface.lastScene.appIcon, icon);
+    const int whileLarge = surface.presents;
+    scheduler.advanceBy(seconds(1));
+    EXPECT_GT(surface.presents - whileLarge, 25); // the waveform moves every frame
+
+    controller->startRecognizing();
+    EXPECT_FALSE(controller->contentView()->showingFront());
+    controller->finishRecognizing();
+    scheduler.advanceBy(seconds(0.29));
+    EXPECT_EQ(surface.frame().size(), kLarge);
+    settle();
+    EXPECT_EQ(surface.frame(), QRect(700, 864, 40, 6));
+    EXPECT_FALSE(surface.lastScene.hasContent);
+    // Idle, nothing repaints; only the re-raise every 2 s stays armed.
+    const int idle = surface.presents;
+    scheduler.advanceBy(seconds(30));
+    EXPECT_EQ(surface.presents, idle);
+    EXPECT_GE(surface.raises, 15);
+    EXPECT_EQ(log.messages().mid(0, 3), QStringList({QStringLiteral("开始录音状态"), QStringLiteral("开始识别状态"),
+                                             QStringLiteral("完成识别，准备收缩")}));
+}
+
+TEST_F(ControllerTest, StateSequences)
+{
+    // Words name the controller's calls; numbers are seconds that pass between them.
+    struct Case {
+        QString steps;
+        WindowSize size;
+        bool recording;
+        bool recognizing;
+    };
+    const Case cases[] = {
+        {QStringLiteral("record 1 record"), WindowSize::Large, true, false}, // a second start does not resize
+        {QStringLiteral("record 1 finish 0.2 finish"), WindowSize::Small, false, false},
+        {QStringLiteral("record 0.1 reset"), WindowSize::Small, false, false},
+        {QStringLiteral("record 1 finish 0.1 record"), WindowSize::Large, true, false}, // keeps the pill
+        {QStringLiteral("recognize"), WindowSize::Small, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.steps.toStdString());
+        make();
+        const QHash<QString, std::function<void()>> calls{
+            {QStringLiteral("record"), [this] { controller->startRecording(); }},
+            {QStringLiteral("recognize"), [this] { controller->startRecognizing(); }},
+            {QStringLiteral("finish"), [this] { controller->finishRecognizing(); }},
+            {QStringLiteral("reset"), [this] { controller->resetToInitialState(); }}};
+        for (const QString& step : c.steps.split(QLatin1Char(' '))) {
+            bool isWait = false;
+            const double wait = step.toDouble(&isWait);
+            isWait ? scheduler.advanceBy(seconds(wait)) : calls.value(step)();
+        }
+        scheduler.advanceBy(seconds(2));
+        EXPECT_EQ(controller->currentSize(), c.size);
+        EXPECT_EQ(controller->isRecording(), c.recording);
+        EXPECT_EQ(controller->isRecognizing(), c.recognizing);
+        EXPECT_EQ(surface.frame().size(), c.size == WindowSize::Large ? kLarge : kSmall);
+        EXPECT_EQ(surface.frame().center().x(), 719); // bottom centre throughout
+        EXPECT_FALSE(controller->isAnimating());
+    }
+}
+
+TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
+{
+    make();
+    controller->showWaveformLevels({1, 1, 1}); // small: nowhere to show them
+    controller->startRecording();
+    EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    controller->showWaveformLevels({1, nan, 0.5f});
+    scheduler.advanceBy(seconds(2));
+    const BarLevels& heights = surface.lastScene.barHeights;
+    EXPECT_NEAR(heights[0], 0.5, 1e-3);
+    EXPECT_NEAR(heights[1], 0.1, 1e-3);
+    EXPECT_NEAR(heights[9], 0.3, 1e-3);
+    // Falling to silence, the springs overshoot below zero; the drawn bars do not.
+    controller->showWaveformLevels(QVector<float>(10, 0.0f));
+    double lowest = 1;
+    for (int frame = 0; frame < 30; ++frame) {
+        scheduler.advanceBy(Duration(33));
+        lowest = std::min(lowest, *std::min_element(heights.begin(), heights.end()));
+    }
+    EXPECT_EQ(lowest, 0.0);
+    // A fresh pill starts silent and random again.
+    controller->resetToInitialState();
+    controller->startRecording();
+    EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
+}
+
+TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
+{
+    make();
+    controller->setPosition(2);
+    EXPECT_EQ(surface.frame(), QRect(1395, 5, 40, 6));
+    EXPECT_EQ(storedPosition(), QStringLiteral("top_right"));
+    ASSERT_FALSE(systemLog.entries().isEmpty());
+    EXPECT_EQ(systemLog.entries().last().second, QStringLiteral("New window position: x: 1395.000000, y: 5.000000"));
+
+    controller->setPosition(7); // out of range: nothing happens
+    controller->setPosition(-1);
+    EXPECT_EQ(storedPosition(), QStringLiteral("top_right"));
+    controller->setPosition(QStringLiteral("bottom_left"));
+    EXPECT_EQ(surface.frame(), QRect(5, 864, 40, 6));
+
+    // A top pill grows downwards from its top edge; moving while it grows keeps it whole.
+    controller->setPosition(QStringLiteral("top_left"));
+    controller->startRecording();
+    scheduler.advanceBy(seconds(0.1));
+    controller->setPosition(QStringLiteral("top_right"));
+    settle();
+    EXPECT_EQ(surface.frame(), QRect(1335, 5, 100, 30));
+
+    // After a desktop switch it returns to the stored place.
+    storePosition("bottom_right");
+    controller->handleSpaceChange();
+    EXPECT_EQ(surface.frame(), QRect(1335, 840, 100, 30));
+}
+
+TEST_F(ControllerTest, AWrongSizedIdleBarIsCorrected)
+{
+    make();
+    surface.m_frame = QRect(690, 850, 60, 20);
+    controller->forceCorrectSmallWindowSize();
+    EXPECT_EQ(surface.frame(), QRect(700, 864, 40, 6));
+    EXPECT_TRUE(log.contains(QStringLiteral("检测到small窗口尺寸异常，强制修正: 当前(60×20) -> 正确(40×6)")));
+}
+
+TEST_F(ControllerTest, ActivatedEditorsRaiseItWithoutFocus)
+{
+    make();
+    controller->handleApplicationActivation(FrontAppInfo{QStringLiteral("google-chrome"), QStringLiteral("Google Chrome"), 1});
+    EXPECT_EQ(surface.forcedRaises, 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("应用激活: Google Chrome")));
+    controller->handleApplicationActivation(FrontAppInfo{std::nullopt, std::nullopt, 2});
+    EXPECT_TRUE(log.contains(QStringLiteral("应用激活: Unknown")));
+    log.clear();
+    controller->handleApplicationActivation(std::nullopt);
+    scheduler.advanceBy(seconds(0.6));
+    EXPECT_EQ(surface.forcedRaises, 1);
+    EXPECT_TRUE(log.messages().isEmpty());
+}
+
+} // namespace
+} // namespace velnor
