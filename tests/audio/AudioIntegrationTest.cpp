@@ -1,8 +1,8 @@
 // Real PulseAudio (started by scripts/with-services.sh) and real FFmpeg.
 #include "AudioTestSupport.h"
 #include "DecodedAudio.h"
-#include "PulseTestSupport.h"
 #include "support/EventLoopWait.h"
+#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include "audio/AudioInputManager.h"
@@ -18,6 +18,7 @@
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/PulseSoundOutput.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -27,6 +28,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <numeric>
 
 #include <signal.h>
 
@@ -37,6 +39,119 @@ const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy
 // Energy envelopes (10 ms RMS) of what was played and what came back must
 // correlate at least this well at the best offset.
 constexpr double EnvelopeThreshold = 0.9;
+
+// `program`'s standard output, trimmed; `ok` when it exited with 0 in time.
+QString run(const QString& program, const QStringList& arguments, bool* ok = nullptr, int timeoutMs = 10000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString pactl(const QStringList& arguments, bool* ok = nullptr, int timeoutMs = 10000)
+{
+    return run(QStringLiteral("pactl"), arguments, ok, timeoutMs);
+}
+
+// A fresh virtual microphone per test on the daemon scripts/with-services.sh
+// starts (a null sink to play into, its monitor remapped as an ordinary
+// source), so parallel tests never hear each other.
+class VirtualMicrophone final {
+public:
+    VirtualMicrophone()
+    {
+        static int counter = 0;
+        m_sink = QStringLiteral("velnor_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter++);
+        for (const QString& module :
+             {QStringLiteral("module-null-sink sink_name=%1 format=float32le rate=48000 channels=1").arg(m_sink),
+              QStringLiteral("module-remap-source source_name=%1 master=%2.monitor "
+                             "source_properties=device.description=Velnor-Test-Microphone")
+                  .arg(sourceName(), m_sink)}) {
+            bool ok = false;
+            const QString index = pactl(QStringList{QStringLiteral("load-module")} + module.split(' '), &ok);
+            if (!ok)
+                return;
+            m_modules.append(index);
+        }
+        // A null sink with nothing playing delivers nothing; low-latency silence
+        // keeps it ticking in small blocks.
+        m_silence.setStandardInputFile(QStringLiteral("/dev/zero"));
+        m_silence.start(QStringLiteral("pacat"),
+                        QStringLiteral("--playback --device=%1 --rate=48000 --channels=1 --format=s16le --latency-msec=10")
+                            .arg(m_sink)
+                            .split(' '));
+        ready = m_silence.waitForStarted(5000);
+    }
+    ~VirtualMicrophone()
+    {
+        m_silence.kill();
+        m_silence.waitForFinished(5000);
+        for (auto it = m_modules.crbegin(); it != m_modules.crend(); ++it)
+            pactl({QStringLiteral("unload-module"), *it});
+    }
+
+    QString sourceName() const { return m_sink + QStringLiteral("_input"); }
+
+    // Plays a WAV file into the microphone and returns once it has played.
+    bool play(const QString& wavPath) const
+    {
+        bool ok = false;
+        run(QStringLiteral("paplay"), {QStringLiteral("--device=") + m_sink, wavPath}, &ok, 30000);
+        return ok;
+    }
+
+    bool ready = false;
+
+private:
+    QString m_sink;
+    QStringList m_modules;
+    QProcess m_silence;
+};
+
+// Speech from espeak-ng (deterministic: sox without dither) as a 48 kHz mono
+// float WAV; returns its path.
+QString makeSpeech(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/speech.wav");
+    test::SpeechFixtures speech(dir);
+    QProcess::execute(QStringLiteral("sox"), QStringList{QStringLiteral("-R"), speech.wav(Sentence)}
+                                                 + QStringLiteral("-r 48000 -c 1 -e floating-point -b 32 %1").arg(path).split(' '));
+    return path;
+}
+
+// RMS per 10 ms window of 48 kHz audio.
+std::vector<double> energyEnvelope(const std::vector<float>& samples)
+{
+    std::vector<double> envelope;
+    for (auto window = samples.cbegin(); samples.cend() - window >= 480; window += 480)
+        envelope.push_back(std::sqrt(std::inner_product(window, window + 480, window, 0.0) / 480.0));
+    return envelope;
+}
+
+// The best Pearson correlation of `reference` against `signal` over all
+// offsets of the reference inside the signal.
+double bestEnvelopeCorrelation(std::vector<double> reference, const std::vector<double>& signal)
+{
+    const auto centre = [](std::vector<double>& values) {
+        const double mean = std::accumulate(values.cbegin(), values.cend(), 0.0) / double(values.size());
+        for (double& value : values)
+            value -= mean;
+        return std::inner_product(values.cbegin(), values.cend(), values.cbegin(), 0.0);
+    };
+    const double referenceVariance = centre(reference);
+    const auto n = qsizetype(reference.size());
+    double best = -1.0;
+    for (qsizetype offset = 0; offset + n <= qsizetype(signal.size()); ++offset) {
+        std::vector<double> window(signal.cbegin() + offset, signal.cbegin() + offset + n);
+        const double windowVariance = centre(window);
+        const double cross = std::inner_product(reference.cbegin(), reference.cend(), window.cbegin(), 0.0);
+        best = std::max(best, cross / std::sqrt(referenceVariance * windowVariance));
+    }
+    return best;
+}
 
 // Counts the frames a capture delivers and notes buffers of another size
 // than asked for, passing everything through.
@@ -98,13 +213,13 @@ public:
                            + (withMicrophone ? QStringList{QStringLiteral("-L"), kMicrophoneModule} : QStringList()));
         if (!m_daemon.waitForStarted(5000))
             return false;
-        m_tone.setProcessEnvironment(clientEnvironment());
         m_tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
         // pacat retries until the daemon's socket answers.
         return test::waitUntil([&] {
             if (m_tone.state() == QProcess::NotRunning)
                 m_tone.start(QStringLiteral("pacat"),
-                             QStringLiteral("--playback --device=doomed --format=u8 --rate=48000 --channels=1 --latency-msec=10").split(' '));
+                             QStringList{serverOption()}
+                                 + QStringLiteral("--playback --device=doomed --format=u8 --rate=48000 --channels=1 --latency-msec=10").split(' '));
             return m_tone.waitForFinished(200) == false && m_tone.state() == QProcess::Running;
         }, 10000);
     }
@@ -114,10 +229,9 @@ public:
     // Plugs the microphone in while the daemon runs.
     bool addMicrophone() const
     {
-        QProcess pactl;
-        pactl.setProcessEnvironment(clientEnvironment());
-        pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + kMicrophoneModule.split(QLatin1Char(' ')));
-        return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+        bool ok = false;
+        pactl(QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
+        return ok;
     }
 
     void stop()
@@ -129,12 +243,7 @@ public:
     }
 
 private:
-    QProcessEnvironment clientEnvironment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
-        return env;
-    }
+    QString serverOption() const { return QStringLiteral("--server=") + QString::fromUtf8(server()); }
 
     QString m_dir;
     QProcess m_daemon;
@@ -145,10 +254,10 @@ class AudioIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!test::VirtualMicrophone::serverConfigured())
+        if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "PULSE_SERVER is not set: run through scripts/with-services.sh";
-        mic = std::make_unique<test::VirtualMicrophone>();
-        ASSERT_TRUE(mic->isReady());
+        mic = std::make_unique<VirtualMicrophone>();
+        ASSERT_TRUE(mic->ready);
         // The connection learns of the new source from the server's change event.
         ASSERT_TRUE(test::waitUntil([&] { return hasSource(connection, mic->sourceName()); }, 5000));
     }
@@ -186,7 +295,7 @@ protected:
     PulseAudioDevices devices{connection};
     ManualScheduler scheduler;
     PulseMicrophonePermission permission{connection, scheduler};
-    std::unique_ptr<test::VirtualMicrophone> mic;
+    std::unique_ptr<VirtualMicrophone> mic;
     std::atomic<qint64> frames{0};
     std::atomic<int> failures{0};
     std::atomic<int> oddBuffers{0};
@@ -197,8 +306,9 @@ protected:
 TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech)
 {
     auto recorder = makeRecorder(connection, mic->sourceName(), devices, permission);
-    const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
-    ASSERT_GT(speech.samples.size(), 48000u);
+    const QString speechPath = makeSpeech(dir.path());
+    const std::vector<float> speech = test::decodeAudioFile(speechPath).firstChannel;
+    ASSERT_GT(speech.size(), 48000u);
     std::atomic<int> levelCalls{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>& levels) {
         EXPECT_LE(levels.size(), 100);
@@ -207,7 +317,7 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
     ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
-    ASSERT_TRUE(mic->play(speech.wavPath));
+    ASSERT_TRUE(mic->play(speechPath));
     QThread::msleep(300);
     recorder->stopRecording();
     EXPECT_GT(levelCalls.load(), 0);
@@ -219,9 +329,8 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     ASSERT_TRUE(file.opened);
     const double recorded = double(frames.load());
     EXPECT_NEAR(double(file.firstChannel.size()), recorded, 2048.0);
-    EXPECT_GT(recorded, double(speech.samples.size()));
-    const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000),
-                                                             test::energyEnvelope(file.firstChannel, 48000));
+    EXPECT_GT(recorded, double(speech.size()));
+    const double correlation = bestEnvelopeCorrelation(energyEnvelope(speech), energyEnvelope(file.firstChannel));
     EXPECT_GE(correlation, EnvelopeThreshold);
     std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
@@ -229,16 +338,16 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 {
-    const QString previous = test::VirtualMicrophone::pactl({QStringLiteral("get-default-source")});
+    const QString previous = pactl({QStringLiteral("get-default-source")});
     AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     const auto device = std::find_if(manager.availableDevices().begin(), manager.availableDevices().end(),
                                      [&](const AudioInputDevice& d) { return d.id == mic->sourceName(); });
     ASSERT_NE(device, manager.availableDevices().end());
     manager.selectDevice(*device);
-    const QString now = test::VirtualMicrophone::pactl({QStringLiteral("get-default-source")});
+    const QString now = pactl({QStringLiteral("get-default-source")});
     const auto reported = devices.defaultSourceName();
     // Put the shared default back before asserting anything.
-    test::VirtualMicrophone::pactl({QStringLiteral("set-default-source"), previous});
+    pactl({QStringLiteral("set-default-source"), previous});
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
@@ -264,7 +373,7 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 // the server's default output (whose monitor we record).
 TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
-    const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
+    const QString sink = pactl({QStringLiteral("get-default-sink")});
     ASSERT_FALSE(sink.isEmpty());
     PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
     std::atomic<float> peak{0.0f};

@@ -1,27 +1,19 @@
 #include "DecodedAudio.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include <QProcess>
 
-#include <QFile>
+#include <cstring>
 
 namespace velnor::test {
 
 namespace {
 
-void appendChannelZero(const AVFrame* frame, std::vector<float>& out)
+QByteArray output(const QString& program, const QStringList& arguments, bool* ok)
 {
-    const auto format = AVSampleFormat(frame->format);
-    for (int i = 0; i < frame->nb_samples; ++i) {
-        if (format == AV_SAMPLE_FMT_FLTP)
-            out.push_back(reinterpret_cast<const float*>(frame->data[0])[i]);
-        else if (format == AV_SAMPLE_FMT_FLT)
-            out.push_back(reinterpret_cast<const float*>(frame->data[0])[i * frame->ch_layout.nb_channels]);
-        else if (format == AV_SAMPLE_FMT_S16P)
-            out.push_back(float(reinterpret_cast<const int16_t*>(frame->data[0])[i]) / 32768.0f);
-    }
+    QProcess process;
+    process.start(program, arguments);
+    *ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.readAllStandardOutput();
 }
 
 } // namespace
@@ -29,48 +21,32 @@ void appendChannelZero(const AVFrame* frame, std::vector<float>& out)
 DecodedAudio decodeAudioFile(const QString& path)
 {
     DecodedAudio result;
-    AVFormatContext* container = nullptr;
-    const QByteArray file = QFile::encodeName(path);
-    if (avformat_open_input(&container, file.constData(), nullptr, nullptr) < 0)
-        return result;
-    const int index = avformat_find_stream_info(container, nullptr) < 0
-        ? -1
-        : av_find_best_stream(container, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0) {
-        avformat_close_input(&container);
-        return result;
+    const QByteArray probed = output(QStringLiteral("ffprobe"),
+                                     QStringLiteral("-v error -select_streams a:0 -show_entries "
+                                                    "stream=codec_name,sample_rate,channels:format=duration -of "
+                                                    "default=noprint_wrappers=1")
+                                             .split(' ')
+                                         << path,
+                                     &result.opened);
+    for (const QByteArray& line : probed.split('\n')) {
+        const QString value = QString::fromUtf8(line.mid(line.indexOf('=') + 1));
+        if (line.startsWith("codec_name="))
+            result.codecName = value;
+        else if (line.startsWith("sample_rate="))
+            result.sampleRate = value.toInt();
+        else if (line.startsWith("channels="))
+            result.channels = value.toInt();
+        else if (line.startsWith("duration="))
+            result.containerSeconds = value.toDouble();
     }
-    const AVCodecParameters* parameters = container->streams[index]->codecpar;
-    result.opened = true;
-    result.codecName = QString::fromLatin1(avcodec_get_name(parameters->codec_id));
-    result.sampleRate = parameters->sample_rate;
-    result.channels = parameters->ch_layout.nb_channels;
-    if (container->duration > 0)
-        result.containerSeconds = double(container->duration) / AV_TIME_BASE;
-
-    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
-    AVCodecContext* decoder = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(decoder, parameters);
-    decoder->pkt_timebase = container->streams[index]->time_base;
-    if (avcodec_open2(decoder, codec, nullptr) == 0) {
-        AVPacket* packet = av_packet_alloc();
-        AVFrame* frame = av_frame_alloc();
-        const auto drain = [&] {
-            while (avcodec_receive_frame(decoder, frame) == 0)
-                appendChannelZero(frame, result.firstChannel);
-        };
-        while (av_read_frame(container, packet) >= 0) {
-            if (packet->stream_index == index && avcodec_send_packet(decoder, packet) == 0)
-                drain();
-            av_packet_unref(packet);
-        }
-        avcodec_send_packet(decoder, nullptr);
-        drain();
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-    }
-    avcodec_free_context(&decoder);
-    avformat_close_input(&container);
+    result.opened = result.opened && result.sampleRate > 0;
+    bool decoded = false;
+    const QByteArray samples = output(QStringLiteral("ffmpeg"),
+                                      QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path}
+                                          + QStringLiteral("-map 0:a:0 -af pan=mono|c0=c0 -f f32le -").split(' '),
+                                      &decoded);
+    result.firstChannel.resize(size_t(samples.size()) / sizeof(float));
+    std::memcpy(result.firstChannel.data(), samples.constData(), result.firstChannel.size() * sizeof(float));
     return result;
 }
 

@@ -6,7 +6,7 @@
 
 namespace velnor::test {
 
-// A whole audio file opened and decoded with libavformat/libavcodec.
+// A whole audio file as FFmpeg's own tools read and decode it.
 struct DecodedAudio {
     bool opened = false;
     QString codecName;
