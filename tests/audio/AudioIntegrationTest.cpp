@@ -51,64 +51,48 @@ QString run(const QString& program, const QStringList& arguments, bool* ok = nul
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-QString pactl(const QStringList& arguments, bool* ok = nullptr, int timeoutMs = 10000)
-{
-    return run(QStringLiteral("pactl"), arguments, ok, timeoutMs);
-}
-
 // A fresh virtual microphone per test on the daemon scripts/with-services.sh
 // starts (a null sink to play into, its monitor remapped as an ordinary
 // source), so parallel tests never hear each other.
-class VirtualMicrophone final {
-public:
+struct VirtualMicrophone final {
     VirtualMicrophone()
     {
         static int counter = 0;
-        m_sink = QStringLiteral("velnor_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter++);
+        sink = QStringLiteral("velnor_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter++);
         for (const QString& module :
-             {QStringLiteral("module-null-sink sink_name=%1 format=float32le rate=48000 channels=1").arg(m_sink),
+             {QStringLiteral("module-null-sink sink_name=%1 format=float32le rate=48000 channels=1").arg(sink),
               QStringLiteral("module-remap-source source_name=%1 master=%2.monitor "
                              "source_properties=device.description=Velnor-Test-Microphone")
-                  .arg(sourceName(), m_sink)}) {
+                  .arg(sourceName(), sink)}) {
             bool ok = false;
-            const QString index = pactl(QStringList{QStringLiteral("load-module")} + module.split(' '), &ok);
+            const QString index = run(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + module.split(' '), &ok);
             if (!ok)
                 return;
-            m_modules.append(index);
+            modules.append(index);
         }
         // A null sink with nothing playing delivers nothing; low-latency silence
         // keeps it ticking in small blocks.
-        m_silence.setStandardInputFile(QStringLiteral("/dev/zero"));
-        m_silence.start(QStringLiteral("pacat"),
+        silence.setStandardInputFile(QStringLiteral("/dev/zero"));
+        silence.start(QStringLiteral("pacat"),
                         QStringLiteral("--playback --device=%1 --rate=48000 --channels=1 --format=s16le --latency-msec=10")
-                            .arg(m_sink)
+                            .arg(sink)
                             .split(' '));
-        ready = m_silence.waitForStarted(5000);
+        ready = silence.waitForStarted(5000);
     }
     ~VirtualMicrophone()
     {
-        m_silence.kill();
-        m_silence.waitForFinished(5000);
-        for (auto it = m_modules.crbegin(); it != m_modules.crend(); ++it)
-            pactl({QStringLiteral("unload-module"), *it});
+        silence.kill();
+        silence.waitForFinished(5000);
+        for (auto it = modules.crbegin(); it != modules.crend(); ++it)
+            run(QStringLiteral("pactl"), {QStringLiteral("unload-module"), *it});
     }
 
-    QString sourceName() const { return m_sink + QStringLiteral("_input"); }
+    QString sourceName() const { return sink + QStringLiteral("_input"); }
 
-    // Plays a WAV file into the microphone and returns once it has played.
-    bool play(const QString& wavPath) const
-    {
-        bool ok = false;
-        run(QStringLiteral("paplay"), {QStringLiteral("--device=") + m_sink, wavPath}, &ok, 30000);
-        return ok;
-    }
-
+    QString sink; // what is played here comes out of the microphone
+    QStringList modules;
+    QProcess silence;
     bool ready = false;
-
-private:
-    QString m_sink;
-    QStringList m_modules;
-    QProcess m_silence;
 };
 
 // Speech from espeak-ng (deterministic: sox without dither) as a 48 kHz mono
@@ -230,7 +214,7 @@ public:
     bool addMicrophone() const
     {
         bool ok = false;
-        pactl(QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
+        run(QStringLiteral("pactl"), QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
         return ok;
     }
 
@@ -317,7 +301,9 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
     ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
-    ASSERT_TRUE(mic->play(speechPath));
+    bool played = false;
+    run(QStringLiteral("paplay"), {QStringLiteral("--device=") + mic->sink, speechPath}, &played, 30000);
+    ASSERT_TRUE(played);
     QThread::msleep(300);
     recorder->stopRecording();
     EXPECT_GT(levelCalls.load(), 0);
@@ -338,16 +324,16 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 {
-    const QString previous = pactl({QStringLiteral("get-default-source")});
+    const QString previous = run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")});
     AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     const auto device = std::find_if(manager.availableDevices().begin(), manager.availableDevices().end(),
                                      [&](const AudioInputDevice& d) { return d.id == mic->sourceName(); });
     ASSERT_NE(device, manager.availableDevices().end());
     manager.selectDevice(*device);
-    const QString now = pactl({QStringLiteral("get-default-source")});
+    const QString now = run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")});
     const auto reported = devices.defaultSourceName();
     // Put the shared default back before asserting anything.
-    pactl({QStringLiteral("set-default-source"), previous});
+    run(QStringLiteral("pactl"), {QStringLiteral("set-default-source"), previous});
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
@@ -373,7 +359,7 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 // the server's default output (whose monitor we record).
 TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
-    const QString sink = pactl({QStringLiteral("get-default-sink")});
+    const QString sink = run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")});
     ASSERT_FALSE(sink.isEmpty());
     PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
     std::atomic<float> peak{0.0f};

@@ -64,10 +64,6 @@ protected:
             store.recordCancelled(id);
         return id;
     }
-    QString crashWhileRecognizing(const QString& recording)
-    {
-        return record(*openedStore(), "Editor", recording, HistoryOutcome::Recognizing);
-    }
     int prune(HistoryStore& store, int days)
     {
         std::promise<int> removed;
@@ -132,7 +128,7 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
         SCOPED_TRACE(onAtRestart ? "history on" : "history off at restart");
         QFile::remove(dbPath());
         const QString recording = makeRecording("1765000000.5.m4a");
-        const QString crashed = crashWhileRecognizing(recording);
+        const QString crashed = record(*openedStore(), "Editor", recording, HistoryOutcome::Recognizing);
         enabled = onAtRestart;
         auto restarted = makeStore();
         EXPECT_EQ(open(*restarted), onAtRestart ? QStringList{crashed} : QStringList{});
