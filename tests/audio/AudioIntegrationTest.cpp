@@ -40,17 +40,6 @@ const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy
 // correlate at least this well at the best offset.
 constexpr double EnvelopeThreshold = 0.9;
 
-// `program`'s standard output, trimmed; `ok` when it exited with 0 in time.
-QString run(const QString& program, const QStringList& arguments, bool* ok = nullptr, int timeoutMs = 10000)
-{
-    QProcess process;
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(timeoutMs);
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 // A fresh virtual microphone per test on the daemon scripts/with-services.sh
 // starts (a null sink to play into, its monitor remapped as an ordinary
 // source), so parallel tests never hear each other.
@@ -65,7 +54,7 @@ struct VirtualMicrophone final {
                              "source_properties=device.description=Velnor-Test-Microphone")
                   .arg(sourceName(), sink)}) {
             bool ok = false;
-            const QString index = run(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + module.split(' '), &ok);
+            const QString index = test::run(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + module.split(' '), &ok).trimmed();
             if (!ok)
                 return;
             modules.append(index);
@@ -84,7 +73,7 @@ struct VirtualMicrophone final {
         silence.kill();
         silence.waitForFinished(5000);
         for (auto it = modules.crbegin(); it != modules.crend(); ++it)
-            run(QStringLiteral("pactl"), {QStringLiteral("unload-module"), *it});
+            test::run(QStringLiteral("pactl"), {QStringLiteral("unload-module"), *it});
     }
 
     QString sourceName() const { return sink + QStringLiteral("_input"); }
@@ -214,7 +203,7 @@ public:
     bool addMicrophone() const
     {
         bool ok = false;
-        run(QStringLiteral("pactl"), QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
+        test::run(QStringLiteral("pactl"), QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
         return ok;
     }
 
@@ -302,7 +291,7 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     ASSERT_TRUE(recorder->startRecording(path));
     ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
     bool played = false;
-    run(QStringLiteral("paplay"), {QStringLiteral("--device=") + mic->sink, speechPath}, &played, 30000);
+    test::run(QStringLiteral("paplay"), {QStringLiteral("--device=") + mic->sink, speechPath}, &played, 30000);
     ASSERT_TRUE(played);
     QThread::msleep(300);
     recorder->stopRecording();
@@ -324,16 +313,16 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 {
-    const QString previous = run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")});
+    const QString previous = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}).trimmed();
     AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     const auto device = std::find_if(manager.availableDevices().begin(), manager.availableDevices().end(),
                                      [&](const AudioInputDevice& d) { return d.id == mic->sourceName(); });
     ASSERT_NE(device, manager.availableDevices().end());
     manager.selectDevice(*device);
-    const QString now = run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")});
+    const QString now = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}).trimmed();
     const auto reported = devices.defaultSourceName();
     // Put the shared default back before asserting anything.
-    run(QStringLiteral("pactl"), {QStringLiteral("set-default-source"), previous});
+    test::run(QStringLiteral("pactl"), {QStringLiteral("set-default-source"), previous});
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
@@ -359,7 +348,7 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 // the server's default output (whose monitor we record).
 TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
-    const QString sink = run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")});
+    const QString sink = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")}).trimmed();
     ASSERT_FALSE(sink.isEmpty());
     PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
     std::atomic<float> peak{0.0f};
