@@ -126,34 +126,6 @@ double bestEnvelopeCorrelation(std::vector<double> reference, const std::vector<
     return best;
 }
 
-// Counts the frames a capture delivers and notes buffers of another size
-// than asked for, passing everything through.
-class CountingCapture final : public AudioCapture {
-public:
-    CountingCapture(std::unique_ptr<AudioCapture> inner, std::atomic<qint64>& frames, std::atomic<int>& oddBuffers)
-        : m_inner(std::move(inner))
-        , m_frames(frames)
-        , m_oddBuffers(oddBuffers)
-    {
-    }
-    bool isAvailable() const override { return m_inner->isAvailable(); }
-    std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
-    std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
-    {
-        return m_inner->start(framesPerBuffer, [this, onBuffer, framesPerBuffer](const AudioBuffer& buffer) {
-            m_frames += buffer.frameCount();
-            m_oddBuffers += buffer.frameCount() != framesPerBuffer;
-            onBuffer(buffer);
-        });
-    }
-    void stop() override { m_inner->stop(); }
-
-private:
-    std::unique_ptr<AudioCapture> m_inner;
-    std::atomic<qint64>& m_frames;
-    std::atomic<int>& m_oddBuffers;
-};
-
 // A daemon of our own on a private socket, fed with noise, that a test may
 // freeze, kill and start again.
 class PrivateDaemon final {
@@ -235,6 +207,32 @@ protected:
         ASSERT_TRUE(test::waitUntil([&] { return hasSource(connection, mic->sourceName()); }, 5000));
     }
 
+    // Counts the frames a capture delivers and notes buffers of another size
+    // than asked for, passing everything through.
+    class CountingCapture final : public AudioCapture {
+    public:
+        CountingCapture(AudioIntegrationTest& test, std::unique_ptr<AudioCapture> inner)
+            : m_test(test)
+            , m_inner(std::move(inner))
+        {
+        }
+        bool isAvailable() const override { return m_inner->isAvailable(); }
+        std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
+        std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+        {
+            return m_inner->start(framesPerBuffer, [this, onBuffer, framesPerBuffer](const AudioBuffer& buffer) {
+                m_test.frames += buffer.frameCount();
+                m_test.oddBuffers += buffer.frameCount() != framesPerBuffer;
+                onBuffer(buffer);
+            });
+        }
+        void stop() override { m_inner->stop(); }
+
+    private:
+        AudioIntegrationTest& m_test;
+        std::unique_ptr<AudioCapture> m_inner;
+    };
+
     static bool hasSource(const PulseConnection& pulse, const QString& name)
     {
         const auto snapshot = pulse.snapshot();
@@ -249,16 +247,15 @@ protected:
     {
         AudioCaptureFactory capture = [this, &pulse, source] {
             return std::make_unique<CountingCapture>(
-                std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }), frames,
-                oddBuffers);
+                *this, std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }));
         };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
             capture, FfmpegAacFileWriter::factory(), access, sources, nullptr, settings, log.logger(), log.printSink()});
     }
 
-    bool framesArrive(qint64 count, int timeoutMs = 5000)
+    bool framesArrive(qint64 count)
     {
-        return test::waitUntil([&] { return frames > count; }, timeoutMs);
+        return test::waitUntil([&] { return frames > count; }, 5000);
     }
 
     test::TempDir dir;

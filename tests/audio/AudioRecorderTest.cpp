@@ -15,8 +15,6 @@
 namespace velnor {
 namespace {
 
-using test::floatBuffer;
-
 // What the doubles below do and what they saw, shared with the test after they are gone.
 struct Script {
     std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
@@ -116,7 +114,7 @@ protected:
             for (int i = 0; i < count; ++i) {
                 std::vector<float> samples(size_t(1024 * channels), amplitude);
                 samples[0] = float(i) / 1000.0f;
-                onBuffer(floatBuffer(samples, channels));
+                onBuffer(test::floatBuffer(samples, channels));
             }
         };
     }
