@@ -1,8 +1,8 @@
 // Real PulseAudio (started by scripts/with-services.sh) and real FFmpeg.
 #include "AudioTestSupport.h"
 #include "DecodedAudio.h"
-#include "PulseTestSupport.h"
 #include "support/EventLoopWait.h"
+#include "support/SpeechFixtures.h"
 #include "support/TempDir.h"
 
 #include "audio/AudioInputManager.h"
@@ -18,6 +18,7 @@
 #include "platform/linux/audio/PulseMicrophonePermission.h"
 #include "platform/linux/audio/PulseSoundOutput.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -27,6 +28,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <numeric>
 
 #include <signal.h>
 
@@ -38,33 +40,91 @@ const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy
 // correlate at least this well at the best offset.
 constexpr double EnvelopeThreshold = 0.9;
 
-// Counts the frames a capture delivers and notes buffers of another size
-// than asked for, passing everything through.
-class CountingCapture final : public AudioCapture {
-public:
-    CountingCapture(std::unique_ptr<AudioCapture> inner, std::atomic<qint64>& frames, std::atomic<int>& oddBuffers)
-        : m_inner(std::move(inner))
-        , m_frames(frames)
-        , m_oddBuffers(oddBuffers)
+// A fresh virtual microphone per test on the daemon scripts/with-services.sh
+// starts (a null sink to play into, its monitor remapped as an ordinary
+// source), so parallel tests never hear each other.
+struct VirtualMicrophone final {
+    VirtualMicrophone()
     {
+        static int counter = 0;
+        sink = QStringLiteral("velnor_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter++);
+        for (const QString& module :
+             {QStringLiteral("module-null-sink sink_name=%1 format=float32le rate=48000 channels=1").arg(sink),
+              QStringLiteral("module-remap-source source_name=%1 master=%2.monitor "
+                             "source_properties=device.description=Velnor-Test-Microphone")
+                  .arg(sourceName(), sink)}) {
+            bool ok = false;
+            const QString index = test::run(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + module.split(' '), &ok).trimmed();
+            if (!ok)
+                return;
+            modules.append(index);
+        }
+        // A null sink with nothing playing delivers nothing; low-latency silence
+        // keeps it ticking in small blocks.
+        silence.setStandardInputFile(QStringLiteral("/dev/zero"));
+        silence.start(QStringLiteral("pacat"),
+                        QStringLiteral("--playback --device=%1 --rate=48000 --channels=1 --format=s16le --latency-msec=10")
+                            .arg(sink)
+                            .split(' '));
+        ready = silence.waitForStarted(5000);
     }
-    bool isAvailable() const override { return m_inner->isAvailable(); }
-    std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
-    std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+    ~VirtualMicrophone()
     {
-        return m_inner->start(framesPerBuffer, [this, onBuffer, framesPerBuffer](const AudioBuffer& buffer) {
-            m_frames += buffer.frameCount();
-            m_oddBuffers += buffer.frameCount() != framesPerBuffer;
-            onBuffer(buffer);
-        });
+        silence.kill();
+        silence.waitForFinished(5000);
+        for (auto it = modules.crbegin(); it != modules.crend(); ++it)
+            test::run(QStringLiteral("pactl"), {QStringLiteral("unload-module"), *it});
     }
-    void stop() override { m_inner->stop(); }
 
-private:
-    std::unique_ptr<AudioCapture> m_inner;
-    std::atomic<qint64>& m_frames;
-    std::atomic<int>& m_oddBuffers;
+    QString sourceName() const { return sink + QStringLiteral("_input"); }
+
+    QString sink; // what is played here comes out of the microphone
+    QStringList modules;
+    QProcess silence;
+    bool ready = false;
 };
+
+// Speech from espeak-ng (deterministic: sox without dither) as a 48 kHz mono
+// float WAV; returns its path.
+QString makeSpeech(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/speech.wav");
+    test::SpeechFixtures speech(dir);
+    QProcess::execute(QStringLiteral("sox"), QStringList{QStringLiteral("-R"), speech.wav(Sentence)}
+                                                 + QStringLiteral("-r 48000 -c 1 -e floating-point -b 32 %1").arg(path).split(' '));
+    return path;
+}
+
+// RMS per 10 ms window of 48 kHz audio.
+std::vector<double> energyEnvelope(const std::vector<float>& samples)
+{
+    std::vector<double> envelope;
+    for (auto window = samples.cbegin(); samples.cend() - window >= 480; window += 480)
+        envelope.push_back(std::sqrt(std::inner_product(window, window + 480, window, 0.0) / 480.0));
+    return envelope;
+}
+
+// The best Pearson correlation of `reference` against `signal` over all
+// offsets of the reference inside the signal.
+double bestEnvelopeCorrelation(std::vector<double> reference, const std::vector<double>& signal)
+{
+    const auto centre = [](std::vector<double>& values) {
+        const double mean = std::accumulate(values.cbegin(), values.cend(), 0.0) / double(values.size());
+        for (double& value : values)
+            value -= mean;
+        return std::inner_product(values.cbegin(), values.cend(), values.cbegin(), 0.0);
+    };
+    const double referenceVariance = centre(reference);
+    const auto n = qsizetype(reference.size());
+    double best = -1.0;
+    for (qsizetype offset = 0; offset + n <= qsizetype(signal.size()); ++offset) {
+        std::vector<double> window(signal.cbegin() + offset, signal.cbegin() + offset + n);
+        const double windowVariance = centre(window);
+        const double cross = std::inner_product(reference.cbegin(), reference.cend(), window.cbegin(), 0.0);
+        best = std::max(best, cross / std::sqrt(referenceVariance * windowVariance));
+    }
+    return best;
+}
 
 // A daemon of our own on a private socket, fed with noise, that a test may
 // freeze, kill and start again.
@@ -98,13 +158,13 @@ public:
                            + (withMicrophone ? QStringList{QStringLiteral("-L"), kMicrophoneModule} : QStringList()));
         if (!m_daemon.waitForStarted(5000))
             return false;
-        m_tone.setProcessEnvironment(clientEnvironment());
         m_tone.setStandardInputFile(QStringLiteral("/dev/urandom"));
         // pacat retries until the daemon's socket answers.
         return test::waitUntil([&] {
             if (m_tone.state() == QProcess::NotRunning)
                 m_tone.start(QStringLiteral("pacat"),
-                             QStringLiteral("--playback --device=doomed --format=u8 --rate=48000 --channels=1 --latency-msec=10").split(' '));
+                             QStringList{serverOption()}
+                                 + QStringLiteral("--playback --device=doomed --format=u8 --rate=48000 --channels=1 --latency-msec=10").split(' '));
             return m_tone.waitForFinished(200) == false && m_tone.state() == QProcess::Running;
         }, 10000);
     }
@@ -114,10 +174,9 @@ public:
     // Plugs the microphone in while the daemon runs.
     bool addMicrophone() const
     {
-        QProcess pactl;
-        pactl.setProcessEnvironment(clientEnvironment());
-        pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + kMicrophoneModule.split(QLatin1Char(' ')));
-        return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+        bool ok = false;
+        test::run(QStringLiteral("pactl"), QStringList{serverOption(), QStringLiteral("load-module")} + kMicrophoneModule.split(' '), &ok, 5000);
+        return ok;
     }
 
     void stop()
@@ -129,12 +188,7 @@ public:
     }
 
 private:
-    QProcessEnvironment clientEnvironment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server()));
-        return env;
-    }
+    QString serverOption() const { return QStringLiteral("--server=") + QString::fromUtf8(server()); }
 
     QString m_dir;
     QProcess m_daemon;
@@ -145,13 +199,39 @@ class AudioIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!test::VirtualMicrophone::serverConfigured())
+        if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "PULSE_SERVER is not set: run through scripts/with-services.sh";
-        mic = std::make_unique<test::VirtualMicrophone>();
-        ASSERT_TRUE(mic->isReady());
+        mic = std::make_unique<VirtualMicrophone>();
+        ASSERT_TRUE(mic->ready);
         // The connection learns of the new source from the server's change event.
         ASSERT_TRUE(test::waitUntil([&] { return hasSource(connection, mic->sourceName()); }, 5000));
     }
+
+    // Counts the frames a capture delivers and notes buffers of another size
+    // than asked for, passing everything through.
+    class CountingCapture final : public AudioCapture {
+    public:
+        CountingCapture(AudioIntegrationTest& test, std::unique_ptr<AudioCapture> inner)
+            : m_test(test)
+            , m_inner(std::move(inner))
+        {
+        }
+        bool isAvailable() const override { return m_inner->isAvailable(); }
+        std::optional<AudioFormat> inputFormat() const override { return m_inner->inputFormat(); }
+        std::optional<QString> start(int framesPerBuffer, BufferCallback onBuffer) override
+        {
+            return m_inner->start(framesPerBuffer, [this, onBuffer, framesPerBuffer](const AudioBuffer& buffer) {
+                m_test.frames += buffer.frameCount();
+                m_test.oddBuffers += buffer.frameCount() != framesPerBuffer;
+                onBuffer(buffer);
+            });
+        }
+        void stop() override { m_inner->stop(); }
+
+    private:
+        AudioIntegrationTest& m_test;
+        std::unique_ptr<AudioCapture> m_inner;
+    };
 
     static bool hasSource(const PulseConnection& pulse, const QString& name)
     {
@@ -167,16 +247,15 @@ protected:
     {
         AudioCaptureFactory capture = [this, &pulse, source] {
             return std::make_unique<CountingCapture>(
-                std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }), frames,
-                oddBuffers);
+                *this, std::make_unique<PulseAudioCapture>(pulse, source, [this](const QString&) { ++failures; }));
         };
         return std::make_unique<AudioRecorder>(AudioRecorder::Dependencies{
             capture, FfmpegAacFileWriter::factory(), access, sources, nullptr, settings, log.logger(), log.printSink()});
     }
 
-    bool framesArrive(qint64 count, int timeoutMs = 5000)
+    bool framesArrive(qint64 count)
     {
-        return test::waitUntil([&] { return frames > count; }, timeoutMs);
+        return test::waitUntil([&] { return frames > count; }, 5000);
     }
 
     test::TempDir dir;
@@ -186,7 +265,7 @@ protected:
     PulseAudioDevices devices{connection};
     ManualScheduler scheduler;
     PulseMicrophonePermission permission{connection, scheduler};
-    std::unique_ptr<test::VirtualMicrophone> mic;
+    std::unique_ptr<VirtualMicrophone> mic;
     std::atomic<qint64> frames{0};
     std::atomic<int> failures{0};
     std::atomic<int> oddBuffers{0};
@@ -197,8 +276,9 @@ protected:
 TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech)
 {
     auto recorder = makeRecorder(connection, mic->sourceName(), devices, permission);
-    const test::SpeechFixture speech = test::makeSpeech(dir.path(), Sentence);
-    ASSERT_GT(speech.samples.size(), 48000u);
+    const QString speechPath = makeSpeech(dir.path());
+    const std::vector<float> speech = test::decodeAudioFile(speechPath).firstChannel;
+    ASSERT_GT(speech.size(), 48000u);
     std::atomic<int> levelCalls{0};
     recorder->setOnAudioSamplesReceived([&](const QVector<float>& levels) {
         EXPECT_LE(levels.size(), 100);
@@ -207,7 +287,9 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     const QString path = dir.filePath(QStringLiteral("1765000000.5.m4a"));
     ASSERT_TRUE(recorder->startRecording(path));
     ASSERT_TRUE(framesArrive(0)) << "no audio from the virtual microphone";
-    ASSERT_TRUE(mic->play(speech.wavPath));
+    bool played = false;
+    test::run(QStringLiteral("paplay"), {QStringLiteral("--device=") + mic->sink, speechPath}, &played, 30000);
+    ASSERT_TRUE(played);
     QThread::msleep(300);
     recorder->stopRecording();
     EXPECT_GT(levelCalls.load(), 0);
@@ -219,9 +301,8 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
     ASSERT_TRUE(file.opened);
     const double recorded = double(frames.load());
     EXPECT_NEAR(double(file.firstChannel.size()), recorded, 2048.0);
-    EXPECT_GT(recorded, double(speech.samples.size()));
-    const double correlation = test::bestEnvelopeCorrelation(test::energyEnvelope(speech.samples, 48000),
-                                                             test::energyEnvelope(file.firstChannel, 48000));
+    EXPECT_GT(recorded, double(speech.size()));
+    const double correlation = bestEnvelopeCorrelation(energyEnvelope(speech), energyEnvelope(file.firstChannel));
     EXPECT_GE(correlation, EnvelopeThreshold);
     std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
@@ -229,16 +310,16 @@ TEST_F(AudioIntegrationTest, RecordsTheMicrophoneIntoAnAacFileThatHoldsTheSpeech
 
 TEST_F(AudioIntegrationTest, SelectingADeviceMakesItTheServersDefaultSource)
 {
-    const QString previous = test::VirtualMicrophone::pactl({QStringLiteral("get-default-source")});
+    const QString previous = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}).trimmed();
     AudioInputManager manager(devices, settings, log.logger(), log.printSink());
     const auto device = std::find_if(manager.availableDevices().begin(), manager.availableDevices().end(),
                                      [&](const AudioInputDevice& d) { return d.id == mic->sourceName(); });
     ASSERT_NE(device, manager.availableDevices().end());
     manager.selectDevice(*device);
-    const QString now = test::VirtualMicrophone::pactl({QStringLiteral("get-default-source")});
+    const QString now = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}).trimmed();
     const auto reported = devices.defaultSourceName();
     // Put the shared default back before asserting anything.
-    test::VirtualMicrophone::pactl({QStringLiteral("set-default-source"), previous});
+    test::run(QStringLiteral("pactl"), {QStringLiteral("set-default-source"), previous});
     EXPECT_EQ(now, mic->sourceName());
     ASSERT_TRUE(reported);
     EXPECT_EQ(reported.value(), mic->sourceName());
@@ -264,7 +345,7 @@ TEST_F(AudioIntegrationTest, WithoutAServerStartFailsCleanly)
 // the server's default output (whose monitor we record).
 TEST_F(AudioIntegrationTest, StartSoundReachesTheDefaultOutput)
 {
-    const QString sink = test::VirtualMicrophone::pactl({QStringLiteral("get-default-sink")});
+    const QString sink = test::run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")}).trimmed();
     ASSERT_FALSE(sink.isEmpty());
     PulseAudioCapture monitor(connection, sink + QStringLiteral(".monitor"));
     std::atomic<float> peak{0.0f};

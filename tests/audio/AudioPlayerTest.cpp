@@ -30,10 +30,7 @@ QByteArray wavBytes(quint16 tag, quint16 channels, quint32 rate, quint16 bits, c
             out += '\0';
         return out;
     };
-    const QByteArray body = QByteArray("WAVE") + chunk("fmt ", fmt) + extraChunk + chunk("data", data);
-    QByteArray size(4, '\0');
-    qToLittleEndian<quint32>(quint32(body.size()), size.data());
-    return QByteArray("RIFF") + size + body;
+    return chunk("RIFF", QByteArray("WAVE") + chunk("fmt ", fmt) + extraChunk + chunk("data", data));
 }
 
 // Records what would have been played, and at which volume.

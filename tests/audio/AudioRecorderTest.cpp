@@ -15,8 +15,6 @@
 namespace velnor {
 namespace {
 
-using test::floatBuffer;
-
 // What the doubles below do and what they saw, shared with the test after they are gone.
 struct Script {
     std::optional<AudioFormat> format = AudioFormat{48000, 1, SampleType::Float32, true};
@@ -116,12 +114,10 @@ protected:
             for (int i = 0; i < count; ++i) {
                 std::vector<float> samples(size_t(1024 * channels), amplitude);
                 samples[0] = float(i) / 1000.0f;
-                onBuffer(floatBuffer(samples, channels));
+                onBuffer(test::floatBuffer(samples, channels));
             }
         };
     }
-
-    qsizetype logged(const char* line) { return log.linesWith(QString::fromUtf8(line)).size(); }
 
     Script script;
     FakeAudioDevices devices;
@@ -177,8 +173,8 @@ TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndFinalisesOnStop)
         at = std::find_if(at, lines.end(), [&](const QString& l) { return l.contains(QString::fromUtf8(text)); });
         ASSERT_NE(at, lines.end()) << text;
     }
-    EXPECT_EQ(logged("[AudioRecorder] 音频数据写入成功，峰值: "), buffers);
-    EXPECT_EQ(logged("[AudioRecorder] 音频数据写入成功，峰值: 0.500"), 501) << "after that the first sample is the peak";
+    EXPECT_EQ(log.count("[AudioRecorder] 音频数据写入成功，峰值: "), buffers);
+    EXPECT_EQ(log.count("[AudioRecorder] 音频数据写入成功，峰值: 0.500"), 501) << "after that the first sample is the peak";
     EXPECT_TRUE(log.printed().contains(QStringLiteral("音频引擎已启动，录音开始")));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("准备写入文件: /docs/1.0.m4a")));
 }
@@ -195,9 +191,9 @@ TEST_F(AudioRecorderTest, QuietBuffersAreNotLoggedAndFailedWritesLoseOnlyThatBuf
 
     EXPECT_EQ(script.firstSamples, (QList<float>{0.0f, 0.001f, 0.003f, 0.004f}));
     EXPECT_EQ(levelCalls.load(), 4);
-    EXPECT_EQ(logged("[AudioRecorder] 写入音频数据失败: disk full"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 写入音频数据失败: disk full"), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("写入错误: disk full")));
-    EXPECT_EQ(logged("峰值"), 0);
+    EXPECT_EQ(log.count("峰值"), 0);
 }
 
 // Each failure is logged, and what comes after it never runs.
@@ -222,7 +218,7 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
         auto recorder = makeRecorder();
         EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
         EXPECT_FALSE(recorder->isRecording());
-        EXPECT_EQ(logged(c.line), 1);
+        EXPECT_EQ(log.count(c.line), 1);
         EXPECT_FALSE(script.events.contains(QString::fromLatin1(c.neverRuns)));
         noCapture = false;
         script.format = AudioFormat{48000, 1, SampleType::Float32, true};
@@ -241,21 +237,21 @@ TEST_F(AudioRecorderTest, SelectedDeviceBecomesTheDefaultBeforeCaptureOpens)
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/e.m4a")));
     recorder->stopRecording();
     EXPECT_EQ(devices.defaultChanges, QStringList{QStringLiteral("usb_mic")});
-    EXPECT_EQ(logged("[AudioRecorder] 成功设置音频输入设备: USB Mic"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 成功设置音频输入设备: USB Mic"), 1);
 
     // Setting a device fails without an engine, and for an empty id.
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(*manager.selectedDevice()));
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/f.m4a")));
     EXPECT_FALSE(recorder->setAudioInputDeviceAfterEngineCreation(AudioInputDevice{}));
-    EXPECT_EQ(logged("[AudioRecorder] 无效的设备ID: "), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 无效的设备ID: "), 1);
     recorder->stopRecording();
 
     // A server refusing the change: recording goes on with the default.
     devices.failure = QStringLiteral("Access denied");
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/g.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(logged("[AudioRecorder] 设置音频输入设备失败: Access denied"), 1);
-    EXPECT_EQ(logged("[AudioRecorder] 音频输入设备设置失败，使用默认设备"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 设置音频输入设备失败: Access denied"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 音频输入设备设置失败，使用默认设备"), 1);
 }
 
 TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
@@ -279,11 +275,11 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_EQ(permission.requestCount(), 1);
     EXPECT_TRUE(recorder->startRecording(QStringLiteral("/docs/h.m4a")));
     recorder->stopRecording();
-    EXPECT_EQ(logged("[AudioRecorder] 麦克风状态未知，仍尝试录音: 没有可用的麦克风"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 麦克风状态未知，仍尝试录音: 没有可用的麦克风"), 1);
     // ... and only a refusal by the system stops it.
     permission.setStatus(MicrophonePermission::Status::Denied);
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/h2.m4a")));
-    EXPECT_EQ(logged("[AudioRecorder] 麦克风权限未授予，状态: 2"), 1);
+    EXPECT_EQ(log.count("[AudioRecorder] 麦克风权限未授予，状态: 2"), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
 }
 

@@ -4,8 +4,6 @@
 #include "platform/AudioFormat.h"
 #include "support/LogCapture.h"
 
-#include <QStringList>
-
 #include <cstring>
 #include <functional>
 #include <ostream>

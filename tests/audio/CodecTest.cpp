@@ -99,7 +99,6 @@ TEST(FfmpegAacFileWriter, BadPathsAndBuffersAreErrorsNotCrashes)
     EXPECT_TRUE(test::decodeAudioFile(dir.filePath(QStringLiteral("z.m4a"))).opened);
 }
 
-const AudioFormat Stereo48k{48000, 2, SampleType::Float32, true};
 const AudioFormat Mono16k{16000, 1, SampleType::Int16, true};
 
 
@@ -161,7 +160,7 @@ TEST(SwrResampler, ReadsPlanarInputAndRejectsOtherFormats)
     const auto samples = int16Samples(*out);
     EXPECT_NEAR(samples[100] / 32768.0, 0.4, 0.05);
 
-    EXPECT_FALSE(resampler->convert(sine(Stereo48k, 0, 480, 440.0)));
+    EXPECT_FALSE(resampler->convert(sine(AudioFormat{48000, 2, SampleType::Float32, true}, 0, 480, 440.0)));
     EXPECT_FALSE(SwrResampler::create(AudioFormat{}, Mono16k));
 }
 

@@ -10,44 +10,40 @@ namespace velnor {
 namespace {
 
 // A source description as the server sends it, with its property list.
-class SourceBuilder {
-public:
+struct SourceBuilder {
     SourceBuilder()
-        : m_properties(pa_proplist_new(), pa_proplist_free)
     {
-        m_info.name = "alsa_input.usb-Mic";
-        m_info.description = "USB Mic";
-        m_info.driver = "module-alsa-card.c";
-        m_info.monitor_of_sink = PA_INVALID_INDEX;
-        m_info.state = PA_SOURCE_SUSPENDED;
-        m_info.sample_spec = pa_sample_spec{PA_SAMPLE_S16LE, 44100, 2};
-        m_info.proplist = m_properties.get();
+        info.name = "alsa_input.usb-Mic";
+        info.description = "USB Mic";
+        info.driver = "module-alsa-card.c";
+        info.monitor_of_sink = PA_INVALID_INDEX;
+        info.state = PA_SOURCE_SUSPENDED;
+        info.sample_spec = pa_sample_spec{PA_SAMPLE_S16LE, 44100, 2};
+        info.proplist = properties.get();
     }
     SourceBuilder& property(const char* key, const char* value)
     {
-        pa_proplist_sets(m_properties.get(), key, value);
+        pa_proplist_sets(properties.get(), key, value);
         return *this;
     }
-    pa_source_info& info() { return m_info; }
 
-private:
-    std::unique_ptr<pa_proplist, void (*)(pa_proplist*)> m_properties;
-    pa_source_info m_info{};
+    std::unique_ptr<pa_proplist, void (*)(pa_proplist*)> properties{pa_proplist_new(), pa_proplist_free};
+    pa_source_info info{};
 };
 
 TEST(PulseSourceInfo, SourceKeepsItsNameFormatBusAndFormFactor)
 {
     SourceBuilder headset;
     headset.property(PA_PROP_DEVICE_BUS, "bluetooth").property(PA_PROP_DEVICE_FORM_FACTOR, "headset");
-    const AudioSourceInfo info = toSourceInfo(headset.info());
+    const AudioSourceInfo info = toSourceInfo(headset.info);
     EXPECT_EQ(info.name, QStringLiteral("alsa_input.usb-Mic"));
     EXPECT_EQ(info.description, QStringLiteral("USB Mic"));
     EXPECT_EQ(info.bus, QStringLiteral("bluetooth"));
     EXPECT_EQ(info.formFactor, QStringLiteral("headset"));
     EXPECT_EQ(info.channelCount, 2);
     EXPECT_EQ(info.sampleRate, 44100);
-    headset.info().description = nullptr;
-    EXPECT_TRUE(toSourceInfo(headset.info()).description.isEmpty());
+    headset.info.description = nullptr;
+    EXPECT_TRUE(toSourceInfo(headset.info).description.isEmpty());
 }
 
 // Monitors and null sources are flagged; a remapped or echo-cancelled source
@@ -63,34 +59,34 @@ TEST(PulseSourceInfo, MonitorsNullAndDeadSourcesAreFlagged)
     };
     for (const Case& c : {
              Case{"microphone", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "sound"); }, false, false, true},
-             Case{"monitor of a sink", [](SourceBuilder& s) { s.info().monitor_of_sink = 3; }, true, false, true},
+             Case{"monitor of a sink", [](SourceBuilder& s) { s.info.monitor_of_sink = 3; }, true, false, true},
              Case{"monitor class", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "monitor"); }, true, false, true},
              Case{"abstract", [](SourceBuilder& s) { s.property(PA_PROP_DEVICE_CLASS, "abstract"); }, false, true, true},
-             Case{"null source", [](SourceBuilder& s) { s.info().driver = "module-null-source.c"; }, false, true, true},
+             Case{"null source", [](SourceBuilder& s) { s.info.driver = "module-null-source.c"; }, false, true, true},
              Case{"remapped",
                   [](SourceBuilder& s) {
                       s.property(PA_PROP_DEVICE_CLASS, "filter");
-                      s.info().driver = "module-remap-source.c";
+                      s.info.driver = "module-remap-source.c";
                   },
                   false, false, true},
              Case{"unplugged",
                   [&](SourceBuilder& s) {
                       port.available = PA_PORT_AVAILABLE_NO;
-                      s.info().active_port = &port;
+                      s.info.active_port = &port;
                   },
                   false, false, false},
              Case{"port state unknown",
                   [&](SourceBuilder& s) {
                       port.available = PA_PORT_AVAILABLE_UNKNOWN;
-                      s.info().active_port = &port;
+                      s.info.active_port = &port;
                   },
                   false, false, true},
-             Case{"invalid state", [](SourceBuilder& s) { s.info().state = PA_SOURCE_INVALID_STATE; }, false, false, false},
+             Case{"invalid state", [](SourceBuilder& s) { s.info.state = PA_SOURCE_INVALID_STATE; }, false, false, false},
          }) {
         SCOPED_TRACE(c.name);
         SourceBuilder source;
         c.arrange(source);
-        const AudioSourceInfo info = toSourceInfo(source.info());
+        const AudioSourceInfo info = toSourceInfo(source.info);
         EXPECT_EQ(info.isMonitor, c.monitor);
         EXPECT_EQ(info.isVirtual, c.isVirtual);
         EXPECT_EQ(info.isAlive, c.alive);
@@ -105,10 +101,10 @@ TEST(PulseSourceInfo, ARefusedListingIsAFailureNotAnEmptyList)
     for (const bool refused : {false, true}) {
         SCOPED_TRACE(refused ? "refused" : "complete");
         SourceListing listing;
-        listing.add(&source.info(), 0, {});
+        listing.add(&source.info, 0, {});
         EXPECT_FALSE(listing.isFinished());
         listing.add(nullptr, refused ? -1 : 1, refused ? QStringLiteral("Access denied") : QString());
-        listing.add(&source.info(), 0, {}); // nothing counts after the end
+        listing.add(&source.info, 0, {}); // nothing counts after the end
         EXPECT_TRUE(listing.isFinished());
         const auto result = listing.result();
         ASSERT_EQ(result.ok(), !refused);

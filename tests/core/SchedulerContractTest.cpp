@@ -1,10 +1,9 @@
 #include "core/ManualScheduler.h"
 #include "core/QtScheduler.h"
+#include "support/EventLoopWait.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QStringList>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -26,12 +25,7 @@ struct Driver<ManualScheduler> {
 template <>
 struct Driver<QtScheduler> {
     QtScheduler scheduler;
-    void runFor(Duration span)
-    {
-        QEventLoop loop;
-        QTimer::singleShot(span, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    void runFor(Duration span) { test::runEventLoopFor(int(span.count())); }
 };
 
 template <typename S>

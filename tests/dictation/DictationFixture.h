@@ -43,7 +43,11 @@ protected:
         , keys([this] { return static_cast<qint64>(scheduler.now().count()); })
         , inputMethodKeys([this] { return static_cast<qint64>(scheduler.now().count()); })
     {
-        controller = std::make_unique<AppSetupHelper>(collaborators(), &historyRecorder, &preedit, &inputMethodKeys);
+        controller = std::make_unique<AppSetupHelper>(
+            AppSetupHelper::Collaborators{settings, scheduler, clock, log.logger(), log.printSink(), indicator, recorder,
+                                          recordingFiles, sounds, recognition, adjustment, textInput, workspace, keys,
+                                          trust, realtime.factory(), QStringLiteral("linux")},
+            &historyRecorder, &preedit, &inputMethodKeys);
     }
 
     // No dictation may stay open in the history.
@@ -62,20 +66,14 @@ protected:
         return answer.get_future().get();
     }
 
-    AppSetupHelper::Collaborators collaborators()
-    {
-        return AppSetupHelper::Collaborators{
-            settings, scheduler, clock, log.logger(), log.printSink(), indicator, recorder, recordingFiles,
-            sounds, recognition, adjustment, textInput, workspace, keys, trust, realtime.factory(),
-            QStringLiteral("linux")};
-    }
-
     void advance(double secondsToAdvance) { scheduler.advanceBy(seconds(secondsToAdvance)); }
 
-    // A whole traditional press: down, hold, up, and the delayed stop.
+    // A whole traditional press: down, hold (on both virtual clocks), up, and
+    // the delayed stop.
     void pressAndRelease(double holdSeconds = 1.0)
     {
         controller->handleKeyDown();
+        clock.advance(static_cast<qint64>(holdSeconds * 1000));
         advance(holdSeconds);
         controller->handleKeyUp();
         advance(0.3);
@@ -93,16 +91,15 @@ protected:
         return r;
     }
 
-    static ServiceError networkError()
-    {
-        return ServiceError{QStringLiteral("QASRServiceNetworkErrorDomain"), -1,
-                            QStringLiteral("网络请求失败: connection refused"), {}, {}, {}};
-    }
-
     // Answers the newest upload with `text` (the backend's record id "rec-1").
     void answerUpload(std::optional<QString> text, std::optional<bool> overOver = std::nullopt)
     {
         recognition.recognitions.last().answer(RecognitionResult::success(response(std::move(text), QStringLiteral("rec-1"), overOver)));
+    }
+    static ServiceError networkError()
+    {
+        return ServiceError{QStringLiteral("QASRServiceNetworkErrorDomain"), -1,
+                            QStringLiteral("网络请求失败: connection refused"), {}, {}, {}};
     }
     void failUpload() { recognition.recognitions.last().answer(RecognitionResult::failure(networkError())); }
 

@@ -5,23 +5,8 @@
 using namespace velnor;
 using namespace velnor::test;
 
-namespace {
-
 // What a user would find in the history after each kind of dictation.
-class DictationHistory : public DictationTest {
-protected:
-    // Holds the key for `holdSeconds` of both virtual clocks, then releases.
-    void dictate(double holdSeconds)
-    {
-        controller->handleKeyDown();
-        clock.advance(static_cast<qint64>(holdSeconds * 1000));
-        advance(holdSeconds);
-        controller->handleKeyUp();
-        advance(0.3);
-    }
-};
-
-} // namespace
+using DictationHistory = DictationTest;
 
 TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
 {
@@ -45,7 +30,7 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
         SCOPED_TRACE(c.name);
         store.clear(); // the re-press case leaves a new dictation open: the next press abandons it
         clock.advance(60'000);
-        dictate(2.0);
+        pressAndRelease(2.0);
         ASSERT_FALSE(recognition.recognitions.isEmpty());
         const QString recording = recordingFiles.handedOut.last();
         c.finish();
@@ -76,7 +61,7 @@ TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEve
     // The first text is typed after the typing delay and the insertion takes
     // its time: the key goes down again before it is in the field.
     textInput.deferCompletion = true;
-    dictate(1.0);
+    pressAndRelease(1.0);
     const QString first = recordingFiles.handedOut.last();
     answerUpload(QStringLiteral("第一句"));
     advance(0.5);
@@ -107,7 +92,7 @@ TEST_F(DictationHistory, ARePressWhileTheTextIsTypedLeavesEachDictationItsOwnEve
 
 TEST_F(DictationHistory, ADictationCancelledDuringItsUploadCanBeRetried)
 {
-    dictate(2.0);
+    pressAndRelease(2.0);
     const QString recording = recordingFiles.handedOut.last();
     const QByteArray sent = recognition.recognitions.last().params.audioData;
     controller->handleKeyDown(); // re-pressed while the upload runs

@@ -3,9 +3,7 @@
 using namespace velnor;
 using namespace velnor::test;
 
-namespace {
-class TraditionalDictation : public DictationTest {};
-} // namespace
+using TraditionalDictation = DictationTest;
 
 TEST_F(TraditionalDictation, PressAndReleaseRecordsUploadsAndTypesTheText)
 {

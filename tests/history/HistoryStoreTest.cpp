@@ -2,13 +2,13 @@
 #include "history/DictationRetry.h"
 #include "history/HistoryStore.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
 #include "testing/FakeBackendServices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -64,25 +64,13 @@ protected:
             store.recordCancelled(id);
         return id;
     }
-    QString crashWhileRecognizing(const QString& recording)
-    {
-        return record(*openedStore(), "Editor", recording, HistoryOutcome::Recognizing);
-    }
     int prune(HistoryStore& store, int days)
     {
         std::promise<int> removed;
         store.pruneOlderThan(days, [&](int count) { removed.set_value(count); });
         return removed.get_future().get();
     }
-    QString makeRecording(const QString& name)
-    {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("m4a");
-        return QFileInfo(file).absoluteFilePath();
-    }
-
-    QTemporaryDir dir;
+    test::TempDir dir;
     ManualClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 0), Qt::UTC)};
     bool enabled = true;
 };
@@ -131,8 +119,8 @@ TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeeps
     for (const bool onAtRestart : {true, false}) {
         SCOPED_TRACE(onAtRestart ? "history on" : "history off at restart");
         QFile::remove(dbPath());
-        const QString recording = makeRecording("1765000000.5.m4a");
-        const QString crashed = crashWhileRecognizing(recording);
+        const QString recording = dir.writeFile("1765000000.5.m4a", "m4a");
+        const QString crashed = record(*openedStore(), "Editor", recording, HistoryOutcome::Recognizing);
         enabled = onAtRestart;
         auto restarted = makeStore();
         EXPECT_EQ(open(*restarted), onAtRestart ? QStringList{crashed} : QStringList{});
@@ -177,7 +165,7 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
     QHash<QString, QString> recordingOf;
     for (const Case& c : cases) {
         clock.set(now.addDays(-c.ageDays));
-        const QString recording = c.withRecording ? makeRecording(QString::number(recordingOf.size()) + ".m4a") : QString();
+        const QString recording = c.withRecording ? dir.writeFile(QString::number(recordingOf.size()) + ".m4a", "m4a") : QString();
         if (c.withRecording && !c.recordingStillThere)
             QFile::remove(recording);
         record(*store, c.name, recording, c.outcome);
@@ -219,9 +207,9 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
 TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntryNeedsIt)
 {
     auto store = openedStore();
-    const QString shared = makeRecording("1765000000.5.m4a");
-    const QString own = makeRecording("1765000001.5.m4a");
-    const QString other = makeRecording("1765000002.5.m4a");
+    const QString shared = dir.writeFile("1765000000.5.m4a", "m4a");
+    const QString own = dir.writeFile("1765000001.5.m4a", "m4a");
+    const QString other = dir.writeFile("1765000002.5.m4a", "m4a");
     QStringList ids;
     for (const QString& recording : {shared, shared, own, other})
         ids << record(*store, "Editor", recording, HistoryOutcome::Failed);
