@@ -4,12 +4,15 @@
 // results) and against a hostile endpoint.
 #include "recognition/cloud/CloudFileRecognizer.h"
 #include "recognition/cloud/CloudStreamRecognizer.h"
+#include "recognition/cloud/Tc3Signer.h"
 #include "recognition/openai/TranscriptionRequest.h"
 #include "server/ApiFixture.h"
 #include "server/RealtimeDictation.h"
-#include "server/fakes/FakeSentenceApi.h"
 
 #include <QDateTime>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QWebSocketServer>
 
 #include <gtest/gtest.h>
@@ -26,29 +29,92 @@ const QString kAppId = QStringLiteral("1300000099");
 const QString kLocalAppId = QStringLiteral("1300000001");
 const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
 const QByteArray kLocalKey = "local-key-000000000000000000000";
+const auto wallClock = &QDateTime::currentSecsSinceEpoch;
 
-qint64 wallClock()
+// Credentials the fakes check, and where the file API or the real-time endpoint is.
+CloudSettings settings(const QUrl& apiUrl, const QUrl& realtimeUrl = {}, const QString& key = kSecretKey)
 {
-    return QDateTime::currentSecsSinceEpoch();
+    return {.secretId = kSecretId, .secretKey = key, .appId = kAppId, .region = {}, .apiUrl = apiUrl,
+            .realtimeUrl = realtimeUrl};
 }
 
-// Credentials the fakes check: the file API's URL or the real-time endpoint is set by each test.
-CloudSettings cloudSettings(const QString& key = kSecretKey)
+// One second.
+std::vector<std::int16_t> tone()
 {
-    CloudSettings s;
-    s.secretId = kSecretId;
-    s.secretKey = key;
-    s.appId = kAppId;
-    return s;
-}
-
-std::vector<std::int16_t> tone(int samples)
-{
-    std::vector<std::int16_t> pcm(std::size_t(samples), 0);
+    std::vector<std::int16_t> pcm(16000, 0);
     for (std::size_t i = 0; i < pcm.size(); ++i)
         pcm[i] = std::int16_t((i * 37) % 2000 - 1000);
     return pcm;
 }
+
+// The vendor's one-sentence recognition API on 127.0.0.1, in the test's own
+// process: checks each call's TC3 signature, answers as told (after `delayMs`)
+// and records what it got.
+class FakeSentenceApi final {
+public:
+    enum class Answer { Text, Huge, Silent };
+    struct Call {
+        bool signatureOk;
+        QJsonObject request;
+        QByteArray pcm;
+    };
+
+    FakeSentenceApi()
+    {
+        m_http.route(QStringLiteral("/"), QHttpServerRequest::Method::Post,
+                     [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                         onCall(request, std::move(responder));
+                     });
+    }
+    bool start() { return (m_port = m_http.listen(QHostAddress::LocalHost, 0)) != 0; }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+
+    Answer answer = Answer::Text;
+    QString text;
+    int delayMs = 0;
+    std::vector<Call> calls;
+    int mostAtOnce = 0;
+
+private:
+    static bool signatureHolds(const QHttpServerRequest& request)
+    {
+        const Tc3Call call{.host = QString::fromUtf8(request.value("host")), .service = QStringLiteral("asr"),
+                           .action = QString::fromUtf8(request.value("x-tc-action")),
+                           .version = QString::fromUtf8(request.value("x-tc-version")), .region = {},
+                           .timestamp = request.value("x-tc-timestamp").toLongLong(), .payload = request.body()};
+        return qAbs(call.timestamp - QDateTime::currentSecsSinceEpoch()) <= 300
+            && request.value("content-type") == Tc3Signer::kContentType
+            && request.value("authorization") == Tc3Signer::authorization(kSecretId, kSecretKey, call);
+    }
+
+    void onCall(const QHttpServerRequest& httpRequest, QHttpServerResponder&& responder)
+    {
+        const QJsonObject request = QJsonDocument::fromJson(httpRequest.body()).object();
+        calls.push_back({signatureHolds(httpRequest), request,
+                         QByteArray::fromBase64(request.value(QStringLiteral("Data")).toString().toLatin1())});
+        QByteArray body = QJsonDocument(QJsonObject{{"Response", QJsonObject{{"Result", text}}}}).toJson();
+        if (!calls.back().signatureOk) {
+            body = R"({"Response":{"Error":{"Code":"AuthFailure.SignatureFailure",)"
+                   R"("Message":"The provided credentials could not be validated."}}})";
+        } else if (answer == Answer::Silent) {
+            m_unanswered.push_back(std::move(responder));
+            return;
+        } else if (answer == Answer::Huge) {
+            body = R"({"Response":{"Result":")" + QByteArray(3 * 1024 * 1024, 'x') + R"("}})";
+        }
+        mostAtOnce = std::max(mostAtOnce, ++m_atOnce);
+        auto kept = std::make_shared<QHttpServerResponder>(std::move(responder));
+        QTimer::singleShot(delayMs, &m_http, [this, kept, body] {
+            --m_atOnce;
+            kept->write(body, "application/json");
+        });
+    }
+
+    QHttpServer m_http;
+    quint16 m_port = 0;
+    std::vector<QHttpServerResponder> m_unanswered;
+    int m_atOnce = 0;
+};
 
 // ---------------------------------------------------------------- files
 
@@ -56,27 +122,7 @@ class CloudFile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(api.start()); }
 
-    CloudSettings settings() const
-    {
-        CloudSettings s = cloudSettings();
-        s.apiUrl = api.url();
-        return s;
-    }
-
-    // Runs the blocking call on a request thread, as the server does, while
-    // this thread's event loop serves the fake.
-    FileRecognition recognize(CloudFileRecognizer& recognizer, int deadlineMs)
-    {
-        const std::vector<std::int16_t> pcm = tone(16000);
-        auto result = std::async(std::launch::async, [&] {
-            return recognizer.recognize(pcm, {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs));
-        });
-        EXPECT_TRUE(test::waitUntil(
-            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, deadlineMs + 5000));
-        return result.get();
-    }
-
-    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    FakeSentenceApi api;
 };
 
 // Five calls at once against a bound of two.
@@ -84,10 +130,10 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
 {
     api.text = QStringLiteral("今天下午开会");
     api.delayMs = 150;
-    CloudSettings bounded = settings();
+    CloudSettings bounded = settings(api.url());
     bounded.maxRequests = 2;
     CloudFileRecognizer recognizer(bounded, wallClock);
-    const std::vector<std::int16_t> pcm = tone(16000);
+    const std::vector<std::int16_t> pcm = tone();
     std::vector<std::future<FileRecognition>> calls;
     for (int i = 0; i < 5; ++i) {
         calls.push_back(std::async(std::launch::async, [&] {
@@ -101,15 +147,15 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
     }, 30000));
     for (auto& call : calls)
         EXPECT_EQ(call.get().text.value_or(QStringLiteral("<failed>")), api.text);
-    EXPECT_EQ(api.mostAtOnce(), 2);
-    ASSERT_EQ(api.calls().size(), 5u);
-    const auto& call = api.calls().front();
+    EXPECT_EQ(api.mostAtOnce, 2);
+    ASSERT_EQ(api.calls.size(), 5u);
+    const auto& call = api.calls.front();
     EXPECT_TRUE(call.signatureOk);
-    EXPECT_EQ(call.engine, "16k_zh");
-    EXPECT_EQ(call.voiceFormat, "pcm");
-    EXPECT_EQ(call.sourceType, 1) << "the audio is in the request";
-    EXPECT_EQ(call.hotWords, "Velnor|10");
-    EXPECT_EQ(call.dataLen, 32000);
+    EXPECT_EQ(call.request["EngSerViceType"], "16k_zh");
+    EXPECT_EQ(call.request["VoiceFormat"], "pcm");
+    EXPECT_EQ(call.request["SourceType"], 1) << "the audio is in the request";
+    EXPECT_EQ(call.request["HotwordList"], "Velnor|10");
+    EXPECT_EQ(call.request["DataLen"], 32000);
     EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
 }
 
@@ -117,7 +163,7 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
 // SentenceRecognition's answer table; here what only a socket shows.
 TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
 {
-    using Answer = test::FakeSentenceApi::Answer;
+    using Answer = FakeSentenceApi::Answer;
     const struct {
         const char* name;
         Answer answer;
@@ -132,11 +178,15 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         api.answer = c.answer;
-        CloudSettings s = settings();
-        if (c.down)
-            s.apiUrl = QUrl(QStringLiteral("http://127.0.0.1:1/"));
-        CloudFileRecognizer recognizer(s, wallClock);
-        const FileRecognition result = recognize(recognizer, c.deadlineMs);
+        const QUrl apiUrl = c.down ? QUrl(QStringLiteral("http://127.0.0.1:1/")) : api.url();
+        CloudFileRecognizer recognizer(settings(apiUrl), wallClock);
+        // On a request thread, as the server does, while this thread's event loop serves the fake.
+        auto call = std::async(std::launch::async, [&] {
+            return recognizer.recognize(tone(), {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(c.deadlineMs));
+        });
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return call.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, c.deadlineMs + 5000));
+        const FileRecognition result = call.get();
         EXPECT_FALSE(result.text.has_value());
         EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
         EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
@@ -163,40 +213,11 @@ protected:
             << upstream.error().toStdString();
     }
 
-    static CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey)
-    {
-        CloudSettings s = cloudSettings(key);
-        s.realtimeUrl = endpoint;
-        return s;
-    }
-
     QUrl upstreamUrl() const
     {
         QUrl url = upstream.url(QStringLiteral("/asr/v2"));
         url.setScheme(QStringLiteral("ws"));
         return url;
-    }
-
-    // Opens a stream, pushes `packets` packets of 40 ms at once (before the
-    // handshake, as clients do) and the end, and waits for its last event.
-    // The sink drops the stream on that event, as a session does.
-    RelayRecord relay(const CloudSettings& s, int packets, const QString& voiceId = QStringLiteral("voice-relay-1"),
-                      int quietLimitMs = 5000)
-    {
-        RelayRecord record;
-        CloudStreamRecognizer recognizer(s, wallClock, quietLimitMs);
-        std::unique_ptr<StreamRecognition> stream;
-        stream = recognizer.open(voiceId, {QStringLiteral("en"), {QStringLiteral("Velnor")}},
-                                 [&](const StreamEvent& event) {
-                                     record.events.push_back(event);
-                                     if (record.ended())
-                                         stream.reset();
-                                 });
-        for (int i = 0; i < packets; ++i)
-            stream->push(QByteArray(1280, char(i)));
-        stream->finish();
-        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
-        return record;
     }
 
     test::TempDir dir;
@@ -261,7 +282,21 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
         const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
         const std::unique_ptr<HostileEndpoint> hostile = c.say.isEmpty() ? nullptr : std::make_unique<HostileEndpoint>(c.say);
         const QUrl endpoint = hostile ? hostile->url() : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
-        const RelayRecord record = relay(settings(endpoint, key), 4, QStringLiteral("voice-fail-%1").arg(++voice), hostile ? 300 : 5000);
+        // Four packets of 40 ms at once (before the handshake, as clients do) and the end; the sink
+        // drops the stream on its last event, as a session does.
+        RelayRecord record;
+        CloudStreamRecognizer recognizer(settings({}, endpoint, key), wallClock, hostile ? 300 : 5000);
+        std::unique_ptr<StreamRecognition> stream;
+        stream = recognizer.open(QStringLiteral("voice-fail-%1").arg(++voice), {QStringLiteral("en"), {QStringLiteral("Velnor")}},
+                                 [&](const StreamEvent& event) {
+                                     record.events.push_back(event);
+                                     if (record.ended())
+                                         stream.reset();
+                                 });
+        for (int i = 0; i < 4; ++i)
+            stream->push(QByteArray(1280, char(i)));
+        stream->finish();
+        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
         ASSERT_TRUE(record.ended());
         const StreamEvent& last = record.events.back();
         EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
@@ -294,7 +329,7 @@ protected:
     }
     test::HttpResult upload()
     {
-        const test::MultipartBody body = test::uploadBody(wavFile(tone(16000)), {{"file_type", "wav"}});
+        const test::MultipartBody body = test::uploadBody(wavFile(tone()), {{"file_type", "wav"}});
         return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
                                     {{"Content-Type", body.contentType()}}, 20000);
     }
@@ -302,7 +337,7 @@ protected:
     test::Dictation dictate() { return local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000); }
 
     test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
-    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    FakeSentenceApi api;
     test::TempDir serverDir;
     test::ServerProcess server;
 };

@@ -42,40 +42,30 @@ public:
     std::vector<Request> requests;
 
 private:
-    static QString field(const MultipartForm& form, const char* name)
-    {
-        const MultipartPart* part = form.part(name);
-        return part ? QString::fromUtf8(part->data) : QString();
-    }
-
     void answer(const QHttpServerRequest& request, QHttpServerResponder&& responder)
     {
-        Request seen;
+        Request& seen = requests.emplace_back();
         seen.authorised = request.value("authorization") == "Bearer " + key;
-        QString error;
-        if (const std::optional<MultipartForm> form = MultipartParser::parse(request.value("content-type"),
-                                                                           request.body(), &error)) {
-            seen.model = field(*form, "model");
-            seen.language = field(*form, "language");
-            seen.prompt = field(*form, "prompt");
-            if (const MultipartPart* file = form->part("file")) {
-                seen.fileName = QString::fromUtf8(file->fileName);
-                seen.wavBytes = file->data.size();
-            }
+        const std::optional<MultipartForm> form =
+            MultipartParser::parse(request.value("content-type"), request.body(), nullptr);
+        const auto field = [&](const char* name) {
+            const MultipartPart* part = form ? form->part(name) : nullptr;
+            return part ? QString::fromUtf8(part->data) : QString();
+        };
+        seen.model = field("model");
+        seen.language = field("language");
+        seen.prompt = field("prompt");
+        if (const MultipartPart* file = form ? form->part("file") : nullptr) {
+            seen.fileName = QString::fromUtf8(file->fileName);
+            seen.wavBytes = file->data.size();
         }
-        requests.push_back(seen);
-        if (hang) {
+        if (hang)
             m_held.push_back(std::move(responder)); // never answered
-            return;
-        }
-        if (!seen.authorised) {
-            responder.write(QJsonDocument(QJsonObject{{QStringLiteral("error"),
-                                                       QJsonObject{{QStringLiteral("message"),
-                                                                    QStringLiteral("Incorrect API key provided")}}}}),
+        else if (!seen.authorised)
+            responder.write(R"({"error":{"message":"Incorrect API key provided"}})", "application/json",
                             QHttpServerResponder::StatusCode::Unauthorized);
-            return;
-        }
-        responder.write(QJsonDocument(QJsonObject{{QStringLiteral("text"), text}}));
+        else
+            responder.write(QJsonDocument(QJsonObject{{QStringLiteral("text"), text}}));
     }
 
     QHttpServer m_http;
