@@ -14,15 +14,7 @@ namespace velnor::server::test {
 
 using namespace velnor::test;
 
-// A velnor-server started for each test (with a 2 MiB upload limit and a
-// published Linux release 1.10.0), and helpers to talk to it.
 inline const QString kPhone = QStringLiteral("13812345678");
-
-inline QStringList limitsAndRelease()
-{
-    return {QStringLiteral("--max-upload-mb"), QStringLiteral("2"), QStringLiteral("--latest-version"),
-            QStringLiteral("linux=1.10.0,https://downloads.invalid/velnor")};
-}
 
 // The real-time endpoint's credentials as options, the key written to a file in `dir`.
 inline QStringList realtimeCredentials(const TempDir& dir, const QString& appId, const QString& secretId,
@@ -43,10 +35,10 @@ inline MultipartBody uploadBody(const QByteArray& audio, const QList<QPair<QByte
     return body;
 }
 
+// A velnor-server started for each test with `args`, and helpers to talk to it.
 class ServerApi : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString(); }
-    virtual QStringList extraArgs() const { return limitsAndRelease(); }
+    void SetUp() override { ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString(); }
 
     QUrl url(const char* path) const { return server.url(QString::fromLatin1(path)); }
     HttpResult post(const char* path, const QJsonObject& body, const QString& token = {})
@@ -89,6 +81,8 @@ protected:
         return login.data().toObject().value("token").toString();
     }
 
+    // A 2 MiB upload limit and a published Linux release 1.10.0; fixtures add theirs.
+    QStringList args{"--max-upload-mb", "2", "--latest-version", "linux=1.10.0,https://downloads.invalid/velnor"};
     velnor::test::TempDir dataDir;
     ServerProcess server;
     RawHttp http;

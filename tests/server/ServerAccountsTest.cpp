@@ -78,8 +78,8 @@ protected:
                                       "#!/bin/sh\nread code\n[ \"$1\" = 13900000009 ] && exit 1\n"
                                       "echo \"$1 $code\" >> '" + m_tools.filePath(QStringLiteral("sent")).toUtf8() + "'\n");
         QFile::setPermissions(m_gateway, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        args = QStringList{QStringLiteral("--sms-command"), m_gateway};
     }
-    QStringList extraArgs() const override { return {QStringLiteral("--sms-command"), m_gateway}; }
 
     velnor::test::TempDir m_tools;
     QString m_gateway;

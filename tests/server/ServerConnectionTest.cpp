@@ -98,10 +98,10 @@ private:
 
 class GuardedServer : public ServerApi {
 protected:
-    QStringList extraArgs() const override
+    GuardedServer()
     {
-        return test::limitsAndRelease() + QStringList{"--header-timeout", "0.3", "--body-timeout", "0.3", "--idle-timeout",
-                                                "3", "--max-connections-per-peer", QString::number(kPerPeerCap)};
+        args << QStringList{"--header-timeout", "0.3", "--body-timeout", "0.3", "--idle-timeout", "3",
+                            "--max-connections-per-peer", QString::number(kPerPeerCap)};
     }
     quint16 port() const { return static_cast<quint16>(server.url().port()); }
     static QByteArray checkRequest(const QByteArray& host = "127.0.0.1")
@@ -203,9 +203,12 @@ TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
 
 // A root, an intermediate signed by it and a 127.0.0.1 leaf signed by the
 // intermediate; fullchain.pem holds the leaf and the intermediate.
-QString makeCertificateChain(const QString& dir)
+TEST(ServerTls, ServesTheWholeCertificateChain)
 {
-    const QString script = QStringLiteral(R"(set -e
+    velnor::test::TempDir dir;
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(set -e
 q() { "$@" 2>/dev/null; }
 printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n' > ca.ext
 printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\n' > leaf.ext
@@ -215,20 +218,9 @@ q openssl x509 -req -in inter.csr -CA root.pem -CAkey root.key -CAcreateserial -
 q openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout leaf.key -out leaf.csr
 q openssl x509 -req -in leaf.csr -CA inter.pem -CAkey inter.key -CAcreateserial -days 2 -extfile leaf.ext -out leaf.pem
 cat leaf.pem inter.pem > fullchain.pem
-)");
-    QProcess shell;
-    shell.setWorkingDirectory(dir);
-    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-    if (!shell.waitForFinished(60000) || shell.exitCode() != 0)
-        return QStringLiteral("openssl failed: ") + QString::fromUtf8(shell.readAllStandardError());
-    return {};
-}
-
-TEST(ServerTls, ServesTheWholeCertificateChain)
-{
-    velnor::test::TempDir dir;
-    const QString chainError = makeCertificateChain(dir.path());
-    ASSERT_TRUE(chainError.isEmpty()) << chainError.toStdString();
+)")});
+    ASSERT_TRUE(shell.waitForFinished(60000) && shell.exitCode() == 0)
+        << "openssl failed: " << shell.readAllStandardError().toStdString();
     test::ServerProcess server;
     ASSERT_TRUE(server.start(dir.filePath("data"), {"--tls-cert", dir.filePath("fullchain.pem"), "--tls-key",
                                                     dir.filePath("leaf.key")}))

@@ -38,7 +38,7 @@ protected:
     void startServer(const QUrl& baseUrl, const QByteArray& key, int timeoutSeconds = 30)
     {
         ASSERT_TRUE(server.start(dataDir.path(),
-                                 test::limitsAndRelease() + test::realtimeCredentials(dataDir, kAppId, kSecretId, kSecretKey)
+                                 args + test::realtimeCredentials(dataDir, kAppId, kSecretId, kSecretKey)
                                      << "--recognizer" << "openai" << "--openai-url" << baseUrl.toString()
                                      << "--openai-key-file" << dataDir.writeFile("openai.key", key + '\n')
                                      << "--recognition-timeout" << QString::number(timeoutSeconds)))

@@ -27,9 +27,9 @@ protected:
     {
         grammar = speech.grammar(kSentences);
         ASSERT_FALSE(grammar.isEmpty());
+        args << QStringLiteral("--grammar") << grammar;
         ServerApi::SetUp();
     }
-    QStringList extraArgs() const override { return test::limitsAndRelease() << QStringLiteral("--grammar") << grammar; }
 
     velnor::test::TempDir workDir;
     test::SpeechFixtures speech{workDir.path()};

@@ -20,7 +20,7 @@ TEST_F(ServerApi, DataSurvivesARestart)
 
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly()) << "SIGTERM ends the server normally";
-    ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString();
+    ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString();
 
     const HttpResult me = http.get(url("/auth/mev2"), token);
     ASSERT_EQ(me.code(), 0) << "the session outlives the process: " << me.body.toStdString();
@@ -88,11 +88,7 @@ TEST_F(ServerApi, ConcurrentWritesOfOneUserAllLand)
 // One recognition thread and one waiting place: every further upload is busy.
 class BusyServer : public ServerApi {
 protected:
-    QStringList extraArgs() const override
-    {
-        return test::limitsAndRelease() << QStringLiteral("--recognition-threads") << QStringLiteral("1")
-                                        << QStringLiteral("--recognition-queue") << QStringLiteral("1");
-    }
+    BusyServer() { args << QStringList{"--recognition-threads", "1", "--recognition-queue", "1"}; }
 
     // `count` scripted uploads started at once, each held `delayMs` by its handler.
     QList<QNetworkReply*> startUploads(int count, int delayMs)
