@@ -3,10 +3,8 @@
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkRequest>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -25,10 +23,9 @@ inline QStringList realtimeCredentials(const TempDir& dir, const QString& appId,
 }
 
 // A multipart upload to /qasr/recognize: `fields`, then `audio` as the file part.
-inline MultipartBody uploadBody(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields = {},
-                                const QByteArray& boundary = "Boundary-0C7E29A4")
+inline MultipartBody uploadBody(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields = {})
 {
-    MultipartBody body(boundary);
+    MultipartBody body("Boundary-0C7E29A4");
     for (const auto& [name, value] : fields)
         body.field(name, value);
     body.file("file", "audio.m4a", "audio/m4a", audio);
@@ -61,9 +58,9 @@ protected:
         return http.send("POST", url("/qasr/recognize"), body.finish(), headers, timeoutMs);
     }
     // An upload left in flight on its own connection of `network`.
-    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, int i, const QString& token = {})
+    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, const QString& token = {})
     {
-        const MultipartBody body = uploadBody(audio, {{"file_type", "m4a"}}, "B" + QByteArray::number(i));
+        const MultipartBody body = uploadBody(audio, {{"file_type", "m4a"}});
         QNetworkRequest request(url("/qasr/recognize"));
         request.setRawHeader("Content-Type", body.contentType());
         if (!token.isEmpty())

@@ -15,8 +15,6 @@
 #include <QHttpServerResponder>
 #include <QWebSocketServer>
 
-#include <gtest/gtest.h>
-
 #include <future>
 
 namespace velnor::server::cloud {
@@ -195,16 +193,6 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
 
 // ---------------------------------------------------------------- real time
 
-// What a relayed stream reported, as the endpoint's session would see it.
-struct RelayRecord {
-    std::vector<StreamEvent> events;
-    bool ended() const
-    {
-        return !events.empty()
-            && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
-    }
-};
-
 class CloudRelay : public ::testing::Test {
 protected:
     void startUpstream()
@@ -225,27 +213,22 @@ protected:
 };
 
 // An endpoint that answers every connection with what it is told to say.
-class HostileEndpoint {
-public:
-    explicit HostileEndpoint(QByteArrayList say)
-    {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this, say] {
-            QWebSocket* socket = m_server.nextPendingConnection();
-            socket->setParent(&m_server);
-            for (const QByteArray& message : say) {
-                if (message.startsWith("bin:"))
-                    socket->sendBinaryMessage(message.mid(4));
-                else
-                    socket->sendTextMessage(QString::fromUtf8(message));
-            }
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(m_server.serverPort())); }
-
-private:
-    QWebSocketServer m_server{QStringLiteral("hostile"), QWebSocketServer::NonSecureMode};
-};
+std::unique_ptr<QWebSocketServer> hostileEndpoint(const QByteArrayList& say)
+{
+    auto server = std::make_unique<QWebSocketServer>(QStringLiteral("hostile"), QWebSocketServer::NonSecureMode);
+    EXPECT_TRUE(server->listen(QHostAddress::LocalHost, 0));
+    QObject::connect(server.get(), &QWebSocketServer::newConnection, server.get(), [server = server.get(), say] {
+        QWebSocket* socket = server->nextPendingConnection();
+        socket->setParent(server);
+        for (const QByteArray& message : say) {
+            if (message.startsWith("bin:"))
+                socket->sendBinaryMessage(message.mid(4));
+            else
+                socket->sendTextMessage(QString::fromUtf8(message));
+        }
+    });
+    return server;
+}
 
 // Refusals and errors of the real upstream (scripted), an endpoint that is
 // down, and a hostile one (what it says) all reach the client without a hang.
@@ -280,25 +263,31 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
             ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
         }
         const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
-        const std::unique_ptr<HostileEndpoint> hostile = c.say.isEmpty() ? nullptr : std::make_unique<HostileEndpoint>(c.say);
-        const QUrl endpoint = hostile ? hostile->url() : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
+        const std::unique_ptr<QWebSocketServer> hostile = c.say.isEmpty() ? nullptr : hostileEndpoint(c.say);
+        const QUrl endpoint = hostile ? QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(hostile->serverPort()))
+                              : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2"))
+                                       : upstreamUrl();
         // Four packets of 40 ms at once (before the handshake, as clients do) and the end; the sink
         // drops the stream on its last event, as a session does.
-        RelayRecord record;
+        std::vector<StreamEvent> events; // as the endpoint's session would see them
+        const auto ended = [&] {
+            return !events.empty()
+                && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
+        };
         CloudStreamRecognizer recognizer(settings({}, endpoint, key), wallClock, hostile ? 300 : 5000);
         std::unique_ptr<StreamRecognition> stream;
         stream = recognizer.open(QStringLiteral("voice-fail-%1").arg(++voice), {QStringLiteral("en"), {QStringLiteral("Velnor")}},
                                  [&](const StreamEvent& event) {
-                                     record.events.push_back(event);
-                                     if (record.ended())
+                                     events.push_back(event);
+                                     if (ended())
                                          stream.reset();
                                  });
         for (int i = 0; i < 4; ++i)
             stream->push(QByteArray(1280, char(i)));
         stream->finish();
-        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
-        ASSERT_TRUE(record.ended());
-        const StreamEvent& last = record.events.back();
+        EXPECT_TRUE(test::waitUntil(ended, 15000));
+        ASSERT_TRUE(ended());
+        const StreamEvent& last = events.back();
         EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
         EXPECT_EQ(last.code, c.code);
         EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();

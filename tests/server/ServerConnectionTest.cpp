@@ -3,13 +3,12 @@
 // forged log line, and TLS with a certificate chain.
 #include "ApiFixture.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -42,24 +41,22 @@ public:
         m_socket.waitForBytesWritten(5000);
     }
 
-    // The next whole answer (status line to end of body); empty if none came within `timeoutMs`.
-    QByteArray answer(int timeoutMs = 5000)
+    // The next whole answer (status line to end of body); empty if none came within five seconds.
+    QByteArray answer()
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (true) {
+        static const QRegularExpression length(QStringLiteral("\ncontent-length: *(\\d+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const QDeadlineTimer deadline(5000);
+        for (;;) {
             const qsizetype headEnd = m_received.indexOf("\r\n\r\n");
-            if (headEnd >= 0) {
-                const QByteArray head = m_received.left(headEnd).toLower();
-                const qsizetype at = head.indexOf("content-length:");
-                const qsizetype length = at < 0 ? 0 : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLongLong();
-                if (m_received.size() >= headEnd + 4 + length) {
-                    const QByteArray whole = m_received.left(headEnd + 4 + length);
-                    m_received.remove(0, whole.size());
-                    return whole;
-                }
+            const qsizetype end =
+                headEnd + 4 + length.match(QString::fromLatin1(m_received.left(headEnd))).captured(1).toLongLong();
+            if (headEnd >= 0 && m_received.size() >= end) {
+                const QByteArray whole = m_received.left(end);
+                m_received.remove(0, end);
+                return whole;
             }
-            if (timer.elapsed() > timeoutMs || !readMore(timeoutMs - static_cast<int>(timer.elapsed())))
+            if (deadline.hasExpired() || !readMore(int(deadline.remainingTime())))
                 return {};
         }
     }
@@ -67,9 +64,8 @@ public:
     // Whether the server closed the connection within `timeoutMs` (reading and dropping what it sent).
     bool closedByServer(int timeoutMs)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (m_socket.state() == QAbstractSocket::ConnectedState && timer.elapsed() < timeoutMs)
+        const QDeadlineTimer deadline(timeoutMs);
+        while (m_socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
             readMore(100);
         return m_socket.state() != QAbstractSocket::ConnectedState;
     }

@@ -9,8 +9,6 @@
 #include <QScopeGuard>
 #include <QTcpServer>
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 
@@ -62,7 +60,7 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
     QList<QNetworkReply*> replies;
     QNetworkAccessManager network;
     for (int i = 0; i < 6; ++i)
-        replies << startUpload(network, i % 2 ? second : first, i, token);
+        replies << startUpload(network, i % 2 ? second : first, token);
     for (int i = 0; i < replies.size(); ++i) {
         const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(replies[i])).object();
         EXPECT_EQ(envelope.value("code").toInt(-1), 0);

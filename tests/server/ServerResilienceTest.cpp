@@ -2,8 +2,6 @@
 #include "ApiFixture.h"
 #include "support/EventLoopWait.h"
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 
@@ -97,18 +95,17 @@ protected:
         EXPECT_TRUE(server.injectFault(QStringLiteral("/qasr/recognize"), {{"delay_ms", delayMs}}, count));
         QList<QNetworkReply*> replies;
         for (int i = 0; i < count; ++i) {
-            QNetworkReply* reply = startUpload(network, "not decoded: scripted", i);
+            QNetworkReply* reply = startUpload(network, "not decoded: scripted");
             QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [reply](qint64 sent, qint64 total) {
                 if (total > 0 && sent == total)
                     reply->setProperty("sent", true);
             });
             replies << reply;
         }
-        const bool allSent = test::waitUntil([&] {
+        EXPECT_TRUE(test::waitUntil([&] {
             return std::all_of(replies.cbegin(), replies.cend(),
                                [](QNetworkReply* r) { return r->isFinished() || r->property("sent").toBool(); });
-        });
-        EXPECT_TRUE(allSent);
+        }));
         return replies;
     }
 
