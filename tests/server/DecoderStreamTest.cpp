@@ -22,10 +22,7 @@ public:
         bool speaking;
         QString partial;
     };
-    explicit ScriptedRecognizer(QList<Step> steps)
-        : m_steps(std::move(steps))
-    {
-    }
+    explicit ScriptedRecognizer(QList<Step> steps) : m_steps(std::move(steps)) {}
     void startUtterance() override { ++starts; }
     void process(std::span<const std::int16_t> samples) override
     {

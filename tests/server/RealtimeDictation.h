@@ -35,12 +35,10 @@ public:
     Dictation dictate(const QUrl& server, const QByteArray& pcm, int timeoutMs = 60000)
     {
         Dictation dictation;
-        QStringList segments;
         bool finished = false;
         qsizetype sent = 0;
         QWebSocket socket;
         QTimer pacer;
-        pacer.setInterval(100);
         const auto sendNext = [&] {
             if (sent >= pcm.size()) {
                 pacer.stop();
@@ -64,12 +62,12 @@ public:
                 finished = true;
             } else if (const QJsonObject result = json.value(QStringLiteral("result")).toObject();
                        result.value(QStringLiteral("slice_type")).toInt() == 2) {
-                segments << result.value(QStringLiteral("voice_text_str")).toString();
+                dictation.text += QLatin1Char(' ') + result.value(QStringLiteral("voice_text_str")).toString();
             }
         });
         QObject::connect(&socket, &QWebSocket::connected, &pacer, [&] {
             clock.start();
-            pacer.start();
+            pacer.start(100);
             sendNext();
         });
         // Signed as the cloud relay signs its upstream URLs.
@@ -82,7 +80,7 @@ public:
                                                     quint32(m_voices)));
         if (!velnor::test::waitUntil([&] { return finished; }, timeoutMs))
             dictation.failure = QStringLiteral("no final message");
-        dictation.text = segments.join(QLatin1Char(' ')).simplified();
+        dictation.text = dictation.text.simplified();
         return dictation;
     }
 
