@@ -3,10 +3,8 @@
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkRequest>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -14,15 +12,7 @@ namespace velnor::server::test {
 
 using namespace velnor::test;
 
-// A velnor-server started for each test (with a 2 MiB upload limit and a
-// published Linux release 1.10.0), and helpers to talk to it.
 inline const QString kPhone = QStringLiteral("13812345678");
-
-inline QStringList limitsAndRelease()
-{
-    return {QStringLiteral("--max-upload-mb"), QStringLiteral("2"), QStringLiteral("--latest-version"),
-            QStringLiteral("linux=1.10.0,https://downloads.invalid/velnor")};
-}
 
 // The real-time endpoint's credentials as options, the key written to a file in `dir`.
 inline QStringList realtimeCredentials(const TempDir& dir, const QString& appId, const QString& secretId,
@@ -33,20 +23,19 @@ inline QStringList realtimeCredentials(const TempDir& dir, const QString& appId,
 }
 
 // A multipart upload to /qasr/recognize: `fields`, then `audio` as the file part.
-inline MultipartBody uploadBody(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields = {},
-                                const QByteArray& boundary = "Boundary-0C7E29A4")
+inline MultipartBody uploadBody(const QByteArray& audio, const QList<QPair<QByteArray, QByteArray>>& fields = {})
 {
-    MultipartBody body(boundary);
+    MultipartBody body("Boundary-0C7E29A4");
     for (const auto& [name, value] : fields)
         body.field(name, value);
     body.file("file", "audio.m4a", "audio/m4a", audio);
     return body;
 }
 
+// A velnor-server started for each test with `args`, and helpers to talk to it.
 class ServerApi : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString(); }
-    virtual QStringList extraArgs() const { return limitsAndRelease(); }
+    void SetUp() override { ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString(); }
 
     QUrl url(const char* path) const { return server.url(QString::fromLatin1(path)); }
     HttpResult post(const char* path, const QJsonObject& body, const QString& token = {})
@@ -69,9 +58,9 @@ protected:
         return http.send("POST", url("/qasr/recognize"), body.finish(), headers, timeoutMs);
     }
     // An upload left in flight on its own connection of `network`.
-    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, int i, const QString& token = {})
+    QNetworkReply* startUpload(QNetworkAccessManager& network, const QByteArray& audio, const QString& token = {})
     {
-        const MultipartBody body = uploadBody(audio, {{"file_type", "m4a"}}, "B" + QByteArray::number(i));
+        const MultipartBody body = uploadBody(audio, {{"file_type", "m4a"}});
         QNetworkRequest request(url("/qasr/recognize"));
         request.setRawHeader("Content-Type", body.contentType());
         if (!token.isEmpty())
@@ -89,6 +78,8 @@ protected:
         return login.data().toObject().value("token").toString();
     }
 
+    // A 2 MiB upload limit and a published Linux release 1.10.0; fixtures add theirs.
+    QStringList args{"--max-upload-mb", "2", "--latest-version", "linux=1.10.0,https://downloads.invalid/velnor"};
     velnor::test::TempDir dataDir;
     ServerProcess server;
     RawHttp http;

@@ -4,15 +4,16 @@
 // results) and against a hostile endpoint.
 #include "recognition/cloud/CloudFileRecognizer.h"
 #include "recognition/cloud/CloudStreamRecognizer.h"
+#include "recognition/cloud/Tc3Signer.h"
 #include "recognition/openai/TranscriptionRequest.h"
 #include "server/ApiFixture.h"
 #include "server/RealtimeDictation.h"
-#include "server/fakes/FakeSentenceApi.h"
 
 #include <QDateTime>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QWebSocketServer>
-
-#include <gtest/gtest.h>
 
 #include <future>
 
@@ -26,29 +27,92 @@ const QString kAppId = QStringLiteral("1300000099");
 const QString kLocalAppId = QStringLiteral("1300000001");
 const QString kLocalSecretId = QStringLiteral("AKIDlocal000000000000000000000000000");
 const QByteArray kLocalKey = "local-key-000000000000000000000";
+const auto wallClock = &QDateTime::currentSecsSinceEpoch;
 
-qint64 wallClock()
+// Credentials the fakes check, and where the file API or the real-time endpoint is.
+CloudSettings settings(const QUrl& apiUrl, const QUrl& realtimeUrl = {}, const QString& key = kSecretKey)
 {
-    return QDateTime::currentSecsSinceEpoch();
+    return {.secretId = kSecretId, .secretKey = key, .appId = kAppId, .region = {}, .apiUrl = apiUrl,
+            .realtimeUrl = realtimeUrl};
 }
 
-// Credentials the fakes check: the file API's URL or the real-time endpoint is set by each test.
-CloudSettings cloudSettings(const QString& key = kSecretKey)
+// One second.
+std::vector<std::int16_t> tone()
 {
-    CloudSettings s;
-    s.secretId = kSecretId;
-    s.secretKey = key;
-    s.appId = kAppId;
-    return s;
-}
-
-std::vector<std::int16_t> tone(int samples)
-{
-    std::vector<std::int16_t> pcm(std::size_t(samples), 0);
+    std::vector<std::int16_t> pcm(16000, 0);
     for (std::size_t i = 0; i < pcm.size(); ++i)
         pcm[i] = std::int16_t((i * 37) % 2000 - 1000);
     return pcm;
 }
+
+// The vendor's one-sentence recognition API on 127.0.0.1, in the test's own
+// process: checks each call's TC3 signature, answers as told (after `delayMs`)
+// and records what it got.
+class FakeSentenceApi final {
+public:
+    enum class Answer { Text, Huge, Silent };
+    struct Call {
+        bool signatureOk;
+        QJsonObject request;
+        QByteArray pcm;
+    };
+
+    FakeSentenceApi()
+    {
+        m_http.route(QStringLiteral("/"), QHttpServerRequest::Method::Post,
+                     [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                         onCall(request, std::move(responder));
+                     });
+    }
+    bool start() { return (m_port = m_http.listen(QHostAddress::LocalHost, 0)) != 0; }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+
+    Answer answer = Answer::Text;
+    QString text;
+    int delayMs = 0;
+    std::vector<Call> calls;
+    int mostAtOnce = 0;
+
+private:
+    static bool signatureHolds(const QHttpServerRequest& request)
+    {
+        const Tc3Call call{.host = QString::fromUtf8(request.value("host")), .service = QStringLiteral("asr"),
+                           .action = QString::fromUtf8(request.value("x-tc-action")),
+                           .version = QString::fromUtf8(request.value("x-tc-version")), .region = {},
+                           .timestamp = request.value("x-tc-timestamp").toLongLong(), .payload = request.body()};
+        return qAbs(call.timestamp - QDateTime::currentSecsSinceEpoch()) <= 300
+            && request.value("content-type") == Tc3Signer::kContentType
+            && request.value("authorization") == Tc3Signer::authorization(kSecretId, kSecretKey, call);
+    }
+
+    void onCall(const QHttpServerRequest& httpRequest, QHttpServerResponder&& responder)
+    {
+        const QJsonObject request = QJsonDocument::fromJson(httpRequest.body()).object();
+        calls.push_back({signatureHolds(httpRequest), request,
+                         QByteArray::fromBase64(request.value(QStringLiteral("Data")).toString().toLatin1())});
+        QByteArray body = QJsonDocument(QJsonObject{{"Response", QJsonObject{{"Result", text}}}}).toJson();
+        if (!calls.back().signatureOk) {
+            body = R"({"Response":{"Error":{"Code":"AuthFailure.SignatureFailure",)"
+                   R"("Message":"The provided credentials could not be validated."}}})";
+        } else if (answer == Answer::Silent) {
+            m_unanswered.push_back(std::move(responder));
+            return;
+        } else if (answer == Answer::Huge) {
+            body = R"({"Response":{"Result":")" + QByteArray(3 * 1024 * 1024, 'x') + R"("}})";
+        }
+        mostAtOnce = std::max(mostAtOnce, ++m_atOnce);
+        auto kept = std::make_shared<QHttpServerResponder>(std::move(responder));
+        QTimer::singleShot(delayMs, &m_http, [this, kept, body] {
+            --m_atOnce;
+            kept->write(body, "application/json");
+        });
+    }
+
+    QHttpServer m_http;
+    quint16 m_port = 0;
+    std::vector<QHttpServerResponder> m_unanswered;
+    int m_atOnce = 0;
+};
 
 // ---------------------------------------------------------------- files
 
@@ -56,27 +120,7 @@ class CloudFile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(api.start()); }
 
-    CloudSettings settings() const
-    {
-        CloudSettings s = cloudSettings();
-        s.apiUrl = api.url();
-        return s;
-    }
-
-    // Runs the blocking call on a request thread, as the server does, while
-    // this thread's event loop serves the fake.
-    FileRecognition recognize(CloudFileRecognizer& recognizer, int deadlineMs)
-    {
-        const std::vector<std::int16_t> pcm = tone(16000);
-        auto result = std::async(std::launch::async, [&] {
-            return recognizer.recognize(pcm, {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs));
-        });
-        EXPECT_TRUE(test::waitUntil(
-            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, deadlineMs + 5000));
-        return result.get();
-    }
-
-    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    FakeSentenceApi api;
 };
 
 // Five calls at once against a bound of two.
@@ -84,10 +128,10 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
 {
     api.text = QStringLiteral("今天下午开会");
     api.delayMs = 150;
-    CloudSettings bounded = settings();
+    CloudSettings bounded = settings(api.url());
     bounded.maxRequests = 2;
     CloudFileRecognizer recognizer(bounded, wallClock);
-    const std::vector<std::int16_t> pcm = tone(16000);
+    const std::vector<std::int16_t> pcm = tone();
     std::vector<std::future<FileRecognition>> calls;
     for (int i = 0; i < 5; ++i) {
         calls.push_back(std::async(std::launch::async, [&] {
@@ -101,15 +145,15 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
     }, 30000));
     for (auto& call : calls)
         EXPECT_EQ(call.get().text.value_or(QStringLiteral("<failed>")), api.text);
-    EXPECT_EQ(api.mostAtOnce(), 2);
-    ASSERT_EQ(api.calls().size(), 5u);
-    const auto& call = api.calls().front();
+    EXPECT_EQ(api.mostAtOnce, 2);
+    ASSERT_EQ(api.calls.size(), 5u);
+    const auto& call = api.calls.front();
     EXPECT_TRUE(call.signatureOk);
-    EXPECT_EQ(call.engine, "16k_zh");
-    EXPECT_EQ(call.voiceFormat, "pcm");
-    EXPECT_EQ(call.sourceType, 1) << "the audio is in the request";
-    EXPECT_EQ(call.hotWords, "Velnor|10");
-    EXPECT_EQ(call.dataLen, 32000);
+    EXPECT_EQ(call.request["EngSerViceType"], "16k_zh");
+    EXPECT_EQ(call.request["VoiceFormat"], "pcm");
+    EXPECT_EQ(call.request["SourceType"], 1) << "the audio is in the request";
+    EXPECT_EQ(call.request["HotwordList"], "Velnor|10");
+    EXPECT_EQ(call.request["DataLen"], 32000);
     EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
 }
 
@@ -117,7 +161,7 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
 // SentenceRecognition's answer table; here what only a socket shows.
 TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
 {
-    using Answer = test::FakeSentenceApi::Answer;
+    using Answer = FakeSentenceApi::Answer;
     const struct {
         const char* name;
         Answer answer;
@@ -132,11 +176,15 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         api.answer = c.answer;
-        CloudSettings s = settings();
-        if (c.down)
-            s.apiUrl = QUrl(QStringLiteral("http://127.0.0.1:1/"));
-        CloudFileRecognizer recognizer(s, wallClock);
-        const FileRecognition result = recognize(recognizer, c.deadlineMs);
+        const QUrl apiUrl = c.down ? QUrl(QStringLiteral("http://127.0.0.1:1/")) : api.url();
+        CloudFileRecognizer recognizer(settings(apiUrl), wallClock);
+        // On a request thread, as the server does, while this thread's event loop serves the fake.
+        auto call = std::async(std::launch::async, [&] {
+            return recognizer.recognize(tone(), {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(c.deadlineMs));
+        });
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return call.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, c.deadlineMs + 5000));
+        const FileRecognition result = call.get();
         EXPECT_FALSE(result.text.has_value());
         EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
         EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
@@ -144,16 +192,6 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
 }
 
 // ---------------------------------------------------------------- real time
-
-// What a relayed stream reported, as the endpoint's session would see it.
-struct RelayRecord {
-    std::vector<StreamEvent> events;
-    bool ended() const
-    {
-        return !events.empty()
-            && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
-    }
-};
 
 class CloudRelay : public ::testing::Test {
 protected:
@@ -163,13 +201,6 @@ protected:
             << upstream.error().toStdString();
     }
 
-    static CloudSettings settings(const QUrl& endpoint, const QString& key = kSecretKey)
-    {
-        CloudSettings s = cloudSettings(key);
-        s.realtimeUrl = endpoint;
-        return s;
-    }
-
     QUrl upstreamUrl() const
     {
         QUrl url = upstream.url(QStringLiteral("/asr/v2"));
@@ -177,54 +208,27 @@ protected:
         return url;
     }
 
-    // Opens a stream, pushes `packets` packets of 40 ms at once (before the
-    // handshake, as clients do) and the end, and waits for its last event.
-    // The sink drops the stream on that event, as a session does.
-    RelayRecord relay(const CloudSettings& s, int packets, const QString& voiceId = QStringLiteral("voice-relay-1"),
-                      int quietLimitMs = 5000)
-    {
-        RelayRecord record;
-        CloudStreamRecognizer recognizer(s, wallClock, quietLimitMs);
-        std::unique_ptr<StreamRecognition> stream;
-        stream = recognizer.open(voiceId, {QStringLiteral("en"), {QStringLiteral("Velnor")}},
-                                 [&](const StreamEvent& event) {
-                                     record.events.push_back(event);
-                                     if (record.ended())
-                                         stream.reset();
-                                 });
-        for (int i = 0; i < packets; ++i)
-            stream->push(QByteArray(1280, char(i)));
-        stream->finish();
-        EXPECT_TRUE(test::waitUntil([&] { return record.ended(); }, 15000));
-        return record;
-    }
-
     test::TempDir dir;
     test::ServerProcess upstream;
 };
 
 // An endpoint that answers every connection with what it is told to say.
-class HostileEndpoint {
-public:
-    explicit HostileEndpoint(QByteArrayList say)
-    {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QWebSocketServer::newConnection, &m_server, [this, say] {
-            QWebSocket* socket = m_server.nextPendingConnection();
-            socket->setParent(&m_server);
-            for (const QByteArray& message : say) {
-                if (message.startsWith("bin:"))
-                    socket->sendBinaryMessage(message.mid(4));
-                else
-                    socket->sendTextMessage(QString::fromUtf8(message));
-            }
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(m_server.serverPort())); }
-
-private:
-    QWebSocketServer m_server{QStringLiteral("hostile"), QWebSocketServer::NonSecureMode};
-};
+std::unique_ptr<QWebSocketServer> hostileEndpoint(const QByteArrayList& say)
+{
+    auto server = std::make_unique<QWebSocketServer>(QStringLiteral("hostile"), QWebSocketServer::NonSecureMode);
+    EXPECT_TRUE(server->listen(QHostAddress::LocalHost, 0));
+    QObject::connect(server.get(), &QWebSocketServer::newConnection, server.get(), [server = server.get(), say] {
+        QWebSocket* socket = server->nextPendingConnection();
+        socket->setParent(server);
+        for (const QByteArray& message : say) {
+            if (message.startsWith("bin:"))
+                socket->sendBinaryMessage(message.mid(4));
+            else
+                socket->sendTextMessage(QString::fromUtf8(message));
+        }
+    });
+    return server;
+}
 
 // Refusals and errors of the real upstream (scripted), an endpoint that is
 // down, and a hostile one (what it says) all reach the client without a hang.
@@ -259,11 +263,31 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
             ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), c.script).isEmpty());
         }
         const QString key = *c.key ? QString::fromLatin1(c.key) : kSecretKey;
-        const std::unique_ptr<HostileEndpoint> hostile = c.say.isEmpty() ? nullptr : std::make_unique<HostileEndpoint>(c.say);
-        const QUrl endpoint = hostile ? hostile->url() : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2")) : upstreamUrl();
-        const RelayRecord record = relay(settings(endpoint, key), 4, QStringLiteral("voice-fail-%1").arg(++voice), hostile ? 300 : 5000);
-        ASSERT_TRUE(record.ended());
-        const StreamEvent& last = record.events.back();
+        const std::unique_ptr<QWebSocketServer> hostile = c.say.isEmpty() ? nullptr : hostileEndpoint(c.say);
+        const QUrl endpoint = hostile ? QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(hostile->serverPort()))
+                              : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2"))
+                                       : upstreamUrl();
+        // Four packets of 40 ms at once (before the handshake, as clients do) and the end; the sink
+        // drops the stream on its last event, as a session does.
+        std::vector<StreamEvent> events; // as the endpoint's session would see them
+        const auto ended = [&] {
+            return !events.empty()
+                && (events.back().kind == StreamEvent::Kind::Finished || events.back().kind == StreamEvent::Kind::Failed);
+        };
+        CloudStreamRecognizer recognizer(settings({}, endpoint, key), wallClock, hostile ? 300 : 5000);
+        std::unique_ptr<StreamRecognition> stream;
+        stream = recognizer.open(QStringLiteral("voice-fail-%1").arg(++voice), {QStringLiteral("en"), {QStringLiteral("Velnor")}},
+                                 [&](const StreamEvent& event) {
+                                     events.push_back(event);
+                                     if (ended())
+                                         stream.reset();
+                                 });
+        for (int i = 0; i < 4; ++i)
+            stream->push(QByteArray(1280, char(i)));
+        stream->finish();
+        EXPECT_TRUE(test::waitUntil(ended, 15000));
+        ASSERT_TRUE(ended());
+        const StreamEvent& last = events.back();
         EXPECT_EQ(last.kind, StreamEvent::Kind::Failed);
         EXPECT_EQ(last.code, c.code);
         EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
@@ -294,7 +318,7 @@ protected:
     }
     test::HttpResult upload()
     {
-        const test::MultipartBody body = test::uploadBody(wavFile(tone(16000)), {{"file_type", "wav"}});
+        const test::MultipartBody body = test::uploadBody(wavFile(tone()), {{"file_type", "wav"}});
         return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
                                     {{"Content-Type", body.contentType()}}, 20000);
     }
@@ -302,7 +326,7 @@ protected:
     test::Dictation dictate() { return local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000); }
 
     test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
-    test::FakeSentenceApi api{kSecretId, kSecretKey};
+    FakeSentenceApi api;
     test::TempDir serverDir;
     test::ServerProcess server;
 };

@@ -7,39 +7,26 @@
 #include "recognition/cloud/RelayProtocol.h"
 #include "recognition/cloud/SentenceRecognition.h"
 #include "recognition/cloud/Tc3Signer.h"
+#include "support/TempDir.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace velnor::server::cloud {
 namespace {
 
-// The vendor's documented example: DescribeInstances of "cvm" on 2019-02-25,
-// signed with the documentation's masked demo key (32 asterisks).
-Tc3Call documentedCall()
-{
-    Tc3Call call;
-    call.host = QStringLiteral("cvm.tencentcloudapi.com");
-    call.service = QStringLiteral("cvm");
-    call.action = QStringLiteral("DescribeInstances");
-    call.version = QStringLiteral("2017-03-12");
-    call.region = QStringLiteral("ap-guangzhou");
-    call.timestamp = 1551113065;
-    call.payload = R"({"Limit": 1, "Filters": [{"Values": ["\u672a\u547d\u540d"], "Name": "instance-name"}]})";
-    return call;
-}
-
-const QString kDocumentedSecretId = QStringLiteral("AKID") + QString(32, QLatin1Char('*'));
-const QString kDocumentedSecretKey = QString(32, QLatin1Char('*'));
-
 // The header ends a chain of hashes over the canonical request, the string to
 // sign and the derived key: any fault along it changes the signature.
 TEST(Tc3Signer, ReproducesTheVendorsWorkedExample)
 {
-    EXPECT_EQ(Tc3Signer::authorization(kDocumentedSecretId, kDocumentedSecretKey, documentedCall()),
+    // DescribeInstances of "cvm" on 2019-02-25, signed with the documentation's masked demo key.
+    const Tc3Call call{.host = QStringLiteral("cvm.tencentcloudapi.com"), .service = QStringLiteral("cvm"),
+                       .action = QStringLiteral("DescribeInstances"), .version = QStringLiteral("2017-03-12"),
+                       .region = QStringLiteral("ap-guangzhou"), .timestamp = 1551113065,
+                       .payload = R"({"Limit": 1, "Filters": [{"Values": ["\u672a\u547d\u540d"], "Name": "instance-name"}]})"};
+    const QString maskedKey(32, QLatin1Char('*'));
+    EXPECT_EQ(Tc3Signer::authorization(QStringLiteral("AKID") + maskedKey, maskedKey, call),
               QByteArray("TC3-HMAC-SHA256 Credential=AKID********************************/2019-02-25/cvm/tc3_request, "
                          "SignedHeaders=content-type;host;x-tc-action, "
                          "Signature=10b1a37a7301a02ca19a647ad722d5e43b4b3cff309d421d85b46093f6ab6c4f"));
@@ -74,13 +61,9 @@ TEST(Tc3Signer, SignsOurCalls)
 {
     for (const SignatureCase& c : kSignatureCases) {
         SCOPED_TRACE(c.name);
-        Tc3Call call;
-        call.host = QString::fromUtf8(c.host);
-        call.service = QStringLiteral("asr");
-        call.action = QStringLiteral("SentenceRecognition");
-        call.version = QStringLiteral("2019-06-14");
-        call.timestamp = c.timestamp;
-        call.payload = c.payload;
+        const Tc3Call call{.host = QString::fromUtf8(c.host), .service = QStringLiteral("asr"),
+                           .action = QStringLiteral("SentenceRecognition"), .version = QStringLiteral("2019-06-14"),
+                           .region = {}, .timestamp = c.timestamp, .payload = c.payload};
         EXPECT_EQ(Tc3Signer::date(c.timestamp), QLatin1String(c.date));
         EXPECT_EQ(Tc3Signer::signature(QString::fromUtf8(c.secretKey), call), QByteArray(c.signature));
     }
@@ -154,11 +137,9 @@ TEST(SentenceRecognition, ReadsAnswersAndNamesEveryFailure)
 
 TEST(RelayProtocol, UpstreamUrlPassesTheEndpointsOwnCheck)
 {
-    CloudSettings settings;
-    settings.secretId = QStringLiteral("AKIDrelay0000000000000000000000000000");
-    settings.secretKey = QStringLiteral("relay-key+/=");
-    settings.appId = QStringLiteral("1300000042");
-    settings.realtimeUrl = QUrl(QStringLiteral("ws://127.0.0.1:18999/asr/v2/"));
+    const CloudSettings settings{.secretId = QStringLiteral("AKIDrelay0000000000000000000000000000"),
+                                 .secretKey = QStringLiteral("relay-key+/="), .appId = QStringLiteral("1300000042"),
+                                 .region = {}, .realtimeUrl = QUrl(QStringLiteral("ws://127.0.0.1:18999/asr/v2/"))};
     const qint64 now = 1765000000;
     const QUrl url = RelayProtocol::signedUrl(settings, QStringLiteral("voice_1765000000000_4821"),
                                               {QStringLiteral("en"), {QStringLiteral("会议 室"), QStringLiteral("a+b")}},
@@ -253,11 +234,8 @@ struct SettingsCase {
 
 TEST(CloudSettings, NeedsEveryCredentialAndTakesTheKeyFromAFileOrTheEnvironment)
 {
-    QTemporaryDir dir;
-    const QString keyFile = dir.filePath(QStringLiteral("cloud.key"));
-    QFile file(keyFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(" key-from-file\n") > 0);
-    file.close();
+    const velnor::test::TempDir dir;
+    const QString keyFile = dir.writeFile(QStringLiteral("cloud.key"), " key-from-file\n");
     const QStringList ids{"--cloud-secret-id", "AKIDx", "--cloud-app-id", "1300000000"};
     const SettingsCase cases[] = {
         {"key from a file", ids + QStringList{"--cloud-secret-key-file", "KEYFILE"}, nullptr, "key-from-file", ""},

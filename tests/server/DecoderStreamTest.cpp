@@ -22,10 +22,7 @@ public:
         bool speaking;
         QString partial;
     };
-    explicit ScriptedRecognizer(QList<Step> steps)
-        : m_steps(std::move(steps))
-    {
-    }
+    explicit ScriptedRecognizer(QList<Step> steps) : m_steps(std::move(steps)) {}
     void startUtterance() override { ++starts; }
     void process(std::span<const std::int16_t> samples) override
     {
@@ -45,48 +42,43 @@ private:
     Step m_current{false, {}};
 };
 
-class Collector {
-public:
-    StreamRecognition::Sink sink()
-    {
-        return [this](const StreamEvent& event) {
-            std::lock_guard lock(m_mutex);
-            events << test::describe(event);
-            m_changed.notify_all();
-        };
-    }
-    QStringList waitFor(const QString& last)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return !events.isEmpty() && events.last().startsWith(last); });
-        return events;
-    }
-
-    QStringList events;
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-};
-
-// A stream over a scripted decoder (or a loader), its events, and the decoder it gives back when it ends.
+// A stream over a scripted decoder (or a loader), the events it reports on
+// its thread, and the decoder it gives back when it ends.
 class DecoderStreamTest : public ::testing::Test {
 protected:
     ScriptedRecognizer* open(QList<ScriptedRecognizer::Step> steps)
     {
         auto recognizer = std::make_unique<ScriptedRecognizer>(std::move(steps));
         ScriptedRecognizer* raw = recognizer.get();
-        stream = std::make_unique<DecoderStream>(std::move(recognizer), nullptr, collector.sink(), giveBack());
+        stream = std::make_unique<DecoderStream>(std::move(recognizer), nullptr, sink(), giveBack());
         return raw;
+    }
+    StreamRecognition::Sink sink()
+    {
+        return [this](const StreamEvent& event) {
+            std::lock_guard lock(m_mutex);
+            m_events << test::describe(event);
+            m_changed.notify_all();
+        };
     }
     DecoderStream::GiveBack giveBack()
     {
         return [this](std::unique_ptr<SpeechRecognizer> recognizer) { givenBack = std::move(recognizer); };
     }
+    QStringList waitFor(const QString& last)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_events.isEmpty() && m_events.last().startsWith(last); });
+        return m_events;
+    }
 
-    Collector collector;
     std::unique_ptr<SpeechRecognizer> givenBack;
     std::unique_ptr<DecoderStream> stream;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QStringList m_events;
 };
 
 TEST_F(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
@@ -96,7 +88,7 @@ TEST_F(DecoderStreamTest, SegmentsStartChangeAndEndWithSpeech)
     for (int i = 0; i < 7; ++i)
         stream->push(QByteArray(1280, 0)); // 40 ms
     stream->finish();
-    EXPECT_EQ(collector.waitFor("finished"),
+    EXPECT_EQ(waitFor("finished"),
               (QStringList{"ready", "0/0/40-80:he", "1/0/40-160:hello", "2/0/40-200:HELLO", "0/1/200-240:world",
                            "1/1/200-280:world wide", "2/1/200-280:WORLD WIDE", "finished"}));
     stream.reset();
@@ -111,7 +103,7 @@ TEST_F(DecoderStreamTest, OddByteCountsAreJoinedAcrossPackets)
     stream->push(QByteArray(3, 0));
     stream->push(QByteArray(5, 0));
     stream->finish();
-    EXPECT_EQ(collector.waitFor("finished"), (QStringList{"ready", "finished"}));
+    EXPECT_EQ(waitFor("finished"), (QStringList{"ready", "finished"}));
     stream.reset();
     EXPECT_EQ(raw->processedSamples, 4);
 }
@@ -121,8 +113,8 @@ TEST_F(DecoderStreamTest, LoadingHappensOnTheDecoderThreadAndMayFail)
     stream = std::make_unique<DecoderStream>(nullptr, [](QString* error) -> std::unique_ptr<SpeechRecognizer> {
         *error = QStringLiteral("model missing");
         return nullptr;
-    }, collector.sink(), giveBack());
-    EXPECT_EQ(collector.waitFor("failed"), QStringList{"failed:model missing"});
+    }, sink(), giveBack());
+    EXPECT_EQ(waitFor("failed"), QStringList{"failed:model missing"});
     stream.reset();
     EXPECT_FALSE(givenBack);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <numeric>
 
 namespace velnor::server {
 namespace {
@@ -145,11 +146,8 @@ protected:
     static QByteArray audio(int ms) { return QByteArray(ms * 32, 0); }
     void runJobs()
     {
-        while (!jobs.empty()) {
-            auto job = std::move(jobs.front());
-            jobs.pop_front();
-            job();
-        }
+        for (; !jobs.empty(); jobs.pop_front())
+            jobs.front()();
     }
     void fire()
     {
@@ -235,9 +233,7 @@ TEST_F(RetranscribingStreamTest, AMinuteOfDictationResendsItsAudioAboutTwentyTim
     }
     stream->finish();
     runJobs();
-    qint64 sentMs = 0;
-    for (const qint64 ms : transcribedMs)
-        sentMs += ms;
+    const qint64 sentMs = std::accumulate(transcribedMs.begin(), transcribedMs.end(), qint64(0));
     std::printf("60 s dictation: %zu transcriptions, %.1f s of audio sent\n", transcribedMs.size(), double(sentMs) / 1000);
     EXPECT_EQ(transcribedMs.size(), 41u);
     EXPECT_EQ(sentMs, 1290000);

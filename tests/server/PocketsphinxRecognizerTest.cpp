@@ -14,13 +14,6 @@ namespace {
 
 class PocketsphinxRecognizerTest : public ::testing::Test {
 protected:
-    std::unique_ptr<PocketsphinxRecognizer> create(const RecognizerModel& model)
-    {
-        QString error;
-        auto recognizer = PocketsphinxRecognizer::create(model, &error);
-        EXPECT_TRUE(recognizer) << error.toStdString();
-        return recognizer;
-    }
     std::vector<std::int16_t> pcm(const QString& sentence, test::SpeechFixtures::Voice voice = test::SpeechFixtures::Voice::FliteSlt)
     {
         test::SpeechFixtures speech(dir.path(), voice);
@@ -38,8 +31,9 @@ TEST_F(PocketsphinxRecognizerTest, ARecycledDecoderHearsLikeAFreshOne)
 {
     const std::vector<std::int16_t> samples = pcm(QStringLiteral("please send the report to the team today"));
     const std::vector<std::int16_t> other = pcm(QStringLiteral("the weather is cold and rainy this week"));
-    auto recognizer = create(RecognizerModel::debianEnglish());
-    ASSERT_TRUE(recognizer);
+    QString error;
+    auto recognizer = PocketsphinxRecognizer::create(RecognizerModel::debianEnglish(), &error);
+    ASSERT_TRUE(recognizer) << error.toStdString();
 
     recognizer->startStream();
     const QString fresh = recognizer->recognize(samples);

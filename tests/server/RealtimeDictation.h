@@ -25,45 +25,28 @@ struct Dictation {
 // the handshake), here at twice real time, then the end message.
 class RealtimeDictationClient {
 public:
-    static constexpr int kPacketBytes = 6400;
-    static constexpr int kPacketIntervalMs = 100;
-
     RealtimeDictationClient(QString appId, QString secretId, const QByteArray& secretKey)
+        : m_settings{.secretId = std::move(secretId), .secretKey = QString::fromUtf8(secretKey),
+                     .appId = std::move(appId), .region = {}}
     {
-        m_settings.appId = std::move(appId);
-        m_settings.secretId = std::move(secretId);
-        m_settings.secretKey = QString::fromUtf8(secretKey);
-    }
-
-    // Signed as the cloud relay signs its upstream URLs.
-    QUrl signedUrl(const QUrl& server)
-    {
-        cloud::CloudSettings settings = m_settings;
-        settings.realtimeUrl = server.resolved(QUrl(QStringLiteral("/asr/v2")));
-        settings.realtimeUrl.setScheme(QStringLiteral("ws"));
-        ++m_voices;
-        return cloud::RelayProtocol::signedUrl(settings, QStringLiteral("voice-%1").arg(m_voices), {QStringLiteral("en"), {}},
-                                               QDateTime::currentSecsSinceEpoch(), quint32(m_voices));
     }
 
     // Connects, streams `pcm` and the end message, and waits for the final message (or an error).
     Dictation dictate(const QUrl& server, const QByteArray& pcm, int timeoutMs = 60000)
     {
         Dictation dictation;
-        QStringList segments;
         bool finished = false;
         qsizetype sent = 0;
         QWebSocket socket;
         QTimer pacer;
-        pacer.setInterval(kPacketIntervalMs);
         const auto sendNext = [&] {
             if (sent >= pcm.size()) {
                 pacer.stop();
                 socket.sendTextMessage(QStringLiteral(R"({"type":"end"})"));
                 return;
             }
-            socket.sendBinaryMessage(pcm.mid(sent, kPacketBytes));
-            sent += kPacketBytes;
+            socket.sendBinaryMessage(pcm.mid(sent, 6400));
+            sent += 6400;
         };
         QObject::connect(&pacer, &QTimer::timeout, &socket, sendNext);
         QElapsedTimer clock;
@@ -79,18 +62,25 @@ public:
                 finished = true;
             } else if (const QJsonObject result = json.value(QStringLiteral("result")).toObject();
                        result.value(QStringLiteral("slice_type")).toInt() == 2) {
-                segments << result.value(QStringLiteral("voice_text_str")).toString();
+                dictation.text += QLatin1Char(' ') + result.value(QStringLiteral("voice_text_str")).toString();
             }
         });
         QObject::connect(&socket, &QWebSocket::connected, &pacer, [&] {
             clock.start();
-            pacer.start();
+            pacer.start(100);
             sendNext();
         });
-        socket.open(signedUrl(server));
+        // Signed as the cloud relay signs its upstream URLs.
+        cloud::CloudSettings settings = m_settings;
+        settings.realtimeUrl = server.resolved(QUrl(QStringLiteral("/asr/v2")));
+        settings.realtimeUrl.setScheme(QStringLiteral("ws"));
+        ++m_voices;
+        socket.open(cloud::RelayProtocol::signedUrl(settings, QStringLiteral("voice-%1").arg(m_voices),
+                                                    {QStringLiteral("en"), {}}, QDateTime::currentSecsSinceEpoch(),
+                                                    quint32(m_voices)));
         if (!velnor::test::waitUntil([&] { return finished; }, timeoutMs))
             dictation.failure = QStringLiteral("no final message");
-        dictation.text = segments.join(QLatin1Char(' ')).simplified();
+        dictation.text = dictation.text.simplified();
         return dictation;
     }
 

@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QNetworkInterface>
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 
@@ -74,15 +72,15 @@ class SmsCommandServer : public ServerApi {
 protected:
     SmsCommandServer()
     {
-        m_gateway = m_tools.writeFile(QStringLiteral("gateway"),
-                                      "#!/bin/sh\nread code\n[ \"$1\" = 13900000009 ] && exit 1\n"
-                                      "echo \"$1 $code\" >> '" + m_tools.filePath(QStringLiteral("sent")).toUtf8() + "'\n");
-        QFile::setPermissions(m_gateway, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString gateway = m_tools.writeFile(QStringLiteral("gateway"),
+                                                  "#!/bin/sh\nread code\n[ \"$1\" = 13900000009 ] && exit 1\n"
+                                                  "echo \"$1 $code\" >> '" + m_tools.filePath(QStringLiteral("sent")).toUtf8()
+                                                      + "'\n");
+        QFile::setPermissions(gateway, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        args = QStringList{QStringLiteral("--sms-command"), gateway};
     }
-    QStringList extraArgs() const override { return {QStringLiteral("--sms-command"), m_gateway}; }
 
     velnor::test::TempDir m_tools;
-    QString m_gateway;
 };
 
 TEST_F(SmsCommandServer, CodesGoThroughTheProgramAndNeverIntoTheLog)

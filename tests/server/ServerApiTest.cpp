@@ -1,10 +1,6 @@
 // The HTTP API of a real velnor-server process, spoken to in raw HTTP.
 #include "ApiFixture.h"
 
-#include <QJsonArray>
-
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 

@@ -3,13 +3,12 @@
 // forged log line, and TLS with a certificate chain.
 #include "ApiFixture.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -42,24 +41,22 @@ public:
         m_socket.waitForBytesWritten(5000);
     }
 
-    // The next whole answer (status line to end of body); empty if none came within `timeoutMs`.
-    QByteArray answer(int timeoutMs = 5000)
+    // The next whole answer (status line to end of body); empty if none came within five seconds.
+    QByteArray answer()
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (true) {
+        static const QRegularExpression length(QStringLiteral("\ncontent-length: *(\\d+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const QDeadlineTimer deadline(5000);
+        for (;;) {
             const qsizetype headEnd = m_received.indexOf("\r\n\r\n");
-            if (headEnd >= 0) {
-                const QByteArray head = m_received.left(headEnd).toLower();
-                const qsizetype at = head.indexOf("content-length:");
-                const qsizetype length = at < 0 ? 0 : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLongLong();
-                if (m_received.size() >= headEnd + 4 + length) {
-                    const QByteArray whole = m_received.left(headEnd + 4 + length);
-                    m_received.remove(0, whole.size());
-                    return whole;
-                }
+            const qsizetype end =
+                headEnd + 4 + length.match(QString::fromLatin1(m_received.left(headEnd))).captured(1).toLongLong();
+            if (headEnd >= 0 && m_received.size() >= end) {
+                const QByteArray whole = m_received.left(end);
+                m_received.remove(0, end);
+                return whole;
             }
-            if (timer.elapsed() > timeoutMs || !readMore(timeoutMs - static_cast<int>(timer.elapsed())))
+            if (deadline.hasExpired() || !readMore(int(deadline.remainingTime())))
                 return {};
         }
     }
@@ -67,9 +64,8 @@ public:
     // Whether the server closed the connection within `timeoutMs` (reading and dropping what it sent).
     bool closedByServer(int timeoutMs)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (m_socket.state() == QAbstractSocket::ConnectedState && timer.elapsed() < timeoutMs)
+        const QDeadlineTimer deadline(timeoutMs);
+        while (m_socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
             readMore(100);
         return m_socket.state() != QAbstractSocket::ConnectedState;
     }
@@ -98,10 +94,10 @@ private:
 
 class GuardedServer : public ServerApi {
 protected:
-    QStringList extraArgs() const override
+    GuardedServer()
     {
-        return test::limitsAndRelease() + QStringList{"--header-timeout", "0.3", "--body-timeout", "0.3", "--idle-timeout",
-                                                "3", "--max-connections-per-peer", QString::number(kPerPeerCap)};
+        args << QStringList{"--header-timeout", "0.3", "--body-timeout", "0.3", "--idle-timeout", "3",
+                            "--max-connections-per-peer", QString::number(kPerPeerCap)};
     }
     quint16 port() const { return static_cast<quint16>(server.url().port()); }
     static QByteArray checkRequest(const QByteArray& host = "127.0.0.1")
@@ -203,9 +199,12 @@ TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
 
 // A root, an intermediate signed by it and a 127.0.0.1 leaf signed by the
 // intermediate; fullchain.pem holds the leaf and the intermediate.
-QString makeCertificateChain(const QString& dir)
+TEST(ServerTls, ServesTheWholeCertificateChain)
 {
-    const QString script = QStringLiteral(R"(set -e
+    velnor::test::TempDir dir;
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(set -e
 q() { "$@" 2>/dev/null; }
 printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n' > ca.ext
 printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\n' > leaf.ext
@@ -215,20 +214,9 @@ q openssl x509 -req -in inter.csr -CA root.pem -CAkey root.key -CAcreateserial -
 q openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout leaf.key -out leaf.csr
 q openssl x509 -req -in leaf.csr -CA inter.pem -CAkey inter.key -CAcreateserial -days 2 -extfile leaf.ext -out leaf.pem
 cat leaf.pem inter.pem > fullchain.pem
-)");
-    QProcess shell;
-    shell.setWorkingDirectory(dir);
-    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-    if (!shell.waitForFinished(60000) || shell.exitCode() != 0)
-        return QStringLiteral("openssl failed: ") + QString::fromUtf8(shell.readAllStandardError());
-    return {};
-}
-
-TEST(ServerTls, ServesTheWholeCertificateChain)
-{
-    velnor::test::TempDir dir;
-    const QString chainError = makeCertificateChain(dir.path());
-    ASSERT_TRUE(chainError.isEmpty()) << chainError.toStdString();
+)")});
+    ASSERT_TRUE(shell.waitForFinished(60000) && shell.exitCode() == 0)
+        << "openssl failed: " << shell.readAllStandardError().toStdString();
     test::ServerProcess server;
     ASSERT_TRUE(server.start(dir.filePath("data"), {"--tls-cert", dir.filePath("fullchain.pem"), "--tls-key",
                                                     dir.filePath("leaf.key")}))

@@ -5,8 +5,6 @@
 #include "RealtimeDictation.h"
 #include "support/SpeechFixtures.h"
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 

@@ -9,8 +9,6 @@
 #include <QScopeGuard>
 #include <QTcpServer>
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 
@@ -27,9 +25,9 @@ protected:
     {
         grammar = speech.grammar(kSentences);
         ASSERT_FALSE(grammar.isEmpty());
+        args << QStringLiteral("--grammar") << grammar;
         ServerApi::SetUp();
     }
-    QStringList extraArgs() const override { return test::limitsAndRelease() << QStringLiteral("--grammar") << grammar; }
 
     velnor::test::TempDir workDir;
     test::SpeechFixtures speech{workDir.path()};
@@ -62,7 +60,7 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
     QList<QNetworkReply*> replies;
     QNetworkAccessManager network;
     for (int i = 0; i < 6; ++i)
-        replies << startUpload(network, i % 2 ? second : first, i, token);
+        replies << startUpload(network, i % 2 ? second : first, token);
     for (int i = 0; i < replies.size(); ++i) {
         const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(replies[i])).object();
         EXPECT_EQ(envelope.value("code").toInt(-1), 0);

@@ -2,8 +2,6 @@
 #include "ApiFixture.h"
 #include "support/EventLoopWait.h"
 
-#include <gtest/gtest.h>
-
 namespace velnor::server {
 namespace {
 
@@ -20,7 +18,7 @@ TEST_F(ServerApi, DataSurvivesARestart)
 
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly()) << "SIGTERM ends the server normally";
-    ASSERT_TRUE(server.start(dataDir.path(), extraArgs())) << server.error().toStdString();
+    ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString();
 
     const HttpResult me = http.get(url("/auth/mev2"), token);
     ASSERT_EQ(me.code(), 0) << "the session outlives the process: " << me.body.toStdString();
@@ -88,11 +86,7 @@ TEST_F(ServerApi, ConcurrentWritesOfOneUserAllLand)
 // One recognition thread and one waiting place: every further upload is busy.
 class BusyServer : public ServerApi {
 protected:
-    QStringList extraArgs() const override
-    {
-        return test::limitsAndRelease() << QStringLiteral("--recognition-threads") << QStringLiteral("1")
-                                        << QStringLiteral("--recognition-queue") << QStringLiteral("1");
-    }
+    BusyServer() { args << QStringList{"--recognition-threads", "1", "--recognition-queue", "1"}; }
 
     // `count` scripted uploads started at once, each held `delayMs` by its handler.
     QList<QNetworkReply*> startUploads(int count, int delayMs)
@@ -101,18 +95,17 @@ protected:
         EXPECT_TRUE(server.injectFault(QStringLiteral("/qasr/recognize"), {{"delay_ms", delayMs}}, count));
         QList<QNetworkReply*> replies;
         for (int i = 0; i < count; ++i) {
-            QNetworkReply* reply = startUpload(network, "not decoded: scripted", i);
+            QNetworkReply* reply = startUpload(network, "not decoded: scripted");
             QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [reply](qint64 sent, qint64 total) {
                 if (total > 0 && sent == total)
                     reply->setProperty("sent", true);
             });
             replies << reply;
         }
-        const bool allSent = test::waitUntil([&] {
+        EXPECT_TRUE(test::waitUntil([&] {
             return std::all_of(replies.cbegin(), replies.cend(),
                                [](QNetworkReply* r) { return r->isFinished() || r->property("sent").toBool(); });
-        });
-        EXPECT_TRUE(allSent);
+        }));
         return replies;
     }
 

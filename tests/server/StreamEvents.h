@@ -2,8 +2,6 @@
 
 #include "recognition/Recognizer.h"
 
-#include <QString>
-
 namespace velnor::server::test {
 
 // A stream event as one comparable line: "ready", "finished", "failed:<error>",
