@@ -253,7 +253,7 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
         {"down", "cloud recogniser: cannot reach", {}, {}, 0, "", true},
         {"garbage", "unreadable message", {}, {"\x01\x02 not json"}},
         {"oversized message", "cloud recogniser: ", {}, {handshake, "{\"code\":0,\"message\":\"" + QByteArray(200 * 1024, 'a') + "\"}"}},
-        {"binary message", "unexpected binary message", {}, {handshake, "bin:\x00\x01"}},
+        {"binary message", "unexpected binary message", {}, {handshake, "bin:\x01\x02"}},
         {"silence after the handshake", "said nothing for", {}, {handshake}},
     };
     int voice = 0;
