@@ -1,8 +1,6 @@
 #include "AsrTestSupport.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace velnor::test {
 
@@ -23,39 +21,33 @@ int ManualMainQueue::drain()
     }
 }
 
-void FakePacer::sleepUntil(TimePoint when)
-{
-    std::lock_guard lock(m_mutex);
-    if (when > m_now)
-        m_now = when;
-}
-
-std::optional<TencentASRSocket::SendFailure> FakeSocket::record(const QByteArray& frame)
-{
-    if (failNextSend) {
-        auto failure = failNextSend;
-        failNextSend.reset();
-        return failure;
-    }
-    sent.append(frame);
-    return std::nullopt;
-}
-
 namespace {
 
-// What the client owns: forwards to a socket the hub keeps.
+// What the client owns: records into a FakeSocket the hub keeps.
 class FakeSocketHandle final : public TencentASRSocket {
 public:
     explicit FakeSocketHandle(std::shared_ptr<FakeSocket> socket)
         : m_socket(std::move(socket))
     {
     }
-    void open(const QUrl& url, Events events) override { m_socket->open(url, std::move(events)); }
-    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return m_socket->sendBinary(data); }
-    std::optional<SendFailure> sendText(const QString& text) override { return m_socket->sendText(text); }
-    void close(int closeCode) override { m_socket->close(closeCode); }
+    void open(const QUrl& url, Events events) override
+    {
+        m_socket->url = url;
+        m_socket->events = std::move(events);
+    }
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
+    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
+    void close(int closeCode) override { m_socket->closedWith = closeCode; }
 
 private:
+    std::optional<SendFailure> record(const QByteArray& frame)
+    {
+        if (auto failure = std::exchange(m_socket->failNextSend, std::nullopt))
+            return failure;
+        m_socket->sent.append(frame);
+        return std::nullopt;
+    }
+
     std::shared_ptr<FakeSocket> m_socket;
 };
 
@@ -64,30 +56,9 @@ private:
 TencentASRSocketFactory FakeSocketHub::factory()
 {
     return [this]() -> std::unique_ptr<TencentASRSocket> {
-        auto socket = std::make_shared<FakeSocket>();
-        sockets.append(socket);
-        return std::make_unique<FakeSocketHandle>(socket);
+        sockets.append(std::make_shared<FakeSocket>());
+        return std::make_unique<FakeSocketHandle>(sockets.last());
     };
-}
-
-AsrHarness::AsrHarness(QString host)
-    : signature(std::move(host), clock, &hotWords, log.recognitionLogger(), TencentASRSignature::systemRandom())
-{
-}
-
-TencentASRConfig AsrHarness::config() const
-{
-    TencentASRConfig config;
-    config.appId = QStringLiteral("1300000000");
-    config.secretId = QStringLiteral("AKIDtestsecretid000000000000000000000");
-    config.secretKey = QStringLiteral("testsecretkey0000000000000000000");
-    config.baseURL = QStringLiteral("wss://asr.example.test/asr/v2");
-    return config;
-}
-
-TencentASREnvironment AsrHarness::environment()
-{
-    return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, sockets.factory()};
 }
 
 QStringList realtimeServerArgs(const QString& dataDir)
@@ -101,21 +72,15 @@ QStringList realtimeServerArgs(const QString& dataDir)
             QStringLiteral("--asr-secret-key-file"), keyPath};
 }
 
-QString handshakeMessage(const QString& voiceId)
+QString resultMessage(qint64 sliceType, qint64 index, const QString& text)
 {
-    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"%1"})").arg(voiceId);
-}
-
-QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final)
-{
-    QJsonObject result{{QStringLiteral("slice_type"), sliceType},   {QStringLiteral("index"), index},
-                       {QStringLiteral("start_time"), index * 1000}, {QStringLiteral("end_time"), index * 1000 + 500},
-                       {QStringLiteral("voice_text_str"), text},    {QStringLiteral("word_size"), 0}};
-    QJsonObject message{{QStringLiteral("code"), 0}, {QStringLiteral("message"), QStringLiteral("success")},
-                        {QStringLiteral("voice_id"), QStringLiteral("v1")}, {QStringLiteral("result"), result}};
-    if (final)
-        message.insert(QStringLiteral("final"), 1);
-    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1","result":{"slice_type":%1,"index":%2,)"
+                          R"("start_time":%3,"end_time":%4,"voice_text_str":"%5","word_size":0}})")
+        .arg(sliceType)
+        .arg(index)
+        .arg(index * 1000)
+        .arg(index * 1000 + 500)
+        .arg(text);
 }
 
 } // namespace velnor::test

@@ -14,6 +14,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
+
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -44,34 +46,25 @@ public:
         std::lock_guard lock(m_mutex);
         return m_now;
     }
-    void sleepUntil(TimePoint when) override;
+    void sleepUntil(TimePoint when) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_now = std::max(m_now, when);
+    }
 
 private:
     mutable std::mutex m_mutex;
     TimePoint m_now{std::chrono::seconds(1000)};
 };
 
-// Records what the client did with its connection; tests fire the events.
-class FakeSocket final : public TencentASRSocket {
-public:
-    void open(const QUrl& openedUrl, Events openedEvents) override
-    {
-        url = openedUrl;
-        events = std::move(openedEvents);
-    }
-    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
-    // Recorded in `sent` as "TEXT:" and the message's UTF-8.
-    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
-    void close(int closeCode) override { closedWith = closeCode; }
-
+// What the client did with one connection; tests fire its events. Sent
+// text is recorded as "TEXT:" and the message's UTF-8.
+struct FakeSocket {
     QUrl url;
-    Events events;
+    TencentASRSocket::Events events;
     QList<QByteArray> sent;
     std::optional<int> closedWith;
-    std::optional<SendFailure> failNextSend;
-
-private:
-    std::optional<SendFailure> record(const QByteArray& frame);
+    std::optional<TencentASRSocket::SendFailure> failNextSend;
 };
 
 // The end of a stream as FakeSocket records it.
@@ -95,15 +88,29 @@ public:
 };
 
 // The server's first message on a new connection.
-QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));
-QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final = false);
+inline QString handshakeMessage()
+{
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1"})");
+}
+QString resultMessage(qint64 sliceType, qint64 index, const QString& text);
 
 // A complete fake environment for the client, the service and the cached client.
 struct AsrHarness {
-    explicit AsrHarness(QString host = QStringLiteral("asr.example.test"));
+    explicit AsrHarness(QString host = QStringLiteral("asr.example.test"))
+        : signature(std::move(host), clock, &hotWords, log.recognitionLogger(), TencentASRSignature::systemRandom())
+    {
+    }
 
-    TencentASRConfig config() const;
-    TencentASREnvironment environment();
+    TencentASRConfig config() const
+    {
+        return {.appId = QStringLiteral("1300000000"), .secretId = QStringLiteral("AKIDtestsecretid000000000000000000000"),
+                .secretKey = QStringLiteral("testsecretkey0000000000000000000"),
+                .baseURL = QStringLiteral("wss://asr.example.test/asr/v2")};
+    }
+    TencentASREnvironment environment()
+    {
+        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, sockets.factory()};
+    }
     // Drains main-thread hops until quiet.
     int drain() { return mainQueue.drain(); }
     test::FakeSocket& socket() { return sockets.last(); }
