@@ -21,13 +21,16 @@ struct Reply {
     TransportErrorKind failure = TransportErrorKind::Other;
 };
 
-// "ok", the error as its log line renders it, or "no answer".
+// "ok", or the error as its log line renders it.
+template <typename T>
+std::string outcomeText(const Result<T, ServiceError>& outcome)
+{
+    return outcome.ok() ? "ok" : outcome.error().toString().toStdString();
+}
 template <typename T>
 std::string outcomeText(const std::optional<Result<T, ServiceError>>& outcome)
 {
-    if (!outcome)
-        return "no answer";
-    return outcome->ok() ? "ok" : outcome->error().toString().toStdString();
+    return outcome ? outcomeText(*outcome) : "no answer";
 }
 
 // An APIClient on a fake transport, in-memory settings and virtual time.
