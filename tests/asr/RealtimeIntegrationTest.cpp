@@ -155,8 +155,6 @@ protected:
         ASSERT_TRUE(server.start(dir.path(), args)) << server.error().toStdString();
     }
 
-    QList<QSslCertificate> trustedCa() { return QSslCertificate::fromPath(dir.filePath("cert.pem")); }
-
     void script(const QJsonObject& body)
     {
         const QJsonObject answer = server.control("POST", QStringLiteral("/__test/realtime/script"), body);
@@ -171,21 +169,6 @@ protected:
         service->setDelegate(&delegate);
         service->connect();
         return *service;
-    }
-
-    QStringList errors() const { return delegate.events.filter("error:"); }
-
-    // espeak-ng says a sentence the decoder knows into `sentence`.
-    void speak()
-    {
-        test::SpeechFixtures speech(dir.path());
-        sentence.wav = speech.wav("hello world. the weather is nice today.");
-        ASSERT_FALSE(sentence.wav.isEmpty()) << speech.error().toStdString();
-    }
-
-    static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
-    {
-        return test::waitUntil([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
     }
 
     test::TempDir dir;
@@ -203,8 +186,9 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.realtimeConnections().isEmpty());
-    ASSERT_EQ(errors().size(), 1) << errors().join(" | ").toStdString();
-    EXPECT_TRUE(errors().first().contains("certificate")) << errors().first().toStdString();
+    const QStringList errors = delegate.events.filter("error:");
+    ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
+    EXPECT_TRUE(errors.first().contains("certificate")) << errors.first().toStdString();
     service->disconnect();
 }
 
@@ -218,12 +202,15 @@ class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
 TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     startServer(true);
-    speak();
+    // espeak-ng says a sentence the decoder knows.
+    test::SpeechFixtures speech(dir.path());
+    sentence.wav = speech.wav("hello world. the weather is nice today.");
+    ASSERT_FALSE(sentence.wav.isEmpty()) << speech.error().toStdString();
     // A server that has served before keeps a loaded decoder: warm it, so the
     // dictation's handshake does not wait for the model to load (which would
     // push the final text past the controller's 3 s wait).
-    connectService(trustedCa());
-    ASSERT_TRUE(becameReady(*service, 20000));
+    connectService(QSslCertificate::fromPath(dir.filePath("cert.pem")));
+    ASSERT_TRUE(test::waitUntil([&] { return service->connectionState().is(Kind::Ready); }, 20000));
     service->startRecognition();
     service->stopRecognition();
     ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("complete"); }, 10000));
