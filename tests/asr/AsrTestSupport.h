@@ -11,6 +11,7 @@
 #include "core/ManualScheduler.h"
 #include "support/LogCapture.h"
 
+#include <QFile>
 #include <QList>
 #include <QStringList>
 
@@ -31,7 +32,18 @@ public:
         m_work.push_back(std::move(work));
     }
     // Runs queued work (and work it queues) until none is left; returns the count.
-    int drain();
+    int drain()
+    {
+        for (int ran = 0;; ++ran) {
+            std::unique_lock lock(m_mutex);
+            if (m_work.empty())
+                return ran;
+            auto work = std::move(m_work.front());
+            m_work.pop_front();
+            lock.unlock();
+            work();
+        }
+    }
 
 private:
     std::mutex m_mutex;
@@ -73,11 +85,45 @@ inline QByteArray endOfStream()
     return QByteArrayLiteral(R"(TEXT:{"type":"end"})");
 }
 
+// What the client owns: records into a FakeSocket the hub keeps.
+class FakeSocketHandle final : public TencentASRSocket {
+public:
+    explicit FakeSocketHandle(std::shared_ptr<FakeSocket> socket)
+        : m_socket(std::move(socket))
+    {
+    }
+    void open(const QUrl& url, Events events) override
+    {
+        m_socket->url = url;
+        m_socket->events = std::move(events);
+    }
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
+    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
+    void close(int closeCode) override { m_socket->closedWith = closeCode; }
+
+private:
+    std::optional<SendFailure> record(const QByteArray& frame)
+    {
+        if (auto failure = std::exchange(m_socket->failNextSend, std::nullopt))
+            return failure;
+        m_socket->sent.append(frame);
+        return std::nullopt;
+    }
+
+    std::shared_ptr<FakeSocket> m_socket;
+};
+
 // Every socket the factory made, oldest first. The hub keeps them alive
 // after the client dropped its handle, so tests can examine them afterwards.
 struct FakeSocketHub {
     QList<std::shared_ptr<FakeSocket>> sockets;
-    TencentASRSocketFactory factory();
+    TencentASRSocketFactory factory()
+    {
+        return [this]() -> std::unique_ptr<TencentASRSocket> {
+            sockets.append(std::make_shared<FakeSocket>());
+            return std::make_unique<FakeSocketHandle>(sockets.last());
+        };
+    }
     FakeSocket& last() { return *sockets.last(); }
 };
 
@@ -92,7 +138,16 @@ inline QString handshakeMessage()
 {
     return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1"})");
 }
-QString resultMessage(qint64 sliceType, qint64 index, const QString& text);
+inline QString resultMessage(qint64 sliceType, qint64 index, const QString& text)
+{
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1","result":{"slice_type":%1,"index":%2,)"
+                          R"("start_time":%3,"end_time":%4,"voice_text_str":"%5","word_size":0}})")
+        .arg(sliceType)
+        .arg(index)
+        .arg(index * 1000)
+        .arg(index * 1000 + 500)
+        .arg(text);
+}
 
 // A complete fake environment for the client, the service and the cached client.
 struct AsrHarness {
@@ -167,6 +222,15 @@ struct RealtimeCredentials {
 
 // velnor-server arguments giving it those credentials. The key travels in a
 // file written to `dataDir`, not on the command line (which any local user can read).
-QStringList realtimeServerArgs(const QString& dataDir);
+inline QStringList realtimeServerArgs(const QString& dataDir)
+{
+    const QString keyPath = dataDir + QStringLiteral("/asr.key");
+    QFile keyFile(keyPath);
+    if (keyFile.open(QIODevice::WriteOnly))
+        keyFile.write(QByteArray(RealtimeCredentials::secretKey) + '\n');
+    return {QStringLiteral("--asr-app-id"), QLatin1String(RealtimeCredentials::appId),
+            QStringLiteral("--asr-secret-id"), QLatin1String(RealtimeCredentials::secretId),
+            QStringLiteral("--asr-secret-key-file"), keyPath};
+}
 
 } // namespace velnor::test
