@@ -121,14 +121,6 @@ struct SpokenSentence final {
             return std::make_unique<Recording>(SwrResampler::create(from, to), *this);
         };
     }
-    // Waits until the capture started and played the whole file.
-    bool heardAll()
-    {
-        if (!test::waitUntil([this] { return capture != nullptr && capture->deliveredBuffers() > 0; }, 30000))
-            return false;
-        capture->waitUntilFinished();
-        return true;
-    }
     QByteArray convertedBytes()
     {
         std::lock_guard locked(mutex);
@@ -254,7 +246,8 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 
     // The user speaks the whole sentence, then lets go of the key.
     controller.handleKeyDown();
-    ASSERT_TRUE(sentence.heardAll());
+    ASSERT_TRUE(test::waitUntil([&] { return sentence.capture != nullptr && sentence.capture->deliveredBuffers() > 0; }, 30000));
+    sentence.capture->waitUntilFinished();
     controller.handleKeyUp();
 
     // The final transcript ends the dictation's client and goes to correction; the corrected text is typed.
