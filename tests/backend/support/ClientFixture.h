@@ -36,8 +36,6 @@ std::string outcomeText(const std::optional<Result<T, ServiceError>>& outcome)
 // An APIClient on a fake transport, in-memory settings and virtual time.
 class ClientFixture : public ::testing::Test {
 protected:
-    static inline const QUrl kBase{QStringLiteral("https://api.example.test")};
-
     void signIn(const QString& token) { settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token); }
 
     // The JSON body of call `index` as an object.
@@ -67,7 +65,7 @@ protected:
     MemorySettingsStore settings;
     ManualScheduler scheduler;
     FakeHttpTransport transport;
-    APIClient client{transport, settings, scheduler, log.logger(), log.redactor(), kBase};
+    APIClient client{transport, settings, scheduler, log.logger(), log.redactor(), QUrl(QStringLiteral("https://api.example.test"))};
 };
 
 } // namespace velnor::test
