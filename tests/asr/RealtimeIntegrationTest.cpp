@@ -59,12 +59,6 @@ struct RealEnvironment {
         config.baseURL = base.toString();
     }
 
-    TencentASREnvironment environment()
-    {
-        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature,
-                                     QtWebSocketTransport::factory(trusted)};
-    }
-
     QtScheduler scheduler;
     QtMainQueue mainQueue;
     SteadyPacer pacer;
@@ -157,7 +151,9 @@ protected:
     TencentASRService& connectService(QList<QSslCertificate> ca = {})
     {
         env = std::make_unique<RealEnvironment>(server, std::move(ca));
-        service = std::make_unique<TencentASRService>(env->config, env->environment());
+        service = std::make_unique<TencentASRService>(
+            env->config, TencentASREnvironment{env->scheduler, env->mainQueue, env->pacer, env->log.recognitionLogger(),
+                                               env->signature, QtWebSocketTransport::factory(env->trusted)});
         service->setDelegate(&delegate);
         service->connect();
         return *service;
@@ -288,11 +284,11 @@ class RawStream final {
 public:
     explicit RawStream(const QUrl& url)
     {
-        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
             messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
-        QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { closeCode = m_socket.closeCode(); });
-        m_socket.open(url);
+        QObject::connect(&socket, &QWebSocket::disconnected, [this] { closeCode = socket.closeCode(); });
+        socket.open(url);
     }
     bool handshake() { return test::waitUntil([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
     bool closed(int timeoutMs = 10000) { return test::waitUntil([this] { return closeCode >= 0; }, timeoutMs); }
@@ -303,13 +299,9 @@ public:
         return messages.size() >= 2 && messages.last().value("final").toInt() == 1
             && messages[messages.size() - 2].value("result").toObject().value("voice_text_str").toString() == text;
     }
-    QWebSocket& socket() { return m_socket; }
-
     QList<QJsonObject> messages;
     int closeCode = -1;
-
-private:
-    QWebSocket m_socket;
+    QWebSocket socket; // last: gone first, before what its signals write to
 };
 
 class RealtimeServerLimitsTest : public RealtimeIntegrationTest {
@@ -367,28 +359,28 @@ TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
         int waitMs;
     };
     const Case cases[] = {
-        {"a message over 64 KiB", silent, [](RawStream& s) { s.socket().sendBinaryMessage(QByteArray(65 * 1024, '\0')); },
+        {"a message over 64 KiB", silent, [](RawStream& s) { s.socket.sendBinaryMessage(QByteArray(65 * 1024, '\0')); },
          QWebSocketProtocol::CloseCodeTooMuchData, -1, false, 10000},
         {"audio faster than real time", silent,
          [](RawStream& s) {
              for (int i = 0; i < 80; ++i) // 3.2 s of audio at once
-                 s.socket().sendBinaryMessage(tone(40));
+                 s.socket.sendBinaryMessage(tone(40));
          },
          -1, 4000, false, 10000},
-        {"text other than the end message", silent, [](RawStream& s) { s.socket().sendTextMessage(R"({"type":"hello"})"); },
+        {"text other than the end message", silent, [](RawStream& s) { s.socket.sendTextMessage(R"({"type":"hello"})"); },
          -1, 4010, false, 10000},
         // Still open while audio keeps coming: the server must end it itself.
         {"the longest session", QJsonObject{{"results", QJsonArray()}, {"max_session_ms", 500}},
          [](RawStream& s) {
              for (int i = 0; i < 25 && s.closeCode < 0; ++i) {
-                 s.socket().sendBinaryMessage(tone(40));
+                 s.socket.sendBinaryMessage(tone(40));
                  test::runEventLoopFor(40);
              }
          },
          1000, -1, true, 3000},
         {"fifteen seconds without audio", silent,
          [](RawStream& s) {
-             s.socket().sendBinaryMessage(tone(40));
+             s.socket.sendBinaryMessage(tone(40));
              EXPECT_FALSE(s.closed(14000));
          },
          -1, 4008, false, 4000},
@@ -424,8 +416,8 @@ TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAre4006AndAUsedVoiceIdIs4
     ASSERT_TRUE(extra.closed());
     EXPECT_EQ(extra.lastCode(), 4006);
 
-    const QUrl used = open.front()->socket().requestUrl();
-    open.front()->socket().close();
+    const QUrl used = open.front()->socket.requestUrl();
+    open.front()->socket.close();
     ASSERT_TRUE(open.front()->closed());
     test::runEventLoopFor(100); // the server lets go of the closed session
     RawStream reused(used);
@@ -441,7 +433,7 @@ TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
     script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
     RawStream stream(signedUrl("voice_shutdown"));
     ASSERT_TRUE(stream.handshake());
-    stream.socket().sendBinaryMessage(tone(40));
+    stream.socket.sendBinaryMessage(tone(40));
     test::runEventLoopFor(100);
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly());

@@ -35,17 +35,6 @@ protected:
         ASSERT_TRUE(service->connectionState().is(TencentASRConnectionState::Kind::Ready));
     }
 
-    // Lets queued audio travel processing queue → main → audio queue → main → socket.
-    void settle()
-    {
-        for (int quiet = 0; quiet < 2;) {
-            service->waitForProcessing();
-            if (service->webSocketClient())
-                service->webSocketClient()->waitForAudioQueue();
-            quiet = harness.drain() == 0 ? quiet + 1 : 0;
-        }
-    }
-
     void receive(const QString& message)
     {
         socket().events.textReceived(message);
@@ -167,7 +156,13 @@ TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAu
     EXPECT_FALSE(service->isRecognizing());
     EXPECT_TRUE(harness.log.mentions("⚠️ 识别过程中连接断开，停止识别"));
     service->sendAudioData(QByteArray(1280, 1)); // 640 samples
-    settle();
+    // The audio may travel processing queue → main → audio queue → main → socket.
+    for (int quiet = 0; quiet < 2;) {
+        service->waitForProcessing();
+        if (service->webSocketClient())
+            service->webSocketClient()->waitForAudioQueue();
+        quiet = harness.drain() == 0 ? quiet + 1 : 0;
+    }
     EXPECT_TRUE(socket().sent.isEmpty());
 }
 
