@@ -11,8 +11,11 @@
 #include "core/ManualScheduler.h"
 #include "support/LogCapture.h"
 
+#include <QFile>
 #include <QList>
 #include <QStringList>
+
+#include <algorithm>
 
 #include <deque>
 #include <memory>
@@ -29,7 +32,18 @@ public:
         m_work.push_back(std::move(work));
     }
     // Runs queued work (and work it queues) until none is left; returns the count.
-    int drain();
+    int drain()
+    {
+        for (int ran = 0;; ++ran) {
+            std::unique_lock lock(m_mutex);
+            if (m_work.empty())
+                return ran;
+            auto work = std::move(m_work.front());
+            m_work.pop_front();
+            lock.unlock();
+            work();
+        }
+    }
 
 private:
     std::mutex m_mutex;
@@ -44,34 +58,25 @@ public:
         std::lock_guard lock(m_mutex);
         return m_now;
     }
-    void sleepUntil(TimePoint when) override;
+    void sleepUntil(TimePoint when) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_now = std::max(m_now, when);
+    }
 
 private:
     mutable std::mutex m_mutex;
     TimePoint m_now{std::chrono::seconds(1000)};
 };
 
-// Records what the client did with its connection; tests fire the events.
-class FakeSocket final : public TencentASRSocket {
-public:
-    void open(const QUrl& openedUrl, Events openedEvents) override
-    {
-        url = openedUrl;
-        events = std::move(openedEvents);
-    }
-    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
-    // Recorded in `sent` as "TEXT:" and the message's UTF-8.
-    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
-    void close(int closeCode) override { closedWith = closeCode; }
-
+// What the client did with one connection; tests fire its events. Sent
+// text is recorded as "TEXT:" and the message's UTF-8.
+struct FakeSocket {
     QUrl url;
-    Events events;
+    TencentASRSocket::Events events;
     QList<QByteArray> sent;
     std::optional<int> closedWith;
-    std::optional<SendFailure> failNextSend;
-
-private:
-    std::optional<SendFailure> record(const QByteArray& frame);
+    std::optional<TencentASRSocket::SendFailure> failNextSend;
 };
 
 // The end of a stream as FakeSocket records it.
@@ -80,11 +85,45 @@ inline QByteArray endOfStream()
     return QByteArrayLiteral(R"(TEXT:{"type":"end"})");
 }
 
+// What the client owns: records into a FakeSocket the hub keeps.
+class FakeSocketHandle final : public TencentASRSocket {
+public:
+    explicit FakeSocketHandle(std::shared_ptr<FakeSocket> socket)
+        : m_socket(std::move(socket))
+    {
+    }
+    void open(const QUrl& url, Events events) override
+    {
+        m_socket->url = url;
+        m_socket->events = std::move(events);
+    }
+    std::optional<SendFailure> sendBinary(const QByteArray& data) override { return record(data); }
+    std::optional<SendFailure> sendText(const QString& text) override { return record("TEXT:" + text.toUtf8()); }
+    void close(int closeCode) override { m_socket->closedWith = closeCode; }
+
+private:
+    std::optional<SendFailure> record(const QByteArray& frame)
+    {
+        if (auto failure = std::exchange(m_socket->failNextSend, std::nullopt))
+            return failure;
+        m_socket->sent.append(frame);
+        return std::nullopt;
+    }
+
+    std::shared_ptr<FakeSocket> m_socket;
+};
+
 // Every socket the factory made, oldest first. The hub keeps them alive
 // after the client dropped its handle, so tests can examine them afterwards.
 struct FakeSocketHub {
     QList<std::shared_ptr<FakeSocket>> sockets;
-    TencentASRSocketFactory factory();
+    TencentASRSocketFactory factory()
+    {
+        return [this]() -> std::unique_ptr<TencentASRSocket> {
+            sockets.append(std::make_shared<FakeSocket>());
+            return std::make_unique<FakeSocketHandle>(sockets.last());
+        };
+    }
     FakeSocket& last() { return *sockets.last(); }
 };
 
@@ -95,15 +134,38 @@ public:
 };
 
 // The server's first message on a new connection.
-QString handshakeMessage(const QString& voiceId = QStringLiteral("v1"));
-QString resultMessage(qint64 sliceType, qint64 index, const QString& text, bool final = false);
+inline QString handshakeMessage()
+{
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1"})");
+}
+inline QString resultMessage(qint64 sliceType, qint64 index, const QString& text)
+{
+    return QStringLiteral(R"({"code":0,"message":"success","voice_id":"v1","result":{"slice_type":%1,"index":%2,)"
+                          R"("start_time":%3,"end_time":%4,"voice_text_str":"%5","word_size":0}})")
+        .arg(sliceType)
+        .arg(index)
+        .arg(index * 1000)
+        .arg(index * 1000 + 500)
+        .arg(text);
+}
 
 // A complete fake environment for the client, the service and the cached client.
 struct AsrHarness {
-    explicit AsrHarness(QString host = QStringLiteral("asr.example.test"));
+    explicit AsrHarness(QString host = QStringLiteral("asr.example.test"))
+        : signature(std::move(host), clock, &hotWords, log.recognitionLogger(), TencentASRSignature::systemRandom())
+    {
+    }
 
-    TencentASRConfig config() const;
-    TencentASREnvironment environment();
+    TencentASRConfig config() const
+    {
+        return {.appId = QStringLiteral("1300000000"), .secretId = QStringLiteral("AKIDtestsecretid000000000000000000000"),
+                .secretKey = QStringLiteral("testsecretkey0000000000000000000"),
+                .baseURL = QStringLiteral("wss://asr.example.test/asr/v2")};
+    }
+    TencentASREnvironment environment()
+    {
+        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, sockets.factory()};
+    }
     // Drains main-thread hops until quiet.
     int drain() { return mainQueue.drain(); }
     test::FakeSocket& socket() { return sockets.last(); }
@@ -160,6 +222,15 @@ struct RealtimeCredentials {
 
 // velnor-server arguments giving it those credentials. The key travels in a
 // file written to `dataDir`, not on the command line (which any local user can read).
-QStringList realtimeServerArgs(const QString& dataDir);
+inline QStringList realtimeServerArgs(const QString& dataDir)
+{
+    const QString keyPath = dataDir + QStringLiteral("/asr.key");
+    QFile keyFile(keyPath);
+    if (keyFile.open(QIODevice::WriteOnly))
+        keyFile.write(QByteArray(RealtimeCredentials::secretKey) + '\n');
+    return {QStringLiteral("--asr-app-id"), QLatin1String(RealtimeCredentials::appId),
+            QStringLiteral("--asr-secret-id"), QLatin1String(RealtimeCredentials::secretId),
+            QStringLiteral("--asr-secret-key-file"), keyPath};
+}
 
 } // namespace velnor::test

@@ -2,7 +2,6 @@
 // WebSocket (ws and wss), real signing on both sides, pocketsphinx decoding
 // speech made by espeak-ng.
 #include "AsrTestSupport.h"
-#include "RecordingLinearResampler.h"
 
 #include "asr/QtWebSocketTransport.h"
 #include "asr/TencentASRClientFactory.h"
@@ -15,6 +14,7 @@
 #include "platform/fake/FakeMicrophonePermission.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/FileAudioCapture.h"
+#include "platform/linux/audio/SwrResampler.h"
 #include "testing/FakeAudioFileRecorder.h"
 #include "testing/FakeBackendServices.h"
 #include "testing/FakeIndicator.h"
@@ -59,12 +59,6 @@ struct RealEnvironment {
         config.baseURL = base.toString();
     }
 
-    TencentASREnvironment environment()
-    {
-        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature,
-                                     QtWebSocketTransport::factory(trusted)};
-    }
-
     QtScheduler scheduler;
     QtMainQueue mainQueue;
     SteadyPacer pacer;
@@ -76,11 +70,6 @@ struct RealEnvironment {
     TencentASRConfig config;
 };
 
-QByteArray sha1Hex(const QByteArray& bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
-}
-
 // 16 kHz mono 16-bit audio: a quiet tone, `ms` long.
 QByteArray tone(int ms)
 {
@@ -90,10 +79,28 @@ QByteArray tone(int ms)
     return bytes;
 }
 
-// A microphone that hears one spoken sentence (a WAV file) in real time;
-// every byte converted for sending is kept, so tests know what the server
-// must have heard.
-struct SpokenSentence {
+// A microphone that hears one spoken sentence (a WAV file) in real time,
+// converted by the app's resampler; every converted byte is kept, so tests
+// know what the server must have heard.
+struct SpokenSentence final {
+    struct Recording final : Resampler {
+        Recording(std::unique_ptr<Resampler> resampler, SpokenSentence& into)
+            : real(std::move(resampler))
+            , sentence(into)
+        {
+        }
+        std::optional<AudioBuffer> convert(const AudioBuffer& input) override
+        {
+            auto out = real->convert(input);
+            std::lock_guard locked(sentence.mutex);
+            if (out)
+                sentence.converted += out->data;
+            return out;
+        }
+        std::unique_ptr<Resampler> real;
+        SpokenSentence& sentence;
+    };
+
     AudioCaptureFactory captures()
     {
         return [this]() -> std::unique_ptr<AudioCapture> {
@@ -102,39 +109,23 @@ struct SpokenSentence {
             return made;
         };
     }
-    ResamplerFactory resamplers() const
+    ResamplerFactory resamplers()
     {
-        return [bytes = converted, lock = mutex](const AudioFormat& from, const AudioFormat&) -> std::unique_ptr<Resampler> {
-            return std::make_unique<test::RecordingLinearResampler>(from.sampleRate, bytes, lock);
+        return [this](const AudioFormat& from, const AudioFormat& to) -> std::unique_ptr<Resampler> {
+            return std::make_unique<Recording>(SwrResampler::create(from, to), *this);
         };
     }
-    // Waits until the capture started and played the whole file.
-    bool heardAll()
+    QByteArray convertedBytes()
     {
-        if (!test::waitUntil([this] { return capture != nullptr && capture->deliveredBuffers() > 0; }, 30000))
-            return false;
-        capture->waitUntilFinished();
-        return true;
-    }
-    QByteArray convertedBytes() const
-    {
-        std::lock_guard locked(*mutex);
-        return *converted;
+        std::lock_guard locked(mutex);
+        return converted;
     }
 
     QString wav;
     FileAudioCapture* capture = nullptr;
-    std::shared_ptr<QByteArray> converted = std::make_shared<QByteArray>();
-    std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
+    QByteArray converted;
+    std::mutex mutex;
 };
-
-QString transcriptOf(const QJsonObject& stats)
-{
-    QStringList segments;
-    for (const QJsonValue& text : stats.value("segments").toArray())
-        segments << text.toString();
-    return segments.join(QString());
-}
 
 class RealtimeIntegrationTest : public ::testing::Test {
 protected:
@@ -150,8 +141,6 @@ protected:
         ASSERT_TRUE(server.start(dir.path(), args)) << server.error().toStdString();
     }
 
-    QList<QSslCertificate> trustedCa() { return QSslCertificate::fromPath(dir.filePath("cert.pem")); }
-
     void script(const QJsonObject& body)
     {
         const QJsonObject answer = server.control("POST", QStringLiteral("/__test/realtime/script"), body);
@@ -162,25 +151,12 @@ protected:
     TencentASRService& connectService(QList<QSslCertificate> ca = {})
     {
         env = std::make_unique<RealEnvironment>(server, std::move(ca));
-        service = std::make_unique<TencentASRService>(env->config, env->environment());
+        service = std::make_unique<TencentASRService>(
+            env->config, TencentASREnvironment{env->scheduler, env->mainQueue, env->pacer, env->log.recognitionLogger(),
+                                               env->signature, QtWebSocketTransport::factory(env->trusted)});
         service->setDelegate(&delegate);
         service->connect();
         return *service;
-    }
-
-    QStringList errors() const { return delegate.events.filter("error:"); }
-
-    // espeak-ng says a sentence the decoder knows into `sentence`.
-    void speak()
-    {
-        test::SpeechFixtures speech(dir.path());
-        sentence.wav = speech.wav("hello world. the weather is nice today.");
-        ASSERT_FALSE(sentence.wav.isEmpty()) << speech.error().toStdString();
-    }
-
-    static bool becameReady(TencentASRService& service, int timeoutMs = 15000)
-    {
-        return test::waitUntil([&] { return service.connectionState().is(Kind::Ready); }, timeoutMs);
     }
 
     test::TempDir dir;
@@ -198,8 +174,9 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.realtimeConnections().isEmpty());
-    ASSERT_EQ(errors().size(), 1) << errors().join(" | ").toStdString();
-    EXPECT_TRUE(errors().first().contains("certificate")) << errors().first().toStdString();
+    const QStringList errors = delegate.events.filter("error:");
+    ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
+    EXPECT_TRUE(errors.first().contains("certificate")) << errors.first().toStdString();
     service->disconnect();
 }
 
@@ -213,12 +190,15 @@ class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
 TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     startServer(true);
-    speak();
+    // espeak-ng says a sentence the decoder knows.
+    test::SpeechFixtures speech(dir.path());
+    sentence.wav = speech.wav("hello world. the weather is nice today.");
+    ASSERT_FALSE(sentence.wav.isEmpty()) << speech.error().toStdString();
     // A server that has served before keeps a loaded decoder: warm it, so the
     // dictation's handshake does not wait for the model to load (which would
     // push the final text past the controller's 3 s wait).
-    connectService(trustedCa());
-    ASSERT_TRUE(becameReady(*service, 20000));
+    connectService(QSslCertificate::fromPath(dir.filePath("cert.pem")));
+    ASSERT_TRUE(test::waitUntil([&] { return service->connectionState().is(Kind::Ready); }, 20000));
     service->startRecognition();
     service->stopRecognition();
     ASSERT_TRUE(test::waitUntil([&] { return delegate.events.contains("complete"); }, 10000));
@@ -262,7 +242,8 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 
     // The user speaks the whole sentence, then lets go of the key.
     controller.handleKeyDown();
-    ASSERT_TRUE(sentence.heardAll());
+    ASSERT_TRUE(test::waitUntil([&] { return sentence.capture != nullptr && sentence.capture->deliveredBuffers() > 0; }, 30000));
+    sentence.capture->waitUntilFinished();
     controller.handleKeyUp();
 
     // The final transcript ends the dictation's client and goes to correction; the corrected text is typed.
@@ -282,8 +263,9 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     // first and at real-time pace, then the end marker, and made the same
     // transcript; it saw no rate violation.
     const QJsonObject stats = server.realtimeConnections().last().toObject();
-    EXPECT_EQ(transcriptOf(stats), transcript);
-    EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(), sha1Hex(sentence.convertedBytes()));
+    EXPECT_EQ(stats.value("segments").toVariant().toStringList().join(QString()), transcript);
+    EXPECT_EQ(stats.value("audio_sha1").toString().toLatin1(),
+              QCryptographicHash::hash(sentence.convertedBytes(), QCryptographicHash::Sha1).toHex());
     const QJsonArray packets = stats.value("packets").toArray();
     ASSERT_GT(packets.size(), 10);
     const double first = packets.first().toObject().value("t_ms").toDouble();
@@ -302,11 +284,11 @@ class RawStream final {
 public:
     explicit RawStream(const QUrl& url)
     {
-        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
             messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
-        QObject::connect(&m_socket, &QWebSocket::disconnected, [this] { closeCode = m_socket.closeCode(); });
-        m_socket.open(url);
+        QObject::connect(&socket, &QWebSocket::disconnected, [this] { closeCode = socket.closeCode(); });
+        socket.open(url);
     }
     bool handshake() { return test::waitUntil([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
     bool closed(int timeoutMs = 10000) { return test::waitUntil([this] { return closeCode >= 0; }, timeoutMs); }
@@ -317,13 +299,9 @@ public:
         return messages.size() >= 2 && messages.last().value("final").toInt() == 1
             && messages[messages.size() - 2].value("result").toObject().value("voice_text_str").toString() == text;
     }
-    QWebSocket& socket() { return m_socket; }
-
     QList<QJsonObject> messages;
     int closeCode = -1;
-
-private:
-    QWebSocket m_socket;
+    QWebSocket socket; // last: gone first, before what its signals write to
 };
 
 class RealtimeServerLimitsTest : public RealtimeIntegrationTest {
@@ -381,28 +359,28 @@ TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
         int waitMs;
     };
     const Case cases[] = {
-        {"a message over 64 KiB", silent, [](RawStream& s) { s.socket().sendBinaryMessage(QByteArray(65 * 1024, '\0')); },
+        {"a message over 64 KiB", silent, [](RawStream& s) { s.socket.sendBinaryMessage(QByteArray(65 * 1024, '\0')); },
          QWebSocketProtocol::CloseCodeTooMuchData, -1, false, 10000},
         {"audio faster than real time", silent,
          [](RawStream& s) {
              for (int i = 0; i < 80; ++i) // 3.2 s of audio at once
-                 s.socket().sendBinaryMessage(tone(40));
+                 s.socket.sendBinaryMessage(tone(40));
          },
          -1, 4000, false, 10000},
-        {"text other than the end message", silent, [](RawStream& s) { s.socket().sendTextMessage(R"({"type":"hello"})"); },
+        {"text other than the end message", silent, [](RawStream& s) { s.socket.sendTextMessage(R"({"type":"hello"})"); },
          -1, 4010, false, 10000},
         // Still open while audio keeps coming: the server must end it itself.
         {"the longest session", QJsonObject{{"results", QJsonArray()}, {"max_session_ms", 500}},
          [](RawStream& s) {
              for (int i = 0; i < 25 && s.closeCode < 0; ++i) {
-                 s.socket().sendBinaryMessage(tone(40));
+                 s.socket.sendBinaryMessage(tone(40));
                  test::runEventLoopFor(40);
              }
          },
          1000, -1, true, 3000},
         {"fifteen seconds without audio", silent,
          [](RawStream& s) {
-             s.socket().sendBinaryMessage(tone(40));
+             s.socket.sendBinaryMessage(tone(40));
              EXPECT_FALSE(s.closed(14000));
          },
          -1, 4008, false, 4000},
@@ -438,8 +416,8 @@ TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAre4006AndAUsedVoiceIdIs4
     ASSERT_TRUE(extra.closed());
     EXPECT_EQ(extra.lastCode(), 4006);
 
-    const QUrl used = open.front()->socket().requestUrl();
-    open.front()->socket().close();
+    const QUrl used = open.front()->socket.requestUrl();
+    open.front()->socket.close();
     ASSERT_TRUE(open.front()->closed());
     test::runEventLoopFor(100); // the server lets go of the closed session
     RawStream reused(used);
@@ -455,7 +433,7 @@ TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
     script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
     RawStream stream(signedUrl("voice_shutdown"));
     ASSERT_TRUE(stream.handshake());
-    stream.socket().sendBinaryMessage(tone(40));
+    stream.socket.sendBinaryMessage(tone(40));
     test::runEventLoopFor(100);
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly());

@@ -16,7 +16,6 @@
 namespace velnor::server {
 namespace {
 
-using velnor::test::opensslSignature;
 
 const RealtimeCredentials credentials{QStringLiteral("1300000042"), QStringLiteral("AKIDsecretid"),
                                       QStringLiteral("the-secret-key")};
@@ -40,7 +39,7 @@ QByteArray signedQuery(QMap<QString, QString> params, const QString& host = "127
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         pairs << it.key() + "=" + it.value();
     if (!params.contains("signature"))
-        params.insert("signature", opensslSignature(key.toUtf8(), (host + "/asr/v2/1300000042?" + pairs.join('&')).toUtf8()));
+        params.insert("signature", velnor::test::opensslSignature(key.toUtf8(), (host + "/asr/v2/1300000042?" + pairs.join('&')).toUtf8()));
     QByteArray query;
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         query += (query.isEmpty() ? "" : "&") + QUrl::toPercentEncoding(it.key()) + "=" + QUrl::toPercentEncoding(it.value());

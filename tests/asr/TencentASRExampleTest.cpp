@@ -83,8 +83,6 @@ protected:
         ASSERT_NE(capture, nullptr);
     }
 
-    void makeReady() { harness.openAndHandshake(); }
-
     // Runs queues and main-thread hops until nothing moves any more.
     void settle()
     {
@@ -94,15 +92,6 @@ protected:
                 client->waitForAudioQueue();
             quiet = harness.drain() == 0 ? quiet + 1 : 0;
         }
-    }
-
-    QByteArray sentAudio()
-    {
-        QByteArray all;
-        for (const QByteArray& packet : std::as_const(harness.socket().sent))
-            if (packet != test::endOfStream())
-                all += packet;
-        return all;
     }
 
     test::AsrHarness harness;
@@ -133,11 +122,15 @@ TEST_F(TencentASRExampleTest, TheNewest500CachedBuffersAndTheEndMarkerFollowASto
     EXPECT_EQ(example->cachedBufferCount(), 500);
     EXPECT_EQ(harness.log.count("⚠️ 音频缓存达到上限，移除最早的缓存"), 100);
     EXPECT_TRUE(harness.log.mentions("⏸️ 停止录音时仍在缓存模式，保留缓存数据等待连接，当前缓存数量: 500"));
-    makeReady();
+    harness.openAndHandshake();
     settle();
     ASSERT_FALSE(harness.socket().sent.isEmpty());
     EXPECT_EQ(harness.socket().sent.last(), test::endOfStream());
-    EXPECT_EQ(sentAudio(), expected);
+    QByteArray sentAudio;
+    for (const QByteArray& packet : std::as_const(harness.socket().sent))
+        if (packet != test::endOfStream())
+            sentAudio += packet;
+    EXPECT_EQ(sentAudio, expected);
     EXPECT_EQ(harness.log.count("⚠️ 识别未启动"), 0) << "no cached audio may be dropped";
 }
 
@@ -179,7 +172,7 @@ TEST_F(TencentASRExampleTest, APermissionAnswerAfterTheClientIsGoneDoesNothing)
 TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
 {
     start();
-    makeReady();
+    harness.openAndHandshake();
     settle();
     harness.socket().events.textReceived(test::resultMessage(1, 0, "abc"));
     harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
@@ -235,7 +228,7 @@ TEST_F(TencentASRExampleTest, TheCacheIsDroppedOnADisconnectAnErrorOrAfterTenSec
         }
     }
     // A connection that becomes ready after the ten seconds does not start recognition.
-    makeReady();
+    harness.openAndHandshake();
     capture->deliver(taggedBuffer(9));
     settle();
     EXPECT_FALSE(example->asrService()->isRecognizing());

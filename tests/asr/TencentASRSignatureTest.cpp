@@ -8,7 +8,6 @@
 namespace velnor {
 namespace {
 
-using test::opensslSignature;
 
 
 class TencentASRSignatureTest : public ::testing::Test {
@@ -39,7 +38,7 @@ TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
     const QString text = harness.signature.buildSignatureString(config, params);
     EXPECT_FALSE(text.contains("signature"));
     EXPECT_TRUE(text.startsWith("asr.example.test:8443/asr/v2/1300000000?engine_model_type=16k_zh&expired="));
-    EXPECT_EQ(signature, opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
+    EXPECT_EQ(signature, test::opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
 }
 
 TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)

@@ -26,14 +26,6 @@ struct RecordingClientDelegate final : TencentASRWebSocketClientDelegate {
         errors.append(error);
     }
 
-    void clear()
-    {
-        states.clear();
-        results.clear();
-        completions.clear();
-        errors.clear();
-    }
-
     QList<TencentASRConnectionState> states;
     QList<TencentASRResult> results;
     QList<bool> completions;
@@ -46,9 +38,8 @@ protected:
 
     void makeClient(const TencentASRConfig& config)
     {
-        delegate.clear();
         client = std::make_unique<TencentASRWebSocketClient>(config, harness.environment());
-        client->setDelegate(&delegate);
+        client->setDelegate(&delegate.emplace());
     }
 
     void becomeReady()
@@ -70,7 +61,7 @@ protected:
     qsizetype connections() const { return harness.sockets.sockets.size(); }
 
     test::AsrHarness harness;
-    RecordingClientDelegate delegate;
+    std::optional<RecordingClientDelegate> delegate; // a fresh one for each client
     std::unique_ptr<TencentASRWebSocketClient> client;
 };
 
@@ -98,8 +89,8 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     EXPECT_TRUE(client->connectionState().is(Kind::Ready));
     harness.drain();
     // State reports read the state when they run: all three report the latest.
-    ASSERT_FALSE(delegate.states.isEmpty());
-    EXPECT_TRUE(delegate.states.last().is(Kind::Ready));
+    ASSERT_FALSE(delegate->states.isEmpty());
+    EXPECT_TRUE(delegate->states.last().is(Kind::Ready));
     EXPECT_TRUE(harness.log.mentions("✅ WebSocket握手成功，连接已就绪"));
 
     client->connect();
@@ -115,8 +106,8 @@ TEST_F(TencentASRWebSocketClientTest, EmptyCredentialsAreAConfigurationError)
     client->connect();
     harness.drain();
     EXPECT_EQ(connections(), 0);
-    ASSERT_EQ(delegate.errors.size(), 1);
-    EXPECT_EQ(delegate.errors.first().description(), "配置错误: AppID、SecretId或SecretKey为空");
+    ASSERT_EQ(delegate->errors.size(), 1);
+    EXPECT_EQ(delegate->errors.first().description(), "配置错误: AppID、SecretId或SecretKey为空");
     EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
@@ -133,8 +124,8 @@ TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheC
     EXPECT_TRUE(harness.log.mentions("达到最大重试次数，停止重连"));
     harness.scheduler.advanceBy(seconds(60));
     EXPECT_EQ(connections(), 4);
-    EXPECT_EQ(delegate.errors.size(), 4);
-    EXPECT_EQ(delegate.errors.last().description(), "网络错误: Connection refused");
+    EXPECT_EQ(delegate->errors.size(), 4);
+    EXPECT_EQ(delegate->errors.last().description(), "网络错误: Connection refused");
 
     client->disconnect();
     EXPECT_EQ(client->retryCount(), 0);
@@ -166,7 +157,7 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     harness.scheduler.advanceBy(seconds(30));
     harness.drain();
     EXPECT_EQ(connections(), 4);
-    EXPECT_TRUE(delegate.errors.isEmpty());
+    EXPECT_TRUE(delegate->errors.isEmpty());
 
     // A dropped TCP connection: the platform reports a failure, then the close.
     makeClient(harness.config());
@@ -184,7 +175,7 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     socket().events.failed(QStringLiteral("cancelled"));
     harness.scheduler.advanceBy(seconds(30));
     harness.drain();
-    EXPECT_TRUE(delegate.errors.isEmpty());
+    EXPECT_TRUE(delegate->errors.isEmpty());
     EXPECT_EQ(connections(), 7);
     EXPECT_TRUE(harness.log.mentions("ℹ️ 连接已断开，忽略URLSession完成错误: cancelled"));
 
@@ -207,11 +198,11 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
             socket().events.opened();
         harness.scheduler.advanceBy(seconds(29.9));
         harness.drain();
-        EXPECT_TRUE(delegate.errors.isEmpty());
+        EXPECT_TRUE(delegate->errors.isEmpty());
         harness.scheduler.advanceBy(seconds(0.1));
         harness.drain();
-        ASSERT_EQ(delegate.errors.size(), 1);
-        EXPECT_EQ(delegate.errors.first(), TencentASRError::timeoutError());
+        ASSERT_EQ(delegate->errors.size(), 1);
+        EXPECT_EQ(delegate->errors.first(), TencentASRError::timeoutError());
         EXPECT_TRUE(harness.log.mentions(QStringLiteral("⏰ 连接超时(30.0秒)，当前状态: ") + stateText));
 
         // The reconnection completes its handshake in time: its own timer does nothing.
@@ -220,7 +211,7 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
         harness.openAndHandshake();
         harness.scheduler.advanceBy(seconds(40));
         harness.drain();
-        EXPECT_EQ(delegate.errors.size(), 1);
+        EXPECT_EQ(delegate->errors.size(), 1);
         EXPECT_TRUE(client->connectionState().is(Kind::Ready));
     }
 }
@@ -250,8 +241,8 @@ TEST_F(TencentASRWebSocketClientTest, SendFailureIsANetworkError)
     socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
     client->sendAudioData(QByteArray(10, 'x'));
     flushSends();
-    ASSERT_EQ(delegate.errors.size(), 1);
-    EXPECT_EQ(delegate.errors.first().description(), "网络错误: broken pipe");
+    ASSERT_EQ(delegate->errors.size(), 1);
+    EXPECT_EQ(delegate->errors.first().description(), "网络错误: broken pipe");
     EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
@@ -268,7 +259,7 @@ TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
     socket().events.closed(1000);
     harness.scheduler.advanceBy(seconds(30));
     harness.drain();
-    EXPECT_TRUE(delegate.errors.isEmpty());
+    EXPECT_TRUE(delegate->errors.isEmpty());
     EXPECT_TRUE(client->connectionState().is(Kind::Disconnected));
     EXPECT_EQ(connections(), 1);
 
@@ -282,7 +273,7 @@ TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
     socket().events.textReceived(QStringLiteral(R"({"code":4005,"message":"音频解码失败"})"));
     flushSends();
     EXPECT_TRUE(socket().sent.isEmpty());
-    ASSERT_EQ(delegate.errors.size(), 1);
+    ASSERT_EQ(delegate->errors.size(), 1);
     EXPECT_EQ(client->connectionState().errorValue(), TencentASRError::serverError(4005, QStringLiteral("音频解码失败")));
     EXPECT_TRUE(harness.log.mentions("丢弃待发送数据"));
 }
@@ -328,13 +319,13 @@ TEST_F(TencentASRWebSocketClientTest, EachKindOfServerMessageIsReadAndReported)
             socket().events.textReceived(QString::fromUtf8(c.message));
         harness.drain();
         EXPECT_TRUE(harness.log.mentions(c.logged));
-        EXPECT_EQ(delegate.results.size(), c.results);
+        EXPECT_EQ(delegate->results.size(), c.results);
         // Counted, not compared as lists: Qt compares two empty lists through a null pointer.
-        EXPECT_EQ(delegate.completions.size(), c.completions);
-        EXPECT_EQ(delegate.completions.count(true), c.completions);
-        ASSERT_EQ(delegate.errors.size(), c.error.isEmpty() ? 0 : 1);
+        EXPECT_EQ(delegate->completions.size(), c.completions);
+        EXPECT_EQ(delegate->completions.count(true), c.completions);
+        ASSERT_EQ(delegate->errors.size(), c.error.isEmpty() ? 0 : 1);
         if (!c.error.isEmpty()) {
-            EXPECT_TRUE(delegate.errors.first().description().startsWith(c.error)) << delegate.errors.first().description().toStdString();
+            EXPECT_TRUE(delegate->errors.first().description().startsWith(c.error)) << delegate->errors.first().description().toStdString();
         }
         // Only a fatal error ends the connection.
         const bool fatal = !c.error.isEmpty() && !c.error.contains(QStringLiteral("4008"));

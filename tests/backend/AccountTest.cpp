@@ -9,11 +9,6 @@ namespace {
 
 using Name = AccountNotifications::Name;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 const QString kPhone = QStringLiteral("13800138000");
 
 TEST(LoginRules, PhoneNumbersAndVerificationCodes)
@@ -68,12 +63,12 @@ protected:
 
     void storeSession()
     {
-        settings.setString(key(SettingsKey::UserJwt), QStringLiteral("stored-token-1"));
-        settings.setString(key(SettingsKey::UserPhone), kPhone);
-        settings.setString(key(SettingsKey::UserName), QStringLiteral("Lu"));
-        settings.setString(key(SettingsKey::UserId), QStringLiteral("u1"));
+        settings.setString(SettingsKey::UserJwt, QStringLiteral("stored-token-1"));
+        settings.setString(SettingsKey::UserPhone, kPhone);
+        settings.setString(SettingsKey::UserName, QStringLiteral("Lu"));
+        settings.setString(SettingsKey::UserId, QStringLiteral("u1"));
     }
-    bool hasToken() const { return settings.contains(key(SettingsKey::UserJwt)); }
+    bool hasToken() const { return settings.contains(SettingsKey::UserJwt); }
 
     AuthService auth{client, log.logger()};
     UserManager users{settings};
@@ -84,8 +79,8 @@ protected:
 
 TEST_F(AccountTest, AStoredSessionNeedsATokenAndAPhoneAndLogoutRemovesIt)
 {
-    settings.setString(key(SettingsKey::UserJwt), QString());
-    settings.setString(key(SettingsKey::UserPhone), kPhone);
+    settings.setString(SettingsKey::UserJwt, QString());
+    settings.setString(SettingsKey::UserPhone, kPhone);
     EXPECT_FALSE(makeModel()->isLoggedIn());
     storeSession();
     auto model = makeModel();
@@ -96,8 +91,8 @@ TEST_F(AccountTest, AStoredSessionNeedsATokenAndAPhoneAndLogoutRemovesIt)
     EXPECT_FALSE(model->isLoggedIn());
     EXPECT_TRUE(model->userPhone().isEmpty());
     for (const char* gone : {SettingsKey::UserJwt, SettingsKey::UserPhone, SettingsKey::UserName})
-        EXPECT_FALSE(settings.contains(key(gone))) << gone;
-    EXPECT_TRUE(settings.contains(key(SettingsKey::UserId))); // only a full clear removes it
+        EXPECT_FALSE(settings.contains(gone)) << gone;
+    EXPECT_TRUE(settings.contains(SettingsKey::UserId)); // only a full clear removes it
     EXPECT_EQ(posted, QList<Name>{Name::Logout});
 }
 
@@ -190,7 +185,7 @@ TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
         EXPECT_TRUE(model->isLoading());
         transport.respondBody(R"({"code":0,"data":{"token":"fresh-token-abcdef","userId":"u9"}})");
         EXPECT_TRUE(model->isLoggedIn());
-        EXPECT_FALSE(settings.contains(key(SettingsKey::UserPhone))) << "the answer had no phone";
+        EXPECT_FALSE(settings.contains(SettingsKey::UserPhone)) << "the answer had no phone";
         EXPECT_EQ(model->userPhone(), kPhone);
         EXPECT_EQ(test::FakeHttpTransport::header(transport.last(), "Authorization"), QByteArray("Bearer fresh-token-abcdef"));
         EXPECT_TRUE(posted.isEmpty());
@@ -238,7 +233,7 @@ TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_EQ(transport.count(), 0);
-    settings.setString(key(SettingsKey::UserPhone), kPhone);
+    settings.setString(SettingsKey::UserPhone, kPhone);
     notifications.post(Name::LoginSuccess);
     EXPECT_TRUE(session.isLoggedIn());
     EXPECT_EQ(session.userPhone(), kPhone);
@@ -252,7 +247,7 @@ TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
     notifications.post(Name::Logout);
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_TRUE(session.userPhone().isEmpty());
-    EXPECT_FALSE(settings.contains(key(SettingsKey::UserPhone)));
+    EXPECT_FALSE(settings.contains(SettingsKey::UserPhone));
 }
 
 // Offline start, timeout, offline dashboard refresh: still signed in. A
@@ -290,7 +285,7 @@ TEST_F(AccountSessionTest, OnlyARejectedTokenEndsTheStoredSession)
         EXPECT_EQ(users.userInfoV2().has_value(), !c.signedOut);
         EXPECT_EQ(loginScreen, c.posted == QList<Name>{Name::NetworkError});
     }
-    EXPECT_FALSE(settings.contains(key(SettingsKey::UserId)));
+    EXPECT_FALSE(settings.contains(SettingsKey::UserId));
     EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息失败: ")));
     EXPECT_TRUE(log.mentions(QStringLiteral("收到网络错误通知，显示登录界面")));
 }

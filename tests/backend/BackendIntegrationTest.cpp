@@ -8,18 +8,15 @@
 #include "backend/QASRService.h"
 #include "backend/QtHttpTransport.h"
 #include "backend/UpdateChecker.h"
-#include "config/MemorySettingsStore.h"
-#include "config/SettingsKeys.h"
+#include "backend/support/ClientFixture.h"
 #include "core/QtScheduler.h"
 #include "support/EventLoopWait.h"
-#include "support/LogCapture.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
 #include <QNetworkAccessManager>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <iostream>
 
@@ -30,15 +27,12 @@ using test::waitUntil;
 
 const QString kPhone = QStringLiteral("13912345678");
 
-template <typename T>
-using Outcome = std::optional<Result<T, ServiceError>>;
-
 // Starts a call with a completion that keeps its result, and waits for it; a
 // call that never answers fails the test and reads as an error.
 template <typename T, typename Call>
 Result<T, ServiceError> await(Call&& call)
 {
-    Outcome<T> outcome;
+    std::optional<Result<T, ServiceError>> outcome;
     call([&](Result<T, ServiceError> r) { outcome = std::move(r); });
     if (waitUntil([&] { return outcome.has_value(); }))
         return *outcome;
@@ -46,18 +40,11 @@ Result<T, ServiceError> await(Call&& call)
     return Result<T, ServiceError>::failure(ServiceError{QStringLiteral("no answer"), 0, {}, {}, {}, {}});
 }
 
-// "ok", or the error as its log line renders it.
-template <typename T>
-std::string describe(const Result<T, ServiceError>& result)
-{
-    return result.ok() ? std::string("ok") : result.error().toString().toStdString();
-}
-
 // The text of an answer, or its error as its log line renders it.
 template <typename T>
 std::string textOf(const Result<T, ServiceError>& result)
 {
-    return result.ok() ? result.value().text.value_or(QString()).toStdString() : describe(result);
+    return result.ok() ? result.value().text.value_or(QString()).toStdString() : test::outcomeText(result);
 }
 
 class BackendIntegrationTest : public ::testing::Test {
@@ -166,7 +153,7 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRe
     EXPECT_EQ(forSigning.first().text, "Bundle");
     EXPECT_EQ(forSigning.first().weight, 2.0);
 
-    ASSERT_EQ(describe(await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Bundle"), 2, done); })),
+    ASSERT_EQ(test::outcomeText(await<std::monostate>([&](auto done) { words.deleteHotword(QStringLiteral("Bundle"), 2, done); })),
               "ok");
     EXPECT_TRUE(words.cachedHotWords().isEmpty());
     EXPECT_TRUE(await<QList<Hotword>>([&](auto done) { hotwords.getHotwordList(done); }).value().isEmpty());
@@ -209,11 +196,11 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
     QASRService qasr(*client, log.logger());
     const auto adjustWith = [&](AdjustTextService& service) {
         return [target = &service] {
-            return describe(await<AdjustTextResponse>([&](auto done) { target->adjustText(adjustment("hi"), done); }));
+            return test::outcomeText(await<AdjustTextResponse>([&](auto done) { target->adjustText(adjustment("hi"), done); }));
         };
     };
     const auto recognize = [&] {
-        return describe(await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); }));
+        return test::outcomeText(await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); }));
     };
     // Two drops: Qt resends a request once when its connection closes before
     // any answer, and a busy machine may resend it after the server stopped
@@ -242,7 +229,7 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
 
     server.stop();
     AuthService auth(*client, log.logger());
-    EXPECT_THAT(describe(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),
+    EXPECT_THAT(test::outcomeText(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),
                 ::testing::StartsWith("Error Domain=AuthServiceNetworkErrorDomain Code=-1 "));
 }
 

@@ -9,11 +9,9 @@
 namespace velnor::test {
 
 // A tiny HTTP peer on 127.0.0.1 that reads one request per connection and
-// then answers canned bytes or stays silent.
+// then answers canned bytes, or stays silent while it has none.
 class CannedHttpServer final : public QObject {
 public:
-    enum class Mode { Answer, Silent };
-
     CannedHttpServer()
     {
         m_server.listen(QHostAddress::LocalHost, 0);
@@ -25,10 +23,8 @@ public:
         });
     }
 
-    quint16 port() const { return m_server.serverPort(); }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
-    void setMode(Mode mode) { m_mode = mode; }
     // Announcing `announcedLength` body bytes (when more than sent) cuts the
     // connection mid-body.
     void setAnswer(int status, const QByteArray& body, qsizetype announcedLength = -1)
@@ -39,10 +35,8 @@ public:
 
     void setRedirect(const QString& location)
     {
-        m_answer = "HTTP/1.1 302 Found\r\nLocation: " + location.toUtf8()
-            + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        m_answer = "HTTP/1.1 302 Found\r\nLocation: " + location.toUtf8() + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
     }
-
     // Whole requests received so far (head and body).
     const QList<QByteArray>& requests() const { return m_requests; }
 
@@ -63,14 +57,13 @@ private:
             return;
         m_requests.append(buffer);
         buffer.clear();
-        if (m_mode == Mode::Answer) {
+        if (!m_answer.isEmpty()) {
             socket->write(m_answer);
             socket->disconnectFromHost();
         }
     }
 
     QTcpServer m_server;
-    Mode m_mode = Mode::Answer;
     QByteArray m_answer;
     QList<QByteArray> m_requests;
     QHash<QTcpSocket*, QByteArray> m_buffers;

@@ -21,20 +21,21 @@ struct Reply {
     TransportErrorKind failure = TransportErrorKind::Other;
 };
 
-// "ok", the error as its log line renders it, or "no answer".
+// "ok", or the error as its log line renders it.
+template <typename T>
+std::string outcomeText(const Result<T, ServiceError>& outcome)
+{
+    return outcome.ok() ? "ok" : outcome.error().toString().toStdString();
+}
 template <typename T>
 std::string outcomeText(const std::optional<Result<T, ServiceError>>& outcome)
 {
-    if (!outcome)
-        return "no answer";
-    return outcome->ok() ? "ok" : outcome->error().toString().toStdString();
+    return outcome ? outcomeText(*outcome) : "no answer";
 }
 
 // An APIClient on a fake transport, in-memory settings and virtual time.
 class ClientFixture : public ::testing::Test {
 protected:
-    static inline const QUrl kBase{QStringLiteral("https://api.example.test")};
-
     void signIn(const QString& token) { settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token); }
 
     // The JSON body of call `index` as an object.
@@ -64,7 +65,7 @@ protected:
     MemorySettingsStore settings;
     ManualScheduler scheduler;
     FakeHttpTransport transport;
-    APIClient client{transport, settings, scheduler, log.logger(), log.redactor(), kBase};
+    APIClient client{transport, settings, scheduler, log.logger(), log.redactor(), QUrl(QStringLiteral("https://api.example.test"))};
 };
 
 } // namespace velnor::test
