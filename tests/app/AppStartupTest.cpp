@@ -35,14 +35,12 @@ void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
     keys.flagsChanged(KeyCode::shift, 0);
 }
 
-class RecordingPositioner final : public IndicatorPositioner {
-public:
+struct RecordingPositioner final : IndicatorPositioner {
     void setPosition(const QString& position) override { positions.append(position); }
     QStringList positions;
 };
 
-class AppStartupTest : public ::testing::Test {
-protected:
+struct AppStartupTest : ::testing::Test {
     QString value(const char* key) const { return settings.stringOr(QString::fromLatin1(key), QStringLiteral("<none>")); }
 
     MemorySettingsStore settings;

@@ -14,17 +14,6 @@
 #include <QThread>
 #include <QTimer>
 
-namespace {
-
-void record(const QString& directory, const char* role)
-{
-    QFile log(QDir(directory).filePath(QStringLiteral("roles.log")));
-    if (log.open(QIODevice::Append))
-        log.write(QByteArray(role) + ' ' + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -33,17 +22,14 @@ int main(int argc, char** argv)
         return 2;
     const QString directory = args.at(1);
     velnor::SingleInstance instance(directory);
-    switch (instance.claim()) {
-    case velnor::SingleInstance::Role::Secondary:
-        record(directory, "secondary");
-        return 0;
-    case velnor::SingleInstance::Role::Stuck:
-        record(directory, "stuck");
-        return 1;
-    case velnor::SingleInstance::Role::Primary:
-        record(directory, "primary");
-        break;
-    }
+    using Role = velnor::SingleInstance::Role;
+    const Role role = instance.claim();
+    const QByteArray name = role == Role::Primary ? "primary" : role == Role::Secondary ? "secondary" : "stuck";
+    QFile log(QDir(directory).filePath(QStringLiteral("roles.log")));
+    if (log.open(QIODevice::Append | QIODevice::Unbuffered)) // written before the relaunch, not at exit
+        log.write(name + ' ' + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+    if (role != Role::Primary)
+        return role == Role::Stuck ? 1 : 0;
     const bool relaunches = !args.value(3).isEmpty() && !QFile::exists(args.value(3));
     if (relaunches) {
         QFile(args.at(3)).open(QIODevice::WriteOnly);

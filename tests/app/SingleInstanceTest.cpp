@@ -49,47 +49,37 @@ TEST(SingleInstance, ASocketLeftByACrashedRunIsTakenOverAndLaterLaunchesShowTheF
 }
 
 // Processes of the probe program, and what they said they became.
-class InstanceLaunches {
-public:
-    explicit InstanceLaunches(const QString& directory)
-        : m_directory(directory)
-    {
-    }
+struct InstanceLaunches {
+    QString directory;
+    std::list<QProcess> processes{};
+
     ~InstanceLaunches()
     {
-        for (QProcess& process : m_processes)
+        for (QProcess& process : processes)
             process.waitForFinished(15000);
     }
-
     QProcess& launch(int runMs, const QString& relaunchMarker = {})
     {
-        m_processes.emplace_back().start(QStringLiteral(SINGLE_INSTANCE_PROBE),
-                                         QStringList{m_directory, QString::number(runMs), relaunchMarker});
-        return m_processes.back();
+        processes.emplace_back().start(QStringLiteral(SINGLE_INSTANCE_PROBE),
+                                       QStringList{directory, QString::number(runMs), relaunchMarker});
+        return processes.back();
     }
-
+    // Each line of the probes' log is "<role> <pid>"; a log not yet written is empty.
     QStringList roles() const
     {
-        QFile log(QDir(m_directory).filePath(QStringLiteral("roles.log")));
-        if (!log.open(QIODevice::ReadOnly))
-            return {};
-        QStringList roles;
-        for (const QByteArray& line : log.readAll().split('\n')) {
-            if (!line.isEmpty())
-                roles << QString::fromUtf8(line.split(' ').constFirst());
-        }
+        QFile log(QDir(directory).filePath(QStringLiteral("roles.log")));
+        log.open(QIODevice::ReadOnly);
+        QStringList roles = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (QString& line : roles)
+            line = line.section(QLatin1Char(' '), 0, 0);
         return roles;
     }
-
-private:
-    QString m_directory;
-    std::list<QProcess> m_processes;
 };
 
 TEST(SingleInstance, LaunchesStartedTogetherLeaveExactlyOneRunning)
 {
     test::TempDir dir;
-    InstanceLaunches launches(dir.path());
+    InstanceLaunches launches{dir.path()};
     for (int i = 0; i < 4; ++i)
         launches.launch(1500);
     ASSERT_TRUE(test::waitUntil([&] { return launches.roles().size() == 4; }, 15000)) << launches.roles().join(' ').toStdString();
@@ -100,7 +90,7 @@ TEST(SingleInstance, LaunchesStartedTogetherLeaveExactlyOneRunning)
 TEST(SingleInstance, ARelaunchHandsOverAndTheNewCopyKeepsRunning)
 {
     test::TempDir dir;
-    InstanceLaunches launches(dir.path());
+    InstanceLaunches launches{dir.path()};
     QProcess& first = launches.launch(5000, dir.filePath(QStringLiteral("relaunched")));
     // The first stops listening, starts its copy and exits; the copy waits for it.
     ASSERT_TRUE(first.waitForFinished(10000));

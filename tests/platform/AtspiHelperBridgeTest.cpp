@@ -75,8 +75,6 @@ TEST(AtspiHelperBridge, TheHelperIsFoundBesideTheAppOrWhereThePackagePutsIt)
 {
     TempDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("usr/bin"));
-    QDir(dir.path()).mkpath(QStringLiteral("usr/libexec/velnor"));
-    QDir(dir.path()).mkpath(QStringLiteral("build"));
     const QString bin = dir.filePath(QStringLiteral("usr/bin"));
     const QString build = QStringLiteral("/build/velnor-atspi-helper");
     EXPECT_EQ(atspi::AtspiHelperBridge::findHelper(bin, build), build);

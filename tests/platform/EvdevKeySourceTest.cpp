@@ -17,9 +17,6 @@ namespace {
 
 using evdev::EvdevKeySource;
 
-constexpr int kRightCtrl = KEY_RIGHTCTRL; // the Fn key of the hotkey
-constexpr int kLeftShift = KEY_LEFTSHIFT;
-
 // One keyboard as a pipe: the source reads its end, the test writes records.
 struct PipeKeyboard {
     int writeEnd = -1;
@@ -56,8 +53,7 @@ struct EvdevKeySourceTest : ::testing::Test {
         stack = std::make_unique<KeyboardStack>(source, source, selected);
         stack->hotkey(HotkeyType::fnShift);
     }
-    std::unique_ptr<PipeKeyboard> plug(int id, const QString& name = QStringLiteral("Keyboard"), int vendor = 0x046d,
-                                       int product = 0xc31c)
+    std::unique_ptr<PipeKeyboard> plug(int id, const QString& name, int vendor = 0x046d, int product = 0xc31c)
     {
         return std::make_unique<PipeKeyboard>(source, keyboard(id, vendor, product, name));
     }
@@ -78,7 +74,7 @@ const QStringList kDownUp{QStringLiteral("down"), QStringLiteral("up")};
 // Shift, Ctrl (left) or A; "+Caps" / "-Caps" is its Caps Lock light.
 void play(const std::vector<PipeKeyboard*>& boards, const QString& script)
 {
-    const QHash<QString, int> codes{{QStringLiteral("Fn"), kRightCtrl}, {QStringLiteral("Shift"), kLeftShift},
+    const QHash<QString, int> codes{{QStringLiteral("Fn"), KEY_RIGHTCTRL}, {QStringLiteral("Shift"), KEY_LEFTSHIFT},
                                     {QStringLiteral("Ctrl"), KEY_LEFTCTRL}, {QStringLiteral("A"), KEY_A}};
     for (const QString& record : script.split(QLatin1Char(' '))) {
         PipeKeyboard& board = *boards.at(record.front().digitValue());

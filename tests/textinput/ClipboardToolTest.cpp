@@ -50,8 +50,7 @@ TEST(ClipboardTool, RestoresOnlyAfterTheTargetReadOrTheFallbackAndOnlyOverOurOwn
         {"a clipboard manager owns a copy of our text", 400, [](ClipboardRig& f) { f.pasteboard.reownByManager(); },
          After::UsersBack, 650, 549},
         // Putting back part of it would lose the rest for good.
-        {"the user's clipboard could not be saved whole", 400,
-         [](ClipboardRig&) {}, After::Dictated, -1, -1},
+        {"the user's clipboard could not be saved whole", 400, nothing, After::Dictated, -1, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

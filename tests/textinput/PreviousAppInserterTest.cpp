@@ -11,8 +11,7 @@ namespace {
 
 constexpr qint32 kOwnPid = 777;
 
-class PreviousAppInserterTest : public ::testing::Test {
-protected:
+struct PreviousAppInserterTest : ::testing::Test {
     PreviousAppInserterTest() { workspace.frontApp = FrontAppInfo{QStringLiteral("velnor"), QStringLiteral("Velnor"), kOwnPid}; }
 
     void focusReturnsToEditor() { workspace.frontApp = FrontAppInfo{QStringLiteral("gedit"), QStringLiteral("Editor"), 4242}; }

@@ -8,11 +8,9 @@
 namespace velnor::test {
 namespace {
 
-using Fixture = InsertionRig;
-
 struct FieldCase {
     const char* name;
-    std::function<void(Fixture&)> arrange;
+    std::function<void(InsertionRig&)> arrange;
     TextInputMethod method;
     QString fieldAfter;
     // Not typed, but put on the clipboard for the user to paste.
@@ -24,53 +22,50 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
     const std::vector<FieldCase> cases = {
         // Where the selected-text write lands (caret, over a selection) is the
         // toolkit's: TextInsertionDesktop proves it on real fields.
-        {"caret insert", [](Fixture&) {}, TextInputMethod::Accessibility, QStringLiteral("a你好b")},
+        {"caret insert", [](InsertionRig&) {}, TextInputMethod::Accessibility, QStringLiteral("a你好b")},
         {"no focused element: the tree is searched",
-         [](Fixture& f) {
+         [](InsertionRig& f) {
              f.bridge.focused = nullptr;
              f.bridge.focusedError = AccessibilityError::NotImplemented;
              f.field->roleName = QStringLiteral("AXWebArea");
          },
          TextInputMethod::Accessibility, QStringLiteral("a你好b")},
         {"search finds nothing focused",
-         [](Fixture& f) {
+         [](InsertionRig& f) {
              f.bridge.focused = nullptr;
              f.field->focused = false;
          },
          TextInputMethod::Clipboard, QStringLiteral("ab")},
         {"focused element without text: no search",
-         [](Fixture& f) {
-             auto label = std::make_shared<FakeAccessibleElement>();
-             f.bridge.focused = label;
-         },
+         [](InsertionRig& f) { f.bridge.focused = std::make_shared<FakeAccessibleElement>(); },
          TextInputMethod::Clipboard, QStringLiteral("ab")},
         {"whole-value write refused on a field with text",
-         [](Fixture& f) { f.field->refuseSelectedText = true; },
+         [](InsertionRig& f) { f.field->refuseSelectedText = true; },
          TextInputMethod::Clipboard, QStringLiteral("ab")},
         {"whole-value write on an empty field",
-         [](Fixture& f) {
+         [](InsertionRig& f) {
              f.field->refuseSelectedText = true;
              f.field->text.clear();
              f.field->caret = 0;
          },
          TextInputMethod::Accessibility, QStringLiteral("你好")},
-        {"no accessible application", [](Fixture& f) { f.bridge.applications.clear(); },
+        {"no accessible application", [](InsertionRig& f) { f.bridge.applications.clear(); },
          TextInputMethod::Clipboard, QStringLiteral("ab")},
         {"clipboard refuses too",
-         [](Fixture& f) {
+         [](InsertionRig& f) {
              f.bridge.applications.clear();
              f.pasteboard.refuseWrites = true;
          },
          TextInputMethod::Unknown, QStringLiteral("ab")},
         {"password field: typed nowhere, left on the clipboard",
-         [](Fixture& f) { f.field->protectedText = true; }, TextInputMethod::Unknown, QStringLiteral("ab"), true},
+         [](InsertionRig& f) { f.field->protectedText = true; }, TextInputMethod::Unknown, QStringLiteral("ab"), true},
         {"write without an answer: the text may be there, so no paste",
-         [](Fixture& f) { f.field->writeAnswer = WriteResult::Unknown; }, TextInputMethod::Unknown,
+         [](InsertionRig& f) { f.field->writeAnswer = WriteResult::Unknown; }, TextInputMethod::Unknown,
          QStringLiteral("a你好b")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Fixture f;
+        InsertionRig f;
         c.arrange(f);
         f.type(QStringLiteral("你好"));
         f.scheduler.advanceBy(seconds(0.2));
@@ -90,7 +85,7 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
 
 TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
 {
-    Fixture rig;
+    InsertionRig rig;
     rig.field->selectionLength = 1;
     rig.type(QString());
     rig.scheduler.runUntilIdle();
@@ -104,7 +99,7 @@ TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
 TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOnTheClipboardWithOneNotice)
 {
     using enum TextInputMethod;
-    Fixture rig;
+    InsertionRig rig;
     rig.trust.trusted = false;
     rig.type(QStringLiteral("one"));
     rig.scheduler.runUntilIdle();
@@ -131,7 +126,7 @@ TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOn
 
 TEST(TextInputMgr, InsertionsRunOneAtATimeSoTheSecondSavesTheUsersClipboard)
 {
-    Fixture rig;
+    InsertionRig rig;
     rig.bridge.applications.clear();
     rig.type(QStringLiteral("first"));
     rig.type(QStringLiteral("second"));
@@ -159,7 +154,7 @@ TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedThenUnknownBu
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Fixture rig;
+        InsertionRig rig;
         rig.deferBackground = true;
         rig.type(QStringLiteral("slow"));
         if (c.writeTakes) {
@@ -179,8 +174,7 @@ TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedThenUnknownBu
 }
 
 // Counts the calls that bring the bridge up, and the thread they came from.
-class WarmUpBridge final : public AccessibilityBridge {
-public:
+struct WarmUpBridge final : AccessibilityBridge {
     bool isAvailable() override
     {
         ++calls;
@@ -196,7 +190,7 @@ public:
 
 TEST(TextInputStack, BringsTheBridgeUpOffTheGuiThreadBeforeAnyInsertion)
 {
-    Fixture rig;
+    InsertionRig rig;
     auto bridge = std::make_unique<WarmUpBridge>();
     WarmUpBridge& seen = *bridge;
     TextInputStack stack(rig.workspace, rig.trust, std::move(bridge), rig.pasteboard, rig.keys, rig.scheduler,

@@ -21,8 +21,7 @@ std::string play(std::uint32_t chord, const std::vector<Step>& steps, bool capsL
 {
     ChordTracker tracker;
     tracker.setChord(chord);
-    ChordTracker::State state;
-    state.capsLocked = capsLocked;
+    ChordTracker::State state{.capsLocked = capsLocked};
     std::string edges;
     for (const Step& step : steps) {
         const ChordTracker::Change change = tracker.handleKey(step.key, step.release, state);
@@ -74,8 +73,7 @@ TEST(ChordTracker, ForgetsAModifierReleasedWhileAnotherWindowHadTheFocus)
     tracker.handleKey(ShiftL, false, none);
     // Shift went up elsewhere; the next key here carries no Shift state.
     tracker.handleKey(ControlR, false, none);
-    ChordTracker::State control;
-    control.control = true;
+    const ChordTracker::State control{.control = true};
     EXPECT_FALSE(tracker.handleKey(LetterA, false, control).chordDown);
     EXPECT_EQ(tracker.heldKeys(), std::set<std::uint32_t>{ControlR});
     EXPECT_TRUE(tracker.handleKey(ShiftL, false, control).chordDown);
