@@ -24,15 +24,12 @@ using Status = MicrophonePermission::Status;
 void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
 {
     namespace F = EventModifier;
-    if (hotkey == HotkeyType::rightCommand) {
-        keys.flagsChanged(KeyCode::rightCommand, F::Command);
-        keys.flagsChanged(KeyCode::rightCommand, 0);
-        return;
-    }
-    keys.flagsChanged(KeyCode::shift, F::Shift);
-    keys.flagsChanged(KeyCode::function, F::Shift | F::Function);
-    keys.flagsChanged(KeyCode::function, F::Shift);
-    keys.flagsChanged(KeyCode::shift, 0);
+    using Steps = std::vector<std::pair<KeyCode, quint32>>;
+    const Steps fnShift{{KeyCode::shift, F::Shift}, {KeyCode::function, F::Shift | F::Function},
+                        {KeyCode::function, F::Shift}, {KeyCode::shift, 0}};
+    const Steps rightCommand{{KeyCode::rightCommand, F::Command}, {KeyCode::rightCommand, 0}};
+    for (const auto& [key, flags] : hotkey == HotkeyType::rightCommand ? rightCommand : fnShift)
+        keys.flagsChanged(key, flags);
 }
 
 struct RecordingPositioner final : IndicatorPositioner {
