@@ -21,8 +21,6 @@ namespace {
 
 using fcitx5::AddonState;
 
-constexpr quint64 PasswordCapability = 1ull << 3;
-constexpr quint64 SensitiveCapability = 1ull << 36;
 constexpr quint32 FnShift = 0x20200;
 
 struct Fcitx5BridgeTest : ::testing::Test {
@@ -162,13 +160,13 @@ TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
 {
     struct Case {
         const char* name;
-        quint64 capabilities;
+        quint64 capabilities; // the input context's bits: password 3, sensitive 36
         bool switchedOn;
         bool focused;
     };
     const Case cases[] = {
-        {"password field", PasswordCapability, true, true},
-        {"sensitive field", SensitiveCapability, true, true},
+        {"password field", 1ull << 3, true, true},
+        {"sensitive field", 1ull << 36, true, true},
         {"switch off", 0, false, true},
         {"no field focused", 0, true, false},
     };
