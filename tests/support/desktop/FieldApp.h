@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/EventLoopWait.h"
+#include "support/RunProgram.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -87,10 +88,7 @@ inline QProcessEnvironment fieldEnvironment(bool accessible)
 // The title of the window the window manager has active (xdotool).
 inline QString activeWindowName()
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"});
-    xdotool.waitForFinished(5000);
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(run(QStringLiteral("xdotool"), {"getactivewindow", "getwindowname"}, nullptr, 5000)).trimmed();
 }
 
 // A target program beside this header, once its window `title` (its first

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/EventLoopWait.h"
+#include "support/RunProgram.h"
 
 #include <QList>
 #include <QPoint>
@@ -17,10 +18,7 @@ namespace velnor::test {
 // A desktop tool's standard output (xwininfo, xdotool, import).
 inline QString runTool(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
+    return QString::fromLocal8Bit(run(program, arguments));
 }
 
 // One window of the X tree, with absolute geometry.
