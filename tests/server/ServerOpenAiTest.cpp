@@ -31,7 +31,7 @@ class FakeTranscriptionServer {
 public:
     // What one request carried.
     struct Request {
-        QString model, language, prompt, fileName;
+        QString model, language, prompt, responseFormat, fileName;
         qint64 wavBytes = 0;
         bool authorised = false;
     };
@@ -61,11 +61,12 @@ private:
             MultipartParser::parse(request.value("content-type"), request.body(), nullptr);
         const auto field = [&](const char* name) {
             const MultipartPart* part = form ? form->part(name) : nullptr;
-            return part ? QString::fromUtf8(part->data) : QString();
+            return part ? QString::fromUtf8(part->data) : QStringLiteral("<absent>");
         };
         seen.model = field("model");
         seen.language = field("language");
         seen.prompt = field("prompt");
+        seen.responseFormat = field("response_format");
         if (const MultipartPart* file = form ? form->part("file") : nullptr) {
             seen.fileName = QString::fromUtf8(file->fileName);
             seen.wavBytes = file->data.size();
@@ -108,44 +109,46 @@ protected:
             << server.error().toStdString();
     }
 
-    HttpResult uploadWav(const QString& token = {})
+    HttpResult uploadWav(const QString& token = {}, const QByteArray& outLanguage = "zh-CN")
     {
         const QByteArray pcm = tone();
         const QByteArray wav = wavFile({reinterpret_cast<const std::int16_t*>(pcm.constData()), std::size_t(pcm.size() / 2)});
-        return upload(wav, {{"file_type", "wav"}, {"out_language", "zh-CN"}}, token, 30000);
+        return upload(wav, {{"file_type", "wav"}, {"out_language", outLanguage}}, token, 30000);
     }
 
     FakeTranscriptionServer fake;
     test::RealtimeDictationClient client{kAppId, kSecretId, kSecretKey};
 };
 
-TEST_F(ServerOpenAi, UploadsAndStreamsComeBackWithTheServersText)
+TEST_F(ServerOpenAi, UploadsAndStreamsComeBackWithTheServersTextOrAnErrorInTimeThatTheLogExplains)
 {
     startServer(fake.baseUrl(), fake.key);
+    ASSERT_EQ(uploadWav({}, "").code(), 0);
+    EXPECT_EQ(fake.requests.front().language, QStringLiteral("<absent>")) << "nothing known, nothing sent";
+    EXPECT_EQ(fake.requests.front().prompt, QStringLiteral("<absent>"));
     const QString token = signIn();
     ASSERT_EQ(post("/qasr/hotword", {{"text", "Velnor"}, {"weight", 5}}, token).code(), 0);
 
-    const HttpResult result = uploadWav(token);
-    ASSERT_EQ(result.code(), 0) << result.body.toStdString();
-    EXPECT_EQ(result.data().toObject().value("text").toString(), fake.text);
-    ASSERT_EQ(fake.requests.size(), 1u);
-    const auto& seen = fake.requests.front();
+    const HttpResult answered = uploadWav(token);
+    ASSERT_EQ(answered.code(), 0) << answered.body.toStdString();
+    EXPECT_EQ(answered.data().toObject().value("text").toString(), fake.text);
+    ASSERT_EQ(fake.requests.size(), 2u);
+    const auto& seen = fake.requests.back();
     EXPECT_TRUE(seen.authorised);
     EXPECT_EQ(seen.model, QStringLiteral("whisper-1"));
     EXPECT_EQ(seen.language, QStringLiteral("zh"));
     EXPECT_EQ(seen.prompt, QStringLiteral("Velnor."));
+    EXPECT_EQ(seen.responseFormat, QStringLiteral("json"));
     EXPECT_EQ(seen.fileName, QStringLiteral("audio.wav"));
     EXPECT_EQ(seen.wavBytes, 44 + tone().size()) << "all the audio, as 16 kHz WAV";
 
-    const test::Dictation dictation = client.dictate(server.url(), tone());
-    ASSERT_TRUE(dictation.failure.isEmpty()) << dictation.failure.toStdString();
-    EXPECT_EQ(dictation.text, fake.text);
+    const test::Dictation streamed = client.dictate(server.url(), tone());
+    ASSERT_TRUE(streamed.failure.isEmpty()) << streamed.failure.toStdString();
+    EXPECT_EQ(streamed.text, fake.text);
     EXPECT_EQ(fake.requests.back().language, QStringLiteral("en")) << "from the engine model 16k_en";
     EXPECT_EQ(fake.requests.back().wavBytes, 44 + tone().size()) << "the final text is of all the audio";
-}
+    server.stop();
 
-TEST_F(ServerOpenAi, ARecogniserThatFailsGivesAnErrorInTimeAndTheLogSaysWhy)
-{
     const QUrl down(QStringLiteral("http://127.0.0.1:1/v1")); // nothing listens
     struct Case {
         const char* name;
