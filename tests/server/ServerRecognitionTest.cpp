@@ -34,27 +34,13 @@ protected:
     QString grammar;
 };
 
-TEST_F(ServerRecognition, ScriptedTextsReplaceTheDecoderOneRequestEach)
-{
-    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("first over over"), QStringLiteral("done over over")}));
-    const QByteArray notEvenAudio("scripted answers do not decode the upload");
-    // The ending is cut only when the upload asks for it.
-    const QJsonObject first = upload(notEvenAudio, {{"file_type", "m4a"}}).data().toObject();
-    EXPECT_EQ(first.value("text").toString(), QStringLiteral("first over over"));
-    EXPECT_FALSE(first.value("over_over").toBool(true));
-    const QJsonObject second = upload(notEvenAudio, {{"file_type", "m4a"}, {"over_over", "true"}}).data().toObject();
-    EXPECT_EQ(second.value("text").toString(), QStringLiteral("done"));
-    EXPECT_TRUE(second.value("over_over").toBool());
-    EXPECT_NE(first.value("id"), second.value("id"));
-    EXPECT_EQ(upload(notEvenAudio, {{"file_type", "m4a"}}).code(), 415) << "script used up: the decoder runs again";
-}
-
-// Several uploads in flight at once on separate connections, each with real speech.
+// Several uploads in flight at once on separate connections, each with real
+// speech; an ending of "over over" stays when the upload does not ask to cut it.
 TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
 {
     const QString token = signIn();
     const QByteArray first = speech.m4a(kSentences[0], 0.5);
-    const QByteArray second = speech.m4a(kSentences[2]);
+    const QByteArray second = speech.m4a(kSentences[1]);
     ASSERT_FALSE(first.isEmpty() || second.isEmpty()) << speech.error().toStdString();
 
     QList<QNetworkReply*> replies;
@@ -64,9 +50,9 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
     for (int i = 0; i < replies.size(); ++i) {
         const QJsonObject envelope = QJsonDocument::fromJson(test::waitForReply(replies[i])).object();
         EXPECT_EQ(envelope.value("code").toInt(-1), 0);
-        EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2 ? 2 : 0]) << i;
+        EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2]) << i;
     }
-    EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 3 * 4 + 3 * 5);
+    EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 3 * 4 + 3 * 7);
 }
 
 // Uploads that would make a media library read other files or open
