@@ -123,8 +123,10 @@ protected:
     FakeSentenceApi api;
 };
 
-// Five calls at once against a bound of two.
-TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheBound)
+// Five calls at once against a bound of two; then a refusing key and an
+// unreadable answer (CloudServer's wrong key and SentenceRecognition's answer
+// table), here what only a socket shows.
+TEST_F(CloudFile, SignedCallsComeBackWithTheTextWithinTheBoundAndEveryFailureIsNamedWithoutAHang)
 {
     api.text = QStringLiteral("今天下午开会");
     api.delayMs = 150;
@@ -155,12 +157,7 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextCarryTheContextAndStayWithinTheB
     EXPECT_EQ(call.request["HotwordList"], "Velnor|10");
     EXPECT_EQ(call.request["DataLen"], 32000);
     EXPECT_EQ(call.pcm, QByteArray(reinterpret_cast<const char*>(pcm.data()), 32000));
-}
 
-// A refusing key and an unreadable answer: CloudServer's wrong key and
-// SentenceRecognition's answer table; here what only a socket shows.
-TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
-{
     using Answer = FakeSentenceApi::Answer;
     const struct {
         const char* name;
@@ -177,14 +174,14 @@ TEST_F(CloudFile, EveryFailureIsNamedAndNothingHangs)
         SCOPED_TRACE(c.name);
         api.answer = c.answer;
         const QUrl apiUrl = c.down ? QUrl(QStringLiteral("http://127.0.0.1:1/")) : api.url();
-        CloudFileRecognizer recognizer(settings(apiUrl), wallClock);
+        CloudFileRecognizer failing(settings(apiUrl), wallClock);
         // On a request thread, as the server does, while this thread's event loop serves the fake.
-        auto call = std::async(std::launch::async, [&] {
-            return recognizer.recognize(tone(), {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(c.deadlineMs));
+        auto attempt = std::async(std::launch::async, [&] {
+            return failing.recognize(tone(), {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(c.deadlineMs));
         });
         EXPECT_TRUE(test::waitUntil(
-            [&] { return call.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, c.deadlineMs + 5000));
-        const FileRecognition result = call.get();
+            [&] { return attempt.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, c.deadlineMs + 5000));
+        const FileRecognition result = attempt.get();
         EXPECT_FALSE(result.text.has_value());
         EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
         EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();

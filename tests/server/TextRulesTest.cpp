@@ -25,7 +25,7 @@ TEST(TextAdjuster, HotWordsReplaceWholeMatchesWithTheirSpelling)
         EXPECT_EQ(TextAdjuster(words).adjust(QString::fromUtf8(text)).toStdString(), expected) << text;
 }
 
-TEST(TranscriptRules, OverOverEndingIsCutAndReported)
+TEST(TranscriptRules, OverOverEndingIsCutAndReportedAndWordsAreCounted)
 {
     for (const auto& [text, kept] : {std::pair{"send the report over over", "send the report"},
                                      std::pair{"Done. Over, over!", "Done."}, std::pair{"OVER OVER", ""}}) {
@@ -39,10 +39,7 @@ TEST(TranscriptRules, OverOverEndingIsCutAndReported)
         EXPECT_FALSE(result.overOver) << kept;
         EXPECT_EQ(result.text, QString::fromLatin1(kept));
     }
-}
 
-TEST(TranscriptRules, WordCount)
-{
     EXPECT_EQ(TranscriptRules::wordCount(QStringLiteral("hello, world  it's 2 o'clock")), 5);
     EXPECT_EQ(TranscriptRules::wordCount(QStringLiteral("你好世界")), 4);
     EXPECT_EQ(TranscriptRules::wordCount(QStringLiteral("用Velnor输入")), 4);
