@@ -4,7 +4,6 @@
 #include "support/EventLoopWait.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -14,7 +13,6 @@ namespace velnor::server::test {
 
 // One streamed dictation as a client sees it.
 struct Dictation {
-    qint64 handshakeMs = -1; // socket open to the server's first message
     QString text;            // the final segments, joined
     QString failure;         // the error message, or why none came
     int errorCode = 0;
@@ -36,6 +34,7 @@ public:
     {
         Dictation dictation;
         bool finished = false;
+        bool greeted = false;   // the handshake came
         qsizetype sent = 0;
         QWebSocket socket;
         QTimer pacer;
@@ -49,15 +48,14 @@ public:
             sent += 6400;
         };
         QObject::connect(&pacer, &QTimer::timeout, &socket, sendNext);
-        QElapsedTimer clock;
         QObject::connect(&socket, &QWebSocket::textMessageReceived, &socket, [&](const QString& message) {
             const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
             if (json.value(QStringLiteral("code")).toInt(-1) != 0) {
                 dictation.failure = message;
                 dictation.errorCode = json.value(QStringLiteral("code")).toInt(-1);
                 finished = true;
-            } else if (dictation.handshakeMs < 0) {
-                dictation.handshakeMs = clock.elapsed();
+            } else if (!greeted) {
+                greeted = true;
             } else if (json.value(QStringLiteral("final")).toInt() == 1) {
                 finished = true;
             } else if (const QJsonObject result = json.value(QStringLiteral("result")).toObject();
@@ -66,7 +64,6 @@ public:
             }
         });
         QObject::connect(&socket, &QWebSocket::connected, &pacer, [&] {
-            clock.start();
             pacer.start(100);
             sendNext();
         });
