@@ -100,7 +100,9 @@ protected:
     QNetworkAccessManager network;
 };
 
-TEST_F(BusyServer, UploadsBeyondTheRecognitionPoolAreBusyAndNeverStallOtherEndpoints)
+// Then SIGTERM while an upload runs and another waits: the running one is
+// answered, the waiting one is told 503, and the process ends on its own.
+TEST_F(BusyServer, UploadsBeyondThePoolAreBusyNeverStallOtherEndpointsAndTerminationAnswersEveryUpload)
 {
     const QList<QNetworkReply*> uploads = startUploads(16, 2000);
     const HttpResult check = http.get(url("/app/check?current_version=1.0&platform=linux"));
@@ -117,19 +119,14 @@ TEST_F(BusyServer, UploadsBeyondTheRecognitionPoolAreBusyAndNeverStallOtherEndpo
         codes << codeOf(reply);
     EXPECT_EQ(codes.count(0), 2) << "one running, one queued";
     EXPECT_EQ(codes.count(503), 14) << "the rest answered busy with the envelope";
-}
 
-// SIGTERM while an upload runs and another waits: the running one is
-// answered, the waiting one is told 503, and the process ends on its own.
-TEST_F(BusyServer, TerminationAnswersRunningAndQueuedUploadsThenExits)
-{
-    const QList<QNetworkReply*> uploads = startUploads(2, 1500);
+    const QList<QNetworkReply*> last = startUploads(2, 1500);
     ASSERT_EQ(http.get(url("/app/check?current_version=1.0&platform=linux")).code(), 0);
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly()) << server.standardError().toStdString();
-    EXPECT_EQ(codeOf(uploads[0]), 0) << "the running upload got its answer";
-    EXPECT_EQ(uploads[0]->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
-    EXPECT_EQ(codeOf(uploads[1]), 503) << "the queued upload was answered, not dropped";
+    EXPECT_EQ(codeOf(last[0]), 0) << "the running upload got its answer";
+    EXPECT_EQ(last[0]->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    EXPECT_EQ(codeOf(last[1]), 503) << "the queued upload was answered, not dropped";
 }
 
 // Each option that cannot work stops the server with a message naming it.
