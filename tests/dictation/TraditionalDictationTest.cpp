@@ -68,7 +68,7 @@ TEST_F(TraditionalDictation, RepressWithinDelayedStopStartsANewRecordingOnANewFi
     expectEveryEntryFinished();
 }
 
-TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingAndSwallowsTheKeyUp)
+TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingInEitherModeAndSwallowsTheKeyUp)
 {
     settings.setString(SettingsKey::MaxRecordingDuration, QStringLiteral("30"));
     controller->handleKeyDown();
@@ -85,6 +85,13 @@ TEST_F(TraditionalDictation, MaximumDurationStopsTheRecordingAndSwallowsTheKeyUp
     advance(1.0);
     EXPECT_EQ(recorder.stopCount, 1);
     EXPECT_EQ(recognition.recognitions.size(), 1);
+
+    // Real-time mode records through its client: that capture stops too.
+    useRealtimeMode();
+    controller->handleKeyDown();
+    advance(30.0);
+    EXPECT_TRUE(client().calls.contains(QStringLiteral("stopRecording")));
+    EXPECT_TRUE(indicator.recognizing);
 }
 
 TEST_F(TraditionalDictation, KeyDownDuringUploadCancelsTheRequestAndIgnoresItsLateAnswer)
