@@ -88,7 +88,12 @@ TEST_F(AudioInputManagerTest, SelectingPersistsMakesItTheSystemDefaultAndTheNext
     EXPECT_TRUE(manager.availableDevices()[0].isDefault);
     EXPECT_FALSE(manager.availableDevices()[1].isDefault);
 
+    // A failing server gives no list and no selection.
     devices.failure = QStringLiteral("Connection refused");
+    const AudioInputManager down(devices, settings, log.logger(), log.printSink());
+    EXPECT_TRUE(down.availableDevices().isEmpty());
+    EXPECT_FALSE(down.selectedDevice());
+    EXPECT_TRUE(log.printed().contains(QStringLiteral("获取音频设备列表失败: Connection refused")));
     EXPECT_FALSE(manager.setDefaultInputDevice(internal));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("设置默认输入设备失败: Connection refused")));
     EXPECT_FALSE(manager.setDefaultInputDevice(AudioInputDevice{}));
@@ -102,15 +107,6 @@ TEST_F(AudioInputManagerTest, SelectingPersistsMakesItTheSystemDefaultAndTheNext
     EXPECT_FALSE(AudioInputManager(devices, settings, log.logger(), log.printSink()).selectedDevice());
     EXPECT_EQ(settings.string(key), QStringLiteral("gone"));
     EXPECT_EQ(devices.defaultChanges, changes);
-}
-
-TEST_F(AudioInputManagerTest, ServerFailureGivesAnEmptyList)
-{
-    devices.failure = QStringLiteral("Connection refused");
-    AudioInputManager manager(devices, settings, log.logger(), log.printSink());
-    EXPECT_TRUE(manager.availableDevices().isEmpty());
-    EXPECT_FALSE(manager.selectedDevice());
-    EXPECT_TRUE(log.printed().contains(QStringLiteral("获取音频设备列表失败: Connection refused")));
 }
 
 } // namespace

@@ -9,18 +9,6 @@ namespace {
 
 using test::floatBuffer;
 
-TEST(AudioLevels, CurveLiftsQuietInputAndClipsLoudInput)
-{
-    EXPECT_FLOAT_EQ(AudioLevels::levelFor(0.0f), 0.0f);
-    // Quiet input is lifted well above its linear share.
-    EXPECT_GT(AudioLevels::levelFor(0.001f), 0.2f);
-    EXPECT_LT(AudioLevels::levelFor(0.01f), AudioLevels::levelFor(0.05f));
-    EXPECT_NEAR(AudioLevels::levelFor(0.0777f), 1.0, 0.001);
-    EXPECT_FLOAT_EQ(AudioLevels::levelFor(0.08f), 1.0f);
-    // Magnitude, not signed value.
-    EXPECT_FLOAT_EQ(AudioLevels::levelFor(-0.05f), AudioLevels::levelFor(0.05f));
-}
-
 // 1024 frames: step 10, levels from frames 0, 10, … 990; fewer than 100
 // frames: one level per frame, in order.
 TEST(AudioLevels, DecimatesEveryStepthFrameOfTheFirstChannel)

@@ -5,7 +5,6 @@
 #include "audio/WavData.h"
 #include "platform/SoundOutput.h"
 
-#include <QFile>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -71,30 +70,6 @@ TEST(AudioPlayer, FindsTheSoundFallsBackToItsWavAndPlaysItsSamples)
     output.failure = QStringLiteral("Connection refused");
     player.playSound(QStringLiteral("ber"), QStringLiteral("wav"), 1.0f);
     EXPECT_EQ(log.linesWith(QStringLiteral("Failed to play audio from URL: Connection refused")).size(), 1);
-}
-
-// The shipped sound: a 16-bit PCM WAV whose last 200 ms are silent, because
-// platform players cut the end of a sound.
-TEST(AudioPlayer, ShippedSoundIsPaddedWav)
-{
-    QFile file(QStringLiteral(VELNOR_SOURCE_DIR "/resources/sounds/ber.wav"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const auto wav = WavData::parse(file.readAll());
-    ASSERT_TRUE(wav);
-    ASSERT_EQ(wav->bitsPerSample, 16);
-    ASSERT_FALSE(wav->isFloat);
-    const qsizetype count = wav->samples.size() / 2;
-    const qsizetype tail = qsizetype(wav->sampleRate) * wav->channelCount / 5; // 200 ms
-    ASSERT_GT(count, 2 * tail);
-    int loudest = 0, tailLoudest = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        const int value = std::abs(int(qFromLittleEndian<qint16>(wav->samples.constData() + 2 * i)));
-        loudest = std::max(loudest, value);
-        if (i >= count - tail)
-            tailLoudest = std::max(tailLoudest, value);
-    }
-    EXPECT_GT(loudest, 8000);
-    EXPECT_EQ(tailLoudest, 0);
 }
 
 TEST(WavData, ReadsFormatsSkipsOtherChunksAndRejectsJunk)

@@ -27,8 +27,6 @@ protected:
         return path;
     }
 
-    QStringList remaining() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
-
     test::TempDir dir;
     ManualClock clock;
     test::LogCapture log{clock};
@@ -60,41 +58,27 @@ TEST_F(FileUtilsTest, NamesAreShortestRoundTripSecondsWithAFraction)
     EXPECT_FALSE(QFile::exists(files.newAudioFileURL()));
 }
 
+// Age is the modification time, whatever the names say.
 TEST_F(FileUtilsTest, PruningKeepsTheNewestAndNeverTouchesForeignOrPinnedFiles)
 {
     for (int i = 0; i < 13; ++i)
-        make(FileUtils::fileNameFor(1765000000.0 + i), 100 - i); // i = 0 is the oldest
+        make(FileUtils::fileNameFor(1765000000.0 + i), i); // i = 0 is the newest
     for (const char* foreign : {"song.m4a", "1700000000.5.M4A", "notes.txt"})
-        make(QString::fromLatin1(foreign), 500);
-    pinned << QStringLiteral("1765000000.0.m4a"); // the only copy of a failed dictation's words
+        make(QString::fromLatin1(foreign), -5); // newer than every recording
+    pinned << QStringLiteral("1765000012.0.m4a"); // the only copy of a failed dictation's words
+    EXPECT_EQ(files.getLatestAudioFile(), QFileInfo(dir.filePath(QStringLiteral("1765000000.0.m4a"))).absoluteFilePath());
     files.cleanupOldAudioFiles(10);
     files.cleanupOldAudioFiles(10);
 
-    const QStringList left = remaining();
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files);
     EXPECT_EQ(left.size(), 14);
-    for (const char* kept : {"1765000000.0.m4a", "1765000003.0.m4a", "song.m4a", "1700000000.5.M4A", "notes.txt"})
+    for (const char* kept : {"1765000012.0.m4a", "1765000009.0.m4a", "song.m4a", "1700000000.5.M4A", "notes.txt"})
         EXPECT_TRUE(left.contains(QString::fromLatin1(kept))) << kept;
     // Newest of the old ones first.
     const QStringList deleted = log.linesWith(QStringLiteral("删除旧录音文件: "));
     ASSERT_EQ(deleted.size(), 2);
-    EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000002.0.m4a")));
-    EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000001.0.m4a")));
-}
-
-TEST_F(FileUtilsTest, OrderIsByModificationTimeNotByName)
-{
-    // Names say the opposite of the modification times.
-    make(QStringLiteral("1765000009.0.m4a"), 30);
-    const QString newest = make(QStringLiteral("1765000001.0.m4a"), 1);
-    make(QStringLiteral("1765000005.0.m4a"), 10);
-    make(QStringLiteral("mine-too.m4a"), 0);
-    make(QStringLiteral("1765000099.0.M4A"), 0);
-    EXPECT_EQ(files.getLatestAudioFile(), QFileInfo(newest).absoluteFilePath());
-
-    files.cleanupOldAudioFiles(1);
-    EXPECT_EQ(remaining(),
-              (QStringList{QStringLiteral("1765000001.0.m4a"), QStringLiteral("1765000099.0.M4A"),
-                           QStringLiteral("mine-too.m4a")}));
+    EXPECT_TRUE(deleted[0].endsWith(QStringLiteral("删除旧录音文件: 1765000010.0.m4a")));
+    EXPECT_TRUE(deleted[1].endsWith(QStringLiteral("删除旧录音文件: 1765000011.0.m4a")));
 }
 
 TEST_F(FileUtilsTest, NoRecordingsOrNoFolderYieldNothingAndAMissingFolderIsCreated)

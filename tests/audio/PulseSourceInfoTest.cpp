@@ -20,6 +20,7 @@ struct SourceBuilder {
         info.state = PA_SOURCE_SUSPENDED;
         info.sample_spec = pa_sample_spec{PA_SAMPLE_S16LE, 44100, 2};
         info.proplist = properties.get();
+        property(PA_PROP_DEVICE_BUS, "bluetooth").property(PA_PROP_DEVICE_FORM_FACTOR, "headset");
     }
     SourceBuilder& property(const char* key, const char* value)
     {
@@ -31,24 +32,10 @@ struct SourceBuilder {
     pa_source_info info{};
 };
 
-TEST(PulseSourceInfo, SourceKeepsItsNameFormatBusAndFormFactor)
-{
-    SourceBuilder headset;
-    headset.property(PA_PROP_DEVICE_BUS, "bluetooth").property(PA_PROP_DEVICE_FORM_FACTOR, "headset");
-    const AudioSourceInfo info = toSourceInfo(headset.info);
-    EXPECT_EQ(info.name, QStringLiteral("alsa_input.usb-Mic"));
-    EXPECT_EQ(info.description, QStringLiteral("USB Mic"));
-    EXPECT_EQ(info.bus, QStringLiteral("bluetooth"));
-    EXPECT_EQ(info.formFactor, QStringLiteral("headset"));
-    EXPECT_EQ(info.channelCount, 2);
-    EXPECT_EQ(info.sampleRate, 44100);
-    headset.info.description = nullptr;
-    EXPECT_TRUE(toSourceInfo(headset.info).description.isEmpty());
-}
-
-// Monitors and null sources are flagged; a remapped or echo-cancelled source
-// is a real microphone to the user; suspended is idle, not dead.
-TEST(PulseSourceInfo, MonitorsNullAndDeadSourcesAreFlagged)
+// Every source keeps its name, format, bus and form factor. Monitors and null
+// sources are flagged; a remapped or echo-cancelled source is a real
+// microphone to the user; suspended is idle, not dead.
+TEST(PulseSourceInfo, SourcesKeepTheirNameAndFormatAndMonitorsNullAndDeadSourcesAreFlagged)
 {
     pa_source_port_info port{};
     port.name = "analog-input-mic";
@@ -90,6 +77,9 @@ TEST(PulseSourceInfo, MonitorsNullAndDeadSourcesAreFlagged)
         EXPECT_EQ(info.isMonitor, c.monitor);
         EXPECT_EQ(info.isVirtual, c.isVirtual);
         EXPECT_EQ(info.isAlive, c.alive);
+        EXPECT_EQ(QStringList({info.name, info.description, info.bus, info.formFactor}),
+                  QStringList({"alsa_input.usb-Mic", "USB Mic", "bluetooth", "headset"}));
+        EXPECT_EQ(std::pair(info.channelCount, info.sampleRate), std::pair(2, 44100));
     }
 }
 

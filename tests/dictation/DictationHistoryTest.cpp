@@ -32,6 +32,8 @@ TEST_F(DictationHistory, FileModeEntryEndsDeliveredFailedOrCancelled)
         clock.advance(60'000);
         pressAndRelease(2.0);
         ASSERT_FALSE(recognition.recognitions.isEmpty());
+        EXPECT_EQ(recognition.recognitions.last().params.outLanguage, QStringLiteral("en"));
+        EXPECT_EQ(recognition.recognitions.last().params.overOver, true);
         const QString recording = recordingFiles.handedOut.last();
         c.finish();
         advance(0.5);

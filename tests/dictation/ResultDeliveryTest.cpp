@@ -20,17 +20,6 @@ protected:
 
 } // namespace
 
-TEST_F(Delivery, WhitespaceOnlyRealtimeTextTypesNothing)
-{
-    delivery().handleRealtimeRecognitionResult(kCurrent, QStringLiteral("  \n "));
-    EXPECT_TRUE(log.contains(QStringLiteral("❌ 识别结果为空，重置状态")));
-    EXPECT_TRUE(sounds.played.isEmpty());
-    advance(0.1);
-    EXPECT_EQ(sounds.played.size(), 1);
-    EXPECT_TRUE(adjustment.adjustments.isEmpty());
-    EXPECT_TRUE(textInput.typed.isEmpty());
-}
-
 TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
 {
     settings.setString(SettingsKey::OutputLanguage, QStringLiteral("default"));
