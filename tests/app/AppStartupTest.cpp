@@ -13,6 +13,8 @@
 #include "support/LogCapture.h"
 #include "ui/tray/TrayMenuModel.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace velnor {
@@ -98,7 +100,10 @@ TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecond
     EXPECT_EQ(steps.size(), 3);
 }
 
-TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne)
+// Both answers are stored and each missing one warned about; a microphone the
+// sound server has not settled yet is not stored as refused, and the stored
+// answer follows the live one from then on.
+TEST_F(AppStartupTest, PermissionCheckStoresSettledAnswersWarnsForEachMissingOneAndFollowsTheLiveMicrophone)
 {
     struct Case {
         bool trusted;
@@ -122,26 +127,21 @@ TEST_F(AppStartupTest, PermissionCheckStoresBothAnswersAndWarnsForEachMissingOne
         EXPECT_EQ(settings.boolean(QString::fromLatin1(SettingsKey::AccessibilityPermission)), c.trusted);
         EXPECT_EQ(settings.boolean(QString::fromLatin1(SettingsKey::MicrophonePermission)),
                   c.microphoneStatus == Status::Authorized);
-        QStringList warnings;
-        for (const QString& line : log.lines()) {
-            if (line.contains(QStringLiteral("[WARNING]")))
-                warnings.append(line.mid(line.indexOf(QStringLiteral(" - ")) + 3));
-        }
-        EXPECT_EQ(warnings, c.warnings);
+        const QRegularExpression beforeMessage(QStringLiteral("^.*? - "));
+        EXPECT_EQ(log.linesWith(QStringLiteral("[WARNING]")).replaceInStrings(beforeMessage, QString()), c.warnings);
         EXPECT_EQ(log.contains(QStringLiteral("所有系统权限已授予")), c.info);
         EXPECT_EQ(microphone.requestCount(), 0) << "the check never asks";
     }
-}
 
-TEST_F(AppStartupTest, AnUnsettledMicrophoneIsNotStoredAsRefusedAndTheStoredAnswerFollowsTheLiveOne)
-{
+    SCOPED_TRACE("unsettled");
+    log.clear();
     const QString key = QString::fromLatin1(SettingsKey::MicrophonePermission);
     settings.setBool(key, true); // known from an earlier run
     microphone.setStatus(Status::NotDetermined); // the sound server has not answered yet
     permissions.requestPermissions();
     EXPECT_TRUE(settings.boolean(key)) << "nothing is known yet, so nothing is stored";
     EXPECT_TRUE(log.contains(QStringLiteral("麦克风状态未知: 没有可用的麦克风")));
-    EXPECT_FALSE(log.contains(QStringLiteral("麦克风权限未授予，语音识别功能将无法使用")));
+    EXPECT_FALSE(log.contains(noMicrophone));
 
     microphone.setStatus(Status::Denied);
     EXPECT_FALSE(settings.boolean(key));

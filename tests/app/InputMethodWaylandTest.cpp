@@ -66,7 +66,6 @@ TEST(InputMethodWaylandTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitted
     HeadlessSway sway;
     ASSERT_TRUE(sway.isRunning()) << sway.error().toStdString();
     const QString fcitxHome = QDir(sway.home()).filePath(QStringLiteral("fcitx5"));
-    QDir().mkpath(fcitxHome);
     Fcitx5Process fcitx(fcitxHome, QStringLiteral(VELNOR_FCITX5_DATA_HOME), sway.clientEnvironment(),
                         [&](QProcess& process, const QString& program, const QStringList& arguments,
                             const QProcessEnvironment& environment) {
@@ -99,7 +98,6 @@ TEST(InputMethodWaylandTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitted
     ASSERT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 30000));
     const QString said = QString::fromUtf8(app.readAll());
     EXPECT_EQ(app.exitCode(), 0) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("input_method"))) << said.toStdString();
 
     // The commit arrives with no further Wayland event: the addon flushes.
     EXPECT_TRUE(waitUntil([&] { return gtk.text() == kFinal; }, 5000)) << "field: " << gtk.text().toStdString();

@@ -12,41 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace velnor {
 namespace {
-
-// The next launch takes over from a crashed run; later launches ask it to
-// show itself and stand down, and it keeps its place for each of them.
-TEST(SingleInstance, ASocketLeftByACrashedRunIsTakenOverAndLaterLaunchesShowTheFirst)
-{
-    test::TempDir dir;
-    const QString name = dir.path();
-    // A crashed run leaves its socket file with nobody listening behind it.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(name + QStringLiteral("/velnor-instance"));
-    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ::close(fd);
-    ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(path)));
-
-    SingleInstance first(name);
-    ASSERT_EQ(first.claim(), SingleInstance::Role::Primary);
-    int shown = 0;
-    QObject::connect(&first, &SingleInstance::activationRequested, [&shown] { ++shown; });
-    for (int launch = 1; launch <= 2; ++launch) {
-        SingleInstance later(name);
-        EXPECT_EQ(later.claim(), SingleInstance::Role::Secondary);
-        EXPECT_TRUE(test::waitUntil([&] { return shown == launch; }, 5000));
-    }
-}
 
 // Processes of the probe program, and what they said they became.
 struct InstanceLaunches {
@@ -75,6 +44,30 @@ struct InstanceLaunches {
         return roles;
     }
 };
+
+// The next launch takes over from a crashed run; later launches ask it to
+// show itself and stand down, and it keeps its place for each of them.
+TEST(SingleInstance, ASocketLeftByACrashedRunIsTakenOverAndLaterLaunchesShowTheFirst)
+{
+    test::TempDir dir;
+    InstanceLaunches launches{dir.path()};
+    // A run killed mid-way leaves its socket file with nobody listening behind it.
+    QProcess& crashed = launches.launch(60000);
+    ASSERT_TRUE(test::waitUntil([&] { return !launches.roles().isEmpty(); }, 15000));
+    crashed.kill();
+    ASSERT_TRUE(crashed.waitForFinished(5000));
+    ASSERT_TRUE(QFile::exists(dir.filePath(QStringLiteral("velnor-instance"))));
+
+    SingleInstance first(dir.path());
+    ASSERT_EQ(first.claim(), SingleInstance::Role::Primary);
+    int shown = 0;
+    QObject::connect(&first, &SingleInstance::activationRequested, [&shown] { ++shown; });
+    for (int launch = 1; launch <= 2; ++launch) {
+        SingleInstance later(dir.path());
+        EXPECT_EQ(later.claim(), SingleInstance::Role::Secondary);
+        EXPECT_TRUE(test::waitUntil([&] { return shown == launch; }, 5000));
+    }
+}
 
 TEST(SingleInstance, LaunchesStartedTogetherLeaveExactlyOneRunning)
 {

@@ -145,20 +145,11 @@ void releaseHotkey(XTestKeys& keys)
     keys.release(XKey::RightControl);
 }
 
-namespace {
-
-QStringList wordsOf(const QString& text)
-{
-    static const QRegularExpression nonWord(QStringLiteral("[^\\w']+"));
-    return text.toLower().split(nonWord, Qt::SkipEmptyParts);
-}
-
-} // namespace
-
 double wordErrorRate(const QString& spoken, const QString& heard)
 {
-    const QStringList reference = wordsOf(spoken);
-    const QStringList hypothesis = wordsOf(heard);
+    static const QRegularExpression nonWord(QStringLiteral("[^\\w']+"));
+    const QStringList reference = spoken.toLower().split(nonWord, Qt::SkipEmptyParts);
+    const QStringList hypothesis = heard.toLower().split(nonWord, Qt::SkipEmptyParts);
     if (reference.isEmpty())
         return hypothesis.isEmpty() ? 0.0 : 1.0;
     // One row of the edit-distance table at a time.

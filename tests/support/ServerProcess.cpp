@@ -29,6 +29,14 @@ bool answeredOk(const QJsonObject& answer)
     return answer.value(QStringLiteral("code")).toInt(-1) == 0;
 }
 
+RawHttp::Headers jsonHeaders(const QString& token)
+{
+    RawHttp::Headers headers{{"Content-Type", "application/json"}};
+    if (!token.isEmpty())
+        headers.append({"Authorization", "Bearer " + token.toUtf8()});
+    return headers;
+}
+
 } // namespace
 
 ServerProcess::ServerProcess() = default;
@@ -143,18 +151,6 @@ HttpResult RawHttp::send(const QByteArray& method, const QUrl& url, const QByteA
     reply->deleteLater();
     return result;
 }
-
-namespace {
-
-RawHttp::Headers jsonHeaders(const QString& token)
-{
-    RawHttp::Headers headers{{"Content-Type", "application/json"}};
-    if (!token.isEmpty())
-        headers.append({"Authorization", "Bearer " + token.toUtf8()});
-    return headers;
-}
-
-} // namespace
 
 HttpResult RawHttp::json(const QByteArray& method, const QUrl& url, const QJsonObject& body, const QString& token)
 {

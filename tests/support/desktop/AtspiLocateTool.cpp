@@ -6,12 +6,13 @@
 //
 // Prints "X Y", the screen centre of the topmost showing control (something
 // with an action: a button, a link) named NAME in the application of process
-// PID. Exit status 0 when found, 1 when no such control is showing (the
-// showing ones are listed on stderr), 2 on misuse or without a bus. A process
+// PID. Exit status 0 when found, 1 when no such control is showing, 2 on
+// misuse or without a bus. A process
 // of its own: libatspi wants GLib's default main context to itself, which a
 // Qt test's event loop also iterates.
 #include "platform/linux/atspi/AtspiHandles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -72,20 +73,15 @@ std::optional<Candidate> placeOf(AtspiAccessible* element)
 
 // Collects the showing controls named `wanted` below `element`; hidden subtrees
 // (other screens, hidden windows, rows on their way out) are skipped whole.
-void collect(AtspiAccessible* element, int depth, std::vector<Candidate>& found, std::vector<std::string>& seen,
-             const std::string& wanted)
+void collect(AtspiAccessible* element, int depth, std::vector<Candidate>& found, const std::string& wanted)
 {
     if (depth > kMaxDepth)
         return;
     if (depth > 0 && !isShowing(element))
         return;
-    if (hasAction(element)) {
-        const std::string name = nameOf(element);
-        seen.push_back(name);
-        if (name == wanted) {
-            if (const auto place = placeOf(element))
-                found.push_back(*place);
-        }
+    if (hasAction(element) && nameOf(element) == wanted) {
+        if (const auto place = placeOf(element))
+            found.push_back(*place);
     }
     ErrorSlot error;
     const int count = atspi_accessible_get_child_count(element, error.out());
@@ -93,7 +89,7 @@ void collect(AtspiAccessible* element, int depth, std::vector<Candidate>& found,
         ErrorSlot childError;
         const GRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(element, i, childError.out()));
         if (child)
-            collect(child.get(), depth + 1, found, seen, wanted);
+            collect(child.get(), depth + 1, found, wanted);
     }
 }
 
@@ -134,18 +130,11 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<Candidate> found;
-    std::vector<std::string> seen;
-    collect(application.get(), 0, found, seen, wanted);
-    const Candidate* topmost = nullptr;
-    for (const Candidate& candidate : found) {
-        if (!topmost || candidate.top < topmost->top)
-            topmost = &candidate;
-    }
-    if (!topmost) {
-        std::fprintf(stderr, "velnor-atspi-locate: no showing control named \"%s\"; showing:", wanted.c_str());
-        for (const std::string& name : seen)
-            std::fprintf(stderr, " \"%s\"", name.c_str());
-        std::fprintf(stderr, "\n");
+    collect(application.get(), 0, found, wanted);
+    const auto topmost = std::min_element(found.begin(), found.end(),
+                                          [](const Candidate& a, const Candidate& b) { return a.top < b.top; });
+    if (topmost == found.end()) {
+        std::fprintf(stderr, "velnor-atspi-locate: no showing control named \"%s\"\n", wanted.c_str());
         return 1;
     }
     std::printf("%d %d\n", topmost->centreX, topmost->centreY);

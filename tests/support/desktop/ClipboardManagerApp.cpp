@@ -1,11 +1,10 @@
 // A clipboard manager as desktops run one.
 //
-//   velnor-clipboard-manager [--on-exit-only]
+//   velnor-clipboard-manager --on-exit-only
 //
-// It owns CLIPBOARD_MANAGER and copies what an owner hands over as it quits
-// (SAVE_TARGETS). Unless --on-exit-only, it also copies every format
-// whenever another program takes the clipboard and owns the copy
-// itself. Prints "ready" once watching, then "copied <text>" after each copy.
+// It owns CLIPBOARD_MANAGER and copies every format of what an owner hands
+// over as it quits (SAVE_TARGETS), and owns the copy itself. Prints "ready"
+// once watching, then "copied <text>" after each copy.
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -75,7 +74,6 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    const bool onExitOnly = app.arguments().contains(QStringLiteral("--on-exit-only"));
     QClipboard& clipboard = *QGuiApplication::clipboard();
     QTextStream out(stdout);
     auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
@@ -119,18 +117,7 @@ int main(int argc, char** argv)
     xcb_flush(connection);
     SaveTargetsHandler saveTargets(connection, manager, copy);
     app.installNativeEventFilter(&saveTargets);
-    if (!onExitOnly) {
-        QObject::connect(&clipboard, &QClipboard::changed, &app, [&](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard()) {
-                refreshServerTime();
-                QTimer::singleShot(0, &app, copy);
-            }
-        });
-    }
-    // Qt subscribes to clipboard owner changes only once its clipboard is
-    // first used; a round trip makes sure the server has the subscription
-    // before the test changes the clipboard.
-    (void)clipboard.ownsClipboard();
+    // A round trip: the server has our claim before the test goes on.
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     QTimer::singleShot(0, &app, [&] {
         out << "ready\n";

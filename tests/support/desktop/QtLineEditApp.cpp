@@ -5,7 +5,8 @@
 // The same line commands as velnor-gtk-entry on standard input ("text",
 // "set <TEXT>", "select <A> <B>", "quit"), one answer line each; "ready"
 // once the window is shown, the text again on exit. --multiline makes the
-// field a QPlainTextEdit (its newlines are printed as "\n"); --report-changes
+// field a QPlainTextEdit (its newlines are printed as "\n"; "set" and
+// "select" act on the hidden line edit there); --report-changes
 // also prints "changed <CLOCK_MONOTONIC ns> <text>" whenever the text changes,
 // for latency measurements. --password hides the line edit's text. --paste-delay
 // reads the clipboard MS after the paste key, like a busy application.
@@ -20,7 +21,6 @@
 #include <QTimer>
 
 #include <ctime>
-#include <functional>
 #include <iostream>
 #include <string>
 
@@ -31,33 +31,6 @@ long long monotonicNs()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
-// The few operations the commands need, on either kind of field.
-struct Field {
-    QWidget* widget = nullptr;
-    std::function<QString()> text;
-    std::function<void(const QString&)> setText;
-    std::function<void(int, int)> select;
-};
-
-Field lineEdit(QLineEdit* edit)
-{
-    return {edit, [edit] { return edit->text(); }, [edit](const QString& text) { edit->setText(text); },
-            [edit](int start, int end) {
-                edit->setSelection(start, (end < 0 ? int(edit->text().size()) : end) - start);
-            }};
-}
-
-Field plainTextEdit(QPlainTextEdit* edit)
-{
-    return {edit, [edit] { return edit->toPlainText(); }, [edit](const QString& text) { edit->setPlainText(text); },
-            [edit](int start, int end) {
-                QTextCursor cursor = edit->textCursor();
-                cursor.setPosition(start);
-                cursor.setPosition(end < 0 ? int(edit->toPlainText().size()) : end, QTextCursor::KeepAnchor);
-                edit->setTextCursor(cursor);
-            }};
 }
 
 // With a paste delay, pastes that long after the paste key instead of at once.
@@ -92,15 +65,15 @@ int main(int argc, char** argv)
     if (password)
         line.setEchoMode(QLineEdit::Password);
     QPlainTextEdit lines;
-    const Field field = multiline ? plainTextEdit(&lines) : lineEdit(&line);
-    field.widget->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
-    field.widget->resize(400, multiline ? 120 : 40);
-    field.widget->show();
-    field.widget->activateWindow();
-    field.widget->setFocus();
+    QWidget* const field = multiline ? static_cast<QWidget*>(&lines) : &line;
+    field->setWindowTitle(arguments.value(0, QStringLiteral("velnor-qt-line-edit")));
+    field->resize(400, multiline ? 120 : 40);
+    field->show();
+    field->activateWindow();
+    field->setFocus();
 
     QTextStream out(stdout);
-    auto printable = [&] { return field.text().replace(QLatin1Char('\n'), QStringLiteral("\\n")); };
+    auto printable = [&] { return (multiline ? lines.toPlainText() : line.text()).replace(QLatin1Char('\n'), QStringLiteral("\\n")); };
     auto printText = [&] {
         out << printable() << '\n';
         out.flush();
@@ -125,12 +98,14 @@ int main(int argc, char** argv)
         if (command == QStringLiteral("text")) {
             printText();
         } else if (command == QStringLiteral("set") || command.startsWith(QStringLiteral("set "))) {
-            field.setText(command.mid(4));
+            line.setText(command.mid(4));
             printText();
         } else if (command.startsWith(QStringLiteral("select "))) {
             const QStringList parts = command.mid(7).split(QLatin1Char(' '));
+            const int start = parts.value(0).toInt();
+            const int end = parts.value(1).toInt() < 0 ? int(line.text().size()) : parts.value(1).toInt();
             if (parts.size() == 2)
-                field.select(parts[0].toInt(), parts[1].toInt());
+                line.setSelection(start, end - start);
             printText();
         } else if (command.startsWith(QStringLiteral("copy "))) {
             QApplication::clipboard()->setText(command.mid(5));
