@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/EventLoopWait.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -27,6 +29,15 @@ private:
     QStringList m_connections;
 };
 
+// Waits until a fake peer recorded `call` in `calls` `times` times, then lets
+// any later call arrive too.
+inline bool peerHeard(const QStringList& calls, const QString& call, int times = 1)
+{
+    const bool heard = waitUntil([&] { return calls.count(call) >= times; }, 5000);
+    runEventLoopFor(20);
+    return heard;
+}
+
 // Stands in for Fcitx5 with Velnor's addon on the bus: answers the addon's
 // methods, records them as "Method(arguments)" and emits its signals to the
 // client that set the chord.
@@ -34,19 +45,47 @@ class FakeFcitx5Addon final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.velnor.Fcitx5")
 public:
-    explicit FakeFcitx5Addon(QDBusConnection bus);
+    explicit FakeFcitx5Addon(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
     // Fcitx5 starts (owns its name), then loads the addon (owns ours).
-    bool startFcitx();
-    bool loadAddon();
+    bool startFcitx() { return m_bus.registerService(QStringLiteral("org.fcitx.Fcitx5")); }
+    bool loadAddon()
+    {
+        return m_bus.registerObject(QStringLiteral("/org/velnor/Fcitx5"), this, QDBusConnection::ExportAllSlots)
+            && m_bus.registerService(QStringLiteral("org.velnor.Fcitx5"));
+    }
     // The addon goes away (Fcitx5 restarted without it).
-    void unloadAddon();
+    void unloadAddon()
+    {
+        m_bus.unregisterService(QStringLiteral("org.velnor.Fcitx5"));
+        m_bus.unregisterObject(QStringLiteral("/org/velnor/Fcitx5"));
+    }
     // Fcitx5 ends without answering: the bus tells callers there is no reply.
-    void crash();
+    void crash()
+    {
+        unloadAddon();
+        m_bus.unregisterService(QStringLiteral("org.fcitx.Fcitx5"));
+        for (const QDBusMessage& held : std::as_const(m_heldCommits))
+            m_bus.send(held.createErrorReply(QDBusError::NoReply, QStringLiteral("recipient disconnected")));
+        m_heldCommits.clear();
+    }
 
-    void focus(const QString& program, quint64 capabilities = 0);
-    void unfocus();
-    void pressModifiers(quint32 modifiers);
+    void focus(const QString& newProgram, quint64 newCapabilities = 0)
+    {
+        focused = true;
+        program = newProgram;
+        capabilities = newCapabilities;
+        emitToClient(QStringLiteral("FocusChanged"), {true, program, QVariant::fromValue(qulonglong(capabilities))});
+    }
+    void unfocus()
+    {
+        focused = false;
+        emitToClient(QStringLiteral("FocusChanged"), {false, QString(), QVariant::fromValue(qulonglong(0))});
+    }
+    void pressModifiers(quint32 modifiers)
+    {
+        emitToClient(QStringLiteral("ModifiersChanged"), {QVariant::fromValue(uint(modifiers))});
+    }
 
     QStringList calls;
     QString client;
@@ -57,15 +96,46 @@ public:
     bool holdCommits = false;
 
 public slots:
-    void SetHotkey(uint chord);
-    bool CommitString(const QString& text);
-    bool SetPreedit(const QString& text);
-    void ClearPreedit();
-    bool ForwardKey(uint keysym, uint states);
-    bool FocusedContext(QString& programOut, qulonglong& capabilitiesOut);
+    void SetHotkey(uint chord)
+    {
+        calls << QStringLiteral("SetHotkey(%1)").arg(chord, 0, 16);
+        client = message().service();
+    }
+    bool CommitString(const QString& text)
+    {
+        calls << QStringLiteral("CommitString(%1)").arg(text);
+        if (holdCommits) {
+            setDelayedReply(true);
+            m_heldCommits << message();
+        }
+        return focused;
+    }
+    bool SetPreedit(const QString& text)
+    {
+        calls << QStringLiteral("SetPreedit(%1)").arg(text);
+        return focused;
+    }
+    void ClearPreedit() { calls << QStringLiteral("ClearPreedit()"); }
+    bool ForwardKey(uint keysym, uint states)
+    {
+        calls << QStringLiteral("ForwardKey(%1,%2)").arg(keysym, 0, 16).arg(states);
+        return focused;
+    }
+    bool FocusedContext(QString& programOut, qulonglong& capabilitiesOut)
+    {
+        programOut = program;
+        capabilitiesOut = capabilities;
+        return focused;
+    }
 
 private:
-    void emitToClient(const QString& name, const QList<QVariant>& arguments);
+    void emitToClient(const QString& name, const QList<QVariant>& arguments)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(client, QStringLiteral("/org/velnor/Fcitx5"),
+                                                                 QStringLiteral("org.velnor.Fcitx5"), name);
+        signal.setArguments(arguments);
+        m_bus.send(signal);
+    }
 
     QDBusConnection m_bus;
     QList<QDBusMessage> m_heldCommits;
