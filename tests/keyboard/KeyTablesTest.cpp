@@ -27,26 +27,6 @@ TEST(KeyCodes, HundredThirteenDistinctKeysWithNamesAndNoOthers)
         EXPECT_EQ(keyCodeFromRaw(unknown), std::nullopt) << unknown;
 }
 
-TEST(ModifierConversion, RightBitsOnlyForTheEventsOwnKey)
-{
-    namespace M = EventModifier;
-    struct Row {
-        quint32 flags;
-        int keyCode;
-        quint32 expected;
-    };
-    const std::vector<Row> rows{
-        {M::Command, 54, 0x100000}, {M::Command, 55, 0x100},   {M::Command, -1, 0x100},
-        {M::Option, 61, 0x80000},   {M::Option, 58, 0x800},    {M::Control, 62, 0x20000},
-        {M::Control, 59, 0x1000},   {M::Shift, 60, 0x40000},   {M::Shift, 63, 0x200},
-        {M::Function, 63, 0x20000}, {M::CapsLock, 57, 0x400},  {M::Function | M::Control, 63, 0x21000},
-        {M::Command | M::Shift | M::Option, 60, 0x40900}, {0, 56, 0},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(modifierKeyFromEventFlags(row.flags, row.keyCode).rawValue, row.expected)
-            << std::hex << row.flags << " key " << std::dec << row.keyCode;
-}
-
 TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
 {
     QSet<int> reached;
