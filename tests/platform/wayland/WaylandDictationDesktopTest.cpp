@@ -145,7 +145,7 @@ protected:
 // The indicator shows on the overlay layer over the focused field, which keeps
 // the focus. One native toolkit proves the Wayland path: how GTK and Qt differ
 // in their text units is TextInsertionDesktop's and ToolkitTextUnits' to prove.
-TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldReceivesTheDictationOverAccessibilityUnderAnOverlay)
+TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderAnOverlayAndATerminalAPaste)
 {
     const QString text = QStringLiteral("会议改到下午三点 ✅");
     ASSERT_TRUE(server.scriptRecognizer({text}));
@@ -169,17 +169,15 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldReceivesTheDictationOverAcces
     // Named from the compositor's toplevel list: XWayland's EWMH sees no Wayland window.
     EXPECT_GE(dictationsFrom(appId), 1) << "app id " << appId.toStdString();
     EXPECT_TRUE(output().contains(QStringLiteral("Indicator on the compositor's overlay layer"))) << output().toStdString();
-}
 
-TEST_F(WaylandDictationDesktopTest, AFieldWithoutAccessibilityGetsAVirtualKeyboardPaste)
-{
-    const QString text = QStringLiteral("make test");
-    ASSERT_TRUE(server.scriptRecognizer({text}));
+    // A field without accessibility then gets a virtual-keyboard paste.
+    const QString command = QStringLiteral("make test");
+    ASSERT_TRUE(server.scriptRecognizer({command}));
     const TempDir footDir;
     ASSERT_TRUE(HeadlessSway::giveToUser(footDir.path()));
     // foot has no accessibility: the text reaches it only as a paste.
     TerminalField foot(QStringLiteral("foot"), {QStringLiteral("--title=velnor-foot")},
-                       QStringLiteral("stty -icanon -echo; head -c ") + QString::number(text.toUtf8().size())
+                       QStringLiteral("stty -icanon -echo; head -c ") + QString::number(command.toUtf8().size())
                            + QStringLiteral(" > '%1'"),
                        footDir.filePath(QStringLiteral("typed.txt")),
                        [this](QProcess& process, const QString& program, const QStringList& arguments) {
@@ -194,7 +192,7 @@ TEST_F(WaylandDictationDesktopTest, AFieldWithoutAccessibilityGetsAVirtualKeyboa
     ASSERT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 5000));
     dictate();
     EXPECT_TRUE(waitUntil([&] { return byClipboard() == 1; }, 20000)) << output().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return foot.text() == text; }, 10000))
+    EXPECT_TRUE(waitUntil([&] { return foot.text() == command; }, 10000))
         << "typed: " << foot.text().toStdString() << "\n" << output().toStdString();
     EXPECT_GE(dictationsFrom(QStringLiteral("foot")), 1);
     EXPECT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 10000))
