@@ -113,8 +113,10 @@ TEST_F(Fcitx5BridgeTest, StateFollowsTheAddonOnTheBusAndACrashMidDictationLosesN
     EXPECT_TRUE(log.contains(QStringLiteral("输入法提交失败，改用其他方式输入")));
 }
 
-TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
+TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationAndSubmitKeysGoThroughTheAddonWhileAFieldIsFocused)
 {
+    fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
+    EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
     typingInGedit();
     const auto x11Chord = [this] {
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 63, EventModifier::Function, 0});
@@ -129,10 +131,33 @@ TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
     runEventLoopFor(20);
     EXPECT_EQ(keyboard.fired, QStringList({QStringLiteral("down"), QStringLiteral("up")}));
 
-    // No field focused (a window the input method does not serve): XI2's keys count.
+    struct Case {
+        int modifier;
+        const char* forwarded;
+    };
+    for (const Case& c : {Case{0, "ForwardKey(ff0d,0)"}, Case{VirtualKey::LeftShift, "ForwardKey(ff0d,1)"},
+                          Case{VirtualKey::LeftControl, "ForwardKey(ff0d,4)"}}) {
+        SCOPED_TRACE(c.forwarded);
+        addon.calls.clear();
+        const auto source = submitKeys.createEventSource();
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(source->createKeyboardEvent(VirtualKey::V, true), std::nullopt) << "only Return and its modifiers";
+        // The order the submitter posts a chord in.
+        QList<SyntheticKeyEvent> events{{VirtualKey::Return, true}, {VirtualKey::Return, false}};
+        if (c.modifier != 0)
+            events = {{c.modifier, true}, events[0], events[1], {c.modifier, false}};
+        for (const SyntheticKeyEvent& event : events)
+            source->post(*source->createKeyboardEvent(event.virtualKey, event.keyDown));
+        ASSERT_TRUE(peerHeard(addon.calls, QLatin1String(c.forwarded)));
+        EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
+    }
+
+    // No field focused (a window the input method does not serve): XI2's
+    // keys count, and the addon sends no submit keys.
     unfocus();
     x11Chord();
     EXPECT_EQ(keyboard.fired.size(), 4);
+    EXPECT_FALSE(submitKeys.isAvailable());
 }
 
 TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
@@ -197,35 +222,6 @@ TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("Preedit")).isEmpty()) << addon.calls.join(' ').toStdString();
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("CommitString")).isEmpty());
     }
-}
-
-TEST_F(Fcitx5BridgeTest, SubmitKeysGoThroughTheAddonWithTheirModifiers)
-{
-    fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
-    EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
-    typingInGedit();
-    struct Case {
-        int modifier;
-        const char* forwarded;
-    };
-    for (const Case& c : {Case{0, "ForwardKey(ff0d,0)"}, Case{VirtualKey::LeftShift, "ForwardKey(ff0d,1)"},
-                          Case{VirtualKey::LeftControl, "ForwardKey(ff0d,4)"}}) {
-        SCOPED_TRACE(c.forwarded);
-        addon.calls.clear();
-        const auto source = submitKeys.createEventSource();
-        ASSERT_NE(source, nullptr);
-        EXPECT_EQ(source->createKeyboardEvent(VirtualKey::V, true), std::nullopt) << "only Return and its modifiers";
-        // The order the submitter posts a chord in.
-        QList<SyntheticKeyEvent> events{{VirtualKey::Return, true}, {VirtualKey::Return, false}};
-        if (c.modifier != 0)
-            events = {{c.modifier, true}, events[0], events[1], {c.modifier, false}};
-        for (const SyntheticKeyEvent& event : events)
-            source->post(*source->createKeyboardEvent(event.virtualKey, event.keyDown));
-        ASSERT_TRUE(peerHeard(addon.calls, QLatin1String(c.forwarded)));
-        EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
-    }
-    unfocus();
-    EXPECT_FALSE(submitKeys.isAvailable());
 }
 
 } // namespace
