@@ -1,5 +1,4 @@
 #include "keyboard/KeyCode.h"
-#include "keyboard/ModifierKey.h"
 #include "platform/GlobalKeySource.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/UdevKeyboards.h"
@@ -11,21 +10,6 @@
 
 namespace velnor::test {
 namespace {
-
-TEST(KeyCodes, HundredThirteenDistinctKeysWithNamesAndNoOthers)
-{
-    const auto keys = allKeyCodes();
-    ASSERT_EQ(keys.size(), 113u);
-    QSet<int> raw;
-    for (const KeyCode key : keys) {
-        raw.insert(static_cast<int>(key));
-        EXPECT_EQ(keyCodeFromRaw(static_cast<int>(key)), key);
-        EXPECT_FALSE(displayName(key).isEmpty()) << static_cast<int>(key);
-    }
-    EXPECT_EQ(raw.size(), 113);
-    for (const int unknown : {-1, 10, 52, 66, 127, 255})
-        EXPECT_EQ(keyCodeFromRaw(unknown), std::nullopt) << unknown;
-}
 
 TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
 {

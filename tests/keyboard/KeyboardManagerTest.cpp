@@ -75,7 +75,7 @@ TEST(KeyboardList, MonitorWithoutDevicesSaysSoAndKeepsNothing)
     EXPECT_FALSE(monitor.isStarted());
 }
 
-TEST(KeyboardSelection, PersistsAndIsReadBackAtStart)
+TEST(KeyboardSelection, PersistsIsReadBackAtStartAndMatchesVendorAndProduct)
 {
     KeyboardTestRig rig;
     EXPECT_EQ(rig.keyboards->selectedKeyboardID(), QStringLiteral("built_in"));
@@ -86,10 +86,8 @@ TEST(KeyboardSelection, PersistsAndIsReadBackAtStart)
     EXPECT_EQ(rig.settings.string(QStringLiteral("/velnor/keyboard/selected_device_id")), QStringLiteral("1133_49948"));
     KeyboardManager again(rig.settings, rig.monitor);
     EXPECT_EQ(again.selectedKeyboardID(), QStringLiteral("1133_49948"));
-}
 
-TEST(KeyboardSelection, VendorProductCheck)
-{
+    // Which vendor and product count as the selected keyboard.
     struct Row {
         QString selected;
         int vendor;
@@ -102,8 +100,8 @@ TEST(KeyboardSelection, VendorProductCheck)
         {"1133_49948", 1133, 49949, false}, {"1133_49948", 11334, 9948, false},
     };
     for (const Row& row : rows) {
-        KeyboardTestRig rig({}, row.selected);
-        EXPECT_EQ(rig.keyboards->isSelectedKeyboard(row.vendor, row.product), row.selectedKeyboard)
+        KeyboardTestRig chosen({}, row.selected);
+        EXPECT_EQ(chosen.keyboards->isSelectedKeyboard(row.vendor, row.product), row.selectedKeyboard)
             << row.selected.toStdString() << " " << row.vendor << ":" << row.product;
     }
 }

@@ -27,7 +27,7 @@ constexpr WaylandGlobals kWlroots{true, true, true, true};
 constexpr WaylandGlobals kKwin{false, true, false, false};
 constexpr WaylandGlobals kNone{};
 
-TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffers)
+TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffersAndDescribesItInOneLine)
 {
     using enum HotkeySource;
     using enum PasteSource;
@@ -58,10 +58,8 @@ TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffers)
         SCOPED_TRACE(row.what);
         EXPECT_EQ(chooseBackends(row.facts, row.evdevOptIn), row.expected);
     }
-}
 
-TEST(BackendChoiceTable, DescribesTheSessionInOneLine)
-{
+    // The session in one line.
     SessionFacts gnome = wayland(1, 2, kNone);
     gnome.desktopName = QStringLiteral("GNOME");
     EXPECT_EQ(describeSession(gnome, chooseBackends(gnome, false)),
