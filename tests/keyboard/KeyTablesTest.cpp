@@ -49,7 +49,7 @@ TEST(InternalKeyboardBus, OnlyTheLaptopsOwnKeyboard)
             << row.bus << " " << row.name;
 }
 
-TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)
+TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderForgetsLostOnesAndAStallKeepsOurKeysOurs)
 {
     std::int64_t now = 0;
     x11::SyntheticKeyEchoes echoes([&now] { return now; });
@@ -67,22 +67,20 @@ TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)
     now += x11::SyntheticKeyEchoes::kEchoLifetimeMs + 1;
     EXPECT_FALSE(echoes.consume(55, false)) << "a lost echo must not swallow a later real key";
     EXPECT_EQ(echoes.pending(), 0);
-}
 
-TEST(SyntheticKeyEchoes, AStallBetweenPostingAndReadingKeepsOurKeysOurs)
-{
-    std::int64_t now = 0;
-    x11::SyntheticKeyEchoes echoes([&now] { return now; });
-    echoes.expect(37, true); // Ctrl of a paste
-    echoes.expect(37, false);
+    // A stall between posting and reading keeps our keys ours.
+    now = 0;
+    x11::SyntheticKeyEchoes stalled([&now] { return now; });
+    stalled.expect(37, true); // Ctrl of a paste
+    stalled.expect(37, false);
     // The GUI thread, which also reads the echoes, is busy for 3 s.
     now += 3 * x11::SyntheticKeyEchoes::kEchoLifetimeMs / 2;
-    echoes.expect(50, true); // another paste posted before anything was read
-    EXPECT_TRUE(echoes.consume(37, true));
-    EXPECT_TRUE(echoes.consume(37, false));
-    echoes.listenerCaughtUp();
+    stalled.expect(50, true); // another paste posted before anything was read
+    EXPECT_TRUE(stalled.consume(37, true));
+    EXPECT_TRUE(stalled.consume(37, false));
+    stalled.listenerCaughtUp();
     now += x11::SyntheticKeyEchoes::kEchoLifetimeMs;
-    EXPECT_TRUE(echoes.consume(50, true)) << "its lifetime counts from the read that caught up";
+    EXPECT_TRUE(stalled.consume(50, true)) << "its lifetime counts from the read that caught up";
 }
 
 } // namespace

@@ -13,7 +13,7 @@ QStringList ids(const QList<KeyboardDevice>& keyboards)
     return result;
 }
 
-TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboards)
+TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboardsFromTheRegistryOnlyWhenNothingUsableIsWatched)
 {
     KeyboardTestRig rig({
         keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard")),
@@ -31,20 +31,18 @@ TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboards)
               (QStringList{"built_in", "1133_49948", "1133_49948", "1452_556"}));
     EXPECT_EQ(rig.keyboards->availableKeyboards().front(), KeyboardDevice::builtIn());
     EXPECT_EQ(rig.keyboards->availableKeyboards().at(1).name, QStringLiteral("Logitech USB Keyboard"));
-}
 
-TEST(KeyboardList, FallsBackToTheRegistryOnlyWhenNothingUsableIsWatched)
-{
-    KeyboardTestRig rig({keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard"))});
-    rig.devices.registry = {keyboard(0, 1133, 1, QString()), keyboard(0, 0, 0, QStringLiteral("Power Button")),
+    // The registry only when nothing usable is watched.
+    KeyboardTestRig xtestOnly({keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard"))});
+    xtestOnly.devices.registry = {keyboard(0, 1133, 1, QString()), keyboard(0, 0, 0, QStringLiteral("Power Button")),
                             keyboard(0, 1133, 1, QString())};
-    rig.keyboards->refreshKeyboards();
-    EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_1", "1133_1"}));
-    EXPECT_EQ(rig.keyboards->availableKeyboards().at(1).name, QStringLiteral("未知键盘"));
+    xtestOnly.keyboards->refreshKeyboards();
+    EXPECT_EQ(ids(xtestOnly.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_1", "1133_1"}));
+    EXPECT_EQ(xtestOnly.keyboards->availableKeyboards().at(1).name, QStringLiteral("未知键盘"));
 
-    rig.devices.attach(keyboard(12, 1133, 49948));
-    rig.keyboards->refreshKeyboards();
-    EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_49948"}));
+    xtestOnly.devices.attach(keyboard(12, 1133, 49948));
+    xtestOnly.keyboards->refreshKeyboards();
+    EXPECT_EQ(ids(xtestOnly.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_49948"}));
 }
 
 TEST(KeyboardList, DevicesComeAndGoWithTheirMessagesAndTheListFollows)
@@ -63,15 +61,13 @@ TEST(KeyboardList, DevicesComeAndGoWithTheirMessagesAndTheListFollows)
     // A keyboard plugged in later can be chosen without a restart.
     EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_2"}));
     EXPECT_EQ(listChanges, 2);
-}
 
-TEST(KeyboardList, MonitorWithoutDevicesSaysSoAndKeepsNothing)
-{
-    FakeKeyboardDevices devices;
-    devices.available = false;
-    QStringList console;
-    HIDEventMonitor monitor(devices, [&](const QString& line) { console << line; });
-    EXPECT_EQ(console, QStringList{"Failed to create HID manager"});
+    // Without devices the monitor says so and keeps nothing.
+    FakeKeyboardDevices none;
+    none.available = false;
+    QStringList lines;
+    HIDEventMonitor monitor(none, [&](const QString& line) { lines << line; });
+    EXPECT_EQ(lines, QStringList{"Failed to create HID manager"});
     EXPECT_FALSE(monitor.isStarted());
 }
 
