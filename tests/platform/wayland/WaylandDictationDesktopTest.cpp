@@ -68,8 +68,6 @@ protected:
         m_output += QString::fromUtf8(velnor.readAll());
         return m_output;
     }
-    qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
-    qsizetype byAccessibility() { return output().count(QStringLiteral("使用辅助功能API成功输入文字")); }
 
     // The private sound server's socket, reachable by the session's user.
     static bool shareSoundServer()
@@ -97,19 +95,6 @@ protected:
         }
         ASSERT_TRUE(voice.waitDone(15000)) << voice.error().toStdString();
         releaseHotkey(*keys);
-    }
-
-    // A native Wayland GTK field program on the accessibility bus, once its window has the focus.
-    std::unique_ptr<FieldApp> openField(const char* program, const QString& title)
-    {
-        QProcessEnvironment environment = sway.clientEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-        QStringList line = HeadlessSway::command(QStringLiteral(VELNOR_TARGETS_DIR "/") + QLatin1String(program), {title});
-        auto field = std::make_unique<FieldApp>(line.takeFirst(), line, environment);
-        if (!field->isReady() || !waitUntil([&] { return sway.focusedTitle() == title; }, 10000))
-            return nullptr;
-        return field;
     }
 
     // The app logs the front application of each dictation by its app id.
@@ -151,8 +136,14 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     ASSERT_TRUE(server.scriptRecognizer({text}));
     const QString before = dir.filePath(QStringLiteral("before.png"));
     const QString during = dir.filePath(QStringLiteral("during.png"));
-    const auto field = openField("velnor-gtk-entry", QStringLiteral("wayland-gtk"));
-    ASSERT_TRUE(field) << "focused: " << sway.focusedTitle().toStdString();
+    // A native Wayland GTK field on the accessibility bus, once its window has the focus.
+    QProcessEnvironment gtkOnWayland = sway.clientEnvironment();
+    gtkOnWayland.remove(QStringLiteral("DISPLAY"));
+    gtkOnWayland.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+    QStringList line = HeadlessSway::command(QStringLiteral(VELNOR_TARGETS_DIR "/velnor-gtk-entry"), {QStringLiteral("wayland-gtk")});
+    FieldApp field(line.takeFirst(), line, gtkOnWayland);
+    ASSERT_TRUE(field.isReady() && waitUntil([&] { return sway.focusedTitle() == QLatin1String("wayland-gtk"); }, 10000))
+        << "focused: " << sway.focusedTitle().toStdString();
     const QString appId = sway.focusedAppId();
     ASSERT_TRUE(sway.screenshot(before));
     QString focusedWhileRecording;
@@ -162,9 +153,9 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     });
     EXPECT_EQ(focusedWhileRecording, QStringLiteral("wayland-gtk"));
     EXPECT_GT(changedAtTheBottomCentre(before, during), 500) << "no indicator in " << during.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return field->text() == text; }, 20000))
-        << "field: " << field->text().toStdString() << "\n" << output().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return byAccessibility() == 1; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return field.text() == text; }, 20000))
+        << "field: " << field.text().toStdString() << "\n" << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return output().count(QStringLiteral("使用辅助功能API成功输入文字")) == 1; }, 10000));
     EXPECT_EQ(sway.focusedTitle(), QStringLiteral("wayland-gtk"));
     // Named from the compositor's toplevel list: XWayland's EWMH sees no Wayland window.
     EXPECT_GE(dictationsFrom(appId), 1) << "app id " << appId.toStdString();
@@ -191,7 +182,8 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
                         sway.clientEnvironment());
     ASSERT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 5000));
     dictate();
-    EXPECT_TRUE(waitUntil([&] { return byClipboard() == 1; }, 20000)) << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")) == 1; }, 20000))
+        << output().toStdString();
     EXPECT_TRUE(waitUntil([&] { return foot.text() == command; }, 10000))
         << "typed: " << foot.text().toStdString() << "\n" << output().toStdString();
     EXPECT_GE(dictationsFrom(QStringLiteral("foot")), 1);
