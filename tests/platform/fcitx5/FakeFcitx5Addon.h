@@ -3,9 +3,8 @@
 #include "support/EventLoopWait.h"
 
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
-#include <QObject>
+#include <QDBusVirtualObject>
 #include <QProcess>
 #include <QStringList>
 
@@ -38,12 +37,11 @@ inline bool peerHeard(const QStringList& calls, const QString& call, int times =
     return heard;
 }
 
-// Stands in for Fcitx5 with Velnor's addon on the bus: answers the addon's
-// methods, records them as "Method(arguments)" and emits its signals to the
+// Stands in for Fcitx5 with Velnor's addon on the bus: records each call to
+// the addon but FocusedContext as "Method(arguments)" (numbers in hex),
+// answers whether a field is focused, and emits the addon's signals to the
 // client that set the chord.
-class FakeFcitx5Addon final : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.velnor.Fcitx5")
+class FakeFcitx5Addon final : public QDBusVirtualObject {
 public:
     explicit FakeFcitx5Addon(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
@@ -51,7 +49,7 @@ public:
     bool startFcitx() { return m_bus.registerService(QStringLiteral("org.fcitx.Fcitx5")); }
     bool loadAddon()
     {
-        return m_bus.registerObject(QStringLiteral("/org/velnor/Fcitx5"), this, QDBusConnection::ExportAllSlots)
+        return m_bus.registerVirtualObject(QStringLiteral("/org/velnor/Fcitx5"), this)
             && m_bus.registerService(QStringLiteral("org.velnor.Fcitx5"));
     }
     // The addon goes away (Fcitx5 restarted without it).
@@ -87,6 +85,25 @@ public:
         emitToClient(QStringLiteral("ModifiersChanged"), {QVariant::fromValue(uint(modifiers))});
     }
 
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override
+    {
+        if (call.member() == QLatin1String("FocusedContext"))
+            return connection.send(call.createReply({focused, program, QVariant::fromValue(qulonglong(capabilities))}));
+        QStringList arguments;
+        for (const QVariant& argument : call.arguments())
+            arguments << (argument.typeId() == QMetaType::QString ? argument.toString() : QString::number(argument.toUInt(), 16));
+        calls << call.member() + QLatin1Char('(') + arguments.join(QLatin1Char(',')) + QLatin1Char(')');
+        if (call.member() == QLatin1String("SetHotkey"))
+            client = call.service();
+        if (holdCommits && call.member() == QLatin1String("CommitString")) {
+            call.setDelayedReply(true);
+            m_heldCommits << call;
+            return true;
+        }
+        return !call.isReplyRequired() || connection.send(call.createReply(focused));
+    }
+    QString introspect(const QString&) const override { return {}; }
+
     QStringList calls;
     QString client;
     bool focused = false;
@@ -94,39 +111,6 @@ public:
     quint64 capabilities = 0;
     // Leaves commits unanswered (the addon hangs, then vanishes).
     bool holdCommits = false;
-
-public slots:
-    void SetHotkey(uint chord)
-    {
-        calls << QStringLiteral("SetHotkey(%1)").arg(chord, 0, 16);
-        client = message().service();
-    }
-    bool CommitString(const QString& text)
-    {
-        calls << QStringLiteral("CommitString(%1)").arg(text);
-        if (holdCommits) {
-            setDelayedReply(true);
-            m_heldCommits << message();
-        }
-        return focused;
-    }
-    bool SetPreedit(const QString& text)
-    {
-        calls << QStringLiteral("SetPreedit(%1)").arg(text);
-        return focused;
-    }
-    void ClearPreedit() { calls << QStringLiteral("ClearPreedit()"); }
-    bool ForwardKey(uint keysym, uint states)
-    {
-        calls << QStringLiteral("ForwardKey(%1,%2)").arg(keysym, 0, 16).arg(states);
-        return focused;
-    }
-    bool FocusedContext(QString& programOut, qulonglong& capabilitiesOut)
-    {
-        programOut = program;
-        capabilitiesOut = capabilities;
-        return focused;
-    }
 
 private:
     void emitToClient(const QString& name, const QList<QVariant>& arguments)
