@@ -254,14 +254,12 @@ TEST_F(HotkeyDesktop, ALockedSessionAGrabbedKeyboardOrCapsLockStartsNothing)
 // XTEST slave keyboard with it, as for a keyboard plugged in.
 void addMaster(xcb_connection_t* connection, const QByteArray& name)
 {
-    std::vector<std::uint8_t> change(8 + ((name.size() + 3) & ~3), 0);
-    const std::uint16_t header[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER,
-                                    static_cast<std::uint16_t>(change.size() / 4),
-                                    static_cast<std::uint16_t>(name.size())};
-    std::memcpy(change.data(), header, sizeof header);
-    change[6] = 1; // send core events
-    change[7] = 1; // enable
-    std::memcpy(change.data() + 8, name.constData(), name.size());
+    std::vector<std::uint8_t> change(sizeof(xcb_input_add_master_t) + ((name.size() + 3) & ~3), 0);
+    // Sending core events, enabled, its name right after.
+    const xcb_input_add_master_t add{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, std::uint16_t(change.size() / 4),
+                                     std::uint16_t(name.size()), 1, 1};
+    std::memcpy(change.data(), &add, sizeof add);
+    std::memcpy(change.data() + sizeof add, name.constData(), name.size());
     xcb_input_xi_change_hierarchy(connection, 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
     xcb_flush(connection);
 }

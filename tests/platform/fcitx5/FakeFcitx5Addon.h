@@ -68,17 +68,13 @@ public:
         m_heldCommits.clear();
     }
 
+    // A field of `newProgram` takes the focus; none without a program.
     void focus(const QString& newProgram, quint64 newCapabilities = 0)
     {
-        focused = true;
+        focused = !newProgram.isEmpty();
         program = newProgram;
         capabilities = newCapabilities;
-        emitToClient(QStringLiteral("FocusChanged"), {true, program, QVariant::fromValue(qulonglong(capabilities))});
-    }
-    void unfocus()
-    {
-        focused = false;
-        emitToClient(QStringLiteral("FocusChanged"), {false, QString(), QVariant::fromValue(qulonglong(0))});
+        emitToClient(QStringLiteral("FocusChanged"), {focused, program, QVariant::fromValue(qulonglong(capabilities))});
     }
     void pressModifiers(quint32 modifiers)
     {

@@ -61,15 +61,9 @@ struct Fcitx5BridgeTest : ::testing::Test {
         addon.focus(program, capabilities);
         ASSERT_TRUE(waitUntil([&] { return bridge.focusedField().program == program; }));
     }
-    // The addon up and a text field of gedit focused.
-    void typingInGedit()
-    {
-        connectAddon();
-        focusField(QStringLiteral("gedit"));
-    }
     void unfocus()
     {
-        addon.unfocus();
+        addon.focus({});
         ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
     }
 
@@ -117,7 +111,8 @@ TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationAndSubmitKeysGoThroughTheAddo
 {
     fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
     EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
-    typingInGedit();
+    connectAddon();
+    focusField(QStringLiteral("gedit"));
     const auto x11Chord = [this] {
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 63, EventModifier::Function, 0});
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 56, EventModifier::Function | EventModifier::Shift, 0});
@@ -172,7 +167,8 @@ TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
 
 TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceAndAFocusChangeTakesThePreeditAwayAtOnce)
 {
-    typingInGedit();
+    connectAddon();
+    focusField(QStringLiteral("gedit"));
     preedit.showPreedit(QStringLiteral("今天"));
     preedit.showPreedit(QStringLiteral("今天天气"));
     const InsertionResult result = insert(QStringLiteral("今天天气很好。"));
