@@ -250,33 +250,6 @@ TEST_F(HotkeyDesktop, ALockedSessionAGrabbedKeyboardOrCapsLockStartsNothing)
     EXPECT_TRUE(waitUntil([&] { return startedWhileLocked->isLocked(); }, 5000));
 }
 
-// Adds (or removes) a master device pair through XI2; the server creates an
-// XTEST slave keyboard with it, as for a keyboard plugged in.
-void addMaster(xcb_connection_t* connection, const QByteArray& name)
-{
-    std::vector<std::uint8_t> change(sizeof(xcb_input_add_master_t) + ((name.size() + 3) & ~3), 0);
-    // Sending core events, enabled, its name right after.
-    const xcb_input_add_master_t add{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, std::uint16_t(change.size() / 4),
-                                     std::uint16_t(name.size()), 1, 1};
-    std::memcpy(change.data(), &add, sizeof add);
-    std::memcpy(change.data() + sizeof add, name.constData(), name.size());
-    xcb_input_xi_change_hierarchy(connection, 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
-    xcb_flush(connection);
-}
-
-// Removes the master device the slave keyboard is attached to, as unplugging would.
-void removeMasterOf(xcb_connection_t* connection, int slave)
-{
-    const x11::XcbReply<xcb_input_xi_query_device_reply_t> reply(xcb_input_xi_query_device_reply(
-        connection, xcb_input_xi_query_device(connection, xcb_input_device_id_t(slave)), nullptr));
-    ASSERT_TRUE(reply);
-    const std::uint16_t change[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_REMOVE_MASTER, 3,
-                                    xcb_input_xi_query_device_infos_iterator(reply.get()).data->attachment,
-                                    XCB_INPUT_CHANGE_MODE_FLOAT, 0, 0};
-    xcb_input_xi_change_hierarchy(connection, 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change));
-    xcb_flush(connection);
-}
-
 TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
 {
     const auto idOf = [this](const QString& name) {
@@ -287,11 +260,29 @@ TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
         return 0;
     };
     ASSERT_NE(idOf(QStringLiteral("Virtual core XTEST keyboard")), 0);
+    // A master device pair added through XI2 comes with an XTEST slave
+    // keyboard, as for a keyboard plugged in.
+    const QByteArray name = "velnor-hotkey-test";
+    std::vector<std::uint8_t> change(sizeof(xcb_input_add_master_t) + ((name.size() + 3) & ~3), 0);
+    // Sending core events, enabled, its name right after.
+    const xcb_input_add_master_t add{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, std::uint16_t(change.size() / 4),
+                                     std::uint16_t(name.size()), 1, 1};
+    std::memcpy(change.data(), &add, sizeof add);
+    std::memcpy(change.data() + sizeof add, name.constData(), name.size());
+    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
+    xcb_flush(driver.connection());
     const QString added = QStringLiteral("velnor-hotkey-test XTEST keyboard");
-    addMaster(driver.connection(), "velnor-hotkey-test");
     ASSERT_TRUE(waitUntil([&] { return idOf(added) != 0; }, 5000));
 
-    removeMasterOf(driver.connection(), idOf(added));
+    // Removing the master its slave is attached to is unplugging it.
+    const x11::XcbReply<xcb_input_xi_query_device_reply_t> slave(xcb_input_xi_query_device_reply(
+        driver.connection(), xcb_input_xi_query_device(driver.connection(), xcb_input_device_id_t(idOf(added))), nullptr));
+    ASSERT_TRUE(slave);
+    const std::uint16_t remove[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_REMOVE_MASTER, 3,
+                                    xcb_input_xi_query_device_infos_iterator(slave.get()).data->attachment,
+                                    XCB_INPUT_CHANGE_MODE_FLOAT, 0, 0};
+    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(remove));
+    xcb_flush(driver.connection());
     EXPECT_TRUE(waitUntil([&] { return idOf(added) == 0; }, 5000));
 
     // XTest devices carry no ids: a key from them is an unknown source.
