@@ -150,15 +150,11 @@ struct RemoteDesktopTest : PortalTest {
             source->post(*event);
         }
     }
-    void paste()
-    {
-        post({{VirtualKey::LeftControl, true}, {VirtualKey::V, true}, {VirtualKey::V, false}, {VirtualKey::LeftControl, false}});
-    }
 };
 
 TEST_F(RemoteDesktopTest, KeysArriveAsKeysymsAfterStartInASessionThatClosesAfterUseOrWhenIdleAndKeepsItsToken)
 {
-    paste();
+    post({{VirtualKey::LeftControl, true}, {VirtualKey::V, true}, {VirtualKey::V, false}, {VirtualKey::LeftControl, false}});
     ASSERT_TRUE(peerHeard(fake.calls, QStringLiteral("Close")));
     EXPECT_EQ(fake.calls.join(QStringLiteral(" | ")),
               QStringLiteral("RemoteDesktop.CreateSession | RemoteDesktop.SelectDevices(types=1, persist=2, token=) | "
@@ -194,7 +190,7 @@ TEST_F(RemoteDesktopTest, KeysArriveAsKeysymsAfterStartInASessionThatClosesAfter
 TEST_F(RemoteDesktopTest, AUserWhoRefusesGetsOneNoticeAndNoKeys)
 {
     fake.responses.insert(QStringLiteral("RemoteDesktop.Start"), 1);
-    paste();
+    post({{VirtualKey::LeftControl, true}, {VirtualKey::V, true}, {VirtualKey::V, false}, {VirtualKey::LeftControl, false}});
     ASSERT_TRUE(waitUntil([this] { return refusals == 1; }));
     EXPECT_FALSE(keys.isAvailable());
     EXPECT_EQ(keys.createEventSource(), nullptr) << "the text stays on the clipboard";
