@@ -110,24 +110,18 @@ TEST(SelectableBackends, SwitchingMovesTheRunningHotkeyToTheChosenSource)
     EXPECT_EQ(synthesizer.createEventSource(), nullptr) << "no path: the text stays on the clipboard";
 }
 
-struct SessionProbeTest : ::testing::Test {
+TEST(SessionProbeTest, ReadsPortalVersionsAndFcitx5FromTheBusAndCountsWhatIsAbsentAsZero)
+{
     PrivateBus bus;
-
-    void SetUp() override { ASSERT_TRUE(bus.isUp()); }
-
-    SessionFacts probe(SessionProbe::Environment environment)
-    {
+    ASSERT_TRUE(bus.isUp());
+    const auto probe = [&bus](SessionProbe::Environment environment) {
         SessionProbe prober(bus.connect(QStringLiteral("app")), std::move(environment), std::chrono::milliseconds(2000));
         std::optional<SessionFacts> facts;
         prober.run([&facts](const SessionFacts& found) { facts = found; });
         EXPECT_FALSE(facts) << "answers come later, on the event loop";
         EXPECT_TRUE(waitUntil([&facts] { return facts.has_value(); }, 5000));
         return facts.value_or(SessionFacts{});
-    }
-};
-
-TEST_F(SessionProbeTest, ReadsPortalVersionsAndFcitx5FromTheBusAndCountsWhatIsAbsentAsZero)
-{
+    };
     SessionFacts facts = probe({{}, "x11", {}});
     EXPECT_EQ(facts.server, DisplayServer::X11);
     EXPECT_EQ(describeFacts(facts),
