@@ -1,5 +1,4 @@
 #include "keyboard/KeyCode.h"
-#include "keyboard/ModifierKey.h"
 #include "platform/GlobalKeySource.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/UdevKeyboards.h"
@@ -11,41 +10,6 @@
 
 namespace velnor::test {
 namespace {
-
-TEST(KeyCodes, HundredThirteenDistinctKeysWithNamesAndNoOthers)
-{
-    const auto keys = allKeyCodes();
-    ASSERT_EQ(keys.size(), 113u);
-    QSet<int> raw;
-    for (const KeyCode key : keys) {
-        raw.insert(static_cast<int>(key));
-        EXPECT_EQ(keyCodeFromRaw(static_cast<int>(key)), key);
-        EXPECT_FALSE(displayName(key).isEmpty()) << static_cast<int>(key);
-    }
-    EXPECT_EQ(raw.size(), 113);
-    for (const int unknown : {-1, 10, 52, 66, 127, 255})
-        EXPECT_EQ(keyCodeFromRaw(unknown), std::nullopt) << unknown;
-}
-
-TEST(ModifierConversion, RightBitsOnlyForTheEventsOwnKey)
-{
-    namespace M = EventModifier;
-    struct Row {
-        quint32 flags;
-        int keyCode;
-        quint32 expected;
-    };
-    const std::vector<Row> rows{
-        {M::Command, 54, 0x100000}, {M::Command, 55, 0x100},   {M::Command, -1, 0x100},
-        {M::Option, 61, 0x80000},   {M::Option, 58, 0x800},    {M::Control, 62, 0x20000},
-        {M::Control, 59, 0x1000},   {M::Shift, 60, 0x40000},   {M::Shift, 63, 0x200},
-        {M::Function, 63, 0x20000}, {M::CapsLock, 57, 0x400},  {M::Function | M::Control, 63, 0x21000},
-        {M::Command | M::Shift | M::Option, 60, 0x40900}, {0, 56, 0},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(modifierKeyFromEventFlags(row.flags, row.keyCode).rawValue, row.expected)
-            << std::hex << row.flags << " key " << std::dec << row.keyCode;
-}
 
 TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
 {
@@ -85,7 +49,7 @@ TEST(InternalKeyboardBus, OnlyTheLaptopsOwnKeyboard)
             << row.bus << " " << row.name;
 }
 
-TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)
+TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderForgetsLostOnesAndAStallKeepsOurKeysOurs)
 {
     std::int64_t now = 0;
     x11::SyntheticKeyEchoes echoes([&now] { return now; });
@@ -103,22 +67,20 @@ TEST(SyntheticKeyEchoes, ConsumesOnlyOurOwnEventsInOrderAndForgetsLostOnes)
     now += x11::SyntheticKeyEchoes::kEchoLifetimeMs + 1;
     EXPECT_FALSE(echoes.consume(55, false)) << "a lost echo must not swallow a later real key";
     EXPECT_EQ(echoes.pending(), 0);
-}
 
-TEST(SyntheticKeyEchoes, AStallBetweenPostingAndReadingKeepsOurKeysOurs)
-{
-    std::int64_t now = 0;
-    x11::SyntheticKeyEchoes echoes([&now] { return now; });
-    echoes.expect(37, true); // Ctrl of a paste
-    echoes.expect(37, false);
+    // A stall between posting and reading keeps our keys ours.
+    now = 0;
+    x11::SyntheticKeyEchoes stalled([&now] { return now; });
+    stalled.expect(37, true); // Ctrl of a paste
+    stalled.expect(37, false);
     // The GUI thread, which also reads the echoes, is busy for 3 s.
     now += 3 * x11::SyntheticKeyEchoes::kEchoLifetimeMs / 2;
-    echoes.expect(50, true); // another paste posted before anything was read
-    EXPECT_TRUE(echoes.consume(37, true));
-    EXPECT_TRUE(echoes.consume(37, false));
-    echoes.listenerCaughtUp();
+    stalled.expect(50, true); // another paste posted before anything was read
+    EXPECT_TRUE(stalled.consume(37, true));
+    EXPECT_TRUE(stalled.consume(37, false));
+    stalled.listenerCaughtUp();
     now += x11::SyntheticKeyEchoes::kEchoLifetimeMs;
-    EXPECT_TRUE(echoes.consume(50, true)) << "its lifetime counts from the read that caught up";
+    EXPECT_TRUE(stalled.consume(50, true)) << "its lifetime counts from the read that caught up";
 }
 
 } // namespace

@@ -13,7 +13,7 @@ QStringList ids(const QList<KeyboardDevice>& keyboards)
     return result;
 }
 
-TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboards)
+TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboardsFromTheRegistryOnlyWhenNothingUsableIsWatched)
 {
     KeyboardTestRig rig({
         keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard")),
@@ -31,20 +31,18 @@ TEST(KeyboardList, KeepsBuiltInFirstAndOnlyRealExternalKeyboards)
               (QStringList{"built_in", "1133_49948", "1133_49948", "1452_556"}));
     EXPECT_EQ(rig.keyboards->availableKeyboards().front(), KeyboardDevice::builtIn());
     EXPECT_EQ(rig.keyboards->availableKeyboards().at(1).name, QStringLiteral("Logitech USB Keyboard"));
-}
 
-TEST(KeyboardList, FallsBackToTheRegistryOnlyWhenNothingUsableIsWatched)
-{
-    KeyboardTestRig rig({keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard"))});
-    rig.devices.registry = {keyboard(0, 1133, 1, QString()), keyboard(0, 0, 0, QStringLiteral("Power Button")),
+    // The registry only when nothing usable is watched.
+    KeyboardTestRig xtestOnly({keyboard(2, 0, 0, QStringLiteral("Virtual core XTEST keyboard"))});
+    xtestOnly.devices.registry = {keyboard(0, 1133, 1, QString()), keyboard(0, 0, 0, QStringLiteral("Power Button")),
                             keyboard(0, 1133, 1, QString())};
-    rig.keyboards->refreshKeyboards();
-    EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_1", "1133_1"}));
-    EXPECT_EQ(rig.keyboards->availableKeyboards().at(1).name, QStringLiteral("未知键盘"));
+    xtestOnly.keyboards->refreshKeyboards();
+    EXPECT_EQ(ids(xtestOnly.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_1", "1133_1"}));
+    EXPECT_EQ(xtestOnly.keyboards->availableKeyboards().at(1).name, QStringLiteral("未知键盘"));
 
-    rig.devices.attach(keyboard(12, 1133, 49948));
-    rig.keyboards->refreshKeyboards();
-    EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_49948"}));
+    xtestOnly.devices.attach(keyboard(12, 1133, 49948));
+    xtestOnly.keyboards->refreshKeyboards();
+    EXPECT_EQ(ids(xtestOnly.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_49948"}));
 }
 
 TEST(KeyboardList, DevicesComeAndGoWithTheirMessagesAndTheListFollows)
@@ -63,19 +61,17 @@ TEST(KeyboardList, DevicesComeAndGoWithTheirMessagesAndTheListFollows)
     // A keyboard plugged in later can be chosen without a restart.
     EXPECT_EQ(ids(rig.keyboards->availableKeyboards()), (QStringList{"built_in", "1133_2"}));
     EXPECT_EQ(listChanges, 2);
-}
 
-TEST(KeyboardList, MonitorWithoutDevicesSaysSoAndKeepsNothing)
-{
-    FakeKeyboardDevices devices;
-    devices.available = false;
-    QStringList console;
-    HIDEventMonitor monitor(devices, [&](const QString& line) { console << line; });
-    EXPECT_EQ(console, QStringList{"Failed to create HID manager"});
+    // Without devices the monitor says so and keeps nothing.
+    FakeKeyboardDevices none;
+    none.available = false;
+    QStringList lines;
+    HIDEventMonitor monitor(none, [&](const QString& line) { lines << line; });
+    EXPECT_EQ(lines, QStringList{"Failed to create HID manager"});
     EXPECT_FALSE(monitor.isStarted());
 }
 
-TEST(KeyboardSelection, PersistsAndIsReadBackAtStart)
+TEST(KeyboardSelection, PersistsIsReadBackAtStartAndMatchesVendorAndProduct)
 {
     KeyboardTestRig rig;
     EXPECT_EQ(rig.keyboards->selectedKeyboardID(), QStringLiteral("built_in"));
@@ -86,10 +82,8 @@ TEST(KeyboardSelection, PersistsAndIsReadBackAtStart)
     EXPECT_EQ(rig.settings.string(QStringLiteral("/velnor/keyboard/selected_device_id")), QStringLiteral("1133_49948"));
     KeyboardManager again(rig.settings, rig.monitor);
     EXPECT_EQ(again.selectedKeyboardID(), QStringLiteral("1133_49948"));
-}
 
-TEST(KeyboardSelection, VendorProductCheck)
-{
+    // Which vendor and product count as the selected keyboard.
     struct Row {
         QString selected;
         int vendor;
@@ -102,8 +96,8 @@ TEST(KeyboardSelection, VendorProductCheck)
         {"1133_49948", 1133, 49949, false}, {"1133_49948", 11334, 9948, false},
     };
     for (const Row& row : rows) {
-        KeyboardTestRig rig({}, row.selected);
-        EXPECT_EQ(rig.keyboards->isSelectedKeyboard(row.vendor, row.product), row.selectedKeyboard)
+        KeyboardTestRig chosen({}, row.selected);
+        EXPECT_EQ(chosen.keyboards->isSelectedKeyboard(row.vendor, row.product), row.selectedKeyboard)
             << row.selected.toStdString() << " " << row.vendor << ":" << row.product;
     }
 }

@@ -16,7 +16,7 @@ void play(KeyboardTestRig& rig, const QString& steps)
         {"rshift", {KeyCode::rightShift, M::Shift}}, {"ctrl", {KeyCode::control, M::Control}},
         {"opt", {KeyCode::option, M::Option}},       {"ropt", {KeyCode::rightOption, M::Option}},
         {"cmd", {KeyCode::command, M::Command}},     {"rcmd", {KeyCode::rightCommand, M::Command}},
-        {"caps", {KeyCode::capsLock, M::CapsLock}},
+        {"caps", {KeyCode::capsLock, M::CapsLock}},  {"rctrl", {KeyCode::rightControl, M::Control}},
     };
     quint32 flags = 0;
     for (const QString& step : steps.split(QLatin1Char(' '))) {
@@ -27,51 +27,48 @@ void play(KeyboardTestRig& rig, const QString& steps)
     }
 }
 
-struct ChordCase {
-    const char* name;
-    HotkeyType type;
-    const char* steps;
-    QStringList expected;
-    friend void PrintTo(const ChordCase& chord, std::ostream* out) { *out << chord.name; }
-};
-
-class ModifierChords : public ::testing::TestWithParam<ChordCase> {};
-
-TEST_P(ModifierChords, FireExactlyTheExpectedEdges)
-{
-    const ChordCase& chord = GetParam();
-    KeyboardTestRig rig;
-    rig.hotkey(chord.type);
-    play(rig, QString::fromLatin1(chord.steps));
-    EXPECT_EQ(rig.fired, chord.expected);
-}
-
 const QStringList kDownUp{"down", "up"};
 
-INSTANTIATE_TEST_SUITE_P(
-    HotkeyManager, ModifierChords,
-    ::testing::Values(
-        ChordCase{"FnThenShift", HotkeyType::fnShift, "fn shift -shift -fn", kDownUp},
-        ChordCase{"ShiftThenFnReleasingFnFirst", HotkeyType::fnShift, "shift fn -fn -shift", kDownUp},
-        ChordCase{"RightCommand", HotkeyType::rightCommand, "rcmd -rcmd", kDownUp},
-        ChordCase{"LeftCommandIsNotRightCommand", HotkeyType::rightCommand, "cmd -cmd", {}},
-        ChordCase{"RightOptionIsNotLeftOption", HotkeyType::leftOption, "ropt -ropt opt -opt", kDownUp},
+TEST(HotkeyManager, ModifierChordsFireExactlyTheExpectedEdges)
+{
+    struct Row {
+        const char* name;
+        HotkeyType type;
+        const char* steps;
+        QStringList expected;
+    };
+    const Row rows[] = {
+        {"Fn then Shift", HotkeyType::fnShift, "fn shift -shift -fn", kDownUp},
+        {"Shift then Fn, releasing Fn first", HotkeyType::fnShift, "shift fn -fn -shift", kDownUp},
+        // Right Control is Fn on this platform.
+        {"right Control alone is Fn", HotkeyType::fn, "rctrl -rctrl", kDownUp},
+        {"right Command", HotkeyType::rightCommand, "rcmd -rcmd", kDownUp},
+        {"left Command is not right Command", HotkeyType::rightCommand, "cmd -cmd", {}},
+        {"right Option is not left Option", HotkeyType::leftOption, "ropt -ropt opt -opt", kDownUp},
         // Releasing an extra modifier lands exactly on the chord again: a
         // second key-down, and no key-up for the extra key.
-        ChordCase{"ExtraControlReleasedGivesSecondKeyDown", HotkeyType::fnShift, "fn shift ctrl -ctrl -shift",
-                  {"down", "down", "up"}},
-        ChordCase{"FnAloneRepeatsKeyDownAroundShift", HotkeyType::fn, "fn shift -shift -fn", {"down", "down", "up"}},
-        ChordCase{"CapsLockOnBlocksEveryChord", HotkeyType::fnShift, "caps fn shift -shift", {}},
+        {"extra Control released gives a second key-down", HotkeyType::fnShift, "fn shift ctrl -ctrl -shift",
+         {"down", "down", "up"}},
+        {"Fn alone repeats its key-down around Shift", HotkeyType::fn, "fn shift -shift -fn", {"down", "down", "up"}},
+        {"Caps Lock on blocks every chord", HotkeyType::fnShift, "caps fn shift -shift", {}},
         // Caps Lock switched on mid-chord must not leave the dictation running.
-        ChordCase{"CapsLockDuringChordStillReleases", HotkeyType::fnShift, "fn shift caps -shift", kDownUp},
+        {"Caps Lock during the chord still releases", HotkeyType::fnShift, "fn shift caps -shift", kDownUp},
         // Key-up belongs to key-down: Shift tapped while Ctrl+Alt are held
         // never pressed Ctrl+Shift, so it must not release it either.
-        ChordCase{"ShiftTappedUnderCtrlAltFiresNoKeyUp", HotkeyType::ctrlShift, "ctrl opt shift -shift -opt -ctrl", {}},
+        {"Shift tapped under Ctrl+Alt fires no key-up", HotkeyType::ctrlShift, "ctrl opt shift -shift -opt -ctrl", {}},
         // A right modifier merely held while another changes counts as its left side.
-        ChordCase{"HeldRightShiftCountsAsShift", HotkeyType::fnShift, "rshift fn -fn", kDownUp}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+        {"held right Shift counts as Shift", HotkeyType::fnShift, "rshift fn -fn", kDownUp},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        KeyboardTestRig rig;
+        rig.hotkey(row.type);
+        play(rig, QString::fromLatin1(row.steps));
+        EXPECT_EQ(rig.fired, row.expected);
+    }
+}
 
-TEST(ShortcutRegistration, PausingRemovesAndResumingAppendsAtTheEndOnce)
+TEST(ShortcutRegistration, PausingRemovesResumingAppendsOnceAndUnregisterAllSilencesEvenFromInsideAHandler)
 {
     KeyboardTestRig rig;
     const auto first = rig.hotkey(HotkeyType::fn, QStringLiteral("first-"));
@@ -87,21 +84,19 @@ TEST(ShortcutRegistration, PausingRemovesAndResumingAppendsAtTheEndOnce)
     first->setPaused(false);
     rig.manager->registerShortcut(first); // the same object registers once
     EXPECT_EQ(rig.manager->registeredShortcuts().size(), 2);
-}
 
-TEST(ShortcutRegistration, UnregisterAllSilencesOldHotkeyEvenFromInsideAHandler)
-{
-    KeyboardTestRig rig;
-    rig.registrar->registerHotkey(HotkeyType::fn, [&rig] {
-        rig.fired << QStringLiteral("fn-down");
-        rig.registrar->unregisterAll();
-        rig.hotkey(HotkeyType::rightCommand, QStringLiteral("cmd-"));
+    // Unregistering all from inside a handler silences the old hotkey at once.
+    KeyboardTestRig replaced;
+    replaced.registrar->registerHotkey(HotkeyType::fn, [&replaced] {
+        replaced.fired << QStringLiteral("fn-down");
+        replaced.registrar->unregisterAll();
+        replaced.hotkey(HotkeyType::rightCommand, QStringLiteral("cmd-"));
     });
-    rig.hotkey(HotkeyType::fn, QStringLiteral("late-"));
+    replaced.hotkey(HotkeyType::fn, QStringLiteral("late-"));
 
-    play(rig, "fn -fn fn -fn rcmd");
-    EXPECT_EQ(rig.fired, (QStringList{"fn-down", "cmd-down"}));
-    EXPECT_EQ(rig.manager->registeredShortcuts().size(), 1);
+    play(replaced, "fn -fn fn -fn rcmd");
+    EXPECT_EQ(replaced.fired, (QStringList{"fn-down", "cmd-down"}));
+    EXPECT_EQ(replaced.manager->registeredShortcuts().size(), 1);
 }
 
 TEST(KeyShortcuts, MatchKeyAndExactModifiersAndIgnoreUnknownCodes)
@@ -168,44 +163,39 @@ const KeyboardDeviceInfo kLaptop = keyboard(13, 1, 1, QStringLiteral("AT Transla
 const KeyboardDeviceInfo kAppleOutsideTable = keyboard(14, 1452, 0x22C, QStringLiteral("Apple Keyboard"));
 const KeyboardDeviceInfo kXTest = keyboard(4, 0, 0, QStringLiteral("Virtual core XTEST keyboard"));
 
-struct FilterCase {
-    const char* name;
-    QList<KeyboardDeviceInfo> attached;
-    QString selected; // empty: never chosen
-    int source;
-    bool fires;
-    friend void PrintTo(const FilterCase& filter, std::ostream* out) { *out << filter.name; }
-};
-
-class KeyboardFilter : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(KeyboardFilter, LetsThroughOnlyTheChosenKeyboard)
+TEST(HotkeyManager, TheKeyboardFilterLetsThroughOnlyTheChosenKeyboard)
 {
-    const FilterCase& filter = GetParam();
-    KeyboardTestRig rig(filter.attached, filter.selected);
-    rig.hotkey(HotkeyType::fn);
-    rig.flagsChanged(KeyCode::function, M::Function, filter.source);
-    EXPECT_EQ(rig.fired.size(), filter.fires ? 1 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    HotkeyManager, KeyboardFilter,
-    ::testing::Values(
+    struct Row {
+        const char* name;
+        QList<KeyboardDeviceInfo> attached;
+        QString selected; // empty: never chosen
+        int source;
+        bool fires;
+    };
+    const Row rows[] = {
         // "built_in" on a desktop PC, where no internal keyboard exists.
-        FilterCase{"BuiltInOnDesktopPcTakesTheUsbKeyboard", {kXTest, kUsb}, {}, kUsb.deviceId, true},
-        FilterCase{"BuiltInOnLaptopTakesTheInternalKeyboard", {kXTest, kLaptop, kUsb}, {}, kLaptop.deviceId, true},
-        FilterCase{"BuiltInOnLaptopDropsTheUsbKeyboard", {kXTest, kLaptop, kUsb}, {}, kUsb.deviceId, false},
-        FilterCase{"BuiltInDropsAppleKeyboardOutsideTable", {kLaptop, kAppleOutsideTable}, "built_in",
-                   kAppleOutsideTable.deviceId, false},
-        FilterCase{"SelectedIdTakesThatKeyboard", {kLaptop, kUsb, kUsbSibling}, "1133_49948", kUsb.deviceId, true},
-        FilterCase{"SelectedIdDropsSameVendorOtherProduct", {kUsb, kUsbSibling}, "1133_49948",
-                   kUsbSibling.deviceId, false},
-        FilterCase{"SelectedIdDropsTheLaptopKeyboard", {kLaptop, kUsb}, "1133_49948", kLaptop.deviceId, false},
-        FilterCase{"UnknownSourceDroppedWhenSelectionListed", {kXTest, kUsb}, "1133_49948", kXTest.deviceId, false},
-        FilterCase{"UnknownSourcePassesWhenSelectionGone", {kXTest, kUsb}, "9_9", kXTest.deviceId, true},
-        FilterCase{"UnknownSourcePassesWithBuiltIn", {kXTest, kLaptop}, "built_in", kXTest.deviceId, true},
-        FilterCase{"UnattachedSourceIdIsUnknown", {kUsb}, "built_in", 99, true}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+        {"built-in on a desktop PC takes the USB keyboard", {kXTest, kUsb}, {}, kUsb.deviceId, true},
+        {"built-in on a laptop takes the internal keyboard", {kXTest, kLaptop, kUsb}, {}, kLaptop.deviceId, true},
+        {"built-in on a laptop drops the USB keyboard", {kXTest, kLaptop, kUsb}, {}, kUsb.deviceId, false},
+        {"built-in drops an Apple keyboard outside the table", {kLaptop, kAppleOutsideTable}, "built_in",
+         kAppleOutsideTable.deviceId, false},
+        {"a selected id takes that keyboard", {kLaptop, kUsb, kUsbSibling}, "1133_49948", kUsb.deviceId, true},
+        {"a selected id drops the same vendor's other product", {kUsb, kUsbSibling}, "1133_49948", kUsbSibling.deviceId,
+         false},
+        {"a selected id drops the laptop keyboard", {kLaptop, kUsb}, "1133_49948", kLaptop.deviceId, false},
+        {"an unknown source is dropped while the selection is listed", {kXTest, kUsb}, "1133_49948", kXTest.deviceId, false},
+        {"an unknown source passes once the selection is gone", {kXTest, kUsb}, "9_9", kXTest.deviceId, true},
+        {"an unknown source passes with built-in", {kXTest, kLaptop}, "built_in", kXTest.deviceId, true},
+        {"an unattached source id is unknown", {kUsb}, "built_in", 99, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        KeyboardTestRig rig(row.attached, row.selected);
+        rig.hotkey(HotkeyType::fn);
+        rig.flagsChanged(KeyCode::function, M::Function, row.source);
+        EXPECT_EQ(rig.fired.size(), row.fires ? 1 : 0);
+    }
+}
 
 TEST(KeyboardFilterState, LastKeyboardFollowsEveryKeyInputIncludingUnknownOnes)
 {

@@ -39,7 +39,7 @@ done
 )";
 }
 
-TEST(AtspiHelperBridge, StrayAndLateLinesNeverShiftTheAnswers)
+TEST(AtspiHelperBridge, StrayAndLateLinesNeverShiftTheAnswersAndAWriteWithoutOneIsUnknown)
 {
     TempDir dir;
     atspi::AtspiHelperBridge bridge(
@@ -49,18 +49,15 @@ TEST(AtspiHelperBridge, StrayAndLateLinesNeverShiftTheAnswers)
     ASSERT_NE(application, nullptr);
     EXPECT_EQ(application->role(), QStringLiteral("AXTextField"));
     EXPECT_EQ(application->setSelectedText(QStringLiteral("你好")), WriteResult::Written);
-}
 
-TEST(AtspiHelperBridge, AWriteWithoutAnAnswerIsUnknownAndAHelperThatCannotStartIsReportedOnce)
-{
-    TempDir dir;
+    // A write without an answer is unknown; a helper that cannot start is reported once.
     QStringList reports;
     const auto collect = [&reports](const QString& why) { reports << why; };
     // Stuck on its target when it writes.
     atspi::AtspiHelperBridge slow(executable(dir, QStringLiteral("stuck"), helperScript("exec sleep 30")), collect);
-    const auto application = slow.applicationElement(42, Duration(100), Duration(100));
-    ASSERT_NE(application, nullptr);
-    EXPECT_EQ(application->setSelectedText(QStringLiteral("x")), WriteResult::Unknown);
+    const auto stuck = slow.applicationElement(42, Duration(100), Duration(100));
+    ASSERT_NE(stuck, nullptr);
+    EXPECT_EQ(stuck->setSelectedText(QStringLiteral("x")), WriteResult::Unknown);
     EXPECT_EQ(reports.size(), 1);
 
     reports.clear();

@@ -27,7 +27,7 @@ constexpr WaylandGlobals kWlroots{true, true, true, true};
 constexpr WaylandGlobals kKwin{false, true, false, false};
 constexpr WaylandGlobals kNone{};
 
-TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffers)
+TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffersAndDescribesItInOneLine)
 {
     using enum HotkeySource;
     using enum PasteSource;
@@ -58,10 +58,8 @@ TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffers)
         SCOPED_TRACE(row.what);
         EXPECT_EQ(chooseBackends(row.facts, row.evdevOptIn), row.expected);
     }
-}
 
-TEST(BackendChoiceTable, DescribesTheSessionInOneLine)
-{
+    // The session in one line.
     SessionFacts gnome = wayland(1, 2, kNone);
     gnome.desktopName = QStringLiteral("GNOME");
     EXPECT_EQ(describeSession(gnome, chooseBackends(gnome, false)),
@@ -112,37 +110,18 @@ TEST(SelectableBackends, SwitchingMovesTheRunningHotkeyToTheChosenSource)
     EXPECT_EQ(synthesizer.createEventSource(), nullptr) << "no path: the text stays on the clipboard";
 }
 
-struct SessionProbeTest : ::testing::Test {
+TEST(SessionProbeTest, ReadsPortalVersionsAndFcitx5FromTheBusAndCountsWhatIsAbsentAsZero)
+{
     PrivateBus bus;
-
-    void SetUp() override { ASSERT_TRUE(bus.isUp()); }
-
-    SessionFacts probe(SessionProbe::Environment environment)
-    {
+    ASSERT_TRUE(bus.isUp());
+    const auto probe = [&bus](SessionProbe::Environment environment) {
         SessionProbe prober(bus.connect(QStringLiteral("app")), std::move(environment), std::chrono::milliseconds(2000));
         std::optional<SessionFacts> facts;
         prober.run([&facts](const SessionFacts& found) { facts = found; });
         EXPECT_FALSE(facts) << "answers come later, on the event loop";
         EXPECT_TRUE(waitUntil([&facts] { return facts.has_value(); }, 5000));
         return facts.value_or(SessionFacts{});
-    }
-};
-
-TEST_F(SessionProbeTest, ReadsPortalVersionsAndFcitx5FromTheBus)
-{
-    FakePortal portal(bus.connect(QStringLiteral("portal")), 1, 2);
-    ASSERT_TRUE(portal.start());
-    ASSERT_TRUE(bus.connect(QStringLiteral("fcitx")).registerService(QStringLiteral("org.fcitx.Fcitx5")));
-    // A compositor that is not there: globals count as absent, at once.
-    const SessionFacts facts = probe({"velnor-no-such-display", "wayland", QStringLiteral("GNOME")});
-    EXPECT_EQ(facts.server, DisplayServer::Wayland);
-    EXPECT_EQ(facts.desktopName, QStringLiteral("GNOME"));
-    EXPECT_EQ(describeFacts(facts),
-              QStringLiteral("portal GlobalShortcuts 1, RemoteDesktop 2; Wayland globals: none; Fcitx5: yes"));
-}
-
-TEST_F(SessionProbeTest, AbsentPortalAndInterfacesCountAsVersionZero)
-{
+    };
     SessionFacts facts = probe({{}, "x11", {}});
     EXPECT_EQ(facts.server, DisplayServer::X11);
     EXPECT_EQ(describeFacts(facts),
@@ -151,8 +130,18 @@ TEST_F(SessionProbeTest, AbsentPortalAndInterfacesCountAsVersionZero)
     FakePortal onlyRemoteDesktop(bus.connect(QStringLiteral("portal")), 0, 2);
     ASSERT_TRUE(onlyRemoteDesktop.start());
     facts = probe({{}, "wayland", {}});
-    EXPECT_EQ(facts.server, DisplayServer::Wayland);
     EXPECT_TRUE(describeFacts(facts).startsWith(QStringLiteral("portal GlobalShortcuts 0, RemoteDesktop 2;")));
+    onlyRemoteDesktop.vanish();
+
+    FakePortal portal(bus.connect(QStringLiteral("portal2")), 1, 2);
+    ASSERT_TRUE(portal.start());
+    ASSERT_TRUE(bus.connect(QStringLiteral("fcitx")).registerService(QStringLiteral("org.fcitx.Fcitx5")));
+    // A compositor that is not there: globals count as absent, at once.
+    facts = probe({"velnor-no-such-display", "wayland", QStringLiteral("GNOME")});
+    EXPECT_EQ(facts.server, DisplayServer::Wayland);
+    EXPECT_EQ(facts.desktopName, QStringLiteral("GNOME"));
+    EXPECT_EQ(describeFacts(facts),
+              QStringLiteral("portal GlobalShortcuts 1, RemoteDesktop 2; Wayland globals: none; Fcitx5: yes"));
 }
 
 } // namespace

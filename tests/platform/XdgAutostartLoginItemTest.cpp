@@ -9,7 +9,7 @@
 using namespace velnor;
 using namespace velnor::test;
 
-TEST(XdgAutostartLoginItem, RegisterWritesAnEntryThatLaunchesThisExecutable)
+TEST(XdgAutostartLoginItem, RegisterWritesAnEntryThatLaunchesThisExecutableHiddenOnesAreOffAndBadFoldersFail)
 {
     TempDir dir;
     XdgAutostartLoginItem item(dir.filePath(QStringLiteral("autostart")), QStringLiteral("velnor"),
@@ -29,14 +29,11 @@ TEST(XdgAutostartLoginItem, RegisterWritesAnEntryThatLaunchesThisExecutable)
     ASSERT_EQ(item.unregisterItem(), std::nullopt);
     EXPECT_FALSE(item.isEnabled());
     EXPECT_EQ(item.unregisterItem(), std::nullopt) << "unregistering twice is fine";
-}
 
-TEST(XdgAutostartLoginItem, HiddenEntriesCountAsDisabledAndBadFoldersFail)
-{
-    TempDir dir;
-    XdgAutostartLoginItem item(dir.path(), QStringLiteral("velnor"), QStringLiteral("/usr/bin/velnor"));
+    // A hidden entry counts as disabled; a folder that cannot be made fails.
+    XdgAutostartLoginItem hidden(dir.path(), QStringLiteral("velnor"), QStringLiteral("/usr/bin/velnor"));
     dir.writeFile(QStringLiteral("velnor.desktop"), "[Desktop Entry]\nType=Application\nHidden=true\n");
-    EXPECT_FALSE(item.isEnabled());
+    EXPECT_FALSE(hidden.isEnabled());
 
     dir.writeFile(QStringLiteral("file"), "x");
     XdgAutostartLoginItem blocked(dir.filePath(QStringLiteral("file/autostart")), QStringLiteral("velnor"),

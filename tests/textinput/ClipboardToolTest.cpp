@@ -12,15 +12,6 @@ struct ClipboardRig : InsertionRig {
         scheduler.runDue();
     }
 
-    // The chord as the target sees it: each event with its time.
-    QList<std::pair<SyntheticKeyEvent, qint64>> chord() const
-    {
-        QList<std::pair<SyntheticKeyEvent, qint64>> events;
-        for (const auto& p : keys.posted)
-            events.append({p.event, p.atMs});
-        return events;
-    }
-
     std::vector<bool> pasted;
 };
 
@@ -122,7 +113,11 @@ TEST(ClipboardTool, PressesTheChordAfterTheModifiersAreUpAndReleasesEveryKey)
         {{VirtualKey::V, true}, 150},            {{VirtualKey::V, false}, 150},
         {{VirtualKey::LeftShift, false}, 200},   {{VirtualKey::LeftControl, false}, 200},
     };
-    EXPECT_EQ(rig.chord(), expected);
+    // The chord as the target sees it: each event with its time.
+    QList<std::pair<SyntheticKeyEvent, qint64>> chord;
+    for (const auto& posted : rig.keys.posted)
+        chord.append({posted.event, posted.atMs});
+    EXPECT_EQ(chord, expected);
 
     // A modifier that never comes up delays the paste by the bound only.
     ClipboardRig held;

@@ -53,15 +53,6 @@ struct InsertionRig {
         return all;
     }
 
-    void runBackground()
-    {
-        while (!background.empty()) {
-            auto work = std::move(background.front());
-            background.pop_front();
-            work();
-        }
-    }
-
     ManualScheduler scheduler;
     LogCapture log;
     FakeWorkspace workspace;

@@ -165,7 +165,11 @@ TEST(TextInputMgr, AccessibilityWriteUnderWayPastTheBudgetIsAwaitedThenUnknownBu
             rig.pasteboard.readByTarget();
             rig.scheduler.runUntilIdle();
         }
-        rig.runBackground();
+        while (!rig.background.empty()) {
+            auto work = std::move(rig.background.front());
+            rig.background.pop_front();
+            work();
+        }
         rig.scheduler.runUntilIdle();
         EXPECT_EQ(rig.methods(), std::vector<TextInputMethod>{c.method});
         EXPECT_EQ(rig.pasteboard.written.size(), c.writeTakes ? 0 : 1);

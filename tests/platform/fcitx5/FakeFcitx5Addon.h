@@ -1,9 +1,10 @@
 #pragma once
 
+#include "support/EventLoopWait.h"
+
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
-#include <QObject>
+#include <QDBusVirtualObject>
 #include <QProcess>
 #include <QStringList>
 
@@ -27,26 +28,77 @@ private:
     QStringList m_connections;
 };
 
-// Stands in for Fcitx5 with Velnor's addon on the bus: answers the addon's
-// methods, records them as "Method(arguments)" and emits its signals to the
+// Waits until a fake peer recorded `call` in `calls` `times` times, then lets
+// any later call arrive too.
+inline bool peerHeard(const QStringList& calls, const QString& call, int times = 1)
+{
+    const bool heard = waitUntil([&] { return calls.count(call) >= times; }, 5000);
+    runEventLoopFor(20);
+    return heard;
+}
+
+// Stands in for Fcitx5 with Velnor's addon on the bus: records each call to
+// the addon but FocusedContext as "Method(arguments)" (numbers in hex),
+// answers whether a field is focused, and emits the addon's signals to the
 // client that set the chord.
-class FakeFcitx5Addon final : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.velnor.Fcitx5")
+class FakeFcitx5Addon final : public QDBusVirtualObject {
 public:
-    explicit FakeFcitx5Addon(QDBusConnection bus);
+    explicit FakeFcitx5Addon(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
     // Fcitx5 starts (owns its name), then loads the addon (owns ours).
-    bool startFcitx();
-    bool loadAddon();
+    bool startFcitx() { return m_bus.registerService(QStringLiteral("org.fcitx.Fcitx5")); }
+    bool loadAddon()
+    {
+        return m_bus.registerVirtualObject(QStringLiteral("/org/velnor/Fcitx5"), this)
+            && m_bus.registerService(QStringLiteral("org.velnor.Fcitx5"));
+    }
     // The addon goes away (Fcitx5 restarted without it).
-    void unloadAddon();
+    void unloadAddon()
+    {
+        m_bus.unregisterService(QStringLiteral("org.velnor.Fcitx5"));
+        m_bus.unregisterObject(QStringLiteral("/org/velnor/Fcitx5"));
+    }
     // Fcitx5 ends without answering: the bus tells callers there is no reply.
-    void crash();
+    void crash()
+    {
+        unloadAddon();
+        m_bus.unregisterService(QStringLiteral("org.fcitx.Fcitx5"));
+        for (const QDBusMessage& held : std::as_const(m_heldCommits))
+            m_bus.send(held.createErrorReply(QDBusError::NoReply, QStringLiteral("recipient disconnected")));
+        m_heldCommits.clear();
+    }
 
-    void focus(const QString& program, quint64 capabilities = 0);
-    void unfocus();
-    void pressModifiers(quint32 modifiers);
+    // A field of `newProgram` takes the focus; none without a program.
+    void focus(const QString& newProgram, quint64 newCapabilities = 0)
+    {
+        focused = !newProgram.isEmpty();
+        program = newProgram;
+        capabilities = newCapabilities;
+        emitToClient(QStringLiteral("FocusChanged"), {focused, program, QVariant::fromValue(qulonglong(capabilities))});
+    }
+    void pressModifiers(quint32 modifiers)
+    {
+        emitToClient(QStringLiteral("ModifiersChanged"), {QVariant::fromValue(uint(modifiers))});
+    }
+
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override
+    {
+        if (call.member() == QLatin1String("FocusedContext"))
+            return connection.send(call.createReply({focused, program, QVariant::fromValue(qulonglong(capabilities))}));
+        QStringList arguments;
+        for (const QVariant& argument : call.arguments())
+            arguments << (argument.typeId() == QMetaType::QString ? argument.toString() : QString::number(argument.toUInt(), 16));
+        calls << call.member() + QLatin1Char('(') + arguments.join(QLatin1Char(',')) + QLatin1Char(')');
+        if (call.member() == QLatin1String("SetHotkey"))
+            client = call.service();
+        if (holdCommits && call.member() == QLatin1String("CommitString")) {
+            call.setDelayedReply(true);
+            m_heldCommits << call;
+            return true;
+        }
+        return !call.isReplyRequired() || connection.send(call.createReply(focused));
+    }
+    QString introspect(const QString&) const override { return {}; }
 
     QStringList calls;
     QString client;
@@ -56,16 +108,14 @@ public:
     // Leaves commits unanswered (the addon hangs, then vanishes).
     bool holdCommits = false;
 
-public slots:
-    void SetHotkey(uint chord);
-    bool CommitString(const QString& text);
-    bool SetPreedit(const QString& text);
-    void ClearPreedit();
-    bool ForwardKey(uint keysym, uint states);
-    bool FocusedContext(QString& programOut, qulonglong& capabilitiesOut);
-
 private:
-    void emitToClient(const QString& name, const QList<QVariant>& arguments);
+    void emitToClient(const QString& name, const QList<QVariant>& arguments)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(client, QStringLiteral("/org/velnor/Fcitx5"),
+                                                                 QStringLiteral("org.velnor.Fcitx5"), name);
+        signal.setArguments(arguments);
+        m_bus.send(signal);
+    }
 
     QDBusConnection m_bus;
     QList<QDBusMessage> m_heldCommits;

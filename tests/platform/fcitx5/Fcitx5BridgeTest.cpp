@@ -61,24 +61,10 @@ struct Fcitx5BridgeTest : ::testing::Test {
         addon.focus(program, capabilities);
         ASSERT_TRUE(waitUntil([&] { return bridge.focusedField().program == program; }));
     }
-    // The addon up and a text field of gedit focused.
-    void typingInGedit()
-    {
-        connectAddon();
-        focusField(QStringLiteral("gedit"));
-    }
     void unfocus()
     {
-        addon.unfocus();
+        addon.focus({});
         ASSERT_TRUE(waitUntil([this] { return !bridge.focusedField().focused; }));
-    }
-
-    // Waits until the addon heard `call`; then lets any later call arrive too.
-    bool addonHeard(const QString& call)
-    {
-        const bool heard = waitUntil([&] { return addon.calls.contains(call); }, 5000);
-        runEventLoopFor(20);
-        return heard;
     }
 
     // `meanwhile` runs once the insertion has started.
@@ -93,7 +79,7 @@ struct Fcitx5BridgeTest : ::testing::Test {
     }
 };
 
-TEST_F(Fcitx5BridgeTest, StateFollowsFcitxAndTheAddonOnTheBus)
+TEST_F(Fcitx5BridgeTest, StateFollowsTheAddonOnTheBusAndACrashMidDictationLosesNoText)
 {
     ASSERT_TRUE(waitUntil([this] { return bridge.state() == AddonState::FcitxNotRunning; }));
     ASSERT_TRUE(addon.startFcitx());
@@ -106,13 +92,27 @@ TEST_F(Fcitx5BridgeTest, StateFollowsFcitxAndTheAddonOnTheBus)
     ASSERT_TRUE(waitUntil([this] { return bridge.state() == AddonState::NotInstalled; }));
     EXPECT_FALSE(bridge.focusedField().focused);
     ASSERT_TRUE(addon.loadAddon());
-    EXPECT_TRUE(waitUntil([this] { return bridge.focusedField().program == QStringLiteral("gedit"); }));
+    ASSERT_TRUE(waitUntil([this] { return bridge.focusedField().program == QStringLiteral("gedit"); }));
     EXPECT_EQ(addon.calls.count(QStringLiteral("SetHotkey(20200)")), 2) << "the chord again for the new addon";
+
+    addon.holdCommits = true;
+    // Fcitx5 crashes with the commit unanswered.
+    const InsertionResult result = insert(QStringLiteral("会议改到明天"), [this] {
+        ASSERT_TRUE(peerHeard(addon.calls, QStringLiteral("CommitString(会议改到明天)")));
+        addon.crash();
+    });
+    EXPECT_EQ(fallback.typed, QStringList({QStringLiteral("会议改到明天")}));
+    EXPECT_EQ(result.method, TextInputMethod::Accessibility) << "the fallback's own way";
+    EXPECT_TRUE(waitUntil([this] { return bridge.state() == AddonState::FcitxNotRunning; }));
+    EXPECT_TRUE(log.contains(QStringLiteral("输入法提交失败，改用其他方式输入")));
 }
 
-TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
+TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationAndSubmitKeysGoThroughTheAddonWhileAFieldIsFocused)
 {
-    typingInGedit();
+    fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
+    EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
+    connectAddon();
+    focusField(QStringLiteral("gedit"));
     const auto x11Chord = [this] {
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 63, EventModifier::Function, 0});
         x11.keys.emitEvent({GlobalKeyEventType::FlagsChanged, 56, EventModifier::Function | EventModifier::Shift, 0});
@@ -126,10 +126,33 @@ TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationWhileBothSourcesSeeIt)
     runEventLoopFor(20);
     EXPECT_EQ(keyboard.fired, QStringList({QStringLiteral("down"), QStringLiteral("up")}));
 
-    // No field focused (a window the input method does not serve): XI2's keys count.
+    struct Case {
+        int modifier;
+        const char* forwarded;
+    };
+    for (const Case& c : {Case{0, "ForwardKey(ff0d,0)"}, Case{VirtualKey::LeftShift, "ForwardKey(ff0d,1)"},
+                          Case{VirtualKey::LeftControl, "ForwardKey(ff0d,4)"}}) {
+        SCOPED_TRACE(c.forwarded);
+        addon.calls.clear();
+        const auto source = submitKeys.createEventSource();
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(source->createKeyboardEvent(VirtualKey::V, true), std::nullopt) << "only Return and its modifiers";
+        // The order the submitter posts a chord in.
+        QList<SyntheticKeyEvent> events{{VirtualKey::Return, true}, {VirtualKey::Return, false}};
+        if (c.modifier != 0)
+            events = {{c.modifier, true}, events[0], events[1], {c.modifier, false}};
+        for (const SyntheticKeyEvent& event : events)
+            source->post(*source->createKeyboardEvent(event.virtualKey, event.keyDown));
+        ASSERT_TRUE(peerHeard(addon.calls, QLatin1String(c.forwarded)));
+        EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
+    }
+
+    // No field focused (a window the input method does not serve): XI2's
+    // keys count, and the addon sends no submit keys.
     unfocus();
     x11Chord();
     EXPECT_EQ(keyboard.fired.size(), 4);
+    EXPECT_FALSE(submitKeys.isAvailable());
 }
 
 TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
@@ -142,9 +165,10 @@ TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
     }
 }
 
-TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceThroughTheAddon)
+TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceAndAFocusChangeTakesThePreeditAwayAtOnce)
 {
-    typingInGedit();
+    connectAddon();
+    focusField(QStringLiteral("gedit"));
     preedit.showPreedit(QStringLiteral("今天"));
     preedit.showPreedit(QStringLiteral("今天天气"));
     const InsertionResult result = insert(QStringLiteral("今天天气很好。"));
@@ -154,6 +178,14 @@ TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceThroughTheAddon)
     EXPECT_TRUE(fallback.typed.isEmpty());
     EXPECT_EQ(addon.calls.mid(1), QStringList({QStringLiteral("SetPreedit(今天)"), QStringLiteral("SetPreedit(今天天气)"),
                                                QStringLiteral("CommitString(今天天气很好。)")}));
+
+    preedit.showPreedit(QStringLiteral("明天"));
+    focusField(QStringLiteral("firefox"));
+    EXPECT_TRUE(peerHeard(addon.calls, QStringLiteral("ClearPreedit()")));
+    // Nothing shown any more: a cancel has nothing to clear.
+    preedit.clearPreedit();
+    runEventLoopFor(20);
+    EXPECT_EQ(addon.calls.count(QStringLiteral("ClearPreedit()")), 1);
 }
 
 TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
@@ -186,62 +218,6 @@ TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("Preedit")).isEmpty()) << addon.calls.join(' ').toStdString();
         EXPECT_TRUE(addon.calls.filter(QStringLiteral("CommitString")).isEmpty());
     }
-}
-
-TEST_F(Fcitx5BridgeTest, SubmitKeysGoThroughTheAddonWithTheirModifiers)
-{
-    fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
-    EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
-    typingInGedit();
-    struct Case {
-        int modifier;
-        const char* forwarded;
-    };
-    for (const Case& c : {Case{0, "ForwardKey(ff0d,0)"}, Case{VirtualKey::LeftShift, "ForwardKey(ff0d,1)"},
-                          Case{VirtualKey::LeftControl, "ForwardKey(ff0d,4)"}}) {
-        SCOPED_TRACE(c.forwarded);
-        addon.calls.clear();
-        const auto source = submitKeys.createEventSource();
-        ASSERT_NE(source, nullptr);
-        EXPECT_EQ(source->createKeyboardEvent(VirtualKey::V, true), std::nullopt) << "only Return and its modifiers";
-        // The order the submitter posts a chord in.
-        QList<SyntheticKeyEvent> events{{VirtualKey::Return, true}, {VirtualKey::Return, false}};
-        if (c.modifier != 0)
-            events = {{c.modifier, true}, events[0], events[1], {c.modifier, false}};
-        for (const SyntheticKeyEvent& event : events)
-            source->post(*source->createKeyboardEvent(event.virtualKey, event.keyDown));
-        ASSERT_TRUE(addonHeard(QLatin1String(c.forwarded)));
-        EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
-    }
-    unfocus();
-    EXPECT_FALSE(submitKeys.isAvailable());
-}
-
-TEST_F(Fcitx5BridgeTest, AddonGoneMidDictationLosesNoText)
-{
-    typingInGedit();
-    addon.holdCommits = true;
-    // Fcitx5 crashes with the commit unanswered.
-    const InsertionResult result = insert(QStringLiteral("会议改到明天"), [this] {
-        ASSERT_TRUE(addonHeard(QStringLiteral("CommitString(会议改到明天)")));
-        addon.crash();
-    });
-    EXPECT_EQ(fallback.typed, QStringList({QStringLiteral("会议改到明天")}));
-    EXPECT_EQ(result.method, TextInputMethod::Accessibility) << "the fallback's own way";
-    EXPECT_TRUE(waitUntil([this] { return bridge.state() == AddonState::FcitxNotRunning; }));
-    EXPECT_TRUE(log.contains(QStringLiteral("输入法提交失败，改用其他方式输入")));
-}
-
-TEST_F(Fcitx5BridgeTest, FocusChangeTakesThePreeditAwayAtOnce)
-{
-    typingInGedit();
-    preedit.showPreedit(QStringLiteral("明天"));
-    focusField(QStringLiteral("firefox"));
-    EXPECT_TRUE(addonHeard(QStringLiteral("ClearPreedit()")));
-    // Nothing shown any more: a cancel has nothing to clear.
-    preedit.clearPreedit();
-    runEventLoopFor(20);
-    EXPECT_EQ(addon.calls.count(QStringLiteral("ClearPreedit()")), 1);
 }
 
 } // namespace
