@@ -167,10 +167,19 @@ protected:
     SpokenSentence sentence;
 };
 
-TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
+// One real-time dictation as the user makes it: the real dictation
+// controller with the real cached client (made by the client factory the
+// app uses) over TLS with a private CA, against a real velnor-server decoding
+// espeak-ng speech; only the microphone (a WAV file), the indicator, the text
+// field and the correction service are stand-ins. A client without the CA
+// is refused first.
+class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
+
+TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     startServer(true);
-    connectService(); // no extra CA: the self-signed certificate is not trusted
+    // Without the private CA the self-signed certificate is refused.
+    connectService();
     ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.realtimeConnections().isEmpty());
@@ -178,18 +187,6 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
     EXPECT_TRUE(errors.first().contains("certificate")) << errors.first().toStdString();
     service->disconnect();
-}
-
-// One real-time dictation as the user makes it: the real dictation
-// controller with the real cached client (made by the client factory the
-// app uses) over TLS with a private CA, against a real velnor-server decoding
-// espeak-ng speech; only the microphone (a WAV file), the indicator, the text
-// field and the correction service are stand-ins.
-class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
-
-TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
-{
-    startServer(true);
     // espeak-ng says a sentence the decoder knows.
     test::SpeechFixtures speech(dir.path());
     sentence.wav = speech.wav("hello world. the weather is nice today.");
@@ -329,25 +326,10 @@ protected:
     const QJsonObject silent{{"results", QJsonArray()}};
 };
 
-// The signature's every rule is the server's unit test's; here one stale and
-// one wrongly keyed URL prove the endpoint applies it.
-TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsAreRefused)
-{
-    script({{"results", QJsonArray()}, {"count", 3}});
-    const QString key = QLatin1String(RealtimeCredentials::secretKey);
-    for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
-        SCOPED_TRACE(secondsBehind);
-        RawStream stream(urlSignedAt(secondsBehind, secretKey));
-        ASSERT_TRUE(stream.closed());
-        EXPECT_EQ(stream.lastCode(), 4002);
-    }
-    RawStream fresh(urlSignedAt(0, key));
-    EXPECT_TRUE(fresh.handshake()) << "a URL signed now is fine";
-}
-
 // One stream each: what it sends, and how the server ends it. (The end
 // message's final text and normal close are SpokenWordsReachTheFocusedField's.)
-TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
+// Then termination ends an open stream with its final text.
+TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCodeAndTerminationWithItsFinalText)
 {
     struct Case {
         const char* name;
@@ -402,34 +384,7 @@ TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
             EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
         }
     }
-}
 
-TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAre4006AndAUsedVoiceIdIs4001)
-{
-    script({{"results", QJsonArray()}, {"count", kMaxSessions + 3}});
-    std::vector<std::unique_ptr<RawStream>> open;
-    for (int i = 0; i < kMaxSessions; ++i) {
-        open.push_back(std::make_unique<RawStream>(signedUrl(QStringLiteral("voice_cap_%1").arg(i))));
-        ASSERT_TRUE(open.back()->handshake());
-    }
-    RawStream extra(signedUrl("voice_cap_extra"));
-    ASSERT_TRUE(extra.closed());
-    EXPECT_EQ(extra.lastCode(), 4006);
-
-    const QUrl used = open.front()->socket.requestUrl();
-    open.front()->socket.close();
-    ASSERT_TRUE(open.front()->closed());
-    test::runEventLoopFor(100); // the server lets go of the closed session
-    RawStream reused(used);
-    ASSERT_TRUE(reused.closed());
-    EXPECT_EQ(reused.lastCode(), 4001);
-    EXPECT_TRUE(reused.messages.last().value("message").toString().contains("already used"));
-    RawStream again(signedUrl("voice_cap_again"));
-    EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
-}
-
-TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
-{
     script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
     RawStream stream(signedUrl("voice_shutdown"));
     ASSERT_TRUE(stream.handshake());
@@ -440,6 +395,40 @@ TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
     ASSERT_TRUE(stream.closed());
     EXPECT_EQ(stream.closeCode, 1000);
     EXPECT_TRUE(stream.endedWithFinalText("so far"));
+}
+
+// The signature's every rule is the server's unit test's; here one stale and
+// one wrongly keyed URL prove the endpoint applies it. Sessions beyond the
+// limit are 4006, and a voice id already used is 4001.
+TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsSessionsBeyondTheLimitAndUsedVoiceIdsAreRefused)
+{
+    script({{"results", QJsonArray()}, {"count", kMaxSessions + 6}});
+    const QString key = QLatin1String(RealtimeCredentials::secretKey);
+    for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
+        SCOPED_TRACE(secondsBehind);
+        RawStream stream(urlSignedAt(secondsBehind, secretKey));
+        ASSERT_TRUE(stream.closed());
+        EXPECT_EQ(stream.lastCode(), 4002);
+    }
+    RawStream fresh(urlSignedAt(0, key));
+    EXPECT_TRUE(fresh.handshake()) << "a URL signed now is fine";
+    static_assert(kMaxSessions == 2);
+    RawStream second(signedUrl("voice_cap_second"));
+    ASSERT_TRUE(second.handshake());
+    RawStream extra(signedUrl("voice_cap_extra"));
+    ASSERT_TRUE(extra.closed());
+    EXPECT_EQ(extra.lastCode(), 4006);
+
+    const QUrl used = fresh.socket.requestUrl();
+    fresh.socket.close();
+    ASSERT_TRUE(fresh.closed());
+    test::runEventLoopFor(100); // the server lets go of the closed session
+    RawStream reused(used);
+    ASSERT_TRUE(reused.closed());
+    EXPECT_EQ(reused.lastCode(), 4001);
+    EXPECT_TRUE(reused.messages.last().value("message").toString().contains("already used"));
+    RawStream again(signedUrl("voice_cap_again"));
+    EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
 }
 
 } // namespace

@@ -98,19 +98,6 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     EXPECT_EQ(connections(), 1);
 }
 
-TEST_F(TencentASRWebSocketClientTest, EmptyCredentialsAreAConfigurationError)
-{
-    TencentASRConfig config = harness.config();
-    config.secretKey.clear();
-    makeClient(config);
-    client->connect();
-    harness.drain();
-    EXPECT_EQ(connections(), 0);
-    ASSERT_EQ(delegate->errors.size(), 1);
-    EXPECT_EQ(delegate->errors.first().description(), "配置错误: AppID、SecretId或SecretKey为空");
-    EXPECT_TRUE(client->connectionState().is(Kind::Error));
-}
-
 TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheCount)
 {
     client->connect();
@@ -235,20 +222,10 @@ TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerCome
     EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
 }
 
-TEST_F(TencentASRWebSocketClientTest, SendFailureIsANetworkError)
-{
-    becomeReady();
-    socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
-    client->sendAudioData(QByteArray(10, 'x'));
-    flushSends();
-    ASSERT_EQ(delegate->errors.size(), 1);
-    EXPECT_EQ(delegate->errors.first().description(), "网络错误: broken pipe");
-    EXPECT_TRUE(client->connectionState().is(Kind::Error));
-}
-
 // Packets still queued when the server ends the connection are dropped: the
-// server's own report stands, and a normal close is not retried.
-TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
+// server's own report stands, and a normal close is not retried. Any other
+// failed send is a network error.
+TEST_F(TencentASRWebSocketClientTest, FailedSendsAreNetworkErrorsUnlessTheServerIsClosing)
 {
     // The transport already sees the connection closing; its close event is on its way.
     becomeReady();
@@ -276,6 +253,16 @@ TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
     ASSERT_EQ(delegate->errors.size(), 1);
     EXPECT_EQ(client->connectionState().errorValue(), TencentASRError::serverError(4005, QStringLiteral("音频解码失败")));
     EXPECT_TRUE(harness.log.mentions("丢弃待发送数据"));
+
+    // A send failing on an open connection is the network error.
+    makeClient(harness.config());
+    becomeReady();
+    socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
+    client->sendAudioData(QByteArray(10, 'x'));
+    flushSends();
+    ASSERT_EQ(delegate->errors.size(), 1);
+    EXPECT_EQ(delegate->errors.first().description(), "网络错误: broken pipe");
+    EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
 // How each server message is read: results reach the delegate, the final
