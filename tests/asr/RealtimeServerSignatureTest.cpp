@@ -1,11 +1,9 @@
 // The server's own signature check, against HMACs computed by OpenSSL.
-#include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
 #include "realtime/UsedVoiceIds.h"
 
 #include "../server/ManualClock.h"
 
-#include <QJsonDocument>
 #include <QStringList>
 #include <QUrl>
 
@@ -149,24 +147,6 @@ TEST(RealtimeServerSignatureTest, APlusInTheQueryIsAPlus)
         return;
     }
     GTEST_SKIP() << "no signature with a plus sign among the attempts";
-}
-
-TEST(RealtimeServerScriptTest, ReadsScriptsAndRefusesMalformedOnes)
-{
-    QString error;
-    const auto script = RealtimeScript::fromJson(
-        QJsonDocument::fromJson(R"({"handshake_delay_ms":300,"count":2,"results":[{"after_packets":2,"slice_type":0,"text":"a"}],
-                                   "error":{"code":4008,"after_packets":3,"close":false},"drop_after_packets":5})")
-            .object(),
-        &error);
-    ASSERT_TRUE(script) << error.toStdString();
-    EXPECT_TRUE(script->scriptedText);
-    ASSERT_TRUE(script->error);
-    EXPECT_FALSE(script->error->close);
-
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"results":[{"slice_type":1}]})").object(), &error));
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"error":{"message":"no code"}})").object(), &error));
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"count":0})").object(), &error));
 }
 
 } // namespace
