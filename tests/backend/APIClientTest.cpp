@@ -27,7 +27,7 @@ protected:
     Outcome outcome;
 };
 
-TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutAndNoLogLineHoldsTheToken)
+TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutNoLogLineHoldsTheTokenAndACancelledOneNeverCompletes)
 {
     signIn(QStringLiteral("eyJhbGciOiJIUzI1NiJ9.secret-part.signature"));
     ASSERT_NE(send(), nullptr);
@@ -52,10 +52,16 @@ TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutAndNoLogLi
     APIRequest multipart = jsonPost(client);
     multipart.multipartData = QByteArray("--B\r\n");
     multipart.multipartFormBoundary = QStringLiteral("B");
-    send(multipart);
+    auto task = send(multipart);
     const QList<HttpHeader>& headers = transport.last().headers;
     EXPECT_EQ(std::count_if(headers.cbegin(), headers.cend(), [](const HttpHeader& h) { return h.first == "Content-Type"; }), 1);
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("multipart/form-data; boundary=B"));
+
+    // A cancelled request never completes.
+    task->cancel();
+    EXPECT_TRUE(transport.isCancelled(1));
+    transport.respondBody(R"({"code":0})");
+    EXPECT_FALSE(outcome.has_value());
 }
 
 // The token is read at each request: none sends no header, an empty one an
@@ -122,15 +128,6 @@ TEST_F(APIClientTest, AnswersBecomeEnvelopesOrTheirError)
     }
     EXPECT_TRUE(outcome->error().isTimeout());
     EXPECT_EQ(log.count(QStringLiteral("解析失败的JSON数据")), 1) << "only the undecodable body is logged whole";
-}
-
-TEST_F(APIClientTest, CancelledRequestNeverCompletes)
-{
-    auto task = send();
-    task->cancel();
-    EXPECT_TRUE(transport.isCancelled(0));
-    transport.respondBody(R"({"code":0})");
-    EXPECT_FALSE(outcome.has_value());
 }
 
 TEST_F(APIClientTest, EndpointJoinsBaseAndPathOnce)

@@ -77,25 +77,6 @@ protected:
     QList<Name> posted;
 };
 
-TEST_F(AccountTest, AStoredSessionNeedsATokenAndAPhoneAndLogoutRemovesIt)
-{
-    settings.setString(SettingsKey::UserJwt, QString());
-    settings.setString(SettingsKey::UserPhone, kPhone);
-    EXPECT_FALSE(makeModel()->isLoggedIn());
-    storeSession();
-    auto model = makeModel();
-    EXPECT_TRUE(model->isLoggedIn());
-    EXPECT_EQ(model->userPhone(), kPhone);
-
-    model->logout();
-    EXPECT_FALSE(model->isLoggedIn());
-    EXPECT_TRUE(model->userPhone().isEmpty());
-    for (const char* gone : {SettingsKey::UserJwt, SettingsKey::UserPhone, SettingsKey::UserName})
-        EXPECT_FALSE(settings.contains(gone)) << gone;
-    EXPECT_TRUE(settings.contains(SettingsKey::UserId)); // only a full clear removes it
-    EXPECT_EQ(posted, QList<Name>{Name::Logout});
-}
-
 TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixtyOrShowsTheFailure)
 {
     auto model = makeModel();
@@ -228,12 +209,16 @@ protected:
     AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
 };
 
+// A stored session needs a token and a phone; a login shows the user, and
+// the sheet's logout ends the session.
 TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_EQ(transport.count(), 0);
+    settings.setString(SettingsKey::UserJwt, QString());
     settings.setString(SettingsKey::UserPhone, kPhone);
+    EXPECT_FALSE(makeModel()->isLoggedIn());
     notifications.post(Name::LoginSuccess);
     EXPECT_TRUE(session.isLoggedIn());
     EXPECT_EQ(session.userPhone(), kPhone);
@@ -244,10 +229,19 @@ TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(shown->generatewordsTotal, 25000u);
 
-    notifications.post(Name::Logout);
+    storeSession();
+    auto model = makeModel();
+    EXPECT_TRUE(model->isLoggedIn());
+    EXPECT_EQ(model->userPhone(), kPhone);
+    posted.clear();
+    model->logout();
+    EXPECT_FALSE(model->isLoggedIn());
+    EXPECT_TRUE(model->userPhone().isEmpty());
+    for (const char* gone : {SettingsKey::UserJwt, SettingsKey::UserPhone, SettingsKey::UserName})
+        EXPECT_FALSE(settings.contains(gone)) << gone;
+    EXPECT_EQ(posted, QList<Name>{Name::Logout});
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_TRUE(session.userPhone().isEmpty());
-    EXPECT_FALSE(settings.contains(SettingsKey::UserPhone));
 }
 
 // Offline start, timeout, offline dashboard refresh: still signed in. A
