@@ -49,7 +49,7 @@ RealtimeVerdict verify(const QByteArray& query, const QString& path = "/asr/v2/1
     return RealtimeSignature::verify(credentials, "127.0.0.1:18470", path, query, now);
 }
 
-TEST(RealtimeServerSignatureTest, RefusesForgedExpiredOrForeignRequests)
+TEST(RealtimeServerSignatureTest, RefusesForgedExpiredForeignOrMalformedRequests)
 {
     EXPECT_EQ(verify(signedQuery(validParams(), "127.0.0.1:18470", "wrong-key")).code, 4002);
     EXPECT_EQ(verify(signedQuery(validParams(), "other.host")).code, 4002);
@@ -70,6 +70,23 @@ TEST(RealtimeServerSignatureTest, RefusesForgedExpiredOrForeignRequests)
 
     RealtimeCredentials none;
     EXPECT_EQ(RealtimeSignature::verify(none, "h", "/asr/v2/x", signedQuery(validParams()), now).code, 4002);
+
+    // Parameter problems are 4001.
+    for (const char* key : {"secretid", "timestamp", "expired", "nonce", "engine_model_type", "voice_id", "voice_format"}) {
+        auto params = validParams();
+        params.remove(key);
+        const RealtimeVerdict verdict = verify(signedQuery(params));
+        EXPECT_EQ(verdict.code, 4001) << key;
+        EXPECT_EQ(verdict.message, QStringLiteral("missing parameter %1").arg(key));
+    }
+    auto badNumber = validParams();
+    badNumber["nonce"] = "12x";
+    EXPECT_EQ(verify(signedQuery(badNumber)).code, 4001);
+    auto wav = validParams();
+    wav["voice_format"] = "12";
+    EXPECT_EQ(verify(signedQuery(wav)).code, 4001);
+    EXPECT_EQ(verify(signedQuery(validParams()) + "&nonce=1").code, 4001);
+    EXPECT_EQ(verify("").code, 4001);
 }
 
 TEST(RealtimeServerSignatureTest, OnlyFreshShortLivedUrlsAreAccepted)
@@ -112,25 +129,6 @@ TEST(RealtimeServerVoiceIdsTest, RemembersEachIdUntilItsUrlExpires)
     clock.advanceMs(3600 * 1000);
     EXPECT_EQ(ids.claim("e", now + 7200), UsedVoiceIds::Claim::Accepted);
     EXPECT_EQ(ids.size(), 1) << "every expired id is forgotten";
-}
-
-TEST(RealtimeServerSignatureTest, ParameterProblemsAre4001)
-{
-    for (const char* key : {"secretid", "timestamp", "expired", "nonce", "engine_model_type", "voice_id", "voice_format"}) {
-        auto params = validParams();
-        params.remove(key);
-        const RealtimeVerdict verdict = verify(signedQuery(params));
-        EXPECT_EQ(verdict.code, 4001) << key;
-        EXPECT_EQ(verdict.message, QStringLiteral("missing parameter %1").arg(key));
-    }
-    auto badNumber = validParams();
-    badNumber["nonce"] = "12x";
-    EXPECT_EQ(verify(signedQuery(badNumber)).code, 4001);
-    auto wav = validParams();
-    wav["voice_format"] = "12";
-    EXPECT_EQ(verify(signedQuery(wav)).code, 4001);
-    EXPECT_EQ(verify(signedQuery(validParams()) + "&nonce=1").code, 4001);
-    EXPECT_EQ(verify("").code, 4001);
 }
 
 TEST(RealtimeServerSignatureTest, APlusInTheQueryIsAPlus)

@@ -12,7 +12,7 @@ protected:
     TencentASRConfig config = harness.config();
 };
 
-TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
+TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocolAndABadBaseUrlGivesNoUrl)
 {
     harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
     auto params = harness.signature.generateSignatureParams(config, QStringLiteral("voice_x"));
@@ -36,10 +36,8 @@ TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
     EXPECT_FALSE(text.contains("signature"));
     EXPECT_TRUE(text.startsWith("asr.example.test:8443/asr/v2/1300000000?engine_model_type=16k_zh&expired="));
     EXPECT_EQ(signature, test::opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
-}
 
-TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)
-{
+    // An invalid base URL gives no URL.
     config.baseURL = QStringLiteral("not a url at all");
     EXPECT_FALSE(harness.signature.buildWebSocketURL(config, QStringLiteral("v")));
     EXPECT_TRUE(harness.log.mentions("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));

@@ -70,7 +70,7 @@ QString voiceIdIn(const test::FakeSocket& socket)
     return QUrlQuery(socket.url).queryItemValue(QStringLiteral("voice_id"), QUrl::FullyDecoded);
 }
 
-TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
+TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReadyForAudioAndTheEndMarkerComesLast)
 {
     // Hot words a URL must escape: a "+" or a space left raw would read as a space.
     harness.hotWords.words = {{QStringLiteral("C++ & a=b?#%/"), 3}, {QStringLiteral("naïve 👩‍💻"), 2}};
@@ -85,6 +85,9 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     EXPECT_TRUE(client->connectionState().is(Kind::Connecting));
     socket().events.opened();
     EXPECT_TRUE(client->connectionState().is(Kind::Connected));
+    // Audio flows only once the connection is ready.
+    client->sendAudioData(QByteArray(1280, 'a'));
+    EXPECT_TRUE(harness.log.mentions("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
     socket().events.textReceived(test::handshakeMessage());
     EXPECT_TRUE(client->connectionState().is(Kind::Ready));
     harness.drain();
@@ -92,6 +95,17 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     ASSERT_FALSE(delegate->states.isEmpty());
     EXPECT_TRUE(delegate->states.last().is(Kind::Ready));
     EXPECT_TRUE(harness.log.mentions("✅ WebSocket握手成功，连接已就绪"));
+    // The end marker comes last.
+    client->startAudioStream();
+    client->sendAudioData(QByteArray());
+    client->sendAudioData(QByteArray(1280, 'b'));
+    client->sendAudioData(QByteArray(440, 'c'));
+    client->stopAudioStream();
+    client->stopAudioStream();
+    flushSends();
+    EXPECT_EQ(socket().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 尝试发送空音频数据"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
 
     client->connect();
     EXPECT_TRUE(harness.log.mentions("WebSocket已连接或正在连接中"));
@@ -201,25 +215,6 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
         EXPECT_EQ(delegate->errors.size(), 1);
         EXPECT_TRUE(client->connectionState().is(Kind::Ready));
     }
-}
-
-TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerComesLast)
-{
-    client->connect();
-    socket().events.opened();
-    client->sendAudioData(QByteArray(1280, 'a'));
-    EXPECT_TRUE(harness.log.mentions("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
-    socket().events.textReceived(test::handshakeMessage());
-    client->startAudioStream();
-    client->sendAudioData(QByteArray());
-    client->sendAudioData(QByteArray(1280, 'b'));
-    client->sendAudioData(QByteArray(440, 'c'));
-    client->stopAudioStream();
-    client->stopAudioStream();
-    flushSends();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
-    EXPECT_TRUE(harness.log.mentions("⚠️ 尝试发送空音频数据"));
-    EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
 }
 
 // Packets still queued when the server ends the connection are dropped: the
