@@ -23,17 +23,14 @@ TEST(LoginRules, PhoneNumbersAndVerificationCodes)
         EXPECT_EQ(LoginViewModel::isValidVerificationCode(QString::fromUtf8(code)), valid) << code;
 }
 
-TEST(AccountDisplay, CountsInThousandsAndTenThousands)
+TEST(AccountDisplay, CountsInThousandsAndTenThousandsAndSubscriptionEndsByPatternElseAsText)
 {
     for (const auto& [value, shown] : {std::pair<std::uint64_t, const char*>{0, "0"}, {999, "999"}, {1000, "1.0k"}, {1500, "1.5k"},
                                        {9999, "10.0k"}, {10000, "1.0w"}, {25000, "2.5w"}, {99999, "10.0w"},
                                        {123456789, "12345.7w"}})
         EXPECT_EQ(AccountDisplay::formatCount(value), QString::fromLatin1(shown)) << value;
-}
 
-// Each pattern in order, else the text as received.
-TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrderElseShowsTheText)
-{
+    // A subscription's end: each pattern in order, else the text as received.
     const QTimeZone shanghai(8 * 3600);
     for (const auto& [text, shown] : {std::pair{"2026-03-31T20:00:00.123Z", "2026-04-01"}, {"2026-03-31T20:00:00+0000", "2026-04-01"},
                                       {"2026-03-31T20:00:00+08:00", "2026-03-31"}, {"2026-03-31T23:59:59", "2026-03-31"},
