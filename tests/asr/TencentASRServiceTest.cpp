@@ -62,8 +62,12 @@ TEST(TencentASRClientFactoryTest, KeepsTheSecretKeyOutOfLogsAndReportsAnUnreadab
     EXPECT_TRUE(factory.caCertificateError().has_value());
 }
 
-TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
+// Without credentials nothing connects. Never connected, disconnected by its
+// owner, or closed by the server while recognizing: there is no connection
+// to start on, and audio is refused.
+TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionOrCredentialsIsAnError)
 {
+    // Validation reports the first empty credential only, and connects nothing.
     TencentASRConfig config = harness.config();
     config.appId.clear();
     config.secretId.clear();
@@ -78,12 +82,7 @@ TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
     config.secretKey = QStringLiteral("   ");
     makeService(config);
     EXPECT_FALSE(service->validateConfig());
-}
 
-// Never connected, disconnected by its owner, or closed by the server while
-// recognizing: there is no connection to start on, and audio is refused.
-TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
-{
     for (const char* before : {"never connected", "its own disconnect", "the server's close"}) {
         SCOPED_TRACE(before);
         makeService(harness.config());
