@@ -72,16 +72,7 @@ protected:
     test::LogCapture log;
 };
 
-TEST_F(TypedData, BooleanComesOnlyFromABoolean)
-{
-    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
-    EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
-    EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
-}
-
-TEST_F(TypedData, UserRecordWithNestedObjects)
+TEST_F(TypedData, UserRecordWithNestedObjectsAndABooleanOnlyFromABoolean)
 {
     auto user = typed<User>(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
         "vip2":{"startTime":"2026-01-01","endTime":"2026-12-31T00:00:00Z","status":"Active"},
@@ -101,6 +92,13 @@ TEST_F(TypedData, UserRecordWithNestedObjects)
     // A bare string is not a record and is not written as JSON again.
     EXPECT_FALSE(typed<User>(R"({"code":0,"data":"text"})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
+
+    // A boolean comes only from a boolean.
+    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
+    EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
 }
 
 } // namespace
