@@ -62,20 +62,6 @@ protected:
             std::cerr << "velnor-server said:\n" << server.standardError().toStdString() << '\n';
     }
 
-    // Signs in through the SMS flow with the services alone; the token.
-    QString signIn(const QString& phone = kPhone)
-    {
-        AuthService auth(*client, log.logger());
-        EXPECT_TRUE(await<SentCode>([&](auto done) { auth.sendVerificationCode(phone, done); }).ok());
-        const auto login = await<LoginResponse>(
-            [&](auto done) { auth.loginWithVerificationCode({phone, server.smsCode(phone), std::nullopt}, done); });
-        EXPECT_TRUE(login.ok());
-        if (!login.ok())
-            return {};
-        settings.setString(QString::fromLatin1(SettingsKey::UserJwt), login.value().token);
-        return login.value().token;
-    }
-
     std::unique_ptr<BackendServices> makeServices()
     {
         return std::make_unique<BackendServices>(BackendDependencies{settings, scheduler, log.logger(), log.redactor(),
@@ -109,14 +95,34 @@ protected:
     std::unique_ptr<APIClient> client;
 };
 
-// A word added before the start is fetched by the bundle and offered for
-// signing; a delete reaches the server (adds through the manager:
-// HotWordsServerTest); a bundle dropped mid-request never calls back. Then
-// the session expires.
-TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsDiesCleanlyMidRequestAndAnExpiredSessionStillDictates)
+// In turn: the update check against the published version; a word added
+// before the start is fetched by the bundle and offered for signing; a delete
+// reaches the server (adds through the manager: HotWordsServerTest); a bundle
+// dropped mid-request never calls back; an expired session still dictates;
+// and one fault of each kind on real sockets (each fault's text is the
+// services' unit tests' business): faults are one-shot, and a server that is
+// gone is a network error.
+TEST_F(BackendIntegrationTest, UpdatesHotWordsAnExpiredSessionAndServerFaultsMapToTheServiceDomains)
 {
-    const QString token = signIn();
-    ASSERT_FALSE(token.isEmpty());
+    for (const auto& [version, available] : {std::pair{"0.2.9", true}, {"0.3.0", false}}) {
+        UpdateChecker checker(transport, server.url(), QString::fromLatin1(version), currentOsType(), log.printSink());
+        checker.checkForUpdates();
+        ASSERT_TRUE(waitUntil([&] { return !checker.isCheckingUpdate(); }));
+        EXPECT_EQ(checker.updateAvailable(), available) << version;
+        ASSERT_TRUE(checker.updateInfo().has_value());
+        EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.3.0"));
+        EXPECT_EQ(checker.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
+    }
+    EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
+
+    // Signed in through the SMS flow with the services alone.
+    AuthService auth(*client, log.logger());
+    ASSERT_TRUE(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); }).ok());
+    const auto login = await<LoginResponse>(
+        [&](auto done) { auth.loginWithVerificationCode({kPhone, server.smsCode(kPhone), std::nullopt}, done); });
+    ASSERT_TRUE(login.ok());
+    const QString token = login.value().token;
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token);
     HotwordService hotwords(*client, log.logger());
     ASSERT_TRUE(await<bool>([&](auto done) { hotwords.addHotword("Bundle", 2, done); }).ok());
 
@@ -158,28 +164,9 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsDiesCleanlyMidReque
     EXPECT_EQ(textOf(await<AdjustTextResponse>(
                   [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); })),
               "and corrected");
-}
 
-TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
-{
-    for (const auto& [version, available] : {std::pair{"0.2.9", true}, {"0.3.0", false}}) {
-        UpdateChecker checker(transport, server.url(), QString::fromLatin1(version), currentOsType(), log.printSink());
-        checker.checkForUpdates();
-        ASSERT_TRUE(waitUntil([&] { return !checker.isCheckingUpdate(); }));
-        EXPECT_EQ(checker.updateAvailable(), available) << version;
-        ASSERT_TRUE(checker.updateInfo().has_value());
-        EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.3.0"));
-        EXPECT_EQ(checker.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
-    }
-    EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
-}
-
-// One fault of each kind on real sockets (each fault's text is the services'
-// unit tests' business); faults are one-shot, and a server that is gone is a
-// network error.
-TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
-{
-    ASSERT_FALSE(signIn().isEmpty());
+    // Server faults, signed in again.
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token);
     APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.url(),
                         std::chrono::milliseconds(400));
     AdjustTextService adjustImpatiently(impatient, scheduler, log.logger());
@@ -219,7 +206,6 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
     EXPECT_EQ(adjustWith(adjust)(), "ok") << "faults are one-shot: the next call succeeds";
 
     server.stop();
-    AuthService auth(*client, log.logger());
     EXPECT_THAT(test::outcomeText(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),
                 ::testing::StartsWith("Error Domain=AuthServiceNetworkErrorDomain Code=-1 "));
 }
