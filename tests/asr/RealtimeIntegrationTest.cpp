@@ -320,10 +320,14 @@ protected:
     const QJsonObject silent{{"results", QJsonArray()}};
 };
 
-// One stream each: what it sends, and how the server ends it. (The end
-// message's final text and normal close are SpokenWordsReachTheFocusedField's.)
-// Then termination ends an open stream with its final text.
-TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCodeAndTerminationWithItsFinalText)
+// In turn on one server: one stream per limit, what it sends and how the
+// server ends it (the end message's final text and normal close are
+// SpokenWordsReachTheFocusedField's); the signature's every rule is the
+// server's unit test's, here one stale and one wrongly keyed URL prove the
+// endpoint applies it; sessions beyond the limit are 4006 and a voice id
+// already used is 4001; a freed place is taken again, and termination ends
+// that open stream with its final text.
+TEST_F(RealtimeServerLimitsTest, RefusedUrlsAndSessionsLimitsAndTerminationEndStreamsWithTheirCodes)
 {
     struct Case {
         const char* name;
@@ -379,26 +383,6 @@ TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCodeAndTermi
         }
     }
 
-    script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
-    RawStream stream(signedUrl("voice_shutdown"));
-    ASSERT_TRUE(stream.handshake());
-    stream.socket.sendBinaryMessage(tone(40));
-    test::runEventLoopFor(100);
-    server.stop();
-    EXPECT_TRUE(server.stoppedCleanly());
-    ASSERT_TRUE(stream.closed());
-    EXPECT_EQ(stream.closeCode, 1000);
-    // The final message comes right after the text.
-    ASSERT_GE(stream.messages.size(), 2);
-    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
-    EXPECT_EQ(stream.messages[stream.messages.size() - 2].value("result").toObject().value("voice_text_str").toString(), "so far");
-}
-
-// The signature's every rule is the server's unit test's; here one stale and
-// one wrongly keyed URL prove the endpoint applies it. Sessions beyond the
-// limit are 4006, and a voice id already used is 4001.
-TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsSessionsBeyondTheLimitAndUsedVoiceIdsAreRefused)
-{
     script({{"results", QJsonArray()}, {"count", kMaxSessions + 6}});
     const QString key = QLatin1String(RealtimeCredentials::secretKey);
     for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
@@ -424,8 +408,23 @@ TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsSessionsBeyondTheLimi
     ASSERT_TRUE(reused.closed());
     EXPECT_EQ(reused.lastCode(), 4001);
     EXPECT_TRUE(reused.messages.last().value("message").toString().contains("already used"));
-    RawStream again(signedUrl("voice_cap_again"));
-    EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
+
+    // The freed place is taken again by a stream that termination then ends
+    // with its final text.
+    ASSERT_EQ(server.control("POST", QStringLiteral("/__test/realtime/reset")).value("code").toInt(-1), 0);
+    script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
+    RawStream stream(signedUrl("voice_shutdown"));
+    ASSERT_TRUE(stream.handshake()) << "a place freed by a closed session is taken again";
+    stream.socket.sendBinaryMessage(tone(40));
+    test::runEventLoopFor(100);
+    server.stop();
+    EXPECT_TRUE(server.stoppedCleanly());
+    ASSERT_TRUE(stream.closed());
+    EXPECT_EQ(stream.closeCode, 1000);
+    // The final message comes right after the text.
+    ASSERT_GE(stream.messages.size(), 2);
+    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
+    EXPECT_EQ(stream.messages[stream.messages.size() - 2].value("result").toObject().value("voice_text_str").toString(), "so far");
 }
 
 } // namespace
