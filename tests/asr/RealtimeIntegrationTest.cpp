@@ -305,16 +305,15 @@ protected:
         env = std::make_unique<RealEnvironment>(server);
     }
 
-    QUrl signedUrl(const QString& voiceId) { return *env->signature.buildWebSocketURL(env->config, voiceId); }
-
     // A URL the client's own signer makes when its clock is `secondsBehind` late, signed with `secretKey`.
-    QUrl urlSignedAt(qint64 secondsBehind, const QString& secretKey)
+    QUrl signedUrl(const QString& voiceId, qint64 secondsBehind = 0,
+                   const QString& secretKey = QLatin1String(RealtimeCredentials::secretKey))
     {
         ManualClock late(QDateTime::currentDateTime().addSecs(-secondsBehind));
         TencentASRSignature signer(server.url().authority(), late, &env->hotWords, env->log.recognitionLogger());
         TencentASRConfig config = env->config;
         config.secretKey = secretKey;
-        return *signer.buildWebSocketURL(config, QStringLiteral("voice_signed_%1_%2").arg(secondsBehind).arg(secretKey.size()));
+        return *signer.buildWebSocketURL(config, voiceId);
     }
 
     const QJsonObject silent{{"results", QJsonArray()}};
@@ -387,11 +386,11 @@ TEST_F(RealtimeServerLimitsTest, RefusedUrlsAndSessionsLimitsAndTerminationEndSt
     const QString key = QLatin1String(RealtimeCredentials::secretKey);
     for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
         SCOPED_TRACE(secondsBehind);
-        RawStream stream(urlSignedAt(secondsBehind, secretKey));
+        RawStream stream(signedUrl(QStringLiteral("voice_signed_%1_%2").arg(secondsBehind).arg(secretKey.size()), secondsBehind, secretKey));
         ASSERT_TRUE(stream.closed());
         EXPECT_EQ(stream.lastCode(), 4002);
     }
-    RawStream fresh(urlSignedAt(0, key));
+    RawStream fresh(signedUrl("voice_signed_now"));
     EXPECT_TRUE(fresh.handshake()) << "a URL signed now is fine";
     static_assert(kMaxSessions == 2);
     RawStream second(signedUrl("voice_cap_second"));
