@@ -146,17 +146,33 @@ TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
     EXPECT_EQ(transport.count(), 6) << "no login was sent for the user";
 }
 
-// The user is fetched with the new token; success is posted only once it
-// arrives, and a failed fetch still leaves the user signed in. The rest of a
-// sign-in is proven against the real server
+// An invite code is sent only when given. A success without a readable
+// token is the unknown error; a token that would break the header line of
+// every request is not stored. The user is fetched with the new token;
+// success is posted only once it arrives, and a failed fetch still leaves the
+// user signed in. The rest of a sign-in is proven against the real server
 // (HotWordsServerTest.SignInThroughTheSheetThenChangeAWeightAtAFullList).
-TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
+TEST_F(AccountTest, FailedLoginsKeepTheUserOutAndSuccessIsPostedOnlyOnceTheUserIsFetched)
 {
     auto model = makeModel("12a4");
     model->login();
     EXPECT_EQ(model->errorMessage(), QStringLiteral("请输入4位验证码"));
     EXPECT_EQ(transport.count(), 0);
-    model->setVerificationCode(QStringLiteral("1234"));
+    model->setVerificationCode(QStringLiteral("0000"));
+    model->setInviteCode(QStringLiteral("FRIEND"));
+    for (const auto& [answer, message] :
+         {std::pair{R"({"code":1002,"msg":"验证码错误"})", "API错误: 验证码错误"},
+          {R"({"code":0,"data":{"phone":"13800138000"}})", "未知错误"},
+          {R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})", "数据解析错误"}}) {
+        model->login();
+        transport.respondBody(answer);
+        EXPECT_EQ(model->errorMessage(), QString::fromUtf8(message));
+        EXPECT_FALSE(model->isLoggedIn());
+        EXPECT_FALSE(hasToken());
+    }
+    EXPECT_EQ(jsonBody(0).value(QStringLiteral("invite_code")).toString(), QStringLiteral("FRIEND"));
+    EXPECT_EQ(transport.count(), 3) << "no user data request";
+
     for (const auto& [user, success] : {std::pair{test::Reply{R"({"code":0,"data":{"id":"u9","phone":"13800138000"}})"}, true},
                                         {test::Reply{}, false}}) {
         model->login();
@@ -179,26 +195,6 @@ TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
     }
     EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息成功: User(id: Optional(\"u9\")")));
     EXPECT_TRUE(log.printed().first().startsWith(QStringLiteral("获取用户信息失败: ")));
-}
-
-// A success without a readable token is the unknown error; a token that would
-// break the header line of every request is not stored.
-TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
-{
-    auto model = makeModel("0000");
-    model->setInviteCode(QStringLiteral("FRIEND"));
-    for (const auto& [answer, message] :
-         {std::pair{R"({"code":1002,"msg":"验证码错误"})", "API错误: 验证码错误"},
-          {R"({"code":0,"data":{"phone":"13800138000"}})", "未知错误"},
-          {R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})", "数据解析错误"}}) {
-        model->login();
-        transport.respondBody(answer);
-        EXPECT_EQ(model->errorMessage(), QString::fromUtf8(message));
-        EXPECT_FALSE(model->isLoggedIn());
-        EXPECT_FALSE(hasToken());
-    }
-    EXPECT_EQ(jsonBody(0).value(QStringLiteral("invite_code")).toString(), QStringLiteral("FRIEND"));
-    EXPECT_EQ(transport.count(), 3) << "no user data request";
 }
 
 class AccountSessionTest : public AccountTest {
