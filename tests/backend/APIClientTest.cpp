@@ -85,7 +85,7 @@ TEST_F(APIClientTest, TokenWithControlCharactersNeverReachesAHeader)
     EXPECT_TRUE(log.mentions(QStringLiteral("会话令牌含有控制字符，请求不携带令牌")));
 }
 
-TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
+TEST_F(APIClientTest, EndpointsJoinBaseAndPathOnceAndAnUnparsableOneFailsOnTheNextTurnWithoutATask)
 {
     APIRequest request = jsonPost(client);
     request.url = QStringLiteral("not a url");
@@ -96,6 +96,13 @@ TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::InvalidURL);
     EXPECT_TRUE(log.mentions(QStringLiteral("API请求失败: 无效的URL - not a url")));
+
+    // A valid endpoint joins base and path once.
+    APIClient slashed(transport, settings, scheduler, log.logger(), log.redactor(),
+                      QUrl(QStringLiteral("http://127.0.0.1:8080/api/")), std::chrono::milliseconds(250));
+    EXPECT_EQ(slashed.endpoint(QStringLiteral("/auth/mev2")), QStringLiteral("http://127.0.0.1:8080/api/auth/mev2"));
+    slashed.send(jsonPost(slashed), [](auto) {});
+    EXPECT_EQ(transport.last().timeout, std::chrono::milliseconds(250));
 }
 
 // Any status with an envelope is an envelope; otherwise the first fitting error.
@@ -128,15 +135,6 @@ TEST_F(APIClientTest, AnswersBecomeEnvelopesOrTheirError)
     }
     EXPECT_TRUE(outcome->error().isTimeout());
     EXPECT_EQ(log.count(QStringLiteral("解析失败的JSON数据")), 1) << "only the undecodable body is logged whole";
-}
-
-TEST_F(APIClientTest, EndpointJoinsBaseAndPathOnce)
-{
-    APIClient slashed(transport, settings, scheduler, log.logger(), log.redactor(),
-                      QUrl(QStringLiteral("http://127.0.0.1:8080/api/")), std::chrono::milliseconds(250));
-    EXPECT_EQ(slashed.endpoint(QStringLiteral("/auth/mev2")), QStringLiteral("http://127.0.0.1:8080/api/auth/mev2"));
-    slashed.send(jsonPost(slashed), [](auto) {});
-    EXPECT_EQ(transport.last().timeout, std::chrono::milliseconds(250));
 }
 
 } // namespace

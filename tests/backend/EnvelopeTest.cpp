@@ -19,7 +19,7 @@ QVariant decodeValue(const char* json)
 
 // Null, bool, integer, double, string, array, object in that order: a number is
 // never a boolean, and an integral number is an integer.
-TEST(AnyDecodable, TriesNullBoolIntegerDoubleStringArrayObjectInThatOrder)
+TEST(Envelope, ValuesAreTriedNullBoolIntegerDoubleStringArrayObjectInThatOrderAndOnlyEnvelopesDecode)
 {
     EXPECT_TRUE(AnyDecodable::isNull(decodeValue("null")));
     for (const auto& [json, type] : {std::pair{"true", QMetaType::Bool}, {"1", QMetaType::LongLong}, {"0", QMetaType::LongLong},
@@ -33,11 +33,8 @@ TEST(AnyDecodable, TriesNullBoolIntegerDoubleStringArrayObjectInThatOrder)
     EXPECT_EQ(list.at(0).typeId(), QMetaType::LongLong);
     EXPECT_TRUE(AnyDecodable::isNull(list.at(2)));
     EXPECT_EQ(list.at(3).toMap().value(QStringLiteral("k")).typeId(), QMetaType::Bool);
-}
 
-// Only "code" is required; a null "data" is no data.
-TEST(Envelope, DecodesOnlyEnvelopes)
-{
+    // An envelope: only "code" is required; a null "data" is no data.
     auto full = APIResponse::decode(R"({"code": 0, "msg": "ok", "data": {"id": "r1"}})");
     ASSERT_TRUE(full.ok());
     EXPECT_EQ(full.value().msg, QStringLiteral("ok"));

@@ -155,8 +155,21 @@ protected:
     std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
 };
 
-TEST_F(AdjustTextServiceTest, OnlyPresentKeysAreSentAndEachFailureIsInItsDomain)
+// Text without a UTF-8 form is refused without a request; only the keys
+// that are present are sent; each failure is in its domain.
+TEST_F(AdjustTextServiceTest, OnlyEncodableTextAndPresentKeysAreSentAndEachFailureIsInItsDomain)
 {
+    QString broken = QStringLiteral("ab");
+    broken.insert(1, QChar(0xD83D)); // a lone high surrogate
+    EXPECT_EQ(adjust(broken), nullptr);
+    EXPECT_EQ(transport.count(), 0);
+    EXPECT_FALSE(outcome.has_value());
+    scheduler.runDue();
+    EXPECT_EQ(test::outcomeText(outcome), R"(Error Domain=AdjustTextServiceErrorDomain Code=-1 "文本编码失败")");
+
+    EXPECT_TRUE(isEncodableAsUtf8(QStringLiteral("emoji 😀 ok")));
+    EXPECT_FALSE(isEncodableAsUtf8(QString(QChar(0xDC00))));
+
     // The text travels as the base64 of its UTF-8.
     adjust(QStringLiteral("你好世界"));
     EXPECT_EQ(jsonBody(0), (QJsonObject{{QStringLiteral("base64_text"), QStringLiteral("5L2g5aW95LiW55WM")}}));
@@ -198,20 +211,6 @@ TEST_F(AdjustTextServiceTest, OnlyPresentKeysAreSentAndEachFailureIsInItsDomain)
     EXPECT_EQ(outcome->error().userInfo.value(QStringLiteral("APIErrorCode")).toInt(), 429);
     for (const char* line : {"[AdjustText] 文本校对成功: 'Hi.'", "[AdjustText] API错误: unknownError", "[AdjustText] 网络请求失败: "})
         EXPECT_TRUE(log.mentions(QString::fromUtf8(line))) << line;
-}
-
-TEST_F(AdjustTextServiceTest, TextWithoutAUtf8FormIsRefusedWithoutARequest)
-{
-    QString broken = QStringLiteral("ab");
-    broken.insert(1, QChar(0xD83D)); // a lone high surrogate
-    EXPECT_EQ(adjust(broken), nullptr);
-    EXPECT_EQ(transport.count(), 0);
-    EXPECT_FALSE(outcome.has_value());
-    scheduler.runDue();
-    EXPECT_EQ(test::outcomeText(outcome), R"(Error Domain=AdjustTextServiceErrorDomain Code=-1 "文本编码失败")");
-
-    EXPECT_TRUE(isEncodableAsUtf8(QStringLiteral("emoji 😀 ok")));
-    EXPECT_FALSE(isEncodableAsUtf8(QString(QChar(0xDC00))));
 }
 
 } // namespace
