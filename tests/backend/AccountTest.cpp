@@ -203,8 +203,10 @@ protected:
 };
 
 // A stored session needs a token and a phone; a login shows the user, and
-// the sheet's logout ends the session.
-TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
+// the sheet's logout ends the session. Then, with a stored session: offline
+// start, timeout, offline dashboard refresh: still signed in. A rejected
+// token signs out; any other answer of the server shows the login screen.
+TEST_F(AccountSessionTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
@@ -235,13 +237,7 @@ TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
     EXPECT_EQ(posted, QList<Name>{Name::Logout});
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_TRUE(session.userPhone().isEmpty());
-}
 
-// Offline start, timeout, offline dashboard refresh: still signed in. A
-// rejected token signs out; any other answer of the server shows the login
-// screen.
-TEST_F(AccountSessionTest, OnlyARejectedTokenEndsTheStoredSession)
-{
     bool loginScreen = false;
     QObject::connect(&session, &AccountSession::loginScreenRequested, [&] { loginScreen = true; });
     struct Case {
