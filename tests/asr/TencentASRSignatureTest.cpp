@@ -12,7 +12,7 @@ protected:
     TencentASRConfig config = harness.config();
 };
 
-TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocolAndABadBaseUrlGivesNoUrl)
+TEST_F(TencentASRSignatureTest, ParametersSignedTextAndHotWordListFollowTheProtocolAndABadBaseUrlGivesNoUrl)
 {
     harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
     auto params = harness.signature.generateSignatureParams(config, QStringLiteral("voice_x"));
@@ -41,10 +41,8 @@ TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocolAndABadB
     config.baseURL = QStringLiteral("not a url at all");
     EXPECT_FALSE(harness.signature.buildWebSocketURL(config, QStringLiteral("v")));
     EXPECT_TRUE(harness.log.mentions("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));
-}
 
-TEST_F(TencentASRSignatureTest, HotWordListRules)
-{
+    // The hot word list's rules.
     const QString forty = QString(40, QChar(u'字'));
     // The cut at 30 characters never splits a character of several code points.
     const QString family = QStringLiteral("👨‍👩‍👧");
