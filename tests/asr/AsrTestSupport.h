@@ -124,7 +124,6 @@ struct FakeSocketHub {
             return std::make_unique<FakeSocketHandle>(sockets.last());
         };
     }
-    FakeSocket& last() { return *sockets.last(); }
 };
 
 class FakeHotWords final : public HotWordSource {
@@ -168,7 +167,7 @@ struct AsrHarness {
     }
     // Drains main-thread hops until quiet.
     int drain() { return mainQueue.drain(); }
-    test::FakeSocket& socket() { return sockets.last(); }
+    test::FakeSocket& socket() { return *sockets.sockets.last(); }
     // The newest connection opens and the server's handshake arrives.
     void openAndHandshake()
     {

@@ -31,9 +31,18 @@ QByteArray wavFile(int rate, int channels, const QByteArray& pcm, quint32 dataSi
     return header + pcm;
 }
 
-TEST(FileAudioCaptureTest, PlaysAWavFileInBuffersOfTheRequestedSize)
+// What is not 16-bit or float PCM is refused; a WAV file plays in buffers of the requested size.
+TEST(FileAudioCaptureTest, PlaysAWavFileInBuffersOfTheRequestedSizeAndRefusesWhatIsNotUsablePcm)
 {
     test::TempDir dir;
+    QString error;
+    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.filePath("missing.wav"), 1.0, &error));
+    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("text.wav", "hello"), 1.0, &error));
+    QByteArray eightBit = wavFile(8000, 1, QByteArray(10, 0), 10);
+    eightBit[34] = 8; // bits per sample
+    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("8bit.wav", eightBit), 1.0, &error));
+    EXPECT_TRUE(error.contains("unsupported"));
+
     QByteArray pcm;
     for (int i = 0; i < 1000; ++i) {
         char sample[2];
@@ -42,7 +51,6 @@ TEST(FileAudioCaptureTest, PlaysAWavFileInBuffersOfTheRequestedSize)
     }
     // A streamed WAV leaves the data size at its maximum.
     const QString path = dir.writeFile("speech.wav", wavFile(22050, 1, pcm, 0xFFFFFFFFu));
-    QString error;
     auto capture = FileAudioCapture::fromWavFile(path, 1000.0, &error);
     ASSERT_TRUE(capture) << error.toStdString();
     EXPECT_EQ(capture->inputFormat(), (AudioFormat{22050, 1, SampleType::Int16, true}));
@@ -61,18 +69,6 @@ TEST(FileAudioCaptureTest, PlaysAWavFileInBuffersOfTheRequestedSize)
     EXPECT_EQ(received, pcm);
     EXPECT_EQ(frames, (QList<qint64>{300, 300, 300, 100}));
     EXPECT_EQ(capture->deliveredBuffers(), 4);
-}
-
-TEST(FileAudioCaptureTest, RefusesWhatIsNotUsablePcm)
-{
-    test::TempDir dir;
-    QString error;
-    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.filePath("missing.wav"), 1.0, &error));
-    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("text.wav", "hello"), 1.0, &error));
-    QByteArray eightBit = wavFile(8000, 1, QByteArray(10, 0), 10);
-    eightBit[34] = 8; // bits per sample
-    EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("8bit.wav", eightBit), 1.0, &error));
-    EXPECT_TRUE(error.contains("unsupported"));
 }
 
 } // namespace

@@ -167,10 +167,19 @@ protected:
     SpokenSentence sentence;
 };
 
-TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
+// One real-time dictation as the user makes it: the real dictation
+// controller with the real cached client (made by the client factory the
+// app uses) over TLS with a private CA, against a real velnor-server decoding
+// espeak-ng speech; only the microphone (a WAV file), the indicator, the text
+// field and the correction service are stand-ins. A client without the CA
+// is refused first.
+class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
+
+TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
 {
     startServer(true);
-    connectService(); // no extra CA: the self-signed certificate is not trusted
+    // Without the private CA the self-signed certificate is refused.
+    connectService();
     ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.filter("error:网络错误").isEmpty(); }, 10000));
     EXPECT_FALSE(service->connectionState().is(Kind::Ready));
     EXPECT_TRUE(server.realtimeConnections().isEmpty());
@@ -178,18 +187,6 @@ TEST_F(RealtimeIntegrationTest, UntrustedCertificateIsRefused)
     ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
     EXPECT_TRUE(errors.first().contains("certificate")) << errors.first().toStdString();
     service->disconnect();
-}
-
-// One real-time dictation as the user makes it: the real dictation
-// controller with the real cached client (made by the client factory the
-// app uses) over TLS with a private CA, against a real velnor-server decoding
-// espeak-ng speech; only the microphone (a WAV file), the indicator, the text
-// field and the correction service are stand-ins.
-class RealtimeControllerIntegrationTest : public RealtimeIntegrationTest {};
-
-TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
-{
-    startServer(true);
     // espeak-ng says a sentence the decoder knows.
     test::SpeechFixtures speech(dir.path());
     sentence.wav = speech.wav("hello world. the weather is nice today.");
@@ -293,12 +290,6 @@ public:
     bool handshake() { return test::waitUntil([this] { return !messages.isEmpty(); }, 15000) && messages.first().value("code").toInt(-1) == 0; }
     bool closed(int timeoutMs = 10000) { return test::waitUntil([this] { return closeCode >= 0; }, timeoutMs); }
     int lastCode() const { return messages.isEmpty() ? -1 : messages.last().value("code").toInt(-1); }
-    // The stream ended with its final message, right after the text it names.
-    bool endedWithFinalText(const QString& text) const
-    {
-        return messages.size() >= 2 && messages.last().value("final").toInt() == 1
-            && messages[messages.size() - 2].value("result").toObject().value("voice_text_str").toString() == text;
-    }
     QList<QJsonObject> messages;
     int closeCode = -1;
     QWebSocket socket; // last: gone first, before what its signals write to
@@ -314,40 +305,28 @@ protected:
         env = std::make_unique<RealEnvironment>(server);
     }
 
-    QUrl signedUrl(const QString& voiceId) { return *env->signature.buildWebSocketURL(env->config, voiceId); }
-
     // A URL the client's own signer makes when its clock is `secondsBehind` late, signed with `secretKey`.
-    QUrl urlSignedAt(qint64 secondsBehind, const QString& secretKey)
+    QUrl signedUrl(const QString& voiceId, qint64 secondsBehind = 0,
+                   const QString& secretKey = QLatin1String(RealtimeCredentials::secretKey))
     {
         ManualClock late(QDateTime::currentDateTime().addSecs(-secondsBehind));
         TencentASRSignature signer(server.url().authority(), late, &env->hotWords, env->log.recognitionLogger());
         TencentASRConfig config = env->config;
         config.secretKey = secretKey;
-        return *signer.buildWebSocketURL(config, QStringLiteral("voice_signed_%1_%2").arg(secondsBehind).arg(secretKey.size()));
+        return *signer.buildWebSocketURL(config, voiceId);
     }
 
     const QJsonObject silent{{"results", QJsonArray()}};
 };
 
-// The signature's every rule is the server's unit test's; here one stale and
-// one wrongly keyed URL prove the endpoint applies it.
-TEST_F(RealtimeServerLimitsTest, StaleOrLongLivedSignedUrlsAreRefused)
-{
-    script({{"results", QJsonArray()}, {"count", 3}});
-    const QString key = QLatin1String(RealtimeCredentials::secretKey);
-    for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
-        SCOPED_TRACE(secondsBehind);
-        RawStream stream(urlSignedAt(secondsBehind, secretKey));
-        ASSERT_TRUE(stream.closed());
-        EXPECT_EQ(stream.lastCode(), 4002);
-    }
-    RawStream fresh(urlSignedAt(0, key));
-    EXPECT_TRUE(fresh.handshake()) << "a URL signed now is fine";
-}
-
-// One stream each: what it sends, and how the server ends it. (The end
-// message's final text and normal close are SpokenWordsReachTheFocusedField's.)
-TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
+// In turn on one server: one stream per limit, what it sends and how the
+// server ends it (the end message's final text and normal close are
+// SpokenWordsReachTheFocusedField's); the signature's every rule is the
+// server's unit test's, here one stale and one wrongly keyed URL prove the
+// endpoint applies it; sessions beyond the limit are 4006 and a voice id
+// already used is 4001; a freed place is taken again, and termination ends
+// that open stream with its final text.
+TEST_F(RealtimeServerLimitsTest, RefusedUrlsAndSessionsLimitsAndTerminationEndStreamsWithTheirCodes)
 {
     struct Case {
         const char* name;
@@ -402,44 +381,49 @@ TEST_F(RealtimeServerLimitsTest, AStreamBreakingALimitIsEndedWithItsCode)
             EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
         }
     }
-}
 
-TEST_F(RealtimeServerLimitsTest, SessionsBeyondTheLimitAre4006AndAUsedVoiceIdIs4001)
-{
-    script({{"results", QJsonArray()}, {"count", kMaxSessions + 3}});
-    std::vector<std::unique_ptr<RawStream>> open;
-    for (int i = 0; i < kMaxSessions; ++i) {
-        open.push_back(std::make_unique<RawStream>(signedUrl(QStringLiteral("voice_cap_%1").arg(i))));
-        ASSERT_TRUE(open.back()->handshake());
+    script({{"results", QJsonArray()}, {"count", kMaxSessions + 6}});
+    const QString key = QLatin1String(RealtimeCredentials::secretKey);
+    for (const auto& [secondsBehind, secretKey] : {std::pair{qint64(3600), key}, std::pair{qint64(0), QStringLiteral("notthesecretkey00000000000000000")}}) {
+        SCOPED_TRACE(secondsBehind);
+        RawStream stream(signedUrl(QStringLiteral("voice_signed_%1_%2").arg(secondsBehind).arg(secretKey.size()), secondsBehind, secretKey));
+        ASSERT_TRUE(stream.closed());
+        EXPECT_EQ(stream.lastCode(), 4002);
     }
+    RawStream fresh(signedUrl("voice_signed_now"));
+    EXPECT_TRUE(fresh.handshake()) << "a URL signed now is fine";
+    static_assert(kMaxSessions == 2);
+    RawStream second(signedUrl("voice_cap_second"));
+    ASSERT_TRUE(second.handshake());
     RawStream extra(signedUrl("voice_cap_extra"));
     ASSERT_TRUE(extra.closed());
     EXPECT_EQ(extra.lastCode(), 4006);
 
-    const QUrl used = open.front()->socket.requestUrl();
-    open.front()->socket.close();
-    ASSERT_TRUE(open.front()->closed());
+    const QUrl used = fresh.socket.requestUrl();
+    fresh.socket.close();
+    ASSERT_TRUE(fresh.closed());
     test::runEventLoopFor(100); // the server lets go of the closed session
     RawStream reused(used);
     ASSERT_TRUE(reused.closed());
     EXPECT_EQ(reused.lastCode(), 4001);
     EXPECT_TRUE(reused.messages.last().value("message").toString().contains("already used"));
-    RawStream again(signedUrl("voice_cap_again"));
-    EXPECT_TRUE(again.handshake()) << "a place freed by a closed session is taken again";
-}
 
-TEST_F(RealtimeServerLimitsTest, TerminationEndsOpenStreamsWithTheirFinalText)
-{
+    // The freed place is taken again by a stream that termination then ends
+    // with its final text.
+    ASSERT_EQ(server.control("POST", QStringLiteral("/__test/realtime/reset")).value("code").toInt(-1), 0);
     script({{"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"text", "so far"}}}}});
     RawStream stream(signedUrl("voice_shutdown"));
-    ASSERT_TRUE(stream.handshake());
+    ASSERT_TRUE(stream.handshake()) << "a place freed by a closed session is taken again";
     stream.socket.sendBinaryMessage(tone(40));
     test::runEventLoopFor(100);
     server.stop();
     EXPECT_TRUE(server.stoppedCleanly());
     ASSERT_TRUE(stream.closed());
     EXPECT_EQ(stream.closeCode, 1000);
-    EXPECT_TRUE(stream.endedWithFinalText("so far"));
+    // The final message comes right after the text.
+    ASSERT_GE(stream.messages.size(), 2);
+    EXPECT_EQ(stream.messages.last().value("final").toInt(), 1);
+    EXPECT_EQ(stream.messages[stream.messages.size() - 2].value("result").toObject().value("voice_text_str").toString(), "so far");
 }
 
 } // namespace

@@ -22,7 +22,7 @@ std::unique_ptr<RealtimeEndpoint> createWith(const QStringList& arguments, QStri
     return RealtimeEndpoint::create(parser, http, nullptr, false, error);
 }
 
-TEST(RealtimeServerOptionsTest, AccountValuesComeTogetherOrNotAtAll)
+TEST(RealtimeServerOptionsTest, AccountValuesComeTogetherOrNotAtAllAndAKeyFileMustBeReadable)
 {
     QString error;
     EXPECT_TRUE(createWith({}, &error)) << "without an account every connection is refused, but the server runs";
@@ -30,12 +30,8 @@ TEST(RealtimeServerOptionsTest, AccountValuesComeTogetherOrNotAtAll)
     EXPECT_EQ(error, "the real-time AppID, SecretId and SecretKey must be given together");
     EXPECT_FALSE(createWith({"--asr-app-id", "a/b", "--asr-secret-id", "i", "--asr-secret-key", "k"}, &error));
     EXPECT_TRUE(createWith({"--asr-app-id", "1300000042", "--asr-secret-id", "i", "--asr-secret-key", "k"}, &error));
-}
-
-TEST(RealtimeServerOptionsTest, SecretKeyFileMustBeReadable)
-{
+    // The key may come from a file, which must be readable.
     test::TempDir dir;
-    QString error;
     EXPECT_FALSE(createWith({"--asr-app-id", "1", "--asr-secret-id", "i", "--asr-secret-key-file", dir.filePath("none")},
                             &error));
     EXPECT_TRUE(error.startsWith("cannot read --asr-secret-key-file"));

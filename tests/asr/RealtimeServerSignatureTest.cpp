@@ -1,11 +1,9 @@
 // The server's own signature check, against HMACs computed by OpenSSL.
-#include "realtime/RealtimeScript.h"
 #include "realtime/RealtimeSignature.h"
 #include "realtime/UsedVoiceIds.h"
 
 #include "../server/ManualClock.h"
 
-#include <QJsonDocument>
 #include <QStringList>
 #include <QUrl>
 
@@ -51,7 +49,7 @@ RealtimeVerdict verify(const QByteArray& query, const QString& path = "/asr/v2/1
     return RealtimeSignature::verify(credentials, "127.0.0.1:18470", path, query, now);
 }
 
-TEST(RealtimeServerSignatureTest, RefusesForgedExpiredOrForeignRequests)
+TEST(RealtimeServerSignatureTest, RefusesForgedExpiredForeignOrMalformedRequestsAndReadsAPlusAsAPlus)
 {
     EXPECT_EQ(verify(signedQuery(validParams(), "127.0.0.1:18470", "wrong-key")).code, 4002);
     EXPECT_EQ(verify(signedQuery(validParams(), "other.host")).code, 4002);
@@ -72,6 +70,33 @@ TEST(RealtimeServerSignatureTest, RefusesForgedExpiredOrForeignRequests)
 
     RealtimeCredentials none;
     EXPECT_EQ(RealtimeSignature::verify(none, "h", "/asr/v2/x", signedQuery(validParams()), now).code, 4002);
+
+    // Parameter problems are 4001.
+    for (const char* key : {"secretid", "timestamp", "expired", "nonce", "engine_model_type", "voice_id", "voice_format"}) {
+        auto params = validParams();
+        params.remove(key);
+        const RealtimeVerdict verdict = verify(signedQuery(params));
+        EXPECT_EQ(verdict.code, 4001) << key;
+        EXPECT_EQ(verdict.message, QStringLiteral("missing parameter %1").arg(key));
+    }
+    auto badNumber = validParams();
+    badNumber["nonce"] = "12x";
+    EXPECT_EQ(verify(signedQuery(badNumber)).code, 4001);
+    auto wav = validParams();
+    wav["voice_format"] = "12";
+    EXPECT_EQ(verify(signedQuery(wav)).code, 4001);
+    EXPECT_EQ(verify(signedQuery(validParams()) + "&nonce=1").code, 4001);
+    EXPECT_EQ(verify("").code, 4001);
+
+    // A signature holding "+" sent raw (not %2B) is read as "+", never as a space.
+    QByteArray plus;
+    for (int attempt = 0; attempt < 50 && !plus.contains("%2B"); ++attempt) {
+        auto params = validParams();
+        params["nonce"] = QString::number(1733400000123456 + attempt);
+        plus = signedQuery(params);
+    }
+    ASSERT_TRUE(plus.contains("%2B")) << "no signature with a plus sign among the attempts";
+    EXPECT_TRUE(verify(plus.replace("%2B", "+")).accepted());
 }
 
 TEST(RealtimeServerSignatureTest, OnlyFreshShortLivedUrlsAreAccepted)
@@ -114,59 +139,6 @@ TEST(RealtimeServerVoiceIdsTest, RemembersEachIdUntilItsUrlExpires)
     clock.advanceMs(3600 * 1000);
     EXPECT_EQ(ids.claim("e", now + 7200), UsedVoiceIds::Claim::Accepted);
     EXPECT_EQ(ids.size(), 1) << "every expired id is forgotten";
-}
-
-TEST(RealtimeServerSignatureTest, ParameterProblemsAre4001)
-{
-    for (const char* key : {"secretid", "timestamp", "expired", "nonce", "engine_model_type", "voice_id", "voice_format"}) {
-        auto params = validParams();
-        params.remove(key);
-        const RealtimeVerdict verdict = verify(signedQuery(params));
-        EXPECT_EQ(verdict.code, 4001) << key;
-        EXPECT_EQ(verdict.message, QStringLiteral("missing parameter %1").arg(key));
-    }
-    auto badNumber = validParams();
-    badNumber["nonce"] = "12x";
-    EXPECT_EQ(verify(signedQuery(badNumber)).code, 4001);
-    auto wav = validParams();
-    wav["voice_format"] = "12";
-    EXPECT_EQ(verify(signedQuery(wav)).code, 4001);
-    EXPECT_EQ(verify(signedQuery(validParams()) + "&nonce=1").code, 4001);
-    EXPECT_EQ(verify("").code, 4001);
-}
-
-TEST(RealtimeServerSignatureTest, APlusInTheQueryIsAPlus)
-{
-    // A signature holding "+" sent raw (not %2B) is read as "+", never as a space.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        auto params = validParams();
-        params["nonce"] = QString::number(1733400000123456 + attempt);
-        QByteArray query = signedQuery(params);
-        if (!query.contains("%2B"))
-            continue;
-        query.replace("%2B", "+");
-        EXPECT_TRUE(verify(query).accepted());
-        return;
-    }
-    GTEST_SKIP() << "no signature with a plus sign among the attempts";
-}
-
-TEST(RealtimeServerScriptTest, ReadsScriptsAndRefusesMalformedOnes)
-{
-    QString error;
-    const auto script = RealtimeScript::fromJson(
-        QJsonDocument::fromJson(R"({"handshake_delay_ms":300,"count":2,"results":[{"after_packets":2,"slice_type":0,"text":"a"}],
-                                   "error":{"code":4008,"after_packets":3,"close":false},"drop_after_packets":5})")
-            .object(),
-        &error);
-    ASSERT_TRUE(script) << error.toStdString();
-    EXPECT_TRUE(script->scriptedText);
-    ASSERT_TRUE(script->error);
-    EXPECT_FALSE(script->error->close);
-
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"results":[{"slice_type":1}]})").object(), &error));
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"error":{"message":"no code"}})").object(), &error));
-    EXPECT_FALSE(RealtimeScript::fromJson(QJsonDocument::fromJson(R"({"count":0})").object(), &error));
 }
 
 } // namespace

@@ -13,7 +13,7 @@ std::optional<TencentASRResponse> decode(const char* json, QString* error = null
     return TencentASRResponse::decode(QByteArray(json), error ? error : &ignored);
 }
 
-TEST(TencentASRResponseTest, ResultWithFinalFlagCarriesBoth)
+TEST(TencentASRResponseTest, ResultWithFinalFlagCarriesBothAndMissingOrMistypedValuesAreRejected)
 {
     const auto response = decode(R"({"code":0,"final":1,"message_id":"m-9","result":{"slice_type":2,"index":3,)"
                                  R"("start_time":120,"end_time":980,"voice_text_str":"你好世界","word_size":1,)"
@@ -31,10 +31,8 @@ TEST(TencentASRResponseTest, ResultWithFinalFlagCarriesBoth)
     ASSERT_EQ(response->result->wordList->size(), 1);
     EXPECT_EQ(response->result->wordList->first().word, "你好");
     EXPECT_EQ(response->result->wordList->first().stableFlag, 1);
-}
 
-TEST(TencentASRResponseTest, StrictDecodingRejectsMissingOrMistypedValues)
-{
+    // Strict decoding rejects missing or mistyped values.
     QString error;
     // word_list may be absent, voice_text_str may not.
     EXPECT_TRUE(decode(R"({"code":0,"result":{"slice_type":1,"index":0,"start_time":0,"end_time":1,"voice_text_str":"a","word_size":0}})"));

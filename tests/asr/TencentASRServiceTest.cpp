@@ -62,8 +62,12 @@ TEST(TencentASRClientFactoryTest, KeepsTheSecretKeyOutOfLogsAndReportsAnUnreadab
     EXPECT_TRUE(factory.caCertificateError().has_value());
 }
 
-TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
+// Without credentials nothing connects. Never connected, disconnected by its
+// owner, or closed by the server while recognizing: there is no connection
+// to start on, and audio is refused.
+TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionOrCredentialsIsAnError)
 {
+    // Validation reports the first empty credential only, and connects nothing.
     TencentASRConfig config = harness.config();
     config.appId.clear();
     config.secretId.clear();
@@ -78,19 +82,19 @@ TEST_F(TencentASRServiceTest, ValidationReportsTheFirstEmptyCredentialOnly)
     config.secretKey = QStringLiteral("   ");
     makeService(config);
     EXPECT_FALSE(service->validateConfig());
-}
 
-// Never connected, or connected and then disconnected by its owner: either
-// way there is no connection to start on.
-TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
-{
-    for (const bool connectedBefore : {false, true}) {
-        SCOPED_TRACE(connectedBefore ? "after its own disconnect" : "never connected");
+    for (const char* before : {"never connected", "its own disconnect", "the server's close"}) {
+        SCOPED_TRACE(before);
         makeService(harness.config());
-        if (connectedBefore) {
+        if (before != std::string_view("never connected")) {
             becomeReady();
-            service->disconnect();
+            service->startRecognition();
+            if (before == std::string_view("the server's close"))
+                socket().events.closed(1000);
+            else
+                service->disconnect();
             harness.drain();
+            EXPECT_FALSE(service->isRecognizing());
             EXPECT_EQ(delegate.events.last(), "state:" + TencentASRConnectionState::disconnected().statusText());
         }
         delegate.events.clear();
@@ -99,6 +103,7 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionIsAConnectionError)
         EXPECT_EQ(delegate.events, QStringList{"error:连接错误: WebSocket未就绪，当前状态: 已断开"});
         EXPECT_FALSE(service->isRecognizing());
     }
+    EXPECT_TRUE(harness.log.mentions("⚠️ 识别过程中连接断开，停止识别"));
     service->sendAudioData(QByteArray(100, 'x'));
     EXPECT_TRUE(harness.log.mentions("⚠️ 识别未启动，忽略音频数据: 100字节"));
 }
@@ -145,25 +150,6 @@ TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalTextAcrossAReco
     service->startRecognition();
     receive(test::resultMessage(2, 0, "x"));
     EXPECT_EQ(service->finalText(), "x");
-}
-
-TEST_F(TencentASRServiceTest, DisconnectReportedWhileRecognizingStopsAcceptingAudio)
-{
-    becomeReady();
-    service->startRecognition();
-    socket().events.closed(1000);
-    harness.drain();
-    EXPECT_FALSE(service->isRecognizing());
-    EXPECT_TRUE(harness.log.mentions("⚠️ 识别过程中连接断开，停止识别"));
-    service->sendAudioData(QByteArray(1280, 1)); // 640 samples
-    // The audio may travel processing queue → main → audio queue → main → socket.
-    for (int quiet = 0; quiet < 2;) {
-        service->waitForProcessing();
-        if (service->webSocketClient())
-            service->webSocketClient()->waitForAudioQueue();
-        quiet = harness.drain() == 0 ? quiet + 1 : 0;
-    }
-    EXPECT_TRUE(socket().sent.isEmpty());
 }
 
 // Float samples are limited and truncated; only channel 0 is kept, whatever the layout.

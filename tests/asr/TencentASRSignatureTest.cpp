@@ -1,6 +1,4 @@
 #include "AsrTestSupport.h"
-
-
 #include "OpensslReference.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +6,13 @@
 namespace velnor {
 namespace {
 
-
-
 class TencentASRSignatureTest : public ::testing::Test {
 protected:
     test::AsrHarness harness{QStringLiteral("asr.example.test:8443")};
     TencentASRConfig config = harness.config();
 };
 
-TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
+TEST_F(TencentASRSignatureTest, ParametersSignedTextAndHotWordListFollowTheProtocolAndABadBaseUrlGivesNoUrl)
 {
     harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
     auto params = harness.signature.generateSignatureParams(config, QStringLiteral("voice_x"));
@@ -32,6 +28,7 @@ TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
                                           {"filter_dirty", "1"},        {"filter_modal", "1"},
                                           {"filter_punc", "1"},         {"needvad", "1"}};
     EXPECT_EQ(params, expected);
+    EXPECT_TRUE(harness.log.mentions("ℹ️ 无可用热词"));
     params["nonce"] = QString::number(nonce);
     params["signature"] = signature; // never signs itself
 
@@ -39,17 +36,13 @@ TEST_F(TencentASRSignatureTest, ParametersAndSignedTextFollowTheProtocol)
     EXPECT_FALSE(text.contains("signature"));
     EXPECT_TRUE(text.startsWith("asr.example.test:8443/asr/v2/1300000000?engine_model_type=16k_zh&expired="));
     EXPECT_EQ(signature, test::opensslSignature(config.secretKey.toUtf8(), text.toUtf8()));
-}
 
-TEST_F(TencentASRSignatureTest, InvalidBaseUrlGivesNoUrl)
-{
+    // An invalid base URL gives no URL.
     config.baseURL = QStringLiteral("not a url at all");
     EXPECT_FALSE(harness.signature.buildWebSocketURL(config, QStringLiteral("v")));
     EXPECT_TRUE(harness.log.mentions("❌ 无法创建URLComponents，基础URL无效: not a url at all/1300000000"));
-}
 
-TEST_F(TencentASRSignatureTest, HotWordListRules)
-{
+    // The hot word list's rules.
     const QString forty = QString(40, QChar(u'字'));
     // The cut at 30 characters never splits a character of several code points.
     const QString family = QStringLiteral("👨‍👩‍👧");
@@ -57,30 +50,12 @@ TEST_F(TencentASRSignatureTest, HotWordListRules)
                               {QStringLiteral("zero"), 0},  {QStringLiteral("big"), 20}, {QStringLiteral("frac"), 5.9},
                               {QStringLiteral("neg"), -3},  {QString(), 4},             {QStringLiteral("eleven"), 11.9},
                               {QString(29, QChar('a')) + family + "tail", 3}};
+    // Only the first 128 cached words are considered.
+    for (int i = harness.hotWords.words.size(); i < 200; ++i)
+        harness.hotWords.words.append({i < 128 ? QStringLiteral("w,%1").arg(i) : QStringLiteral("ok%1").arg(i), 5});
     EXPECT_EQ(harness.signature.generateHotwordList(), QString(30, QChar(u'字')) + "|5,zero|1,big|11,frac|5,neg|1,eleven|11,"
                                                            + QString(29, QChar('a')) + family + "|3");
     EXPECT_TRUE(harness.log.mentions("🔥 生成热词列表: "));
-}
-
-TEST_F(TencentASRSignatureTest, OnlyTheFirst128CachedWordsAreConsidered)
-{
-    for (int i = 0; i < 200; ++i)
-        harness.hotWords.words.append({i < 128 ? QStringLiteral("w,%1").arg(i) : QStringLiteral("ok%1").arg(i), 5});
-    EXPECT_EQ(harness.signature.generateHotwordList(), QString());
-    EXPECT_TRUE(harness.log.mentions("ℹ️ 无可用热词"));
-}
-
-TEST(TencentASRRandomTest, DrawsAboveTheLastFullBlockAreRejected)
-{
-    // 2^32 = 477218 × 9000 + 5296: draws from 4294962000 up would bias the result.
-    std::vector<quint32> draws{4294962000u, 4294967295u, 4294961999u};
-    std::size_t next = 0;
-    const auto source = [&] { return draws.at(next++); };
-    EXPECT_EQ(TencentASRSignature::uniformBelow(9000, source), 8999u);
-    EXPECT_EQ(next, 3u);
-    draws = {9000u};
-    next = 0;
-    EXPECT_EQ(TencentASRSignature::uniformBelow(9000, source), 0u);
 }
 
 } // namespace

@@ -70,7 +70,7 @@ QString voiceIdIn(const test::FakeSocket& socket)
     return QUrlQuery(socket.url).queryItemValue(QStringLiteral("voice_id"), QUrl::FullyDecoded);
 }
 
-TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
+TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReadyForAudioAndTheEndMarkerComesLast)
 {
     // Hot words a URL must escape: a "+" or a space left raw would read as a space.
     harness.hotWords.words = {{QStringLiteral("C++ & a=b?#%/"), 3}, {QStringLiteral("naïve 👩‍💻"), 2}};
@@ -85,6 +85,9 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     EXPECT_TRUE(client->connectionState().is(Kind::Connecting));
     socket().events.opened();
     EXPECT_TRUE(client->connectionState().is(Kind::Connected));
+    // Audio flows only once the connection is ready.
+    client->sendAudioData(QByteArray(1280, 'a'));
+    EXPECT_TRUE(harness.log.mentions("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
     socket().events.textReceived(test::handshakeMessage());
     EXPECT_TRUE(client->connectionState().is(Kind::Ready));
     harness.drain();
@@ -92,23 +95,21 @@ TEST_F(TencentASRWebSocketClientTest, HandshakeMakesTheConnectionReady)
     ASSERT_FALSE(delegate->states.isEmpty());
     EXPECT_TRUE(delegate->states.last().is(Kind::Ready));
     EXPECT_TRUE(harness.log.mentions("✅ WebSocket握手成功，连接已就绪"));
+    // The end marker comes last.
+    client->startAudioStream();
+    client->sendAudioData(QByteArray());
+    client->sendAudioData(QByteArray(1280, 'b'));
+    client->sendAudioData(QByteArray(440, 'c'));
+    client->stopAudioStream();
+    client->stopAudioStream();
+    flushSends();
+    EXPECT_EQ(socket().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 尝试发送空音频数据"));
+    EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
 
     client->connect();
     EXPECT_TRUE(harness.log.mentions("WebSocket已连接或正在连接中"));
     EXPECT_EQ(connections(), 1);
-}
-
-TEST_F(TencentASRWebSocketClientTest, EmptyCredentialsAreAConfigurationError)
-{
-    TencentASRConfig config = harness.config();
-    config.secretKey.clear();
-    makeClient(config);
-    client->connect();
-    harness.drain();
-    EXPECT_EQ(connections(), 0);
-    ASSERT_EQ(delegate->errors.size(), 1);
-    EXPECT_EQ(delegate->errors.first().description(), "配置错误: AppID、SecretId或SecretKey为空");
-    EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
 TEST_F(TencentASRWebSocketClientTest, RetriesGrowThenStopAndDisconnectResetsTheCount)
@@ -216,39 +217,10 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
     }
 }
 
-TEST_F(TencentASRWebSocketClientTest, AudioFlowsOnlyWhenReadyAndTheEndMarkerComesLast)
-{
-    client->connect();
-    socket().events.opened();
-    client->sendAudioData(QByteArray(1280, 'a'));
-    EXPECT_TRUE(harness.log.mentions("🚫 连接未就绪(已连接)，跳过音频数据发送，数据大小: 1280 bytes"));
-    socket().events.textReceived(test::handshakeMessage());
-    client->startAudioStream();
-    client->sendAudioData(QByteArray());
-    client->sendAudioData(QByteArray(1280, 'b'));
-    client->sendAudioData(QByteArray(440, 'c'));
-    client->stopAudioStream();
-    client->stopAudioStream();
-    flushSends();
-    EXPECT_EQ(socket().sent, (QList<QByteArray>{QByteArray(1280, 'b'), QByteArray(440, 'c'), test::endOfStream()}));
-    EXPECT_TRUE(harness.log.mentions("⚠️ 尝试发送空音频数据"));
-    EXPECT_TRUE(harness.log.mentions("⚠️ 音频流未激活，无需停止"));
-}
-
-TEST_F(TencentASRWebSocketClientTest, SendFailureIsANetworkError)
-{
-    becomeReady();
-    socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
-    client->sendAudioData(QByteArray(10, 'x'));
-    flushSends();
-    ASSERT_EQ(delegate->errors.size(), 1);
-    EXPECT_EQ(delegate->errors.first().description(), "网络错误: broken pipe");
-    EXPECT_TRUE(client->connectionState().is(Kind::Error));
-}
-
 // Packets still queued when the server ends the connection are dropped: the
-// server's own report stands, and a normal close is not retried.
-TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
+// server's own report stands, and a normal close is not retried. Any other
+// failed send is a network error.
+TEST_F(TencentASRWebSocketClientTest, FailedSendsAreNetworkErrorsUnlessTheServerIsClosing)
 {
     // The transport already sees the connection closing; its close event is on its way.
     becomeReady();
@@ -276,6 +248,16 @@ TEST_F(TencentASRWebSocketClientTest, PacketsRacingTheServersCloseAreDropped)
     ASSERT_EQ(delegate->errors.size(), 1);
     EXPECT_EQ(client->connectionState().errorValue(), TencentASRError::serverError(4005, QStringLiteral("音频解码失败")));
     EXPECT_TRUE(harness.log.mentions("丢弃待发送数据"));
+
+    // A send failing on an open connection is the network error.
+    makeClient(harness.config());
+    becomeReady();
+    socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
+    client->sendAudioData(QByteArray(10, 'x'));
+    flushSends();
+    ASSERT_EQ(delegate->errors.size(), 1);
+    EXPECT_EQ(delegate->errors.first().description(), "网络错误: broken pipe");
+    EXPECT_TRUE(client->connectionState().is(Kind::Error));
 }
 
 // How each server message is read: results reach the delegate, the final

@@ -27,7 +27,7 @@ protected:
     Outcome outcome;
 };
 
-TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutAndNoLogLineHoldsTheToken)
+TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutNoLogLineHoldsTheTokenAndACancelledOneNeverCompletes)
 {
     signIn(QStringLiteral("eyJhbGciOiJIUzI1NiJ9.secret-part.signature"));
     ASSERT_NE(send(), nullptr);
@@ -52,10 +52,16 @@ TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutAndNoLogLi
     APIRequest multipart = jsonPost(client);
     multipart.multipartData = QByteArray("--B\r\n");
     multipart.multipartFormBoundary = QStringLiteral("B");
-    send(multipart);
+    auto task = send(multipart);
     const QList<HttpHeader>& headers = transport.last().headers;
     EXPECT_EQ(std::count_if(headers.cbegin(), headers.cend(), [](const HttpHeader& h) { return h.first == "Content-Type"; }), 1);
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("multipart/form-data; boundary=B"));
+
+    // A cancelled request never completes.
+    task->cancel();
+    EXPECT_TRUE(transport.isCancelled(1));
+    transport.respondBody(R"({"code":0})");
+    EXPECT_FALSE(outcome.has_value());
 }
 
 // The token is read at each request: none sends no header, an empty one an
@@ -79,7 +85,7 @@ TEST_F(APIClientTest, TokenWithControlCharactersNeverReachesAHeader)
     EXPECT_TRUE(log.mentions(QStringLiteral("会话令牌含有控制字符，请求不携带令牌")));
 }
 
-TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
+TEST_F(APIClientTest, EndpointsJoinBaseAndPathOnceAndAnUnparsableOneFailsOnTheNextTurnWithoutATask)
 {
     APIRequest request = jsonPost(client);
     request.url = QStringLiteral("not a url");
@@ -90,6 +96,13 @@ TEST_F(APIClientTest, UnparsableUrlFailsOnTheNextTurnWithoutATask)
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->error().kind, APIClientError::Kind::InvalidURL);
     EXPECT_TRUE(log.mentions(QStringLiteral("API请求失败: 无效的URL - not a url")));
+
+    // A valid endpoint joins base and path once.
+    APIClient slashed(transport, settings, scheduler, log.logger(), log.redactor(),
+                      QUrl(QStringLiteral("http://127.0.0.1:8080/api/")), std::chrono::milliseconds(250));
+    EXPECT_EQ(slashed.endpoint(QStringLiteral("/auth/mev2")), QStringLiteral("http://127.0.0.1:8080/api/auth/mev2"));
+    slashed.send(jsonPost(slashed), [](auto) {});
+    EXPECT_EQ(transport.last().timeout, std::chrono::milliseconds(250));
 }
 
 // Any status with an envelope is an envelope; otherwise the first fitting error.
@@ -122,24 +135,6 @@ TEST_F(APIClientTest, AnswersBecomeEnvelopesOrTheirError)
     }
     EXPECT_TRUE(outcome->error().isTimeout());
     EXPECT_EQ(log.count(QStringLiteral("解析失败的JSON数据")), 1) << "only the undecodable body is logged whole";
-}
-
-TEST_F(APIClientTest, CancelledRequestNeverCompletes)
-{
-    auto task = send();
-    task->cancel();
-    EXPECT_TRUE(transport.isCancelled(0));
-    transport.respondBody(R"({"code":0})");
-    EXPECT_FALSE(outcome.has_value());
-}
-
-TEST_F(APIClientTest, EndpointJoinsBaseAndPathOnce)
-{
-    APIClient slashed(transport, settings, scheduler, log.logger(), log.redactor(),
-                      QUrl(QStringLiteral("http://127.0.0.1:8080/api/")), std::chrono::milliseconds(250));
-    EXPECT_EQ(slashed.endpoint(QStringLiteral("/auth/mev2")), QStringLiteral("http://127.0.0.1:8080/api/auth/mev2"));
-    slashed.send(jsonPost(slashed), [](auto) {});
-    EXPECT_EQ(transport.last().timeout, std::chrono::milliseconds(250));
 }
 
 } // namespace

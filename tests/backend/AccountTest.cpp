@@ -23,17 +23,14 @@ TEST(LoginRules, PhoneNumbersAndVerificationCodes)
         EXPECT_EQ(LoginViewModel::isValidVerificationCode(QString::fromUtf8(code)), valid) << code;
 }
 
-TEST(AccountDisplay, CountsInThousandsAndTenThousands)
+TEST(AccountDisplay, CountsInThousandsAndTenThousandsAndSubscriptionEndsByPatternElseAsText)
 {
     for (const auto& [value, shown] : {std::pair<std::uint64_t, const char*>{0, "0"}, {999, "999"}, {1000, "1.0k"}, {1500, "1.5k"},
                                        {9999, "10.0k"}, {10000, "1.0w"}, {25000, "2.5w"}, {99999, "10.0w"},
                                        {123456789, "12345.7w"}})
         EXPECT_EQ(AccountDisplay::formatCount(value), QString::fromLatin1(shown)) << value;
-}
 
-// Each pattern in order, else the text as received.
-TEST(AccountDisplay, SubscriptionEndTriesEachPatternInOrderElseShowsTheText)
-{
+    // A subscription's end: each pattern in order, else the text as received.
     const QTimeZone shanghai(8 * 3600);
     for (const auto& [text, shown] : {std::pair{"2026-03-31T20:00:00.123Z", "2026-04-01"}, {"2026-03-31T20:00:00+0000", "2026-04-01"},
                                       {"2026-03-31T20:00:00+08:00", "2026-03-31"}, {"2026-03-31T23:59:59", "2026-03-31"},
@@ -76,25 +73,6 @@ protected:
     QObject context;
     QList<Name> posted;
 };
-
-TEST_F(AccountTest, AStoredSessionNeedsATokenAndAPhoneAndLogoutRemovesIt)
-{
-    settings.setString(SettingsKey::UserJwt, QString());
-    settings.setString(SettingsKey::UserPhone, kPhone);
-    EXPECT_FALSE(makeModel()->isLoggedIn());
-    storeSession();
-    auto model = makeModel();
-    EXPECT_TRUE(model->isLoggedIn());
-    EXPECT_EQ(model->userPhone(), kPhone);
-
-    model->logout();
-    EXPECT_FALSE(model->isLoggedIn());
-    EXPECT_TRUE(model->userPhone().isEmpty());
-    for (const char* gone : {SettingsKey::UserJwt, SettingsKey::UserPhone, SettingsKey::UserName})
-        EXPECT_FALSE(settings.contains(gone)) << gone;
-    EXPECT_TRUE(settings.contains(SettingsKey::UserId)); // only a full clear removes it
-    EXPECT_EQ(posted, QList<Name>{Name::Logout});
-}
 
 TEST_F(AccountTest, SendCodeValidatesThenCountsDownFromSixtyOrShowsTheFailure)
 {
@@ -168,17 +146,33 @@ TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
     EXPECT_EQ(transport.count(), 6) << "no login was sent for the user";
 }
 
-// The user is fetched with the new token; success is posted only once it
-// arrives, and a failed fetch still leaves the user signed in. The rest of a
-// sign-in is proven against the real server
+// An invite code is sent only when given. A success without a readable
+// token is the unknown error; a token that would break the header line of
+// every request is not stored. The user is fetched with the new token;
+// success is posted only once it arrives, and a failed fetch still leaves the
+// user signed in. The rest of a sign-in is proven against the real server
 // (HotWordsServerTest.SignInThroughTheSheetThenChangeAWeightAtAFullList).
-TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
+TEST_F(AccountTest, FailedLoginsKeepTheUserOutAndSuccessIsPostedOnlyOnceTheUserIsFetched)
 {
     auto model = makeModel("12a4");
     model->login();
     EXPECT_EQ(model->errorMessage(), QStringLiteral("请输入4位验证码"));
     EXPECT_EQ(transport.count(), 0);
-    model->setVerificationCode(QStringLiteral("1234"));
+    model->setVerificationCode(QStringLiteral("0000"));
+    model->setInviteCode(QStringLiteral("FRIEND"));
+    for (const auto& [answer, message] :
+         {std::pair{R"({"code":1002,"msg":"验证码错误"})", "API错误: 验证码错误"},
+          {R"({"code":0,"data":{"phone":"13800138000"}})", "未知错误"},
+          {R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})", "数据解析错误"}}) {
+        model->login();
+        transport.respondBody(answer);
+        EXPECT_EQ(model->errorMessage(), QString::fromUtf8(message));
+        EXPECT_FALSE(model->isLoggedIn());
+        EXPECT_FALSE(hasToken());
+    }
+    EXPECT_EQ(jsonBody(0).value(QStringLiteral("invite_code")).toString(), QStringLiteral("FRIEND"));
+    EXPECT_EQ(transport.count(), 3) << "no user data request";
+
     for (const auto& [user, success] : {std::pair{test::Reply{R"({"code":0,"data":{"id":"u9","phone":"13800138000"}})"}, true},
                                         {test::Reply{}, false}}) {
         model->login();
@@ -203,37 +197,23 @@ TEST_F(AccountTest, LoginPostsSuccessOnlyOnceTheUserIsFetched)
     EXPECT_TRUE(log.printed().first().startsWith(QStringLiteral("获取用户信息失败: ")));
 }
 
-// A success without a readable token is the unknown error; a token that would
-// break the header line of every request is not stored.
-TEST_F(AccountTest, InviteCodeIsSentOnlyWhenGivenAndFailuresKeepTheUserOut)
-{
-    auto model = makeModel("0000");
-    model->setInviteCode(QStringLiteral("FRIEND"));
-    for (const auto& [answer, message] :
-         {std::pair{R"({"code":1002,"msg":"验证码错误"})", "API错误: 验证码错误"},
-          {R"({"code":0,"data":{"phone":"13800138000"}})", "未知错误"},
-          {R"({"code":0,"data":{"token":"abc\r\nX-Injected: 1","phone":"13800138000"}})", "数据解析错误"}}) {
-        model->login();
-        transport.respondBody(answer);
-        EXPECT_EQ(model->errorMessage(), QString::fromUtf8(message));
-        EXPECT_FALSE(model->isLoggedIn());
-        EXPECT_FALSE(hasToken());
-    }
-    EXPECT_EQ(jsonBody(0).value(QStringLiteral("invite_code")).toString(), QStringLiteral("FRIEND"));
-    EXPECT_EQ(transport.count(), 3) << "no user data request";
-}
-
 class AccountSessionTest : public AccountTest {
 protected:
     AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
 };
 
-TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
+// A stored session needs a token and a phone; a login shows the user, and
+// the sheet's logout ends the session. Then, with a stored session: offline
+// start, timeout, offline dashboard refresh: still signed in. A rejected
+// token signs out; any other answer of the server shows the login screen.
+TEST_F(AccountSessionTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_EQ(transport.count(), 0);
+    settings.setString(SettingsKey::UserJwt, QString());
     settings.setString(SettingsKey::UserPhone, kPhone);
+    EXPECT_FALSE(makeModel()->isLoggedIn());
     notifications.post(Name::LoginSuccess);
     EXPECT_TRUE(session.isLoggedIn());
     EXPECT_EQ(session.userPhone(), kPhone);
@@ -244,17 +224,20 @@ TEST_F(AccountSessionTest, LoginAndRefreshShowTheUserAndLogoutEndsTheSession)
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(shown->generatewordsTotal, 25000u);
 
-    notifications.post(Name::Logout);
+    storeSession();
+    auto model = makeModel();
+    EXPECT_TRUE(model->isLoggedIn());
+    EXPECT_EQ(model->userPhone(), kPhone);
+    posted.clear();
+    model->logout();
+    EXPECT_FALSE(model->isLoggedIn());
+    EXPECT_TRUE(model->userPhone().isEmpty());
+    for (const char* gone : {SettingsKey::UserJwt, SettingsKey::UserPhone, SettingsKey::UserName})
+        EXPECT_FALSE(settings.contains(gone)) << gone;
+    EXPECT_EQ(posted, QList<Name>{Name::Logout});
     EXPECT_FALSE(session.isLoggedIn());
     EXPECT_TRUE(session.userPhone().isEmpty());
-    EXPECT_FALSE(settings.contains(SettingsKey::UserPhone));
-}
 
-// Offline start, timeout, offline dashboard refresh: still signed in. A
-// rejected token signs out; any other answer of the server shows the login
-// screen.
-TEST_F(AccountSessionTest, OnlyARejectedTokenEndsTheStoredSession)
-{
     bool loginScreen = false;
     QObject::connect(&session, &AccountSession::loginScreenRequested, [&] { loginScreen = true; });
     struct Case {

@@ -49,34 +49,17 @@ std::string textOf(const Result<T, ServiceError>& result)
 
 class BackendIntegrationTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(startServer()) << server.error().toStdString(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start(data.path(), {QStringLiteral("--latest-version"), QStringLiteral("linux=0.3.0,http://127.0.0.1/velnor")}))
+            << server.error().toStdString();
+        client = std::make_unique<APIClient>(transport, settings, scheduler, log.logger(), log.redactor(), server.url(),
+                                             std::chrono::seconds(20));
+    }
     void TearDown() override
     {
         if (HasFailure())
             std::cerr << "velnor-server said:\n" << server.standardError().toStdString() << '\n';
-    }
-
-    bool startServer(const QStringList& extraArgs = {})
-    {
-        if (!server.start(data.path(), extraArgs))
-            return false;
-        client = std::make_unique<APIClient>(transport, settings, scheduler, log.logger(), log.redactor(),
-                                             server.url(), timeout);
-        return true;
-    }
-
-    // Signs in through the SMS flow with the services alone; the token.
-    QString signIn(const QString& phone = kPhone)
-    {
-        AuthService auth(*client, log.logger());
-        EXPECT_TRUE(await<SentCode>([&](auto done) { auth.sendVerificationCode(phone, done); }).ok());
-        const auto login = await<LoginResponse>(
-            [&](auto done) { auth.loginWithVerificationCode({phone, server.smsCode(phone), std::nullopt}, done); });
-        EXPECT_TRUE(login.ok());
-        if (!login.ok())
-            return {};
-        settings.setString(QString::fromLatin1(SettingsKey::UserJwt), login.value().token);
-        return login.value().token;
     }
 
     std::unique_ptr<BackendServices> makeServices()
@@ -109,38 +92,37 @@ protected:
     QtScheduler scheduler;
     QNetworkAccessManager manager;
     QtHttpTransport transport{manager};
-    Duration timeout = std::chrono::seconds(20);
     std::unique_ptr<APIClient> client;
 };
 
-// A token that expired (here: forged, which the server takes the same way)
-// must not cost a dictation, nor print a hot word error at every start.
-TEST_F(BackendIntegrationTest, AnExpiredSessionStillDictates)
+// In turn: the update check against the published version; a word added
+// before the start is fetched by the bundle and offered for signing; a delete
+// reaches the server (adds through the manager: HotWordsServerTest); a bundle
+// dropped mid-request never calls back; an expired session still dictates;
+// and one fault of each kind on real sockets (each fault's text is the
+// services' unit tests' business): faults are one-shot, and a server that is
+// gone is a network error.
+TEST_F(BackendIntegrationTest, UpdatesHotWordsAnExpiredSessionAndServerFaultsMapToTheServiceDomains)
 {
-    const QString token = signIn();
-    ASSERT_FALSE(token.isEmpty());
-    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token.left(token.size() - 2) + QStringLiteral("xx"));
-
-    auto services = makeServices();
-    ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
-    EXPECT_TRUE(services->hotWordManager().cachedHotWords().isEmpty());
+    for (const auto& [version, available] : {std::pair{"0.2.9", true}, {"0.3.0", false}}) {
+        UpdateChecker checker(transport, server.url(), QString::fromLatin1(version), currentOsType(), log.printSink());
+        checker.checkForUpdates();
+        ASSERT_TRUE(waitUntil([&] { return !checker.isCheckingUpdate(); }));
+        EXPECT_EQ(checker.updateAvailable(), available) << version;
+        ASSERT_TRUE(checker.updateInfo().has_value());
+        EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.3.0"));
+        EXPECT_EQ(checker.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
+    }
     EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
 
-    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("still here")}));
-    EXPECT_EQ(textOf(await<RecognizeAudioFileResponse>(
-                  [&](auto done) { services->fileRecognition().recognizeAudioFile(upload(), done); })),
-              "still here");
-    EXPECT_EQ(textOf(await<AdjustTextResponse>(
-                  [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); })),
-              "and corrected");
-}
-
-// A word added before the start is fetched by the bundle and offered for
-// signing; a delete reaches the server (adds through the manager:
-// HotWordsServerTest); a bundle dropped mid-request never calls back.
-TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRequest)
-{
-    ASSERT_FALSE(signIn().isEmpty());
+    // Signed in through the SMS flow with the services alone.
+    AuthService auth(*client, log.logger());
+    ASSERT_TRUE(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); }).ok());
+    const auto login = await<LoginResponse>(
+        [&](auto done) { auth.loginWithVerificationCode({kPhone, server.smsCode(kPhone), std::nullopt}, done); });
+    ASSERT_TRUE(login.ok());
+    const QString token = login.value().token;
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token);
     HotwordService hotwords(*client, log.logger());
     ASSERT_TRUE(await<bool>([&](auto done) { hotwords.addHotword("Bundle", 2, done); }).ok());
 
@@ -165,30 +147,26 @@ TEST_F(BackendIntegrationTest, ServicesBundleKeepsTheHotWordsAndDiesCleanlyMidRe
     services.reset();
     test::runEventLoopFor(1200);
     EXPECT_FALSE(completed);
-}
 
-TEST_F(BackendIntegrationTest, UpdateCheckAgainstTheConfiguredVersion)
-{
-    ASSERT_TRUE(startServer({QStringLiteral("--latest-version"), QStringLiteral("linux=0.3.0,http://127.0.0.1/velnor")}))
-        << server.error().toStdString();
-    for (const auto& [version, available] : {std::pair{"0.2.9", true}, {"0.3.0", false}}) {
-        UpdateChecker checker(transport, server.url(), QString::fromLatin1(version), currentOsType(), log.printSink());
-        checker.checkForUpdates();
-        ASSERT_TRUE(waitUntil([&] { return !checker.isCheckingUpdate(); }));
-        EXPECT_EQ(checker.updateAvailable(), available) << version;
-        ASSERT_TRUE(checker.updateInfo().has_value());
-        EXPECT_EQ(checker.updateInfo()->update_version, QStringLiteral("0.3.0"));
-        EXPECT_EQ(checker.updateInfo()->update_url, QStringLiteral("http://127.0.0.1/velnor"));
-    }
-    EXPECT_TRUE(log.printed().isEmpty()) << log.printed().join(QLatin1Char('\n')).toStdString();
-}
+    // A token that expired (here: forged, which the server takes the same way)
+    // must not cost a dictation, nor print a hot word error at every start.
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token.left(token.size() - 2) + QStringLiteral("xx"));
+    const qsizetype printed = log.printed().size();
+    services = makeServices();
+    ASSERT_TRUE(waitUntil([&] { return !services->hotWordManager().isLoading(); }));
+    EXPECT_TRUE(services->hotWordManager().cachedHotWords().isEmpty());
+    EXPECT_EQ(log.printed().size(), printed) << log.printed().join(QLatin1Char('\n')).toStdString();
 
-// One fault of each kind on real sockets (each fault's text is the services'
-// unit tests' business); faults are one-shot, and a server that is gone is a
-// network error.
-TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
-{
-    ASSERT_FALSE(signIn().isEmpty());
+    ASSERT_TRUE(server.scriptRecognizer({QStringLiteral("still here")}));
+    EXPECT_EQ(textOf(await<RecognizeAudioFileResponse>(
+                  [&](auto done) { services->fileRecognition().recognizeAudioFile(upload(), done); })),
+              "still here");
+    EXPECT_EQ(textOf(await<AdjustTextResponse>(
+                  [&](auto done) { services->textAdjustment().adjustText(adjustment("and corrected"), done); })),
+              "and corrected");
+
+    // Server faults, signed in again.
+    settings.setString(QString::fromLatin1(SettingsKey::UserJwt), token);
     APIClient impatient(transport, settings, scheduler, log.logger(), log.redactor(), server.url(),
                         std::chrono::milliseconds(400));
     AdjustTextService adjustImpatiently(impatient, scheduler, log.logger());
@@ -228,7 +206,6 @@ TEST_F(BackendIntegrationTest, ServerFaultsMapToTheServiceDomains)
     EXPECT_EQ(adjustWith(adjust)(), "ok") << "faults are one-shot: the next call succeeds";
 
     server.stop();
-    AuthService auth(*client, log.logger());
     EXPECT_THAT(test::outcomeText(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),
                 ::testing::StartsWith("Error Domain=AuthServiceNetworkErrorDomain Code=-1 "));
 }

@@ -19,7 +19,7 @@ QVariant decodeValue(const char* json)
 
 // Null, bool, integer, double, string, array, object in that order: a number is
 // never a boolean, and an integral number is an integer.
-TEST(AnyDecodable, TriesNullBoolIntegerDoubleStringArrayObjectInThatOrder)
+TEST(Envelope, ValuesAreTriedNullBoolIntegerDoubleStringArrayObjectInThatOrderAndOnlyEnvelopesDecode)
 {
     EXPECT_TRUE(AnyDecodable::isNull(decodeValue("null")));
     for (const auto& [json, type] : {std::pair{"true", QMetaType::Bool}, {"1", QMetaType::LongLong}, {"0", QMetaType::LongLong},
@@ -33,11 +33,8 @@ TEST(AnyDecodable, TriesNullBoolIntegerDoubleStringArrayObjectInThatOrder)
     EXPECT_EQ(list.at(0).typeId(), QMetaType::LongLong);
     EXPECT_TRUE(AnyDecodable::isNull(list.at(2)));
     EXPECT_EQ(list.at(3).toMap().value(QStringLiteral("k")).typeId(), QMetaType::Bool);
-}
 
-// Only "code" is required; a null "data" is no data.
-TEST(Envelope, DecodesOnlyEnvelopes)
-{
+    // An envelope: only "code" is required; a null "data" is no data.
     auto full = APIResponse::decode(R"({"code": 0, "msg": "ok", "data": {"id": "r1"}})");
     ASSERT_TRUE(full.ok());
     EXPECT_EQ(full.value().msg, QStringLiteral("ok"));
@@ -72,16 +69,7 @@ protected:
     test::LogCapture log;
 };
 
-TEST_F(TypedData, BooleanComesOnlyFromABoolean)
-{
-    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
-    EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
-    EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
-}
-
-TEST_F(TypedData, UserRecordWithNestedObjects)
+TEST_F(TypedData, UserRecordWithNestedObjectsAndABooleanOnlyFromABoolean)
 {
     auto user = typed<User>(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
         "vip2":{"startTime":"2026-01-01","endTime":"2026-12-31T00:00:00Z","status":"Active"},
@@ -101,6 +89,13 @@ TEST_F(TypedData, UserRecordWithNestedObjects)
     // A bare string is not a record and is not written as JSON again.
     EXPECT_FALSE(typed<User>(R"({"code":0,"data":"text"})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
+
+    // A boolean comes only from a boolean.
+    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
+    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
+    EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
 }
 
 } // namespace

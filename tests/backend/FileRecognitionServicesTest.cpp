@@ -20,7 +20,7 @@ RecognizeAudioFileParams upload(const QByteArray& audio)
     return params;
 }
 
-TEST(MultipartBody, EveryFieldInItsOrder)
+TEST(MultipartBody, EveryFieldInItsOrderNoValueAddsHeadersOrPartsAndBoundariesAreFresh)
 {
     // The audio goes as it is, even bytes that look like a delimiter.
     const QByteArray audio("\x00\x01\r\n--B", 7);
@@ -43,28 +43,26 @@ TEST(MultipartBody, EveryFieldInItsOrder)
         + audio + "\r\n--B--\r\n";
     EXPECT_EQ(body, expected);
     EXPECT_FALSE(body.contains("not-sent"));
-}
 
-TEST(MultipartBody, ValuesCannotAddHeadersOrPartsAndBoundariesAreFresh)
-{
-    RecognizeAudioFileParams params = upload("A");
+    // Values cannot add headers or parts, and boundaries are fresh.
+    params = upload("A");
     params.appName = QStringLiteral("Evil\r\n--B\r\nContent-Disposition: form-data; name=\"version\"\r\n\r\nv9");
     params.outLanguage = QStringLiteral("en\nX-Injected: 1");
     params.fileType = QStringLiteral("m4a\"\r\nContent-Type: text/html");
-    const QByteArray body = QASRService::multipartBody(params, QStringLiteral("B"));
+    const QByteArray hostile = QASRService::multipartBody(params, QStringLiteral("B"));
     // Line by line: one delimiter per part (file_type, app_name, out_language,
     // version, file), the closing line, and a single header line of our own.
-    const QList<QByteArray> lines = body.split('\n');
+    const QList<QByteArray> lines = hostile.split('\n');
     const auto count = [&](const QByteArray& start) {
         return std::count_if(lines.cbegin(), lines.cend(), [&](const QByteArray& line) { return line.startsWith(start); });
     };
     EXPECT_EQ(std::count(lines.cbegin(), lines.cend(), QByteArray("--B\r")), 5);
     EXPECT_EQ(count("Content-Disposition:"), 5);
     EXPECT_EQ(count("Content-Type:"), 1);
-    EXPECT_TRUE(body.endsWith("\r\n--B--\r\n"));
-    EXPECT_TRUE(body.contains("name=\"app_name\"\r\n\r\nEvil--BContent-Disposition: form-data; name=\"version\"v9\r\n"));
-    EXPECT_TRUE(body.contains("\r\n\r\nenX-Injected: 1\r\n"));
-    EXPECT_TRUE(body.contains("filename=\"audio.m4aContent-Type: text/html\"\r\n"));
+    EXPECT_TRUE(hostile.endsWith("\r\n--B--\r\n"));
+    EXPECT_TRUE(hostile.contains("name=\"app_name\"\r\n\r\nEvil--BContent-Disposition: form-data; name=\"version\"v9\r\n"));
+    EXPECT_TRUE(hostile.contains("\r\n\r\nenX-Injected: 1\r\n"));
+    EXPECT_TRUE(hostile.contains("filename=\"audio.m4aContent-Type: text/html\"\r\n"));
 
     QSet<QString> seen;
     for (int i = 0; i < 50; ++i)
@@ -79,7 +77,7 @@ protected:
     std::optional<Result<bool, ServiceError>> updated;
 };
 
-TEST_F(QASRServiceTest, UploadGoesAsMultipartAndEachFailureInItsDomain)
+TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInItsDomain)
 {
     RecognizeAudioFileParams params = upload("RIFF");
     params.overOver = true;
@@ -114,28 +112,27 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartAndEachFailureInItsDomain)
     }
     EXPECT_EQ(recognized->error().recoverySuggestion,
               QStringLiteral("Please verify network permissions in System Preferences > Security & Privacy > Network."));
-}
 
-TEST_F(QASRServiceTest, RecordUpdate)
-{
+    // A record update goes as JSON.
     RecognizeRecordUpdateReq request;
     request.id = QStringLiteral("9");
     request.textInputMethod = QStringLiteral("clipboard");
     service.updateRecognizeRecord(request, into(updated));
     EXPECT_EQ(transport.last().url.path(), QStringLiteral("/qasr/recognize/update"));
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("application/json"));
-    EXPECT_EQ(jsonBody(0), (QJsonObject{{QStringLiteral("id"), QStringLiteral("9")},
-                                        {QStringLiteral("text_input_method"), QStringLiteral("clipboard")}}));
-    struct Case {
+    EXPECT_EQ(jsonBody(transport.count() - 1), (QJsonObject{{QStringLiteral("id"), QStringLiteral("9")},
+                                                            {QStringLiteral("text_input_method"), QStringLiteral("clipboard")}}));
+    struct UpdateCase {
         test::Reply reply;
         std::optional<bool> value;
         const char* error;
     };
     // Transport failures are passed on as they are, in no domain of the service.
-    for (const Case& c : {Case{{R"({"code":0,"data":null})"}, true, "ok"}, Case{{R"({"code":0,"data":false})"}, false, "ok"},
-                          Case{{R"({"code":404,"msg":"no such record"})"}, {},
-                               R"(Error Domain=QASRServiceErrorDomain Code=404 "API错误: no such record")"},
-                          Case{{}, {}, R"(Error Domain=NetworkTransportErrorDomain Code=99 "Connection refused")"}}) {
+    for (const UpdateCase& c : {UpdateCase{{R"({"code":0,"data":null})"}, true, "ok"},
+                                UpdateCase{{R"({"code":0,"data":false})"}, false, "ok"},
+                                UpdateCase{{R"({"code":404,"msg":"no such record"})"}, {},
+                                           R"(Error Domain=QASRServiceErrorDomain Code=404 "API错误: no such record")"},
+                                UpdateCase{{}, {}, R"(Error Domain=NetworkTransportErrorDomain Code=99 "Connection refused")"}}) {
         SCOPED_TRACE(c.error);
         service.updateRecognizeRecord(request, into(updated));
         reply(c.reply);
@@ -158,8 +155,21 @@ protected:
     std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
 };
 
-TEST_F(AdjustTextServiceTest, SendsOnlyTheKeysThatArePresent)
+// Text without a UTF-8 form is refused without a request; only the keys
+// that are present are sent; each failure is in its domain.
+TEST_F(AdjustTextServiceTest, OnlyEncodableTextAndPresentKeysAreSentAndEachFailureIsInItsDomain)
 {
+    QString broken = QStringLiteral("ab");
+    broken.insert(1, QChar(0xD83D)); // a lone high surrogate
+    EXPECT_EQ(adjust(broken), nullptr);
+    EXPECT_EQ(transport.count(), 0);
+    EXPECT_FALSE(outcome.has_value());
+    scheduler.runDue();
+    EXPECT_EQ(test::outcomeText(outcome), R"(Error Domain=AdjustTextServiceErrorDomain Code=-1 "文本编码失败")");
+
+    EXPECT_TRUE(isEncodableAsUtf8(QStringLiteral("emoji 😀 ok")));
+    EXPECT_FALSE(isEncodableAsUtf8(QString(QChar(0xDC00))));
+
     // The text travels as the base64 of its UTF-8.
     adjust(QStringLiteral("你好世界"));
     EXPECT_EQ(jsonBody(0), (QJsonObject{{QStringLiteral("base64_text"), QStringLiteral("5L2g5aW95LiW55WM")}}));
@@ -171,10 +181,6 @@ TEST_F(AdjustTextServiceTest, SendsOnlyTheKeysThatArePresent)
                                         {QStringLiteral("app_name"), QString()},
                                         {QStringLiteral("os_type"), QStringLiteral("linux")},
                                         {QStringLiteral("out_language"), QStringLiteral("en")}}));
-}
-
-TEST_F(AdjustTextServiceTest, CorrectionAndEachFailureInItsDomain)
-{
     adjust(QStringLiteral("hi"));
     transport.respondBody(R"({"code":0,"msg":"ok","data":{"id":"rec-1","text":"Hi."}})");
     ASSERT_TRUE(outcome && outcome->ok());
@@ -205,20 +211,6 @@ TEST_F(AdjustTextServiceTest, CorrectionAndEachFailureInItsDomain)
     EXPECT_EQ(outcome->error().userInfo.value(QStringLiteral("APIErrorCode")).toInt(), 429);
     for (const char* line : {"[AdjustText] 文本校对成功: 'Hi.'", "[AdjustText] API错误: unknownError", "[AdjustText] 网络请求失败: "})
         EXPECT_TRUE(log.mentions(QString::fromUtf8(line))) << line;
-}
-
-TEST_F(AdjustTextServiceTest, TextWithoutAUtf8FormIsRefusedWithoutARequest)
-{
-    QString broken = QStringLiteral("ab");
-    broken.insert(1, QChar(0xD83D)); // a lone high surrogate
-    EXPECT_EQ(adjust(broken), nullptr);
-    EXPECT_EQ(transport.count(), 0);
-    EXPECT_FALSE(outcome.has_value());
-    scheduler.runDue();
-    EXPECT_EQ(test::outcomeText(outcome), R"(Error Domain=AdjustTextServiceErrorDomain Code=-1 "文本编码失败")");
-
-    EXPECT_TRUE(isEncodableAsUtf8(QStringLiteral("emoji 😀 ok")));
-    EXPECT_FALSE(isEncodableAsUtf8(QString(QChar(0xDC00))));
 }
 
 } // namespace

@@ -126,6 +126,8 @@ TEST_F(HotWordsTest, AddIsDoneAfterTheRefreshAndRefusedAtFifty)
         transport.respondBody(listBody(50));
         ASSERT_TRUE(done && done->ok()) << weight;
     }
+    EXPECT_EQ(HotWordManager::wireWeight(std::nan("")), 0);
+    EXPECT_EQ(HotWordManager::wireWeight(1e300), std::numeric_limits<qint64>::max());
 
     const qsizetype before = transport.count();
     manager.addHotword(QStringLiteral("one more"), 3, into(done));
@@ -170,12 +172,6 @@ TEST_F(HotWordsTest, FailedChangesSayWhy)
     EXPECT_EQ(transport.request(3).method, "DELETE");
     EXPECT_EQ(jsonBody(3), word("abc", 5)) << "a delete names the cached entry";
     EXPECT_TRUE(log.printed().contains(QStringLiteral("调用API添加热词失败: 添加热词API调用返回失败")));
-}
-
-TEST(HotWordWeight, SurvivesOddValues)
-{
-    EXPECT_EQ(HotWordManager::wireWeight(std::nan("")), 0);
-    EXPECT_EQ(HotWordManager::wireWeight(1e300), std::numeric_limits<qint64>::max());
 }
 
 } // namespace
