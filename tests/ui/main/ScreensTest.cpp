@@ -51,7 +51,7 @@ protected:
     QJsonObject lastBody() const { return QJsonDocument::fromJson(transport.last().body.value_or(QByteArray())).object(); }
 };
 
-TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChooses)
+TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsAndOpensOnlyWebLinks)
 {
     // Values the pickers do not offer, or offer differently, must survive being shown.
     for (const auto& [name, value] : {std::pair{SettingsKey::HotkeyStart, "fn"}, {SettingsKey::MaxRecordingDuration, "33"},
@@ -106,35 +106,29 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChooses)
     page->show();
     EXPECT_EQ(positions->currentData().toString(), QStringLiteral("bottom_right"));
     EXPECT_EQ(snapshot(settings), beforeReshow);
-}
 
-TEST_F(ScreensTest, RefreshingFindsAKeyboardPluggedInLater)
-{
-    SettingsPage page(services());
-    QComboBox* keyboards = pickerOffering(&page, QStringLiteral("built_in"));
+    // Refreshing finds a keyboard plugged in later.
+    QComboBox* keyboards = pickerOffering(page.get(), QStringLiteral("built_in"));
     ASSERT_NE(keyboards, nullptr);
     ASSERT_EQ(keyboards->count(), 1);
     attachedKeyboards = listedKeyboards;
     attachedKeyboards.append({QStringLiteral("1133_49948"), QStringLiteral("Logitech USB Keyboard"), false, {}});
     // The keyboards and the microphones each have a refresh button.
-    for (QPushButton* button : page.findChildren<QPushButton*>()) {
+    for (QPushButton* button : page->findChildren<QPushButton*>()) {
         if (button->text() == QStringLiteral("刷新设备列表"))
             button->click();
     }
     EXPECT_GE(keyboards->findData(QStringLiteral("1133_49948")), 0);
-}
 
-TEST_F(ScreensTest, UpdateButtonOpensOnlyWebLinks)
-{
-    SettingsPage page(services());
+    // The update button opens only web links.
     for (const auto& [url, opens] : {std::pair{"file:///usr/bin/xterm", false}, std::pair{"https://velnor.example/v2", true}}) {
         openedUrls.clear();
         updates.checkForUpdates();
         ASSERT_TRUE(answer(QStringLiteral("/app/check"), QByteArray(R"({"code":0,"msg":"ok","data":{"is_need_update":true,)"
                                                                     R"("focus_update":false,"update_url":")") +
                                                              url + R"(","update_desc":"","update_version":"2.0.0"}})"));
-        ASSERT_NE(buttonWithText(&page, QStringLiteral("立即更新")), nullptr);
-        buttonWithText(&page, QStringLiteral("立即更新"))->click();
+        ASSERT_NE(buttonWithText(page.get(), QStringLiteral("立即更新")), nullptr);
+        buttonWithText(page.get(), QStringLiteral("立即更新"))->click();
         EXPECT_EQ(openedUrls.size(), opens ? 1 : 0) << url;
         EXPECT_EQ(dialogs.alerts.size(), 1) << url; // the refused link was explained once
     }
@@ -505,7 +499,7 @@ protected:
 
 TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
 {
-    // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChooses.
+    // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsAndOpensOnlyWebLinks.
     // The duration snaps to the slider's steps of five, from 5 to 50.
     for (const auto& [given, snapped] : {std::pair{-3, 5}, {7, 5}, {8, 10}, {600, 50}, {23, 25}})
         EXPECT_EQ(model.setMaxDuration(given), snapped) << given;
