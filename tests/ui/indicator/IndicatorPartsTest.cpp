@@ -238,14 +238,11 @@ TEST(WaveformLevels, BatchesBecomeTenSaneBars)
     EXPECT_DOUBLE_EQ(barHeightFraction(0.0), 0.1);
 }
 
-struct WaveformModelTest : ::testing::Test {
+TEST(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
+{
     ManualScheduler scheduler;
     int draws = 0;
-    std::function<double()> random = [this] { return ++draws * 0.01; };
-};
-
-TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
-{
+    const std::function<double()> random = [&draws] { return ++draws * 0.01; };
     AudioWaveformViewModel model(scheduler, random);
     model.startAnimating(scheduler.now());
     model.startAnimating(scheduler.now()); // a second start adds no second timer

@@ -315,9 +315,13 @@ protected:
     HistoryPage page{services().history, dialogs};
 };
 
-TEST_F(HistoryPageTest, ListsNewestFirstSearchesAndHandsTextsOn)
+// With history off the kept entries still show, under a notice, and can go.
+TEST_F(HistoryPageTest, ListsNewestFirstSearchesHandsTextsOnAndDeletesFromTheFile)
 {
+    settings.setString(key(SettingsKey::HistoryEnabled), QStringLiteral("false"));
     show();
+    EXPECT_NE(test::shownChild<QLabel>(&page, [](QLabel* label) { return label->text() == QStringLiteral("听写历史已关闭"); }),
+              nullptr);
     EXPECT_EQ(page.model().entries()[0].id, failed);
     EXPECT_EQ(page.model().entries()[1].id, delivered);
     // Text actions only where there is text; retry only on the failed one.
@@ -336,6 +340,17 @@ TEST_F(HistoryPageTest, ListsNewestFirstSearchesAndHandsTextsOn)
     page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->setText(QStringLiteral("100%"));
     ASSERT_TRUE(waitUntil([this] { return page.model().entries().isEmpty(); }));
     EXPECT_TRUE(buttons(QStringLiteral("删除")).isEmpty());
+
+    page.findChild<QLineEdit*>(QStringLiteral("historySearch"))->clear();
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 2; }));
+    buttons(QStringLiteral("删除")).first()->click();
+    EXPECT_EQ(page.model().entries().size(), 1);
+    EXPECT_EQ(storedIds(), QStringList{delivered});
+    buttons(QStringLiteral("清空")).first()->click();
+    EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("清空历史")});
+    dialogs.accept();
+    EXPECT_TRUE(page.model().entries().isEmpty());
+    EXPECT_TRUE(storedIds().isEmpty());
 }
 
 TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
@@ -366,24 +381,6 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
     EXPECT_EQ(page.model().notice(), QStringLiteral("重新识别成功: 终于识别出来了"));
     EXPECT_EQ(shown(failed)->deliveredText(), QStringLiteral("终于识别出来了"));
     EXPECT_TRUE(buttons(QStringLiteral("重试")).isEmpty());
-}
-
-// With history off the kept entries still show, under a notice, and can go.
-TEST_F(HistoryPageTest, DeleteAndClearAllReachTheFile)
-{
-    settings.setString(key(SettingsKey::HistoryEnabled), QStringLiteral("false"));
-    show();
-    EXPECT_NE(test::shownChild<QLabel>(&page, [](QLabel* label) { return label->text() == QStringLiteral("听写历史已关闭"); }),
-              nullptr);
-    buttons(QStringLiteral("删除")).first()->click();
-    EXPECT_EQ(page.model().entries().size(), 1);
-    EXPECT_EQ(storedIds(), QStringList{delivered});
-
-    buttons(QStringLiteral("清空")).first()->click();
-    EXPECT_EQ(dialogs.confirmTitles, QStringList{QStringLiteral("清空历史")});
-    dialogs.accept();
-    EXPECT_TRUE(page.model().entries().isEmpty());
-    EXPECT_TRUE(storedIds().isEmpty());
 }
 
 TEST(HistoryLabels, TimesReadRelativeToToday)
