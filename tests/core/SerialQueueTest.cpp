@@ -9,18 +9,6 @@
 
 using namespace velnor;
 
-// The posting order is what the logs stand on: AppLog's tests prove it.
-TEST(SerialQueue, RunsWorkOnOneOtherThread)
-{
-    std::set<std::thread::id> threads;
-    SerialQueue queue(QStringLiteral("com.velnor.test"));
-    for (int i = 0; i < 20; ++i)
-        queue.async([&] { threads.insert(std::this_thread::get_id()); });
-    queue.waitUntilIdle();
-    EXPECT_EQ(threads.size(), 1U);
-    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
-}
-
 // Work posted before the end still runs (HistoryStoreTest's crash test stands on it);
 // work not yet due must not hold the shutdown up.
 TEST(SerialQueue, ShutdownDropsDelayedWorkNotYetDue)
@@ -33,9 +21,17 @@ TEST(SerialQueue, ShutdownDropsDelayedWorkNotYetDue)
     EXPECT_FALSE(delayedRan.load());
 }
 
-TEST(SerialQueue, DelayedWorkRunsAfterItsDelayUnlessCancelled)
+// The posting order is what the logs stand on: AppLog's tests prove it.
+TEST(SerialQueue, RunsWorkOnOneOtherThreadAndDelayedWorkAfterItsDelayUnlessCancelled)
 {
     SerialQueue queue(QStringLiteral("com.velnor.test"));
+    std::set<std::thread::id> threads;
+    for (int i = 0; i < 20; ++i)
+        queue.async([&] { threads.insert(std::this_thread::get_id()); });
+    queue.waitUntilIdle();
+    EXPECT_EQ(threads.size(), 1U);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
+
     std::atomic<bool> cancelled{false};
     const auto start = std::chrono::steady_clock::now();
     std::promise<long long> keptAfterMs;
