@@ -451,18 +451,13 @@ TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
     EXPECT_EQ(surface.frame(), QRect(1335, 840, 100, 30));
 }
 
-TEST_F(ControllerTest, AWrongSizedIdleBarIsCorrected)
+TEST_F(ControllerTest, AWrongSizedIdleBarIsCorrectedAndActivatedEditorsRaiseItWithoutFocus)
 {
     make();
     surface.m_frame = QRect(690, 850, 60, 20);
     controller->forceCorrectSmallWindowSize();
     EXPECT_EQ(surface.frame(), QRect(700, 864, 40, 6));
     EXPECT_TRUE(log.contains(QStringLiteral("检测到small窗口尺寸异常，强制修正: 当前(60×20) -> 正确(40×6)")));
-}
-
-TEST_F(ControllerTest, ActivatedEditorsRaiseItWithoutFocus)
-{
-    make();
     controller->handleApplicationActivation(FrontAppInfo{QStringLiteral("google-chrome"), QStringLiteral("Google Chrome"), 1});
     EXPECT_EQ(surface.forcedRaises, 1);
     EXPECT_TRUE(log.contains(QStringLiteral("应用激活: Google Chrome")));
