@@ -396,7 +396,7 @@ protected:
     MainWindowModel model{settings, session, login};
 };
 
-TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
+TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateverTheUserFetchDoesAndReopensOnAnAnsweredAccountFailure)
 {
     model.firstAppear();
     EXPECT_TRUE(model.showPermissionOnboarding());
@@ -409,10 +409,7 @@ TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginOverTheDashboard)
     model.onboardingFinished();
     model.firstAppear();
     EXPECT_FALSE(model.showPermissionOnboarding());
-}
 
-TEST_F(MainWindowModelTest, LoginClosesTheSheetWhateverTheUserFetchDoesAndAnAnsweredAccountFailureOpensAFreshOne)
-{
     for (const bool fetchSucceeds : {false, true}) {
         settings.remove(key(SettingsKey::UserJwt));
         model.requestLogin();
