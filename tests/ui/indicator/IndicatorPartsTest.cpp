@@ -139,28 +139,11 @@ TEST(IndicatorGeometry, FramesSitFivePointsInsideTheAreaAndOverlaysClingToTheSam
     for (const Case& c : cases) {
         SCOPED_TRACE(positionSettingValue(c.position).toStdString());
         EXPECT_EQ(originFor(c.position, c.size, c.available), c.origin);
+        EXPECT_EQ(positionOfFrame(QRectF(c.origin, c.size), c.available), c.position);
         const OverlayPlacement placement =
             overlayPlacementFor(QRect(c.origin.toPoint(), c.size.toSize()), c.available.toRect());
         EXPECT_EQ(placement.anchors, c.anchors);
         EXPECT_EQ(placement.margins, c.margins);
-    }
-}
-
-TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
-{
-    for (const QRectF& available : {kLaptop, kSecondScreen, kBesideLeftPanel}) {
-        for (int index = 0; index < 6; ++index) {
-            const IndicatorPosition position = *positionFromIndex(index);
-            const QRectF small(originFor(position, kSmall, available), kSmall);
-            const QRectF grown = anchoredFrame(small, kLarge, positionOfFrame(small, available));
-            SCOPED_TRACE(positionSettingValue(position).toStdString());
-            EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
-            // Grown in place it lands exactly where a large pill belongs, on screen.
-            EXPECT_EQ(grown.topLeft(), originFor(position, kLarge, available));
-            EXPECT_TRUE(available.contains(grown));
-            const QRectF shrunk = anchoredFrame(grown, kSmall, positionOfFrame(grown, available));
-            EXPECT_EQ(shrunk, small);
-        }
     }
     // Nothing to measure against, or a value this version does not write: bottom centre.
     EXPECT_EQ(positionOfFrame(QRectF(), kLaptop), IndicatorPosition::BottomCenter);
@@ -415,6 +398,7 @@ TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
     EXPECT_EQ(lowest, 0.0);
     // A fresh pill starts silent and random again.
     controller->resetToInitialState();
+    settle();
     controller->startRecording();
     EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
 }
@@ -437,13 +421,19 @@ TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
     controller->setPosition(QStringLiteral("bottom_left"));
     EXPECT_EQ(surface.frame(), QRect(5, 864, 40, 6));
 
-    // A top pill grows downwards from its top edge; moving while it grows keeps it whole.
-    controller->setPosition(QStringLiteral("top_left"));
+    // A pill grows from the corner it sits in; moving while it grows keeps it whole.
     controller->startRecording();
     scheduler.advanceBy(seconds(0.1));
+    EXPECT_EQ(surface.frame().bottomLeft(), QPoint(5, 869));
     controller->setPosition(QStringLiteral("top_right"));
     settle();
     EXPECT_EQ(surface.frame(), QRect(1335, 5, 100, 30));
+    controller->resetToInitialState();
+    settle();
+    controller->startRecording();
+    scheduler.advanceBy(seconds(0.1));
+    EXPECT_EQ(surface.frame().topRight(), QPoint(1434, 5));
+    settle();
 
     // After a desktop switch it returns to the stored place.
     storePosition("bottom_right");
