@@ -59,7 +59,7 @@ TEST_F(LanguageLists, VoiceTypesKeepFileOrderSkipIncompleteEntriesAndMalformedFi
     EXPECT_TRUE(log.contains(QStringLiteral("未能找到qasr.json配置文件")));
 }
 
-TEST_F(LanguageLists, OutputLanguagesRequireEveryStringKeyAndUnreadableFilesLeaveTheListEmpty)
+TEST_F(LanguageLists, OutputLanguagesRequireEveryStringKeyUnreadableFilesLeaveTheListEmptyAndTheShippedListsLoad)
 {
     const auto languages = loadOutputLanguages("<key>languages</key><array>" + plistEntry("<key>separator_after</key><true/>")
                                                + plistEntry("") + plistEntry("", false)
@@ -74,10 +74,8 @@ TEST_F(LanguageLists, OutputLanguagesRequireEveryStringKeyAndUnreadableFilesLeav
     EXPECT_TRUE(loadOutputLanguages("<key>languages</key><string>nope</string>").isEmpty());
     EXPECT_TRUE(loadOutputLanguages("<key>languages</key><array><dict><key>code</key>").isEmpty());
     EXPECT_EQ(log.messages().count(QStringLiteral("无法加载语言配置文件")), 2);
-}
 
-TEST_F(LanguageLists, ShippedFilesLoad)
-{
+    // The shipped lists load.
     LanguageManager voiceTypes(log.logger(), QStringLiteral(VELNOR_SOURCE_DIR "/resources/qasr.json"));
     voiceTypes.loadLanguages();
     EXPECT_FALSE(voiceTypes.languages().isEmpty());

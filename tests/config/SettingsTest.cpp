@@ -91,7 +91,7 @@ TEST(SettingsReaders, FallbacksForAbsentAndUnexpectedValues)
     EXPECT_EQ(settings::outputLanguage(store), QStringLiteral("ja"));
 }
 
-TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeAndFailedWritesAreReported)
+TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeFailedWritesAreReportedAndBooleansReadAsInTheMemoryStore)
 {
     TempDir dir;
     const QString path = dir.filePath(QStringLiteral("velnor/velnor.conf"));
@@ -116,10 +116,7 @@ TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeAndFailedWrite
     QSettingsStore blocked(dir.filePath(QStringLiteral("blocker/velnor.conf")));
     blocked.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
     EXPECT_FALSE(blocked.lastWriteSucceeded());
-}
 
-TEST(SettingsStores, BothStoresReadBooleansByTheSameRule)
-{
     // Tests run on the memory store; what they see must be what the INI
     // store does in production.
     struct Case {
@@ -131,15 +128,14 @@ TEST(SettingsStores, BothStoresReadBooleansByTheSameRule)
         {QStringLiteral("TRUE"), true},  {QStringLiteral("1"), true},   {QStringLiteral("false"), false},
         {QStringLiteral("yes"), false},  {QStringLiteral("2"), false},  {QString(), false},
     };
-    TempDir dir;
     MemorySettingsStore memory;
     QSettingsStore ini(dir.filePath(QStringLiteral("velnor.conf")));
     for (const Case& c : cases) {
         memory.setValue(SettingsKey::OnboardingCompleted, c.stored);
         ini.setValue(SettingsKey::OnboardingCompleted, c.stored);
-        const QSettingsStore reopened(ini.filePath());
+        const QSettingsStore iniAgain(ini.filePath());
         EXPECT_EQ(memory.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
-        EXPECT_EQ(reopened.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
+        EXPECT_EQ(iniAgain.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
     }
 }
 
@@ -161,22 +157,7 @@ struct LaunchAtLogin : ::testing::Test {
 
 } // namespace
 
-TEST_F(LaunchAtLogin, SuccessRefreshesTheSwitchFromTheActualStateAndNothingRunsOnceTheSettingIsGone)
-{
-    flip(true, false);
-    EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("true"));
-    EXPECT_EQ(console.lines(), QStringList{QStringLiteral("Successfully enabled launch at login")});
-    scheduler.advanceBy(seconds(0.5));
-    EXPECT_EQ(switchStates, QList<bool>{true});
-
-    item.failure = QStringLiteral("permission denied");
-    flip(false, true);
-    setting.reset();
-    scheduler.advanceBy(seconds(1));
-    EXPECT_EQ(switchStates, QList<bool>{true});
-}
-
-TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValue)
+TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValueSuccessRefreshesItAndNothingRunsOnceTheSettingIsGone)
 {
     struct Case {
         bool on;
@@ -196,4 +177,19 @@ TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValue)
         scheduler.runDue();
         EXPECT_EQ(switchStates, QList<bool>{!c.on}) << "the switch goes back to where it was";
     }
+
+    // Success refreshes the switch from the actual state; nothing runs once the setting is gone.
+    item.failure.reset();
+    switchStates.clear();
+    flip(true, false);
+    EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), QStringLiteral("true"));
+    EXPECT_EQ(console.lines().last(), QStringLiteral("Successfully enabled launch at login"));
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(switchStates, QList<bool>{true});
+
+    item.failure = QStringLiteral("permission denied");
+    flip(false, true);
+    setting.reset();
+    scheduler.advanceBy(seconds(1));
+    EXPECT_EQ(switchStates, QList<bool>{true});
 }

@@ -1,7 +1,5 @@
 #include "core/SerialQueue.h"
 
-#include <QList>
-
 #include <atomic>
 #include <future>
 #include <set>
@@ -11,47 +9,29 @@
 
 using namespace velnor;
 
-TEST(SerialQueue, RunsWorkInPostingOrderOnOneOtherThreadThatKnowsItIsCurrent)
+// Work posted before the end still runs (HistoryStoreTest's crash test stands on it);
+// work not yet due must not hold the shutdown up.
+TEST(SerialQueue, ShutdownDropsDelayedWorkNotYetDue)
 {
-    QList<int> order;
-    std::set<std::thread::id> threads;
-    std::atomic<bool> alwaysCurrent{true};
-    SerialQueue queue(QStringLiteral("com.velnor.test"));
-    for (int i = 0; i < 200; ++i) {
-        queue.async([&, i] {
-            order << i;
-            threads.insert(std::this_thread::get_id());
-            alwaysCurrent = alwaysCurrent && queue.isCurrentThread();
-        });
-    }
-    queue.waitUntilIdle();
-    ASSERT_EQ(order.size(), 200);
-    for (int i = 0; i < order.size(); ++i)
-        ASSERT_EQ(order.at(i), i);
-    EXPECT_EQ(threads.size(), 1U);
-    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
-    EXPECT_TRUE(alwaysCurrent.load());
-    EXPECT_FALSE(queue.isCurrentThread());
-}
-
-TEST(SerialQueue, ShutdownRunsPostedWorkAndDropsDelayedWorkNotYetDue)
-{
-    std::atomic<int> immediate{0};
     std::atomic<bool> delayedRan{false};
     {
         SerialQueue queue(QStringLiteral("com.velnor.test"));
-        queue.async([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
-        for (int i = 0; i < 50; ++i)
-            queue.async([&] { ++immediate; });
         queue.asyncAfter(std::chrono::hours(1), [&] { delayedRan = true; });
     }
-    EXPECT_EQ(immediate.load(), 50);
     EXPECT_FALSE(delayedRan.load());
 }
 
-TEST(SerialQueue, DelayedWorkRunsAfterItsDelayUnlessCancelled)
+// The posting order is what the logs stand on: AppLog's tests prove it.
+TEST(SerialQueue, RunsWorkOnOneOtherThreadAndDelayedWorkAfterItsDelayUnlessCancelled)
 {
     SerialQueue queue(QStringLiteral("com.velnor.test"));
+    std::set<std::thread::id> threads;
+    for (int i = 0; i < 20; ++i)
+        queue.async([&] { threads.insert(std::this_thread::get_id()); });
+    queue.waitUntilIdle();
+    EXPECT_EQ(threads.size(), 1U);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
+
     std::atomic<bool> cancelled{false};
     const auto start = std::chrono::steady_clock::now();
     std::promise<long long> keptAfterMs;

@@ -75,7 +75,7 @@ protected:
     bool enabled = true;
 };
 
-TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
+TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirstAndRemovingEntriesDeletesTheirRecordingsUnlessAnotherEntryNeedsIt)
 {
     auto store = openedStore();
     const QString delivered = store->recordStarted("traditional", "Editor", "org.example.Editor");
@@ -109,8 +109,28 @@ TEST_F(HistoryStoreTest, EachDictationEndsDeliveredFailedOrCancelledNewestFirst)
     store->remove(failed);
     EXPECT_EQ(all(*store).size(), 2);
     EXPECT_FALSE(store->isRecordingPinned("/tmp/2.m4a"));
+
+    // Removing entries deletes their recordings unless another entry needs it.
+    const QString shared = dir.writeFile("1765000000.5.m4a", "m4a");
+    const QString own = dir.writeFile("1765000001.5.m4a", "m4a");
+    const QString other = dir.writeFile("1765000002.5.m4a", "m4a");
+    QStringList ids;
+    for (const QString& recording : {shared, shared, own, other})
+        ids << record(*store, "Editor", recording, HistoryOutcome::Failed);
+
+    store->remove(ids[0]);
+    store->remove(ids[2]);
+    all(*store); // the store answers in order: both removals have run
+    EXPECT_TRUE(QFile::exists(shared)) << "the other entry still needs it";
+    EXPECT_TRUE(store->isRecordingPinned(shared));
+    EXPECT_FALSE(QFile::exists(own));
+    EXPECT_FALSE(store->isRecordingPinned(own));
+
     store->clear();
     EXPECT_TRUE(all(*store).isEmpty());
+    EXPECT_FALSE(QFile::exists(shared));
+    EXPECT_FALSE(QFile::exists(other));
+    EXPECT_TRUE(QFile::exists(dir.filePath("history/history.db"))) << "only recordings are deleted";
 }
 
 TEST_F(HistoryStoreTest, DictationLeftUnfinishedByACrashIsListedAsFailedAndKeepsItsRecording)
@@ -202,31 +222,6 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
     EXPECT_TRUE(recognition.recognitions.isEmpty());
     EXPECT_EQ(prune(*store, 30), 1);
     EXPECT_FALSE(QFile::exists(failed->recordingPath));
-}
-
-TEST_F(HistoryStoreTest, RemovingEntriesDeletesTheirRecordingsUnlessAnotherEntryNeedsIt)
-{
-    auto store = openedStore();
-    const QString shared = dir.writeFile("1765000000.5.m4a", "m4a");
-    const QString own = dir.writeFile("1765000001.5.m4a", "m4a");
-    const QString other = dir.writeFile("1765000002.5.m4a", "m4a");
-    QStringList ids;
-    for (const QString& recording : {shared, shared, own, other})
-        ids << record(*store, "Editor", recording, HistoryOutcome::Failed);
-
-    store->remove(ids[0]);
-    store->remove(ids[2]);
-    all(*store); // the store answers in order: both removals have run
-    EXPECT_TRUE(QFile::exists(shared)) << "the other entry still needs it";
-    EXPECT_TRUE(store->isRecordingPinned(shared));
-    EXPECT_FALSE(QFile::exists(own));
-    EXPECT_FALSE(store->isRecordingPinned(own));
-
-    store->clear();
-    EXPECT_TRUE(all(*store).isEmpty());
-    EXPECT_FALSE(QFile::exists(shared));
-    EXPECT_FALSE(QFile::exists(other));
-    EXPECT_TRUE(QFile::exists(dir.filePath("history/history.db"))) << "only recordings are deleted";
 }
 
 TEST_F(HistoryStoreTest, FileIsTheUsersAloneAndHistoryOffWritesNothing)

@@ -31,7 +31,7 @@ struct RecognitionLog : ::testing::Test {
 
 } // namespace
 
-TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetup)
+TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetupAndOldFilesAreCleanedUp)
 {
     EXPECT_FALSE(QFile::exists(dailyFile()));
     logger.info(QStringLiteral("开始连接腾讯云ASR服务"));
@@ -42,10 +42,26 @@ TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileTh
     ASSERT_EQ(console.lines(), QStringList{expected});
     EXPECT_EQ(documents.readFile(dailyFile()), expected.toUtf8() + '\n');
 
+    // Cleanup removes only files older than the cutoff.
+    const QString old = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-11-20.log"), "old\n");
+    const QString recent = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-12-01.log"), "recent\n");
+    for (const auto& [path, ageDays] : {std::pair{old, 8}, {recent, 6}, {dailyFile(), 0}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(clock.now().addDays(-ageDays), QFileDevice::FileModificationTime));
+    }
+
+    logger.cleanupOldLogs(7);
+    logger.flush();
+    logger.flush(); // the deletion's own log line is queued behind the cleanup
+    EXPECT_EQ(QDir(documents.filePath(QStringLiteral("TencentASRLogs"))).entryList(QDir::Files),
+              (QStringList{QStringLiteral("tencent_asr_2026-12-01.log"), QStringLiteral("tencent_asr_2026-12-06.log")}));
+    EXPECT_TRUE(console.lines().last().endsWith(QStringLiteral(" - 删除旧日志文件: tencent_asr_2026-11-20.log")));
+
     clock.advance(24LL * 3600 * 1000);
     logger.info(QStringLiteral("two"));
     logger.flush();
-    EXPECT_EQ(documents.readFile(dailyFile()).count('\n'), 2);
+    EXPECT_TRUE(documents.readFile(dailyFile()).endsWith("two\n"));
     logger.setupLogFile();
     logger.info(QStringLiteral("three"));
     logger.flush();
@@ -103,24 +119,4 @@ TEST_F(RecognitionLog, WithoutAUsableFileOnlyTheConsoleGetsLinesAndAFailedWriteI
     logger.flush();
     ASSERT_EQ(console.lines().size(), 2);
     EXPECT_TRUE(console.lines().last().startsWith(QStringLiteral("写入日志文件失败: ")));
-}
-
-TEST_F(RecognitionLog, CleanupRemovesOnlyFilesOlderThanTheCutoff)
-{
-    logger.info(QStringLiteral("today"));
-    logger.flush();
-    const QString old = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-11-20.log"), "old\n");
-    const QString recent = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-12-01.log"), "recent\n");
-    for (const auto& [path, ageDays] : {std::pair{old, 8}, {recent, 6}, {dailyFile(), 0}}) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(clock.now().addDays(-ageDays), QFileDevice::FileModificationTime));
-    }
-
-    logger.cleanupOldLogs(7);
-    logger.flush();
-    logger.flush(); // the deletion's own log line is queued behind the cleanup
-    EXPECT_EQ(QDir(documents.filePath(QStringLiteral("TencentASRLogs"))).entryList(QDir::Files),
-              (QStringList{QStringLiteral("tencent_asr_2026-12-01.log"), QStringLiteral("tencent_asr_2026-12-06.log")}));
-    EXPECT_TRUE(console.lines().last().endsWith(QStringLiteral(" - 删除旧日志文件: tencent_asr_2026-11-20.log")));
 }

@@ -20,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -64,20 +63,6 @@ int colouredRows(const QImage& image, int x)
         rows += pixel.hsvSaturation() > 128 && pixel.value() > 80 ? 1 : 0;
     }
     return rows;
-}
-
-TEST(IndicatorPainter, TheIdleBarIsTranslucentBlackWithClearCornersOrOpaqueGreyWithoutACompositor)
-{
-    IndicatorScene scene = sceneFor(WindowSize::Small);
-    const QImage image = render(scene);
-    EXPECT_LE(image.pixelColor(0, 0).alpha(), 3); // antialiasing may touch it
-    EXPECT_LE(image.pixelColor(39, 5).alpha(), 3);
-    EXPECT_NEAR(image.pixelColor(20, 3).alpha(), 77, 2); // 0.3 of opaque
-    EXPECT_EQ(image.pixelColor(20, 3).value(), 0);
-    scene.opaqueBackdrop = true;
-    const QColor opaque = render(scene).pixelColor(20, 3);
-    EXPECT_EQ(opaque.alpha(), 255);
-    EXPECT_NEAR(opaque.red(), 90, 2); // black at 0.3 over mid-grey
 }
 
 TEST(IndicatorPainter, BarsFollowTheLevelsAndTheIconSitsRightAtSixtyPercent)
@@ -154,31 +139,16 @@ TEST(IndicatorGeometry, FramesSitFivePointsInsideTheAreaAndOverlaysClingToTheSam
     for (const Case& c : cases) {
         SCOPED_TRACE(positionSettingValue(c.position).toStdString());
         EXPECT_EQ(originFor(c.position, c.size, c.available), c.origin);
+        EXPECT_EQ(positionOfFrame(QRectF(c.origin, c.size), c.available), c.position);
         const OverlayPlacement placement =
             overlayPlacementFor(QRect(c.origin.toPoint(), c.size.toSize()), c.available.toRect());
         EXPECT_EQ(placement.anchors, c.anchors);
         EXPECT_EQ(placement.margins, c.margins);
     }
-}
-
-TEST(IndicatorGeometry, ResizesKeepTheEdgesOfTheirPosition)
-{
-    for (const QRectF& available : {kLaptop, kSecondScreen, kBesideLeftPanel}) {
-        for (int index = 0; index < 6; ++index) {
-            const IndicatorPosition position = *positionFromIndex(index);
-            const QRectF small(originFor(position, kSmall, available), kSmall);
-            const QRectF grown = anchoredFrame(small, kLarge, positionOfFrame(small, available));
-            SCOPED_TRACE(positionSettingValue(position).toStdString());
-            EXPECT_EQ(positionFromSetting(positionSettingValue(position)), position);
-            // Grown in place it lands exactly where a large pill belongs, on screen.
-            EXPECT_EQ(grown.topLeft(), originFor(position, kLarge, available));
-            EXPECT_TRUE(available.contains(grown));
-            const QRectF shrunk = anchoredFrame(grown, kSmall, positionOfFrame(grown, available));
-            EXPECT_EQ(shrunk, small);
-        }
-    }
-    // Nothing to measure against: bottom centre.
+    // Nothing to measure against, or a value this version does not write: bottom centre.
     EXPECT_EQ(positionOfFrame(QRectF(), kLaptop), IndicatorPosition::BottomCenter);
+    EXPECT_EQ(positionFromSetting(QStringLiteral("TOP_LEFT")), IndicatorPosition::BottomCenter);
+    EXPECT_EQ(positionFromSetting(std::nullopt), IndicatorPosition::BottomCenter);
     EXPECT_EQ(positionOfFrame(QRectF(0, 0, 40, 6), QRectF()), IndicatorPosition::BottomCenter);
 }
 
@@ -251,24 +221,11 @@ TEST(WaveformLevels, BatchesBecomeTenSaneBars)
     EXPECT_DOUBLE_EQ(barHeightFraction(0.0), 0.1);
 }
 
-TEST(WaveformLevels, HueStaysInsideZeroToOne)
+TEST(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
 {
-    const std::pair<double, double> cases[] = {
-        {0.3, 0.3}, {1.05, 0.05}, {1.0, 0.0}, {-0.2, 0.8}, {std::nan(""), 0.0}, {7.25, 0.25}};
-    for (const auto& [hue, wrapped] : cases)
-        EXPECT_NEAR(wrapHue(hue), wrapped, 1e-9) << hue;
-    // The bottom colour of a hue near the end of the cycle is red again.
-    EXPECT_NEAR(barBottomColor(0.95).hueF(), 0.05, 0.01);
-}
-
-struct WaveformModelTest : ::testing::Test {
     ManualScheduler scheduler;
     int draws = 0;
-    std::function<double()> random = [this] { return ++draws * 0.01; };
-};
-
-TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
-{
+    const std::function<double()> random = [&draws] { return ++draws * 0.01; };
     AudioWaveformViewModel model(scheduler, random);
     model.startAnimating(scheduler.now());
     model.startAnimating(scheduler.now()); // a second start adds no second timer
@@ -292,35 +249,6 @@ TEST_F(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnc
     }
     scheduler.advanceBy(seconds(2));
     EXPECT_EQ(draws, 30);
-}
-
-TEST_F(WaveformModelTest, FacesFlipOnlyOnAChange)
-{
-    CustomContentView content(scheduler, random, scheduler.now());
-    const auto sceneAt = [&](Duration when) {
-        IndicatorScene scene;
-        content.fillScene(scene, when);
-        return scene;
-    };
-    content.setState(ViewState::Recording, scheduler.now());
-    IndicatorScene scene = sceneAt(scheduler.now());
-    EXPECT_EQ(scene.front.offset, 0.0);
-    EXPECT_FALSE(scene.back.visible);
-
-    content.setState(ViewState::Recognizing, seconds(1));
-    scene = sceneAt(seconds(1.25));
-    EXPECT_FALSE(content.showingFront());
-    EXPECT_EQ(content.currentState(), ViewState::Recognizing);
-    // Half-way through the push the new face rises from below, the old one leaves upwards.
-    EXPECT_NEAR(scene.back.offset, 0.5, 1e-6);
-    EXPECT_NEAR(scene.front.offset, -0.5, 1e-6);
-    scene = sceneAt(seconds(1.5));
-    EXPECT_FALSE(scene.front.visible);
-    EXPECT_EQ(scene.back.offset, 0.0);
-
-    content.setState(std::nullopt, seconds(2));
-    EXPECT_TRUE(content.showingFront());
-    EXPECT_EQ(content.currentState(), ViewState::Recognizing); // none flips without a new state
 }
 
 // Records what the controller asks of its window.
@@ -372,22 +300,6 @@ struct ControllerTest : ::testing::Test {
     }
     void settle() { scheduler.advanceBy(seconds(1)); }
 };
-
-TEST_F(ControllerTest, StartsSmallAtTheStoredPosition)
-{
-    const std::pair<const char*, QPoint> cases[] = {
-        {"top_right", {1395, 5}}, {"bottom_left", {5, 864}}, {"nowhere", {700, 864}}, {"TOP_LEFT", {700, 864}},
-        {nullptr, {700, 864}}};
-    for (const auto& [stored, origin] : cases) {
-        settings.remove(QLatin1String(SettingsKey::FloatingWindowPosition));
-        if (stored)
-            storePosition(stored);
-        make();
-        EXPECT_EQ(surface.frame(), QRect(origin, kSmall)) << (stored ? stored : "(none)");
-        EXPECT_EQ(controller->currentSize(), WindowSize::Small);
-        EXPECT_GE(surface.raises, 1);
-    }
-}
 
 TEST_F(ControllerTest, GrowsAnchoredAndShrinksBackAfterTheText)
 {
@@ -486,13 +398,17 @@ TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
     EXPECT_EQ(lowest, 0.0);
     // A fresh pill starts silent and random again.
     controller->resetToInitialState();
+    settle();
     controller->startRecording();
     EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
 }
 
 TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
 {
+    storePosition("bottom_left");
     make();
+    EXPECT_EQ(surface.frame(), QRect(5, 864, 40, 6)); // starts small where it was left
+    EXPECT_GE(surface.raises, 1);
     controller->setPosition(2);
     EXPECT_EQ(surface.frame(), QRect(1395, 5, 40, 6));
     EXPECT_EQ(storedPosition(), QStringLiteral("top_right"));
@@ -505,13 +421,19 @@ TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
     controller->setPosition(QStringLiteral("bottom_left"));
     EXPECT_EQ(surface.frame(), QRect(5, 864, 40, 6));
 
-    // A top pill grows downwards from its top edge; moving while it grows keeps it whole.
-    controller->setPosition(QStringLiteral("top_left"));
+    // A pill grows from the corner it sits in; moving while it grows keeps it whole.
     controller->startRecording();
     scheduler.advanceBy(seconds(0.1));
+    EXPECT_EQ(surface.frame().bottomLeft(), QPoint(5, 869));
     controller->setPosition(QStringLiteral("top_right"));
     settle();
     EXPECT_EQ(surface.frame(), QRect(1335, 5, 100, 30));
+    controller->resetToInitialState();
+    settle();
+    controller->startRecording();
+    scheduler.advanceBy(seconds(0.1));
+    EXPECT_EQ(surface.frame().topRight(), QPoint(1434, 5));
+    settle();
 
     // After a desktop switch it returns to the stored place.
     storePosition("bottom_right");
@@ -519,18 +441,13 @@ TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
     EXPECT_EQ(surface.frame(), QRect(1335, 840, 100, 30));
 }
 
-TEST_F(ControllerTest, AWrongSizedIdleBarIsCorrected)
+TEST_F(ControllerTest, AWrongSizedIdleBarIsCorrectedAndActivatedEditorsRaiseItWithoutFocus)
 {
     make();
     surface.m_frame = QRect(690, 850, 60, 20);
     controller->forceCorrectSmallWindowSize();
     EXPECT_EQ(surface.frame(), QRect(700, 864, 40, 6));
     EXPECT_TRUE(log.contains(QStringLiteral("检测到small窗口尺寸异常，强制修正: 当前(60×20) -> 正确(40×6)")));
-}
-
-TEST_F(ControllerTest, ActivatedEditorsRaiseItWithoutFocus)
-{
-    make();
     controller->handleApplicationActivation(FrontAppInfo{QStringLiteral("google-chrome"), QStringLiteral("Google Chrome"), 1});
     EXPECT_EQ(surface.forcedRaises, 1);
     EXPECT_TRUE(log.contains(QStringLiteral("应用激活: Google Chrome")));
