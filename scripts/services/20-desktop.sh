@@ -1,7 +1,7 @@
 # Sourced by scripts/with-services.sh: a private X11 desktop for the desktop
 # and end-to-end tests.
 #
-#   Xvfb            virtual screen (1920x1080x24) on a free display number
+#   Xvfb            virtual screen (1920x1080x24) on a display number it picks
 #   openbox         window manager (EWMH: _NET_ACTIVE_WINDOW, desktops)
 #   D-Bus session   private session bus
 #   AT-SPI          the accessibility bus, enabled before any application starts
@@ -22,21 +22,21 @@ desktop_start() {
   chmod 700 "$base/runtime"
   : >"$base/pids"
 
-  local display
-  for display in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-  done
-  Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp +extension XInputExtension \
-    +extension XTEST >"$base/xvfb.log" 2>&1 &
+  : >"$base/display"
+  # Xvfb picks a free display itself and writes its number to fd 3 once it
+  # accepts clients: choosing one here first would race another run starting
+  # at the same moment, and both would end up on one X server.
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp +extension XInputExtension \
+    +extension XTEST 3>"$base/display" >"$base/xvfb.log" 2>&1 &
   echo $! >>"$base/pids"
-  export DISPLAY=":$display"
-  local i
+  local i display=""
   for (( i = 0; i < 100; i++ )); do
-    [ -e "/tmp/.X11-unix/X$display" ] && xdpyinfo >/dev/null 2>&1 && break
+    [ "$(wc -l <"$base/display")" -ge 1 ] && display=$(head -n1 "$base/display") && break
     sleep 0.1
   done
-  if ! xdpyinfo >/dev/null 2>&1; then
-    echo "desktop: Xvfb did not start on $DISPLAY; see $base/xvfb.log" >&2
+  export DISPLAY=":$display"
+  if [ -z "$display" ] || ! xdpyinfo >/dev/null 2>&1; then
+    echo "desktop: Xvfb did not start; see $base/xvfb.log" >&2
     return 1
   fi
 
