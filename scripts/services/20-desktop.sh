@@ -1,7 +1,7 @@
 # Sourced by scripts/with-services.sh: a private X11 desktop for the desktop
 # and end-to-end tests.
 #
-#   Xvfb            virtual screen (1920x1080x24) on a display number it picks
+#   Xvfb            virtual screen (1920x1080x24) on a free display number
 #   openbox         window manager (EWMH: _NET_ACTIVE_WINDOW, desktops)
 #   D-Bus session   private session bus
 #   AT-SPI          the accessibility bus, enabled before any application starts
@@ -22,23 +22,36 @@ desktop_start() {
   chmod 700 "$base/runtime"
   : >"$base/pids"
 
-  : >"$base/display"
-  # Xvfb picks a free display itself and writes its number to fd 3 once it
-  # accepts clients: choosing one here first would race another run starting
-  # at the same moment, and both would end up on one X server.
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp +extension XInputExtension \
-    +extension XTEST 3>"$base/display" >"$base/xvfb.log" 2>&1 &
-  echo $! >>"$base/pids"
-  local i display=""
-  for (( i = 0; i < 100; i++ )); do
-    [ "$(wc -l <"$base/display")" -ge 1 ] && display=$(head -n1 "$base/display") && break
-    sleep 0.1
+  # Xvfb takes its display's lock file itself, atomically, and writes its pid
+  # in it. A display is ours once its lock names our Xvfb and it answers; when
+  # another run took the same number at the same moment, ours exits and the
+  # next number is tried. (Checking for a free number first and then starting
+  # would let two runs end up on one X server. -displayfd takes no lock file,
+  # and XWayland in the Sway tests then picks the same display.)
+  local candidate pid i display=""
+  for candidate in $(seq 90 140); do
+    [ -e "/tmp/.X$candidate-lock" ] && continue
+    Xvfb ":$candidate" -screen 0 1920x1080x24 -nolisten tcp +extension XInputExtension \
+      +extension XTEST >"$base/xvfb.log" 2>&1 &
+    pid=$!
+    for (( i = 0; i < 100; i++ )); do
+      kill -0 "$pid" 2>/dev/null || break
+      if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$candidate-lock")" = "$pid" ] &&
+         DISPLAY=":$candidate" xdpyinfo >/dev/null 2>&1; then
+        display=$candidate
+        break
+      fi
+      sleep 0.1
+    done
+    [ -n "$display" ] && break
+    kill "$pid" 2>/dev/null
   done
-  export DISPLAY=":$display"
-  if [ -z "$display" ] || ! xdpyinfo >/dev/null 2>&1; then
+  if [ -z "$display" ]; then
     echo "desktop: Xvfb did not start; see $base/xvfb.log" >&2
     return 1
   fi
+  echo "$pid" >>"$base/pids"
+  export DISPLAY=":$display"
 
   local address
   address=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>>"$base/pids") || {
