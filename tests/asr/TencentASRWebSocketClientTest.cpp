@@ -60,7 +60,7 @@ protected:
     }
 
     test::FakeSocket& socket() { return harness.socket(); }
-    qsizetype connections() const { return harness.sockets.sockets.size(); }
+    qsizetype connections() const { return harness.sockets.size(); }
 
     test::AsrHarness harness;
     std::optional<RecordingClientDelegate> delegate; // a fresh one for each client
@@ -191,7 +191,7 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
 {
     for (const auto& [opens, stateText] : {std::pair{false, "连接中"}, std::pair{true, "已连接"}}) {
         SCOPED_TRACE(stateText);
-        harness.sockets.sockets.clear();
+        harness.sockets.clear();
         makeClient();
         client->connect();
         if (opens) // the server accepts the WebSocket upgrade
