@@ -11,8 +11,7 @@ namespace {
 template <typename T>
 AudioBuffer bufferOf(std::initializer_list<T> samples, AudioFormat format)
 {
-    AudioBuffer buffer{format, QByteArray(reinterpret_cast<const char*>(std::data(samples)), qsizetype(samples.size() * sizeof(T)))};
-    return buffer;
+    return AudioBuffer{format, QByteArray(reinterpret_cast<const char*>(std::data(samples)), qsizetype(samples.size() * sizeof(T)))};
 }
 
 class TencentASRServiceTest : public ::testing::Test {
