@@ -113,19 +113,6 @@ private:
     std::shared_ptr<FakeSocket> m_socket;
 };
 
-// Every socket the factory made, oldest first. The hub keeps them alive
-// after the client dropped its handle, so tests can examine them afterwards.
-struct FakeSocketHub {
-    QList<std::shared_ptr<FakeSocket>> sockets;
-    TencentASRSocketFactory factory()
-    {
-        return [this]() -> std::unique_ptr<TencentASRSocket> {
-            sockets.append(std::make_shared<FakeSocket>());
-            return std::make_unique<FakeSocketHandle>(sockets.last());
-        };
-    }
-};
-
 class FakeHotWords final : public HotWordSource {
 public:
     QList<HotWordEntry> words;
@@ -163,11 +150,14 @@ struct AsrHarness {
     }
     TencentASREnvironment environment()
     {
-        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, sockets.factory()};
+        return TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), signature, [this] {
+                                         sockets.append(std::make_shared<FakeSocket>());
+                                         return std::unique_ptr<TencentASRSocket>(std::make_unique<FakeSocketHandle>(sockets.last()));
+                                     }};
     }
     // Drains main-thread hops until quiet.
     int drain() { return mainQueue.drain(); }
-    test::FakeSocket& socket() { return *sockets.sockets.last(); }
+    test::FakeSocket& socket() { return *sockets.last(); }
     // The newest connection opens and the server's handshake arrives.
     void openAndHandshake()
     {
@@ -181,7 +171,9 @@ struct AsrHarness {
     LogCapture log;
     ManualClock clock;
     FakeHotWords hotWords;
-    FakeSocketHub sockets;
+    // Every socket the client made, oldest first, kept after the client
+    // dropped its handle, so tests can examine them afterwards.
+    QList<std::shared_ptr<FakeSocket>> sockets;
     TencentASRSignature signature;
 };
 

@@ -138,7 +138,7 @@ TEST_F(TencentASRExampleTest, MicrophonePermissionIsAskedForARefusalStillConnect
     harness.drain();
     EXPECT_FALSE(capture.alive);
     EXPECT_EQ(example->errorMessage(), "需要麦克风权限才能进行语音识别");
-    EXPECT_EQ(harness.sockets.sockets.size(), 2);
+    EXPECT_EQ(harness.sockets.size(), 2);
 
     // The answer can come after the dictation ended and its client was
     // dropped (the address sanitizer sees any touch of it).

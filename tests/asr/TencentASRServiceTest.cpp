@@ -11,8 +11,7 @@ namespace {
 template <typename T>
 AudioBuffer bufferOf(std::initializer_list<T> samples, AudioFormat format)
 {
-    AudioBuffer buffer{format, QByteArray(reinterpret_cast<const char*>(std::data(samples)), qsizetype(samples.size() * sizeof(T)))};
-    return buffer;
+    return AudioBuffer{format, QByteArray(reinterpret_cast<const char*>(std::data(samples)), qsizetype(samples.size() * sizeof(T)))};
 }
 
 class TencentASRServiceTest : public ::testing::Test {
@@ -75,7 +74,7 @@ TEST_F(TencentASRServiceTest, StartWithoutAReadyConnectionOrCredentialsIsAnError
     service->connect();
     harness.drain();
     EXPECT_EQ(delegate.events, QStringList{"error:配置错误: AppID不能为空"});
-    EXPECT_TRUE(harness.sockets.sockets.isEmpty());
+    EXPECT_TRUE(harness.sockets.isEmpty());
     EXPECT_TRUE(harness.log.mentions("❌ 配置验证失败: 配置错误: AppID不能为空"));
 
     config = harness.config();
@@ -136,7 +135,7 @@ TEST_F(TencentASRServiceTest, SegmentsAssembleIntoCurrentAndFinalTextAcrossAReco
     harness.clock.advance(5); // a later millisecond for the new voice id
     socket().events.failed(QStringLiteral("The remote host closed the connection"));
     harness.scheduler.advanceBy(seconds(2));
-    ASSERT_EQ(harness.sockets.sockets.size(), 2);
+    ASSERT_EQ(harness.sockets.size(), 2);
     harness.openAndHandshake();
     receive(test::resultMessage(1, 0, "gh"));
     EXPECT_EQ(service->currentText(), "abcdefgh");

@@ -6,14 +6,10 @@
 namespace velnor {
 namespace {
 
-class TencentASRSignatureTest : public ::testing::Test {
-protected:
+TEST(TencentASRSignatureTest, ParametersSignedTextAndHotWordListFollowTheProtocolAndABadBaseUrlGivesNoUrl)
+{
     test::AsrHarness harness{QStringLiteral("asr.example.test:8443")};
     TencentASRConfig config = harness.config();
-};
-
-TEST_F(TencentASRSignatureTest, ParametersSignedTextAndHotWordListFollowTheProtocolAndABadBaseUrlGivesNoUrl)
-{
     harness.clock.set(QDateTime::fromMSecsSinceEpoch(1733400000123));
     auto params = harness.signature.generateSignatureParams(config, QStringLiteral("voice_x"));
     const qint64 nonce = params["nonce"].toLongLong();

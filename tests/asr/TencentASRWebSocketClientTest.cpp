@@ -34,16 +34,18 @@ struct RecordingClientDelegate final : TencentASRWebSocketClientDelegate {
 
 class TencentASRWebSocketClientTest : public ::testing::Test {
 protected:
-    void SetUp() override { makeClient(harness.config()); }
+    void SetUp() override { makeClient(); }
 
-    void makeClient(const TencentASRConfig& config)
+    void makeClient()
     {
-        client = std::make_unique<TencentASRWebSocketClient>(config, harness.environment());
+        client = std::make_unique<TencentASRWebSocketClient>(harness.config(), harness.environment());
         client->setDelegate(&delegate.emplace());
     }
 
+    // A fresh client whose connection is ready.
     void becomeReady()
     {
+        makeClient();
         client->connect();
         harness.openAndHandshake();
         harness.drain();
@@ -58,7 +60,7 @@ protected:
     }
 
     test::FakeSocket& socket() { return harness.socket(); }
-    qsizetype connections() const { return harness.sockets.sockets.size(); }
+    qsizetype connections() const { return harness.sockets.size(); }
 
     test::AsrHarness harness;
     std::optional<RecordingClientDelegate> delegate; // a fresh one for each client
@@ -152,7 +154,6 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     EXPECT_EQ(client->retryCount(), 1);
 
     // An abnormal close alone (a server's 1011) is retried without an error.
-    makeClient(harness.config());
     becomeReady();
     socket().events.closed(1011);
     harness.scheduler.advanceBy(seconds(30));
@@ -161,7 +162,6 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     EXPECT_TRUE(delegate->errors.isEmpty());
 
     // A dropped TCP connection: the platform reports a failure, then the close.
-    makeClient(harness.config());
     becomeReady();
     socket().events.failed(QStringLiteral("The remote host closed the connection"));
     socket().events.closed(1006);
@@ -170,7 +170,6 @@ TEST_F(TencentASRWebSocketClientTest, AFailureAndACloseOfOneConnectionReconnectA
     EXPECT_EQ(client->retryCount(), 1);
 
     // A failure after a normal close is only logged.
-    makeClient(harness.config());
     becomeReady();
     socket().events.closed(1000);
     socket().events.failed(QStringLiteral("cancelled"));
@@ -192,8 +191,8 @@ TEST_F(TencentASRWebSocketClientTest, ConnectionTimerCoversTheUpgradeAndTheHands
 {
     for (const auto& [opens, stateText] : {std::pair{false, "连接中"}, std::pair{true, "已连接"}}) {
         SCOPED_TRACE(stateText);
-        harness.sockets.sockets.clear();
-        makeClient(harness.config());
+        harness.sockets.clear();
+        makeClient();
         client->connect();
         if (opens) // the server accepts the WebSocket upgrade
             socket().events.opened();
@@ -237,7 +236,6 @@ TEST_F(TencentASRWebSocketClientTest, FailedSendsAreNetworkErrorsUnlessTheServer
 
     // The server reported a fatal error before closing: packets queued
     // behind it are neither sent nor reported over it.
-    makeClient(harness.config());
     becomeReady();
     client->startAudioStream();
     client->sendAudioData(QByteArray(1280, 'b'));
@@ -250,7 +248,6 @@ TEST_F(TencentASRWebSocketClientTest, FailedSendsAreNetworkErrorsUnlessTheServer
     EXPECT_TRUE(harness.log.mentions("丢弃待发送数据"));
 
     // A send failing on an open connection is the network error.
-    makeClient(harness.config());
     becomeReady();
     socket().failNextSend = TencentASRSocket::SendFailure{QStringLiteral("broken pipe"), false};
     client->sendAudioData(QByteArray(10, 'x'));
@@ -293,7 +290,6 @@ TEST_F(TencentASRWebSocketClientTest, EachKindOfServerMessageIsReadAndReported)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        makeClient(harness.config());
         becomeReady();
         if (c.binary)
             socket().events.binaryReceived(c.message);

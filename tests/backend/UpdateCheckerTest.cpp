@@ -12,16 +12,12 @@ using test::FakeHttpTransport;
 const QByteArray kUpdate = R"({"code":0,"msg":"ok","data":{"is_need_update":true,"focus_update":false,
     "update_url":"http://127.0.0.1/velnor-0.2.tar.gz","update_desc":"Fixes","update_version":"0.2.0"}})";
 
-class UpdateCheckerTest : public ::testing::Test {
-protected:
+TEST(UpdateCheckerTest, OneRequestAtATimeWithoutTheTokenAndFailuresOnlyPrint)
+{
     test::LogCapture log;
     FakeHttpTransport transport;
-    UpdateChecker checker{transport,        QUrl(QStringLiteral("http://127.0.0.1:18470")),
-                          QStringLiteral("0.1.0+dev 1"), QStringLiteral("linux"), log.printSink()};
-};
-
-TEST_F(UpdateCheckerTest, OneRequestAtATimeWithoutTheTokenAndFailuresOnlyPrint)
-{
+    UpdateChecker checker{transport, QUrl(QStringLiteral("http://127.0.0.1:18470")), QStringLiteral("0.1.0+dev 1"),
+                          QStringLiteral("linux"), log.printSink()};
     checker.checkForUpdates();
     checker.checkForUpdates();
     ASSERT_EQ(transport.count(), 1);
