@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 namespace velnor {
 namespace {
 
@@ -29,9 +31,8 @@ QByteArray wavFile(int rate, int channels, const QByteArray& pcm, quint32 dataSi
     return header + pcm;
 }
 
-// What is not 16-bit or float PCM is refused. (Playback is what every test
-// that speaks through this stand-in microphone walks.)
-TEST(FileAudioCaptureTest, RefusesWhatIsNotUsablePcm)
+// What is not 16-bit or float PCM is refused; a WAV file plays in buffers of the requested size.
+TEST(FileAudioCaptureTest, PlaysAWavFileInBuffersOfTheRequestedSizeAndRefusesWhatIsNotUsablePcm)
 {
     test::TempDir dir;
     QString error;
@@ -41,6 +42,33 @@ TEST(FileAudioCaptureTest, RefusesWhatIsNotUsablePcm)
     eightBit[34] = 8; // bits per sample
     EXPECT_FALSE(FileAudioCapture::fromWavFile(dir.writeFile("8bit.wav", eightBit), 1.0, &error));
     EXPECT_TRUE(error.contains("unsupported"));
+
+    QByteArray pcm;
+    for (int i = 0; i < 1000; ++i) {
+        char sample[2];
+        qToLittleEndian(qint16(i), sample);
+        pcm.append(sample, 2);
+    }
+    // A streamed WAV leaves the data size at its maximum.
+    const QString path = dir.writeFile("speech.wav", wavFile(22050, 1, pcm, 0xFFFFFFFFu));
+    auto capture = FileAudioCapture::fromWavFile(path, 1000.0, &error);
+    ASSERT_TRUE(capture) << error.toStdString();
+    EXPECT_EQ(capture->inputFormat(), (AudioFormat{22050, 1, SampleType::Int16, true}));
+
+    std::mutex mutex;
+    QByteArray received;
+    QList<qint64> frames;
+    ASSERT_FALSE(capture->start(300, [&](const AudioBuffer& buffer) {
+        std::lock_guard lock(mutex);
+        received += buffer.data;
+        frames.append(buffer.frameCount());
+    }));
+    capture->waitUntilFinished();
+    capture->stop();
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(received, pcm);
+    EXPECT_EQ(frames, (QList<qint64>{300, 300, 300, 100}));
+    EXPECT_EQ(capture->deliveredBuffers(), 4);
 }
 
 } // namespace
