@@ -30,7 +30,7 @@ desktop_start() {
   # and XWayland in the Sway tests then picks the same display.)
   local candidate pid i display=""
   for candidate in $(seq 90 140); do
-    [ -e "/tmp/.X$candidate-lock" ] && continue
+    [ -e "/tmp/.X$candidate-lock" ] || [ -e "/tmp/.X11-unix/X$candidate" ] && continue
     Xvfb ":$candidate" -screen 0 1920x1080x24 -nolisten tcp +extension XInputExtension \
       +extension XTEST >"$base/xvfb.log" 2>&1 &
     pid=$!
@@ -44,7 +44,9 @@ desktop_start() {
       sleep 0.1
     done
     [ -n "$display" ] && break
-    kill "$pid" 2>/dev/null
+    # Only a lost race moves on; an Xvfb that never answers is a broken
+    # install, and fifty more would not do better.
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; break; }
   done
   if [ -z "$display" ]; then
     echo "desktop: Xvfb did not start; see $base/xvfb.log" >&2
