@@ -230,7 +230,7 @@ TEST_F(ClipboardDesktop, ATargetThatReadsLateGetsTheTextAndTheUserTheirClipboard
 TEST_F(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
 {
     QProcess manager;
-    manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {QStringLiteral("--on-exit-only")});
+    manager.start(helperPath(QStringLiteral("velnor-clipboard-manager")), {});
     ASSERT_TRUE(waitUntil([&] { return manager.canReadLine(); }, 10000));
     ASSERT_EQ(manager.readLine().trimmed(), "ready");
     const QString kept = QStringLiteral("退出后还在");

@@ -1,6 +1,6 @@
 // A clipboard manager as desktops run one.
 //
-//   velnor-clipboard-manager --on-exit-only
+//   velnor-clipboard-manager
 //
 // It owns CLIPBOARD_MANAGER and copies every format of what an owner hands
 // over as it quits (SAVE_TARGETS), and owns the copy itself. Prints "ready"
