@@ -44,32 +44,6 @@ using test::RealtimeCredentials;
 using test::ServerProcess;
 using Kind = TencentASRConnectionState::Kind;
 
-// Production collaborators (Qt timers, the event loop, real sockets) around
-// the recognition log that tests read.
-struct RealEnvironment {
-    explicit RealEnvironment(const ServerProcess& server, QList<QSslCertificate> ca = {})
-        : signature(server.url().authority(), clock, &hotWords, log.recognitionLogger())
-        , trusted(std::move(ca))
-    {
-        config.appId = QLatin1String(RealtimeCredentials::appId);
-        config.secretId = QLatin1String(RealtimeCredentials::secretId);
-        config.secretKey = QLatin1String(RealtimeCredentials::secretKey);
-        QUrl base = server.url(QStringLiteral("/asr/v2"));
-        base.setScheme(base.scheme() == QLatin1String("https") ? QStringLiteral("wss") : QStringLiteral("ws"));
-        config.baseURL = base.toString();
-    }
-
-    QtScheduler scheduler;
-    QtMainQueue mainQueue;
-    SteadyPacer pacer;
-    test::LogCapture log;
-    SystemClock clock;
-    test::FakeHotWords hotWords;
-    TencentASRSignature signature;
-    QList<QSslCertificate> trusted;
-    TencentASRConfig config;
-};
-
 // 16 kHz mono 16-bit audio: a quiet tone, `ms` long.
 QByteArray tone(int ms)
 {
@@ -139,6 +113,16 @@ protected:
                  << dir.filePath("key.pem");
         }
         ASSERT_TRUE(server.start(dir.path(), args)) << server.error().toStdString();
+        signature.emplace(server.url().authority(), clock, &hotWords, log.recognitionLogger());
+    }
+
+    // The client's account for the server, ws or wss as it speaks.
+    TencentASRConfig config() const
+    {
+        QUrl base = server.url(QStringLiteral("/asr/v2"));
+        base.setScheme(base.scheme() == QLatin1String("https") ? QStringLiteral("wss") : QStringLiteral("ws"));
+        return {.appId = QLatin1String(RealtimeCredentials::appId), .secretId = QLatin1String(RealtimeCredentials::secretId),
+                .secretKey = QLatin1String(RealtimeCredentials::secretKey), .baseURL = base.toString()};
     }
 
     void script(const QJsonObject& body)
@@ -147,13 +131,12 @@ protected:
         ASSERT_EQ(answer.value("code").toInt(-1), 0) << QJsonDocument(answer).toJson().toStdString();
     }
 
-    // A service of its own environment (trusting `ca`), connected.
+    // A service on production collaborators (Qt timers, the event loop, real sockets) trusting `ca`, connected.
     TencentASRService& connectService(QList<QSslCertificate> ca = {})
     {
-        env = std::make_unique<RealEnvironment>(server, std::move(ca));
         service = std::make_unique<TencentASRService>(
-            env->config, TencentASREnvironment{env->scheduler, env->mainQueue, env->pacer, env->log.recognitionLogger(),
-                                               env->signature, QtWebSocketTransport::factory(env->trusted)});
+            config(), TencentASREnvironment{scheduler, mainQueue, pacer, log.recognitionLogger(), *signature,
+                                            QtWebSocketTransport::factory(std::move(ca))});
         service->setDelegate(&delegate);
         service->connect();
         return *service;
@@ -161,7 +144,13 @@ protected:
 
     test::TempDir dir;
     ServerProcess server;
-    std::unique_ptr<RealEnvironment> env;
+    QtScheduler scheduler;
+    QtMainQueue mainQueue;
+    SteadyPacer pacer;
+    test::LogCapture log;
+    SystemClock clock;
+    test::FakeHotWords hotWords;
+    std::optional<TencentASRSignature> signature;
     test::RecordingServiceDelegate delegate;
     std::unique_ptr<TencentASRService> service;
     SpokenSentence sentence;
@@ -207,15 +196,13 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     deployment.realtimeScheme = QStringLiteral("wss");
     deployment.realtimeHost = server.url().authority();
     deployment.realtimeCaCertificateFile = dir.filePath("cert.pem");
-    deployment.asrAppId = env->config.appId;
-    deployment.asrSecretId = env->config.secretId;
-    deployment.asrSecretKey = env->config.secretKey;
-    // Qt's timers, the system clock and a captured log, as in the app.
-    RealEnvironment& world = *env;
+    deployment.asrAppId = config().appId;
+    deployment.asrSecretId = config().secretId;
+    deployment.asrSecretKey = config().secretKey;
     // Hot words with characters a URL must escape travel signed and intact.
-    world.hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
-    TencentASRClientFactory clients(deployment, world.clock, &world.hotWords, world.log.recognitionLogger(), world.scheduler,
-                                    world.log.redactor());
+    hotWords.words = {{QStringLiteral("C++ & a=b?#%"), 5}, {QStringLiteral("腾讯 云"), 12.7}};
+    // Qt's timers, the system clock and a captured log, as in the app.
+    TencentASRClientFactory clients(deployment, clock, &hotWords, log.recognitionLogger(), scheduler, log.redactor());
     FakeMicrophonePermission permission;
     const RealtimeRecognitionClientFactory factory = clients.makeFactory(permission, sentence.captures(), sentence.resamplers());
     MemorySettingsStore settings;
@@ -234,7 +221,7 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     // must not run out while a loaded machine is still decoding.
     ManualScheduler controllerTime;
     AppSetupHelper controller(AppSetupHelper::Collaborators{
-        settings, controllerTime, world.clock, world.log.logger(), world.log.printSink(), indicator, recorder, recordingFiles,
+        settings, controllerTime, clock, log.logger(), log.printSink(), indicator, recorder, recordingFiles,
         sounds, recognition, adjustment, textInput, workspace, keys, trust, factory, QStringLiteral("linux")});
 
     // The user speaks the whole sentence, then lets go of the key.
@@ -272,7 +259,7 @@ TEST_F(RealtimeControllerIntegrationTest, SpokenWordsReachTheFocusedField)
     EXPECT_EQ(stats.value("error_code").toInt(), 0);
     EXPECT_EQ(stats.value("close_code").toInt(), 1000);
     EXPECT_EQ(stats.value("hotword_list").toString(), QStringLiteral("C++ & a=b?#%|5,腾讯 云|11"));
-    EXPECT_FALSE(world.log.mentions(deployment.asrSecretKey));
+    EXPECT_FALSE(log.mentions(deployment.asrSecretKey));
 }
 
 // A bare WebSocket on a URL signed by the client's signer: says exactly what
@@ -299,21 +286,17 @@ class RealtimeServerLimitsTest : public RealtimeIntegrationTest {
 protected:
     static constexpr int kMaxSessions = 2;
 
-    void SetUp() override
-    {
-        startServer(false, {QStringLiteral("--max-realtime-sessions"), QString::number(kMaxSessions)});
-        env = std::make_unique<RealEnvironment>(server);
-    }
+    void SetUp() override { startServer(false, {QStringLiteral("--max-realtime-sessions"), QString::number(kMaxSessions)}); }
 
     // A URL the client's own signer makes when its clock is `secondsBehind` late, signed with `secretKey`.
     QUrl signedUrl(const QString& voiceId, qint64 secondsBehind = 0,
                    const QString& secretKey = QLatin1String(RealtimeCredentials::secretKey))
     {
         ManualClock late(QDateTime::currentDateTime().addSecs(-secondsBehind));
-        TencentASRSignature signer(server.url().authority(), late, &env->hotWords, env->log.recognitionLogger());
-        TencentASRConfig config = env->config;
-        config.secretKey = secretKey;
-        return *signer.buildWebSocketURL(config, voiceId);
+        TencentASRSignature signer(server.url().authority(), late, &hotWords, log.recognitionLogger());
+        TencentASRConfig keyed = config();
+        keyed.secretKey = secretKey;
+        return *signer.buildWebSocketURL(keyed, voiceId);
     }
 
     const QJsonObject silent{{"results", QJsonArray()}};
