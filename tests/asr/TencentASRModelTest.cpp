@@ -1,7 +1,5 @@
 #include "asr/TencentASRResponse.h"
 
-#include <QJsonDocument>
-
 #include <gtest/gtest.h>
 
 namespace velnor {
@@ -15,22 +13,15 @@ std::optional<TencentASRResponse> decode(const char* json, QString* error = null
 
 TEST(TencentASRResponseTest, ResultWithFinalFlagCarriesBothAndMissingOrMistypedValuesAreRejected)
 {
-    const auto response = decode(R"({"code":0,"final":1,"message_id":"m-9","result":{"slice_type":2,"index":3,)"
-                                 R"("start_time":120,"end_time":980,"voice_text_str":"你好世界","word_size":1,)"
-                                 R"("word_list":[{"word":"你好","start_time":120,"end_time":500,"stable_flag":1}]},"extra":true})");
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->final, 1);
-    EXPECT_EQ(response->messageId, "m-9");
-    ASSERT_TRUE(response->result);
-    EXPECT_EQ(response->result->sliceType, 2);
-    EXPECT_EQ(response->result->index, 3);
-    EXPECT_EQ(response->result->startTime, 120);
-    EXPECT_EQ(response->result->endTime, 980);
-    EXPECT_EQ(response->result->voiceTextStr, "你好世界");
-    ASSERT_TRUE(response->result->wordList);
-    ASSERT_EQ(response->result->wordList->size(), 1);
-    EXPECT_EQ(response->result->wordList->first().word, "你好");
-    EXPECT_EQ(response->result->wordList->first().stableFlag, 1);
+    const TencentASRResponse expected{
+        .code = 0, .message = {}, .voiceId = {}, .messageId = QStringLiteral("m-9"),
+        .result = TencentASRResult{.sliceType = 2, .index = 3, .startTime = 120, .endTime = 980, .voiceTextStr = QStringLiteral("你好世界"),
+                                   .wordSize = 1, .wordList = QList<TencentASRWord>{{QStringLiteral("你好"), 120, 500, 1}}},
+        .final = 1};
+    EXPECT_EQ(decode(R"({"code":0,"final":1,"message_id":"m-9","result":{"slice_type":2,"index":3,)"
+                     R"("start_time":120,"end_time":980,"voice_text_str":"你好世界","word_size":1,)"
+                     R"("word_list":[{"word":"你好","start_time":120,"end_time":500,"stable_flag":1}]},"extra":true})"),
+              expected);
 
     // Strict decoding rejects missing or mistyped values.
     QString error;
