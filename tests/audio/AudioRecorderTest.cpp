@@ -1,6 +1,5 @@
 #include "AudioTestSupport.h"
 
-#include "audio/AudioFileSettings.h"
 #include "audio/AudioInputManager.h"
 #include "audio/AudioRecorder.h"
 #include "config/MemorySettingsStore.h"
@@ -303,25 +302,6 @@ TEST_F(AudioRecorderTest, EveryRecordingIsFinalisedByARestartADestructionOrAStop
     EXPECT_FALSE(recorder->hasAudioEngine());
     EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
     recorder->stopRecording();
-}
-
-TEST(AudioFileSettings, RateAndChannelsAlwaysFollowTheInputWithWarnings)
-{
-    // An integer or text rate must not slip through either.
-    test::LogCapture log;
-    for (const QVariant& rate : {QVariant(16000.0), QVariant(16000), QVariant(QStringLiteral("16000"))}) {
-        const QVariantMap user{{AudioFileSettings::SampleRateKey, rate},
-                               {AudioFileSettings::ChannelCountKey, QVariant::fromValue<quint32>(2)},
-                               {AudioFileSettings::QualityKey, 64},
-                               {QStringLiteral("Custom"), QStringLiteral("kept")}};
-        const QVariantMap settings = AudioFileSettings::adapted(AudioFormat{48000, 1, SampleType::Float32, true}, user, log.logger());
-        EXPECT_DOUBLE_EQ(settings.value(AudioFileSettings::SampleRateKey).toDouble(), 48000.0);
-        EXPECT_EQ(settings.value(AudioFileSettings::ChannelCountKey).toUInt(), 1u);
-        EXPECT_EQ(settings.value(AudioFileSettings::QualityKey).toInt(), 64);
-        EXPECT_EQ(settings.value(QStringLiteral("Custom")).toString(), QStringLiteral("kept"));
-    }
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 用户设置的采样率(16000)与输入格式不匹配(48000)，使用输入格式")).size(), 3);
-    EXPECT_EQ(log.linesWith(QStringLiteral("[AudioRecorder] 用户设置的通道数(2)与输入格式不匹配(1)，使用输入格式")).size(), 3);
 }
 
 } // namespace
