@@ -279,7 +279,6 @@ TEST_F(AudioIntegrationTest, RecordsTheSelectedMicrophoneIntoAnAacFileThatHoldsT
     EXPECT_GT(recorded, double(speech.size()));
     const double correlation = bestEnvelopeCorrelation(energyEnvelope(speech), energyEnvelope(file.firstChannel));
     EXPECT_GE(correlation, EnvelopeThreshold);
-    std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
 }
 
