@@ -14,6 +14,7 @@ protected:
 
 TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyped)
 {
+    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
     controller->handleKeyDown();
     ASSERT_EQ(realtime.clients.size(), 1);
     EXPECT_EQ(client().calls, QStringList{QStringLiteral("connectAndStartRecording")});
@@ -34,6 +35,8 @@ TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyp
     advance(0.1);
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("今天天气很好"));
+    EXPECT_EQ(adjustment.adjustments.first().params.appName, QStringLiteral("Editor"));
+    EXPECT_EQ(adjustment.adjustments.first().params.outLanguage, QStringLiteral("en"));
     EXPECT_EQ(preedit.shown.last(), QStringLiteral("今天天气很好")) << "shown while the correction runs";
     answerAdjustment(QStringLiteral("今天天气很好。"));
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
