@@ -39,17 +39,6 @@ const QString Sentence = QStringLiteral("The quick brown fox jumps over the lazy
 // correlate at least this well at the best offset.
 constexpr double EnvelopeThreshold = 0.9;
 
-// Speech from espeak-ng (deterministic: sox without dither) as a 48 kHz mono
-// float WAV; returns its path.
-QString makeSpeech(const QString& dir)
-{
-    const QString path = dir + QStringLiteral("/speech.wav");
-    test::SpeechFixtures speech(dir);
-    QProcess::execute(QStringLiteral("sox"), QStringList{QStringLiteral("-R"), speech.wav(Sentence)}
-                                                 + QStringLiteral("-r 48000 -c 1 -e floating-point -b 32 %1").arg(path).split(' '));
-    return path;
-}
-
 // RMS per 10 ms window of 48 kHz audio.
 std::vector<double> energyEnvelope(const std::vector<float>& samples)
 {
@@ -251,7 +240,10 @@ TEST_F(AudioIntegrationTest, RecordsTheSelectedMicrophoneIntoAnAacFileThatHoldsT
     EXPECT_TRUE(devices.setDefaultSource(QStringLiteral("no_such_source")).has_value());
 
     auto recorder = makeRecorder(QString());
-    const QString speechPath = makeSpeech(dir.path());
+    // Speech from espeak-ng (deterministic: sox without dither) as 48 kHz mono float.
+    const QString speechPath = dir.filePath(QStringLiteral("speech.wav"));
+    QProcess::execute(QStringLiteral("sox"), QStringList{QStringLiteral("-R"), test::SpeechFixtures(dir.path()).wav(Sentence)}
+                                                 + QStringLiteral("-r 48000 -c 1 -e floating-point -b 32 %1").arg(speechPath).split(' '));
     const std::vector<float> speech = test::decodeAudioFile(speechPath).firstChannel;
     ASSERT_GT(speech.size(), 48000u);
     std::atomic<int> levelCalls{0};
@@ -279,7 +271,6 @@ TEST_F(AudioIntegrationTest, RecordsTheSelectedMicrophoneIntoAnAacFileThatHoldsT
     EXPECT_GT(recorded, double(speech.size()));
     const double correlation = bestEnvelopeCorrelation(energyEnvelope(speech), energyEnvelope(file.firstChannel));
     EXPECT_GE(correlation, EnvelopeThreshold);
-    std::printf("recorded %.2f s, envelope correlation %.3f\n", recorded / 48000.0, correlation);
     EXPECT_FALSE(log.linesWith(QStringLiteral("[AudioRecorder] 音频数据写入成功，峰值: ")).isEmpty());
 }
 

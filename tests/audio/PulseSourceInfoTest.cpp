@@ -39,6 +39,12 @@ TEST(PulseSourceInfo, SourcesKeepTheirNameAndFormatAndMonitorsNullAndDeadSources
 {
     pa_source_port_info port{};
     port.name = "analog-input-mic";
+    const auto withPort = [&port](pa_port_available_t available) {
+        return [&port, available](SourceBuilder& s) {
+            port.available = available;
+            s.info.active_port = &port;
+        };
+    };
     struct Case {
         const char* name;
         std::function<void(SourceBuilder&)> arrange;
@@ -56,18 +62,8 @@ TEST(PulseSourceInfo, SourcesKeepTheirNameAndFormatAndMonitorsNullAndDeadSources
                       s.info.driver = "module-remap-source.c";
                   },
                   false, false, true},
-             Case{"unplugged",
-                  [&](SourceBuilder& s) {
-                      port.available = PA_PORT_AVAILABLE_NO;
-                      s.info.active_port = &port;
-                  },
-                  false, false, false},
-             Case{"port state unknown",
-                  [&](SourceBuilder& s) {
-                      port.available = PA_PORT_AVAILABLE_UNKNOWN;
-                      s.info.active_port = &port;
-                  },
-                  false, false, true},
+             Case{"unplugged", withPort(PA_PORT_AVAILABLE_NO), false, false, false},
+             Case{"port state unknown", withPort(PA_PORT_AVAILABLE_UNKNOWN), false, false, true},
              Case{"invalid state", [](SourceBuilder& s) { s.info.state = PA_SOURCE_INVALID_STATE; }, false, false, false},
          }) {
         SCOPED_TRACE(c.name);

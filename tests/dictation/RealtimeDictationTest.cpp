@@ -14,6 +14,7 @@ protected:
 
 TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyped)
 {
+    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("en"));
     controller->handleKeyDown();
     ASSERT_EQ(realtime.clients.size(), 1);
     EXPECT_EQ(client().calls, QStringList{QStringLiteral("connectAndStartRecording")});
@@ -34,6 +35,8 @@ TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyp
     advance(0.1);
     ASSERT_EQ(adjustment.adjustments.size(), 1);
     EXPECT_EQ(adjustment.adjustments.first().params.text, QStringLiteral("今天天气很好"));
+    EXPECT_EQ(adjustment.adjustments.first().params.appName, QStringLiteral("Editor"));
+    EXPECT_EQ(adjustment.adjustments.first().params.outLanguage, QStringLiteral("en"));
     EXPECT_EQ(preedit.shown.last(), QStringLiteral("今天天气很好")) << "shown while the correction runs";
     answerAdjustment(QStringLiteral("今天天气很好。"));
     EXPECT_EQ(textInput.typed, QStringList{QStringLiteral("今天天气很好。")});
@@ -55,45 +58,6 @@ TEST_F(RealtimeDictation, PartialsShowAsPreeditThenTheFinalTextIsCorrectedAndTyp
     EXPECT_TRUE(recognition.updates.isEmpty()) << "no record update in real-time mode";
 }
 
-TEST_F(RealtimeDictation, TheResultWaitTypesTheCurrentTextElseTheFinalTextElseNothing)
-{
-    struct Case {
-        QStringList partials;
-        QString final;
-        QString typed;
-    };
-    for (const Case& c : {Case{{QStringLiteral("partial")}, QStringLiteral("final"), QStringLiteral("partial")},
-                          Case{{}, QStringLiteral("final"), QStringLiteral("final")},
-                          Case{{QStringLiteral("嗯"), QString()}, QString(), QString()}}) {
-        SCOPED_TRACE(c.typed.toStdString());
-        adjustment.adjustments.clear();
-        textInput.typed.clear();
-        const qsizetype sounds0 = sounds.played.size();
-        controller->handleKeyDown();
-        for (const QString& text : c.partials)
-            client().partial(text);
-        client().finalText = c.final;
-        controller->handleKeyUp();
-        advance(2.9);
-        EXPECT_TRUE(adjustment.adjustments.isEmpty());
-        advance(0.1);
-        EXPECT_TRUE(client().calls.contains(QStringLiteral("disconnect")));
-        advance(0.1);
-        if (c.typed.isEmpty()) {
-            EXPECT_EQ(preedit.shown.last(), QStringLiteral("<clear>")) << "the dictation ends and its preedit with it";
-            EXPECT_EQ(log.levelOf(QStringLiteral("❌ 超时且没有识别到任何内容")), QStringLiteral("WARNING"));
-            EXPECT_TRUE(adjustment.adjustments.isEmpty());
-        } else {
-            EXPECT_TRUE(log.contains(QStringLiteral("✅ 使用超时识别结果: [") + c.typed + QLatin1Char(']')));
-            ASSERT_EQ(adjustment.adjustments.size(), 1);
-            answerAdjustment(std::nullopt);
-        }
-        scheduler.runUntilIdle();
-        EXPECT_EQ(textInput.typed, c.typed.isEmpty() ? QStringList() : QStringList{c.typed});
-        EXPECT_EQ(sounds.played.size(), sounds0 + 2) << "start and end sound";
-    }
-}
-
 TEST_F(RealtimeDictation, ARetiredSessionsLateFinalTextIsNeverTyped)
 {
     // The result wait delivered the partial text and retired the client, but
@@ -107,6 +71,7 @@ TEST_F(RealtimeDictation, ARetiredSessionsLateFinalTextIsNeverTyped)
         adjustment.adjustments.clear();
         controller->handleKeyDown();
         client().currentText = QStringLiteral("partial");
+        client().finalText = QStringLiteral("final"); // the current text wins
         const RealtimeRecognitionClient::CompletionHandler queued = client().handler;
         controller->handleKeyUp();
         scheduler.after(seconds(3.0), [&] {

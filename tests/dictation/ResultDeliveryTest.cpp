@@ -20,26 +20,6 @@ protected:
 
 } // namespace
 
-TEST_F(Delivery, CorrectionCarriesTheFrontApplicationAndLanguage)
-{
-    settings.setString(SettingsKey::OutputLanguage, QStringLiteral("default"));
-    workspace.frontApp = FrontAppInfo{std::nullopt, QStringLiteral("Terminal"), 9};
-    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hi"));
-    ASSERT_EQ(adjustment.adjustments.size(), 1);
-    const AdjustTextParams& sent = adjustment.adjustments.first().params;
-    EXPECT_EQ(sent.appID, std::nullopt);
-    EXPECT_EQ(sent.appName, QStringLiteral("Terminal"));
-    EXPECT_EQ(sent.outLanguage, std::nullopt);
-    EXPECT_TRUE(log.contains(QStringLiteral("📱 当前前台应用: Terminal, Bundle ID: 未知")));
-
-    workspace.frontApp = std::nullopt;
-    delivery().adjustAndInputRealtimeText(kCurrent, QStringLiteral("hi"));
-    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ 无法获取前台应用信息")));
-    // An empty correction is what is typed: none of the raw text.
-    answerAdjustment(QString());
-    EXPECT_EQ(textInput.typed, QStringList{QString()});
-}
-
 TEST_F(Delivery, TypingThatCompletesLaterStillResetsAfterwards)
 {
     // A failed correction types the raw text, untrimmed as it was recognised.
