@@ -15,11 +15,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
-#include <xcb/xinput.h>
-
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 namespace velnor::test {
@@ -248,47 +245,6 @@ TEST_F(HotkeyDesktop, ALockedSessionAGrabbedKeyboardOrCapsLockStartsNothing)
     fakeServices.screenSaverActive = true;
     const auto startedWhileLocked = fakeServices.lock();
     EXPECT_TRUE(waitUntil([&] { return startedWhileLocked->isLocked(); }, 5000));
-}
-
-TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
-{
-    const auto idOf = [this](const QString& name) {
-        for (const KeyboardDeviceInfo& device : stack->monitor.keyboardDevices()) {
-            if (device.name == name)
-                return device.deviceId;
-        }
-        return 0;
-    };
-    ASSERT_NE(idOf(QStringLiteral("Virtual core XTEST keyboard")), 0);
-    // A master device pair added through XI2 comes with an XTEST slave
-    // keyboard, as for a keyboard plugged in.
-    const QByteArray name = "velnor-hotkey-test";
-    std::vector<std::uint8_t> change(sizeof(xcb_input_add_master_t) + ((name.size() + 3) & ~3), 0);
-    // Sending core events, enabled, its name right after.
-    const xcb_input_add_master_t add{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, std::uint16_t(change.size() / 4),
-                                     std::uint16_t(name.size()), 1, 1};
-    std::memcpy(change.data(), &add, sizeof add);
-    std::memcpy(change.data() + sizeof add, name.constData(), name.size());
-    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
-    xcb_flush(driver.connection());
-    const QString added = QStringLiteral("velnor-hotkey-test XTEST keyboard");
-    ASSERT_TRUE(waitUntil([&] { return idOf(added) != 0; }, 5000));
-
-    // Removing the master its slave is attached to is unplugging it.
-    const x11::XcbReply<xcb_input_xi_query_device_reply_t> slave(xcb_input_xi_query_device_reply(
-        driver.connection(), xcb_input_xi_query_device(driver.connection(), xcb_input_device_id_t(idOf(added))), nullptr));
-    ASSERT_TRUE(slave);
-    const std::uint16_t remove[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_REMOVE_MASTER, 3,
-                                    xcb_input_xi_query_device_infos_iterator(slave.get()).data->attachment,
-                                    XCB_INPUT_CHANGE_MODE_FLOAT, 0, 0};
-    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(remove));
-    xcb_flush(driver.connection());
-    EXPECT_TRUE(waitUntil([&] { return idOf(added) == 0; }, 5000));
-
-    // XTest devices carry no ids: a key from them is an unknown source.
-    driver.chord({XKey::LeftShift}, {XKey::LeftShift});
-    settle();
-    EXPECT_EQ(manager->lastKeyboardEvent(), std::nullopt);
 }
 
 } // namespace
