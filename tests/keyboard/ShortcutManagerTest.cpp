@@ -111,8 +111,12 @@ TEST(HotkeyTypes, StoredValuesNameTheirChordAndAnythingElseMeansFnShift)
         EXPECT_EQ(settingValue(type), QLatin1String(stored));
     }
     for (const std::optional<QString>& other : {std::optional<QString>(QStringLiteral("Fn_Shift")), std::optional<QString>(),
-                                                std::optional<QString>(QStringLiteral("caps_lock"))})
+                                                std::optional<QString>(QStringLiteral("caps_lock"))}) {
         EXPECT_EQ(hotkeyTypeFromSetting(other), HotkeyType::fnShift);
+        EXPECT_EQ(hotkeyShortName(other), QStringLiteral("Fn + Shift"));
+    }
+    // Fn is right Control on this platform.
+    EXPECT_EQ(hotkeyKeysWithoutFn(HotkeyType::fn), QStringLiteral("Right Ctrl"));
 }
 
 // MARK: - Keyboard filter
