@@ -91,13 +91,6 @@ protected:
         manager = stack->manager.get();
     }
 
-    void TearDown() override
-    {
-        // Leave no key held and Caps Lock off for the next test.
-        if (driver.isConnected() && manager && manager->currentModifiers().intersects(ModifierKey::capsLock()))
-            driver.chord({XKey::CapsLock}, {XKey::CapsLock});
-    }
-
     void useHotkey(HotkeyType type)
     {
         stack->registrar->unregisterAll();
