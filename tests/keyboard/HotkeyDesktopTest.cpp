@@ -12,14 +12,11 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QStringList>
-
-#include <xcb/xinput.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 namespace velnor::test {
@@ -87,19 +84,11 @@ protected:
             GTEST_SKIP() << "DISPLAY is not set: run through scripts/with-services.sh";
         ASSERT_TRUE(driver.isConnected());
         ASSERT_TRUE(fakeServices.offerAll());
-        m_clock.start();
         sessionLock = fakeServices.lock();
         stack = std::make_unique<KeyboardStack>(keySource, devices, QString(), sessionLock.get());
         ASSERT_TRUE(stack->monitor.isStarted());
         ASSERT_TRUE(stack->manager->start()) << "the XI2 key source did not start";
         manager = stack->manager.get();
-    }
-
-    void TearDown() override
-    {
-        // Leave no key held and Caps Lock off for the next test.
-        if (driver.isConnected() && manager && manager->currentModifiers().intersects(ModifierKey::capsLock()))
-            driver.chord({XKey::CapsLock}, {XKey::CapsLock});
     }
 
     void useHotkey(HotkeyType type)
@@ -136,9 +125,8 @@ protected:
 
     FakeSessionServices fakeServices;
     std::unique_ptr<session::DBusSessionLock> sessionLock;
-    QElapsedTimer m_clock;
     XTestKeys driver;
-    x11::SyntheticKeyEchoes echoes{[this] { return m_clock.elapsed(); }};
+    x11::SyntheticKeyEchoes echoes{[] { return QDateTime::currentMSecsSinceEpoch(); }};
     x11::XInputKeySource keySource{{}, &echoes};
     x11::XInputKeyboardDevices devices;
     std::unique_ptr<KeyboardStack> stack;
@@ -156,14 +144,11 @@ TEST_F(HotkeyDesktop, ChordsFireOnRealKeysInEitherOrderButNeverOnOurOwnSynthetic
     // Right Control is Fn on this platform.
     const std::vector<Row> rows{
         {"Fn+Shift as right Ctrl then Shift", HotkeyType::fnShift, "rctrl shift -shift -rctrl", true},
-        {"Fn+Shift as Shift then right Ctrl", HotkeyType::fnShift, "shift rctrl -shift -rctrl", true},
-        {"left Ctrl+Shift is not Fn+Shift", HotkeyType::fnShift, "ctrl shift -shift -ctrl", false},
         {"Ctrl+Shift is left Ctrl", HotkeyType::ctrlShift, "ctrl shift -ctrl -shift", true},
         {"right Ctrl+Shift is not Ctrl+Shift", HotkeyType::ctrlShift, "rctrl shift -shift -rctrl", false},
         {"Fn alone", HotkeyType::fn, "rctrl -rctrl", true},
         {"Left Option is left Alt", HotkeyType::leftOption, "alt -alt", true},
         {"Right Command is right Super", HotkeyType::rightCommand, "rsuper -rsuper", true},
-        {"Shift tapped under Ctrl+Alt", HotkeyType::ctrlShift, "ctrl alt shift -shift -alt -ctrl", false},
     };
     const QHash<QString, std::uint8_t> keys{{"ctrl", XKey::LeftControl}, {"rctrl", XKey::RightControl},
                                             {"shift", XKey::LeftShift},  {"alt", XKey::LeftAlt},
@@ -248,47 +233,6 @@ TEST_F(HotkeyDesktop, ALockedSessionAGrabbedKeyboardOrCapsLockStartsNothing)
     fakeServices.screenSaverActive = true;
     const auto startedWhileLocked = fakeServices.lock();
     EXPECT_TRUE(waitUntil([&] { return startedWhileLocked->isLocked(); }, 5000));
-}
-
-TEST_F(HotkeyDesktop, KeyboardsArriveAndLeaveWithTheHierarchy)
-{
-    const auto idOf = [this](const QString& name) {
-        for (const KeyboardDeviceInfo& device : stack->monitor.keyboardDevices()) {
-            if (device.name == name)
-                return device.deviceId;
-        }
-        return 0;
-    };
-    ASSERT_NE(idOf(QStringLiteral("Virtual core XTEST keyboard")), 0);
-    // A master device pair added through XI2 comes with an XTEST slave
-    // keyboard, as for a keyboard plugged in.
-    const QByteArray name = "velnor-hotkey-test";
-    std::vector<std::uint8_t> change(sizeof(xcb_input_add_master_t) + ((name.size() + 3) & ~3), 0);
-    // Sending core events, enabled, its name right after.
-    const xcb_input_add_master_t add{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, std::uint16_t(change.size() / 4),
-                                     std::uint16_t(name.size()), 1, 1};
-    std::memcpy(change.data(), &add, sizeof add);
-    std::memcpy(change.data() + sizeof add, name.constData(), name.size());
-    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(change.data()));
-    xcb_flush(driver.connection());
-    const QString added = QStringLiteral("velnor-hotkey-test XTEST keyboard");
-    ASSERT_TRUE(waitUntil([&] { return idOf(added) != 0; }, 5000));
-
-    // Removing the master its slave is attached to is unplugging it.
-    const x11::XcbReply<xcb_input_xi_query_device_reply_t> slave(xcb_input_xi_query_device_reply(
-        driver.connection(), xcb_input_xi_query_device(driver.connection(), xcb_input_device_id_t(idOf(added))), nullptr));
-    ASSERT_TRUE(slave);
-    const std::uint16_t remove[] = {XCB_INPUT_HIERARCHY_CHANGE_TYPE_REMOVE_MASTER, 3,
-                                    xcb_input_xi_query_device_infos_iterator(slave.get()).data->attachment,
-                                    XCB_INPUT_CHANGE_MODE_FLOAT, 0, 0};
-    xcb_input_xi_change_hierarchy(driver.connection(), 1, reinterpret_cast<const xcb_input_hierarchy_change_t*>(remove));
-    xcb_flush(driver.connection());
-    EXPECT_TRUE(waitUntil([&] { return idOf(added) == 0; }, 5000));
-
-    // XTest devices carry no ids: a key from them is an unknown source.
-    driver.chord({XKey::LeftShift}, {XKey::LeftShift});
-    settle();
-    EXPECT_EQ(manager->lastKeyboardEvent(), std::nullopt);
 }
 
 } // namespace

@@ -1,34 +1,10 @@
-#include "keyboard/KeyCode.h"
-#include "platform/GlobalKeySource.h"
 #include "platform/linux/x11/SyntheticKeyEchoes.h"
 #include "platform/linux/x11/UdevKeyboards.h"
-#include "platform/linux/x11/XKeycodeTable.h"
-
-#include <QSet>
 
 #include <gtest/gtest.h>
 
 namespace velnor::test {
 namespace {
-
-TEST(XKeycodeTable, CoversEveryKeyButRightControlWhichIsFn)
-{
-    QSet<int> reached;
-    for (std::uint32_t xKeycode = 0; xKeycode < 256; ++xKeycode) {
-        const auto meaning = x11::meaningOfXKeycode(xKeycode);
-        if (!meaning)
-            continue;
-        ASSERT_TRUE(keyCodeFromRaw(meaning->virtualKey).has_value()) << xKeycode;
-        reached.insert(meaning->virtualKey);
-    }
-    EXPECT_EQ(reached.size(), 112);
-    EXPECT_FALSE(reached.contains(static_cast<int>(KeyCode::rightControl)));
-
-    // Fn is right Control's key; what each other key means, the desktop tests
-    // prove with real keys.
-    EXPECT_EQ(x11::meaningOfXKeycode(105)->virtualKey, static_cast<int>(KeyCode::function));
-    EXPECT_EQ(x11::meaningOfXKeycode(105)->modifierFlag, EventModifier::Function);
-}
 
 // Counting an ACPI button or a USB keyboard as internal would make "built_in"
 // shut out the keyboard of a desktop PC.

@@ -68,10 +68,6 @@ struct KeyboardTestRig : FakeKeyboardPlatform, KeyboardStack {
     {
         keys.emitEvent({GlobalKeyEventType::FlagsChanged, static_cast<int>(key), flags, source});
     }
-    void key(GlobalKeyEventType type, int keyCode, quint32 flags, int source = 0)
-    {
-        keys.emitEvent({type, keyCode, flags, source});
-    }
 };
 
 inline KeyboardDeviceInfo keyboard(int deviceId, int vendor, int product, const QString& name = QStringLiteral("Keyboard"),

@@ -99,60 +99,24 @@ TEST(ShortcutRegistration, PausingRemovesResumingAppendsOnceAndUnregisterAllSile
     EXPECT_EQ(replaced.manager->registeredShortcuts().size(), 1);
 }
 
-TEST(KeyShortcuts, MatchKeyAndExactModifiersAndIgnoreUnknownCodes)
+TEST(HotkeyTypes, StoredValuesNameTheirChordAndAnythingElseMeansFnShift)
 {
-    KeyboardTestRig rig;
-    QStringList fired;
-    const auto shortcut = ShortcutManager::Shortcut::create(
-        *rig.manager, KeyCode::space, ModifierKey::option(), [&] { fired << "down"; }, [&] { fired << "up"; });
-    rig.hotkey(HotkeyType::leftOption, QStringLiteral("modifier-"));
-
-    rig.key(GlobalKeyEventType::KeyUp, int(KeyCode::space), M::Option); // up before any down
-    rig.key(GlobalKeyEventType::KeyDown, int(KeyCode::space), M::Option | M::Shift);
-    rig.key(GlobalKeyEventType::KeyDown, 10, M::Option); // not one of the 113 keys
-    rig.key(GlobalKeyEventType::KeyDown, -1, M::Option);
-    rig.key(GlobalKeyEventType::KeyDown, int(KeyCode::space), M::Option);
-    rig.key(GlobalKeyEventType::KeyUp, int(KeyCode::space), M::Option);
-    EXPECT_EQ(fired, kDownUp);
-    EXPECT_TRUE(rig.fired.isEmpty()) << "modifier-only shortcuts ignore key events";
-}
-
-TEST(HotkeyTypes, SettingValuesNamesAndDefaultCallbacks)
-{
-    struct Row {
-        const char* stored;
-        HotkeyType type;
-        const char* chord;
-        const char* shortName;
-        const char* keysWithoutFn;
-        QStringList printed; // key down, key up
+    const std::pair<const char*, HotkeyType> rows[] = {
+        {"fn_shift", HotkeyType::fnShift},       {"ctrl_shift", HotkeyType::ctrlShift},
+        {"fn", HotkeyType::fn},                  {"left_option", HotkeyType::leftOption},
+        {"right_command", HotkeyType::rightCommand},
     };
-    const std::vector<Row> rows{
-        {"fn_shift", HotkeyType::fnShift, "fn shift -shift -fn", "Fn + Shift", "Right Ctrl + Shift", {"Fn+Shift", "Fn+Shift"}},
-        {"ctrl_shift", HotkeyType::ctrlShift, "ctrl shift -shift -ctrl", "Ctrl + Shift", "Left Ctrl + Shift",
-         {"ctrl+Shift 按下", "ctrl+Shift 抬起"}},
-        {"fn", HotkeyType::fn, "fn -fn", "Fn", "Right Ctrl", {"fn 按下", "fn 抬起"}},
-        {"left_option", HotkeyType::leftOption, "opt -opt", "左 Option", "Left Alt", {"left option 按下", "left option 抬起"}},
-        {"right_command", HotkeyType::rightCommand, "rcmd -rcmd", "Right Command", "Right Super",
-         {"right command 按下", "right command 抬起"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored);
-        EXPECT_EQ(hotkeyTypeFromSetting(QString::fromUtf8(row.stored)), row.type);
-        EXPECT_EQ(settingValue(row.type), QString::fromUtf8(row.stored));
-        EXPECT_EQ(hotkeyShortName(QString::fromUtf8(row.stored)), QString::fromUtf8(row.shortName));
-        EXPECT_EQ(hotkeyKeysWithoutFn(row.type), QString::fromUtf8(row.keysWithoutFn));
-        KeyboardTestRig rig;
-        rig.registrar->registerHotkey(row.type);
-        play(rig, QString::fromLatin1(row.chord));
-        EXPECT_EQ(rig.console, row.printed);
+    for (const auto& [stored, type] : rows) {
+        EXPECT_EQ(hotkeyTypeFromSetting(QString::fromLatin1(stored)), type);
+        EXPECT_EQ(settingValue(type), QLatin1String(stored));
     }
-    // Anything else stored means the default chord.
     for (const std::optional<QString>& other : {std::optional<QString>(QStringLiteral("Fn_Shift")), std::optional<QString>(),
                                                 std::optional<QString>(QStringLiteral("caps_lock"))}) {
         EXPECT_EQ(hotkeyTypeFromSetting(other), HotkeyType::fnShift);
         EXPECT_EQ(hotkeyShortName(other), QStringLiteral("Fn + Shift"));
     }
+    // Fn is right Control on this platform.
+    EXPECT_EQ(hotkeyKeysWithoutFn(HotkeyType::fn), QStringLiteral("Right Ctrl"));
 }
 
 // MARK: - Keyboard filter
@@ -160,7 +124,6 @@ TEST(HotkeyTypes, SettingValuesNamesAndDefaultCallbacks)
 const KeyboardDeviceInfo kUsb = keyboard(11, 1133, 49948, QStringLiteral("Logitech USB Keyboard"));
 const KeyboardDeviceInfo kUsbSibling = keyboard(12, 1133, 50000, QStringLiteral("Logitech K400"));
 const KeyboardDeviceInfo kLaptop = keyboard(13, 1, 1, QStringLiteral("AT Translated Set 2 keyboard"), true);
-const KeyboardDeviceInfo kAppleOutsideTable = keyboard(14, 1452, 0x22C, QStringLiteral("Apple Keyboard"));
 const KeyboardDeviceInfo kXTest = keyboard(4, 0, 0, QStringLiteral("Virtual core XTEST keyboard"));
 
 TEST(HotkeyManager, TheKeyboardFilterLetsThroughOnlyTheChosenKeyboard)
@@ -177,11 +140,7 @@ TEST(HotkeyManager, TheKeyboardFilterLetsThroughOnlyTheChosenKeyboard)
         {"built-in on a desktop PC takes the USB keyboard", {kXTest, kUsb}, {}, kUsb.deviceId, true},
         {"built-in on a laptop takes the internal keyboard", {kXTest, kLaptop, kUsb}, {}, kLaptop.deviceId, true},
         {"built-in on a laptop drops the USB keyboard", {kXTest, kLaptop, kUsb}, {}, kUsb.deviceId, false},
-        {"built-in drops an Apple keyboard outside the table", {kLaptop, kAppleOutsideTable}, "built_in",
-         kAppleOutsideTable.deviceId, false},
         {"a selected id takes that keyboard", {kLaptop, kUsb, kUsbSibling}, "1133_49948", kUsb.deviceId, true},
-        {"a selected id drops the same vendor's other product", {kUsb, kUsbSibling}, "1133_49948", kUsbSibling.deviceId,
-         false},
         {"a selected id drops the laptop keyboard", {kLaptop, kUsb}, "1133_49948", kLaptop.deviceId, false},
         {"an unknown source is dropped while the selection is listed", {kXTest, kUsb}, "1133_49948", kXTest.deviceId, false},
         {"an unknown source passes once the selection is gone", {kXTest, kUsb}, "9_9", kXTest.deviceId, true},

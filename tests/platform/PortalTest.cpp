@@ -119,18 +119,6 @@ TEST_F(GlobalShortcutsTest, AUserWhoCancelsTheDialogLeavesTheSourceUnavailable)
     EXPECT_TRUE(keys.triggerDescription().isEmpty());
 }
 
-TEST(PortalTrigger, ProposesTheKeysOfEveryChord)
-{
-    const std::pair<HotkeyType, const char*> rows[] = {
-        {HotkeyType::fnShift, "SHIFT+Control_R"}, {HotkeyType::ctrlShift, "CTRL+Shift_L"},
-        {HotkeyType::fn, "Control_R"},           {HotkeyType::leftOption, "Alt_L"},
-        {HotkeyType::rightCommand, "Super_R"},
-    };
-    for (const auto& [type, trigger] : rows)
-        EXPECT_EQ(PortalShortcutKeySource::preferredTrigger(hotkeyModifiers(type)), QLatin1String(trigger));
-    EXPECT_TRUE(PortalShortcutKeySource::preferredTrigger(ModifierKey::of({ModifierKey::capsLock()})).isEmpty());
-}
-
 struct RemoteDesktopTest : PortalTest {
     ManualScheduler scheduler;
     QString storedToken;
@@ -201,13 +189,6 @@ TEST_F(RemoteDesktopTest, AUserWhoRefusesGetsOneNoticeAndNoKeys)
     EXPECT_EQ(fake.calls.filter(QStringLiteral("Key(")).size(), 0);
     EXPECT_EQ(fake.calls.count(QStringLiteral("RemoteDesktop.CreateSession")), 1);
     EXPECT_TRUE(storedToken.isEmpty());
-}
-
-TEST(RemoteDesktopKeysym, EveryKeyTheAppSendsHasAKeysym)
-{
-    for (const int key : {VirtualKey::V, VirtualKey::Return, VirtualKey::LeftShift, VirtualKey::LeftControl, VirtualKey::Insert})
-        EXPECT_TRUE(RemoteDesktopKeySynthesizer::keysymFor(key)) << key;
-    EXPECT_FALSE(RemoteDesktopKeySynthesizer::keysymFor(0x7F));
 }
 
 } // namespace

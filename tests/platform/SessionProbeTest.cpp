@@ -38,40 +38,34 @@ TEST(BackendChoiceTable, PicksEachBackendFromWhatTheSessionOffersAndDescribesItI
         SessionFacts facts;
         bool evdevOptIn;
         BackendChoice expected;
+        const char* hotkeyLabel; // as the one-line description names it
     };
     const Row rows[] = {
         {"X11 ignores the portal and the opt-in", {DisplayServer::X11, {}, 1, 2, kWlroots, true}, true,
-         {XInput, XTest, X11Window, Ewmh}},
+         {XInput, XTest, X11Window, Ewmh}, "X11"},
         {"portals without layer shell", wayland(1, 2, kNone), false,
-         {GlobalShortcutsPortal, RemoteDesktopPortal, XWaylandWindow, AtspiActiveFrame}},
+         {GlobalShortcutsPortal, RemoteDesktopPortal, XWaylandWindow, AtspiActiveFrame}, "门户"},
         {"portals with layer shell", wayland(1, 2, kKwin), false,
-         {GlobalShortcutsPortal, RemoteDesktopPortal, LayerShell, AtspiActiveFrame}},
+         {GlobalShortcutsPortal, RemoteDesktopPortal, LayerShell, AtspiActiveFrame}, "门户"},
         {"the opt-in wins over the portal", wayland(1, 2, kKwin), true,
-         {Evdev, RemoteDesktopPortal, LayerShell, AtspiActiveFrame}},
+         {Evdev, RemoteDesktopPortal, LayerShell, AtspiActiveFrame}, "evdev"},
         {"wlroots protocols before the portal", wayland(1, 2, kWlroots), false,
-         {GlobalShortcutsPortal, VirtualKeyboard, LayerShell, ForeignToplevel}},
+         {GlobalShortcutsPortal, VirtualKeyboard, LayerShell, ForeignToplevel}, "门户"},
         {"no portal, input method only", wayland(0, 0, kWlroots, true), false,
-         {InputMethodOnly, VirtualKeyboard, LayerShell, ForeignToplevel}},
-        {"nothing at all", wayland(0, 0, kNone), false, {None, ClipboardOnly, XWaylandWindow, AtspiActiveFrame}},
+         {InputMethodOnly, VirtualKeyboard, LayerShell, ForeignToplevel}, "输入法"},
+        {"nothing at all", wayland(0, 0, kNone), false, {None, ClipboardOnly, XWaylandWindow, AtspiActiveFrame}, "无"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         EXPECT_EQ(chooseBackends(row.facts, row.evdevOptIn), row.expected);
+        EXPECT_TRUE(describeSession(row.facts, row.expected).contains(QStringLiteral("热键: ") + QString::fromUtf8(row.hotkeyLabel)));
     }
 
-    // The session in one line.
-    SessionFacts gnome = wayland(1, 2, kNone);
-    gnome.desktopName = QStringLiteral("GNOME");
-    EXPECT_EQ(describeSession(gnome, chooseBackends(gnome, false)),
-              QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能"));
-    const SessionFacts x11{DisplayServer::X11, {}, 0, 0, {}, true};
-    EXPECT_EQ(describeSession(x11, chooseBackends(x11, false)), QStringLiteral("会话: X11 · 热键: X11 · 输入: 输入法"));
-    SessionFacts sway = wayland(0, 0, kWlroots);
-    sway.desktopName = QStringLiteral("sway");
-    EXPECT_EQ(describeSession(sway, chooseBackends(sway, true)),
-              QStringLiteral("会话: Wayland (sway) · 热键: evdev · 输入: 辅助功能"));
-    EXPECT_EQ(describeFacts(sway), QStringLiteral("portal GlobalShortcuts 0, RemoteDesktop 0; Wayland globals: "
-                                                  "virtual-keyboard, layer-shell, foreign-toplevel, data-control; Fcitx5: no"));
+    // The session in one line: its desktop in brackets, the input method when there is one.
+    EXPECT_EQ(describeSession(rows[0].facts, rows[0].expected), QStringLiteral("会话: X11 · 热键: X11 · 输入: 输入法"));
+    EXPECT_EQ(describeSession(rows[1].facts, rows[1].expected), QStringLiteral("会话: Wayland (X) · 热键: 门户 · 输入: 辅助功能"));
+    EXPECT_EQ(describeFacts(rows[4].facts), QStringLiteral("portal GlobalShortcuts 1, RemoteDesktop 2; Wayland globals: "
+                                                           "virtual-keyboard, layer-shell, foreign-toplevel, data-control; Fcitx5: no"));
 }
 
 TEST(WaylandGlobals, KnowsTheFourInterfacesByName)

@@ -5,23 +5,12 @@
 namespace velnor::test {
 namespace {
 
-struct ClipboardRig : InsertionRig {
-    void paste(const QString& text)
-    {
-        clipboardTool.inputText(text, workspace.frontApp, [this](bool ok) { pasted.push_back(ok); });
-        scheduler.runDue();
-    }
-
-    std::vector<bool> pasted;
-};
-
-
 enum class After { UsersBack, Theirs, Dictated };
 
 struct RestoreCase {
     const char* name;
     int readAtMs;         // -1: the target never reads
-    std::function<void(ClipboardRig&)> at120ms; // what else happens meanwhile
+    std::function<void(InsertionRig&)> at120ms; // what else happens meanwhile
     After after;          // what the clipboard holds in the end
     int restoredByMs;     // the user's clipboard is back by then…
     int notBeforeMs;      // …and not before
@@ -29,23 +18,23 @@ struct RestoreCase {
 
 TEST(ClipboardTool, RestoresOnlyAfterTheTargetReadOrTheFallbackAndOnlyOverOurOwnText)
 {
-    const auto nothing = [](ClipboardRig&) {};
+    const auto nothing = [](InsertionRig&) {};
     const std::vector<RestoreCase> cases = {
         {"fast reader", 60, nothing, After::UsersBack, 150, 149},
         {"slow reader (restored on the next turn, not inside its read)", 400, nothing, After::UsersBack, 401, 400},
         {"never reads", -1, nothing, After::UsersBack, 650, 549},
         {"only a clipboard manager reads, before the paste", 10, nothing, After::UsersBack, 650, 549},
-        {"someone else took the clipboard", 400, [](ClipboardRig& f) { f.pasteboard.takeOver(QStringLiteral("theirs")); },
+        {"someone else took the clipboard", 400, [](InsertionRig& f) { f.pasteboard.takeOver(QStringLiteral("theirs")); },
          After::Theirs, -1, -1},
         // The target then reads the manager's copy, which we never see.
-        {"a clipboard manager owns a copy of our text", 400, [](ClipboardRig& f) { f.pasteboard.reownByManager(); },
+        {"a clipboard manager owns a copy of our text", 400, [](InsertionRig& f) { f.pasteboard.reownByManager(); },
          After::UsersBack, 650, 549},
         // Putting back part of it would lose the rest for good.
         {"the user's clipboard could not be saved whole", 400, nothing, After::Dictated, -1, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ClipboardRig f;
+        InsertionRig f;
         f.pasteboard.contents.clipboardComplete = c.after != After::Dictated;
         f.paste(QStringLiteral("dictated"));
         EXPECT_EQ(f.pasteboard.saveBudgets, QList<Duration>{seconds(1.0)});
@@ -82,7 +71,7 @@ TEST(ClipboardTool, RestoresOnlyAfterTheTargetReadOrTheFallbackAndOnlyOverOurOwn
 
 TEST(ClipboardTool, WritesNothingUntilTheUsersClipboardIsSaved)
 {
-    ClipboardRig rig;
+    InsertionRig rig;
     rig.pasteboard.holdSaves = true; // an owner slow to answer
     rig.paste(QStringLiteral("x"));
     rig.scheduler.advanceBy(seconds(0.5));
@@ -98,7 +87,7 @@ TEST(ClipboardTool, WritesNothingUntilTheUsersClipboardIsSaved)
 
 TEST(ClipboardTool, PressesTheChordAfterTheModifiersAreUpAndReleasesEveryKey)
 {
-    ClipboardRig rig;
+    InsertionRig rig;
     rig.pasteboard.chord = {{VirtualKey::LeftControl, VirtualKey::LeftShift}, VirtualKey::V};
     rig.keys.modifierHeldQueries = 5; // the user lets go of the hotkey 100 ms after the write
     rig.paste(QStringLiteral("x"));
@@ -120,7 +109,7 @@ TEST(ClipboardTool, PressesTheChordAfterTheModifiersAreUpAndReleasesEveryKey)
     EXPECT_EQ(chord, expected);
 
     // A modifier that never comes up delays the paste by the bound only.
-    ClipboardRig held;
+    InsertionRig held;
     held.keys.modifierHeldQueries = -1;
     held.paste(QStringLiteral("x"));
     held.scheduler.runUntilIdle();
@@ -133,16 +122,16 @@ TEST(ClipboardTool, FailuresPressNothingAndPutTheClipboardBack)
 {
     struct Case {
         const char* name;
-        std::function<void(ClipboardRig&)> arrange;
+        std::function<void(InsertionRig&)> arrange;
     };
     const std::vector<Case> cases = {
-        {"clipboard refuses the text", [](ClipboardRig& f) { f.pasteboard.refuseWrites = true; }},
-        {"paste key cannot be made", [](ClipboardRig& f) { f.keys.uncreatableKeys.insert(VirtualKey::V); }},
-        {"no event source", [](ClipboardRig& f) { f.keys.failSourceCreations = 1; }},
+        {"clipboard refuses the text", [](InsertionRig& f) { f.pasteboard.refuseWrites = true; }},
+        {"paste key cannot be made", [](InsertionRig& f) { f.keys.uncreatableKeys.insert(VirtualKey::V); }},
+        {"no event source", [](InsertionRig& f) { f.keys.failSourceCreations = 1; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ClipboardRig f;
+        InsertionRig f;
         c.arrange(f);
         f.paste(QStringLiteral("x"));
         f.scheduler.runUntilIdle();
@@ -153,14 +142,14 @@ TEST(ClipboardTool, FailuresPressNothingAndPutTheClipboardBack)
 
     // Refused once (another program took the clipboard a moment ago): the
     // second try gets through.
-    ClipboardRig busy;
+    InsertionRig busy;
     busy.pasteboard.refusedWritesLeft = 1;
     busy.paste(QStringLiteral("x"));
     busy.scheduler.runUntilIdle();
     EXPECT_EQ(busy.pasted, std::vector<bool>{true});
     EXPECT_EQ(busy.pasteboard.written, QStringList{QStringLiteral("x")});
 
-    ClipboardRig empty;
+    InsertionRig empty;
     empty.pasteboard.contents = {};
     empty.paste(QStringLiteral("x"));
     empty.scheduler.runUntilIdle();

@@ -45,6 +45,13 @@ struct InsertionRig {
         scheduler.runDue();
     }
 
+    // Straight to the clipboard tool, bypassing accessibility.
+    void paste(const QString& text)
+    {
+        clipboardTool.inputText(text, workspace.frontApp, [this](bool ok) { pasted.push_back(ok); });
+        scheduler.runDue();
+    }
+
     std::vector<TextInputMethod> methods() const
     {
         std::vector<TextInputMethod> all;
@@ -66,6 +73,7 @@ struct InsertionRig {
     std::deque<std::function<void()>> background;
     std::vector<TextInputNotice> notices;
     std::vector<InsertionResult> results;
+    std::vector<bool> pasted;
 
     AccessibilityInserter inserter{bridge, log.logger()};
     AccessibilityWorker worker{inserter,

@@ -83,19 +83,6 @@ TEST(TextInputMgr, TriesAccessibilityThenClipboardAndNeverOverwritesTypedText)
     }
 }
 
-TEST(TextInputMgr, EmptyTextTouchesNothingAndReportsUnknown)
-{
-    InsertionRig rig;
-    rig.field->selectionLength = 1;
-    rig.type(QString());
-    rig.scheduler.runUntilIdle();
-    EXPECT_EQ(rig.methods(), std::vector<TextInputMethod>{TextInputMethod::Unknown});
-    EXPECT_EQ(rig.field->text, QStringLiteral("ab"));
-    EXPECT_EQ(rig.field->writes, 0);
-    EXPECT_TRUE(rig.pasteboard.written.isEmpty());
-    EXPECT_TRUE(rig.keys.posted.isEmpty());
-}
-
 TEST(TextInputMgr, WithoutSyntheticKeysAccessibilityStillTypesElseTheTextStaysOnTheClipboardWithOneNotice)
 {
     using enum TextInputMethod;

@@ -107,7 +107,7 @@ TEST_F(Fcitx5BridgeTest, StateFollowsTheAddonOnTheBusAndACrashMidDictationLosesN
     EXPECT_TRUE(log.contains(QStringLiteral("输入法提交失败，改用其他方式输入")));
 }
 
-TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationAndSubmitKeysGoThroughTheAddonWhileAFieldIsFocused)
+TEST_F(Fcitx5BridgeTest, AFocusedFieldGetsOneDictationPerChordSubmitKeysAndTextOnceAndLosesItsPreeditWithTheFocus)
 {
     fcitx5::Fcitx5KeySynthesizer submitKeys{bridge, log.logger()};
     EXPECT_EQ(submitKeys.createEventSource(), nullptr) << "no addon yet";
@@ -147,6 +147,26 @@ TEST_F(Fcitx5BridgeTest, OneChordStartsOneDictationAndSubmitKeysGoThroughTheAddo
         EXPECT_EQ(addon.calls, QStringList{QLatin1String(c.forwarded)}) << "one press and release, by the addon";
     }
 
+    // The final text is committed once, after its preedit; a focus change
+    // takes a preedit away at once.
+    addon.calls.clear();
+    preedit.showPreedit(QStringLiteral("今天"));
+    preedit.showPreedit(QStringLiteral("今天天气"));
+    const InsertionResult result = insert(QStringLiteral("今天天气很好。"));
+    EXPECT_EQ(result.method, TextInputMethod::InputMethod);
+    EXPECT_EQ(textInputMethodName(result.method), QStringLiteral("input_method"));
+    EXPECT_EQ(result.info.value(QStringLiteral("bundleId")), QStringLiteral("org.example.editor"));
+    EXPECT_TRUE(fallback.typed.isEmpty());
+    EXPECT_EQ(addon.calls, QStringList({QStringLiteral("SetPreedit(今天)"), QStringLiteral("SetPreedit(今天天气)"),
+                                        QStringLiteral("CommitString(今天天气很好。)")}));
+    preedit.showPreedit(QStringLiteral("明天"));
+    focusField(QStringLiteral("firefox"));
+    EXPECT_TRUE(peerHeard(addon.calls, QStringLiteral("ClearPreedit()")));
+    // Nothing shown any more: a cancel has nothing to clear.
+    preedit.clearPreedit();
+    runEventLoopFor(20);
+    EXPECT_EQ(addon.calls.count(QStringLiteral("ClearPreedit()")), 1);
+
     // No field focused (a window the input method does not serve): XI2's
     // keys count, and the addon sends no submit keys.
     unfocus();
@@ -163,29 +183,6 @@ TEST(Fcitx5KeySourceEvent, GivesBackTheModifierSetTheAddonSaw)
         EXPECT_EQ(event.type, GlobalKeyEventType::FlagsChanged);
         EXPECT_EQ(modifierKeyFromEventFlags(event.modifierFlags, event.keyCode).rawValue, modifiers);
     }
-}
-
-TEST_F(Fcitx5BridgeTest, FinalTextIsCommittedOnceAndAFocusChangeTakesThePreeditAwayAtOnce)
-{
-    connectAddon();
-    focusField(QStringLiteral("gedit"));
-    preedit.showPreedit(QStringLiteral("今天"));
-    preedit.showPreedit(QStringLiteral("今天天气"));
-    const InsertionResult result = insert(QStringLiteral("今天天气很好。"));
-    EXPECT_EQ(result.method, TextInputMethod::InputMethod);
-    EXPECT_EQ(textInputMethodName(result.method), QStringLiteral("input_method"));
-    EXPECT_EQ(result.info.value(QStringLiteral("bundleId")), QStringLiteral("org.example.editor"));
-    EXPECT_TRUE(fallback.typed.isEmpty());
-    EXPECT_EQ(addon.calls.mid(1), QStringList({QStringLiteral("SetPreedit(今天)"), QStringLiteral("SetPreedit(今天天气)"),
-                                               QStringLiteral("CommitString(今天天气很好。)")}));
-
-    preedit.showPreedit(QStringLiteral("明天"));
-    focusField(QStringLiteral("firefox"));
-    EXPECT_TRUE(peerHeard(addon.calls, QStringLiteral("ClearPreedit()")));
-    // Nothing shown any more: a cancel has nothing to clear.
-    preedit.clearPreedit();
-    runEventLoopFor(20);
-    EXPECT_EQ(addon.calls.count(QStringLiteral("ClearPreedit()")), 1);
 }
 
 TEST_F(Fcitx5BridgeTest, NothingGoesThroughTheInputMethodWhereItMustNot)
