@@ -7,23 +7,18 @@
 #include "config/SettingsKeys.h"
 #include "e2e/EndToEndSession.h"
 #include "support/EventLoopWait.h"
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
-#include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
 
-#include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusConnection>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QGuiApplication>
 #include <QImage>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -42,30 +37,15 @@ QProcessEnvironment imEnvironment(const char* moduleVariable = "GTK_IM_MODULE")
     return environment;
 }
 
-class DictationDesktopTest : public ::testing::Test {
+// Dictations of noise that velnor-server's scripted recognition answers.
+class DictationDesktopTest : public test::WholeAppTest {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run under scripts/with-services.sh";
-        ASSERT_FALSE(qEnvironmentVariableIsEmpty("VELNOR_PULSE_MIC_SINK")) << "run under scripts/with-services.sh";
-        ASSERT_TRUE(keys.isConnected());
+        ASSERT_NO_FATAL_FAILURE(WholeAppTest::SetUp());
         ASSERT_TRUE(server.start(dir.filePath(QStringLiteral("server")))) << server.error().toStdString();
         ASSERT_TRUE(test::writeSpeechNoise(noise));
-        ASSERT_NO_FATAL_FAILURE(prepareVelnor());
-        app = std::make_unique<test::AppUnderTest>(dir.path(), server.url(), options);
-        const QString error = app->start(QStringLiteral(VELNOR_APP_BIN));
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
-
-    void TearDown() override
-    {
-        // A session logout ends the app cleanly.
-        EXPECT_TRUE(!app || app->stop()) << output().toStdString();
-        server.stop();
-    }
-
-    // What a fixture adds before the app's first start: settings, options.
-    virtual void prepareVelnor() {}
 
     QString output() { return app->log(); }
     qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
@@ -75,32 +55,7 @@ protected:
         return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
-    // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
-    void dictate()
-    {
-        test::pressHotkey(keys);
-        ASSERT_TRUE(voice.startSaying(noise) && voice.waitDone(15000)) << voice.error().toStdString();
-        test::releaseHotkey(keys);
-    }
-
-    // Writes the app's settings file before its start.
-    void storeSettings(const QList<std::pair<const char*, QVariant>>& values)
-    {
-        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-        for (const auto& [name, value] : values)
-            settings.setValue(QString::fromLatin1(name), value);
-        settings.sync();
-        ASSERT_EQ(settings.status(), QSettings::NoError);
-    }
-
-    test::TempDir dir;
-    test::ServerProcess server;
-    test::XTestKeys keys;
-    test::AppUnderTest::Options options;
-    std::unique_ptr<test::AppUnderTest> app;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
-    test::Voice voice{dir.path()};
-    const test::UserClipboard userClipboard;
 };
 
 // A returning user, signed in, with a tray host on the desktop and the app on
@@ -115,11 +70,7 @@ protected:
     {
         // The host must be there before the app looks for one.
         ASSERT_TRUE(tray.start()) << "trayer is in scripts/packages/desktop.txt";
-        DictationDesktopTest::SetUp();
-    }
-
-    void prepareVelnor() override
-    {
+        ASSERT_NO_FATAL_FAILURE(DictationDesktopTest::SetUp());
         const QString phone = QStringLiteral("13912345678");
         test::RawHttp http;
         const QJsonObject who{{QStringLiteral("phone"), phone}};
@@ -129,9 +80,11 @@ protected:
                                                   {QStringLiteral("code"), server.smsCode(phone)}});
         const QString token = login.data().toObject().value(QStringLiteral("token")).toString();
         ASSERT_FALSE(token.isEmpty()) << login.body.toStdString();
+        QProcessEnvironment accessible;
+        accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         // What a login through the sheet leaves behind.
-        storeSettings({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}});
-        options.extraEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        startApp({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}},
+                 accessible);
     }
 
     static std::unique_ptr<test::FieldApp> openEntry(const QString& title, bool accessible)
@@ -147,7 +100,7 @@ protected:
         ASSERT_TRUE(first);
         userClipboard.fill();
         for (qsizetype i = 0; i < texts.size(); ++i) {
-            dictate();
+            say(noise);
             ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << output().toStdString();
         }
         firstText = texts.join(QString());
@@ -296,19 +249,6 @@ TEST_F(ReinsertDesktopTest, TheTrayMenuAndTheHistoryScreenTypeTheNewestTextIntoT
     EXPECT_FALSE(mainWindowIsShown());
 }
 
-TEST(VelnorWithoutDisplay, SaysSoAndExits)
-{
-    QProcess velnor;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    velnor.setProcessEnvironment(environment);
-    velnor.start(QStringLiteral(VELNOR_APP_BIN), {});
-    ASSERT_TRUE(velnor.waitForFinished(10000));
-    EXPECT_EQ(velnor.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(velnor.exitCode(), 2);
-    EXPECT_TRUE(velnor.readAllStandardError().contains("no X11 display"));
-}
-
 } // namespace
 } // namespace velnor
 
@@ -334,15 +274,12 @@ protected:
         // Fcitx5 itself is not instrumented, so it cannot load a sanitized addon.
         GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
 #endif
-        test::useThrowAwayRealtimeCredentials();
         ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
-        DictationDesktopTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(DictationDesktopTest::SetUp());
+        startApp(settings());
     }
 
-    void prepareVelnor() override
-    {
-        options.recognitionMode = QStringLiteral("realtime");
-    }
+    virtual QVariantMap settings() const { return {{SettingsKey::RecognitionMode, QStringLiteral("realtime")}}; }
 
     test::TempDir fcitxHome;
     test::Fcitx5Process fcitx{fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME)};
@@ -369,7 +306,7 @@ TEST_F(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
         ASSERT_TRUE(field);
         ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
 
-        dictate();
+        say(noise);
         ASSERT_TRUE(test::waitUntil([&] { return output().count(QStringLiteral("通过输入法成功输入文字")) == i + 1; }, 20000))
             << output().toStdString();
         ASSERT_TRUE(test::waitUntil([&] { return field->text().contains(QStringLiteral("今天天气很好")); }, 10000))
@@ -395,7 +332,7 @@ TEST_F(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
 // is pasted into a field that still takes its keys through Fcitx5's module.
 class InputMethodPasteDesktopTest : public InputMethodDesktopTest {
 protected:
-    void prepareVelnor() override { storeSettings({{SettingsKey::InputMethodEnabled, QStringLiteral("false")}}); }
+    QVariantMap settings() const override { return {{SettingsKey::InputMethodEnabled, QStringLiteral("false")}}; }
 };
 
 // The module hands the entry each later Ctrl+V with the time of the first
@@ -413,7 +350,7 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
     QString expected;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE(i);
-        dictate();
+        say(noise);
         expected += texts[i];
         ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
