@@ -5,12 +5,8 @@
 #include "support/SpeechFixtures.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QUuid>
-
-#include <algorithm>
-#include <vector>
 
 namespace velnor::test {
 
@@ -143,30 +139,6 @@ void releaseHotkey(XTestKeys& keys)
 {
     keys.release(XKey::LeftShift);
     keys.release(XKey::RightControl);
-}
-
-double wordErrorRate(const QString& spoken, const QString& heard)
-{
-    static const QRegularExpression nonWord(QStringLiteral("[^\\w']+"));
-    const QStringList reference = spoken.toLower().split(nonWord, Qt::SkipEmptyParts);
-    const QStringList hypothesis = heard.toLower().split(nonWord, Qt::SkipEmptyParts);
-    if (reference.isEmpty())
-        return hypothesis.isEmpty() ? 0.0 : 1.0;
-    // One row of the edit-distance table at a time.
-    std::vector<qsizetype> previous(static_cast<std::size_t>(hypothesis.size()) + 1);
-    std::vector<qsizetype> current(previous.size());
-    for (std::size_t j = 0; j < previous.size(); ++j)
-        previous[j] = static_cast<qsizetype>(j);
-    for (qsizetype i = 1; i <= reference.size(); ++i) {
-        current[0] = i;
-        for (qsizetype j = 1; j <= hypothesis.size(); ++j) {
-            const auto uj = static_cast<std::size_t>(j);
-            const qsizetype substitution = previous[uj - 1] + (reference[i - 1] == hypothesis[j - 1] ? 0 : 1);
-            current[uj] = std::min({substitution, previous[uj] + 1, current[uj - 1] + 1});
-        }
-        std::swap(previous, current);
-    }
-    return static_cast<double>(previous.back()) / static_cast<double>(reference.size());
 }
 
 void WholeAppTest::SetUp()

@@ -84,10 +84,6 @@ private:
 void pressHotkey(XTestKeys& keys);
 void releaseHotkey(XTestKeys& keys);
 
-// Word error rate of `heard` against `spoken`: word-level edit distance over
-// the spoken word count, case and punctuation ignored.
-double wordErrorRate(const QString& spoken, const QString& heard);
-
 // The whole app on the X11 test desktop (scripts/with-services.sh): throw-away
 // real-time credentials, a velnor-server (started by the test), the hotkey
 // through XTest, the virtual microphone, the user's clipboard owned by this
