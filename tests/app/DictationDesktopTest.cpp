@@ -47,12 +47,11 @@ protected:
         ASSERT_TRUE(test::writeSpeechNoise(noise));
     }
 
-    QString output() { return app->log(); }
-    qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
+    qsizetype byClipboard() { return app->log().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
     // Texts picked again in the app and typed into the now focused field.
     qsizetype reinsertionsBy(const char* method)
     {
-        return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
+        return app->log().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
     }
 
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
@@ -101,7 +100,7 @@ protected:
         userClipboard.fill();
         for (qsizetype i = 0; i < texts.size(); ++i) {
             say(noise);
-            ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << output().toStdString();
+            ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << app->log().toStdString();
         }
         firstText = texts.join(QString());
         newest = texts.last();
@@ -117,7 +116,7 @@ protected:
     // into no other entry; `reinsertions` texts were asked for again so far.
     void expectTypedInto(test::FieldApp& target, const QString& title, const char* method, qsizetype reinsertions)
     {
-        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << output().toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return target.text() == newest; }, 20000))
             << "field: " << target.text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
@@ -134,7 +133,7 @@ protected:
     // opens the menu too; Escape closes it.
     void expectOurIconAndItsContextMenu()
     {
-        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << app->log().toStdString();
         const QRect slot = *icon();
         const QString shot = dir.filePath(QStringLiteral("tray.png"));
         test::runTool(QStringLiteral("import"), {"-window", "root", shot});
@@ -166,7 +165,7 @@ protected:
             if (item.action == action)
                 break;
         }
-        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << app->log().toStdString();
         test::clickAt(icon()->center(), 1);
         ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
         // Keys typed before the menu holds the keyboard would go to the focused field.
@@ -307,14 +306,14 @@ TEST_F(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
         ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
 
         say(noise);
-        ASSERT_TRUE(test::waitUntil([&] { return output().count(QStringLiteral("通过输入法成功输入文字")) == i + 1; }, 20000))
-            << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return app->log().count(QStringLiteral("通过输入法成功输入文字")) == i + 1; }, 20000))
+            << app->log().toStdString();
         ASSERT_TRUE(test::waitUntil([&] { return field->text().contains(QStringLiteral("今天天气很好")); }, 10000))
             << "field: " << field->text().toStdString();
         test::runEventLoopFor(300);
 
         EXPECT_EQ(field->text(), QStringLiteral("今天天气很好")) << "committed once, nothing else typed";
-        EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), i + 1);
+        EXPECT_EQ(app->log().count(QStringLiteral("通过输入法成功输入文字")), i + 1);
         EXPECT_EQ(app->insertions(), i + 1) << "the input method's only: neither AT-SPI nor the clipboard";
         EXPECT_EQ(server.realtimeConnections().size(), i + 1) << "XI2 saw the chord too: still one dictation";
         EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
@@ -352,13 +351,13 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
         SCOPED_TRACE(i);
         say(noise);
         expected += texts[i];
-        ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
     }
     test::runEventLoopFor(300);
     EXPECT_EQ(entry->text(), expected) << "each text once, nothing else typed";
-    EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 0);
+    EXPECT_EQ(app->log().count(QStringLiteral("通过输入法成功输入文字")), 0);
 }
 
 // Another program on the session bus tries to write into fields through the

@@ -96,7 +96,7 @@ protected:
         return output().count(QStringLiteral("Bundle ID: ") + appId + QLatin1Char('\n'));
     }
 
-    HeadlessSway sway{{.xwayland = true}};
+    HeadlessSway sway{/*xwayland=*/true};
     TempDir dir;
     TempDir userDir;
     ServerProcess server;

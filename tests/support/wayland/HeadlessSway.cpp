@@ -85,7 +85,7 @@ QJsonObject findFocused(const QJsonObject& node)
 
 } // namespace
 
-HeadlessSway::HeadlessSway(Options options)
+HeadlessSway::HeadlessSway(bool xwayland)
 {
     if (!m_base.isValid()) {
         fail(QStringLiteral("no temporary directory"));
@@ -99,7 +99,7 @@ HeadlessSway::HeadlessSway(Options options)
     [[maybe_unused]] const bool started =
         (giveToUser(m_base.path())
          || fail(QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser)))
-        && startBus() && startAccessibility() && startSway(options) && startKeyboard();
+        && startBus() && startAccessibility() && startSway(xwayland) && startKeyboard();
 }
 
 HeadlessSway::~HeadlessSway()
@@ -189,14 +189,14 @@ bool HeadlessSway::startAccessibility()
         || fail(QStringLiteral("could not enable the accessibility bus"));
 }
 
-bool HeadlessSway::startSway(const Options& options)
+bool HeadlessSway::startSway(bool xwayland)
 {
     const QString config = m_base.filePath(QStringLiteral("sway.config"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // `force` starts XWayland at once, so DISPLAY is known before any client.
-    file.write(QByteArray("xwayland ") + (options.xwayland ? "force" : "disable")
+    file.write(QByteArray("xwayland ") + (xwayland ? "force" : "disable")
                + "\noutput HEADLESS-1 resolution 1280x720 position 0 0 bg #305070 solid_color\nfocus_follows_mouse no\n");
     file.close();
     giveToUser(config);
@@ -216,7 +216,7 @@ bool HeadlessSway::startSway(const Options& options)
     }, 15000);
     if (!up)
         return fail(QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
-    if (!options.xwayland)
+    if (!xwayland)
         return true;
     // XWayland names its display on its command line.
     const bool x = pollUntil([&] {
