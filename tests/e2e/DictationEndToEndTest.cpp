@@ -8,7 +8,6 @@
 #include "support/SpeechFixtures.h"
 #include "support/desktop/FieldApp.h"
 
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -118,11 +117,3 @@ TEST_F(DictationEndToEndTest, WithoutAMicrophoneTheAppSaysSoAndStaysResponsive)
 
 } // namespace
 } // namespace velnor::test
-
-int main(int argc, char** argv)
-{
-    // A real X11 client: it owns the user's clipboard during the test.
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
