@@ -30,8 +30,6 @@ public:
     AppUnderTest(QString homeDir, const QUrl& backend, QVariantMap settings = {},
                  QProcessEnvironment extraEnvironment = {});
     ~AppUnderTest();
-    AppUnderTest(const AppUnderTest&) = delete;
-    AppUnderTest& operator=(const AppUnderTest&) = delete;
 
     // Starts the app and waits until its hotkey is registered. Empty = started, else why not.
     QString start(const QString& program);

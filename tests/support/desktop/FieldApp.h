@@ -30,8 +30,6 @@ public:
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-    FieldApp(const FieldApp&) = delete;
-    FieldApp& operator=(const FieldApp&) = delete;
 
     bool isReady() const { return m_ready; }
     qint64 processId() const { return m_process.processId(); }

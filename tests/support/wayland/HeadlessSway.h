@@ -30,8 +30,6 @@ public:
 
     explicit HeadlessSway(bool xwayland = false);
     ~HeadlessSway();
-    HeadlessSway(const HeadlessSway&) = delete;
-    HeadlessSway& operator=(const HeadlessSway&) = delete;
 
     // Empty once everything is up; otherwise what failed to start.
     QString error() const { return m_error; }
