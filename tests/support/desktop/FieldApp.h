@@ -41,7 +41,6 @@ public:
         return m_process.waitForFinished(5000);
     }
     QString text() { return command(QStringLiteral("text")); }
-    QString setText(const QString& text) { return command(QStringLiteral("set ") + text); }
     // What the program wrote to standard error so far (GTK: preedit changes).
     QString errors()
     {
