@@ -1,36 +1,21 @@
 #include "support/wayland/HeadlessSway.h"
 
 #include "support/ChildProcess.h"
+#include "support/EventLoopWait.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QThread>
 
 #include <csignal>
-#include <functional>
 
 #include <unistd.h>
 
 namespace velnor::test {
 
 namespace {
-
-// Polls without an event loop: the fixture runs before and after the
-// test's own loop. Each probe here is a cheap file or process check.
-bool pollUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 QByteArray procFile(pid_t pid, const QString& name)
 {
@@ -162,7 +147,7 @@ bool HeadlessSway::startBus()
 {
     auto& bus = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(bus, QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, clientEnvironment());
-    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000))
+    if (!bus.waitForStarted(5000) || !waitUntil([&] { return bus.canReadLine(); }, 10000))
         return fail(QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError()));
     m_busAddress = QString::fromUtf8(bus.readLine()).trimmed();
     return true;
@@ -180,7 +165,7 @@ bool HeadlessSway::startAccessibility()
                     QStringList{"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus"} + call, timeoutMs)
                     .isEmpty();
     };
-    if (!pollUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
+    if (!waitUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
         return fail(QStringLiteral("the accessibility bus did not start"));
     // Before any application starts, or toolkits never join the bus.
     return callBus({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
@@ -209,7 +194,7 @@ bool HeadlessSway::startSway(bool xwayland)
     sway.setStandardOutputFile(m_base.filePath(QStringLiteral("sway.log")));
     sway.setStandardErrorFile(m_base.filePath(QStringLiteral("sway.log")), QIODevice::Append);
     start(sway, QStringLiteral("sway"), {QStringLiteral("-c"), config}, environment);
-    const bool up = sway.waitForStarted(5000) && pollUntil([&] {
+    const bool up = sway.waitForStarted(5000) && waitUntil([&] {
         m_waylandDisplay = QFileInfo(findEntry(runtimeDir(), QStringLiteral("wayland-*"))).fileName();
         m_swaySocket = findEntry(runtimeDir(), QStringLiteral("sway-ipc.*"));
         return sway.state() == QProcess::Running && !m_waylandDisplay.isEmpty() && !m_swaySocket.isEmpty();
@@ -219,7 +204,7 @@ bool HeadlessSway::startSway(bool xwayland)
     if (!xwayland)
         return true;
     // XWayland names its display on its command line.
-    const bool x = pollUntil([&] {
+    const bool x = waitUntil([&] {
         for (const pid_t pid : descendantsOf(static_cast<pid_t>(sway.processId()))) {
             const QList<QByteArray> argv = procFile(pid, QStringLiteral("cmdline")).split('\0');
             if (!argv.isEmpty() && argv.first().endsWith("Xwayland") && argv.size() > 1 && argv[1].startsWith(':')
@@ -238,7 +223,7 @@ bool HeadlessSway::startKeyboard()
     // Types nothing and stays a day: the seat keeps a keyboard while it lives.
     auto& keyboard = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(keyboard, QStringLiteral("wtype"), {"-s", "86400000"}, clientEnvironment());
-    const bool up = keyboard.waitForStarted(5000) && pollUntil([&] {
+    const bool up = keyboard.waitForStarted(5000) && waitUntil([&] {
         return run(QStringLiteral("swaymsg"), {"-t", "get_inputs", "-r"}).contains("\"keyboard\"");
     }, 10000);
     return up || fail(QStringLiteral("the virtual keyboard did not appear"));
@@ -255,7 +240,7 @@ void HeadlessSway::stop(QProcess& process)
             ::kill(child, SIGTERM);
     }
     for (const pid_t child : children) {
-        if (!pollUntil([child] { return hasEnded(child); }, 3000))
+        if (!waitUntil([child] { return hasEnded(child); }, 3000))
             ::kill(child, SIGKILL);
     }
 }
