@@ -46,13 +46,6 @@ protected:
         ASSERT_TRUE(test::writeSpeechNoise(noise));
     }
 
-    qsizetype byClipboard() { return app->log().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
-    // Texts picked again in the app and typed into the now focused field.
-    qsizetype reinsertionsBy(const char* method)
-    {
-        return app->log().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
-    }
-
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
 };
 
@@ -115,7 +108,9 @@ protected:
     // into no other entry; `reinsertions` texts were asked for again so far.
     void expectTypedInto(test::FieldApp& target, const QString& title, const char* method, qsizetype reinsertions)
     {
-        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << app->log().toStdString();
+        // The text picked again in the app was typed into the now focused field.
+        const QString reinserted = QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method);
+        EXPECT_TRUE(test::waitUntil([&] { return app->log().count(reinserted) == 1; }, 20000)) << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return target.text() == newest; }, 20000))
             << "field: " << target.text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
@@ -336,7 +331,8 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
         SCOPED_TRACE(i);
         say(noise);
         expected += texts[i];
-        ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << app->log().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return app->log().count(QStringLiteral("使用剪贴板方式成功输入文字")) == i + 1; }, 20000))
+            << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
     }
