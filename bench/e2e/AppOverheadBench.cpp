@@ -13,6 +13,7 @@
 //     marker -> final result with the real decoder.
 //
 // Usage: bash scripts/with-services.sh build/dev/bench/e2e/app_overhead_bench [dictations [idle-seconds]]
+#include "config/SettingsKeys.h"
 #include "e2e/EndToEndSession.h"
 #include "support/EventLoopWait.h"
 #include "support/ServerProcess.h"
@@ -220,7 +221,7 @@ public:
     std::optional<ModeFigures> run(const QString& mode, const QString& wav, AppUnderTest** keepApp = nullptr)
     {
         auto app = std::make_unique<AppUnderTest>(m_dir.filePath(QStringLiteral("user-") + mode), m_server.url(),
-                                                  AppUnderTest::Options{mode, false, {}});
+                                                  QVariantMap{{SettingsKey::RecognitionMode, mode}});
         if (const QString error = app->start(QStringLiteral(VELNOR_APP_BIN)); !error.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return std::nullopt;

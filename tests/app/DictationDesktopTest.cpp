@@ -7,23 +7,17 @@
 #include "config/SettingsKeys.h"
 #include "e2e/EndToEndSession.h"
 #include "support/EventLoopWait.h"
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
-#include "support/desktop/UserClipboard.h"
 #include "ui/tray/TrayMenuModel.h"
 
-#include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusConnection>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QGuiApplication>
 #include <QImage>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -42,65 +36,17 @@ QProcessEnvironment imEnvironment(const char* moduleVariable = "GTK_IM_MODULE")
     return environment;
 }
 
-class DictationDesktopTest : public ::testing::Test {
+// Dictations of noise that velnor-server's scripted recognition answers.
+class DictationDesktopTest : public test::WholeAppTest {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run under scripts/with-services.sh";
-        ASSERT_FALSE(qEnvironmentVariableIsEmpty("VELNOR_PULSE_MIC_SINK")) << "run under scripts/with-services.sh";
-        ASSERT_TRUE(keys.isConnected());
+        ASSERT_NO_FATAL_FAILURE(WholeAppTest::SetUp());
         ASSERT_TRUE(server.start(dir.filePath(QStringLiteral("server")))) << server.error().toStdString();
         ASSERT_TRUE(test::writeSpeechNoise(noise));
-        ASSERT_NO_FATAL_FAILURE(prepareVelnor());
-        app = std::make_unique<test::AppUnderTest>(dir.path(), server.url(), options);
-        const QString error = app->start(QStringLiteral(VELNOR_APP_BIN));
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
-    void TearDown() override
-    {
-        // A session logout ends the app cleanly.
-        EXPECT_TRUE(!app || app->stop()) << output().toStdString();
-        server.stop();
-    }
-
-    // What a fixture adds before the app's first start: settings, options.
-    virtual void prepareVelnor() {}
-
-    QString output() { return app->log(); }
-    qsizetype byClipboard() { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")); }
-    // Texts picked again in the app and typed into the now focused field.
-    qsizetype reinsertionsBy(const char* method)
-    {
-        return output().count(QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method));
-    }
-
-    // Holds Fn+Shift (right Control + Shift on Linux) while speaking into the microphone.
-    void dictate()
-    {
-        test::pressHotkey(keys);
-        ASSERT_TRUE(voice.startSaying(noise) && voice.waitDone(15000)) << voice.error().toStdString();
-        test::releaseHotkey(keys);
-    }
-
-    // Writes the app's settings file before its start.
-    void storeSettings(const QList<std::pair<const char*, QVariant>>& values)
-    {
-        QSettings settings(dir.filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-        for (const auto& [name, value] : values)
-            settings.setValue(QString::fromLatin1(name), value);
-        settings.sync();
-        ASSERT_EQ(settings.status(), QSettings::NoError);
-    }
-
-    test::TempDir dir;
-    test::ServerProcess server;
-    test::XTestKeys keys;
-    test::AppUnderTest::Options options;
-    std::unique_ptr<test::AppUnderTest> app;
     const QString noise = dir.filePath(QStringLiteral("noise.wav"));
-    test::Voice voice{dir.path()};
-    const test::UserClipboard userClipboard;
 };
 
 // A returning user, signed in, with a tray host on the desktop and the app on
@@ -115,11 +61,7 @@ protected:
     {
         // The host must be there before the app looks for one.
         ASSERT_TRUE(tray.start()) << "trayer is in scripts/packages/desktop.txt";
-        DictationDesktopTest::SetUp();
-    }
-
-    void prepareVelnor() override
-    {
+        ASSERT_NO_FATAL_FAILURE(DictationDesktopTest::SetUp());
         const QString phone = QStringLiteral("13912345678");
         test::RawHttp http;
         const QJsonObject who{{QStringLiteral("phone"), phone}};
@@ -129,9 +71,11 @@ protected:
                                                   {QStringLiteral("code"), server.smsCode(phone)}});
         const QString token = login.data().toObject().value(QStringLiteral("token")).toString();
         ASSERT_FALSE(token.isEmpty()) << login.body.toStdString();
+        QProcessEnvironment accessible;
+        accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         // What a login through the sheet leaves behind.
-        storeSettings({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}});
-        options.extraEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        startApp({{SettingsKey::OnboardingCompleted, true}, {SettingsKey::UserJwt, token}, {SettingsKey::UserPhone, phone}},
+                 accessible);
     }
 
     static std::unique_ptr<test::FieldApp> openEntry(const QString& title, bool accessible)
@@ -147,8 +91,8 @@ protected:
         ASSERT_TRUE(first);
         userClipboard.fill();
         for (qsizetype i = 0; i < texts.size(); ++i) {
-            dictate();
-            ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << output().toStdString();
+            say(noise);
+            ASSERT_TRUE(test::waitUntil([&] { return app->insertions() == i + 1; }, 20000)) << app->log().toStdString();
         }
         firstText = texts.join(QString());
         newest = texts.last();
@@ -164,7 +108,9 @@ protected:
     // into no other entry; `reinsertions` texts were asked for again so far.
     void expectTypedInto(test::FieldApp& target, const QString& title, const char* method, qsizetype reinsertions)
     {
-        EXPECT_TRUE(test::waitUntil([&] { return reinsertionsBy(method) == 1; }, 20000)) << output().toStdString();
+        // The text picked again in the app was typed into the now focused field.
+        const QString reinserted = QStringLiteral("重新输入完成，输入方式: ") + QLatin1String(method);
+        EXPECT_TRUE(test::waitUntil([&] { return app->log().count(reinserted) == 1; }, 20000)) << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return target.text() == newest; }, 20000))
             << "field: " << target.text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
@@ -181,7 +127,7 @@ protected:
     // opens the menu too; Escape closes it.
     void expectOurIconAndItsContextMenu()
     {
-        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << app->log().toStdString();
         const QRect slot = *icon();
         const QString shot = dir.filePath(QStringLiteral("tray.png"));
         test::runTool(QStringLiteral("import"), {"-window", "root", shot});
@@ -213,7 +159,7 @@ protected:
             if (item.action == action)
                 break;
         }
-        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << app->log().toStdString();
         test::clickAt(icon()->center(), 1);
         ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
         // Keys typed before the menu holds the keyboard would go to the focused field.
@@ -296,34 +242,7 @@ TEST_F(ReinsertDesktopTest, TheTrayMenuAndTheHistoryScreenTypeTheNewestTextIntoT
     EXPECT_FALSE(mainWindowIsShown());
 }
 
-TEST(VelnorWithoutDisplay, SaysSoAndExits)
-{
-    QProcess velnor;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    velnor.setProcessEnvironment(environment);
-    velnor.start(QStringLiteral(VELNOR_APP_BIN), {});
-    ASSERT_TRUE(velnor.waitForFinished(10000));
-    EXPECT_EQ(velnor.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(velnor.exitCode(), 2);
-    EXPECT_TRUE(velnor.readAllStandardError().contains("no X11 display"));
-}
-
-} // namespace
-} // namespace velnor
-
-int main(int argc, char** argv)
-{
-    // A real X11 client: it owns the user's clipboard during the test.
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 #ifdef VELNOR_FCITX5_DATA_HOME
-namespace velnor {
-namespace {
-
 // A Fcitx5 user in real-time mode: the hotkey, the live partial text and
 // the final text all go through the input method.
 class InputMethodDesktopTest : public DictationDesktopTest {
@@ -334,15 +253,12 @@ protected:
         // Fcitx5 itself is not instrumented, so it cannot load a sanitized addon.
         GTEST_SKIP() << "the addon built with AddressSanitizer does not load into Fcitx5";
 #endif
-        test::useThrowAwayRealtimeCredentials();
         ASSERT_TRUE(fcitx.waitForAddon()) << "Fcitx5 did not load the addon; see " << dir.path().toStdString();
-        DictationDesktopTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(DictationDesktopTest::SetUp());
+        startApp(settings());
     }
 
-    void prepareVelnor() override
-    {
-        options.recognitionMode = QStringLiteral("realtime");
-    }
+    virtual QVariantMap settings() const { return {{SettingsKey::RecognitionMode, QStringLiteral("realtime")}}; }
 
     test::TempDir fcitxHome;
     test::Fcitx5Process fcitx{fcitxHome.path(), QStringLiteral(VELNOR_FCITX5_DATA_HOME)};
@@ -369,15 +285,15 @@ TEST_F(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
         ASSERT_TRUE(field);
         ASSERT_TRUE(test::waitUntil([this] { return fcitx.currentInputMethod() == QStringLiteral("keyboard-us"); }));
 
-        dictate();
-        ASSERT_TRUE(test::waitUntil([&] { return output().count(QStringLiteral("通过输入法成功输入文字")) == i + 1; }, 20000))
-            << output().toStdString();
+        say(noise);
+        ASSERT_TRUE(test::waitUntil([&] { return app->log().count(QStringLiteral("通过输入法成功输入文字")) == i + 1; }, 20000))
+            << app->log().toStdString();
         ASSERT_TRUE(test::waitUntil([&] { return field->text().contains(QStringLiteral("今天天气很好")); }, 10000))
             << "field: " << field->text().toStdString();
         test::runEventLoopFor(300);
 
         EXPECT_EQ(field->text(), QStringLiteral("今天天气很好")) << "committed once, nothing else typed";
-        EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), i + 1);
+        EXPECT_EQ(app->log().count(QStringLiteral("通过输入法成功输入文字")), i + 1);
         EXPECT_EQ(app->insertions(), i + 1) << "the input method's only: neither AT-SPI nor the clipboard";
         EXPECT_EQ(server.realtimeConnections().size(), i + 1) << "XI2 saw the chord too: still one dictation";
         EXPECT_EQ(fcitx.currentInputMethod(), QStringLiteral("keyboard-us")) << "Fcitx5's Ctrl+Shift never saw the chord";
@@ -395,7 +311,7 @@ TEST_F(InputMethodDesktopTest, PartialTextShowsAsPreeditAndTheFinalTextIsCommitt
 // is pasted into a field that still takes its keys through Fcitx5's module.
 class InputMethodPasteDesktopTest : public InputMethodDesktopTest {
 protected:
-    void prepareVelnor() override { storeSettings({{SettingsKey::InputMethodEnabled, QStringLiteral("false")}}); }
+    QVariantMap settings() const override { return {{SettingsKey::InputMethodEnabled, QStringLiteral("false")}}; }
 };
 
 // The module hands the entry each later Ctrl+V with the time of the first
@@ -413,15 +329,16 @@ TEST_F(InputMethodPasteDesktopTest, EveryDictationInARowIsPastedOnceIntoAGtkEntr
     QString expected;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE(i);
-        dictate();
+        say(noise);
         expected += texts[i];
-        ASSERT_TRUE(test::waitUntil([this, i] { return byClipboard() == i + 1; }, 20000)) << output().toStdString();
+        ASSERT_TRUE(test::waitUntil([&] { return app->log().count(QStringLiteral("使用剪贴板方式成功输入文字")) == i + 1; }, 20000))
+            << app->log().toStdString();
         EXPECT_TRUE(test::waitUntil([&] { return entry->text() == expected; }, 5000)) << "field: " << entry->text().toStdString();
         EXPECT_TRUE(userClipboard.waitUntilBack());
     }
     test::runEventLoopFor(300);
     EXPECT_EQ(entry->text(), expected) << "each text once, nothing else typed";
-    EXPECT_EQ(output().count(QStringLiteral("通过输入法成功输入文字")), 0);
+    EXPECT_EQ(app->log().count(QStringLiteral("通过输入法成功输入文字")), 0);
 }
 
 // Another program on the session bus tries to write into fields through the
@@ -473,6 +390,7 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
     EXPECT_EQ(plain->text(), QStringLiteral("dictated")) << "the unfocused field is left alone";
 }
 
+#endif
+
 } // namespace
 } // namespace velnor
-#endif

@@ -4,6 +4,7 @@
 // user in a copy of this program (`--as-app`): the chord cannot be injected
 // here, as a virtual keyboard brings its own keymap and so never sends the
 // key positions (right Ctrl, left Shift) the addon matches.
+#include "platform/fake/FakeWorkspace.h"
 #include "platform/linux/fcitx5/Fcitx5Bridge.h"
 #include "platform/linux/fcitx5/Fcitx5PreeditSink.h"
 #include "platform/linux/fcitx5/Fcitx5TextInput.h"
@@ -12,6 +13,7 @@
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
 #include "support/wayland/HeadlessSway.h"
+#include "testing/FakeTextInput.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -28,19 +30,14 @@ namespace {
 const QString kPartial = QStringLiteral("今天天气");
 const QString kFinal = QStringLiteral("今天天气很好");
 
-// Any fallback means the input method did not take the text.
-class NoFallback final : public TextInput {
-public:
-    void inputTextToFocusedField(const QString&, Completion completion) override { completion({}); }
-    std::optional<FrontAppInfo> getFrontmostApp() override { return std::nullopt; }
-};
-
 // The app's side of one real-time dictation: partial text as preedit, then
 // the final text committed. Prints how the text went in.
 int dictateAsApp()
 {
     LogCapture log;
-    NoFallback fallback;
+    // Any fallback means the input method did not take the text.
+    const FakeWorkspace workspace;
+    FakeTextInput fallback(workspace);
     fcitx5::Fcitx5Bridge bridge(QDBusConnection::sessionBus());
     fcitx5::Fcitx5TextInput text(bridge, fallback, log.logger(), [] { return true; });
     fcitx5::Fcitx5PreeditSink preedit(bridge, [] { return true; });

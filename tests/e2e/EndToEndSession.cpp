@@ -2,14 +2,11 @@
 
 #include "support/ChildProcess.h"
 #include "support/EventLoopWait.h"
+#include "support/SpeechFixtures.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QUuid>
-
-#include <algorithm>
-#include <vector>
 
 namespace velnor::test {
 
@@ -21,10 +18,11 @@ void useThrowAwayRealtimeCredentials()
     qputenv("VELNOR_ASR_SECRET_KEY", random());
 }
 
-AppUnderTest::AppUnderTest(QString homeDir, const QUrl& backend, Options options)
+AppUnderTest::AppUnderTest(QString homeDir, const QUrl& backend, QVariantMap settings, QProcessEnvironment extraEnvironment)
     : m_home(std::move(homeDir))
     , m_backend(backend)
-    , m_options(std::move(options))
+    , m_settings(std::move(settings))
+    , m_extraEnvironment(std::move(extraEnvironment))
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
 }
@@ -37,10 +35,8 @@ AppUnderTest::~AppUnderTest()
 void AppUnderTest::writeSettings() const
 {
     QSettings settings(QDir(m_home).filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("/velnor/speech/recognition_mode"), m_options.recognitionMode);
-    settings.setValue(QStringLiteral("/velnor/over_over/enable"),
-                      m_options.overOver ? QStringLiteral("true") : QStringLiteral("false"));
-    settings.sync();
+    for (auto it = m_settings.begin(); it != m_settings.end(); ++it)
+        settings.setValue(it.key(), it.value());
 }
 
 QProcessEnvironment AppUnderTest::environment() const
@@ -52,7 +48,7 @@ QProcessEnvironment AppUnderTest::environment() const
     environment.insert(QStringLiteral("VELNOR_REALTIME_SCHEME"), QStringLiteral("ws"));
     environment.insert(QStringLiteral("VELNOR_REALTIME_HOST"),
                        QStringLiteral("%1:%2").arg(m_backend.host()).arg(m_backend.port()));
-    environment.insert(m_options.extraEnvironment);
+    environment.insert(m_extraEnvironment);
     return environment;
 }
 
@@ -102,10 +98,10 @@ Voice::Voice(QString workDir)
 {
 }
 
-QString Voice::record(const QString& sentence, SpeechFixtures::Voice voice)
+QString Voice::record(const QString& sentence)
 {
     const QString padded = QDir(m_dir).filePath(QStringLiteral("voice%1.wav").arg(++m_counter));
-    const QString raw = SpeechFixtures(m_dir, voice).wav(sentence);
+    const QString raw = SpeechFixtures(m_dir, SpeechFixtures::Voice::FliteSlt).wav(sentence);
     // The silence in front covers the recorder's start.
     if (raw.isEmpty()
         || QProcess::execute(QStringLiteral("sox"), {raw, padded, QStringLiteral("pad"), QStringLiteral("0.4"),
@@ -145,28 +141,34 @@ void releaseHotkey(XTestKeys& keys)
     keys.release(XKey::RightControl);
 }
 
-double wordErrorRate(const QString& spoken, const QString& heard)
+void WholeAppTest::SetUp()
 {
-    static const QRegularExpression nonWord(QStringLiteral("[^\\w']+"));
-    const QStringList reference = spoken.toLower().split(nonWord, Qt::SkipEmptyParts);
-    const QStringList hypothesis = heard.toLower().split(nonWord, Qt::SkipEmptyParts);
-    if (reference.isEmpty())
-        return hypothesis.isEmpty() ? 0.0 : 1.0;
-    // One row of the edit-distance table at a time.
-    std::vector<qsizetype> previous(static_cast<std::size_t>(hypothesis.size()) + 1);
-    std::vector<qsizetype> current(previous.size());
-    for (std::size_t j = 0; j < previous.size(); ++j)
-        previous[j] = static_cast<qsizetype>(j);
-    for (qsizetype i = 1; i <= reference.size(); ++i) {
-        current[0] = i;
-        for (qsizetype j = 1; j <= hypothesis.size(); ++j) {
-            const auto uj = static_cast<std::size_t>(j);
-            const qsizetype substitution = previous[uj - 1] + (reference[i - 1] == hypothesis[j - 1] ? 0 : 1);
-            current[uj] = std::min({substitution, previous[uj] + 1, current[uj - 1] + 1});
-        }
-        std::swap(previous, current);
-    }
-    return static_cast<double>(previous.back()) / static_cast<double>(reference.size());
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run under scripts/with-services.sh";
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("VELNOR_PULSE_MIC_SINK")) << "run under scripts/with-services.sh";
+    ASSERT_TRUE(keys.isConnected());
+    useThrowAwayRealtimeCredentials();
+}
+
+void WholeAppTest::TearDown()
+{
+    // A session logout ends the app cleanly.
+    EXPECT_TRUE(!app || app->stop()) << app->log().toStdString();
+    server.stop();
+}
+
+void WholeAppTest::startApp(const QVariantMap& settings, const QProcessEnvironment& extraEnvironment)
+{
+    app = std::make_unique<AppUnderTest>(dir.path(), server.url(), settings, extraEnvironment);
+    const QString error = app->start(QStringLiteral(VELNOR_APP_BIN));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+}
+
+void WholeAppTest::say(const QString& wav)
+{
+    pressHotkey(keys);
+    ASSERT_TRUE(voice.startSaying(wav)) << voice.error().toStdString();
+    ASSERT_TRUE(voice.waitDone(15000)) << voice.error().toStdString();
+    releaseHotkey(keys);
 }
 
 } // namespace velnor::test

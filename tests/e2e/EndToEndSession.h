@@ -1,13 +1,20 @@
 #pragma once
 
 #include "keyboard/XTestKeys.h"
-#include "support/SpeechFixtures.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+#include "support/desktop/UserClipboard.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QVariantMap>
+
+#include <gtest/gtest.h>
+
+#include <memory>
 
 namespace velnor::test {
 
@@ -16,19 +23,13 @@ namespace velnor::test {
 void useThrowAwayRealtimeCredentials();
 
 // `velnor` started as a user starts it: its own process, HOME and
-// XDG_CONFIG_HOME under `homeDir`, its settings file written beforehand.
+// XDG_CONFIG_HOME under `homeDir`, `settings` (key -> value) in its settings
+// file beforehand, `extraEnvironment` added to this process's.
 class AppUnderTest final {
 public:
-    struct Options {
-        QString recognitionMode = QStringLiteral("traditional"); // "traditional" (file upload) or "realtime"
-        bool overOver = false;
-        QProcessEnvironment extraEnvironment;
-    };
-
-    AppUnderTest(QString homeDir, const QUrl& backend, Options options);
+    AppUnderTest(QString homeDir, const QUrl& backend, QVariantMap settings = {},
+                 QProcessEnvironment extraEnvironment = {});
     ~AppUnderTest();
-    AppUnderTest(const AppUnderTest&) = delete;
-    AppUnderTest& operator=(const AppUnderTest&) = delete;
 
     // Starts the app and waits until its hotkey is registered. Empty = started, else why not.
     QString start(const QString& program);
@@ -52,7 +53,8 @@ private:
 
     QString m_home;
     QUrl m_backend;
-    Options m_options;
+    QVariantMap m_settings;
+    QProcessEnvironment m_extraEnvironment;
     QProcess m_process;
     QString m_log;
 };
@@ -62,8 +64,8 @@ class Voice final {
 public:
     explicit Voice(QString workDir);
 
-    // `sentence` in `voice` with a little silence around it; its path, empty on failure (see error()).
-    QString record(const QString& sentence, SpeechFixtures::Voice voice = SpeechFixtures::Voice::FliteSlt);
+    // `sentence` in flite's voice with a little silence around it; its path, empty on failure (see error()).
+    QString record(const QString& sentence);
     // Starts playing `wav` into the microphone sink; waitDone() waits for its end.
     bool startSaying(const QString& wav);
     bool waitDone(int timeoutMs = 20000);
@@ -80,8 +82,25 @@ private:
 void pressHotkey(XTestKeys& keys);
 void releaseHotkey(XTestKeys& keys);
 
-// Word error rate of `heard` against `spoken`: word-level edit distance over
-// the spoken word count, case and punctuation ignored.
-double wordErrorRate(const QString& spoken, const QString& heard);
+// The whole app on the X11 test desktop (scripts/with-services.sh): throw-away
+// real-time credentials, a velnor-server (started by the test), the hotkey
+// through XTest, the virtual microphone, the user's clipboard owned by this
+// process, and `velnor` once startApp() ran. The app must end cleanly.
+class WholeAppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void startApp(const QVariantMap& settings = {}, const QProcessEnvironment& extraEnvironment = {});
+    // Holds the hotkey while `wav` plays into the microphone.
+    void say(const QString& wav);
+
+    TempDir dir;
+    ServerProcess server;
+    XTestKeys keys;
+    Voice voice{dir.path()};
+    std::unique_ptr<AppUnderTest> app;
+    const UserClipboard userClipboard;
+};
 
 } // namespace velnor::test

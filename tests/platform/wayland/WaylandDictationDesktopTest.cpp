@@ -90,7 +90,7 @@ protected:
         releaseHotkey(*keys);
     }
 
-    HeadlessSway sway{{.xwayland = true}};
+    HeadlessSway sway{/*xwayland=*/true};
     TempDir dir;
     TempDir userDir;
     ServerProcess server;

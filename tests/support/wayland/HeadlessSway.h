@@ -28,15 +28,8 @@ class HeadlessSway final {
 public:
     static constexpr uid_t kUser = 65534;
 
-    struct Options {
-        bool xwayland = false;
-    };
-
-    explicit HeadlessSway(Options options);
-    HeadlessSway() : HeadlessSway(Options{}) {}
+    explicit HeadlessSway(bool xwayland = false);
     ~HeadlessSway();
-    HeadlessSway(const HeadlessSway&) = delete;
-    HeadlessSway& operator=(const HeadlessSway&) = delete;
 
     // Empty once everything is up; otherwise what failed to start.
     QString error() const { return m_error; }
@@ -72,7 +65,7 @@ public:
 private:
     bool startBus();
     bool startAccessibility();
-    bool startSway(const Options& options);
+    bool startSway(bool xwayland);
     bool startKeyboard();
     void stop(QProcess& process);
     bool fail(const QString& why)

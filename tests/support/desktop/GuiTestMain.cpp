@@ -1,0 +1,12 @@
+// GoogleTest entry point for tests on the test desktop: a QGuiApplication on
+// its X display is a real X11 client, so the test can own the user's clipboard.
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
