@@ -72,6 +72,7 @@ protected:
     AuthService auth{client, log.logger()};
     UserManager users{settings};
     AccountNotifications notifications;
+    AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
     QObject context;
     std::vector<Name> posted; // not QList: Qt 6.4 compares two empty lists through a null pointer
 };
@@ -196,16 +197,11 @@ TEST_F(AccountTest, FailedLoginsKeepTheUserOutAndSuccessIsPostedOnlyOnceTheUserI
     EXPECT_TRUE(log.printed().first().startsWith(QStringLiteral("获取用户信息失败: ")));
 }
 
-class AccountSessionTest : public AccountTest {
-protected:
-    AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
-};
-
 // A stored session needs a token and a phone; a login shows the user, and
 // the sheet's logout ends the session. Then, with a stored session: offline
 // start, timeout, offline dashboard refresh: still signed in. A rejected
 // token signs out; any other answer of the server shows the login screen.
-TEST_F(AccountSessionTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
+TEST_F(AccountTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());

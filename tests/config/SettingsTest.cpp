@@ -139,26 +139,15 @@ TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeFailedWritesAr
     }
 }
 
-namespace {
-
-struct LaunchAtLogin : ::testing::Test {
+TEST(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValueSuccessRefreshesItAndNothingRunsOnceTheSettingIsGone)
+{
     MemorySettingsStore store;
     ManualScheduler scheduler;
     FakeLoginItem item;
     LineCollector console;
     std::optional<LaunchAtLoginSetting> setting{std::in_place, store, item, scheduler, console.sink()};
     QList<bool> switchStates;
-
-    void flip(bool on, bool previous)
-    {
-        setting->setEnabled(on, previous, [this](bool state) { switchStates << state; });
-    }
-};
-
-} // namespace
-
-TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValueSuccessRefreshesItAndNothingRunsOnceTheSettingIsGone)
-{
+    const auto flip = [&](bool on, bool previous) { setting->setEnabled(on, previous, [&](bool state) { switchStates << state; }); };
     struct Case {
         bool on;
         std::optional<QString> storedBefore;
