@@ -70,15 +70,13 @@ TEST(MultipartBody, EveryFieldInItsOrderNoValueAddsHeadersOrPartsAndBoundariesAr
     EXPECT_EQ(seen.size(), 50);
 }
 
-class QASRServiceTest : public test::ClientFixture {
-protected:
-    QASRService service{client, log.logger(), [] { return kBoundary; }};
-    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
-    std::optional<Result<bool, ServiceError>> updated;
-};
+using QASRServiceTest = test::ClientFixture;
 
 TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInItsDomain)
 {
+    QASRService service{client, log.logger(), [] { return kBoundary; }};
+    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
+    std::optional<Result<bool, ServiceError>> updated;
     RecognizeAudioFileParams params = upload("RIFF");
     params.overOver = true;
     service.recognizeAudioFile(params, into(recognized));
@@ -143,22 +141,18 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInI
     }
 }
 
-class AdjustTextServiceTest : public test::ClientFixture {
-protected:
-    TaskHandlePtr adjust(const QString& text, AdjustTextParams params = {})
-    {
-        params.text = text;
-        return service.adjustText(params, into(outcome));
-    }
-
-    AdjustTextService service{client, scheduler, log.logger()};
-    std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
-};
+using AdjustTextServiceTest = test::ClientFixture;
 
 // Text without a UTF-8 form is refused without a request; only the keys
 // that are present are sent; each failure is in its domain.
 TEST_F(AdjustTextServiceTest, OnlyEncodableTextAndPresentKeysAreSentAndEachFailureIsInItsDomain)
 {
+    AdjustTextService service{client, scheduler, log.logger()};
+    std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
+    const auto adjust = [&](const QString& text, AdjustTextParams params = {}) {
+        params.text = text;
+        return service.adjustText(params, into(outcome));
+    };
     QString broken = QStringLiteral("ab");
     broken.insert(1, QChar(0xD83D)); // a lone high surrogate
     EXPECT_EQ(adjust(broken), nullptr);
