@@ -147,26 +147,22 @@ TEST_F(HotWordsTest, FailedChangesSayWhy)
     const Change remove = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("abc"), 9, cb); };
     const Change removeUnknown = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("zzz"), 5, cb); };
     const Change reweighUnknown = [](HotWordManager& m, auto cb) { m.updateHotwordWeight(QStringLiteral("zzz"), 5, cb); };
-    struct Case {
-        Change change;
-        const char* answer; // none: no request goes out
-        const char* error;
-    };
-    for (const Case& c : {
-             Case{add, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=3 "添加热词API调用返回失败")"},
-             Case{add, R"({"code":1001,"msg":"duplicate"})", R"(Error Domain=HotwordServiceErrorDomain Code=1001 "API错误: duplicate")"},
-             Case{remove, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=5 "删除热词API调用返回失败")"},
-             Case{removeUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试删除的热词不在本地缓存中")"},
-             Case{reweighUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试修改的热词不在本地缓存中")"},
+    // Without an answer, no request goes out.
+    for (const auto& [change, answer, error] : {
+             std::tuple<Change, const char*, const char*>{add, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=3 "添加热词API调用返回失败")"},
+             {add, R"({"code":1001,"msg":"duplicate"})", R"(Error Domain=HotwordServiceErrorDomain Code=1001 "API错误: duplicate")"},
+             {remove, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=5 "删除热词API调用返回失败")"},
+             {removeUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试删除的热词不在本地缓存中")"},
+             {reweighUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试修改的热词不在本地缓存中")"},
          }) {
-        SCOPED_TRACE(c.error);
+        SCOPED_TRACE(error);
         const qsizetype before = transport.count();
-        c.change(manager, into(done));
-        ASSERT_EQ(transport.count(), before + (c.answer ? 1 : 0));
-        if (c.answer)
-            transport.respondBody(c.answer);
-        EXPECT_EQ(test::outcomeText(done), c.error);
-        EXPECT_EQ(transport.count(), before + (c.answer ? 1 : 0)) << "no refresh after a failure";
+        change(manager, into(done));
+        ASSERT_EQ(transport.count(), before + (answer ? 1 : 0));
+        if (answer)
+            transport.respondBody(answer);
+        EXPECT_EQ(test::outcomeText(done), error);
+        EXPECT_EQ(transport.count(), before + (answer ? 1 : 0)) << "no refresh after a failure";
     }
     EXPECT_EQ(jsonBody(1).value(QStringLiteral("weight")).toInt(), -2);
     EXPECT_EQ(transport.request(3).method, "DELETE");
