@@ -1,5 +1,6 @@
 #include "core/SerialQueue.h"
 
+#include <future>
 #include <set>
 #include <thread>
 
@@ -17,4 +18,20 @@ TEST(SerialQueue, RunsWorkOnOneOtherThread)
     queue.waitUntilIdle();
     EXPECT_EQ(threads.size(), 1U);
     EXPECT_EQ(threads.count(std::this_thread::get_id()), 0U);
+}
+
+// Work not yet due must not hold the shutdown up.
+TEST(SerialQueue, DelayedWorkRunsAfterItsDelayUnlessCancelledAndNeverHoldsUpTheShutdown)
+{
+    std::promise<std::chrono::steady_clock::time_point> ran;
+    auto ranAt = ran.get_future();
+    const auto start = std::chrono::steady_clock::now();
+    {
+        SerialQueue queue(QStringLiteral("com.velnor.test"));
+        queue.asyncAfter(std::chrono::hours(1), [] { ADD_FAILURE() << "work not yet due ran"; });
+        queue.asyncAfter(Duration(10), [] { ADD_FAILURE() << "cancelled work ran"; }).cancel();
+        queue.asyncAfter(Duration(30), [&] { ran.set_value(std::chrono::steady_clock::now()); });
+        ASSERT_EQ(ranAt.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    }
+    EXPECT_GE(ranAt.get() - start, Duration(30));
 }
