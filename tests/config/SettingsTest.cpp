@@ -17,17 +17,12 @@
 using namespace velnor;
 using namespace velnor::test;
 
-namespace {
-
-struct RecordingPositioner final : IndicatorPositioner {
-    void setPosition(const QString& position) override { positions << position; }
-    QStringList positions;
-};
-
-} // namespace
-
 TEST(DefaultSettings, OnlyAbsentKeysGetTheirDefaultsAndTheIndicatorIsPlacedLater)
 {
+    struct RecordingPositioner final : IndicatorPositioner {
+        void setPosition(const QString& position) override { positions << position; }
+        QStringList positions;
+    };
     MemorySettingsStore store;
     ManualScheduler scheduler;
     RecordingPositioner positioner;
