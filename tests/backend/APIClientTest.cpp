@@ -4,7 +4,6 @@ namespace velnor {
 namespace {
 
 using test::FakeHttpTransport;
-using Outcome = std::optional<Result<APIResponse, APIClientError>>;
 
 class APIClientTest : public test::ClientFixture {
 protected:
@@ -24,7 +23,7 @@ protected:
     // The Authorization header of the last request, if it has one.
     std::optional<QByteArray> authorization() const { return FakeHttpTransport::header(transport.last(), "Authorization"); }
 
-    Outcome outcome;
+    std::optional<Result<APIResponse, APIClientError>> outcome;
 };
 
 TEST_F(APIClientTest, JsonRequestCarriesTokenContentTypeBodyAndTimeoutNoLogLineHoldsTheTokenAndACancelledOneNeverCompletes)

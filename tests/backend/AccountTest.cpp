@@ -72,6 +72,7 @@ protected:
     AuthService auth{client, log.logger()};
     UserManager users{settings};
     AccountNotifications notifications;
+    AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
     QObject context;
     std::vector<Name> posted; // not QList: Qt 6.4 compares two empty lists through a null pointer
 };
@@ -123,24 +124,19 @@ TEST_F(AccountTest, ACodeInTheAnswerIsFilledInOnlyFromThisComputersServer)
     APIClient localClient{transport, settings, scheduler, log.logger(), log.redactor(),
                           QUrl(QStringLiteral("http://127.0.0.1:18470"))};
     AuthService localAuth{localClient, log.logger()};
-    struct Case {
-        bool local;
-        const char* answer;
-        const char* filled;
-    };
-    for (const Case& c : {Case{true, R"({"code":0,"data":{"dev_code":"4321"}})", "4321"},
-                          Case{false, R"({"code":0,"data":{"dev_code":"4321"}})", ""},
-                          Case{true, R"({"code":0,"data":{"dev_code":"43a1"}})", ""},
-                          Case{true, R"({"code":0,"data":{"dev_code":4321}})", ""},
-                          Case{true, R"({"code":0,"data":true})", ""},
-                          Case{true, R"({"code":429,"msg":"later","data":{"dev_code":"4321"}})", ""}}) {
-        SCOPED_TRACE(c.answer);
-        auto model = makeModel("", c.local ? &localAuth : &auth);
+    for (const auto& [local, answer, filled] : {std::tuple{true, R"({"code":0,"data":{"dev_code":"4321"}})", "4321"},
+                                                {false, R"({"code":0,"data":{"dev_code":"4321"}})", ""},
+                                                {true, R"({"code":0,"data":{"dev_code":"43a1"}})", ""},
+                                                {true, R"({"code":0,"data":{"dev_code":4321}})", ""},
+                                                {true, R"({"code":0,"data":true})", ""},
+                                                {true, R"({"code":429,"msg":"later","data":{"dev_code":"4321"}})", ""}}) {
+        SCOPED_TRACE(answer);
+        auto model = makeModel("", local ? &localAuth : &auth);
         model->sendVerificationCode();
-        transport.respondBody(c.answer);
-        EXPECT_EQ(model->verificationCode(), QString::fromLatin1(c.filled));
-        EXPECT_EQ(model->codeFromLocalServer(), *c.filled != 0);
-        if (*c.filled) {
+        transport.respondBody(answer);
+        EXPECT_EQ(model->verificationCode(), QString::fromLatin1(filled));
+        EXPECT_EQ(model->codeFromLocalServer(), *filled != 0);
+        if (*filled) {
             model->setVerificationCode(QStringLiteral("432"));
             EXPECT_FALSE(model->codeFromLocalServer()) << "the user's own edit is no longer the server's code";
         }
@@ -196,16 +192,11 @@ TEST_F(AccountTest, FailedLoginsKeepTheUserOutAndSuccessIsPostedOnlyOnceTheUserI
     EXPECT_TRUE(log.printed().first().startsWith(QStringLiteral("获取用户信息失败: ")));
 }
 
-class AccountSessionTest : public AccountTest {
-protected:
-    AccountSession session{auth, settings, users, notifications, log.logger(), log.printSink()};
-};
-
 // A stored session needs a token and a phone; a login shows the user, and
 // the sheet's logout ends the session. Then, with a stored session: offline
 // start, timeout, offline dashboard refresh: still signed in. A rejected
 // token signs out; any other answer of the server shows the login screen.
-TEST_F(AccountSessionTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
+TEST_F(AccountTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejectedTokenEndsAStoredOne)
 {
     session.checkStoredSession();
     EXPECT_FALSE(session.isLoggedIn());
@@ -239,33 +230,29 @@ TEST_F(AccountSessionTest, LoginShowsTheUserLogoutEndsTheSessionAndOnlyARejected
 
     bool loginScreen = false;
     QObject::connect(&session, &AccountSession::loginScreenRequested, [&] { loginScreen = true; });
-    struct Case {
-        bool refresh;
-        test::Reply reply;
-        bool signedOut;
-        std::vector<Name> posted;
-    };
-    for (const Case& c : {Case{false, {}, false, {}}, Case{false, {nullptr, TransportErrorKind::TimedOut}, false, {}},
-                          Case{true, {}, false, {}}, Case{false, {R"({"code":401,"msg":"token expired"})"}, true, {}},
-                          Case{true, {R"({"code":401,"msg":"token expired"})"}, true, {Name::Logout}},
-                          Case{true, {R"({"code":500,"msg":"oops"})"}, true, {Name::NetworkError}}}) {
-        SCOPED_TRACE(c.reply.body ? c.reply.body : "no answer");
+    using Posted = std::vector<Name>;
+    for (const auto& [refresh, answer, signedOut, expected] :
+         {std::tuple<bool, test::Reply, bool, Posted>{false, {}, false, {}}, {false, {nullptr, TransportErrorKind::TimedOut}, false, {}},
+          {true, {}, false, {}}, {false, {R"({"code":401,"msg":"token expired"})"}, true, {}},
+          {true, {R"({"code":401,"msg":"token expired"})"}, true, {Name::Logout}},
+          {true, {R"({"code":500,"msg":"oops"})"}, true, {Name::NetworkError}}}) {
+        SCOPED_TRACE(answer.body ? answer.body : "no answer");
         storeSession();
         session.checkStoredSession();
         transport.respondBody(R"({"code":0,"data":{"id":"u1"}})");
         ASSERT_TRUE(users.userInfoV2().has_value());
         posted.clear();
         loginScreen = false;
-        if (c.refresh)
+        if (refresh)
             session.refreshAccountData(nullptr);
         else
             session.checkStoredSession();
-        reply(c.reply);
-        EXPECT_EQ(posted, c.posted);
-        EXPECT_EQ(session.isLoggedIn(), !c.signedOut);
-        EXPECT_EQ(hasToken(), !c.signedOut);
-        EXPECT_EQ(users.userInfoV2().has_value(), !c.signedOut);
-        EXPECT_EQ(loginScreen, c.posted == std::vector<Name>{Name::NetworkError});
+        reply(answer);
+        EXPECT_EQ(posted, expected);
+        EXPECT_EQ(session.isLoggedIn(), !signedOut);
+        EXPECT_EQ(hasToken(), !signedOut);
+        EXPECT_EQ(users.userInfoV2().has_value(), !signedOut);
+        EXPECT_EQ(loginScreen, expected == Posted{Name::NetworkError});
     }
     EXPECT_FALSE(settings.contains(SettingsKey::UserId));
     EXPECT_TRUE(log.mentions(QStringLiteral("获取用户信息失败: ")));

@@ -69,12 +69,12 @@ protected:
                                                                      QStringLiteral("0.1.0"), currentOsType()});
     }
 
-    static RecognizeAudioFileParams upload(const QByteArray& audio = QByteArray(20000, 'x'))
+    static RecognizeAudioFileParams upload()
     {
         RecognizeAudioFileParams params;
         params.fileType = QStringLiteral("m4a");
         params.osType = currentOsType();
-        params.audioData = audio;
+        params.audioData = QByteArray(20000, 'x');
         return params;
     }
 
@@ -173,37 +173,27 @@ TEST_F(BackendIntegrationTest, UpdatesHotWordsAnExpiredSessionAndServerFaultsMap
     AdjustTextService adjust(*client, scheduler, log.logger());
     QASRService qasr(*client, log.logger());
     const auto adjustWith = [&](AdjustTextService& service) {
-        return [target = &service] {
-            return test::outcomeText(await<AdjustTextResponse>([&](auto done) { target->adjustText(adjustment("hi"), done); }));
-        };
+        return test::outcomeText(await<AdjustTextResponse>([&](auto done) { service.adjustText(adjustment("hi"), done); }));
     };
     const auto recognize = [&] {
         return test::outcomeText(await<RecognizeAudioFileResponse>([&](auto done) { qasr.recognizeAudioFile(upload(), done); }));
     };
     // Two drops: Qt resends a request once when its connection closes before
     // any answer, and a busy machine may resend it after the server stopped
-    // expecting the repeat.
-    struct Case {
-        const char* path;
-        QJsonObject fault;
-        int times;
-        std::function<std::string()> call;
-        const char* error;
-    };
-    for (const Case& c : {
-             Case{"/qasr/adjust", {{"delay_ms", 2500}}, 1, adjustWith(adjustImpatiently),
-                  R"(Error Domain=AdjustTextServiceTimeoutErrorDomain Code=-1001 "文本校对请求超时")"},
-             Case{"/qasr/recognize", {{"drop_connection", true}}, 2, recognize,
-                  R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: )"},
-             Case{"/qasr/adjust", {{"malformed_body", true}}, 1, adjustWith(adjust), "Error Domain=AdjustTextServiceNetworkErrorDomain "},
-             Case{"/qasr/adjust", {{"envelope_code", 503}, {"http_status", 503}}, 1, adjustWith(adjust),
-                  "Error Domain=AdjustTextServiceErrorDomain Code=503 "},
+    // expecting the repeat. Without an adjusting service, the call is an upload.
+    for (const auto& [path, fault, times, service, error] : {
+             std::tuple<const char*, QJsonObject, int, AdjustTextService*, const char*>{
+                 "/qasr/adjust", {{"delay_ms", 2500}}, 1, &adjustImpatiently,
+                 R"(Error Domain=AdjustTextServiceTimeoutErrorDomain Code=-1001 "文本校对请求超时")"},
+             {"/qasr/recognize", {{"drop_connection", true}}, 2, nullptr, R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: )"},
+             {"/qasr/adjust", {{"malformed_body", true}}, 1, &adjust, "Error Domain=AdjustTextServiceNetworkErrorDomain "},
+             {"/qasr/adjust", {{"envelope_code", 503}, {"http_status", 503}}, 1, &adjust, "Error Domain=AdjustTextServiceErrorDomain Code=503 "},
          }) {
-        SCOPED_TRACE(c.error);
-        ASSERT_TRUE(server.injectFault(QString::fromLatin1(c.path), c.fault, c.times));
-        EXPECT_THAT(c.call(), ::testing::StartsWith(c.error));
+        SCOPED_TRACE(error);
+        ASSERT_TRUE(server.injectFault(QString::fromLatin1(path), fault, times));
+        EXPECT_THAT(service ? adjustWith(*service) : recognize(), ::testing::StartsWith(error));
     }
-    EXPECT_EQ(adjustWith(adjust)(), "ok") << "faults are one-shot: the next call succeeds";
+    EXPECT_EQ(adjustWith(adjust), "ok") << "faults are one-shot: the next call succeeds";
 
     server.stop();
     EXPECT_THAT(test::outcomeText(await<SentCode>([&](auto done) { auth.sendVerificationCode(kPhone, done); })),

@@ -57,21 +57,12 @@ TEST(Envelope, ValuesAreTriedNullBoolIntegerDoubleStringArrayObjectInThatOrderAn
         EXPECT_FALSE(APIResponse::decode(body).ok()) << body;
 }
 
-class TypedData : public ::testing::Test {
-protected:
-    template <typename T>
-    std::optional<T> typed(const char* json)
-    {
-        auto decoded = APIResponse::decode(json);
-        EXPECT_TRUE(decoded.ok()) << json;
-        return decoded.value().typedData<T>(log.logger());
-    }
-    test::LogCapture log;
-};
-
-TEST_F(TypedData, UserRecordWithNestedObjectsAndABooleanOnlyFromABoolean)
+TEST(TypedData, UserRecordWithNestedObjectsAndABooleanOnlyFromABoolean)
 {
-    auto user = typed<User>(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
+    test::LogCapture log;
+    const auto asUser = [&](const char* json) { return APIResponse::decode(json).value().typedData<User>(log.logger()); };
+    const auto asBool = [&](const char* json) { return APIResponse::decode(json).value().typedData<bool>(log.logger()); };
+    auto user = asUser(R"({"code":0,"data":{"id":"u1","nick":"Lu","phone":"13800138000",
         "vip2":{"startTime":"2026-01-01","endTime":"2026-12-31T00:00:00Z","status":"Active"},
         "urls":["a","b"],"generate_words_total":12345,"invite":{"code":"INV1","total_invites":3}}})");
     ASSERT_TRUE(user.has_value());
@@ -84,17 +75,17 @@ TEST_F(TypedData, UserRecordWithNestedObjectsAndABooleanOnlyFromABoolean)
     EXPECT_TRUE(log.mentions(QStringLiteral("JSON转换成功: User(id: Optional(\"u1\")")));
 
     // A present value of the wrong type fails the whole record.
-    EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"vip2":{"status":1}}})").has_value());
-    EXPECT_FALSE(typed<User>(R"({"code":0,"data":{"generate_words_total":-1}})").has_value());
+    EXPECT_FALSE(asUser(R"({"code":0,"data":{"vip2":{"status":1}}})").has_value());
+    EXPECT_FALSE(asUser(R"({"code":0,"data":{"generate_words_total":-1}})").has_value());
     // A bare string is not a record and is not written as JSON again.
-    EXPECT_FALSE(typed<User>(R"({"code":0,"data":"text"})").has_value());
+    EXPECT_FALSE(asUser(R"({"code":0,"data":"text"})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据无法序列化为JSON: \"text\"")));
 
     // A boolean comes only from a boolean.
-    EXPECT_EQ(typed<bool>(R"({"code":0,"data":true})"), true);
+    EXPECT_EQ(asBool(R"({"code":0,"data":true})"), true);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("简单类型转换成功: true")));
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":1})").has_value());
-    EXPECT_FALSE(typed<bool>(R"({"code":0,"data":{"ok":true}})").has_value());
+    EXPECT_FALSE(asBool(R"({"code":0,"data":1})").has_value());
+    EXPECT_FALSE(asBool(R"({"code":0,"data":{"ok":true}})").has_value());
     EXPECT_TRUE(log.mentions(QStringLiteral("数据类型转换失败: ")));
 }
 

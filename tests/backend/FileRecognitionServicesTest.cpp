@@ -70,15 +70,13 @@ TEST(MultipartBody, EveryFieldInItsOrderNoValueAddsHeadersOrPartsAndBoundariesAr
     EXPECT_EQ(seen.size(), 50);
 }
 
-class QASRServiceTest : public test::ClientFixture {
-protected:
-    QASRService service{client, log.logger(), [] { return kBoundary; }};
-    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
-    std::optional<Result<bool, ServiceError>> updated;
-};
+using QASRServiceTest = test::ClientFixture;
 
 TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInItsDomain)
 {
+    QASRService service{client, log.logger(), [] { return kBoundary; }};
+    std::optional<Result<RecognizeAudioFileResponse, ServiceError>> recognized;
+    std::optional<Result<bool, ServiceError>> updated;
     RecognizeAudioFileParams params = upload("RIFF");
     params.overOver = true;
     service.recognizeAudioFile(params, into(recognized));
@@ -93,22 +91,18 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInI
     EXPECT_EQ(recognized->value().text, QStringLiteral("hello"));
     EXPECT_EQ(recognized->value().overOver, true);
 
-    struct Case {
-        test::Reply reply;
-        const char* error;
-    };
-    for (const Case& c : {
-             Case{{R"({"code":0})"}, R"(Error Domain=APIResponseError Code=2 "未知错误")"},
-             Case{{nullptr, TransportErrorKind::TimedOut},
-                  R"(Error Domain=QASRServiceTimeoutErrorDomain Code=-1001 "请求超时: 服务器响应时间超过10秒")"},
-             Case{{}, R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: Connection refused")"},
-             Case{{R"({"code":413,"msg":"too large"})"}, R"(Error Domain=QASRServiceErrorDomain Code=413 "API错误: too large")"},
-             Case{{nullptr, TransportErrorKind::NotPermitted}, "Error Domain=NSPOSIXErrorDomain Code=1 \"Network access is not permitted. Please check your app's network permissions.\""},
+    for (const auto& [answer, error] : {
+             std::pair<test::Reply, const char*>{{R"({"code":0})"}, R"(Error Domain=APIResponseError Code=2 "未知错误")"},
+             {{nullptr, TransportErrorKind::TimedOut},
+              R"(Error Domain=QASRServiceTimeoutErrorDomain Code=-1001 "请求超时: 服务器响应时间超过10秒")"},
+             {{}, R"(Error Domain=QASRServiceNetworkErrorDomain Code=-1 "网络请求失败: Connection refused")"},
+             {{R"({"code":413,"msg":"too large"})"}, R"(Error Domain=QASRServiceErrorDomain Code=413 "API错误: too large")"},
+             {{nullptr, TransportErrorKind::NotPermitted}, "Error Domain=NSPOSIXErrorDomain Code=1 \"Network access is not permitted. Please check your app's network permissions.\""},
          }) {
-        SCOPED_TRACE(c.error);
+        SCOPED_TRACE(error);
         service.recognizeAudioFile(upload("A"), into(recognized));
-        reply(c.reply);
-        EXPECT_EQ(test::outcomeText(recognized), c.error);
+        reply(answer);
+        EXPECT_EQ(test::outcomeText(recognized), error);
     }
     EXPECT_EQ(recognized->error().recoverySuggestion,
               QStringLiteral("Please verify network permissions in System Preferences > Security & Privacy > Network."));
@@ -122,43 +116,34 @@ TEST_F(QASRServiceTest, UploadGoesAsMultipartRecordUpdateAsJsonAndEachFailureInI
     EXPECT_EQ(FakeHttpTransport::header(transport.last(), "Content-Type"), QByteArray("application/json"));
     EXPECT_EQ(jsonBody(transport.count() - 1), (QJsonObject{{QStringLiteral("id"), QStringLiteral("9")},
                                                             {QStringLiteral("text_input_method"), QStringLiteral("clipboard")}}));
-    struct UpdateCase {
-        test::Reply reply;
-        std::optional<bool> value;
-        const char* error;
-    };
     // Transport failures are passed on as they are, in no domain of the service.
-    for (const UpdateCase& c : {UpdateCase{{R"({"code":0,"data":null})"}, true, "ok"},
-                                UpdateCase{{R"({"code":0,"data":false})"}, false, "ok"},
-                                UpdateCase{{R"({"code":404,"msg":"no such record"})"}, {},
-                                           R"(Error Domain=QASRServiceErrorDomain Code=404 "API错误: no such record")"},
-                                UpdateCase{{}, {}, R"(Error Domain=NetworkTransportErrorDomain Code=99 "Connection refused")"}}) {
-        SCOPED_TRACE(c.error);
+    for (const auto& [answer, value, error] :
+         {std::tuple<test::Reply, std::optional<bool>, const char*>{{R"({"code":0,"data":null})"}, true, "ok"},
+          {{R"({"code":0,"data":false})"}, false, "ok"},
+          {{R"({"code":404,"msg":"no such record"})"}, {}, R"(Error Domain=QASRServiceErrorDomain Code=404 "API错误: no such record")"},
+          {{}, {}, R"(Error Domain=NetworkTransportErrorDomain Code=99 "Connection refused")"}}) {
+        SCOPED_TRACE(error);
         service.updateRecognizeRecord(request, into(updated));
-        reply(c.reply);
-        EXPECT_EQ(test::outcomeText(updated), c.error);
-        if (c.value) {
-            EXPECT_EQ(updated->value(), *c.value);
+        reply(answer);
+        EXPECT_EQ(test::outcomeText(updated), error);
+        if (value) {
+            EXPECT_EQ(updated->value(), *value);
         }
     }
 }
 
-class AdjustTextServiceTest : public test::ClientFixture {
-protected:
-    TaskHandlePtr adjust(const QString& text, AdjustTextParams params = {})
-    {
-        params.text = text;
-        return service.adjustText(params, into(outcome));
-    }
-
-    AdjustTextService service{client, scheduler, log.logger()};
-    std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
-};
+using AdjustTextServiceTest = test::ClientFixture;
 
 // Text without a UTF-8 form is refused without a request; only the keys
 // that are present are sent; each failure is in its domain.
 TEST_F(AdjustTextServiceTest, OnlyEncodableTextAndPresentKeysAreSentAndEachFailureIsInItsDomain)
 {
+    AdjustTextService service{client, scheduler, log.logger()};
+    std::optional<Result<AdjustTextResponse, ServiceError>> outcome;
+    const auto adjust = [&](const QString& text, AdjustTextParams params = {}) {
+        params.text = text;
+        return service.adjustText(params, into(outcome));
+    };
     QString broken = QStringLiteral("ab");
     broken.insert(1, QChar(0xD83D)); // a lone high surrogate
     EXPECT_EQ(adjust(broken), nullptr);
@@ -187,25 +172,21 @@ TEST_F(AdjustTextServiceTest, OnlyEncodableTextAndPresentKeysAreSentAndEachFailu
     EXPECT_EQ(outcome->value().id, QStringLiteral("rec-1"));
     EXPECT_EQ(outcome->value().text, QStringLiteral("Hi."));
 
-    struct Case {
-        test::Reply reply;
-        const char* error;
-    };
-    for (const Case& c : {
+    for (const auto& [answer, error] : {
              // A success without data is the unknown error.
-             Case{{R"({"code":0,"data":null})"}, R"(Error Domain=APIResponseError Code=2 "未知错误")"},
-             Case{{R"({"code":500})"}, R"(Error Domain=AdjustTextServiceErrorDomain Code=500 "文本校对API错误: Unknown error")"},
-             Case{{}, R"(Error Domain=AdjustTextServiceNetworkErrorDomain Code=-1 "文本校对网络请求失败: Connection refused")"},
-             Case{{nullptr, TransportErrorKind::TimedOut}, R"(Error Domain=AdjustTextServiceTimeoutErrorDomain Code=-1001 "文本校对请求超时")"},
-             Case{{R"({"code":429,"msg":"too many"})"}, R"(Error Domain=AdjustTextServiceErrorDomain Code=429 "文本校对API错误: too many")"},
+             std::pair<test::Reply, const char*>{{R"({"code":0,"data":null})"}, R"(Error Domain=APIResponseError Code=2 "未知错误")"},
+             {{R"({"code":500})"}, R"(Error Domain=AdjustTextServiceErrorDomain Code=500 "文本校对API错误: Unknown error")"},
+             {{}, R"(Error Domain=AdjustTextServiceNetworkErrorDomain Code=-1 "文本校对网络请求失败: Connection refused")"},
+             {{nullptr, TransportErrorKind::TimedOut}, R"(Error Domain=AdjustTextServiceTimeoutErrorDomain Code=-1001 "文本校对请求超时")"},
+             {{R"({"code":429,"msg":"too many"})"}, R"(Error Domain=AdjustTextServiceErrorDomain Code=429 "文本校对API错误: too many")"},
          }) {
-        SCOPED_TRACE(c.error);
+        SCOPED_TRACE(error);
         adjust(QStringLiteral("hi"));
-        reply(c.reply);
-        EXPECT_EQ(test::outcomeText(outcome), c.error);
-        if (!c.reply.body) {
-            EXPECT_EQ(outcome->error().failureReason.isEmpty(), c.reply.failure != TransportErrorKind::TimedOut);
-            EXPECT_EQ(outcome->error().recoverySuggestion.isEmpty(), c.reply.failure != TransportErrorKind::TimedOut);
+        reply(answer);
+        EXPECT_EQ(test::outcomeText(outcome), error);
+        if (!answer.body) {
+            EXPECT_EQ(outcome->error().failureReason.isEmpty(), answer.failure != TransportErrorKind::TimedOut);
+            EXPECT_EQ(outcome->error().recoverySuggestion.isEmpty(), answer.failure != TransportErrorKind::TimedOut);
         }
     }
     EXPECT_EQ(outcome->error().userInfo.value(QStringLiteral("APIErrorCode")).toInt(), 429);

@@ -3,11 +3,15 @@
 
 #include <QJsonArray>
 
+#include <gmock/gmock.h>
+
 namespace velnor {
 namespace {
 
 using Done = Result<std::monostate, ServiceError>;
 using test::FakeHttpTransport;
+using ::testing::ElementsAre;
+using ::testing::Field;
 
 QByteArray listBody(int count, const QString& prefix = QStringLiteral("w"))
 {
@@ -33,14 +37,6 @@ protected:
         EXPECT_TRUE(manager.isLoading());
     }
 
-    QStringList texts() const
-    {
-        QStringList result;
-        for (const HotWord& entry : manager.cachedHotWords())
-            result.append(entry.text);
-        return result;
-    }
-
     HotwordService service{client, log.logger()};
     HotWordManager manager{service, log.printSink()};
     std::optional<Done> done;
@@ -55,7 +51,7 @@ TEST_F(HotWordsTest, FailedOrEmptyFetches)
     manager.getHotwordList([&](const QList<HotWord>& list) { returned = list; });
     transport.respondError(TransportErrorKind::Other);
     EXPECT_EQ(returned.size(), 2);
-    EXPECT_EQ(texts().size(), 2);
+    EXPECT_EQ(manager.cachedHotWords().size(), 2);
     EXPECT_FALSE(manager.isLoading());
     EXPECT_TRUE(log.printed().contains(QStringLiteral("获取热词列表失败: 网络请求失败: Connection refused")));
 
@@ -80,7 +76,7 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     ASSERT_TRUE(done && done->ok());
     EXPECT_FALSE(manager.isLoading()) << "the newest fetch has ended";
     transport.respond(0, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[]})"));
-    EXPECT_EQ(texts(), QStringList{QStringLiteral("new")}) << "the just-added word vanished";
+    EXPECT_THAT(manager.cachedHotWords(), ElementsAre(Field(&HotWord::text, "new"))) << "the just-added word vanished";
 
     // Two refreshes answered in order: loading lasts until the second ends.
     QList<HotWord> answered;
@@ -93,7 +89,7 @@ TEST_F(HotWordsTest, AnOlderListNeverReplacesANewerOne)
     transport.respond(4, FakeHttpTransport::bodyResponse(R"({"code":0,"data":[{"text":"b","weight":9},{"text":"a0","weight":1}]})"));
     EXPECT_FALSE(manager.isLoading());
     // The backend's order; a text already cached keeps its id and takes the new weight.
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("b"), QStringLiteral("a0")}));
+    EXPECT_THAT(manager.cachedHotWords(), ElementsAre(Field(&HotWord::text, "b"), Field(&HotWord::text, "a0")));
     EXPECT_EQ(manager.cachedHotWords().at(1).id, idA0);
     EXPECT_EQ(manager.cachedHotWords().at(1).weight, 1.0);
     EXPECT_NE(manager.cachedHotWords().at(0).id, idA0);
@@ -147,26 +143,22 @@ TEST_F(HotWordsTest, FailedChangesSayWhy)
     const Change remove = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("abc"), 9, cb); };
     const Change removeUnknown = [](HotWordManager& m, auto cb) { m.deleteHotword(QStringLiteral("zzz"), 5, cb); };
     const Change reweighUnknown = [](HotWordManager& m, auto cb) { m.updateHotwordWeight(QStringLiteral("zzz"), 5, cb); };
-    struct Case {
-        Change change;
-        const char* answer; // none: no request goes out
-        const char* error;
-    };
-    for (const Case& c : {
-             Case{add, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=3 "添加热词API调用返回失败")"},
-             Case{add, R"({"code":1001,"msg":"duplicate"})", R"(Error Domain=HotwordServiceErrorDomain Code=1001 "API错误: duplicate")"},
-             Case{remove, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=5 "删除热词API调用返回失败")"},
-             Case{removeUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试删除的热词不在本地缓存中")"},
-             Case{reweighUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试修改的热词不在本地缓存中")"},
+    // Without an answer, no request goes out.
+    for (const auto& [change, answer, error] : {
+             std::tuple<Change, const char*, const char*>{add, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=3 "添加热词API调用返回失败")"},
+             {add, R"({"code":1001,"msg":"duplicate"})", R"(Error Domain=HotwordServiceErrorDomain Code=1001 "API错误: duplicate")"},
+             {remove, R"({"code":0,"data":false})", R"(Error Domain=HotWordManager Code=5 "删除热词API调用返回失败")"},
+             {removeUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试删除的热词不在本地缓存中")"},
+             {reweighUnknown, nullptr, R"(Error Domain=HotWordManager Code=4 "尝试修改的热词不在本地缓存中")"},
          }) {
-        SCOPED_TRACE(c.error);
+        SCOPED_TRACE(error);
         const qsizetype before = transport.count();
-        c.change(manager, into(done));
-        ASSERT_EQ(transport.count(), before + (c.answer ? 1 : 0));
-        if (c.answer)
-            transport.respondBody(c.answer);
-        EXPECT_EQ(test::outcomeText(done), c.error);
-        EXPECT_EQ(transport.count(), before + (c.answer ? 1 : 0)) << "no refresh after a failure";
+        change(manager, into(done));
+        ASSERT_EQ(transport.count(), before + (answer ? 1 : 0));
+        if (answer)
+            transport.respondBody(answer);
+        EXPECT_EQ(test::outcomeText(done), error);
+        EXPECT_EQ(transport.count(), before + (answer ? 1 : 0)) << "no refresh after a failure";
     }
     EXPECT_EQ(jsonBody(1).value(QStringLiteral("weight")).toInt(), -2);
     EXPECT_EQ(transport.request(3).method, "DELETE");

@@ -17,17 +17,12 @@
 using namespace velnor;
 using namespace velnor::test;
 
-namespace {
-
-struct RecordingPositioner final : IndicatorPositioner {
-    void setPosition(const QString& position) override { positions << position; }
-    QStringList positions;
-};
-
-} // namespace
-
 TEST(DefaultSettings, OnlyAbsentKeysGetTheirDefaultsAndTheIndicatorIsPlacedLater)
 {
+    struct RecordingPositioner final : IndicatorPositioner {
+        void setPosition(const QString& position) override { positions << position; }
+        QStringList positions;
+    };
     MemorySettingsStore store;
     ManualScheduler scheduler;
     RecordingPositioner positioner;
@@ -119,63 +114,45 @@ TEST(QSettingsStore, ValuesSurviveANewInstanceTheFileIsAlwaysWholeFailedWritesAr
 
     // Tests run on the memory store; what they see must be what the INI
     // store does in production.
-    struct Case {
-        QVariant stored;
-        bool expected;
-    };
-    const QList<Case> cases = {
+    const QList<std::pair<QVariant, bool>> cases = {
         {true, true},          {false, false},         {QStringLiteral("true"), true},
         {QStringLiteral("TRUE"), true},  {QStringLiteral("1"), true},   {QStringLiteral("false"), false},
         {QStringLiteral("yes"), false},  {QStringLiteral("2"), false},  {QString(), false},
     };
     MemorySettingsStore memory;
     QSettingsStore ini(dir.filePath(QStringLiteral("velnor.conf")));
-    for (const Case& c : cases) {
-        memory.setValue(SettingsKey::OnboardingCompleted, c.stored);
-        ini.setValue(SettingsKey::OnboardingCompleted, c.stored);
+    for (const auto& [stored, expected] : cases) {
+        memory.setValue(SettingsKey::OnboardingCompleted, stored);
+        ini.setValue(SettingsKey::OnboardingCompleted, stored);
         const QSettingsStore iniAgain(ini.filePath());
-        EXPECT_EQ(memory.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
-        EXPECT_EQ(iniAgain.boolean(SettingsKey::OnboardingCompleted), c.expected) << c.stored.toString().toStdString();
+        EXPECT_EQ(memory.boolean(SettingsKey::OnboardingCompleted), expected) << stored.toString().toStdString();
+        EXPECT_EQ(iniAgain.boolean(SettingsKey::OnboardingCompleted), expected) << stored.toString().toStdString();
     }
 }
 
-namespace {
-
-struct LaunchAtLogin : ::testing::Test {
+TEST(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValueSuccessRefreshesItAndNothingRunsOnceTheSettingIsGone)
+{
     MemorySettingsStore store;
     ManualScheduler scheduler;
     FakeLoginItem item;
     LineCollector console;
     std::optional<LaunchAtLoginSetting> setting{std::in_place, store, item, scheduler, console.sink()};
     QList<bool> switchStates;
-
-    void flip(bool on, bool previous)
-    {
-        setting->setEnabled(on, previous, [this](bool state) { switchStates << state; });
-    }
-};
-
-} // namespace
-
-TEST_F(LaunchAtLogin, FailureRestoresTheSwitchAndTheStoredValueSuccessRefreshesItAndNothingRunsOnceTheSettingIsGone)
-{
-    struct Case {
-        bool on;
-        std::optional<QString> storedBefore;
-    };
+    const auto flip = [&](bool on, bool previous) { setting->setEnabled(on, previous, [&](bool state) { switchStates << state; }); };
     item.failure = QStringLiteral("permission denied");
-    for (const Case& c : {Case{true, std::nullopt}, Case{true, QStringLiteral("false")}, Case{false, QStringLiteral("true")}}) {
+    for (const auto& [on, storedBefore] : {std::pair<bool, std::optional<QString>>{true, std::nullopt},
+                                           {true, QStringLiteral("false")}, {false, QStringLiteral("true")}}) {
         switchStates.clear();
-        if (c.storedBefore)
-            store.setString(SettingsKey::LaunchAtLogin, *c.storedBefore);
+        if (storedBefore)
+            store.setString(SettingsKey::LaunchAtLogin, *storedBefore);
         else
             store.remove(SettingsKey::LaunchAtLogin);
-        flip(c.on, !c.on);
-        EXPECT_EQ(console.lines().last(), QStringLiteral("Failed to ") + (c.on ? QStringLiteral("enable") : QStringLiteral("disable"))
+        flip(on, !on);
+        EXPECT_EQ(console.lines().last(), QStringLiteral("Failed to ") + (on ? QStringLiteral("enable") : QStringLiteral("disable"))
                                               + QStringLiteral(" launch at login: permission denied"));
-        EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), c.storedBefore) << "the switch would reload in the wrong state";
+        EXPECT_EQ(store.string(SettingsKey::LaunchAtLogin), storedBefore) << "the switch would reload in the wrong state";
         scheduler.runDue();
-        EXPECT_EQ(switchStates, QList<bool>{!c.on}) << "the switch goes back to where it was";
+        EXPECT_EQ(switchStates, QList<bool>{!on}) << "the switch goes back to where it was";
     }
 
     // Success refreshes the switch from the actual state; nothing runs once the setting is gone.

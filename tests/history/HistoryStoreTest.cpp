@@ -163,15 +163,8 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
 {
     // A clock that ran behind stamped some entries 40 days early, one that
     // ran ahead a year late; the prune runs on the corrected clock.
-    struct Case {
-        const char* name;
-        qint64 ageDays;
-        HistoryOutcome outcome;
-        bool withRecording;
-        bool recordingStillThere;
-        bool kept;
-    };
-    const QList<Case> cases{
+    // Name, age in days, outcome, with a recording, the recording still there, kept.
+    const QList<std::tuple<const char*, qint64, HistoryOutcome, bool, bool, bool>> cases{
         {"old, delivered", 40, HistoryOutcome::Delivered, true, true, false},
         {"old, failed, recording kept", 40, HistoryOutcome::Failed, true, true, true},
         {"old, cancelled in its upload", 40, HistoryOutcome::Cancelled, true, true, true},
@@ -183,25 +176,25 @@ TEST_F(HistoryStoreTest, RetentionByAgeNeverTakesTheOnlyCopyOfWordsNotDelivered)
     auto store = openedStore();
     const QDateTime now = clock.now();
     QHash<QString, QString> recordingOf;
-    for (const Case& c : cases) {
-        clock.set(now.addDays(-c.ageDays));
-        const QString recording = c.withRecording ? dir.writeFile(QString::number(recordingOf.size()) + ".m4a", "m4a") : QString();
-        if (c.withRecording && !c.recordingStillThere)
+    for (const auto& [name, ageDays, outcome, withRecording, recordingStillThere, kept] : cases) {
+        clock.set(now.addDays(-ageDays));
+        const QString recording = withRecording ? dir.writeFile(QString::number(recordingOf.size()) + ".m4a", "m4a") : QString();
+        if (withRecording && !recordingStillThere)
             QFile::remove(recording);
-        record(*store, c.name, recording, c.outcome);
-        recordingOf.insert(c.name, recording);
+        record(*store, name, recording, outcome);
+        recordingOf.insert(name, recording);
     }
     clock.set(now);
 
     EXPECT_EQ(prune(*store, 30), 1);
-    QStringList kept;
+    QStringList listed;
     for (const HistoryEntry& entry : all(*store))
-        kept << entry.appName;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(kept.contains(c.name), c.kept);
-        if (c.recordingStillThere) {
-            EXPECT_EQ(QFile::exists(recordingOf.value(c.name)), c.kept);
+        listed << entry.appName;
+    for (const auto& [name, ageDays, outcome, withRecording, recordingStillThere, kept] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(listed.contains(name), kept);
+        if (recordingStillThere) {
+            EXPECT_EQ(QFile::exists(recordingOf.value(name)), kept);
         }
     }
 

@@ -13,26 +13,17 @@
 using namespace velnor;
 using namespace velnor::test;
 
-namespace {
-
-struct RecognitionLog : ::testing::Test {
+TEST(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetupAndOldFilesAreCleanedUp)
+{
     TempDir documents;
     ManualClock clock{QDateTime(QDate(2026, 12, 6), QTime(8, 5, 9, 42))};
     LineCollector console;
     FakeSystemLog systemLog;
     SecretRedactor redactor;
     TencentASRLogger logger{documents.path(), clock, console.sink(), systemLog, redactor};
-
-    QString dailyFile(const QString& day = QStringLiteral("2026-12-06")) const
-    {
-        return documents.filePath(QStringLiteral("TencentASRLogs/tencent_asr_") + day + QStringLiteral(".log"));
-    }
-};
-
-} // namespace
-
-TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileThatRollsOverOnlyAtSetupAndOldFilesAreCleanedUp)
-{
+    const auto dailyFile = [&](const char* day = "2026-12-06") {
+        return documents.filePath(QStringLiteral("TencentASRLogs/tencent_asr_%1.log").arg(QLatin1String(day)));
+    };
     EXPECT_FALSE(QFile::exists(dailyFile()));
     logger.info(QStringLiteral("开始连接腾讯云ASR服务"));
     const int line = __LINE__ - 1;
@@ -41,6 +32,14 @@ TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileTh
         QStringLiteral("[2026-12-06 08:05:09.042] ℹ️ INFO [TencentASRLoggerTest.cpp:%1] TestBody() - 开始连接腾讯云ASR服务").arg(line);
     ASSERT_EQ(console.lines(), QStringList{expected});
     EXPECT_EQ(documents.readFile(dailyFile()), expected.toUtf8() + '\n');
+    // The system log gets the bare message with its severity.
+    logger.warning(QStringLiteral("w"));
+    logger.error(QStringLiteral("e"));
+    logger.flush();
+    using Type = SystemLog::Type;
+    EXPECT_EQ(systemLog.entries(), (QList<std::pair<Type, QString>>{{Type::Info, QStringLiteral("开始连接腾讯云ASR服务")},
+                                                                   {Type::Default, QStringLiteral("w")},
+                                                                   {Type::Error, QStringLiteral("e")}}));
 
     // Cleanup removes only files older than the cutoff.
     const QString old = documents.writeFile(QStringLiteral("TencentASRLogs/tencent_asr_2026-11-20.log"), "old\n");
@@ -65,58 +64,5 @@ TEST_F(RecognitionLog, LineFormatCarriesMarkerLevelSiteAndFunctionInADailyFileTh
     logger.setupLogFile();
     logger.info(QStringLiteral("three"));
     logger.flush();
-    EXPECT_TRUE(documents.readFile(dailyFile(QStringLiteral("2026-12-07"))).endsWith("three\n"));
-}
-
-TEST_F(RecognitionLog, LevelFilterDropsAndDoesNotCountLowerLevelsAndEachOutputCanBeSwitchedOff)
-{
-    using Level = TencentASRLogLevel;
-    using Type = SystemLog::Type;
-    logger.setLogLevel(Level::Warning);
-    logger.debug(QStringLiteral("d"));
-    logger.info(QStringLiteral("i"));
-    logger.warning(QStringLiteral("w"));
-    logger.error(QStringLiteral("e"));
-    logger.setLogLevel(Level::Debug);
-    logger.debug(QStringLiteral("d2"));
-    logger.setLogLevel(Level::None);
-    logger.error(QStringLiteral("dropped"));
-    logger.flush();
-    for (const auto& [level, count] : {std::pair{Level::Debug, 1U}, {Level::Info, 0U}, {Level::Warning, 1U}, {Level::Error, 1U}})
-        EXPECT_EQ(logger.logCount(level), count) << int(level);
-    const QStringList lines = console.lines();
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(lines.at(0).contains(QStringLiteral("⚠️ WARNING")));
-    EXPECT_TRUE(lines.at(1).contains(QStringLiteral("❌ ERROR")));
-    // The system log gets the bare message with its severity.
-    EXPECT_EQ(systemLog.entries(), (QList<std::pair<Type, QString>>{
-                                       {Type::Default, QStringLiteral("w")}, {Type::Error, QStringLiteral("e")},
-                                       {Type::Debug, QStringLiteral("d2")}}));
-
-    logger.setLogLevel(Level::Info);
-    logger.setEnableOSLog(false);
-    logger.setEnableConsoleOutput(false);
-    logger.info(QStringLiteral("file only"));
-    logger.flush();
-    EXPECT_EQ(systemLog.entries().size(), 3);
-    EXPECT_EQ(console.lines().size(), 3);
-    EXPECT_TRUE(documents.readFile(dailyFile()).endsWith("file only\n"));
-}
-
-TEST_F(RecognitionLog, WithoutAUsableFileOnlyTheConsoleGetsLinesAndAFailedWriteIsReportedThere)
-{
-    TencentASRLogger consoleOnly(QString(), clock, console.sink(), systemLog, redactor);
-    consoleOnly.info(QStringLiteral("console only"));
-    consoleOnly.flush();
-    EXPECT_FALSE(consoleOnly.logFilePath().has_value());
-    ASSERT_EQ(console.lines().size(), 1);
-    EXPECT_TRUE(console.lines().first().endsWith(QStringLiteral(" - console only")));
-
-    // A folder where the file should be makes the append fail.
-    QDir().mkpath(dailyFile());
-    logger.setEnableConsoleOutput(false);
-    logger.info(QStringLiteral("lost"));
-    logger.flush();
-    ASSERT_EQ(console.lines().size(), 2);
-    EXPECT_TRUE(console.lines().last().startsWith(QStringLiteral("写入日志文件失败: ")));
+    EXPECT_TRUE(documents.readFile(dailyFile("2026-12-07")).endsWith("three\n"));
 }
