@@ -221,36 +221,6 @@ TEST(WaveformLevels, BatchesBecomeTenSaneBars)
     EXPECT_DOUBLE_EQ(barHeightFraction(0.0), 0.1);
 }
 
-TEST(WaveformModelTest, RandomLevelsUntilTheFirstRealBatchThenNeverAgainNorOnceGone)
-{
-    ManualScheduler scheduler;
-    int draws = 0;
-    const std::function<double()> random = [&draws] { return ++draws * 0.01; };
-    AudioWaveformViewModel model(scheduler, random);
-    model.startAnimating(scheduler.now());
-    model.startAnimating(scheduler.now()); // a second start adds no second timer
-    scheduler.advanceBy(seconds(0.5));
-    EXPECT_EQ(draws, 10);
-    EXPECT_DOUBLE_EQ(model.samples()[9], 0.10);
-    scheduler.advanceBy(seconds(1.0));
-    EXPECT_EQ(draws, 30);
-
-    model.updateWithExternalSamples({});
-    EXPECT_TRUE(model.usesExternalSamples());
-    scheduler.advanceBy(seconds(5));
-    EXPECT_EQ(draws, 30);
-    EXPECT_EQ(model.samples(), BarLevels{});
-    EXPECT_EQ(scheduler.pendingCount(), 0u);
-
-    // A model gone while it animates draws nothing more.
-    {
-        AudioWaveformViewModel gone(scheduler, random);
-        gone.startAnimating(scheduler.now());
-    }
-    scheduler.advanceBy(seconds(2));
-    EXPECT_EQ(draws, 30);
-}
-
 // Records what the controller asks of its window.
 class FakeIndicatorSurface final : public IndicatorSurface {
 public:
@@ -283,12 +253,17 @@ struct ControllerTest : ::testing::Test {
         return image;
     }();
     std::unique_ptr<FloatingWindowController> controller;
+    int randomDraws = 0;
 
     void make()
     {
         controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
             scheduler, settings, log.logger(), systemLog, surface, [] { return kLaptop.toRect(); }, [this] { return icon; },
-            [this] { return scheduler.now(); }, [] { return 0.5; }});
+            [this] { return scheduler.now(); },
+            [this] {
+                ++randomDraws;
+                return 0.5;
+            }});
     }
     void storePosition(const char* value)
     {
@@ -381,8 +356,11 @@ TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
     controller->showWaveformLevels({1, 1, 1}); // small: nowhere to show them
     controller->startRecording();
     EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
+    scheduler.advanceBy(seconds(1));
+    EXPECT_GT(randomDraws, 0) << "random levels until the recorder speaks";
     const float nan = std::numeric_limits<float>::quiet_NaN();
     controller->showWaveformLevels({1, nan, 0.5f});
+    const int drawsBeforeTheBatch = randomDraws;
     scheduler.advanceBy(seconds(2));
     const BarLevels& heights = surface.lastScene.barHeights;
     EXPECT_NEAR(heights[0], 0.5, 1e-3);
@@ -396,11 +374,17 @@ TEST_F(ControllerTest, WaveformLevelsReachTheBarsOnlyWhileLarge)
         lowest = std::min(lowest, *std::min_element(heights.begin(), heights.end()));
     }
     EXPECT_EQ(lowest, 0.0);
+    EXPECT_EQ(randomDraws, drawsBeforeTheBatch) << "a real batch ends the random levels for good";
     // A fresh pill starts silent and random again.
     controller->resetToInitialState();
     settle();
     controller->startRecording();
     EXPECT_FALSE(controller->contentView()->waveformViewModel().usesExternalSamples());
+    // A pill gone while its random levels tick draws nothing more.
+    controller->resetToInitialState();
+    const int drawsWhenGone = randomDraws;
+    scheduler.advanceBy(seconds(2));
+    EXPECT_EQ(randomDraws, drawsWhenGone);
 }
 
 TEST_F(ControllerTest, PositionChangesMoveStoreAndLog)
