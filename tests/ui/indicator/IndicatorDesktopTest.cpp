@@ -49,10 +49,7 @@ QString activeWindow()
 // An ordinary application window that counts the clicks it gets.
 class ClickTarget final : public QWidget {
 public:
-    ClickTarget()
-        : QWidget(nullptr, Qt::FramelessWindowHint)
-    {
-    }
+    using QWidget::QWidget;
     QList<QPoint> presses;
 
 protected:
@@ -63,7 +60,7 @@ TEST(IndicatorDesktopTest, NeverActiveClickedThroughOnEveryDesktopAndShownOverAF
 {
     X11OverlayWindows overlay;
     ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
-    ClickTarget below;
+    ClickTarget below(nullptr, Qt::FramelessWindowHint);
     below.setGeometry(660, 680, 600, 400);
     below.show();
     below.activateWindow();

@@ -23,7 +23,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 namespace velnor {
 namespace {
@@ -274,13 +274,6 @@ protected:
         ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 2; }));
     }
 
-    const HistoryEntry* shown(const QString& id)
-    {
-        const auto& entries = page.model().entries();
-        const auto found = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& entry) { return entry.id == id; });
-        return found == entries.end() ? nullptr : &*found;
-    }
-
     QList<QPushButton*> buttons(const QString& text)
     {
         QCoreApplication::processEvents(); // rebuilt rows show on a later turn
@@ -361,16 +354,17 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
     ASSERT_TRUE(fail(QStringLiteral("/qasr/recognize")));
     ASSERT_TRUE(waitUntil([this] { return !page.model().isRetrying(failed); }));
     EXPECT_TRUE(page.model().notice().startsWith(QStringLiteral("重新识别失败: ")));
-    EXPECT_EQ(shown(failed)->outcome, HistoryOutcome::Failed);
+    EXPECT_EQ(page.model().entries().value(0).outcome, HistoryOutcome::Failed); // the newest
 
     buttons(QStringLiteral("重试")).first()->click();
     bool answered = false;
     ASSERT_TRUE(waitUntil([&] {
         return answered = answered || answer(QStringLiteral("/qasr/recognize"), R"({"code":0,"data":{"text":"终于识别出来了"}})");
     }));
-    ASSERT_TRUE(waitUntil([this] { return shown(failed) && shown(failed)->outcome == HistoryOutcome::Delivered; }));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().value(0).outcome == HistoryOutcome::Delivered; }));
     EXPECT_EQ(page.model().notice(), QStringLiteral("重新识别成功: 终于识别出来了"));
-    EXPECT_EQ(shown(failed)->deliveredText(), QStringLiteral("终于识别出来了"));
+    EXPECT_EQ(page.model().entries().value(0).id, failed);
+    EXPECT_EQ(page.model().entries().value(0).deliveredText(), QStringLiteral("终于识别出来了"));
     EXPECT_TRUE(buttons(QStringLiteral("重试")).isEmpty());
 }
 
@@ -431,22 +425,17 @@ TEST_F(ScreensTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateverTheUser
 
 TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
 {
-    struct Case {
-        std::optional<QString> status;
-        QString text;
-        QString colour;
-    };
-    const QString grey = QStringLiteral("#8e8e93");
-    for (const Case& c : {Case{QStringLiteral("Active"), QStringLiteral("已激活"), QStringLiteral("#7ed321")},
-                          Case{QStringLiteral("expired"), QStringLiteral("已过期"), QStringLiteral("#d0021b")},
-                          Case{QStringLiteral("INACTIVE"), QStringLiteral("未激活"), QStringLiteral("#ff9500")},
-                          Case{QStringLiteral("trial"), QStringLiteral("trial"), grey},
-                          Case{std::nullopt, QStringLiteral("未知"), grey}}) {
+    const std::tuple<std::optional<QString>, const char*, const char*> cases[] = {
+        {QStringLiteral("Active"), "已激活", "#7ed321"}, {QStringLiteral("expired"), "已过期", "#d0021b"},
+        {QStringLiteral("INACTIVE"), "未激活", "#ff9500"}, {QStringLiteral("trial"), "trial", "#8e8e93"},
+        {std::nullopt, "未知", "#8e8e93"}};
+    for (const auto& [status, text, colour] : cases) {
+        SCOPED_TRACE(text);
         User user;
-        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), c.status};
+        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), status};
         const DashboardSummary summary = DashboardSummary::from(user, QTimeZone::utc());
-        EXPECT_EQ(summary.statusText, c.text);
-        EXPECT_EQ(summary.statusColour.name(), c.colour) << c.text.toStdString();
+        EXPECT_EQ(summary.statusText, QString::fromUtf8(text));
+        EXPECT_EQ(summary.statusColour.name(), QLatin1String(colour));
         EXPECT_EQ(summary.expiry, QStringLiteral("2026-03-01"));
     }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace velnor {
 namespace {
 
@@ -111,27 +113,25 @@ TEST_F(OnboardingTest, AFinishedOnboardingPollsNoMoreAndAFailedRelaunchKeepsTheA
 
 TEST_F(OnboardingTest, MicrophoneStepAsksTheLiveStatusNotTheStoredAnswer)
 {
-    struct Case {
-        MicStatus status;
-        bool answer;
-        bool granted;
-        int requests;
-    };
-    for (const Case c : {Case{MicStatus::Denied, true, false, 0}, Case{MicStatus::Restricted, true, false, 0},
-                         Case{MicStatus::NotDetermined, false, false, 1}, Case{MicStatus::NotDetermined, true, true, 1},
-                         Case{MicStatus::Authorized, false, true, 0}}) {
-        FakeMicrophonePermission mic(c.status, c.answer);
+    // The live status, the user's answer if asked, then the outcome and the questions asked.
+    const std::tuple<MicStatus, bool, bool, int> cases[] = {
+        {MicStatus::Denied, true, false, 0},        {MicStatus::Restricted, true, false, 0},
+        {MicStatus::NotDetermined, false, false, 1}, {MicStatus::NotDetermined, true, true, 1},
+        {MicStatus::Authorized, false, true, 0}};
+    for (const auto& [status, answer, granted, requests] : cases) {
+        SCOPED_TRACE(int(status));
+        FakeMicrophonePermission mic(status, answer);
         PermissionManager manager(settings, accessibility, mic);
         OnboardingModel model(settings, scheduler, manager, services().relaunch, Step::Microphone);
         // A grant stored earlier (the microphone has been unplugged since) proves nothing.
         settings.setBool(key(SettingsKey::MicrophonePermission), true);
         model.grantMicrophone();
         scheduler.advanceBy(seconds(0.5));
-        EXPECT_EQ(model.hasMicrophonePermission(), c.granted) << int(c.status);
-        EXPECT_EQ(mic.requestCount(), c.requests) << int(c.status);
-        EXPECT_EQ(settings.boolean(key(SettingsKey::MicrophonePermission)), c.granted) << int(c.status);
-        EXPECT_EQ(model.step(), c.granted ? Step::Complete : Step::Microphone) << int(c.status);
-        EXPECT_EQ(model.errorText().isEmpty(), c.granted);
+        EXPECT_EQ(model.hasMicrophonePermission(), granted);
+        EXPECT_EQ(mic.requestCount(), requests);
+        EXPECT_EQ(settings.boolean(key(SettingsKey::MicrophonePermission)), granted);
+        EXPECT_EQ(model.step(), granted ? Step::Complete : Step::Microphone);
+        EXPECT_EQ(model.errorText().isEmpty(), granted);
     }
 }
 
