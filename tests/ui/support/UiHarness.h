@@ -73,7 +73,6 @@ public:
     }
     void enable(Done done) override
     {
-        ++enableCalls;
         pendingChecks = checksUntilEnabled;
         enabled = enabled || pendingChecks == 0;
         done(std::nullopt);
@@ -88,7 +87,6 @@ public:
     int checksUntilEnabled = 0;
     int pendingChecks = 0;
     int checks = 0;
-    int enableCalls = 0;
     bool holdAnswers = false;
     QList<std::function<void()>> heldAnswers;
 };
