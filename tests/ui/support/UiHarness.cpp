@@ -41,7 +41,7 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                  [this] { ++quitRequests; },
                  [this] {
                      ++relaunches;
-                     return relaunchError;
+                     return std::optional<QString>();
                  }}
 {
     SettingsHooks& hooks = m_services.settingsHooks;

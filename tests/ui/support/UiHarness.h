@@ -173,7 +173,6 @@ public:
     QStringList openedUrls;
     int quitRequests = 0;
     int relaunches = 0;
-    std::optional<QString> relaunchError;
 
 private:
     bool respond(const QString& path, const HttpResponse& response);
