@@ -88,7 +88,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
         QCoreApplication::processEvents();
         EXPECT_EQ(snapshot(settings), before);
     }
-    EXPECT_TRUE(indicatorMoves.isEmpty());
 
     // A real choice writes and moves the indicator at once.
     QComboBox* positions = pickerOffering(page.get(), QStringLiteral("top_left"));
