@@ -60,7 +60,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
                                       {SettingsKey::FloatingWindowPosition, "top_right"}, {SettingsKey::OverOverEnable, "true"}})
         settings.setString(key(name), QString::fromLatin1(value));
     const auto before = snapshot(settings);
-    sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能");
     const auto page = std::make_unique<SettingsPage>(services());
     page->resize(600, 900);
     page->show();
@@ -68,7 +67,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
     scheduler.advanceBy(seconds(2));
     EXPECT_EQ(snapshot(settings), before);
     EXPECT_NE(pickerOffering(page.get(), QStringLiteral("16k_custom")), nullptr) << "shown as it is, not as a blank";
-    EXPECT_NE(test::shownChild<QLabel>(page.get(), [this](QLabel* label) { return label->text() == sessionState; }), nullptr);
 
     // Nor does a wheel over a picker the user has not focused.
     if (QWidget* focused = QApplication::focusWidget())
@@ -531,8 +529,10 @@ TEST_F(ScreensTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateverTheUser
 TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
 {
     const std::tuple<std::optional<QString>, const char*, const char*> cases[] = {
-        {QStringLiteral("Active"), "已激活", "#7ed321"}, {QStringLiteral("expired"), "已过期", "#d0021b"},
-        {QStringLiteral("INACTIVE"), "未激活", "#ff9500"}, {QStringLiteral("trial"), "trial", "#8e8e93"},
+        {QStringLiteral("Active"), "已激活", "#7ed321"},
+        {QStringLiteral("expired"), "已过期", "#d0021b"},
+        {QStringLiteral("INACTIVE"), "未激活", "#ff9500"},
+        {QStringLiteral("trial"), "trial", "#8e8e93"},
         {std::nullopt, "未知", "#8e8e93"}};
     for (const auto& [status, text, colour] : cases) {
         SCOPED_TRACE(text);

@@ -49,7 +49,6 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
     hooks.keyboards = [this] { return listedKeyboards; };
     hooks.selectedKeyboardId = [] { return QStringLiteral("built_in"); };
     hooks.refreshKeyboards = [this] { listedKeyboards = attachedKeyboards; };
-    hooks.sessionState = [this] { return sessionState; };
     languages.loadLanguages();
 }
 

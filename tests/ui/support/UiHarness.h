@@ -165,8 +165,6 @@ public:
     QStringList copiedTexts;
     QStringList reinsertedTexts;
     QStringList indicatorMoves;
-    // What the settings page shows about the desktop session.
-    QString sessionState;
     // The keyboards the settings screen lists, and those a refresh would find.
     QList<KeyboardEntry> listedKeyboards{{QStringLiteral("built_in"), QStringLiteral("内置键盘"), true, {}}};
     QList<KeyboardEntry> attachedKeyboards;
