@@ -21,8 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace velnor {
 namespace {
 
@@ -51,53 +49,35 @@ QString activeWindow()
 // An ordinary application window that counts the clicks it gets.
 class ClickTarget final : public QWidget {
 public:
-    ClickTarget()
-        : QWidget(nullptr, Qt::FramelessWindowHint)
-    {
-    }
+    using QWidget::QWidget;
     QList<QPoint> presses;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override { presses.append(event->globalPosition().toPoint()); }
 };
 
-struct IndicatorDesktopTest : ::testing::Test {
-    X11OverlayWindows overlay;
-    QtScheduler scheduler;
-    MemorySettingsStore settings;
-    test::LogCapture log;
-    FakeSystemLog systemLog;
-    std::unique_ptr<FloatingWindowView> view;
-    std::unique_ptr<FloatingWindowController> controller;
-    const QRect idleBar{940, 1069, 40, 6};
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
-    }
-
-    void makeIndicator()
-    {
-        view = std::make_unique<FloatingWindowView>(&overlay);
-        controller = std::make_unique<FloatingWindowController>(FloatingWindowController::Dependencies{
-            scheduler, settings, log.logger(), systemLog, *view,
-            [] { return QGuiApplication::primaryScreen()->availableGeometry(); }, [] { return QImage(); },
-            [] { return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch()); },
-            [] { return QRandomGenerator::global()->generateDouble(); }});
-    }
-    bool indicatorAt(const QRect& frame) { return geometryOf(*view) == frame; }
-};
-
-TEST_F(IndicatorDesktopTest, NeverActiveAndClicksReachTheWindowBelow)
+TEST(IndicatorDesktopTest, NeverActiveClickedThroughOnEveryDesktopAndShownOverAFullScreenWindow)
 {
-    ClickTarget below;
+    X11OverlayWindows overlay;
+    ASSERT_TRUE(overlay.isAvailable()) << "needs the X desktop of scripts/with-services.sh";
+    ClickTarget below(nullptr, Qt::FramelessWindowHint);
     below.setGeometry(660, 680, 600, 400);
     below.show();
     below.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return activeWindow() == idOf(below); }));
 
-    makeIndicator();
-    controller->startRecording();
+    QtScheduler scheduler;
+    MemorySettingsStore settings;
+    test::LogCapture log;
+    FakeSystemLog systemLog;
+    FloatingWindowView view(&overlay);
+    FloatingWindowController controller(FloatingWindowController::Dependencies{
+        scheduler, settings, log.logger(), systemLog, view,
+        [] { return QGuiApplication::primaryScreen()->availableGeometry(); }, [] { return QImage(); },
+        [] { return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch()); },
+        [] { return QRandomGenerator::global()->generateDouble(); }});
+    const auto indicatorAt = [&view](const QRect& frame) { return geometryOf(view) == frame; };
+    controller.startRecording();
     const QRect pill(910, 1045, 100, 30);
     ASSERT_TRUE(waitUntil([&] { return indicatorAt(pill); }));
     test::runEventLoopFor(200); // let the window manager act on the new window, if it would
@@ -112,13 +92,12 @@ TEST_F(IndicatorDesktopTest, NeverActiveAndClicksReachTheWindowBelow)
     EXPECT_TRUE(waitUntil([&] { return below.presses.contains(pill.center()); }, 3000))
         << "the click stayed in the indicator";
     EXPECT_EQ(activeWindow(), idOf(below));
-}
 
-TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWindow)
-{
-    makeIndicator();
+    // The idle bar stays put on a desktop switch.
+    controller.resetToInitialState();
+    const QRect idleBar(940, 1069, 40, 6);
     ASSERT_TRUE(waitUntil([&] { return indicatorAt(idleBar); }));
-    EXPECT_TRUE(test::runTool(QStringLiteral("xprop"), {"-id", idOf(*view), "_NET_WM_DESKTOP"})
+    EXPECT_TRUE(test::runTool(QStringLiteral("xprop"), {"-id", idOf(view), "_NET_WM_DESKTOP"})
                     .trimmed()
                     .endsWith(QStringLiteral("= 4294967295")));
     const auto switchTo = [](int desktop) {
@@ -126,9 +105,9 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
         return test::runTool(QStringLiteral("xdotool"), {"get_desktop"}).trimmed() == QString::number(desktop);
     };
     ASSERT_TRUE(switchTo(1)) << "the desktop has one workspace";
-    controller->handleSpaceChange();
+    controller.handleSpaceChange();
     test::runEventLoopFor(200);
-    EXPECT_TRUE(test::isViewable({idOf(*view), {}}));
+    EXPECT_TRUE(test::isViewable({idOf(view), {}}));
     EXPECT_TRUE(indicatorAt(idleBar));
     ASSERT_TRUE(switchTo(0));
 
@@ -143,7 +122,7 @@ TEST_F(IndicatorDesktopTest, StaysPutOnADesktopSwitchAndShowsOverAFullScreenWind
     ASSERT_TRUE(waitUntil([&] { return pixelAt(idleBar.topLeft() - QPoint(20, 20)) == Qt::white; }));
     // Without a compositor the idle bar is black at 0.3 over mid-grey.
     const auto barShows = [&] { return qAbs(pixelAt(idleBar.center()).red() - 90) <= 3; };
-    controller->bringToFront(true); // what a hotkey press does
+    controller.bringToFront(true); // what a hotkey press does
     EXPECT_TRUE(waitUntil(barShows, 3000)) << "the full-screen window covers the bar";
     EXPECT_EQ(activeWindow(), idOf(editor));
 }

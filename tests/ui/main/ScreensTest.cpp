@@ -6,6 +6,7 @@
 #include "ui/main/MainWindowModel.h"
 #include "ui/main/SettingsModel.h"
 #include "ui/main/SettingsPage.h"
+#include "ui/onboarding/OnboardingModel.h"
 #include "ui/onboarding/OnboardingView.h"
 #include "ui/support/UiHarness.h"
 
@@ -23,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 namespace velnor {
 namespace {
@@ -59,7 +60,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
                                       {SettingsKey::FloatingWindowPosition, "top_right"}, {SettingsKey::OverOverEnable, "true"}})
         settings.setString(key(name), QString::fromLatin1(value));
     const auto before = snapshot(settings);
-    sessionState = QStringLiteral("会话: Wayland (GNOME) · 热键: 门户 · 输入: 辅助功能");
     const auto page = std::make_unique<SettingsPage>(services());
     page->resize(600, 900);
     page->show();
@@ -67,7 +67,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
     scheduler.advanceBy(seconds(2));
     EXPECT_EQ(snapshot(settings), before);
     EXPECT_NE(pickerOffering(page.get(), QStringLiteral("16k_custom")), nullptr) << "shown as it is, not as a blank";
-    EXPECT_NE(test::shownChild<QLabel>(page.get(), [this](QLabel* label) { return label->text() == sessionState; }), nullptr);
 
     // Nor does a wheel over a picker the user has not focused.
     if (QWidget* focused = QApplication::focusWidget())
@@ -87,7 +86,6 @@ TEST_F(ScreensTest, SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsA
         QCoreApplication::processEvents();
         EXPECT_EQ(snapshot(settings), before);
     }
-    EXPECT_TRUE(indicatorMoves.isEmpty());
 
     // A real choice writes and moves the indicator at once.
     QComboBox* positions = pickerOffering(page.get(), QStringLiteral("top_left"));
@@ -196,10 +194,6 @@ TEST_F(ScreensTest, LoginSheetSurvivesEscapeAndClosingTheWindowOnlyHidesIt)
     MainWindow window(services());
     window.show();
     ASSERT_NE(window.loginSheet(), nullptr);
-    // The sheet dims the screens below it.
-    const QColor corner = window.grab().toImage().pixelColor(5, 5);
-    EXPECT_LT(corner.lightness(), 200) << corner.name().toStdString();
-
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::keyClick(window.loginSheet()->findChild<QLineEdit*>(QStringLiteral("phone")), Qt::Key_Escape);
     EXPECT_NE(window.loginSheet(), nullptr);
@@ -250,6 +244,111 @@ TEST_F(ScreensTest, OnboardingPagesFollowTheirModel)
     EXPECT_EQ(relaunches, 0);
 }
 
+using Step = OnboardingStep;
+using MicStatus = MicrophonePermission::Status;
+
+// The harness's permissions: a microphone already authorised, accessibility off.
+class OnboardingTest : public ::testing::Test, protected test::UiHarness {
+protected:
+    std::unique_ptr<OnboardingModel> makeModel(Step initial = Step::Welcome)
+    {
+        auto model = std::make_unique<OnboardingModel>(settings, scheduler, permissions, services().relaunch, initial);
+        model->appear();
+        return model;
+    }
+};
+
+TEST_F(OnboardingTest, ASlowDesktopNeverHasTwoChecksOnTheirWay)
+{
+    auto model = makeModel(Step::Accessibility);
+    accessibility.checksUntilEnabled = 2;
+    accessibility.holdAnswers = true;
+    model->openAccessibilitySettings();
+    const int checksBefore = accessibility.checks;
+    scheduler.advanceBy(seconds(5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 1) << "the next tick waits for the answer";
+
+    accessibility.releaseAnswers(); // "not yet"
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 2);
+    accessibility.releaseAnswers();
+    EXPECT_TRUE(model->hasAccessibilityPermission());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Microphone);
+
+    // An answer that arrives after the model is gone touches nothing.
+    model->openAccessibilitySettings();
+    scheduler.advanceBy(seconds(0.5));
+    model.reset();
+    accessibility.releaseAnswers();
+}
+
+TEST_F(OnboardingTest, GrantDuringOnboardingGoesThroughRestartAndResumesAfterIt)
+{
+    accessibility.checksUntilEnabled = 3;
+    auto model = makeModel();
+    model->beginSetup();
+    model->openAccessibilitySettings();
+    model->openAccessibilitySettings(); // a second press starts no second poll
+    EXPECT_TRUE(model->isWaitingForAccessibility());
+
+    const int checksBefore = accessibility.checks;
+    scheduler.advanceBy(seconds(1.0));
+    EXPECT_EQ(accessibility.checks, checksBefore + 2); // one check per 0.5 s
+    EXPECT_FALSE(model->hasAccessibilityPermission());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_TRUE(model->hasAccessibilityPermission());
+    EXPECT_TRUE(model->wasAccessibilityJustSet());
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::WasAccessibilityJustSet)));
+    EXPECT_FALSE(model->isWaitingForAccessibility());
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Microphone);
+    scheduler.advanceBy(seconds(5));
+    EXPECT_EQ(accessibility.checks, checksBefore + 3); // the poll stopped
+
+    model->grantMicrophone();
+    scheduler.advanceBy(seconds(0.5));
+    EXPECT_EQ(model->step(), Step::Restart);
+    model->restartNow();
+    EXPECT_EQ(relaunches, 1);
+    EXPECT_TRUE(settings.boolean(key(SettingsKey::NeedsRestartAfterPermissions)));
+
+    // The relaunched app: the onboarding shows again, once, even over an
+    // earlier completion, and knows the grant.
+    model.reset();
+    settings.setBool(key(SettingsKey::OnboardingCompleted), true);
+    EXPECT_TRUE(OnboardingModel::shouldShowAtFirstAppearance(settings));
+    EXPECT_FALSE(OnboardingModel::shouldShowAtFirstAppearance(settings));
+    auto relaunched = makeModel();
+    EXPECT_TRUE(relaunched->wasAccessibilityJustSet());
+    EXPECT_TRUE(relaunched->hasAccessibilityPermission());
+    EXPECT_FALSE(settings.contains(key(SettingsKey::WasAccessibilityJustSet)));
+}
+
+TEST_F(OnboardingTest, MicrophoneStepAsksTheLiveStatusNotTheStoredAnswer)
+{
+    // The live status, the user's answer if asked, then the outcome and the questions asked.
+    const std::tuple<MicStatus, bool, bool, int> cases[] = {
+        {MicStatus::Denied, true, false, 0},        {MicStatus::Restricted, true, false, 0},
+        {MicStatus::NotDetermined, false, false, 1}, {MicStatus::NotDetermined, true, true, 1},
+        {MicStatus::Authorized, false, true, 0}};
+    for (const auto& [status, answer, granted, requests] : cases) {
+        SCOPED_TRACE(int(status));
+        FakeMicrophonePermission mic(status, answer);
+        PermissionManager manager(settings, accessibility, mic);
+        OnboardingModel model(settings, scheduler, manager, services().relaunch, Step::Microphone);
+        // A grant stored earlier (the microphone has been unplugged since) proves nothing.
+        settings.setBool(key(SettingsKey::MicrophonePermission), true);
+        model.grantMicrophone();
+        scheduler.advanceBy(seconds(0.5));
+        EXPECT_EQ(model.hasMicrophonePermission(), granted);
+        EXPECT_EQ(mic.requestCount(), requests);
+        EXPECT_EQ(settings.boolean(key(SettingsKey::MicrophonePermission)), granted);
+        EXPECT_EQ(model.step(), granted ? Step::Complete : Step::Microphone);
+        EXPECT_EQ(model.errorText().isEmpty(), granted);
+    }
+}
+
 class HistoryPageTest : public ::testing::Test, protected test::UiHarness {
 protected:
     HistoryPageTest()
@@ -276,13 +375,6 @@ protected:
         page.resize(600, 700);
         page.show();
         ASSERT_TRUE(waitUntil([this] { return page.model().entries().size() == 2; }));
-    }
-
-    const HistoryEntry* shown(const QString& id)
-    {
-        const auto& entries = page.model().entries();
-        const auto found = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& entry) { return entry.id == id; });
-        return found == entries.end() ? nullptr : &*found;
     }
 
     QList<QPushButton*> buttons(const QString& text)
@@ -365,16 +457,17 @@ TEST_F(HistoryPageTest, RetrySendsTheKeptRecordingAndShowsTheText)
     ASSERT_TRUE(fail(QStringLiteral("/qasr/recognize")));
     ASSERT_TRUE(waitUntil([this] { return !page.model().isRetrying(failed); }));
     EXPECT_TRUE(page.model().notice().startsWith(QStringLiteral("重新识别失败: ")));
-    EXPECT_EQ(shown(failed)->outcome, HistoryOutcome::Failed);
+    EXPECT_EQ(page.model().entries().value(0).outcome, HistoryOutcome::Failed); // the newest
 
     buttons(QStringLiteral("重试")).first()->click();
     bool answered = false;
     ASSERT_TRUE(waitUntil([&] {
         return answered = answered || answer(QStringLiteral("/qasr/recognize"), R"({"code":0,"data":{"text":"终于识别出来了"}})");
     }));
-    ASSERT_TRUE(waitUntil([this] { return shown(failed) && shown(failed)->outcome == HistoryOutcome::Delivered; }));
+    ASSERT_TRUE(waitUntil([this] { return page.model().entries().value(0).outcome == HistoryOutcome::Delivered; }));
     EXPECT_EQ(page.model().notice(), QStringLiteral("重新识别成功: 终于识别出来了"));
-    EXPECT_EQ(shown(failed)->deliveredText(), QStringLiteral("终于识别出来了"));
+    EXPECT_EQ(page.model().entries().value(0).id, failed);
+    EXPECT_EQ(page.model().entries().value(0).deliveredText(), QStringLiteral("终于识别出来了"));
     EXPECT_TRUE(buttons(QStringLiteral("重试")).isEmpty());
 }
 
@@ -391,13 +484,9 @@ TEST(HistoryLabels, TimesReadRelativeToToday)
 
 const QString kMe = QStringLiteral("/auth/mev2");
 
-class MainWindowModelTest : public ::testing::Test, protected test::UiHarness {
-protected:
-    MainWindowModel model{settings, session, login};
-};
-
-TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateverTheUserFetchDoesAndReopensOnAnAnsweredAccountFailure)
+TEST_F(ScreensTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateverTheUserFetchDoesAndReopensOnAnAnsweredAccountFailure)
 {
+    MainWindowModel model(settings, session, login);
     model.firstAppear();
     EXPECT_TRUE(model.showPermissionOnboarding());
     EXPECT_EQ(model.onboardingStep(), OnboardingStep::Welcome);
@@ -439,22 +528,19 @@ TEST_F(MainWindowModelTest, CleanSystemShowsOnboardingAndLoginWhichClosesWhateve
 
 TEST(DashboardSummaryTest, SubscriptionStatusTextAndColour)
 {
-    struct Case {
-        std::optional<QString> status;
-        QString text;
-        QString colour;
-    };
-    const QString grey = QStringLiteral("#8e8e93");
-    for (const Case& c : {Case{QStringLiteral("Active"), QStringLiteral("已激活"), QStringLiteral("#7ed321")},
-                          Case{QStringLiteral("expired"), QStringLiteral("已过期"), QStringLiteral("#d0021b")},
-                          Case{QStringLiteral("INACTIVE"), QStringLiteral("未激活"), QStringLiteral("#ff9500")},
-                          Case{QStringLiteral("trial"), QStringLiteral("trial"), grey},
-                          Case{std::nullopt, QStringLiteral("未知"), grey}}) {
+    const std::tuple<std::optional<QString>, const char*, const char*> cases[] = {
+        {QStringLiteral("Active"), "已激活", "#7ed321"},
+        {QStringLiteral("expired"), "已过期", "#d0021b"},
+        {QStringLiteral("INACTIVE"), "未激活", "#ff9500"},
+        {QStringLiteral("trial"), "trial", "#8e8e93"},
+        {std::nullopt, "未知", "#8e8e93"}};
+    for (const auto& [status, text, colour] : cases) {
+        SCOPED_TRACE(text);
         User user;
-        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), c.status};
+        user.vip2 = VIP2{std::nullopt, QStringLiteral("2026-03-01T00:00:00Z"), status};
         const DashboardSummary summary = DashboardSummary::from(user, QTimeZone::utc());
-        EXPECT_EQ(summary.statusText, c.text);
-        EXPECT_EQ(summary.statusColour.name(), c.colour) << c.text.toStdString();
+        EXPECT_EQ(summary.statusText, QString::fromUtf8(text));
+        EXPECT_EQ(summary.statusColour.name(), QLatin1String(colour));
         EXPECT_EQ(summary.expiry, QStringLiteral("2026-03-01"));
     }
 
@@ -481,13 +567,9 @@ TEST(SettingsRules, OnlyWebLinksOpenFromAnUpdateAnswer)
         EXPECT_EQ(SettingsModel::isOpenableUpdateUrl(QUrl(QString::fromLatin1(url))), openable) << url;
 }
 
-class SettingsModelTest : public ::testing::Test, protected test::UiHarness {
-protected:
-    SettingsModel model{settings, launchAtLogin, services().settingsHooks};
-};
-
-TEST_F(SettingsModelTest, ChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
+TEST_F(ScreensTest, SettingsChoicesAreStoredAsTheReadersExpectAndReachTheirListeners)
 {
+    SettingsModel model(settings, launchAtLogin, services().settingsHooks);
     // The indicator's position: ScreensTest.SettingsScreenWritesOnlyWhatTheUserChoosesFindsNewKeyboardsAndOpensOnlyWebLinks.
     // The duration snaps to the slider's steps of five, from 5 to 50.
     for (const auto& [given, snapped] : {std::pair{-3, 5}, {7, 5}, {8, 10}, {600, 50}, {23, 25}})

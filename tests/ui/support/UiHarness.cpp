@@ -41,7 +41,7 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
                  [this] { ++quitRequests; },
                  [this] {
                      ++relaunches;
-                     return relaunchError;
+                     return std::optional<QString>();
                  }}
 {
     SettingsHooks& hooks = m_services.settingsHooks;
@@ -49,7 +49,6 @@ UiHarness::UiHarness(HttpTransport* realTransport, const QUrl& base, Scheduler* 
     hooks.keyboards = [this] { return listedKeyboards; };
     hooks.selectedKeyboardId = [] { return QStringLiteral("built_in"); };
     hooks.refreshKeyboards = [this] { listedKeyboards = attachedKeyboards; };
-    hooks.sessionState = [this] { return sessionState; };
     languages.loadLanguages();
 }
 

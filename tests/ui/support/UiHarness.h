@@ -73,7 +73,6 @@ public:
     }
     void enable(Done done) override
     {
-        ++enableCalls;
         pendingChecks = checksUntilEnabled;
         enabled = enabled || pendingChecks == 0;
         done(std::nullopt);
@@ -88,7 +87,6 @@ public:
     int checksUntilEnabled = 0;
     int pendingChecks = 0;
     int checks = 0;
-    int enableCalls = 0;
     bool holdAnswers = false;
     QList<std::function<void()>> heldAnswers;
 };
@@ -167,15 +165,12 @@ public:
     QStringList copiedTexts;
     QStringList reinsertedTexts;
     QStringList indicatorMoves;
-    // What the settings page shows about the desktop session.
-    QString sessionState;
     // The keyboards the settings screen lists, and those a refresh would find.
     QList<KeyboardEntry> listedKeyboards{{QStringLiteral("built_in"), QStringLiteral("内置键盘"), true, {}}};
     QList<KeyboardEntry> attachedKeyboards;
     QStringList openedUrls;
     int quitRequests = 0;
     int relaunches = 0;
-    std::optional<QString> relaunchError;
 
 private:
     bool respond(const QString& path, const HttpResponse& response);
