@@ -13,8 +13,6 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 
-#include <cmath>
-
 namespace velnor::server {
 namespace {
 
@@ -75,15 +73,8 @@ private:
     std::vector<QHttpServerResponder> m_held;
 };
 
-// Two seconds of a tone: the fake does not listen, it only counts the bytes.
-QByteArray tone()
-{
-    QByteArray pcm(2 * 32000, Qt::Uninitialized);
-    auto* samples = reinterpret_cast<std::int16_t*>(pcm.data());
-    for (int i = 0; i < 32000; ++i)
-        samples[i] = std::int16_t(8000 * std::sin(i * 0.07));
-    return pcm;
-}
+// Two seconds of 16 kHz audio: the fake does not listen, it only counts the bytes.
+const QByteArray kTwoSeconds(2 * 32000, '\x10');
 
 class ServerOpenAi : public test::ServerApi {
 protected:
@@ -101,8 +92,7 @@ protected:
 
     HttpResult uploadWav(const QString& token = {}, const QByteArray& outLanguage = "zh-CN")
     {
-        const QByteArray pcm = tone();
-        const QByteArray wav = wavFile({reinterpret_cast<const std::int16_t*>(pcm.constData()), std::size_t(pcm.size() / 2)});
+        const QByteArray wav = wavFile({reinterpret_cast<const std::int16_t*>(kTwoSeconds.constData()), 32000});
         return upload(wav, {{"file_type", "wav"}, {"out_language", outLanguage}}, token, 30000);
     }
 
@@ -125,11 +115,11 @@ TEST_F(ServerOpenAi, UploadsAndStreamsComeBackWithTheServersTextOrAnErrorInTimeT
     ASSERT_EQ(fake.requests.size(), 2u);
     const auto& seen = fake.requests.back();
     EXPECT_TRUE(seen.authorised);
-    const QString wholeWav = QStringLiteral("audio.wav: %1 bytes").arg(44 + tone().size()); // all the audio, 16 kHz
+    const QString wholeWav = QStringLiteral("audio.wav: %1 bytes").arg(44 + kTwoSeconds.size()); // all the audio, 16 kHz
     EXPECT_EQ(seen.fields, (QMap<QString, QString>{{"file", wholeWav}, {"model", "whisper-1"}, {"language", "zh"},
                                                    {"prompt", "Velnor."}, {"response_format", "json"}}));
 
-    const test::Dictation streamed = client.dictate(server.url(), tone());
+    const test::Dictation streamed = client.dictate(server.url(), kTwoSeconds);
     ASSERT_TRUE(streamed.failure.isEmpty()) << streamed.failure.toStdString();
     EXPECT_EQ(streamed.text, fake.text);
     EXPECT_EQ(fake.requests.back().fields.value("language"), QStringLiteral("en")) << "from the engine model 16k_en";
@@ -160,7 +150,7 @@ TEST_F(ServerOpenAi, UploadsAndStreamsComeBackWithTheServersTextOrAnErrorInTimeT
         EXPECT_TRUE(result.msg().contains("openai")) << result.msg().toStdString();
         EXPECT_LT(clock.elapsed(), 10000) << "answered by the deadline, not hung";
 
-        const test::Dictation dictation = client.dictate(server.url(), tone(), 20000);
+        const test::Dictation dictation = client.dictate(server.url(), kTwoSeconds, 20000);
         EXPECT_EQ(dictation.errorCode, 4005) << dictation.failure.toStdString();
 
         const QByteArray log = server.standardError();
