@@ -1,6 +1,5 @@
 // The OpenAI-compatible recogniser's requests and answers, and real-time
 // results re-transcribed on virtual time.
-#include "recognition/ContextFromRequest.h"
 #include "recognition/RetranscribingStream.h"
 #include "recognition/openai/TranscriptionRequest.h"
 #include "StreamEvents.h"
@@ -59,22 +58,6 @@ TEST(TranscriptionRequestTest, AnswersGiveTheTextOrSayWhyNot)
         EXPECT_EQ(answer.text, c.text);
         EXPECT_TRUE(answer.error.contains(c.errorPart)) << answer.error.toStdString();
     }
-}
-
-TEST(ContextFromRequestTest, LanguagesAndHotWordsAsClientsSendThem)
-{
-    const QList<QPair<QString, QString>> engineModels{
-        {"16k_zh", "zh"}, {"16k_en", "en"}, {"16k_zh_dialect", "zh"}, {"16k_yue", "yue"}, {"8k_zh", "zh"},
-        {"16k", ""},      {"", ""},         {"16k_", ""},             {"16k_zh-PY", "zh"}, {"16k_123", ""}};
-    for (const auto& [model, language] : engineModels)
-        EXPECT_EQ(languageOfEngineModel(model), language) << model.toStdString();
-    const QList<QPair<QString, QString>> tags{{"zh-CN", "zh"}, {"en", "en"}, {" EN_us ", "en"},
-                                              {"", ""},         {"中文", ""}, {"english", ""}};
-    for (const auto& [tag, language] : tags)
-        EXPECT_EQ(languageOfTag(tag), language) << tag.toStdString();
-    EXPECT_EQ(hotWordsOfList(QStringLiteral("Velnor|11,张三|5,,|3, spaced word |2")),
-              (QStringList{"Velnor", "张三", "spaced word"}));
-    EXPECT_EQ(hotWordsOfList(QString()), QStringList());
 }
 
 // Virtual time: the test fires the timer (calling a stopped one throws), and runs

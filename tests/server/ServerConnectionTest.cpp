@@ -207,14 +207,11 @@ TEST(ServerTls, ServesTheWholeCertificateChain)
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
     shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(set -e
-q() { "$@" 2>/dev/null; }
-printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n' > ca.ext
-printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\n' > leaf.ext
-q openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestRoot -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign -keyout root.key -out root.pem
-q openssl req -newkey rsa:2048 -nodes -subj /CN=TestIntermediate -keyout inter.key -out inter.csr
-q openssl x509 -req -in inter.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 -extfile ca.ext -out inter.pem
-q openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout leaf.key -out leaf.csr
-q openssl x509 -req -in leaf.csr -CA inter.pem -CAkey inter.key -CAcreateserial -days 2 -extfile leaf.ext -out leaf.pem
+q() { openssl req -x509 -newkey rsa:2048 -nodes -days 2 "$@" 2>/dev/null; }
+ca="-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"
+q -subj /CN=TestRoot $ca -keyout root.key -out root.pem
+q -subj /CN=TestIntermediate $ca -CA root.pem -CAkey root.key -keyout inter.key -out inter.pem
+q -subj /CN=127.0.0.1 -addext basicConstraints=CA:FALSE -addext subjectAltName=IP:127.0.0.1 -CA inter.pem -CAkey inter.key -keyout leaf.key -out leaf.pem
 cat leaf.pem inter.pem > fullchain.pem
 )")});
     ASSERT_TRUE(shell.waitForFinished(60000) && shell.exitCode() == 0)
