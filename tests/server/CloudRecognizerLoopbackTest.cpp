@@ -116,7 +116,7 @@ private:
 
 // The fake one-sentence API, a second velnor-server as the vendor's real-time
 // endpoint, and velnor-server --recognizer cloud against both as the app meets it.
-class CloudLoopback : public ::testing::Test {
+class CloudLoopback : public test::ServerApi {
 protected:
     void SetUp() override
     {
@@ -124,22 +124,11 @@ protected:
             << upstream.error().toStdString();
         upstreamUrl = upstream.url(QStringLiteral("/asr/v2"));
         upstreamUrl.setScheme(QStringLiteral("ws"));
-    }
-    void startServer(const QString& cloudKey)
-    {
-        ASSERT_TRUE(server.start(serverDir.path(),
-                                 test::realtimeCredentials(serverDir, kLocalAppId, kLocalSecretId, kLocalKey)
-                                     << "--recognizer" << "cloud" << "--cloud-secret-id" << kSecretId
-                                     << "--cloud-secret-key-file" << dir.writeFile("cloud.key", cloudKey.toUtf8())
-                                     << "--cloud-app-id" << kAppId << "--cloud-api-url" << api.url().toString()
-                                     << "--cloud-realtime-url" << upstreamUrl.toString()))
-            << server.error().toStdString();
-    }
-    test::HttpResult upload()
-    {
-        const test::MultipartBody body = test::uploadBody(wavFile(tone()), {{"file_type", "wav"}});
-        return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
-                                    {{"Content-Type", body.contentType()}}, 20000);
+        args << test::realtimeCredentials(dataDir, kLocalAppId, kLocalSecretId, kLocalKey) << "--recognizer" << "cloud"
+             << "--cloud-secret-id" << kSecretId << "--cloud-secret-key-file" << dir.writeFile("cloud.key", kSecretKey.toUtf8())
+             << "--cloud-app-id" << kAppId << "--cloud-api-url" << api.url().toString() << "--cloud-realtime-url"
+             << upstreamUrl.toString();
+        ServerApi::SetUp();
     }
 
     FakeSentenceApi api;
@@ -147,8 +136,6 @@ protected:
     test::ServerProcess upstream;
     QUrl upstreamUrl;
     test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
-    test::TempDir serverDir;
-    test::ServerProcess server;
 };
 
 // Five calls at once against a bound of two; then a refusing key and an
@@ -300,9 +287,8 @@ TEST_F(CloudLoopback, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHa
 
 TEST_F(CloudLoopback, AppsDictationsComeBackWithTheCloudsTextOrItsRefusalNotAHang)
 {
-    startServer(kSecretKey);
     api.text = QStringLiteral("明天九点开会");
-    const test::HttpResult file = upload();
+    const test::HttpResult file = upload(wavFile(tone()), {{"file_type", "wav"}}, {}, 20000);
     EXPECT_EQ(file.code(), 0) << file.body.toStdString();
     EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
     ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
@@ -311,8 +297,9 @@ TEST_F(CloudLoopback, AppsDictationsComeBackWithTheCloudsTextOrItsRefusalNotAHan
     EXPECT_EQ(dictation.text, "relayed words") << dictation.failure.toStdString();
     EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-1");
 
-    startServer(QStringLiteral("a-wrong-cloud-key"));
-    const test::HttpResult refused = upload();
+    dir.writeFile(QStringLiteral("cloud.key"), "a-wrong-cloud-key");
+    ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString();
+    const test::HttpResult refused = upload(wavFile(tone()), {{"file_type", "wav"}}, {}, 20000);
     EXPECT_EQ(refused.code(), 503) << refused.body.toStdString();
     EXPECT_TRUE(refused.msg().contains("AuthFailure.SignatureFailure")) << refused.msg().toStdString();
     const test::Dictation failed = local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000);
