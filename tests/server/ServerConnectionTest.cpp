@@ -105,7 +105,8 @@ protected:
     }
 };
 
-TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsRead)
+// Then pipelined requests, the last one's path trying to forge a log line.
+TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsReadAndPipelinedOnesAnsweredInOrder)
 {
     const QByteArray post = "POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n";
     const struct {
@@ -132,51 +133,7 @@ TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsRead)
 
     for (const QByteArray host : {"localhost", "localhost:18470", "127.0.0.1:1", "[::1]", "LOCALHOST"})
         EXPECT_EQ(RawConnection(port()).ask(checkRequest(host)), "HTTP/1.1 200 OK") << host.toStdString();
-}
 
-TEST_F(GuardedServer, SlowAndIdleConnectionsAreClosed)
-{
-    RawConnection slowHead(port());
-    slowHead.send("GET /app/check HTTP/1.1\r\nHost: 127");
-    RawConnection slowBody(port());
-    slowBody.send("POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n{\"base64");
-    RawConnection silent(port());
-    RawConnection keptAlive(port());
-    EXPECT_EQ(keptAlive.ask(checkRequest()), "HTTP/1.1 200 OK");
-
-    EXPECT_TRUE(slowHead.closedByServer(5000));
-    EXPECT_TRUE(statusLine(slowHead.received()).startsWith("HTTP/1.1 408")) << slowHead.received().toStdString();
-    EXPECT_TRUE(slowBody.closedByServer(5000));
-    EXPECT_TRUE(statusLine(slowBody.received()).startsWith("HTTP/1.1 408"));
-    EXPECT_TRUE(silent.closedByServer(8000));
-    EXPECT_TRUE(keptAlive.closedByServer(8000));
-}
-
-TEST_F(GuardedServer, APeerOverItsConnectionCapIsRefusedWhileOthersAreServed)
-{
-    std::vector<std::unique_ptr<RawConnection>> held;
-    for (int i = 0; i < kPerPeerCap; ++i) {
-        held.push_back(std::make_unique<RawConnection>(port()));
-        ASSERT_EQ(held.back()->ask(checkRequest()), "HTTP/1.1 200 OK") << "connection " << i;
-    }
-    RawConnection oneTooMany(port());
-    oneTooMany.send(checkRequest());
-    EXPECT_TRUE(oneTooMany.closedByServer(3000));
-    EXPECT_FALSE(oneTooMany.received().contains("200 OK")) << oneTooMany.received().toStdString();
-
-    EXPECT_EQ(RawConnection(port(), QHostAddress(QStringLiteral("127.0.0.2"))).ask(checkRequest()), "HTTP/1.1 200 OK");
-
-    held.pop_back();
-    // The place is free once the server has seen the close, which takes it a moment.
-    QByteArray status;
-    for (QDeadlineTimer deadline(5000); status != "HTTP/1.1 200 OK" && !deadline.hasExpired();)
-        status = RawConnection(port()).ask(checkRequest());
-    EXPECT_EQ(status, "HTTP/1.1 200 OK") << "a closed connection frees its place";
-}
-
-// The last request's path also tries to forge a log line.
-TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
-{
     ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{"delay_ms", 400}}));
     const QByteArray body = R"({"base64_text":"aGVsbG8="})";
     const QByteArray forged = "2026-12-07 10:00:00.000 info: SMS code for 13800000000: 123456";
@@ -197,6 +154,44 @@ TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
         EXPECT_FALSE(line.startsWith(forged.left(30))) << "forged line: " << line.toStdString();
     EXPECT_FALSE(log.contains('\x1b')) << "no terminal escapes either";
     EXPECT_TRUE(log.contains("/x%0A2026-12-07")) << log.toStdString();
+}
+
+// Slow and idle connections are closed; then a peer's connections past its cap.
+TEST_F(GuardedServer, SlowIdleAndOverTheCapConnectionsAreClosedWhileOthersAreServed)
+{
+    RawConnection slowHead(port());
+    slowHead.send("GET /app/check HTTP/1.1\r\nHost: 127");
+    RawConnection slowBody(port());
+    slowBody.send("POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n{\"base64");
+    RawConnection silent(port());
+    RawConnection keptAlive(port());
+    EXPECT_EQ(keptAlive.ask(checkRequest()), "HTTP/1.1 200 OK");
+
+    EXPECT_TRUE(slowHead.closedByServer(5000));
+    EXPECT_TRUE(statusLine(slowHead.received()).startsWith("HTTP/1.1 408")) << slowHead.received().toStdString();
+    EXPECT_TRUE(slowBody.closedByServer(5000));
+    EXPECT_TRUE(statusLine(slowBody.received()).startsWith("HTTP/1.1 408"));
+    EXPECT_TRUE(silent.closedByServer(8000));
+    EXPECT_TRUE(keptAlive.closedByServer(8000));
+
+    std::vector<std::unique_ptr<RawConnection>> held;
+    for (int i = 0; i < kPerPeerCap; ++i) {
+        held.push_back(std::make_unique<RawConnection>(port()));
+        ASSERT_EQ(held.back()->ask(checkRequest()), "HTTP/1.1 200 OK") << "connection " << i;
+    }
+    RawConnection oneTooMany(port());
+    oneTooMany.send(checkRequest());
+    EXPECT_TRUE(oneTooMany.closedByServer(3000));
+    EXPECT_FALSE(oneTooMany.received().contains("200 OK")) << oneTooMany.received().toStdString();
+
+    EXPECT_EQ(RawConnection(port(), QHostAddress(QStringLiteral("127.0.0.2"))).ask(checkRequest()), "HTTP/1.1 200 OK");
+
+    held.pop_back();
+    // The place is free once the server has seen the close, which takes it a moment.
+    QByteArray status;
+    for (QDeadlineTimer deadline(5000); status != "HTTP/1.1 200 OK" && !deadline.hasExpired();)
+        status = RawConnection(port()).ask(checkRequest());
+    EXPECT_EQ(status, "HTTP/1.1 200 OK") << "a closed connection frees its place";
 }
 
 // A root, an intermediate signed by it and a 127.0.0.1 leaf signed by the
