@@ -21,17 +21,10 @@ const QStringList kSentences{QStringLiteral("please open the window"),
 // The server recognises with a grammar of the spoken sentences, so exact words can be asserted.
 class ServerRecognition : public test::ServerApi {
 protected:
-    void SetUp() override
-    {
-        grammar = speech.grammar(kSentences);
-        ASSERT_FALSE(grammar.isEmpty());
-        args << QStringLiteral("--grammar") << grammar;
-        ServerApi::SetUp();
-    }
+    ServerRecognition() { args << QStringLiteral("--grammar") << speech.grammar(kSentences); }
 
     velnor::test::TempDir workDir;
     test::SpeechFixtures speech{workDir.path()};
-    QString grammar;
 };
 
 // Several uploads in flight at once on separate connections, each with real
