@@ -50,7 +50,8 @@ TEST(Tc3Signer, SignsOurCalls)
     }
 }
 
-TEST(SentenceRecognition, EngineModelFollowsTheLanguage)
+// The request's engine model and hot-word list: only what their syntax can carry.
+TEST(SentenceRecognition, EngineModelFollowsTheLanguageAndHotWordListKeepsWhatItsSyntaxCanCarry)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"", "16k_zh"}, {"zh", "16k_zh"}, {"en", "16k_en"}, {"EN ", "16k_en"}, {"zh_dialect", "16k_zh_dialect"},
@@ -59,10 +60,7 @@ TEST(SentenceRecognition, EngineModelFollowsTheLanguage)
         SCOPED_TRACE(language);
         EXPECT_EQ(SentenceRecognition::engineModel(QString::fromUtf8(language)), QLatin1String(model));
     }
-}
 
-TEST(SentenceRecognition, HotWordListKeepsWhatItsSyntaxCanCarry)
-{
     EXPECT_EQ(SentenceRecognition::hotWordList({}), QString());
     EXPECT_EQ(SentenceRecognition::hotWordList({QStringLiteral("会议"), QStringLiteral("a|b"), QStringLiteral("c,d"),
                                                 QStringLiteral("  "), QStringLiteral("Velnor")}),

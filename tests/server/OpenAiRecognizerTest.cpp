@@ -12,16 +12,14 @@
 namespace velnor::server {
 namespace {
 
-TEST(TranscriptionRequestTest, WavHeaderDescribes16kMono16Bit)
+// The audio file and the hot-word prompt a request carries.
+TEST(TranscriptionRequestTest, WavHeaderDescribes16kMono16BitAndHotWordPromptNamesEachWordOnceWithinItsLength)
 {
     // RIFF size 42, PCM, mono, 16000 Hz, 32000 bytes/s, 2-byte frames, 16 bits, 6 data bytes, then the samples.
     EXPECT_EQ(wavFile(std::vector<std::int16_t>{1, -2, 3}).toHex(),
               "524946462a000000" "57415645666d7420" "1000000001000100" "803e0000007d0000" "02001000"
               "6461746106000000" "0100feff0300");
-}
 
-TEST(TranscriptionRequestTest, HotWordPromptNamesEachWordOnceWithinItsLength)
-{
     EXPECT_EQ(hotWordPrompt({}), QString());
     EXPECT_EQ(hotWordPrompt({" ", ""}), QString());
     EXPECT_EQ(hotWordPrompt({"Velnor", " velnor  app ", "Velnor"}), QStringLiteral("Velnor, velnor app."));
