@@ -21,17 +21,10 @@ namespace {
 
 class SmsCodes : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QString error;
-        database = Database::open(dir.path(), &error);
-        ASSERT_TRUE(database) << error.toStdString();
-        issuer = std::make_unique<SmsCodeIssuer>(*database, clock, QByteArray(32, 'k'), [this] { return nextCode; });
-        issuer->keepLastCodes();
-    }
+    SmsCodes() { issuer.keepLastCodes(); }
 
-    SmsCodeIssuer::CheckStatus check(const QString& code) { return issuer->check(phone, code).status; }
-    SmsCodeIssuer::IssueStatus issue() { return issuer->issue(phone).status; }
+    SmsCodeIssuer::CheckStatus check(const QString& code) { return issuer.check(phone, code).status; }
+    SmsCodeIssuer::IssueStatus issue() { return issuer.issue(phone).status; }
     // `count` wrong guesses, each code asked for after the resend wait and
     // guessed at until it is void.
     void guessWrong(int count)
@@ -46,10 +39,10 @@ protected:
 
     velnor::test::TempDir dir;
     test::ManualClock clock;
-    std::unique_ptr<Database> database;
-    std::unique_ptr<SmsCodeIssuer> issuer;
+    const std::unique_ptr<Database> database = Database::open(dir.path(), nullptr);
     QString nextCode = QStringLiteral("1234");
     const QString phone = QStringLiteral("13812345678");
+    SmsCodeIssuer issuer{*database, clock, QByteArray(32, 'k'), [this] { return nextCode; }};
 };
 
 TEST(SmsCodeRules, PhoneShapesAndRandomFourDigitCodes)
@@ -72,22 +65,22 @@ TEST(SmsCodeRules, PhoneShapesAndRandomFourDigitCodes)
 
 TEST_F(SmsCodes, ACodeLogsInOnceBeforeItExpiresOrFiveWrongTries)
 {
-    EXPECT_EQ(issuer->issue(QStringLiteral("12345")).status, SmsCodeIssuer::IssueStatus::InvalidPhone);
-    const auto issued = issuer->issue(phone);
+    EXPECT_EQ(issuer.issue(QStringLiteral("12345")).status, SmsCodeIssuer::IssueStatus::InvalidPhone);
+    const auto issued = issuer.issue(phone);
     ASSERT_EQ(issued.status, SmsCodeIssuer::IssueStatus::Issued);
     EXPECT_EQ(issued.code, QStringLiteral("1234"));
-    EXPECT_EQ(issuer->lastCode(phone), std::optional<QString>(QStringLiteral("1234")));
+    EXPECT_EQ(issuer.lastCode(phone), std::optional<QString>(QStringLiteral("1234")));
     EXPECT_EQ(check(QStringLiteral("12")), SmsCodeIssuer::CheckStatus::InvalidInput);
-    EXPECT_EQ(issuer->check(QStringLiteral("13900000000"), QStringLiteral("1234")).status,
+    EXPECT_EQ(issuer.check(QStringLiteral("13900000000"), QStringLiteral("1234")).status,
               SmsCodeIssuer::CheckStatus::NoCode);
 
     // One code a minute, per phone; a new code replaces the old.
     clock.advanceMs(59'000);
     nextCode = QStringLiteral("5678");
-    const auto tooSoon = issuer->issue(phone);
+    const auto tooSoon = issuer.issue(phone);
     EXPECT_EQ(tooSoon.status, SmsCodeIssuer::IssueStatus::TooSoon);
     EXPECT_EQ(tooSoon.retryAfterSeconds, 1);
-    EXPECT_EQ(issuer->issue(QStringLiteral("13900000000")).status, SmsCodeIssuer::IssueStatus::Issued);
+    EXPECT_EQ(issuer.issue(QStringLiteral("13900000000")).status, SmsCodeIssuer::IssueStatus::Issued);
     clock.advanceMs(1'000);
     ASSERT_EQ(issue(), SmsCodeIssuer::IssueStatus::Issued);
     EXPECT_EQ(check(QStringLiteral("1234")), SmsCodeIssuer::CheckStatus::Wrong);
@@ -114,18 +107,18 @@ TEST_F(SmsCodes, WrongCodesCountAcrossCodesAndLockThePhone)
     guessWrong(4);
     nextCode = QStringLiteral("5678");
     guessWrong(1);
-    const SmsCodeIssuer::Checked locked = issuer->check(phone, QStringLiteral("5678"));
+    const SmsCodeIssuer::Checked locked = issuer.check(phone, QStringLiteral("5678"));
     EXPECT_EQ(locked.status, SmsCodeIssuer::CheckStatus::Locked) << "even the right code, while locked";
     EXPECT_EQ(locked.retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000);
     clock.advanceMs(SmsCodeIssuer::kResendIntervalMs);
     EXPECT_EQ(issue(), SmsCodeIssuer::IssueStatus::Locked) << "no new codes either";
-    EXPECT_EQ(issuer->issue(QStringLiteral("13900000000")).status, SmsCodeIssuer::IssueStatus::Issued)
+    EXPECT_EQ(issuer.issue(QStringLiteral("13900000000")).status, SmsCodeIssuer::IssueStatus::Issued)
         << "other phones go on";
 
     clock.advanceMs(PhoneLockout::kFirstLockMs);
     EXPECT_EQ(check(QStringLiteral("5678")), SmsCodeIssuer::CheckStatus::Expired);
     guessWrong(10);
-    EXPECT_EQ(issuer->check(phone, QStringLiteral("1234")).retryAfterSeconds, 2 * PhoneLockout::kFirstLockMs / 1000)
+    EXPECT_EQ(issuer.check(phone, QStringLiteral("1234")).retryAfterSeconds, 2 * PhoneLockout::kFirstLockMs / 1000)
         << "the second lockout lasts twice as long";
 
     // A right code after the lock forgets the lockouts.
@@ -135,7 +128,7 @@ TEST_F(SmsCodes, WrongCodesCountAcrossCodesAndLockThePhone)
     ASSERT_EQ(issue(), SmsCodeIssuer::IssueStatus::Issued);
     EXPECT_EQ(check(QStringLiteral("5678")), SmsCodeIssuer::CheckStatus::Accepted);
     guessWrong(10);
-    EXPECT_EQ(issuer->check(phone, QStringLiteral("1234")).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000);
+    EXPECT_EQ(issuer.check(phone, QStringLiteral("1234")).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000);
 }
 
 TEST_F(SmsCodes, FailuresOutsideTheHourAndOldLockoutsFade)
@@ -145,10 +138,10 @@ TEST_F(SmsCodes, FailuresOutsideTheHourAndOldLockoutsFade)
     guessWrong(5);
     EXPECT_EQ(issue(), SmsCodeIssuer::IssueStatus::TooSoon) << "ten, but not within an hour: not locked";
     guessWrong(5);
-    EXPECT_EQ(issuer->issue(phone).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000);
+    EXPECT_EQ(issuer.issue(phone).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000);
     clock.advanceMs(PhoneLockout::kFirstLockMs + PhoneLockout::kMemoryMs);
     guessWrong(10);
-    EXPECT_EQ(issuer->issue(phone).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000)
+    EXPECT_EQ(issuer.issue(phone).retryAfterSeconds, PhoneLockout::kFirstLockMs / 1000)
         << "a quiet day forgets the earlier lockout";
 
     for (const auto& [lockouts, minutes] : std::initializer_list<std::pair<int, qint64>>{
@@ -170,10 +163,10 @@ TEST_F(SmsCodes, CodesAreStoredOnlyAsHashesAndPruned)
     EXPECT_EQ(check(QStringLiteral("4711")), SmsCodeIssuer::CheckStatus::Accepted);
 
     guessWrong(10);
-    ASSERT_TRUE(issuer->prune());
+    ASSERT_TRUE(issuer.prune());
     EXPECT_EQ(issue(), SmsCodeIssuer::IssueStatus::Locked) << "a running lock survives pruning";
     clock.advanceMs(PhoneLockout::kMemoryMs + SmsCodeIssuer::kValidityMs);
-    ASSERT_TRUE(issuer->prune());
+    ASSERT_TRUE(issuer.prune());
     QSqlQuery rows(database->connection());
     ASSERT_TRUE(rows.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM login_codes) + (SELECT COUNT(*) FROM login_guard)")));
     ASSERT_TRUE(rows.next());

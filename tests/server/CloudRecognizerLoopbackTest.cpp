@@ -63,8 +63,8 @@ public:
                      [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
                          onCall(request, std::move(responder));
                      });
+        m_port = m_http.listen(QHostAddress::LocalHost);
     }
-    bool start() { return (m_port = m_http.listen(QHostAddress::LocalHost, 0)) != 0; }
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
 
     Answer answer = Answer::Text;
@@ -114,19 +114,34 @@ private:
     int m_atOnce = 0;
 };
 
-// ---------------------------------------------------------------- files
-
-class CloudFile : public ::testing::Test {
+// The fake one-sentence API, a second velnor-server as the vendor's real-time
+// endpoint, and velnor-server --recognizer cloud against both as the app meets it.
+class CloudLoopback : public test::ServerApi {
 protected:
-    void SetUp() override { ASSERT_TRUE(api.start()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(upstream.start(dir.path(), test::realtimeCredentials(dir, kAppId, kSecretId, kSecretKey.toUtf8())))
+            << upstream.error().toStdString();
+        upstreamUrl = upstream.url(QStringLiteral("/asr/v2"));
+        upstreamUrl.setScheme(QStringLiteral("ws"));
+        args << test::realtimeCredentials(dataDir, kLocalAppId, kLocalSecretId, kLocalKey) << "--recognizer" << "cloud"
+             << "--cloud-secret-id" << kSecretId << "--cloud-secret-key-file" << dir.writeFile("cloud.key", kSecretKey.toUtf8())
+             << "--cloud-app-id" << kAppId << "--cloud-api-url" << api.url().toString() << "--cloud-realtime-url"
+             << upstreamUrl.toString();
+        ServerApi::SetUp();
+    }
 
     FakeSentenceApi api;
+    test::TempDir dir;
+    test::ServerProcess upstream;
+    QUrl upstreamUrl;
+    test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
 };
 
-// Five calls at once against a bound of two; then a refusing key and an
-// unreadable answer (CloudServer's wrong key and SentenceRecognition's answer
-// table), here what only a socket shows.
-TEST_F(CloudFile, SignedCallsComeBackWithTheTextWithinTheBoundAndEveryFailureIsNamedWithoutAHang)
+// Five calls at once against a bound of two; then failures only a socket shows
+// (an unreadable answer is SentenceRecognition's answer table); then the app's
+// dictations through velnor-server, and a key the vendor refuses.
+TEST_F(CloudLoopback, DictationsComeBackWithTheCloudsTextWithinTheBoundOrWithANamedFailureNotAHang)
 {
     api.text = QStringLiteral("今天下午开会");
     api.delayMs = 150;
@@ -186,28 +201,29 @@ TEST_F(CloudFile, SignedCallsComeBackWithTheTextWithinTheBoundAndEveryFailureIsN
         EXPECT_TRUE(result.error.startsWith("cloud recogniser: ")) << result.error.toStdString();
         EXPECT_TRUE(result.error.contains(QLatin1String(c.failure))) << result.error.toStdString();
     }
+
+    // The app's file and real-time dictations through velnor-server ("down" left the fake answering),
+    // then with a key the vendor refuses.
+    api.text = QStringLiteral("明天九点开会");
+    const test::HttpResult file = upload(wavFile(tone()), {{"file_type", "wav"}}, {}, 20000);
+    EXPECT_EQ(file.code(), 0) << file.body.toStdString();
+    EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
+    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
+        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
+    const test::Dictation dictation = local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000);
+    EXPECT_EQ(dictation.text, "relayed words") << dictation.failure.toStdString();
+    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-1");
+
+    dir.writeFile(QStringLiteral("cloud.key"), "a-wrong-cloud-key");
+    ASSERT_TRUE(server.start(dataDir.path(), args)) << server.error().toStdString();
+    const test::HttpResult refused = upload(wavFile(tone()), {{"file_type", "wav"}}, {}, 20000);
+    EXPECT_EQ(refused.code(), 503) << refused.body.toStdString();
+    EXPECT_TRUE(refused.msg().contains("AuthFailure.SignatureFailure")) << refused.msg().toStdString();
+    const test::Dictation failed = local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000);
+    EXPECT_EQ(failed.errorCode, 4005);
+    EXPECT_TRUE(failed.failure.contains("4002")) << failed.failure.toStdString();
+    EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
 }
-
-// ---------------------------------------------------------------- real time
-
-class CloudRelay : public ::testing::Test {
-protected:
-    void startUpstream()
-    {
-        ASSERT_TRUE(upstream.start(dir.path(), test::realtimeCredentials(dir, kAppId, kSecretId, kSecretKey.toUtf8())))
-            << upstream.error().toStdString();
-    }
-
-    QUrl upstreamUrl() const
-    {
-        QUrl url = upstream.url(QStringLiteral("/asr/v2"));
-        url.setScheme(QStringLiteral("ws"));
-        return url;
-    }
-
-    test::TempDir dir;
-    test::ServerProcess upstream;
-};
 
 // An endpoint that answers every connection with what it is told to say.
 std::unique_ptr<QWebSocketServer> hostileEndpoint(const QByteArrayList& say)
@@ -229,9 +245,8 @@ std::unique_ptr<QWebSocketServer> hostileEndpoint(const QByteArrayList& say)
 
 // Refusals and errors of the real upstream (scripted), an endpoint that is
 // down, and a hostile one (what it says) all reach the client without a hang.
-TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
+TEST_F(CloudLoopback, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
 {
-    startUpstream();
     const QByteArray handshake = R"({"code":0,"message":"success","voice_id":"x"})";
     const struct {
         const char* name;
@@ -263,7 +278,7 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
         const std::unique_ptr<QWebSocketServer> hostile = c.say.isEmpty() ? nullptr : hostileEndpoint(c.say);
         const QUrl endpoint = hostile ? QUrl(QStringLiteral("ws://127.0.0.1:%1/asr/v2").arg(hostile->serverPort()))
                               : c.down ? QUrl(QStringLiteral("ws://127.0.0.1:1/asr/v2"))
-                                       : upstreamUrl();
+                                       : upstreamUrl;
         // Four packets of 40 ms at once (before the handshake, as clients do) and the end; the sink
         // drops the stream on its last event, as a session does.
         std::vector<StreamEvent> events; // as the endpoint's session would see them
@@ -290,65 +305,6 @@ TEST_F(CloudRelay, UpstreamRefusalsErrorsAndHostilityReachTheClientWithoutAHang)
         EXPECT_TRUE(last.error.contains(QLatin1String(c.failure))) << last.error.toStdString();
         EXPECT_FALSE(last.error.contains(key));
     }
-}
-
-// ---------------------------------------------------------------- through velnor-server
-
-// velnor-server --recognizer cloud as the app meets it, with a fake
-// one-sentence API and a second velnor-server as the vendor.
-class CloudServer : public CloudRelay {
-protected:
-    void SetUp() override
-    {
-        startUpstream();
-        ASSERT_TRUE(api.start());
-    }
-    void startServer(const QString& cloudKey)
-    {
-        ASSERT_TRUE(server.start(serverDir.path(),
-                                 test::realtimeCredentials(serverDir, kLocalAppId, kLocalSecretId, kLocalKey)
-                                     << "--recognizer" << "cloud" << "--cloud-secret-id" << kSecretId
-                                     << "--cloud-secret-key-file" << dir.writeFile("cloud.key", cloudKey.toUtf8())
-                                     << "--cloud-app-id" << kAppId << "--cloud-api-url" << api.url().toString()
-                                     << "--cloud-realtime-url" << upstreamUrl().toString()))
-            << server.error().toStdString();
-    }
-    test::HttpResult upload()
-    {
-        const test::MultipartBody body = test::uploadBody(wavFile(tone()), {{"file_type", "wav"}});
-        return test::RawHttp().send("POST", server.url("/qasr/recognize"), body.finish(),
-                                    {{"Content-Type", body.contentType()}}, 20000);
-    }
-    // The app's real-time dictation against velnor-server.
-    test::Dictation dictate() { return local.dictate(server.url(), QByteArray(5 * 1280, 'x'), 20000); }
-
-    test::RealtimeDictationClient local{kLocalAppId, kLocalSecretId, kLocalKey};
-    FakeSentenceApi api;
-    test::TempDir serverDir;
-    test::ServerProcess server;
-};
-
-TEST_F(CloudServer, AppsDictationsComeBackWithTheCloudsTextOrItsRefusalNotAHang)
-{
-    startServer(kSecretKey);
-    api.text = QStringLiteral("明天九点开会");
-    const test::HttpResult file = upload();
-    EXPECT_EQ(file.code(), 0) << file.body.toStdString();
-    EXPECT_EQ(file.data().toObject().value("text").toString(), api.text);
-    ASSERT_FALSE(upstream.control("POST", QStringLiteral("/__test/realtime/script"), QJsonObject{
-        {"final_results", QJsonArray{QJsonObject{{"slice_type", 2}, {"index", 0}, {"text", "relayed words"}}}}}).isEmpty());
-    const test::Dictation dictation = dictate();
-    EXPECT_EQ(dictation.text, "relayed words") << dictation.failure.toStdString();
-    EXPECT_EQ(upstream.realtimeConnections().first().toObject().value("voice_id").toString(), "voice-1");
-
-    startServer(QStringLiteral("a-wrong-cloud-key"));
-    const test::HttpResult refused = upload();
-    EXPECT_EQ(refused.code(), 503) << refused.body.toStdString();
-    EXPECT_TRUE(refused.msg().contains("AuthFailure.SignatureFailure")) << refused.msg().toStdString();
-    const test::Dictation failed = dictate();
-    EXPECT_EQ(failed.errorCode, 4005);
-    EXPECT_TRUE(failed.failure.contains("4002")) << failed.failure.toStdString();
-    EXPECT_FALSE(server.standardError().contains("a-wrong-cloud-key"));
 }
 
 } // namespace

@@ -17,27 +17,25 @@ namespace velnor::server::cloud {
 namespace {
 
 // Signatures worked out independently of this code (a few lines of a
-// scripting language's HMAC), one aspect changed at a time.
+// scripting language's HMAC), one aspect changed at a time; the signing key
+// holds the UTC date, so the day's edge is in the signature.
 struct SignatureCase {
     const char* name;
     const char* secretKey;
     const char* host;
     qint64 timestamp;
     const char* payload;
-    const char* date;
     const char* signature;
 };
 
 const SignatureCase kSignatureCases[] = {
     {"last second of a UTC day", "velnor-test-key", "asr.tencentcloudapi.com", 1700006399,
-     R"({"EngSerViceType":"16k_zh","Data":"AAAA"})", "2023-11-14",
-     "5b9f02e6bbeebb2206fa4d1cc2294cabc1b9064012b765fa887de124de43b9fd"},
+     R"({"EngSerViceType":"16k_zh","Data":"AAAA"})", "5b9f02e6bbeebb2206fa4d1cc2294cabc1b9064012b765fa887de124de43b9fd"},
     {"first second of the next day", "velnor-test-key", "asr.tencentcloudapi.com", 1700006400,
-     R"({"EngSerViceType":"16k_zh","Data":"AAAA"})", "2023-11-15",
-     "b83d2a68f262b85044007999b7143168ab3699bd71f483c2c3bdc3b889c98504"},
+     R"({"EngSerViceType":"16k_zh","Data":"AAAA"})", "b83d2a68f262b85044007999b7143168ab3699bd71f483c2c3bdc3b889c98504"},
     {"non-ASCII key and body, host with a port", "另一个密钥", "127.0.0.1:8443", 1765000000,
-     R"({"HotwordList":"会议|10"})", "2025-12-06", "ccbe83d74d1e4011095579662057e73cb5fad3f842be4dae1e400a719654b08f"},
-    {"empty body", "velnor-test-key", "asr.tencentcloudapi.com", 1700006399, "", "2023-11-14",
+     R"({"HotwordList":"会议|10"})", "ccbe83d74d1e4011095579662057e73cb5fad3f842be4dae1e400a719654b08f"},
+    {"empty body", "velnor-test-key", "asr.tencentcloudapi.com", 1700006399, "",
      "c07d5faf5da18babcd53cac99c1a726ea4eccc00012d3517f3dea3055296ff0d"},
 };
 
@@ -48,12 +46,12 @@ TEST(Tc3Signer, SignsOurCalls)
         const Tc3Call call{.host = QString::fromUtf8(c.host), .service = QStringLiteral("asr"),
                            .action = QStringLiteral("SentenceRecognition"), .version = QStringLiteral("2019-06-14"),
                            .region = {}, .timestamp = c.timestamp, .payload = c.payload};
-        EXPECT_EQ(Tc3Signer::date(c.timestamp), QLatin1String(c.date));
         EXPECT_EQ(Tc3Signer::signature(QString::fromUtf8(c.secretKey), call), QByteArray(c.signature));
     }
 }
 
-TEST(SentenceRecognition, EngineModelFollowsTheLanguage)
+// The request's engine model and hot-word list: only what their syntax can carry.
+TEST(SentenceRecognition, EngineModelFollowsTheLanguageAndHotWordListKeepsWhatItsSyntaxCanCarry)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"", "16k_zh"}, {"zh", "16k_zh"}, {"en", "16k_en"}, {"EN ", "16k_en"}, {"zh_dialect", "16k_zh_dialect"},
@@ -62,10 +60,7 @@ TEST(SentenceRecognition, EngineModelFollowsTheLanguage)
         SCOPED_TRACE(language);
         EXPECT_EQ(SentenceRecognition::engineModel(QString::fromUtf8(language)), QLatin1String(model));
     }
-}
 
-TEST(SentenceRecognition, HotWordListKeepsWhatItsSyntaxCanCarry)
-{
     EXPECT_EQ(SentenceRecognition::hotWordList({}), QString());
     EXPECT_EQ(SentenceRecognition::hotWordList({QStringLiteral("会议"), QStringLiteral("a|b"), QStringLiteral("c,d"),
                                                 QStringLiteral("  "), QStringLiteral("Velnor")}),
@@ -95,10 +90,7 @@ const AnswerCase kAnswerCases[] = {
     {"error without code", 200, R"({"Response":{"Error":{}}})", nullptr, "refused with an unnamed error"},
     {"result of the wrong type", 200, R"({"Response":{"Result":42}})", nullptr, "answer without a result (HTTP 200)"},
     {"no Response object", 200, R"({"Result":"hi"})", nullptr, "unreadable answer (HTTP 200"},
-    {"Response not an object", 200, R"({"Response":"hi"})", nullptr, "unreadable answer"},
     {"HTML error page", 502, "<html>Bad Gateway</html>", nullptr, "unreadable answer (HTTP 502, 24 bytes)"},
-    {"empty body", 200, "", nullptr, "unreadable answer"},
-    {"JSON array", 200, "[1,2]", nullptr, "unreadable answer"},
     {"truncated JSON", 200, R"({"Response":{"Result":"hal)", nullptr, "unreadable answer"},
     {"result with a server error status", 500, R"({"Response":{"Result":"x"}})", nullptr, "HTTP 500"},
 };
@@ -160,9 +152,6 @@ const MessageCase kMessageCases[] = {
     {"result", true,
      R"({"code":0,"voice_id":"v","result":{"slice_type":1,"index":0,"start_time":0,"end_time":800,"voice_text_str":"今天","word_size":0},"final":0})",
      {K::Segment}, 0, "今天"},
-    {"result without word list", true,
-     R"({"code":0,"result":{"slice_type":2,"index":3,"start_time":10,"end_time":20,"voice_text_str":"x","word_size":0}})",
-     {K::Segment}, 0, "x"},
     {"final", true, R"({"code":0,"voice_id":"v","final":1})", {K::Finished}, 0, ""},
     {"result and final at once", true,
      R"({"code":0,"result":{"slice_type":2,"index":0,"start_time":0,"end_time":9,"voice_text_str":"完"},"final":1})",
@@ -177,7 +166,6 @@ const MessageCase kMessageCases[] = {
     {"code outside the protocol", true, R"({"code":6001,"message":"region"})", {K::Failed}, 0, "6001"},
     {"not JSON", true, "<<garbage>>", {K::Failed}, 0, "unreadable"},
     {"no code", true, R"({"result":{}})", {K::Failed}, 0, "unreadable"},
-    {"code as text", true, R"({"code":"0"})", {K::Failed}, 0, "unreadable"},
     {"fractional code", true, R"({"code":0.5})", {K::Failed}, 0, "unreadable"},
     {"result not an object", true, R"({"code":0,"result":"hi"})", {K::Failed}, 0, "not an object"},
     {"result without text", true,

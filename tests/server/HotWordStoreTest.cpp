@@ -8,7 +8,6 @@
 #include "support/TempDir.h"
 
 #include <QFile>
-#include <QSqlQuery>
 
 #include <sys/stat.h>
 
@@ -19,23 +18,16 @@ namespace {
 
 using Status = HotWordStore::Status;
 
+// Two users' records in a fresh database.
 class Stores : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QString error;
-        database = Database::open(dir.path(), &error);
-        ASSERT_TRUE(database) << error.toStdString();
-        AccountStore accounts(*database, clock);
-        first = accounts.signIn(QStringLiteral("13800000001"), QString()).value().id;
-        second = accounts.signIn(QStringLiteral("13800000002"), QString()).value().id;
-    }
-
     velnor::test::TempDir dir;
     test::ManualClock clock;
-    std::unique_ptr<Database> database;
-    qint64 first = 0;
-    qint64 second = 0;
+    const std::unique_ptr<Database> database = Database::open(dir.path(), nullptr);
+    AccountStore accounts{*database, clock};
+    const qint64 first = accounts.signIn(QStringLiteral("13800000001"), QString()).value().id;
+    const qint64 second = accounts.signIn(QStringLiteral("13800000002"), QString()).value().id;
+    RecognitionRecords records{*database, clock, RecordLimits{8, 3}};
 };
 
 TEST(HotWordRules, TextLengthAndWeightBounds)
@@ -59,7 +51,6 @@ TEST(HotWordRules, TextLengthAndWeightBounds)
     const QString marked = QStringLiteral("e") + QString(HotWordStore::kMaxCodePoints - 1, QChar(0x0301));
     EXPECT_EQ(HotWordStore::validate(marked, 5), Status::Ok);
     EXPECT_EQ(HotWordStore::validate(marked + QChar(0x0301), 5), Status::InvalidText);
-    EXPECT_EQ(HotWordStore::validate(QStringLiteral("e") + QString(20000, QChar(0x0301)), 5), Status::InvalidText);
     EXPECT_EQ(HotWordStore::validate(QString(), 5), Status::InvalidText);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("a\nb"), 5), Status::InvalidText);
     EXPECT_EQ(HotWordStore::validate(QStringLiteral("ok"), 0), Status::InvalidWeight);
@@ -69,7 +60,6 @@ TEST(HotWordRules, TextLengthAndWeightBounds)
 
 TEST_F(Stores, RecordUpdatesBelongToTheRecordsUser)
 {
-    RecognitionRecords records(*database, clock);
     RecognitionRecord mine;
     mine.kind = QStringLiteral("recognize");
     mine.userId = first;
@@ -99,18 +89,9 @@ TEST_F(Stores, RecordUpdatesBelongToTheRecordsUser)
     EXPECT_EQ(stored->appName, QStringLiteral("Editor"));
 }
 
-std::optional<int> recordCount(Database& database, const QString& where = QStringLiteral("1"))
-{
-    QSqlQuery query(database.connection());
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM records WHERE ") + where) || !query.next())
-        return std::nullopt;
-    return query.value(0).toInt();
-}
-
 TEST_F(Stores, RecordsAreCutCappedPerUserAndPrunedByAge)
 {
     constexpr qint64 kTenDaysMs = 10LL * 24 * 3600 * 1000;
-    RecognitionRecords records(*database, clock, RecordLimits{8, 3});
     RecognitionRecord record;
     record.kind = QStringLiteral("adjust");
     record.userId = first;
@@ -125,16 +106,14 @@ TEST_F(Stores, RecordsAreCutCappedPerUserAndPrunedByAge)
     ASSERT_TRUE(newest);
     EXPECT_EQ(newest->rawText, QStringLiteral("1234567"));
     EXPECT_EQ(newest->text, QString(8, QLatin1Char('x')));
-    EXPECT_EQ(recordCount(*database, QStringLiteral("user_id = %1").arg(first)), 3);
-    EXPECT_FALSE(records.find(ids[1])) << "the oldest go first";
-    EXPECT_TRUE(records.find(ids[2]));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(records.find(ids[i]).has_value(), i >= 2) << "the newest three are kept: " << i;
 
     record.userId = second;
     ASSERT_TRUE(records.add(record, 1));
     clock.advanceMs(kTenDaysMs + 1);
     ASSERT_TRUE(records.add(record, 1));
-    EXPECT_EQ(records.prune(kTenDaysMs), std::optional<int>(4)) << "everything older than ten days";
-    EXPECT_EQ(recordCount(*database), 1);
+    EXPECT_EQ(records.prune(kTenDaysMs), std::optional<int>(4)) << "everything older than ten days, of five";
 }
 
 int permissionBits(const QString& path)

@@ -10,11 +10,6 @@ QByteArray part(const QByteArray& boundary, const QByteArray& headers, const QBy
     return "--" + boundary + "\r\n" + headers + "\r\n\r\n" + content + "\r\n";
 }
 
-std::string str(const QByteArray& bytes)
-{
-    return bytes.toStdString();
-}
-
 // A quoted boundary with separators in it, a preamble and an epilogue, header
 // names and values in any case, and binary content that looks like a boundary.
 TEST(MultipartParser, ReadsTextAndFilePartsInOrder)
@@ -27,17 +22,17 @@ TEST(MultipartParser, ReadsTextAndFilePartsInOrder)
         + "--" + boundary + "--\r\nepilogue";
     QString error;
     const auto form = MultipartParser::parse("Multipart/Form-Data; charset=utf-8; BOUNDARY=\"a b;c\"", body, &error);
-    EXPECT_EQ(str(MultipartParser::boundary("multipart/form-data;boundary=xyz", &error).value_or("")), "xyz");
+    EXPECT_EQ(MultipartParser::boundary("multipart/form-data;boundary=xyz", &error).value_or(""), "xyz");
     ASSERT_TRUE(form) << error.toStdString();
     ASSERT_EQ(form->parts.size(), 3);
-    EXPECT_EQ(str(form->parts[0].name), "file_type");
-    EXPECT_EQ(str(form->parts[0].data), "m4a");
+    EXPECT_EQ(form->parts[0].name, "file_type");
+    EXPECT_EQ(form->parts[0].data, "m4a");
     EXPECT_TRUE(form->parts[1].data.isEmpty());
     const MultipartPart* file = form->part("file");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->data, audio) << "binary content with CR LF \"--\" must pass untouched";
-    EXPECT_EQ(str(file->fileName), "x;y.m4a");
-    EXPECT_EQ(str(file->contentType), "audio/m4a");
+    EXPECT_EQ(file->fileName, "x;y.m4a");
+    EXPECT_EQ(file->contentType, "audio/m4a");
     EXPECT_EQ(form->part("missing"), nullptr);
 }
 

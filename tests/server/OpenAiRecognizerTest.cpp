@@ -1,6 +1,5 @@
 // The OpenAI-compatible recogniser's requests and answers, and real-time
 // results re-transcribed on virtual time.
-#include "recognition/ContextFromRequest.h"
 #include "recognition/RetranscribingStream.h"
 #include "recognition/openai/TranscriptionRequest.h"
 #include "StreamEvents.h"
@@ -13,16 +12,14 @@
 namespace velnor::server {
 namespace {
 
-TEST(TranscriptionRequestTest, WavHeaderDescribes16kMono16Bit)
+// The audio file and the hot-word prompt a request carries.
+TEST(TranscriptionRequestTest, WavHeaderDescribes16kMono16BitAndHotWordPromptNamesEachWordOnceWithinItsLength)
 {
     // RIFF size 42, PCM, mono, 16000 Hz, 32000 bytes/s, 2-byte frames, 16 bits, 6 data bytes, then the samples.
     EXPECT_EQ(wavFile(std::vector<std::int16_t>{1, -2, 3}).toHex(),
               "524946462a000000" "57415645666d7420" "1000000001000100" "803e0000007d0000" "02001000"
               "6461746106000000" "0100feff0300");
-}
 
-TEST(TranscriptionRequestTest, HotWordPromptNamesEachWordOnceWithinItsLength)
-{
     EXPECT_EQ(hotWordPrompt({}), QString());
     EXPECT_EQ(hotWordPrompt({" ", ""}), QString());
     EXPECT_EQ(hotWordPrompt({"Velnor", " velnor  app ", "Velnor"}), QStringLiteral("Velnor, velnor app."));
@@ -61,23 +58,8 @@ TEST(TranscriptionRequestTest, AnswersGiveTheTextOrSayWhyNot)
     }
 }
 
-TEST(ContextFromRequestTest, LanguagesAndHotWordsAsClientsSendThem)
-{
-    const QList<QPair<QString, QString>> engineModels{
-        {"16k_zh", "zh"}, {"16k_en", "en"}, {"16k_zh_dialect", "zh"}, {"16k_yue", "yue"}, {"8k_zh", "zh"},
-        {"16k", ""},      {"", ""},         {"16k_", ""},             {"16k_zh-PY", "zh"}, {"16k_123", ""}};
-    for (const auto& [model, language] : engineModels)
-        EXPECT_EQ(languageOfEngineModel(model), language) << model.toStdString();
-    const QList<QPair<QString, QString>> tags{{"zh-CN", "zh"}, {"en", "en"}, {" EN_us ", "en"},
-                                              {"", ""},         {"中文", ""}, {"english", ""}};
-    for (const auto& [tag, language] : tags)
-        EXPECT_EQ(languageOfTag(tag), language) << tag.toStdString();
-    EXPECT_EQ(hotWordsOfList(QStringLiteral("Velnor|11,张三|5,,|3, spaced word |2")),
-              (QStringList{"Velnor", "张三", "spaced word"}));
-    EXPECT_EQ(hotWordsOfList(QString()), QStringList());
-}
-
-// Virtual time: the test fires the timer, and runs queued transcriptions when it chooses.
+// Virtual time: the test fires the timer (calling a stopped one throws), and runs
+// queued transcriptions when it chooses.
 class ManualTimer final : public RepeatingTimer {
 public:
     explicit ManualTimer(std::function<void()>* tick) : m_tick(tick) {}
@@ -112,11 +94,6 @@ protected:
         for (; !jobs.empty(); jobs.pop_front())
             jobs.front()();
     }
-    void fire()
-    {
-        ASSERT_TRUE(tick);
-        tick();
-    }
 
     std::function<void()> tick;
     std::deque<std::function<void()>> jobs;
@@ -125,40 +102,29 @@ protected:
     QStringList events;
 };
 
-TEST_F(RetranscribingStreamTest, PartialsGrowWithTheAudioAndTheEndIsTranscribedOnceMore)
+// The last transcription is still running when more audio and a tick come,
+// and when the stream ends.
+TEST_F(RetranscribingStreamTest, PartialsGrowOneTranscriptionAtATimeAndTheEndIsTranscribedOnceMore)
 {
     auto stream = open();
-    fire();
+    tick();
     EXPECT_TRUE(jobs.empty()) << "no audio yet: nothing to transcribe";
     stream->push(audio(1500));
-    fire();
+    tick();
     runJobs();
-    fire();
+    tick();
     EXPECT_TRUE(jobs.empty()) << "no new audio since the last transcription";
     stream->push(audio(1500));
-    fire();
-    runJobs();
+    tick();
     stream->push(audio(500));
-    stream->finish();
-    runJobs();
-    EXPECT_FALSE(tick) << "the timer stops at the end";
-    EXPECT_EQ(events, (QStringList{"ready", "0/0/0-1500:heard 1 s", "1/0/0-3000:heard 3 s", "2/0/0-3500:heard 3 s", "finished"}));
-    EXPECT_EQ(transcribedMs, (std::vector<qint64>{1500, 3000, 3500}));
-}
-
-TEST_F(RetranscribingStreamTest, TicksWhileATranscriptionRunsAreSkippedAndTheEndWaitsForIt)
-{
-    auto stream = open();
-    stream->push(audio(2000));
-    fire();
-    stream->push(audio(2000));
-    fire();
+    tick();
     EXPECT_EQ(jobs.size(), 1u) << "one transcription at a time";
     stream->finish();
     EXPECT_EQ(jobs.size(), 1u) << "the final one waits for the running one";
     runJobs();
-    EXPECT_EQ(transcribedMs, (std::vector<qint64>{2000, 4000}));
-    EXPECT_EQ(events.last(), QStringLiteral("finished"));
+    EXPECT_FALSE(tick) << "the timer stops at the end";
+    EXPECT_EQ(events, (QStringList{"ready", "0/0/0-1500:heard 1 s", "1/0/0-3000:heard 3 s", "2/0/0-3500:heard 3 s", "finished"}));
+    EXPECT_EQ(transcribedMs, (std::vector<qint64>{1500, 3000, 3500}));
 }
 
 TEST_F(RetranscribingStreamTest, AFailedTranscriptionFailsTheStreamOnceAndAGoneStreamReportsNothing)
@@ -166,7 +132,7 @@ TEST_F(RetranscribingStreamTest, AFailedTranscriptionFailsTheStreamOnceAndAGoneS
     failAt = 1;
     auto stream = open();
     stream->push(audio(2000));
-    fire();
+    tick();
     runJobs();
     stream->finish();
     runJobs();
@@ -176,7 +142,7 @@ TEST_F(RetranscribingStreamTest, AFailedTranscriptionFailsTheStreamOnceAndAGoneS
     events.clear();
     stream = open();
     stream->push(audio(2000));
-    fire();
+    tick();
     stream.reset();
     runJobs();
     EXPECT_EQ(events, QStringList{"ready"});
@@ -189,7 +155,7 @@ TEST_F(RetranscribingStreamTest, AMinuteOfDictationResendsItsAudioAboutTwentyTim
     for (int ms = 20; ms <= 60000; ms += 20) {
         stream->push(audio(20));
         if (ms % 1500 == 0) {
-            fire();
+            tick();
             runJobs();
         }
     }

@@ -34,7 +34,6 @@ public:
     {
         Dictation dictation;
         bool finished = false;
-        bool greeted = false;   // the handshake came
         qsizetype sent = 0;
         QWebSocket socket;
         QTimer pacer;
@@ -54,8 +53,6 @@ public:
                 dictation.failure = message;
                 dictation.errorCode = json.value(QStringLiteral("code")).toInt(-1);
                 finished = true;
-            } else if (!greeted) {
-                greeted = true;
             } else if (json.value(QStringLiteral("final")).toInt() == 1) {
                 finished = true;
             } else if (const QJsonObject result = json.value(QStringLiteral("result")).toObject();

@@ -105,7 +105,8 @@ protected:
     }
 };
 
-TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsRead)
+// Then pipelined requests, the last one's path trying to forge a log line.
+TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsReadAndPipelinedOnesAnsweredInOrder)
 {
     const QByteArray post = "POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n";
     const struct {
@@ -132,51 +133,7 @@ TEST_F(GuardedServer, RequestsAreJudgedByTheirHeadBeforeAnyBodyIsRead)
 
     for (const QByteArray host : {"localhost", "localhost:18470", "127.0.0.1:1", "[::1]", "LOCALHOST"})
         EXPECT_EQ(RawConnection(port()).ask(checkRequest(host)), "HTTP/1.1 200 OK") << host.toStdString();
-}
 
-TEST_F(GuardedServer, SlowAndIdleConnectionsAreClosed)
-{
-    RawConnection slowHead(port());
-    slowHead.send("GET /app/check HTTP/1.1\r\nHost: 127");
-    RawConnection slowBody(port());
-    slowBody.send("POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n{\"base64");
-    RawConnection silent(port());
-    RawConnection keptAlive(port());
-    EXPECT_EQ(keptAlive.ask(checkRequest()), "HTTP/1.1 200 OK");
-
-    EXPECT_TRUE(slowHead.closedByServer(5000));
-    EXPECT_TRUE(statusLine(slowHead.received()).startsWith("HTTP/1.1 408")) << slowHead.received().toStdString();
-    EXPECT_TRUE(slowBody.closedByServer(5000));
-    EXPECT_TRUE(statusLine(slowBody.received()).startsWith("HTTP/1.1 408"));
-    EXPECT_TRUE(silent.closedByServer(8000));
-    EXPECT_TRUE(keptAlive.closedByServer(8000));
-}
-
-TEST_F(GuardedServer, APeerOverItsConnectionCapIsRefusedWhileOthersAreServed)
-{
-    std::vector<std::unique_ptr<RawConnection>> held;
-    for (int i = 0; i < kPerPeerCap; ++i) {
-        held.push_back(std::make_unique<RawConnection>(port()));
-        ASSERT_EQ(held.back()->ask(checkRequest()), "HTTP/1.1 200 OK") << "connection " << i;
-    }
-    RawConnection oneTooMany(port());
-    oneTooMany.send(checkRequest());
-    EXPECT_TRUE(oneTooMany.closedByServer(3000));
-    EXPECT_FALSE(oneTooMany.received().contains("200 OK")) << oneTooMany.received().toStdString();
-
-    EXPECT_EQ(RawConnection(port(), QHostAddress(QStringLiteral("127.0.0.2"))).ask(checkRequest()), "HTTP/1.1 200 OK");
-
-    held.pop_back();
-    // The place is free once the server has seen the close, which takes it a moment.
-    QByteArray status;
-    for (QDeadlineTimer deadline(5000); status != "HTTP/1.1 200 OK" && !deadline.hasExpired();)
-        status = RawConnection(port()).ask(checkRequest());
-    EXPECT_EQ(status, "HTTP/1.1 200 OK") << "a closed connection frees its place";
-}
-
-// The last request's path also tries to forge a log line.
-TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
-{
     ASSERT_TRUE(server.injectFault(QStringLiteral("/qasr/adjust"), {{"delay_ms", 400}}));
     const QByteArray body = R"({"base64_text":"aGVsbG8="})";
     const QByteArray forged = "2026-12-07 10:00:00.000 info: SMS code for 13800000000: 123456";
@@ -199,6 +156,44 @@ TEST_F(GuardedServer, PipelinedRequestsAreAnsweredInOrder)
     EXPECT_TRUE(log.contains("/x%0A2026-12-07")) << log.toStdString();
 }
 
+// Slow and idle connections are closed; then a peer's connections past its cap.
+TEST_F(GuardedServer, SlowIdleAndOverTheCapConnectionsAreClosedWhileOthersAreServed)
+{
+    RawConnection slowHead(port());
+    slowHead.send("GET /app/check HTTP/1.1\r\nHost: 127");
+    RawConnection slowBody(port());
+    slowBody.send("POST /qasr/adjust HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n{\"base64");
+    RawConnection silent(port());
+    RawConnection keptAlive(port());
+    EXPECT_EQ(keptAlive.ask(checkRequest()), "HTTP/1.1 200 OK");
+
+    EXPECT_TRUE(slowHead.closedByServer(5000));
+    EXPECT_TRUE(statusLine(slowHead.received()).startsWith("HTTP/1.1 408")) << slowHead.received().toStdString();
+    EXPECT_TRUE(slowBody.closedByServer(5000));
+    EXPECT_TRUE(statusLine(slowBody.received()).startsWith("HTTP/1.1 408"));
+    EXPECT_TRUE(silent.closedByServer(8000));
+    EXPECT_TRUE(keptAlive.closedByServer(8000));
+
+    std::vector<std::unique_ptr<RawConnection>> held;
+    for (int i = 0; i < kPerPeerCap; ++i) {
+        held.push_back(std::make_unique<RawConnection>(port()));
+        ASSERT_EQ(held.back()->ask(checkRequest()), "HTTP/1.1 200 OK") << "connection " << i;
+    }
+    RawConnection oneTooMany(port());
+    oneTooMany.send(checkRequest());
+    EXPECT_TRUE(oneTooMany.closedByServer(3000));
+    EXPECT_FALSE(oneTooMany.received().contains("200 OK")) << oneTooMany.received().toStdString();
+
+    EXPECT_EQ(RawConnection(port(), QHostAddress(QStringLiteral("127.0.0.2"))).ask(checkRequest()), "HTTP/1.1 200 OK");
+
+    held.pop_back();
+    // The place is free once the server has seen the close, which takes it a moment.
+    QByteArray status;
+    for (QDeadlineTimer deadline(5000); status != "HTTP/1.1 200 OK" && !deadline.hasExpired();)
+        status = RawConnection(port()).ask(checkRequest());
+    EXPECT_EQ(status, "HTTP/1.1 200 OK") << "a closed connection frees its place";
+}
+
 // A root, an intermediate signed by it and a 127.0.0.1 leaf signed by the
 // intermediate; fullchain.pem holds the leaf and the intermediate.
 TEST(ServerTls, ServesTheWholeCertificateChain)
@@ -207,14 +202,11 @@ TEST(ServerTls, ServesTheWholeCertificateChain)
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
     shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(set -e
-q() { "$@" 2>/dev/null; }
-printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n' > ca.ext
-printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\n' > leaf.ext
-q openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestRoot -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign -keyout root.key -out root.pem
-q openssl req -newkey rsa:2048 -nodes -subj /CN=TestIntermediate -keyout inter.key -out inter.csr
-q openssl x509 -req -in inter.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 -extfile ca.ext -out inter.pem
-q openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout leaf.key -out leaf.csr
-q openssl x509 -req -in leaf.csr -CA inter.pem -CAkey inter.key -CAcreateserial -days 2 -extfile leaf.ext -out leaf.pem
+q() { openssl req -x509 -newkey rsa:2048 -nodes -days 2 "$@" 2>/dev/null; }
+ca="-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"
+q -subj /CN=TestRoot $ca -keyout root.key -out root.pem
+q -subj /CN=TestIntermediate $ca -CA root.pem -CAkey root.key -keyout inter.key -out inter.pem
+q -subj /CN=127.0.0.1 -addext basicConstraints=CA:FALSE -addext subjectAltName=IP:127.0.0.1 -CA inter.pem -CAkey inter.key -keyout leaf.key -out leaf.pem
 cat leaf.pem inter.pem > fullchain.pem
 )")});
     ASSERT_TRUE(shell.waitForFinished(60000) && shell.exitCode() == 0)

@@ -21,22 +21,18 @@ const QStringList kSentences{QStringLiteral("please open the window"),
 // The server recognises with a grammar of the spoken sentences, so exact words can be asserted.
 class ServerRecognition : public test::ServerApi {
 protected:
-    void SetUp() override
-    {
-        grammar = speech.grammar(kSentences);
-        ASSERT_FALSE(grammar.isEmpty());
-        args << QStringLiteral("--grammar") << grammar;
-        ServerApi::SetUp();
-    }
+    ServerRecognition() { args << QStringLiteral("--grammar") << speech.grammar(kSentences); }
 
     velnor::test::TempDir workDir;
     test::SpeechFixtures speech{workDir.path()};
-    QString grammar;
 };
 
 // Several uploads in flight at once on separate connections, each with real
 // speech; an ending of "over over" stays when the upload does not ask to cut it.
-TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
+// Then uploads that would make a media library read other files or open
+// connections: each names a real target (a speech file next to the server, a
+// loopback listener) and must be refused without reaching it.
+TEST_F(ServerRecognition, ConcurrentUploadsAreAnsweredRightAndUploadsNamingOtherFilesOrAddressesRefused)
 {
     const QString token = signIn();
     const QByteArray first = speech.m4a(kSentences[0], 0.5);
@@ -53,13 +49,7 @@ TEST_F(ServerRecognition, ConcurrentUploadsAreEachAnsweredRightAndCounted)
         EXPECT_EQ(envelope.value("data").toObject().value("text").toString(), kSentences[i % 2]) << i;
     }
     EXPECT_EQ(http.get(url("/auth/mev2"), token).data().toObject().value("generate_words_total").toInteger(), 3 * 4 + 3 * 7);
-}
 
-// Uploads that would make a media library read other files or open
-// connections: each names a real target (a speech file next to the server, a
-// loopback listener) and must be refused without reaching it.
-TEST_F(ServerRecognition, UploadsNamingOtherFilesOrAddressesAreRefused)
-{
     // The server runs in this process's working directory, where a relative name would lead.
     const QString target = QStringLiteral("velnor-hostile-%1.wav").arg(QCoreApplication::applicationPid());
     ASSERT_TRUE(QFile::copy(speech.wav(kSentences[0]), QDir::current().filePath(target)));

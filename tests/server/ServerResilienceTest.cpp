@@ -15,13 +15,11 @@ TEST_F(ServerApi, ConcurrentWritesLandAndSurviveARestart)
     const QString token = signIn();
     QNetworkAccessManager network;
     QList<QNetworkReply*> replies;
-    for (int i = 0; i < 30; ++i) {
-        QNetworkRequest request(url("/qasr/hotword"));
-        request.setRawHeader("Content-Type", "application/json");
-        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-        replies << network.post(request, QJsonDocument(QJsonObject{{"text", QStringLiteral("w%1").arg(i)},
-                                                                   {"weight", 3}}).toJson());
-    }
+    QNetworkRequest request(url("/qasr/hotword"));
+    request.setRawHeader("Content-Type", "application/json");
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    for (int i = 0; i < 30; ++i)
+        replies << network.post(request, QJsonDocument(QJsonObject{{"text", QStringLiteral("w%1").arg(i)}, {"weight", 3}}).toJson());
     for (QNetworkReply* reply : replies)
         EXPECT_EQ(codeOf(reply), 0);
     const QJsonArray words = hotWords(token);
@@ -68,7 +66,11 @@ TEST_F(ServerApi, InjectedFaultsHitTheNextRequestsOfTheirPath)
     ASSERT_EQ(post("/__test/fault", {{"path", "/qasr/adjust"}, {"envelope_code", 7}, {"count", 5}}).code(), 0);
     ASSERT_EQ(post("/__test/reset", {}).code(), 0);
     EXPECT_EQ(post("/qasr/adjust", body).code(), 0) << "reset clears faults";
-    EXPECT_EQ(post("/__test/fault", {{"path", "qasr"}}).code(), 400);
+    for (const QJsonObject& outOfRange :
+         {QJsonObject{{"path", "qasr"}}, QJsonObject{{"path", "/a"}, {"delay_ms", -1}}, QJsonObject{{"path", "/a"}, {"count", 0}},
+          QJsonObject{{"path", "/a"}, {"count", 1.5}}, QJsonObject{{"path", "/a"}, {"http_status", 99}},
+          QJsonObject{{"path", "/a"}, {"http_status", "500"}}})
+        EXPECT_EQ(post("/__test/fault", outOfRange).code(), 400) << QJsonDocument(outOfRange).toJson().toStdString();
 }
 
 // One recognition thread and one waiting place: every further upload is busy.
