@@ -138,7 +138,12 @@ TEST_F(AudioRecorderTest, RecordsEveryBufferInOrderAndAFailedWriteLosesOnlyThatB
     recorder->setOnAudioSamplesReceived([&](const QVector<float>&) { ++levelCalls; });
     ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/2.0.m4a")));
     EXPECT_TRUE(recorder->isRecording());
-    recorder->stopRecording();
+    // A new start finalises the running recording, and a destroyed recorder its own.
+    script.onStart = nullptr;
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/3.0.m4a")));
+    EXPECT_EQ(script.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
+    recorder.reset();
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
 
     EXPECT_EQ(script.openedFormat, *script.format);
     EXPECT_EQ(script.bitRate, 192000) << "per channel";
@@ -163,6 +168,7 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
         const char* line;
         const char* neverRuns;
     };
+    std::unique_ptr<AudioRecorder> recorder;
     for (const Case& c : {
              Case{[&] { noCapture = true; }, "[AudioRecorder] 无法创建音频引擎", "format"},
              Case{[&] { script.format.reset(); }, "[AudioRecorder] 录音启动失败: 没有可用的音频输入设备", "open"},
@@ -172,9 +178,9 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
                   "stop"},
          }) {
         SCOPED_TRACE(c.line);
-        script.events.clear();
         c.arrange();
-        auto recorder = makeRecorder();
+        recorder = makeRecorder(); // the last one is finalised here
+        script.events.clear();
         EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/a.m4a")));
         EXPECT_FALSE(recorder->isRecording());
         EXPECT_EQ(log.count(c.line), 1);
@@ -183,6 +189,13 @@ TEST_F(AudioRecorderTest, StartFailuresReturnFalseWithTheirLines)
         script.format = AudioFormat{48000, 1, SampleType::Float32, true};
         script.openError.reset();
     }
+    // The last one, a capture that failed to start, keeps its engine until the
+    // next stop, which still closes the file.
+    EXPECT_TRUE(recorder->hasAudioEngine());
+    recorder->stopRecording();
+    EXPECT_FALSE(recorder->hasAudioEngine());
+    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
+    recorder->stopRecording();
     EXPECT_EQ(log.linesWith(QStringLiteral("[ERROR]")).filter(QStringLiteral("[AudioRecorder] 无法创建音频引擎")).size(), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("无法创建音频引擎")));
     EXPECT_TRUE(log.printed().contains(QStringLiteral("录音启动失败: Permission denied")));
@@ -240,28 +253,6 @@ TEST_F(AudioRecorderTest, PermissionIsCheckedAtCreationAndAtStart)
     EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/h2.m4a")));
     EXPECT_EQ(log.count("[AudioRecorder] 麦克风权限未授予，状态: 2"), 1);
     EXPECT_TRUE(log.printed().contains(QStringLiteral("麦克风权限未授予，无法录音")));
-}
-
-// A new start finalises the running recording, and a destroyed recorder its
-// own. A capture that fails to start leaves its engine until the next stop,
-// which still closes the file.
-TEST_F(AudioRecorderTest, EveryRecordingIsFinalisedByARestartADestructionOrAStop)
-{
-    auto recorder = makeRecorder();
-    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/i.m4a")));
-    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/docs/j.m4a")));
-    EXPECT_EQ(script.events, (QStringList{"format", "open", "start", "stop", "finish", "format", "open", "start"}));
-    recorder.reset();
-    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
-
-    script.startError = QStringLiteral("Connection refused");
-    recorder = makeRecorder();
-    EXPECT_FALSE(recorder->startRecording(QStringLiteral("/docs/d.m4a")));
-    EXPECT_TRUE(recorder->hasAudioEngine());
-    recorder->stopRecording();
-    EXPECT_FALSE(recorder->hasAudioEngine());
-    EXPECT_EQ(script.events.last(), QStringLiteral("finish"));
-    recorder->stopRecording();
 }
 
 } // namespace
