@@ -95,7 +95,7 @@ protected:
 
 // Audio recorded before the connection is ready is cached (the newest 500
 // buffers) and sent once it is, followed by the end marker even when the
-// key went up before.
+// key went up before; the completion hands over the text heard.
 TEST_F(TencentASRExampleTest, TheNewest500CachedBuffersAndTheEndMarkerFollowAStopBeforeReady)
 {
     start();
@@ -123,6 +123,16 @@ TEST_F(TencentASRExampleTest, TheNewest500CachedBuffersAndTheEndMarkerFollowASto
             sentAudio += packet;
     EXPECT_EQ(sentAudio, expected);
     EXPECT_EQ(harness.log.count("⚠️ 识别未启动"), 0) << "no cached audio may be dropped";
+
+    harness.socket().events.textReceived(test::resultMessage(1, 0, "abc"));
+    harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
+    settle();
+    EXPECT_EQ(completions, QStringList{"abc"}) << "no final text: the current one";
+    EXPECT_FALSE(example->isRecording());
+    harness.socket().events.textReceived(test::resultMessage(2, 0, "abcd"));
+    harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
+    settle();
+    EXPECT_EQ(completions, (QStringList{"abc", "abcd"})) << "the final text wins";
 }
 
 TEST_F(TencentASRExampleTest, MicrophonePermissionIsAskedForARefusalStillConnectsAndALateAnswerDoesNothing)
@@ -155,23 +165,6 @@ TEST_F(TencentASRExampleTest, MicrophonePermissionIsAskedForARefusalStillConnect
     deferred.pending(true);
     harness.drain();
     EXPECT_EQ(harness.log.count("设置缓存模式音频录制"), 1) << "only the first dictation's";
-}
-
-TEST_F(TencentASRExampleTest, CompletionHandsOverFinalOrCurrentText)
-{
-    start();
-    harness.openAndHandshake();
-    settle();
-    harness.socket().events.textReceived(test::resultMessage(1, 0, "abc"));
-    harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
-    settle();
-    EXPECT_EQ(completions, QStringList{"abc"}) << "no final text: the current one";
-    EXPECT_FALSE(example->isRecording());
-
-    harness.socket().events.textReceived(test::resultMessage(2, 0, "abcd"));
-    harness.socket().events.textReceived(QStringLiteral(R"({"code":0,"final":1})"));
-    settle();
-    EXPECT_EQ(completions, (QStringList{"abc", "abcd"}));
 }
 
 TEST_F(TencentASRExampleTest, TheCacheIsDroppedOnADisconnectAnErrorOrAfterTenSecondsWithoutAConnection)
