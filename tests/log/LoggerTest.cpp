@@ -4,12 +4,17 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 using namespace velnor;
 using namespace velnor::test;
 
-TEST(AppLog, LinesAreTimestampLevelSiteFunctionMessageAppendedWithoutSecretsInAMonthlyFile)
+TEST(AppLog, LinesAreTimestampLevelSiteFunctionMessageAppendedWithoutSecretsInAMonthlyFileAndWholeInPerThreadOrder)
 {
     // The documents folder does not exist yet: the first line creates it.
     TempDir home;
@@ -17,7 +22,9 @@ TEST(AppLog, LinesAreTimestampLevelSiteFunctionMessageAppendedWithoutSecretsInAM
     LineCollector console;
     SecretRedactor redactor;
     Logger logger{home.filePath(QStringLiteral("Documents")), clock, console.sink(), redactor};
-    const auto monthFile = [&](const char* month) { return home.readFile(QStringLiteral("Documents/velnor-2026-%1.log").arg(month)); };
+    const auto monthFile = [&](const char* month) {
+        return home.readFile(QStringLiteral("Documents/velnor-2026-%1.log").arg(month));
+    };
     redactor.addSecret(QStringLiteral("s3cr3t-key-value"));
     // A lambda reports its enclosing function.
     [&] { logger.warning(QStringLiteral("录音文件路径: /tmp/x.m4a")); }();
@@ -42,4 +49,26 @@ TEST(AppLog, LinesAreTimestampLevelSiteFunctionMessageAppendedWithoutSecretsInAM
     logger.flush();
     EXPECT_EQ(monthFile("03"), file);
     EXPECT_TRUE(monthFile("04").endsWith("april\n"));
+
+    // Lines from many threads arrive whole and in per-thread order.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back(QThread::create([&logger, t] {
+            for (int i = 0; i < 100; ++i)
+                logger.info(QStringLiteral("t%1-%2").arg(t).arg(i));
+        }));
+        threads.back()->start();
+    }
+    for (auto& thread : threads)
+        thread->wait();
+    logger.flush();
+    const QStringList threaded = console.lines().mid(4);
+    ASSERT_EQ(threaded.size(), 400);
+    QList<int> next(4, 0);
+    for (const QString& entry : threaded) {
+        const QString message = entry.section(QStringLiteral(" - "), 1);
+        const int t = message.mid(1, 1).toInt();
+        EXPECT_EQ(message, QStringLiteral("t%1-%2").arg(t).arg(next[t]));
+        ++next[t];
+    }
 }
