@@ -133,7 +133,10 @@ QByteArray HeadlessSway::run(const QString& program, const QStringList& argument
 {
     QProcess process;
     start(process, program, arguments, clientEnvironment());
-    return outputOnSuccess(process, timeoutMs).value_or(QByteArray());
+    // A late one is killed with `process`.
+    const bool ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    return ok ? process.readAllStandardOutput() : QByteArray();
 }
 
 bool HeadlessSway::giveToUser(const QString& path)
