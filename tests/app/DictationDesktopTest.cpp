@@ -9,7 +9,6 @@
 #include "support/EventLoopWait.h"
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
-#include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
 #include "ui/tray/TrayMenuModel.h"
 
