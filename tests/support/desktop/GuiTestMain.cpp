@@ -6,7 +6,8 @@
 
 int main(int argc, char** argv)
 {
-    // Without a display the tests skip; the offscreen platform keeps Qt alive.
+    // Without a display Qt still starts (offscreen), so tests can be listed
+    // and can say why they do not run.
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
