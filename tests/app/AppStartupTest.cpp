@@ -22,18 +22,6 @@ namespace {
 
 using Status = MicrophonePermission::Status;
 
-// Presses and releases Fn+Shift or right Command as the key source reports them.
-void pressAndRelease(test::KeyboardTestRig& keys, HotkeyType hotkey)
-{
-    namespace F = EventModifier;
-    using Steps = std::vector<std::pair<KeyCode, quint32>>;
-    const Steps fnShift{{KeyCode::shift, F::Shift}, {KeyCode::function, F::Shift | F::Function},
-                        {KeyCode::function, F::Shift}, {KeyCode::shift, 0}};
-    const Steps rightCommand{{KeyCode::rightCommand, F::Command}, {KeyCode::rightCommand, 0}};
-    for (const auto& [key, flags] : hotkey == HotkeyType::rightCommand ? rightCommand : fnShift)
-        keys.flagsChanged(key, flags);
-}
-
 struct RecordingPositioner final : IndicatorPositioner {
     void setPosition(const QString& position) override { positions.append(position); }
     QStringList positions;
@@ -92,7 +80,7 @@ TEST_F(AppStartupTest, LogsWhereFilesLiveAtOnceAndBringsUpHotkeyAndMenuOneSecond
     EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: fn_shift")));
     EXPECT_TRUE(log.contains(QStringLiteral("热键注册完成")));
 
-    pressAndRelease(hotkeys, HotkeyType::fnShift);
+    hotkeys.play("shift fn -fn -shift");
     EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
 
     // A second turn of time changes nothing: the sequence runs once.
@@ -186,9 +174,9 @@ TEST_F(AppStartupTest, MenuSelectionsStoreLogAndRebuild)
     EXPECT_EQ(positioner.positions, QStringList{QStringLiteral("top_right")});
 
     ASSERT_EQ(hotkeys.manager->registeredShortcuts().size(), 1) << "the old registration is gone";
-    pressAndRelease(hotkeys, HotkeyType::fnShift);
+    hotkeys.play("shift fn -fn -shift");
     EXPECT_TRUE(dictation.isEmpty()) << "the old hotkey no longer dictates";
-    pressAndRelease(hotkeys, HotkeyType::rightCommand);
+    hotkeys.play("rcmd -rcmd");
     EXPECT_EQ(dictation, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
     EXPECT_TRUE(log.contains(QStringLiteral("使用热键类型: right_command")));
 }

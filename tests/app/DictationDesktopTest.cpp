@@ -9,7 +9,6 @@
 #include "support/EventLoopWait.h"
 #include "support/desktop/Fcitx5Process.h"
 #include "support/desktop/FieldApp.h"
-#include "support/desktop/TerminalField.h"
 #include "support/desktop/TrayHost.h"
 #include "ui/tray/TrayMenuModel.h"
 
@@ -17,7 +16,6 @@
 #include <QDBusConnection>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -123,25 +121,11 @@ protected:
     std::optional<QRect> icon() const { return tray.iconOf(QStringLiteral("velnor"), QStringLiteral("velnor")); }
     static bool menuIsOpen() { return test::openPopupMenuOf(QStringLiteral("velnor"), QStringLiteral("velnor")).has_value(); }
 
-    // Our own icon docked: the indigo badge fills its slot. A right click
-    // opens the menu too; Escape closes it.
+    // Our own icon docked; a right click opens the menu too; Escape closes it.
     void expectOurIconAndItsContextMenu()
     {
         ASSERT_TRUE(test::waitUntil([&] { return icon().has_value(); }, 15000)) << app->log().toStdString();
-        const QRect slot = *icon();
-        const QString shot = dir.filePath(QStringLiteral("tray.png"));
-        test::runTool(QStringLiteral("import"), {"-window", "root", shot});
-        const QImage screen(shot);
-        ASSERT_FALSE(screen.isNull());
-        int badgePixels = 0;
-        for (int y = slot.top(); y <= slot.bottom(); ++y) {
-            for (int x = slot.left(); x <= slot.right(); ++x) {
-                const QColor c = screen.pixelColor(x, y);
-                badgePixels += c.blue() > 150 && c.red() < 100 && c.green() < 100;
-            }
-        }
-        EXPECT_GT(badgePixels, slot.width() * slot.height() / 4);
-        test::clickAt(slot.center(), 3);
+        test::clickAt(icon()->center(), 3);
         ASSERT_TRUE(test::waitUntil(menuIsOpen, 10000));
         test::runTool(QStringLiteral("xdotool"), {"key", "Escape", "Escape"});
         ASSERT_TRUE(test::waitUntil([] { return !menuIsOpen(); }, 10000));

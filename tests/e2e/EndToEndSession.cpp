@@ -32,13 +32,6 @@ AppUnderTest::~AppUnderTest()
     stop();
 }
 
-void AppUnderTest::writeSettings() const
-{
-    QSettings settings(QDir(m_home).filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
-    for (auto it = m_settings.begin(); it != m_settings.end(); ++it)
-        settings.setValue(it.key(), it.value());
-}
-
 QProcessEnvironment AppUnderTest::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -56,7 +49,11 @@ QString AppUnderTest::start(const QString& program)
 {
     for (const char* sub : {"home", "config/velnor"})
         QDir().mkpath(QDir(m_home).filePath(QString::fromLatin1(sub)));
-    writeSettings();
+    {
+        QSettings settings(QDir(m_home).filePath(QStringLiteral("config/velnor/velnor.conf")), QSettings::IniFormat);
+        for (auto it = m_settings.begin(); it != m_settings.end(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
     m_process.setProcessEnvironment(environment());
     m_process.start(program, {});
     if (!m_process.waitForStarted(5000))
@@ -127,6 +124,13 @@ bool Voice::waitDone(int timeoutMs)
 {
     return waitUntil([this] { return m_player.state() == QProcess::NotRunning; }, timeoutMs) &&
            m_player.exitCode() == 0;
+}
+
+bool writeSpeechNoise(const QString& wavPath)
+{
+    return QProcess::execute(QStringLiteral("sox"),
+                             {"-n", "-r", "48000", "-c", "1", wavPath, "synth", "2.5", "pinknoise", "vol", "0.5"})
+        == 0;
 }
 
 void pressHotkey(XTestKeys& keys)

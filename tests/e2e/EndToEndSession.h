@@ -48,7 +48,6 @@ public:
     qsizetype insertions();
 
 private:
-    void writeSettings() const;
     QProcessEnvironment environment() const;
 
     QString m_home;
@@ -77,6 +76,10 @@ private:
     QProcess m_player;
     int m_counter = 0;
 };
+
+// 2.5 s of pink noise to speak into the microphone (the scripted recogniser
+// answers whatever it hears); false when sox failed.
+bool writeSpeechNoise(const QString& wavPath);
 
 // The default hotkey (Fn+Shift: right Control + Shift on Linux), held through XTest.
 void pressHotkey(XTestKeys& keys);

@@ -8,6 +8,7 @@
 #include "platform/fake/FakeGlobalKeySource.h"
 #include "platform/fake/FakeKeyboardDevices.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <memory>
@@ -67,6 +68,27 @@ struct KeyboardTestRig : FakeKeyboardPlatform, KeyboardStack {
     void flagsChanged(KeyCode key, quint32 flags, int source = 0)
     {
         keys.emitEvent({GlobalKeyEventType::FlagsChanged, static_cast<int>(key), flags, source});
+    }
+
+    // Plays modifier changes written as "fn shift -shift -fn": a name presses
+    // that key, "-name" releases it; the flags held follow.
+    void play(const QString& steps)
+    {
+        namespace M = EventModifier;
+        static const QHash<QString, std::pair<KeyCode, quint32>> keyNames{
+            {"fn", {KeyCode::function, M::Function}},    {"shift", {KeyCode::shift, M::Shift}},
+            {"rshift", {KeyCode::rightShift, M::Shift}}, {"ctrl", {KeyCode::control, M::Control}},
+            {"opt", {KeyCode::option, M::Option}},       {"ropt", {KeyCode::rightOption, M::Option}},
+            {"cmd", {KeyCode::command, M::Command}},     {"rcmd", {KeyCode::rightCommand, M::Command}},
+            {"caps", {KeyCode::capsLock, M::CapsLock}},  {"rctrl", {KeyCode::rightControl, M::Control}},
+        };
+        quint32 flags = 0;
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            const bool up = step.startsWith(QLatin1Char('-'));
+            const auto [key, flag] = keyNames.value(up ? step.mid(1) : step);
+            flags = up ? flags & ~flag : flags | flag;
+            flagsChanged(key, flags);
+        }
     }
 };
 

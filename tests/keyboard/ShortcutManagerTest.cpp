@@ -7,26 +7,6 @@ namespace {
 
 namespace M = EventModifier;
 
-// Plays modifier changes written as "fn shift -shift -fn": a name presses
-// that key, "-name" releases it; the flags held follow.
-void play(KeyboardTestRig& rig, const QString& steps)
-{
-    static const QHash<QString, std::pair<KeyCode, quint32>> keys{
-        {"fn", {KeyCode::function, M::Function}},    {"shift", {KeyCode::shift, M::Shift}},
-        {"rshift", {KeyCode::rightShift, M::Shift}}, {"ctrl", {KeyCode::control, M::Control}},
-        {"opt", {KeyCode::option, M::Option}},       {"ropt", {KeyCode::rightOption, M::Option}},
-        {"cmd", {KeyCode::command, M::Command}},     {"rcmd", {KeyCode::rightCommand, M::Command}},
-        {"caps", {KeyCode::capsLock, M::CapsLock}},  {"rctrl", {KeyCode::rightControl, M::Control}},
-    };
-    quint32 flags = 0;
-    for (const QString& step : steps.split(QLatin1Char(' '))) {
-        const bool up = step.startsWith(QLatin1Char('-'));
-        const auto [key, flag] = keys.value(up ? step.mid(1) : step);
-        flags = up ? flags & ~flag : flags | flag;
-        rig.flagsChanged(key, flags);
-    }
-}
-
 const QStringList kDownUp{"down", "up"};
 
 TEST(HotkeyManager, ModifierChordsFireExactlyTheExpectedEdges)
@@ -63,7 +43,7 @@ TEST(HotkeyManager, ModifierChordsFireExactlyTheExpectedEdges)
         SCOPED_TRACE(row.name);
         KeyboardTestRig rig;
         rig.hotkey(row.type);
-        play(rig, QString::fromLatin1(row.steps));
+        rig.play(QString::fromLatin1(row.steps));
         EXPECT_EQ(rig.fired, row.expected);
     }
 }
@@ -75,11 +55,11 @@ TEST(ShortcutRegistration, PausingRemovesResumingAppendsOnceAndUnregisterAllSile
     rig.hotkey(HotkeyType::fn, QStringLiteral("second-"));
 
     first->setPaused(true);
-    play(rig, "fn");
+    rig.play("fn");
     EXPECT_EQ(rig.fired, QStringList{"second-down"});
     // A paused shortcut forgets its key-down: resuming mid-chord gives no stray key-up.
     first->setPaused(false);
-    play(rig, "-fn fn");
+    rig.play("-fn fn");
     EXPECT_EQ(rig.fired, (QStringList{"second-down", "second-up", "second-down", "first-down"}));
     first->setPaused(false);
     rig.manager->registerShortcut(first); // the same object registers once
@@ -94,7 +74,7 @@ TEST(ShortcutRegistration, PausingRemovesResumingAppendsOnceAndUnregisterAllSile
     });
     replaced.hotkey(HotkeyType::fn, QStringLiteral("late-"));
 
-    play(replaced, "fn -fn fn -fn rcmd");
+    replaced.play("fn -fn fn -fn rcmd");
     EXPECT_EQ(replaced.fired, (QStringList{"fn-down", "cmd-down"}));
     EXPECT_EQ(replaced.manager->registeredShortcuts().size(), 1);
 }

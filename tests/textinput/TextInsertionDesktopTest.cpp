@@ -243,14 +243,3 @@ TEST_F(ClipboardDesktop, AClipboardOwnedAtExitGoesToTheClipboardManager)
 
 } // namespace
 } // namespace velnor::test
-
-int main(int argc, char** argv)
-{
-    QStandardPaths::setTestModeEnabled(true);
-    // Without a display the tests skip; the offscreen platform keeps Qt alive.
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -15,8 +15,6 @@ class PrivateBus final {
 public:
     PrivateBus();
     ~PrivateBus();
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
 
     bool isUp() const { return !m_address.isEmpty(); }
     // A new connection of its own (another "process" on the bus).

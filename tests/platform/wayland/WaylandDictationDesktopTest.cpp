@@ -10,13 +10,11 @@
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 #include "support/desktop/FieldApp.h"
-#include "support/desktop/TerminalField.h"
 #include "support/wayland/HeadlessSway.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -108,8 +106,6 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
 {
     const QString text = QStringLiteral("会议改到下午三点 ✅");
     ASSERT_TRUE(server.scriptRecognizer({text}));
-    const QString before = dir.filePath(QStringLiteral("before.png"));
-    const QString during = dir.filePath(QStringLiteral("during.png"));
     // A native Wayland GTK field on the accessibility bus, once its window has the focus.
     QProcessEnvironment gtkOnWayland = sway.clientEnvironment();
     gtkOnWayland.remove(QStringLiteral("DISPLAY"));
@@ -119,22 +115,9 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     ASSERT_TRUE(field.isReady() && waitUntil([&] { return sway.focusedTitle() == QLatin1String("wayland-gtk"); }, 10000))
         << "focused: " << sway.focusedTitle().toStdString();
     const QString appId = sway.focusedAppId();
-    ASSERT_TRUE(sway.screenshot(before));
     QString focusedWhileRecording;
-    dictate([&] {
-        focusedWhileRecording = sway.focusedTitle();
-        EXPECT_TRUE(sway.screenshot(during));
-    });
+    dictate([&] { focusedWhileRecording = sway.focusedTitle(); });
     EXPECT_EQ(focusedWhileRecording, QStringLiteral("wayland-gtk"));
-    // Pixels that differ in the bottom centre of the two screenshots, where the indicator shows.
-    const QImage clean(before);
-    const QImage shown(during);
-    int changed = clean.size() == shown.size() ? 0 : -1;
-    for (int y = shown.height() * 3 / 4; changed >= 0 && y < shown.height(); ++y) {
-        for (int x = shown.width() / 3; x < shown.width() * 2 / 3; ++x)
-            changed += clean.pixel(x, y) != shown.pixel(x, y) ? 1 : 0;
-    }
-    EXPECT_GT(changed, 500) << "no indicator in " << during.toStdString();
     EXPECT_TRUE(waitUntil([&] { return field.text() == text; }, 20000))
         << "field: " << field.text().toStdString() << "\n" << output().toStdString();
     EXPECT_TRUE(waitUntil([&] { return output().count(QStringLiteral("使用辅助功能API成功输入文字")) == 1; }, 10000));
@@ -149,15 +132,17 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     ASSERT_TRUE(server.scriptRecognizer({command}));
     const TempDir footDir;
     ASSERT_TRUE(HeadlessSway::giveToUser(footDir.path()));
-    // foot has no accessibility: the text reaches it only as a paste.
-    TerminalField foot(QStringLiteral("foot"), {QStringLiteral("--title=velnor-foot")},
-                       QStringLiteral("stty -icanon -echo; head -c ") + QString::number(command.toUtf8().size())
-                           + QStringLiteral(" > '%1'"),
-                       footDir.filePath(QStringLiteral("typed.txt")),
-                       [this](QProcess& process, const QString& program, const QStringList& arguments) {
-                           HeadlessSway::start(process, program, arguments, sway.clientEnvironment());
-                       });
-    ASSERT_TRUE(foot.isReady());
+    // foot has no accessibility: the text reaches it only as a paste, which
+    // its shell line writes to a file.
+    const auto typed = [&footDir] { return QString::fromUtf8(footDir.readFile(QStringLiteral("typed.txt"))); };
+    QProcess foot;
+    HeadlessSway::start(foot, QStringLiteral("foot"),
+                        {QStringLiteral("--title=velnor-foot"), QStringLiteral("sh"), QStringLiteral("-c"),
+                         QStringLiteral("stty -icanon -echo; head -c %1 > '%2'")
+                             .arg(command.toUtf8().size())
+                             .arg(footDir.filePath(QStringLiteral("typed.txt")))},
+                        sway.clientEnvironment());
+    ASSERT_TRUE(foot.waitForStarted(5000));
     ASSERT_TRUE(waitUntil([&] { return sway.focusedAppId() == QLatin1String("foot"); }, 10000));
     // What the user had copied: served by wl-copy until someone replaces it.
     QProcess userCopy;
@@ -167,13 +152,15 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     dictate();
     EXPECT_TRUE(waitUntil([&] { return output().count(QStringLiteral("使用剪贴板方式成功输入文字")) == 1; }, 20000))
         << output().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return foot.text() == command; }, 10000))
-        << "typed: " << foot.text().toStdString() << "\n" << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return typed() == command; }, 10000))
+        << "typed: " << typed().toStdString() << "\n" << output().toStdString();
     EXPECT_TRUE(output().contains(QStringLiteral("Bundle ID: foot\n")));
     EXPECT_TRUE(waitUntil([&] { return sway.run(QStringLiteral("wl-paste"), {}) == "user's words\n"; }, 10000))
         << "the clipboard now holds: " << sway.run(QStringLiteral("wl-paste"), {}).toStdString();
-    userCopy.kill();
-    userCopy.waitForFinished(2000);
+    for (QProcess* process : {&userCopy, &foot}) {
+        process->kill();
+        process->waitForFinished(2000);
+    }
 }
 
 } // namespace

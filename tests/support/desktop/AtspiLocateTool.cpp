@@ -12,12 +12,10 @@
 // Qt test's event loop also iterates.
 #include "platform/linux/atspi/AtspiHandles.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -71,17 +69,17 @@ std::optional<Candidate> placeOf(AtspiAccessible* element)
     return onScreen ? std::optional<Candidate>(place) : std::nullopt;
 }
 
-// Collects the showing controls named `wanted` below `element`; hidden subtrees
-// (other screens, hidden windows, rows on their way out) are skipped whole.
-void collect(AtspiAccessible* element, int depth, std::vector<Candidate>& found, const std::string& wanted)
+// Keeps the topmost showing control named `wanted` below `element`; hidden
+// subtrees (other screens, hidden windows, rows on their way out) are skipped whole.
+void collect(AtspiAccessible* element, int depth, std::optional<Candidate>& topmost, const std::string& wanted)
 {
     if (depth > kMaxDepth)
         return;
     if (depth > 0 && !isShowing(element))
         return;
     if (hasAction(element) && nameOf(element) == wanted) {
-        if (const auto place = placeOf(element))
-            found.push_back(*place);
+        if (const auto place = placeOf(element); place && (!topmost || place->top < topmost->top))
+            topmost = place;
     }
     ErrorSlot error;
     const int count = atspi_accessible_get_child_count(element, error.out());
@@ -89,7 +87,7 @@ void collect(AtspiAccessible* element, int depth, std::vector<Candidate>& found,
         ErrorSlot childError;
         const GRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(element, i, childError.out()));
         if (child)
-            collect(child.get(), depth + 1, found, wanted);
+            collect(child.get(), depth + 1, topmost, wanted);
     }
 }
 
@@ -125,12 +123,10 @@ int main(int argc, char** argv)
         return 2;
     }
     // An application not (yet) on the bus shows no control.
-    std::vector<Candidate> found;
+    std::optional<Candidate> topmost;
     if (const GRef<AtspiAccessible> application = applicationOf(processId))
-        collect(application.get(), 0, found, wanted);
-    const auto topmost = std::min_element(found.begin(), found.end(),
-                                          [](const Candidate& a, const Candidate& b) { return a.top < b.top; });
-    if (topmost == found.end()) {
+        collect(application.get(), 0, topmost, wanted);
+    if (!topmost) {
         std::fprintf(stderr, "velnor-atspi-locate: no showing control named \"%s\"\n", wanted.c_str());
         return 1;
     }

@@ -133,7 +133,10 @@ QByteArray HeadlessSway::run(const QString& program, const QStringList& argument
 {
     QProcess process;
     start(process, program, arguments, clientEnvironment());
-    return outputOnSuccess(process, timeoutMs).value_or(QByteArray());
+    // A late one is killed with `process`.
+    const bool ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    return ok ? process.readAllStandardOutput() : QByteArray();
 }
 
 bool HeadlessSway::giveToUser(const QString& path)
@@ -243,13 +246,6 @@ void HeadlessSway::stop(QProcess& process)
         if (!waitUntil([child] { return hasEnded(child); }, 3000))
             ::kill(child, SIGKILL);
     }
-}
-
-bool HeadlessSway::screenshot(const QString& pngPath) const
-{
-    const QByteArray png = run(QStringLiteral("grim"), {"-"});
-    QFile file(pngPath);
-    return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
 }
 
 QJsonObject HeadlessSway::focusedNode() const
