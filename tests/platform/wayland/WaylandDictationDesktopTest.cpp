@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -106,6 +107,8 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
 {
     const QString text = QStringLiteral("会议改到下午三点 ✅");
     ASSERT_TRUE(server.scriptRecognizer({text}));
+    const QString before = dir.filePath(QStringLiteral("before.png"));
+    const QString during = dir.filePath(QStringLiteral("during.png"));
     // A native Wayland GTK field on the accessibility bus, once its window has the focus.
     QProcessEnvironment gtkOnWayland = sway.clientEnvironment();
     gtkOnWayland.remove(QStringLiteral("DISPLAY"));
@@ -115,9 +118,22 @@ TEST_F(WaylandDictationDesktopTest, ANativeGtkFieldGetsItOverAccessibilityUnderA
     ASSERT_TRUE(field.isReady() && waitUntil([&] { return sway.focusedTitle() == QLatin1String("wayland-gtk"); }, 10000))
         << "focused: " << sway.focusedTitle().toStdString();
     const QString appId = sway.focusedAppId();
+    ASSERT_TRUE(sway.screenshot(before));
     QString focusedWhileRecording;
-    dictate([&] { focusedWhileRecording = sway.focusedTitle(); });
+    dictate([&] {
+        focusedWhileRecording = sway.focusedTitle();
+        EXPECT_TRUE(sway.screenshot(during));
+    });
     EXPECT_EQ(focusedWhileRecording, QStringLiteral("wayland-gtk"));
+    // Pixels that differ in the bottom centre of the two screenshots, where the indicator shows.
+    const QImage clean(before);
+    const QImage shown(during);
+    int changed = clean.size() == shown.size() ? 0 : -1;
+    for (int y = shown.height() * 3 / 4; changed >= 0 && y < shown.height(); ++y) {
+        for (int x = shown.width() / 3; x < shown.width() * 2 / 3; ++x)
+            changed += clean.pixel(x, y) != shown.pixel(x, y) ? 1 : 0;
+    }
+    EXPECT_GT(changed, 500) << "no indicator in " << during.toStdString();
     EXPECT_TRUE(waitUntil([&] { return field.text() == text; }, 20000))
         << "field: " << field.text().toStdString() << "\n" << output().toStdString();
     EXPECT_TRUE(waitUntil([&] { return output().count(QStringLiteral("使用辅助功能API成功输入文字")) == 1; }, 10000));

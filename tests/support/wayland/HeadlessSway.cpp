@@ -248,6 +248,13 @@ void HeadlessSway::stop(QProcess& process)
     }
 }
 
+bool HeadlessSway::screenshot(const QString& pngPath) const
+{
+    const QByteArray png = run(QStringLiteral("grim"), {"-"});
+    QFile file(pngPath);
+    return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
+}
+
 QJsonObject HeadlessSway::focusedNode() const
 {
     return findFocused(QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {"-t", "get_tree", "-r"})).object());

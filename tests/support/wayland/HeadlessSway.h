@@ -56,6 +56,8 @@ public:
     // Hands a directory tree to the session user (the app's files there).
     static bool giveToUser(const QString& path);
 
+    // A PNG of the whole output.
+    bool screenshot(const QString& pngPath) const;
     // app_id (or X11 class) and name of the window with keyboard focus.
     QString focusedAppId() const;
     QString focusedTitle() const;
