@@ -364,8 +364,14 @@ TEST(InputMethodAddonTest, OnlyTheAppWritesAndNeverIntoAPasswordField)
     const auto password = test::openActiveField(QStringLiteral("velnor-gtk-entry"), QStringLiteral("addon-password"), {QStringLiteral("--password")}, imEnvironment());
     ASSERT_TRUE(password);
     constexpr qulonglong passwordCapability = 1ull << 3;
+    QList<QVariant> focused;
     ASSERT_TRUE(test::waitUntil(
-        [&] { return (reply(intruder, "FocusedContext").arguments().value(2).toULongLong() & passwordCapability) != 0; }, 10000));
+        [&] {
+            focused = reply(intruder, "FocusedContext").arguments();
+            return (focused.value(2).toULongLong() & passwordCapability) != 0;
+        },
+        10000))
+        << "focused: " << focused.value(1).toString().toStdString() << " flags " << focused.value(2).toULongLong();
     EXPECT_FALSE(call(app, "SetPreedit", {QStringLiteral("secret")}));
     EXPECT_FALSE(call(app, "CommitString", {QStringLiteral("secret")}));
     test::runEventLoopFor(200);
